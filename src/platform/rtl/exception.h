@@ -1,0 +1,30 @@
+#pragma once
+// Base of every exception the program raises: one message text, as the runtime's Exception.
+#include <stdexcept>
+#include <string>
+
+namespace qv {
+
+class Exception : public std::exception {
+public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+  const std::string& Message() const noexcept { return message_; }
+  void SetMessage(std::string message) { message_ = std::move(message); }
+  virtual std::string ClassName() const { return "Exception"; }
+
+private:
+  std::string message_;
+};
+
+// Declares an exception class Name derived from Base that reports Name as its class name.
+#define QV_DECLARE_EXCEPTION(Name, Base)                                  \
+  class Name : public Base {                                              \
+  public:                                                                 \
+    using Base::Base;                                                     \
+    std::string ClassName() const override { return #Name; }             \
+  }
+
+QV_DECLARE_EXCEPTION(EConvertError, Exception);
+
+}  // namespace qv

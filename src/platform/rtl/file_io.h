@@ -1,0 +1,14 @@
+#pragma once
+// Whole-file reading and the atomic rewrite every stored file uses: the new contents go to a
+// temporary file in the same folder, are flushed to disk and renamed over the old file, so a
+// crash or a full disk never leaves a half-written file.
+#include <string>
+
+namespace qv {
+
+// Throws qv::Exception with the file name and the system's error text when it cannot read.
+std::string ReadFileBytes(const std::string& file_name);
+// Throws qv::Exception on failure; the old file is then untouched.
+void WriteFileAtomic(const std::string& file_name, const std::string& bytes);
+
+}  // namespace qv
