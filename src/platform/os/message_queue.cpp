@@ -1,0 +1,246 @@
+#include "platform/os/message_queue.h"
+
+#include <cassert>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+namespace qv {
+
+class TMessageWindow {
+public:
+  explicit TMessageWindow(TMessageHandler h) : handler(std::move(h)) {}
+  TMessageHandler handler;
+};
+
+namespace {
+
+// A sent message's rendezvous between the sending thread and the main thread.
+struct SendState {
+  bool done = false;
+  intptr_t result = 0;
+};
+
+struct Queued {
+  HWND wnd = nullptr;
+  TMessage msg;
+  std::shared_ptr<SendState> send;  // null for posted messages
+  std::function<void()> sync;       // set for Synchronize calls (wnd is null then)
+};
+
+// One queue per process. `mutex` protects `queue`, `windows`, every SendState and `wake`; it is a
+// leaf lock: no handler runs while it is held.
+struct Loop {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Queued> queue;
+  std::unordered_set<HWND> windows;
+  std::function<void()> wake;
+  std::thread::id main_thread;
+  bool main_set = false;
+  // The window whose handler runs now, and whether it was freed meanwhile (freed afterwards).
+  HWND delivering = nullptr;
+  bool free_after_delivery = false;
+};
+
+Loop& L() {
+  static Loop loop;
+  return loop;
+}
+
+void Wake(std::unique_lock<std::mutex>& lock) {
+  auto hook = L().wake;
+  L().changed.notify_all();
+  lock.unlock();
+  if (hook) hook();
+}
+
+void Deliver(Queued& q) {
+  if (q.sync) {
+    q.sync();
+  } else {
+    {
+      std::lock_guard<std::mutex> lock(L().mutex);
+      if (!L().windows.count(q.wnd)) return;  // freed by an earlier handler
+      L().delivering = q.wnd;
+    }
+    q.wnd->handler(q.msg);
+    std::lock_guard<std::mutex> lock(L().mutex);
+    L().delivering = nullptr;
+    if (L().free_after_delivery) {
+      L().free_after_delivery = false;
+      delete q.wnd;
+    }
+  }
+  if (q.send) {
+    std::lock_guard<std::mutex> lock(L().mutex);
+    q.send->done = true;
+    q.send->result = q.msg.Result;
+    L().changed.notify_all();
+  }
+}
+
+bool Enqueue(Queued q, bool check_window) {
+  std::unique_lock<std::mutex> lock(L().mutex);
+  if (check_window && !L().windows.count(q.wnd)) return false;
+  L().queue.push_back(std::move(q));
+  Wake(lock);
+  return true;
+}
+
+// Waits for a queued send to finish; on time-out withdraws it when it is still queued.
+bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
+  std::unique_lock<std::mutex> lock(L().mutex);
+  auto pred = [&] { return state->done; };
+  if (timeout_ms < 0) {
+    L().changed.wait(lock, pred);
+    return true;
+  }
+  if (L().changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred)) return true;
+  for (auto it = L().queue.begin(); it != L().queue.end(); ++it) {
+    if (it->send == state) {
+      L().queue.erase(it);
+      return false;
+    }
+  }
+  // Already being delivered: the handler may still use what the message points to, so the
+  // sender waits for it to finish.
+  L().changed.wait(lock, pred);
+  return true;
+}
+
+}  // namespace
+
+void SetMainThread() {
+  std::lock_guard<std::mutex> lock(L().mutex);
+  L().main_thread = std::this_thread::get_id();
+  L().main_set = true;
+}
+
+bool IsMainThread() {
+  std::lock_guard<std::mutex> lock(L().mutex);
+  return L().main_set && L().main_thread == std::this_thread::get_id();
+}
+
+void SetMessageWakeHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(L().mutex);
+  L().wake = std::move(hook);
+}
+
+HWND AllocateHWnd(TMessageHandler handler) {
+  std::lock_guard<std::mutex> lock(L().mutex);
+  if (!L().main_set) {
+    L().main_thread = std::this_thread::get_id();
+    L().main_set = true;
+  }
+  assert(L().main_thread == std::this_thread::get_id() && "message windows belong to the main thread");
+  HWND wnd = new TMessageWindow(std::move(handler));
+  L().windows.insert(wnd);
+  return wnd;
+}
+
+void DeallocateHWnd(HWND wnd) {
+  if (!wnd) return;
+  std::lock_guard<std::mutex> lock(L().mutex);
+  if (!L().windows.erase(wnd)) return;
+  for (auto it = L().queue.begin(); it != L().queue.end();) {
+    if (it->wnd == wnd) {
+      if (it->send) it->send->done = true;
+      it = L().queue.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  L().changed.notify_all();
+  if (L().delivering == wnd) {
+    L().free_after_delivery = true;  // freed from inside its own handler
+  } else {
+    delete wnd;
+  }
+}
+
+bool PostMessage(HWND wnd, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
+  return Enqueue(Queued{wnd, TMessage{msg, wparam, lparam, 0}, nullptr, {}}, true);
+}
+
+bool SendMessageTimeout(HWND wnd, uint32_t msg, uintptr_t wparam, intptr_t lparam, uint32_t timeout_ms,
+                        intptr_t* result) {
+  if (IsMainThread()) {
+    {
+      std::lock_guard<std::mutex> lock(L().mutex);
+      if (!L().windows.count(wnd)) return false;
+    }
+    TMessage m{msg, wparam, lparam, 0};
+    wnd->handler(m);
+    if (result) *result = m.Result;
+    return true;
+  }
+  auto state = std::make_shared<SendState>();
+  if (!Enqueue(Queued{wnd, TMessage{msg, wparam, lparam, 0}, state, {}}, true)) return false;
+  if (!WaitForSend(state, timeout_ms)) return false;
+  if (result) *result = state->result;
+  return true;
+}
+
+intptr_t SendMessage(HWND wnd, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
+  intptr_t result = 0;
+  if (IsMainThread()) {
+    SendMessageTimeout(wnd, msg, wparam, lparam, 0, &result);
+    return result;
+  }
+  auto state = std::make_shared<SendState>();
+  if (!Enqueue(Queued{wnd, TMessage{msg, wparam, lparam, 0}, state, {}}, true)) return 0;
+  WaitForSend(state, -1);
+  return state->result;
+}
+
+void Synchronize(const std::function<void()>& fn) {
+  if (IsMainThread()) {
+    fn();
+    return;
+  }
+  auto state = std::make_shared<SendState>();
+  Enqueue(Queued{nullptr, TMessage{}, state, fn}, false);
+  WaitForSend(state, -1);
+}
+
+bool ProcessPostedMessages() {
+  // One at a time, so that a sender that times out can still withdraw a message not yet taken.
+  size_t count;
+  {
+    std::lock_guard<std::mutex> lock(L().mutex);
+    count = L().queue.size();
+  }
+  bool any = false;
+  for (size_t i = 0; i < count; ++i) {
+    Queued q;
+    {
+      std::lock_guard<std::mutex> lock(L().mutex);
+      if (L().queue.empty()) break;
+      q = std::move(L().queue.front());
+      L().queue.pop_front();
+    }
+    Deliver(q);
+    any = true;
+  }
+  return any;
+}
+
+bool WaitAndProcessMessages(uint32_t timeout_ms) {
+  {
+    std::unique_lock<std::mutex> lock(L().mutex);
+    L().changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return !L().queue.empty(); });
+  }
+  return ProcessPostedMessages();
+}
+
+int PendingMessageCount() {
+  std::lock_guard<std::mutex> lock(L().mutex);
+  return static_cast<int>(L().queue.size());
+}
+
+}  // namespace qv
