@@ -21,6 +21,7 @@ public:
 
   static SimConfig Parse(const std::vector<std::string>& args) {
     SimConfig c;
+    c.ParseArgs({"--start", "2024-05-01 10:00:00"});
     c.ParseArgs(args);
     return c;
   }
@@ -223,6 +224,15 @@ TEST(LoggerSim, ReadFromAStartDateServesOnlyLaterSamples) {
   // After the last sample: nothing to read, no block follows.
   EXPECT_EQ(Hex(logger.Prepare(1)), "24 3F 31 94 00");
   EXPECT_EQ(Hex(logger.ReadFrom({2024, 5, 1, 11, 40, 0})), "24 3F 54 00 00 B7 00");
+}
+
+TEST(LoggerSim, WithoutAStartTheSeriesEndsAtTheLoggersClock) {
+  SimConfig config;
+  config.ParseArgs({"--samples", "30", "--interval", "15", "--gap", "10:2", "--kinds", "1"});
+  LoggerSim sim(config, {2024, 6, 1, 12, 7, 0}, 0);
+  ASSERT_EQ(sim.Memory().size(), 4u);
+  EXPECT_EQ(sim.Memory()[0].start, FieldsToSeconds({2024, 6, 1, 12, 0, 0}) - 31 * 900);
+  EXPECT_EQ(sim.Memory()[1].start + 19 * 900, FieldsToSeconds({2024, 6, 1, 12, 0, 0}));
 }
 
 TEST(LoggerSim, KindSixUsesLargeBlocksAndFourMarkers) {

@@ -45,9 +45,21 @@ void LoggerSim::GenerateMemory() {
   const std::vector<int> kinds = KindList(config_.kinds);
   const size_t per_header = 255 / kinds.size();  // the word count is one byte
   const int64_t step = int64_t{config_.interval} * 60;
+  int64_t first = 0;
+  if (config_.start) {
+    first = FieldsToSeconds(*config_.start);
+  } else {
+    // Like a logger that has been recording until now: the last sample at the latest
+    // interval boundary before its clock.
+    first = step > 0 ? clock_seconds_ - clock_seconds_ % step : clock_seconds_;
+    int64_t intervals = std::max(config_.samples - 1, 0);
+    for (const auto& [after, skip] : config_.gaps)
+      if (after < config_.samples) intervals += skip;
+    first -= intervals * step;
+  }
   int header = 0;
   for (int ch = 1; ch <= channels; ++ch) {
-    int64_t t = FieldsToSeconds(config_.start);
+    int64_t t = first;
     bool open = false;
     MeasurementSeries cur;
     for (int i = 0; i < config_.samples; ++i) {
@@ -228,6 +240,15 @@ bool LoggerSim::CheckKennung(std::span<const uint8_t> frame, size_t at, const st
   return false;
 }
 
+bool LoggerSim::DateFromFrame(std::span<const uint8_t> frame, const std::string& cmd, DateTimeFields& f) {
+  // The program rounds the second up without carrying, so second 60 is a valid time.
+  f = DateTimeFields{2000 + frame[2], frame[3], frame[4], frame[5], frame[6], frame[7]};
+  if (FieldsValid(f, 60)) return true;
+  Violation(cmd + " with invalid time " + FormatDateTime(f));
+  SendNack(cmd);
+  return false;
+}
+
 void LoggerSim::HandleSpace() {
   requests_.push_back(" ");
   ++spaces_in_row_;
@@ -278,13 +299,8 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
                                static_cast<uint8_t>(config_.TypeCode())};
     SendFrame("&S", payload);
   } else if (cmd == "&T") {
-    DateTimeFields f{2000 + frame[2], frame[3], frame[4], frame[5], frame[6], frame[7]};
-    if (!FieldsValid(f, 60)) {
-      Violation("&T with invalid time " + FormatDateTime(f));
-      SendNack(cmd);
-      return;
-    }
-    if (Refuse(cmd)) return;
+    DateTimeFields f;
+    if (!DateFromFrame(frame, cmd, f) || Refuse(cmd)) return;
     clock_seconds_ = FieldsToSeconds(f);  // second 60 runs on into the next minute
     clock_ms_ = now_ms_;
     SendAck(cmd);
@@ -342,13 +358,8 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
       SendNack(cmd);
       return;
     }
-    DateTimeFields f{2000 + frame[2], frame[3], frame[4], frame[5], frame[6], frame[7]};
-    if (!FieldsValid(f, 60)) {
-      Violation("?T with invalid time " + FormatDateTime(f));
-      SendNack(cmd);
-      return;
-    }
-    if (Refuse(cmd)) return;
+    DateTimeFields f;
+    if (!DateFromFrame(frame, cmd, f) || Refuse(cmd)) return;
     Bytes stream = ChannelStream(prep_channel_, FieldsToSeconds(f));
     prep_channel_ = 0;
     const size_t payload = config_.MemoryBlockLength() - 2;

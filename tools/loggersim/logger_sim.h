@@ -53,6 +53,7 @@ private:
   void HandleFrame(std::span<const uint8_t> frame);
   void HandleSpace();
   bool Refuse(const std::string& cmd);
+  bool DateFromFrame(std::span<const uint8_t> frame, const std::string& cmd, DateTimeFields& f);
   bool CheckKennung(std::span<const uint8_t> frame, size_t at, const std::string& cmd);
   void Violation(const std::string& text);
 

@@ -176,7 +176,9 @@ void SimConfig::ApplySetting(const std::string& raw_key, const std::string& raw_
   } else if (key == "channels") {
     channels = Int(key, value, 0, 4);
   } else if (key == "start") {
-    if (!ParseDateTime(value, start)) Bad(key, value);
+    DateTimeFields f;
+    if (!ParseDateTime(value, f)) Bad(key, value);
+    start = f;
   } else if (key == "interval") {
     interval = Int(key, value, 0, 0xFFFF);
   } else if (key == "kinds") {

@@ -72,7 +72,7 @@ struct SimConfig {
   std::optional<Bytes> image;           // loaded image; else built from the settings
   // Generated memory: channels 1..channels hold a series each.
   int channels = -1;                    // -1: every channel of the kind
-  DateTimeFields start{2024, 5, 1, 10, 0, 0};
+  std::optional<DateTimeFields> start;  // unset: the series ends at the logger's clock
   int interval = 10;                    // save interval, minutes
   int kinds = 7;                        // stored value kinds: bit 2 min, bit 1 max, bit 0 avg
   int samples = 0;
