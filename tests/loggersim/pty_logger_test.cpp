@@ -96,7 +96,7 @@ TEST(PtyLogger, PacedModeTakesTheLineTime) {
 }
 
 TEST(LoggerSimProcess, RunsAsAChildProcess) {
-  LoggerSimProcess sim(QV_LOGGERSIM_EXE, {"--kind", "6", "--burst", "--id", "0x1234"});
+  LoggerSimProcess sim(QV_LOGGERSIM_EXE, {"--kind", "6", "--burst", "--id", "0x1234", "--samples", "2000"});
   ASSERT_EQ(sim.SlavePath().rfind("/dev/pts/", 0), 0u) << sim.SlavePath();
   {
     Port port(sim.SlavePath());
@@ -106,6 +106,13 @@ TEST(LoggerSimProcess, RunsAsAChildProcess) {
     ASSERT_EQ(answer.size(), 207u);
     EXPECT_TRUE(BlockCrcOk(Bytes(answer.begin() + 7, answer.end())));
     port.Write(H("24 3F 45 A8 00"));
+    // A 4000-byte memory block follows its announcement in the same write.
+    EXPECT_EQ(Hex(port.Ask(H("3F 33 34 12 00 00 B8 00"), 5)), "24 3F 33 96 00");
+    answer = port.Ask(H("3F 54 00 01 01 00 00 00 95 00"), 7 + 4000);
+    ASSERT_EQ(answer.size(), 4007u);
+    EXPECT_EQ(Hex(Bytes(answer.begin(), answer.begin() + 7)), Hex(F("$?T", H("04 00"))));
+    EXPECT_TRUE(BlockCrcOk(Bytes(answer.begin() + 7, answer.end())));
+    EXPECT_EQ(Hex(Bytes(answer.begin() + 7, answer.begin() + 9)), "FD FF");
   }
   EXPECT_EQ(sim.Stop(), 0);
 

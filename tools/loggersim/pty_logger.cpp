@@ -37,7 +37,7 @@ DateTimeFields LocalNow() {
 }  // namespace
 
 PtyLogger::PtyLogger(SimConfig config, MonoClock clock) : clock_(std::move(clock)) {
-  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (master_ < 0) throw ESimPty(ErrorText("posix_openpt"));
   char name[128];
   if (grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0) {
@@ -46,7 +46,7 @@ PtyLogger::PtyLogger(SimConfig config, MonoClock clock) : clock_(std::move(clock
     throw ESimPty(text);
   }
   slave_path_ = name;
-  slave_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  slave_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (slave_ < 0 || pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
     std::string text = ErrorText("open " + slave_path_);
     if (slave_ >= 0) close(slave_);
@@ -125,7 +125,11 @@ void PtyLogger::WriteDue(int64_t now, int& poll_ms, bool& want_out) {
     }
     if (due > p.sent) {
       ssize_t n = write(master_, p.bytes.data() + p.sent, due - p.sent);
-      if (n < 0 && errno != EAGAIN && errno != EINTR) throw ESimPty(ErrorText("write"));
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        // The line is gone (cannot happen while the slave is held open): drop the output.
+        queue_.clear();
+        break;
+      }
       if (n > 0) p.sent += static_cast<size_t>(n);
       if (p.sent < due) {
         want_out = true;  // the program is not reading: wait for room
