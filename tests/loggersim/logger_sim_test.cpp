@@ -32,14 +32,14 @@ public:
     return out;
   }
   Bytes Space() { return Send(H("20")); }
-  Bytes Prepare(int channel) { return Send(F("?" + std::to_string(channel), H("34 12 00 00"))); }
+  Bytes Prepare(int channel) { return Send(F(std::string("?").append(1, char('0' + channel)), H("34 12 00 00"))); }
   Bytes ReadFrom(DateTimeFields f) {
     return Send(F("?T", {uint8_t(f.year - 2000), uint8_t(f.month), uint8_t(f.day), uint8_t(f.hour),
                          uint8_t(f.minute), uint8_t(f.second)}));
   }
   // A whole memory read of one channel from `from`: the payloads of all blocks, joined.
   Bytes ReadChannel(int channel, DateTimeFields from = {2000, 1, 1, 0, 0, 0}) {
-    EXPECT_EQ(Hex(Prepare(channel)), Hex(F("$?" + std::to_string(channel))));
+    EXPECT_EQ(Hex(Prepare(channel)), Hex(F(std::string("$?").append(1, char('0' + channel)))));
     Bytes answer = ReadFrom(from);
     EXPECT_GE(answer.size(), 7u);
     const size_t count = GetWord(answer, 3);
