@@ -28,6 +28,7 @@ public:
     tcsetattr(fd_, TCSANOW, &tio);
   }
   ~Port() { close(fd_); }
+  int Fd() const { return fd_; }
   void Write(const Bytes& b) { ASSERT_EQ(write(fd_, b.data(), b.size()), static_cast<ssize_t>(b.size())); }
   // Reads exactly n bytes, or what came within the time limit.
   Bytes Read(size_t n, int limit_ms = 5000) {
@@ -81,12 +82,14 @@ TEST(PtyLogger, AnswersOverAPseudoTerminalAcrossReopens) {
   EXPECT_EQ(logger.Clock().year, 2024);
 }
 
-TEST(PtyLogger, PacedModeTakesTheLineTime) {
-  SimConfig config;
-  config.ParseArgs({"--baud", "9600"});
-  PtyLogger logger(config);
+TEST(PtyLogger, PacedModeTakesTheLineTimeAtTheProgramsRate) {
+  PtyLogger logger{SimConfig{}};
   logger.Start();
   Port port(logger.SlavePath());
+  termios tio{};
+  tcgetattr(port.Fd(), &tio);
+  cfsetspeed(&tio, B9600);
+  tcsetattr(port.Fd(), TCSANOW, &tio);
   const int64_t start = SteadyMillis();
   Bytes answer = port.Ask(H("3F 45 34 12 00 00 CA 00"), 7 + 128);
   const int64_t elapsed = SteadyMillis() - start;

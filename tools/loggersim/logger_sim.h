@@ -34,7 +34,10 @@ public:
   std::vector<Reply> Receive(std::span<const uint8_t> bytes, int64_t now_ms);
 
   // Line time of n bytes at the configured rate, 10 bits a byte, in milliseconds.
-  double LineTimeMs(size_t n) const { return static_cast<double>(n) * 10000.0 / config_.baud; }
+  double LineTimeMs(size_t n) const { return static_cast<double>(n) * 10000.0 / LineRate(); }
+  int LineRate() const { return config_.baud > 0 ? config_.baud : line_rate_; }
+  // The rate the program set on the line, used unless the configuration fixes one.
+  void SetLineRate(int baud) { line_rate_ = baud > 0 ? baud : 19200; }
 
   const SimConfig& Config() const { return config_; }
   const Bytes& Image() const { return image_; }
@@ -77,6 +80,7 @@ private:
   int64_t rx_start_ms_ = 0;
   int64_t now_ms_ = 0;
   int spaces_in_row_ = 0;
+  int line_rate_ = 19200;
 
   enum class Transfer { None, Config, Memory } transfer_ = Transfer::None;
   Bytes config_block_;

@@ -23,6 +23,17 @@ int64_t SteadyMillis() {
 
 namespace {
 
+int SpeedToBaud(speed_t speed) {
+  static const std::pair<speed_t, int> kRates[] = {
+      {B300, 300},       {B600, 600},       {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
+      {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+      {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
+  };
+  for (const auto& [s, baud] : kRates)
+    if (s == speed) return baud;
+  return 0;
+}
+
 std::string ErrorText(const std::string& what) { return "loggersim: " + what + ": " + std::strerror(errno); }
 
 DateTimeFields LocalNow() {
@@ -57,6 +68,7 @@ PtyLogger::PtyLogger(SimConfig config, MonoClock clock) : clock_(std::move(clock
   termios tio{};
   if (tcgetattr(slave_, &tio) == 0) {
     cfmakeraw(&tio);
+    cfsetspeed(&tio, B19200);
     tcsetattr(slave_, TCSANOW, &tio);
   }
   const DateTimeFields start = config.clock.value_or(LocalNow());
@@ -168,6 +180,9 @@ void PtyLogger::Run() {
     {
       std::lock_guard lock(mutex_);
       const size_t before = sim_->Requests().size();
+      // A pty carries the program's line settings without applying them; pace by them.
+      termios tio{};
+      if (tcgetattr(slave_, &tio) == 0) sim_->SetLineRate(SpeedToBaud(cfgetospeed(&tio)));
       for (Reply& reply : sim_->Receive(std::span<const uint8_t>(buf, static_cast<size_t>(n)), clock_()))
         queue_.push_back({std::move(reply.bytes), reply.not_before_ms});
       if (trace_) handled.assign(sim_->Requests().begin() + static_cast<long>(before), sim_->Requests().end());

@@ -131,7 +131,7 @@ void SimConfig::ApplySetting(const std::string& raw_key, const std::string& raw_
   } else if (key == "ee") {
     ee = Int(key, value, 0, 255);
   } else if (key == "baud") {
-    baud = Int(key, value, 50, 4000000);
+    baud = value == "line" ? 0 : Int(key, value, 50, 4000000);
   } else if (key == "mode") {
     if (value != "paced" && value != "burst") Bad(key, value);
     burst = value == "burst";

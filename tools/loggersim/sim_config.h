@@ -64,7 +64,7 @@ struct SimConfig {
   int kind = 5;
   int id = 0x1234;
   int ee = 20;
-  int baud = 19200;
+  int baud = 0;  // line rate for pacing; 0: the rate the program set on the line (19200 before)
   bool burst = false;
   std::optional<DateTimeFields> clock;  // unset: the host's local time when the logger starts
   int board = 0;
