@@ -116,11 +116,6 @@ int SimConfig::TypeCode() const {
   return kind == 5 ? 5 : kind == 6 ? 40 : 50;
 }
 
-int SimConfig::KindCount() const {
-  int k = kinds & 7;
-  return k == 0 ? 1 : (k & 1) + ((k >> 1) & 1) + ((k >> 2) & 1);
-}
-
 void SimConfig::ApplySetting(const std::string& raw_key, const std::string& raw_value) {
   const std::string key = Trim(raw_key);
   const std::string value = Trim(raw_value);

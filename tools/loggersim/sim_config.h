@@ -87,7 +87,6 @@ struct SimConfig {
   size_t ImageLength() const { return kind == 6 ? 146 : 94; }
   size_t ConfigBlockLength() const { return kind == 6 ? 200 : 128; }
   size_t MemoryBlockLength() const { return kind == 6 ? 4000 : 128; }
-  int KindCount() const;  // number of stored value kinds (1..3)
 
   // Throws ESimSetting naming the key on an unknown key or a bad value.
   void ApplySetting(const std::string& key, const std::string& value);
