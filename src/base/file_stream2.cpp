@@ -32,6 +32,11 @@ TFileStream2::TFileStream2(const std::string& file_name, uint16_t mode) try
   throw EFOpenError(OpenFailure("stm_FOpenError", file_name, e.OsError()), e.OsError());
 }
 
+TAtomicFileStream2::TAtomicFileStream2(const std::string& target) try : TAtomicFileStream(target) {
+} catch (const EFCreateError& e) {
+  throw EFCreateError(OpenFailure("stm_FCreateError", target, e.OsError()), e.OsError());
+}
+
 void TMemoryStream2::ReadBuffer(void* buffer, int32_t count) {
   try {
     TMemoryStream::ReadBuffer(buffer, count);

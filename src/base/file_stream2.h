@@ -15,6 +15,13 @@ public:
   TFileStream2(const std::string& file_name, uint16_t mode);
 };
 
+// The atomic rewrite of a stored file (see TAtomicFileStream) with the create failure message
+// of TFileStream2, naming the target.
+class TAtomicFileStream2 : public TAtomicFileStream {
+public:
+  explicit TAtomicFileStream2(const std::string& target);
+};
+
 // A memory stream whose failed exact reads and writes carry translated messages.
 class TMemoryStream2 : public TMemoryStream {
 public:

@@ -119,6 +119,12 @@ TEST(FileStream2Test, FailuresNameTheFileAndTheCause) {
   }
   TFileStream2 f(dir.File("ok.bin"), 65535);
   f.WriteBuffer("x", 1);
+  try {
+    TAtomicFileStream2 a(dir.File("no/none.bin"));
+    ADD_FAILURE();
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message(), cases[2].message);
+  }
 }
 
 std::string Translate(const std::string& key) { return "[" + key + "]"; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "support/temp_dir.h"
 
@@ -114,6 +115,39 @@ TEST(StreamTest, ErrnoMapsToWin32Codes) {
   } cases[] = {{ENOENT, 2}, {ENOTDIR, 3}, {EACCES, 5}, {EPERM, 5}, {EROFS, 5}, {EISDIR, 5},
                {EBADF, 6},  {ENOMEM, 8},  {ENOSPC, 112}, {10, 31},  {11, 31},   {EIO, 31}};
   for (const Case& c : cases) EXPECT_EQ(Win32ErrorOfErrno(c.err), c.code) << c.err;
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(AtomicFileStreamTest, ReplacesOnlyOnCommit) {
+  test::TempDir dir;
+  dir.Write("d.bin", "old");
+  {
+    TAtomicFileStream f(dir.File("d.bin"));
+    f.WriteBuffer("new!", 4);
+    EXPECT_EQ(dir.Read("d.bin"), "old");
+  }  // abandoned: the old file stays, no temporary file is left
+  EXPECT_EQ(dir.Read("d.bin"), "old");
+  {
+    TAtomicFileStream f(dir.File("d.bin"));
+    f.WriteBuffer("new!", 4);
+    f.Commit();
+  }
+  EXPECT_EQ(dir.Read("d.bin"), "new!");
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);
+  try {
+    TAtomicFileStream f(dir.File("no/d.bin"));
+    ADD_FAILURE();
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.OsError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_NE(e.Message().find("no/d.bin"), std::string::npos);
+  }
 }
 
 }  // namespace

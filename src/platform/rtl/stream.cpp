@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -294,6 +295,45 @@ void TFileStream::SetSize(int64_t size) {
     throw EStreamError(std::string("Stream write error: ") + std::strerror(errno),
                        Win32ErrorOfErrno(errno, file_name_));
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
+}
+
+// ---- atomic rewrite ----
+
+TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target) {
+  static std::atomic<unsigned> counter{0};
+  temp_ = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp~";
+  try {
+    file_ = std::make_unique<TFileStream>(temp_, fmCreate);
+  } catch (const EStreamError& e) {
+    errno = 0;
+    throw EFCreateError("Cannot create file \"" + target + "\"", e.OsError());
+  }
+}
+
+TAtomicFileStream::~TAtomicFileStream() {
+  if (!file_) return;
+  file_.reset();
+  ::unlink(temp_.c_str());
+}
+
+void TAtomicFileStream::Commit() {
+  if (!file_) return;
+  int err = 0;
+  if (::fsync(file_->Handle()) != 0) err = errno;
+  file_.reset();
+  if (err == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(temp_.c_str());
+    throw EWriteError("Cannot write file \"" + target_ + "\". " + std::strerror(err),
+                      Win32ErrorOfErrno(err, target_));
+  }
+  // Make the rename itself durable.
+  std::string folder = std::filesystem::path(target_).parent_path().string();
+  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
 }
 
 }  // namespace qv

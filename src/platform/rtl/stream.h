@@ -2,6 +2,7 @@
 // The runtime's streams: the abstract TStream with exact-count reads and writes, the growing
 // memory stream and the file stream with the runtime's open modes and share rules.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,31 @@ private:
   uint64_t share_key_ino_ = 0;
   uint16_t access_ = 0;
   uint16_t share_ = 0;
+};
+
+// A stored file rewritten as a whole: the bytes go to a temporary file in the target's folder,
+// which Commit flushes and renames over the target. Without a successful Commit the temporary
+// file is removed and the target stays as it was. A failed create raises EFCreateError naming
+// the target.
+class TAtomicFileStream : public TStream {
+public:
+  explicit TAtomicFileStream(const std::string& target);
+  ~TAtomicFileStream() override;
+  TAtomicFileStream(const TAtomicFileStream&) = delete;
+  TAtomicFileStream& operator=(const TAtomicFileStream&) = delete;
+
+  int32_t Read(void* buffer, int32_t count) override { return file_->Read(buffer, count); }
+  int32_t Write(const void* buffer, int32_t count) override { return file_->Write(buffer, count); }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override { return file_->Seek(offset, origin); }
+  void SetSize(int64_t size) override { file_->SetSize(size); }
+  // Raises EWriteError (with the Win32 code) when the data cannot be made durable.
+  void Commit();
+  const std::string& Target() const { return target_; }
+
+private:
+  std::string target_;
+  std::string temp_;
+  std::unique_ptr<TFileStream> file_;
 };
 
 }  // namespace qv
