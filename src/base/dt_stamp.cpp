@@ -328,28 +328,15 @@ void ZoomOutInterval(uint8_t& level, TDtStamp& start, TDtStamp& stop) {
       break;
     }
     case 7: start = FromTotal(day); stop = FromTotal(day + kSecsPerDay - 1); break;
-    case 9: {
-      int64_t s = day + t / 21600 * 21600;
-      start = FromTotal(s);
-      stop = FromTotal(s + 21599);
-      break;
-    }
-    case 10: {
-      int64_t s = day + t / 3600 * 3600;
-      start = FromTotal(s);
-      stop = FromTotal(s + 3599);
-      break;
-    }
-    case 12: {
-      int64_t s = day + t / 600 * 600;
-      start = FromTotal(s);
-      stop = FromTotal(s + 599);
-      break;
-    }
+    case 9:
+    case 10:
+    case 12:
     case 13: {
-      int64_t s = day + t / 60 * 60;
+      // Aligned blocks of six hours, one hour, ten minutes or one minute.
+      const int32_t block = level == 9 ? 21600 : level == 10 ? 3600 : level == 12 ? 600 : 60;
+      int64_t s = day + t / block * block;
       start = FromTotal(s);
-      stop = FromTotal(s + 59);
+      stop = FromTotal(s + block - 1);
       break;
     }
     default: break;
