@@ -223,6 +223,8 @@ double DtStampDiffSecs(const TDtStamp& a, const TDtStamp& b) {
 }
 
 int32_t IsoWeekStart(uint16_t day_no, TDtStamp& monday) {
+  // A day outside the calendar has no week; Monday is left alone.
+  if (day_no > LastDayNo) return 0;
   int32_t wd = DayNoOfWeek(day_no);
   int32_t mon = int32_t{day_no} - (wd == 0 ? 6 : wd - 1);
   if (mon < 0) mon = 0;
@@ -246,7 +248,7 @@ int32_t IsoWeekStart(uint16_t day_no, TDtStamp& monday) {
 }
 
 void WeekOfDayNo(uint16_t day_no, uint8_t& week, uint16_t& year) {
-  TDtStamp monday{};
+  TDtStamp monday{NoDayNo, -1};
   week = static_cast<uint8_t>(IsoWeekStart(day_no, monday));
   uint16_t d, m;
   DayNoToDate(monday.Date, d, m, year);

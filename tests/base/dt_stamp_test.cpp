@@ -134,6 +134,11 @@ TEST(DtStampTest, IsoWeeksAndWeeklyFileNames) {
     EXPECT_LE(day - monday.Date, 6);
     EXPECT_EQ(monday.Time, 12345);  // only the date is set
   }
+  uint8_t week = 9;
+  uint16_t year = 9;
+  WeekOfDayNo(NoDayNo, week, year);
+  EXPECT_EQ(week, 0);
+  EXPECT_EQ(year, 0);
 }
 
 TEST(DtStampTest, LimitToOneYear) {
