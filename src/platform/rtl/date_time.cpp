@@ -133,8 +133,8 @@ bool StartsWithNoCase(const std::string& s, size_t pos, const char* what) {
 
 std::string Number(unsigned v, int digits) {
   std::string s = std::to_string(v);
-  while (static_cast<int>(s.size()) < digits) s.insert(0, "0");
-  return s;
+  if (static_cast<int>(s.size()) >= digits) return s;
+  return std::string(static_cast<size_t>(digits) - s.size(), '0') + s;
 }
 
 void AppendFormat(std::string& out, const std::string& f, TDateTime dt, const TFormatSettings& fs,

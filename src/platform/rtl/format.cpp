@@ -34,7 +34,7 @@ bool RoundDigits(std::string& digits, size_t keep) {
     }
     digits[k] = '0';
   }
-  digits.insert(0, "1");
+  digits = '1' + digits;
   return true;
 }
 
@@ -57,7 +57,8 @@ void SignificantDigits(double v, int precision, std::string& digits, int& point)
 std::string ExponentText(int exp, int min_digits, bool plus) {
   std::string s = exp < 0 ? "-" : (plus ? "+" : "");
   std::string n = std::to_string(std::abs(exp));
-  while (static_cast<int>(n.size()) < min_digits) n.insert(0, "0");
+  if (static_cast<int>(n.size()) < min_digits)
+    n = std::string(static_cast<size_t>(min_digits) - n.size(), '0') + n;
   return s + n;
 }
 
@@ -237,8 +238,8 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
                       static_cast<unsigned long long>(mag));
         text = buf;
         if (prec >= 0 && static_cast<long>(text.size()) < prec)
-          text.insert(0, static_cast<size_t>(prec) - text.size(), '0');
-        if (neg) text.insert(0, "-");
+          text = std::string(static_cast<size_t>(prec) - text.size(), '0') + text;
+        if (neg) text = '-' + text;
         break;
       }
       case 'e': text = FloatExponent(as_double(), prec < 0 ? 15 : static_cast<int>(prec), 3, fs); break;
