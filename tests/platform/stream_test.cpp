@@ -28,6 +28,21 @@ TEST(StreamTest, MemoryStreamReadsWritesAndSeeks) {
   EXPECT_EQ(m.Position(), 3);
 }
 
+TEST(StreamTest, CopyBetweenStreams) {
+  TMemoryStream a;
+  a.WriteBuffer("0123456789", 10);
+  TMemoryStream b;
+  EXPECT_EQ(b.CopyFrom(a, 0), 10);  // 0 copies the whole source
+  a.SetPosition(4);
+  EXPECT_EQ(b.CopyFrom(a, 3), 3);
+  EXPECT_EQ(b.Bytes(), "0123456789456");
+  EXPECT_THROW(b.CopyFrom(a, 10), EReadError);
+  TMemoryStream c;
+  c.LoadFromStream(b);
+  EXPECT_EQ(c.Position(), 0);
+  EXPECT_EQ(c.Bytes(), b.Bytes());
+}
+
 TEST(StreamTest, FileStreamCreatesOpensAndReads) {
   test::TempDir dir;
   std::string name = dir.File("a.bin");
