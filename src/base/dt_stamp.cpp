@@ -58,28 +58,13 @@ int64_t AddMonths(const TDtStamp& s, int32_t months) {
   return DayOfMonthRunning(year, month, d) * kSecsPerDay + s.Time;
 }
 
-TDtStamp FirstOfYear(uint16_t day_no) {
+// The first second of the year or month that holds a day, or its last second.
+TDtStamp PeriodEdge(uint16_t day_no, bool whole_year, bool last) {
   uint16_t d, m, y;
   DayNoToDate(day_no, d, m, y);
-  return TDtStamp{DateToDayNo(1, 1, y), 0};
-}
-
-TDtStamp FirstOfMonth(uint16_t day_no) {
-  uint16_t d, m, y;
-  DayNoToDate(day_no, d, m, y);
-  return TDtStamp{DateToDayNo(1, m, y), 0};
-}
-
-TDtStamp LastOfYear(uint16_t day_no) {
-  uint16_t d, m, y;
-  DayNoToDate(day_no, d, m, y);
-  return TDtStamp{DateToDayNo(31, 12, y), 86399};
-}
-
-TDtStamp LastOfMonth(uint16_t day_no) {
-  uint16_t d, m, y;
-  DayNoToDate(day_no, d, m, y);
-  return TDtStamp{DateToDayNo(DaysOfMonth(m, y), m, y), 86399};
+  if (whole_year) m = last ? 12 : 1;
+  int32_t day = last ? DaysOfMonth(m, y) : 1;
+  return TDtStamp{DateToDayNo(day, m, y), last ? 86399 : 0};
 }
 
 // The named window of a level around a stamp (levels 1, 3, 5, 7, 9, 10, 12, 13, 15).
@@ -89,8 +74,8 @@ void NamedWindow(const TDtStamp& s, uint8_t level, TDtStamp& start, TDtStamp& st
   int64_t hour = s.Time / 3600 * 3600;
   int64_t minute = s.Time / 60 * 60;
   switch (level) {
-    case 1: start = FirstOfYear(s.Date); stop = LastOfYear(s.Date); break;
-    case 3: start = FirstOfMonth(s.Date); stop = LastOfMonth(s.Date); break;
+    case 1: start = PeriodEdge(s.Date, true, false); stop = PeriodEdge(s.Date, true, true); break;
+    case 3: start = PeriodEdge(s.Date, false, false); stop = PeriodEdge(s.Date, false, true); break;
     case 5:
       start = FromTotal(day - 3 * kSecsPerDay);
       stop = FromTotal(day + 4 * kSecsPerDay - 1);
@@ -321,8 +306,8 @@ void ZoomOutInterval(uint8_t& level, TDtStamp& start, TDtStamp& stop) {
   int64_t day = int64_t{start.Date} * kSecsPerDay;
   int32_t t = start.Time;
   switch (level) {
-    case 1: start = FirstOfYear(start.Date); stop = LastOfYear(start.Date); break;
-    case 3: start = FirstOfMonth(start.Date); stop = LastOfMonth(start.Date); break;
+    case 1: stop = PeriodEdge(start.Date, true, true); start = PeriodEdge(start.Date, true, false); break;
+    case 3: stop = PeriodEdge(start.Date, false, true); start = PeriodEdge(start.Date, false, false); break;
     case 5: {
       int64_t monday = start.Date - (DayNoOfWeek(start.Date) + 6) % 7;
       start = FromTotal(monday * kSecsPerDay);
