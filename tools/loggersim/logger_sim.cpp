@@ -249,6 +249,15 @@ bool LoggerSim::DateFromFrame(std::span<const uint8_t> frame, const std::string&
   return false;
 }
 
+int LoggerSim::ChannelRequest(std::span<const uint8_t> frame, const std::string& cmd, const std::string& what) {
+  if (!CheckKennung(frame, 2, cmd) || Refuse(cmd)) return 0;
+  const int ch = cmd[1] - '0';
+  if (ch <= config_.ChannelCount()) return ch;
+  Violation(what + " of channel " + std::to_string(ch));
+  SendNack(cmd);
+  return 0;
+}
+
 void LoggerSim::HandleSpace() {
   requests_.push_back(" ");
   ++spaces_in_row_;
@@ -343,13 +352,8 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
       SendAck(cmd);
     }
   } else if (cmd[0] == '%') {  // clear one channel
-    if (!CheckKennung(frame, 2, cmd) || Refuse(cmd)) return;
-    const int ch = cmd[1] - '0';
-    if (ch > config_.ChannelCount()) {
-      Violation("clear of channel " + std::to_string(ch));
-      SendNack(cmd);
-      return;
-    }
+    const int ch = ChannelRequest(frame, cmd, "clear");
+    if (ch == 0) return;
     std::erase_if(memory_, [ch](const MeasurementSeries& s) { return s.channel == ch; });
     SendAck(config_.faults.bad_clear_ack ? std::string("%0") : cmd);
   } else if (cmd == "?T") {
@@ -425,13 +429,8 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
       SendFrame("?N", second);
     }
   } else if (cmd[0] == '?') {  // prepare the memory read of one channel
-    if (!CheckKennung(frame, 2, cmd) || Refuse(cmd)) return;
-    const int ch = cmd[1] - '0';
-    if (ch > config_.ChannelCount()) {
-      Violation("memory read of channel " + std::to_string(ch));
-      SendNack(cmd);
-      return;
-    }
+    const int ch = ChannelRequest(frame, cmd, "memory read");
+    if (ch == 0) return;
     prep_channel_ = ch;
     SendAck(cmd);
   } else {

@@ -57,6 +57,8 @@ private:
   void HandleSpace();
   bool Refuse(const std::string& cmd);
   bool DateFromFrame(std::span<const uint8_t> frame, const std::string& cmd, DateTimeFields& f);
+  // The channel of "?" or "%" + digit once checked, else 0 (and the request refused).
+  int ChannelRequest(std::span<const uint8_t> frame, const std::string& cmd, const std::string& what);
   bool CheckKennung(std::span<const uint8_t> frame, size_t at, const std::string& cmd);
   void Violation(const std::string& text);
 

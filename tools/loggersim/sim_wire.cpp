@@ -1,7 +1,8 @@
 #include "sim_wire.h"
 
-#include <array>
 #include <cstdio>
+
+#include "platform/rtl/date_time.h"
 
 namespace qv::sim {
 
@@ -58,58 +59,27 @@ bool BlockCrcOk(std::span<const uint8_t> block) {
 }
 
 namespace {
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
-const int64_t kEpochDays = DaysFromCivil(2000, 1, 1);
-
-int DaysInMonth(int y, int m) {
-  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return m == 2 && leap ? 29 : kDays[static_cast<size_t>(m - 1)];
-}
+// Whole days since 30 December 1899 of 1 January 2000.
+const int64_t kEpochDays = static_cast<int64_t>(EncodeDate(2000, 1, 1));
 }  // namespace
 
 int64_t FieldsToSeconds(const DateTimeFields& f) {
-  int64_t days = DaysFromCivil(f.year, static_cast<unsigned>(f.month), static_cast<unsigned>(f.day)) - kEpochDays;
+  int64_t days = static_cast<int64_t>(EncodeDate(f.year, f.month, f.day)) - kEpochDays;
   return days * 86400 + f.hour * 3600 + f.minute * 60 + f.second;
 }
 
 DateTimeFields SecondsToFields(int64_t seconds) {
   int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
   int64_t rest = seconds - days * 86400;
-  DateTimeFields f;
-  CivilFromDays(days + kEpochDays, f.year, f.month, f.day);
-  f.hour = static_cast<int>(rest / 3600);
-  f.minute = static_cast<int>(rest / 60 % 60);
-  f.second = static_cast<int>(rest % 60);
-  return f;
+  uint16_t y = 0, m = 0, d = 0;
+  DecodeDate(static_cast<TDateTime>(days + kEpochDays), y, m, d);
+  return {y, m, d, static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)};
 }
 
 bool FieldsValid(const DateTimeFields& f, int max_second) {
-  if (f.month < 1 || f.month > 12 || f.day < 1) return false;
-  if (f.day > DaysInMonth(f.year, f.month)) return false;
-  return f.hour >= 0 && f.hour < 24 && f.minute >= 0 && f.minute < 60 && f.second >= 0 &&
-         f.second <= max_second;
+  TDateTime unused = 0;
+  return TryEncodeDate(f.year, f.month, f.day, unused) && f.hour >= 0 && f.hour < 24 && f.minute >= 0 &&
+         f.minute < 60 && f.second >= 0 && f.second <= max_second;
 }
 
 bool ParseDateTime(const std::string& text, DateTimeFields& out) {
