@@ -322,6 +322,8 @@ TEST(LoggerSim, SelfChecksReportTheProgramsMistakes) {
       {"3F 54 00 01 01 00 00 00 95 00", "23 3F 54 B6 00", "?T without an acknowledged ? + channel"},
       {Hex(F("&T", H("18 03 0F 0D 2D 3D"))), "23 26 54 9D 00", "&T with invalid time 2024-03-15 13:45:61"},
       {"24 3F 54 B7 00", "", "$?T without a memory block"},
+      {"3F 33 34 12 00 00 B8 00", "23 3F 33 95 00", "memory read of channel 3"},
+      {"25 33 34 12 00 00 9E 00", "23 25 33 7B 00", "clear of channel 3"},
   };
   for (const Case& c : cases) {
     Logger logger;
