@@ -173,7 +173,8 @@ void TAS_SymmCryptography::LoadKeysFromFile(const std::string& file_name) {
 
 void TAS_SymmCryptography::SaveKeysToFile(const std::string& file_name) {
   TStringList lines;
-  if (!key_.empty()) AddNameValue(lines, "key", KeyHexStr());
+  // A new or re-sized component holds zeros that are no key; saved, they would load as one.
+  if (!schedule_.empty()) AddNameValue(lines, "key", KeyHexStr());
   if (!iv_.empty()) AddNameValue(lines, "iv", InitVectorHexStr());
   if (lines.Count() > 0) lines.SaveToFile(file_name);
 }
