@@ -1,52 +1,59 @@
 #pragma once
-// The owned component of the runtime: an owner deletes the components it owns when it is
-// deleted, and a component tells the components that asked for it when it goes away, so
-// they can drop their pointer to it. No GUI type is involved; the GUI classes and the
-// crypto kit both build on it.
+// Components: named objects that an owner frees, with notifications when one goes away. No GUI
+// type is involved; the GUI classes and the crypto kit both build on it.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/rtl/exception.h"
+
 namespace qv {
 
-class TComponent;
-
-using TNotifyEvent = std::function<void(TComponent* sender)>;
+QV_DECLARE_EXCEPTION(EComponentError, Exception);
 
 enum class TOperation { opInsert, opRemove };
 
+class TComponent;
+using TNotifyEvent = std::function<void(TComponent* sender)>;
+
 class TComponent {
 public:
-  explicit TComponent(TComponent* owner = nullptr);
+  explicit TComponent(TComponent* owner);
   virtual ~TComponent();
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
-  virtual std::string ClassName() const { return "TComponent"; }
-
   TComponent* Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
-  void SetName(const std::string& name) { name_ = name; }
-
+  // Names are unique among the owner's components, ignoring case.
+  virtual void SetName(const std::string& name);
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int index) const { return components_.at(static_cast<size_t>(index)); }
-
-  // Asks that other's Notification(this, opRemove) is called when this component is deleted
-  // (and the other way round: the pair is symmetric, as in the runtime).
-  void FreeNotification(TComponent* other);
-  void RemoveFreeNotification(TComponent* other);
-
-  bool Destroying() const { return destroying_; }
-
-protected:
-  // Called when an owned component is inserted or removed, and on every component that asked
-  // for a free notification of `component` when that one is deleted.
-  virtual void Notification(TComponent* component, TOperation operation);
-
-private:
+  // The owned component of that name (ignoring case), or null.
+  TComponent* FindComponent(const std::string& name) const;
   void InsertComponent(TComponent* component);
   void RemoveComponent(TComponent* component);
+  // Frees every owned component, last first.
+  void DestroyComponents();
 
+  // `component` is told (opRemove) when this component is freed.
+  void FreeNotification(TComponent* component);
+  void RemoveFreeNotification(TComponent* component);
+
+  bool Destroying() const { return destroying_; }
+  virtual std::string ClassName() const { return "TComponent"; }
+  intptr_t Tag = 0;
+
+  // Called for components inserted into or removed from the owner, and for freed components
+  // this one asked to be told about.
+  virtual void Notification(TComponent* component, TOperation operation);
+
+protected:
+  // Derived destructors call this first so that notifications still see the whole object.
+  void BeginDestroy();
+
+private:
   TComponent* owner_ = nullptr;
   std::string name_;
   std::vector<TComponent*> components_;
