@@ -26,5 +26,7 @@ private:
   }
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
+// A failed file or folder operation; the message holds the error code ("I/O error 5").
+QV_DECLARE_EXCEPTION(EInOutError, Exception);
 
 }  // namespace qv
