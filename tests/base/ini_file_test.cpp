@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/app_globals.h"
+#include "base/dt_stamp.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -206,6 +207,67 @@ TEST(IniFile2, EraseSectionsByCaseSensitivePrefix) {
   ini.EraseSections("");
   ini.ReadSections(list);
   EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(TagText, WritesAndParses) {
+  const TDateTime dt = EncodeDate(2004, 2, 29) + EncodeTime(7, 5, 9, 0);
+  EXPECT_EQ(DateToTagStr(dt), "y2004m02d29e");
+  EXPECT_EQ(TimeToTagStr(dt), "h07n05s09e");
+  EXPECT_EQ(DateTimeToTagStr(dt), "y2004m02d29e-h07n05s09e");
+  EXPECT_EQ(DateTimeToTagStr(NoDateTime), "");
+  EXPECT_EQ(DateToTagStr(NoDateTime - 5), "");
+
+  const TDateTime date = EncodeDate(2004, 2, 29), time = EncodeTime(7, 5, 9, 0);
+  struct Case {
+    const char* text;
+    TDateTime date, time;
+  } cases[] = {
+      {"y2004m02d29e-h07n05s09e", date, time},
+      {"y2004m2d29e", date, NoDateTime},
+      {"xx y0002004m02d29e trailing", date, NoDateTime},
+      {"h07n05s09e", NoDateTime, time},
+      {"y2004m02d30e", NoDateTime, NoDateTime},          // 30 February
+      {"h24n00s00e", NoDateTime, NoDateTime},            // no such hour
+      {"y2004m02d29", NoDateTime, NoDateTime},           // day not ended
+      {"y-2004m02d29e", NoDateTime, NoDateTime},
+      {"y20040m02d29e", NoDateTime, NoDateTime},         // above 9999
+      {"y2004m0x2d29e", NoDateTime, NoDateTime},
+      {"ym02d29e", NoDateTime, NoDateTime},
+      {"20040229", NoDateTime, NoDateTime},
+      {"", NoDateTime, NoDateTime},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TagStrToDate(c.text), c.date) << c.text;
+    EXPECT_EQ(TagStrToTime(c.text), c.time) << c.text;
+    const TDateTime both = c.date > NoDateTime && c.time > NoDateTime ? c.date + c.time : NoDateTime;
+    EXPECT_EQ(TagStrToDateTime(c.text), both) << c.text;
+  }
+}
+
+TEST(IniFile2, DatesAndTimesInTagText) {
+  test::TempDir dir;
+  dir.Write("a.ini", "[D]
+bad=y2004m02d30e
+number=38000
+empty=
+");
+  TIniFile2 ini(dir.File("a.ini"));
+  const TDateTime dt = EncodeDate(2004, 2, 29) + EncodeTime(7, 5, 9, 0);
+  ini.WriteDateTime("D", "stamp", dt);
+  ini.WriteDate("D", "day", dt);
+  ini.WriteTime("D", "clock", dt);
+  ini.WriteDateTime("D", "none", NoDateTime);
+  EXPECT_EQ(ini.ReadString("D", "stamp", ""), "y2004m02d29e-h07n05s09e");
+  EXPECT_EQ(ini.ReadString("D", "none", "?"), "");
+  EXPECT_EQ(ini.ReadDate("D", "stamp", 1), EncodeDate(2004, 2, 29));
+  EXPECT_EQ(ini.ReadTime("D", "stamp", 1), EncodeTime(7, 5, 9, 0));
+  EXPECT_EQ(ini.ReadDateTime("D", "stamp", 1), dt);
+  EXPECT_EQ(ini.ReadDate("D", "day", 1), EncodeDate(2004, 2, 29));
+  EXPECT_EQ(ini.ReadTime("D", "clock", 1), EncodeTime(7, 5, 9, 0));
+  for (const char* key : {"bad", "number", "empty", "none", "missing"}) {
+    EXPECT_EQ(ini.ReadDate("D", key, 42.5), 42.5) << key;
+    EXPECT_EQ(ini.ReadDateTime("D", key, 42.5), 42.5) << key;
+  }
 }
 
 }  // namespace
