@@ -246,11 +246,7 @@ TEST(TagText, WritesAndParses) {
 
 TEST(IniFile2, DatesAndTimesInTagText) {
   test::TempDir dir;
-  dir.Write("a.ini", "[D]
-bad=y2004m02d30e
-number=38000
-empty=
-");
+  dir.Write("a.ini", "[D]\nbad=y2004m02d30e\nnumber=38000\nempty=\n");
   TIniFile2 ini(dir.File("a.ini"));
   const TDateTime dt = EncodeDate(2004, 2, 29) + EncodeTime(7, 5, 9, 0);
   ini.WriteDateTime("D", "stamp", dt);
