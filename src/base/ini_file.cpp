@@ -11,6 +11,7 @@
 #include "base/app_globals.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/float_text.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/text_encoding.h"
 
 namespace qv {
@@ -364,11 +365,11 @@ void TIniFile::WriteBool(const std::string& section, const std::string& ident, b
 
 double TIniFile::ReadFloat(const std::string& section, const std::string& ident, double def) const {
   double v;
-  return TryStrToFloat(ReadString(section, ident, ""), v, '.') ? v : def;
+  return TryStrToFloat(ReadString(section, ident, ""), v, FormatSettings.DecimalSeparator) ? v : def;
 }
 
 void TIniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
-  WriteString(section, ident, FloatToStr(value, '.'));
+  WriteString(section, ident, FloatToStr(value, FormatSettings.DecimalSeparator));
 }
 
 void TIniFile::ReadSection(const std::string& section, TStringList& strings) const {

@@ -3,12 +3,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/rtl/format_settings.h"
+
 namespace qv {
 
 namespace {
-
-// The user's decimal separator for texts shown on screen.
-char LocaleDecimalSeparator() { return '.'; }
 
 struct SciParts {
   std::string mantissa;  // sign or blank, digit, ".", 14 decimals
@@ -59,7 +58,7 @@ std::string FloatToWidthStr(uint8_t width, uint8_t decimals, double value) {
     }
     out = mantissa + "E" + exp_text;
   }
-  if (size_t point = out.find('.'); point != std::string::npos) out[point] = LocaleDecimalSeparator();
+  if (size_t point = out.find('.'); point != std::string::npos) out[point] = FormatSettings.DecimalSeparator;
   return out;
 }
 

@@ -7,11 +7,21 @@
 
 #include "platform/rtl/exception.h"
 #include "platform/rtl/float_text.h"
+#include "platform/rtl/format.h"
 
 namespace qv {
 
-// The data-store, device and channel errors derive from it.
-QV_DECLARE_EXCEPTION(Exception2, Exception);
+// The system's own exception class; the data-store, device and channel errors derive from it.
+class Exception2 : public Exception {
+public:
+  using Exception::Exception;
+  std::string ClassName() const override { return "Exception2"; }
+  // The message is Format (Fmt, Args).
+  template <class... A>
+  static Exception2 CreateFmt(std::string_view fmt, const A&... args) {
+    return Exception2(Format(fmt, args...));
+  }
+};
 
 // Floating date-time spans, exactly as the runtime's time encoding gives them.
 constexpr double TimeOneMSec = 1.0 / 86400000.0;

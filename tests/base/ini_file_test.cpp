@@ -8,6 +8,7 @@
 
 #include "base/app_globals.h"
 #include "base/dt_stamp.h"
+#include "platform/rtl/format_settings.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -182,6 +183,11 @@ TEST(IniFile2, LongValuesAreReadWhole) {
 }
 
 TEST(IniFile2, FloatsAlwaysWithPoint) {
+  struct CommaLocale {
+    char saved = FormatSettings.DecimalSeparator;
+    CommaLocale() { FormatSettings.DecimalSeparator = ','; }
+    ~CommaLocale() { FormatSettings.DecimalSeparator = saved; }
+  } comma;
   test::TempDir dir;
   dir.Write("a.ini", "[F]\ncomma=1,5\npoint=1.5\nmixed=1.000,5\nword=abc\n");
   TIniFile2 ini(dir.File("a.ini"));
@@ -194,6 +200,11 @@ TEST(IniFile2, FloatsAlwaysWithPoint) {
   EXPECT_DOUBLE_EQ(ini.ReadFloat2("F", "missing", 0.1 + 0.2), 0.1 + 0.2);
   EXPECT_THROW(ini.ReadFloat2("F", "mixed", 0), EConvertError);
   EXPECT_THROW(ini.ReadFloat2("F", "word", 0), EConvertError);
+  // The plain class's floats follow the locale.
+  ini.WriteFloat("F", "plain", 2.5);
+  EXPECT_EQ(ini.ReadString("F", "plain", ""), "2,5");
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("F", "plain", 0), 2.5);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("F", "point", 7), 7);
 }
 
 TEST(IniFile2, EraseSectionsByCaseSensitivePrefix) {

@@ -23,6 +23,31 @@ TEST(NumberText, StrToFloat2TakesPointOrComma) {
   EXPECT_THROW(StrToFloat2(""), EConvertError);
 }
 
+// Runs a test body under a locale whose decimal separator is ",".
+struct CommaLocale : ::testing::Test {
+  char saved = FormatSettings.DecimalSeparator;
+  CommaLocale() { FormatSettings.DecimalSeparator = ','; }
+  ~CommaLocale() override { FormatSettings.DecimalSeparator = saved; }
+};
+
+TEST_F(CommaLocale, FileTextKeepsPointScreenTextTakesComma) {
+  EXPECT_EQ(FloatToStrF2(TFloatFormat::ffGeneral, 15, 0, 0.5), "0.5");
+  EXPECT_EQ(FormatSettings.DecimalSeparator, ',');
+  EXPECT_DOUBLE_EQ(StrToFloat2("3.25"), 3.25);
+  EXPECT_DOUBLE_EQ(StrToFloat2("3,25"), 3.25);
+  EXPECT_EQ(FloatToWidthStr(5, 2, 1.5), " 1,50");
+  EXPECT_EQ(FloatToWidthStr(5, 2, 123456.0), "1,2E5");
+}
+
+TEST(Exceptions, Exception2) {
+  try {
+    throw Exception2::CreateFmt("Channel %d of %s", 3, "Logger");
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Channel 3 of Logger");
+    EXPECT_EQ(e.ClassName(), "Exception2");
+  }
+}
+
 TEST(NumberText, FloatToStrF2AlwaysWritesPointFromAnyThread) {
   EXPECT_EQ(FloatToStrF2(TFloatFormat::ffGeneral, 15, 0, 0.5), "0.5");
   EXPECT_EQ(FloatToStrF2(TFloatFormat::ffGeneral, 7, 0, 1.0 / 3.0), "0.3333333");

@@ -32,12 +32,16 @@ TEST(FloatText, FloatToStrFFormats) {
       {123456, TFloatFormat::ffGeneral, 3, 0, '.', "1.23E5"},
       {123456, TFloatFormat::ffGeneral, 3, 2, '.', "1.23E05"},
       {99999.5, TFloatFormat::ffGeneral, 5, 0, '.', "1E5"},
-      {1234.56, TFloatFormat::ffExponent, 4, 2, '.', "1.235E+03"},
+      {1234.5, TFloatFormat::ffExponent, 4, 2, '.', "1.235E+03"},
       {-0.00125, TFloatFormat::ffExponent, 3, 0, ',', "-1,25E-3"},
       {1.005, TFloatFormat::ffFixed, 15, 2, '.', "1.00"},  // 1.005 is just below in binary
       {123.456, TFloatFormat::ffFixed, 4, 2, '.', "123.50"},
       {-0.001, TFloatFormat::ffFixed, 15, 2, '.', "0.00"},
-      {2.5, TFloatFormat::ffFixed, 15, 0, '.', "2"},
+      {2.5, TFloatFormat::ffFixed, 15, 0, '.', "3"},  // halves away from zero
+      {0.125, TFloatFormat::ffFixed, 15, 2, '.', "0.13"},
+      {-0.125, TFloatFormat::ffGeneral, 2, 0, '.', "-0.13"},
+      {0.006, TFloatFormat::ffFixed, 15, 2, '.', "0.01"},
+      {9.9999, TFloatFormat::ffFixed, 15, 2, '.', "10.00"},
       {12345, TFloatFormat::ffFixed, 3, 2, '.', "1.23E+4"},
   };
   for (const Case& c : cases)
@@ -53,6 +57,9 @@ TEST(FloatText, DefaultScientificAndFixedWidth) {
   EXPECT_EQ(FloatToStrFixed(1.5, 5, 2), " 1.50");
   EXPECT_EQ(FloatToStrFixed(-1.5, 3, 1), "-1.5");
   EXPECT_EQ(FloatToStrFixed(123456.0, 5, 2), "123456.00");
+  EXPECT_EQ(FloatToStrFixed(0.125, 0, 2), "0.13");
+  EXPECT_EQ(FloatToStrFixed(-0.001, 5, 2), " 0.00");
+  EXPECT_EQ(FloatToStrScientific(9.999999999999999), " 1.00000000000000E+0001");
 }
 
 TEST(FloatText, StrToFloatTakesOnlyItsSeparator) {

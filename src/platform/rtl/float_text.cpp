@@ -18,44 +18,41 @@ struct Decimal {
   std::string digits;
 };
 
-// Correctly rounded digits (std::to_chars never looks at the locale).
+// The decimal digits of |value| rounded to `precision` significant digits, and to at most
+// `decimals_limit` decimals when that is not negative. Halves round away from zero, as the
+// runtime's text conversion does; the digits come from std::to_chars, which never looks at the
+// locale.
 Decimal ToDecimal(double value, int precision, int decimals_limit) {
   Decimal d;
+  if (value == 0) return d;
   d.negative = std::signbit(value);
-  if (value == 0) {
-    d.negative = false;
-    return d;
-  }
-  char buf[1200];
-  auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, precision - 1);
-  std::string s(buf, r.ptr);
-  size_t e_pos = s.find('e');
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 40);
+  const std::string s(buf, r.ptr);
+  const size_t e_pos = s.find('e');
+  std::string digits;
   for (size_t i = 0; i < e_pos; ++i)
-    if (s[i] != '.') d.digits += s[i];
-  d.exp = std::atoi(s.c_str() + e_pos + 1) + 1;
-  if (decimals_limit >= 0 && d.exp + decimals_limit < precision) {
-    // Fewer significant digits are left after the point: round at the decimal instead.
-    r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed, decimals_limit);
-    s.assign(buf, r.ptr);
-    size_t point = s.find('.');
-    std::string int_part = s.substr(0, point);
-    std::string frac = point == std::string::npos ? "" : s.substr(point + 1);
-    std::string all = int_part + frac;
-    size_t first = all.find_first_not_of('0');
-    if (first == std::string::npos) {
-      d.digits.clear();
-      d.exp = 0;
-      d.negative = false;
-      return d;
+    if (s[i] != '.') digits += s[i];
+  int point = std::atoi(s.c_str() + e_pos + 1) + 1;  // value = 0.digits * 10^point
+  int keep = precision;
+  if (decimals_limit >= 0) keep = std::min(keep, point + decimals_limit);
+  if (keep < 0) return Decimal{};
+  const bool up = digits[static_cast<size_t>(keep)] >= '5';
+  digits.resize(static_cast<size_t>(keep));
+  if (up) {
+    size_t k = digits.size();
+    while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+    if (k == 0) {
+      digits.insert(digits.begin(), '1');
+      ++point;
+    } else {
+      ++digits[k - 1];
     }
-    d.exp = static_cast<int>(int_part.size()) - static_cast<int>(first);
-    d.digits = all.substr(first);
   }
-  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
-  if (d.digits.empty()) {
-    d.exp = 0;
-    d.negative = false;
-  }
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  if (digits.empty()) return Decimal{};
+  d.digits = digits;
+  d.exp = point;
   return d;
 }
 
@@ -118,7 +115,6 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
       const int decimals = std::clamp(digits, 0, 18);
       Decimal d = ToDecimal(value, precision, decimals);
       if (d.exp > precision) return ExponentForm(ToDecimal(value, precision, -1), precision, 0, true, sep);
-      if (d.digits.empty()) return FixedText(Decimal{}, decimals, sep);
       return FixedText(d, decimals, sep);
     }
   }
@@ -131,12 +127,8 @@ std::string FloatToStr(double value, char decimal_separator) {
 
 std::string FloatToStrScientific(double value) {
   if (!std::isfinite(value)) return NonFinite(value);
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
-  std::string s(buf, r.ptr);
-  size_t e_pos = s.find('e');
-  int e = std::atoi(s.c_str() + e_pos + 1);
-  return (std::signbit(value) && value != 0 ? "-" : " ") + s.substr(0, e_pos) + ExponentText(e, 4, true);
+  const Decimal d = ToDecimal(value, 15, -1);
+  return (d.negative ? "" : " ") + ExponentForm(d, 15, 4, true, '.');
 }
 
 std::string FloatToStrFixed(double value, int width, int decimals) {
@@ -144,9 +136,8 @@ std::string FloatToStrFixed(double value, int width, int decimals) {
   if (!std::isfinite(value)) {
     s = NonFinite(value);
   } else {
-    char buf[1200];
-    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, std::clamp(decimals, 0, 255));
-    s.assign(buf, r.ptr);
+    decimals = std::clamp(decimals, 0, 255);
+    s = FixedText(ToDecimal(value, 18, decimals), decimals, '.');
   }
   if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), ' ');
   return s;
