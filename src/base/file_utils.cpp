@@ -11,26 +11,15 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/file_stream2.h"
+#include "platform/rtl/stream.h"
+
 namespace qv {
 
 namespace {
 
-// The platform's error codes for what the folder functions report.
-int ErrorCode(int err) {
-  switch (err) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
-    case EACCES: case EPERM: case EROFS: case EISDIR: return 5;
-    case ENOMEM: return 8;
-    case ENOSPC: return 112;
-    default: return 31;
-  }
-}
-
-[[noreturn]] void InOutError(int err) { throw EInOutError("I/O error " + std::to_string(ErrorCode(err))); }
-
-[[noreturn]] void FileError(const std::string& what, const std::string& file_name, int err) {
-  throw Exception(what + file_name + "\r\n" + std::strerror(err));
+[[noreturn]] void InOutError(int err, const std::string& path) {
+  throw EInOutError("I/O error " + std::to_string(Win32ErrorOfErrno(err, path)));
 }
 
 std::string StripTrailingSeparator(std::string path) {
@@ -77,60 +66,27 @@ Listing ListFolder(const std::string& dir) {
   return out;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Copies all bytes of source into a new file beside dest and renames it over dest.
+// Copies all bytes of source into a new file beside dest that replaces dest only when complete.
 void CopyReplacing(const std::string& source, const std::string& dest, const struct stat& src_st, bool set_date) {
-  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) FileError("Cannot open file ", source, errno);
-  const std::filesystem::path dest_path(dest);
-  std::string tmp = (dest_path.parent_path() / ("." + dest_path.filename().string() + ".XXXXXX")).string();
-  int out = ::mkostemp(tmp.data(), O_CLOEXEC);
-  if (out < 0) {
-    int err = errno;
-    ::close(in);
-    FileError("Cannot create file ", dest, err);
+  // Others may go on writing the source (whole lines, atomic rewrites): deny nothing.
+  TFileStream2 in(source, fmOpenRead | fmShareDenyNone);
+  TAtomicFileStream2 out(dest);
+  std::vector<char> buf(65536);
+  for (;;) {
+    const int32_t n = in.Read(buf.data(), static_cast<int32_t>(buf.size()));
+    if (n < 0) throw EReadError("Stream read error");
+    if (n == 0) break;
+    out.WriteBuffer(buf.data(), n);
   }
   int err = 0;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(in, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      err = errno;
-      break;
-    }
-    if (n == 0) break;
-    if (!WriteAll(out, buf, static_cast<size_t>(n))) {
-      err = errno;
-      break;
-    }
-  }
-  ::close(in);
-  if (err == 0 && ::fchmod(out, src_st.st_mode & 07777) != 0) err = errno;
+  if (::fchmod(out.Handle(), src_st.st_mode & 07777) != 0) err = errno;
   if (err == 0 && set_date) {
     // File dates are kept in whole seconds.
     struct timespec times[2] = {{src_st.st_mtim.tv_sec, 0}, {src_st.st_mtim.tv_sec, 0}};
-    if (::futimens(out, times) != 0) err = errno;
+    if (::futimens(out.Handle(), times) != 0) err = errno;
   }
-  if (err == 0 && ::fsync(out) != 0) err = errno;
-  if (::close(out) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(tmp.c_str(), dest.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(tmp.c_str());
-    FileError("Cannot write file ", dest, err);
-  }
+  if (err != 0) throw EWriteError("Cannot write file \"" + dest + "\". " + std::strerror(err), Win32ErrorOfErrno(err, dest));
+  out.Commit();
 }
 
 bool IsInside(const std::string& inner, const std::string& outer) {
@@ -179,7 +135,7 @@ bool CopyDir(const std::string& source, const std::string& dest, bool move, bool
   const Listing list = ListFolder(src);
   struct stat st;
   if (::stat(dst.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    if (::mkdir(dst.c_str(), 0777) != 0) InOutError(errno);
+    if (::mkdir(dst.c_str(), 0777) != 0) InOutError(errno, dst);
   }
   bool all = true, any = false;
   for (const std::string& f : list.files) {
@@ -214,7 +170,7 @@ bool DeleteDir(const std::string& dir) {
   for (const std::string& f : list.folders)
     if (!DeleteDir(Join(d, f))) ok = false;
   if (!ok) return false;
-  if (::rmdir(d.c_str()) != 0) InOutError(errno);
+  if (::rmdir(d.c_str()) != 0) InOutError(errno, d);
   return true;
 }
 

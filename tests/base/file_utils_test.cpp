@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "platform/rtl/stream.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -66,8 +67,12 @@ TEST(FileCopy2, DatesMoveAndMissingSource) {
 
   ASSERT_TRUE(FileCopy2(dir.File("a"), dir.File("plain"), false, false, 2));
   EXPECT_NE(MTime(dir.File("plain")), 1100000000);
+  ::chmod(dir.File("a").c_str(), 0600);
   ASSERT_TRUE(FileCopy2(dir.File("a"), dir.File("kept"), false, true, 2));
   EXPECT_EQ(MTime(dir.File("kept")), 1100000000);
+  struct stat st;
+  ASSERT_EQ(::stat(dir.File("kept").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // a private file stays private
 
   ASSERT_TRUE(FileCopy2(dir.File("a"), dir.File("moved"), true, false, 2));
   EXPECT_FALSE(fs::exists(dir.File("a")));
@@ -92,13 +97,22 @@ TEST(FileCopy2, FailedCopyLeavesTargetIntact) {
   test::TempDir dir;
   dir.Write("dst", "good old copy");
   // Reading the process's own memory at offset 0 fails with an I/O error after a successful open.
-  EXPECT_ANY_THROW(FileCopy2("/proc/self/mem", dir.File("dst"), false, false, 2));
+  EXPECT_THROW(FileCopy2("/proc/self/mem", dir.File("dst"), false, false, 2), EReadError);
   EXPECT_EQ(dir.Read("dst"), "good old copy");
+
+  // A source held exclusively elsewhere in the program cannot be opened.
+  dir.Write("held", "h");
+  {
+    TFileStream lock(dir.File("held"), fmOpenRead | fmShareExclusive);
+    EXPECT_THROW(FileCopy2(dir.File("held"), dir.File("dst"), false, false, 2), EFOpenError);
+  }
+  EXPECT_EQ(dir.Read("dst"), "good old copy");
+  ::unlink(dir.File("held").c_str());
 
   // A target that cannot be replaced (a folder) fails at the rename.
   dir.Write("src", "new");
   dir.Write("folder/inside", "x");
-  EXPECT_ANY_THROW(FileCopy2(dir.File("src"), dir.File("folder"), true, false, 2));
+  EXPECT_THROW(FileCopy2(dir.File("src"), dir.File("folder"), true, false, 2), EStreamError);
   EXPECT_EQ(dir.Read("src"), "new");  // not moved away
   EXPECT_EQ(Tree(dir.Path()), (std::vector<std::string>{"dst", "folder/", "folder/inside", "src"}));
 }
