@@ -33,8 +33,9 @@ TTimer2::TTimer2(uint32_t interval_ms, const TTickSource& ticks, const TWallCloc
   SetInterval(interval_ms);
 }
 
-bool TTimer2::Expired() const {
-  const uint32_t t = ticks_->GetTickCount();
+bool TTimer2::Expired() const { return ExpiredAt(ticks_->GetTickCount()); }
+
+bool TTimer2::ExpiredAt(uint32_t t) const {
   if (start_ < due_) return t > due_ || t < start_;
   if (start_ == due_) return true;
   return due_ < t && t < start_;  // the period wraps past 0
@@ -42,7 +43,7 @@ bool TTimer2::Expired() const {
 
 uint32_t TTimer2::Remaining() const {
   const uint32_t t = ticks_->GetTickCount();
-  return Expired() ? 0 : due_ - t;
+  return ExpiredAt(t) ? 0 : due_ - t;
 }
 
 int64_t TTimer2::NowMs() const { return std::llround(clock_->Now() * static_cast<double>(MSecsPerDay)); }

@@ -48,6 +48,7 @@ public:
   int32_t Offset() const { return offset_; }
 
 private:
+  bool ExpiredAt(uint32_t t) const;
   void Align();
   int64_t NowMs() const;
 
