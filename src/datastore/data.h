@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/utils.h"
 #include "datastore/dt_record.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/stream.h"
@@ -25,7 +26,7 @@ namespace qv {
 class TChannels;
 class TData;
 
-QV_DECLARE_EXCEPTION(EDataError, Exception);
+QV_DECLARE_EXCEPTION(EDataError, Exception2);
 QV_DECLARE_EXCEPTION(EDatOutOfMemError, EDataError);
 QV_DECLARE_EXCEPTION(EDatOutOfDiscError, EDataError);
 QV_DECLARE_EXCEPTION(EDatFormatError, EDataError);

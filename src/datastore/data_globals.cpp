@@ -4,6 +4,9 @@
 #include <cassert>
 #include <exception>
 
+#include "base/app_globals.h"
+#include "base/idle_task_manager.h"
+#include "base/ini_file2.h"
 #include "datastore/data.h"
 
 namespace qv {
@@ -14,13 +17,24 @@ namespace {
 thread_local int32_t registry_locks_held = 0;
 }
 
-TDataGlobals::TDataGlobals() : owner_thread_(std::this_thread::get_id()) {}
+TDataGlobals::TDataGlobals(const TTickSource& ticks)
+    : owner_thread_(std::this_thread::get_id()), check_timer_(100, ticks) {
+  LoadIni();
+}
 
 TDataGlobals::~TDataGlobals() {
   // Nobody may hold the registry while it goes.
   mutex_.lock();
   mutex_.unlock();
+  if (check_pending_ && IdleTaskManager) IdleTaskManager->RemoveTask(this, &check_timer_);
   if (DataGlobals == this) DataGlobals = nullptr;
+}
+
+void TDataGlobals::LoadIni() {
+  if (IniFileName.empty()) return;
+  TIniFile2 ini(IniFileName);
+  PermitOverwrite = ini.ReadBool("Data", "PermitOverwrite", PermitOverwrite);
+  PermitInsert = ini.ReadBool("Data", "PermitInsert", PermitInsert);
 }
 
 void TDataGlobals::RegisterData(TData* data) {
@@ -71,7 +85,19 @@ void TDataGlobals::CheckBuffers() {
   }
 }
 
-void TDataGlobals::ScheduleCheck() {}
+void TDataGlobals::ScheduleCheck() {
+  if (!IdleTaskManager || check_pending_) return;
+  check_pending_ = true;
+  check_timer_.Restart();
+  IdleTaskManager->AddTask(this, &check_timer_,
+                           [this](TIdleTaskManager* sender, TTimer2* timer, bool& done) { IdleCheck(sender, timer, done); });
+}
+
+void TDataGlobals::IdleCheck(TIdleTaskManager*, TTimer2*, bool& done) {
+  check_pending_ = false;
+  CheckBuffers();
+  done = true;
+}
 
 void TDataGlobals::Lock() {
   // Lock order: a thread that holds a data set's lock must not wait for the registry.

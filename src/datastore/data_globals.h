@@ -5,19 +5,25 @@
 // changes, and the registry's mutex serialises storing a memory read against rebuilding merged
 // views.
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/timer2.h"
+
 namespace qv {
 
 class TData;
+class TIdleTaskManager;
 
 class TDataGlobals {
 public:
-  TDataGlobals();
-  // Clears the global DataGlobals when it is this object. The data sets are not freed.
+  // Reads the settings of section "Data" of the program INI file. The check timer counts ticks.
+  explicit TDataGlobals(const TTickSource& ticks = DefaultTickSource());
+  // Removes a pending check and clears the global DataGlobals when it is this object. The data
+  // sets are not freed.
   ~TDataGlobals();
   TDataGlobals(const TDataGlobals&) = delete;
   TDataGlobals& operator=(const TDataGlobals&) = delete;
@@ -34,8 +40,13 @@ public:
   void NavigatorChanged();
   // Runs every data set's buffer policy; a data set that fails is reported and the rest go on.
   void CheckBuffers();
+  // Queues one CheckBuffers pass as an idle task 100 ms from the first request on; later
+  // requests before it runs change nothing. Nothing without an idle-task manager.
   void ScheduleCheck();
+  void IdleCheck(TIdleTaskManager* sender, TTimer2* timer, bool& done);
   bool CheckPending() const { return check_pending_; }
+  // "PermitOverwrite" and "PermitInsert" of section "Data"; a missing key keeps the value.
+  void LoadIni();
 
   // Taken before any data set's lock; never while this thread holds one.
   void Lock();
@@ -48,6 +59,7 @@ private:
   std::vector<TData*> list_;
   std::thread::id owner_thread_;
   bool check_pending_ = false;
+  TTimer2 check_timer_;
   // Serialises storing a memory read and rebuilding merged views; first in the lock order.
   std::recursive_mutex mutex_;
 };
