@@ -129,7 +129,8 @@ int32_t TData::CopyData(TData* source) {
   // Records of another size would be read misaligned.
   if (source && (!source->rec_ || !SameSize(*source->rec_)))
     throw EDataError("Error in TData.CopyData: record size differs");
-  modified_ = true;
+  // The present buffer is written before it is replaced; without one there is nothing to write.
+  if (buffer_) modified_ = true;
   int32_t result = NewBuffer();
   if (result != drDone || !source || source == this) return result;
   // The recorder may be inserting into the source: read it under its lock, taken after ours.
