@@ -403,5 +403,25 @@ TEST(DataLockTest, LockIsReentrantAndTryLockTimesOut) {
   EXPECT_EQ(DataLocksHeldByThread(), 0);
 }
 
+// Freeing a data set that another thread waits for would leave that thread on a freed mutex.
+TEST(DataLockDeathTest, DestroyWhileAnotherThreadWaitsIsRefused) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEBUG_DEATH(
+      {
+        TDtRecord rec(1);
+        auto data = std::make_unique<TMemData>(&rec);
+        data->Lock();
+        std::atomic<bool> started{false};
+        std::thread([&] {
+          started = true;
+          data->Lock();
+        }).detach();
+        while (!started) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        data.reset();
+      },
+      "destroyed while another thread uses it");
+}
+
 }  // namespace
 }  // namespace qv
