@@ -104,4 +104,15 @@ inline std::vector<std::string> Walk(TDtData& d) {
   return out;
 }
 
+// The text of the EDataError that f raises.
+template <class F>
+std::string DataErrorText(F f) {
+  try {
+    f();
+  } catch (const EDataError& e) {
+    return e.what();
+  }
+  return "no EDataError";
+}
+
 }  // namespace qv::test

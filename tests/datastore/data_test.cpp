@@ -130,26 +130,18 @@ TEST_F(DataTest, ModifyRecordRewritesTheRecordJustRead) {
 
 TEST_F(DataTest, MisuseRaisesTheFixedTexts) {
   TDtRecord other(2);
-  auto message = [](auto f) {
-    try {
-      f();
-    } catch (const EDataError& e) {
-      return std::string(e.what());
-    }
-    return std::string("no EDataError");
-  };
-  EXPECT_EQ(message([&] { data_.AppendRecord(rec_); }), "Error in Data.AppendRecord! Buffer nil");
-  EXPECT_EQ(message([&] { data_.InsertRecord(rec_); }), "Error in Data.InsertRecord! Buffer nil");
-  EXPECT_EQ(message([&] { data_.ModifyRecord(); }), "Error in Data.ModifyRecord! FBuffer Nil or empty");
+  EXPECT_EQ(test::DataErrorText([&] { data_.AppendRecord(rec_); }), "Error in Data.AppendRecord! Buffer nil");
+  EXPECT_EQ(test::DataErrorText([&] { data_.InsertRecord(rec_); }), "Error in Data.InsertRecord! Buffer nil");
+  EXPECT_EQ(test::DataErrorText([&] { data_.ModifyRecord(); }), "Error in Data.ModifyRecord! FBuffer Nil or empty");
   Fill(1);
   data_.Window(0, DataPosMax);
   data_.RestorePosition();
   data_.GotoFirst();
   data_.RestorePosition();
-  EXPECT_EQ(message([&] { data_.ModifyRecord(); }), "Error in Data.ModifyRecord! FBuffer at position 0");
+  EXPECT_EQ(test::DataErrorText([&] { data_.ModifyRecord(); }), "Error in Data.ModifyRecord! FBuffer at position 0");
   // A record of another size would misalign every later record.
-  EXPECT_EQ(message([&] { data_.AppendRecord(other); }), "Error in Data.AppendRecord! Record size differs");
-  EXPECT_EQ(message([&] { data_.InsertRecord(other); }), "Error in Data.InsertRecord! Record size differs");
+  EXPECT_EQ(test::DataErrorText([&] { data_.AppendRecord(other); }), "Error in Data.AppendRecord! Record size differs");
+  EXPECT_EQ(test::DataErrorText([&] { data_.InsertRecord(other); }), "Error in Data.InsertRecord! Record size differs");
   EXPECT_EQ(data_.BufferSize(), S());
   EXPECT_THROW(data_.RemoveClient(0), Exception);
 }

@@ -218,24 +218,16 @@ TEST_F(DtDataTest, GotoDtFindsTheFirstRecordAtOrAfter) {
 }
 
 TEST_F(DtDataTest, MisuseRaisesTheFixedTexts) {
-  auto message = [](auto f) {
-    try {
-      f();
-    } catch (const EDataError& e) {
-      return std::string(e.what());
-    }
-    return std::string("no EDataError");
-  };
   TTRecord plain(2);
-  EXPECT_EQ(message([&] { TMemDtData d(&plain); }), "Error in TDtData.Create: Rec must be a TDtRecord!");
+  EXPECT_EQ(test::DataErrorText([&] { TMemDtData d(&plain); }), "Error in TDtData.Create: Rec must be a TDtRecord!");
   TDtRecord r = R(0, {1, 1});
-  EXPECT_EQ(message([&] { data_.AppendRecord(r); }), "Error in TDtData: Operation AppendRecord not permitted!");
-  EXPECT_EQ(message([&] { data_.SetPositions(true, -1); }), "Error in TDtData.SetPositions: StartPos < 0");
+  EXPECT_EQ(test::DataErrorText([&] { data_.AppendRecord(r); }), "Error in TDtData: Operation AppendRecord not permitted!");
+  EXPECT_EQ(test::DataErrorText([&] { data_.SetPositions(true, -1); }), "Error in TDtData.SetPositions: StartPos < 0");
   TDtRecord wide = Rec(At(10, 0), {1, 2, 3}, 3);
-  EXPECT_EQ(message([&] { data_.InsertRecord(wide); }), "Error in TDtData.InsertRecord: record size differs");
+  EXPECT_EQ(test::DataErrorText([&] { data_.InsertRecord(wide); }), "Error in TDtData.InsertRecord: record size differs");
   data_.FreeBuffer();
-  EXPECT_EQ(message([&] { data_.InsertRecord(r); }), "Error in TDtData.InsertRecord: FBuffer = nil");
-  EXPECT_EQ(message([&] { data_.OpenDT(At(11, 0), At(10, 0), NoDtStamp, NoDtStamp); }),
+  EXPECT_EQ(test::DataErrorText([&] { data_.InsertRecord(r); }), "Error in TDtData.InsertRecord: FBuffer = nil");
+  EXPECT_EQ(test::DataErrorText([&] { data_.OpenDT(At(11, 0), At(10, 0), NoDtStamp, NoDtStamp); }),
             "Error in TDtData.OpenDT: Start after Stop!");
 }
 
@@ -462,7 +454,7 @@ TEST_F(DtWindowTest, RecorderInsertsWhileTheMainThreadReads) {
     done = true;
   });
   int last_count = 0;
-  while (!done) {
+  for (; !done; std::this_thread::yield()) {
     TDataLock lock(data_);
     int count = 0;
     int32_t previous = -1;
