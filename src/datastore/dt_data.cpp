@@ -424,6 +424,8 @@ int32_t TDtData::InsertRecord(TRecord& record) {
     }
 
     TDtRecord* written = rec;
+    const bool target_was_empty =
+        (d == idWriteOver || d == idMerge) && (over_before ? before_ : after_)->IsEmpty();
     if (d == idMerge) {
       written = over_before ? before_.get() : after_.get();
       d = MergeInto(*written, *rec) ? idWriteOver : idIdentical;
@@ -458,6 +460,11 @@ int32_t TDtData::InsertRecord(TRecord& record) {
     } else if (d == idWriteOver) {
       rpos = (over_before ? idx - 1 : idx) * size;
       WriteAt(rpos, *written);
+      // An empty record that starts a recording and a filled one decide edges differently.
+      if (target_was_empty != written->IsEmpty()) {
+        SetPositions(true, 0);
+        buf->SetPosition(rpos + size);
+      }
       TDtStamp newest = GetNewestDt();
       if (!Complete(newest) || Cmp(t, newest) >= 0) newest_rec_->Assign(*written);
       if (InAnyWindow(t)) AddChanges(2);
