@@ -26,5 +26,6 @@ private:
   }
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
+QV_DECLARE_EXCEPTION(EMathError, Exception);
 
 }  // namespace qv
