@@ -199,7 +199,8 @@ std::string OidBytesToText(const void* data, std::ptrdiff_t len) {
       out = std::to_string(x) + "." + std::to_string(arc - 40 * x);
       first = false;
     } else {
-      out += "." + std::to_string(arc);
+      out += '.';
+      out += std::to_string(arc);
     }
     arc = 0;
     pending = false;
