@@ -164,7 +164,123 @@ void DivideMagnitude(GiantInt x, GiantInt d, GiantInt q, GiantInt r) {
 }
 
 // Montgomery arithmetic on 64-bit limbs for odd moduli: the exponentiations of RSA and of the
-// prime test spend their time here.
+// prime test spend their time here. Products and reductions are written once as templates;
+// the common limb counts get their own instances (N > 0) so the compiler unrolls them, and
+// N = 0 serves any other size.
+
+// t[0..2n) := a * b
+template <int N>
+inline void ProductT(u64* t, const u64* a, const u64* b, int n_dyn) {
+  const int n = N ? N : n_dyn;
+  for (int i = 0; i < 2 * n; ++i) t[i] = 0;
+  for (int i = 0; i < n; ++i) {
+    u64 carry = 0;
+    const u64 ai = a[i];
+    for (int j = 0; j < n; ++j) {
+      u128 s = static_cast<u128>(ai) * b[j] + t[i + j] + carry;
+      t[i + j] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    t[i + n] = carry;
+  }
+}
+
+// t[0..2n) := a * a, the cross products once and doubled.
+template <int N>
+inline void SquareT(u64* t, const u64* a, int n_dyn) {
+  const int n = N ? N : n_dyn;
+  for (int i = 0; i < 2 * n; ++i) t[i] = 0;
+  for (int i = 0; i < n; ++i) {
+    u64 carry = 0;
+    const u64 ai = a[i];
+    for (int j = i + 1; j < n; ++j) {
+      u128 s = static_cast<u128>(ai) * a[j] + t[i + j] + carry;
+      t[i + j] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    t[i + n] = carry;
+  }
+  u64 top = 0;
+  for (int i = 0; i < 2 * n; ++i) {
+    u64 v = t[i];
+    t[i] = (v << 1) | top;
+    top = v >> 63;
+  }
+  u64 carry = 0;
+  for (int i = 0; i < n; ++i) {
+    u128 s = static_cast<u128>(a[i]) * a[i] + t[2 * i] + carry;
+    t[2 * i] = static_cast<u64>(s);
+    s = static_cast<u128>(t[2 * i + 1]) + static_cast<u64>(s >> 64);
+    t[2 * i + 1] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+  }
+}
+
+// out := t / R mod m for t < m * R (t has 2n limbs and is destroyed).
+template <int N>
+inline void RedcT(u64* out, u64* t, const u64* m, u64 minv, int n_dyn) {
+  const int n = N ? N : n_dyn;
+  u64 high = 0;
+  for (int i = 0; i < n; ++i) {
+    const u64 q = t[i] * minv;
+    u64 carry = 0;
+    for (int j = 0; j < n; ++j) {
+      u128 s = static_cast<u128>(q) * m[j] + t[i + j] + carry;
+      t[i + j] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    u128 s = static_cast<u128>(t[i + n]) + carry + high;
+    t[i + n] = static_cast<u64>(s);
+    high = static_cast<u64>(s >> 64);
+  }
+  const u64* r = t + n;
+  bool subtract = high != 0;
+  if (!subtract) {
+    subtract = true;  // r >= m
+    for (int i = n - 1; i >= 0; --i)
+      if (r[i] != m[i]) {
+        subtract = r[i] > m[i];
+        break;
+      }
+  }
+  if (subtract) {
+    u64 borrow = 0;
+    for (int i = 0; i < n; ++i) {
+      u128 d = static_cast<u128>(r[i]) - m[i] - borrow;
+      out[i] = static_cast<u64>(d);
+      borrow = static_cast<u64>(d >> 64) & 1;
+    }
+  } else {
+    for (int i = 0; i < n; ++i) out[i] = r[i];
+  }
+}
+
+template <int N>
+void MontMulT(u64* out, const u64* a, const u64* b, const u64* m, u64 minv, u64* t, int n) {
+  if (a == b)
+    SquareT<N>(t, a, n);
+  else
+    ProductT<N>(t, a, b, n);
+  RedcT<N>(out, t, m, minv, n);
+}
+
+using MontMulFn = void (*)(u64*, const u64*, const u64*, const u64*, u64, u64*, int);
+
+MontMulFn MontMulFor(int limbs) {
+  switch (limbs) {
+    case 1: return &MontMulT<1>;
+    case 2: return &MontMulT<2>;
+    case 4: return &MontMulT<4>;
+    case 8: return &MontMulT<8>;
+    case 12: return &MontMulT<12>;
+
+
+
+
+    default: return &MontMulT<0>;
+  }
+}
+
 class Montgomery {
 public:
   bool SameModulus(GiantInt m) const {
@@ -175,6 +291,7 @@ public:
     words_ = Len(m);
     modulus_words_.assign(m->n, m->n + words_);
     limbs_ = (words_ + 1) / 2;
+    mul_ = MontMulFor(limbs_);
     m_.assign(limbs_, 0);
     ToLimbs(m, m_.data());
     // -m^-1 mod 2^64 by Newton iteration.
@@ -185,7 +302,9 @@ public:
     r2_.assign(limbs_, 0);
     r2_[0] = 1;
     for (int i = 0; i < 128 * limbs_; ++i) DoubleMod(r2_.data());
-    t_.assign(limbs_ + 2, 0);
+    t_.assign(2 * static_cast<size_t>(limbs_) + 2, 0);
+    one_.assign(limbs_, 0);
+    one_[0] = 1;
   }
 
   int limbs() const { return limbs_; }
@@ -208,44 +327,11 @@ public:
     Normalize(x, std::min(2 * limbs_, kGiantWords), false);
   }
 
-  // out := a * b / R mod m; out may alias a or b.
-  void Mul(u64* out, const u64* a, const u64* b) {
-    const int n = limbs_;
-    u64* t = t_.data();
-    std::fill(t, t + n + 2, 0);
-    for (int i = 0; i < n; ++i) {
-      u64 carry = 0;
-      const u64 bi = b[i];
-      for (int j = 0; j < n; ++j) {
-        u128 s = static_cast<u128>(a[j]) * bi + t[j] + carry;
-        t[j] = static_cast<u64>(s);
-        carry = static_cast<u64>(s >> 64);
-      }
-      u128 s = static_cast<u128>(t[n]) + carry;
-      t[n] = static_cast<u64>(s);
-      t[n + 1] = static_cast<u64>(s >> 64);
-      const u64 q = t[0] * minv_;
-      s = static_cast<u128>(q) * m_[0] + t[0];
-      carry = static_cast<u64>(s >> 64);
-      for (int j = 1; j < n; ++j) {
-        s = static_cast<u128>(q) * m_[j] + t[j] + carry;
-        t[j - 1] = static_cast<u64>(s);
-        carry = static_cast<u64>(s >> 64);
-      }
-      s = static_cast<u128>(t[n]) + carry;
-      t[n - 1] = static_cast<u64>(s);
-      t[n] = t[n + 1] + static_cast<u64>(s >> 64);
-    }
-    if (t[n] != 0 || !Less(t, m_.data())) Sub(t, m_.data());
-    std::copy(t, t + n, out);
-  }
+  // out := a * b / R mod m; out may alias a or b; a == b squares.
+  void Mul(u64* out, const u64* a, const u64* b) { mul_(out, a, b, m_.data(), minv_, t_.data(), limbs_); }
 
   void ToMont(u64* x) { Mul(x, x, r2_.data()); }
-  void FromMont(u64* x) {
-    one_.assign(limbs_, 0);
-    one_[0] = 1;
-    Mul(x, x, one_.data());
-  }
+  void FromMont(u64* x) { Mul(x, x, one_.data()); }
 
 private:
   bool Less(const u64* a, const u64* b) const {
@@ -256,9 +342,9 @@ private:
   void Sub(u64* a, const u64* b) const {
     u64 borrow = 0;
     for (int i = 0; i < limbs_; ++i) {
-      u64 d = a[i] - b[i] - borrow;
-      borrow = (a[i] < b[i]) || (a[i] - b[i] < borrow) ? 1 : 0;
-      a[i] = d;
+      u128 d = static_cast<u128>(a[i]) - b[i] - borrow;
+      a[i] = static_cast<u64>(d);
+      borrow = static_cast<u64>(d >> 64) & 1;
     }
   }
   void DoubleMod(u64* a) const {
@@ -270,26 +356,38 @@ private:
 
   int words_ = 0;
   int limbs_ = 0;
+  MontMulFn mul_ = nullptr;
   std::vector<uint32_t> modulus_words_;
   std::vector<u64> m_, r2_, t_, one_;
   u64 minv_ = 0;
 };
 
-// The modulus of the latest exponentiation with its prepared constants, reused while the same
-// modulus comes again (every signature of one key, every round of one prime test).
+// The moduli of the latest exponentiations with their prepared constants, reused while the
+// same moduli come again (every signature of one key, both primes of a key, every round of one
+// prime test).
 struct PowerModState {
-  Montgomery mont;
+  static constexpr int kSlots = 4;
+  Montgomery mont[kSlots];
+  int next = 0;
   std::vector<u64> base, acc, table;
+
+  Montgomery& For(GiantInt m) {
+    for (Montgomery& c : mont)
+      if (c.SameModulus(m)) return c;
+    Montgomery& c = mont[next];
+    next = (next + 1) % kSlots;
+    c.Setup(m);
+    return c;
+  }
 };
 thread_local PowerModState g_power;
 
 void PowerModOdd(GiantInt x, GiantInt e, GiantInt m) {
   PowerModState& st = g_power;
-  if (!st.mont.SameModulus(m)) st.mont.Setup(m);
-  Montgomery& mont = st.mont;
+  Montgomery& mont = st.For(m);
   const int n = mont.limbs();
   const int ebits = GiantBitLength(e);
-  const int w = ebits > 512 ? 5 : ebits > 128 ? 4 : ebits > 24 ? 3 : 1;
+  const int w = ebits > 256 ? 5 : ebits > 64 ? 4 : ebits > 24 ? 3 : 1;
   st.base.assign(n, 0);
   mont.ToLimbs(x, st.base.data());
   mont.ToMont(st.base.data());
@@ -305,11 +403,20 @@ void PowerModOdd(GiantInt x, GiantInt e, GiantInt m) {
   for (int i = 2; i < (1 << w); ++i) mont.Mul(tab + i * n, tab + (i - 1) * n, st.base.data());
   u64* acc = st.acc.data();  // starts at 1 (Montgomery form)
   int top = ((ebits + w - 1) / w) * w;
+  bool started = false;
   for (int pos = top - w; pos >= 0; pos -= w) {
-    for (int k = 0; k < w; ++k) mont.Mul(acc, acc, acc);
     int digit = 0;
     for (int k = w - 1; k >= 0; --k) digit = (digit << 1) | (GiantTestBit(e, pos + k) ? 1 : 0);
-    if (digit) mont.Mul(acc, acc, tab + digit * n);
+    if (started)
+      for (int k = 0; k < w; ++k) mont.Mul(acc, acc, acc);
+    if (digit) {
+      if (started) {
+        mont.Mul(acc, acc, tab + digit * n);
+      } else {
+        std::copy(tab + digit * n, tab + (digit + 1) * n, acc);
+        started = true;
+      }
+    }
   }
   mont.FromMont(acc);
   mont.FromLimbs(acc, x);
