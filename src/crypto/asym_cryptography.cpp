@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <istream>
 #include <ostream>
-#include <strings.h>
 
 #include "crypto/crypto_text.h"
 
 namespace qv {
 
 namespace {
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 void Wipe(std::string& s) {
   std::fill(s.begin(), s.end(), '\0');

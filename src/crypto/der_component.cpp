@@ -14,13 +14,6 @@ namespace {
 
 const char kEmailOid[] = "1.2.840.113549.1.9.1";
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
 }  // namespace
 
 void ReadDERName(const TDERNode& name, TStringList& lines) {

@@ -1,7 +1,6 @@
 #include "crypto/rsa_cryptography.h"
 
 #include <algorithm>
-#include <strings.h>
 
 #include "crypto/crypto_text.h"
 #include "crypto/der_node.h"
@@ -16,10 +15,6 @@ const char kOidX500Rsa[] = "2.5.8.1.1";
 const char kOidOaep[] = "1.2.840.113549.1.1.6";
 const char kDefaultSignature[] = "1.2.840.113549.1.1.5";
 constexpr int kPkcs1MinBits = 89;
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 std::string StripZeroPairs(std::string hex) {
   size_t i = 0;
@@ -553,22 +548,29 @@ void TAS_RSACryptography::DoGenerateKeys(int key_len) {
 
 // ---- encryption ----
 
+size_t TAS_RSACryptography::CheckScheme(GiantInt n, TRSAEncryptionScheme scheme, TAS_Digest* digest) const {
+  if (scheme == TRSAEncryptionScheme::esPkcs1) {
+    CheckModulus(n, "Pkcs1", kPkcs1MinBits);
+    return 0;
+  }
+  if (scheme == TRSAEncryptionScheme::esOaep) {
+    if (!digest)
+      Error(KitFormat("%s must have EncryptionDigest component property assigned to operate on OAEP scheme",
+                      Name().c_str()));
+    const size_t h_len = static_cast<size_t>(digest->DigestSize());
+    CheckModulus(n, "OAEP", static_cast<int>(16 * h_len + 17));
+    return h_len;
+  }
+  // Plain RSA needs at least one byte per block.
+  CheckModulus(n, "Plain", 9);
+  return 0;
+}
+
 void TAS_RSACryptography::DoEncrypt(uint8_t* data, size_t size, const std::string& key_hex) {
   RsaKeySwap swap(*this, key_hex, false);
   const TRSAEncryptionScheme scheme = EncryptionScheme();
   TAS_Digest* digest = EncryptingDigest();
-  size_t h_len = 0;
-  if (scheme == TRSAEncryptionScheme::esPkcs1) {
-    CheckModulus(n_pub_.get(), "Pkcs1", kPkcs1MinBits);
-  } else if (scheme == TRSAEncryptionScheme::esOaep) {
-    if (!digest)
-      Error(KitFormat("%s must have EncryptionDigest component property assigned to operate on OAEP scheme",
-                      Name().c_str()));
-    h_len = static_cast<size_t>(digest->DigestSize());
-    CheckModulus(n_pub_.get(), "OAEP", static_cast<int>(16 * h_len + 17));
-  } else {
-    CheckModulus(n_pub_.get(), "Plain", 9);
-  }
+  const size_t h_len = CheckScheme(n_pub_.get(), scheme, digest);
   const int k = GiantBitLength(n_pub_.get());
   const size_t b = static_cast<size_t>((k - 1) / 8), c = static_cast<size_t>((k + 7) / 8);
   size_t chunk_max = scheme == TRSAEncryptionScheme::esPkcs1 ? b - 10
@@ -624,18 +626,7 @@ void TAS_RSACryptography::DoDecrypt(uint8_t* data, size_t size, const std::strin
   RsaKeySwap swap(*this, key_hex, true);
   const TRSAEncryptionScheme scheme = EncryptionScheme();
   TAS_Digest* digest = EncryptingDigest();
-  size_t h_len = 0;
-  if (scheme == TRSAEncryptionScheme::esPkcs1) {
-    CheckModulus(n_priv_.get(), "Pkcs1", kPkcs1MinBits);
-  } else if (scheme == TRSAEncryptionScheme::esOaep) {
-    if (!digest)
-      Error(KitFormat("%s must have EncryptionDigest component property assigned to operate on OAEP scheme",
-                      Name().c_str()));
-    h_len = static_cast<size_t>(digest->DigestSize());
-    CheckModulus(n_priv_.get(), "OAEP", static_cast<int>(16 * h_len + 17));
-  } else {
-    CheckModulus(n_priv_.get(), "Plain", 9);
-  }
+  const size_t h_len = CheckScheme(n_priv_.get(), scheme, digest);
   const int k = GiantBitLength(n_priv_.get());
   const size_t b = static_cast<size_t>((k - 1) / 8), c = static_cast<size_t>((k + 7) / 8);
   const std::string decode_error = KitFormat("RSA decode error: '%s'", Name().c_str());

@@ -83,6 +83,8 @@ private:
   void PrivatePower(GiantInt x);
   bool CrtUsable();
   void CheckModulus(GiantInt n, const char* scheme_text, int min_bits) const;
+  // Checks the modulus (and the digest for OAEP) for a scheme; the digest size for OAEP.
+  size_t CheckScheme(GiantInt n, TRSAEncryptionScheme scheme, TAS_Digest* digest) const;
   std::vector<uint8_t> Hash(TAS_Digest& digest, const uint8_t* data, size_t size) const;
   std::vector<uint8_t> Mgf1(TAS_Digest& digest, const uint8_t* seed, size_t seed_len, size_t len) const;
 
