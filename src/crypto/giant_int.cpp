@@ -448,26 +448,28 @@ uint32_t ModSmall(GiantInt x, uint32_t d) {
   return static_cast<uint32_t>(r);
 }
 
-std::vector<uint32_t> SmallPrimes() {
-  std::vector<uint32_t> primes;
-  for (uint32_t c = 3; c < 4000; c += 2) {
-    bool prime = true;
-    for (uint32_t p : primes) {
-      if (p * p > c) break;
-      if (c % p == 0) {
-        prime = false;
-        break;
-      }
-    }
-    if (prime) primes.push_back(c);
-  }
-  return primes;
+constexpr uint32_t kSmallPrimeLimit = 4000;
+
+constexpr bool IsSmallPrime(uint32_t c) {
+  for (uint32_t d = 2; d * d <= c; ++d)
+    if (c % d == 0) return false;
+  return c >= 2;
 }
 
-const std::vector<uint32_t>& SmallPrimeTable() {
-  static const std::vector<uint32_t> table = SmallPrimes();
-  return table;
+constexpr int CountOddPrimesBelow(uint32_t limit) {
+  int count = 0;
+  for (uint32_t c = 3; c < limit; c += 2) count += IsSmallPrime(c) ? 1 : 0;
+  return count;
 }
+
+// The odd primes below the limit, for the quick factor test of prime candidates.
+constexpr auto kSmallPrimes = [] {
+  std::array<uint32_t, CountOddPrimesBelow(kSmallPrimeLimit)> primes{};
+  size_t i = 0;
+  for (uint32_t c = 3; c < kSmallPrimeLimit; c += 2)
+    if (IsSmallPrime(c)) primes[i++] = c;
+  return primes;
+}();
 
 }  // namespace
 
@@ -723,7 +725,7 @@ void GiantRandom(GiantInt x, int len_bits, bool top1, bool bottom1) {
 }
 
 bool GiantHasSmallFactor(GiantInt x) {
-  for (uint32_t p : SmallPrimeTable()) {
+  for (uint32_t p : kSmallPrimes) {
     if (ModSmall(x, p) == 0) return !(Len(x) == 1 && x->n[0] == p);
   }
   return (Len(x) > 1 || x->n[0] > 2) && !GiantIsOdd(x);
