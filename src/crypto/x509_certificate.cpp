@@ -138,7 +138,7 @@ void TAS_X509Certificate::SetSignatureAlgorithm(const std::string& value) {
 void TAS_X509Certificate::SetIsRoot(bool value) {
   bool changed = value != is_root_;
   TAS_DERComponent::SetIsRoot(value);
-  if (changed && value) subject_.Assign(issuer_);
+  if (changed && value) SetSubject(TStringList(issuer_));
 }
 
 void TAS_X509Certificate::SetParent(TAS_DERComponent* value) {
@@ -150,7 +150,7 @@ void TAS_X509Certificate::SetParent(TAS_DERComponent* value) {
 
 void TAS_X509Certificate::SetIssuer(const TStringList& lines) {
   issuer_.Assign(lines);
-  if (is_root_) subject_.Assign(lines);
+  if (is_root_) SetSubject(lines);
 }
 
 void TAS_X509Certificate::SetSubject(const TStringList& lines) {

@@ -269,6 +269,8 @@ TEST_F(X509Test, ChainRequestAndHelperLinks) {
   EXPECT_EQ(user.SignatureAlgorithm(), "1.2.840.113549.1.1.5");
   ca.SetSubject(Lines({"2.5.4.3=New CA"}));
   EXPECT_EQ(Items(user.Issuer()), (std::vector<std::string>{"2.5.4.3=New CA"}));
+  ca.SetIssuer(Lines({"2.5.4.3=Root"}));  // a root's issuer is its subject, down to its children
+  EXPECT_EQ(Items(user.Issuer()), (std::vector<std::string>{"2.5.4.3=Root"}));
 
   TAS_X509CertRequest req;
   req.SetSubject(Lines({"2.5.4.3=User"}));
