@@ -268,10 +268,11 @@ TEST(GiantInt, ProbablePrimeAgreesWithOpenssl) {
     for (int i = 0; i < 40; ++i) {
       GiantRandom(x.get(), bits, true, true);
       ours.push_back(GiantIsProbablePrime(x.get(), 27));
-      args += " " + GiantToHex(x.get());
+      args += ' ';
+      args += GiantToHex(x.get());
     }
   }
-  std::istringstream out(test::RunTool("openssl prime -hex" + args));
+  std::istringstream out(test::RunTool("openssl prime -hex " + args));
   std::string line;
   for (bool prime : ours) {
     ASSERT_TRUE(std::getline(out, line));
