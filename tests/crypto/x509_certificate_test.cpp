@@ -9,6 +9,7 @@
 #include "crypto/crypto_text.h"
 #include "crypto/external_tool.h"
 #include "crypto/rsa_cryptography.h"
+#include "platform/os/os_random.h"
 #include "platform/rtl/file_io.h"
 #include "support/temp_dir.h"
 
@@ -198,6 +199,21 @@ TEST_F(X509Test, MalformedCertificatesChangeNothing) {
   }
   EXPECT_THROW(cert.SetDERCodeDesignate("30ZZ"), EConvertError);
   EXPECT_EQ(cert.DERCodeDesignate(), good);
+
+  // Random byte changes either parse or raise the parser's error; nothing else happens.
+  const std::vector<uint8_t> bytes = HexTextToBytes(good);
+  for (int i = 0; i < 2000; ++i) {
+    std::vector<uint8_t> changed = bytes;
+    uint8_t r[3];
+    FillOsRandom(r, sizeof r);
+    changed[(r[0] | r[1] << 8) % changed.size()] = r[2];
+    TAS_X509Certificate c;
+    try {
+      c.SetDERCodeDesignate(BytesToHexText(changed.data(), static_cast<std::ptrdiff_t>(changed.size())));
+    } catch (const EASN1Error&) {
+      EXPECT_EQ(c.DERCodeDesignate(), "");
+    }
+  }
 
   // Without a signature the structure is complete once ShouldBeSigned is off.
   TAS_X509Certificate unsigned_cert;
