@@ -35,9 +35,7 @@ std::string Cut20(std::string text) {
   return text;
 }
 
-bool IsPseudo(const TChannel* channel) {
-  return dynamic_cast<const TTimeChannel*>(channel) || dynamic_cast<const TDateChannel*>(channel);
-}
+bool IsPseudo(const TChannel* channel) { return dynamic_cast<const TPseudoChannel*>(channel) != nullptr; }
 
 EChanLoadError InvalidIdError() {
   return EChanLoadError("TChannels.LoadFromStream: Invalid Id for object type!");
@@ -46,14 +44,16 @@ EChanLoadError InvalidIdError() {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Time channel
+// Pseudo-channels
 
-TTimeChannel::TTimeChannel(uint8_t key) : TChannel(Bare{}, key) {
+// Empty texts, no decimals, factor 0, alarm limits 0 and 0, view limits = range; the widths stay
+// 0 until a record is read.
+TPseudoChannel::TPseudoChannel(uint8_t key, uint16_t sens_type, double val_max) : TChannel(Bare{}, key) {
   flags_ = 0x8008;
   version_ = ChannelVersion;
-  sens_type_ = 600;
+  sens_type_ = sens_type;
   val_min_ = view_min_ = 0;
-  val_max_ = view_max_ = 600;
+  val_max_ = view_max_ = val_max;
   alarm_min_ = alarm_max_ = 0;
   decimals_ = 0;
   factor_ = 0;
@@ -61,6 +61,21 @@ TTimeChannel::TTimeChannel(uint8_t key) : TChannel(Bare{}, key) {
   calc_type_ = 0;
   ResetEditCopies();
 }
+
+std::string& TPseudoChannel::StrCatValue(std::string& buffer, double value) const {
+  buffer += Cut20(ValueToStr(value));
+  return buffer;
+}
+
+std::string& TPseudoChannel::StrPValue(std::string& buffer, double value) const {
+  buffer = Cut20(ValueToStr(value));
+  return buffer;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Time channel
+
+TTimeChannel::TTimeChannel(uint8_t key) : TPseudoChannel(key, 600, 600) {}
 
 std::unique_ptr<TTimeChannel> TTimeChannel::CreateWith(uint8_t key, uint16_t flags, int32_t extra,
                                                        int32_t val_max, int32_t val_min,
@@ -106,19 +121,7 @@ std::string TTimeChannel::ValueToStr(double value) const {
   return FormatSecs(FormatSettings.LongTimeFormat, ValueAsSecs(value));
 }
 
-std::string TTimeChannel::ValueToColStr(double value) const { return ValueToStr(value); }
-
 double TTimeChannel::StrToValue(const std::string& text) const { return SecsAsValue(StrToSecs(text)); }
-
-std::string& TTimeChannel::StrCatValue(std::string& buffer, double value) const {
-  buffer += Cut20(ValueToStr(value));
-  return buffer;
-}
-
-std::string& TTimeChannel::StrPValue(std::string& buffer, double value) const {
-  buffer = Cut20(ValueToStr(value));
-  return buffer;
-}
 
 int TTimeChannel::ValueWidth(const TTextWidthFunc& measure) const {
   return measure(FormatSecs(FormatSettings.LongTimeFormat, 0));
@@ -127,19 +130,7 @@ int TTimeChannel::ValueWidth(const TTextWidthFunc& measure) const {
 // ---------------------------------------------------------------------------------------------
 // Date channel
 
-TDateChannel::TDateChannel(uint8_t key) : TChannel(Bare{}, key) {
-  flags_ = 0x8008;
-  version_ = ChannelVersion;
-  sens_type_ = 0;
-  val_min_ = view_min_ = 0;
-  val_max_ = view_max_ = 60;
-  alarm_min_ = alarm_max_ = 0;
-  decimals_ = 0;
-  factor_ = 0;
-  meas_type_ = 1;
-  calc_type_ = 0;
-  ResetEditCopies();
-}
+TDateChannel::TDateChannel(uint8_t key) : TPseudoChannel(key, 0, 60) {}
 
 std::unique_ptr<TDateChannel> TDateChannel::CreateWith(uint8_t key, uint16_t flags, uint16_t val_max,
                                                        uint16_t val_min, const std::string& unit,
@@ -158,19 +149,7 @@ std::string TDateChannel::ValueToStr(double value) const {
   return FormatDayNo(FormatSettings.ShortDateFormat, ValueAsDayNo(value));
 }
 
-std::string TDateChannel::ValueToColStr(double value) const { return ValueToStr(value); }
-
 double TDateChannel::StrToValue(const std::string& text) const { return DayNoAsValue(StrToDayNo(text)); }
-
-std::string& TDateChannel::StrCatValue(std::string& buffer, double value) const {
-  buffer += Cut20(ValueToStr(value));
-  return buffer;
-}
-
-std::string& TDateChannel::StrPValue(std::string& buffer, double value) const {
-  buffer = Cut20(ValueToStr(value));
-  return buffer;
-}
 
 int TDateChannel::ValueWidth(const TTextWidthFunc& measure) const {
   return measure(FormatDayNo(FormatSettings.ShortDateFormat, DateToDayNo(31, 12, 2000)));

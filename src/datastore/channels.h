@@ -24,8 +24,21 @@ int32_t ValueAsSecs(double value);
 double DayNoAsValue(uint16_t day_no);
 uint16_t ValueAsDayNo(double value);
 
+// What the two pseudo-channels share: their texts are dates or times, their widths are fixed.
+class TPseudoChannel : public TChannel {
+public:
+  void CalcWidths() override {}
+  std::string ValueToColStr(double value) const override { return ValueToStr(value); }
+  std::string& StrCatValue(std::string& buffer, double value) const override;
+  std::string& StrPValue(std::string& buffer, double value) const override;
+
+protected:
+  TPseudoChannel(Bare bare, uint8_t key) : TChannel(bare, key) {}
+  TPseudoChannel(uint8_t key, uint16_t sens_type, double val_max);
+};
+
 // Pseudo-channel of a record's time.
-class TTimeChannel : public TChannel {
+class TTimeChannel : public TPseudoChannel {
 public:
   explicit TTimeChannel(uint8_t key);
   static std::unique_ptr<TTimeChannel> CreateWith(uint8_t key, uint16_t flags, int32_t extra, int32_t val_max,
@@ -36,44 +49,36 @@ public:
                                                       const std::string& unit, const std::string& sname,
                                                       const std::string& name);
 
-  void CalcWidths() override {}
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   std::unique_ptr<TChannel> Clone() const override;
   std::string ValueToStr(double value) const override;
   double StrToValue(const std::string& text) const override;
-  std::string ValueToColStr(double value) const override;
-  std::string& StrCatValue(std::string& buffer, double value) const override;
-  std::string& StrPValue(std::string& buffer, double value) const override;
   int ValueWidth(const TTextWidthFunc& measure) const override;
 
   double Extra() const { return extra_; }
   void SetExtra(double extra) { extra_ = extra; }
 
 private:
-  TTimeChannel(Bare bare, uint8_t key) : TChannel(bare, key) {}
+  TTimeChannel(Bare bare, uint8_t key) : TPseudoChannel(bare, key) {}
   double extra_ = 300;
 };
 
 // Pseudo-channel of a record's date.
-class TDateChannel : public TChannel {
+class TDateChannel : public TPseudoChannel {
 public:
   explicit TDateChannel(uint8_t key);
   static std::unique_ptr<TDateChannel> CreateWith(uint8_t key, uint16_t flags, uint16_t val_max,
                                                   uint16_t val_min, const std::string& unit,
                                                   const std::string& sname, const std::string& name);
 
-  void CalcWidths() override {}
   std::unique_ptr<TChannel> Clone() const override;
   std::string ValueToStr(double value) const override;
   double StrToValue(const std::string& text) const override;
-  std::string ValueToColStr(double value) const override;
-  std::string& StrCatValue(std::string& buffer, double value) const override;
-  std::string& StrPValue(std::string& buffer, double value) const override;
   int ValueWidth(const TTextWidthFunc& measure) const override;
 
 private:
-  TDateChannel(Bare bare, uint8_t key) : TChannel(bare, key) {}
+  TDateChannel(Bare bare, uint8_t key) : TPseudoChannel(bare, key) {}
 };
 
 class TChannels {
