@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "base/res_string.h"
 #include "base/file_stream2.h"
+#include "base/meas_types.h"
+#include "base/res_string.h"
 #include "datastore/chan_editor.h"
 #include "datastore/dt_record.h"
 #include "platform/rtl/byte_order.h"
@@ -33,6 +33,10 @@ std::string GetShortString(const uint8_t* p, size_t max_len) {
   return Cp1252ToUtf8(std::string(reinterpret_cast<const char*>(p + 1), len));
 }
 
+std::string IntegerText(double x) { return std::to_string(static_cast<int64_t>(std::nearbyint(x))); }
+
+uint8_t Saturate(size_t n) { return static_cast<uint8_t>(std::min<size_t>(n, 255)); }
+
 }  // namespace
 
 // Doubles are clamped to the stored range before they become six bytes; NaN is stored as the
@@ -53,16 +57,6 @@ double GetChanValue(const uint8_t* p) {
   if (x >= Value6ToDouble(MaxValueImage)) return MaxValue;
   return x;
 }
-
-namespace {
-
-void ReadExact(TStream& stream, uint8_t* buffer, int32_t count) { stream.ReadBuffer(buffer, count); }
-
-std::string IntegerText(double x) { return std::to_string(static_cast<int64_t>(std::nearbyint(x))); }
-
-uint8_t Saturate(size_t n) { return static_cast<uint8_t>(std::min<size_t>(n, 255)); }
-
-}  // namespace
 
 std::string CutChanText(const std::string& text, size_t max_len) {
   std::string bytes = Utf8ToCp1252(text);
@@ -442,19 +436,19 @@ void TChannel::SaveToStream(TStream& stream) {
 
 void TChannel::ReadRecord(TStream& stream) {
   uint8_t head[3];
-  ReadExact(stream, head, 3);
+  stream.ReadBuffer(head, 3);
   key_ = head[0];
   flags_ = GetLE16(head + 1);
   if (AnyBitSet(chfVersioned, flags_)) {
     uint8_t version;
-    ReadExact(stream, &version, 1);
+    stream.ReadBuffer(&version, 1);
     version_ = version;
     if (version_ > ChannelVersion) throw EChanVersionError(LoadResString("chn_VersionNotCompatible"));
   }
 
   // Texts (80 + 21 + 21 bytes), then the value range.
   uint8_t texts[122 + 12];
-  ReadExact(stream, texts, sizeof texts);
+  stream.ReadBuffer(texts, sizeof texts);
   name_ = GetShortString(texts, ChanNameLen);
   sname_ = GetShortString(texts + 80, ChanSNameLen);
   unit_ = GetShortString(texts + 101, ChanUnitLen);
@@ -463,7 +457,7 @@ void TChannel::ReadRecord(TStream& stream) {
 
   if (AnyBitSet(chfViewLimits | chfUnitsCurrent, flags_)) {
     uint8_t view[12];
-    ReadExact(stream, view, sizeof view);
+    stream.ReadBuffer(view, sizeof view);
     view_min_ = GetChanValue(view);
     view_max_ = GetChanValue(view + 6);
   } else {
@@ -472,7 +466,7 @@ void TChannel::ReadRecord(TStream& stream) {
   }
 
   uint8_t rest[18 + 3 + 2];
-  ReadExact(stream, rest, sizeof rest);
+  stream.ReadBuffer(rest, sizeof rest);
   alarm_min_ = GetChanValue(rest);
   alarm_max_ = GetChanValue(rest + 6);
   factor_ = GetChanValue(rest + 12);
@@ -501,8 +495,8 @@ void TChannel::ReadRecord(TStream& stream) {
     StreamReadStr(stream, description);
     description_ = CutChanText(description, ChanDescriptionLen);
     uint8_t types[2];
-    ReadExact(stream, types, 2);
-    if (types[0] > 23 || types[1] > 18) throw EReadError("Invalid EnumVar");
+    stream.ReadBuffer(types, 2);
+    if (types[0] >= MeasTypeCount || types[1] >= CalcTypeCount) throw EReadError("Invalid EnumVar");
     meas_type_ = types[0];
     calc_type_ = types[1];
   } else {
