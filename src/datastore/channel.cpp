@@ -74,7 +74,7 @@ TChannel::TChannel(uint8_t key) : key_(key) {
   std::string name = LoadResString("chn_Channel") + std::to_string(key);
   name_ = CutChanText(name, ChanNameLen);
   sname_ = CutChanText(name, ChanSNameLen);
-  unit_ = "%";
+  unit_.assign(1, '%');  // GCC 12 at -O3 warns falsely (-Wrestrict) on a literal assignment here
   val_min_ = 0;
   val_max_ = 100;
   view_min_ = alarm_min_ = 0;
