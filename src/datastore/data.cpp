@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/res_string.h"
+#include "datastore/channels.h"
 #include "datastore/data_globals.h"
 #include "datastore/navigator.h"
 #include "platform/rtl/format.h"
@@ -29,7 +30,8 @@ void NavigatorDataChanged() {
 
 int32_t DataLocksHeldByThread() { return data_locks_held; }
 
-TData::TData(std::string path, TRecord* rec) : Path(std::move(path)), rec_(rec) {
+TData::TData(std::string path, TRecord* rec)
+    : Path(std::move(path)), rec_(rec), alive_(std::make_shared<TData*>(this)) {
   if (DataGlobals) DataGlobals->RegisterData(this);
 }
 
@@ -39,6 +41,7 @@ TData::~TData() {
   Lock();
   assert(lock_users_.load() == lock_depth_ && "data set destroyed while another thread uses it");
   Unlock();
+  *alive_ = nullptr;
   if (DataGlobals) DataGlobals->UnregisterData(this);
   NotifyClients(deDestroying);
   clients_.clear();
@@ -82,6 +85,22 @@ void TData::CheckGrowth(int64_t bytes, const std::string& operation) const {
 int64_t TData::BufferSize() const { return buffer_ ? buffer_->Size() : 0; }
 
 int64_t TData::StreamPosition() const { return buffer_ ? buffer_->Position() : 0; }
+
+void TData::SetChannels(TChannels* channels) {
+  if (!channels || channels == channels_) return;
+  channels_ = channels;
+  channels_->SetOnChange([alive = alive_](void*) {
+    if (*alive) (*alive)->ChannelsChanged();
+  });
+}
+
+void TData::ChannelsChanged() { NotifyClients(deChannelsChanged); }
+
+void TData::FillChanSelList(TChanSelList* list) {
+  if (!list) throw EDataError("Error in TData.FillChanSelList: ChanSelList is nil");
+  if (!channels_) return;
+  for (int i = 0; i < channels_->ValueCount(); ++i) list->push_back(TChanSelCell{this, channels_->GetValueChannel(i)});
+}
 
 // ---- buffer ----
 

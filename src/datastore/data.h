@@ -23,6 +23,7 @@
 
 namespace qv {
 
+class TChannel;
 class TChannels;
 class TData;
 
@@ -65,7 +66,6 @@ constexpr uint8_t dfPermitInsert = 0x02;     // insert between two stored record
 constexpr uint8_t dfMerge = 0x04;            // fill a stored record's missing values
 
 // One channel that a user may pick: a value channel of a data set.
-class TChannel;
 struct TChanSelCell {
   TData* Data;
   TChannel* Channel;
@@ -83,8 +83,9 @@ public:
   // Rec is the record buffer: not owned; its size is the size of every record.
   TData(std::string path, TRecord* rec);
   // Sends event 0 and removes every client; does not write the buffer (the owner closes or
-  // flushes first). No other thread may hold or wait for the lock: the recorder has stopped
-  // using a data set before its owner frees it.
+  // flushes first). Handlers of event 0 see a data set that is being torn down: they compare
+  // it or detach from it, nothing else. No other thread may hold or wait for the lock: the
+  // recorder has stopped using a data set before its owner frees it.
   virtual ~TData();
   TData(const TData&) = delete;
   TData& operator=(const TData&) = delete;
@@ -107,6 +108,13 @@ public:
   virtual int32_t InsertRecord(TRecord& record);
   virtual void AddClient(const void* client, TDataEvents events, TDataNotifyEvent handler);
   virtual void CheckBuffer();
+
+  // Takes the list (not owned) and becomes its change handler; the list accepts only its first
+  // handler. Null or the present list changes nothing.
+  void SetChannels(TChannels* channels);
+  TChannels* Channels() const { return channels_; }
+  // Appends one cell per value channel, in value order.
+  void FillChanSelList(TChanSelList* list);
 
   // Buffer.
   int32_t NewBuffer();
@@ -192,6 +200,7 @@ private:
     TDataNotifyEvent handler;
   };
   void ClientsChanged();
+  void ChannelsChanged();
 
   // Re-entrant for the owning thread. Holders and waiters are counted so that destruction can
   // check that nobody else uses the data set.
@@ -200,6 +209,9 @@ private:
   int32_t lock_depth_ = 0;  // changed only by the owning thread
 
   TRecord* rec_;
+  TChannels* channels_ = nullptr;
+  // Cleared when the data set goes, so that a channel list that outlives it calls nobody.
+  std::shared_ptr<TData*> alive_;
   std::unique_ptr<TMemoryStream> buffer_;
   std::vector<Registration> clients_;
   int32_t change_count_ = 0;

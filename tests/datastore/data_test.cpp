@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "datastore/channels.h"
 #include "datastore/data_globals.h"
 #include "datastore/navigator.h"
 #include "datastore/data_fixture.h"
@@ -359,6 +360,41 @@ TEST_F(DataTest, IdentityAndNavigatorCalls) {
   data_.DetachClient(&client);
   EXPECT_EQ(nav.changes, 4);
   DtNavigator = nullptr;
+}
+
+TEST_F(DataTest, ChannelListChangesReachTheClients) {
+  TChanSelList cells;
+  EXPECT_THROW(data_.FillChanSelList(nullptr), EDataError);
+  data_.FillChanSelList(&cells);
+  EXPECT_TRUE(cells.empty()) << "no channel list";
+
+  std::unique_ptr<TChannels> channels = TChannels::CreateDefault();
+  channels->Add(std::make_unique<TChannel>(2));
+  channels->Add(std::make_unique<TChannel>(3));
+  int events = 0, client;
+  data_.AddClient(&client, DataEventBit(5), [&](TData*, int32_t) { ++events; });
+  data_.SetChannels(channels.get());
+  data_.FillChanSelList(&cells);
+  ASSERT_EQ(cells.size(), 2u);
+  EXPECT_EQ(cells[0].Data, &data_);
+  EXPECT_EQ(cells[0].Channel, channels->GetValueChannel(0));
+  EXPECT_EQ(cells[1].Channel, channels->GetValueChannel(1));
+
+  channels->Add(std::make_unique<TChannel>(4));
+  EXPECT_EQ(events, 1);
+  data_.DetachClient(&client);
+
+  // A list that outlives its data set tells nobody.
+  {
+    TDtRecord rec(1);
+    TMemData gone(&rec);
+    std::unique_ptr<TChannels> own = TChannels::CreateDefault();
+    gone.SetChannels(own.get());
+    gone.AddClient(&client, DataEventBit(5), [&](TData*, int32_t) { ++events; });
+    channels.swap(own);
+  }
+  channels->Add(std::make_unique<TChannel>(2));
+  EXPECT_EQ(events, 1);
 }
 
 TEST(DataLifeTest, DestroySendsEventZeroAndLeavesTheRegistry) {
