@@ -67,18 +67,20 @@ bool TDataGlobals::HasClientFor(int32_t event) const {
 }
 
 void TDataGlobals::NavigatorChanged() {
-  // A data set may register or go while the others reopen their windows: walk a copy.
-  std::vector<TData*> list = list_;
-  for (TData* data : list)
-    if (std::find(list_.begin(), list_.end(), data) != list_.end()) data->NavigatorChanged();
+  ForEach([](TData* data) { data->NavigatorChanged(); });
 }
 
 void TDataGlobals::CheckBuffers() {
+  ForEach([](TData* data) { data->CheckBuffer(); });
+}
+
+void TDataGlobals::ForEach(const std::function<void(TData*)>& f) {
+  // A data set may register or go meanwhile: walk a copy, skipping those that went.
   std::vector<TData*> list = list_;
   for (TData* data : list) {
     if (std::find(list_.begin(), list_.end(), data) == list_.end()) continue;
     try {
-      data->CheckBuffer();
+      f(data);
     } catch (const std::exception& e) {
       ReportDataMessage(e.what(), 2);
     }

@@ -5,6 +5,7 @@
 // changes, and the registry's mutex serialises storing a memory read against rebuilding merged
 // views.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,8 +38,9 @@ public:
   // (identities stored by older installations). "" and "$$NoIdent$$" never match.
   TData* FindData(const std::string& ident) const;
   bool HasClientFor(int32_t event) const;
+  // Both run on every data set in registration order; one that fails is reported and the rest
+  // go on.
   void NavigatorChanged();
-  // Runs every data set's buffer policy; a data set that fails is reported and the rest go on.
   void CheckBuffers();
   // Queues one CheckBuffers pass as an idle task 100 ms from the first request on; later
   // requests before it runs change nothing. Nothing without an idle-task manager.
@@ -56,6 +58,8 @@ public:
   bool PermitInsert = false;
 
 private:
+  void ForEach(const std::function<void(TData*)>& f);
+
   std::vector<TData*> list_;
   std::thread::id owner_thread_;
   bool check_pending_ = false;

@@ -140,9 +140,17 @@ TEST_F(DataGlobalsTest, NavigatorReopensTheWindowsOfFollowers) {
   nav.Dt2Start = test::At(0, 0);
   nav.Dt2Stop = test::At(23, 59, 59);
   DtNavigator = &nav;
-  TDtRecord rec1(1), rec2(1), rec3(1);
+  std::vector<std::string> reports;
+  DataReport = [&](const std::string& text, uint8_t) { reports.push_back(text); };
+  TDtRecord rec0(1), rec1(1), rec2(1), rec3(1);
+  // A data set whose file cannot be read does not keep the others from following.
+  struct Damaged : TMemDtData {
+    using TMemDtData::TMemDtData;
+    int32_t ReadData() override { throw EDatFormatError("dat_UncompatibleFormat"); }
+  } damaged(&rec0);
   TMemDtData view_follower(&rec1), day_follower(&rec2), other(&rec3);
   int client;
+  EXPECT_THROW(damaged.AddClient(&client, DataEventBit(6), nullptr), EDatFormatError);
   view_follower.AddClient(&client, DataEventBit(6), nullptr);  // opens at once
   day_follower.AddClient(&client, DataEventBit(7) | DataEventBit(1), nullptr);
   other.AddClient(&client, DataEventBit(1), nullptr);
@@ -158,12 +166,14 @@ TEST_F(DataGlobalsTest, NavigatorReopensTheWindowsOfFollowers) {
   EXPECT_EQ(view_follower.reads, 2);
   EXPECT_EQ(day_follower.reads, 2);
   EXPECT_EQ(other.reads, 0);
+  EXPECT_EQ(reports, (std::vector<std::string>{"dat_UncompatibleFormat"}));
   EXPECT_EQ(test::Text(view_follower.StartDt(1)), "12:00:00");
   EXPECT_EQ(test::Text(day_follower.StopDt(2)), "23:59:59");
-  for (TData* d : {static_cast<TData*>(&view_follower), static_cast<TData*>(&day_follower),
-                   static_cast<TData*>(&other)})
+  for (TData* d : {static_cast<TData*>(&damaged), static_cast<TData*>(&view_follower),
+                   static_cast<TData*>(&day_follower), static_cast<TData*>(&other)})
     d->DetachClient(&client);
   DtNavigator = nullptr;
+  DataReport = nullptr;
 }
 
 TEST_F(DataGlobalsTest, RegistryLockComesBeforeAnyDataSetLock) {
