@@ -147,6 +147,19 @@ TEST_F(DataTest, MisuseRaisesTheFixedTexts) {
   EXPECT_THROW(data_.RemoveClient(0), Exception);
 }
 
+// Byte positions are 32-bit: a buffer never grows beyond them.
+TEST_F(DataTest, BufferStaysWithinThirtyTwoBitPositions) {
+  struct Probe : TMemData {
+    using TMemData::TMemData;
+    using TMemData::CheckGrowth;
+  } probe(&rec_);
+  ASSERT_EQ(probe.NewBuffer(), drDone);
+  probe.AppendRecord(rec_);
+  const int64_t room = int64_t{DataPosMax} - S() - S();
+  EXPECT_NO_THROW(probe.CheckGrowth(room, "TData.AppendRecord"));
+  EXPECT_THROW(probe.CheckGrowth(room + 1, "TData.AppendRecord"), EDatOutOfMemError);
+}
+
 TEST_F(DataTest, InsertRecordOfTheBaseAppendsAndKeepsThePosition) {
   Fill(2);
   data_.Window(0, DataPosMax);
