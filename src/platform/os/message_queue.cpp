@@ -1,5 +1,6 @@
 #include "platform/os/message_queue.h"
 
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <condition_variable>
@@ -8,6 +9,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace qv {
 
@@ -42,9 +44,10 @@ struct Loop {
   std::function<void()> wake;
   std::thread::id main_thread;
   bool main_set = false;
-  // The window whose handler runs now, and whether it was freed meanwhile (freed afterwards).
-  HWND delivering = nullptr;
-  bool free_after_delivery = false;
+  // The windows whose handlers run now (nested when a handler pumps the queue itself), and
+  // those freed meanwhile, which are deleted when their outermost handler returns.
+  std::vector<HWND> delivering;
+  std::unordered_set<HWND> free_after_delivery;
 };
 
 Loop& L() {
@@ -66,13 +69,14 @@ void Deliver(Queued& q) {
     {
       std::lock_guard<std::mutex> lock(L().mutex);
       if (!L().windows.count(q.wnd)) return;  // freed by an earlier handler
-      L().delivering = q.wnd;
+      L().delivering.push_back(q.wnd);
     }
     q.wnd->handler(q.msg);
     std::lock_guard<std::mutex> lock(L().mutex);
-    L().delivering = nullptr;
-    if (L().free_after_delivery) {
-      L().free_after_delivery = false;
+    L().delivering.pop_back();
+    if (L().free_after_delivery.count(q.wnd) &&
+        std::find(L().delivering.begin(), L().delivering.end(), q.wnd) == L().delivering.end()) {
+      L().free_after_delivery.erase(q.wnd);
       delete q.wnd;
     }
   }
@@ -156,8 +160,8 @@ void DeallocateHWnd(HWND wnd) {
     }
   }
   L().changed.notify_all();
-  if (L().delivering == wnd) {
-    L().free_after_delivery = true;  // freed from inside its own handler
+  if (std::find(L().delivering.begin(), L().delivering.end(), wnd) != L().delivering.end()) {
+    L().free_after_delivery.insert(wnd);  // freed from inside its own handler
   } else {
     delete wnd;
   }
@@ -170,13 +174,13 @@ bool PostMessage(HWND wnd, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
 bool SendMessageTimeout(HWND wnd, uint32_t msg, uintptr_t wparam, intptr_t lparam, uint32_t timeout_ms,
                         intptr_t* result) {
   if (IsMainThread()) {
+    Queued q{wnd, TMessage{msg, wparam, lparam, 0}, nullptr, {}};
     {
       std::lock_guard<std::mutex> lock(L().mutex);
       if (!L().windows.count(wnd)) return false;
     }
-    TMessage m{msg, wparam, lparam, 0};
-    wnd->handler(m);
-    if (result) *result = m.Result;
+    Deliver(q);
+    if (result) *result = q.msg.Result;
     return true;
   }
   auto state = std::make_shared<SendState>();

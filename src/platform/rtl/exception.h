@@ -26,5 +26,14 @@ private:
   }
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
+QV_DECLARE_EXCEPTION(EOutOfMemory, Exception);
+
+// The runtime's input/output error: a file or device operation failed with ErrorCode.
+class EInOutError : public Exception {
+public:
+  EInOutError(std::string message, int error_code) : Exception(std::move(message)), ErrorCode(error_code) {}
+  std::string ClassName() const override { return "EInOutError"; }
+  int ErrorCode;
+};
 
 }  // namespace qv
