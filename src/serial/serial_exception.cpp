@@ -159,12 +159,7 @@ std::string SystemErrorText(int number) {
   const char* text = strerror_r(number, buffer, sizeof buffer);
   std::string s = text ? text : "";
   if (s.rfind("Unknown error", 0) == 0) return "";
-  for (char& c : s)
-    if (static_cast<unsigned char>(c) < 32) c = ' ';
-  std::string cleaned;
-  for (char c : s)
-    if (!(c == ' ' && !cleaned.empty() && cleaned.back() == ' ')) cleaned += c;
-  return cleaned;
+  return CleanSystemText(s);
 }
 
 template <class E>
@@ -173,6 +168,15 @@ template <class E>
 }
 
 }  // namespace
+
+std::string CleanSystemText(const std::string& text) {
+  std::string cleaned;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 32) c = ' ';
+    if (!(c == ' ' && !cleaned.empty() && cleaned.back() == ' ')) cleaned += c;
+  }
+  return cleaned;
+}
 
 std::string LibraryErrorText(int code) {
   int key = std::abs(code);

@@ -43,6 +43,9 @@ constexpr int ecPacketTooLong = -5506;
 // that error number, cleaned of control characters and double blanks; "" when neither exists.
 // At most 255 characters.
 std::string LibraryErrorText(int code);
+// A system message text as the table shows it: control characters become blanks and no two
+// blanks stay adjacent.
+std::string CleanSystemText(const std::string& text);
 
 class ESerialException : public Exception {
 public:

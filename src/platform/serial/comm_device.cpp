@@ -115,6 +115,7 @@ int TCommDevice::Open(const std::string& path) {
   }
   fd_ = fd;
   counters_valid_ = false;
+  state_set_ = false;
   dcb_ = TDcb{};
   return 0;
 }
@@ -134,6 +135,12 @@ int TCommDevice::GetState(TDcb& dcb) const {
   if (fd_ < 0) return EBADF;
   termios t;
   if (tcgetattr(fd_, &t) != 0) return CommErrorFromErrno(errno);
+  if (state_set_) {
+    // What was set, also where the driver quietly keeps its own (a pseudo-terminal always has
+    // eight bits without parity).
+    dcb = dcb_;
+    return 0;
+  }
   dcb = dcb_;
   dcb.BaudRate = SpeedBaud(cfgetospeed(&t));
   switch (t.c_cflag & CSIZE) {
@@ -193,6 +200,7 @@ int TCommDevice::SetState(const TDcb& dcb) {
   cfsetospeed(&t, speed);
   if (tcsetattr(fd_, TCSANOW, &t) != 0) return CommErrorFromErrno(errno);
   dcb_ = dcb;
+  state_set_ = true;
   if (dcb.DtrControl != LINE_CONTROL_HANDSHAKE) {
     int r = Escape(dcb.DtrControl == LINE_CONTROL_ENABLE ? SETDTR : CLRDTR);
     if (r != 0) return r;

@@ -103,7 +103,8 @@ public:
 private:
   int fd_ = -1;
   int wake_fd_[2] = {-1, -1};
-  TDcb dcb_;  // what termios does not hold
+  TDcb dcb_;  // what termios does not hold, and the whole state once set
+  bool state_set_ = false;
   uint32_t in_queue_size_ = 0, out_queue_size_ = 0;
   // Error counters of the driver at the last GetStatus, where it has them.
   int last_overrun_ = 0, last_parity_ = 0, last_frame_ = 0, last_brk_ = 0, last_buf_overrun_ = 0;
