@@ -25,6 +25,14 @@ constexpr uint8_t lsReadCom = 1, lsWriteCom = 2, lsAvail = 5, lsTimer = 6, lsDat
 
 }  // namespace
 
+namespace {
+thread_local int t_handler_depth = 0;
+}  // namespace
+
+TEventHandlerScope::TEventHandlerScope() { ++t_handler_depth; }
+TEventHandlerScope::~TEventHandlerScope() { --t_handler_depth; }
+bool TEventHandlerScope::Inside() { return t_handler_depth > 0; }
+
 std::recursive_mutex& TSerBaseDispatcher::ListLock() {
   static std::recursive_mutex lock;
   return lock;
@@ -64,6 +72,7 @@ void TSerBaseDispatcher::SetClock(TMsClockSource clock) { clock_ = clock ? std::
 int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t baud, int parity, int stop_bits,
                                            int data_bits, uint32_t in_size, uint32_t out_size, uint32_t options) {
   delivering_ = false;
+  closing_ = false;
   purge_ = false;
   int r = OpenDevice(name, in_size, out_size);
   if (r < 0) return r;
@@ -126,6 +135,12 @@ int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t bau
 
 int TSerBaseDispatcher::CloseDispatcherPort() {
   int r = 0;
+  if (delivering_ && !TEventHandlerScope::Inside() && IsMainThread()) {
+    // Not asked from inside a handler: let the delivery under way end (its handlers may need
+    // the main thread) and start no other, then close at once.
+    closing_ = true;
+    while (delivering_) WaitAndProcessMessages(1);
+  }
   if (device_open_) {
     FlushOutBuffer();
     FlushInBuffer();
@@ -586,6 +601,7 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
   {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     if (!service_) return true;
+    if (closing_) return false;
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
     delivering_ = true;
     max_read_offset_ = 0;
@@ -636,7 +652,7 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
     }
     // A main thread that is busy for longer gets the event later, in order: trigger events
     // are one-shot and a dropped one would leave its waiter hanging.
-    if (!SendMessageTimeout(wnd, msg, value, param, kTriggerSendTimeoutMs, nullptr)) PostMessage(wnd, msg, value, param);
+    if (!SendMessageTimeout(wnd, msg, value, param, send_timeout_ms_, nullptr)) PostMessage(wnd, msg, value, param);
     note_offset();
     if (close_pending_) go_on = false;
   }

@@ -67,6 +67,18 @@ struct TTriggerSave {
 // An event handler: (event, value, parameter word = data + dispatcher handle * 65536).
 using TTriggerHandler = std::function<void(uint32_t msg, uint32_t value, int32_t param)>;
 
+// Marks the calling thread as running the handler of a delivered event (the port window, packet
+// events). A close asked for from there is deferred until the delivery has ended; a close from
+// anywhere else waits for a delivery under way to end and then closes at once.
+class TEventHandlerScope {
+public:
+  TEventHandlerScope();
+  ~TEventHandlerScope();
+  TEventHandlerScope(const TEventHandlerScope&) = delete;
+  TEventHandlerScope& operator=(const TEventHandlerScope&) = delete;
+  static bool Inside();
+};
+
 class TSerBaseDispatcher {
 public:
   explicit TSerBaseDispatcher(TSerCustomComPort* owner);
@@ -126,6 +138,7 @@ public:
   // event was not fully consumed.
   bool DeliverEvent(uint32_t msg, uint32_t value, uint16_t data);
   bool Delivering() const { return delivering_; }
+
   bool ClosePending() const { return close_pending_; }
 
   // Line and flow settings.
@@ -210,6 +223,9 @@ protected:
   // Drops count bytes from the send ring's tail (they were written or are lost).
   void AdvanceSendTail(uint32_t count);
 
+  // How long a window gets to take an event before the dispatch thread goes on (it is then
+  // delivered later).
+  uint32_t send_timeout_ms_ = kTriggerSendTimeoutMs;
   std::atomic<bool> stop_{false};
   std::atomic<bool> close_pending_{false};
   std::atomic<bool> release_at_exit_{false};
@@ -269,6 +285,7 @@ private:
   bool port_handler_ = false;
   bool service_ = false;
   std::atomic<bool> delivering_{false};
+  std::atomic<bool> closing_{false};  // no new deliveries
   bool purge_ = false;
 
   std::unique_ptr<TSerTrace> trace_;

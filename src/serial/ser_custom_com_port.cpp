@@ -237,6 +237,7 @@ void TSerCustomComPort::PortWndProc(TMessage& m) {
   }
   uint16_t wparam = static_cast<uint16_t>(m.WParam);
   uint16_t low = static_cast<uint16_t>(m.LParam & 0xFFFF);
+  TEventHandlerScope scope;
   try {
     switch (m.Msg) {
       case kTriggerAvail:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <thread>
 
 #include "serial/fake_dispatcher.h"
 #include "serial/serial_exception.h"
@@ -275,6 +276,25 @@ TEST_F(Dispatcher, WindowsGetEventsOnlyWhenThePortWantsThem) {
   now += 1000;
   d.HandleTimers();  // on the main thread the window is called directly
   EXPECT_EQ(seen, std::vector<uint32_t>{kTriggerTimer});
+  d.DeregisterWindowHandler(wnd);
+  DeallocateHWnd(wnd);
+}
+
+TEST_F(Dispatcher, EventsOfABusyMainThreadArriveLateInOrder) {
+  std::vector<uint32_t> seen;
+  HWND wnd = AllocateHWnd([&](TMessage& m) { seen.push_back(m.WParam); });
+  d.RegisterWindowHandler(wnd);
+  d.UpdateHandlerFlags(1);
+  d.SetSendTimeout(20);
+  int a = d.AddTimerTrigger(), b = d.AddTimerTrigger();
+  d.SetTimerTrigger(a, 1, true);
+  d.SetTimerTrigger(b, 2, true);
+  now += 1000;
+  std::thread worker([&] { d.HandleTimers(); });  // the main thread does not pump meanwhile
+  worker.join();
+  EXPECT_TRUE(seen.empty());
+  ProcessPostedMessages();
+  EXPECT_EQ(seen, (std::vector<uint32_t>{static_cast<uint32_t>(a), static_cast<uint32_t>(b)}));
   d.DeregisterWindowHandler(wnd);
   DeallocateHWnd(wnd);
 }

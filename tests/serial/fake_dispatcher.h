@@ -15,6 +15,7 @@ public:
     if (DeviceValid()) CloseDispatcherPort();
   }
 
+  void SetSendTimeout(uint32_t ms) { send_timeout_ms_ = ms; }
   int Open(uint32_t out_size = 4096) { return OpenDispatcherPort("fake", 19200, 0, 1, 8, 4096, out_size, 3); }
 
   std::string input;  // bytes the device holds
