@@ -123,6 +123,7 @@ int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t bau
     line_error_ |= static_cast<uint16_t>(ReadDeviceStatus(in_queue));
     trace_.reset();
     log_.reset();
+    tracing_ = logging_ = false;
     open_time_ = static_cast<uint32_t>(clock_());
   }
   r = StartDispatcher();
@@ -166,6 +167,7 @@ void TSerBaseDispatcher::ReleaseBuffers() {
   // On the dispatch thread itself (ending after a deferred close) this stops nothing: the other
   // workers are gone already and whoever frees the dispatcher joins it.
   if (active_) StopDispatcher();
+  std::lock_guard<std::mutex> reading(read_mutex_);
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
   std::lock_guard<std::recursive_mutex> slock(send_lock_);
   std::lock_guard<std::recursive_mutex> dlock(data_lock_);
@@ -192,19 +194,21 @@ uint32_t TSerBaseDispatcher::InBuffUsedLocked() const {
   return (head_ + kDispatchBufferSize - tail_) % kDispatchBufferSize;
 }
 
+// Copies count bytes from the dispatch buffer at pos, wrapping at its end.
+void TSerBaseDispatcher::CopyOut(uint32_t pos, uint8_t* buffer, uint32_t count) const {
+  uint32_t first = std::min(count, kDispatchBufferSize - pos);
+  std::memcpy(buffer, &dispatch_buffer_[pos], first);
+  if (count > first) std::memcpy(buffer + first, &dispatch_buffer_[0], count - first);
+}
+
 int TSerBaseDispatcher::GetBlock(uint8_t* buffer, uint32_t count) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
   bool was_full;
   {
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
     uint32_t offset = delivering_ ? read_offset_ : 0;
     uint32_t used = InBuffUsedLocked();
     if (count > used - std::min(offset, used)) return ecBufferIsEmpty;
-    uint32_t pos = (tail_ + offset) % kDispatchBufferSize;
-    for (uint32_t i = 0; i < count; ++i) {
-      buffer[i] = dispatch_buffer_[pos];
-      if (++pos == kDispatchBufferSize) pos = 0;
-    }
+    if (count > 0) CopyOut((tail_ + offset) % kDispatchBufferSize, buffer, count);
     was_full = full_;
     if (delivering_) {
       read_offset_ += count;
@@ -214,8 +218,11 @@ int TSerBaseDispatcher::GetBlock(uint8_t* buffer, uint32_t count) {
       full_ = false;
     }
   }
-  if (trace_ && trace_->Recording)
-    for (uint32_t i = 0; i < count; ++i) trace_->Add('R', buffer[i]);
+  if (tracing_) {
+    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    if (trace_ && trace_->Recording)
+      for (uint32_t i = 0; i < count; ++i) trace_->Add('R', buffer[i]);
+  }
   if (was_full && count > 0) InputRoom();
   return static_cast<int>(count);
 }
@@ -225,11 +232,7 @@ int TSerBaseDispatcher::PeekBlock(uint8_t* buffer, uint32_t count) {
   uint32_t offset = delivering_ ? read_offset_ : 0;
   uint32_t used = InBuffUsedLocked();
   if (count > used - std::min(offset, used)) return ecBufferIsEmpty;
-  uint32_t pos = (tail_ + offset) % kDispatchBufferSize;
-  for (uint32_t i = 0; i < count; ++i) {
-    buffer[i] = dispatch_buffer_[pos];
-    if (++pos == kDispatchBufferSize) pos = 0;
-  }
+  if (count > 0) CopyOut((tail_ + offset) % kDispatchBufferSize, buffer, count);
   return static_cast<int>(count);
 }
 
@@ -240,6 +243,11 @@ uint32_t TSerBaseDispatcher::InBuffUsed() {
   uint32_t used = InBuffUsedLocked();
   uint32_t offset = delivering_ ? read_offset_ : 0;
   return used - std::min(offset, used);
+}
+
+bool TSerBaseDispatcher::DispatchBufferFull() {
+  std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+  return full_;
 }
 
 int TSerBaseDispatcher::FlushInBuffer() {
@@ -854,26 +862,38 @@ bool TSerBaseDispatcher::LineBreakSeen() {
 // ---- the dispatch pass ----
 
 uint32_t TSerBaseDispatcher::ReadDeviceData() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-  if (dispatch_buffer_.empty() || full_) return 0;
+  // One reader at a time. The room past the head belongs to the reader alone, so the device
+  // is read without the data lock and readers of the buffer are never held up by it.
+  std::lock_guard<std::mutex> reading(read_mutex_);
   uint32_t in_queue = 0;
-  line_error_ |= static_cast<uint16_t>(ReadDeviceStatus(in_queue));
+  {
+    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    line_error_ |= static_cast<uint16_t>(ReadDeviceStatus(in_queue));
+  }
   if (in_queue == 0) return 0;
   uint32_t total = 0;
   for (int chunk = 0; chunk < 2; ++chunk) {
-    uint32_t room = tail_ > head_ ? tail_ - head_ : kDispatchBufferSize - head_;
-    if (room == 0 || full_) break;
-    long n = ReadDevice(&dispatch_buffer_[head_], room);
+    uint32_t head, room;
+    {
+      std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+      if (dispatch_buffer_.empty() || full_) break;
+      head = head_;
+      room = tail_ > head_ ? tail_ - head_ : kDispatchBufferSize - head_;
+    }
+    long n = ReadDevice(&dispatch_buffer_[head], room);
     if (n <= 0) break;
-    AddLogEntry(ltDispatch, lsReadCom, static_cast<uint32_t>(n), &dispatch_buffer_[head_], static_cast<uint32_t>(n));
-    head_ = (head_ + static_cast<uint32_t>(n)) % kDispatchBufferSize;
+    if (logging_) AddLogEntry(ltDispatch, lsReadCom, static_cast<uint32_t>(n), &dispatch_buffer_[head], static_cast<uint32_t>(n));
+    {
+      std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+      head_ = (head + static_cast<uint32_t>(n)) % kDispatchBufferSize;
+      if (head_ == tail_) full_ = true;
+      received_total_ += static_cast<uint32_t>(n);
+    }
     total += static_cast<uint32_t>(n);
-    if (head_ == tail_) full_ = true;
     // A second chunk only when the first one ended at the buffer end and more is waiting.
-    if (static_cast<uint32_t>(n) < room || head_ != 0 || total >= in_queue) break;
+    if (static_cast<uint32_t>(n) < room || head + static_cast<uint32_t>(n) != kDispatchBufferSize || total >= in_queue)
+      break;
   }
-  received_total_ += total;
   return total;
 }
 
@@ -941,11 +961,13 @@ int TSerBaseDispatcher::StartTrace(uint32_t size) {
   else
     trace_ = std::make_unique<TSerTrace>(size);
   trace_->Recording = true;
+  tracing_ = true;
   return 0;
 }
 
 void TSerBaseDispatcher::StopTrace() {
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  tracing_ = false;
   trace_.reset();
 }
 
@@ -957,11 +979,13 @@ int TSerBaseDispatcher::StartLog(uint32_t size) {
   else
     log_ = std::make_unique<TSerLog>(size);
   log_->Recording = true;
+  logging_ = true;
   return 0;
 }
 
 void TSerBaseDispatcher::StopLog() {
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  logging_ = false;
   log_.reset();
 }
 

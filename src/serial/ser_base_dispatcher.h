@@ -109,6 +109,7 @@ public:
   int PeekBlock(uint8_t* buffer, uint32_t count);
   bool CharReady();
   uint32_t InBuffUsed();
+  bool DispatchBufferFull();
   int FlushInBuffer();
 
   // Sending.
@@ -239,6 +240,7 @@ private:
   int32_t AllocTriggerHandle();
   void ResetTriggers();
   uint32_t InBuffUsedLocked() const;
+  void CopyOut(uint32_t pos, uint8_t* buffer, uint32_t count) const;
   void LogTrigger(uint8_t type, uint8_t subtype, uint32_t value, const void* data, uint32_t size);
 
   TSerCustomComPort* owner_;
@@ -290,6 +292,10 @@ private:
 
   std::unique_ptr<TSerTrace> trace_;
   std::unique_ptr<TSerLog> log_;
+  // Whether a recorder exists, read without the main lock on the data paths.
+  std::atomic<bool> tracing_{false}, logging_{false};
+  // Serialises the readers of the device (the COM thread and the dispatch thread).
+  std::mutex read_mutex_;
   uint32_t open_time_ = 0;
 };
 

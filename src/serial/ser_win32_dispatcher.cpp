@@ -90,9 +90,7 @@ long TSerWin32Dispatcher::ReadDevice(uint8_t* buffer, uint32_t count) {
   std::lock_guard<std::recursive_mutex> lock(MainLock());
   int error;
   long n = device_.Read(buffer, count, &error);
-  if (n <= 0) return 0;
-  bytes_read_ += static_cast<uint64_t>(n);
-  return n;
+  return n <= 0 ? 0 : n;
 }
 
 int TSerWin32Dispatcher::ReadModemLines(uint32_t& status) {
@@ -182,17 +180,17 @@ void TSerWin32Dispatcher::ComThread() {
   thread_ready_.Set();
   while (!stop_) {
     uint32_t mask = 0;
-    bool room = InBuffUsed() < kDispatchBufferSize;
+    bool room = !DispatchBufferFull();
     if (device_.WaitEvent(mask, room, room ? -1 : kDispatchWaitMs) != 0) break;
     if (stop_) break;
     if (mask == 0) continue;
-    uint64_t before = bytes_read_;
     last_mask_ = mask;
+    // The bytes go into the dispatch buffer at once, as a driver keeps receiving into its
+    // queue while the program handles what came before; the dispatch thread hands them on.
+    ReadDeviceData();
     device_event_.Set();
-    event_handled_.Wait(-1);
-    if (stop_) break;
-    // Readable but nothing to read (the other end hung up): do not spin.
-    if (bytes_read_ == before) device_.WaitEvent(mask, false, kDispatchWaitMs);
+    // Nothing will come from a device that hung up: look again later rather than spin.
+    if (mask & EV_HANGUP) device_.WaitEvent(mask, false, kDispatchWaitMs);
   }
   thread_ready_.Set();
   ThreadFinished(com_running_);
@@ -208,8 +206,7 @@ void TSerWin32Dispatcher::DispatchThread() {
       immediate = true;
       break;
     }
-    HandleDeviceEvent(last_mask_);
-    if (event) event_handled_.Set();
+    HandleDeviceEvent(event ? last_mask_.load() : 0);
     HandleTimers();
     if (stop_ || close_pending_) break;
   }
@@ -290,7 +287,6 @@ void TSerWin32Dispatcher::StopOutputAndCom() {
   device_.Wake(TCommDevice::kTransmit);
   JoinWorker(out_thread_, out_running_);
   device_.Wake(TCommDevice::kReceive);
-  event_handled_.Set();
   JoinWorker(com_thread_, com_running_);
 }
 

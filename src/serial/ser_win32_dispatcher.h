@@ -1,7 +1,8 @@
 #pragma once
 // The dispatcher on a real serial device, with its three worker threads: the COM thread waits
-// for the device to have input, the dispatch thread reads it, checks the triggers and hands the
-// events on, the output thread writes the send ring to the device.
+// for the device to have input and moves it into the dispatch buffer, the dispatch thread checks
+// the triggers and hands the events on (and reads the device as well on its 50 ms passes), the
+// output thread writes the send ring to the device.
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -58,9 +59,8 @@ private:
   void StopOutputAndCom();
 
   TCommDevice device_;
-  TEvent device_event_, event_handled_, thread_ready_;
+  TEvent device_event_, thread_ready_;
   std::atomic<uint32_t> last_mask_{0};
-  std::atomic<uint64_t> bytes_read_{0};
 
   // out_mutex_ guards the output thread's requests (a leaf lock).
   std::mutex out_mutex_;

@@ -339,6 +339,7 @@ int TCommDevice::WaitEvent(uint32_t& mask, bool watch_input, int timeout_ms) {
   // A hang-up (the other end of a pseudo-terminal closed) or an error also ends the wait as
   // a receive event; the read then reports what happened.
   if (watch_input && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) mask |= EV_RXCHAR;
+  if (watch_input && !(fds[1].revents & POLLIN) && (fds[1].revents & (POLLHUP | POLLERR))) mask |= EV_HANGUP;
   return 0;
 }
 
