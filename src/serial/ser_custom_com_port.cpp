@@ -48,7 +48,6 @@ std::vector<int> SelectablePorts() {
 TSerCustomComPort::TSerCustomComPort() = default;
 
 TSerCustomComPort::~TSerCustomComPort() {
-  destroying_ = true;
   if (state_ == psOpen) {
     try {
       ClosePort();
@@ -61,7 +60,11 @@ TSerCustomComPort::~TSerCustomComPort() {
     dispatcher_.reset();
     SetPortWindow(false);
   }
+  // Registrants let go of the port now; their removals change nothing any more.
+  destroying_ = true;
+  auto regs = registrations_;
   registrations_.clear();
+  for (auto it = regs.rbegin(); it != regs.rend(); ++it) it->Callback(this, kPortRemoved);
 }
 
 // ---- opening and closing ----

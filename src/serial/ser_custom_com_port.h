@@ -28,6 +28,8 @@ constexpr uint32_t kPortOpenedMsg = 32264;
 constexpr uint32_t kPortClosedMsg = 32265;
 constexpr uint32_t kPortClosingMsg = 32266;  // also the deferred close
 constexpr int kPortOpened = 0, kPortClosing = 1, kPortClosed = 2;
+// The port is being destroyed: registrants let go of it.
+constexpr int kPortRemoved = 3;
 
 class TSerCustomComPort;
 using TNotifyEvent = std::function<void(TSerCustomComPort* cp)>;

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+
+#include "platform/serial/com_port_map.h"
+#include "serial/pty_pair.h"
+#include "serial/ser_custom_com_port.h"
+#include "serial/ser_data_packet.h"
+#include "serial/serial_exception.h"
+
+using namespace std::string_literals;
+
+namespace qv {
+namespace {
+
+constexpr uint16_t kCom = 9;
+
+class DataPacket : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetMainThread();
+    while (ProcessPostedMessages()) {
+    }
+    SetComPortMapHook([this](int n) { return n == kCom ? pty.SlavePath() : std::string(); });
+    port = std::make_unique<TSerComPort>();
+    port->Clock = [this] { return now.load(); };
+    port->SetComNumber(kCom);
+  }
+  void TearDown() override {
+    packets.clear();
+    port.reset();
+    while (ProcessPostedMessages()) {
+    }
+    SetComPortMapHook(nullptr);
+  }
+
+  TSerDataPacket& Telegram(const std::string& start, int32_t size) {
+    packets.push_back(std::make_unique<TSerDataPacket>());
+    TSerDataPacket& p = *packets.back();
+    p.SetStartString(start);
+    p.SetEndCond(ecPacketSize);
+    p.SetPacketSize(size);
+    p.SetIgnoreCase(false);
+    p.AutoEnable = false;
+    p.SetComPort(port.get());
+    p.OnStringPacket = [this](TSerDataPacket* sender, const std::string& data) {
+      EXPECT_TRUE(IsMainThread());
+      got.push_back(sender->StartString() + "=" + data);
+    };
+    return p;
+  }
+
+  bool PumpUntil(const std::function<bool()>& cond, int timeout_ms = 5000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!cond()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      WaitAndProcessMessages(5);
+    }
+    return true;
+  }
+
+  test::PtyPair pty;
+  std::atomic<uint64_t> now{0};
+  std::unique_ptr<TSerComPort> port;
+  std::vector<std::unique_ptr<TSerDataPacket>> packets;
+  std::vector<std::string> got;
+};
+
+TEST_F(DataPacket, TelegramsArriveOnTheMainThreadEarliestStartFirst) {
+  TSerDataPacket& nak = Telegram("#", 5);
+  TSerDataPacket& answer = Telegram("$?T", 7);
+  port->SetOpen(true);
+  nak.SetEnabled(true);
+  answer.SetEnabled(true);
+  // A count of 35 puts a "#" inside the answer; the nak packet joined first.
+  pty.Write("xx$?T#\x00\xDA\x00" "#?T\xB6\x00"s);
+  ASSERT_TRUE(PumpUntil([&] { return got.size() == 2; }));
+  EXPECT_EQ(got[0], "$?T=$?T#\x00\xDA\x00"s);
+  EXPECT_EQ(got[1], "#=#?T\xB6\x00"s);
+  EXPECT_FALSE(answer.Enabled());
+}
+
+TEST_F(DataPacket, BlockBehindItsAnswerInOneReadIsCollected) {
+  TSerDataPacket& answer = Telegram("$?T", 7);
+  packets.push_back(std::make_unique<TSerDataPacket>());
+  TSerDataPacket& block = *packets.back();
+  block.SetStartCond(scAnyData);
+  block.SetEndCond(ecPacketSize);
+  block.SetPacketSize(10);
+  block.AutoEnable = false;
+  block.SetComPort(port.get());
+  std::string block_data;
+  block.OnPacket = [&](TSerDataPacket*, const uint8_t* data, int32_t size) {
+    block_data.assign(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+  };
+  answer.OnStringPacket = [&](TSerDataPacket*, const std::string&) { block.SetEnabled(true); };
+  port->SetOpen(true);
+  answer.SetEnabled(true);
+  pty.Write("$?T\x01\x00\x98\x00" "0123456789"s);
+  ASSERT_TRUE(PumpUntil([&] { return !block_data.empty(); }));
+  EXPECT_EQ(block_data, "0123456789");
+}
+
+TEST_F(DataPacket, BlockTimesOutCountedFromItsEnable) {
+  packets.push_back(std::make_unique<TSerDataPacket>());
+  TSerDataPacket& block = *packets.back();
+  block.SetStartCond(scAnyData);
+  block.SetEndCond(ecPacketSize);
+  block.SetPacketSize(128);
+  block.TimeOut = SecondsToTicks(1);
+  block.SetComPort(port.get());
+  int timeouts = 0;
+  block.OnTimeout = [&](TSerDataPacket*) {
+    EXPECT_TRUE(IsMainThread());
+    ++timeouts;
+  };
+  port->SetOpen(true);
+  block.SetEnabled(true);
+  pty.Write("partial");
+  PumpUntil([] { return false; }, 150);
+  EXPECT_EQ(timeouts, 0);
+  now += 19 * 55;
+  ASSERT_TRUE(PumpUntil([&] { return timeouts == 1; }));
+  EXPECT_FALSE(block.Enabled());
+}
+
+TEST_F(DataPacket, PortClosedFromInsideAPacketEvent) {
+  TSerDataPacket& answer = Telegram("$", 3);
+  answer.OnStringPacket = [&](TSerDataPacket*, const std::string& data) {
+    got.push_back(data);
+    port->SetOpen(false);
+  };
+  port->SetOpen(true);
+  answer.SetEnabled(true);
+  pty.Write("$ab$cd");
+  ASSERT_TRUE(PumpUntil([&] { return !port->Open(); }));
+  EXPECT_EQ(got, std::vector<std::string>{"$ab"});
+  // Enabled again, the packet listens once the port is open again.
+  answer.OnStringPacket = [&](TSerDataPacket*, const std::string& data) { got.push_back(data); };
+  answer.SetEnabled(true);
+  port->SetOpen(true);
+  pty.Write("$ef");
+  ASSERT_TRUE(PumpUntil([&] { return got.size() == 2; }));
+  EXPECT_EQ(got[1], "$ef");
+}
+
+TEST_F(DataPacket, InvalidSettingsAndAPortThatGoesAway) {
+  TSerDataPacket& p = Telegram("", 5);
+  try {
+    p.SetEnabled(true);
+    ADD_FAILURE();
+  } catch (const EInvalidProperty& e) {
+    EXPECT_EQ(e.Message(), "Start string is empty");
+  }
+  EXPECT_FALSE(p.Enabled());
+  port.reset();
+  EXPECT_EQ(p.ComPort(), nullptr);
+}
+
+}  // namespace
+}  // namespace qv
