@@ -153,8 +153,9 @@ std::string TSerLog::Lines(bool hex, bool all_hex) const {
   std::string out;
   for (const auto& e : Entries()) {
     char ms[16];
-    std::snprintf(ms, sizeof ms, "%07u", e.Time % 10000000u);
-    std::string time = std::string(ms, 4) + "." + std::string(ms + 4);
+    std::snprintf(ms, sizeof ms, "%07u", e.Time);
+    std::string digits = ms;
+    std::string time = digits.substr(0, digits.size() - 3) + "." + digits.substr(digits.size() - 3);
     std::string type = LibraryErrorText(15001 + e.Type);
     std::string subtype = e.SubType ? LibraryErrorText(15100 + e.SubType) : "";
     char line[128];
@@ -169,7 +170,7 @@ std::string TSerLog::Lines(bool hex, bool all_hex) const {
         for (char c : e.Data) {
           uint8_t b = static_cast<uint8_t>(c);
           std::string text = (all_hex && e.Type == 19) ? std::string(1, c) : ByteText(b, hex, all_hex);
-          if (column + text.size() > kMaxColumn) {
+          if (column + text.size() - 1 > kMaxColumn) {
             out += kLineEnd;
             out += std::string(44, ' ');
             column = 45;
