@@ -18,6 +18,7 @@
 #include "platform/os/message_queue.h"
 #include "platform/serial/com_port_map.h"
 #include "serial/ser_custom_com_port.h"
+#include "serial/ser_data_packet.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ void BM_SerialPacketToEventDelay(benchmark::State& state) {
   qv::SetMainThread();
   Pty pty;
   ReceivingPort rx;
-  const std::string packet = "$?T\x0A\x00\xC1\x00 sixteen";
+  const std::string packet = std::string("$?T\x0A\x00\xC1\x00 sixteen", 16);
   const int samples = Brief() ? 50 : 2000;
   std::vector<double> delays_us;
   for (auto _ : state) {
@@ -122,6 +123,42 @@ void BM_SerialPacketToEventDelay(benchmark::State& state) {
   state.counters["p99_us"] = Percentile(delays_us, 0.99);
 }
 BENCHMARK(BM_SerialPacketToEventDelay)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same delay when the packet is cut out by a data packet and handed over by synchronisation.
+void BM_SerialDataPacketDelay(benchmark::State& state) {
+  qv::SetMainThread();
+  Pty pty;
+  qv::TSerComPort port;
+  port.SetComNumber(kCom);
+  port.SetBaud(115200);
+  qv::TSerDataPacket packet;
+  packet.SetStartString("$?T");
+  packet.SetEndCond(qv::ecPacketSize);
+  packet.SetPacketSize(16);
+  packet.SetIgnoreCase(false);
+  packet.AutoEnable = true;
+  packet.SetComPort(&port);
+  size_t packets = 0;
+  packet.OnPacket = [&](qv::TSerDataPacket*, const uint8_t*, int32_t) { ++packets; };
+  port.SetOpen(true);
+  packet.SetEnabled(true);
+  const std::string telegram = std::string("$?T\x0A\x00\xC1\x00 sixteen", 16);
+  const int samples = Brief() ? 50 : 2000;
+  std::vector<double> delays_us;
+  for (auto _ : state) {
+    delays_us.clear();
+    for (int i = 0; i < samples; ++i) {
+      size_t target = packets + 1;
+      WriteAll(pty.master, telegram.data(), telegram.size());
+      auto arrived = Clock::now();
+      while (packets < target) qv::WaitAndProcessMessages(1);
+      delays_us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - arrived).count());
+    }
+  }
+  state.counters["median_us"] = Percentile(delays_us, 0.5);
+  state.counters["p99_us"] = Percentile(delays_us, 0.99);
+}
+BENCHMARK(BM_SerialDataPacketDelay)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 double DirectReceiveSeconds(Pty& pty, const std::string& data) {
   int fd = open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
