@@ -160,12 +160,18 @@ void BM_SerialDataPacketDelay(benchmark::State& state) {
 }
 BENCHMARK(BM_SerialDataPacketDelay)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-double DirectReceiveSeconds(Pty& pty, const std::string& data) {
+// The slave end opened directly, raw, as the reference for the port.
+int OpenRawSlave(const Pty& pty) {
   int fd = open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   termios t;
   tcgetattr(fd, &t);
   cfmakeraw(&t);
   tcsetattr(fd, TCSANOW, &t);
+  return fd;
+}
+
+double DirectReceiveSeconds(Pty& pty, const std::string& data) {
+  int fd = OpenRawSlave(pty);
   auto start = Clock::now();
   std::thread writer([&] { WriteAll(pty.master, data.data(), data.size()); });
   ReadAll(fd, data.size());
@@ -176,11 +182,7 @@ double DirectReceiveSeconds(Pty& pty, const std::string& data) {
 }
 
 double DirectSendSeconds(Pty& pty, const std::string& data) {
-  int fd = open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  termios t;
-  tcgetattr(fd, &t);
-  cfmakeraw(&t);
-  tcsetattr(fd, TCSANOW, &t);
+  int fd = OpenRawSlave(pty);
   auto start = Clock::now();
   std::thread reader([&] { ReadAll(pty.master, data.size()); });
   WriteAll(fd, data.data(), data.size());

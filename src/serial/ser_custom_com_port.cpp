@@ -614,92 +614,60 @@ void TSerCustomComPort::SetDeviceLayer(TDeviceLayer layer) {
 
 // ---- trace and log ----
 
-void TSerCustomComPort::SetTracing(TTraceLogState state) {
+void TSerCustomComPort::SetTracing(TTraceLogState state) { SetRecorderState(true, state); }
+void TSerCustomComPort::SetLogging(TTraceLogState state) { SetRecorderState(false, state); }
+
+// The trace and the log follow the same states; trace selects which one.
+void TSerCustomComPort::SetRecorderState(bool trace, TTraceLogState state) {
+  TTraceLogState& current = trace ? tracing_ : logging_;
   if (state_ == psClosing) return;
   if (state_ != psOpen || !dispatcher_) {
-    tracing_ = state == tlOn ? tlOn : tlOff;
+    current = state == tlOn ? tlOn : tlOff;
     return;
   }
-  TTraceLogState previous = tracing_;
+  TTraceLogState previous = current;
   if (state == previous && !force_) return;
   bool running = previous == tlOn || previous == tlPause;
   // On a forced re-apply the stored state is what is wanted, not what runs.
   if (force_ && state == previous) running = false, previous = tlOff;
+  auto set_recording = [&](bool on) {
+    std::lock_guard<std::recursive_mutex> lock(dispatcher_->MainLock());
+    if (trace && dispatcher_->Trace()) dispatcher_->Trace()->Recording = on;
+    if (!trace && dispatcher_->Log()) dispatcher_->Log()->Recording = on;
+  };
   switch (state) {
     case tlOff:
-      if (running) dispatcher_->StopTrace();
-      tracing_ = tlOff;
+      if (running) trace ? dispatcher_->StopTrace() : dispatcher_->StopLog();
+      current = tlOff;
       break;
     case tlOn:
-      if (previous != tlPause) {
-        RaiseOnError(this, dispatcher_->StartTrace(trace_size_));
-      } else if (dispatcher_->Trace()) {
-        dispatcher_->Trace()->Recording = true;
-      }
-      tracing_ = tlOn;
+      if (previous != tlPause)
+        RaiseOnError(this, trace ? dispatcher_->StartTrace(trace_size_) : dispatcher_->StartLog(log_size_));
+      else
+        set_recording(true);
+      current = tlOn;
       break;
     case tlDump:
     case tlAppend:
       if (running) {
-        if (dispatcher_->Trace()) dispatcher_->Trace()->Recording = true;
-        if (state == tlDump)
-          DumpTrace(TraceName, TraceHex);
+        set_recording(true);
+        if (trace)
+          state == tlDump ? DumpTrace(TraceName, TraceHex) : AppendTrace(TraceName, TraceHex);
         else
-          AppendTrace(TraceName, TraceHex);
+          state == tlDump ? DumpLog(LogName, LogHex) : AppendLog(LogName, LogHex);
       }
       break;
     case tlClear:
-      if (running && dispatcher_->Trace()) dispatcher_->Trace()->Clear();
-      break;
-    case tlPause:
-      if (previous == tlOn) {
-        if (dispatcher_->Trace()) dispatcher_->Trace()->Recording = false;
-        tracing_ = tlPause;
-      }
-      break;
-  }
-}
-
-void TSerCustomComPort::SetLogging(TTraceLogState state) {
-  if (state_ == psClosing) return;
-  if (state_ != psOpen || !dispatcher_) {
-    logging_ = state == tlOn ? tlOn : tlOff;
-    return;
-  }
-  TTraceLogState previous = logging_;
-  if (state == previous && !force_) return;
-  bool running = previous == tlOn || previous == tlPause;
-  if (force_ && state == previous) running = false, previous = tlOff;
-  switch (state) {
-    case tlOff:
-      if (running) dispatcher_->StopLog();
-      logging_ = tlOff;
-      break;
-    case tlOn:
-      if (previous != tlPause) {
-        RaiseOnError(this, dispatcher_->StartLog(log_size_));
-      } else if (dispatcher_->Log()) {
-        dispatcher_->Log()->Recording = true;
-      }
-      logging_ = tlOn;
-      break;
-    case tlDump:
-    case tlAppend:
       if (running) {
-        if (dispatcher_->Log()) dispatcher_->Log()->Recording = true;
-        if (state == tlDump)
-          DumpLog(LogName, LogHex);
-        else
-          AppendLog(LogName, LogHex);
+        std::lock_guard<std::recursive_mutex> lock(dispatcher_->MainLock());
+        if (trace && dispatcher_->Trace()) dispatcher_->Trace()->Clear();
+        if (!trace && dispatcher_->Log()) dispatcher_->Log()->Clear();
       }
-      break;
-    case tlClear:
-      if (running && dispatcher_->Log()) dispatcher_->Log()->Clear();
       break;
     case tlPause:
       if (previous == tlOn) {
-        if (dispatcher_->Log()) dispatcher_->Log()->Recording = false;
-        logging_ = tlPause;
+        set_recording(false);
+        current = tlPause;
       }
       break;
   }
@@ -707,22 +675,22 @@ void TSerCustomComPort::SetLogging(TTraceLogState state) {
 
 void TSerCustomComPort::SetTraceSize(uint32_t size) {
   trace_size_ = std::min(size, kMaxTraceSize);
-  if (state_ == psOpen && dispatcher_ && (tracing_ == tlOn || tracing_ == tlPause)) {
-    TTraceLogState old = tracing_;
-    dispatcher_->StopTrace();
-    tracing_ = tlOff;
-    SetTracing(old);
-  }
+  RestartRecorder(true);
 }
 
 void TSerCustomComPort::SetLogSize(uint32_t size) {
   log_size_ = std::min(size, kMaxLogSize);
-  if (state_ == psOpen && dispatcher_ && (logging_ == tlOn || logging_ == tlPause)) {
-    TTraceLogState old = logging_;
-    dispatcher_->StopLog();
-    logging_ = tlOff;
-    SetLogging(old);
-  }
+  RestartRecorder(false);
+}
+
+// A running recorder starts again empty with its new size; a paused one ends off.
+void TSerCustomComPort::RestartRecorder(bool trace) {
+  TTraceLogState& current = trace ? tracing_ : logging_;
+  if (state_ != psOpen || !dispatcher_ || (current != tlOn && current != tlPause)) return;
+  TTraceLogState old = current;
+  trace ? dispatcher_->StopTrace() : dispatcher_->StopLog();
+  current = tlOff;
+  SetRecorderState(trace, old);
 }
 
 void TSerCustomComPort::WriteTrace(const std::string& name, bool hex, bool append) {

@@ -200,6 +200,8 @@ private:
   void PortWndProc(TMessage& msg);
   void FinishClose();
   void ApplyForced();
+  void SetRecorderState(bool trace, TTraceLogState state);
+  void RestartRecorder(bool trace);
   void WriteTrace(const std::string& name, bool hex, bool append);
   void WriteLog(const std::string& name, bool hex, bool append);
   bool AnyTriggerEvent() const;

@@ -35,15 +35,6 @@ protected:
     SetComSelectHook(nullptr);
   }
 
-  // Pumps the main thread's messages until cond holds; false on time-out.
-  bool PumpUntil(const std::function<bool()>& cond, int timeout_ms = 5000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!cond()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      WaitAndProcessMessages(5);
-    }
-    return true;
-  }
 
   static std::string Pattern(size_t n) {
     std::string s(n, '\0');
@@ -70,7 +61,7 @@ TEST_F(ComPort, BytesTravelInOrderBothWays) {
   // Several times the dispatch ring, so reads wrap it many times.
   const std::string in = Pattern(100000);
   std::thread writer([&] { pty.Write(in); });
-  bool all = PumpUntil([&] { return received.size() >= in.size(); });
+  bool all = test::PumpUntil([&] { return received.size() >= in.size(); });
   writer.join();
   ASSERT_TRUE(all) << received.size();
   EXPECT_EQ(received, in);
@@ -96,7 +87,7 @@ TEST_F(ComPort, BytesTravelInOrderBothWays) {
   int fired = 0;
   port.SetOnTriggerOutbuffFree([&](TSerCustomComPort*) { ++fired; });
   port.SetStatusTrigger(free_trigger, port.OutSize(), true);
-  EXPECT_TRUE(PumpUntil([&] { return fired == 1; }));
+  EXPECT_TRUE(test::PumpUntil([&] { return fired == 1; }));
   port.SetOpen(false);
   EXPECT_FALSE(port.Open());
 }
@@ -164,10 +155,10 @@ TEST_F(ComPort, TimerEventArrivesOnTheMainThread) {
   int t = port.AddTimerTrigger();
   port.SetTimerTrigger(t, SecondsToTicks(1), true);
   now += 18 * 55;
-  PumpUntil([] { return false; }, 150);  // three dispatch passes: not yet expired
+  test::PumpUntil([] { return false; }, 150);  // three dispatch passes: not yet expired
   EXPECT_TRUE(fired.empty());
   now += 55;
-  ASSERT_TRUE(PumpUntil([&] { return !fired.empty(); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return !fired.empty(); }));
   EXPECT_EQ(fired, std::vector<uint16_t>{static_cast<uint16_t>(t)});
 }
 
@@ -190,7 +181,7 @@ TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
   int t = port.AddTimerTrigger();
   port.SetTimerTrigger(t, 1, true);
   now += 1000;
-  ASSERT_TRUE(PumpUntil([&] { return closes == 1 && opens == 2; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return closes == 1 && opens == 2; }));
   EXPECT_TRUE(open_inside);
   EXPECT_TRUE(port.Open());
   // The timer came back with the reopen: it fires again once armed, and this time the port
@@ -198,7 +189,7 @@ TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
   reopen = false;
   port.SetTimerTrigger(t, 1, true);
   now += 1000;
-  ASSERT_TRUE(PumpUntil([&] { return !port.Open(); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return !port.Open(); }));
   EXPECT_EQ(port.CurrentDispatcher(), nullptr);
   TCommDevice other;
   EXPECT_EQ(other.Open(pty.SlavePath()), 0);  // the device was given back

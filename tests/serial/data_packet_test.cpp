@@ -52,14 +52,6 @@ protected:
     return p;
   }
 
-  bool PumpUntil(const std::function<bool()>& cond, int timeout_ms = 5000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!cond()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      WaitAndProcessMessages(5);
-    }
-    return true;
-  }
 
   test::PtyPair pty;
   std::atomic<uint64_t> now{0};
@@ -76,7 +68,7 @@ TEST_F(DataPacket, TelegramsArriveOnTheMainThreadEarliestStartFirst) {
   answer.SetEnabled(true);
   // A count of 35 puts a "#" inside the answer; the nak packet joined first.
   pty.Write("xx$?T#\x00\xDA\x00" "#?T\xB6\x00"s);
-  ASSERT_TRUE(PumpUntil([&] { return got.size() == 2; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return got.size() == 2; }));
   EXPECT_EQ(got[0], "$?T=$?T#\x00\xDA\x00"s);
   EXPECT_EQ(got[1], "#=#?T\xB6\x00"s);
   EXPECT_FALSE(answer.Enabled());
@@ -99,7 +91,7 @@ TEST_F(DataPacket, BlockBehindItsAnswerInOneReadIsCollected) {
   port->SetOpen(true);
   answer.SetEnabled(true);
   pty.Write("$?T\x01\x00\x98\x00" "0123456789"s);
-  ASSERT_TRUE(PumpUntil([&] { return !block_data.empty(); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return !block_data.empty(); }));
   EXPECT_EQ(block_data, "0123456789");
 }
 
@@ -119,10 +111,10 @@ TEST_F(DataPacket, BlockTimesOutCountedFromItsEnable) {
   port->SetOpen(true);
   block.SetEnabled(true);
   pty.Write("partial");
-  PumpUntil([] { return false; }, 150);
+  test::PumpUntil([] { return false; }, 150);
   EXPECT_EQ(timeouts, 0);
   now += 19 * 55;
-  ASSERT_TRUE(PumpUntil([&] { return timeouts == 1; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return timeouts == 1; }));
   EXPECT_FALSE(block.Enabled());
 }
 
@@ -135,14 +127,14 @@ TEST_F(DataPacket, PortClosedFromInsideAPacketEvent) {
   port->SetOpen(true);
   answer.SetEnabled(true);
   pty.Write("$ab$cd");
-  ASSERT_TRUE(PumpUntil([&] { return !port->Open(); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return !port->Open(); }));
   EXPECT_EQ(got, std::vector<std::string>{"$ab"});
   // Enabled again, the packet listens once the port is open again.
   answer.OnStringPacket = [&](TSerDataPacket*, const std::string& data) { got.push_back(data); };
   answer.SetEnabled(true);
   port->SetOpen(true);
   pty.Write("$ef");
-  ASSERT_TRUE(PumpUntil([&] { return got.size() == 2; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return got.size() == 2; }));
   EXPECT_EQ(got[1], "$ef");
 }
 

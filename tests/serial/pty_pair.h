@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <string>
+
+#include "platform/os/message_queue.h"
 
 namespace qv::test {
 
@@ -62,5 +65,15 @@ private:
   int master_ = -1;
   std::string slave_;
 };
+
+// Pumps the main thread's messages until cond holds; false on time-out.
+inline bool PumpUntil(const std::function<bool()>& cond, int timeout_ms = 5000) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    WaitAndProcessMessages(5);
+  }
+  return true;
+}
 
 }  // namespace qv::test
