@@ -462,57 +462,53 @@ void TSerCustomComPort::SetComNumber(uint16_t n) {
   if (dispatcher_ && state_ == psOpen) dispatcher_->RestoreTriggers(save);
 }
 
+namespace {
+// Stores a changed value (or any value while settings are forced); answers whether it did.
+template <class T>
+bool StoreChange(T& field, T value, bool force) {
+  if (value == field && !force) return false;
+  field = value;
+  return true;
+}
+}  // namespace
+
 void TSerCustomComPort::ApplyLine() {
   if (state_ == psOpen && dispatcher_)
     RaiseOnError(this, dispatcher_->ApplyLineSettings(baud_, parity_, stop_bits_, data_bits_));
 }
 
 void TSerCustomComPort::SetBaud(uint32_t baud) {
-  if (baud == baud_ && !force_) return;
-  baud_ = baud;
-  ApplyLine();
+  if (StoreChange(baud_, baud, force_)) ApplyLine();
 }
 
 void TSerCustomComPort::SetParity(TParity parity) {
-  if (parity == parity_ && !force_) return;
-  parity_ = parity;
-  ApplyLine();
+  if (StoreChange(parity_, parity, force_)) ApplyLine();
 }
 
 void TSerCustomComPort::SetDataBits(uint16_t bits) {
-  if (bits == data_bits_ && !force_) return;
-  data_bits_ = bits;
-  ApplyLine();
+  if (StoreChange(data_bits_, bits, force_)) ApplyLine();
 }
 
 void TSerCustomComPort::SetStopBits(uint16_t bits) {
-  if (bits == stop_bits_ && !force_) return;
-  stop_bits_ = bits;
-  ApplyLine();
+  if (StoreChange(stop_bits_, bits, force_)) ApplyLine();
 }
 
 void TSerCustomComPort::SetInSize(uint16_t size) {
-  if (size == in_size_ && !force_) return;
-  in_size_ = size;
-  if (state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetQueues(in_size_, out_size_));
+  if (StoreChange(in_size_, size, force_) && state_ == psOpen && dispatcher_)
+    RaiseOnError(this, dispatcher_->SetQueues(in_size_, out_size_));
 }
 
 void TSerCustomComPort::SetOutSize(uint16_t size) {
-  if (size == out_size_ && !force_) return;
-  out_size_ = size;
-  if (state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetQueues(in_size_, out_size_));
+  if (StoreChange(out_size_, size, force_) && state_ == psOpen && dispatcher_)
+    RaiseOnError(this, dispatcher_->SetQueues(in_size_, out_size_));
 }
 
 void TSerCustomComPort::SetDTR(bool on) {
-  if (on == dtr_ && !force_) return;
-  dtr_ = on;
-  if (state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetDtrLine(on));
+  if (StoreChange(dtr_, on, force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetDtrLine(on));
 }
 
 void TSerCustomComPort::SetRTS(bool on) {
-  if (on == rts_ && !force_) return;
-  rts_ = on;
-  if (state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetRtsLine(on));
+  if (StoreChange(rts_, on, force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetRtsLine(on));
 }
 
 // ---- flow control ----
@@ -549,46 +545,39 @@ void TSerCustomComPort::SetSWFlowOptions(TSWFlowOptions options) {
 }
 
 void TSerCustomComPort::SetXOnChar(char c) {
-  if (c == xon_ && !force_) return;
-  xon_ = c;
-  if (state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->ApplyFlowChars(xon_, xoff_));
+  if (StoreChange(xon_, c, force_) && state_ == psOpen && dispatcher_)
+    RaiseOnError(this, dispatcher_->ApplyFlowChars(xon_, xoff_));
 }
 
 void TSerCustomComPort::SetXOffChar(char c) {
-  if (c == xoff_ && !force_) return;
-  xoff_ = c;
-  if (state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->ApplyFlowChars(xon_, xoff_));
+  if (StoreChange(xoff_, c, force_) && state_ == psOpen && dispatcher_)
+    RaiseOnError(this, dispatcher_->ApplyFlowChars(xon_, xoff_));
 }
 
 void TSerCustomComPort::SetBufferFull(uint16_t value) {
   // A limit above the input size would be refused by every later flow setting.
   if (value > in_size_) value = static_cast<uint16_t>(in_size_ * 9 / 10);
   buffer_full_ = value;
-  bool old = force_;
-  force_ = true;
-  try {
-    SetHWFlowOptions(hw_flow_);
-    SetSWFlowOptions(sw_flow_);
-  } catch (...) {
-    force_ = old;
-    throw;
-  }
-  force_ = old;
+  ReapplyFlow();
 }
 
 void TSerCustomComPort::SetBufferResume(uint16_t value) {
   if (value > buffer_full_) value = static_cast<uint16_t>(buffer_full_ / 10);
   buffer_resume_ = value;
+  ReapplyFlow();
+}
+
+// Both flow settings again with the new limits.
+void TSerCustomComPort::ReapplyFlow() {
   bool old = force_;
   force_ = true;
-  try {
-    SetHWFlowOptions(hw_flow_);
-    SetSWFlowOptions(sw_flow_);
-  } catch (...) {
-    force_ = old;
-    throw;
-  }
-  force_ = old;
+  struct Restore {
+    bool& f;
+    bool v;
+    ~Restore() { f = v; }
+  } restore{force_, old};
+  SetHWFlowOptions(hw_flow_);
+  SetSWFlowOptions(sw_flow_);
 }
 
 void TSerCustomComPort::SetUseEventWord(bool on) {

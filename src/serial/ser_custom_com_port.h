@@ -201,6 +201,7 @@ private:
   void FinishClose();
   void ApplyForced();
   void SetRecorderState(bool trace, TTraceLogState state);
+  void ReapplyFlow();
   void RestartRecorder(bool trace);
   void WriteTrace(const std::string& name, bool hex, bool append);
   void WriteLog(const std::string& name, bool hex, bool append);
