@@ -32,6 +32,7 @@ bool TickTimerExpired(const TTickTimer& timer, uint64_t now_ms) {
 namespace qv {
 
 namespace {
+// Guards the exception display hook (a leaf lock; the hook runs outside it).
 std::mutex& ShowMutex() {
   static std::mutex m;
   return m;

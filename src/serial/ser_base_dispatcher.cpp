@@ -136,11 +136,16 @@ int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t bau
 
 int TSerBaseDispatcher::CloseDispatcherPort() {
   int r = 0;
-  if (delivering_ && !TEventHandlerScope::Inside() && IsMainThread()) {
+  if (delivering_ && !TEventHandlerScope::Inside()) {
     // Not asked from inside a handler: let the delivery under way end (its handlers may need
     // the main thread) and start no other, then close at once.
     closing_ = true;
-    while (delivering_) WaitAndProcessMessages(1);
+    while (delivering_) {
+      if (IsMainThread())
+        WaitAndProcessMessages(1);
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   if (device_open_) {
     FlushOutBuffer();

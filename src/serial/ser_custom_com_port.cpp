@@ -13,6 +13,7 @@ namespace qv {
 
 namespace {
 
+// Guards the port selection hook (a leaf lock; the hook runs outside it).
 std::mutex& SelectMutex() {
   static std::mutex m;
   return m;
@@ -220,13 +221,16 @@ void TSerCustomComPort::FinishClose() {
 }
 
 void TSerCustomComPort::SetPortWindow(bool create) {
+  // Windows belong to the main thread; a worker that opens or closes the port (the recorder
+  // does) has the main thread make or free it.
   if (create) {
-    window_ = AllocateHWnd([this](TMessage& m) { PortWndProc(m); });
+    Synchronize([this] { window_ = AllocateHWnd([this](TMessage& m) { PortWndProc(m); }); });
     dispatcher_->RegisterWindowHandler(window_);
   } else if (window_) {
     if (dispatcher_) dispatcher_->DeregisterWindowHandler(window_);
-    DeallocateHWnd(window_);
+    HWND wnd = window_;
     window_ = nullptr;
+    Synchronize([wnd] { DeallocateHWnd(wnd); });
   }
 }
 

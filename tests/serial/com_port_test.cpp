@@ -127,6 +127,54 @@ TEST_F(ComPort, OpenFailuresRaiseTheirExceptions) {
   EXPECT_EQ(SelectablePorts(), std::vector<int>{kCom});  // in use still counts as present
 }
 
+TEST_F(ComPort, AWorkerOpensAndClosesWithThePortChosenOnTheMainThread) {
+  std::atomic<bool> asked_on_main{false};
+  SetComSelectHook([&] {
+    asked_on_main = IsMainThread();
+    return int{kCom};
+  });
+  TSerComPort port;
+  std::atomic<int> step{0};
+  std::atomic<bool> open_seen{false};
+  std::thread worker([&] {
+    port.SetOpen(true);
+    open_seen = port.Open();
+    port.PutString("ping");
+    step = 1;
+    while (step == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    port.SetOpen(false);
+    step = 3;
+  });
+  ASSERT_TRUE(test::PumpUntil([&] { return step.load() == 1; }));
+  EXPECT_EQ(pty.Read(4), "ping");
+  step = 2;
+  ASSERT_TRUE(test::PumpUntil([&] { return step.load() == 3; }));
+  worker.join();
+  EXPECT_TRUE(asked_on_main);
+  EXPECT_TRUE(open_seen);
+  EXPECT_EQ(port.ComNumber(), kCom);
+  EXPECT_FALSE(port.Open());
+}
+
+TEST_F(ComPort, StoredOpenHappensWhenLoaded) {
+  std::vector<std::string> shown;
+  SetSerialShowException([&](const std::exception& e) { shown.push_back(e.what()); });
+  TSerComPort good, bad;
+  for (TSerComPort* p : {&good, &bad}) {
+    p->BeginLoading();
+    p->SetOpen(true);
+    EXPECT_FALSE(p->CurrentDispatcher());
+  }
+  good.SetComNumber(kCom);
+  bad.SetComNumber(kMissing);
+  good.Loaded();
+  bad.Loaded();
+  SetSerialShowException(nullptr);
+  EXPECT_TRUE(good.Open());
+  EXPECT_FALSE(bad.Open());
+  EXPECT_EQ(shown, std::vector<std::string>{"ie_BadId - Specified comport doesn't exist"});
+}
+
 TEST_F(ComPort, TriggersOnAClosedPort) {
   TSerComPort port;
   port.SetComNumber(kCom);
