@@ -28,12 +28,21 @@ private:
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
 QV_DECLARE_EXCEPTION(EOutOfMemory, Exception);
 
-// The runtime's input/output error: a file or device operation failed with ErrorCode.
+// A failed file or folder operation; the message holds the error text ("I/O error 5"),
+// ErrorCode the runtime's error number where the raiser gives one (else 0).
 class EInOutError : public Exception {
 public:
-  EInOutError(std::string message, int error_code) : Exception(std::move(message)), ErrorCode(error_code) {}
+  explicit EInOutError(std::string message, int error_code = 0)
+      : Exception(std::move(message)), ErrorCode(error_code) {}
   std::string ClassName() const override { return "EInOutError"; }
   int ErrorCode;
 };
+// A call of an operation that a class leaves to its descendants.
+QV_DECLARE_EXCEPTION(EAbstractError, Exception);
+// A cast of an object to a class it does not belong to.
+QV_DECLARE_EXCEPTION(EInvalidCast, Exception);
+// Floating-point results out of range.
+QV_DECLARE_EXCEPTION(EMathError, Exception);
+QV_DECLARE_EXCEPTION(EOverflow, EMathError);
 
 }  // namespace qv
