@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/rtl/component.h"
+
 namespace qv {
 
 // Milliseconds of a monotonic clock. The library's time-outs use the 64-bit value, so nothing
@@ -32,14 +34,13 @@ void StartTickTimer(TTickTimer& timer, int32_t ticks, uint64_t now_ms);
 bool TickTimerExpired(const TTickTimer& timer, uint64_t now_ms);
 
 // Base of the port and the data packet components.
-class TSerBaseComponent {
+class TSerBaseComponent : public TComponent {
 public:
-  virtual ~TSerBaseComponent() = default;
+  explicit TSerBaseComponent(TComponent* owner = nullptr) : TComponent(owner) {}
   // Always "v4.06"; setting it does nothing.
   std::string Version() const { return "v4.06"; }
   void SetVersion(const std::string&) {}
 
-  std::string Name;
   // Set while the component's stored properties are being read back; RaiseOnError is silent
   // then and opening is deferred until Loaded.
   bool Loading() const { return loading_; }

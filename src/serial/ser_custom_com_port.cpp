@@ -46,9 +46,10 @@ std::vector<int> SelectablePorts() {
   return ports;
 }
 
-TSerCustomComPort::TSerCustomComPort() = default;
+TSerCustomComPort::TSerCustomComPort(TComponent* owner) : TSerBaseComponent(owner) {}
 
 TSerCustomComPort::~TSerCustomComPort() {
+  BeginDestroy();
   if (state_ == psOpen) {
     try {
       ClosePort();

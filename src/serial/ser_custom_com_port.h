@@ -32,7 +32,6 @@ constexpr int kPortOpened = 0, kPortClosing = 1, kPortClosed = 2;
 constexpr int kPortRemoved = 3;
 
 class TSerCustomComPort;
-using TNotifyEvent = std::function<void(TSerCustomComPort* cp)>;
 using TTriggerEvent = std::function<void(TSerCustomComPort* cp, uint16_t msg, uint16_t trigger_handle, uint16_t data)>;
 using TTriggerAvailEvent = std::function<void(TSerCustomComPort* cp, uint16_t count)>;
 using TTriggerHandleEvent = std::function<void(TSerCustomComPort* cp, uint16_t trigger_handle)>;
@@ -49,8 +48,9 @@ std::vector<int> SelectablePorts();
 
 class TSerCustomComPort : public TSerBaseComponent {
 public:
-  TSerCustomComPort();
+  explicit TSerCustomComPort(TComponent* owner = nullptr);
   ~TSerCustomComPort() override;
+  std::string ClassName() const override { return "TSerCustomComPort"; }
 
   // ---- properties ----
   uint16_t ComNumber() const { return com_number_; }
@@ -253,6 +253,10 @@ private:
 };
 
 // The port with its properties published.
-class TSerComPort : public TSerCustomComPort {};
+class TSerComPort : public TSerCustomComPort {
+public:
+  using TSerCustomComPort::TSerCustomComPort;
+  std::string ClassName() const override { return "TSerComPort"; }
+};
 
 }  // namespace qv

@@ -37,9 +37,12 @@ void RunEvent(const std::function<void()>& event) {
 
 // ---- the packet ----
 
-TSerDataPacket::TSerDataPacket() = default;
+TSerDataPacket::TSerDataPacket(TComponent* owner) : TSerBaseComponent(owner) {}
 
-TSerDataPacket::~TSerDataPacket() { SetComPort(nullptr); }
+TSerDataPacket::~TSerDataPacket() {
+  BeginDestroy();
+  SetComPort(nullptr);
+}
 
 bool TSerDataPacket::Enabled() const { return manager_ ? manager_->Enabled(this) : enabled_; }
 
@@ -166,7 +169,7 @@ void TSerDataPacketManager::Enable(TSerDataPacket* packet) {
     matcher_.Enable(packet->index_);
     UpdateTimer();
   }
-  Log(lsEnable, "Packet:" + packet->Name);
+  Log(lsEnable, "Packet:" + packet->Name());
 }
 
 void TSerDataPacketManager::Disable(TSerDataPacket* packet) {
@@ -175,7 +178,7 @@ void TSerDataPacketManager::Disable(TSerDataPacket* packet) {
   packet->enable_pending_ = false;
   if (packet->index_ >= 0) matcher_.Disable(packet->index_);
   UpdateTimer();
-  Log(lsDisable, "Packet:" + packet->Name);
+  Log(lsDisable, "Packet:" + packet->Name());
 }
 
 void TSerDataPacketManager::PortNotice(int kind) {
@@ -299,7 +302,7 @@ void TSerDataPacketManager::HandleTimeOut(std::unique_lock<std::mutex>& lock) {
   TSerDataPacket* packet = packets_[index];
   busy_ = true;
   UpdateTimer();
-  Log(lsTimeout, packet ? "Packet:" + packet->Name : std::string());
+  Log(lsTimeout, packet ? "Packet:" + packet->Name() : std::string());
   lock.unlock();
   if (packet && packet->OnTimeout) RunEvent([&] { packet->OnTimeout(packet); });
   lock.lock();

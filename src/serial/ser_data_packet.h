@@ -23,10 +23,10 @@ class TSerDataPacket : public TSerBaseComponent {
 public:
   using TPacketNotifyEvent = std::function<void(TSerDataPacket* sender, const uint8_t* data, int32_t size)>;
   using TStringPacketNotifyEvent = std::function<void(TSerDataPacket* sender, const std::string& data)>;
-  using TPacketEvent = std::function<void(TSerDataPacket* sender)>;
 
-  TSerDataPacket();
+  explicit TSerDataPacket(TComponent* owner = nullptr);
   ~TSerDataPacket() override;
+  std::string ClassName() const override { return "TSerDataPacket"; }
 
   bool Enabled() const;
   // Raises EInvalidProperty when the settings cannot make a packet; the packet stays disabled.
@@ -53,7 +53,7 @@ public:
 
   TPacketNotifyEvent OnPacket;
   TStringPacketNotifyEvent OnStringPacket;
-  TPacketEvent OnTimeout;
+  TNotifyEvent OnTimeout;
 
   const TPacketSpec& Spec() const { return spec_; }
 

@@ -85,7 +85,7 @@ TEST_F(ComPort, BytesTravelInOrderBothWays) {
 
   int free_trigger = port.AddStatusTrigger(kStatusOutBuffFree);
   int fired = 0;
-  port.SetOnTriggerOutbuffFree([&](TSerCustomComPort*) { ++fired; });
+  port.SetOnTriggerOutbuffFree([&](TComponent*) { ++fired; });
   port.SetStatusTrigger(free_trigger, port.OutSize(), true);
   EXPECT_TRUE(test::PumpUntil([&] { return fired == 1; }));
   port.SetOpen(false);
@@ -216,8 +216,8 @@ TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
   port.Clock = [&] { return now.load(); };
   port.SetComNumber(kCom);
   int closes = 0, opens = 0;
-  port.OnPortClose = [&](TSerCustomComPort*) { ++closes; };
-  port.OnPortOpen = [&](TSerCustomComPort*) { ++opens; };
+  port.OnPortClose = [&](TComponent*) { ++closes; };
+  port.OnPortOpen = [&](TComponent*) { ++opens; };
   bool reopen = true;
   bool open_inside = false;
   port.SetOnTriggerTimer([&](TSerCustomComPort* cp, uint16_t) {

@@ -104,7 +104,7 @@ TEST_F(DataPacket, BlockTimesOutCountedFromItsEnable) {
   block.TimeOut = SecondsToTicks(1);
   block.SetComPort(port.get());
   int timeouts = 0;
-  block.OnTimeout = [&](TSerDataPacket*) {
+  block.OnTimeout = [&](TComponent*) {
     EXPECT_TRUE(IsMainThread());
     ++timeouts;
   };
@@ -149,6 +149,28 @@ TEST_F(DataPacket, InvalidSettingsAndAPortThatGoesAway) {
   EXPECT_FALSE(p.Enabled());
   port.reset();
   EXPECT_EQ(p.ComPort(), nullptr);
+}
+
+TEST_F(DataPacket, OwnerFreesPortsAndPacketsInEitherOrder) {
+  for (bool port_first : {true, false}) {
+    auto owner = std::make_unique<TComponent>(nullptr);
+    TSerComPort* owned_port = nullptr;
+    TSerDataPacket* owned_packet = nullptr;
+    if (port_first) owned_port = new TSerComPort(owner.get());
+    owned_packet = new TSerDataPacket(owner.get());
+    if (!port_first) owned_port = new TSerComPort(owner.get());
+    EXPECT_EQ(owned_port->ClassName(), "TSerComPort");
+    owned_port->SetComNumber(kCom);
+    owned_packet->SetStartString("$");
+    owned_packet->SetEndCond(ecPacketSize);
+    owned_packet->SetPacketSize(2);
+    owned_packet->SetComPort(owned_port);
+    owned_port->SetOpen(true);
+    owned_packet->SetEnabled(true);
+    owner.reset();  // the last made is freed first
+    while (ProcessPostedMessages()) {
+    }
+  }
 }
 
 }  // namespace
