@@ -175,6 +175,7 @@ public:
   // Trace and log recording (the recorders are kept here; see TSerTrace and TSerLog).
   void AddTraceEntry(char kind, uint8_t byte);
   void AddLogEntry(uint8_t type, uint8_t subtype, uint32_t value, const void* data, uint32_t size);
+  bool LogActive() const { return logging_; }
   TSerTrace* Trace() { return trace_.get(); }
   TSerLog* Log() { return log_.get(); }
   int StartTrace(uint32_t size);

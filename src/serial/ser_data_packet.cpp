@@ -12,7 +12,8 @@ namespace {
 
 constexpr uint32_t kFreeManagerMsg = 45089;
 constexpr uint8_t ltPacket = 18;
-constexpr uint8_t lsEnable = 242, lsDisable = 243, lsStringPacket = 244, lsSizePacket = 245, lsTimeout = 246;
+constexpr uint8_t lsEnable = 242, lsDisable = 243, lsStringPacket = 244, lsSizePacket = 245, lsTimeout = 246,
+                  lsStartStr = 247, lsEndStr = 248, lsIdle = 249, lsWaiting = 250, lsCollecting = 251;
 
 // The managers of all ports; main thread only.
 std::map<TSerCustomComPort*, TSerDataPacketManager*>& ManagerList() {
@@ -170,6 +171,7 @@ void TSerDataPacketManager::Enable(TSerDataPacket* packet) {
     UpdateTimer();
   }
   Log(lsEnable, "Packet:" + packet->Name());
+  if (packet->spec_.StartCond == scString) Log(lsWaiting, "Packet:" + packet->Name());
 }
 
 void TSerDataPacketManager::Disable(TSerDataPacket* packet) {
@@ -179,6 +181,7 @@ void TSerDataPacketManager::Disable(TSerDataPacket* packet) {
   if (packet->index_ >= 0) matcher_.Disable(packet->index_);
   UpdateTimer();
   Log(lsDisable, "Packet:" + packet->Name());
+  Log(lsIdle, "Packet:" + packet->Name());
 }
 
 void TSerDataPacketManager::PortNotice(int kind) {
@@ -242,6 +245,10 @@ void TSerDataPacketManager::UpdateTimer() {
   timer_for_ = collecting;
   TSerBaseDispatcher* d = port_->CurrentDispatcher();
   TSerDataPacket* p = collecting >= 0 ? packets_[collecting] : nullptr;
+  if (p) {
+    if (p->spec_.StartCond == scString) Log(lsStartStr, p->spec_.StartString);
+    Log(lsCollecting, "Packet:" + p->Name());
+  }
   if (p && p->TimeOut > 0)
     d->SetTimerTrigger(timer_, p->TimeOut, true);
   else
@@ -249,7 +256,8 @@ void TSerDataPacketManager::UpdateTimer() {
 }
 
 void TSerDataPacketManager::Log(uint8_t subtype, const std::string& data) {
-  if (TSerBaseDispatcher* d = port_ ? port_->CurrentDispatcher() : nullptr)
+  TSerBaseDispatcher* d = port_ ? port_->CurrentDispatcher() : nullptr;
+  if (d && d->LogActive())
     d->AddLogEntry(ltPacket, subtype, 0, data.data(), static_cast<uint32_t>(data.size()));
 }
 
@@ -273,8 +281,14 @@ void TSerDataPacketManager::Process(std::unique_lock<std::mutex>& lock) {
   while (active_ && matcher_.Next(found)) {
     TSerDataPacket* packet = packets_[found.Packet];
     std::string data = matcher_.Buffer().substr(found.DataStart, found.DataSize);
+    // A packet that started and ended within the same bytes still shows both steps.
+    if (packet && timer_for_ != found.Packet) {
+      if (packet->spec_.StartCond == scString) Log(lsStartStr, packet->spec_.StartString);
+      Log(lsCollecting, "Packet:" + packet->Name());
+    }
     busy_ = true;
     UpdateTimer();
+    if (found.ByString && packet) Log(lsEndStr, packet->spec_.EndString);
     Log(found.ByString ? lsStringPacket : lsSizePacket, data);
     lock.unlock();
     if (packet) {

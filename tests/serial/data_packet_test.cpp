@@ -9,6 +9,7 @@
 #include "serial/ser_custom_com_port.h"
 #include "serial/ser_data_packet.h"
 #include "serial/serial_exception.h"
+#include "support/temp_dir.h"
 
 using namespace std::string_literals;
 
@@ -63,6 +64,10 @@ protected:
 TEST_F(DataPacket, TelegramsArriveOnTheMainThreadEarliestStartFirst) {
   TSerDataPacket& nak = Telegram("#", 5);
   TSerDataPacket& answer = Telegram("$?T", 7);
+  answer.SetName("Answer");
+  test::TempDir dir;
+  port->LogName = dir.File("SERIAL.LOG");
+  port->SetLogging(tlOn);
   port->SetOpen(true);
   nak.SetEnabled(true);
   answer.SetEnabled(true);
@@ -72,6 +77,11 @@ TEST_F(DataPacket, TelegramsArriveOnTheMainThreadEarliestStartFirst) {
   EXPECT_EQ(got[0], "$?T=$?T#\x00\xDA\x00"s);
   EXPECT_EQ(got[1], "#=#?T\xB6\x00"s);
   EXPECT_FALSE(answer.Enabled());
+  port->SetOpen(false);
+  std::string log = dir.Read("SERIAL.LOG");
+  for (const char* step : {"Packet    Enable        00000000  Packet:Answer", "Packet    StartStr      00000000  $?T",
+                           "Packet    Collecting    00000000  Packet:Answer", "Packet    SizePacket    00000000  $?T#"})
+    EXPECT_NE(log.find(step), std::string::npos) << step;
 }
 
 TEST_F(DataPacket, BlockBehindItsAnswerInOneReadIsCollected) {
