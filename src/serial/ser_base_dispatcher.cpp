@@ -871,9 +871,10 @@ uint32_t TSerBaseDispatcher::ReadDeviceData() {
   // is read without the data lock and readers of the buffer are never held up by it.
   std::lock_guard<std::mutex> reading(read_mutex_);
   uint32_t in_queue = 0;
-  {
+  uint32_t errors = ReadDeviceStatus(in_queue);
+  if (errors != 0) {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
-    line_error_ |= static_cast<uint16_t>(ReadDeviceStatus(in_queue));
+    line_error_ |= static_cast<uint16_t>(errors);
   }
   if (in_queue == 0) return 0;
   uint32_t total = 0;

@@ -228,6 +228,9 @@ protected:
   // How long a window gets to take an event before the dispatch thread goes on (it is then
   // delivered later).
   uint32_t send_timeout_ms_ = kTriggerSendTimeoutMs;
+  // Serialises the readers of the device (the COM thread and the dispatch thread), and the
+  // close of the device against them. Taken before main_lock_.
+  std::mutex read_mutex_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> close_pending_{false};
   std::atomic<bool> release_at_exit_{false};
@@ -295,8 +298,7 @@ private:
   std::unique_ptr<TSerLog> log_;
   // Whether a recorder exists, read without the main lock on the data paths.
   std::atomic<bool> tracing_{false}, logging_{false};
-  // Serialises the readers of the device (the COM thread and the dispatch thread).
-  std::mutex read_mutex_;
+
   uint32_t open_time_ = 0;
 };
 

@@ -60,6 +60,7 @@ int TSerWin32Dispatcher::CloseDevice() {
     StopOutputAndCom();
     thread_ready_.Reset();
   }
+  std::lock_guard<std::mutex> reading(read_mutex_);
   std::lock_guard<std::recursive_mutex> lock(MainLock());
   return device_.Close() == 0 ? 0 : -1;
 }
@@ -80,14 +81,14 @@ int TSerWin32Dispatcher::WriteDeviceState(const TDcb& dcb) {
   return r == 0 ? 0 : -r;
 }
 
+// Called under read_mutex_ or the main lock, either of which keeps the device from closing.
 uint32_t TSerWin32Dispatcher::ReadDeviceStatus(uint32_t& in_queue) {
-  std::lock_guard<std::recursive_mutex> lock(MainLock());
   in_queue = 0;
   return device_.GetStatus(&in_queue, nullptr);
 }
 
+// Called under read_mutex_ (see ReadDeviceData).
 long TSerWin32Dispatcher::ReadDevice(uint8_t* buffer, uint32_t count) {
-  std::lock_guard<std::recursive_mutex> lock(MainLock());
   int error;
   long n = device_.Read(buffer, count, &error);
   return n <= 0 ? 0 : n;

@@ -38,7 +38,8 @@ struct Queued {
 // leaf lock: no handler runs while it is held.
 struct Loop {
   std::mutex mutex;
-  std::condition_variable changed;
+  std::condition_variable queued;  // the main thread waits for messages
+  std::condition_variable done;    // senders wait for their messages to be handled
   std::deque<Queued> queue;
   std::unordered_set<HWND> windows;
   std::function<void()> wake;
@@ -57,7 +58,7 @@ Loop& L() {
 
 void Wake(std::unique_lock<std::mutex>& lock) {
   auto hook = L().wake;
-  L().changed.notify_all();
+  L().queued.notify_all();
   lock.unlock();
   if (hook) hook();
 }
@@ -84,7 +85,7 @@ void Deliver(Queued& q) {
     std::lock_guard<std::mutex> lock(L().mutex);
     q.send->done = true;
     q.send->result = q.msg.Result;
-    L().changed.notify_all();
+    L().done.notify_all();
   }
 }
 
@@ -101,10 +102,10 @@ bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   std::unique_lock<std::mutex> lock(L().mutex);
   auto pred = [&] { return state->done; };
   if (timeout_ms < 0) {
-    L().changed.wait(lock, pred);
+    L().done.wait(lock, pred);
     return true;
   }
-  if (L().changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred)) return true;
+  if (L().done.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred)) return true;
   for (auto it = L().queue.begin(); it != L().queue.end(); ++it) {
     if (it->send == state) {
       L().queue.erase(it);
@@ -113,7 +114,7 @@ bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   }
   // Already being delivered: the handler may still use what the message points to, so the
   // sender waits for it to finish.
-  L().changed.wait(lock, pred);
+  L().done.wait(lock, pred);
   return true;
 }
 
@@ -159,7 +160,7 @@ void DeallocateHWnd(HWND wnd) {
       ++it;
     }
   }
-  L().changed.notify_all();
+  L().done.notify_all();
   if (std::find(L().delivering.begin(), L().delivering.end(), wnd) != L().delivering.end()) {
     L().free_after_delivery.insert(wnd);  // freed from inside its own handler
   } else {
@@ -237,7 +238,7 @@ bool ProcessPostedMessages() {
 bool WaitAndProcessMessages(uint32_t timeout_ms) {
   {
     std::unique_lock<std::mutex> lock(L().mutex);
-    L().changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return !L().queue.empty(); });
+    L().queued.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return !L().queue.empty(); });
   }
   return ProcessPostedMessages();
 }
