@@ -460,11 +460,12 @@ void TSerCustomComPort::SetComNumber(uint16_t n) {
   TTraceLogState tracing = tracing_, logging = logging_;
   SetOpen(false);
   com_number_ = n;
-  tracing_ = tracing == tlPause ? tlOn : tracing;
-  logging_ = logging == tlPause ? tlOn : logging;
-  copy_triggers_ = false;
+  SetTracing(tracing);
+  SetLogging(logging);
+  // Restored by whichever open comes next, also one deferred until a close completes.
+  saved_triggers_ = std::move(save);
+  copy_triggers_ = true;
   SetOpen(true);
-  if (dispatcher_ && state_ == psOpen) dispatcher_->RestoreTriggers(save);
 }
 
 namespace {

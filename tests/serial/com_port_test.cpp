@@ -243,6 +243,30 @@ TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
   EXPECT_EQ(other.Open(pty.SlavePath()), 0);  // the device was given back
 }
 
+TEST_F(ComPort, ANewNumberOnAnOpenPortKeepsTriggersAndTracing) {
+  test::PtyPair other;
+  SetComPortMapHook([&](int n) { return n == kCom ? pty.SlavePath() : n == kCom + 1 ? other.SlavePath() : std::string(); });
+  std::atomic<uint64_t> now{0};
+  TSerComPort port;
+  port.Clock = [&] { return now.load(); };
+  port.SetComNumber(kCom);
+  test::TempDir dir;
+  port.TraceName = dir.File("SERIAL.TRC");
+  port.SetTracing(tlOn);
+  port.SetOpen(true);
+  int t = port.AddTimerTrigger();
+  int fired = 0;
+  port.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t handle) { fired += handle == t; });
+  port.SetComNumber(kCom + 1);
+  EXPECT_TRUE(port.Open());
+  EXPECT_EQ(port.Tracing(), tlOn);
+  port.PutString("moved");
+  EXPECT_EQ(other.Read(5), "moved");
+  port.SetTimerTrigger(t, 1, true);  // the handle is still known
+  now += 1000;
+  EXPECT_TRUE(test::PumpUntil([&] { return fired == 1; }));
+}
+
 TEST_F(ComPort, SettingsReachTheOpenPort) {
   TSerComPort port;
   port.SetComNumber(kCom);
