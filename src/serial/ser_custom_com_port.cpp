@@ -46,6 +46,16 @@ std::vector<int> SelectablePorts() {
   return ports;
 }
 
+TSerCustomComPort* SearchComPort(TComponent* owner) {
+  if (!owner) return nullptr;
+  for (int i = 0; i < owner->ComponentCount(); ++i) {
+    TComponent* c = owner->Components(i);
+    if (auto* port = dynamic_cast<TSerCustomComPort*>(c)) return port;
+    if (auto* port = SearchComPort(c)) return port;
+  }
+  return nullptr;
+}
+
 TSerCustomComPort::TSerCustomComPort(TComponent* owner) : TSerBaseComponent(owner) {}
 
 TSerCustomComPort::~TSerCustomComPort() {

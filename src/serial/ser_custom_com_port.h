@@ -252,6 +252,9 @@ private:
   std::vector<TRegistration> registrations_;
 };
 
+// The first port among the components of owner, searched depth first; null when none.
+TSerCustomComPort* SearchComPort(TComponent* owner);
+
 // The port with its properties published.
 class TSerComPort : public TSerCustomComPort {
 public:

@@ -45,6 +45,11 @@ TSerDataPacket::~TSerDataPacket() {
   SetComPort(nullptr);
 }
 
+void TSerDataPacket::Notification(TComponent* component, TOperation operation) {
+  TSerBaseComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == port_) SetComPort(nullptr);
+}
+
 bool TSerDataPacket::Enabled() const { return manager_ ? manager_->Enabled(this) : enabled_; }
 
 void TSerDataPacket::SetEnabled(bool enabled) {

@@ -56,6 +56,8 @@ public:
   TNotifyEvent OnTimeout;
 
   const TPacketSpec& Spec() const { return spec_; }
+  // A port removed from the owner is let go.
+  void Notification(TComponent* component, TOperation operation) override;
 
 private:
   friend class TSerDataPacketManager;

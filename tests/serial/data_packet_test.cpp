@@ -170,6 +170,7 @@ TEST_F(DataPacket, OwnerFreesPortsAndPacketsInEitherOrder) {
     owned_packet = new TSerDataPacket(owner.get());
     if (!port_first) owned_port = new TSerComPort(owner.get());
     EXPECT_EQ(owned_port->ClassName(), "TSerComPort");
+    EXPECT_EQ(SearchComPort(owner.get()), owned_port);
     owned_port->SetComNumber(kCom);
     owned_packet->SetStartString("$");
     owned_packet->SetEndCond(ecPacketSize);
@@ -180,6 +181,16 @@ TEST_F(DataPacket, OwnerFreesPortsAndPacketsInEitherOrder) {
     owner.reset();  // the last made is freed first
     while (ProcessPostedMessages()) {
     }
+  }
+  // A port taken away from the owner is let go by its packets.
+  TComponent owner(nullptr);
+  auto* owned_port = new TSerComPort(&owner);
+  auto* owned_packet = new TSerDataPacket(&owner);
+  owned_packet->SetComPort(owned_port);
+  owner.RemoveComponent(owned_port);
+  EXPECT_EQ(owned_packet->ComPort(), nullptr);
+  delete owned_port;
+  while (ProcessPostedMessages()) {
   }
 }
 
