@@ -24,11 +24,8 @@ protected:
     SetMainThread();
     while (ProcessPostedMessages()) {
     }
-    SetComPortMapHook([this](int n) {
-      if (n == kCom) return pty.SlavePath();
-      if (n == kMissing) return std::string("/nonexistent/ttyQV");
-      return std::string();
-    });
+    // Every other number names no device, whatever this machine has.
+    SetComPortMapHook([this](int n) { return n == kCom ? pty.SlavePath() : "/nonexistent/ttyQV" + std::to_string(n); });
   }
   void TearDown() override {
     SetComPortMapHook(nullptr);
@@ -245,7 +242,7 @@ TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
 
 TEST_F(ComPort, ANewNumberOnAnOpenPortKeepsTriggersAndTracing) {
   test::PtyPair other;
-  SetComPortMapHook([&](int n) { return n == kCom ? pty.SlavePath() : n == kCom + 1 ? other.SlavePath() : std::string(); });
+  SetComPortMapHook([&](int n) { return n == kCom ? pty.SlavePath() : n == kCom + 1 ? other.SlavePath() : std::string("/nonexistent/tty"); });
   std::atomic<uint64_t> now{0};
   TSerComPort port;
   port.Clock = [&] { return now.load(); };
