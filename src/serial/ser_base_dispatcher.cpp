@@ -950,11 +950,13 @@ void TSerBaseDispatcher::HandleTimers() {
 // ---- trace and log ----
 
 void TSerBaseDispatcher::AddTraceEntry(char kind, uint8_t byte) {
+  if (!tracing_) return;
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
   if (trace_ && trace_->Recording) trace_->Add(kind, byte);
 }
 
 void TSerBaseDispatcher::AddLogEntry(uint8_t type, uint8_t subtype, uint32_t value, const void* data, uint32_t size) {
+  if (!logging_) return;
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
   if (log_ && log_->Recording) log_->Add(type, subtype, static_cast<uint32_t>(clock_()) - open_time_, value, data, size);
 }
