@@ -1,0 +1,157 @@
+#include "platform/gui/forms.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace qv {
+namespace {
+
+TEST(Forms, ShowModalReturnsTheResultOnceCloseQueryAgrees) {
+  TForm form(nullptr);
+  int queries = 0;
+  form.OnCloseQuery = [&](TComponent*, bool& can) { can = ++queries > 1; };
+  int idle_step = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    if (!form.Modal()) return;
+    ++idle_step;
+    if (idle_step == 1) form.SetModalResult(mrOk);       // refused by the first query
+    else if (idle_step == 2) form.SetModalResult(mrYes);  // accepted
+  };
+  EXPECT_EQ(form.ShowModal(), mrYes);
+  EXPECT_EQ(queries, 2);
+  EXPECT_FALSE(form.Visible());
+  Application->OnIdle = nullptr;
+}
+
+TEST(Forms, CloseHidesOrFreesAsOnCloseDecides) {
+  auto* form = new TForm(nullptr);
+  bool destroyed = false;
+  form->OnDestroy = [&](TComponent*) { destroyed = true; };
+  form->Show();
+  form->Close();
+  EXPECT_FALSE(form->Visible());
+  form->Show();
+  form->OnClose = [](TComponent*, TCloseAction& a) { a = TCloseAction::caFree; };
+  form->Close();
+  EXPECT_FALSE(destroyed);  // freed later, from the loop
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(Forms, MessageDlgTakesScriptedAnswers) {
+  std::string seen;
+  SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons b) {
+    seen = msg;
+    return (b & mbNo) ? mrNo : mrOk;
+  });
+  EXPECT_EQ(MessageDlg("Delete?", TMsgDlgType::mtConfirmation, mbYes | mbNo), mrNo);
+  EXPECT_EQ(seen, "Delete?");
+  try {
+    throw Exception("Broken");
+  } catch (...) {
+    Application->HandleException();
+  }
+  EXPECT_EQ(seen, "Broken.");
+  SetMessageDlgAnswerer(nullptr);
+}
+
+// Runs the main loop until `stop` is posted to the returned window.
+struct LoopFixture : ::testing::Test {
+  void SetUp() override {
+    wnd = AllocateHWnd([this](TMessage& m) {
+      if (m.Msg == kStop) Application->Terminate();
+      else {
+        order.push_back(static_cast<int>(m.WParam));
+        m.Result = static_cast<intptr_t>(m.WParam) * 10;
+      }
+    });
+  }
+  void TearDown() override {
+    DeallocateHWnd(wnd);
+    Application->OnIdle = nullptr;
+  }
+  void RunLoop() {
+    // The application object is shared by the whole test binary.
+    Application->ClearTerminated();
+    Application->Run();
+  }
+  static constexpr uint32_t kStop = WM_USER + 99;
+  HWND wnd = nullptr;
+  std::vector<int> order;
+};
+
+TEST_F(LoopFixture, PostsAndSendsFromAThreadArriveInOrderThroughTheQtLoop) {
+  std::atomic<bool> timed_out{false};
+  intptr_t sent = 0;
+  std::thread worker([&] {
+    for (int i = 1; i <= 5; ++i) PostMessage(wnd, WM_USER, static_cast<uintptr_t>(i), 0);
+    sent = SendMessage(wnd, WM_USER, 6, 0);
+    PostMessage(wnd, kStop, 0, 0);
+  });
+  RunLoop();
+  worker.join();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(sent, 60);
+  (void)timed_out;
+}
+
+TEST_F(LoopFixture, SendTimesOutWhileTheMainThreadIsBusy) {
+  bool ok = true;
+  intptr_t result = -1;
+  std::atomic<bool> sending{false};
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    // Keep the main thread busy until the sender gave up.
+    while (!sending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Application->OnIdle = nullptr;
+  };
+  std::thread worker([&] {
+    sending = true;
+    ok = SendMessageTimeout(wnd, WM_USER, 7, 0, 50, &result);
+    PostMessage(wnd, kStop, 0, 0);
+  });
+  RunLoop();
+  worker.join();
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(order.empty());  // withdrawn, never delivered
+}
+
+TEST_F(LoopFixture, IdleRunsOncePerDrainedQueueAndNotWhileNothingHappens) {
+  std::vector<uint64_t> idle_at_message;
+  uint64_t idles = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    ++idles;
+  };
+  std::thread worker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 1; i <= 3; ++i) PostMessage(wnd, WM_USER, static_cast<uintptr_t>(i), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    PostMessage(wnd, kStop, 0, 0);
+  });
+  RunLoop();
+  worker.join();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  // One pass when the loop first ran dry, one after the batch, one after the stop at most.
+  EXPECT_GE(idles, 2u);
+  EXPECT_LE(idles, 4u);
+}
+
+TEST_F(LoopFixture, IdleWithDoneFalseRunsAgainWithoutEvents) {
+  int passes = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    ++passes;
+    done = passes >= 5;
+    if (passes == 5) PostMessage(wnd, kStop, 0, 0);
+  };
+  RunLoop();
+  EXPECT_GE(passes, 5);
+}
+
+}  // namespace
+}  // namespace qv
