@@ -144,6 +144,7 @@ TEST(Controls, FreeingAParentFreesItsChildrenAndAChildLeavesItsParent) {
 }
 
 TEST(Controls, PostedMessageReachesWndProcFromTheLoop) {
+  InitializeGui();
   TForm form(nullptr);
   auto* box = new Box(&form);
   box->SetParent(&form);

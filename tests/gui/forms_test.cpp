@@ -62,6 +62,7 @@ TEST(Forms, MessageDlgTakesScriptedAnswers) {
 // Runs the main loop until `stop` is posted to the returned window.
 struct LoopFixture : ::testing::Test {
   void SetUp() override {
+    InitializeGui();
     wnd = AllocateHWnd([this](TMessage& m) {
       if (m.Msg == kStop) Application->Terminate();
       else {

@@ -95,6 +95,8 @@ void EnsureGui() {
   StartGui(argc, argv);
 }
 
+void InitializeGui() { EnsureGui(); }
+
 void InitializeGui(int& argc, char** argv) {
   if (!g_started) StartGui(argc, argv);
 }

@@ -139,6 +139,8 @@ private:
 extern TApplication* Application;
 // Starts the GUI with the program's arguments (before any window exists).
 void InitializeGui(int& argc, char** argv);
+// Starts the GUI with default arguments unless it runs already (tests and tools).
+void InitializeGui();
 
 struct TMonitor {
   TRect BoundsRect;
