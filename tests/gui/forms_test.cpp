@@ -74,6 +74,7 @@ struct LoopFixture : ::testing::Test {
   void TearDown() override {
     DeallocateHWnd(wnd);
     Application->OnIdle = nullptr;
+    Application->ClearTerminated();
   }
   void RunLoop() {
     // The application object is shared by the whole test binary.
