@@ -254,6 +254,35 @@ intptr_t TControl::Perform(uint32_t msg, uintptr_t wparam, intptr_t lparam) {
   return m.Result;
 }
 
+void TControl::PublishProperty(const std::string& name, TPropertySetter setter) {
+  for (auto& p : published_)
+    if (p.first == name) {
+      p.second = std::move(setter);
+      return;
+    }
+  published_.emplace_back(name, std::move(setter));
+}
+bool TControl::HasPublishedProperty(const std::string& name) const {
+  for (const auto& p : published_)
+    if (p.first == name) return true;
+  return false;
+}
+bool TControl::SetPublishedBool(const std::string& name, bool value) {
+  for (auto& p : published_)
+    if (p.first == name && p.second.Bool) return p.second.Bool(value), true;
+  return false;
+}
+bool TControl::SetPublishedColor(const std::string& name, TColor value) {
+  for (auto& p : published_)
+    if (p.first == name && p.second.Color) return p.second.Color(value), true;
+  return false;
+}
+bool TControl::SetPublishedText(const std::string& name, const std::string& value) {
+  for (auto& p : published_)
+    if (p.first == name && p.second.Text) return p.second.Text(value), true;
+  return false;
+}
+
 void TControl::WndProc(TMessage& m) {
   switch (m.Msg) {
     case CM_ENABLEDCHANGED: CMEnabledChanged(m); break;

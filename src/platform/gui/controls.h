@@ -88,6 +88,18 @@ constexpr TCursor crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crSiz
 struct TControlImpl;
 struct TWinControlImpl;
 
+// A published property of a control, written by name (a frame controller sets its settings on
+// every control that has a property of that name). Enumerations are written by their names and
+// sets by their text form ("[sdLeft,sdTop]").
+struct TPropertySetter {
+  std::function<void(bool)> Bool;
+  std::function<void(TColor)> Color;
+  std::function<void(const std::string&)> Text;
+  static TPropertySetter OfBool(std::function<void(bool)> f) { TPropertySetter s; s.Bool = std::move(f); return s; }
+  static TPropertySetter OfColor(std::function<void(TColor)> f) { TPropertySetter s; s.Color = std::move(f); return s; }
+  static TPropertySetter OfText(std::function<void(const std::string&)> f) { TPropertySetter s; s.Text = std::move(f); return s; }
+};
+
 class TControl : public TComponent {
 public:
   explicit TControl(TComponent* owner);
@@ -155,6 +167,12 @@ public:
 
   // Sends a message to the control at once; answers its Result.
   intptr_t Perform(uint32_t msg, uintptr_t wparam, intptr_t lparam);
+
+  bool HasPublishedProperty(const std::string& name) const;
+  // Each answers false (and writes nothing) when the control publishes no such property.
+  bool SetPublishedBool(const std::string& name, bool value);
+  bool SetPublishedColor(const std::string& name, TColor value);
+  bool SetPublishedText(const std::string& name, const std::string& value);
   virtual void WndProc(TMessage& message);
 
   virtual void Invalidate();
@@ -203,6 +221,7 @@ protected:
   void MouseMessage(TMessage& m);
   virtual void SetParentInternal(TWinControl* parent) { parent_ = parent; }
   void RequestAlign();
+  void PublishProperty(const std::string& name, TPropertySetter setter);
 
   TControlStyle control_style_ = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
 
@@ -224,6 +243,7 @@ private:
   TCursor cursor_ = crDefault;
   TBiDiMode bidi_mode_ = TBiDiMode::bdLeftToRight;
   bool mouse_pressed_ = false;
+  std::vector<std::pair<std::string, TPropertySetter>> published_;
 };
 
 class TGraphicControl : public TControl {

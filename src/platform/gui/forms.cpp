@@ -97,6 +97,11 @@ void EnsureGui() {
 
 void InitializeGui() { EnsureGui(); }
 
+void PostDeferredCall(std::function<void()> fn) {
+  EnsureGui();
+  QTimer::singleShot(0, qApp, [fn = std::move(fn)] { GuardedCall(fn); });
+}
+
 void InitializeGui(int& argc, char** argv) {
   if (!g_started) StartGui(argc, argv);
 }

@@ -137,6 +137,9 @@ private:
 
 // The application object; created with the GUI's first use.
 extern TApplication* Application;
+// Runs fn from the main loop after the running handler returned (deferred frees).
+void PostDeferredCall(std::function<void()> fn);
+
 // Starts the GUI with the program's arguments (before any window exists).
 void InitializeGui(int& argc, char** argv);
 // Starts the GUI with default arguments unless it runs already (tests and tools).
