@@ -125,7 +125,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   }
   if (resized) Resize();
   if (auto* w = dynamic_cast<TWinControl*>(this)) w->Perform(WM_WINDOWPOSCHANGED, 0, 0);
-  if (align_ != TAlign::alNone) RequestAlign();
+  RequestAlign();
 }
 
 void TControl::RequestAlign() {
@@ -161,7 +161,7 @@ void TControl::SetVisible(bool visible) {
   Perform(CM_VISIBLECHANGED, visible ? 1 : 0, 0);
   if (parent_) {
     parent_->InvalidateRect(BoundsRect(), true);
-    if (align_ != TAlign::alNone) RequestAlign();
+    RequestAlign();
   }
 }
 
@@ -516,7 +516,8 @@ TControl* TWinControl::ControlAtPos(TPoint p, bool allow_disabled) const {
   return nullptr;
 }
 
-TRect TWinControl::ClientRect() const {
+TRect TWinControl::ClientRect() const { return WindowClientRect(); }
+TRect TWinControl::WindowClientRect() const {
   return TRect{0, 0, std::max(0, Width() - nc_.Left - nc_.Right), std::max(0, Height() - nc_.Top - nc_.Bottom)};
 }
 
@@ -549,7 +550,7 @@ void TWinControl::ApplyBounds() {
       w->setGeometry(Left(), Top(), Width(), Height());
     }
   }
-  if (win_->native) win_->native->setGeometry(nc_.Left, nc_.Top, ClientWidth(), ClientHeight());
+  if (win_->native) win_->native->setGeometry(nc_.Left, nc_.Top, WindowClientRect().Width(), WindowClientRect().Height());
   for (TControl* c : controls_)
     if (auto* cw = dynamic_cast<TWinControl*>(c)) cw->ApplyBounds();
   win_->dirty = true;
@@ -680,7 +681,7 @@ void TWinControl::PaintTo(TCanvas& canvas, int x, int y) {
   canvas.IntersectClipRect(Rect(0, 0, Width(), Height()));
   PaintNonClient(canvas);
   canvas.MoveOrigin(nc_.Left, nc_.Top);
-  canvas.IntersectClipRect(ClientRect());
+  canvas.IntersectClipRect(WindowClientRect());
   TCanvas* previous = paint_canvas_;
   paint_canvas_ = &canvas;
   try {
@@ -739,7 +740,7 @@ void TWinControl::WndProc(TMessage& m) {
       auto* c = reinterpret_cast<TCanvas*>(m.WParam);
       c->Brush().Style = TBrushStyle::bsSolid;
       c->Brush().Color = Color();
-      c->FillRect(ClientRect());
+      c->FillRect(WindowClientRect());
       m.Result = 1;
       return;
     }
@@ -809,7 +810,7 @@ TCanvas& TCustomControl::Canvas() {
   TCanvas& c = ControlCanvas(this);
   c.ResetClip();
   c.SetOrigin(ClientOffset());
-  c.IntersectClipRect(ClientRect());
+  c.IntersectClipRect(WindowClientRect());
   return c;
 }
 
@@ -892,7 +893,7 @@ void QvWidget::paintEvent(QPaintEvent*) {
       control->WndProc(nc);
       TPoint off = control->ClientOffset();
       c.MoveOrigin(off.X, off.Y);
-      c.IntersectClipRect(control->ClientRect());
+      c.IntersectClipRect(control->WindowClientRect());
       control->Perform(WM_ERASEBKGND, reinterpret_cast<uintptr_t>(&c), 0);
       control->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&c), 0);
       c.RestoreState();
@@ -919,7 +920,7 @@ void RouteMouse(QvWidget* qw, uint32_t msg, QMouseEvent* e) {
   TControl* target = nullptr;
   if (g_capture && (g_capture == w || g_capture->Parent() == w)) target = g_capture;
   if (!target) {
-    if (!w->ClientRect().Contains(p) && msg == WM_LBUTTONDOWN) {
+    if (!w->WindowClientRect().Contains(p) && msg == WM_LBUTTONDOWN) {
       w->Perform(WM_NCLBUTTONDOWN, 0, MakeLParam(p.X, p.Y));
       return;
     }

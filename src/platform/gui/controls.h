@@ -284,7 +284,10 @@ public:
   // The topmost visible child at a client point (windowless children included), or null.
   TControl* ControlAtPos(TPoint p, bool allow_disabled = false) const;
 
+  // The area inside the non-client border; ClientRect may be overridden to lay out children
+  // differently, this one is what the window paints in.
   TRect ClientRect() const override;
+  TRect WindowClientRect() const;
   TPoint ClientOriginInParent() const override;
   // The client area's top-left inside the window.
   TPoint ClientOffset() const { return {nc_.Left, nc_.Top}; }
