@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <algorithm>
 
+#include "platform/gui/actions.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/qt_private.h"
 
@@ -95,6 +96,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 
 TControl::~TControl() {
   BeginDestroy();
+  if (action_) action_->RemoveClient(this);
   if (g_capture == this) g_capture = nullptr;
   if (parent_) parent_->RemoveControl(this);
 }
@@ -240,8 +242,27 @@ void TControl::SetPopupMenu(TPopupMenu* menu) {
   if (menu) FreeNotification(menu);
 }
 
+void TControl::SetAction(TAction* action) {
+  if (action == action_) return;
+  if (action_) action_->RemoveClient(this);
+  action_ = action;
+  if (action) {
+    action->AddClient(this);
+    FreeNotification(action);
+    ActionChange(action, true);
+  }
+}
+
+void TControl::ActionChange(TAction* sender, bool check_defaults) {
+  if (!check_defaults || caption_.empty()) SetText(sender->Caption());
+  if (!check_defaults || enabled_) SetEnabled(sender->Enabled());
+  if (!check_defaults || hint_.empty()) SetHint(sender->Hint());
+  if (!check_defaults || visible_) SetVisible(sender->Visible());
+}
+
 void TControl::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && action_ && component == action_) action_ = nullptr;
   if (operation == TOperation::opRemove && popup_menu_ && component == popup_menu_) popup_menu_ = nullptr;
 }
 
@@ -347,6 +368,7 @@ void TControl::MouseUp(TMouseButton b, TShiftState s, int x, int y) {
 }
 void TControl::Click() {
   if (OnClick) OnClick(this);
+  else if (action_) action_->Execute();
 }
 void TControl::DblClick() {
   if (OnDblClick) OnDblClick(this);

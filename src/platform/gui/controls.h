@@ -14,6 +14,7 @@
 
 namespace qv {
 
+class TAction;
 class TControl;
 class TWinControl;
 class TPopupMenu;
@@ -187,6 +188,13 @@ public:
 
   void Notification(TComponent* component, TOperation operation) override;
 
+  // The bound action: its caption, enabled state, hint and visibility show on the control, and a
+  // click without an OnClick handler executes it.
+  TAction* Action() const { return action_; }
+  void SetAction(TAction* action);
+  // Called when the action changes; check_defaults copies only onto values still at their defaults.
+  virtual void ActionChange(TAction* sender, bool check_defaults);
+
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TNotifyEvent OnResize;
@@ -240,6 +248,7 @@ private:
   std::string hint_;
   bool show_hint_ = false;
   TPopupMenu* popup_menu_ = nullptr;
+  TAction* action_ = nullptr;
   TCursor cursor_ = crDefault;
   TBiDiMode bidi_mode_ = TBiDiMode::bdLeftToRight;
   bool mouse_pressed_ = false;
