@@ -97,6 +97,11 @@ void EnsureGui() {
 
 void InitializeGui() { EnsureGui(); }
 
+bool SaveWindowImage(TWinControl* window, const std::string& png_file) {
+  QV_GUI_THREAD();
+  return window->Impl().widget->grab().save(QString::fromStdString(png_file), "PNG");
+}
+
 void PostDeferredCall(std::function<void()> fn) {
   EnsureGui();
   QTimer::singleShot(0, qApp, [fn = std::move(fn)] { GuardedCall(fn); });

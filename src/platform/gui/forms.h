@@ -137,6 +137,9 @@ private:
 
 // The application object; created with the GUI's first use.
 extern TApplication* Application;
+// Writes what the window shows now (its children included) as a PNG file; false on failure.
+bool SaveWindowImage(TWinControl* window, const std::string& png_file);
+
 // Runs fn from the main loop after the running handler returned (deferred frees).
 void PostDeferredCall(std::function<void()> fn);
 
