@@ -144,6 +144,20 @@ TEST_F(LoopFixture, IdleRunsOncePerDrainedQueueAndNotWhileNothingHappens) {
   EXPECT_LE(idles, 4u);
 }
 
+TEST_F(LoopFixture, TimerTicksFromTheLoopUntilDisabled) {
+  TTimer timer(nullptr);
+  timer.SetInterval(5);
+  int ticks = 0;
+  timer.OnTimer = [&](TComponent*) {
+    if (++ticks == 3) {
+      timer.SetEnabled(false);
+      PostMessage(wnd, kStop, 0, 0);
+    }
+  };
+  RunLoop();
+  EXPECT_EQ(ticks, 3);
+}
+
 TEST_F(LoopFixture, IdleWithDoneFalseRunsAgainWithoutEvents) {
   int passes = 0;
   Application->OnIdle = [&](TComponent*, bool& done) {

@@ -145,6 +145,7 @@ void FillQMenu(QMenu* menu, TMenuItem* items) {
 }  // namespace
 
 void TPopupMenu::Popup(int x, int y) {
+  EnsureGui();
   QV_GUI_THREAD();
   if (OnPopup) OnPopup(this);
   if (Hook()) {
