@@ -1,6 +1,7 @@
 #pragma once
 // Recorded drawing calls as short texts, so tests compare whole drawings in one table.
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,27 +25,54 @@ inline std::string ColorName(TColor c) {
 }
 
 // "line shadow 0,0-10,0", "pixel hilite 3,4", "fill face 0,0,10,10", "polygon black 8,11 5,7 12,7".
+// Built by appending: GCC's optimiser misreads chains of + on strings as overlapping copies.
 inline std::vector<std::string> DrawLog(const TCanvas& c) {
   std::vector<std::string> out;
   for (const TCanvasCall& k : c.Calls()) {
     std::string s;
-    auto pt = [](TPoint p) { return std::to_string(p.X) + "," + std::to_string(p.Y); };
-    auto rc = [](TRect r) {
-      return std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) + "," + std::to_string(r.Bottom);
+    auto pt = [&s](TPoint p) {
+      s.append(std::to_string(p.X)).append(",").append(std::to_string(p.Y));
     };
-    if (k.Op == "Line") s = "line " + ColorName(k.Pen.Color) + " " + pt(k.Points[0]) + "-" + pt(k.Points[1]);
-    else if (k.Op == "Pixel") s = "pixel " + ColorName(k.Color) + " " + pt(k.Points[0]);
-    else if (k.Op == "FillRect") s = "fill " + ColorName(k.Brush.Color) + " " + rc(k.Rect);
-    else if (k.Op == "Polygon") {
-      s = "polygon " + ColorName(k.Brush.Color) + (k.Pen.Style == TPenStyle::psClear ? "" : " outlined");
-      for (TPoint p : k.Points) s += " " + pt(p);
-    } else if (k.Op == "DrawText" || k.Op == "TextOut") s = "text " + ColorName(k.FontColor) + " " + k.Text;
-    else s = k.Op + " " + rc(k.Rect);
+    auto rc = [&s](TRect r) {
+      for (int v : {r.Left, r.Top, r.Right, r.Bottom}) s.append(std::to_string(v)).append(",");
+      s.pop_back();
+    };
+    if (k.Op == "Line") {
+      s.append("line ").append(ColorName(k.Pen.Color)).append(" ");
+      pt(k.Points[0]);
+      s.append("-");
+      pt(k.Points[1]);
+    } else if (k.Op == "Pixel") {
+      s.append("pixel ").append(ColorName(k.Color)).append(" ");
+      pt(k.Points[0]);
+    } else if (k.Op == "FillRect") {
+      s.append("fill ").append(ColorName(k.Brush.Color)).append(" ");
+      rc(k.Rect);
+    } else if (k.Op == "Polygon") {
+      s.append("polygon ").append(ColorName(k.Brush.Color));
+      if (k.Pen.Style != TPenStyle::psClear) s.append(" outlined");
+      for (TPoint p : k.Points) {
+        s.append(" ");
+        pt(p);
+      }
+    } else if (k.Op == "DrawText" || k.Op == "TextOut") {
+      s.append("text ").append(ColorName(k.FontColor)).append(" ").append(k.Text);
+    } else {
+      s.append(k.Op).append(" ");
+      rc(k.Rect);
+    }
     out.push_back(s);
   }
   return out;
 }
 
 using Log = std::vector<std::string>;
+
+// Joins the parts (appending, which the optimiser does not misread as overlapping copies).
+inline std::string Cat(std::initializer_list<std::string> parts) {
+  std::string out;
+  for (const std::string& p : parts) out.append(p);
+  return out;
+}
 
 }  // namespace qv::test

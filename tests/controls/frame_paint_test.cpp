@@ -94,7 +94,7 @@ TEST(FramePaint, ColourFramesShadeTheFaceColour) {
   TRecordingCanvas canvas(10, 8);
   PaintColorFrameSides(canvas, Rect(0, 0, 10, 8), clBtnFace, kLeft | kRight, TFrameStyleEx::fsStatus);
   std::string dark = test::ColorName(DarkenColor(clBtnFace, 50)), light = test::ColorName(LightenColor(clBtnFace, 100));
-  EXPECT_EQ(DrawLog(canvas), (Log{"line " + dark + " 0,0-0,8", "line " + light + " 9,0-9,8"}));
+  EXPECT_EQ(DrawLog(canvas), (Log{test::Cat({"line ", dark, " 0,0-0,8"}), test::Cat({"line ", light, " 9,0-9,8"})}));
 }
 
 TEST(FramePaint, RoundedFlatFrameShortensSidesAtDrawnCorners) {

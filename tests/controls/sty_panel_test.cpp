@@ -155,12 +155,12 @@ TEST(StyGroupBox, FlatStyleDrawsARoundedRectangleBelowTheCaptionLine) {
   box.SetFlatColor(clBlack);
   Log log = Painted(box);
   int y = ScreenCanvas().TextHeight("Pp") / 2 - 1;
-  auto pt = [](int x, int yy) { return std::to_string(x) + "," + std::to_string(yy); };
+  auto pt = [](int x, int yy) { return test::Cat({std::to_string(x), ",", std::to_string(yy)}); };
   ASSERT_GE(log.size(), 9u);
   EXPECT_EQ(log[0], "fill face 0,0,30,20");
-  EXPECT_EQ(log[1], "line black " + pt(0, y + 2) + "-" + pt(0, 18));
-  EXPECT_EQ(log[3], "line black " + pt(2, y) + "-" + pt(28, y));
-  EXPECT_EQ(log[5], "pixel black " + pt(1, y + 1));
+  EXPECT_EQ(log[1], test::Cat({"line black ", pt(0, y + 2), "-", pt(0, 18)}));
+  EXPECT_EQ(log[3], test::Cat({"line black ", pt(2, y), "-", pt(28, y)}));
+  EXPECT_EQ(log[5], test::Cat({"pixel black ", pt(1, y + 1)}));
   box.SetCaption("Box");
   EXPECT_EQ(box.CaptionRect().Left, 8);
   box.SetGroupStyle(TStyGroupBoxStyle::gsTopLine);
