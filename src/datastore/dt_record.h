@@ -1,0 +1,106 @@
+#pragma once
+// Measurement records: a time stamp and 1 to 255 measured values, each stored as a six-byte
+// floating-point number. The stream format is the format of every record in a data file and
+// in a data set's buffer.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/stream.h"
+
+namespace qv {
+
+// Six bytes, little-endian: byte 0 the exponent biased by 129 (0 = the value 0), bytes 1 to 5
+// a 39-bit fraction with the sign in the top bit of byte 5.
+using TValue6 = std::array<uint8_t, 6>;
+
+// Exact. 
+double Value6ToDouble(const TValue6& v);
+// Rounds at the 39th fraction bit, halves away from zero; magnitudes below 2^-128 give 0;
+// raises EOverflow for magnitudes beyond the format (and for infinities and NaN).
+TValue6 DoubleToValue6(double x);
+
+// The missing value, also the lower bound of every stored value, and the upper bound.
+constexpr double NoValue = -1.501e38;
+constexpr double MaxValue = 1.501e38;
+extern const TValue6 NoValueImage;   // FF F5 BB 6A D8 E1
+extern const TValue6 MaxValueImage;  // FF F5 BB 6A D8 61
+
+class TRecord {
+public:
+  explicit TRecord(uint16_t size) : size_(size) {}
+  virtual ~TRecord() = default;
+
+  uint16_t Size() const { return size_; }
+  virtual std::string ClassName() const { return "TRecord"; }
+
+  // Both answer 1; stream failures come back with the class's prefix and a translated text.
+  virtual int32_t SRead(TStream& stream);
+  virtual int32_t SWrite(TStream& stream);
+  virtual void Clear();
+  virtual std::unique_ptr<TRecord> Clone() const;
+  virtual void Assign(const TRecord& source);
+  virtual bool IsEqual(const TRecord& other) const;
+
+protected:
+  // Reads or writes one block of `bytes`, giving stream failures the prefix of `class_name`.
+  static void ReadBlock(TStream& stream, std::vector<uint8_t>& bytes, const std::string& class_name);
+  static void WriteBlock(TStream& stream, const std::vector<uint8_t>& bytes, const std::string& class_name);
+
+  uint16_t size_;
+};
+
+class TTRecord : public TRecord {
+public:
+  // value_count must lie in 1 to 255.
+  explicit TTRecord(int32_t value_count) : TTRecord(value_count, 4) {}
+
+  std::string ClassName() const override { return "TTRecord"; }
+  int32_t SRead(TStream& stream) override;
+  int32_t SWrite(TStream& stream) override;
+  void Clear() override;
+  std::unique_ptr<TRecord> Clone() const override;
+  void Assign(const TRecord& source) override;
+  bool IsEqual(const TRecord& other) const override;
+  virtual void ChangeValCount(int32_t n);
+  virtual bool IsEmpty() const;
+
+  uint8_t ValueCount() const { return value_count_; }
+  double GetValues(int32_t index) const;
+  void SetValues(int32_t index, double x);
+  // The stored six bytes of a value.
+  const TValue6& ValueBytes(int32_t index) const;
+
+  int32_t Time = -1;  // seconds since midnight, -1 = no time
+
+protected:
+  TTRecord(int32_t value_count, uint16_t header_size);
+  void Resize(int32_t n, const char* class_name);
+  void PutValues(uint8_t* p) const;
+  void GetValuesFrom(const uint8_t* p);
+
+  uint16_t header_size_;
+  uint8_t value_count_ = 0;
+  std::vector<TValue6> values_;
+};
+
+class TDtRecord : public TTRecord {
+public:
+  explicit TDtRecord(int32_t value_count);
+
+  std::string ClassName() const override { return "TDtRecord"; }
+  int32_t SRead(TStream& stream) override;
+  int32_t SWrite(TStream& stream) override;
+  void Clear() override;
+  std::unique_ptr<TRecord> Clone() const override;
+  void Assign(const TRecord& source) override;
+  bool IsEqual(const TRecord& other) const override;
+  void ChangeValCount(int32_t n) override;
+  bool IsEmpty() const override;
+
+  uint16_t Date = 0xFFFF;  // day number since 1 January 1900, 0xFFFF = no date
+};
+
+}  // namespace qv

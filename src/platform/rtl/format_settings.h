@@ -1,0 +1,40 @@
+#pragma once
+// The runtime's format settings: separators, date and time formats and the names of days and
+// months used by Format, FormatDateTime and StrToDate/StrToTime. The global FormatSettings holds
+// the program's current settings; the locale helpers fill it from the chosen locale.
+#include <array>
+#include <string>
+
+namespace qv {
+
+struct TFormatSettings {
+  char DecimalSeparator = '.';
+  char ThousandSeparator = ',';
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
+  std::string ShortDateFormat = "dd/mm/yyyy";
+  std::string LongDateFormat = "dddd, d mmmm yyyy";
+  std::string ShortTimeFormat = "hh:nn";
+  std::string LongTimeFormat = "hh:nn:ss";
+  std::string TimeAMString = "AM";
+  std::string TimePMString = "PM";
+  std::string CurrencyString = "$";
+  int CurrencyFormat = 0;     // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+  int NegCurrFormat = 1;      // only the form "-$1" and its mirror "-1$" are used here
+  int CurrencyDecimals = 2;
+  int TwoDigitYearCenturyWindow = 50;
+  std::array<std::string, 12> ShortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",
+                                             "May",     "June",     "July",      "August",
+                                             "September", "October", "November", "December"};
+  // Sunday first, as the runtime's DayOfWeek counts.
+  std::array<std::string, 7> ShortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  std::array<std::string, 7> LongDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                          "Thursday", "Friday", "Saturday"};
+};
+
+// The program's current settings. Written only at start-up and on a change of language.
+extern TFormatSettings FormatSettings;
+
+}  // namespace qv

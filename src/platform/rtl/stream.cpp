@@ -1,0 +1,339 @@
+#include "platform/rtl/stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <new>
+#include <utility>
+
+namespace qv {
+
+int64_t TStream::Size() {
+  int64_t pos = Seek(0, TSeekOrigin::soCurrent);
+  int64_t size = Seek(0, TSeekOrigin::soEnd);
+  Seek(pos, TSeekOrigin::soBeginning);
+  return size;
+}
+
+void TStream::ReadBuffer(void* buffer, int32_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int32_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  int64_t result = count;
+  uint8_t buf[65536];
+  while (count > 0) {
+    int32_t n = static_cast<int32_t>(std::min<int64_t>(count, sizeof buf));
+    source.ReadBuffer(buf, n);
+    WriteBuffer(buf, n);
+    count -= n;
+  }
+  return result;
+}
+
+// ---- memory stream ----
+
+int32_t TMemoryStream::Read(void* buffer, int32_t count) {
+  if (count <= 0 || position_ >= size_) return 0;
+  int32_t n = static_cast<int32_t>(std::min<int64_t>(count, size_ - position_));
+  std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
+  if (count <= 0 || position_ < 0) return 0;
+  int64_t end = position_ + count;
+  if (end > size_) {
+    if (end > static_cast<int64_t>(data_.size())) SetCapacity(end);
+    size_ = end;
+  }
+  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
+  position_ = end;
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case TSeekOrigin::soBeginning: position_ = offset; break;
+    case TSeekOrigin::soCurrent: position_ += offset; break;
+    case TSeekOrigin::soEnd: position_ = size_ + offset; break;
+  }
+  return position_;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  if (size < 0) size = 0;
+  SetCapacity(size);
+  size_ = size;
+  if (position_ > size) position_ = size;
+}
+
+void TMemoryStream::SetCapacity(int64_t capacity) {
+  // Grow in steps, as the runtime does, so byte-wise writes stay cheap.
+  int64_t cap = capacity <= static_cast<int64_t>(data_.size()) ? capacity
+                                                                : std::max<int64_t>(capacity, static_cast<int64_t>(data_.size()) * 3 / 2);
+  try {
+    if (cap > INT32_MAX) throw std::bad_alloc();
+    data_.resize(static_cast<size_t>(cap));
+  } catch (const std::bad_alloc&) {
+    throw EStreamError("Out of memory while expanding memory stream");
+  }
+}
+
+void TMemoryStream::Clear() {
+  data_.clear();
+  size_ = position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& stream) {
+  stream.SetPosition(0);
+  int64_t n = stream.Size();
+  SetSize(n);
+  if (n > 0) stream.ReadBuffer(data_.data(), static_cast<int32_t>(n));
+  position_ = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream& stream) {
+  if (size_ > 0) stream.WriteBuffer(data_.data(), static_cast<int32_t>(size_));
+}
+
+// ---- errors ----
+
+uint32_t Win32ErrorOfErrno(int err, const std::string& path) {
+  switch (err) {
+    case ENOENT: {
+      if (path.empty()) return ERROR_FILE_NOT_FOUND;
+      std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      std::error_code ec;
+      if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) return ERROR_PATH_NOT_FOUND;
+      return ERROR_FILE_NOT_FOUND;
+    }
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case ENOSPC: return ERROR_DISK_FULL;
+    default: return ERROR_GEN_FAILURE;
+  }
+}
+
+// ---- file stream ----
+
+namespace {
+
+constexpr uint16_t kAccessRead = 1;
+constexpr uint16_t kAccessWrite = 2;
+
+// The program's open files by device and inode, with their access and share flags, so that
+// opens within the program follow the platform's sharing rules.
+struct ShareEntry {
+  uint16_t access;
+  uint16_t share;
+};
+struct ShareTable {
+  std::mutex mutex;  // protects `open`; a leaf lock, nothing is called while it is held
+  std::map<std::pair<uint64_t, uint64_t>, std::vector<ShareEntry>> open;
+};
+ShareTable& Shares() {
+  static ShareTable table;
+  return table;
+}
+
+uint16_t ShareFlags(uint16_t mode) {
+  switch (mode & 0x70) {
+    case fmShareDenyWrite: return kAccessRead;
+    case fmShareDenyRead: return kAccessWrite;
+    case fmShareDenyNone: return kAccessRead | kAccessWrite;
+    default: return 0;  // compatible and exclusive both lock others out
+  }
+}
+
+bool Conflicts(const ShareEntry& a, const ShareEntry& b) {
+  return ((a.access & ~b.share) != 0) || ((b.access & ~a.share) != 0);
+}
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& file_name, uint16_t mode) : file_name_(file_name) {
+  bool create = mode == fmCreate;
+  int flags = O_CLOEXEC;
+  if (create) {
+    flags |= O_RDWR | O_CREAT;
+    access_ = kAccessRead | kAccessWrite;
+    share_ = 0;
+  } else {
+    switch (mode & 3) {
+      case fmOpenWrite: flags |= O_WRONLY; access_ = kAccessWrite; break;
+      case fmOpenReadWrite: flags |= O_RDWR; access_ = kAccessRead | kAccessWrite; break;
+      default: flags |= O_RDONLY; access_ = kAccessRead; break;
+    }
+    share_ = ShareFlags(mode);
+  }
+  auto fail = [&](uint32_t code) {
+    std::string why = std::strerror(errno);
+    if (create) throw EFCreateError("Cannot create file \"" + file_name + "\". " + why, code);
+    throw EFOpenError("Cannot open file \"" + file_name + "\". " + why, code);
+  };
+  fd_ = ::open(file_name.c_str(), flags, 0666);
+  if (fd_ < 0) {
+    uint32_t code = Win32ErrorOfErrno(errno, file_name);
+    fail(code);
+  }
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    uint32_t code = Win32ErrorOfErrno(errno, file_name);
+    ::close(fd_);
+    fd_ = -1;
+    fail(code);
+  }
+  share_key_dev_ = st.st_dev;
+  share_key_ino_ = st.st_ino;
+  {
+    ShareTable& t = Shares();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    auto& list = t.open[{share_key_dev_, share_key_ino_}];
+    ShareEntry me{access_, share_};
+    for (const ShareEntry& e : list) {
+      if (Conflicts(me, e)) {
+        ::close(fd_);
+        fd_ = -1;
+        errno = EBUSY;
+        if (list.empty()) t.open.erase({share_key_dev_, share_key_ino_});
+        fail(ERROR_SHARING_VIOLATION);
+      }
+    }
+    list.push_back(me);
+  }
+  // Truncate only once the sharing check has let us in, so a refused create loses nothing.
+  if (create && ::ftruncate(fd_, 0) != 0) {
+    uint32_t code = Win32ErrorOfErrno(errno, file_name);
+    Close();
+    fail(code);
+  }
+}
+
+TFileStream::~TFileStream() { Close(); }
+
+void TFileStream::Close() {
+  if (fd_ < 0) return;
+  {
+    ShareTable& t = Shares();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    auto it = t.open.find({share_key_dev_, share_key_ino_});
+    if (it != t.open.end()) {
+      auto& list = it->second;
+      for (auto e = list.begin(); e != list.end(); ++e) {
+        if (e->access == access_ && e->share == share_) {
+          list.erase(e);
+          break;
+        }
+      }
+      if (list.empty()) t.open.erase(it);
+    }
+  }
+  ::close(fd_);
+  fd_ = -1;
+}
+
+int32_t TFileStream::Read(void* buffer, int32_t count) {
+  int32_t done = 0;
+  while (done < count) {
+    ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return done > 0 ? done : -1;
+    }
+    if (n == 0) break;
+    done += static_cast<int32_t>(n);
+  }
+  return done;
+}
+
+int32_t TFileStream::Write(const void* buffer, int32_t count) {
+  int32_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return done > 0 ? done : -1;
+    }
+    done += static_cast<int32_t>(n);
+  }
+  return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+               : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                  : SEEK_END;
+  return ::lseek(fd_, offset, whence);
+}
+
+void TFileStream::SetSize(int64_t size) {
+  if (::ftruncate(fd_, size) != 0)
+    throw EStreamError(std::string("Stream write error: ") + std::strerror(errno),
+                       Win32ErrorOfErrno(errno, file_name_));
+  if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
+}
+
+// ---- atomic rewrite ----
+
+TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target) {
+  static std::atomic<unsigned> counter{0};
+  temp_ = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp~";
+  try {
+    file_ = std::make_unique<TFileStream>(temp_, fmCreate);
+  } catch (const EStreamError& e) {
+    errno = 0;
+    throw EFCreateError("Cannot create file \"" + target + "\"", e.OsError());
+  }
+}
+
+TAtomicFileStream::~TAtomicFileStream() {
+  if (!file_) return;
+  file_.reset();
+  ::unlink(temp_.c_str());
+}
+
+void TAtomicFileStream::Commit() {
+  if (!file_) return;
+  int err = 0;
+  if (::fsync(file_->Handle()) != 0) err = errno;
+  file_.reset();
+  if (err == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(temp_.c_str());
+    throw EWriteError("Cannot write file \"" + target_ + "\". " + std::strerror(err),
+                      Win32ErrorOfErrno(err, target_));
+  }
+  // Make the rename itself durable.
+  std::string folder = std::filesystem::path(target_).parent_path().string();
+  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+}  // namespace qv

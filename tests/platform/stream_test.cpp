@@ -1,0 +1,169 @@
+#include "platform/rtl/stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+TEST(StreamTest, MemoryStreamReadsWritesAndSeeks) {
+  TMemoryStream m;
+  m.WriteBuffer("abcdef", 6);
+  EXPECT_EQ(m.Size(), 6);
+  m.SetPosition(2);
+  char buf[4] = {};
+  m.ReadBuffer(buf, 3);
+  EXPECT_EQ(std::string(buf, 3), "cde");
+  EXPECT_EQ(m.Read(buf, 4), 1);  // only "f" is left
+  EXPECT_THROW(m.ReadBuffer(buf, 1), EReadError);
+  m.SetPosition(8);  // writing past the end fills the gap
+  m.WriteBuffer("x", 1);
+  EXPECT_EQ(m.Bytes(), std::string("abcdef\0\0x", 9));
+  m.SetSize(3);
+  EXPECT_EQ(m.Bytes(), "abc");
+  EXPECT_EQ(m.Position(), 3);
+}
+
+TEST(StreamTest, CopyBetweenStreams) {
+  TMemoryStream a;
+  a.WriteBuffer("0123456789", 10);
+  TMemoryStream b;
+  EXPECT_EQ(b.CopyFrom(a, 0), 10);  // 0 copies the whole source
+  a.SetPosition(4);
+  EXPECT_EQ(b.CopyFrom(a, 3), 3);
+  EXPECT_EQ(b.Bytes(), "0123456789456");
+  EXPECT_THROW(b.CopyFrom(a, 10), EReadError);
+  TMemoryStream c;
+  c.LoadFromStream(b);
+  EXPECT_EQ(c.Position(), 0);
+  EXPECT_EQ(c.Bytes(), b.Bytes());
+}
+
+TEST(StreamTest, FileStreamCreatesOpensAndReads) {
+  test::TempDir dir;
+  std::string name = dir.File("a.bin");
+  {
+    TFileStream f(name, fmCreate);
+    f.WriteBuffer("hello", 5);
+  }
+  EXPECT_EQ(dir.Read("a.bin"), "hello");
+  {
+    TFileStream f(name, fmOpenRead);
+    char buf[5];
+    f.ReadBuffer(buf, 5);
+    EXPECT_EQ(std::string(buf, 5), "hello");
+    EXPECT_THROW(f.ReadBuffer(buf, 1), EReadError);
+    EXPECT_THROW(f.WriteBuffer("x", 1), EWriteError);
+  }
+  {
+    TFileStream f(name, fmCreate);  // truncates
+    EXPECT_EQ(f.Size(), 0);
+  }
+}
+
+TEST(StreamTest, OpenFailuresCarryTheWin32Code) {
+  test::TempDir dir;
+  struct Case {
+    std::string name;
+    uint16_t mode;
+    uint32_t code;
+    bool create;
+  } cases[] = {
+      {dir.File("missing.bin"), fmOpenRead, ERROR_FILE_NOT_FOUND, false},
+      {dir.File("nofolder/x.bin"), fmOpenRead, ERROR_PATH_NOT_FOUND, false},
+      {dir.File("nofolder/x.bin"), fmCreate, ERROR_PATH_NOT_FOUND, true},
+      {dir.Path(), fmOpenRead, ERROR_ACCESS_DENIED, false},
+  };
+  for (const Case& c : cases) {
+    try {
+      TFileStream f(c.name, c.mode);
+      ADD_FAILURE() << c.name;
+    } catch (const EFCreateError& e) {
+      EXPECT_TRUE(c.create) << c.name;
+      EXPECT_EQ(e.OsError(), c.code) << c.name;
+    } catch (const EFOpenError& e) {
+      EXPECT_FALSE(c.create) << c.name;
+      EXPECT_EQ(e.OsError(), c.code) << c.name;
+    }
+  }
+}
+
+TEST(StreamTest, SharingFollowsThePlatformRules) {
+  test::TempDir dir;
+  std::string name = dir.File("s.bin");
+  dir.Write("s.bin", "data");
+  struct Case {
+    uint16_t first, second;
+    bool ok;
+  } cases[] = {
+      {fmOpenRead | fmShareDenyNone, fmOpenReadWrite | fmShareDenyNone, true},
+      {fmOpenRead | fmShareDenyWrite, fmOpenRead | fmShareDenyWrite, true},
+      {fmOpenRead | fmShareDenyWrite, fmOpenReadWrite | fmShareDenyNone, false},
+      {fmOpenReadWrite | fmShareExclusive, fmOpenRead | fmShareDenyNone, false},
+      {fmOpenRead, fmOpenRead, false},  // the compatible mode locks others out
+      {fmOpenReadWrite | fmShareDenyWrite, fmOpenRead | fmShareDenyNone, true},
+      {fmOpenRead | fmShareDenyNone, fmCreate, false},
+  };
+  for (const Case& c : cases) {
+    TFileStream first(name, c.first);
+    try {
+      TFileStream second(name, c.second);
+      EXPECT_TRUE(c.ok) << c.first << " " << c.second;
+    } catch (const EStreamError& e) {
+      EXPECT_FALSE(c.ok) << c.first << " " << c.second;
+      EXPECT_EQ(e.OsError(), ERROR_SHARING_VIOLATION);
+    }
+  }
+  // A refused create leaves the file as it was, and closing frees the file again.
+  EXPECT_EQ(dir.Read("s.bin"), "data");
+  EXPECT_NO_THROW(TFileStream(name, fmOpenRead));
+}
+
+TEST(StreamTest, ErrnoMapsToWin32Codes) {
+  struct Case {
+    int err;
+    uint32_t code;
+  } cases[] = {{ENOENT, 2}, {ENOTDIR, 3}, {EACCES, 5}, {EPERM, 5}, {EROFS, 5}, {EISDIR, 5},
+               {EBADF, 6},  {ENOMEM, 8},  {ENOSPC, 112}, {10, 31},  {11, 31},   {EIO, 31}};
+  for (const Case& c : cases) EXPECT_EQ(Win32ErrorOfErrno(c.err), c.code) << c.err;
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(AtomicFileStreamTest, ReplacesOnlyOnCommit) {
+  test::TempDir dir;
+  dir.Write("d.bin", "old");
+  {
+    TAtomicFileStream f(dir.File("d.bin"));
+    f.WriteBuffer("new!", 4);
+    EXPECT_EQ(dir.Read("d.bin"), "old");
+  }  // abandoned: the old file stays, no temporary file is left
+  EXPECT_EQ(dir.Read("d.bin"), "old");
+  {
+    TAtomicFileStream f(dir.File("d.bin"));
+    f.WriteBuffer("new!", 4);
+    f.Commit();
+  }
+  EXPECT_EQ(dir.Read("d.bin"), "new!");
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);
+  try {
+    TAtomicFileStream f(dir.File("no/d.bin"));
+    ADD_FAILURE();
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.OsError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_NE(e.Message().find("no/d.bin"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace qv
