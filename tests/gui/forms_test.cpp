@@ -67,6 +67,7 @@ struct LoopFixture : ::testing::Test {
       if (m.Msg == kStop) Application->Terminate();
       else {
         order.push_back(static_cast<int>(m.WParam));
+        ++delivered;
         m.Result = static_cast<intptr_t>(m.WParam) * 10;
       }
     });
@@ -84,6 +85,7 @@ struct LoopFixture : ::testing::Test {
   static constexpr uint32_t kStop = WM_USER + 99;
   HWND wnd = nullptr;
   std::vector<int> order;
+  std::atomic<int> delivered{0};
 };
 
 TEST_F(LoopFixture, PostsAndSendsFromAThreadArriveInOrderThroughTheQtLoop) {
@@ -104,17 +106,18 @@ TEST_F(LoopFixture, PostsAndSendsFromAThreadArriveInOrderThroughTheQtLoop) {
 TEST_F(LoopFixture, SendTimesOutWhileTheMainThreadIsBusy) {
   bool ok = true;
   intptr_t result = -1;
-  std::atomic<bool> sending{false};
+  std::atomic<bool> send_returned{false}, busy{false};
   Application->OnIdle = [&](TComponent*, bool& done) {
     done = true;
     // Keep the main thread busy until the sender gave up.
-    while (!sending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    busy = true;
+    while (!send_returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     Application->OnIdle = nullptr;
   };
   std::thread worker([&] {
-    sending = true;
+    while (!busy) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ok = SendMessageTimeout(wnd, WM_USER, 7, 0, 50, &result);
+    send_returned = true;
     PostMessage(wnd, kStop, 0, 0);
   });
   RunLoop();
@@ -124,24 +127,29 @@ TEST_F(LoopFixture, SendTimesOutWhileTheMainThreadIsBusy) {
 }
 
 TEST_F(LoopFixture, IdleRunsOncePerDrainedQueueAndNotWhileNothingHappens) {
-  std::vector<uint64_t> idle_at_message;
-  uint64_t idles = 0;
+  std::atomic<int> idles{0};
+  std::atomic<bool> posted{false};
   Application->OnIdle = [&](TComponent*, bool& done) {
     done = true;
-    ++idles;
+    // The first pass waits until the worker has queued its batch.
+    if (++idles == 1)
+      while (!posted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   };
+  std::atomic<int> idles_while_quiet{-1};
   std::thread worker([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (idles == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     for (int i = 1; i <= 3; ++i) PostMessage(wnd, WM_USER, static_cast<uintptr_t>(i), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    posted = true;
+    while (delivered < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    idles_while_quiet = idles.load();
     PostMessage(wnd, kStop, 0, 0);
   });
   RunLoop();
   worker.join();
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
-  // One pass when the loop first ran dry, one after the batch, one after the stop at most.
-  EXPECT_GE(idles, 2u);
-  EXPECT_LE(idles, 4u);
+  // One pass when the loop first ran dry, one after the batch, none while nothing happened.
+  EXPECT_EQ(idles_while_quiet, 2);
 }
 
 TEST_F(LoopFixture, TimerTicksFromTheLoopUntilDisabled) {

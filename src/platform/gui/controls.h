@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gui/component.h"
+#include "platform/rtl/component.h"
 #include "platform/gui/graphics.h"
 #include "platform/os/message_queue.h"
 
@@ -73,7 +73,6 @@ enum TControlStyleFlag : uint32_t {
 };
 using TControlStyle = uint32_t;
 
-using TNotifyEvent = std::function<void(TComponent* sender)>;
 using TMouseEvent = std::function<void(TComponent* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TComponent* sender, TShiftState shift, int x, int y)>;
 using TKeyEvent = std::function<void(TComponent* sender, uint16_t& key, TShiftState shift)>;

@@ -134,8 +134,10 @@ void TApplication::DoIdle() {
   in_idle_ = true;
   bool done = true;
   ++idle_count_;
+  // A copy: the handler may replace itself.
+  auto handler = OnIdle;
   GuardedCall([&] {
-    if (OnIdle) OnIdle(this, done);
+    if (handler) handler(this, done);
   });
   in_idle_ = false;
   if (!done) {
@@ -497,8 +499,9 @@ void TTimer::Update() {
   else if (enabled_ && interval_ > 0) t->start(static_cast<int>(interval_));
 }
 void TTimer::Timer() {
-  GuardedCall([this] {
-    if (OnTimer) OnTimer(this);
+  auto handler = OnTimer;  // the handler may replace itself
+  GuardedCall([&] {
+    if (handler) handler(this);
   });
 }
 

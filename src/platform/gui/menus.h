@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gui/component.h"
+#include "platform/rtl/component.h"
 
 namespace qv {
 
