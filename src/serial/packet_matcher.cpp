@@ -10,15 +10,15 @@ namespace {
 uint8_t Upper(uint8_t b) { return static_cast<uint8_t>(std::toupper(b)); }
 }  // namespace
 
-int ValidatePacketSpec(const TPacketSpec& spec) {
-  size_t start_length = spec.StartString.empty() ? 0 : spec.StartString.size();
-  if (spec.StartCond == scString && start_length == 0) return ecStartStringEmpty;
-  if (spec.StartCond == scAnyData && spec.EndCond == 0) return ecNoEndCharCount;
-  if ((spec.EndCond & ecString) && spec.EndString.empty()) return ecEmptyEndString;
-  if (spec.EndCond & ecPacketSize) {
-    if (spec.PacketSize == 0) return ecZeroSizePacket;
-    if (spec.PacketSize < 0 || static_cast<size_t>(spec.PacketSize) > kMaxPacketLength) return ecPacketTooLong;
-    if (spec.StartCond == scString && start_length > static_cast<size_t>(spec.PacketSize)) return ecPacketTooSmall;
+int ValidatePacketSettings(const TPacketSettings& settings) {
+  size_t start_length = settings.StartString.empty() ? 0 : settings.StartString.size();
+  if (settings.StartCond == scString && start_length == 0) return ecStartStringEmpty;
+  if (settings.StartCond == scAnyData && settings.EndCond == 0) return ecNoEndCharCount;
+  if ((settings.EndCond & ecString) && settings.EndString.empty()) return ecEmptyEndString;
+  if (settings.EndCond & ecPacketSize) {
+    if (settings.PacketSize == 0) return ecZeroSizePacket;
+    if (settings.PacketSize < 0 || static_cast<size_t>(settings.PacketSize) > kMaxPacketLength) return ecPacketTooLong;
+    if (settings.StartCond == scString && start_length > static_cast<size_t>(settings.PacketSize)) return ecPacketTooSmall;
   }
   return 0;
 }
@@ -54,11 +54,11 @@ bool TPacketMatcher::MatchAt(const std::string& buffer, size_t pos, const Patter
   return true;
 }
 
-int TPacketMatcher::Add(const TPacketSpec& spec) {
+int TPacketMatcher::Add(const TPacketSettings& settings) {
   Packet p;
   p.used = true;
   packets_.push_back(p);
-  SetSpec(static_cast<int>(packets_.size()) - 1, spec);
+  SetSettings(static_cast<int>(packets_.size()) - 1, settings);
   return static_cast<int>(packets_.size()) - 1;
 }
 
@@ -67,18 +67,18 @@ void TPacketMatcher::Remove(int packet) {
   packets_[packet].used = false;
 }
 
-void TPacketMatcher::SetSpec(int packet, const TPacketSpec& spec) {
+void TPacketMatcher::SetSettings(int packet, const TPacketSettings& settings) {
   Packet& p = packets_[packet];
-  p.spec = spec;
-  p.start = Prepare(spec.StartString, spec.IgnoreCase);
-  p.end = Prepare(spec.EndString, spec.IgnoreCase);
+  p.settings = settings;
+  p.start = Prepare(settings.StartString, settings.IgnoreCase);
+  p.end = Prepare(settings.EndString, settings.IgnoreCase);
 }
 
 void TPacketMatcher::Enable(int packet) {
   Packet& p = packets_[packet];
   p.enabled = true;
   p.collect_pending = false;
-  if (p.spec.StartCond != scAnyData || collecting_ == packet) return;
+  if (p.settings.StartCond != scAnyData || collecting_ == packet) return;
   if (collecting_ >= 0 || holding_)
     p.collect_pending = true;  // after the packet collecting now, or the one being delivered
   else
@@ -98,7 +98,7 @@ void TPacketMatcher::StartCollecting(int packet, size_t start) {
   collecting_ = packet;
   collect_start_ = 0;
   const Packet& p = packets_[packet];
-  collect_data_ = p.spec.StartCond == scString ? p.start.bytes.size() : 0;
+  collect_data_ = p.settings.StartCond == scString ? p.start.bytes.size() : 0;
 }
 
 void TPacketMatcher::StopCollecting() {
@@ -122,25 +122,25 @@ void TPacketMatcher::Append(const uint8_t* data, size_t size) {
 
 bool TPacketMatcher::CheckCollecting(TPacketFound& found) {
   const Packet& p = packets_[collecting_];
-  const TPacketSpec& spec = p.spec;
+  const TPacketSettings& settings = p.settings;
   size_t end = std::string::npos;
   bool by_string = false;
-  if (spec.EndCond & ecPacketSize) {
-    size_t size = static_cast<size_t>(spec.PacketSize);
+  if (settings.EndCond & ecPacketSize) {
+    size_t size = static_cast<size_t>(settings.PacketSize);
     if (buffer_.size() - collect_start_ >= size) end = collect_start_ + size;
   }
-  if (spec.EndCond & ecString) {
+  if (settings.EndCond & ecString) {
     size_t limit = end == std::string::npos ? buffer_.size() : end;
     size_t length = p.end.bytes.size();
     for (size_t q = collect_data_; q + length <= limit; ++q) {
-      if (MatchAt(buffer_, q, p.end, spec.IgnoreCase, nullptr)) {
+      if (MatchAt(buffer_, q, p.end, settings.IgnoreCase, nullptr)) {
         end = q + length;
         by_string = true;
         break;
       }
     }
   }
-  if (spec.EndCond == 0 && spec.StartCond == scString) end = collect_data_;  // the start string alone
+  if (settings.EndCond == 0 && settings.StartCond == scString) end = collect_data_;  // the start string alone
   if (end == std::string::npos) {
     if (buffer_.size() - collect_start_ > kMaxPacketLength) {
       // An end string that never comes: the packet is given up rather than kept growing.
@@ -155,8 +155,8 @@ bool TPacketMatcher::CheckCollecting(TPacketFound& found) {
   found.ByString = by_string;
   found.DataStart = collect_start_;
   found.DataSize = end - collect_start_;
-  if (!spec.IncludeStrings) {
-    size_t skip = spec.StartCond == scString ? p.start.bytes.size() : 0;
+  if (!settings.IncludeStrings) {
+    size_t skip = settings.StartCond == scString ? p.start.bytes.size() : 0;
     size_t tail = by_string ? p.end.bytes.size() : 0;
     found.DataStart += skip;
     found.DataSize = found.DataSize >= skip + tail ? found.DataSize - skip - tail : 0;
@@ -183,9 +183,9 @@ bool TPacketMatcher::Next(TPacketFound& found) {
     for (size_t pos = 0; pos < buffer_.size() && winner < 0; ++pos) {
       for (size_t i = 0; i < packets_.size(); ++i) {
         const Packet& p = packets_[i];
-        if (!p.used || !p.enabled || p.spec.StartCond != scString || p.start.bytes.empty()) continue;
+        if (!p.used || !p.enabled || p.settings.StartCond != scString || p.start.bytes.empty()) continue;
         bool partial = false;
-        if (MatchAt(buffer_, pos, p.start, p.spec.IgnoreCase, &partial)) {
+        if (MatchAt(buffer_, pos, p.start, p.settings.IgnoreCase, &partial)) {
           if (hold_from == std::string::npos) {
             winner = static_cast<int>(i);
             winner_pos = pos;
@@ -231,7 +231,7 @@ void TPacketMatcher::Idle() {
 
 void TPacketMatcher::Restart() {
   for (size_t i = 0; i < packets_.size(); ++i)
-    if (packets_[i].used && packets_[i].enabled && packets_[i].spec.StartCond == scAnyData) {
+    if (packets_[i].used && packets_[i].enabled && packets_[i].settings.StartCond == scAnyData) {
       if (collecting_ < 0)
         StartCollecting(static_cast<int>(i), buffer_.size());
       else if (collecting_ != static_cast<int>(i))

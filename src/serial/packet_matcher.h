@@ -21,7 +21,7 @@ using TPacketEndSet = uint8_t;  // set of TPacketEndCond
 // The longest packet a matcher collects; longer ones are refused (size) or dropped (end string).
 constexpr size_t kMaxPacketLength = size_t{1} << 24;
 
-struct TPacketSpec {
+struct TPacketSettings {
   TPacketStartCond StartCond = scString;
   TPacketEndSet EndCond = 0;
   std::string StartString;  // "?" matches any byte, "\" makes the next character literal
@@ -33,7 +33,7 @@ struct TPacketSpec {
 
 // Checks a packet's settings before it is enabled: 0 or the code of what is wrong
 // (-5501 to -5506).
-int ValidatePacketSpec(const TPacketSpec& spec);
+int ValidatePacketSettings(const TPacketSettings& settings);
 
 struct TPacketFound {
   int Packet = -1;
@@ -47,10 +47,10 @@ struct TPacketFound {
 class TPacketMatcher {
 public:
   // Packets are numbered in the order they were added; a removed number stays unused.
-  int Add(const TPacketSpec& spec);
+  int Add(const TPacketSettings& settings);
   void Remove(int packet);
-  void SetSpec(int packet, const TPacketSpec& spec);
-  const TPacketSpec& Spec(int packet) const { return packets_[packet].spec; }
+  void SetSettings(int packet, const TPacketSettings& settings);
+  const TPacketSettings& Settings(int packet) const { return packets_[packet].settings; }
 
   // Enabling starts a waiting packet, or a collecting one for any data (when another packet is
   // collecting, it collects after that one). Disabling stops it.
@@ -83,7 +83,7 @@ private:
     std::vector<bool> any;
   };
   struct Packet {
-    TPacketSpec spec;
+    TPacketSettings settings;
     Pattern start, end;
     bool used = false;
     bool enabled = false;

@@ -54,7 +54,7 @@ bool TSerDataPacket::Enabled() const { return manager_ ? manager_->Enabled(this)
 
 void TSerDataPacket::SetEnabled(bool enabled) {
   if (enabled) {
-    int code = ValidatePacketSpec(spec_);
+    int code = ValidatePacketSettings(settings_);
     if (code != 0) throw EInvalidProperty(code);
     if (manager_)
       manager_->Enable(this);
@@ -71,14 +71,14 @@ void TSerDataPacket::SetEnabled(bool enabled) {
 void TSerDataPacket::SetEndCond(TPacketEndSet c) {
   bool was = Enabled();
   SetEnabled(false);
-  spec_.EndCond = c;
+  settings_.EndCond = c;
   if (was) SetEnabled(true);
 }
 
 void TSerDataPacket::SetEndString(const std::string& s) {
   bool was = Enabled();
   SetEnabled(false);
-  spec_.EndString = s;
+  settings_.EndString = s;
   if (was) SetEnabled(true);
 }
 
@@ -123,7 +123,7 @@ TSerDataPacketManager::~TSerDataPacketManager() {
 void TSerDataPacketManager::Attach(TSerDataPacket* packet) {
   std::unique_lock<std::mutex> lock(mutex_);
   packet->manager_ = this;
-  packet->index_ = matcher_.Add(packet->spec_);
+  packet->index_ = matcher_.Add(packet->settings_);
   packets_.push_back(packet);
   free_posted_ = false;
   bool enable = packet->enabled_;
@@ -170,13 +170,13 @@ void TSerDataPacketManager::Enable(TSerDataPacket* packet) {
     packet->enable_pending_ = true;  // prepared when the events under way are over
     return;
   }
-  matcher_.SetSpec(packet->index_, packet->spec_);
+  matcher_.SetSettings(packet->index_, packet->settings_);
   if (active_) {
     matcher_.Enable(packet->index_);
     UpdateTimer();
   }
   Log(lsEnable, "Packet:" + packet->Name());
-  if (packet->spec_.StartCond == scString) Log(lsWaiting, "Packet:" + packet->Name());
+  if (packet->settings_.StartCond == scString) Log(lsWaiting, "Packet:" + packet->Name());
 }
 
 void TSerDataPacketManager::Disable(TSerDataPacket* packet) {
@@ -220,7 +220,7 @@ void TSerDataPacketManager::Activate() {
   // Every enabled packet is prepared again, in list order.
   for (auto* p : packets_)
     if (p && p->enabled_) {
-      matcher_.SetSpec(p->index_, p->spec_);
+      matcher_.SetSettings(p->index_, p->settings_);
       matcher_.Enable(p->index_);
     }
   UpdateTimer();
@@ -251,7 +251,7 @@ void TSerDataPacketManager::UpdateTimer() {
   TSerBaseDispatcher* d = port_->CurrentDispatcher();
   TSerDataPacket* p = collecting >= 0 ? packets_[collecting] : nullptr;
   if (p) {
-    if (p->spec_.StartCond == scString) Log(lsStartStr, p->spec_.StartString);
+    if (p->settings_.StartCond == scString) Log(lsStartStr, p->settings_.StartString);
     Log(lsCollecting, "Packet:" + p->Name());
   }
   if (p && p->TimeOut > 0)
@@ -288,12 +288,12 @@ void TSerDataPacketManager::Process(std::unique_lock<std::mutex>& lock) {
     std::string data = matcher_.Buffer().substr(found.DataStart, found.DataSize);
     // A packet that started and ended within the same bytes still shows both steps.
     if (packet && timer_for_ != found.Packet) {
-      if (packet->spec_.StartCond == scString) Log(lsStartStr, packet->spec_.StartString);
+      if (packet->settings_.StartCond == scString) Log(lsStartStr, packet->settings_.StartString);
       Log(lsCollecting, "Packet:" + packet->Name());
     }
     busy_ = true;
     UpdateTimer();
-    if (found.ByString && packet) Log(lsEndStr, packet->spec_.EndString);
+    if (found.ByString && packet) Log(lsEndStr, packet->settings_.EndString);
     Log(found.ByString ? lsStringPacket : lsSizePacket, data);
     lock.unlock();
     if (packet) {
@@ -335,7 +335,7 @@ void TSerDataPacketManager::EndBusy() {
   for (auto* p : packets_) {
     if (!p || !p->enable_pending_) continue;
     p->enable_pending_ = false;
-    matcher_.SetSpec(p->index_, p->spec_);
+    matcher_.SetSettings(p->index_, p->settings_);
     if (active_) matcher_.Enable(p->index_);
   }
   UpdateTimer();

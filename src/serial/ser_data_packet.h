@@ -32,20 +32,20 @@ public:
   // Raises EInvalidProperty when the settings cannot make a packet; the packet stays disabled.
   void SetEnabled(bool enabled);
   bool AutoEnable = true;
-  TPacketStartCond StartCond() const { return spec_.StartCond; }
-  void SetStartCond(TPacketStartCond c) { spec_.StartCond = c; }
-  TPacketEndSet EndCond() const { return spec_.EndCond; }
+  TPacketStartCond StartCond() const { return settings_.StartCond; }
+  void SetStartCond(TPacketStartCond c) { settings_.StartCond = c; }
+  TPacketEndSet EndCond() const { return settings_.EndCond; }
   void SetEndCond(TPacketEndSet c);
-  const std::string& StartString() const { return spec_.StartString; }
-  void SetStartString(const std::string& s) { spec_.StartString = s; }
-  const std::string& EndString() const { return spec_.EndString; }
+  const std::string& StartString() const { return settings_.StartString; }
+  void SetStartString(const std::string& s) { settings_.StartString = s; }
+  const std::string& EndString() const { return settings_.EndString; }
   void SetEndString(const std::string& s);
-  bool IgnoreCase() const { return spec_.IgnoreCase; }
-  void SetIgnoreCase(bool on) { spec_.IgnoreCase = on; }
-  int32_t PacketSize() const { return spec_.PacketSize; }
-  void SetPacketSize(int32_t size) { spec_.PacketSize = size; }
-  bool IncludeStrings() const { return spec_.IncludeStrings; }
-  void SetIncludeStrings(bool on) { spec_.IncludeStrings = on; }
+  bool IgnoreCase() const { return settings_.IgnoreCase; }
+  void SetIgnoreCase(bool on) { settings_.IgnoreCase = on; }
+  int32_t PacketSize() const { return settings_.PacketSize; }
+  void SetPacketSize(int32_t size) { settings_.PacketSize = size; }
+  bool IncludeStrings() const { return settings_.IncludeStrings; }
+  void SetIncludeStrings(bool on) { settings_.IncludeStrings = on; }
   // Ticks of 55 ms allowed for collecting; 0 = no limit.
   int32_t TimeOut = 2184;
   TSerCustomComPort* ComPort() const { return port_; }
@@ -55,13 +55,13 @@ public:
   TStringPacketNotifyEvent OnStringPacket;
   TNotifyEvent OnTimeout;
 
-  const TPacketSpec& Spec() const { return spec_; }
+  const TPacketSettings& Settings() const { return settings_; }
   // A port removed from the owner is let go.
   void Notification(TComponent* component, TOperation operation) override;
 
 private:
   friend class TSerDataPacketManager;
-  TPacketSpec spec_;
+  TPacketSettings settings_;
   TSerCustomComPort* port_ = nullptr;
   TSerDataPacketManager* manager_ = nullptr;
   int index_ = -1;        // the packet's number in its manager's matcher

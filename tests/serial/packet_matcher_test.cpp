@@ -11,8 +11,8 @@ using namespace std::string_literals;
 namespace qv {
 namespace {
 
-TPacketSpec Telegram(const std::string& start, int32_t size) {
-  TPacketSpec s;
+TPacketSettings Telegram(const std::string& start, int32_t size) {
+  TPacketSettings s;
   s.StartString = start;
   s.EndCond = ecPacketSize;
   s.PacketSize = size;
@@ -20,8 +20,8 @@ TPacketSpec Telegram(const std::string& start, int32_t size) {
   return s;
 }
 
-TPacketSpec Block(int32_t size) {
-  TPacketSpec s;
+TPacketSettings Block(int32_t size) {
+  TPacketSettings s;
   s.StartCond = scAnyData;
   s.EndCond = ecPacketSize;
   s.PacketSize = size;
@@ -57,7 +57,7 @@ using Packets = std::vector<Delivered>;
 TEST(PacketMatcher, StartStringsAndSizes) {
   struct Case {
     const char* name;
-    std::vector<TPacketSpec> specs;
+    std::vector<TPacketSettings> settings_list;
     std::string input;
     Packets expected;
   } cases[] = {
@@ -73,27 +73,27 @@ TEST(PacketMatcher, StartStringsAndSizes) {
   };
   for (const auto& c : cases) {
     TPacketMatcher m;
-    for (const auto& s : c.specs) m.Enable(m.Add(s));
+    for (const auto& s : c.settings_list) m.Enable(m.Add(s));
     EXPECT_EQ(Feed(m, {c.input}), c.expected) << c.name;
   }
 }
 
 TEST(PacketMatcher, CaseEndStringsAndIncludedStrings) {
-  TPacketSpec upper = Telegram("ab", 3);
+  TPacketSettings upper = Telegram("ab", 3);
   upper.IgnoreCase = true;
-  TPacketSpec framed;
+  TPacketSettings framed;
   framed.StartString = "<";
   framed.EndCond = ecString;
   framed.EndString = ">";
-  TPacketSpec bare = framed;
+  TPacketSettings bare = framed;
   bare.IncludeStrings = false;
-  TPacketSpec either = framed;
+  TPacketSettings either = framed;
   either.EndCond = ecString | ecPacketSize;
   either.PacketSize = 4;
-  TPacketSpec start_only;
+  TPacketSettings start_only;
   start_only.StartString = "OK";
   struct Case {
-    TPacketSpec spec;
+    TPacketSettings settings;
     std::string input;
     std::string expected;
   } cases[] = {
@@ -102,7 +102,7 @@ TEST(PacketMatcher, CaseEndStringsAndIncludedStrings) {
   };
   for (const auto& c : cases) {
     TPacketMatcher m;
-    m.Enable(m.Add(c.spec));
+    m.Enable(m.Add(c.settings));
     EXPECT_EQ(Feed(m, {c.input}), (Packets{{0, c.expected}})) << c.input;
   }
 }
@@ -179,7 +179,7 @@ TEST(PacketMatcher, TimeOutsAndWaitingBlocks) {
 }
 
 TEST(PacketMatcher, OversizeInput) {
-  TPacketSpec endless;
+  TPacketSettings endless;
   endless.StartString = "<";
   endless.EndCond = ecString;
   endless.EndString = ">";
@@ -190,23 +190,23 @@ TEST(PacketMatcher, OversizeInput) {
   EXPECT_TRUE(Feed(m, {flood}).empty());
   EXPECT_FALSE(m.Enabled(p));  // given up, not kept growing
   EXPECT_TRUE(m.Buffer().empty());
-  EXPECT_EQ(ValidatePacketSpec(Telegram("$", static_cast<int32_t>(kMaxPacketLength) + 1)), ecPacketTooLong);
+  EXPECT_EQ(ValidatePacketSettings(Telegram("$", static_cast<int32_t>(kMaxPacketLength) + 1)), ecPacketTooLong);
 }
 
 TEST(PacketMatcher, InvalidSettings) {
-  TPacketSpec no_start = Telegram("", 5);
-  TPacketSpec small = Telegram("abc", 2);
-  TPacketSpec any_no_end = Block(5);
+  TPacketSettings no_start = Telegram("", 5);
+  TPacketSettings small = Telegram("abc", 2);
+  TPacketSettings any_no_end = Block(5);
   any_no_end.EndCond = 0;
-  TPacketSpec no_end_string = Telegram("a", 5);
+  TPacketSettings no_end_string = Telegram("a", 5);
   no_end_string.EndCond = ecString;
-  TPacketSpec zero = Telegram("a", 0);
+  TPacketSettings zero = Telegram("a", 0);
   struct Case {
-    TPacketSpec spec;
+    TPacketSettings settings;
     int code;
   } cases[] = {{no_start, ecStartStringEmpty}, {small, ecPacketTooSmall}, {any_no_end, ecNoEndCharCount},
                {no_end_string, ecEmptyEndString}, {zero, ecZeroSizePacket}, {Telegram("ab", 2), 0}};
-  for (const auto& c : cases) EXPECT_EQ(ValidatePacketSpec(c.spec), c.code) << c.code;
+  for (const auto& c : cases) EXPECT_EQ(ValidatePacketSettings(c.settings), c.code) << c.code;
 }
 
 }  // namespace
