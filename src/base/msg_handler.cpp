@@ -401,6 +401,28 @@ void TMsgHandler::SetModes(TMsgHandlMode modes) {
   if (no_auto && !(old & ProtocolEnabled) && (modes & ProtocolEnabled)) ProtocolStarted();
 }
 
+void TMsgHandler::EditProtOptions() {
+  if (editing_options_) throw Exception("Error in EditProtOptions: only !one! instance permitted");
+  if (!ProtOptionsDialog) return;
+  editing_options_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{editing_options_};
+  const TMsgHandlMode modes = modes_.load();
+  TProtOptions options{!(modes & ProtocolEnabled), (modes & ProtocolShort) != 0, (modes & AutoLogFile) != 0,
+                       prot_max_size_};
+  if (!ProtOptionsDialog(options)) return;
+  // Diagnose logging and automatic mode are not the dialog's business and stay as they are.
+  TMsgHandlMode next = modes_.load() & static_cast<TMsgHandlMode>(~(ProtocolEnabled | ProtocolShort | AutoLogFile));
+  if (!options.AutoModeOnly) next |= ProtocolEnabled;
+  if (options.Short) next |= ProtocolShort;
+  if (options.AutoLogFile) next |= AutoLogFile;
+  prot_max_size_ = options.MaxSize;
+  SetModes(next);
+  SaveSettings();
+}
+
 void TMsgHandler::ProtocolStopped() {
   DoMessage(LoadResString("mhd_ProtocolStopped"), "", TMsgDlgType::mtInformation, 0, 0, 0, true, mkLogOnly);
 }

@@ -59,6 +59,17 @@ std::string ModalResultText(uint16_t result);
 using TMsgDialogProc =
     std::function<int(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int32_t help_ctx)>;
 
+// The protocol settings as the protocol options dialog edits them.
+struct TProtOptions {
+  bool AutoModeOnly = false;  // the protocol is written only in automatic mode
+  bool Short = false;
+  bool AutoLogFile = false;
+  int32_t MaxSize = 0;  // bytes
+};
+// Shows the protocol options dialog filled with options; true when it closed with OK, and then
+// options holds the user's choice. Main thread only.
+using TProtOptionsDialogProc = std::function<bool(TProtOptions& options)>;
+
 class TMsgHandler : public TComponent {
 public:
   static constexpr int32_t DefaultMaxSize = 10240;
@@ -94,6 +105,10 @@ public:
   virtual void ProtocolStopped();
   virtual void ProtocolStarted();
 
+  // Runs the protocol options dialog and applies it; a second dialog at the same time raises
+  // Exception. Without a dialog nothing happens.
+  void EditProtOptions();
+
   TMsgHandlMode Modes() const { return modes_.load(); }
   // With the start and stop lines of the logs that go on or off.
   void SetModes(TMsgHandlMode modes);
@@ -114,6 +129,8 @@ public:
 
   // Main thread; set at start-up.
   TMsgDialogProc Dialog;
+  // Set by the layer that provides the protocol options dialog.
+  TProtOptionsDialogProc ProtOptionsDialog;
   // The application's exception display, for errors of lines that arrived from other threads.
   std::function<void(const std::exception&)> ShowException;
 
@@ -147,6 +164,7 @@ private:
   int32_t prot_max_size_ = DefaultMaxSize;
   TDateTime last_entry_date_;
   bool write_data_log_ = false;
+  bool editing_options_ = false;
 
   // Protects wnd_ for posting threads and pending_. Taken before the message queue's own lock,
   // never while a log is written or a dialog shown.

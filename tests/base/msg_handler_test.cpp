@@ -402,5 +402,34 @@ TEST_F(MsgHandlerTest, DescendantSeesProtocolLinesWhileItsPageIsOpen) {
   EXPECT_EQ(h.page, (std::vector<std::string>{"M: here", "W: there", kStamp + ": mhd_ProtocolStopped"}));
 }
 
+TEST_F(MsgHandlerTest, ProtocolOptionsDialogKeepsDiagnoseAndAutomaticMode) {
+  auto h = Make();
+  h->SetModes(DiagnoseEnabled | AutoModeEnabled | ProtocolEnabled | AutoLogFile);
+  TProtOptions seen;
+  bool ok = false;
+  TProtOptions answer{true, true, false, 20480};
+  h->ProtOptionsDialog = [&](TProtOptions& o) {
+    seen = o;
+    EXPECT_THROW(h->EditProtOptions(), Exception);  // one dialog at a time
+    if (ok) o = answer;
+    return ok;
+  };
+  h->EditProtOptions();  // cancelled
+  EXPECT_FALSE(seen.AutoModeOnly);
+  EXPECT_FALSE(seen.Short);
+  EXPECT_TRUE(seen.AutoLogFile);
+  EXPECT_EQ(seen.MaxSize, 10240);
+  EXPECT_EQ(h->Modes(), DiagnoseEnabled | AutoModeEnabled | ProtocolEnabled | AutoLogFile);
+
+  ok = true;
+  h->EditProtOptions();
+  EXPECT_EQ(h->Modes(), DiagnoseEnabled | AutoModeEnabled | ProtocolShort);
+  EXPECT_EQ(h->ProtMaxSize(), 20480);
+  h->EditProtOptions();
+  EXPECT_TRUE(seen.AutoModeOnly);
+  EXPECT_TRUE(seen.Short);
+  EXPECT_FALSE(seen.AutoLogFile);
+}
+
 }  // namespace
 }  // namespace qv
