@@ -56,8 +56,11 @@ std::string BytesToHexText(const std::string& bytes, bool reversed) {
 size_t HexTextByteCount(const std::string& hex) { return hex.size() / 2 + hex.size() % 2; }
 
 std::vector<uint8_t> HexTextToBytes(const std::string& hex, bool reversed) {
-  std::string text = hex;
-  if (text.size() % 2) text = reversed ? "0" + text : text + "0";
+  std::string text;
+  text.reserve(hex.size() + 1);
+  if (hex.size() % 2 && reversed) text.push_back('0');
+  text.append(hex);
+  if (text.size() % 2) text.push_back('0');
   size_t n = text.size() / 2;
   std::vector<uint8_t> out(n);
   for (size_t i = 0; i < n; ++i) {
@@ -196,10 +199,13 @@ std::string OidBytesToText(const void* data, std::ptrdiff_t len) {
     if (p[i] & 0x80) continue;
     if (first) {
       uint64_t x = arc < 40 ? 0 : arc < 80 ? 1 : 2;
-      out = std::to_string(x) + "." + std::to_string(arc - 40 * x);
+      out = std::to_string(x);
+      out += '.';
+      out += std::to_string(arc - 40 * x);
       first = false;
     } else {
-      out += "." + std::to_string(arc);
+      out += '.';
+      out += std::to_string(arc);
     }
     arc = 0;
     pending = false;

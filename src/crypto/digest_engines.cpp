@@ -1,6 +1,14 @@
 #include "crypto/digest_engines.h"
 
+#include <atomic>
 #include <cstring>
+#include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define QV_SHA_NI 1
+#endif
 
 namespace qv::digest {
 
@@ -78,7 +86,75 @@ void Sha1::Reset() {
   h_[4] = 0xC3D2E1F0;
 }
 
+#ifdef QV_SHA_NI
+namespace {
+
+bool CpuHasShaInstructions() {
+  unsigned a, b, c, d;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+  bool ssse3 = c & (1u << 9), sse41 = c & (1u << 19);
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return ssse3 && sse41 && (b & (1u << 29));
+}
+
+// Four rounds G (0..19) of the SHA instruction sequence: e[G % 2] takes the next message
+// quarter, the schedule words are advanced for the rounds to come.
+template <int G>
+__attribute__((target("sha,sse4.1,ssse3"), always_inline)) inline void ShaNiGroup(__m128i& abcd, __m128i* e,
+                                                                                   __m128i* m) {
+  constexpr int k = G % 4, cur = G % 2, next = 1 - cur;
+  if constexpr (G == 0) e[cur] = _mm_add_epi32(e[cur], m[0]);
+  else e[cur] = _mm_sha1nexte_epu32(e[cur], m[k]);
+  e[next] = abcd;
+  if constexpr (G >= 3) m[(k + 1) % 4] = _mm_sha1msg2_epu32(m[(k + 1) % 4], m[k]);
+  abcd = _mm_sha1rnds4_epu32(abcd, e[cur], G / 5);
+  if constexpr (G >= 1) m[(k + 3) % 4] = _mm_sha1msg1_epu32(m[(k + 3) % 4], m[k]);
+  if constexpr (G >= 2) m[(k + 2) % 4] = _mm_xor_si128(m[(k + 2) % 4], m[k]);
+}
+
+template <int... G>
+__attribute__((target("sha,sse4.1,ssse3"), always_inline)) inline void ShaNiGroups(
+    __m128i& abcd, __m128i* e, __m128i* m, std::integer_sequence<int, G...>) {
+  (ShaNiGroup<G>(abcd, e, m), ...);
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) void Sha1CompressShaNi(uint32_t h[5], const uint8_t* p,
+                                                                    size_t count) {
+  const __m128i kByteSwap = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
+  __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)), 0x1B);
+  __m128i e_first = _mm_set_epi32(static_cast<int>(h[4]), 0, 0, 0);
+  for (; count--; p += 64) {
+    __m128i abcd_save = abcd, e_save = e_first;
+    __m128i m[4], e[2] = {e_first, _mm_setzero_si128()};
+    for (int i = 0; i < 4; ++i)
+      m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), kByteSwap);
+    ShaNiGroups(abcd, e, m, std::make_integer_sequence<int, 20>());
+    // After the last group e[0] holds the state before its rounds, as the next block's E expects.
+    e_first = _mm_sha1nexte_epu32(e[0], e_save);
+    abcd = _mm_add_epi32(abcd, abcd_save);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h), _mm_shuffle_epi32(abcd, 0x1B));
+  h[4] = static_cast<uint32_t>(_mm_extract_epi32(e_first, 3));
+}
+
+std::atomic<bool> g_use_sha_ni{CpuHasShaInstructions()};
+
+}  // namespace
+
+bool Sha1::UseShaInstructions(bool use) {
+  return g_use_sha_ni.exchange(use && CpuHasShaInstructions());
+}
+#else
+bool Sha1::UseShaInstructions(bool) { return false; }
+#endif
+
 void Sha1::Compress(const uint8_t* p, size_t count) {
+#ifdef QV_SHA_NI
+  if (g_use_sha_ni.load(std::memory_order_relaxed)) {
+    Sha1CompressShaNi(h_, p, count);
+    return;
+  }
+#endif
   uint32_t h0 = h_[0], h1 = h_[1], h2 = h_[2], h3 = h_[3], h4 = h_[4];
   for (; count--; p += 64) {
     uint32_t w[16];

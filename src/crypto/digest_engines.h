@@ -27,6 +27,9 @@ private:
 class Sha1 : public Block64Engine {
 public:
   static constexpr size_t kSize = 20;
+  // Whether the processor's SHA instructions are used (when it has them); answers the old
+  // setting. Tests run both paths.
+  static bool UseShaInstructions(bool use);
   Sha1() { Reset(); }
   void Reset();
   void Final(uint8_t out[kSize]);

@@ -163,6 +163,8 @@ TEST(Des, RefusedKeysLeaveTheOldKey) {
   des.OnPostValidateKey = nullptr;
   EXPECT_THROW(des.SetKeyHexStr("XY" + std::string(46, '0')), EConvertError);
   EXPECT_EQ(des.KeyHexStr(), kArchiveKey);
+  EXPECT_THROW(des.DecryptString("0123456789ABCDEG"), EConvertError);
+  EXPECT_THROW(des.SetInitVectorHexStr("0x"), EConvertError);
 
   des.SetCipherQuant(32);
   EXPECT_EQ(ErrorText([&] { des.SetKeyText(std::string(257, 'k')); }), "Key length must be equal to 32 * 8 = 256 bytes");

@@ -62,9 +62,14 @@ TEST(Digests, GiveThePublishedVectors) {
       {"RIPEMD160", kDigits, "9b752e45573d4b39f4dbd3323cab82bf63326bfb"},
       {"RIPEMD160", std::string(1000000, 'a'), "52783243c1697bdbe16d37f97f68f08325dc1528"},
   };
-  for (const Case& c : cases) {
-    auto digest = Make(c.algo);
-    EXPECT_EQ(digest->CalcStringDigest(c.message), Upper(c.digest)) << c.algo << " of " << c.message.size();
+  // SHA-1 runs on the processor's SHA instructions where it has them, else on the plain code.
+  for (bool sha_instructions : {true, false}) {
+    bool old = digest::Sha1::UseShaInstructions(sha_instructions);
+    for (const Case& c : cases) {
+      auto digest = Make(c.algo);
+      EXPECT_EQ(digest->CalcStringDigest(c.message), Upper(c.digest)) << c.algo << " of " << c.message.size();
+    }
+    digest::Sha1::UseShaInstructions(old);
   }
 }
 
@@ -88,6 +93,11 @@ TEST(Digests, PiecesGiveTheDigestOfTheWholeMessage) {
   std::mt19937 rng(3);
   std::string data(300, '\0');
   for (char& c : data) c = static_cast<char>(rng());
+  bool old = digest::Sha1::UseShaInstructions(false);
+  std::string plain_sha1 = Make("SHA1")->CalcStringDigest(data);
+  digest::Sha1::UseShaInstructions(true);
+  EXPECT_EQ(Make("SHA1")->CalcStringDigest(data), plain_sha1);
+  digest::Sha1::UseShaInstructions(old);
   for (size_t cut = 0; cut <= 200; cut += 7) {
     std::vector<size_t> cuts = {cut, cut + 1, cut + 64, cut + 65};
     for (const char* algo : {"MD2", "MD4", "MD5", "SHA1", "RIPEMD160"}) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
+
+#include "crypto/as_coding.h"
 
 #include "crypto/as_component.h"
 #include "openssl_tool.h"
@@ -164,6 +167,46 @@ TEST(Pem, GivesTheDerOfACertificateFromTheOpensslTool) {
   ASSERT_TRUE(ReadPEMFile(pem, title, hex));
   EXPECT_EQ(title, "CERTIFICATE");
   EXPECT_EQ(hex, FileToHexText(der));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Garbage never crashes or reads past the input: it decodes, or it is refused.
+TEST(TextParsers, SurviveGarbage) {
+  std::mt19937 rng(17);
+  const std::string alphabet = "AZaz09+/=- \r\n:\x80\xff";
+  for (int round = 0; round < 3000; ++round) {
+    size_t n = rng() % 40;
+    std::string text, bytes;
+    for (size_t i = 0; i < n; ++i) {
+      text += alphabet[rng() % alphabet.size()];
+      bytes += static_cast<char>(rng() % 4 == 0 ? 0x80 | rng() : rng());
+    }
+    TAS_Base64Coding coder;
+    try {
+      std::string out = coder.DecodeString(text);
+      EXPECT_LE(out.size(), coder.DecodedLength(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    } catch (const ErrorBase64&) {
+    }
+    std::string oid = OidBytesToText(bytes.data(), static_cast<std::ptrdiff_t>(bytes.size()));
+    // Minimal encodings (no leading 0x80 group) come back unchanged.
+    bool minimal = !bytes.empty() && static_cast<uint8_t>(bytes[0]) != 0x80;
+    for (size_t i = 1; i < bytes.size(); ++i)
+      if (static_cast<uint8_t>(bytes[i]) == 0x80 && !(static_cast<uint8_t>(bytes[i - 1]) & 0x80)) minimal = false;
+    if (!oid.empty() && minimal && oid.find('.', oid.find('.') + 1) != std::string::npos) {
+      EXPECT_EQ(OidTextToHex(oid), BytesToHexText(bytes)) << oid;
+    }
+    std::istringstream pem("-----BEGIN X-----\n" + text + "\n-----END X-----\n");
+    std::string title, der;
+    try {
+      ReadPEM(pem, title, der);
+    } catch (const ErrorBase64&) {
+    }
+  }
 }
 
 }  // namespace
