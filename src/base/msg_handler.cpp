@@ -10,8 +10,10 @@
 #include <cstring>
 #include <iostream>
 
+#include "base/app_globals.h"
 #include "base/dt_stamp.h"
 #include "base/file_stream2.h"
+#include "base/ini_file2.h"
 #include "base/res_string.h"
 
 namespace qv {
@@ -30,6 +32,8 @@ struct DialogRequest {
   int32_t help_ctx;
   uint16_t result;
 };
+
+constexpr const char* kSection = "MessageHandler";
 
 constexpr const char* kModeNames[] = {"ProtocolEnabled", "ProtocolShort", "AutoLogFile", "DiagnoseEnabled",
                                       "AutoModeEnabled"};
@@ -141,15 +145,31 @@ std::string ModalResultText(uint16_t result) {
   return "-> " + std::to_string(result);
 }
 
+TMsgHandler::TMsgHandler(TComponent* owner) : TMsgHandler(owner, ExePath, IniFileName) {}
+
 TMsgHandler::TMsgHandler(TComponent* owner, std::string folder, std::string ini_file_name,
                          const TWallClock* clock)
     : TComponent(owner),
       folder_(std::move(folder)),
       ini_file_name_(std::move(ini_file_name)),
       clock_(clock),
-      last_entry_date_(NoDateTime) {
+      last_entry_date_(NoDateTime),
+      stored_entry_date_(NoDateTime) {
   // Virtual calls made here reach this class's own operations, as a descendant is not built yet.
-  modes_ = DefaultModes();
+  TIniFile2 ini(ini_file_name_);
+  if (FileExists(ProtocolFileName())) {
+    last_entry_date_ = stored_entry_date_ = ini.ReadDate(kSection, "LastEntryDate", NoDateTime);
+  } else {
+    ini.WriteString(kSection, "LastEntryDate", "");
+  }
+  TMsgHandlMode modes = DefaultModes();
+  if (!TextToMsgHandlModes(ini.ReadString(kSection, "MsgHandlModes", "$$Invalid$$"), modes)) modes = DefaultModes();
+  modes_ = modes;
+  diagn_max_size_ = ini.ReadInteger(kSection, "DiagnMaxSize", DefaultMaxSize);
+  SetDiagnFName(ini.ReadString(kSection, "DiagnFName", "Diagnose"));
+  write_data_log_ = ini.ReadBool(kSection, "WriteDataLog", false);
+  prot_max_size_ = ini.ReadInteger(kSection, "ProtMaxSize", DefaultMaxSize);
+
   wnd_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
   HandleMessage("", "\r\n" + std::string(45, '-'), TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly);
   DoMessage(LoadResString("mhd_ProgramStarted"), "", TMsgDlgType::mtInformation, 0, 0, 0, true, mkLogOnly);
@@ -431,8 +451,19 @@ void TMsgHandler::ProtocolStarted() {
   DoMessage(LoadResString("mhd_ProtocolStarted"), "", TMsgDlgType::mtInformation, 0, 0, 0, true, mkLogOnly);
 }
 
-void TMsgHandler::SaveSettings() {}
+void TMsgHandler::SaveSettings() {
+  TIniFile2 ini(ini_file_name_);
+  ini.WriteString(kSection, "MsgHandlModes", MsgHandlModesToText(modes_.load()));
+  ini.WriteInteger(kSection, "DiagnMaxSize", diagn_max_size_);
+  ini.WriteString(kSection, "DiagnFName", diagn_fname_);
+  ini.WriteInteger(kSection, "ProtMaxSize", prot_max_size_);
+}
 
-void TMsgHandler::StoreLastEntryDate() {}
+void TMsgHandler::StoreLastEntryDate() {
+  // The program INI file is rewritten as a whole, so only a new day is written.
+  if (last_entry_date_ == stored_entry_date_) return;
+  TIniFile2(ini_file_name_).WriteDate(kSection, "LastEntryDate", last_entry_date_);
+  stored_entry_date_ = last_entry_date_;
+}
 
 }  // namespace qv

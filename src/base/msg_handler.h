@@ -77,8 +77,10 @@ public:
   // day's 703 retirement names cannot run out in minutes.
   static constexpr int32_t MinRetireSize = 10240;
 
-  // Files live in folder (with a trailing "/"); the protocol's last date goes to ini_file_name.
-  // Dates and times come from clock, the system's when null. Main thread only.
+  // Files live in ExePath; settings in section "MessageHandler" of IniFileName. Main thread only.
+  explicit TMsgHandler(TComponent* owner);
+  // Files live in folder (with a trailing "/"), settings in ini_file_name. Dates and times come
+  // from clock, the system's when null.
   TMsgHandler(TComponent* owner, std::string folder, std::string ini_file_name,
               const TWallClock* clock = nullptr);
   ~TMsgHandler() override;
@@ -163,6 +165,7 @@ private:
   std::string diagn_fname_ = "Diagnose";
   int32_t prot_max_size_ = DefaultMaxSize;
   TDateTime last_entry_date_;
+  TDateTime stored_entry_date_;  // as "LastEntryDate" holds it
   bool write_data_log_ = false;
   bool editing_options_ = false;
 

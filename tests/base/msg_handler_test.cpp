@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/dt_stamp.h"
+#include "base/ini_file2.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -141,6 +142,69 @@ TEST(MsgHandlModesTest, TextOfModeSets) {
   }
   EXPECT_EQ(MsgHandlModesToText(ProtocolEnabled | AutoLogFile), "ProtocolEnabled-AutoLogFile-");
   EXPECT_EQ(MsgHandlModesToText(0), "");
+}
+
+TEST_F(MsgHandlerTest, SettingsComeFromTheirSection) {
+  struct Case {
+    std::string section;
+    TMsgHandlMode modes;
+    int32_t diagn_max, prot_max;
+    std::string diagn_name;
+    bool data_log;
+  } cases[] = {
+      {"", 0, 10240, 10240, "Diagnose", false},
+      {"MsgHandlModes=AutoLogFile-ProtocolEnabled-\r\nDiagnMaxSize=500\r\nProtMaxSize=$4000\r\n"
+       "DiagnFName=Trace\r\nWriteDataLog=1\r\n",
+       ProtocolEnabled | AutoLogFile, 500, 0x4000, "Trace", true},
+      {"MsgHandlModes=ProtocolEnabled-Garbage\r\nDiagnFName=../elsewhere\r\n", 0, 10240, 10240, "Diagnose", false},
+      {"MsgHandlModes=\r\nDiagnMaxSize=big\r\n", 0, 10240, 10240, "Diagnose", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.section);
+    test::TempDir d;
+    d.Write("Quarvel.INI", "[Other]\r\nMsgHandlModes=DiagnoseEnabled-\r\n[MessageHandler]\r\n" + c.section);
+    auto h = std::make_unique<TMsgHandler>(nullptr, d.Path(), d.File("Quarvel.INI"), &clock);
+    EXPECT_EQ(h->Modes(), c.modes);
+    EXPECT_EQ(h->DiagnMaxSize(), c.diagn_max);
+    EXPECT_EQ(h->ProtMaxSize(), c.prot_max);
+    EXPECT_EQ(h->DiagnFName(), c.diagn_name);
+    EXPECT_EQ(h->WriteDataLog(), c.data_log);
+    // Written back at the end; WriteDataLog is never written.
+    h->SetModes(c.modes | DiagnoseEnabled);
+    h.reset();
+    TIniFile2 ini(d.File("Quarvel.INI"));
+    EXPECT_EQ(ini.ReadString("MessageHandler", "MsgHandlModes", "?"), MsgHandlModesToText(c.modes | DiagnoseEnabled));
+    EXPECT_EQ(ini.ReadInteger("MessageHandler", "DiagnMaxSize", 0), c.diagn_max);
+    EXPECT_EQ(ini.ReadInteger("MessageHandler", "ProtMaxSize", 0), c.prot_max);
+    EXPECT_EQ(ini.ReadString("MessageHandler", "DiagnFName", "?"), c.diagn_name);
+    EXPECT_EQ(ini.ValueExists("MessageHandler", "WriteDataLog"), c.data_log);
+    EXPECT_EQ(ini.ReadString("Other", "MsgHandlModes", "?"), "DiagnoseEnabled-");
+  }
+}
+
+TEST_F(MsgHandlerTest, SeparatorAndProgramLinesOpenAndCloseTheProtocol) {
+  dir.Write("Quarvel.INI", "[MessageHandler]\r\nMsgHandlModes=ProtocolEnabled-\r\n");
+  auto h = Make();
+  const std::string start = "\r\n" + std::string(45, '-') + ": \r\n" + kStamp + ": mhd_ProgramStarted\r\n";
+  EXPECT_EQ(Protocol(), start);
+  clock.Set(kFeb3 + 1);
+  h.reset();
+  EXPECT_EQ(Protocol(), start + "04/02/2009 10:11:12.345 : mhd_ProgramStopped\r\n");
+  EXPECT_EQ(TIniFile2(dir.File("Quarvel.INI")).ReadString("MessageHandler", "LastEntryDate", ""), "y2009m02d04e");
+}
+
+TEST_F(MsgHandlerTest, StoredLastEntryDateNamesTheRetiredProtocol) {
+  // Without a protocol file the stored date is cleared.
+  dir.Write("Quarvel.INI", "[MessageHandler]\r\nLastEntryDate=y2009m01d01e\r\n");
+  Make().reset();
+  EXPECT_EQ(TIniFile2(dir.File("Quarvel.INI")).ReadString("MessageHandler", "LastEntryDate", "?"), "");
+
+  dir.Write("Protocol.log", std::string(10200, 'o'));
+  dir.Write("Quarvel.INI",
+            "[MessageHandler]\r\nLastEntryDate=y2009m01d31e\r\nMsgHandlModes=ProtocolEnabled-AutoLogFile-\r\n");
+  auto h = Make();
+  EXPECT_EQ(dir.Read("Protocol090131.log"), std::string(10200, 'o'));
+  EXPECT_TRUE(Has(Protocol(), "mhd_ProgramStarted"));
 }
 
 TEST_F(MsgHandlerTest, DiagnoseFileNameIsAPlainName) {
