@@ -228,7 +228,17 @@ void FillProtocol(TMsgHandler& h, TFixedClock& clock, const test::TempDir& dir, 
   clock.Set(kFeb3 + 1);
 }
 
+// The 703 suffixes of one day's retired protocols, in the order they are tried.
+std::vector<std::string> RetirementSuffixes() {
+  std::vector<std::string> all = {""};
+  for (char a = 'A'; a <= 'Z'; ++a) all.push_back(std::string(1, a));
+  for (char a = 'A'; a <= 'Z'; ++a)
+    for (char b = 'A'; b <= 'Z'; ++b) all.push_back(std::string{a, b});
+  return all;
+}
+
 TEST_F(MsgHandlerTest, FullProtocolIsRetiredUnderTheFirstFreeDatedName) {
+  const std::vector<std::string> all = RetirementSuffixes();
   struct Case {
     std::vector<std::string> taken;  // suffixes already in use
     std::string expected;
@@ -236,17 +246,10 @@ TEST_F(MsgHandlerTest, FullProtocolIsRetiredUnderTheFirstFreeDatedName) {
       {{}, "Protocol090203.log"},
       {{""}, "Protocol090203A.log"},
       {{"", "A", "B"}, "Protocol090203C.log"},
+      {{all.begin(), all.begin() + 27}, "Protocol090203AA.log"},
+      {{all.begin(), all.end() - 1}, "Protocol090203ZZ.log"},
   };
-  std::vector<std::string> all = {""};
-  for (char a = 'A'; a <= 'Z'; ++a) all.push_back(std::string(1, a));
-  for (char a = 'A'; a <= 'Z'; ++a)
-    for (char b = 'A'; b <= 'Z'; ++b) all.push_back(std::string{a, b});
-  ASSERT_EQ(all.size(), 703u);
-  std::vector<std::string> but_last(all.begin(), all.end() - 1);
-  Case more[] = {{std::vector<std::string>(all.begin(), all.begin() + 27), "Protocol090203AA.log"},
-                 {but_last, "Protocol090203ZZ.log"}};
-
-  for (const Case& c : {cases[0], cases[1], cases[2], more[0], more[1]}) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
     test::TempDir d;
     for (const std::string& s : c.taken) d.Write("Protocol090203" + s + ".log", "old");
@@ -257,7 +260,7 @@ TEST_F(MsgHandlerTest, FullProtocolIsRetiredUnderTheFirstFreeDatedName) {
     const std::string full = d.Read("Protocol.log");
     const std::string line(50 - 3, 'L');  // "S: " + 47 characters
     h.HandleMessage(line, "S", TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly);
-    EXPECT_EQ(d.Read(c.expected.c_str()), full);
+    EXPECT_EQ(d.Read(c.expected), full);
     EXPECT_EQ(d.Read("Protocol.log"), "S: " + line + "\r\n");
     for (const std::string& s : c.taken) EXPECT_EQ(d.Read("Protocol090203" + s + ".log"), "old");
   }
@@ -321,10 +324,7 @@ TEST_F(MsgHandlerTest, ProtocolWithoutStoredDateIsContinuedOrRetiredUnderItsFile
 }
 
 TEST_F(MsgHandlerTest, NoFreeRetirementNameKeepsTheProtocolAndReportsIt) {
-  for (char a = 'A' - 1; a <= 'Z'; ++a) {
-    dir.Write("Protocol090203" + std::string(a < 'A' ? "" : std::string(1, a)) + ".log", "old");
-    for (char b = 'A'; a >= 'A' && b <= 'Z'; ++b) dir.Write("Protocol090203" + std::string{a, b} + ".log", "old");
-  }
+  for (const std::string& s : RetirementSuffixes()) dir.Write("Protocol090203" + s + ".log", "old");
   auto h = Make();
   h->SetModes(ProtocolEnabled | AutoLogFile | DiagnoseEnabled);
   FillProtocol(*h, clock, dir, 10200);
