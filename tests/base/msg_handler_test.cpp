@@ -380,6 +380,30 @@ TEST_F(MsgHandlerTest, DiagnoseStaysWithinItsLimitWithOneBackup) {
   }
 }
 
+TEST_F(MsgHandlerTest, DiagnoseThatCannotMoveToItsBackupKeepsEveryLineAndSaysSo) {
+  std::vector<std::string> shown;
+  auto h = Make();
+  h->ShowException = [&](const std::exception& e) { shown.push_back(e.what()); };
+  h->SetDiagnMaxSize(100);
+  h->SetModes(DiagnoseEnabled);
+  dir.Write("Diagnose2.log/keep", "x");  // a folder where the backup should go
+  const std::string before = Diagnose();
+  const std::string line(80, 'm');
+  try {
+    h->HandleMessage(line, "M", TMsgDlgType::mtInformation, 0, 0, 0, false, mkDiagnoseOnly);
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_TRUE(Has(e.Message(), "cannot rename")) << e.Message();
+  }
+  // From another thread the error goes to the exception display.
+  std::thread([&] { h->HandleMessage(line, "W", TMsgDlgType::mtInformation, 0, 0, 0, false, mkDiagnoseOnly); })
+      .join();
+  ProcessPostedMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(Has(shown[0], "cannot rename"));
+  EXPECT_EQ(Diagnose(), before + "M: " + line + "\r\nW: " + line + "\r\n");
+}
+
 TEST_F(MsgHandlerTest, WorkerLinesReachTheLogsInPostingOrderThroughTheMainThread) {
   auto h = Make();
   h->SetModes(ProtocolEnabled | DiagnoseEnabled);
