@@ -171,8 +171,14 @@ TMsgHandler::TMsgHandler(TComponent* owner, std::string folder, std::string ini_
   prot_max_size_ = ini.ReadInteger(kSection, "ProtMaxSize", DefaultMaxSize);
 
   wnd_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });
-  HandleMessage("", "\r\n" + std::string(45, '-'), TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly);
-  DoMessage(LoadResString("mhd_ProgramStarted"), "", TMsgDlgType::mtInformation, 0, 0, 0, true, mkLogOnly);
+  try {
+    HandleMessage("", "\r\n" + std::string(45, '-'), TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly);
+    DoMessage(LoadResString("mhd_ProgramStarted"), "", TMsgDlgType::mtInformation, 0, 0, 0, true, mkLogOnly);
+  } catch (...) {
+    // No destructor runs for a half-built object: the window must not outlive it.
+    DeallocateHWnd(wnd_);
+    throw;
+  }
 }
 
 TMsgHandler::~TMsgHandler() {
