@@ -186,8 +186,8 @@ TMsgHandler::~TMsgHandler() {
   try {
     DoMessage(LoadResString("mhd_ProgramStopped"), "", TMsgDlgType::mtInformation, 0, 0, 0, true, mkLogOnly);
     SaveSettings();
-  } catch (const std::exception& e) {
-    ReportError(e);
+  } catch (...) {
+    ReportCurrentException();
   }
   // Close the window first so that nothing more is posted, then write what other threads had
   // posted, in order.
@@ -201,8 +201,8 @@ TMsgHandler::~TMsgHandler() {
   for (const auto& line : rest) {
     try {
       WritePostedLine(*line);
-    } catch (const std::exception& e) {
-      ReportError(e);
+    } catch (...) {
+      ReportCurrentException();
     }
   }
   if (MsgHandler == this) MsgHandler = nullptr;
@@ -244,10 +244,7 @@ uint16_t TMsgHandler::DoMessage(const std::string& msg, const std::string& sourc
 
 uint16_t TMsgHandler::ShowDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                                  int32_t help_ctx, uint16_t default_result) {
-  if (IsMainThread()) {
-    if (!Dialog) return default_result;
-    return static_cast<uint16_t>(Dialog(msg, type, buttons, help_ctx));
-  }
+  if (IsMainThread()) return static_cast<uint16_t>(MessageDlg(msg, type, buttons, help_ctx));
   // Never a window on this thread: the main thread asks, this thread waits for the answer.
   HWND wnd;
   {
@@ -283,16 +280,16 @@ void TMsgHandler::WndProc(TMessage& message) {
     }
     try {
       WritePostedLine(*line);
-    } catch (const std::exception& e) {
-      ReportError(e);
+    } catch (...) {
+      ReportCurrentException();
     }
   } else if (message.Msg == WM_MSGDIALOG) {
     auto* request = reinterpret_cast<DialogRequest*>(message.LParam);
     try {
-      if (Dialog) request->result = static_cast<uint16_t>(Dialog(*request->msg, request->type, request->buttons,
-                                                                  request->help_ctx));
-    } catch (const std::exception& e) {
-      ReportError(e);
+      request->result =
+          static_cast<uint16_t>(MessageDlg(*request->msg, request->type, request->buttons, request->help_ctx));
+    } catch (...) {
+      ReportCurrentException();
     }
     message.Result = 1;
   }
@@ -303,16 +300,19 @@ void TMsgHandler::WritePostedLine(const PostedLine& line) {
   if (line.logs & 2) WriteDiagnose(line.text);
 }
 
-void TMsgHandler::ReportError(const std::exception& e) {
-  if (ShowException) {
-    try {
-      ShowException(e);
-      return;
-    } catch (...) {
-      // Fall through to the console.
-    }
+void TMsgHandler::ReportCurrentException() {
+  if (Application) {
+    Application->HandleException(this);
+    return;
   }
-  std::cerr << e.what() << std::endl;
+  // Without an application (at the very end of the program) the console is all there is.
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << std::endl;
+  } catch (...) {
+    std::cerr << "Unknown exception in TMsgHandler" << std::endl;
+  }
 }
 
 void TMsgHandler::ReportProtocolProblem(const std::string& text) {

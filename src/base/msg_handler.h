@@ -9,13 +9,12 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
-#include "base/msg_dlg_types.h"
+#include "platform/gui/forms.h"
 #include "platform/os/message_queue.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/date_time.h"
@@ -53,11 +52,6 @@ bool TextToMsgHandlModes(const std::string& text, TMsgHandlMode& modes);
 
 // The text appended to a logged line for a dialog's result.
 std::string ModalResultText(uint16_t result);
-
-// The message dialog: the GUI layer's in the program, a scripted one in tests. Answers the modal
-// result. Called on the main thread only.
-using TMsgDialogProc =
-    std::function<int(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int32_t help_ctx)>;
 
 // The protocol settings as the protocol options dialog edits them.
 struct TProtOptions {
@@ -129,12 +123,8 @@ public:
   std::string DiagnoseFileName() const { return folder_ + diagn_fname_ + ".log"; }
   std::string DiagnoseBackupName() const { return folder_ + diagn_fname_ + "2.log"; }
 
-  // Main thread; set at start-up.
-  TMsgDialogProc Dialog;
   // Set by the layer that provides the protocol options dialog.
   TProtOptionsDialogProc ProtOptionsDialog;
-  // The application's exception display, for errors of lines that arrived from other threads.
-  std::function<void(const std::exception&)> ShowException;
 
 protected:
   HWND Handle() const { return wnd_; }
@@ -150,7 +140,8 @@ private:
   void PostLine(std::string line, uint8_t logs);
   void WndProc(TMessage& message);
   void WritePostedLine(const PostedLine& line);
-  void ReportError(const std::exception& e);
+  // Inside a catch block: the application's exception display.
+  void ReportCurrentException();
   // The first of the 703 dated names that is free, as the protocol's new name; false when none is.
   bool RetireProtocol(std::string& problem);
   void ReportProtocolProblem(const std::string& text);

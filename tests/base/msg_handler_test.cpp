@@ -28,8 +28,8 @@ struct ScriptedDialog {
   std::vector<std::thread::id> threads;
   int answer = 1;
 
-  TMsgDialogProc Proc() {
-    return [this](const std::string& msg, TMsgDlgType, TMsgDlgButtons, int32_t) {
+  TMessageDlgAnswerer Proc() {
+    return [this](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
       asked.push_back(msg);
       threads.push_back(std::this_thread::get_id());
       return answer;
@@ -39,12 +39,18 @@ struct ScriptedDialog {
 
 class MsgHandlerTest : public ::testing::Test {
 protected:
-  void SetUp() override { SetMainThread(); }
+  void SetUp() override {
+    InitializeGui();
+    SetMessageDlgAnswerer(dialog.Proc());
+    Application->OnException = [this](TComponent*, const std::exception& e) { shown.push_back(e.what()); };
+  }
+  void TearDown() override {
+    SetMessageDlgAnswerer(nullptr);
+    Application->OnException = nullptr;
+  }
 
   std::unique_ptr<TMsgHandler> Make() {
-    auto h = std::make_unique<TMsgHandler>(nullptr, dir.Path(), dir.File("Quarvel.INI"), &clock);
-    h->Dialog = dialog.Proc();
-    return h;
+    return std::make_unique<TMsgHandler>(nullptr, dir.Path(), dir.File("Quarvel.INI"), &clock);
   }
   std::string Protocol() const { return dir.Read("Protocol.log"); }
   std::string Diagnose() const { return dir.Read("Diagnose.log"); }
@@ -53,6 +59,7 @@ protected:
   test::TempDir dir;
   TFixedClock clock{kFeb3};
   ScriptedDialog dialog;
+  std::vector<std::string> shown;  // errors passed to the application's exception display
 };
 
 TEST_F(MsgHandlerTest, DecisionTableOverKindsAndModes) {
@@ -381,9 +388,7 @@ TEST_F(MsgHandlerTest, DiagnoseStaysWithinItsLimitWithOneBackup) {
 }
 
 TEST_F(MsgHandlerTest, DiagnoseThatCannotMoveToItsBackupKeepsEveryLineAndSaysSo) {
-  std::vector<std::string> shown;
   auto h = Make();
-  h->ShowException = [&](const std::exception& e) { shown.push_back(e.what()); };
   h->SetDiagnMaxSize(100);
   h->SetModes(DiagnoseEnabled);
   dir.Write("Diagnose2.log/keep", "x");  // a folder where the backup should go
