@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/app_globals.h"
 #include "base/dt_stamp.h"
 #include "base/ini_file2.h"
 #include "support/temp_dir.h"
@@ -198,6 +199,22 @@ TEST_F(MsgHandlerTest, SeparatorAndProgramLinesOpenAndCloseTheProtocol) {
   h.reset();
   EXPECT_EQ(Protocol(), start + "04/02/2009 10:11:12.345 : mhd_ProgramStopped\r\n");
   EXPECT_EQ(TIniFile2(dir.File("Quarvel.INI")).ReadString("MessageHandler", "LastEntryDate", ""), "y2009m02d04e");
+}
+
+TEST_F(MsgHandlerTest, ProgramFolderAndIniFileComeFromTheApplicationGlobals) {
+  const std::string old_path = ExePath, old_ini = IniFileName;
+  ExePath = dir.Path();
+  IniFileName = dir.File("Prog.INI");
+  dir.Write("Prog.INI", "[MessageHandler]\r\nMsgHandlModes=DiagnoseEnabled-\r\nDiagnFName=Diag\r\n");
+  {
+    TComponent owner(nullptr);
+    MsgHandler = new TMsgHandler(&owner);
+  }  // freed with its owner
+  ExePath = old_path;
+  IniFileName = old_ini;
+  EXPECT_EQ(MsgHandler, nullptr);
+  EXPECT_TRUE(Has(dir.Read("Diag.log"), ": mhd_ProgramStarted\r\n"));
+  EXPECT_TRUE(Has(dir.Read("Diag.log"), ": mhd_ProgramStopped\r\n"));
 }
 
 TEST_F(MsgHandlerTest, StoredLastEntryDateNamesTheRetiredProtocol) {
