@@ -93,21 +93,20 @@ void TPrinter::Abort() {
   aborted_ = true;
 }
 
-int TPrinter::PageWidth() const {
-  if (impl_->printer) return impl_->printer->width();
+namespace {
+// The drawing area of a page at the printing resolution.
+QSize PageSize(const QPrinter* running, TPrinterOrientation orientation) {
+  if (running) return QSize(running->width(), running->height());
+  EnsureGui();
   QPrinter p(QPrinter::HighResolution);
   p.setResolution(kPrinterResolution);
-  p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-  return p.width();
+  p.setPageOrientation(orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  return QSize(p.width(), p.height());
 }
+}  // namespace
 
-int TPrinter::PageHeight() const {
-  if (impl_->printer) return impl_->printer->height();
-  QPrinter p(QPrinter::HighResolution);
-  p.setResolution(kPrinterResolution);
-  p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-  return p.height();
-}
+int TPrinter::PageWidth() const { return PageSize(impl_->printer.get(), orientation_).width(); }
+int TPrinter::PageHeight() const { return PageSize(impl_->printer.get(), orientation_).height(); }
 
 int TPrinter::PixelsPerInch() const { return kPrinterResolution; }
 
