@@ -12,10 +12,8 @@
 
 namespace qv {
 
-TDataReportHook DataReport;
-
-void ReportDataMessage(const std::string& text, uint8_t kind) {
-  if (DataReport) DataReport(text, kind);
+void ReportDataMessage(const std::string& text, TMsgKind kind) {
+  if (MsgHandler) MsgHandler->HandleMessage(text, "", TMsgDlgType::mtError, mbOK, 0, mrOk, true, kind);
 }
 
 namespace {
@@ -392,7 +390,7 @@ void TData::CheckBuffer() {
   auto report = [this](int32_t result) {
     ReportDataMessage("Error in TData.CheckBuffer: " + GetDataIdent() + " not written (" + std::to_string(result) +
                           "), its records stay in memory",
-                      2);
+                      mkError);
   };
   if (!HasClientFor(deSmallBuffer)) {
     int32_t result = Flush();
@@ -402,8 +400,10 @@ void TData::CheckBuffer() {
     int32_t result = Flush();
     if (result != drDone) report(result);
   } else {
-    int32_t result = NewBuffer();
-    if (result != drDone) report(result);
+    // Written first, so that a failure is reported with the write's own result.
+    int32_t result = Flush();
+    if (result == drDone) NewBuffer();
+    else report(result);
   }
 }
 

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/msg_handler.h"
 #include "base/utils.h"
 #include "datastore/dt_record.h"
 #include "platform/rtl/exception.h"
@@ -72,11 +73,9 @@ struct TChanSelCell {
 };
 using TChanSelList = std::vector<TChanSelCell>;
 
-// Until the program installs its message handler, data-store messages that the user should see
-// go through this hook (kind as the message handler's: 1 warning, 2 error, 5 diagnose line).
-using TDataReportHook = std::function<void(const std::string& text, uint8_t kind)>;
-extern TDataReportHook DataReport;
-void ReportDataMessage(const std::string& text, uint8_t kind);
+// Shows a data-store message with an error dialog and OK, through the message handler when the
+// program has one (which then also logs it).
+void ReportDataMessage(const std::string& text, TMsgKind kind);
 
 class TData {
 public:

@@ -82,7 +82,7 @@ void TDataGlobals::ForEach(const std::function<void(TData*)>& f) {
     try {
       f(data);
     } catch (const std::exception& e) {
-      ReportDataMessage(e.what(), 2);
+      ReportDataMessage(e.what(), mkError);
     }
   }
 }

@@ -147,7 +147,7 @@ int32_t TDtData::OpenDT(const TDtStamp& start1, const TDtStamp& stop1, const TDt
     for (Win& x : w)
       if (x.Set() && Cmp(x.stop, limit) > 0) x.stop = limit;
     RangeStop = limit;
-    ReportDataMessage(LoadResString("dat_InvalidTimeRange"), 1);
+    ReportDataMessage(LoadResString("dat_InvalidTimeRange"), mkWarning);
   }
   win_[0] = w[0];
   win_[1] = w[1];

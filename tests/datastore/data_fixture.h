@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "base/msg_handler.h"
 #include "datastore/data.h"
 #include "datastore/dt_data.h"
+#include "support/temp_dir.h"
 
 namespace qv::test {
 
@@ -103,6 +105,24 @@ inline std::vector<std::string> Walk(TDtData& d) {
   }
   return out;
 }
+
+// The program's message handler for a test: records each message as "text/kind", adding
+// "/error" for an error dialog and "/time" for a time stamp, and shows nothing. Its logs go to a
+// folder of its own, made before the handler.
+struct TLogFolder {
+  TempDir log_dir;
+};
+class TRecordingMsgHandler : private TLogFolder, public TMsgHandler {
+public:
+  TRecordingMsgHandler() : TMsgHandler(nullptr, log_dir.Path(), log_dir.File("QV.INI")) { MsgHandler = this; }
+  uint16_t HandleMessage(const std::string& msg, const std::string&, TMsgDlgType dlg_type, TMsgDlgButtons,
+                         int32_t, uint16_t default_result, bool with_time, TMsgKind kind) override {
+    lines.push_back(msg + "/" + std::to_string(kind) + (dlg_type == TMsgDlgType::mtError ? "/error" : "") +
+                    (with_time ? "/time" : ""));
+    return default_result;
+  }
+  std::vector<std::string> lines;
+};
 
 // The text of the EDataError that f raises.
 template <class F>

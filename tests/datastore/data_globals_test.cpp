@@ -110,8 +110,7 @@ TEST_F(DataGlobalsTest, ClientChangesLeadToOneDeferredCheck) {
 }
 
 TEST_F(DataGlobalsTest, CheckBuffersGoesOnAfterAFailure) {
-  std::vector<std::string> reports;
-  DataReport = [&](const std::string& text, uint8_t) { reports.push_back(text); };
+  test::TRecordingMsgHandler handler;
   TDtRecord rec(1);
   rec.Date = 1;
   rec.Time = 0;
@@ -125,12 +124,11 @@ TEST_F(DataGlobalsTest, CheckBuffersGoesOnAfterAFailure) {
     d->AppendRecord(rec);
   }
   globals_.CheckBuffers();
-  EXPECT_EQ(reports, (std::vector<std::string>{"dat_OutOfDisc"}));
+  EXPECT_EQ(handler.lines, (std::vector<std::string>{"dat_OutOfDisc/2/error/time"}));
   EXPECT_TRUE(failing.HasBuffer());
   EXPECT_TRUE(failing.Modified());
   EXPECT_FALSE(good.HasBuffer());
   EXPECT_EQ(good.writes, 1);
-  DataReport = nullptr;
 }
 
 TEST_F(DataGlobalsTest, NavigatorReopensTheWindowsOfFollowers) {
@@ -140,8 +138,7 @@ TEST_F(DataGlobalsTest, NavigatorReopensTheWindowsOfFollowers) {
   nav.Dt2Start = test::At(0, 0);
   nav.Dt2Stop = test::At(23, 59, 59);
   DtNavigator = &nav;
-  std::vector<std::string> reports;
-  DataReport = [&](const std::string& text, uint8_t) { reports.push_back(text); };
+  test::TRecordingMsgHandler handler;
   TDtRecord rec0(1), rec1(1), rec2(1), rec3(1);
   // A data set whose file cannot be read does not keep the others from following.
   struct Damaged : TMemDtData {
@@ -166,14 +163,13 @@ TEST_F(DataGlobalsTest, NavigatorReopensTheWindowsOfFollowers) {
   EXPECT_EQ(view_follower.reads, 2);
   EXPECT_EQ(day_follower.reads, 2);
   EXPECT_EQ(other.reads, 0);
-  EXPECT_EQ(reports, (std::vector<std::string>{"dat_UncompatibleFormat"}));
+  EXPECT_EQ(handler.lines, (std::vector<std::string>{"dat_UncompatibleFormat/2/error/time"}));
   EXPECT_EQ(test::Text(view_follower.StartDt(1)), "12:00:00");
   EXPECT_EQ(test::Text(day_follower.StopDt(2)), "23:59:59");
   for (TData* d : {static_cast<TData*>(&damaged), static_cast<TData*>(&view_follower),
                    static_cast<TData*>(&day_follower), static_cast<TData*>(&other)})
     d->DetachClient(&client);
   DtNavigator = nullptr;
-  DataReport = nullptr;
 }
 
 TEST_F(DataGlobalsTest, RegistryLockComesBeforeAnyDataSetLock) {

@@ -283,8 +283,7 @@ protected:
 };
 
 TEST_F(BufferPolicyTest, CheckBufferFollowsTheClientsInterests) {
-  std::vector<std::string> reports;
-  DataReport = [&](const std::string& text, uint8_t) { reports.push_back(text); };
+  test::TRecordingMsgHandler handler;
   struct Case {
     const char* what;
     TDataEvents events;
@@ -308,7 +307,7 @@ TEST_F(BufferPolicyTest, CheckBufferFollowsTheClientsInterests) {
   int client;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    reports.clear();
+    handler.lines.clear();
     data_.write_result = drDone;
     ASSERT_EQ(data_.NewBuffer(), drDone);
     for (int i = 0; i < c.records; ++i) data_.AppendRecord(rec_);
@@ -319,9 +318,11 @@ TEST_F(BufferPolicyTest, CheckBufferFollowsTheClientsInterests) {
     EXPECT_EQ(data_.HasBuffer(), c.buffer_after);
     EXPECT_EQ(data_.BufferSize(), c.size_after);
     EXPECT_EQ(data_.Modified(), c.modified_after);
-    EXPECT_EQ(!reports.empty(), c.reported);
+    EXPECT_EQ(handler.lines.size(), c.reported ? 1u : 0u);
+    if (c.reported) {
+      EXPECT_EQ(handler.lines[0], "Error in TData.CheckBuffer: TMemData@x not written (2), its records stay in memory/2/error/time");
+    }
   }
-  DataReport = nullptr;
 }
 
 TEST_F(DataTest, CopyDataTakesTheSourcesRecords) {

@@ -305,8 +305,7 @@ TEST_F(DtWindowTest, NextAlsoReadsTheRecordAtTheWindowsEnd) {
 }
 
 TEST_F(DtWindowTest, OpenDtLimitsTheRangeToOneYear) {
-  std::vector<std::string> reports;
-  DataReport = [&](const std::string& text, uint8_t kind) { reports.push_back(text + "/" + std::to_string(kind)); };
+  test::TRecordingMsgHandler handler;
   auto day = [](int d, int m, int y, int hh = 0, int mm = 0, int ss = 0) {
     return TDtStamp{DateToDayNo(d, m, y), hh * 3600 + mm * 60 + ss};
   };
@@ -329,14 +328,13 @@ TEST_F(DtWindowTest, OpenDtLimitsTheRangeToOneYear) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    reports.clear();
+    handler.lines.clear();
     ASSERT_EQ(data_.OpenDT(c.start1, c.stop1, c.start2, c.stop2), drDone);
     EXPECT_TRUE(DtStampEqual(data_.StopDt(1), c.want_stop1));
     EXPECT_TRUE(DtStampEqual(data_.StopDt(2), c.want_stop2));
     EXPECT_EQ(data_.WindowSet(2), !DtStampEqual(c.want_stop2, NoDtStamp));
-    EXPECT_EQ(reports, c.warned ? Strings{"dat_InvalidTimeRange/1"} : Strings{});
+    EXPECT_EQ(handler.lines, c.warned ? Strings{"dat_InvalidTimeRange/1/error/time"} : Strings{});
   }
-  DataReport = nullptr;
 }
 
 // Whatever the order of inserts, the windows keep the positions that a new search finds.
