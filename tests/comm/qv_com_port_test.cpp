@@ -5,25 +5,18 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <utility>
 #include <vector>
 
 #include "base/app_globals.h"
 #include "platform/os/message_queue.h"
+#include "platform/rtl/file_io.h"
 #include "platform/serial/com_port_map.h"
 #include "pty_logger.h"
 #include "support/temp_dir.h"
 
 namespace qv {
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // A home folder of its own with the program's INI file, set as the application globals.
 class Home {
@@ -194,16 +187,16 @@ TEST_F(QvComPortOnLine, EachConnectionWritesTheNextTraceFile) {
 
   const std::string trace = "Transmit: \r\n \r\n\r\nReceive: \r\n#  c[0]";
   Converse();
-  EXPECT_EQ(ReadFile(ExePath + "Trace0.trc"), trace);
+  EXPECT_EQ(ReadFileBytes(ExePath + "Trace0.trc"), trace);
   EXPECT_EQ(port_.CurrentTraceFile(), "Trace1.trc");
   EXPECT_EQ(port_.Tracing(), tlOn);
   EXPECT_EQ(port_.Logging(), tlOn);
-  std::string log = ReadFile(ExePath + "SERIAL.LOG");
+  std::string log = ReadFileBytes(ExePath + "SERIAL.LOG");
   EXPECT_EQ(log.substr(0, 14), "SERIAL v4.06\r\n");
   EXPECT_NE(log.find("\r\nDevice: COM7\r\n"), std::string::npos);
 
   Converse();
-  EXPECT_EQ(ReadFile(ExePath + "Trace1.trc"), trace);
+  EXPECT_EQ(ReadFileBytes(ExePath + "Trace1.trc"), trace);
   EXPECT_EQ(port_.PreviousTraceFile(), "Trace1.trc");
   EXPECT_EQ(port_.CurrentTraceFile(), "Trace2.trc");
 }
