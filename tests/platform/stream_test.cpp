@@ -28,6 +28,21 @@ TEST(StreamTest, MemoryStreamReadsWritesAndSeeks) {
   EXPECT_EQ(m.Position(), 3);
 }
 
+// A position before the start or far beyond the end moves no byte and touches no memory.
+TEST(StreamTest, MemoryStreamPositionsOutsideTheBuffer) {
+  TMemoryStream m;
+  m.WriteBuffer("abcdef", 6);
+  char buf[4] = {};
+  for (int64_t pos : {int64_t{-1}, int64_t{-6}, int64_t{-100000}}) {
+    m.SetPosition(pos);
+    EXPECT_EQ(m.Read(buf, 4), 0) << pos;
+    EXPECT_EQ(m.Write("x", 1), 0) << pos;
+  }
+  m.SetPosition(INT64_MAX - 1);
+  EXPECT_THROW(m.Write("xyz", 3), EStreamError);
+  EXPECT_EQ(m.Bytes(), "abcdef");
+}
+
 TEST(StreamTest, CopyBetweenStreams) {
   TMemoryStream a;
   a.WriteBuffer("0123456789", 10);
