@@ -277,7 +277,7 @@ std::vector<std::string> KeyNames(const Lines& lines, const std::string& section
 }
 
 std::mutex& RegistryMutex() {
-  static std::mutex m;
+  static std::mutex m;  // protects Registry(); a leaf lock, no other lock is taken while held
   return m;
 }
 
