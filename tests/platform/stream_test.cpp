@@ -1,6 +1,7 @@
 #include "platform/rtl/stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -171,6 +172,16 @@ TEST(AtomicFileStreamTest, ReplacesOnlyOnCommit) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+  // A rewritten file keeps its mode: a private file stays private.
+  for (mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0664}}) {
+    ASSERT_EQ(::chmod(dir.File("d.bin").c_str(), mode), 0);
+    TAtomicFileStream f(dir.File("d.bin"));
+    f.WriteBuffer("again", 5);
+    f.Commit();
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("d.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
   try {
     TAtomicFileStream f(dir.File("no/d.bin"));
     ADD_FAILURE();

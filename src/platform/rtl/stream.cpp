@@ -312,6 +312,9 @@ TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target
     errno = 0;
     throw EFCreateError("Cannot create file \"" + target + "\"", e.OsError());
   }
+  // A rewritten file keeps its mode, so a private file does not become readable by others.
+  struct stat old_stat;
+  if (::stat(target.c_str(), &old_stat) == 0) ::fchmod(file_->Handle(), old_stat.st_mode & 07777);
 }
 
 TAtomicFileStream::~TAtomicFileStream() {
