@@ -15,6 +15,8 @@ int64_t Total(const TDtStamp& s) { return int64_t{s.Date} * 86400 + s.Time; }
 
 // Large enough that a week of minute records moves in a few calls.
 constexpr int32_t CopyChunk = 1 << 20;
+// Holds the channel block of every list up to about 300 channels.
+constexpr int64_t HeadChunk = 1 << 16;
 
 }  // namespace
 
@@ -32,10 +34,27 @@ bool RecordIsEmptyAt(const uint8_t* record, int32_t record_size) {
 }
 
 TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_block, int32_t record_size) {
+  // The block is parsed from memory: it is read field by field, and the file is unbuffered.
+  const int64_t size = file.Size();
+  int64_t n = std::min<int64_t>(size, HeadChunk);
   TDataFileHead head;
-  head.ValueCount = read_block(file);
-  head.RecordsPos = file.Position();
-  int64_t rest = std::max<int64_t>(file.Size() - head.RecordsPos, 0);
+  for (;;) {
+    TMemoryStream bytes;
+    file.SetPosition(0);
+    if (n > 0) bytes.CopyFrom(file, n);
+    bytes.SetPosition(0);
+    try {
+      head.ValueCount = read_block(bytes);
+      head.RecordsPos = bytes.Position();
+      break;
+    } catch (...) {
+      // Perhaps a block longer than the first chunk: once more with the whole file.
+      if (n >= size) throw;
+      n = size;
+    }
+  }
+  file.SetPosition(head.RecordsPos);
+  int64_t rest = std::max<int64_t>(size - head.RecordsPos, 0);
   if (record_size > 0) {
     head.RecordCount = rest / record_size;
     head.TrailingBytes = rest % record_size;
@@ -57,8 +76,10 @@ void CopyRecords(TStream& file, int64_t count, int32_t record_size, TStream& des
 
 void WriteDataFile(const std::string& file_name, const TChannelBlockWriter& write_block, const uint8_t* records,
                    size_t bytes) {
+  TMemoryStream block;
+  write_block(block);
   TAtomicFileStream2 file(file_name);
-  write_block(file);
+  if (block.Size() > 0) file.WriteBuffer(block.Memory(), static_cast<int32_t>(block.Size()));
   while (bytes > 0) {
     auto n = static_cast<int32_t>(std::min<size_t>(bytes, CopyChunk));
     file.WriteBuffer(records, n);

@@ -33,7 +33,8 @@ struct TDataFileHead {
 };
 
 // Reads the channel block of an open data file and measures the records behind it. The reader's
-// exceptions pass on; the stream stands at the first record afterwards.
+// exceptions pass on; the stream stands at the first record afterwards. The reader may be called
+// a second time (with the whole file) when the first try fails.
 TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_block, int32_t record_size);
 
 // Appends count records from the file's current position to the stream in one pass (large

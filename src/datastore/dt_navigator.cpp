@@ -6,6 +6,7 @@
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
+#include "platform/rtl/component.h"
 
 namespace qv {
 

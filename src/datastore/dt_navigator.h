@@ -13,11 +13,11 @@
 
 #include "base/dt_stamp.h"
 #include "base/timer2.h"
-#include "platform/rtl/component.h"
 #include "platform/rtl/date_time.h"
 
 namespace qv {
 
+class TComponent;
 class TIdleTaskManager;
 
 // Commands in the order of the bound names below.
