@@ -187,12 +187,23 @@ void TDtNavigator::SaveSettings() {
 
 bool TDtNavigator::Dt1Complete() const { return Complete(Dt1Start) && Complete(Dt1Stop); }
 
+// A window without date or time starts again from the default.
+bool TDtNavigator::Dt1Usable() {
+  if (Dt1Complete()) return true;
+  SetDefault();
+  NotifyDataSets();
+  return false;
+}
+
+bool TDtNavigator::Dt2Usable() {
+  if (Complete(Dt2Start) && Complete(Dt2Stop)) return true;
+  SetDefault();
+  NotifyDataSets();
+  return false;
+}
+
 void TDtNavigator::StepDt1(uint16_t mode) {
-  if (!Dt1Complete()) {
-    SetDefault();
-    NotifyDataSets();
-    return;
-  }
+  if (!Dt1Usable()) return;
   TDtStamp start = Dt1Start, stop = Dt1Stop;
   StepInterval(mode, ZoomLevel, start, stop);
   LimitToOneYear(start, stop);
@@ -205,11 +216,7 @@ void TDtNavigator::SmallStepRight() { StepDt1(1); }
 void TDtNavigator::BigStepRight() { StepDt1(3); }
 
 void TDtNavigator::Zoom() {
-  if (!Dt1Complete()) {
-    SetDefault();
-    NotifyDataSets();
-    return;
-  }
+  if (!Dt1Usable()) return;
   int32_t days = int32_t{Dt1Start.Date} + Dt1Stop.Date;
   TDtStamp centre{static_cast<uint16_t>(days / 2), (Dt1Start.Time + Dt1Stop.Time) / 2};
   if (days % 2 != 0) IncDtStampSecs(centre, 43200);
@@ -217,11 +224,7 @@ void TDtNavigator::Zoom() {
 }
 
 void TDtNavigator::ZoomAt(const TDtStamp& stamp) {
-  if (!Dt1Complete()) {
-    SetDefault();
-    NotifyDataSets();
-    return;
-  }
+  if (!Dt1Usable()) return;
   uint8_t level = ZoomLevel;
   TDtStamp start = Dt1Start, stop = Dt1Stop;
   ZoomInInterval(stamp, level, start, stop);
@@ -229,11 +232,7 @@ void TDtNavigator::ZoomAt(const TDtStamp& stamp) {
 }
 
 void TDtNavigator::Unzoom() {
-  if (!Dt1Complete()) {
-    SetDefault();
-    NotifyDataSets();
-    return;
-  }
+  if (!Dt1Usable()) return;
   uint8_t level = ZoomLevel;
   TDtStamp start = Dt1Start, stop = Dt1Stop;
   ZoomOutInterval(level, start, stop);
@@ -288,20 +287,12 @@ void TDtNavigator::FitDt2() {
 }
 
 void TDtNavigator::PrevDay() {
-  if (!Complete(Dt2Start) || !Complete(Dt2Stop)) {
-    SetDefault();
-    NotifyDataSets();
-    return;
-  }
+  if (!Dt2Usable()) return;
   SetDay(Dt2Start.Date == 0 ? 0 : static_cast<uint16_t>(Dt2Start.Date - 1));
 }
 
 void TDtNavigator::NextDay() {
-  if (!Complete(Dt2Start) || !Complete(Dt2Stop)) {
-    SetDefault();
-    NotifyDataSets();
-    return;
-  }
+  if (!Dt2Usable()) return;
   SetDay(Dt2Start.Date >= LastDayNo ? LastDayNo : static_cast<uint16_t>(Dt2Start.Date + 1));
 }
 

@@ -147,6 +147,8 @@ protected:
 
 private:
   bool Dt1Complete() const;
+  bool Dt1Usable();
+  bool Dt2Usable();
   void StepDt1(uint16_t mode);
   void FitDt1();
   void FitDt2();
