@@ -6,7 +6,10 @@
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
-#include "platform/rtl/component.h"
+#include "platform/gui/ext_ctrls.h"
+#include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/std_ctrls.h"
 
 namespace qv {
 
@@ -77,19 +80,31 @@ void TNavigator0::BindControl(TComponent* component) {
     }
   }
   if (command < 0) return;
-  Bind(command, component, is_button, component->Owner());
+  auto run = [this, command](TComponent*) { RunCommand(command); };
+  TComponent* form = nullptr;
+  if (is_button) {
+    // Only speed buttons and push buttons run commands.
+    TControl* button = dynamic_cast<TSpeedButton*>(component);
+    if (!button) button = dynamic_cast<TButton*>(component);
+    if (!button) return;
+    button->OnClick = run;
+    controls_[command].Button = button;
+    form = GetParentForm(button);
+  } else {
+    auto* item = dynamic_cast<TMenuItem*>(component);
+    if (!item) return;
+    item->OnClick = run;
+    controls_[command].MenuItem = item;
+    form = dynamic_cast<TForm*>(item->Owner());
+  }
+  if (!form_) form_ = form;
+  EnableCommand(command, false);
   Changed();
 }
 
-void TNavigator0::Bind(int command, TComponent* component, bool is_button, TComponent* form) {
-  (is_button ? controls_[command].Button : controls_[command].MenuItem) = component;
-  if (!form_) form_ = form;
-  EnableCommand(command, false);
-}
-
 void TNavigator0::EnableCommand(int command, bool enabled) {
-  (void)command;
-  (void)enabled;
+  if (controls_[command].Button) controls_[command].Button->SetEnabled(enabled);
+  if (controls_[command].MenuItem) controls_[command].MenuItem->SetEnabled(enabled);
 }
 
 void TNavigator0::DisableAll() {

@@ -19,6 +19,8 @@ namespace qv {
 
 class TComponent;
 class TIdleTaskManager;
+class TControl;
+class TMenuItem;
 
 // Commands in the order of the bound names below.
 enum TNavCommand : int {
@@ -59,9 +61,9 @@ public:
   // The idle task of a pending update.
   void IdleUpdate(bool& done);
   bool UpdatePending() const { return update_pending_; }
-  // The component that runs a command, null when none is bound.
-  TComponent* BoundButton(int command) const { return controls_[command].Button; }
-  TComponent* BoundMenuItem(int command) const { return controls_[command].MenuItem; }
+  // The controls that run a command, null when none is bound.
+  TControl* BoundButton(int command) const { return controls_[command].Button; }
+  TMenuItem* BoundMenuItem(int command) const { return controls_[command].MenuItem; }
   // The form of the first bound control.
   TComponent* Form() const { return form_; }
 
@@ -75,10 +77,9 @@ protected:
 
 private:
   struct Bound {
-    TComponent* Button = nullptr;
-    TComponent* MenuItem = nullptr;
+    TControl* Button = nullptr;
+    TMenuItem* MenuItem = nullptr;
   };
-  void Bind(int command, TComponent* component, bool is_button, TComponent* form);
 
   TComponent* form_ = nullptr;
   std::unique_ptr<TTimer2> timer_;

@@ -7,6 +7,10 @@
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
+#include "platform/gui/ext_ctrls.h"
+#include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/std_ctrls.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -233,6 +237,70 @@ TEST_F(NavigatorTest, UpdateRunsFromAnIdleTaskAndThenGoesToTheNewestData) {
     EXPECT_EQ(manager.Count(), 1);
   }
   EXPECT_EQ(manager.Count(), 0) << "a freed navigator leaves no idle task";
+  IdleTaskManager = nullptr;
+}
+
+TEST_F(NavigatorTest, BoundControlsRunTheirCommandsAndWaitForFollowers) {
+  TIdleTaskManager manager;
+  IdleTaskManager = &manager;
+  TFixedTicks ticks(1000);
+  {
+    TestNavigator nav(clock_, ticks);
+    nav.Follower = false;
+    TForm form(nullptr);
+    auto* step = new TSpeedButton(&form);
+    step->SetName("BStepLeftBtn");
+    step->SetParent(&form);
+    auto* last = new TButton(&form);
+    last->SetName("LastButton");
+    last->SetParent(&form);
+    auto* edit = new TMenuItem(&form);
+    edit->SetName("EMenEditDt");
+    auto* zoom = new TMenuItem(&form);
+    zoom->SetName("emenzoom");
+    auto* label = new TLabel(&form);
+    label->SetName("ZoomButton");  // no button: ignored
+    for (TComponent* c : std::initializer_list<TComponent*>{step, last, edit, zoom, label, nullptr}) nav.BindControl(c);
+    EXPECT_EQ(nav.Form(), &form);
+    EXPECT_EQ(nav.BoundButton(ncZoom), nullptr);
+    EXPECT_EQ(nav.BoundMenuItem(ncZoom), zoom);
+    for (bool enabled : {step->Enabled(), last->Enabled(), edit->Enabled(), zoom->Enabled()}) EXPECT_FALSE(enabled);
+
+    auto run_update = [&] {
+      ticks.Advance(101);
+      manager.Run();
+    };
+    // Without a data set that follows the view range everything stays disabled.
+    run_update();
+    EXPECT_FALSE(step->Enabled());
+    nav.Follower = true;
+    nav.Changed();
+    run_update();
+    EXPECT_TRUE(step->Enabled());
+    EXPECT_TRUE(edit->Enabled());
+    EXPECT_TRUE(zoom->Enabled());
+    EXPECT_FALSE(last->Enabled()) << "no newest record yet";
+
+    step->Click();
+    EXPECT_EQ(Text(nav.Dt1Start), Text(At(14, 20, 0)));
+    EXPECT_EQ(nav.Notified, 1);
+    nav.Newest = At(9, 0, 0);
+    nav.Changed();
+    EXPECT_FALSE(step->Enabled());
+    run_update();
+    EXPECT_TRUE(last->Enabled());
+    last->Click();
+    EXPECT_EQ(Text(nav.Dt1Start), Text(At(8, 55, 0)));
+    zoom->Click();
+    EXPECT_EQ(nav.ZoomLevel, 13);
+
+    // While the recorder scrolls the view, the user's commands wait.
+    AutoScrollActive = true;
+    nav.Changed();
+    run_update();
+    EXPECT_FALSE(step->Enabled());
+    AutoScrollActive = false;
+  }
   IdleTaskManager = nullptr;
 }
 
