@@ -6,6 +6,8 @@
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
+#include "datastore/data_globals.h"
+#include "datastore/dt_data.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
@@ -344,9 +346,22 @@ void TDtNavigator::RunCommand(int command) {
   if (command == ncEditDt) EditDt(); else TNavigator0::RunCommand(command);
 }
 
-// The data sets are reached through the registry of open data sets.
-void TDtNavigator::NotifyDataSets() {}
-bool TDtNavigator::HasViewFollower() const { return false; }
-TDtStamp TDtNavigator::NewestOfFollowers() const { return NoDtStamp; }
+void TDtNavigator::NotifyDataSets() {
+  if (DataGlobals) DataGlobals->NavigatorChanged();
+}
+
+bool TDtNavigator::HasViewFollower() const { return DataGlobals && DataGlobals->HasClientFor(deFollowDt1); }
+
+TDtStamp TDtNavigator::NewestOfFollowers() const {
+  TDtStamp newest = NoDtStamp;
+  if (!DataGlobals) return newest;
+  for (int i = 0; i < DataGlobals->Count(); ++i) {
+    auto* data = dynamic_cast<TDtData*>(DataGlobals->GetData(i));
+    if (!data || !data->HasClientFor(deFollowDt1)) continue;
+    TDtStamp t = data->GetNewestDt();
+    if (Complete(t) && (!Complete(newest) || DtStampLater(t, newest))) newest = t;
+  }
+  return newest;
+}
 
 }  // namespace qv

@@ -7,6 +7,9 @@
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
+#include "datastore/channels.h"
+#include "datastore/data_globals.h"
+#include "datastore/kw_data.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
@@ -301,6 +304,53 @@ TEST_F(NavigatorTest, BoundControlsRunTheirCommandsAndWaitForFollowers) {
     EXPECT_FALSE(step->Enabled());
     AutoScrollActive = false;
   }
+  IdleTaskManager = nullptr;
+}
+
+TEST_F(NavigatorTest, DataSetsThatFollowReopenTheirWindowsAndGiveTheNewestRecord) {
+  TIdleTaskManager manager;
+  IdleTaskManager = &manager;
+  TFixedTicks ticks(1000);
+  TDataGlobals globals(ticks);
+  DataGlobals = &globals;
+  {
+    TDtNavigator nav(clock_, ticks);
+    DtNavigator = &nav;
+    auto channels = TChannels::CreateDefault();
+    channels->Add(std::make_unique<TChannel>(2));
+    TDtRecord rec(1);
+    TKwData kw(dir_.Path(), channels.get(), &rec);
+    TKwData other(dir_.Path() + "other/", channels.get(), &rec);
+    int client;
+    kw.AddClient(&client, DataEventBit(deFollowDt1), nullptr);
+    EXPECT_EQ(Text(kw.StartDt(1)), Text(At(14, 30, 0)));
+    nav.BigStepLeft();
+    EXPECT_EQ(Text(kw.StartDt(1)), Text(At(14, 20, 0)));
+    EXPECT_FALSE(other.HasBuffer()) << "a data set without followers is not opened";
+
+    TDtRecord r(1);
+    r.Date = Day;
+    r.Time = 9 * 3600;
+    r.SetValues(0, 1.5);
+    {
+      TDataLock lock(kw);
+      kw.InsertRecord(r);
+    }
+    kw.Flush();  // a flush asks the navigator for an update
+    EXPECT_TRUE(nav.UpdatePending());
+    ticks.Advance(101);
+    manager.Run();
+    EXPECT_EQ(Text(nav.NewestDt), Text(At(9, 0, 0)));
+    nav.GotoNewest();
+    EXPECT_EQ(Text(kw.StartDt(1)), Text(At(8, 55, 0)));
+
+    kw.DetachClient(&client);
+    ticks.Advance(101);
+    manager.Run();
+    EXPECT_EQ(nav.NewestDt.Date, NoDayNo) << "only followers count";
+  }
+  EXPECT_EQ(DtNavigator, nullptr);
+  DataGlobals = nullptr;
   IdleTaskManager = nullptr;
 }
 
