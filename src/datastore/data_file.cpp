@@ -97,12 +97,16 @@ TRecordRun FilterRecords(const uint8_t* records, int64_t count, int32_t record_s
   auto stamp = [&](int64_t i) { return Total(RecordStampOf(at(i))); };
   const int64_t s = Total(start);
   const int64_t e = Total(end_excl);
-  // The records are sorted: the first at or after the start by bisection.
-  int64_t lo = 0, hi = count;
-  while (lo < hi) {
-    int64_t mid = lo + (hi - lo) / 2;
-    if (stamp(mid) < s) lo = mid + 1; else hi = mid;
-  }
+  // The records are sorted: the first at or after a moment by bisection.
+  auto first_from = [&](int64_t lo, int64_t t) {
+    int64_t hi = count;
+    while (lo < hi) {
+      int64_t mid = lo + (hi - lo) / 2;
+      if (stamp(mid) < t) lo = mid + 1; else hi = mid;
+    }
+    return lo;
+  };
+  const int64_t lo = first_from(0, s);
   if (lo == count) {  // every record lies before the window
     run.First = count;
     run.LastRead = count - 1;
@@ -110,8 +114,7 @@ TRecordRun FilterRecords(const uint8_t* records, int64_t count, int32_t record_s
   }
   int64_t first = lo;
   if (first > 0 && !RecordIsEmptyAt(at(first - 1), record_size)) --first;
-  int64_t end = lo;
-  while (end < count && stamp(end) <= e) ++end;
+  int64_t end = first_from(lo, e + 1);
   run.LastRead = count - 1;
   if (end < count) {
     run.LastRead = end;
