@@ -32,6 +32,9 @@ TDataFileHead ReadFileChannels(TStream& file, std::unique_ptr<TChannels>& file_c
   return head;
 }
 
+namespace {
+
+// A channel list's own channel takes the description that a file stores for it.
 void CopyDescription(TChannel& to, const TChannel& from) {
   to.SetFlags(from.Flags());
   to.SetName(from.Name());
@@ -49,6 +52,10 @@ void CopyDescription(TChannel& to, const TChannel& from) {
   to.SetMeasType(from.MeasType());
   to.SetCalcType(from.CalcType());
 }
+
+std::string MemoryErrorText(const std::string& reason) { return LoadResString("dat_MemoryErrMsg") + "\r\n" + reason; }
+
+}  // namespace
 
 void AppendFileRecords(TStream& file, const TDataFileHead& head, int32_t record_size, TStream& buffer) {
   int64_t old_size = buffer.Size();
@@ -120,17 +127,17 @@ int32_t TFdtData::ReadData() {
         if (c->Key() > 1 && c->Unit().empty()) CopyDescription(*c, *file_channels->GetChannel(i));
       }
     }
-    GuardMemory("TFdtData.ReadData", [&] {
-      CheckGrowth(head.RecordCount * Rec()->Size(), "TFdtData.ReadData");
-      AppendFileRecords(file, head, Rec()->Size(), *Buffer());
-    });
+    CheckGrowth(head.RecordCount * Rec()->Size(), "TFdtData.ReadData");
+    AppendFileRecords(file, head, Rec()->Size(), *Buffer());
     if (head.TrailingBytes > 0) {
       ReportDataMessage(name + ": " + std::to_string(head.TrailingBytes) + " bytes of a cut-off record ignored", mkDiagnoseOnly);
     }
   } catch (const EDataError&) {
     throw;
   } catch (const Exception& e) {
-    throw EDatOutOfMemError(LoadResString("dat_MemoryErrMsg") + "\r\n" + e.Message());
+    throw EDatOutOfMemError(MemoryErrorText(e.Message()));
+  } catch (const std::bad_alloc&) {
+    throw EDatOutOfMemError(MemoryErrorText("Out of memory"));
   }
   // The range is that of the whole buffer.
   int64_t size = BufferSize();
@@ -162,8 +169,8 @@ int32_t TFdtData::WriteData() {
   try {
     WriteDataFile(name, [&](TStream& s) { WriteFileChannels(s, Channels()); }, Buffer()->Memory(),
                   static_cast<size_t>(BufferSize()));
-  } catch (const EStreamError& e) {
-    throw EDatOutOfDiscError(LoadResString("dat_OutOfDisc") + "\r\n" + e.Message());
+  } catch (const EStreamError&) {
+    throw EDatOutOfDiscError(LoadResString("dat_OutOfDisc"));
   }
   return drDone;
 }
