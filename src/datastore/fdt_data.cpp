@@ -55,8 +55,7 @@ void CopyDescription(TChannel& to, const TChannel& from) {
 
 std::string MemoryErrorText(const std::string& reason) { return LoadResString("dat_MemoryErrMsg") + "\r\n" + reason; }
 
-}  // namespace
-
+// Appends the file's whole records to the buffer; on failure the buffer keeps its old size.
 void AppendFileRecords(TStream& file, const TDataFileHead& head, int32_t record_size, TStream& buffer) {
   int64_t old_size = buffer.Size();
   try {
@@ -68,6 +67,8 @@ void AppendFileRecords(TStream& file, const TDataFileHead& head, int32_t record_
     throw;
   }
 }
+
+}  // namespace
 
 void WriteFileChannels(TStream& file, TChannels* channels) {
   if (channels) {

@@ -1,9 +1,8 @@
 #pragma once
-// Data sets on disk. TFdtData is bound to one data file; TKwData to a folder of weekly data
-// files, one per ISO week, which is what every sensor folder holds. Opening a time range reads
-// only the weeks that cover it; flushing splits the new records by week and merges them into
-// the weekly files. Every file is rewritten through a temporary file and a rename, and a file
-// that does not fit (other channels, a damaged block) is reported and left alone.
+// The data set bound to one data file (the layout is in data_file.h), and the channel-block
+// helpers that the weekly folders (kw_data.h) share with it. A file is rewritten through a
+// temporary file and a rename, and one that does not fit the channel list (other channels, a
+// damaged block) is refused, never read misaligned.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,8 +22,6 @@ TDataFileHead ReadFileChannels(TStream& file, std::unique_ptr<TChannels>& file_c
                                int32_t record_size);
 // Writes the list's channel block (an empty block without list).
 void WriteFileChannels(TStream& file, TChannels* channels);
-// Appends the file's whole records to the buffer; on failure the buffer keeps its old size.
-void AppendFileRecords(TStream& file, const TDataFileHead& head, int32_t record_size, TStream& buffer);
 
 class TFdtData : public TDtData {
 public:
