@@ -358,6 +358,8 @@ TDtStamp TDtNavigator::NewestOfFollowers() const {
   for (int i = 0; i < DataGlobals->Count(); ++i) {
     auto* data = dynamic_cast<TDtData*>(DataGlobals->GetData(i));
     if (!data || !data->HasClientFor(deFollowDt1)) continue;
+    // The recorder's worker may be inserting a newer record meanwhile.
+    TDataLock lock(*data);
     TDtStamp t = data->GetNewestDt();
     if (Complete(t) && (!Complete(newest) || DtStampLater(t, newest))) newest = t;
   }
