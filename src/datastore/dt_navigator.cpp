@@ -70,18 +70,9 @@ TNavigator0::~TNavigator0() {
 
 void TNavigator0::BindControl(TComponent* component) {
   if (!component) return;
-  int command = -1;
-  bool is_button = false;
-  for (int i = 0; i < ncCount && command < 0; ++i) {
-    if (!HasCommand(i)) continue;
-    if (SameName(component->Name(), NavButtonNames[i])) {
-      command = i;
-      is_button = true;
-    } else if (SameName(component->Name(), NavMenuItemNames[i])) {
-      command = i;
-    }
-  }
-  if (command < 0) return;
+  const int command = NavCommandOfName(component->Name());
+  if (command < 0 || !HasCommand(command)) return;
+  const bool is_button = SameName(component->Name(), NavButtonNames[command]);
   auto run = [this, command](TComponent*) { RunCommand(command); };
   TComponent* form = nullptr;
   if (is_button) {
