@@ -99,24 +99,30 @@ int64_t HeapInUse() {
   return static_cast<int64_t>(m.uordblks + m.hblkhd);
 }
 
+// The year's records into a new buffer of the folder data set, as a memory read stores them.
+void Insert(TKwData& kw) {
+  TDtRecord r(Values);
+  kw.NewBuffer();
+  for (const auto& [key, bytes] : TheYear().weeks) {
+    TMemoryStream m;
+    m.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+    m.SetPosition(0);
+    while (m.Position() < m.Size()) {
+      r.SRead(m);
+      kw.InsertRecord(r);
+    }
+  }
+}
+
 void BM_KwWriteYear(benchmark::State& state) {
   Year& y = TheYear();
-  TDtRecord rec(Values), r(Values);
+  TDtRecord rec(Values);
   double total = 0;
   for (auto _ : state) {
     state.PauseTiming();
     ClearFolder(y.dir);
     auto kw = std::make_unique<TKwData>(y.dir, y.channels.get(), &rec);
-    kw->NewBuffer();
-    for (const auto& [key, bytes] : y.weeks) {
-      TMemoryStream m;
-      m.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
-      m.SetPosition(0);
-      while (m.Position() < m.Size()) {
-        r.SRead(m);
-        kw->InsertRecord(r);
-      }
-    }
+    Insert(*kw);
     state.ResumeTiming();
     auto t0 = Clock::now();
     if (kw->Flush() != drDone) state.SkipWithError("flush failed");
@@ -162,18 +168,9 @@ void BM_PlainWriteYearFsync(benchmark::State& state) { PlainWrite(state, true); 
 void EnsureFiles() {
   Year& y = TheYear();
   if (std::filesystem::is_empty(y.dir)) {
-    TDtRecord rec(Values), r(Values);
+    TDtRecord rec(Values);
     TKwData kw(y.dir, y.channels.get(), &rec);
-    kw.NewBuffer();
-    for (const auto& [key, bytes] : y.weeks) {
-      TMemoryStream m;
-      m.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
-      m.SetPosition(0);
-      while (m.Position() < m.Size()) {
-        r.SRead(m);
-        kw.InsertRecord(r);
-      }
-    }
+    Insert(kw);
     kw.Flush();
   }
   for (const auto& [key, bytes] : y.weeks) {
