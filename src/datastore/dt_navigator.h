@@ -51,7 +51,8 @@ public:
   virtual void LoadSettings() {}
   virtual void SaveSettings() {}
   // A button or menu item named in the tables gets the command as its click and is disabled;
-  // anything else (and null) is ignored.
+  // anything else (and null) is ignored. Bound controls are kept by reference: the main window
+  // frees the navigator before its controls.
   virtual void BindControl(TComponent* component);
   // Something the navigator shows may have changed: the controls are disabled and brought up to
   // date at the next idle moment after 100 ms.
