@@ -47,7 +47,10 @@ void PrepareHomeFolder(const std::string& home, const std::string& resource_dir)
       part += ".part~";
       fs::copy_file(it->path(), part, fs::copy_options::overwrite_existing, ec);
       if (!ec) fs::rename(part, target, ec);
-      if (ec) fs::remove(part);
+      if (ec) {
+        std::error_code ignore;
+        fs::remove(part, ignore);
+      }
     }
     if (ec) throw Exception("Cannot prepare \"" + target.string() + "\": " + ec.message());
   }
