@@ -92,5 +92,31 @@ TEST(CommDevice, LineStateReachesTermios) {
   EXPECT_EQ(dev.Escape(CLRDTR), 0);
 }
 
+TEST(CommDevice, TwoPieceReadsAndWritesKeepTheirOrder) {
+  test::PtyPair pty;
+  TCommDevice dev;
+  ASSERT_EQ(dev.Open(pty.SlavePath()), 0);
+  int error = -1;
+  EXPECT_EQ(dev.Write2("abc", 3, "defg", 4, &error), 7);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(pty.Read(7), "abcdefg");
+
+  char first[4], second[16];
+  EXPECT_EQ(dev.Read2(first, sizeof first, second, sizeof second, &error), 0);  // nothing there
+  pty.Write("0123456789");
+  uint32_t mask = 0, waiting = 0;
+  for (int i = 0; i < 500 && waiting < 10; ++i) {
+    ASSERT_EQ(dev.WaitEvent(mask, true, 10), 0);
+    EXPECT_EQ(dev.GetStatus(&waiting, nullptr), 0u);
+  }
+  EXPECT_EQ(waiting, 10u);
+  EXPECT_EQ(dev.Read2(first, sizeof first, second, sizeof second, &error), 10);
+  EXPECT_EQ(std::string(first, 4), "0123");
+  EXPECT_EQ(std::string(second, 6), "456789");
+  dev.Close();
+  EXPECT_EQ(dev.Read2(first, sizeof first, second, sizeof second, &error), -1);
+  EXPECT_NE(error, 0);
+}
+
 }  // namespace
 }  // namespace qv

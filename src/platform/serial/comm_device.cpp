@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -115,6 +116,7 @@ int TCommDevice::Open(const std::string& path) {
   }
   fd_ = fd;
   counters_valid_ = false;
+  counters_supported_ = lines_supported_ = true;
   state_set_ = false;
   dcb_ = TDcb{};
   return 0;
@@ -228,16 +230,18 @@ int TCommDevice::Purge(uint32_t flags) {
 }
 
 uint32_t TCommDevice::GetStatus(uint32_t* in_queue, uint32_t* out_queue) {
+  // The receiving thread asks before every read: only what is wanted, and the error counters
+  // only from a driver that has them.
   int in = 0, out = 0;
   if (fd_ >= 0) {
-    if (ioctl(fd_, FIONREAD, &in) != 0) in = 0;
-    if (ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
+    if (in_queue && ioctl(fd_, FIONREAD, &in) != 0) in = 0;
+    if (out_queue && ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
   }
   if (in_queue) *in_queue = static_cast<uint32_t>(in);
   if (out_queue) *out_queue = static_cast<uint32_t>(out);
   uint32_t errors = 0;
   serial_icounter_struct c{};
-  if (fd_ >= 0 && ioctl(fd_, TIOCGICOUNT, &c) == 0) {
+  if (fd_ >= 0 && counters_supported_ && ioctl(fd_, TIOCGICOUNT, &c) == 0) {
     if (counters_valid_) {
       if (c.buf_overrun != last_buf_overrun_) errors |= CE_RXOVER;
       if (c.overrun != last_overrun_) errors |= CE_OVERRUN;
@@ -251,6 +255,8 @@ uint32_t TCommDevice::GetStatus(uint32_t* in_queue, uint32_t* out_queue) {
     last_frame_ = c.frame;
     last_brk_ = c.brk;
     counters_valid_ = true;
+  } else if (fd_ >= 0 && counters_supported_ && NoModemLines(errno)) {
+    counters_supported_ = false;
   }
   return errors;
 }
@@ -258,8 +264,13 @@ uint32_t TCommDevice::GetStatus(uint32_t* in_queue, uint32_t* out_queue) {
 int TCommDevice::GetModemStatus(uint32_t& status) {
   status = 0;
   if (fd_ < 0) return EBADF;
+  if (!lines_supported_) return 0;
   int lines = 0;
-  if (ioctl(fd_, TIOCMGET, &lines) != 0) return NoModemLines(errno) ? 0 : CommErrorFromErrno(errno);
+  if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (!NoModemLines(errno)) return CommErrorFromErrno(errno);
+    lines_supported_ = false;  // asked on every dispatch pass: do not ask again
+    return 0;
+  }
   if (lines & TIOCM_CTS) status |= MS_CTS_ON;
   if (lines & TIOCM_DSR) status |= MS_DSR_ON;
   if (lines & TIOCM_RI) status |= MS_RING_ON;
@@ -288,6 +299,36 @@ int TCommDevice::Escape(int function) {
 int TCommDevice::Drain() {
   if (fd_ < 0) return EBADF;
   return tcdrain(fd_) == 0 ? 0 : CommErrorFromErrno(errno);
+}
+
+namespace {
+// readv or writev of two pieces; the result as Read and Write give it.
+template <typename Call>
+long TwoPieces(int fd, Call call, void* first, size_t first_count, void* second, size_t second_count, int* error) {
+  if (error) *error = 0;
+  if (fd < 0) {
+    if (error) *error = EBADF;
+    return -1;
+  }
+  iovec parts[2] = {{first, first_count}, {second, second_count}};
+  for (;;) {
+    ssize_t n = call(fd, parts, second_count ? 2 : 1);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return 0;
+    if (error) *error = CommErrorFromErrno(errno);
+    return -1;
+  }
+}
+}  // namespace
+
+long TCommDevice::Read2(void* first, size_t first_count, void* second, size_t second_count, int* error) {
+  return TwoPieces(fd_, readv, first, first_count, second, second_count, error);
+}
+
+long TCommDevice::Write2(const void* first, size_t first_count, const void* second, size_t second_count,
+                         int* error) {
+  return TwoPieces(fd_, writev, const_cast<void*>(first), first_count, const_cast<void*>(second), second_count, error);
 }
 
 long TCommDevice::Read(void* buffer, size_t count, int* error) {

@@ -11,6 +11,7 @@
 // sensitivity, the XON/XOFF limits and the driver's queue sizes. Modem-line and line-error
 // information exists only where the driver reports it (not on pseudo-terminals, where the lines
 // read as all off and switching them succeeds without effect).
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -92,6 +93,9 @@ public:
   // Non-blocking; the bytes read or written, 0 when none could be, -1 with the error in *error.
   long Read(void* buffer, size_t count, int* error);
   long Write(const void* data, size_t count, int* error);
+  // As Read and Write, with first and then second as one piece: one system call.
+  long Read2(void* first, size_t first_count, void* second, size_t second_count, int* error);
+  long Write2(const void* first, size_t first_count, const void* second, size_t second_count, int* error);
 
   // Waits until bytes can be read (mask EV_RXCHAR, with EV_HANGUP when the device hung up and
   // has nothing to read) or until Wake(kReceive) (mask 0); with
@@ -112,6 +116,8 @@ private:
   // Error counters of the driver at the last GetStatus, where it has them.
   int last_overrun_ = 0, last_parity_ = 0, last_frame_ = 0, last_brk_ = 0, last_buf_overrun_ = 0;
   bool counters_valid_ = false;
+  // False once the driver said it keeps no error counters or modem lines (a pseudo-terminal).
+  std::atomic<bool> counters_supported_{true}, lines_supported_{true};
 };
 
 // The system error number of errno value e as the serial library sees it.
