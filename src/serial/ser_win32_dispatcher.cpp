@@ -186,16 +186,30 @@ void TSerWin32Dispatcher::ThreadFinished(std::atomic<bool>& running) {
 void TSerWin32Dispatcher::ComThread() {
   com_id_ = std::this_thread::get_id();
   thread_ready_.Set();
+  bool took = true;  // the last read from the queue moved bytes (a released buffer takes none)
   while (!stop_) {
     uint32_t mask = 0;
     bool room = !DispatchBufferFull();
-    if (device_.WaitEvent(mask, room, room ? -1 : kDispatchWaitMs) != 0) break;
+    if (room && took && device_.QueuedBytes() > 0) {
+      mask = EV_RXCHAR;  // the device's receive queue holds bytes already
+    } else {
+      // While the dispatch buffer is full the device's queue still takes what comes.
+      bool watch = room || !device_.QueueFull();
+      if (device_.WaitEvent(mask, watch, watch ? -1 : kDispatchWaitMs) != 0) break;
+    }
     if (stop_) break;
     if (mask == 0) continue;
     last_mask_ = mask;
     // The bytes go into the dispatch buffer at once, as a driver keeps receiving into its
     // queue while the program handles what came before; the dispatch thread hands them on.
-    ReadDeviceData();
+    if (room) {
+      took = ReadDeviceData() > 0;
+    } else {
+      std::lock_guard<std::mutex> reading(read_mutex_);
+      int error;
+      device_.FillQueue(&error);
+      took = true;
+    }
     device_event_.Set();
     // Nothing will come from a device that hung up: look again later rather than spin.
     if (mask & EV_HANGUP) device_.WaitEvent(mask, false, kDispatchWaitMs);

@@ -89,6 +89,26 @@ TEST_F(ComPort, BytesTravelInOrderBothWays) {
   EXPECT_FALSE(port.Open());
 }
 
+TEST_F(ComPort, ASlowMainThreadLosesNothing) {
+  // The dispatch ring and the device's receive queue both fill while each event is handled.
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  std::string received;
+  port.SetOnTriggerAvail([&](TSerCustomComPort* cp, uint16_t count) {
+    std::string piece(count, '\0');
+    ASSERT_EQ(cp->Dispatcher()->GetBlock(reinterpret_cast<uint8_t*>(piece.data()), count), count);
+    received += piece;
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  });
+  port.SetOpen(true);
+  const std::string in = Pattern(60000);
+  std::thread writer([&] { pty.Write(in); });
+  bool all = test::PumpUntil([&] { return received.size() >= in.size(); });
+  writer.join();
+  ASSERT_TRUE(all) << received.size();
+  EXPECT_EQ(received, in);
+}
+
 TEST_F(ComPort, OpenFailuresRaiseTheirExceptions) {
   TSerComPort a, b, missing, unset;
   a.SetComNumber(kCom);
