@@ -26,6 +26,8 @@ private:
   }
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
+// A failed file or folder operation; the message holds the error code ("I/O error 5").
+QV_DECLARE_EXCEPTION(EInOutError, Exception);
 // A call of an operation that a class leaves to its descendants.
 QV_DECLARE_EXCEPTION(EAbstractError, Exception);
 // A cast of an object to a class it does not belong to.

@@ -38,9 +38,12 @@ std::string ReadFileBytes(const std::string& file_name) {
 }
 
 void WriteFileAtomic(const std::string& file_name, const std::string& bytes) {
-  std::string tmp = file_name + ".tmp~";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) Fail("Cannot create file", tmp, errno);
+  // A unique temporary name, so two writers of one file never write into each other's copy.
+  std::string tmp = file_name + ".XXXXXX";
+  int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+  if (fd < 0) Fail("Cannot create file", file_name, errno);
+  struct stat old_stat;  // a rewritten file keeps its mode
+  ::fchmod(fd, ::stat(file_name.c_str(), &old_stat) == 0 ? (old_stat.st_mode & 07777) : 0644);
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);

@@ -144,6 +144,8 @@ public:
   // Raises EWriteError (with the Win32 code) when the data cannot be made durable.
   void Commit();
   const std::string& Target() const { return target_; }
+  // The temporary file's descriptor, for its mode and dates before the commit.
+  int Handle() const { return file_ ? file_->Handle() : -1; }
 
 private:
   std::string target_;

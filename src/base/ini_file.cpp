@@ -1,0 +1,440 @@
+#include "base/ini_file.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "base/app_globals.h"
+#include "platform/rtl/file_io.h"
+#include "platform/rtl/float_text.h"
+#include "platform/rtl/format_settings.h"
+#include "platform/rtl/text_encoding.h"
+
+namespace qv {
+
+namespace {
+
+constexpr size_t kPlainMaxChars = 2047;
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::string Unquote(const std::string& v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+// Cuts UTF-8 text after max_chars characters, never inside a character.
+std::string CutChars(const std::string& s, size_t max_chars) {
+  size_t chars = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;
+    if (chars == max_chars) return s.substr(0, i);
+    ++chars;
+  }
+  return s;
+}
+
+// The runtime's integer text: optional sign, then decimal digits or "$"/"0x" and hex digits.
+bool ParseInt32(const std::string& s, int32_t& out) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  int base = 10;
+  if (i < s.size() && s[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i == s.size()) return false;
+  uint64_t v = 0;
+  for (; i < s.size(); ++i) {
+    int d;
+    char c = s[i];
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return false;
+    v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+    if (v > 0xFFFFFFFFull) return false;
+  }
+  if (base == 16) {
+    // A hex text gives the 32-bit pattern.
+    uint32_t bits = static_cast<uint32_t>(v);
+    if (negative) bits = 0u - bits;
+    out = static_cast<int32_t>(bits);
+    return true;
+  }
+  if (negative ? v > 2147483648ull : v > 2147483647ull) return false;
+  out = static_cast<int32_t>(negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
+  return true;
+}
+
+std::string ResolveFileName(const std::string& file_name) {
+  std::string path = file_name.find('/') == std::string::npos ? ExePath + file_name : file_name;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) return path;
+  // Files from older installations may differ in case.
+  const std::filesystem::path p(path);
+  const std::string dir = p.has_parent_path() ? p.parent_path().string() : ".";
+  const std::string name = p.filename().string();
+  std::string found;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      if (SameName(e->d_name, name)) {
+        found = (p.parent_path() / e->d_name).string();
+        break;
+      }
+    }
+    ::closedir(d);
+  }
+  return found.empty() ? path : found;
+}
+
+}  // namespace
+
+// One INI file's lines, shared by every TIniFile object on that file.
+class IniStore {
+public:
+  explicit IniStore(std::string path) : path_(std::move(path)) {}
+
+  struct Line {
+    enum Kind { kOther, kSection, kKey } kind = kOther;
+    std::string text;   // as in the file
+    std::string name;   // section or key name, trimmed
+    std::string value;  // key value, trimmed, quotes kept
+  };
+
+  // Reads the lines under the store's lock.
+  template <class F>
+  auto Read(F f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Refresh();
+    return f(static_cast<const std::vector<Line>&>(lines_));
+  }
+
+  // Changes the lines under the store's lock; f answers whether it changed anything, which is
+  // then written to disk at once.
+  template <class F>
+  void Modify(const std::string& file_name, F f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Refresh();
+    if (!f(lines_)) return;
+    std::string bytes;
+    for (const Line& l : lines_) bytes += l.text + "\r\n";
+    try {
+      WriteFileAtomic(path_, bytes);
+    } catch (const Exception&) {
+      loaded_ = false;  // take the file's contents again next time
+      throw EIniFileException("Unable to write to " + file_name);
+    }
+    stamp_ = Stamp();
+  }
+
+  static Line Parse(const std::string& text) {
+    Line l;
+    l.text = text;
+    const std::string t = Trim(text);
+    if (t.empty() || t[0] == ';') return l;
+    if (t[0] == '[') {
+      l.kind = Line::kSection;
+      l.name = Trim(t.substr(1, t.find(']') == std::string::npos ? std::string::npos : t.find(']') - 1));
+      return l;
+    }
+    size_t eq = t.find('=');
+    if (eq == std::string::npos) return l;
+    l.kind = Line::kKey;
+    l.name = Trim(t.substr(0, eq));
+    l.value = Trim(t.substr(eq + 1));
+    return l;
+  }
+
+private:
+  struct FileStamp {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    int64_t mtime_ns = 0;
+    int64_t ctime_ns = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+
+  FileStamp Stamp() const {
+    FileStamp s;
+    struct stat st;
+    if (::stat(path_.c_str(), &st) != 0) return s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.ctime_ns = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return s;
+  }
+
+  void Refresh() {
+    FileStamp now = Stamp();
+    if (loaded_ && now == stamp_) return;
+    lines_.clear();
+    if (now.exists) {
+      std::string bytes;
+      try {
+        bytes = ReadFileBytes(path_);
+      } catch (const Exception&) {
+        bytes.clear();  // an unreadable file reads as empty, as the profile calls do
+      }
+      if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+      size_t pos = 0;
+      while (pos < bytes.size()) {
+        size_t nl = bytes.find('\n', pos);
+        std::string line = bytes.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines_.push_back(Parse(TextLineToUtf8(line)));
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+      }
+    }
+    stamp_ = now;
+    loaded_ = true;
+  }
+
+  const std::string path_;
+  std::mutex mutex_;  // guards everything below; never held while taking another lock
+  std::vector<Line> lines_;
+  FileStamp stamp_;
+  bool loaded_ = false;
+};
+
+namespace {
+
+using Line = IniStore::Line;
+using Lines = std::vector<Line>;
+
+// The first section of that name: [header + 1, end) of its lines; false when there is none.
+bool FindSection(const Lines& lines, const std::string& section, size_t& begin, size_t& end) {
+  const std::string name = Trim(section);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].kind != Line::kSection || !SameName(lines[i].name, name)) continue;
+    begin = i + 1;
+    end = begin;
+    while (end < lines.size() && lines[end].kind != Line::kSection) ++end;
+    return true;
+  }
+  return false;
+}
+
+const Line* FindKey(const Lines& lines, const std::string& section, const std::string& ident) {
+  size_t begin, end;
+  if (!FindSection(lines, section, begin, end)) return nullptr;
+  const std::string name = Trim(ident);
+  for (size_t i = begin; i < end; ++i)
+    if (lines[i].kind == Line::kKey && SameName(lines[i].name, name)) return &lines[i];
+  return nullptr;
+}
+
+std::vector<std::string> KeyNames(const Lines& lines, const std::string& section) {
+  std::vector<std::string> names;
+  size_t begin, end;
+  if (!FindSection(lines, section, begin, end)) return names;
+  for (size_t i = begin; i < end; ++i) {
+    if (lines[i].kind != Line::kKey) continue;
+    bool seen = false;
+    for (const std::string& n : names) seen = seen || SameName(n, lines[i].name);
+    if (!seen) names.push_back(lines[i].name);
+  }
+  return names;
+}
+
+std::mutex& RegistryMutex() {
+  static std::mutex m;
+  return m;
+}
+
+// Stores by canonical path; an entry lives while an object uses it.
+std::map<std::string, std::weak_ptr<IniStore>>& Registry() {
+  static auto* stores = new std::map<std::string, std::weak_ptr<IniStore>>;  // outlives every object
+  return *stores;
+}
+
+std::shared_ptr<IniStore> StoreFor(const std::string& path) {
+  std::error_code ec;
+  std::string key = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec).string();
+  if (ec || key.empty()) key = path;
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  auto& stores = Registry();
+  for (auto it = stores.begin(); it != stores.end();) it = it->second.expired() ? stores.erase(it) : std::next(it);
+  auto& slot = stores[key];
+  std::shared_ptr<IniStore> store = slot.lock();
+  if (!store) {
+    store = std::make_shared<IniStore>(key);
+    slot = store;
+  }
+  return store;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(const std::string& file_name)
+    : file_name_(ResolveFileName(file_name)), store_(StoreFor(file_name_)) {}
+
+TIniFile::~TIniFile() = default;
+
+std::string TIniFile::ReadValue(const std::string& section, const std::string& ident, const std::string& def,
+                                size_t max_chars) const {
+  std::string v = store_->Read([&](const Lines& lines) {
+    const Line* l = FindKey(lines, section, ident);
+    return l ? Unquote(l->value) : def;
+  });
+  return CutChars(v, max_chars);
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) const {
+  return ReadValue(section, ident, def, kPlainMaxChars);
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+  const std::string sec = Trim(section);
+  const std::string key = Trim(ident);
+  // A line break in a value would end the line and turn the rest into keys of its own.
+  std::string v = value;
+  for (char& c : v)
+    if (c == '\r' || c == '\n') c = ' ';
+  store_->Modify(file_name_, [&](Lines& lines) {
+    size_t begin, end;
+    if (!FindSection(lines, sec, begin, end)) {
+      lines.push_back(IniStore::Parse("[" + sec + "]"));
+      lines.push_back(IniStore::Parse(key + "=" + v));
+      return true;
+    }
+    size_t insert_at = begin;
+    for (size_t i = begin; i < end; ++i) {
+      if (lines[i].kind == Line::kKey && SameName(lines[i].name, key)) {
+        if (lines[i].value == v) return false;  // unchanged: no rewrite
+        lines[i] = IniStore::Parse(lines[i].name + "=" + v);
+        return true;
+      }
+      if (!Trim(lines[i].text).empty()) insert_at = i + 1;
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), IniStore::Parse(key + "=" + v));
+    return true;
+  });
+}
+
+int32_t TIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t def) const {
+  int32_t v;
+  return ParseInt32(ReadString(section, ident, ""), v) ? v : def;
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& ident, int32_t value) {
+  WriteString(section, ident, std::to_string(value));
+}
+
+bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bool def) const {
+  return ReadInteger(section, ident, def ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteBool(const std::string& section, const std::string& ident, bool value) {
+  WriteString(section, ident, value ? "1" : "0");
+}
+
+double TIniFile::ReadFloat(const std::string& section, const std::string& ident, double def) const {
+  double v;
+  return TryStrToFloat(ReadString(section, ident, ""), v, FormatSettings.DecimalSeparator) ? v : def;
+}
+
+void TIniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
+  WriteString(section, ident, FloatToStr(value, FormatSettings.DecimalSeparator));
+}
+
+void TIniFile::ReadSection(const std::string& section, TStringList& strings) const {
+  strings.Clear();
+  for (const std::string& n : store_->Read([&](const Lines& lines) { return KeyNames(lines, section); }))
+    strings.Add(n);
+}
+
+void TIniFile::ReadSections(TStringList& strings) const {
+  strings.Clear();
+  std::vector<std::string> names = store_->Read([](const Lines& lines) {
+    std::vector<std::string> out;
+    for (const Line& l : lines) {
+      if (l.kind != Line::kSection) continue;
+      bool seen = false;
+      for (const std::string& n : out) seen = seen || SameName(n, l.name);
+      if (!seen) out.push_back(l.name);
+    }
+    return out;
+  });
+  for (const std::string& n : names) strings.Add(n);
+}
+
+void TIniFile::ReadSectionValues(const std::string& section, TStringList& strings) const {
+  strings.Clear();
+  TStringList keys;
+  ReadSection(section, keys);
+  for (int i = 0; i < keys.Count(); ++i) strings.Add(keys[i] + "=" + ReadString(section, keys[i], ""));
+}
+
+void TIniFile::EraseSection(const std::string& section) {
+  const std::string sec = Trim(section);
+  store_->Modify(file_name_, [&](Lines& lines) {
+    bool changed = false;
+    size_t begin, end;
+    while (FindSection(lines, sec, begin, end)) {
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin - 1), lines.begin() + static_cast<std::ptrdiff_t>(end));
+      changed = true;
+    }
+    return changed;
+  });
+}
+
+void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
+  const std::string key = Trim(ident);
+  store_->Modify(file_name_, [&](Lines& lines) {
+    size_t begin, end;
+    if (!FindSection(lines, section, begin, end)) return false;
+    bool changed = false;
+    for (size_t i = end; i-- > begin;) {
+      if (lines[i].kind == Line::kKey && SameName(lines[i].name, key)) {
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+        changed = true;
+      }
+    }
+    return changed;
+  });
+}
+
+bool TIniFile::SectionExists(const std::string& section) const {
+  return store_->Read([&](const Lines& lines) { return !KeyNames(lines, section).empty(); });
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& ident) const {
+  return store_->Read([&](const Lines& lines) { return FindKey(lines, section, ident) != nullptr; });
+}
+
+}  // namespace qv

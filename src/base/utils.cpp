@@ -1,0 +1,116 @@
+#include "base/utils.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/rtl/format_settings.h"
+
+namespace qv {
+
+namespace {
+
+struct SciParts {
+  std::string mantissa;  // sign or blank, digit, ".", 14 decimals
+  int exponent = 0;
+};
+
+SciParts SplitScientific(double x) {
+  std::string s = FloatToStrScientific(x);
+  size_t e = s.find('E');
+  if (e == std::string::npos) return {s, 0};  // not finite
+  return {s.substr(0, e), std::atoi(s.c_str() + e + 1)};
+}
+
+}  // namespace
+
+double StrToFloat2(const std::string& s) {
+  if (s.find('.') != std::string::npos && s.find(',') != std::string::npos)
+    throw EConvertError("StrToFloat2: " + s + "ThousandSeparator not permitted");
+  std::string t = s;
+  if (size_t comma = t.find(','); comma != std::string::npos) t[comma] = '.';
+  double v = 0;
+  if (!TryStrToFloat(t, v, '.')) throw EConvertError("'" + s + "' is not a valid floating point value");
+  return v;
+}
+
+std::string FloatToStrF2(TFloatFormat format, int precision, int digits, double value) {
+  return FloatToStrF(value, format, precision, digits, '.');
+}
+
+std::string FloatToWidthStr(uint8_t width, uint8_t decimals, double value) {
+  std::string out = FloatToStrFixed(value, width, decimals);
+  if (out.size() > width && std::isfinite(value)) {
+    SciParts sci = SplitScientific(value);
+    const std::string exp_text = std::to_string(sci.exponent);
+    const int l = static_cast<int>(width) - static_cast<int>(exp_text.size());
+    const int r = l - 1;
+    double m = 0;
+    TryStrToFloat(sci.mantissa, m, '.');
+    std::string mantissa;
+    if (l < 2) {
+      mantissa.clear();
+    } else if (m > 0) {
+      mantissa = FloatToStrFixed(m, r, r > 2 ? r - 2 : 0);
+    } else if (r == 1) {
+      mantissa = "-";
+    } else {
+      mantissa = FloatToStrFixed(m, r, r <= 3 ? 0 : r - 3);
+    }
+    out = mantissa + "E" + exp_text;
+  }
+  if (size_t point = out.find('.'); point != std::string::npos) out[point] = FormatSettings.DecimalSeparator;
+  return out;
+}
+
+int FloatExponent(double x) { return SplitScientific(x).exponent; }
+
+int FloatDecimals(double x) {
+  if (!std::isfinite(x)) return 0;
+  const std::string decimals = SplitScientific(x).mantissa.substr(3, 8);
+  int k = 0;
+  for (int i = 0; i < static_cast<int>(decimals.size()); ++i)
+    if (decimals[static_cast<size_t>(i)] != '0') k = i + 1;
+  if (std::fabs(x) < 1) k -= FloatExponent(x);
+  return k < 0 ? 0 : k;
+}
+
+uint8_t FloatTextLength(double x) {
+  const int e = FloatExponent(x);
+  const int d = FloatDecimals(x);
+  int n;
+  if (e <= 0)
+    n = (e + d + 2) & 0xFF;
+  else if (e < d)
+    n = e + d + 1;
+  else
+    n = e + 1;
+  if (x < 0) ++n;
+  return static_cast<uint8_t>(n);
+}
+
+std::string TrimLeftBlanks(const std::string& s) {
+  size_t b = s.find_first_not_of(' ');
+  return b == std::string::npos ? std::string() : s.substr(b);
+}
+
+std::string TrimRightBlanks(const std::string& s) {
+  size_t e = s.find_last_not_of(' ');
+  return e == std::string::npos ? std::string() : s.substr(0, e + 1);
+}
+
+std::string TrimBlanks(const std::string& s) { return TrimLeftBlanks(TrimRightBlanks(s)); }
+
+bool AddToken(std::string& s, const std::string& token) {
+  if (s.find(token) != std::string::npos) return false;
+  s += token;
+  return true;
+}
+
+bool RemoveToken(std::string& s, const std::string& token) {
+  size_t pos = s.find(token);
+  if (pos == std::string::npos) return false;
+  s.erase(pos, token.size());
+  return true;
+}
+
+}  // namespace qv
