@@ -10,7 +10,9 @@
 #include <memory>
 #include <system_error>
 
+#include "base/app_globals.h"
 #include "base/file_stream2.h"
+#include "base/ini_file2.h"
 #include "base/language_file.h"
 #include "base/locale_helpers.h"
 #include "base/res_string.h"
@@ -150,7 +152,7 @@ TResourceLanguageSetup DefaultResourceLanguageSetup() {
   std::error_code ec;
   const std::string exe = fs::read_symlink("/proc/self/exe", ec).string();
   setup.ProgramFile = ec ? std::string() : exe;
-  setup.ModuleFile = setup.ProgramFile;
+  setup.ModuleFile = ExePath.empty() ? setup.ProgramFile : ExePath + NameOf(setup.ProgramFile);
   setup.DocumentsFolder = XdgDocumentsFolder();
   setup.EmbeddedFolder = ShippedResourceFolder();
   return setup;
@@ -269,6 +271,21 @@ void ReleaseResourceLanguages() {
   s.current_locale = 0;
   for (const std::string& file : s.extracted) unlink(file.c_str());
   s.extracted.clear();
+}
+
+void SaveResourceLocale(const std::string& ini_name, const std::string& section, const std::string& ident) {
+  // The program's INI file, which the start-up reads back (not a file named after the program
+  // file beside it).
+  TIniFile2 ini(ini_name.empty() ? IniFileName : ini_name);
+  ini.WriteInteger(section, ident, static_cast<int32_t>(CurrentResourceLocale()));
+}
+
+uint32_t ChosenLanguageLocale() {
+  uint32_t locale = 0;
+  if (GetCmdLineLocale(locale, 0, "", "")) return locale;
+  if (IniFileName.empty()) return LANG_ENGLISH;
+  TIniFile2 ini(IniFileName);
+  return static_cast<uint32_t>(ini.ReadInteger("Language", "Locale", LANG_ENGLISH));
 }
 
 int EnumLanguageFiles(std::vector<uint32_t>& list, const std::string& file_name, bool same_code_page_only) {

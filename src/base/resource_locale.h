@@ -28,7 +28,7 @@ struct TResourceLanguageSetup {
   std::string ProgramFile;
 };
 
-// ModuleFile from ExePath (or the program's own folder) and the program's file name, the XDG
+// ModuleFile from ExePath (or the program's own folder when ExePath is not set yet) and the program's file name, the XDG
 // documents folder, the shipped resource folder and /proc/self/exe.
 TResourceLanguageSetup DefaultResourceLanguageSetup();
 void SetResourceLanguageSetup(const TResourceLanguageSetup& setup);
@@ -56,6 +56,15 @@ int InitResourceLanguages(int flags, const std::string& res_type = "LANGUAGE");
 // At the end of the program: releases the language file and deletes the files written with
 // flag bit 1.
 void ReleaseResourceLanguages();
+
+// Writes CurrentResourceLocale as a decimal number ("Locale=1031"); an empty IniName means the
+// program's INI file (IniFileName).
+void SaveResourceLocale(const std::string& ini_name = "", const std::string& section = "Language",
+                        const std::string& ident = "Locale");
+// The language the program starts in: the first command-line parameter that is a language code
+// ("de" or "de_AT"), else "Locale" of section "Language" in the program's INI file, else 9
+// (English).
+uint32_t ChosenLanguageLocale();
 
 // Fills List with the locales that have a language file of FileName (default ModuleFile),
 // in table order: a specific file adds its locale, a neutral file its primary language. When

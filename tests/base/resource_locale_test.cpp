@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+#include "base/app_globals.h"
+#include "base/ini_file2.h"
 #include "base/locale_helpers.h"
 #include "base/res_string.h"
 #include "support/temp_dir.h"
@@ -216,6 +218,26 @@ TEST_F(ResourceLocaleTest, StartupTakesTheProgramLocale) {
   EXPECT_EQ(LoadStartupResourceLocale(), 0x07u);
   SetThreadLocale(0x0413);
   EXPECT_EQ(LoadStartupResourceLocale(), 0u);
+}
+
+TEST_F(ResourceLocaleTest, ChoiceIsSavedToAndReadFromTheProgramIni) {
+  const std::string saved_ini = IniFileName;
+  IniFileName = dir_.File("prog/Q.INI");
+  dir_.Write("prog/Q.DEU", "x_Key=Deutsch\n");
+
+  EXPECT_EQ(ChosenLanguageLocale(), 9u);  // nothing chosen yet: English
+  ASSERT_TRUE(SetResourceLocale(0x0407, false));
+  SaveResourceLocale();
+  EXPECT_NE(dir_.Read("prog/Q.INI").find("Locale=1031"), std::string::npos);
+  EXPECT_EQ(ChosenLanguageLocale(), 0x0407u);
+  SetCmdLineParams({"--home", "de", "-x", "fr_CA"});
+  EXPECT_EQ(ChosenLanguageLocale(), 0x0C0Cu);  // the command line comes first
+  SetCmdLineParams({});
+
+  ASSERT_TRUE(SetResourceLocale(0, false));
+  SaveResourceLocale(dir_.File("other.ini"), "Lang", "Id");
+  EXPECT_EQ(TIniFile2(dir_.File("other.ini")).ReadInteger("Lang", "Id", -1), 0);
+  IniFileName = saved_ini;
 }
 
 }  // namespace
