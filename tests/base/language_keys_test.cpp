@@ -73,10 +73,10 @@ std::vector<std::pair<std::string, int>> StringLiterals(const std::string& src) 
   return out;
 }
 
-// Keys as the program writes them: a lower-case area prefix, "_" and a CamelCase rest, or one
-// of the archive's upper-case prefixes.
+// Keys as the program writes them: a lower-case area prefix, "_" and a CamelCase rest ("dat_OutOfDisc",
+// also "b_&OK", "b_hint_DelVObj", "d42_4Digits"), or one of the archive's upper-case prefixes.
 bool IsKeyShaped(const std::string& s) {
-  static const std::regex key(R"(([a-z][a-z0-9]*_[A-Z][A-Za-z0-9]*)|((DY|KD|AE)_[A-Za-z0-9_]+))");
+  static const std::regex key(R"(([a-z][a-z0-9]*_[A-Za-z0-9_&]*[A-Z][A-Za-z0-9_&]*)|((DY|KD|AE)_[A-Za-z0-9_&]+))");
   return std::regex_match(s, key);
 }
 
@@ -117,11 +117,13 @@ TEST(LanguageKeysTest, SourceScannerFindsKeyLiterals) {
   const std::string src =
       "auto a = LoadResString(\"dat_OutOfDisc\");  // \"cmt_InComment\"\n"
       "/* \"blk_InBlock\" */ char q = '\"'; int n = 1'000;\n"
-      "f(\"KD_Title_AuditLog\", \"not a key\", \"Qv2_tv10\", \"x_y\", R\"(raw_Key)\", \"esc\\\"aped\");\n";
+      "f(\"KD_Title_AuditLog\", \"not a key\", \"Qv2_tv10\", \"x_y\", R\"(raw_Key)\", \"esc\\\"aped\");\n"
+      "g(\"b_&OK\", \"b_hint_DelVObj\", \"d42_4Digits\", \"qv_base\", \"utf_8\", \"RZSPLIT_VERT\");\n";
   std::vector<std::string> keys;
   for (const auto& [text, line] : StringLiterals(src))
     if (IsKeyShaped(text)) keys.push_back(text + "@" + std::to_string(line));
-  EXPECT_EQ(keys, (std::vector<std::string>{"dat_OutOfDisc@1", "KD_Title_AuditLog@3", "raw_Key@3"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"dat_OutOfDisc@1", "KD_Title_AuditLog@3", "raw_Key@3", "b_&OK@4",
+                                            "b_hint_DelVObj@4", "d42_4Digits@4"}));
 }
 
 TEST(LanguageKeysTest, EnglishFileHasEveryKeyTheCodeUses) {
