@@ -1,13 +1,12 @@
 #include "crypto/as_cryptography.h"
 
-#include <sys/random.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <strings.h>
 
 #include "crypto/crypto_text.h"
+#include "platform/os/os_random.h"
 #include "platform/rtl/string_list.h"
 
 namespace qv {
@@ -66,12 +65,8 @@ std::vector<uint8_t> RandomBytesBelow255(size_t n) {
   out.reserve(n);
   uint8_t buf[64];
   while (out.size() < n) {
-    ssize_t got = getrandom(buf, sizeof buf, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw Exception(std::string("getrandom failed: ") + std::strerror(errno));
-    }
-    for (ssize_t i = 0; i < got && out.size() < n; ++i)
+    FillOsRandom(buf, sizeof buf);
+    for (size_t i = 0; i < sizeof buf && out.size() < n; ++i)
       if (buf[i] != 255) out.push_back(buf[i]);
   }
   return out;

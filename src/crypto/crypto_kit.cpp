@@ -2,6 +2,7 @@
 
 #include "crypto/as_des_cryptography.h"
 #include "crypto/as_digest.h"
+#include "crypto/rsa_cryptography.h"
 
 namespace qv {
 
@@ -15,6 +16,9 @@ void RegisterCryptoAlgorithms() {
   RegisterAlgorithm("MD5", "1.2.840.113549.2.5", &TAS_DigestMDX::kClass);
   RegisterAlgorithm("SHA1", "1.2.840.113549.2.7", &TAS_DigestSHA1::kClass);
   RegisterAlgorithm("SHA1", "1.3.14.3.2.26", &TAS_DigestSHA1::kClass);
+  RegisterAlgorithm("RSA", "1.2.840.113549.1.1.1", &TAS_RSACryptography::kClass);
+  RegisterAlgorithm("RSA", "2.5.8.1.1", &TAS_RSACryptography::kClass);
+  RegisterAlgorithm("RSA", "1.2.840.113549.1.1.6", &TAS_RSACryptography::kClass);
 }
 
 }  // namespace qv

@@ -24,6 +24,8 @@ int HexValue(char c) {
   return -1;
 }
 
+}  // namespace
+
 bool SameText(const std::string& a, const std::string& b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
@@ -34,8 +36,6 @@ std::string Trim(const std::string& s) {
   while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
   return s.substr(b, e - b);
 }
-
-}  // namespace
 
 std::string BytesToHexText(const void* data, std::ptrdiff_t len, bool reversed) {
   if (!data || len <= 0) return "";
