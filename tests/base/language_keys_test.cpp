@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/common_dialog_texts.h"
 #include "base/language_file.h"
 
 namespace qv {
@@ -134,6 +135,11 @@ TEST(LanguageKeysTest, EnglishFileHasEveryKeyTheCodeUses) {
     missing += "\n  " + key + "  (" + uses.front().file + ":" + std::to_string(uses.front().line) + ")";
   }
   EXPECT_EQ(missing, "") << "add these keys with their English texts to res/quarvel.ENU";
+}
+
+TEST(LanguageKeysTest, EnglishFileHasTheCommonDialogCaptions) {
+  const TLanguageTexts english = LoadShipped("ENU");
+  for (const char* key : AllCommonDialogKeys()) EXPECT_TRUE(english.Find(key)) << key;
 }
 
 TEST(LanguageKeysTest, ShippedFilesAgree) {
