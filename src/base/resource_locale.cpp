@@ -163,9 +163,12 @@ void SetResourceLanguageSetup(const TResourceLanguageSetup& setup) {
   State().setup_done = true;
 }
 
+void ResetResourceLanguageSetup() { State().setup_done = false; }
+
 const TResourceLanguageSetup& ResourceLanguageSetup() {
   TRuntimeState& s = State();
-  if (!s.setup_done) SetResourceLanguageSetup(DefaultResourceLanguageSetup());
+  // Until the program sets it, the default follows ExePath, which is set during start-up.
+  if (!s.setup_done) s.setup = DefaultResourceLanguageSetup();
   return s.setup;
 }
 

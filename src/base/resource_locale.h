@@ -32,6 +32,8 @@ struct TResourceLanguageSetup {
 // documents folder, the shipped resource folder and /proc/self/exe.
 TResourceLanguageSetup DefaultResourceLanguageSetup();
 void SetResourceLanguageSetup(const TResourceLanguageSetup& setup);
+// Back to the default, which is then taken afresh at every use.
+void ResetResourceLanguageSetup();
 const TResourceLanguageSetup& ResourceLanguageSetup();
 
 // The locale of the language file in use; 0 for the built-in texts (the keys themselves).

@@ -38,7 +38,7 @@ protected:
     ReleaseResourceLanguages();
     SetResourceLocale(0, false);
     SetFormsRetranslation(nullptr);
-    SetResourceLanguageSetup(DefaultResourceLanguageSetup());
+    ResetResourceLanguageSetup();
     ReplaceFormatSettings(saved_formats_);
     SetThreadLocale(saved_thread_locale_);
   }
@@ -52,6 +52,16 @@ protected:
   TFormatSettings saved_formats_;
   uint32_t saved_thread_locale_ = 0;
 };
+
+TEST_F(ResourceLocaleTest, DefaultSetupFollowsTheHomeFolder) {
+  const std::string saved = ExePath;
+  ResetResourceLanguageSetup();
+  ExePath = dir_.Path();
+  const std::string exe_name = std::filesystem::read_symlink("/proc/self/exe").filename().string();
+  EXPECT_EQ(ResourceLanguageSetup().ModuleFile, dir_.Path() + exe_name);
+  EXPECT_EQ(ResourceLanguageSetup().ProgramFile, std::filesystem::read_symlink("/proc/self/exe").string());
+  ExePath = saved;
+}
 
 TEST_F(ResourceLocaleTest, FileNamesFollowTheLocale) {
   const std::string m = dir_.File("prog/Q.EXE");
