@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/res_string.h"
+#include "platform/rtl/format_settings.h"
+
 namespace qv {
 
 namespace {
@@ -125,6 +128,14 @@ const char* FileDialogTooltipKey(int button_id) {
 }
 
 std::span<const char* const> FileListColumnKeys() { return kColumns; }
+
+void ApplyCommonDialogTexts(TCommonDialogKind kind, TMarginUnit unit, const TDialogTextSetter& set) {
+  for (const TDialogText& t : CommonDialogTexts(kind)) set(t.Id, LoadResString(t.Key), t.Widen);
+  if (kind == TCommonDialogKind::cdPageSetup)
+    set(PageSetupMarginsId, LoadResString(PageSetupMarginsKey(unit, CurrentFormatSettings().UsEnglish)), false);
+}
+
+std::string DefaultFileDialogTitle(bool save) { return LoadResString(save ? SaveDialogTitleKey : OpenDialogTitleKey); }
 
 std::span<const char* const> AllCommonDialogKeys() {
   static const std::vector<const char*> keys = [] {

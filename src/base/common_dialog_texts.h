@@ -4,6 +4,7 @@
 // language files translate these dialogs like every other text. A dialog applies its table when
 // it opens, addressing each control by its standard template id (0 is the dialog's title).
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -50,6 +51,15 @@ const char* FileDialogTooltipKey(int button_id);
 std::span<const char* const> FileListColumnKeys();
 constexpr const char* OpenDialogTitleKey = "Open";
 constexpr const char* SaveDialogTitleKey = "Save As";
+
+// Gives every control of the dialog its text in the language in use: Set receives the control
+// id, the translated text and whether the control may grow to fit it. The page setup's margins
+// group follows Unit, and for the default unit the program's format settings (inches in
+// English (United States)).
+using TDialogTextSetter = std::function<void(int id, const std::string& text, bool widen)>;
+void ApplyCommonDialogTexts(TCommonDialogKind kind, TMarginUnit unit, const TDialogTextSetter& set);
+// The translated title of a file dialog that has no title of its own ("Open" or "Save As").
+std::string DefaultFileDialogTitle(bool save);
 
 // Every key above, for checking the language files.
 std::span<const char* const> AllCommonDialogKeys();

@@ -1,7 +1,11 @@
 #include "base/common_dialog_texts.h"
 
+#include "base/res_string.h"
+#include "platform/rtl/format_settings.h"
+
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -57,6 +61,37 @@ TEST(CommonDialogTextsTest, MarginsUnitTooltipsAndColumns) {
   EXPECT_EQ(FileDialogTooltipKey(40965), nullptr);
   ASSERT_EQ(FileListColumnKeys().size(), 5u);
   EXPECT_STREQ(FileListColumnKeys()[3], "Modified");
+}
+
+std::string Bracketed(const std::string& key) { return "[" + key + "]"; }
+
+TEST(CommonDialogTextsTest, AppliedInTheLanguageInUse) {
+  SetResStringLookup(&Bracketed);
+  const TFormatSettings saved = FormatSettings;
+  std::map<int, std::pair<std::string, bool>> shown;
+  auto set = [&](int id, const std::string& text, bool widen) { shown[id] = {text, widen}; };
+
+  TFormatSettings us = saved;
+  us.UsEnglish = true;
+  ReplaceFormatSettings(us);
+  ApplyCommonDialogTexts(TCommonDialogKind::cdPageSetup, TMarginUnit::muDefault, set);
+  EXPECT_EQ(shown.size(), CommonDialogTexts(TCommonDialogKind::cdPageSetup).size() + 1);
+  EXPECT_EQ(shown[PageSetupMarginsId], std::make_pair(std::string("[Margins (inches)]"), false));
+  EXPECT_EQ(shown[1102], std::make_pair(std::string("[&Left:]"), true));
+  us.UsEnglish = false;
+  ReplaceFormatSettings(us);
+  ApplyCommonDialogTexts(TCommonDialogKind::cdPageSetup, TMarginUnit::muDefault, set);
+  EXPECT_EQ(shown[PageSetupMarginsId].first, "[Margins (millimeters)]");
+
+  shown.clear();
+  ApplyCommonDialogTexts(TCommonDialogKind::cdFind, TMarginUnit::muDefault, set);
+  EXPECT_EQ(shown[0], std::make_pair(std::string("[Find]"), false));
+  EXPECT_EQ(shown.count(PageSetupMarginsId), 0u);
+  EXPECT_EQ(DefaultFileDialogTitle(true), "[Save As]");
+  EXPECT_EQ(DefaultFileDialogTitle(false), "[Open]");
+
+  ReplaceFormatSettings(saved);
+  SetResStringLookup(nullptr);
 }
 
 }  // namespace
