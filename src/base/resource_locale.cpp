@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +129,15 @@ std::string XdgDocumentsFolder() {
   return home + "/Documents";
 }
 
+// Shipped files are named by a language abbreviation ("ENU", "DE"); anything else beside them
+// (a backup, an editor's copy) is not one.
+bool IsLanguageName(const std::string& s) {
+  if (s.size() < 2 || s.size() > 3) return false;
+  for (char c : s)
+    if (!std::isalpha(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
 bool FolderWritable(const std::string& folder) {
   std::string pattern = folder + "mlcXXXXXX";
   const int fd = mkstemp(pattern.data());
@@ -242,7 +252,8 @@ int InitResourceLanguages(int flags, const std::string& res_type) {
     std::error_code ec;
     for (fs::directory_iterator it(setup.EmbeddedFolder, ec), end; !ec && it != end; it.increment(ec)) {
       const std::string name = it->path().filename().string();
-      if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 && it->is_regular_file())
+      if (name.compare(0, prefix.size(), prefix) == 0 && IsLanguageName(name.substr(prefix.size())) &&
+          it->is_regular_file())
         names.push_back(name);
     }
     std::sort(names.begin(), names.end());

@@ -173,12 +173,14 @@ TEST_F(ResourceLocaleTest, ShippedFilesAreWrittenByTheRules) {
   dir_.Write("res/quarvel.DEU", "x_Key=Deutsch\n");
   dir_.Write("res/quarvel.NLD", "x_Key=Nederlands\n");
   dir_.Write("res/other.FRA", "x_Key=ignored\n");
+  dir_.Write("res/quarvel.ENU.orig", "x_Key=ignored\n");
   SetDate("prog/Q.EXE", 1'700'000'000);
 
   EXPECT_EQ(InitResourceLanguages(1), 3);
   EXPECT_EQ(dir_.Read("prog/Q.DEU"), "x_Key=Deutsch\n");
   EXPECT_EQ(dir_.Read("prog/Q.ENU"), "x_Key=English\n");
   EXPECT_FALSE(std::filesystem::exists(dir_.File("prog/Q.FRA")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("prog/Q.ENU.orig")));
 
   // With flag 1 a file not older than the program is kept, an outdated one rewritten; the file
   // of the language in use is never written.
