@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "base/app_globals.h"
 #include "base/ini_file2.h"
@@ -110,6 +112,23 @@ TEST_F(ResourceLocaleTest, EnumeratesAndLoadsWithFallbacks) {
   EXPECT_FALSE(ResourceModuleActive());
   EXPECT_EQ(LoadResString("x_Key"), "x_Key");
   EXPECT_EQ(retranslations_, 6);
+}
+
+TEST_F(ResourceLocaleTest, OtherThreadsLookUpWhileTheLanguageChanges) {
+  dir_.Write("prog/Q.DEU", "x_Key=Deutsch\n");
+  dir_.Write("prog/Q.FRA", "x_Key=Français\n");
+  std::atomic<bool> stop{false};
+  std::atomic<int> bad{0};
+  std::thread worker([&] {
+    while (!stop) {
+      const std::string text = LoadResString("x_Key");
+      if (text != "Deutsch" && text != "Français" && text != "x_Key") ++bad;
+    }
+  });
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(SetResourceLocale(i % 3 == 0 ? 0 : (i % 3 == 1 ? 0x0407 : 0x040C), true));
+  stop = true;
+  worker.join();
+  EXPECT_EQ(bad, 0);
 }
 
 TEST_F(ResourceLocaleTest, NeutralFilePreferredForNeutralLocale) {
