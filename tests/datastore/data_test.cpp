@@ -7,7 +7,7 @@
 
 #include "datastore/channels.h"
 #include "datastore/data_globals.h"
-#include "datastore/navigator.h"
+#include "datastore/dt_navigator.h"
 #include "datastore/data_fixture.h"
 
 namespace qv {
@@ -425,6 +425,20 @@ TEST(DataLifeTest, DestroySendsEventZeroAndLeavesTheRegistry) {
   EXPECT_EQ(events, (std::vector<int32_t>{0}));
   EXPECT_EQ(globals.Count(), 0);
   DataGlobals = nullptr;
+}
+
+// A client that fails on the last event neither ends the program nor keeps the others from
+// hearing that the data set goes.
+TEST(DataLifeTest, FailingClientDoesNotStopTheDestruction) {
+  TDtRecord rec(1);
+  int failing, listening;
+  std::vector<int32_t> events;
+  {
+    TMemData data(&rec);
+    data.AddClient(&failing, DataEventBit(0), [](TData*, int32_t) { throw Exception("client failed"); });
+    data.AddClient(&listening, DataEventBit(0), [&](TData*, int32_t e) { events.push_back(e); });
+  }
+  EXPECT_EQ(events, (std::vector<int32_t>{0}));
 }
 
 TEST(DataLockTest, LockIsReentrantAndTryLockTimesOut) {
