@@ -370,11 +370,11 @@ void TIniFile::WriteBool(const std::string& section, const std::string& ident, b
 
 double TIniFile::ReadFloat(const std::string& section, const std::string& ident, double def) const {
   double v;
-  return TryStrToFloat(ReadString(section, ident, ""), v, FormatSettings.DecimalSeparator) ? v : def;
+  return TryStrToFloat(ReadString(section, ident, ""), v, CurrentFormatSettings().DecimalSeparator) ? v : def;
 }
 
 void TIniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
-  WriteString(section, ident, FloatToStr(value, FormatSettings.DecimalSeparator));
+  WriteString(section, ident, FloatToStr(value, CurrentFormatSettings().DecimalSeparator));
 }
 
 void TIniFile::ReadSection(const std::string& section, TStringList& strings) const {

@@ -1,5 +1,7 @@
 #include "platform/rtl/format.h"
 
+#include "platform/rtl/float_text.h"
+
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -203,7 +205,9 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
         ++i;
         const TFormatArg& a = take(whole);
         if (!std::holds_alternative<int64_t>(a.Value())) BadFormat(whole);
-        return static_cast<long>(std::get<int64_t>(a.Value()));
+        int64_t n = std::get<int64_t>(a.Value());
+        if (n > 100000) BadFormat(whole);  // the same bound as a written width
+        return static_cast<long>(n);
       }
       if (i >= fmt.size() || fmt[i] < '0' || fmt[i] > '9') return -1;
       long n = 0;
@@ -268,12 +272,24 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
         if (neg) text = '-' + text;
         break;
       }
-      case 'e': text = FloatExponent(as_double(), prec < 0 ? 15 : static_cast<int>(prec), 3, fs); break;
-      case 'f': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), false, fs); break;
-      case 'g': text = FloatGeneral(as_double(), prec < 0 ? 15 : static_cast<int>(prec), fs); break;
-      case 'n': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), true, fs); break;
+      case 'e':
+      case 'f':
+      case 'g':
+      case 'n':
       case 'm':
-        text = Currency(as_double(), prec < 0 ? fs.CurrencyDecimals : static_cast<int>(prec), fs);
+        if (!std::isfinite(as_double())) {  // as the runtime's float text: "INF", "-INF", "NAN"
+          text = FloatToStr(as_double());
+          break;
+        }
+        switch (type) {
+          case 'e': text = FloatExponent(as_double(), prec < 0 ? 15 : static_cast<int>(prec), 3, fs); break;
+          case 'f': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), false, fs); break;
+          case 'g': text = FloatGeneral(as_double(), prec < 0 ? 15 : static_cast<int>(prec), fs); break;
+          case 'n': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), true, fs); break;
+          case 'm':
+            text = Currency(as_double(), prec < 0 ? fs.CurrencyDecimals : static_cast<int>(prec), fs);
+            break;
+        }
         break;
       case 'p': {
         if (!std::holds_alternative<const void*>(v)) BadFormat(whole);
