@@ -1,0 +1,346 @@
+#include "devices/device.h"
+
+#include <gtest/gtest.h>
+
+#include "base/ini_file2.h"
+#include "device_fixture.h"
+
+namespace qv {
+namespace {
+
+using test::DeviceFixture;
+
+class DeviceTree : public DeviceFixture {};
+
+TEST_F(DeviceTree, BuiltSavedAndReloaded) {
+  {
+    auto root = LoadRoot();
+    EXPECT_EQ(root->Layer(), 0);
+    EXPECT_TRUE(root->Hidden());
+    EXPECT_EQ(root->Id(), -1);
+    TDevice* cellar = AddDevice(root.get(), "Cellar", 3);
+    TDevice* attic = AddDevice(root.get(), "Attic");
+    TDevice* wall = AddDevice(cellar, "North wall", 1);
+    wall->SetSName("NW");
+    EXPECT_EQ(cellar->GetIdStr(), "DL003");
+    EXPECT_EQ(attic->Id(), 4);
+    EXPECT_EQ(wall->Dir(), home.Path() + "DL003/DL001/");
+    EXPECT_EQ(wall->Layer(), 2);
+    EXPECT_EQ(wall->GetTreeIdName(), "DL003 Cellar\\\\ North wall");
+    EXPECT_EQ(wall->GetTreeName(), "Cellar\\\\ North wall");
+    EXPECT_EQ(wall->GetTreeSName(), "NW");
+
+    // A set-up node's Device.ini holds all twelve keys at once.
+    TIniFile2 ini(home.File("DL003/DL001/Device.ini"));
+    TStringList keys;
+    ini.ReadSection("Device", keys);
+    EXPECT_EQ(keys.CommaText(),
+              "ClassName,Name,SName,TreeName,TreeSName,TreeIdName,TreeIdSName,Id,LoggerId,Disabled,Layer,Hidden");
+    EXPECT_EQ(ini.ReadString("Device", "Layer", ""), "2");
+    EXPECT_EQ(ini.ReadString("Device", "ClassName", ""), "TDevice");
+
+    cellar->SetName("Basement");  // written at once
+    EXPECT_EQ(TIniFile2(home.File("DL003/Device.ini")).ReadString("Device", "Name", ""), "Basement");
+    attic->SetDisabled(true);
+  }
+  auto root = LoadRoot();
+  ASSERT_EQ(root->ChildCount(), 2);
+  TDevice* cellar = root->GetChild(0);
+  EXPECT_EQ(cellar->Id(), 3);
+  EXPECT_EQ(cellar->Name(), "Basement");
+  EXPECT_FALSE(cellar->IsNew());
+  EXPECT_EQ(root->GetChild(1)->Name(), "Attic");
+  EXPECT_TRUE(root->GetChild(1)->Disabled());
+  ASSERT_EQ(cellar->ChildCount(), 1);
+  EXPECT_EQ(cellar->GetChild(0)->SName(), "NW");
+  EXPECT_EQ(cellar->GetChild(0)->Layer(), 2);
+  EXPECT_EQ(cellar->GetChild(0)->GetTreeIdName(), "DL003 Basement\\\\ North wall");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DeviceTree, NewNodeWritesNothingUntilSetUp) {
+  auto root = LoadRoot();
+  auto node = TDevice::Create(root.get());
+  EXPECT_TRUE(node->IsNew());
+  EXPECT_EQ(node->Dir(), ":::INVALID:::");
+  EXPECT_EQ(node->Layer(), -1);
+  node->SetId(7);
+  node->SetName("Cellar");
+  EXPECT_EQ(node->Dir(), home.Path() + "DL007/");
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "DL007"));
+  EXPECT_EQ(root->ChildCount(), 0);
+  ASSERT_TRUE(node->SetUpDevice());
+  TDevice* inserted = node.release();
+  EXPECT_EQ(root->GetChild(0), inserted);
+  EXPECT_TRUE(std::filesystem::exists(home.Path() + "DL007/Device.ini"));
+  EXPECT_FALSE(inserted->SetUpDevice());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].Msg, "Second setup not possible for device");
+  EXPECT_EQ(messages[0].Kind, TDevMsgKind::Error);
+}
+
+TEST_F(DeviceTree, ProgrammingErrorsRaise) {
+  auto root = LoadRoot();
+  TDevice* a = AddDevice(root.get(), "A", 1);
+  auto fresh = TDevice::Create(root.get());
+  auto expect_error = [](auto&& f, const std::string& text) {
+    try {
+      f();
+      ADD_FAILURE() << "no error for " << text;
+    } catch (const EDeviceError& e) {
+      EXPECT_EQ(e.Message(), text);
+    }
+  };
+  expect_error([&] { a->SetId(2); }, "Error in TDevice.SetId: Cannot change ID!");
+  expect_error([&] { fresh->SetId(-1); }, "Error in TDevice.SetId: Invalid ID!");
+  expect_error([&] { root->Insert(fresh.get()); }, "TDevice.Insert: no insert with invalid ID!");
+  expect_error([&] { fresh->SetUpDevice(); }, "TDevice.SetUpDevice: Invalid Id for Device with Parent!");
+  fresh->SetId(1);
+  expect_error([&] { root->Insert(fresh.get()); }, "dat_IDAlreadyExists");
+  auto grandchild = TDevice::Create(fresh.get());
+  grandchild->SetId(1);
+  expect_error([&] { fresh->Insert(grandchild.get()); }, "TDevice.Insert: no insert while device is new!");
+  expect_error([&] { a->Insert(grandchild.get()); }, "dev_DeviceReinserted");
+  expect_error([&] { root->GetChild(1); }, "dev_IndexError");
+  expect_error([&] { root->FindNextId(5, 4); }, "Error in TDevice.FindNextId: Invalid input!");
+  expect_error([&] { root->FindNextId(-1, 4); }, "Error in TDevice.FindNextId: Invalid input!");
+  expect_error([&] { root->FillDevStrings(nullptr, 0); }, "Error in TDevice.FillDevStrings: Strings is nil");
+}
+
+TEST_F(DeviceTree, FolderNamesGiveIds) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"DL7", 7},     {"DL007", 7},  {"DL007/", 7},   {"dl12", 12},      {"DL32767", 32767},
+      {"DLX1", -1},   {"DL40000", -1}, {"DL007BAK", -1}, {"DL007BAK~new", -1}, {"DL", -1},
+      {"DL-1", -1},   {"DL 7", -1},  {"DL99999999999", -1},
+  };
+  for (const auto& [name, id] : cases) EXPECT_EQ(TDevice::DirToId(name), id) << name;
+}
+
+TEST_F(DeviceTree, NextIdsGrowAboveTheHighestAndSkipFoldersOnDisk) {
+  struct Case {
+    std::vector<int32_t> ids;
+    int32_t lo, hi, expected;  // -1: no more ids
+  };
+  const Case cases[] = {
+      {{1, 2, 5}, 1, 32767, 6}, {{1, 2, 32767}, 1, 32767, 3}, {{}, 1, 32767, 1},
+      {{1, 2, 3}, 1, 3, -1},    {{2, 9}, 1, 5, 3},            {{1, 2, 3}, 5, 9, 5},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(home.Path());
+    std::filesystem::create_directories(home.Path());
+    auto root = LoadRoot();
+    for (int32_t id : c.ids) {
+      auto node = TDevice::Create(root.get());
+      node->SetId(id);
+      ASSERT_TRUE(node->SetUpDevice());
+      node.release();
+    }
+    if (c.expected < 0) {
+      EXPECT_THROW(root->FindNextId(c.lo, c.hi), EDeviceError);
+    } else {
+      EXPECT_EQ(root->FindNextId(c.lo, c.hi), c.expected);
+    }
+  }
+  // A folder that was not loaded still owns its id, in any spelling.
+  std::filesystem::remove_all(home.Path());
+  home.Write("DL9/Device.ini", "[Device]\r\nClassName=TOtherProgram\r\n");
+  home.Write("dl04/Device.ini", "[Device]\r\nClassName=TOtherProgram\r\n");
+  auto root = LoadRoot();
+  EXPECT_EQ(root->ChildCount(), 0);
+  EXPECT_EQ(root->FindNextId(1, 32767), 10);
+  EXPECT_EQ(root->FindNextId(1, 9), 1);
+  EXPECT_FALSE(root->CheckNewChildId(4));
+  EXPECT_TRUE(root->CheckNewChildId(5));
+  EXPECT_FALSE(root->CheckNewChildId(32768));
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].Msg, "dev_IndexError");
+  EXPECT_EQ(messages[1].Kind, TDevMsgKind::Warning);
+
+  // Setting up the id of a foreign folder fails and leaves the tree and that folder alone.
+  const auto before = Snapshot();
+  auto intruder = TDevice::Create(root.get());
+  intruder->SetId(9);
+  EXPECT_THROW(intruder->SetUpDevice(), EInOutError);
+  EXPECT_EQ(root->ChildCount(), 0);
+  intruder.reset();
+  EXPECT_EQ(Snapshot(), before);
+}
+
+// A damaged or unexpected item is reported and skipped; the rest loads and its files stay.
+class FailingDevice : public TDevice {
+public:
+  std::string ClassName() const override { return "TFailingDevice"; }
+  void ReadIni() override {
+    TDevice::ReadIni();
+    if (Name() == "broken") throw EDeviceError("cannot read the channel list");
+  }
+};
+
+TEST_F(DeviceTree, DamagedItemsAreReportedAndSkipped) {
+  registry.RegisterClass({"TFailingDevice", [](TDevice* parent, const std::string& dir) -> TDevice* {
+                            return TDevice::CreateFromDir<FailingDevice>(parent, dir);
+                          }});
+  home.Write("DL001/Device.ini", "[Device]\r\nName=Good\r\nLoggerId=12\r\n");
+  home.Write("DL001/DL000/Device.ini", "[Device]\r\nName=Child\r\n");
+  home.Write("DL002/Device.ini", "[Device]\r\nClassName=TFailingDevice\r\nName=broken\r\n");
+  home.Write("DL002/DL000/Device.ini", "[Device]\r\nName=Orphan\r\n");
+  home.Write("DL002/KW2601.QVR", "data");
+  home.Write("DL003/Device.ini", "[Device]\r\nName=Numbers\r\nLoggerId=twelve\r\nHidden=maybe\r\n");
+  home.Write("DL7/Device.ini", "[Device]\r\nName=Short\r\n");
+  home.Write("DL007/Device.ini", "[Device]\r\nName=Long\r\n");
+  home.Write("DL008/Device.ini", "[Device]\r\nClassName=TUnknownLogger\r\nName=Foreign\r\n");
+  home.Write("DLX1/Device.ini", "[Device]\r\nName=NoId\r\n");
+  home.Write("DL40000/Device.ini", "[Device]\r\nName=TooBig\r\n");
+  home.Write("DL009", "a file, not a folder");
+  const auto untouched_broken = Snapshot("DL002");
+  const auto untouched_short = Snapshot("DL7");
+  const auto untouched_foreign = Snapshot("DL008");
+  {
+    auto root = LoadRoot();
+    std::vector<std::string> loaded;
+    for (int i = 0; i < root->ChildCount(); ++i) loaded.push_back(root->GetChild(i)->Name());
+    EXPECT_EQ(loaded, (std::vector<std::string>{"Good", "Numbers", "Long"}));
+    EXPECT_EQ(root->GetChild(0)->ChildCount(), 1);
+    EXPECT_EQ(root->GetChild(0)->LoggerId(), 12);
+    EXPECT_EQ(root->GetChild(0)->GetChild(0)->Kennung(), 12);  // taken over from the parent
+    TDevice* numbers = root->GetChild(1);
+    EXPECT_EQ(numbers->LoggerId(), -1);
+    EXPECT_FALSE(numbers->Hidden());
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_NE(messages[0].Msg.find("cannot read the channel list"), std::string::npos);
+    EXPECT_NE(messages[0].Msg.find("DL002"), std::string::npos);
+    EXPECT_NE(messages[1].Msg.find("LoggerId=twelve"), std::string::npos);
+    EXPECT_NE(messages[2].Msg.find("Hidden=maybe"), std::string::npos);
+    EXPECT_NE(messages[3].Msg.find("dat_IDAlreadyExists"), std::string::npos);
+    EXPECT_NE(messages[3].Msg.find("DL7"), std::string::npos);
+    for (const auto& m : messages) EXPECT_EQ(m.Kind, TDevMsgKind::Error);
+    EXPECT_EQ(root->FindNextId(1, 32767), 9);  // DL008 is taken though not loaded
+  }
+  EXPECT_EQ(Snapshot("DL002"), untouched_broken);
+  EXPECT_EQ(Snapshot("DL7"), untouched_short);
+  EXPECT_EQ(Snapshot("DL008"), untouched_foreign);
+}
+
+TEST_F(DeviceTree, EraseMakesTheBackupBeforeRemovingAnything) {
+  auto root = LoadRoot();
+  TDevice* keep = AddDevice(root.get(), "Keep", 1);
+  root->SetLoggerId(1234);  // a new node takes its parent's logger id as its own id
+  TDevice* gone = AddDevice(root.get(), "Gone", 5);
+  EXPECT_EQ(gone->Kennung(), 1234);
+  AddDevice(gone, "Slot");
+  home.Write("DL005/KW2601.QVR", "week data");
+  home.Write("DL005BAK/old.txt", "old backup");
+
+  // Cancel at the first question, then at the overwrite question: nothing changes.
+  answers = {false};
+  root->EraseChild(gone, true);
+  answers = {true, false};
+  root->EraseChild(gone, true);
+  EXPECT_EQ(root->ChildCount(), 2);
+  EXPECT_EQ(home.Read("DL005BAK/old.txt"), "old backup");
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].Msg, "dev_ReallyClearDevice");
+  EXPECT_EQ(messages[2].Msg, "dev_OverrBackup");
+
+  answers = {true, true};
+  int tree_changes = 0;
+  root->OnTreeChange = [&](TDevice*) { ++tree_changes; };
+  root->EraseChild(gone, true);
+  EXPECT_EQ(tree_changes, 1);
+  ASSERT_EQ(root->ChildCount(), 1);
+  EXPECT_EQ(root->GetChild(0), keep);
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "DL005"));
+  EXPECT_EQ(home.Read("DL005BAK/KW2601.QVR"), "week data");
+  EXPECT_TRUE(std::filesystem::exists(home.Path() + "DL005BAK/DL000/Device.ini"));
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "DL005BAK/old.txt"));
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "DL005BAK~new"));
+  auto events = archive.Audit.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].Kind, TDY_AuditEventKind::DeviceDeleted);
+  EXPECT_EQ(events[0].Subject, "1234");
+  EXPECT_EQ(events[0].Comment, "audit_DevDelBackupDir " + home.Path() + "DL005BAK audit_BackupDirOW");
+}
+
+TEST_F(DeviceTree, FailedBackupLeavesChildFolderAndOldBackup) {
+  auto root = LoadRoot();
+  TDevice* gone = AddDevice(root.get(), "Gone", 5);
+  home.Write("DL005BAK/old.txt", "old backup");
+  home.Write("DL005BAK~new", "a file where the copy would go");
+  const auto before = Snapshot();
+  try {
+    root->EraseChild(gone, false);
+    ADD_FAILURE() << "erase did not fail";
+  } catch (const EDeviceError& e) {
+    EXPECT_EQ(e.Message(), "dev_EraseDevFailed");
+  }
+  EXPECT_EQ(root->ChildCount(), 1);
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_TRUE(archive.Audit.Events().empty());
+}
+
+TEST_F(DeviceTree, EraseWithoutConfirmationOverwritesTheBackupAndSaysSo) {
+  auto root = LoadRoot();
+  TDevice* gone = AddDevice(root.get(), "Gone", 2);
+  home.Write("DL002BAK/old.txt", "old");
+  root->EraseChild(gone, false);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(root->ChildCount(), 0);
+  ASSERT_EQ(archive.Audit.Events().size(), 1u);
+  EXPECT_NE(archive.Audit.Events()[0].Comment.find("audit_BackupDirOW"), std::string::npos);
+  EXPECT_EQ(archive.Audit.Events()[0].Subject, "-1");
+}
+
+TEST_F(DeviceTree, ListsAndTreeTextsLeaveHiddenNodesOut) {
+  auto root = LoadRoot();
+  TDevice* logger = AddDevice(root.get(), "Cellar", 3);
+  TDevice* slot = AddDevice(logger, "Slot");
+  TDevice* below_slot = AddDevice(slot, "Below slot");
+  TDevice* wall = AddDevice(logger, "North wall");
+  TDevice* hidden_logger = AddDevice(root.get(), "Hidden one");
+  slot->SetHidden(true);
+  hidden_logger->SetHidden(true);
+
+  TStringList lines;
+  root->FillDevStrings(&lines, 0);
+  EXPECT_EQ(lines.Text(), "DL003 Cellar\n   North wall\n");
+  EXPECT_EQ(lines.GetObject(1), wall);
+  lines.Clear();
+  root->FillDevStrings(&lines, 2);
+  EXPECT_EQ(lines.Text(), "  DL003 Cellar\n     North wall\n");
+
+  EXPECT_EQ(slot->GetTreeIdName(), "DL003 Cellar");
+  EXPECT_EQ(slot->GetTreeName(), "Cellar");
+  EXPECT_EQ(below_slot->GetTreeIdName(), "DL003 Cellar\\\\ Below slot");
+  EXPECT_EQ(hidden_logger->GetTreeIdName(), "DL004");
+  EXPECT_EQ(hidden_logger->GetTreeName(), "");
+  EXPECT_EQ(root->GetTreeIdName(), "");
+  EXPECT_EQ(root->CountNodesOfKind(1), 5);
+  EXPECT_EQ(root->CountNodesOfKind(0), 1);
+  EXPECT_EQ(root->GetOutlineText("x"), "dev_OutlineRoot");
+  EXPECT_EQ(logger->GetOutlineText("Cellar"), "DL003 Cellar");
+  EXPECT_EQ(logger->GetOutlineText(""), "DL003");
+  EXPECT_EQ(wall->GetOutlineText("North wall"), "North wall");
+}
+
+TEST_F(DeviceTree, ChangesReachTheRootWithTheNodeThatChanged) {
+  auto root = LoadRoot();
+  TDevice* logger = AddDevice(root.get(), "Cellar");
+  TDevice* wall = AddDevice(logger, "Wall");
+  std::vector<std::pair<std::string, TDevice*>> seen;
+  root->OnChange = [&](TDevice* s) { seen.emplace_back("change", s); };
+  root->OnTreeChange = [&](TDevice* s) { seen.emplace_back("tree", s); };
+  wall->SetName("South wall");
+  wall->SetName("South wall");  // unchanged: no event
+  logger->SetDisabled(true);
+  wall->SetHidden(true);
+  AddDevice(logger, "Third");
+  using Seen = std::vector<std::pair<std::string, TDevice*>>;
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0], (Seen::value_type{"change", wall}));
+  EXPECT_EQ(seen[1], (Seen::value_type{"change", logger}));
+  EXPECT_EQ(seen[2], (Seen::value_type{"tree", wall}));
+  EXPECT_EQ(seen[3], (Seen::value_type{"tree", logger}));
+}
+
+}  // namespace
+}  // namespace qv
