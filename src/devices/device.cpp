@@ -14,9 +14,13 @@
 #include "base/file_utils.h"
 #include "base/ini_file2.h"
 #include "base/res_string.h"
+#include "base/file_stream2.h"
+#include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "devices/device_messages.h"
+#include "platform/rtl/file_io.h"
 #include "platform/rtl/stream.h"
+#include "devices/visual_hooks.h"
 
 namespace qv {
 
@@ -40,6 +44,37 @@ bool IsFolder(const std::string& path) {
 
 bool StartsWithDL(const std::string& name) {
   return name.size() >= 2 && (name[0] == 'D' || name[0] == 'd') && (name[1] == 'L' || name[1] == 'l');
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The name of a file in dir as it is spelled on disk: name itself when it exists, else the
+// first entry that differs only in case; name when there is none.
+std::string SpelledOnDisk(const std::string& dir, const std::string& name) {
+  struct stat st;
+  if (::stat((dir + name).c_str(), &st) == 0) return name;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return name;
+  std::string found = name;
+  while (dirent* e = ::readdir(d)) {
+    if (SameNameIgnoringCase(e->d_name, name)) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Resets a flag when the scope ends, also on an exception.
@@ -77,9 +112,10 @@ void TDevice::TakeOverParentLoggerId(TDevice* parent) {
   }
 }
 
-void TDevice::InitNew(TDevice* parent) {
+void TDevice::InitNew(TDevice* parent, std::unique_ptr<TChannels> channels) {
   SetDefaults();
   is_new_ = true;
+  channels_ = std::move(channels);
   TakeOverParentLoggerId(parent);
   parent_ = parent;
   if (parent) {
@@ -406,15 +442,44 @@ void TDevice::ReadIni() {
   TIniFile2 ini(GetIniName());
   if (!parent_) {
     disabled_ = ReadIniBool(ini, IniSection, "Disabled", disabled_);
-    return;
-  }
-  name_ = ini.ReadString(IniSection, "Name", name_);
+  } else {
+    name_ = ini.ReadString(IniSection, "Name", name_);
   edit_name_ = name_;
   sname_ = ini.ReadString(IniSection, "SName", sname_);
   edit_sname_ = sname_;
   logger_id_ = ReadIniInteger(ini, IniSection, "LoggerId", -1);
   disabled_ = ReadIniBool(ini, IniSection, "Disabled", disabled_);
   hidden_ = ReadIniBool(ini, IniSection, "Hidden", hidden_);
+  }
+  LoadChannels();
+}
+
+void TDevice::LoadChannels() {
+  const std::string path = dir_ + SpelledOnDisk(dir_, ChannelsFile);
+  if (!FileExists(path)) return;
+  // Read-only and without a lock: rewrites are atomic, so a reader never sees half a file.
+  TFileStream2 stream(path, fmOpenRead | fmShareDenyNone);
+  auto channels = std::make_unique<TChannels>();
+  channels->LoadFromStream(stream);
+  channels_ = std::move(channels);
+}
+
+void TDevice::SaveChannels() {
+  if (!channels_) return;
+  TMemoryStream2 bytes;
+  channels_->SaveToStream(bytes);
+  const std::string image(reinterpret_cast<const char*>(bytes.Memory()), static_cast<size_t>(bytes.Size()));
+  const std::string path = dir_ + SpelledOnDisk(dir_, ChannelsFile);
+  // Unchanged lists are not rewritten: the whole tree is written back at every shutdown.
+  if (FileExists(path)) {
+    try {
+      if (ReadFileBytes(path) == image) return;
+    } catch (const std::exception&) {
+    }
+  }
+  TAtomicFileStream2 out(path);
+  out.WriteBuffer(image.data(), static_cast<int32_t>(image.size()));
+  out.Commit();
 }
 
 void TDevice::WriteIni() {
@@ -438,6 +503,7 @@ void TDevice::WriteIni() {
   ini.WriteBool(IniSection, "Disabled", disabled_);
   ini.WriteInteger(IniSection, "Layer", layer_);
   ini.WriteBool(IniSection, "Hidden", hidden_);
+  if (channels_) SaveChannels();
 }
 
 void TDevice::SetName(const std::string& name) {
@@ -554,6 +620,111 @@ std::string TDevice::GetOutlineText(const std::string& name) const {
     return id.empty() ? name : id + " " + name;
   }
   return name;
+}
+
+std::unique_ptr<TDevice> TDevice::CreateCopy(TDevice* parent) const {
+  auto copy = Create<TDevice>(parent, channels_ ? channels_->Clone() : nullptr);
+  copy->name_ = copy->edit_name_ = name_;
+  copy->sname_ = copy->edit_sname_ = sname_;
+  copy->disabled_ = disabled_;
+  return copy;
+}
+
+// --- explorer element ---
+
+void TDevice::FillOutline(TExplOutline* outline, int parent_index, TExplSelectEvent on_select) {
+  if (!outline) throw EDeviceError("Error in TDevice.FillOutline: Outline is nil");
+  int index = parent_index;
+  if (layer_ == 0) {
+    index = outline->AddChildObject(parent_index, GetOutlineText(name_), nullptr);
+  } else if (!hidden_) {
+    index = outline->AddChildObject(parent_index, GetOutlineText(name_), static_cast<TExplElement*>(this));
+    SetOnSelect(on_select);
+  }
+  for (TDevice* child : children_) child->FillOutline(outline, index, on_select);
+  if (channels_)
+    for (int i = 0; i < channels_->ValueCount(); ++i)
+      channels_->GetValueChannel(i)->FillOutline(outline, index, on_select);
+}
+
+bool TDevice::ApplyChanges() {
+  if (is_new_ && parent_ && edit_id_ >= 0 && edit_id_ != id_) SetId(edit_id_);
+  SetName(edit_name_);
+  if (GetNodeKind() == 1 && sname_ != edit_sname_) RetitleMonitorPages();
+  SetSName(edit_sname_);
+  return true;
+}
+
+void TDevice::RetitleMonitorPages() {
+  TMonitorBookService* book = MonitorBook;
+  if (!book) return;
+  try {
+    const int old_index = DbShell ? DbShell->SelIndex() : -1;
+    const int old_page = book->GetTabIndex();
+    if (DbShell) DbShell->SelectDevice(this);
+    const int count = book->GetMonitorCount();
+    for (int n = 1; n <= count; ++n) {
+      book->SetTabIndex(n - 1);
+      book->SetSelDiagramTitle(edit_sname_ + ": #" + std::to_string(n));
+    }
+    if (DbShell) DbShell->SetSelIndex(old_index);
+    book->SetTabIndex(old_page);
+  } catch (const std::exception&) {
+    // Titles are cosmetic; a failure here must not undo the accepted change.
+  }
+}
+
+void TDevice::CancelChanges() {
+  edit_id_ = id_;
+  edit_name_ = name_;
+  edit_sname_ = sname_;
+}
+
+TDevEditorCreator TDevice::GetEditorClass() const { return DevEditorCreator(); }
+
+void TDevice::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) {
+  CloseEditor(false);
+  const TDevEditorCreator creator = GetEditorClass();
+  if (!creator) return;
+  std::unique_ptr<TDevEditor> editor = creator(parent);
+  if (!editor) return;
+  editor->SetOnModified(std::move(on_modified));
+  editor->SetOnNameChange(std::move(on_name_change));
+  editor->OnCheckId = [this](int32_t id) { return EditorIdCheck(id); };
+  editor->SetUpdating(true);
+  editor->SetId(edit_id_);
+  editor->SetIdReadOnly(!is_new_);
+  editor->SetNameText(edit_name_);
+  editor->SetSNameText(edit_sname_);
+  editor->SetUpdating(false);
+  SetEditor(std::move(editor));
+}
+
+bool TDevice::AcceptEditor() {
+  auto* editor = static_cast<TDevEditor*>(Editor());
+  if (!editor) return true;
+  if (!editor->Validate()) return false;
+  if (!editor->GetIdReadOnly() && editor->Id != edit_id_) {
+    AddChangeDetail(LoadResString("audit_IdChange"), std::to_string(edit_id_), std::to_string(editor->Id));
+    edit_id_ = editor->Id;
+  }
+  ChangeSubject = std::to_string(logger_id_);
+  const std::string name = editor->GetNameText();
+  if (name != edit_name_) {
+    AddChangeDetail(LoadResString("audit_DevNameChange"), edit_name_, name);
+    edit_name_ = name;
+  }
+  const std::string sname = editor->GetSNameText();
+  if (sname != edit_sname_) {
+    AddChangeDetail(LoadResString("audit_DevSNameChange"), edit_sname_, sname);
+    edit_sname_ = sname;
+  }
+  return true;
+}
+
+bool TDevice::EditorIdCheck(int32_t id) const {
+  if (id == id_) return true;
+  return parent_ ? parent_->CheckNewChildId(id) : false;
 }
 
 }  // namespace qv

@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "base/utils.h"
+#include "datastore/channels.h"
+#include "datastore/expl_element.h"
+#include "devices/dev_editor.h"
 #include "platform/rtl/string_list.h"
 
 namespace qv {
@@ -23,18 +26,19 @@ QV_DECLARE_EXCEPTION(EDeviceError, Exception2);
 class TDevice;
 using TDeviceEvent = std::function<void(TDevice* sender)>;
 
-class TDevice {
+class TDevice : public TExplElement {
 public:
   static constexpr int32_t MaxId = 32767;
   static constexpr const char* InvalidDir = ":::INVALID:::";
   static constexpr const char* IniFile = "Device.ini";
   static constexpr const char* IniSection = "Device";
+  static constexpr const char* ChannelsFile = "CHANNELS.CFG";
 
   // A new node in memory. With a parent it has no folder until SetId and SetUpDevice.
   template <class T = TDevice>
-  static std::unique_ptr<T> Create(TDevice* parent) {
+  static std::unique_ptr<T> Create(TDevice* parent, std::unique_ptr<TChannels> channels = nullptr) {
     std::unique_ptr<T> node(new T());
-    node->InitNew(parent);
+    node->InitNew(parent, std::move(channels));
     return node;
   }
   // Loads the node of an existing folder and, recursively, its children. With a parent the
@@ -56,8 +60,9 @@ public:
   // Use Create or CreateFromDir; a bare node is not part of any tree.
   TDevice() = default;
 
-  // Writes its Device.ini (unless discarded) and frees its children; leaves its parent's list.
-  virtual ~TDevice();
+  // Writes its Device.ini and channel list (unless discarded) and frees its children; leaves
+  // its parent's list. A descendant that writes more calls its WriteIni in its own destructor.
+  ~TDevice() override;
   TDevice(const TDevice&) = delete;
   TDevice& operator=(const TDevice&) = delete;
 
@@ -88,6 +93,10 @@ public:
   // The old backup is replaced only after the new copy is complete; a failure raises
   // "dev_EraseDevFailed" and leaves the child, its folder and the old backup as they were.
   void EraseChild(TDevice* child, bool confirm);
+
+  // A new TDevice under parent with a copy of the channel list, the names and the disabled
+  // flag; not set up.
+  virtual std::unique_ptr<TDevice> CreateCopy(TDevice* parent) const;
 
   // Frees the node and its subtree without writing any of their files.
   static void Discard(TDevice* node);
@@ -129,9 +138,15 @@ public:
   virtual std::string GetIniName() const;
   virtual std::string GetParentDir() const;
 
+  // Ends with LoadChannels.
   virtual void ReadIni();
-  // Only when Dir is an existing folder.
+  // Only when Dir is an existing folder; ends with SaveChannels when there are channels.
   virtual void WriteIni();
+  // Replaces the channel list by the one of CHANNELS.CFG when that file exists.
+  virtual void LoadChannels();
+  // Rewrites CHANNELS.CFG when its contents differ from the list.
+  virtual void SaveChannels();
+  TChannels* Channels() const { return channels_.get(); }
 
   // --- lists ---
   // One line per visible child and its visible descendants, with the device as the line's
@@ -141,7 +156,17 @@ public:
   virtual int GetNodeKind() const;
   int CountNodesOfKind(int kind) const;
   virtual std::string GetTypeName() const;
-  virtual std::string GetOutlineText(const std::string& name) const;
+
+  // --- explorer element ---
+  void FillOutline(TExplOutline* outline, int parent_index, TExplSelectEvent on_select) override;
+  std::string GetOutlineText(const std::string& name) const override;
+  bool ApplyChanges() override;
+  void CancelChanges() override;
+  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override;
+  bool AcceptEditor() override;
+  virtual TDevEditorCreator GetEditorClass() const;
+  // True for the node's own id, else whether the parent takes it as a new child's id.
+  bool EditorIdCheck(int32_t id) const;
 
   // The id of a folder name: the digits after the first two characters, 0..32767, else -1.
   static int32_t DirToId(const std::string& name);
@@ -174,7 +199,8 @@ protected:
   std::vector<std::pair<int32_t, std::string>> ListIdFolders() const;
 
 private:
-  void InitNew(TDevice* parent);
+  void InitNew(TDevice* parent, std::unique_ptr<TChannels> channels);
+  void RetitleMonitorPages();
   void LoadFromDir(TDevice* parent, const std::string& dir);
   void TakeOverParentLoggerId(TDevice* parent);
   void RemoveChild(TDevice* child);
@@ -196,6 +222,7 @@ private:
   bool hidden_ = false;
   bool deletable_ = true;
   bool discarded_ = false;  // freed without writing its files
+  std::unique_ptr<TChannels> channels_;
 };
 
 }  // namespace qv

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "base/ini_file2.h"
+#include "datastore/channels.h"
 #include "device_fixture.h"
+#include "devices/visual_hooks.h"
 
 namespace qv {
 namespace {
@@ -340,6 +342,215 @@ TEST_F(DeviceTree, ChangesReachTheRootWithTheNodeThatChanged) {
   EXPECT_EQ(seen[1], (Seen::value_type{"change", logger}));
   EXPECT_EQ(seen[2], (Seen::value_type{"tree", wall}));
   EXPECT_EQ(seen[3], (Seen::value_type{"tree", logger}));
+}
+
+std::unique_ptr<TChannels> TwoValueChannels() {
+  auto channels = TChannels::CreateDefault();
+  channels->Add(TChannel::CreateWith(channels->NewKey(), 0, 1, 1, 30, 0, 50, -10, "°C", "T", "Temperature"));
+  channels->Add(TChannel::CreateWith(channels->NewKey(), 0, 0, 1, 90, 10, 100, 0, "%", "H", "Humidity"));
+  return channels;
+}
+
+TEST_F(DeviceTree, ChannelListsAreSavedAndLoadedWithTheirNodes) {
+  {
+    auto root = LoadRoot();
+    auto node = TDevice::Create(root.get(), TwoValueChannels());
+    node->SetId(1);
+    node->SetName("Cellar");
+    ASSERT_TRUE(node->SetUpDevice());
+    node.release();
+    EXPECT_TRUE(std::filesystem::exists(home.Path() + "DL001/CHANNELS.CFG"));
+  }
+  const std::string stored = home.Read("DL001/CHANNELS.CFG");
+  std::filesystem::rename(home.Path() + "DL001/CHANNELS.CFG", home.Path() + "DL001/channels.cfg");
+  std::filesystem::rename(home.Path() + "DL001/Device.ini", home.Path() + "DL001/DEVICE.INI");
+  {
+    auto root = LoadRoot();
+    ASSERT_EQ(root->ChildCount(), 1);
+    TDevice* cellar = root->GetChild(0);
+    EXPECT_EQ(cellar->Name(), "Cellar");
+    ASSERT_NE(cellar->Channels(), nullptr);
+    ASSERT_EQ(cellar->Channels()->ValueCount(), 2);
+    EXPECT_EQ(cellar->Channels()->GetValueChannel(1)->Name(), "Humidity");
+    auto copy = cellar->CreateCopy(root.get());
+    EXPECT_TRUE(copy->IsNew());
+    EXPECT_EQ(copy->Name(), "Cellar");
+    EXPECT_EQ(copy->Channels()->ValueCount(), 2);
+  }
+  // Written back under the spelling found on disk, unchanged.
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "DL001/CHANNELS.CFG"));
+  EXPECT_EQ(home.Read("DL001/channels.cfg"), stored);
+  EXPECT_NE(home.Read("DL001/DEVICE.INI").find("Name=Cellar"), std::string::npos);
+}
+
+TEST_F(DeviceTree, DamagedChannelFileSkipsOnlyItsNode) {
+  {
+    auto root = LoadRoot();
+    for (int32_t id : {1, 2, 3}) {
+      auto node = TDevice::Create(root.get(), TwoValueChannels());
+      node->SetId(id);
+      node->SetName("N" + std::to_string(id));
+      ASSERT_TRUE(node->SetUpDevice());
+      node.release();
+    }
+  }
+  const std::string good = home.Read("DL002/CHANNELS.CFG");
+  home.Write("DL002/CHANNELS.CFG", good.substr(0, good.size() / 2));  // cut short
+  home.Write("DL003/CHANNELS.CFG", "\x01\x02garbage");
+  const auto before = Snapshot();
+  {
+    auto root = LoadRoot();
+    ASSERT_EQ(root->ChildCount(), 1);
+    EXPECT_EQ(root->GetChild(0)->Name(), "N1");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[0].Msg.find("DL002"), std::string::npos);
+    EXPECT_NE(messages[1].Msg.find("DL003"), std::string::npos);
+  }
+  EXPECT_EQ(Snapshot(), before);
+}
+
+// The explorer's outline as a list of lines: parent index, text, element.
+class RecordingOutline : public TExplOutline {
+public:
+  int AddChildObject(int parent_index, const std::string& text, void* object) override {
+    nodes.push_back({parent_index, text, object});
+    return static_cast<int>(nodes.size()) - 1;
+  }
+  struct Node {
+    int parent;
+    std::string text;
+    void* object;
+  };
+  std::vector<Node> nodes;
+};
+
+class FakeDevEditor : public TDevEditor {
+public:
+  const TExplFrameClass* GetFrameClass() const override { return nullptr; }
+  bool Validate() override {
+    if (!id_read_only && OnCheckId && !OnCheckId(typed_id)) return false;
+    Id = typed_id;
+    return true;
+  }
+  void SetId(int32_t id) override { typed_id = id; }
+  bool GetIdReadOnly() const override { return id_read_only; }
+  void SetIdReadOnly(bool read_only) override { id_read_only = read_only; }
+  std::string GetNameText() const override { return name; }
+  void SetNameText(const std::string& text) override { name = text; }
+  std::string GetSNameText() const override { return sname; }
+  void SetSNameText(const std::string& text) override { sname = text; }
+  int32_t typed_id = -1;
+  bool id_read_only = false;
+  std::string name, sname;
+};
+
+TEST_F(DeviceTree, OutlineShowsVisibleNodesAndTheirValueChannels) {
+  auto root = LoadRoot();
+  auto node = TDevice::Create(root.get(), TwoValueChannels());
+  node->SetId(3);
+  node->SetName("Cellar");
+  ASSERT_TRUE(node->SetUpDevice());
+  TDevice* cellar = node.release();
+  TDevice* slot = AddDevice(cellar, "Slot");
+  slot->SetHidden(true);
+  AddDevice(slot, "Below slot");
+  RecordingOutline outline;
+  root->FillOutline(&outline, -1, nullptr);
+  ASSERT_EQ(outline.nodes.size(), 5u);
+  EXPECT_EQ(outline.nodes[0].text, "dev_OutlineRoot");
+  EXPECT_EQ(outline.nodes[0].object, nullptr);
+  EXPECT_EQ(outline.nodes[1].text, "DL003 Cellar");
+  EXPECT_EQ(outline.nodes[1].parent, 0);
+  EXPECT_EQ(outline.nodes[1].object, static_cast<TExplElement*>(cellar));
+  EXPECT_EQ(outline.nodes[2].text, "Below slot");  // the hidden slot's child, under the logger
+  EXPECT_EQ(outline.nodes[2].parent, 1);
+  EXPECT_EQ(outline.nodes[3].text, "Temperature");
+  EXPECT_EQ(outline.nodes[4].parent, 1);
+  EXPECT_THROW(root->FillOutline(nullptr, -1, nullptr), EDeviceError);
+}
+
+TEST_F(DeviceTree, EditorChangesAreCollectedAppliedOrCancelled) {
+  SetDevEditorCreator([](TWinControl*) { return std::make_unique<FakeDevEditor>(); });
+  auto root = LoadRoot();
+  TDevice* cellar = AddDevice(root.get(), "Cellar", 3);
+  cellar->SetLoggerId(4711);
+  cellar->SetSName("C");
+  AddDevice(root.get(), "Attic", 9);
+
+  // A new node: its id may be edited, but not to one that is taken.
+  auto fresh = TDevice::Create(root.get());
+  fresh->SetId(root->FindNextId(1, 32767));
+  fresh->CreateEditor(nullptr, nullptr, nullptr);
+  auto* editor = static_cast<FakeDevEditor*>(fresh->Editor());
+  ASSERT_NE(editor, nullptr);
+  EXPECT_FALSE(editor->id_read_only);
+  EXPECT_EQ(editor->typed_id, 10);
+  editor->typed_id = 9;
+  EXPECT_FALSE(fresh->AcceptEditor());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].Kind, TDevMsgKind::Warning);
+  editor->typed_id = 12;
+  editor->name = "Garage";
+  EXPECT_TRUE(fresh->AcceptEditor());
+  EXPECT_TRUE(fresh->ApplyChanges());
+  EXPECT_EQ(fresh->Id(), 12);
+  EXPECT_EQ(fresh->Name(), "Garage");
+  fresh->CloseEditor(false);
+
+  // A loaded node: the id stays; name changes become change details.
+  ChangeDetails.clear();
+  cellar->CreateEditor(nullptr, nullptr, nullptr);
+  editor = static_cast<FakeDevEditor*>(cellar->Editor());
+  EXPECT_TRUE(editor->id_read_only);
+  editor->name = "Basement";
+  editor->sname = "B";
+  ASSERT_TRUE(cellar->AcceptEditor());
+  EXPECT_EQ(ChangeSubject, "4711");
+  EXPECT_EQ(ChangeDetails,
+            "\r\naudit_DevNameChange audit_From: Cellar audit_To: Basement "
+            "\r\naudit_DevSNameChange audit_From: C audit_To: B");
+  EXPECT_EQ(cellar->Name(), "Cellar");  // not before ApplyChanges
+  cellar->CancelChanges();
+  EXPECT_EQ(cellar->EditName(), "Cellar");
+  EXPECT_TRUE(cellar->ApplyChanges());
+  EXPECT_EQ(cellar->Name(), "Cellar");
+  cellar->SetEditName("Basement");
+  cellar->ApplyChanges();
+  EXPECT_EQ(TIniFile2(home.File("DL003/Device.ini")).ReadString("Device", "Name", ""), "Basement");
+  SetDevEditorCreator(nullptr);
+}
+
+class FakeMonitorBook : public TMonitorBookService {
+public:
+  int GetMonitorCount() const override { return static_cast<int>(titles.size()); }
+  int GetTabIndex() const override { return tab; }
+  void SetTabIndex(int index) override {
+    if (index >= 0 && index < GetMonitorCount()) tab = index;
+  }
+  bool SetSelDiagramTitle(const std::string& title) override {
+    if (!diagram[static_cast<size_t>(tab)]) return false;
+    titles[static_cast<size_t>(tab)] = title;
+    return true;
+  }
+  int tab = 1;
+  std::vector<std::string> titles{"a", "b", "c"};
+  std::vector<bool> diagram{true, false, true};
+};
+
+TEST_F(DeviceTree, ShortNameChangeRetitlesTheDiagramPages) {
+  FakeMonitorBook book;
+  MonitorBook = &book;
+  auto root = LoadRoot();
+  TDevice* cellar = AddDevice(root.get(), "Cellar", 3);
+  cellar->SetEditSName("Cel");
+  cellar->ApplyChanges();
+  EXPECT_EQ(cellar->SName(), "Cel");
+  EXPECT_EQ(book.titles, (std::vector<std::string>{"Cel: #1", "b", "Cel: #3"}));
+  EXPECT_EQ(book.tab, 1);
+  book.titles = {"a", "b", "c"};
+  cellar->ApplyChanges();  // unchanged short name: no retitling
+  EXPECT_EQ(book.titles[0], "a");
+  MonitorBook = nullptr;
 }
 
 }  // namespace
