@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/meas_types.h"
 #include "devices/device_messages.h"
 
 namespace qv {
@@ -34,20 +35,20 @@ TEST(SensorCatalogue, LookupsOfTheEdgeCases) {
     const char* name;
     const char* unit;
     float min, max;
-    uint8_t meas_type;
+    const char* meas_type;
   };
   const Case cases[] = {
-      {0, 1, 0, "t10_TempC", "°C", -40, 100, 2},
-      {12, 8, 58, "t10_PreshPa", "hPa", 750, 1100, 6},
-      {12, 11, 64, "t10_PreshPa", "hPa", 300, 1100, 6},
-      {0, 0, 59, "t10_Empty", "", 0, 100, 1},
-      {0, 137, 63, "t10_BMoist", "", 15, 100, 20},
-      {13, 9, 62, "t10_CO2", "ppm", 0, 10000, 19},
-      {4, 130, 41, "t10_TempFS2", "°F", 122, 3308, 3},
-      {14, 14, 74, "t10_MixingRatioGrlb", "gr/lb", 0, 6000, 23},
-      {3, 1, -1, "", "", 0, 0, 0},
-      {3, 0, -1, "", "", 0, 0, 0},
-      {0, 7, -1, "", "", 0, 0, 0},
+      {0, 1, 0, "t10_TempC", "°C", -40, 100, "mtTempCels"},
+      {12, 8, 58, "t10_PreshPa", "hPa", 750, 1100, "mtAirPrAbs"},
+      {12, 11, 64, "t10_PreshPa", "hPa", 300, 1100, "mtAirPrAbs"},
+      {0, 0, 59, "t10_Empty", "", 0, 100, "mtNeutral"},
+      {0, 137, 63, "t10_BMoist", "", 15, 100, "mtBMoist"},
+      {13, 9, 62, "t10_CO2", "ppm", 0, 10000, "mtCO2ppm"},
+      {4, 130, 41, "t10_TempFS2", "°F", 122, 3308, "mtTempFahr"},
+      {14, 14, 74, "t10_MixingRatioGrlb", "gr/lb", 0, 6000, "mtRatioGrlb"},
+      {3, 1, -1, "", "", 0, 0, ""},
+      {3, 0, -1, "", "", 0, 0, ""},
+      {0, 7, -1, "", "", 0, 0, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "board " << int(c.pcb) << " type " << int(c.type));
@@ -63,7 +64,7 @@ TEST(SensorCatalogue, LookupsOfTheEdgeCases) {
     EXPECT_EQ(info.Unit, c.unit);
     EXPECT_EQ(info.ValMin, c.min);
     EXPECT_EQ(info.ValMax, c.max);
-    EXPECT_EQ(info.MeashType, c.meas_type);
+    EXPECT_EQ(MeasTypeName(info.MeashType), c.meas_type);
     EXPECT_EQ(info.MinE2Version, 0);
     EXPECT_EQ(info.MaxE2Version, 255);
     TTv10SensorInfo by_index = GetSensorInfos(c.index);
@@ -105,7 +106,7 @@ TEST(SensorCatalogue, IndexOutsideTheCatalogueGivesTheEmptyEntryAndAnError) {
     EXPECT_EQ(info.Unit, "");
     EXPECT_EQ(info.ValMin, 0);
     EXPECT_EQ(info.ValMax, 100);
-    EXPECT_EQ(info.MeashType, 1);
+    EXPECT_EQ(MeasTypeName(info.MeashType), "mtNeutral");
   }
   ASSERT_EQ(log.messages.size(), 3u);
   EXPECT_EQ(log.messages[1].Msg, "GetSensorInfos: invalid index 75");
