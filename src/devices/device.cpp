@@ -494,10 +494,12 @@ void TDevice::WriteIni() {
   ini.WriteString(IniSection, "ClassName", ClassName());
   ini.WriteString(IniSection, "Name", name_);
   ini.WriteString(IniSection, "SName", sname_);
-  ini.WriteString(IniSection, "TreeName", GetTreeName());
-  ini.WriteString(IniSection, "TreeSName", GetTreeSName());
-  ini.WriteString(IniSection, "TreeIdName", GetTreeIdName());
-  ini.WriteString(IniSection, "TreeIdSName", GetTreeIdSName());
+  // INI values are read back without trailing blanks (a path text ends in one when the last
+  // name is empty); writing them so keeps an unchanged file from being rewritten every time.
+  ini.WriteString(IniSection, "TreeName", TrimRightBlanks(GetTreeName()));
+  ini.WriteString(IniSection, "TreeSName", TrimRightBlanks(GetTreeSName()));
+  ini.WriteString(IniSection, "TreeIdName", TrimRightBlanks(GetTreeIdName()));
+  ini.WriteString(IniSection, "TreeIdSName", TrimRightBlanks(GetTreeIdSName()));
   ini.WriteInteger(IniSection, "Id", id_);
   ini.WriteInteger(IniSection, "LoggerId", logger_id_);
   ini.WriteBool(IniSection, "Disabled", disabled_);
