@@ -52,5 +52,20 @@ TEST(Component, OwnerDeletesOwnedAndFreeNotificationClearsPointers) {
   delete observer;  // its notification partner is gone: nothing dangles
 }
 
+TEST(Component, NamesAreUniqueIgnoringCaseAndSiblingsHearOfRemovals) {
+  std::vector<std::string> log;
+  TComponent owner(nullptr);
+  auto* first = new Probe(&owner, &log, "First");
+  EXPECT_EQ(owner.FindComponent("FIRST"), first);
+  EXPECT_EQ(owner.FindComponent("Third"), nullptr);
+  EXPECT_THROW(new Probe(&owner, &log, "first"), EComponentError);
+  EXPECT_EQ(owner.ComponentCount(), 1);
+  // A sibling under the same owner is told without asking.
+  auto* b = new Probe(&owner, &log, "b");
+  first->watched = b;
+  delete b;
+  EXPECT_EQ(first->watched, nullptr);
+}
+
 }  // namespace
 }  // namespace qv

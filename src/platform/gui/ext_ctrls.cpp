@@ -1,0 +1,289 @@
+#include "platform/gui/ext_ctrls.h"
+
+#include <algorithm>
+
+#include "platform/gui/qt_private.h"
+
+namespace qv {
+
+void Frame3D(TCanvas& canvas, TRect& rect, TColor top_color, TColor bottom_color, int width) {
+  canvas.Pen().Width = 1;
+  canvas.Pen().Style = TPenStyle::psSolid;
+  rect.Bottom -= 1;
+  rect.Right -= 1;
+  for (int i = 0; i < width; ++i) {
+    canvas.Pen().Color = top_color;
+    canvas.Polyline({{rect.Left, rect.Bottom}, {rect.Left, rect.Top}, {rect.Right, rect.Top}});
+    canvas.Pen().Color = bottom_color;
+    canvas.Polyline({{rect.Right, rect.Top}, {rect.Right, rect.Bottom}, {rect.Left - 1, rect.Bottom}});
+    InflateRect(rect, -1, -1);
+  }
+  rect.Bottom += 1;
+  rect.Right += 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
+  control_style_ = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks |
+                   csReplicatable;
+  SetBounds(0, 0, 185, 41);
+  SetColor(clBtnFace);
+  SetParentColor(false);
+}
+
+void TCustomPanel::SetAlignment(TAlignment a) {
+  if (a == alignment_) return;
+  alignment_ = a;
+  Invalidate();
+}
+void TCustomPanel::SetBevelOuter(TPanelBevel b) {
+  if (b == bevel_outer_) return;
+  bevel_outer_ = b;
+  Realign();
+  Invalidate();
+}
+void TCustomPanel::SetBevelInner(TPanelBevel b) {
+  if (b == bevel_inner_) return;
+  bevel_inner_ = b;
+  Realign();
+  Invalidate();
+}
+void TCustomPanel::SetBevelWidth(int w) {
+  if (w == bevel_width_) return;
+  bevel_width_ = w;
+  Realign();
+  Invalidate();
+}
+void TCustomPanel::SetBorderWidth(int w) {
+  if (w == border_width_) return;
+  border_width_ = w;
+  Realign();
+  Invalidate();
+}
+
+void TCustomPanel::AdjustClientRect(TRect& rect) {
+  int b = border_width_;
+  if (bevel_outer_ != TPanelBevel::bvNone) b += bevel_width_;
+  if (bevel_inner_ != TPanelBevel::bvNone) b += bevel_width_;
+  InflateRect(rect, -b, -b);
+}
+
+void TCustomPanel::Paint() {
+  TCanvas& c = Canvas();
+  TRect r = ClientRect();
+  auto bevel = [&](TPanelBevel b) {
+    if (b == TPanelBevel::bvNone) return;
+    TColor top = b == TPanelBevel::bvLowered ? clBtnShadow : clBtnHighlight;
+    TColor bottom = b == TPanelBevel::bvLowered ? clBtnHighlight : clBtnShadow;
+    if (b == TPanelBevel::bvSpace) top = bottom = Color();
+    Frame3D(c, r, top, bottom, bevel_width_);
+  };
+  bevel(bevel_outer_);
+  Frame3D(c, r, Color(), Color(), border_width_);
+  bevel(bevel_inner_);
+  c.Brush().Style = TBrushStyle::bsSolid;
+  c.Brush().Color = Color();
+  c.FillRect(r);
+  c.Brush().Style = TBrushStyle::bsClear;
+  c.Font().Assign(Font());
+  uint32_t f = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS;
+  if (alignment_ == TAlignment::taCenter) f |= DT_CENTER;
+  else if (alignment_ == TAlignment::taRightJustify) f |= DT_RIGHT;
+  c.DrawText(Caption(), r, f);
+  c.Brush().Style = TBrushStyle::bsSolid;
+}
+
+// ---------------------------------------------------------------------------------------------
+TPaintBox::TPaintBox(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 105, 105); }
+void TPaintBox::Paint() {
+  if (OnPaint) OnPaint(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+TBevel::TBevel(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 50, 50); }
+void TBevel::SetShape(TBevelShape s) {
+  if (s == shape_) return;
+  shape_ = s;
+  Invalidate();
+}
+void TBevel::SetStyle(TBevelStyle s) {
+  if (s == style_) return;
+  style_ = s;
+  Invalidate();
+}
+void TBevel::Paint() {
+  TCanvas& c = Canvas();
+  TColor c1 = style_ == TBevelStyle::bsLowered ? clBtnShadow : clBtnHighlight;
+  TColor c2 = style_ == TBevelStyle::bsLowered ? clBtnHighlight : clBtnShadow;
+  TRect r = ClientRect();
+  auto line = [&](TColor col, int x1, int y1, int x2, int y2) {
+    c.Pen().Color = col;
+    c.MoveTo(x1, y1);
+    c.LineTo(x2, y2);
+  };
+  int w = Width(), h = Height();
+  switch (shape_) {
+    case TBevelShape::bsBox: Frame3D(c, r, c1, c2, 1); break;
+    case TBevelShape::bsFrame: {
+      TRect outer = Rect(0, 0, w - 1, h - 1);
+      Frame3D(c, outer, c1, c1, 1);
+      TRect inner = Rect(1, 1, w, h);
+      Frame3D(c, inner, c2, c2, 1);
+      break;
+    }
+    case TBevelShape::bsTopLine: line(c1, 0, 0, w, 0), line(c2, 0, 1, w, 1); break;
+    case TBevelShape::bsBottomLine: line(c1, 0, h - 2, w, h - 2), line(c2, 0, h - 1, w, h - 1); break;
+    case TBevelShape::bsLeftLine: line(c1, 0, 0, 0, h), line(c2, 1, 0, 1, h); break;
+    case TBevelShape::bsRightLine: line(c1, w - 2, 0, w - 2, h), line(c2, w - 1, 0, w - 1, h); break;
+    case TBevelShape::bsSpacer: break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+TSpeedButton::TSpeedButton(TComponent* owner) : TGraphicControl(owner) {
+  SetBounds(0, 0, 23, 22);
+  control_style_ = csCaptureMouse | csDoubleClicks | csSetCaption;
+  glyph_.OnChange = [this](TBitmap*) { Invalidate(); };
+}
+void TSpeedButton::SetDown(bool v) {
+  if (group_index_ == 0) v = false;
+  if (v == down_) return;
+  if (down_ && !allow_all_up_) return;
+  down_ = v;
+  if (v && Parent()) {
+    TMessage m{CM_BUTTONPRESSED, static_cast<uintptr_t>(group_index_), reinterpret_cast<intptr_t>(static_cast<TControl*>(this)), 0};
+    Parent()->Broadcast(m);
+  }
+  Invalidate();
+}
+void TSpeedButton::SetFlat(bool v) {
+  if (v == flat_) return;
+  flat_ = v;
+  Invalidate();
+}
+void TSpeedButton::SetLayout(TButtonLayout l) {
+  if (l == layout_) return;
+  layout_ = l;
+  Invalidate();
+}
+void TSpeedButton::Click() { TGraphicControl::Click(); }
+void TSpeedButton::WndProc(TMessage& m) {
+  auto* sender = m.Msg == CM_BUTTONPRESSED ? dynamic_cast<TSpeedButton*>(reinterpret_cast<TControl*>(m.LParam)) : nullptr;
+  if (sender && sender != this && static_cast<int>(m.WParam) == group_index_ && group_index_ != 0) {
+    if (sender->down_ && down_) {
+      down_ = false;
+      Invalidate();
+    }
+    allow_all_up_ = sender->allow_all_up_;
+    return;
+  }
+  if (m.Msg == CM_MOUSEENTER || m.Msg == CM_MOUSELEAVE) {
+    mouse_in_ = m.Msg == CM_MOUSEENTER;
+    if (flat_) Invalidate();
+  }
+  TGraphicControl::WndProc(m);
+}
+void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TGraphicControl::MouseDown(button, shift, x, y);
+  if (button == TMouseButton::mbLeft && Enabled()) {
+    pressed_ = true;
+    Invalidate();
+  }
+}
+void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (pressed_ && button == TMouseButton::mbLeft) {
+    pressed_ = false;
+    if (group_index_ != 0 && x >= 0 && y >= 0 && x < Width() && y < Height()) SetDown(!down_);
+    Invalidate();
+  }
+  TGraphicControl::MouseUp(button, shift, x, y);
+}
+void TSpeedButton::Paint() {
+  TCanvas& c = Canvas();
+  TRect r = ClientRect();
+  bool sunk = pressed_ || down_;
+  if (!flat_ || mouse_in_ || sunk) Frame3D(c, r, sunk ? clBtnShadow : clBtnHighlight, sunk ? clBtnHighlight : clBtnShadow, 1);
+  c.Brush().Style = TBrushStyle::bsSolid;
+  c.Brush().Color = down_ && !pressed_ ? clBtnHighlight : clBtnFace;
+  c.FillRect(r);
+  int off = sunk ? 1 : 0;
+  int gx = r.Left + off + 2;
+  if (!glyph_.Empty()) {
+    TBitmap& g = glyph_;
+    g.SetTransparent(true);
+    if (Caption().empty()) gx = r.Left + (r.Width() - g.Width()) / 2 + off;
+    c.Draw(gx, r.Top + (r.Height() - g.Height()) / 2 + off, g);
+    gx += g.Width() + 4;
+  }
+  if (!Caption().empty()) {
+    c.Brush().Style = TBrushStyle::bsClear;
+    c.Font().Assign(Font());
+    if (!Enabled()) c.Font().SetColor(clGrayText);
+    TRect tr = r;
+    if (!glyph_.Empty()) tr.Left = gx;
+    OffsetRect(tr, off, off);
+    c.DrawText(Caption(), tr, DT_SINGLELINE | DT_VCENTER | (glyph_.Empty() ? DT_CENTER : DT_LEFT));
+    c.Brush().Style = TBrushStyle::bsSolid;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+TCustomImageList::TCustomImageList(TComponent* owner) : TComponent(owner) {}
+TCustomImageList::~TCustomImageList() { BeginDestroy(); }
+void TCustomImageList::SetSize(int width, int height) {
+  if (width == width_ && height == height_) return;
+  width_ = width;
+  height_ = height;
+  images_.clear();
+  Changed();
+}
+int TCustomImageList::AddMasked(const TBitmap& bitmap, TColor mask_color) {
+  int first = Count();
+  if (width_ <= 0 || height_ <= 0) return -1;
+  int n = std::max(1, bitmap.Width() / width_);
+  for (int i = 0; i < n; ++i) {
+    auto img = std::make_unique<TBitmap>(width_, height_);
+    img->Canvas().CopyRect(Rect(0, 0, width_, height_), bitmap.Canvas(), Bounds(i * width_, 0, width_, height_));
+    img->SetTransparentColor(mask_color);
+    img->SetTransparent(true);
+    images_.push_back(std::move(img));
+  }
+  Changed();
+  return first;
+}
+void TCustomImageList::Delete(int index) {
+  if (index < 0 || index >= Count()) return;
+  images_.erase(images_.begin() + index);
+  Changed();
+}
+void TCustomImageList::Clear() {
+  images_.clear();
+  Changed();
+}
+void TCustomImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) const {
+  if (index < 0 || index >= Count()) return;
+  const TBitmap& img = *images_[static_cast<size_t>(index)];
+  if (enabled) {
+    canvas.Draw(x, y, img);
+    return;
+  }
+  // Greyed: the image's shape embossed in highlight and shadow.
+  TBitmap grey(width_, height_);
+  TColor key = img.TransparentColor();
+  for (int py = 0; py < height_; ++py)
+    for (int px = 0; px < width_; ++px) grey.SetPixel(px, py, img.Pixel(px, py) == key ? clFuchsia : clBtnShadow);
+  grey.SetTransparentColor(clFuchsia);
+  grey.SetTransparent(true);
+  canvas.Draw(x, y, grey);
+}
+void TCustomImageList::RegisterChanges(TChangeLink* link) { links_.push_back(link); }
+void TCustomImageList::UnRegisterChanges(TChangeLink* link) {
+  links_.erase(std::remove(links_.begin(), links_.end(), link), links_.end());
+}
+void TCustomImageList::Changed() {
+  std::vector<TChangeLink*> copy = links_;
+  for (TChangeLink* l : copy)
+    if (l->OnChange) l->OnChange();
+}
+
+}  // namespace qv

@@ -1,0 +1,547 @@
+#include "platform/gui/forms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <atomic>
+
+#include "platform/gui/qt_private.h"
+
+namespace qv {
+
+#if defined(__SANITIZE_ADDRESS__)
+// The font configuration library keeps its caches until the process ends.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+#endif
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+void FillMenuBarMenu(QMenu* menu, TMenuItem* items);
+
+namespace {
+
+const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 1);
+
+// The Qt application: every event passes here, which tells the idle logic that the loop was
+// busy and keeps exceptions of the program's handlers inside the program.
+class QvApplication : public QApplication {
+public:
+  QvApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (event->type() != kWakeEvent) busy = true;
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (...) {
+      if (Application) Application->HandleException();
+      return true;
+    }
+  }
+  bool busy = true;
+};
+
+// Receives the wake-ups of posted window messages and delivers them in posting order.
+class Waker : public QObject {
+public:
+  std::atomic<bool> pending{false};
+  bool event(QEvent* e) override {
+    if (e->type() != kWakeEvent) return QObject::event(e);
+    pending = false;
+    GuardedCall([this] {
+      if (ProcessPostedMessages()) static_cast<QvApplication*>(qApp)->busy = true;
+    });
+    return true;
+  }
+};
+Waker* g_waker = nullptr;
+
+TMessageDlgAnswerer& Answerer() {
+  static TMessageDlgAnswerer answerer;
+  return answerer;
+}
+
+bool g_started = false;
+
+void StartGui(int& argc, char** argv) {
+  g_started = true;
+  SetMainThread();
+  new QvApplication(argc, argv);
+  QApplication::setFont(ToQFont(TFont()));
+  g_waker = new Waker;
+  SetMessageWakeHook([] {
+    if (!g_waker->pending.exchange(true)) QCoreApplication::postEvent(g_waker, new QEvent(kWakeEvent));
+  });
+  Application = new TApplication;
+  Screen = new TScreen;
+  QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                   [] { Application->DoIdle(); });
+}
+
+}  // namespace
+
+void EnsureGui() {
+  if (g_started) return;
+  static int argc = 1;
+  static char arg0[] = "quarvel";
+  static char* argv[] = {arg0, nullptr};
+  StartGui(argc, argv);
+}
+
+void InitializeGui() { EnsureGui(); }
+
+bool SaveWindowImage(TWinControl* window, const std::string& png_file) {
+  QV_GUI_THREAD();
+  return window->Impl().widget->grab().save(QString::fromStdString(png_file), "PNG");
+}
+
+void PostDeferredCall(std::function<void()> fn) {
+  EnsureGui();
+  QTimer::singleShot(0, qApp, [fn = std::move(fn)] { GuardedCall(fn); });
+}
+
+void InitializeGui(int& argc, char** argv) {
+  if (!g_started) StartGui(argc, argv);
+}
+
+void GuardedCall(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (...) {
+    if (Application) Application->HandleException();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+TApplication::TApplication() : TComponent(nullptr) {}
+TApplication::~TApplication() { BeginDestroy(); }
+
+void TApplication::DoIdle() {
+  QV_GUI_THREAD();
+  if (in_idle_) return;
+  auto* app = static_cast<QvApplication*>(qApp);
+  // Messages posted from other threads come first; the idle pass follows the drained queue.
+  if (PendingMessageCount() > 0 && ProcessPostedMessages()) app->busy = true;
+  if (!app->busy) return;
+  app->busy = false;
+  in_idle_ = true;
+  bool done = true;
+  ++idle_count_;
+  // A copy: the handler may replace itself.
+  auto handler = OnIdle;
+  GuardedCall([&] {
+    if (handler) handler(this, done);
+  });
+  in_idle_ = false;
+  if (!done) {
+    app->busy = true;
+    QAbstractEventDispatcher::instance()->wakeUp();
+  }
+}
+
+void TApplication::Run() {
+  QV_GUI_THREAD();
+  if (main_form_ && ShowMainForm) main_form_->Show();
+  if (terminated_) return;
+  QApplication::exec();
+}
+
+void TApplication::ClearTerminated() { terminated_ = false; }
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  QCoreApplication::exit(0);
+  QAbstractEventDispatcher::instance()->wakeUp();
+}
+
+void TApplication::ProcessMessages() {
+  QV_GUI_THREAD();
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  ProcessPostedMessages();
+}
+
+void TApplication::HandleException(TComponent* /*sender*/) {
+  try {
+    throw;
+  } catch (const Exception& e) {
+    if (e.ClassName() == "EAbort") return;
+    if (OnException) OnException(this, e);
+    else ShowException(e);
+  } catch (const std::exception& e) {
+    if (OnException) OnException(this, e);
+    else ShowException(e);
+  } catch (...) {
+    std::runtime_error e("Unknown exception");
+    if (OnException) OnException(this, e);
+    else ShowException(e);
+  }
+}
+
+void TApplication::ShowException(const std::exception& e) {
+  std::string text = e.what();
+  if (!text.empty() && text.back() != '.') text += '.';
+  MessageDlg(text, TMsgDlgType::mtError, mbOK);
+}
+
+bool TApplication::Active() const { return QApplication::activeWindow() != nullptr; }
+
+// ---------------------------------------------------------------------------------------------
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  SetColor(clBtnFace);
+  SetBounds(0, 0, 320, 240);
+  SetVisible(false);
+  Screen->forms_.push_back(this);
+  Impl().on_close_request = [this] { Close(); };
+}
+
+TForm::~TForm() {
+  if (OnDestroy) GuardedCall([this] { OnDestroy(this); });
+  if (menu_) menu_->OnItemsChanged = nullptr;
+  BeginDestroy();
+  Unregister();
+}
+
+void TForm::Unregister() {
+  auto& f = Screen->forms_;
+  f.erase(std::remove(f.begin(), f.end(), this), f.end());
+  if (Application->main_form_ == this) Application->main_form_ = nullptr;
+}
+
+void TForm::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation != TOperation::opRemove) return;
+  if (component == menu_) {
+    menu_ = nullptr;
+    RebuildMenuBar();
+  }
+  if (component == active_control_) active_control_ = nullptr;
+}
+
+void TForm::SetVisible(bool visible) {
+  if (visible == Visible()) return;
+  TWinControl::SetVisible(visible);
+  QWidget* w = Impl().widget;
+  if (visible) {
+    PlaceOnShow();
+    w->show();
+    if (OnShow) OnShow(this);
+  } else {
+    w->hide();
+    if (OnHide) OnHide(this);
+  }
+}
+
+void TForm::SetText(const std::string& text) {
+  TWinControl::SetText(text);
+  Impl().widget->setWindowTitle(QString::fromStdString(text));
+}
+
+void TForm::Show() {
+  SetVisible(true);
+  Impl().widget->raise();
+}
+
+void TForm::PlaceOnShow() {
+  QWidget* w = Impl().widget;
+  Qt::WindowFlags flags = Qt::Window;
+  switch (form_border_style_) {
+    case TBorderStyle::bsNone: flags |= Qt::FramelessWindowHint; break;
+    case TBorderStyle::bsDialog: flags = Qt::Dialog; break;
+    case TBorderStyle::bsToolWindow: case TBorderStyle::bsSizeToolWin: flags = Qt::Tool; break;
+    default: break;
+  }
+  if (w->windowFlags() != flags) w->setWindowFlags(flags);
+  if (position_ == TPosition::poScreenCenter || position_ == TPosition::poDesktopCenter ||
+      position_ == TPosition::poMainFormCenter || position_ == TPosition::poOwnerFormCenter) {
+    TRect area{0, 0, Screen->Width(), Screen->Height()};
+    TForm* center_on = position_ == TPosition::poMainFormCenter ? Application->MainForm() : nullptr;
+    if (center_on && center_on != this && center_on->Visible()) area = center_on->BoundsRect();
+    SetBounds(area.Left + (area.Width() - Width()) / 2, area.Top + (area.Height() - Height()) / 2, Width(), Height());
+  }
+}
+
+int TForm::ShowModal() {
+  QV_GUI_THREAD();
+  if (Visible() || modal_) throw EComponentError("Cannot make a visible window modal");
+  modal_ = true;
+  modal_result_ = mrNone;
+  Impl().widget->setWindowModality(Qt::ApplicationModal);
+  Show();
+  QEventLoop loop;
+  while (!Application->Terminated()) {
+    if (modal_result_ != mrNone) {
+      TCloseAction action = TCloseAction::caHide;
+      if (CloseQuery()) DoClose(action);
+      else action = TCloseAction::caNone;
+      if (action != TCloseAction::caNone) break;
+      modal_result_ = mrNone;
+    }
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  Hide();
+  Impl().widget->setWindowModality(Qt::NonModal);
+  modal_ = false;
+  return modal_result_;
+}
+
+void TForm::SetModalResult(int result) {
+  modal_result_ = result;
+  if (modal_ && result != mrNone) QAbstractEventDispatcher::instance()->wakeUp();
+}
+
+bool TForm::CloseQuery() {
+  bool can_close = true;
+  if (OnCloseQuery) OnCloseQuery(this, can_close);
+  return can_close;
+}
+
+void TForm::DoClose(TCloseAction& action) {
+  if (OnClose) OnClose(this, action);
+}
+
+void TForm::Close() {
+  if (modal_) {
+    SetModalResult(mrCancel);
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = Application->MainForm() == this ? TCloseAction::caFree : TCloseAction::caHide;
+  DoClose(action);
+  if (action == TCloseAction::caNone) return;
+  if (Application->MainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+    case TCloseAction::caHide: Hide(); break;
+    case TCloseAction::caMinimize: SetWindowState(TWindowState::wsMinimized); break;
+    case TCloseAction::caFree: Release(); break;
+    default: break;
+  }
+}
+
+void TForm::Release() { PostMessage(CM_RELEASE, reinterpret_cast<uintptr_t>(static_cast<TComponent*>(this)), 0); }
+
+void TForm::SetFormBorderStyle(TBorderStyle style) { form_border_style_ = style; }
+
+TWindowState TForm::WindowState() const {
+  QWidget* w = Impl().widget;
+  if (w->isMaximized()) return TWindowState::wsMaximized;
+  if (w->isMinimized()) return TWindowState::wsMinimized;
+  return TWindowState::wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState state) {
+  QWidget* w = Impl().widget;
+  switch (state) {
+    case TWindowState::wsMaximized: w->setWindowState(Qt::WindowMaximized); break;
+    case TWindowState::wsMinimized: w->setWindowState(Qt::WindowMinimized); break;
+    default: w->setWindowState(Qt::WindowNoState); break;
+  }
+}
+
+void TForm::StartSystemResize() {
+  ++system_resize_requests_;
+  QWindow* win = Impl().widget->windowHandle();
+  if (win && QGuiApplication::platformName() != "offscreen") win->startSystemResize(Qt::BottomEdge | Qt::RightEdge);
+}
+
+void TForm::SetMenu(TMainMenu* menu) {
+  if (menu_) menu_->OnItemsChanged = nullptr;
+  menu_ = menu;
+  if (menu_) {
+    FreeNotification(menu_);
+    menu_->OnItemsChanged = [this] { RebuildMenuBar(); };
+  }
+  RebuildMenuBar();
+}
+
+void TForm::RebuildMenuBar() {
+  auto* bar = static_cast<QMenuBar*>(menu_bar_);
+  if (!menu_) {
+    delete bar;
+    menu_bar_ = nullptr;
+  } else {
+    if (!bar) {
+      bar = new QMenuBar(Impl().widget);
+      menu_bar_ = bar;
+    }
+    bar->clear();
+    TMenuItem* items = menu_->Items();
+    for (int i = 0; i < items->Count(); ++i) {
+      TMenuItem* item = items->Items(i);
+      if (!item->Visible()) continue;
+      QMenu* m = bar->addMenu(QString::fromStdString(item->Caption()));
+      m->setEnabled(item->Enabled());
+      FillMenuBarMenu(m, item);
+    }
+    bar->setGeometry(0, 0, Width(), bar->sizeHint().height());
+    bar->show();
+  }
+  RecalcNonClient();
+}
+
+void TForm::SetActiveControl(TWinControl* c) {
+  active_control_ = c;
+  if (c) {
+    FreeNotification(c);
+    c->SetFocus();
+  }
+}
+
+void TForm::WndProc(TMessage& m) {
+  if (m.Msg == WM_NCCALCSIZE) {
+    // The menu bar takes the top of the window.
+    if (auto* bar = static_cast<QMenuBar*>(menu_bar_)) {
+      reinterpret_cast<TRect*>(m.LParam)->Top += bar->sizeHint().height();
+      bar->setGeometry(0, 0, Width(), bar->sizeHint().height());
+    }
+    return;
+  }
+  if (m.Msg == WM_SYSCOMMAND && (m.WParam & 0xFFF0) == SC_SIZE) {
+    StartSystemResize();
+    return;
+  }
+  TWinControl::WndProc(m);
+}
+
+TForm* GetParentForm(const TControl* control) {
+  const TControl* c = control;
+  while (c && c->Parent()) c = c->Parent();
+  return dynamic_cast<TForm*>(const_cast<TControl*>(c));
+}
+
+// ---------------------------------------------------------------------------------------------
+void TScreen::SetCursor(TCursor c) {
+  if (c == cursor_) return;
+  if (cursor_ != crDefault) QApplication::restoreOverrideCursor();
+  cursor_ = c;
+  if (c == crDefault) return;
+  Qt::CursorShape shape = Qt::ArrowCursor;
+  switch (c) {
+    case crHourGlass: shape = Qt::WaitCursor; break;
+    case crSizeNWSE: shape = Qt::SizeFDiagCursor; break;
+    case crSizeNESW: shape = Qt::SizeBDiagCursor; break;
+    case crSizeWE: case crHSplit: shape = Qt::SizeHorCursor; break;
+    case crSizeNS: case crVSplit: shape = Qt::SizeVerCursor; break;
+    case crIBeam: shape = Qt::IBeamCursor; break;
+    case crCross: shape = Qt::CrossCursor; break;
+    case crHandPoint: shape = Qt::PointingHandCursor; break;
+    default: break;
+  }
+  QApplication::setOverrideCursor(QCursor(shape));
+}
+
+int TScreen::Width() const { return QGuiApplication::primaryScreen()->geometry().width(); }
+int TScreen::Height() const { return QGuiApplication::primaryScreen()->geometry().height(); }
+int TScreen::MonitorCount() const { return static_cast<int>(QGuiApplication::screens().size()); }
+TMonitor TScreen::Monitors(int index) const {
+  QScreen* s = QGuiApplication::screens().at(index);
+  QRect g = s->geometry(), a = s->availableGeometry();
+  return {Bounds(g.x(), g.y(), g.width(), g.height()), Bounds(a.x(), a.y(), a.width(), a.height())};
+}
+int TScreen::MonitorFromPoint(TPoint p) const {
+  for (int i = 0; i < MonitorCount(); ++i)
+    if (Monitors(i).BoundsRect.Contains(p)) return i;
+  return -1;
+}
+int TScreen::MonitorFromWindow(const TControl* control) const {
+  TPoint c = control->ClientToScreen({control->Width() / 2, control->Height() / 2});
+  int best = 0;
+  long best_d = -1;
+  for (int i = 0; i < MonitorCount(); ++i) {
+    TRect b = Monitors(i).BoundsRect;
+    long dx = c.X < b.Left ? b.Left - c.X : c.X >= b.Right ? c.X - b.Right + 1 : 0;
+    long dy = c.Y < b.Top ? b.Top - c.Y : c.Y >= b.Bottom ? c.Y - b.Bottom + 1 : 0;
+    long d = dx * dx + dy * dy;
+    if (best_d < 0 || d < best_d) {
+      best = i;
+      best_d = d;
+    }
+  }
+  return best;
+}
+
+// ---------------------------------------------------------------------------------------------
+TTimer::TTimer(TComponent* owner) : TComponent(owner) {
+  EnsureGui();
+  auto* t = new QTimer;
+  QObject::connect(t, &QTimer::timeout, [this] { Timer(); });
+  timer_ = t;
+  Update();
+}
+TTimer::~TTimer() {
+  BeginDestroy();
+  delete static_cast<QTimer*>(timer_);
+}
+void TTimer::SetInterval(uint32_t ms) {
+  if (ms == interval_) return;
+  interval_ = ms;
+  Update();
+}
+void TTimer::SetEnabled(bool e) {
+  if (e == enabled_) return;
+  enabled_ = e;
+  Update();
+}
+void TTimer::Update() {
+  auto* t = static_cast<QTimer*>(timer_);
+  t->stop();
+  if (enabled_ && interval_ > 0 && OnTimer) t->start(static_cast<int>(interval_));
+  else if (enabled_ && interval_ > 0) t->start(static_cast<int>(interval_));
+}
+void TTimer::Timer() {
+  auto handler = OnTimer;  // the handler may replace itself
+  GuardedCall([&] {
+    if (handler) handler(this);
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+void SetMessageDlgAnswerer(TMessageDlgAnswerer answerer) { Answerer() = std::move(answerer); }
+
+int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int /*help_context*/) {
+  EnsureGui();
+  QV_GUI_THREAD();
+  if (Answerer()) return Answerer()(msg, type, buttons);
+  QMessageBox box;
+  box.setText(QString::fromStdString(msg));
+  box.setWindowTitle(QString::fromStdString(Application->Title()));
+  switch (type) {
+    case TMsgDlgType::mtWarning: box.setIcon(QMessageBox::Warning); break;
+    case TMsgDlgType::mtError: box.setIcon(QMessageBox::Critical); break;
+    case TMsgDlgType::mtInformation: box.setIcon(QMessageBox::Information); break;
+    case TMsgDlgType::mtConfirmation: box.setIcon(QMessageBox::Question); break;
+    default: break;
+  }
+  struct Map {
+    TMsgDlgBtn btn;
+    QMessageBox::StandardButton qt;
+    int result;
+  };
+  static const Map kMap[] = {{mbYes, QMessageBox::Yes, mrYes},         {mbNo, QMessageBox::No, mrNo},
+                             {mbOK, QMessageBox::Ok, mrOk},            {mbCancel, QMessageBox::Cancel, mrCancel},
+                             {mbAbort, QMessageBox::Abort, mrAbort},   {mbRetry, QMessageBox::Retry, mrRetry},
+                             {mbIgnore, QMessageBox::Ignore, mrIgnore}, {mbAll, QMessageBox::YesToAll, mrAll},
+                             {mbNoToAll, QMessageBox::NoToAll, mrNoToAll}, {mbYesToAll, QMessageBox::YesToAll, mrYesToAll}};
+  QMessageBox::StandardButtons qb;
+  for (const Map& m : kMap)
+    if (buttons & m.btn) qb |= m.qt;
+  box.setStandardButtons(qb);
+  int answer = box.exec();
+  for (const Map& m : kMap)
+    if (answer == m.qt) return m.result;
+  return mrCancel;
+}
+
+void ShowMessage(const std::string& msg) { MessageDlg(msg, TMsgDlgType::mtCustom, mbOK); }
+
+}  // namespace qv

@@ -1,0 +1,163 @@
+#include "platform/gui/menus.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCursor>
+#include <QMenu>
+#include <algorithm>
+#include <strings.h>
+
+#include "platform/gui/qt_private.h"
+
+namespace qv {
+
+namespace {
+TPopupMenuHook& Hook() {
+  static TPopupMenuHook hook;
+  return hook;
+}
+std::string StripAmpersand(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '&' && i + 1 < s.size()) ++i;
+    out += s[i];
+  }
+  return out;
+}
+}  // namespace
+
+void SetPopupMenuHook(TPopupMenuHook hook) { Hook() = std::move(hook); }
+
+TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) {}
+TMenuItem::~TMenuItem() {
+  BeginDestroy();
+  while (!items_.empty()) {
+    TMenuItem* i = items_.back();
+    items_.pop_back();
+    i->parent_ = nullptr;
+    if (!i->Owner()) delete i;
+  }
+  if (parent_) parent_->Remove(this);
+}
+
+void TMenuItem::Changed() {
+  if (TMenu* m = Menu(); m && m->OnItemsChanged) m->OnItemsChanged();
+}
+void TMenuItem::SetCaption(const std::string& c) {
+  if (c == caption_) return;
+  caption_ = c;
+  Changed();
+}
+void TMenuItem::SetChecked(bool v) {
+  if (v == checked_) return;
+  checked_ = v;
+  if (v && radio_item_ && parent_)
+    for (TMenuItem* s : parent_->items_)
+      if (s != this && s->radio_item_ && s->group_index_ == group_index_) s->checked_ = false;
+  Changed();
+}
+void TMenuItem::SetEnabled(bool v) {
+  if (v == enabled_) return;
+  enabled_ = v;
+  Changed();
+}
+void TMenuItem::SetVisible(bool v) {
+  if (v == visible_) return;
+  visible_ = v;
+  Changed();
+}
+void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
+void TMenuItem::Insert(int index, TMenuItem* item) {
+  if (item->parent_) item->parent_->Remove(item);
+  index = std::clamp(index, 0, Count());
+  items_.insert(items_.begin() + index, item);
+  item->parent_ = this;
+  Changed();
+}
+void TMenuItem::Remove(TMenuItem* item) {
+  auto it = std::find(items_.begin(), items_.end(), item);
+  if (it == items_.end()) return;
+  items_.erase(it);
+  item->parent_ = nullptr;
+  Changed();
+}
+void TMenuItem::Delete(int index) { Remove(Items(index)); }
+void TMenuItem::Clear() {
+  while (!items_.empty()) {
+    TMenuItem* i = items_.back();
+    Remove(i);
+    delete i;
+  }
+}
+int TMenuItem::IndexOf(const TMenuItem* item) const {
+  auto it = std::find(items_.begin(), items_.end(), item);
+  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+TMenuItem* TMenuItem::Find(const std::string& caption) const {
+  for (TMenuItem* i : items_)
+    if (strcasecmp(StripAmpersand(i->caption_).c_str(), StripAmpersand(caption).c_str()) == 0) return i;
+  return nullptr;
+}
+TMenuItem* TMenuItem::FindByName(const std::string& name) {
+  if (!Name().empty() && strcasecmp(Name().c_str(), name.c_str()) == 0) return this;
+  for (TMenuItem* i : items_)
+    if (TMenuItem* f = i->FindByName(name)) return f;
+  return nullptr;
+}
+void TMenuItem::Click() {
+  if (enabled_ && OnClick) OnClick(this);
+}
+TMenu* TMenuItem::Menu() const {
+  const TMenuItem* i = this;
+  while (i->parent_) i = i->parent_;
+  return i->menu_;
+}
+
+TMenu::TMenu(TComponent* owner) : TComponent(owner), items_(new TMenuItem(nullptr)) { items_->menu_ = this; }
+TMenu::~TMenu() {
+  BeginDestroy();
+  delete items_;
+}
+
+namespace {
+void FillQMenu(QMenu* menu, TMenuItem* items) {
+  for (int i = 0; i < items->Count(); ++i) {
+    TMenuItem* item = items->Items(i);
+    if (!item->Visible()) continue;
+    if (item->IsLine()) {
+      menu->addSeparator();
+      continue;
+    }
+    QString text = QString::fromStdString(item->Caption());
+    if (item->Count() > 0) {
+      QMenu* sub = menu->addMenu(text);
+      sub->setEnabled(item->Enabled());
+      FillQMenu(sub, item);
+      continue;
+    }
+    QAction* a = menu->addAction(text);
+    a->setEnabled(item->Enabled());
+    a->setCheckable(item->Checked());
+    a->setChecked(item->Checked());
+    QObject::connect(a, &QAction::triggered, [item] { GuardedCall([item] { item->Click(); }); });
+  }
+}
+}  // namespace
+
+void TPopupMenu::Popup(int x, int y) {
+  EnsureGui();
+  QV_GUI_THREAD();
+  if (OnPopup) OnPopup(this);
+  if (Hook()) {
+    Hook()(this, x, y);
+    return;
+  }
+  QMenu menu;
+  FillQMenu(&menu, Items());
+  menu.exec(QPoint(x, y));
+}
+
+// Used by the forms to build a menu bar.
+void FillMenuBarMenu(QMenu* menu, TMenuItem* items) { FillQMenu(menu, items); }
+
+}  // namespace qv

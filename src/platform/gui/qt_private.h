@@ -1,0 +1,103 @@
+#pragma once
+// Qt side of the GUI layer: included only by the layer's own .cpp files.
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
+#include <QWidget>
+#include <cassert>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/gui/graphics.h"
+#include "platform/os/message_queue.h"
+
+namespace qv {
+
+// Every GUI call belongs to the main thread.
+#define QV_GUI_THREAD() assert(::qv::IsMainThread() && "GUI call outside the main thread")
+
+struct TCanvasImpl {
+  QImage own;                       // the pixels when the canvas belongs to a bitmap
+  QImage* image = nullptr;          // the target when it is an image
+  QPaintDevice* device = nullptr;   // another target (a printer page)
+  QPainter* running = nullptr;      // a painter kept open on `device`
+  struct State {
+    QPoint origin;
+    bool clipped = false;
+    QRegion clip;  // device coordinates
+  };
+  State state;
+  std::vector<State> saved;
+
+  QPaintDevice* Device() const { return image ? static_cast<QPaintDevice*>(image) : device; }
+  QRect DeviceRect() const;
+};
+
+// Opens a painter on the canvas target with the canvas's clip and origin applied.
+class CanvasPainter {
+public:
+  explicit CanvasPainter(const TCanvasImpl& impl);
+  ~CanvasPainter();
+  QPainter* operator->() { return p_; }
+  QPainter& operator*() { return *p_; }
+  bool Active() const { return p_ != nullptr; }
+
+private:
+  QPainter own_;
+  QPainter* p_ = nullptr;
+  bool borrowed_ = false;
+};
+
+class TWinControl;
+class TControl;
+
+// The window of a windowed control: forwards paint, mouse, key and focus events to its control.
+class QvWidget : public QWidget {
+public:
+  explicit QvWidget(TWinControl* control);
+  TWinControl* control;
+
+protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void enterEvent(QEnterEvent* e) override;
+  void leaveEvent(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+};
+
+struct TWinControlImpl {
+  QvWidget* widget = nullptr;
+  QWidget* native = nullptr;          // native content filling the client area
+  QImage buffer;                      // the window's pixels as last painted
+  std::unique_ptr<TCanvas> canvas;    // a canvas over the buffer
+  bool dirty = true;
+  TControl* hover = nullptr;          // windowless child under the pointer
+  bool syncing = false;               // bounds are being copied from the window
+  std::function<void()> on_close_request;
+};
+
+// Runs an event handler of the program; an exception goes to the application's handling.
+void GuardedCall(const std::function<void()>& fn);
+
+QColor ToQColor(TColor c);
+TColor FromQRgb(QRgb rgb);
+QFont ToQFont(const TFont& font);
+QImage& BitmapImage(TBitmap& bitmap);
+const QImage& BitmapImage(const TBitmap& bitmap);
+QRect ToQRect(const TRect& r);
+// Makes the GUI usable: the Qt application object exists and this thread is the main thread.
+void EnsureGui();
+
+}  // namespace qv

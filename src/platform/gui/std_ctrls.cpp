@@ -1,0 +1,335 @@
+#include "platform/gui/std_ctrls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "platform/gui/forms.h"
+#include "platform/gui/qt_private.h"
+
+namespace qv {
+
+namespace {
+template <class W>
+W* Native(const TWinControl* c) {
+  return static_cast<W*>(c->Impl().native);
+}
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+// Qt shows "&x" as the accelerator, as the platform does.
+void SetNative(TWinControl* c, QWidget* w) {
+  c->Impl().native = w;
+  w->setParent(c->Impl().widget);
+  w->setGeometry(c->ClientOffset().X, c->ClientOffset().Y, c->ClientWidth(), c->ClientHeight());
+  w->show();
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
+  control_style_ |= csOpaque | csReplicatable;
+  SetBounds(0, 0, 65, 17);
+}
+
+uint32_t TCustomLabel::TextFlags() const {
+  uint32_t f = DT_EXPANDTABS;
+  if (word_wrap_) f |= DT_WORDBREAK;
+  if (!show_accel_char_) f |= DT_NOPREFIX;
+  if (alignment_ == TAlignment::taCenter) f |= DT_CENTER;
+  else if (alignment_ == TAlignment::taRightJustify) f |= DT_RIGHT;
+  return f;
+}
+
+void TCustomLabel::Paint() {
+  TCanvas& c = Canvas();
+  TRect r = ClientRect();
+  if (!Transparent()) {
+    c.Brush().Style = TBrushStyle::bsSolid;
+    c.Brush().Color = Color();
+    c.FillRect(r);
+  }
+  c.Brush().Style = TBrushStyle::bsClear;
+  c.Font().Assign(Font());
+  TRect calc = r;
+  int h = c.DrawText(Caption(), calc, TextFlags() | DT_CALCRECT);
+  if (layout_ == TTextLayout::tlCenter) r.Top = (r.Height() - h) / 2;
+  else if (layout_ == TTextLayout::tlBottom) r.Top = r.Height() - h;
+  if (!Enabled()) {
+    c.Font().SetColor(clBtnHighlight);
+    TRect shadow = r;
+    OffsetRect(shadow, 1, 1);
+    c.DrawText(Caption(), shadow, TextFlags());
+    c.Font().SetColor(clBtnShadow);
+  }
+  c.DrawText(Caption(), r, TextFlags());
+  c.Brush().Style = TBrushStyle::bsSolid;
+}
+
+void TCustomLabel::AdjustBounds() {
+  if (!auto_size_) return;
+  TCanvas& c = ScreenCanvas();
+  c.Font().Assign(Font());
+  TRect r = Rect(0, 0, word_wrap_ ? Width() : 100000, 0);
+  c.DrawText(Caption().empty() ? " " : Caption(), r, TextFlags() | DT_CALCRECT);
+  int x = Left();
+  if (alignment_ == TAlignment::taRightJustify) x = Left() + Width() - r.Width();
+  SetBounds(x, Top(), word_wrap_ ? Width() : r.Width(), r.Height());
+}
+
+void TCustomLabel::SetAutoSize(bool v) {
+  if (v == auto_size_) return;
+  auto_size_ = v;
+  AdjustBounds();
+}
+void TCustomLabel::SetAlignment(TAlignment a) {
+  if (a == alignment_) return;
+  alignment_ = a;
+  Invalidate();
+}
+void TCustomLabel::SetLayout(TTextLayout l) {
+  if (l == layout_) return;
+  layout_ = l;
+  Invalidate();
+}
+void TCustomLabel::SetWordWrap(bool v) {
+  if (v == word_wrap_) return;
+  word_wrap_ = v;
+  AdjustBounds();
+  Invalidate();
+}
+void TCustomLabel::SetTransparent(bool v) {
+  if (v == Transparent()) return;
+  if (v) control_style_ &= ~csOpaque;
+  else control_style_ |= csOpaque;
+  Invalidate();
+}
+void TCustomLabel::SetShowAccelChar(bool v) {
+  if (v == show_accel_char_) return;
+  show_accel_char_ = v;
+  AdjustBounds();
+  Invalidate();
+}
+void TCustomLabel::CMTextChanged(TMessage&) {
+  Invalidate();
+  AdjustBounds();
+}
+void TCustomLabel::CMFontChanged(TMessage&) {
+  Invalidate();
+  AdjustBounds();
+}
+
+// ---------------------------------------------------------------------------------------------
+TButton::TButton(TComponent* owner) : TWinControl(owner) {
+  auto* b = new QPushButton;
+  SetNative(this, b);
+  QObject::connect(b, &QPushButton::clicked, [this] { GuardedCall([this] { Click(); }); });
+  SetTabStop(true);
+  SetBounds(0, 0, 75, 25);
+}
+void TButton::Click() {
+  if (modal_result_ != 0)
+    if (TForm* f = GetParentForm(this)) f->SetModalResult(modal_result_);
+  TWinControl::Click();
+}
+void TButton::SetDefault(bool v) {
+  default_ = v;
+  Native<QPushButton>(this)->setDefault(v);
+}
+void TButton::CMTextChanged(TMessage&) { Native<QPushButton>(this)->setText(Q(Caption())); }
+
+// ---------------------------------------------------------------------------------------------
+struct CheckBoxBridge {
+  static void FromNative(TCheckBox* c, int qt_state) {
+    TCheckBoxState s = qt_state == Qt::Checked ? TCheckBoxState::cbChecked
+                       : qt_state == Qt::PartiallyChecked ? TCheckBoxState::cbGrayed
+                                                          : TCheckBoxState::cbUnchecked;
+    c->SetState(s);
+  }
+};
+
+TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
+  auto* b = new QCheckBox;
+  SetNative(this, b);
+  QObject::connect(b, &QCheckBox::stateChanged, [this](int s) { GuardedCall([&] { CheckBoxBridge::FromNative(this, s); }); });
+  SetTabStop(true);
+  SetBounds(0, 0, 97, 17);
+}
+void TCheckBox::SetState(TCheckBoxState s) {
+  if (s == state_) return;
+  state_ = s;
+  auto* b = Native<QCheckBox>(this);
+  Qt::CheckState q = s == TCheckBoxState::cbChecked ? Qt::Checked : s == TCheckBoxState::cbGrayed ? Qt::PartiallyChecked : Qt::Unchecked;
+  if (b->checkState() != q) {
+    QSignalBlocker block(b);
+    b->setCheckState(q);
+  }
+  Click();
+}
+void TCheckBox::SetAllowGrayed(bool v) {
+  allow_grayed_ = v;
+  Native<QCheckBox>(this)->setTristate(v);
+}
+void TCheckBox::CMTextChanged(TMessage&) { Native<QCheckBox>(this)->setText(Q(Caption())); }
+
+// ---------------------------------------------------------------------------------------------
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
+  auto* e = new QLineEdit;
+  SetNative(this, e);
+  QObject::connect(e, &QLineEdit::textEdited, [this](const QString& t) { GuardedCall([&] { SetText(t.toStdString()); }); });
+  SetTabStop(true);
+  SetBounds(0, 0, 121, 21);
+  SetColor(clWindow);
+}
+void TEdit::CMTextChanged(TMessage&) {
+  auto* e = Native<QLineEdit>(this);
+  if (e->text().toStdString() != Text()) e->setText(Q(Text()));
+  if (OnChange) OnChange(this);
+}
+void TEdit::SetMaxLength(int n) {
+  max_length_ = n;
+  Native<QLineEdit>(this)->setMaxLength(n > 0 ? n : 32767);
+}
+void TEdit::SetReadOnly(bool v) {
+  read_only_ = v;
+  Native<QLineEdit>(this)->setReadOnly(v);
+}
+void TEdit::SetPasswordChar(char c) {
+  password_char_ = c;
+  Native<QLineEdit>(this)->setEchoMode(c ? QLineEdit::Password : QLineEdit::Normal);
+}
+void TEdit::SelectAll() { Native<QLineEdit>(this)->selectAll(); }
+int TEdit::SelStart() const {
+  auto* e = Native<QLineEdit>(this);
+  return e->hasSelectedText() ? e->selectionStart() : e->cursorPosition();
+}
+int TEdit::SelLength() const { return static_cast<int>(Native<QLineEdit>(this)->selectedText().size()); }
+void TEdit::SetSelStart(int pos) { Native<QLineEdit>(this)->setCursorPosition(pos); }
+void TEdit::SetSelLength(int len) {
+  auto* e = Native<QLineEdit>(this);
+  e->setSelection(e->cursorPosition(), len);
+}
+
+// ---------------------------------------------------------------------------------------------
+TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
+  auto* c = new QComboBox;
+  c->setEditable(true);
+  SetNative(this, c);
+  QObject::connect(c, &QComboBox::activated, [this](int) {
+    GuardedCall([this] {
+      SetText(Native<QComboBox>(this)->currentText().toStdString());
+      if (OnSelect) OnSelect(this);
+    });
+  });
+  QObject::connect(c, &QComboBox::editTextChanged, [this](const QString& t) { GuardedCall([&] { SetText(t.toStdString()); }); });
+  SetTabStop(true);
+  SetBounds(0, 0, 145, 21);
+  SetColor(clWindow);
+}
+TStringList& TComboBox::Items() {
+  if (!items_dirty_) {
+    items_dirty_ = true;
+    QPointer<QWidget> guard = Impl().widget;
+    QTimer::singleShot(0, [this, guard] {
+      if (guard) SyncItems();
+    });
+  }
+  return items_;
+}
+void TComboBox::SyncItems() {
+  if (!items_dirty_) return;
+  items_dirty_ = false;
+  auto* c = Native<QComboBox>(this);
+  QSignalBlocker block(c);
+  QString text = c->currentText();
+  c->clear();
+  for (int i = 0; i < items_.Count(); ++i) c->addItem(Q(items_[i]));
+  if (style_ == TComboBoxStyle::csDropDownList) c->setCurrentIndex(-1);
+  else c->setEditText(text);
+}
+int TComboBox::ItemIndex() {
+  SyncItems();
+  auto* c = Native<QComboBox>(this);
+  int i = c->findText(c->currentText(), Qt::MatchExactly);
+  return i;
+}
+void TComboBox::SetItemIndex(int index) {
+  SyncItems();
+  auto* c = Native<QComboBox>(this);
+  {
+    QSignalBlocker block(c);
+    c->setCurrentIndex(index);
+    if (index < 0) c->setEditText("");
+  }
+  TControl::SetText(index >= 0 && index < items_.Count() ? items_[index] : "");
+}
+void TComboBox::SetStyle(TComboBoxStyle s) {
+  style_ = s;
+  Native<QComboBox>(this)->setEditable(s == TComboBoxStyle::csDropDown || s == TComboBoxStyle::csSimple);
+}
+void TComboBox::SetDropDownCount(int n) {
+  drop_down_count_ = n;
+  Native<QComboBox>(this)->setMaxVisibleItems(n);
+}
+void TComboBox::CMTextChanged(TMessage&) {
+  auto* c = Native<QComboBox>(this);
+  if (c->isEditable() && c->currentText().toStdString() != Text()) {
+    QSignalBlocker block(c);
+    c->setEditText(Q(Text()));
+  }
+  if (OnChange) OnChange(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
+  auto* l = new QListWidget;
+  SetNative(this, l);
+  QObject::connect(l, &QListWidget::itemClicked, [this](QListWidgetItem*) { GuardedCall([this] { Click(); }); });
+  SetTabStop(true);
+  SetBounds(0, 0, 121, 97);
+  SetColor(clWindow);
+}
+TStringList& TListBox::Items() {
+  if (!items_dirty_) {
+    items_dirty_ = true;
+    QPointer<QWidget> guard = Impl().widget;
+    QTimer::singleShot(0, [this, guard] {
+      if (guard) SyncItems();
+    });
+  }
+  return items_;
+}
+void TListBox::SyncItems() {
+  if (!items_dirty_) return;
+  items_dirty_ = false;
+  auto* l = Native<QListWidget>(this);
+  int row = l->currentRow();
+  l->clear();
+  for (int i = 0; i < items_.Count(); ++i) l->addItem(Q(items_[i]));
+  if (row < items_.Count()) l->setCurrentRow(row);
+}
+int TListBox::ItemIndex() {
+  SyncItems();
+  return Native<QListWidget>(this)->currentRow();
+}
+void TListBox::SetItemIndex(int index) {
+  SyncItems();
+  Native<QListWidget>(this)->setCurrentRow(index);
+}
+void TListBox::SetMultiSelect(bool v) {
+  multi_select_ = v;
+  Native<QListWidget>(this)->setSelectionMode(v ? QAbstractItemView::MultiSelection : QAbstractItemView::SingleSelection);
+}
+bool TListBox::Selected(int index) {
+  SyncItems();
+  auto* item = Native<QListWidget>(this)->item(index);
+  return item && item->isSelected();
+}
+void TListBox::SetSelected(int index, bool v) {
+  SyncItems();
+  if (auto* item = Native<QListWidget>(this)->item(index)) item->setSelected(v);
+}
+
+}  // namespace qv

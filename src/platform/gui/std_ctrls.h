@@ -1,0 +1,171 @@
+#pragma once
+// Standard controls: label, button, check box, edit, combo box and list box.
+#include <string>
+
+#include "platform/gui/controls.h"
+#include "platform/rtl/string_list.h"
+
+namespace qv {
+
+enum class TTextLayout { tlTop, tlCenter, tlBottom };
+
+// A text painted on its parent.
+class TCustomLabel : public TGraphicControl {
+public:
+  explicit TCustomLabel(TComponent* owner);
+  std::string ClassName() const override { return "TCustomLabel"; }
+  bool AutoSize() const { return auto_size_; }
+  void SetAutoSize(bool v);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout l);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool v);
+  bool Transparent() const { return !(control_style_ & csOpaque); }
+  void SetTransparent(bool v);
+  bool ShowAccelChar() const { return show_accel_char_; }
+  void SetShowAccelChar(bool v);
+
+protected:
+  void Paint() override;
+  void CMTextChanged(TMessage&) override;
+  void CMFontChanged(TMessage&) override;
+  void AdjustBounds();
+  uint32_t TextFlags() const;
+
+private:
+  bool auto_size_ = true;
+  TAlignment alignment_ = TAlignment::taLeftJustify;
+  TTextLayout layout_ = TTextLayout::tlTop;
+  bool word_wrap_ = false;
+  bool show_accel_char_ = true;
+};
+
+class TLabel : public TCustomLabel {
+public:
+  using TCustomLabel::TCustomLabel;
+  std::string ClassName() const override { return "TLabel"; }
+};
+
+class TButton : public TWinControl {
+public:
+  explicit TButton(TComponent* owner);
+  std::string ClassName() const override { return "TButton"; }
+  int ModalResult() const { return modal_result_; }
+  void SetModalResult(int r) { modal_result_ = r; }
+  bool Default() const { return default_; }
+  void SetDefault(bool v);
+  bool Cancel() const { return cancel_; }
+  void SetCancel(bool v) { cancel_ = v; }
+  // Fires OnClick and, with a modal result, ends the parent form's modal run with it.
+  void Click() override;
+
+protected:
+  void CMTextChanged(TMessage&) override;
+
+private:
+  int modal_result_ = 0;
+  bool default_ = false;
+  bool cancel_ = false;
+};
+
+enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+class TCheckBox : public TWinControl {
+public:
+  explicit TCheckBox(TComponent* owner);
+  std::string ClassName() const override { return "TCheckBox"; }
+  bool Checked() const { return state_ == TCheckBoxState::cbChecked; }
+  void SetChecked(bool v) { SetState(v ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked); }
+  TCheckBoxState State() const { return state_; }
+  // A change fires OnClick.
+  void SetState(TCheckBoxState s);
+  bool AllowGrayed() const { return allow_grayed_; }
+  void SetAllowGrayed(bool v);
+
+protected:
+  void CMTextChanged(TMessage&) override;
+
+private:
+  friend struct CheckBoxBridge;
+  TCheckBoxState state_ = TCheckBoxState::cbUnchecked;
+  bool allow_grayed_ = false;
+};
+
+class TEdit : public TWinControl {
+public:
+  explicit TEdit(TComponent* owner);
+  std::string ClassName() const override { return "TEdit"; }
+  int MaxLength() const { return max_length_; }
+  void SetMaxLength(int n);
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool v);
+  char PasswordChar() const { return password_char_; }
+  void SetPasswordChar(char c);
+  void SelectAll();
+  int SelStart() const;
+  int SelLength() const;
+  void SetSelStart(int pos);
+  void SetSelLength(int len);
+  TNotifyEvent OnChange;
+
+protected:
+  void CMTextChanged(TMessage&) override;
+
+private:
+  int max_length_ = 0;
+  bool read_only_ = false;
+  char password_char_ = 0;
+};
+
+enum class TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+
+// The items are a string list; after changing them through Items() the control shows them the next
+// time it is asked for its state or the loop runs.
+class TComboBox : public TWinControl {
+public:
+  explicit TComboBox(TComponent* owner);
+  std::string ClassName() const override { return "TComboBox"; }
+  TStringList& Items();
+  int ItemIndex();
+  void SetItemIndex(int index);
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle s);
+  int DropDownCount() const { return drop_down_count_; }
+  void SetDropDownCount(int n);
+  TNotifyEvent OnChange;
+  TNotifyEvent OnSelect;
+  void SyncItems();
+
+protected:
+  void CMTextChanged(TMessage&) override;
+
+private:
+  TStringList items_;
+  bool items_dirty_ = false;
+  TComboBoxStyle style_ = TComboBoxStyle::csDropDown;
+  int drop_down_count_ = 8;
+};
+
+class TListBox : public TWinControl {
+public:
+  explicit TListBox(TComponent* owner);
+  std::string ClassName() const override { return "TListBox"; }
+  TStringList& Items();
+  int ItemIndex();
+  void SetItemIndex(int index);
+  bool MultiSelect() const { return multi_select_; }
+  void SetMultiSelect(bool v);
+  bool Selected(int index);
+  void SetSelected(int index, bool v);
+  int Count() { return Items().Count(); }
+  void SyncItems();
+
+private:
+  TStringList items_;
+  bool items_dirty_ = false;
+  bool multi_select_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,181 @@
+#include "platform/gui/forms.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace qv {
+namespace {
+
+TEST(Forms, ShowModalReturnsTheResultOnceCloseQueryAgrees) {
+  TForm form(nullptr);
+  int queries = 0;
+  form.OnCloseQuery = [&](TComponent*, bool& can) { can = ++queries > 1; };
+  int idle_step = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    if (!form.Modal()) return;
+    ++idle_step;
+    if (idle_step == 1) form.SetModalResult(mrOk);       // refused by the first query
+    else if (idle_step == 2) form.SetModalResult(mrYes);  // accepted
+  };
+  EXPECT_EQ(form.ShowModal(), mrYes);
+  EXPECT_EQ(queries, 2);
+  EXPECT_FALSE(form.Visible());
+  Application->OnIdle = nullptr;
+}
+
+TEST(Forms, CloseHidesOrFreesAsOnCloseDecides) {
+  auto* form = new TForm(nullptr);
+  bool destroyed = false;
+  form->OnDestroy = [&](TComponent*) { destroyed = true; };
+  form->Show();
+  form->Close();
+  EXPECT_FALSE(form->Visible());
+  form->Show();
+  form->OnClose = [](TComponent*, TCloseAction& a) { a = TCloseAction::caFree; };
+  form->Close();
+  EXPECT_FALSE(destroyed);  // freed later, from the loop
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(Forms, MessageDlgTakesScriptedAnswers) {
+  std::string seen;
+  SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons b) {
+    seen = msg;
+    return (b & mbNo) ? mrNo : mrOk;
+  });
+  EXPECT_EQ(MessageDlg("Delete?", TMsgDlgType::mtConfirmation, mbYes | mbNo), mrNo);
+  EXPECT_EQ(seen, "Delete?");
+  try {
+    throw Exception("Broken");
+  } catch (...) {
+    Application->HandleException();
+  }
+  EXPECT_EQ(seen, "Broken.");
+  SetMessageDlgAnswerer(nullptr);
+}
+
+// Runs the main loop until `stop` is posted to the returned window.
+struct LoopFixture : ::testing::Test {
+  void SetUp() override {
+    InitializeGui();
+    wnd = AllocateHWnd([this](TMessage& m) {
+      if (m.Msg == kStop) Application->Terminate();
+      else {
+        order.push_back(static_cast<int>(m.WParam));
+        ++delivered;
+        m.Result = static_cast<intptr_t>(m.WParam) * 10;
+      }
+    });
+  }
+  void TearDown() override {
+    DeallocateHWnd(wnd);
+    Application->OnIdle = nullptr;
+    Application->ClearTerminated();
+  }
+  void RunLoop() {
+    // The application object is shared by the whole test binary.
+    Application->ClearTerminated();
+    Application->Run();
+  }
+  static constexpr uint32_t kStop = WM_USER + 99;
+  HWND wnd = nullptr;
+  std::vector<int> order;
+  std::atomic<int> delivered{0};
+};
+
+TEST_F(LoopFixture, PostsAndSendsFromAThreadArriveInOrderThroughTheQtLoop) {
+  std::atomic<bool> timed_out{false};
+  intptr_t sent = 0;
+  std::thread worker([&] {
+    for (int i = 1; i <= 5; ++i) PostMessage(wnd, WM_USER, static_cast<uintptr_t>(i), 0);
+    sent = SendMessage(wnd, WM_USER, 6, 0);
+    PostMessage(wnd, kStop, 0, 0);
+  });
+  RunLoop();
+  worker.join();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(sent, 60);
+  (void)timed_out;
+}
+
+TEST_F(LoopFixture, SendTimesOutWhileTheMainThreadIsBusy) {
+  bool ok = true;
+  intptr_t result = -1;
+  std::atomic<bool> send_returned{false}, busy{false};
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    // Keep the main thread busy until the sender gave up.
+    busy = true;
+    while (!send_returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Application->OnIdle = nullptr;
+  };
+  std::thread worker([&] {
+    while (!busy) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ok = SendMessageTimeout(wnd, WM_USER, 7, 0, 50, &result);
+    send_returned = true;
+    PostMessage(wnd, kStop, 0, 0);
+  });
+  RunLoop();
+  worker.join();
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(order.empty());  // withdrawn, never delivered
+}
+
+TEST_F(LoopFixture, IdleRunsOncePerDrainedQueueAndNotWhileNothingHappens) {
+  std::atomic<int> idles{0};
+  std::atomic<bool> posted{false};
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    // The first pass waits until the worker has queued its batch.
+    if (++idles == 1)
+      while (!posted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  std::atomic<int> idles_while_quiet{-1};
+  std::thread worker([&] {
+    while (idles == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 1; i <= 3; ++i) PostMessage(wnd, WM_USER, static_cast<uintptr_t>(i), 0);
+    posted = true;
+    while (delivered < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    idles_while_quiet = idles.load();
+    PostMessage(wnd, kStop, 0, 0);
+  });
+  RunLoop();
+  worker.join();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  // One pass when the loop first ran dry, one after the batch, none while nothing happened.
+  EXPECT_EQ(idles_while_quiet, 2);
+}
+
+TEST_F(LoopFixture, TimerTicksFromTheLoopUntilDisabled) {
+  TTimer timer(nullptr);
+  timer.SetInterval(5);
+  int ticks = 0;
+  timer.OnTimer = [&](TComponent*) {
+    if (++ticks == 3) {
+      timer.SetEnabled(false);
+      PostMessage(wnd, kStop, 0, 0);
+    }
+  };
+  RunLoop();
+  EXPECT_EQ(ticks, 3);
+}
+
+TEST_F(LoopFixture, IdleWithDoneFalseRunsAgainWithoutEvents) {
+  int passes = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    ++passes;
+    done = passes >= 5;
+    if (passes == 5) PostMessage(wnd, kStop, 0, 0);
+  };
+  RunLoop();
+  EXPECT_GE(passes, 5);
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,81 @@
+#include "platform/gui/menus.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/gui/forms.h"
+
+namespace qv {
+namespace {
+
+TEST(Menus, ItemsAreFoundByNameAndRadioItemsExcludeEachOther) {
+  TForm form(nullptr);
+  auto* menu = new TMainMenu(&form);
+  auto* file = new TMenuItem(&form);
+  file->SetCaption("&File");
+  menu->Items()->Add(file);
+  auto* a = new TMenuItem(&form);
+  a->SetName("IMenComm");
+  a->SetCaption("Communication");
+  file->Add(a);
+  auto* r1 = new TMenuItem(&form);
+  auto* r2 = new TMenuItem(&form);
+  for (auto* r : {r1, r2}) {
+    r->SetRadioItem(true);
+    file->Add(r);
+  }
+  EXPECT_EQ(menu->FindItemByName("imencomm"), a);
+  EXPECT_EQ(menu->Items()->Find("File"), file);
+  EXPECT_EQ(a->Menu(), menu);
+  r1->SetChecked(true);
+  r2->SetChecked(true);
+  EXPECT_FALSE(r1->Checked());
+  int clicks = 0;
+  a->OnClick = [&](TComponent*) { ++clicks; };
+  a->Click();
+  a->SetEnabled(false);
+  a->Click();
+  EXPECT_EQ(clicks, 1);
+  // The menu bar takes the top of the form's window.
+  int before = form.ClientHeight();
+  form.SetMenu(menu);
+  EXPECT_LT(form.ClientHeight(), before);
+  delete a;
+  EXPECT_EQ(file->Count(), 2);
+}
+
+TEST(Menus, PopupGoesThroughTheTestHook) {
+  TPopupMenu menu(nullptr);
+  auto* item = new TMenuItem(&menu);
+  item->SetCaption("Item");
+  menu.Items()->Add(item);
+  int popups = 0, clicked = 0;
+  item->OnClick = [&](TComponent*) { ++clicked; };
+  menu.OnPopup = [&](TComponent*) { ++popups; };
+  SetPopupMenuHook([](TPopupMenu* m, int x, int y) {
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 20);
+    m->Items()->Items(0)->Click();
+  });
+  menu.Popup(10, 20);
+  SetPopupMenuHook(nullptr);
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(clicked, 1);
+}
+
+QV_DECLARE_EXCEPTION(EAbort, Exception);
+
+TEST(ApplicationExceptions, SilentAbortShowsNothing) {
+  InitializeGui();
+  int dialogs = 0;
+  SetMessageDlgAnswerer([&](const std::string&, TMsgDlgType, TMsgDlgButtons) { return ++dialogs, mrOk; });
+  try {
+    throw EAbort("");
+  } catch (...) {
+    Application->HandleException();
+  }
+  EXPECT_EQ(dialogs, 0);
+  SetMessageDlgAnswerer(nullptr);
+}
+
+}  // namespace
+}  // namespace qv
