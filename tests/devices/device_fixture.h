@@ -11,6 +11,7 @@
 
 #include "base/app_globals.h"
 #include "base/archive_hooks.h"
+#include "datastore/channels.h"
 #include "devices/dev_class_registry.h"
 #include "devices/device.h"
 #include "devices/device_messages.h"
@@ -48,8 +49,9 @@ protected:
   std::unique_ptr<TDevice> LoadRoot() { return std::unique_ptr<TDevice>(TDevice::CreateFromDir(nullptr, ExePath)); }
 
   // A new node below parent with the next free id, set up on disk; the parent owns it.
-  TDevice* AddDevice(TDevice* parent, const std::string& name, int32_t lo = 0) {
-    auto node = TDevice::Create(parent);
+  TDevice* AddDevice(TDevice* parent, const std::string& name, int32_t lo = 0,
+                     std::unique_ptr<TChannels> channels = nullptr) {
+    auto node = TDevice::Create(parent, std::move(channels));
     node->SetId(parent->FindNextId(lo, TDevice::MaxId));
     node->SetName(name);
     EXPECT_TRUE(node->SetUpDevice());

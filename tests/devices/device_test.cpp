@@ -354,11 +354,7 @@ std::unique_ptr<TChannels> TwoValueChannels() {
 TEST_F(DeviceTree, ChannelListsAreSavedAndLoadedWithTheirNodes) {
   {
     auto root = LoadRoot();
-    auto node = TDevice::Create(root.get(), TwoValueChannels());
-    node->SetId(1);
-    node->SetName("Cellar");
-    ASSERT_TRUE(node->SetUpDevice());
-    node.release();
+    AddDevice(root.get(), "Cellar", 1, TwoValueChannels());
     EXPECT_TRUE(std::filesystem::exists(home.Path() + "DL001/CHANNELS.CFG"));
   }
   const std::string stored = home.Read("DL001/CHANNELS.CFG");
@@ -386,13 +382,7 @@ TEST_F(DeviceTree, ChannelListsAreSavedAndLoadedWithTheirNodes) {
 TEST_F(DeviceTree, DamagedChannelFileSkipsOnlyItsNode) {
   {
     auto root = LoadRoot();
-    for (int32_t id : {1, 2, 3}) {
-      auto node = TDevice::Create(root.get(), TwoValueChannels());
-      node->SetId(id);
-      node->SetName("N" + std::to_string(id));
-      ASSERT_TRUE(node->SetUpDevice());
-      node.release();
-    }
+    for (int32_t id : {1, 2, 3}) AddDevice(root.get(), "N" + std::to_string(id), id, TwoValueChannels());
   }
   const std::string good = home.Read("DL002/CHANNELS.CFG");
   home.Write("DL002/CHANNELS.CFG", good.substr(0, good.size() / 2));  // cut short
@@ -446,11 +436,7 @@ public:
 
 TEST_F(DeviceTree, OutlineShowsVisibleNodesAndTheirValueChannels) {
   auto root = LoadRoot();
-  auto node = TDevice::Create(root.get(), TwoValueChannels());
-  node->SetId(3);
-  node->SetName("Cellar");
-  ASSERT_TRUE(node->SetUpDevice());
-  TDevice* cellar = node.release();
+  TDevice* cellar = AddDevice(root.get(), "Cellar", 3, TwoValueChannels());
   TDevice* slot = AddDevice(cellar, "Slot");
   slot->SetHidden(true);
   AddDevice(slot, "Below slot");
