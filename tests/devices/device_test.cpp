@@ -399,6 +399,25 @@ TEST_F(DeviceTree, DamagedChannelFileSkipsOnlyItsNode) {
   EXPECT_EQ(Snapshot(), before);
 }
 
+// Weekly files are opened when their weeks are asked for, never while the tree loads: damaged
+// ones do not disturb the load, and their bytes stay as they are.
+TEST_F(DeviceTree, WeeklyFilesAreNotReadAtLoad) {
+  {
+    auto root = LoadRoot();
+    AddDevice(root.get(), "Cellar", 1, TwoValueChannels());
+  }
+  home.Write("DL001/KW2601.QVR", "not a data file");
+  home.Write("DL001/KW2602.QVR", "");
+  const auto before = Snapshot();
+  {
+    auto root = LoadRoot();
+    ASSERT_EQ(root->ChildCount(), 1);
+    EXPECT_EQ(root->GetChild(0)->Channels()->ValueCount(), 2);
+  }
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Snapshot(), before);
+}
+
 // The explorer's outline as a list of lines: parent index, text, element.
 class RecordingOutline : public TExplOutline {
 public:
