@@ -83,6 +83,26 @@ TEST_F(MessageQueue, WindowFreedInsideItsHandlerAndPendingSendersReleased) {
   EXPECT_TRUE(returned);
 }
 
+TEST_F(MessageQueue, WindowFreedInItsHandlerAfterTheHandlerPumpedTheQueue) {
+  // A handler that waits for a worker pumps the queue itself; freeing its own window
+  // afterwards must still wait until the handler has returned.
+  HWND outer = nullptr;
+  std::vector<int> order;
+  HWND inner = AllocateHWnd([&](TMessage&) { order.push_back(2); });
+  outer = AllocateHWnd([&](TMessage& m) {
+    order.push_back(1);
+    PostMessage(inner, WM_USER, 0, 0);
+    ProcessPostedMessages();
+    DeallocateHWnd(outer);
+    order.push_back(static_cast<int>(m.WParam));  // the handler's state is still there
+  });
+  PostMessage(outer, WM_USER, 3, 0);
+  ProcessPostedMessages();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_FALSE(PostMessage(outer, WM_USER, 0, 0));
+  DeallocateHWnd(inner);
+}
+
 TEST_F(MessageQueue, SynchronizeRunsOnMainThread) {
   std::atomic<bool> ran{false};
   std::thread t([&] { Synchronize([&] { ran = IsMainThread(); }); });

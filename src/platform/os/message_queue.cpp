@@ -1,5 +1,6 @@
 #include "platform/os/message_queue.h"
 
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <condition_variable>
@@ -8,6 +9,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace qv {
 
@@ -36,15 +38,17 @@ struct Queued {
 // leaf lock: no handler runs while it is held.
 struct Loop {
   std::mutex mutex;
-  std::condition_variable changed;
+  std::condition_variable queued;  // the main thread waits for messages
+  std::condition_variable done;    // senders wait for their messages to be handled
   std::deque<Queued> queue;
   std::unordered_set<HWND> windows;
   std::function<void()> wake;
   std::thread::id main_thread;
   bool main_set = false;
-  // The window whose handler runs now, and whether it was freed meanwhile (freed afterwards).
-  HWND delivering = nullptr;
-  bool free_after_delivery = false;
+  // The windows whose handlers run now (nested when a handler pumps the queue itself), and
+  // those freed meanwhile, which are deleted when their outermost handler returns.
+  std::vector<HWND> delivering;
+  std::unordered_set<HWND> free_after_delivery;
 };
 
 Loop& L() {
@@ -54,7 +58,7 @@ Loop& L() {
 
 void Wake(std::unique_lock<std::mutex>& lock) {
   auto hook = L().wake;
-  L().changed.notify_all();
+  L().queued.notify_all();
   lock.unlock();
   if (hook) hook();
 }
@@ -66,13 +70,14 @@ void Deliver(Queued& q) {
     {
       std::lock_guard<std::mutex> lock(L().mutex);
       if (!L().windows.count(q.wnd)) return;  // freed by an earlier handler
-      L().delivering = q.wnd;
+      L().delivering.push_back(q.wnd);
     }
     q.wnd->handler(q.msg);
     std::lock_guard<std::mutex> lock(L().mutex);
-    L().delivering = nullptr;
-    if (L().free_after_delivery) {
-      L().free_after_delivery = false;
+    L().delivering.pop_back();
+    if (L().free_after_delivery.count(q.wnd) &&
+        std::find(L().delivering.begin(), L().delivering.end(), q.wnd) == L().delivering.end()) {
+      L().free_after_delivery.erase(q.wnd);
       delete q.wnd;
     }
   }
@@ -80,7 +85,7 @@ void Deliver(Queued& q) {
     std::lock_guard<std::mutex> lock(L().mutex);
     q.send->done = true;
     q.send->result = q.msg.Result;
-    L().changed.notify_all();
+    L().done.notify_all();
   }
 }
 
@@ -97,10 +102,10 @@ bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   std::unique_lock<std::mutex> lock(L().mutex);
   auto pred = [&] { return state->done; };
   if (timeout_ms < 0) {
-    L().changed.wait(lock, pred);
+    L().done.wait(lock, pred);
     return true;
   }
-  if (L().changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred)) return true;
+  if (L().done.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred)) return true;
   for (auto it = L().queue.begin(); it != L().queue.end(); ++it) {
     if (it->send == state) {
       L().queue.erase(it);
@@ -109,7 +114,7 @@ bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   }
   // Already being delivered: the handler may still use what the message points to, so the
   // sender waits for it to finish.
-  L().changed.wait(lock, pred);
+  L().done.wait(lock, pred);
   return true;
 }
 
@@ -155,9 +160,9 @@ void DeallocateHWnd(HWND wnd) {
       ++it;
     }
   }
-  L().changed.notify_all();
-  if (L().delivering == wnd) {
-    L().free_after_delivery = true;  // freed from inside its own handler
+  L().done.notify_all();
+  if (std::find(L().delivering.begin(), L().delivering.end(), wnd) != L().delivering.end()) {
+    L().free_after_delivery.insert(wnd);  // freed from inside its own handler
   } else {
     delete wnd;
   }
@@ -170,13 +175,13 @@ bool PostMessage(HWND wnd, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
 bool SendMessageTimeout(HWND wnd, uint32_t msg, uintptr_t wparam, intptr_t lparam, uint32_t timeout_ms,
                         intptr_t* result) {
   if (IsMainThread()) {
+    Queued q{wnd, TMessage{msg, wparam, lparam, 0}, nullptr, {}};
     {
       std::lock_guard<std::mutex> lock(L().mutex);
       if (!L().windows.count(wnd)) return false;
     }
-    TMessage m{msg, wparam, lparam, 0};
-    wnd->handler(m);
-    if (result) *result = m.Result;
+    Deliver(q);
+    if (result) *result = q.msg.Result;
     return true;
   }
   auto state = std::make_shared<SendState>();
@@ -233,7 +238,7 @@ bool ProcessPostedMessages() {
 bool WaitAndProcessMessages(uint32_t timeout_ms) {
   {
     std::unique_lock<std::mutex> lock(L().mutex);
-    L().changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return !L().queue.empty(); });
+    L().queued.wait_for(lock, std::chrono::milliseconds(timeout_ms), [] { return !L().queue.empty(); });
   }
   return ProcessPostedMessages();
 }

@@ -26,8 +26,17 @@ private:
   }
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
-// A failed file or folder operation; the message holds the error code ("I/O error 5").
-QV_DECLARE_EXCEPTION(EInOutError, Exception);
+QV_DECLARE_EXCEPTION(EOutOfMemory, Exception);
+
+// A failed file or folder operation; the message holds the error text ("I/O error 5"),
+// ErrorCode the runtime's error number where the raiser gives one (else 0).
+class EInOutError : public Exception {
+public:
+  explicit EInOutError(std::string message, int error_code = 0)
+      : Exception(std::move(message)), ErrorCode(error_code) {}
+  std::string ClassName() const override { return "EInOutError"; }
+  int ErrorCode;
+};
 // A call of an operation that a class leaves to its descendants.
 QV_DECLARE_EXCEPTION(EAbstractError, Exception);
 // A cast of an object to a class it does not belong to.

@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <termios.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/serial/com_port_map.h"
+#include "serial/pty_pair.h"
+#include "serial/ser_custom_com_port.h"
+#include "serial/serial_exception.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+constexpr uint16_t kCom = 7;
+constexpr uint16_t kMissing = 8;
+
+class ComPort : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetMainThread();
+    while (ProcessPostedMessages()) {
+    }
+    // Every other number names no device, whatever this machine has.
+    SetComPortMapHook([this](int n) { return n == kCom ? pty.SlavePath() : "/nonexistent/ttyQV" + std::to_string(n); });
+  }
+  void TearDown() override {
+    SetComPortMapHook(nullptr);
+    SetComSelectHook(nullptr);
+  }
+
+
+  static std::string Pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131) ^ (i >> 9));
+    return s;
+  }
+
+  test::PtyPair pty;
+};
+
+TEST_F(ComPort, BytesTravelInOrderBothWays) {
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  std::string received;
+  port.SetOnTriggerAvail([&](TSerCustomComPort* cp, uint16_t count) {
+    EXPECT_TRUE(IsMainThread());
+    std::string piece(count, '\0');
+    ASSERT_EQ(cp->Dispatcher()->GetBlock(reinterpret_cast<uint8_t*>(piece.data()), count), count);
+    received += piece;
+  });
+  port.SetOpen(true);
+  ASSERT_TRUE(port.Open());
+
+  // Several times the dispatch ring, so reads wrap it many times.
+  const std::string in = Pattern(100000);
+  std::thread writer([&] { pty.Write(in); });
+  bool all = test::PumpUntil([&] { return received.size() >= in.size(); });
+  writer.join();
+  ASSERT_TRUE(all) << received.size();
+  EXPECT_EQ(received, in);
+
+  const std::string out = Pattern(50000).substr(7);
+  std::string echoed;
+  std::thread reader([&] { echoed = pty.Read(out.size()); });
+  size_t sent = 0;
+  while (sent < out.size()) {
+    uint32_t room = port.OutBuffFree();
+    if (room == 0) {
+      WaitAndProcessMessages(1);
+      continue;
+    }
+    uint16_t n = static_cast<uint16_t>(std::min<size_t>({room, out.size() - sent, 1500}));
+    port.PutBlock(out.data() + sent, n);
+    sent += n;
+  }
+  reader.join();
+  EXPECT_EQ(echoed, out);
+
+  int free_trigger = port.AddStatusTrigger(kStatusOutBuffFree);
+  int fired = 0;
+  port.SetOnTriggerOutbuffFree([&](TComponent*) { ++fired; });
+  port.SetStatusTrigger(free_trigger, port.OutSize(), true);
+  EXPECT_TRUE(test::PumpUntil([&] { return fired == 1; }));
+  port.SetOpen(false);
+  EXPECT_FALSE(port.Open());
+}
+
+TEST_F(ComPort, OpenFailuresRaiseTheirExceptions) {
+  TSerComPort a, b, missing, unset;
+  a.SetComNumber(kCom);
+  a.SetOpen(true);
+  b.SetComNumber(kCom);
+  try {
+    b.SetOpen(true);
+    ADD_FAILURE() << "a port in use opened twice";
+  } catch (const EAlreadyOpen& e) {
+    EXPECT_EQ(e.ErrorCode, ecAlreadyOpen);
+    EXPECT_EQ(e.Message(), "ie_Open - device already open");
+  }
+  EXPECT_FALSE(b.Open());
+  EXPECT_EQ(b.CurrentDispatcher(), nullptr);
+
+  missing.SetComNumber(kMissing);
+  EXPECT_THROW(missing.SetOpen(true), EBadId);
+  EXPECT_FALSE(missing.Open());
+
+  unset.PromptForPort = false;
+  EXPECT_THROW(unset.SetOpen(true), ENoPortSelected);
+  unset.PromptForPort = true;
+  EXPECT_THROW(unset.SetOpen(true), ENoPortSelected);  // nobody to ask
+  SetComSelectHook([] { return 0; });                   // cancelled
+  EXPECT_THROW(unset.SetOpen(true), ENoPortSelected);
+  EXPECT_FALSE(unset.Open());
+
+  a.SetOpen(false);
+  SetComSelectHook([] { return int{kCom}; });
+  unset.SetOpen(true);
+  EXPECT_TRUE(unset.Open());
+  EXPECT_EQ(unset.ComNumber(), kCom);
+  EXPECT_EQ(SelectablePorts(), std::vector<int>{kCom});  // in use still counts as present
+}
+
+TEST_F(ComPort, AWorkerOpensAndClosesWithThePortChosenOnTheMainThread) {
+  std::atomic<bool> asked_on_main{false};
+  SetComSelectHook([&] {
+    asked_on_main = IsMainThread();
+    return int{kCom};
+  });
+  TSerComPort port;
+  std::atomic<int> step{0};
+  std::atomic<bool> open_seen{false};
+  std::thread worker([&] {
+    port.SetOpen(true);
+    open_seen = port.Open();
+    port.PutString("ping");
+    step = 1;
+    while (step == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    port.SetOpen(false);
+    step = 3;
+  });
+  ASSERT_TRUE(test::PumpUntil([&] { return step.load() == 1; }));
+  EXPECT_EQ(pty.Read(4), "ping");
+  step = 2;
+  ASSERT_TRUE(test::PumpUntil([&] { return step.load() == 3; }));
+  worker.join();
+  EXPECT_TRUE(asked_on_main);
+  EXPECT_TRUE(open_seen);
+  EXPECT_EQ(port.ComNumber(), kCom);
+  EXPECT_FALSE(port.Open());
+}
+
+TEST_F(ComPort, StoredOpenHappensWhenLoaded) {
+  std::vector<std::string> shown;
+  SetSerialShowException([&](const std::exception& e) { shown.push_back(e.what()); });
+  TSerComPort good, bad;
+  for (TSerComPort* p : {&good, &bad}) {
+    p->BeginLoading();
+    p->SetOpen(true);
+    EXPECT_FALSE(p->CurrentDispatcher());
+  }
+  good.SetComNumber(kCom);
+  bad.SetComNumber(kMissing);
+  good.Loaded();
+  bad.Loaded();
+  SetSerialShowException(nullptr);
+  EXPECT_TRUE(good.Open());
+  EXPECT_FALSE(bad.Open());
+  EXPECT_EQ(shown, std::vector<std::string>{"ie_BadId - Specified comport doesn't exist"});
+}
+
+TEST_F(ComPort, TriggersOnAClosedPort) {
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  port.RemoveTrigger(8);  // closed: nothing happens
+  port.AutoOpen = false;
+  EXPECT_THROW(port.AddTimerTrigger(), ECommNotOpen);
+  EXPECT_EQ(port.OutBuffFree(), port.OutSize());
+  port.AutoOpen = true;
+  int t = port.AddTimerTrigger();  // opens the port first
+  EXPECT_TRUE(port.Open());
+  EXPECT_EQ(t, 8);
+  EXPECT_THROW(port.SetTimerTrigger(t + 8, 1, true), EBadTriggerHandle);
+}
+
+TEST_F(ComPort, TimerEventArrivesOnTheMainThread) {
+  std::atomic<uint64_t> now{55 * 100000};
+  TSerComPort port;
+  port.Clock = [&] { return now.load(); };
+  port.SetComNumber(kCom);
+  std::vector<uint16_t> fired;
+  port.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t handle) {
+    EXPECT_TRUE(IsMainThread());
+    fired.push_back(handle);
+  });
+  port.SetOpen(true);
+  int t = port.AddTimerTrigger();
+  port.SetTimerTrigger(t, SecondsToTicks(1), true);
+  now += 18 * 55;
+  test::PumpUntil([] { return false; }, 150);  // three dispatch passes: not yet expired
+  EXPECT_TRUE(fired.empty());
+  now += 55;
+  ASSERT_TRUE(test::PumpUntil([&] { return !fired.empty(); }));
+  EXPECT_EQ(fired, std::vector<uint16_t>{static_cast<uint16_t>(t)});
+}
+
+TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
+  std::atomic<uint64_t> now{0};
+  TSerComPort port;
+  port.Clock = [&] { return now.load(); };
+  port.SetComNumber(kCom);
+  int closes = 0, opens = 0;
+  port.OnPortClose = [&](TComponent*) { ++closes; };
+  port.OnPortOpen = [&](TComponent*) { ++opens; };
+  bool reopen = true;
+  bool open_inside = false;
+  port.SetOnTriggerTimer([&](TSerCustomComPort* cp, uint16_t) {
+    cp->SetOpen(false);
+    open_inside = cp->Open();  // the close finishes when the dispatcher has stopped delivering
+    if (reopen) cp->SetOpen(true);
+  });
+  port.SetOpen(true);
+  int t = port.AddTimerTrigger();
+  port.SetTimerTrigger(t, 1, true);
+  now += 1000;
+  ASSERT_TRUE(test::PumpUntil([&] { return closes == 1 && opens == 2; }));
+  EXPECT_TRUE(open_inside);
+  EXPECT_TRUE(port.Open());
+  // The timer came back with the reopen: it fires again once armed, and this time the port
+  // stays closed.
+  reopen = false;
+  port.SetTimerTrigger(t, 1, true);
+  now += 1000;
+  ASSERT_TRUE(test::PumpUntil([&] { return !port.Open(); }));
+  EXPECT_EQ(port.CurrentDispatcher(), nullptr);
+  TCommDevice other;
+  EXPECT_EQ(other.Open(pty.SlavePath()), 0);  // the device was given back
+}
+
+TEST_F(ComPort, ANewNumberOnAnOpenPortKeepsTriggersAndTracing) {
+  test::PtyPair other;
+  SetComPortMapHook([&](int n) { return n == kCom ? pty.SlavePath() : n == kCom + 1 ? other.SlavePath() : std::string("/nonexistent/tty"); });
+  std::atomic<uint64_t> now{0};
+  TSerComPort port;
+  port.Clock = [&] { return now.load(); };
+  port.SetComNumber(kCom);
+  test::TempDir dir;
+  port.TraceName = dir.File("SERIAL.TRC");
+  port.SetTracing(tlOn);
+  port.SetOpen(true);
+  int t = port.AddTimerTrigger();
+  int fired = 0;
+  port.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t handle) { fired += handle == t; });
+  port.SetComNumber(kCom + 1);
+  EXPECT_TRUE(port.Open());
+  EXPECT_EQ(port.Tracing(), tlOn);
+  port.PutString("moved");
+  EXPECT_EQ(other.Read(5), "moved");
+  port.SetTimerTrigger(t, 1, true);  // the handle is still known
+  now += 1000;
+  EXPECT_TRUE(test::PumpUntil([&] { return fired == 1; }));
+}
+
+TEST_F(ComPort, SettingsReachTheOpenPort) {
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  port.SetRS485Mode(true);
+  EXPECT_FALSE(port.RTS());
+  port.SetHWFlowOptions(hwfUseRTS);
+  EXPECT_EQ(port.BufferFull(), 3686);
+  EXPECT_EQ(port.BufferResume(), 409);
+  EXPECT_FALSE(port.RS485Mode());
+  port.SetHWFlowOptions(0);
+  port.SetBufferFull(0);
+  port.SetBufferResume(0);
+  port.SetSWFlowOptions(swfBoth);
+  EXPECT_EQ(port.BufferFull(), 3072);
+  EXPECT_EQ(port.BufferResume(), 1024);
+  port.SetBufferFull(5000);  // above InSize: stays within it
+  EXPECT_EQ(port.BufferFull(), 3686);
+  port.SetSWFlowOptions(swfNone);
+
+  port.SetOpen(true);
+  termios t;
+  ASSERT_EQ(tcgetattr(pty.Master(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B19200);
+  port.SetBaud(9600);
+  ASSERT_EQ(tcgetattr(pty.Master(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B9600);
+  EXPECT_EQ(port.CurrentDispatcher()->LastBaud(), 9600u);
+  port.SetStopBits(2);
+  ASSERT_EQ(tcgetattr(pty.Master(), &t), 0);
+  EXPECT_TRUE(t.c_cflag & CSTOPB);
+  EXPECT_THROW(port.SetBaud(12345), EInOutError);  // no such rate: raised, value kept
+  EXPECT_EQ(port.Baud(), 12345u);
+
+  EXPECT_THROW(port.SetComNumber(kMissing), EBadId);  // the reopen fails: the port stays closed
+  EXPECT_FALSE(port.Open());
+}
+
+TEST_F(ComPort, AFailingTraceFileStillClosesThePort) {
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  port.TraceName = "/nonexistent/folder/SERIAL.TRC";
+  port.SetTracing(tlOn);
+  port.SetOpen(true);
+  port.PutString("hello");
+  EXPECT_THROW(port.SetOpen(false), EInOutError);
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(port.Tracing(), tlOff);
+  port.SetOpen(true);
+  EXPECT_TRUE(port.Open());
+}
+
+}  // namespace
+}  // namespace qv
