@@ -150,6 +150,8 @@ void TApplication::Run() {
   QV_GUI_THREAD();
   if (main_form_ && ShowMainForm) main_form_->Show();
   if (terminated_) return;
+  // A loop that starts owes one idle pass once it runs dry.
+  static_cast<QvApplication*>(qApp)->busy = true;
   QApplication::exec();
 }
 

@@ -229,10 +229,13 @@ bool TFont::operator==(const TFont& o) const {
          orientation_ == o.orientation_;
 }
 
-QFont ToQFont(const TFont& font) {
+QFont ToQFont(const TFont& font, int pixels_per_inch) {
   EnsureGui();
   QFont f(font.Pitch() == TFontPitch::fpFixed ? "DejaVu Sans Mono" : "DejaVu Sans");
-  f.setPixelSize(font.PixelSize());
+  int pixels = pixels_per_inch == kScreenPixelsPerInch
+                   ? font.PixelSize()
+                   : std::max(1, static_cast<int>(std::lround(font.Size() * pixels_per_inch / 72.0)));
+  f.setPixelSize(pixels);
   f.setBold(HasStyle(font.Style(), TFontStyle::fsBold));
   f.setItalic(HasStyle(font.Style(), TFontStyle::fsItalic));
   f.setUnderline(HasStyle(font.Style(), TFontStyle::fsUnderline));
@@ -413,11 +416,11 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
   if (p.Active()) p->fillRect(x, y, 1, 1, ToQColor(color));
 }
 
-int TCanvas::FontAscent() const { return QFontMetrics(ToQFont(font_)).ascent(); }
-int TCanvas::FontLineHeight() const { return QFontMetrics(ToQFont(font_)).height(); }
+int TCanvas::FontAscent() const { return QFontMetrics(ToQFont(font_, impl_->pixels_per_inch)).ascent(); }
+int TCanvas::FontLineHeight() const { return QFontMetrics(ToQFont(font_, impl_->pixels_per_inch)).height(); }
 
 TPoint TCanvas::TextExtent(const std::string& text) const {
-  QFontMetrics fm(ToQFont(font_));
+  QFontMetrics fm(ToQFont(font_, impl_->pixels_per_inch));
   return {fm.horizontalAdvance(QString::fromStdString(text)), fm.height()};
 }
 int TCanvas::TextWidth(const std::string& text) const { return TextExtent(text).X; }
@@ -427,7 +430,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
   Record({.Op = "TextOut", .Points = {{x, y}}, .Text = text, .Flags = text_align_});
   CanvasPainter p(*impl_);
   if (!p.Active()) return;
-  QFont f = ToQFont(font_);
+  QFont f = ToQFont(font_, impl_->pixels_per_inch);
   QFontMetrics fm(f);
   QString s = QString::fromStdString(text);
   int w = fm.horizontalAdvance(s);
@@ -449,7 +452,7 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
   Record({.Op = "TextRect", .Points = {{x, y}}, .Rect = r, .Text = text});
   CanvasPainter p(*impl_);
   if (!p.Active() || r.IsEmpty()) return;
-  QFont f = ToQFont(font_);
+  QFont f = ToQFont(font_, impl_->pixels_per_inch);
   QFontMetrics fm(f);
   p->setClipRect(ToQRect(r), Qt::IntersectClip);
   if (brush_.Style != TBrushStyle::bsClear) p->fillRect(ToQRect(r), ToQColor(brush_.Color));
@@ -459,7 +462,7 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
 }
 
 int TCanvas::DrawText(const std::string& text, TRect& r, uint32_t flags) {
-  QFont f = ToQFont(font_);
+  QFont f = ToQFont(font_, impl_->pixels_per_inch);
   QFontMetrics fm(f);
   QString s = QString::fromStdString(text);
   int qf = QtTextFlags(flags);

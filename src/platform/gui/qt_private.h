@@ -23,6 +23,7 @@ struct TCanvasImpl {
   QImage* image = nullptr;          // the target when it is an image
   QPaintDevice* device = nullptr;   // another target (a printer page)
   QPainter* running = nullptr;      // a painter kept open on `device`
+  int pixels_per_inch = kScreenPixelsPerInch;  // font sizes in points convert with it
   struct State {
     QPoint origin;
     bool clipped = false;
@@ -93,7 +94,7 @@ void GuardedCall(const std::function<void()>& fn);
 
 QColor ToQColor(TColor c);
 TColor FromQRgb(QRgb rgb);
-QFont ToQFont(const TFont& font);
+QFont ToQFont(const TFont& font, int pixels_per_inch = kScreenPixelsPerInch);
 QImage& BitmapImage(TBitmap& bitmap);
 const QImage& BitmapImage(const TBitmap& bitmap);
 QRect ToQRect(const TRect& r);

@@ -19,7 +19,16 @@ W* Native(const TWinControl* c) {
   return static_cast<W*>(c->Impl().native);
 }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-// Qt shows "&x" as the accelerator, as the platform does.
+// The items were handed out for changing: the native list follows from the loop (or at the next
+// question to the control).
+void MarkItemsDirty(TWinControl* control, bool& dirty, std::function<void()> sync) {
+  if (dirty) return;
+  dirty = true;
+  QPointer<QWidget> guard = control->Impl().widget;
+  QTimer::singleShot(0, [guard, sync = std::move(sync)] {
+    if (guard) GuardedCall(sync);
+  });
+}
 void SetNative(TWinControl* c, QWidget* w) {
   c->Impl().native = w;
   w->setParent(c->Impl().widget);
@@ -229,13 +238,7 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
   SetColor(clWindow);
 }
 TStringList& TComboBox::Items() {
-  if (!items_dirty_) {
-    items_dirty_ = true;
-    QPointer<QWidget> guard = Impl().widget;
-    QTimer::singleShot(0, [this, guard] {
-      if (guard) SyncItems();
-    });
-  }
+  MarkItemsDirty(this, items_dirty_, [this] { SyncItems(); });
   return items_;
 }
 void TComboBox::SyncItems() {
@@ -292,13 +295,7 @@ TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
   SetColor(clWindow);
 }
 TStringList& TListBox::Items() {
-  if (!items_dirty_) {
-    items_dirty_ = true;
-    QPointer<QWidget> guard = Impl().widget;
-    QTimer::singleShot(0, [this, guard] {
-      if (guard) SyncItems();
-    });
-  }
+  MarkItemsDirty(this, items_dirty_, [this] { SyncItems(); });
   return items_;
 }
 void TListBox::SyncItems() {

@@ -1,0 +1,64 @@
+#pragma once
+// The printer: pages drawn on a canvas and sent to a system printer or written to a PDF file.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gui/graphics.h"
+
+namespace qv {
+
+QV_DECLARE_EXCEPTION(EPrinter, Exception);
+
+enum class TPrinterOrientation { poPortrait, poLandscape };
+
+struct TPrinterImpl;
+
+class TPrinter {
+public:
+  TPrinter();
+  ~TPrinter();
+  TPrinter(const TPrinter&) = delete;
+  TPrinter& operator=(const TPrinter&) = delete;
+
+  // The system's printers by name, and the chosen one (-1: the default printer).
+  std::vector<std::string> Printers() const;
+  int PrinterIndex() const { return printer_index_; }
+  void SetPrinterIndex(int index);
+  // A file name makes the document a PDF file instead of a print job.
+  const std::string& OutputFile() const { return output_file_; }
+  void SetOutputFile(const std::string& file) { output_file_ = file; }
+  TPrinterOrientation Orientation() const { return orientation_; }
+  void SetOrientation(TPrinterOrientation o) { orientation_ = o; }
+  std::string Title;
+
+  void BeginDoc();
+  void NewPage();
+  void EndDoc();
+  // Ends the document without printing what was drawn.
+  void Abort();
+  bool Printing() const { return printing_; }
+  bool Aborted() const { return aborted_; }
+  int PageNumber() const { return page_number_; }
+  // The page's drawing area in device pixels, and the device's pixels per inch.
+  int PageWidth() const;
+  int PageHeight() const;
+  int PixelsPerInch() const;
+  // Valid between BeginDoc and EndDoc.
+  TCanvas& Canvas();
+
+private:
+  std::unique_ptr<TPrinterImpl> impl_;
+  std::unique_ptr<TCanvas> canvas_;
+  std::string output_file_;
+  TPrinterOrientation orientation_ = TPrinterOrientation::poPortrait;
+  int printer_index_ = -1;
+  bool printing_ = false;
+  bool aborted_ = false;
+  int page_number_ = 0;
+};
+
+// The program's printer.
+TPrinter& Printer();
+
+}  // namespace qv
