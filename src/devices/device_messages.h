@@ -1,7 +1,7 @@
 #pragma once
 // The device model's messages to the user. They go through the program's message handler,
-// which logs them and shows the dialog unless automatic mode is on.
-#include <functional>
+// which logs them and shows the dialog unless automatic mode is on; without a handler they are
+// dropped and confirmations answer no.
 #include <string>
 
 namespace qv {
@@ -17,9 +17,5 @@ bool DeviceMessage(const std::string& msg, const std::string& source, TDevMsgKin
 inline void DeviceErrorDialog(const std::string& msg, const std::string& source) {
   DeviceMessage(msg, source, TDevMsgKind::Error);
 }
-
-// Where the messages go until the message handler takes them; tests script the answers here.
-using TDeviceMessageProc = std::function<bool(const std::string& msg, const std::string& source, TDevMsgKind kind)>;
-void SetDeviceMessageProc(TDeviceMessageProc proc);
 
 }  // namespace qv

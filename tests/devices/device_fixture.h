@@ -14,33 +14,18 @@
 #include "datastore/channels.h"
 #include "devices/dev_class_registry.h"
 #include "devices/device.h"
-#include "devices/device_messages.h"
+#include "device_messages_log.h"
 #include "support/temp_dir.h"
 
 namespace qv::test {
-
-struct DeviceMessageEntry {
-  std::string Msg;
-  std::string Source;
-  TDevMsgKind Kind;
-};
 
 class DeviceFixture : public testing::Test {
 protected:
   DeviceFixture() : old_exe_path_(ExePath), old_registry_(DevClassRegistry) {
     ExePath = home.Path();
     DevClassRegistry = &registry;
-    SetDeviceMessageProc([this](const std::string& msg, const std::string& source, TDevMsgKind kind) {
-      messages.push_back({msg, source, kind});
-      if (kind != TDevMsgKind::Confirm) return false;
-      if (answers.empty()) return false;
-      const bool yes = answers.front();
-      answers.pop_front();
-      return yes;
-    });
   }
   ~DeviceFixture() override {
-    SetDeviceMessageProc(nullptr);
     DevClassRegistry = old_registry_;
     ExePath = old_exe_path_;
   }
@@ -73,8 +58,9 @@ protected:
   TempDir home;
   TDevClassRegistry registry;
   TArchiveStandIns archive;
-  std::vector<DeviceMessageEntry> messages;
-  std::deque<bool> answers;  // answers to confirmations, Yes = true; none left: Cancel
+  DeviceMessagesLog log;
+  std::vector<DeviceMessageEntry>& messages = log.messages;
+  std::deque<bool>& answers = log.answers;  // answers to confirmations, Yes = true; none left: Cancel
 
 private:
   std::string old_exe_path_;

@@ -6,27 +6,12 @@
 #include <vector>
 
 #include "base/meas_types.h"
-#include "devices/device_messages.h"
+#include "device_messages_log.h"
 
 namespace qv {
 namespace {
 
-// Collects the device model's messages for one test.
-class MessageLog {
-public:
-  MessageLog() {
-    SetDeviceMessageProc([this](const std::string& msg, const std::string&, TDevMsgKind kind) {
-      messages.push_back({msg, kind});
-      return false;
-    });
-  }
-  ~MessageLog() { SetDeviceMessageProc(nullptr); }
-  struct Entry {
-    std::string Msg;
-    TDevMsgKind Kind;
-  };
-  std::vector<Entry> messages;
-};
+using MessageLog = test::DeviceMessagesLog;
 
 TEST(SensorCatalogue, LookupsOfTheEdgeCases) {
   struct Case {
