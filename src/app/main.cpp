@@ -1,8 +1,11 @@
-// The program's entry. Until the main window exists it prepares the home folder and reports it.
+// The program's entry. Until the main window exists it prepares the home folder, sets the
+// application globals the lower layers build their paths from, and reports them.
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "base/app_globals.h"
+#include "comm/qv_com_port.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/exception.h"
 
@@ -11,7 +14,12 @@ int main(int argc, char** argv) {
   try {
     const std::string home = qv::ResolveHomeFolder(args);
     qv::PrepareHomeFolder(home, qv::ShippedResourceFolder());
-    std::cout << "Quarvel2 V" << QV_VERSION_TEXT << "\n" << "Home folder: " << home << "\n";
+    qv::ExePath = home;
+    qv::IniFileName = qv::ProgramIniFileName(home, "quarvel");
+    qv::InstallComPortMap();
+    std::cout << "Quarvel2 V" << QV_VERSION_TEXT << "\n"
+              << "Home folder: " << home << "\n"
+              << "Settings: " << qv::IniFileName << "\n";
   } catch (const qv::Exception& e) {
     std::cerr << "quarvel: " << e.Message() << "\n";
     return 1;

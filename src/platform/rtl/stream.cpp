@@ -87,8 +87,10 @@ void TMemoryStream::SetSize(int64_t size) {
 
 void TMemoryStream::SetCapacity(int64_t capacity) {
   // Grow in steps, as the runtime does, so byte-wise writes stay cheap.
-  int64_t cap = capacity <= static_cast<int64_t>(data_.size()) ? capacity
-                                                                : std::max<int64_t>(capacity, static_cast<int64_t>(data_.size()) * 3 / 2);
+  // The step never pushes a size that fits the stream's 32-bit counts beyond them.
+  int64_t cap = capacity <= static_cast<int64_t>(data_.size())
+                    ? capacity
+                    : std::max<int64_t>(capacity, std::min<int64_t>(static_cast<int64_t>(data_.size()) * 3 / 2, INT32_MAX));
   try {
     if (cap > INT32_MAX) throw std::bad_alloc();
     data_.resize(static_cast<size_t>(cap));

@@ -58,6 +58,8 @@ public:
   void SetSize(int64_t size) override;
   void Clear();
   const uint8_t* Memory() const { return data_.data(); }
+  // For moving bytes inside the stream in place; valid until the next size change.
+  uint8_t* Memory() { return data_.data(); }
   std::string Bytes() const { return std::string(data_.begin(), data_.begin() + size_); }
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream);
