@@ -18,6 +18,8 @@ constexpr int MinComboWidth = 120;
 }  // namespace
 
 TDbShell::TDbShell() : ini_file_name_(IniFileName) {
+  data_globals_ = std::make_unique<TDataGlobals>();
+  DataGlobals = data_globals_.get();
   root_.reset(TDevice::CreateFromDir(nullptr, ExePath));
   root_->OnChange = [this](TDevice*) { RefreshDeviceList(); };
   root_->OnTreeChange = [this](TDevice* sender) { TreeChanged(sender); };
@@ -31,6 +33,7 @@ TDbShell::~TDbShell() {
     // The tree below must still be written back.
   }
   root_.reset();
+  data_globals_.reset();
   if (DbShell == this) DbShell = nullptr;
 }
 

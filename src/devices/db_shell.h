@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "datastore/data_globals.h"
 #include "devices/device.h"
 
 namespace qv {
@@ -48,11 +49,11 @@ public:
 
 class TDbShell {
 public:
-  // Loads the whole tree from the program folder (ExePath) and reads the settings from the
-  // program INI file (IniFileName).
+  // Creates the registry of open data sets (the global DataGlobals), loads the whole tree from
+  // the program folder (ExePath) and reads the settings from the program INI file (IniFileName).
   TDbShell();
-  // Writes the settings, frees the tree (which writes every node's Device.ini) and clears the
-  // global DbShell when it is this shell.
+  // Writes the settings, frees the tree (which writes every node's Device.ini), then the
+  // registry, and clears the global DbShell when it is this shell.
   virtual ~TDbShell();
   TDbShell(const TDbShell&) = delete;
   TDbShell& operator=(const TDbShell&) = delete;
@@ -84,6 +85,8 @@ public:
 private:
   void DoChange();
 
+  // The registry of open data sets lives while the tree does; declared first, freed last.
+  std::unique_ptr<TDataGlobals> data_globals_;
   std::unique_ptr<TDevice> root_;
   TDbShellCombo* combo_ = nullptr;
   TDbShellMenu* menu_ = nullptr;

@@ -160,7 +160,11 @@ TDevice::~TDevice() {
     } catch (const std::exception& e) {
       ReportError(e.what(), "TDevice.Destroy");
     }
+    // Records stored since the last flush would be lost with the buffer.
+    FlushData();
   }
+  data_.reset();
+  record_.reset();
   while (!children_.empty()) delete children_.back();  // each child leaves the list itself
   if (parent_) parent_->RemoveChild(this);
 }
@@ -350,6 +354,7 @@ void TDevice::EraseChild(TDevice* child, bool confirm) {
   // removed; the old backup goes only when the new one is whole.
   std::function<void(TDevice*)> write_tree = [&](TDevice* node) {
     node->WriteIni();
+    if (node->data_ && node->data_->Flush() != drDone) throw EDeviceError(LoadResString("dev_EraseDevFailed"));
     for (TDevice* c : node->children_) write_tree(c);
   };
   write_tree(child);
@@ -589,6 +594,45 @@ std::string TDevice::GetTreeIdSName() const { return TreeText(true, true); }
 std::string TDevice::GetIniName() const { return dir_.empty() ? std::string() : dir_ + IniFile; }
 
 std::string TDevice::GetParentDir() const { return parent_ ? parent_->dir_ : std::string(); }
+
+// --- data ---
+
+void TDevice::SetData(std::unique_ptr<TData> data, std::unique_ptr<TDtRecord> record) {
+  data_ = std::move(data);
+  record_ = std::move(record);
+}
+
+void TDevice::FlushData() {
+  if (!data_) return;
+  try {
+    const int32_t result = data_->Close();
+    if (result != drDone)
+      ReportError(LoadResString("dat_CannotSaveData") + " (" + dir_ + ")", "TDevice.FlushData");
+  } catch (const std::exception& e) {
+    ReportError(std::string(e.what()) + " (" + dir_ + ")", "TDevice.FlushData");
+  }
+}
+
+void TDevice::FillUserChanList(TChanSelList* list) const {
+  if (!list) throw EDeviceError("Error in TDevice.FillUserChanList: ChanSelList is nil");
+  if (channels_ && data_) data_->FillChanSelList(list);
+  for (TDevice* child : children_)
+    if (child->hidden_) child->FillUserChanList(list);
+}
+
+void TDevice::FillTotalChanList(TChanSelList* list) const {
+  if (!list) throw EDeviceError("Error in TDevice.FillTotalChanList: ChanSelList is nil");
+  if (channels_ && data_) data_->FillChanSelList(list);
+  for (TDevice* child : children_) child->FillTotalChanList(list);
+}
+
+bool TDevice::HasDataObject(const TData* data) const {
+  if (!data) return false;
+  if (data == data_.get()) return true;
+  for (TDevice* child : children_)
+    if (child->hidden_ && child->HasDataObject(data)) return true;
+  return false;
+}
 
 // --- lists ---
 

@@ -15,6 +15,8 @@
 
 #include "base/utils.h"
 #include "datastore/channels.h"
+#include "datastore/data.h"
+#include "datastore/dt_record.h"
 #include "datastore/expl_element.h"
 #include "devices/dev_editor.h"
 #include "platform/rtl/string_list.h"
@@ -148,6 +150,17 @@ public:
   virtual void SaveChannels();
   TChannels* Channels() const { return channels_.get(); }
 
+  // --- data ---
+  // The node's data set; none until its data are opened.
+  TData* Data() const { return data_.get(); }
+  // The value channels a user sees for this node: those of its own data set, then those of its
+  // hidden children, recursively.
+  void FillUserChanList(TChanSelList* list) const;
+  // The same for the node and all its descendants, hidden or not.
+  void FillTotalChanList(TChanSelList* list) const;
+  // True when data is this node's data set or, recursively, that of a hidden child.
+  bool HasDataObject(const TData* data) const;
+
   // --- lists ---
   // One line per visible child and its visible descendants, with the device as the line's
   // object; hidden nodes and their subtrees are left out.
@@ -187,6 +200,11 @@ protected:
   virtual void LoadChildren();
   void DoChange();
   void DoTreeChange();
+  // Takes the node's data set and its record prototype; the data set is closed (its buffer
+  // written) before it is freed with the node.
+  void SetData(std::unique_ptr<TData> data, std::unique_ptr<TDtRecord> record);
+  // Writes the buffered records of the data set; a failure is reported.
+  void FlushData();
   // Renews the data names of the node and its descendants.
   virtual void UpdateDataNames();
   // Reports an error of this node to the user through the device messages.
@@ -223,6 +241,8 @@ private:
   bool deletable_ = true;
   bool discarded_ = false;  // freed without writing its files
   std::unique_ptr<TChannels> channels_;
+  std::unique_ptr<TDtRecord> record_;  // prototype of the data set's records
+  std::unique_ptr<TData> data_;
 };
 
 }  // namespace qv
