@@ -7,7 +7,7 @@
 #include "base/res_string.h"
 #include "datastore/channels.h"
 #include "datastore/data_globals.h"
-#include "datastore/navigator.h"
+#include "datastore/dt_navigator.h"
 #include "platform/rtl/format.h"
 
 namespace qv {

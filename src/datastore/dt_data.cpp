@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "base/res_string.h"
-#include "datastore/navigator.h"
+#include "datastore/dt_navigator.h"
 #include "platform/rtl/byte_order.h"
 
 namespace qv {

@@ -5,7 +5,7 @@
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "datastore/data_fixture.h"
-#include "datastore/navigator.h"
+#include "datastore/dt_navigator.h"
 #include "support/temp_dir.h"
 
 namespace qv {

@@ -7,7 +7,7 @@
 
 #include "datastore/channels.h"
 #include "datastore/data_globals.h"
-#include "datastore/navigator.h"
+#include "datastore/dt_navigator.h"
 #include "datastore/data_fixture.h"
 
 namespace qv {
