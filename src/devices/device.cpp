@@ -15,6 +15,7 @@
 #include "base/ini_file2.h"
 #include "base/res_string.h"
 #include "base/file_stream2.h"
+#include "datastore/kw_data.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "devices/device_messages.h"
@@ -149,7 +150,10 @@ void TDevice::LoadFromDir(TDevice* parent, const std::string& dir) {
     hidden_ = true;
   }
   ReadIni();
-  if (id_ >= 0) InsertInParent();
+  if (id_ >= 0) {
+    InsertInParent();
+    OpenData();
+  }
   LoadChildren();
 }
 
@@ -329,6 +333,7 @@ bool TDevice::SetUpDevice() {
       if (parent_) parent_->RemoveChild(this);
       throw EInOutError("I/O error " + std::to_string(Win32ErrorOfErrno(err, folder)));
     }
+    OpenData();
     result = true;
   }
   WriteIni();
@@ -547,6 +552,10 @@ void TDevice::SetHidden(bool hidden) {
 }
 
 void TDevice::UpdateDataNames() {
+  if (auto* kw = dynamic_cast<TKwData*>(data_.get())) {
+    kw->SetName(GetTreeIdName());
+    kw->SetSName(GetTreeIdSName());
+  }
   for (TDevice* child : children_) child->UpdateDataNames();
 }
 
@@ -596,6 +605,16 @@ std::string TDevice::GetIniName() const { return dir_.empty() ? std::string() : 
 std::string TDevice::GetParentDir() const { return parent_ ? parent_->dir_ : std::string(); }
 
 // --- data ---
+
+void TDevice::OpenData() {
+  if (!channels_ || channels_->Count() <= 2 || channels_->ValueCount() < 1 || id_ < 0) return;
+  FlushData();
+  auto record = std::make_unique<TDtRecord>(channels_->ValueCount());
+  auto data = std::make_unique<TKwData>(dir_, channels_.get(), record.get());
+  data->LoggerId = logger_id_;
+  SetData(std::move(data), std::move(record));
+  UpdateDataNames();
+}
 
 void TDevice::SetData(std::unique_ptr<TData> data, std::unique_ptr<TDtRecord> record) {
   data_ = std::move(data);

@@ -153,6 +153,10 @@ public:
   // --- data ---
   // The node's data set; none until its data are opened.
   TData* Data() const { return data_.get(); }
+  // With more than the two pseudo-channels and an id: the weekly data set of the node's folder,
+  // with the node's logger id as its logger number. Only the oldest and the newest weekly file
+  // are looked at now; the others are read when their weeks are asked for.
+  virtual void OpenData();
   // The value channels a user sees for this node: those of its own data set, then those of its
   // hidden children, recursively.
   void FillUserChanList(TChanSelList* list) const;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "base/ini_file2.h"
+#include "base/dt_stamp.h"
 #include "datastore/channels.h"
+#include "datastore/dt_data.h"
 #include "device_fixture.h"
 #include "devices/visual_hooks.h"
 
@@ -399,23 +401,46 @@ TEST_F(DeviceTree, DamagedChannelFileSkipsOnlyItsNode) {
   EXPECT_EQ(Snapshot(), before);
 }
 
-// Weekly files are opened when their weeks are asked for, never while the tree loads: damaged
-// ones do not disturb the load, and their bytes stay as they are.
-TEST_F(DeviceTree, WeeklyFilesAreNotReadAtLoad) {
+// A node with value channels opens its weekly data set, named after its place in the tree.
+// Only the oldest and the newest week are looked at while the tree loads: a damaged week in
+// between does not disturb the load, and its bytes stay as they are.
+TEST_F(DeviceTree, WeeklyDataOpenWithTheNodeAndOnlyTheNeededWeeksAreRead) {
+  const uint16_t monday = DateToDayNo(5, 1, 2026);
   {
     auto root = LoadRoot();
-    AddDevice(root.get(), "Cellar", 1, TwoValueChannels());
-  }
-  home.Write("DL001/KW2601.QVR", "not a data file");
-  home.Write("DL001/KW2602.QVR", "");
+    TDevice* cellar = AddDevice(root.get(), "Cellar", 1, TwoValueChannels());
+    cellar->SetLoggerId(4711);
+    auto* data = dynamic_cast<TDtData*>(cellar->Data());
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->GetName(), "DL001 Cellar");
+    ASSERT_EQ(data->NewBuffer(), drDone);
+    TDataLock lock(*data);
+    for (int week = 0; week < 3; ++week) {
+      TDtRecord rec(2);
+      rec.Date = static_cast<uint16_t>(monday + 7 * week);
+      rec.Time = 3600;
+      rec.SetValues(0, week);
+      ASSERT_EQ(data->InsertRecord(rec), drDone);
+    }
+    EXPECT_EQ(AddDevice(root.get(), "No values", 2)->Data(), nullptr);
+  }  // the records are written as the tree is freed
+  ASSERT_TRUE(std::filesystem::exists(home.Path() + "DL001/KW2602.QVR"));
+  ASSERT_TRUE(std::filesystem::exists(home.Path() + "DL001/KW2604.QVR"));
+  home.Write("DL001/KW2603.QVR", "not a data file");
   const auto before = Snapshot();
   {
     auto root = LoadRoot();
-    ASSERT_EQ(root->ChildCount(), 1);
-    EXPECT_EQ(root->GetChild(0)->Channels()->ValueCount(), 2);
+    TDevice* cellar = root->GetChild(0);
+    auto* data = dynamic_cast<TDtData*>(cellar->Data());
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->OldestDt.Date, monday);
+    EXPECT_EQ(data->GetNewestDt().Date, monday + 14);
+    cellar->SetName("Basement");
+    EXPECT_EQ(data->GetName(), "DL001 Basement");
   }
   EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(home.Read("DL001/KW2603.QVR"), "not a data file");
+  EXPECT_EQ(Snapshot().size(), before.size());
 }
 
 // The explorer's outline as a list of lines: parent index, text, element.
