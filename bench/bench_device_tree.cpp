@@ -11,8 +11,11 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/app_globals.h"
+#include "base/dt_stamp.h"
+#include "datastore/dt_data.h"
 #include "datastore/channels.h"
 #include "devices/dev_class_registry.h"
 #include "devices/device.h"
@@ -40,27 +43,42 @@ public:
     home_ = std::string(pattern) + "/";
     ExePath = home_;
     DevClassRegistry = &registry_;
-    std::unique_ptr<TDevice> root(TDevice::CreateFromDir(nullptr, home_));
-    const std::string week_file(1024, '\0');  // the size does not matter: they are never read
-    for (int l = 0; l < loggers; ++l) {
-      auto logger = TDevice::Create(root.get());
-      logger->SetId(l);
-      logger->SetName("Logger " + std::to_string(l));
-      logger->SetUpDevice();
-      TDevice* parent = logger.release();
-      for (int s = 0; s < 4; ++s) {
-        auto sensor = TDevice::Create(parent, SensorChannels());
-        sensor->SetId(s + 1);
-        sensor->SetName("Sensor " + std::to_string(s + 1));
-        sensor->SetUpDevice();
-        const std::string dir = sensor.release()->Dir();
-        for (int week = 1; week <= 52; ++week) {
-          char name[16];
-          std::snprintf(name, sizeof name, "KW25%02d.QVR", week);
-          std::ofstream(dir + name, std::ios::binary) << week_file;
+    std::vector<std::string> sensor_dirs;
+    {
+      std::unique_ptr<TDevice> root(TDevice::CreateFromDir(nullptr, home_));
+      for (int l = 0; l < loggers; ++l) {
+        auto logger = TDevice::Create(root.get());
+        logger->SetId(l);
+        logger->SetName("Logger " + std::to_string(l));
+        logger->SetUpDevice();
+        TDevice* parent = logger.release();
+        for (int s = 0; s < 4; ++s) {
+          auto sensor = TDevice::Create(parent, SensorChannels());
+          sensor->SetId(s + 1);
+          sensor->SetName("Sensor " + std::to_string(s + 1));
+          sensor->SetUpDevice();
+          sensor_dirs.push_back(sensor.release()->Dir());
         }
       }
+      // A year of hourly records in the first sensor, written as its weekly files when the tree
+      // is freed.
+      auto* data = static_cast<TDtData*>(root->GetChild(0)->GetChild(0)->Data());
+      data->NewBuffer();
+      TDataLock lock(*data);
+      TDtRecord rec(3);
+      const uint16_t first_day = DateToDayNo(5, 1, 2025);
+      for (int hour = 0; hour < 52 * 7 * 24; ++hour) {
+        rec.Date = static_cast<uint16_t>(first_day + hour / 24);
+        rec.Time = (hour % 24) * 3600;
+        for (int v = 0; v < 3; ++v) rec.SetValues(v, 20.0 + v);
+        data->InsertRecord(rec);
+      }
     }
+    // Every other sensor shares those files.
+    for (const auto& entry : std::filesystem::directory_iterator(sensor_dirs[0]))
+      if (entry.path().extension() == ".QVR")
+        for (size_t i = 1; i < sensor_dirs.size(); ++i)
+          std::filesystem::create_hard_link(entry.path(), sensor_dirs[i] + entry.path().filename().string());
   }
   ~TreeOnDisk() {
     std::error_code ec;
@@ -84,8 +102,12 @@ void BM_LoadDeviceTree(benchmark::State& state) {
     held = HeapBytesInUse() - before;
     benchmark::DoNotOptimize(root.get());
     if (root->CountNodesOfKind(1) != loggers * 5) state.SkipWithError("tree incomplete");
+    auto* data = static_cast<TDtData*>(root->GetChild(loggers - 1)->GetChild(3)->Data());
+    if (!data || data->GetNewestDt().Date != DateToDayNo(5, 1, 2025) + 52 * 7 - 1)
+      state.SkipWithError("weekly data not found");
   }
   state.counters["nodes"] = loggers * 5;
+  state.counters["weekly_files"] = loggers * 4 * 52;
   state.counters["heap_bytes_held"] = static_cast<double>(held);
 }
 BENCHMARK(BM_LoadDeviceTree)->Unit(benchmark::kMillisecond);
