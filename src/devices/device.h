@@ -196,10 +196,11 @@ public:
 protected:
   // Called first for every node, loaded or new.
   virtual void SetDefaults();
+  // For node classes that are never offered for deletion, carry a logger's own id, or start
+  // hidden without touching their files.
   void SetDeletable(bool deletable) { deletable_ = deletable; }
   void SetKennung(int32_t kennung) { kennung_ = kennung; }
   void SetHiddenField(bool hidden) { hidden_ = hidden; }
-  void SetIsNew(bool is_new) { is_new_ = is_new; }
 
   virtual void LoadChildren();
   void DoChange();
