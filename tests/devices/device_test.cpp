@@ -111,6 +111,20 @@ TEST_F(DeviceTree, ProgrammingErrorsRaise) {
   expect_error([&] { root->FillDevStrings(nullptr, 0); }, "Error in TDevice.FillDevStrings: Strings is nil");
 }
 
+TEST(DevClassRegistry, LaterRegistrationsReplaceAndMoveToTheEnd) {
+  TDevClassRegistry reg;
+  ASSERT_EQ(reg.Count(), 1);
+  EXPECT_EQ(reg.Classes(0).Name, "TDevice");
+  reg.RegisterClass({"TLogger", nullptr});
+  reg.RegisterClass({"TDevice", nullptr});
+  ASSERT_EQ(reg.Count(), 2);
+  EXPECT_EQ(reg.Classes(0).Name, "TLogger");
+  EXPECT_EQ(reg.Classes(1).Name, "TDevice");
+  EXPECT_EQ(reg.FindClass("TLogger"), &reg.Classes(0));
+  EXPECT_EQ(reg.FindClass("tlogger"), nullptr);
+  EXPECT_EQ(reg.FindClass(""), nullptr);
+}
+
 TEST_F(DeviceTree, FolderNamesGiveIds) {
   const std::pair<const char*, int32_t> cases[] = {
       {"DL7", 7},     {"DL007", 7},  {"DL007/", 7},   {"dl12", 12},      {"DL32767", 32767},
