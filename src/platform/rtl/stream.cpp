@@ -307,6 +307,15 @@ TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target
   static std::atomic<unsigned> counter{0};
   temp_ = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp~";
   try {
+    // The temporary file is made exclusively, so a leftover file or a planted link of that
+    // name is never written through.
+    int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      int err = errno;
+      throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(err),
+                          Win32ErrorOfErrno(err, temp_));
+    }
+    ::close(fd);
     file_ = std::make_unique<TFileStream>(temp_, fmCreate);
   } catch (const EStreamError& e) {
     errno = 0;
