@@ -62,6 +62,24 @@ TEST_F(DeviceTree, BuiltSavedAndReloaded) {
   EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(DeviceTree, MissingLoggerIdsAreFilledFromTheParentOrTheOwnId) {
+  auto root = LoadRoot();
+  root->SetLoggerId(12);
+  TDevice* logger = AddDevice(root.get(), "Logger", 1);  // takes 12 as its logger id and own id
+  EXPECT_EQ(logger->LoggerId(), 12);
+  EXPECT_EQ(logger->Kennung(), 12);
+  root->SetLoggerId(-1);
+  TDevice* plain = AddDevice(root.get(), "Plain");
+  TDevice* slot = AddDevice(logger, "Slot");
+  slot->SetLoggerId(0);
+  plain->SetLoggerId(0);
+  slot->WriteIni();
+  plain->WriteIni();
+  EXPECT_EQ(slot->LoggerId(), 12);   // the parent's own id
+  EXPECT_EQ(plain->LoggerId(), -1);  // no id anywhere
+  EXPECT_EQ(TIniFile2(home.File("DL001/DL000/Device.ini")).ReadInteger("Device", "LoggerId", 0), 12);
+}
+
 TEST_F(DeviceTree, NewNodeWritesNothingUntilSetUp) {
   auto root = LoadRoot();
   auto node = TDevice::Create(root.get());
