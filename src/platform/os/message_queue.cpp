@@ -1,6 +1,7 @@
 #include "platform/os/message_queue.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <chrono>
 #include <condition_variable>
@@ -21,11 +22,18 @@ public:
 
 namespace {
 
-// A sent message's rendezvous between the sending thread and the main thread.
+// A sent message's rendezvous between the sending thread and the main thread. `done` is
+// written under the loop's mutex and read without it by a sender that spins (result is set
+// before it).
 struct SendState {
-  bool done = false;
+  std::atomic<bool> done{false};
   intptr_t result = 0;
 };
+
+// A sender first spins this long for its answer: a main thread that is pumping usually
+// answers within microseconds, and sleeping on the condition variable would add a wake-up of
+// the sender to every round trip (the serial port's data events make one per chunk read).
+constexpr auto kSendSpin = std::chrono::microseconds(100);
 
 struct Queued {
   HWND wnd = nullptr;
@@ -43,8 +51,9 @@ struct Loop {
   std::deque<Queued> queue;
   std::unordered_set<HWND> windows;
   std::function<void()> wake;
-  std::thread::id main_thread;
-  bool main_set = false;
+  // Read without the mutex by IsMainThread, which every send asks.
+  std::atomic<std::thread::id> main_thread{};
+  std::atomic<bool> main_set{false};
   // The windows whose handlers run now (nested when a handler pumps the queue itself), and
   // those freed meanwhile, which are deleted when their outermost handler returns.
   std::vector<HWND> delivering;
@@ -56,10 +65,12 @@ Loop& L() {
   return loop;
 }
 
+// Notifies after unlocking, so that the woken main thread does not block at once on the mutex
+// the poster still holds.
 void Wake(std::unique_lock<std::mutex>& lock) {
   auto hook = L().wake;
-  L().queued.notify_all();
   lock.unlock();
+  L().queued.notify_all();
   if (hook) hook();
 }
 
@@ -82,9 +93,11 @@ void Deliver(Queued& q) {
     }
   }
   if (q.send) {
-    std::lock_guard<std::mutex> lock(L().mutex);
-    q.send->done = true;
-    q.send->result = q.msg.Result;
+    {
+      std::lock_guard<std::mutex> lock(L().mutex);
+      q.send->result = q.msg.Result;
+      q.send->done.store(true, std::memory_order_release);
+    }
     L().done.notify_all();
   }
 }
@@ -99,13 +112,24 @@ bool Enqueue(Queued q, bool check_window) {
 
 // Waits for a queued send to finish; on time-out withdraws it when it is still queued.
 bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
+  static const bool can_spin = std::thread::hardware_concurrency() > 1;  // else it only delays the main thread
+  auto start = std::chrono::steady_clock::now();
+  auto spin = !can_spin ? std::chrono::microseconds(0)
+              : timeout_ms < 0 ? kSendSpin
+                               : std::min<std::chrono::microseconds>(kSendSpin, std::chrono::milliseconds(timeout_ms));
+  while (!state->done.load(std::memory_order_acquire) && std::chrono::steady_clock::now() - start < spin) {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
   std::unique_lock<std::mutex> lock(L().mutex);
-  auto pred = [&] { return state->done; };
+  auto pred = [&] { return state->done.load(std::memory_order_relaxed); };
+  if (pred()) return true;
   if (timeout_ms < 0) {
     L().done.wait(lock, pred);
     return true;
   }
-  if (L().done.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred)) return true;
+  if (L().done.wait_until(lock, start + std::chrono::milliseconds(timeout_ms), pred)) return true;
   for (auto it = L().queue.begin(); it != L().queue.end(); ++it) {
     if (it->send == state) {
       L().queue.erase(it);
@@ -126,10 +150,7 @@ void SetMainThread() {
   L().main_set = true;
 }
 
-bool IsMainThread() {
-  std::lock_guard<std::mutex> lock(L().mutex);
-  return L().main_set && L().main_thread == std::this_thread::get_id();
-}
+bool IsMainThread() { return L().main_set && L().main_thread.load() == std::this_thread::get_id(); }
 
 void SetMessageWakeHook(std::function<void()> hook) {
   std::lock_guard<std::mutex> lock(L().mutex);
@@ -154,7 +175,7 @@ void DeallocateHWnd(HWND wnd) {
   if (!L().windows.erase(wnd)) return;
   for (auto it = L().queue.begin(); it != L().queue.end();) {
     if (it->wnd == wnd) {
-      if (it->send) it->send->done = true;
+      if (it->send) it->send->done.store(true, std::memory_order_release);
       it = L().queue.erase(it);
     } else {
       ++it;
