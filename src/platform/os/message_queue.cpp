@@ -27,8 +27,16 @@ namespace {
 // before it).
 struct SendState {
   std::atomic<bool> done{false};
+  bool dropped = false;  // the window went before the message was handled
   intptr_t result = 0;
 };
+
+// Releases a waiting sender. Called with the loop's mutex held.
+void Release(SendState& state, bool dropped, intptr_t result) {
+  state.dropped = dropped;
+  state.result = result;
+  state.done.store(true, std::memory_order_release);
+}
 
 // A sender first spins this long for its answer: a main thread that is pumping usually
 // answers within microseconds, and sleeping on the condition variable would add a wake-up of
@@ -75,31 +83,46 @@ void Wake(std::unique_lock<std::mutex>& lock) {
 }
 
 void Deliver(Queued& q) {
+  // The sender is released on every way out: handled, window gone, or handler threw.
+  bool handled = false;
+  struct SenderRelease {
+    Queued& q;
+    const bool& handled;
+    ~SenderRelease() {
+      if (!q.send) return;
+      {
+        std::lock_guard<std::mutex> lock(L().mutex);
+        Release(*q.send, !handled, q.msg.Result);
+      }
+      L().done.notify_all();
+    }
+  } release{q, handled};
   if (q.sync) {
     q.sync();
-  } else {
-    {
-      std::lock_guard<std::mutex> lock(L().mutex);
-      if (!L().windows.count(q.wnd)) return;  // freed by an earlier handler
-      L().delivering.push_back(q.wnd);
-    }
-    q.wnd->handler(q.msg);
+    handled = true;
+    return;
+  }
+  {
     std::lock_guard<std::mutex> lock(L().mutex);
-    L().delivering.pop_back();
-    if (L().free_after_delivery.count(q.wnd) &&
-        std::find(L().delivering.begin(), L().delivering.end(), q.wnd) == L().delivering.end()) {
-      L().free_after_delivery.erase(q.wnd);
-      delete q.wnd;
-    }
+    if (!L().windows.count(q.wnd)) return;  // freed by an earlier handler
+    L().delivering.push_back(q.wnd);
   }
-  if (q.send) {
-    {
+  // Ends the delivery also when the handler throws; a window freed inside its own handler is
+  // deleted when its outermost handler returns.
+  struct DeliveryEnd {
+    HWND wnd;
+    ~DeliveryEnd() {
       std::lock_guard<std::mutex> lock(L().mutex);
-      q.send->result = q.msg.Result;
-      q.send->done.store(true, std::memory_order_release);
+      L().delivering.pop_back();
+      if (L().free_after_delivery.count(wnd) &&
+          std::find(L().delivering.begin(), L().delivering.end(), wnd) == L().delivering.end()) {
+        L().free_after_delivery.erase(wnd);
+        delete wnd;
+      }
     }
-    L().done.notify_all();
-  }
+  } end{q.wnd};
+  q.wnd->handler(q.msg);
+  handled = true;
 }
 
 bool Enqueue(Queued q, bool check_window) {
@@ -124,12 +147,12 @@ bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   }
   std::unique_lock<std::mutex> lock(L().mutex);
   auto pred = [&] { return state->done.load(std::memory_order_relaxed); };
-  if (pred()) return true;
+  if (pred()) return !state->dropped;
   if (timeout_ms < 0) {
     L().done.wait(lock, pred);
-    return true;
+    return !state->dropped;
   }
-  if (L().done.wait_until(lock, start + std::chrono::milliseconds(timeout_ms), pred)) return true;
+  if (L().done.wait_until(lock, start + std::chrono::milliseconds(timeout_ms), pred)) return !state->dropped;
   for (auto it = L().queue.begin(); it != L().queue.end(); ++it) {
     if (it->send == state) {
       L().queue.erase(it);
@@ -139,7 +162,7 @@ bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   // Already being delivered: the handler may still use what the message points to, so the
   // sender waits for it to finish.
   L().done.wait(lock, pred);
-  return true;
+  return !state->dropped;
 }
 
 }  // namespace
@@ -175,7 +198,7 @@ void DeallocateHWnd(HWND wnd) {
   if (!L().windows.erase(wnd)) return;
   for (auto it = L().queue.begin(); it != L().queue.end();) {
     if (it->wnd == wnd) {
-      if (it->send) it->send->done.store(true, std::memory_order_release);
+      if (it->send) Release(*it->send, true, 0);
       it = L().queue.erase(it);
     } else {
       ++it;
