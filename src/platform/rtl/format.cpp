@@ -1,8 +1,12 @@
 #include "platform/rtl/format.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/rtl/exception.h"
@@ -10,6 +14,28 @@
 namespace qv {
 
 TFormatSettings FormatSettings;
+
+namespace {
+// Static initialisation runs on the program's main thread.
+const std::thread::id g_main_thread = std::this_thread::get_id();
+// Every record ever published, so that references handed out stay valid; a language switch is
+// a rare user action, so the list stays short. Guarded by g_published_mutex.
+std::mutex g_published_mutex;
+std::deque<TFormatSettings> g_published_records{TFormatSettings{}};
+std::atomic<const TFormatSettings*> g_published{&g_published_records.front()};
+}  // namespace
+
+const TFormatSettings& CurrentFormatSettings() {
+  if (std::this_thread::get_id() == g_main_thread) return FormatSettings;
+  return *g_published.load(std::memory_order_acquire);
+}
+
+void ReplaceFormatSettings(const TFormatSettings& settings) {
+  FormatSettings = settings;
+  std::lock_guard<std::mutex> lock(g_published_mutex);
+  g_published_records.push_back(settings);
+  g_published.store(&g_published_records.back(), std::memory_order_release);
+}
 
 namespace {
 
