@@ -1,0 +1,160 @@
+#include "base/archive_hooks.h"
+
+#include <utility>
+
+#include "base/res_string.h"
+
+namespace qv {
+
+TAuditService* AuditManager = nullptr;
+TAlarmChannelsService* AlarmChannels = nullptr;
+TAlarmMailService* SendMail = nullptr;
+
+std::atomic<bool> SendEmailOnAlarmRecorder{false};
+std::atomic<bool> AlwaysSendAlarmEmail{false};
+std::atomic<double> SendAlarmEmailInterval{15.0 / 1440.0};
+std::atomic<double> LastAlarmMailTime{0.0};
+
+std::string ChangeSubject;
+std::string ChangeDetails;
+
+namespace {
+
+// The data store's missing-value marker; values are clamped to it, so anything at or below it
+// is missing.
+constexpr double MissingValue = -1.501e38;
+
+std::mutex pending_mutex;  // guards pending_events; leaf lock
+std::vector<TPendingAuditEvent> pending_events;
+
+std::function<void()> activity_hook;  // set by the archive window; main thread only
+
+}  // namespace
+
+void AddAuditEvent(TDY_AuditEventKind kind, const std::string& subject, const std::string& comment) {
+  if (TAuditService* audit = AuditManager) {
+    audit->AddEvent(kind, subject, comment);
+    return;
+  }
+  std::lock_guard lock(pending_mutex);
+  pending_events.push_back({kind, subject, comment});
+}
+
+std::vector<TPendingAuditEvent> TakePendingAuditEvents() {
+  std::lock_guard lock(pending_mutex);
+  return std::exchange(pending_events, {});
+}
+
+bool IsAlarmValue(double value, double alarm_min, double alarm_max) {
+  if (value <= MissingValue) return false;
+  return value < alarm_min || value > alarm_max;
+}
+
+void AddChangeDetail(const std::string& item, const std::string& old_value, const std::string& new_value) {
+  if (!ChangeDetails.empty()) ChangeDetails += " ";
+  if (!item.empty()) ChangeDetails += "\r\n" + item;
+  if (!old_value.empty())
+    ChangeDetails += " " + LoadResString("audit_From") + ": " + old_value + " " + LoadResString("audit_To") + ": " +
+                     new_value;
+}
+
+void NoteUserActivity() {
+  if (activity_hook) activity_hook();
+}
+
+void SetUserActivityHook(std::function<void()> hook) { activity_hook = std::move(hook); }
+
+// --- stand-ins ---
+
+void TRecordingAuditService::RecordEvent(TDY_AuditEventKind kind, const std::string& subject,
+                                         const std::string& comment) {
+  std::lock_guard lock(mutex_);
+  events_.push_back({kind, subject, comment});
+}
+
+std::vector<TRecordedAuditEvent> TRecordingAuditService::Events() const {
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+
+void TRecordingAuditService::ClearEvents() {
+  std::lock_guard lock(mutex_);
+  events_.clear();
+}
+
+void TRecordingAlarmChannels::Clear() {
+  std::lock_guard lock(mutex_);
+  ++clear_count_;
+}
+
+bool TRecordingAlarmChannels::AddSample(const std::string& device_name, int32_t logger_no, int32_t chan_no,
+                                        int32_t store_mode, const std::string& unit, int32_t decimals,
+                                        double alarm_min, double alarm_max, const std::string& date_text,
+                                        const std::string& time_text, double value) {
+  std::lock_guard lock(mutex_);
+  samples_.push_back({device_name, logger_no, chan_no, store_mode, unit, decimals, alarm_min, alarm_max, date_text,
+                      time_text, value});
+  return IsAlarmValue(value, alarm_min, alarm_max);
+}
+
+void TRecordingAlarmChannels::LogAlarms() {
+  std::lock_guard lock(mutex_);
+  ++log_count_;
+}
+
+void TRecordingAlarmChannels::MailAlarms() {
+  std::lock_guard lock(mutex_);
+  ++mail_count_;
+}
+
+std::vector<TRecordedAlarmSample> TRecordingAlarmChannels::Samples() const {
+  std::lock_guard lock(mutex_);
+  return samples_;
+}
+
+int TRecordingAlarmChannels::ClearCount() const {
+  std::lock_guard lock(mutex_);
+  return clear_count_;
+}
+
+int TRecordingAlarmChannels::LogCount() const {
+  std::lock_guard lock(mutex_);
+  return log_count_;
+}
+
+int TRecordingAlarmChannels::MailCount() const {
+  std::lock_guard lock(mutex_);
+  return mail_count_;
+}
+
+bool TRecordingAlarmMail::SendAlarmMail(const std::string& text, int32_t logger_no, bool quiet) {
+  std::lock_guard lock(mutex_);
+  mails_.push_back({text, logger_no, quiet});
+  return Result.load();
+}
+
+std::vector<TRecordedMail> TRecordingAlarmMail::Mails() const {
+  std::lock_guard lock(mutex_);
+  return mails_;
+}
+
+TArchiveStandIns::TArchiveStandIns()
+    : old_audit_(AuditManager), old_alarms_(AlarmChannels), old_mail_(SendMail) {
+  AuditManager = &Audit;
+  AlarmChannels = &Alarms;
+  SendMail = &Mail;
+  SetUserActivityHook([this] { ++UserActivity; });
+  ChangeSubject.clear();
+  ChangeDetails.clear();
+}
+
+TArchiveStandIns::~TArchiveStandIns() {
+  AuditManager = old_audit_;
+  AlarmChannels = old_alarms_;
+  SendMail = old_mail_;
+  SetUserActivityHook(nullptr);
+  ChangeSubject.clear();
+  ChangeDetails.clear();
+}
+
+}  // namespace qv
