@@ -287,6 +287,42 @@ TEST_F(ComPort, ADeferredCloseLetsTheMainLoopWaitForTheDispatcher) {
   EXPECT_LT(passes, 100);
 }
 
+// A dispatcher that receives an answer just as the port closes: after the close has begun and
+// before the device is shut.
+class AnswerOnClose : public TSerWin32Dispatcher {
+public:
+  AnswerOnClose(TSerCustomComPort* cp, test::PtyPair& pty) : TSerWin32Dispatcher(cp), pty_(pty) {}
+
+protected:
+  int CloseDevice() override {
+    pty_.Write("late");
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (!Delivering() && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return TSerWin32Dispatcher::CloseDevice();
+  }
+
+private:
+  test::PtyPair& pty_;
+};
+
+TEST_F(ComPort, AnAnswerArrivingDuringACloseDoesNotDeferIt) {
+  TSerComPort port;
+  port.DispatcherFactory = [this](TSerCustomComPort* cp) { return std::make_unique<AnswerOnClose>(cp, pty); };
+  port.SetComNumber(kCom);
+  bool closing = false;
+  int late = 0;
+  port.SetOnTriggerAvail([&](TSerCustomComPort*, uint16_t) { late += closing; });
+  port.SetOpen(true);
+  closing = true;
+  port.SetOpen(false);
+  // Closed at once, and no event started once the close had begun.
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(port.CurrentDispatcher(), nullptr);
+  test::PumpUntil([] { return false; }, 50);
+  EXPECT_EQ(late, 0);
+}
+
 TEST_F(ComPort, ANewNumberOnAnOpenPortKeepsTriggersAndTracing) {
   test::PtyPair other;
   SetComPortMapHook([&](int n) { return n == kCom ? pty.SlavePath() : n == kCom + 1 ? other.SlavePath() : std::string("/nonexistent/tty"); });
