@@ -144,6 +144,8 @@ public:
   void Modify(const std::string& file_name, F f) {
     std::lock_guard<std::mutex> lock(mutex_);
     Refresh();
+    // Writing what could not be read would replace the file with the new keys alone.
+    if (unreadable_) throw EIniFileException("Unable to write to " + file_name);
     if (!f(lines_)) return;
     std::string bytes;
     for (const Line& l : lines_) bytes += l.text + "\r\n";
@@ -202,12 +204,14 @@ private:
     FileStamp now = Stamp();
     if (loaded_ && now == stamp_) return;
     lines_.clear();
+    unreadable_ = false;
     if (now.exists) {
       std::string bytes;
       try {
         bytes = ReadFileBytes(path_);
       } catch (const Exception&) {
         bytes.clear();  // an unreadable file reads as empty, as the profile calls do
+        unreadable_ = true;
       }
       if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
       size_t pos = 0;
@@ -229,6 +233,7 @@ private:
   std::vector<Line> lines_;
   FileStamp stamp_;
   bool loaded_ = false;
+  bool unreadable_ = false;  // the file exists but its bytes could not be read
 };
 
 namespace {
@@ -272,7 +277,7 @@ std::vector<std::string> KeyNames(const Lines& lines, const std::string& section
 }
 
 std::mutex& RegistryMutex() {
-  static std::mutex m;
+  static std::mutex m;  // protects Registry(); a leaf lock, no other lock is taken while held
   return m;
 }
 
@@ -365,11 +370,11 @@ void TIniFile::WriteBool(const std::string& section, const std::string& ident, b
 
 double TIniFile::ReadFloat(const std::string& section, const std::string& ident, double def) const {
   double v;
-  return TryStrToFloat(ReadString(section, ident, ""), v, FormatSettings.DecimalSeparator) ? v : def;
+  return TryStrToFloat(ReadString(section, ident, ""), v, CurrentFormatSettings().DecimalSeparator) ? v : def;
 }
 
 void TIniFile::WriteFloat(const std::string& section, const std::string& ident, double value) {
-  WriteString(section, ident, FloatToStr(value, FormatSettings.DecimalSeparator));
+  WriteString(section, ident, FloatToStr(value, CurrentFormatSettings().DecimalSeparator));
 }
 
 void TIniFile::ReadSection(const std::string& section, TStringList& strings) const {

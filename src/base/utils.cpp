@@ -58,7 +58,7 @@ std::string FloatToWidthStr(uint8_t width, uint8_t decimals, double value) {
     }
     out = mantissa + "E" + exp_text;
   }
-  if (size_t point = out.find('.'); point != std::string::npos) out[point] = FormatSettings.DecimalSeparator;
+  if (size_t point = out.find('.'); point != std::string::npos) out[point] = CurrentFormatSettings().DecimalSeparator;
   return out;
 }
 

@@ -75,7 +75,7 @@ void TAS_Component::Notification(TComponent* component, TOperation operation) {
 namespace {
 
 struct Registry {
-  std::mutex mutex;
+  std::mutex mutex;  // protects names and oid_lines; a leaf lock, no other lock is taken while held
   std::vector<std::pair<std::string, const TComponentClass*>> names;
   std::vector<std::string> oid_lines;  // "OID=Name"
 };

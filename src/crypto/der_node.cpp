@@ -39,11 +39,16 @@ size_t LengthOfLength(size_t len) {
   return 1 + n;
 }
 
+// Base-128 groups of a tag above 30; a 32-bit tag takes up to five, so the shifts are 64-bit.
+int TagGroups(uint32_t tag) {
+  int n = 1;
+  while (uint64_t{tag} >> (7 * n)) ++n;
+  return n;
+}
+
 size_t IdentifierLength(uint32_t tag) {
   if (tag <= 30) return 1;
-  size_t n = 1;
-  while (tag >> (7 * n)) ++n;
-  return 1 + n;
+  return 1 + static_cast<size_t>(TagGroups(tag));
 }
 
 }  // namespace
@@ -191,10 +196,8 @@ void TDERNode::EncodeTo(std::vector<uint8_t>& out) const {
     out.push_back(id | static_cast<uint8_t>(tag_));
   } else {
     out.push_back(id | 31);
-    int groups = 1;
-    while (tag_ >> (7 * groups)) ++groups;
-    for (int g = groups - 1; g >= 0; --g)
-      out.push_back(static_cast<uint8_t>(((tag_ >> (7 * g)) & 0x7F) | (g ? 0x80 : 0)));
+    for (int g = TagGroups(tag_) - 1; g >= 0; --g)
+      out.push_back(static_cast<uint8_t>(((uint64_t{tag_} >> (7 * g)) & 0x7F) | (g ? 0x80 : 0)));
   }
   if (indefinite_) {
     out.push_back(0x80);

@@ -301,8 +301,10 @@ void TChannel::SetAlarmMax(double x) {
   Changed();
 }
 
-// The two types exclude each other and are never both 0.
+// The two types exclude each other and are never both 0. A type beyond the tables is refused:
+// stored, it would make the whole channel block unreadable.
 void TChannel::SetMeasType(uint8_t t) {
+  if (t >= MeasTypeCount) throw EChannelError("Error in TChannel.SetMeasType: invalid type " + std::to_string(t));
   if (t == meas_type_) return;
   if (t != 0) {
     meas_type_ = t;
@@ -313,6 +315,7 @@ void TChannel::SetMeasType(uint8_t t) {
 }
 
 void TChannel::SetCalcType(uint8_t t) {
+  if (t >= CalcTypeCount) throw EChannelError("Error in TChannel.SetCalcType: invalid type " + std::to_string(t));
   if (t == calc_type_) return;
   calc_type_ = t;
   if (t != 0)

@@ -118,13 +118,13 @@ std::unique_ptr<TChannel> TTimeChannel::Clone() const {
 }
 
 std::string TTimeChannel::ValueToStr(double value) const {
-  return FormatSecs(FormatSettings.LongTimeFormat, ValueAsSecs(value));
+  return FormatSecs(CurrentFormatSettings().LongTimeFormat, ValueAsSecs(value));
 }
 
 double TTimeChannel::StrToValue(const std::string& text) const { return SecsAsValue(StrToSecs(text)); }
 
 int TTimeChannel::ValueWidth(const TTextWidthFunc& measure) const {
-  return measure(FormatSecs(FormatSettings.LongTimeFormat, 0));
+  return measure(FormatSecs(CurrentFormatSettings().LongTimeFormat, 0));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -146,13 +146,13 @@ std::unique_ptr<TChannel> TDateChannel::Clone() const {
 }
 
 std::string TDateChannel::ValueToStr(double value) const {
-  return FormatDayNo(FormatSettings.ShortDateFormat, ValueAsDayNo(value));
+  return FormatDayNo(CurrentFormatSettings().ShortDateFormat, ValueAsDayNo(value));
 }
 
 double TDateChannel::StrToValue(const std::string& text) const { return DayNoAsValue(StrToDayNo(text)); }
 
 int TDateChannel::ValueWidth(const TTextWidthFunc& measure) const {
-  return measure(FormatDayNo(FormatSettings.ShortDateFormat, DateToDayNo(31, 12, 2000)));
+  return measure(FormatDayNo(CurrentFormatSettings().ShortDateFormat, DateToDayNo(31, 12, 2000)));
 }
 
 // ---------------------------------------------------------------------------------------------

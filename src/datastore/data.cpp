@@ -41,7 +41,7 @@ TData::~TData() {
   Unlock();
   *alive_ = nullptr;
   if (DataGlobals) DataGlobals->UnregisterData(this);
-  NotifyClients(deDestroying);
+  NotifyClients(deDestroying, true);
   clients_.clear();
   buffer_.reset();
 }
@@ -358,7 +358,7 @@ void TData::RemoveClient(int index) {
   clients_.erase(clients_.begin() + index);
 }
 
-void TData::NotifyClients(int32_t event) {
+void TData::NotifyClients(int32_t event, bool contain_errors) {
   if (event == deManyChanged || event == deOneChanged) change_count_ = 0;
   if (event < 0 || event > 15) return;
   TDataEvents bit = DataEventBit(event);
@@ -368,7 +368,19 @@ void TData::NotifyClients(int32_t event) {
     if ((clients_[i].events & bit) && clients_[i].handler) {
       // The handler may detach itself, which destroys the registration it lives in.
       TDataNotifyEvent handler = clients_[i].handler;
-      handler(this, event);
+      if (!contain_errors) {
+        handler(this, event);
+      } else {
+        try {
+          handler(this, event);
+        } catch (const std::exception& e) {
+          try {
+            ReportDataMessage(e.what(), mkError);
+          } catch (...) {
+          }
+        } catch (...) {
+        }
+      }
       // Detached: the registration that took its place comes next.
       if (i < clients_.size() && clients_[i].client != client) continue;
     }

@@ -137,7 +137,9 @@ public:
   void DetachClient(const void* client);
   int IndexOfClient(const void* client) const;
   void RemoveClient(int index);
-  void NotifyClients(int32_t event);
+  // With contain_errors a handler's exception is reported and the remaining clients are told all
+  // the same (for the last event, sent from the destructor).
+  void NotifyClients(int32_t event, bool contain_errors = false);
   bool HasClientFor(int32_t event) const;
   int ClientCount() const { return static_cast<int>(clients_.size()); }
 

@@ -174,6 +174,16 @@ void TDtData::ScanRecord(Win& w, bool edges, int64_t pos, const TDtStamp& t, int
   }
 }
 
+int64_t TDtData::FirstAtOrAfter(const TDtStamp& stamp, int64_t base, int64_t lo, int64_t hi) const {
+  const int64_t size = Rec()->Size();
+  while (lo < hi) {
+    int64_t mid = lo + (hi - lo) / 2;
+    if (Cmp(StampAt(base + mid * size), stamp) < 0) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo;
+}
+
 bool TDtData::SetPositions(bool from_start, int32_t start_pos) {
   if (start_pos < 0) throw EDataError("Error in TDtData.SetPositions: StartPos < 0");
   for (Win& w : win_) {
@@ -198,11 +208,31 @@ bool TDtData::SetPositions(bool from_start, int32_t start_pos) {
       if (w.start_pos == -2 && Cmp(last, w.start) >= 0) resolvable = true;
       if (w.stop_pos == DataPosMax && Cmp(last, PlusOneSec(w.stop)) >= 0) resolvable = true;
     }
-    for (int64_t p = start_pos; resolvable && p + size <= BufferSize(); p += size) {
-      if (!pending(win_[0]) && !pending(win_[1])) break;
-      TDtStamp t = StampAt(p);
-      for (int i = 0; i < 2; ++i)
-        if (win_[i].Set()) ScanRecord(win_[i], Edges(i), p, t, start_pos);
+    // The records are sorted by time, so each bound is found by bisection: the window starts at
+    // the first record at or after its start (when that one is not past its stop) and ends at the
+    // first record at or after its stop + 1 s behind that.
+    const int64_t count = (BufferSize() - start_pos) / size;
+    auto pos_of = [&](int64_t k) { return start_pos + k * size; };
+    for (int i = 0; resolvable && i < 2; ++i) {
+      Win& w = win_[i];
+      if (!pending(w)) continue;
+      const bool edges = Edges(i);
+      int64_t from = 0;
+      if (w.start_pos == -2) {
+        const int64_t k = FirstAtOrAfter(w.start, start_pos, 0, count);
+        if (k == count || Cmp(StampAt(pos_of(k)), w.stop) > 0) continue;
+        int64_t first = pos_of(k);
+        // An empty record starts a recording: the record in front of it belongs to another one.
+        if (edges && k > 0) {
+          ReadAt(first, *after_);
+          if (!after_->IsEmpty()) first -= size;
+        }
+        w.start_pos = static_cast<int32_t>(first);
+        w.stop_pos = DataPosMax;
+        from = k + 1;
+      }
+      const int64_t k = FirstAtOrAfter(PlusOneSec(w.stop), start_pos, from, count);
+      if (k < count) w.stop_pos = static_cast<int32_t>(edges ? pos_of(k) + size : pos_of(k));
     }
     buf->SetPosition(saved);
   }

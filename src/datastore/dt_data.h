@@ -106,6 +106,9 @@ private:
   void SyncReadWindow();
   // The stamp of the record at pos, read from the buffer's bytes.
   TDtStamp StampAt(int64_t pos) const;
+  // The first index in lo..hi-1 of the records from byte base on whose stamp is at or after
+  // stamp (hi when none); the records are sorted.
+  int64_t FirstAtOrAfter(const TDtStamp& stamp, int64_t base, int64_t lo, int64_t hi) const;
   // Reads the record at pos into rec.
   void ReadAt(int64_t pos, TDtRecord& rec);
   void WriteAt(int64_t pos, TDtRecord& rec);

@@ -187,6 +187,13 @@ void TSerBaseDispatcher::ReleaseBuffers() {
   full_ = send_full_ = false;
 }
 
+long TSerBaseDispatcher::ReadDevice2(uint8_t* first, uint32_t first_count, uint8_t* second, uint32_t second_count) {
+  long n = ReadDevice(first, first_count);
+  if (n <= 0 || static_cast<uint32_t>(n) < first_count || second_count == 0) return n;
+  long m = ReadDevice(second, second_count);
+  return m > 0 ? n + m : n;
+}
+
 int TSerBaseDispatcher::YieldTime() {
   std::this_thread::yield();
   return 0;
@@ -298,10 +305,10 @@ long TSerBaseDispatcher::WriteDevice(const uint8_t* data, uint32_t count) {
   std::lock_guard<std::recursive_mutex> slock(send_lock_);
   uint32_t size = static_cast<uint32_t>(send_ring_.size());
   if (size == 0) return -1;
-  for (uint32_t i = 0; i < count; ++i) {
-    send_ring_[send_head_] = data[i];
-    if (++send_head_ == size) send_head_ = 0;
-  }
+  uint32_t first = std::min(count, size - send_head_);
+  std::memcpy(&send_ring_[send_head_], data, first);
+  std::memcpy(send_ring_.data(), data + first, count - first);
+  send_head_ = static_cast<uint32_t>((send_head_ + count) % size);
   if (count > 0 && send_head_ == send_tail_) send_full_ = true;
   return count;
 }
@@ -882,33 +889,31 @@ uint32_t TSerBaseDispatcher::ReadDeviceData() {
     line_error_ |= static_cast<uint16_t>(errors);
   }
   if (in_queue == 0) return 0;
-  uint32_t total = 0;
-  for (int chunk = 0; chunk < 2; ++chunk) {
-    uint32_t head, room;
-    {
-      std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-      if (dispatch_buffer_.empty() || full_) break;
-      head = head_;
-      room = tail_ > head_ ? tail_ - head_ : kDispatchBufferSize - head_;
-    }
-    long n = ReadDevice(&dispatch_buffer_[head], room);
-    if (n <= 0) break;
-    if (logging_) AddLogEntry(ltDispatch, lsReadCom, static_cast<uint32_t>(n), &dispatch_buffer_[head], static_cast<uint32_t>(n));
-    {
-      std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-      head_ = (head + static_cast<uint32_t>(n)) % kDispatchBufferSize;
-      if (head_ == tail_) full_ = true;
-      received_total_ += static_cast<uint32_t>(n);
-    }
-    total += static_cast<uint32_t>(n);
-    // A second chunk only when the first one ended at the buffer end and more is waiting.
-    if (static_cast<uint32_t>(n) < room || head + static_cast<uint32_t>(n) != kDispatchBufferSize || total >= in_queue)
-      break;
+  uint32_t head, room, wrap_room;
+  {
+    std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+    if (dispatch_buffer_.empty() || full_) return 0;
+    head = head_;
+    room = tail_ > head_ ? tail_ - head_ : kDispatchBufferSize - head_;
+    // A second chunk only when the first one ends at the buffer end and more is waiting.
+    wrap_room = tail_ > head_ || in_queue <= room ? 0 : tail_;
   }
+  long got = ReadDevice2(&dispatch_buffer_[head], room, dispatch_buffer_.data(), wrap_room);
+  if (got <= 0) return 0;
+  uint32_t total = static_cast<uint32_t>(got);
+  if (logging_) {
+    uint32_t first = std::min(total, room);
+    AddLogEntry(ltDispatch, lsReadCom, first, &dispatch_buffer_[head], first);
+    if (total > first) AddLogEntry(ltDispatch, lsReadCom, total - first, dispatch_buffer_.data(), total - first);
+  }
+  std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+  head_ = (head + total) % kDispatchBufferSize;
+  if (head_ == tail_) full_ = true;
+  received_total_ += total;
   return total;
 }
 
-void TSerBaseDispatcher::HandleDeviceEvent(uint32_t mask) {
+bool TSerBaseDispatcher::HandleDeviceEvent(uint32_t mask) {
   if (mask & (EV_CTS | EV_DSR | EV_RLSD | EV_RING)) {
     RefreshModemStatus();
     if (!delivering_) {
@@ -919,6 +924,7 @@ void TSerBaseDispatcher::HandleDeviceEvent(uint32_t mask) {
   }
   if (mask & (EV_BREAK | EV_ERR)) {
     {
+      std::lock_guard<std::mutex> reading(read_mutex_);  // the COM thread asks the device too
       std::lock_guard<std::recursive_mutex> lock(main_lock_);
       uint32_t in_queue;
       line_error_ |= static_cast<uint16_t>(ReadDeviceStatus(in_queue));
@@ -930,13 +936,25 @@ void TSerBaseDispatcher::HandleDeviceEvent(uint32_t mask) {
     }
   }
   ReadDeviceData();
-  if (delivering_) return;
+  if (delivering_) return false;
   RefreshModemStatus();
   bool any = false;
   while (!close_pending_ && CheckStatusTriggers()) any = true;
+  // The room a delivery frees is filled at once, before the next event is counted, so that
+  // each event carries as many bytes as the buffer holds (the COM thread, when the buffer was
+  // full, would first have to be woken). While bytes keep coming, the pass still ends after a
+  // dispatch interval, so that the timers get their turn; the rest waits for the next pass.
+  const uint64_t pass_end = clock_() + kDispatchPassMs;
+  bool cut_short = false;
   while (!close_pending_ && ProcessReceived()) {
+    if (clock_() >= pass_end) {
+      cut_short = true;
+      break;
+    }
+    ReadDeviceData();
   }
   if (any) ClearFiredMarks();
+  return cut_short;
 }
 
 void TSerBaseDispatcher::HandleTimers() {

@@ -39,6 +39,8 @@ constexpr int kStatusModem = 1, kStatusLine = 2, kStatusOutBuffFree = 3, kStatus
 constexpr uint16_t leOverflow = 0x01, leOverrun = 0x02, leParity = 0x04, leFraming = 0x08, leBreak = 0x10;
 
 constexpr uint32_t kDispatchBufferSize = 8192;
+// The dispatch thread's interval: it looks at the timers at least this often.
+constexpr uint32_t kDispatchPassMs = 50;
 // How long the dispatch thread waits for the main thread to take a trigger event.
 constexpr uint32_t kTriggerSendTimeoutMs = 3000;
 
@@ -163,7 +165,8 @@ public:
   virtual void SetThreadBoost(int boost);
 
   // One pass of the dispatch thread, callable directly where no threads run.
-  void HandleDeviceEvent(uint32_t mask);
+  // True when the pass ended after a dispatch interval while bytes kept coming.
+  bool HandleDeviceEvent(uint32_t mask);
   void HandleTimers();
   // Reads what the device holds into the dispatch buffer; the bytes read.
   uint32_t ReadDeviceData();
@@ -201,6 +204,9 @@ protected:
   virtual void ReportLineError() {}
   virtual int ReadDeviceState(TDcb& dcb) = 0;
   virtual long ReadDevice(uint8_t* buffer, uint32_t count) = 0;
+  // Reads into first, and into second once first is full (the room before and after the end
+  // of the dispatch buffer); the total read. A device that can should do it in one call.
+  virtual long ReadDevice2(uint8_t* first, uint32_t first_count, uint8_t* second, uint32_t second_count);
   virtual int WriteDeviceState(const TDcb& dcb) = 0;
   virtual long WriteDevice(const uint8_t* data, uint32_t count);
   virtual int ReadModemLines(uint32_t& status) = 0;

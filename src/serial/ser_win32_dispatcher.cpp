@@ -8,7 +8,7 @@
 namespace qv {
 
 namespace {
-constexpr int kDispatchWaitMs = 50;
+constexpr int kDispatchWaitMs = kDispatchPassMs;
 constexpr int kThreadStartWaitMs = 3000;
 constexpr int kPurgeWaitMs = 5000;
 }  // namespace
@@ -91,6 +91,13 @@ uint32_t TSerWin32Dispatcher::ReadDeviceStatus(uint32_t& in_queue) {
 long TSerWin32Dispatcher::ReadDevice(uint8_t* buffer, uint32_t count) {
   int error;
   long n = device_.Read(buffer, count, &error);
+  return n <= 0 ? 0 : n;
+}
+
+// Called under read_mutex_ (see ReadDeviceData).
+long TSerWin32Dispatcher::ReadDevice2(uint8_t* first, uint32_t first_count, uint8_t* second, uint32_t second_count) {
+  int error;
+  long n = device_.Read2(first, first_count, second, second_count, &error);
   return n <= 0 ? 0 : n;
 }
 
@@ -179,16 +186,30 @@ void TSerWin32Dispatcher::ThreadFinished(std::atomic<bool>& running) {
 void TSerWin32Dispatcher::ComThread() {
   com_id_ = std::this_thread::get_id();
   thread_ready_.Set();
+  bool took = true;  // the last read from the queue moved bytes (a released buffer takes none)
   while (!stop_) {
     uint32_t mask = 0;
     bool room = !DispatchBufferFull();
-    if (device_.WaitEvent(mask, room, room ? -1 : kDispatchWaitMs) != 0) break;
+    if (room && took && device_.QueuedBytes() > 0) {
+      mask = EV_RXCHAR;  // the device's receive queue holds bytes already
+    } else {
+      // While the dispatch buffer is full the device's queue still takes what comes.
+      bool watch = room || !device_.QueueFull();
+      if (device_.WaitEvent(mask, watch, watch ? -1 : kDispatchWaitMs) != 0) break;
+    }
     if (stop_) break;
     if (mask == 0) continue;
     last_mask_ = mask;
     // The bytes go into the dispatch buffer at once, as a driver keeps receiving into its
     // queue while the program handles what came before; the dispatch thread hands them on.
-    ReadDeviceData();
+    if (room) {
+      took = ReadDeviceData() > 0;
+    } else {
+      std::lock_guard<std::mutex> reading(read_mutex_);
+      int error;
+      device_.FillQueue(&error);
+      took = true;
+    }
     device_event_.Set();
     // Nothing will come from a device that hung up: look again later rather than spin.
     if (mask & EV_HANGUP) device_.WaitEvent(mask, false, kDispatchWaitMs);
@@ -200,14 +221,15 @@ void TSerWin32Dispatcher::ComThread() {
 void TSerWin32Dispatcher::DispatchThread() {
   disp_id_ = std::this_thread::get_id();
   thread_ready_.Set();
-  bool immediate = false;
+  bool immediate = false, cut_short = false;
   for (;;) {
-    bool event = device_event_.Wait(kDispatchWaitMs);
+    // A pass that ended while bytes kept coming is followed by the next one at once.
+    bool event = device_event_.Wait(cut_short ? 0 : kDispatchWaitMs);
     if (stop_) {
       immediate = true;
       break;
     }
-    HandleDeviceEvent(event ? last_mask_.load() : 0);
+    cut_short = HandleDeviceEvent(event ? last_mask_.load() : 0);
     HandleTimers();
     if (stop_ || close_pending_) break;
   }
@@ -243,17 +265,19 @@ void TSerWin32Dispatcher::OutputThread() {
 void TSerWin32Dispatcher::WriteOut() {
   while (!stop_ && !close_pending_) {
     const uint8_t* piece;
-    uint32_t count;
+    uint32_t count, wrapped;
     {
       std::lock_guard<std::recursive_mutex> slock(send_lock_);
       uint32_t used = SendUsedLocked();
       if (used == 0) return;
-      // A wrapped send goes out in two writes, in its original order.
+      // A wrapped send goes out in one write, in its original order: the part at the ring's
+      // end, then the part at its start.
       count = std::min<uint32_t>(used, static_cast<uint32_t>(send_ring_.size()) - send_tail_);
+      wrapped = used - count;
       piece = &send_ring_[send_tail_];
     }
     int error;
-    long n = device_.Write(piece, count, &error);
+    long n = device_.Write2(piece, count, send_ring_.data(), wrapped, &error);
     if (n > 0) {
       AdvanceSendTail(static_cast<uint32_t>(n));
     } else if (n == 0) {
@@ -263,7 +287,7 @@ void TSerWin32Dispatcher::WriteOut() {
       }
       device_.WaitWritable(-1);
     } else {
-      AdvanceSendTail(count);  // the device refused them: they are lost
+      AdvanceSendTail(count + wrapped);  // the device refused them: they are lost
     }
   }
 }

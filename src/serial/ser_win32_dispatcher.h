@@ -24,6 +24,7 @@ protected:
   uint32_t ReadDeviceStatus(uint32_t& in_queue) override;
   int ReadDeviceState(TDcb& dcb) override;
   long ReadDevice(uint8_t* buffer, uint32_t count) override;
+  long ReadDevice2(uint8_t* first, uint32_t first_count, uint8_t* second, uint32_t second_count) override;
   int WriteDeviceState(const TDcb& dcb) override;
   int ReadModemLines(uint32_t& status) override;
   int SetDeviceQueues(uint32_t in_size, uint32_t out_size) override;

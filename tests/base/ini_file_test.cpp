@@ -1,6 +1,9 @@
 #include "base/ini_file2.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
@@ -148,6 +151,37 @@ TEST(IniFile, FailedWriteRaisesAndChangesNothing) {
     EXPECT_EQ(e.Message(), "Unable to write to " + dir.File("no/such/folder/a.ini"));
   }
   EXPECT_EQ(ini.ReadString("S", "k", "none"), "none");
+}
+
+// A file that exists but cannot be read is never replaced by one that holds only the new key.
+// Runs in a child process without root's rights, which read every file.
+TEST(IniFile, UnreadableFileIsNotOverwritten) {
+  test::TempDir dir;
+  dir.Write("a.ini", "[S]\nkept=1\n");
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(dir.File("a.ini").c_str(), 0200), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    int code = 2;
+    try {
+      TIniFile ini(dir.File("a.ini"));
+      if (ini.ReadString("S", "kept", "none") != "none") ::_exit(4);
+      ini.WriteString("S", "new", "v");
+      code = 1;
+    } catch (const EIniFileException&) {
+      code = 0;
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ::chmod(dir.File("a.ini").c_str(), 0600);
+  EXPECT_EQ(dir.Read("a.ini"), "[S]\nkept=1\n");
 }
 
 TEST(IniFile, BareNamesAndCase) {

@@ -86,6 +86,15 @@ TEST(DERNode, ParsesBerFormsAndKeepsThemWhenWritten) {
   EXPECT_EQ(n.Parse(two, false), 3u);
 }
 
+// Tags that need the fifth base-128 group are written back as they were read.
+TEST(DERNode, LargestTagsRoundTrip) {
+  for (const char* hex : {"1F818080800000", "9F8FFFFFFF7F00", "3F8FFFFFFF7F00"}) {
+    TDERNode n;
+    ASSERT_EQ(n.ParseHex(hex), 7u) << hex;
+    EXPECT_EQ(n.ToHex(), hex);
+  }
+}
+
 TEST(DERNode, MalformedInputRaisesAndLeavesTheNodeUnchanged) {
   std::string nested;
   for (int i = 0; i < kDERMaxDepth + 1; ++i) nested += "3080";

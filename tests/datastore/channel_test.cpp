@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/meas_types.h"
 #include "datastore/chan_bytes.h"
 #include "datastore/chan_editor.h"
 #include "datastore/dt_record.h"
@@ -210,6 +211,13 @@ TEST(ChannelTest, SettersAndTypes) {
   channel.SetCalcType(0);
   EXPECT_EQ(channel.MeasType(), 1);
   EXPECT_EQ(changes, 2);
+
+  // A type the channel record could not be read back with is refused and changes nothing.
+  EXPECT_THROW(channel.SetMeasType(MeasTypeCount), EChannelError);
+  EXPECT_THROW(channel.SetCalcType(CalcTypeCount), EChannelError);
+  EXPECT_THROW(channel.SetCalcType(255), EChannelError);
+  EXPECT_EQ(channel.MeasType(), 1);
+  EXPECT_EQ(channel.CalcType(), 0);
 }
 
 TEST(ChannelTest, CloneCopiesTheDescription) {

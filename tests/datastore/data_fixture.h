@@ -60,6 +60,8 @@ public:
   std::string GetName() override { return "dt"; }
   std::string GetSName() override { return "dt"; }
   bool NoData() override { return BufferSize() == 0; }
+  // Tests grow the buffer behind what a read positioned.
+  using TDtData::Buffer;
 
   int32_t write_result = drDone;
   int writes = 0;

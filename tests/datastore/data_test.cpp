@@ -427,6 +427,20 @@ TEST(DataLifeTest, DestroySendsEventZeroAndLeavesTheRegistry) {
   DataGlobals = nullptr;
 }
 
+// A client that fails on the last event neither ends the program nor keeps the others from
+// hearing that the data set goes.
+TEST(DataLifeTest, FailingClientDoesNotStopTheDestruction) {
+  TDtRecord rec(1);
+  int failing, listening;
+  std::vector<int32_t> events;
+  {
+    TMemData data(&rec);
+    data.AddClient(&failing, DataEventBit(0), [](TData*, int32_t) { throw Exception("client failed"); });
+    data.AddClient(&listening, DataEventBit(0), [&](TData*, int32_t e) { events.push_back(e); });
+  }
+  EXPECT_EQ(events, (std::vector<int32_t>{0}));
+}
+
 TEST(DataLockTest, LockIsReentrantAndTryLockTimesOut) {
   TDtRecord rec(1);
   TMemData data(&rec);

@@ -7,6 +7,7 @@
 #include <random>
 #include <thread>
 
+#include "datastore/data_file.h"
 #include "datastore/data_fixture.h"
 
 namespace qv {
@@ -379,6 +380,119 @@ TEST_F(DtWindowTest, InsertsKeepTheWindowInvariant) {
     Strings walk = Walk(data_);
     EXPECT_TRUE(std::is_sorted(walk.begin(), walk.end(),
                                [](const std::string& a, const std::string& b) { return a.substr(0, 8) < b.substr(0, 8); }));
+  }
+}
+
+// A window's bounds as a plain walk over every record from start_pos finds them.
+struct RefWin {
+  TDtStamp start, stop;
+  bool edges;
+  int32_t start_pos, stop_pos;
+  bool Set() const { return !DtStampEqual(start, NoDtStamp); }
+};
+
+bool RefSetPositions(RefWin (&wins)[2], const std::string& bytes, int64_t size, bool from_start, int64_t start_pos) {
+  auto stamp = [&](int64_t p) { return RecordStampOf(reinterpret_cast<const uint8_t*>(bytes.data()) + p); };
+  auto empty = [&](int64_t p) {
+    return RecordIsEmptyAt(reinterpret_cast<const uint8_t*>(bytes.data()) + p, static_cast<int32_t>(size));
+  };
+  auto at_or_after = [](const TDtStamp& a, const TDtStamp& b) { return !DtStampLater(b, a); };
+  auto plus_one = [](TDtStamp s) {
+    IncDtStampSecs(s, 1);
+    return s;
+  };
+  for (RefWin& w : wins) {
+    if (!w.Set()) w.start_pos = w.stop_pos = -1;
+    else if (from_start || w.start_pos < 0) w.start_pos = w.stop_pos = -2;
+    else if (w.stop_pos < 0) w.stop_pos = DataPosMax;
+  }
+  const auto total = static_cast<int64_t>(bytes.size());
+  bool resolvable = false;
+  if (start_pos + size <= total) {
+    TDtStamp last = stamp((total / size - 1) * size);
+    for (const RefWin& w : wins) {
+      if (w.Set() && w.start_pos == -2 && at_or_after(last, w.start)) resolvable = true;
+      if (w.Set() && w.stop_pos == DataPosMax && at_or_after(last, plus_one(w.stop))) resolvable = true;
+    }
+  }
+  for (int64_t p = start_pos; resolvable && p + size <= total; p += size) {
+    TDtStamp t = stamp(p);
+    for (RefWin& w : wins) {
+      if (!w.Set()) continue;
+      if (w.start_pos == -2) {
+        if (!at_or_after(t, w.start) || DtStampLater(t, w.stop)) continue;
+        w.start_pos = static_cast<int32_t>(w.edges && p - size >= start_pos && !empty(p) ? p - size : p);
+        w.stop_pos = DataPosMax;
+      } else if (w.stop_pos == DataPosMax && at_or_after(t, plus_one(w.stop))) {
+        w.stop_pos = static_cast<int32_t>(w.edges ? p + size : p);
+      }
+    }
+  }
+  return (!wins[0].Set() || wins[0].start_pos >= 0) && (!wins[1].Set() || wins[1].start_pos >= 0);
+}
+
+// Random sorted buffers (repeated stamps, empty records, a cut-off record at the end) and windows
+// around them: the positioning finds what a walk over every record finds, from the start and
+// when a read appends records behind those already positioned.
+TEST_F(DtWindowTest, PositionsMatchAWalkOverEveryRecord) {
+  std::mt19937 random(11);
+  auto pick = [&](std::initializer_list<int> xs) { return *(xs.begin() + random() % xs.size()); };
+  const int64_t size = rec_.Size();
+  for (int round = 0; round < 3000; ++round) {
+    const int n = pick({0, 1, 2, 3, 8, 30});
+    std::vector<TDtStamp> stamps;
+    TMemoryStream all;
+    TDtStamp t = At(10, 0);
+    for (int i = 0; i < n; ++i) {
+      IncDtStampSecs(t, pick({0, 1, 1, 2, 59, 60, 61, 3600}));
+      stamps.push_back(t);
+      bool is_empty = random() % 5 == 0;
+      TDtRecord r = Rec(t, is_empty ? std::vector<double>{} : std::vector<double>{1, 2});
+      r.SWrite(all);
+    }
+    const std::string bytes = all.Bytes();
+    // A window near a record (or before or after every one), or not set.
+    auto window = [&](TDtStamp& start, TDtStamp& stop) {
+      if (random() % 5 == 0) {
+        start = stop = NoDtStamp;
+        return;
+      }
+      start = n > 0 ? stamps[random() % n] : At(10, 0);
+      IncDtStampSecs(start, pick({-7200, -60, -1, 0, 0, 1, 7200 * 24}));
+      stop = start;
+      IncDtStampSecs(stop, pick({0, 1, 59, 60, 61, 120, 3600}));
+    };
+    TDtStamp s1, e1, s2, e2;
+    window(s1, e1);
+    window(s2, e2);
+    data_.WithEdges1 = random() % 2 == 0;
+    data_.WithEdges2 = random() % 2 == 0;
+    const int split = n == 0 ? 0 : static_cast<int>(random() % (n + 1));
+    data_.stored = bytes.substr(0, static_cast<size_t>(split * size));
+    ASSERT_EQ(data_.OpenDT(s1, e1, s2, e2), drDone);
+    RefWin ref[2] = {{s1, e1, data_.WithEdges1, -1, -1}, {s2, e2, data_.WithEdges2, -1, -1}};
+    RefSetPositions(ref, data_.stored, size, true, 0);
+    auto expect_same = [&](const char* step) {
+      for (int w = 1; w <= 2; ++w) {
+        EXPECT_EQ(data_.StartPos(w), ref[w - 1].start_pos) << step << " round " << round << " window " << w;
+        EXPECT_EQ(data_.StopPos(w), ref[w - 1].stop_pos) << step << " round " << round << " window " << w;
+      }
+    };
+    expect_same("open");
+    // The rest of the records (and perhaps a cut-off one) arrive behind those positioned.
+    std::string grown = bytes.substr(static_cast<size_t>(split * size));
+    if (random() % 4 == 0) grown += std::string(static_cast<size_t>(1 + random() % (size - 1)), '\x7f');
+    TDataLock lock(data_);
+    data_.Buffer()->SetPosition(data_.BufferSize());
+    data_.Buffer()->Write(grown.data(), static_cast<int32_t>(grown.size()));
+    const int64_t stream_pos = random() % (data_.BufferSize() + 1);
+    data_.Buffer()->SetPosition(stream_pos);
+    const bool from_start = random() % 3 == 0;
+    const int32_t start_pos = random() % 3 == 0 ? 0 : static_cast<int32_t>(split * size);
+    const bool want = RefSetPositions(ref, data_.Buffer()->Bytes(), size, from_start, start_pos);
+    EXPECT_EQ(data_.SetPositions(from_start, start_pos), want) << "round " << round;
+    expect_same("grown");
+    EXPECT_EQ(data_.Buffer()->Position(), stream_pos) << "round " << round;
   }
 }
 

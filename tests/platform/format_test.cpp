@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/rtl/exception.h"
 
 namespace qv {
@@ -42,6 +44,17 @@ TEST(FormatTest, BadFormatsRaiseConvertError) {
   EXPECT_THROW(Format("%d %d", 3), EConvertError);
   EXPECT_THROW(Format("%q", 3), EConvertError);
   EXPECT_THROW(Format("abc %", 3), EConvertError);
+  EXPECT_THROW(Format("%*d", 1000000000, 1), EConvertError);  // no giant padding from an argument
+}
+
+TEST(FormatTest, NonFiniteValuesAreNamedNotShownAsNumbers) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const char* spec : {"%f", "%e", "%g", "%n", "%m", "%.3f"}) {
+    EXPECT_EQ(Format(spec, inf), "INF") << spec;
+    EXPECT_EQ(Format(spec, -inf), "-INF") << spec;
+    EXPECT_EQ(Format(spec, nan), "NAN") << spec;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -109,6 +110,32 @@ TEST_F(MessageQueue, SynchronizeRunsOnMainThread) {
   while (!ran) WaitAndProcessMessages(10);
   t.join();
   EXPECT_TRUE(ran);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST_F(MessageQueue, SenderLearnsThatItsMessageWasNotHandled) {
+  // The window goes while the message waits: the sender is told it was not handled.
+  HWND gone = AllocateHWnd([](TMessage&) {});
+  std::atomic<int> answer{-1};
+  std::thread t([&] { answer = SendMessageTimeout(gone, WM_USER, 0, 0, 5000, nullptr) ? 1 : 0; });
+  while (PendingMessageCount() == 0) std::this_thread::yield();
+  DeallocateHWnd(gone);
+  t.join();
+  EXPECT_EQ(answer, 0);
+
+  // A handler that throws still releases its sender.
+  HWND throwing = AllocateHWnd([](TMessage&) { throw std::runtime_error("handler failed"); });
+  std::thread t2([&] { answer = SendMessageTimeout(throwing, WM_USER, 0, 0, 5000, nullptr) ? 1 : 0; });
+  while (PendingMessageCount() == 0) std::this_thread::yield();
+  EXPECT_THROW(ProcessPostedMessages(), std::runtime_error);
+  t2.join();
+  EXPECT_EQ(answer, 0);
+  DeallocateHWnd(throwing);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/rtl/stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -26,6 +27,21 @@ TEST(StreamTest, MemoryStreamReadsWritesAndSeeks) {
   m.SetSize(3);
   EXPECT_EQ(m.Bytes(), "abc");
   EXPECT_EQ(m.Position(), 3);
+}
+
+// A position before the start or far beyond the end moves no byte and touches no memory.
+TEST(StreamTest, MemoryStreamPositionsOutsideTheBuffer) {
+  TMemoryStream m;
+  m.WriteBuffer("abcdef", 6);
+  char buf[4] = {};
+  for (int64_t pos : {int64_t{-1}, int64_t{-6}, int64_t{-100000}}) {
+    m.SetPosition(pos);
+    EXPECT_EQ(m.Read(buf, 4), 0) << pos;
+    EXPECT_EQ(m.Write("x", 1), 0) << pos;
+  }
+  m.SetPosition(INT64_MAX - 1);
+  EXPECT_THROW(m.Write("xyz", 3), EStreamError);
+  EXPECT_EQ(m.Bytes(), "abcdef");
 }
 
 TEST(StreamTest, CopyBetweenStreams) {
@@ -156,6 +172,16 @@ TEST(AtomicFileStreamTest, ReplacesOnlyOnCommit) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+  // A rewritten file keeps its mode: a private file stays private.
+  for (mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0664}}) {
+    ASSERT_EQ(::chmod(dir.File("d.bin").c_str(), mode), 0);
+    TAtomicFileStream f(dir.File("d.bin"));
+    f.WriteBuffer("again", 5);
+    f.Commit();
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("d.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
   try {
     TAtomicFileStream f(dir.File("no/d.bin"));
     ADD_FAILURE();

@@ -92,5 +92,69 @@ TEST(CommDevice, LineStateReachesTermios) {
   EXPECT_EQ(dev.Escape(CLRDTR), 0);
 }
 
+TEST(CommDevice, TwoPieceReadsAndWritesKeepTheirOrder) {
+  test::PtyPair pty;
+  TCommDevice dev;
+  ASSERT_EQ(dev.Open(pty.SlavePath()), 0);
+  int error = -1;
+  EXPECT_EQ(dev.Write2("abc", 3, "defg", 4, &error), 7);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(pty.Read(7), "abcdefg");
+
+  char first[4], second[16];
+  EXPECT_EQ(dev.Read2(first, sizeof first, second, sizeof second, &error), 0);  // nothing there
+  pty.Write("0123456789");
+  uint32_t mask = 0, waiting = 0;
+  for (int i = 0; i < 500 && waiting < 10; ++i) {
+    ASSERT_EQ(dev.WaitEvent(mask, true, 10), 0);
+    EXPECT_EQ(dev.GetStatus(&waiting, nullptr), 0u);
+  }
+  EXPECT_EQ(waiting, 10u);
+  EXPECT_EQ(dev.Read2(first, sizeof first, second, sizeof second, &error), 10);
+  EXPECT_EQ(std::string(first, 4), "0123");
+  EXPECT_EQ(std::string(second, 6), "456789");
+  dev.Close();
+  EXPECT_EQ(dev.Read2(first, sizeof first, second, sizeof second, &error), -1);
+  EXPECT_NE(error, 0);
+}
+
+TEST(CommDevice, TheReceiveQueueKeepsOrderAndIsCountedAndPurged) {
+  test::PtyPair pty;
+  TCommDevice dev;
+  ASSERT_EQ(dev.Open(pty.SlavePath()), 0);
+  ASSERT_EQ(dev.SetupQueues(8, 64), 0);
+  auto arrived = [&](uint32_t count) {
+    uint32_t mask = 0, waiting = 0;
+    for (int i = 0; i < 500 && waiting < count; ++i) {
+      dev.WaitEvent(mask, true, 10);
+      dev.GetStatus(&waiting, nullptr);
+    }
+    return waiting;
+  };
+  int error;
+  pty.Write("0123456789ABCDEF");
+  ASSERT_EQ(arrived(16), 16u);
+  EXPECT_EQ(dev.FillQueue(&error), 8);
+  EXPECT_TRUE(dev.QueueFull());
+  EXPECT_EQ(dev.FillQueue(&error), 0);
+  uint32_t waiting = 0;
+  dev.GetStatus(&waiting, nullptr);
+  EXPECT_EQ(waiting, 16u);  // queued and in the kernel
+  char buffer[32];
+  ASSERT_EQ(dev.Read(buffer, 5, &error), 5);  // from the queue only
+  EXPECT_EQ(std::string(buffer, 5), "01234");
+  EXPECT_EQ(dev.FillQueue(&error), 5);  // wraps the queue's end
+  char first[4], second[16];
+  ASSERT_EQ(dev.Read2(first, sizeof first, second, sizeof second, &error), 11);
+  EXPECT_EQ(std::string(first, 4) + std::string(second, 7), "56789ABCDEF");
+
+  pty.Write("xyz");
+  ASSERT_EQ(arrived(3), 3u);
+  EXPECT_EQ(dev.FillQueue(&error), 3);
+  EXPECT_EQ(dev.Purge(PURGE_RXABORT | PURGE_RXCLEAR), 0);
+  EXPECT_EQ(dev.QueuedBytes(), 0u);
+  EXPECT_EQ(dev.Read(buffer, sizeof buffer, &error), 0);
+}
+
 }  // namespace
 }  // namespace qv

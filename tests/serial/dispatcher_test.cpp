@@ -93,6 +93,29 @@ TEST_F(Dispatcher, BytesStayInOrderAcrossRingWrapsAndAFullRing) {
   EXPECT_EQ(got, sent);
 }
 
+TEST_F(Dispatcher, BytesThatKeepComingStillLetTheTimersRun) {
+  d.SetLengthTrigger(1);
+  int t = d.AddTimerTrigger();
+  ASSERT_EQ(d.SetTimerTrigger(t, 1, true), 0);
+  int fed = 0;
+  // Every event takes its bytes while the next ones arrive; 10 ms pass each time.
+  on_event = [&](uint32_t msg, uint32_t value) {
+    if (msg != kTriggerAvail) return;
+    Take(value);
+    now += 10;
+    if (++fed < 100) d.input += "x";
+  };
+  d.input = "x";
+  EXPECT_TRUE(d.HandleDeviceEvent(EV_RXCHAR));  // ended after a dispatch interval
+  EXPECT_LT(fed, 10);
+  now += 200;  // the timer's tick has passed
+  d.HandleTimers();
+  EXPECT_EQ(events.back().msg, kTriggerTimer);
+  while (d.HandleDeviceEvent(0)) d.HandleTimers();
+  EXPECT_EQ(fed, 100);  // the rest came on later passes, nothing lost
+  EXPECT_FALSE(d.CharReady());
+}
+
 TEST_F(Dispatcher, SecondReadNeverOverwritesUnreadBytes) {
   // Tail ahead of the head: the free room ends at the tail, the device still holds more.
   d.input = std::string(kDispatchBufferSize, 'a');

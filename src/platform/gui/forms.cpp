@@ -128,7 +128,9 @@ void TApplication::DoIdle() {
   if (in_idle_) return;
   auto* app = static_cast<QvApplication*>(qApp);
   // Messages posted from other threads come first; the idle pass follows the drained queue.
-  if (PendingMessageCount() > 0 && ProcessPostedMessages()) app->busy = true;
+  if (PendingMessageCount() > 0) GuardedCall([app] {
+      if (ProcessPostedMessages()) app->busy = true;
+    });
   if (!app->busy) return;
   app->busy = false;
   in_idle_ = true;
@@ -167,7 +169,7 @@ void TApplication::ProcessMessages() {
   QV_GUI_THREAD();
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
-  ProcessPostedMessages();
+  GuardedCall([] { ProcessPostedMessages(); });
 }
 
 void TApplication::HandleException(TComponent* /*sender*/) {

@@ -41,7 +41,16 @@ void PrepareHomeFolder(const std::string& home, const std::string& resource_dir)
     if (it->is_directory()) {
       fs::create_directories(target, ec);
     } else if (it->is_regular_file() && !fs::exists(target)) {
-      fs::copy_file(it->path(), target, ec);
+      // Copied under a temporary name and renamed, so a copy cut short is never taken for
+      // a shipped file at the next start.
+      fs::path part = target;
+      part += ".part~";
+      fs::copy_file(it->path(), part, fs::copy_options::overwrite_existing, ec);
+      if (!ec) fs::rename(part, target, ec);
+      if (ec) {
+        std::error_code ignore;
+        fs::remove(part, ignore);
+      }
     }
     if (ec) throw Exception("Cannot prepare \"" + target.string() + "\": " + ec.message());
   }

@@ -1,6 +1,7 @@
 #include "platform/os/message_queue.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <chrono>
 #include <condition_variable>
@@ -21,11 +22,26 @@ public:
 
 namespace {
 
-// A sent message's rendezvous between the sending thread and the main thread.
+// A sent message's rendezvous between the sending thread and the main thread. `done` is
+// written under the loop's mutex and read without it by a sender that spins (result is set
+// before it).
 struct SendState {
-  bool done = false;
+  std::atomic<bool> done{false};
+  bool dropped = false;  // the window went before the message was handled
   intptr_t result = 0;
 };
+
+// Releases a waiting sender. Called with the loop's mutex held.
+void Release(SendState& state, bool dropped, intptr_t result) {
+  state.dropped = dropped;
+  state.result = result;
+  state.done.store(true, std::memory_order_release);
+}
+
+// A sender first spins this long for its answer: a main thread that is pumping usually
+// answers within microseconds, and sleeping on the condition variable would add a wake-up of
+// the sender to every round trip (the serial port's data events make one per chunk read).
+constexpr auto kSendSpin = std::chrono::microseconds(100);
 
 struct Queued {
   HWND wnd = nullptr;
@@ -43,8 +59,9 @@ struct Loop {
   std::deque<Queued> queue;
   std::unordered_set<HWND> windows;
   std::function<void()> wake;
-  std::thread::id main_thread;
-  bool main_set = false;
+  // Read without the mutex by IsMainThread, which every send asks.
+  std::atomic<std::thread::id> main_thread{};
+  std::atomic<bool> main_set{false};
   // The windows whose handlers run now (nested when a handler pumps the queue itself), and
   // those freed meanwhile, which are deleted when their outermost handler returns.
   std::vector<HWND> delivering;
@@ -56,37 +73,56 @@ Loop& L() {
   return loop;
 }
 
+// Notifies after unlocking, so that the woken main thread does not block at once on the mutex
+// the poster still holds.
 void Wake(std::unique_lock<std::mutex>& lock) {
   auto hook = L().wake;
-  L().queued.notify_all();
   lock.unlock();
+  L().queued.notify_all();
   if (hook) hook();
 }
 
 void Deliver(Queued& q) {
+  // The sender is released on every way out: handled, window gone, or handler threw.
+  bool handled = false;
+  struct SenderRelease {
+    Queued& q;
+    const bool& handled;
+    ~SenderRelease() {
+      if (!q.send) return;
+      {
+        std::lock_guard<std::mutex> lock(L().mutex);
+        Release(*q.send, !handled, q.msg.Result);
+      }
+      L().done.notify_all();
+    }
+  } release{q, handled};
   if (q.sync) {
     q.sync();
-  } else {
-    {
+    handled = true;
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(L().mutex);
+    if (!L().windows.count(q.wnd)) return;  // freed by an earlier handler
+    L().delivering.push_back(q.wnd);
+  }
+  // Ends the delivery also when the handler throws; a window freed inside its own handler is
+  // deleted when its outermost handler returns.
+  struct DeliveryEnd {
+    HWND wnd;
+    ~DeliveryEnd() {
       std::lock_guard<std::mutex> lock(L().mutex);
-      if (!L().windows.count(q.wnd)) return;  // freed by an earlier handler
-      L().delivering.push_back(q.wnd);
+      L().delivering.pop_back();
+      if (L().free_after_delivery.count(wnd) &&
+          std::find(L().delivering.begin(), L().delivering.end(), wnd) == L().delivering.end()) {
+        L().free_after_delivery.erase(wnd);
+        delete wnd;
+      }
     }
-    q.wnd->handler(q.msg);
-    std::lock_guard<std::mutex> lock(L().mutex);
-    L().delivering.pop_back();
-    if (L().free_after_delivery.count(q.wnd) &&
-        std::find(L().delivering.begin(), L().delivering.end(), q.wnd) == L().delivering.end()) {
-      L().free_after_delivery.erase(q.wnd);
-      delete q.wnd;
-    }
-  }
-  if (q.send) {
-    std::lock_guard<std::mutex> lock(L().mutex);
-    q.send->done = true;
-    q.send->result = q.msg.Result;
-    L().done.notify_all();
-  }
+  } end{q.wnd};
+  q.wnd->handler(q.msg);
+  handled = true;
 }
 
 bool Enqueue(Queued q, bool check_window) {
@@ -99,13 +135,24 @@ bool Enqueue(Queued q, bool check_window) {
 
 // Waits for a queued send to finish; on time-out withdraws it when it is still queued.
 bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
+  static const bool can_spin = std::thread::hardware_concurrency() > 1;  // else it only delays the main thread
+  auto start = std::chrono::steady_clock::now();
+  auto spin = !can_spin ? std::chrono::microseconds(0)
+              : timeout_ms < 0 ? kSendSpin
+                               : std::min<std::chrono::microseconds>(kSendSpin, std::chrono::milliseconds(timeout_ms));
+  while (!state->done.load(std::memory_order_acquire) && std::chrono::steady_clock::now() - start < spin) {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
   std::unique_lock<std::mutex> lock(L().mutex);
-  auto pred = [&] { return state->done; };
+  auto pred = [&] { return state->done.load(std::memory_order_relaxed); };
+  if (pred()) return !state->dropped;
   if (timeout_ms < 0) {
     L().done.wait(lock, pred);
-    return true;
+    return !state->dropped;
   }
-  if (L().done.wait_for(lock, std::chrono::milliseconds(timeout_ms), pred)) return true;
+  if (L().done.wait_until(lock, start + std::chrono::milliseconds(timeout_ms), pred)) return !state->dropped;
   for (auto it = L().queue.begin(); it != L().queue.end(); ++it) {
     if (it->send == state) {
       L().queue.erase(it);
@@ -115,7 +162,7 @@ bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   // Already being delivered: the handler may still use what the message points to, so the
   // sender waits for it to finish.
   L().done.wait(lock, pred);
-  return true;
+  return !state->dropped;
 }
 
 }  // namespace
@@ -126,10 +173,7 @@ void SetMainThread() {
   L().main_set = true;
 }
 
-bool IsMainThread() {
-  std::lock_guard<std::mutex> lock(L().mutex);
-  return L().main_set && L().main_thread == std::this_thread::get_id();
-}
+bool IsMainThread() { return L().main_set && L().main_thread.load() == std::this_thread::get_id(); }
 
 void SetMessageWakeHook(std::function<void()> hook) {
   std::lock_guard<std::mutex> lock(L().mutex);
@@ -154,7 +198,7 @@ void DeallocateHWnd(HWND wnd) {
   if (!L().windows.erase(wnd)) return;
   for (auto it = L().queue.begin(); it != L().queue.end();) {
     if (it->wnd == wnd) {
-      if (it->send) it->send->done = true;
+      if (it->send) Release(*it->send, true, 0);
       it = L().queue.erase(it);
     } else {
       ++it;

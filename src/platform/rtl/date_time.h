@@ -29,10 +29,10 @@ int DayOfWeek(TDateTime dt);
 // The runtime's specifiers: c d dd ddd dddd ddddd dddddd m mm mmm mmmm yy yyyy h hh n nn s ss
 // z zzz t tt am/pm a/p ampm / : and quoted literals; "m" right after an "h" means minutes.
 std::string FormatDateTime(const std::string& format, TDateTime dt,
-                           const TFormatSettings& settings = FormatSettings);
+                           const TFormatSettings& settings = CurrentFormatSettings());
 // Parse with the settings' short date format order and separators; raise EConvertError.
-TDateTime StrToDate(const std::string& text, const TFormatSettings& settings = FormatSettings);
-TDateTime StrToTime(const std::string& text, const TFormatSettings& settings = FormatSettings);
+TDateTime StrToDate(const std::string& text, const TFormatSettings& settings = CurrentFormatSettings());
+TDateTime StrToTime(const std::string& text, const TFormatSettings& settings = CurrentFormatSettings());
 
 // The local wall clock. Code that needs "now" takes a clock; tests pass a fixed one.
 class TWallClock {

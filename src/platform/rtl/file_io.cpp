@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/rtl/exception.h"
+#include "platform/rtl/stream.h"
 
 namespace qv {
 
@@ -38,34 +40,11 @@ std::string ReadFileBytes(const std::string& file_name) {
 }
 
 void WriteFileAtomic(const std::string& file_name, const std::string& bytes) {
-  // A unique temporary name, so two writers of one file never write into each other's copy.
-  std::string tmp = file_name + ".XXXXXX";
-  int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-  if (fd < 0) Fail("Cannot create file", file_name, errno);
-  struct stat old_stat;  // a rewritten file keeps its mode
-  ::fchmod(fd, ::stat(file_name.c_str(), &old_stat) == 0 ? (old_stat.st_mode & 07777) : 0644);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      Fail("Cannot write file", file_name, err);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    int err = errno;
-    ::unlink(tmp.c_str());
-    Fail("Cannot write file", file_name, err);
-  }
-  if (::rename(tmp.c_str(), file_name.c_str()) != 0) {
-    int err = errno;
-    ::unlink(tmp.c_str());
-    Fail("Cannot replace file", file_name, err);
-  }
+  TAtomicFileStream out(file_name);
+  constexpr size_t kChunk = 1 << 30;  // stream counts are 32-bit
+  for (size_t done = 0; done < bytes.size(); done += kChunk)
+    out.WriteBuffer(bytes.data() + done, static_cast<int32_t>(std::min(kChunk, bytes.size() - done)));
+  out.Commit();
 }
 
 }  // namespace qv

@@ -1,8 +1,14 @@
 #include "platform/rtl/format.h"
 
+#include "platform/rtl/float_text.h"
+
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/rtl/exception.h"
@@ -10,6 +16,28 @@
 namespace qv {
 
 TFormatSettings FormatSettings;
+
+namespace {
+// Static initialisation runs on the program's main thread.
+const std::thread::id g_main_thread = std::this_thread::get_id();
+// Every record ever published, so that references handed out stay valid; a language switch is
+// a rare user action, so the list stays short. Guarded by g_published_mutex.
+std::mutex g_published_mutex;
+std::deque<TFormatSettings> g_published_records{TFormatSettings{}};
+std::atomic<const TFormatSettings*> g_published{&g_published_records.front()};
+}  // namespace
+
+const TFormatSettings& CurrentFormatSettings() {
+  if (std::this_thread::get_id() == g_main_thread) return FormatSettings;
+  return *g_published.load(std::memory_order_acquire);
+}
+
+void ReplaceFormatSettings(const TFormatSettings& settings) {
+  FormatSettings = settings;
+  std::lock_guard<std::mutex> lock(g_published_mutex);
+  g_published_records.push_back(settings);
+  g_published.store(&g_published_records.back(), std::memory_order_release);
+}
 
 namespace {
 
@@ -177,7 +205,9 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
         ++i;
         const TFormatArg& a = take(whole);
         if (!std::holds_alternative<int64_t>(a.Value())) BadFormat(whole);
-        return static_cast<long>(std::get<int64_t>(a.Value()));
+        int64_t n = std::get<int64_t>(a.Value());
+        if (n > 100000) BadFormat(whole);  // the same bound as a written width
+        return static_cast<long>(n);
       }
       if (i >= fmt.size() || fmt[i] < '0' || fmt[i] > '9') return -1;
       long n = 0;
@@ -242,12 +272,24 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
         if (neg) text = '-' + text;
         break;
       }
-      case 'e': text = FloatExponent(as_double(), prec < 0 ? 15 : static_cast<int>(prec), 3, fs); break;
-      case 'f': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), false, fs); break;
-      case 'g': text = FloatGeneral(as_double(), prec < 0 ? 15 : static_cast<int>(prec), fs); break;
-      case 'n': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), true, fs); break;
+      case 'e':
+      case 'f':
+      case 'g':
+      case 'n':
       case 'm':
-        text = Currency(as_double(), prec < 0 ? fs.CurrencyDecimals : static_cast<int>(prec), fs);
+        if (!std::isfinite(as_double())) {  // as the runtime's float text: "INF", "-INF", "NAN"
+          text = FloatToStr(as_double());
+          break;
+        }
+        switch (type) {
+          case 'e': text = FloatExponent(as_double(), prec < 0 ? 15 : static_cast<int>(prec), 3, fs); break;
+          case 'f': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), false, fs); break;
+          case 'g': text = FloatGeneral(as_double(), prec < 0 ? 15 : static_cast<int>(prec), fs); break;
+          case 'n': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), true, fs); break;
+          case 'm':
+            text = Currency(as_double(), prec < 0 ? fs.CurrencyDecimals : static_cast<int>(prec), fs);
+            break;
+        }
         break;
       case 'p': {
         if (!std::holds_alternative<const void*>(v)) BadFormat(whole);

@@ -32,7 +32,7 @@ private:
 };
 
 std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> args,
-                    const TFormatSettings& settings = FormatSettings);
+                    const TFormatSettings& settings = CurrentFormatSettings());
 
 template <class... A>
 std::string Format(std::string_view fmt, const A&... args) {

@@ -32,9 +32,21 @@ struct TFormatSettings {
   std::array<std::string, 7> ShortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   std::array<std::string, 7> LongDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
+  std::string ListSeparator = ",";
+  // Set for English (United States): the page-setup dialog then measures in inches.
+  bool UsEnglish = false;
 };
 
-// The program's current settings. Written only at start-up and on a change of language.
+// The program's current settings as the main thread sees them. Written only on the main thread
+// (at start-up and on a change of language, through ReplaceFormatSettings).
 extern TFormatSettings FormatSettings;
+
+// The settings for the calling thread: FormatSettings on the main thread, elsewhere the record
+// last published by ReplaceFormatSettings. Other threads format while the user switches the
+// language, so they never see a record being changed: a published record is immutable and kept
+// until the program ends, so a reference taken from it stays valid.
+const TFormatSettings& CurrentFormatSettings();
+// Main thread: sets FormatSettings and publishes a copy for the other threads.
+void ReplaceFormatSettings(const TFormatSettings& settings);
 
 }  // namespace qv

@@ -50,7 +50,7 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 // ---- memory stream ----
 
 int32_t TMemoryStream::Read(void* buffer, int32_t count) {
-  if (count <= 0 || position_ >= size_) return 0;
+  if (count <= 0 || position_ < 0 || position_ >= size_) return 0;
   int32_t n = static_cast<int32_t>(std::min<int64_t>(count, size_ - position_));
   std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
   position_ += n;
@@ -59,6 +59,8 @@ int32_t TMemoryStream::Read(void* buffer, int32_t count) {
 
 int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
   if (count <= 0 || position_ < 0) return 0;
+  // No stream grows beyond 32-bit sizes; checked first so the sum below cannot overflow.
+  if (position_ > INT32_MAX) throw EStreamError("Out of memory while expanding memory stream");
   int64_t end = position_ + count;
   if (end > size_) {
     if (end > static_cast<int64_t>(data_.size())) SetCapacity(end);
@@ -305,11 +307,23 @@ TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target
   static std::atomic<unsigned> counter{0};
   temp_ = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp~";
   try {
+    // The temporary file is made exclusively, so a leftover file or a planted link of that
+    // name is never written through.
+    int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      int err = errno;
+      throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(err),
+                          Win32ErrorOfErrno(err, temp_));
+    }
+    ::close(fd);
     file_ = std::make_unique<TFileStream>(temp_, fmCreate);
   } catch (const EStreamError& e) {
     errno = 0;
     throw EFCreateError("Cannot create file \"" + target + "\"", e.OsError());
   }
+  // A rewritten file keeps its mode, so a private file does not become readable by others.
+  struct stat old_stat;
+  if (::stat(target.c_str(), &old_stat) == 0) ::fchmod(file_->Handle(), old_stat.st_mode & 07777);
 }
 
 TAtomicFileStream::~TAtomicFileStream() {

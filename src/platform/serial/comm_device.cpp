@@ -6,10 +6,13 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace qv {
 
@@ -115,6 +118,7 @@ int TCommDevice::Open(const std::string& path) {
   }
   fd_ = fd;
   counters_valid_ = false;
+  counters_supported_ = lines_supported_ = true;
   state_set_ = false;
   dcb_ = TDcb{};
   return 0;
@@ -126,6 +130,10 @@ int TCommDevice::Close() {
   ioctl(fd_, TIOCNXCL);
   int result = close(fd_) == 0 ? 0 : CommErrorFromErrno(errno);
   fd_ = -1;
+  {
+    std::lock_guard<std::mutex> lock(rx_mutex_);
+    rx_start_ = rx_count_ = 0;
+  }
   for (int& w : wake_fd_)
     if (w >= 0) close(w), w = -1;
   return result;
@@ -214,8 +222,10 @@ int TCommDevice::SetState(const TDcb& dcb) {
 
 int TCommDevice::SetupQueues(uint32_t in_size, uint32_t out_size) {
   if (fd_ < 0) return EBADF;
+  std::lock_guard<std::mutex> lock(rx_mutex_);
   in_queue_size_ = in_size;
   out_queue_size_ = out_size;
+  if (rx_count_ == 0) ResizeQueueLocked();
   return 0;
 }
 
@@ -224,20 +234,27 @@ int TCommDevice::Purge(uint32_t flags) {
   bool tx = flags & (PURGE_TXABORT | PURGE_TXCLEAR), rx = flags & (PURGE_RXABORT | PURGE_RXCLEAR);
   if (!tx && !rx) return 0;
   int queue = tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH;
+  if (rx) {
+    std::lock_guard<std::mutex> lock(rx_mutex_);
+    rx_start_ = rx_count_ = 0;
+    if (rx_queue_.size() != in_queue_size_) ResizeQueueLocked();
+  }
   return tcflush(fd_, queue) == 0 ? 0 : CommErrorFromErrno(errno);
 }
 
 uint32_t TCommDevice::GetStatus(uint32_t* in_queue, uint32_t* out_queue) {
+  // The receiving thread asks before every read: only what is wanted, and the error counters
+  // only from a driver that has them.
   int in = 0, out = 0;
   if (fd_ >= 0) {
-    if (ioctl(fd_, FIONREAD, &in) != 0) in = 0;
-    if (ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
+    if (in_queue && ioctl(fd_, FIONREAD, &in) != 0) in = 0;
+    if (out_queue && ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
   }
-  if (in_queue) *in_queue = static_cast<uint32_t>(in);
+  if (in_queue) *in_queue = static_cast<uint32_t>(in) + QueuedBytes();
   if (out_queue) *out_queue = static_cast<uint32_t>(out);
   uint32_t errors = 0;
   serial_icounter_struct c{};
-  if (fd_ >= 0 && ioctl(fd_, TIOCGICOUNT, &c) == 0) {
+  if (fd_ >= 0 && counters_supported_ && ioctl(fd_, TIOCGICOUNT, &c) == 0) {
     if (counters_valid_) {
       if (c.buf_overrun != last_buf_overrun_) errors |= CE_RXOVER;
       if (c.overrun != last_overrun_) errors |= CE_OVERRUN;
@@ -251,6 +268,8 @@ uint32_t TCommDevice::GetStatus(uint32_t* in_queue, uint32_t* out_queue) {
     last_frame_ = c.frame;
     last_brk_ = c.brk;
     counters_valid_ = true;
+  } else if (fd_ >= 0 && counters_supported_ && NoModemLines(errno)) {
+    counters_supported_ = false;
   }
   return errors;
 }
@@ -258,8 +277,13 @@ uint32_t TCommDevice::GetStatus(uint32_t* in_queue, uint32_t* out_queue) {
 int TCommDevice::GetModemStatus(uint32_t& status) {
   status = 0;
   if (fd_ < 0) return EBADF;
+  if (!lines_supported_) return 0;
   int lines = 0;
-  if (ioctl(fd_, TIOCMGET, &lines) != 0) return NoModemLines(errno) ? 0 : CommErrorFromErrno(errno);
+  if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (!NoModemLines(errno)) return CommErrorFromErrno(errno);
+    lines_supported_ = false;  // asked on every dispatch pass: do not ask again
+    return 0;
+  }
   if (lines & TIOCM_CTS) status |= MS_CTS_ON;
   if (lines & TIOCM_DSR) status |= MS_DSR_ON;
   if (lines & TIOCM_RI) status |= MS_RING_ON;
@@ -290,20 +314,113 @@ int TCommDevice::Drain() {
   return tcdrain(fd_) == 0 ? 0 : CommErrorFromErrno(errno);
 }
 
-long TCommDevice::Read(void* buffer, size_t count, int* error) {
+namespace {
+// readv or writev of two pieces; the result as Read and Write give it.
+template <typename Call>
+long TwoPieces(int fd, Call call, void* first, size_t first_count, void* second, size_t second_count, int* error) {
   if (error) *error = 0;
-  if (fd_ < 0) {
+  if (fd < 0) {
     if (error) *error = EBADF;
     return -1;
   }
+  iovec parts[2] = {{first, first_count}, {second, second_count}};
   for (;;) {
-    ssize_t n = read(fd_, buffer, count);
+    ssize_t n = call(fd, parts, second_count ? 2 : 1);
     if (n >= 0) return static_cast<long>(n);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;
     if (error) *error = CommErrorFromErrno(errno);
     return -1;
   }
+}
+}  // namespace
+
+void TCommDevice::ResizeQueueLocked() {
+  rx_queue_.assign(in_queue_size_, 0);
+  rx_queue_.shrink_to_fit();
+  rx_start_ = rx_count_ = 0;
+}
+
+size_t TCommDevice::TakeQueuedLocked(uint8_t* buffer, size_t count) {
+  size_t n = std::min(count, rx_count_);
+  if (n == 0) return 0;
+  size_t first = std::min(n, rx_queue_.size() - rx_start_);
+  std::memcpy(buffer, &rx_queue_[rx_start_], first);
+  std::memcpy(buffer + first, rx_queue_.data(), n - first);
+  rx_start_ = (rx_start_ + n) % rx_queue_.size();
+  rx_count_ -= n;
+  if (rx_count_ == 0 && rx_queue_.size() != in_queue_size_) ResizeQueueLocked();
+  return n;
+}
+
+long TCommDevice::Read(void* buffer, size_t count, int* error) { return Read2(buffer, count, nullptr, 0, error); }
+
+long TCommDevice::Read2(void* first, size_t first_count, void* second, size_t second_count, int* error) {
+  std::lock_guard<std::mutex> lock(rx_mutex_);
+  if (error) *error = 0;
+  if (fd_ < 0) {
+    if (error) *error = EBADF;
+    return -1;
+  }
+  // The queue's bytes came first; what is still missing comes from the kernel.
+  auto* a = static_cast<uint8_t*>(first);
+  auto* b = static_cast<uint8_t*>(second);
+  size_t got_a = TakeQueuedLocked(a, first_count);
+  size_t got_b = got_a == first_count ? TakeQueuedLocked(b, second_count) : 0;
+  size_t got = got_a + got_b;
+  if (got == first_count + second_count) return static_cast<long>(got);
+  iovec parts[2] = {{a + got_a, first_count - got_a}, {b + got_b, second_count - got_b}};
+  iovec* from = got_a == first_count ? &parts[1] : &parts[0];
+  int count = from == &parts[0] && second_count > 0 ? 2 : 1;
+  for (;;) {
+    ssize_t n = readv(fd_, from, count);
+    if (n >= 0) return static_cast<long>(got + static_cast<size_t>(n));
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || got > 0) return static_cast<long>(got);  // an error shows at the next read
+    if (error) *error = CommErrorFromErrno(errno);
+    return -1;
+  }
+}
+
+long TCommDevice::FillQueue(int* error) {
+  std::lock_guard<std::mutex> lock(rx_mutex_);
+  if (error) *error = 0;
+  if (fd_ < 0) {
+    if (error) *error = EBADF;
+    return -1;
+  }
+  size_t size = rx_queue_.size();
+  if (rx_count_ == size) return 0;
+  size_t end = (rx_start_ + rx_count_) % size;
+  size_t room = size - rx_count_;
+  size_t first = std::min(room, size - end);
+  iovec parts[2] = {{&rx_queue_[end], first}, {rx_queue_.data(), room - first}};
+  for (;;) {
+    ssize_t n = readv(fd_, parts, room > first ? 2 : 1);
+    if (n >= 0) {
+      rx_count_ += static_cast<size_t>(n);
+      return static_cast<long>(n);
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return 0;
+    if (error) *error = CommErrorFromErrno(errno);
+    return -1;
+  }
+}
+
+bool TCommDevice::QueueFull() {
+  std::lock_guard<std::mutex> lock(rx_mutex_);
+  return rx_count_ == rx_queue_.size();
+}
+
+uint32_t TCommDevice::QueuedBytes() {
+  std::lock_guard<std::mutex> lock(rx_mutex_);
+  return static_cast<uint32_t>(rx_count_);
+}
+
+long TCommDevice::Write2(const void* first, size_t first_count, const void* second, size_t second_count,
+                         int* error) {
+  return TwoPieces(fd_, writev, const_cast<void*>(first), first_count, const_cast<void*>(second), second_count, error);
 }
 
 long TCommDevice::Write(const void* data, size_t count, int* error) {

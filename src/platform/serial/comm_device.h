@@ -8,12 +8,17 @@
 // kErrorGeneralFailure for an I/O error, any other errno as it stands.
 //
 // What termios cannot do is kept in the line state but not applied: the DTR/DSR handshake, DSR
-// sensitivity, the XON/XOFF limits and the driver's queue sizes. Modem-line and line-error
+// sensitivity and the XON/XOFF limits. The receive queue of SetupQueues is kept here, in front
+// of the kernel's own small one: FillQueue moves what the line brings into it while the
+// program's buffer is full, and the reads take from it first. Modem-line and line-error
 // information exists only where the driver reports it (not on pseudo-terminals, where the lines
 // read as all off and switching them succeeds without effect).
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -79,10 +84,12 @@ public:
 
   int GetState(TDcb& dcb) const;
   int SetState(const TDcb& dcb);
-  // The driver's queue sizes: stored only, the kernel keeps its own.
+  // The driver's queue sizes: the receive queue takes in_size bytes (from the next moment it is
+  // empty); the transmit size is stored only.
   int SetupQueues(uint32_t in_size, uint32_t out_size);
   int Purge(uint32_t flags);
-  // Line errors since the last call (CE_ bits) and the bytes waiting in each direction.
+  // Line errors since the last call (CE_ bits) and the bytes waiting in each direction (input:
+  // the receive queue and the kernel's).
   uint32_t GetStatus(uint32_t* in_queue, uint32_t* out_queue);
   int GetModemStatus(uint32_t& status);
   int Escape(int function);
@@ -92,6 +99,13 @@ public:
   // Non-blocking; the bytes read or written, 0 when none could be, -1 with the error in *error.
   long Read(void* buffer, size_t count, int* error);
   long Write(const void* data, size_t count, int* error);
+  // As Read and Write, with first and then second as one piece: one system call.
+  long Read2(void* first, size_t first_count, void* second, size_t second_count, int* error);
+  long Write2(const void* first, size_t first_count, const void* second, size_t second_count, int* error);
+  // Moves what the kernel holds into the receive queue while it has room; the bytes moved.
+  long FillQueue(int* error);
+  bool QueueFull();
+  uint32_t QueuedBytes();
 
   // Waits until bytes can be read (mask EV_RXCHAR, with EV_HANGUP when the device hung up and
   // has nothing to read) or until Wake(kReceive) (mask 0); with
@@ -106,12 +120,21 @@ public:
 private:
   int fd_ = -1;
   int wake_fd_[2] = {-1, -1};
+  // The receive queue: a ring of in_queue_size_ bytes. rx_mutex_ also keeps a read that takes
+  // from the queue and then from the kernel in one piece, so that the order stays.
+  std::mutex rx_mutex_;
+  std::vector<uint8_t> rx_queue_;
+  size_t rx_start_ = 0, rx_count_ = 0;
+  void ResizeQueueLocked();
+  size_t TakeQueuedLocked(uint8_t* buffer, size_t count);
   TDcb dcb_;  // what termios does not hold, and the whole state once set
   bool state_set_ = false;
   uint32_t in_queue_size_ = 0, out_queue_size_ = 0;
   // Error counters of the driver at the last GetStatus, where it has them.
   int last_overrun_ = 0, last_parity_ = 0, last_frame_ = 0, last_brk_ = 0, last_buf_overrun_ = 0;
   bool counters_valid_ = false;
+  // False once the driver said it keeps no error counters or modem lines (a pseudo-terminal).
+  std::atomic<bool> counters_supported_{true}, lines_supported_{true};
 };
 
 // The system error number of errno value e as the serial library sees it.
