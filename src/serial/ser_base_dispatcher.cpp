@@ -136,10 +136,15 @@ int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t bau
 
 int TSerBaseDispatcher::CloseDispatcherPort() {
   int r = 0;
-  if (delivering_ && !TEventHandlerScope::Inside()) {
-    // Not asked from inside a handler: let the delivery under way end (its handlers may need
-    // the main thread) and start no other, then close at once.
-    closing_ = true;
+  if (!TEventHandlerScope::Inside()) {
+    // Not asked from inside a handler: start no other delivery, even one that data arriving
+    // while the threads stop would begin, and let the one under way end (its handlers may
+    // need the main thread); then close at once. Set under the main lock, which a delivery
+    // holds from its check of the flag until it counts as delivering.
+    {
+      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      closing_ = true;
+    }
     while (delivering_) {
       if (IsMainThread())
         WaitAndProcessMessages(1);

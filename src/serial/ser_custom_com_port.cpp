@@ -1,5 +1,6 @@
 #include "serial/ser_custom_com_port.h"
 
+#include <chrono>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -12,6 +13,10 @@
 namespace qv {
 
 namespace {
+
+// How long the port window waits for the dispatcher's threads to end before it posts the
+// deferred close again.
+constexpr int kClosingWaitMs = 20;
 
 // Guards the port selection hook (a leaf lock; the hook runs outside it).
 std::mutex& SelectMutex() {
@@ -289,6 +294,12 @@ void TSerCustomComPort::PortWndProc(TMessage& m) {
         }
         break;
       case kPortClosingMsg:
+        // The dispatch thread stops as soon as the handler that asked for the close has
+        // returned. Give it a moment before posting this message again: a message that posts
+        // itself at once keeps the main loop spinning, so every wait counted in loop passes
+        // runs out early and the dispatch thread contends with the loop for the queue.
+        for (int ms = 0; ms < kClosingWaitMs && dispatcher_->ThreadsActive(); ++ms)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (dispatcher_->ThreadsActive()) {
           PostMessage(window_, m.Msg, m.WParam, m.LParam);
         } else {

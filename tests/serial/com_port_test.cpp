@@ -9,6 +9,7 @@
 #include "platform/serial/com_port_map.h"
 #include "serial/pty_pair.h"
 #include "serial/ser_custom_com_port.h"
+#include "serial/ser_win32_dispatcher.h"
 #include "serial/serial_exception.h"
 #include "support/temp_dir.h"
 
@@ -260,6 +261,88 @@ TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
   EXPECT_EQ(port.CurrentDispatcher(), nullptr);
   TCommDevice other;
   EXPECT_EQ(other.Open(pty.SlavePath()), 0);  // the device was given back
+}
+
+// A dispatcher whose threads take a while to wind down after a close asked for inside a handler,
+// as on a busy machine.
+class LingeringDispatcher : public TSerWin32Dispatcher {
+public:
+  using TSerWin32Dispatcher::TSerWin32Dispatcher;
+  ~LingeringDispatcher() override {
+    if (lingering_.joinable()) lingering_.join();
+  }
+  void Linger(std::chrono::milliseconds ms) {
+    ++running_threads_;
+    lingering_ = std::thread([this, ms] {
+      std::this_thread::sleep_for(ms);
+      --running_threads_;
+    });
+  }
+
+private:
+  std::thread lingering_;
+};
+
+TEST_F(ComPort, ADeferredCloseLetsTheMainLoopWaitForTheDispatcher) {
+  std::atomic<uint64_t> now{0};
+  TSerComPort port;
+  port.Clock = [&] { return now.load(); };
+  port.DispatcherFactory = [](TSerCustomComPort* cp) { return std::make_unique<LingeringDispatcher>(cp); };
+  port.SetComNumber(kCom);
+  port.SetOnTriggerTimer([](TSerCustomComPort* cp, uint16_t) {
+    static_cast<LingeringDispatcher*>(cp->CurrentDispatcher())->Linger(std::chrono::milliseconds(200));
+    cp->SetOpen(false);
+  });
+  port.SetOpen(true);
+  int t = port.AddTimerTrigger();
+  port.SetTimerTrigger(t, 1, true);
+  now += 1000;
+  ASSERT_TRUE(test::PumpUntil([&] { return port.CurrentDispatcher() && port.CurrentDispatcher()->ClosePending(); }));
+  // Callers wait in passes of the main loop; the pending close must not make each pass return
+  // at once, or such a wait runs out long before the dispatcher has stopped.
+  int passes = 0;
+  while (port.Open() && passes < 1000) {
+    WaitAndProcessMessages(10);
+    ++passes;
+  }
+  EXPECT_FALSE(port.Open());
+  EXPECT_LT(passes, 100);
+}
+
+// A dispatcher that receives an answer just as the port closes: after the close has begun and
+// before the device is shut.
+class AnswerOnClose : public TSerWin32Dispatcher {
+public:
+  AnswerOnClose(TSerCustomComPort* cp, test::PtyPair& pty) : TSerWin32Dispatcher(cp), pty_(pty) {}
+
+protected:
+  int CloseDevice() override {
+    pty_.Write("late");
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (!Delivering() && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return TSerWin32Dispatcher::CloseDevice();
+  }
+
+private:
+  test::PtyPair& pty_;
+};
+
+TEST_F(ComPort, AnAnswerArrivingDuringACloseDoesNotDeferIt) {
+  TSerComPort port;
+  port.DispatcherFactory = [this](TSerCustomComPort* cp) { return std::make_unique<AnswerOnClose>(cp, pty); };
+  port.SetComNumber(kCom);
+  bool closing = false;
+  int late = 0;
+  port.SetOnTriggerAvail([&](TSerCustomComPort*, uint16_t) { late += closing; });
+  port.SetOpen(true);
+  closing = true;
+  port.SetOpen(false);
+  // Closed at once, and no event started once the close had begun.
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(port.CurrentDispatcher(), nullptr);
+  test::PumpUntil([] { return false; }, 50);
+  EXPECT_EQ(late, 0);
 }
 
 TEST_F(ComPort, ANewNumberOnAnOpenPortKeepsTriggersAndTracing) {
