@@ -172,7 +172,7 @@ TEST_F(DataTest, InsertRecordOfTheBaseAppendsAndKeepsThePosition) {
 
 TEST_F(DataTest, ClientsAreNotifiedInRegistrationOrder) {
   std::vector<std::string> calls;
-  int a, b, c;
+  int a = 0, b = 0, c = 0;  // only their addresses identify the clients
   auto handler = [&](const char* name) {
     return [&calls, name](TData*, int32_t event) { calls.push_back(std::string(name) + std::to_string(event)); };
   };
@@ -210,7 +210,7 @@ TEST_F(DataTest, ClientsAreNotifiedInRegistrationOrder) {
 
 TEST_F(DataTest, HandlerMayDetachItselfDuringTheWalk) {
   std::vector<std::string> calls;
-  int a, b, c;
+  int a = 0, b = 0, c = 0;  // only their addresses identify the clients
   data_.AddClient(&a, DataEventBit(1), [&](TData* d, int32_t) {
     calls.push_back("a");
     d->DetachClient(&a);
@@ -228,7 +228,7 @@ TEST_F(DataTest, HandlerMayDetachItselfDuringTheWalk) {
 
 TEST_F(DataTest, RecordChangesAreNotifiedOncePerBatch) {
   std::vector<int32_t> events;
-  int client;
+  int client = 0;
   data_.AddClient(&client, DataEventBit(1) | DataEventBit(3), [&](TData*, int32_t e) { events.push_back(e); });
   Fill(0);
   struct Case {
@@ -248,7 +248,7 @@ TEST_F(DataTest, RecordChangesAreNotifiedOncePerBatch) {
 
 TEST_F(DataTest, FlushWritesOnlyWhatChangedAndTellsClients) {
   std::vector<int32_t> events;
-  int client;
+  int client = 0;
   data_.AddClient(&client, DataEventBit(2), [&](TData*, int32_t e) { events.push_back(e); });
   Fill(2);
   EXPECT_TRUE(data_.Modified());
@@ -304,7 +304,7 @@ TEST_F(BufferPolicyTest, CheckBufferFollowsTheClientsInterests) {
       {"small buffer, write fails: kept", DataEventBit(9), 101, drWeekNotWritten, true, 1010, true, true},
       {"other interests only", DataEventBit(1), 5, drDone, false, 0, false, false},
   };
-  int client;
+  int client = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     handler.lines.clear();
@@ -364,7 +364,7 @@ TEST_F(DataTest, IdentityAndNavigatorCalls) {
     void Changed() override { ++changes; }
   } nav;
   DtNavigator = &nav;
-  int client;
+  int client = 0;
   data_.AddClient(&client, DataEventBit(1), nullptr);
   data_.AddClient(&client, DataEventBit(1), nullptr);  // unchanged set: no call
   data_.AddClient(&client, DataEventBit(3), nullptr);
@@ -416,7 +416,7 @@ TEST(DataLifeTest, DestroySendsEventZeroAndLeavesTheRegistry) {
   DataGlobals = &globals;
   TDtRecord rec(1);
   std::vector<int32_t> events;
-  int client;
+  int client = 0;
   {
     TMemData data(&rec);
     EXPECT_EQ(globals.Count(), 1);

@@ -270,7 +270,7 @@ TEST_F(Dispatcher, SavedTriggersComeBackAfterAReopen) {
 
 TEST_F(Dispatcher, HandlersRemovedDuringDeliveryAreSkippedAfterwards) {
   int calls = 0;
-  int key;
+  int key = 0;
   d.RegisterEventHandler(&key, [&](uint32_t, uint32_t, int32_t) { ++calls; });
   on_event = [&](uint32_t, uint32_t) { d.DeregisterEventHandler(&key); };
   int t = d.AddTimerTrigger();
