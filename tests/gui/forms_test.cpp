@@ -42,6 +42,22 @@ TEST(Forms, CloseHidesOrFreesAsOnCloseDecides) {
   EXPECT_TRUE(destroyed);
 }
 
+TEST(Forms, ModalFormClosedWithFreeIsFreedAfterShowModalReturns) {
+  auto* form = new TForm(nullptr);
+  bool destroyed = false;
+  form->OnDestroy = [&](TComponent*) { destroyed = true; };
+  form->OnClose = [](TComponent*, TCloseAction& a) { a = TCloseAction::caFree; };
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    if (!destroyed && form->Modal()) form->SetModalResult(mrOk);
+  };
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_FALSE(destroyed);  // the caller may still read the form
+  Application->OnIdle = nullptr;
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
 TEST(Forms, MessageDlgTakesScriptedAnswers) {
   std::string seen;
   SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons b) {

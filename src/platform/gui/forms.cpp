@@ -280,9 +280,10 @@ int TForm::ShowModal() {
   Impl().widget->setWindowModality(Qt::ApplicationModal);
   Show();
   QEventLoop loop;
+  TCloseAction action = TCloseAction::caHide;
   while (!Application->Terminated()) {
     if (modal_result_ != mrNone) {
-      TCloseAction action = TCloseAction::caHide;
+      action = TCloseAction::caHide;
       if (CloseQuery()) DoClose(action);
       else action = TCloseAction::caNone;
       if (action != TCloseAction::caNone) break;
@@ -293,6 +294,8 @@ int TForm::ShowModal() {
   Hide();
   Impl().widget->setWindowModality(Qt::NonModal);
   modal_ = false;
+  // Freed from the loop, so that the caller can still read the form.
+  if (action == TCloseAction::caFree) Release();
   return modal_result_;
 }
 
