@@ -58,6 +58,25 @@ TEST(Forms, ModalFormClosedWithFreeIsFreedAfterShowModalReturns) {
   EXPECT_TRUE(destroyed);
 }
 
+TEST(Forms, FormReleasedDuringItsModalLoopIsFreedAfterShowModalReturns) {
+  auto* form = new TForm(nullptr);
+  bool destroyed = false;
+  form->OnDestroy = [&](TComponent*) { destroyed = true; };
+  int step = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    if (destroyed || !form->Modal()) return;
+    done = false;  // more passes while the release is handled
+    if (++step == 1) form->Release();
+    else if (step == 3) form->SetModalResult(mrOk);
+  };
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_FALSE(destroyed);
+  Application->OnIdle = nullptr;
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
 TEST(Forms, MessageDlgTakesScriptedAnswers) {
   std::string seen;
   SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons b) {

@@ -295,7 +295,10 @@ int TForm::ShowModal() {
   Impl().widget->setWindowModality(Qt::NonModal);
   modal_ = false;
   // Freed from the loop, so that the caller can still read the form.
-  if (action == TCloseAction::caFree) Release();
+  if (action == TCloseAction::caFree || release_after_modal_) {
+    release_after_modal_ = false;
+    Release();
+  }
   return modal_result_;
 }
 
@@ -411,6 +414,11 @@ void TForm::WndProc(TMessage& m) {
       reinterpret_cast<TRect*>(m.LParam)->Top += bar->sizeHint().height();
       bar->setGeometry(0, 0, Width(), bar->sizeHint().height());
     }
+    return;
+  }
+  if (m.Msg == CM_RELEASE && modal_ && m.WParam == reinterpret_cast<uintptr_t>(static_cast<TComponent*>(this))) {
+    // ShowModal still runs on this form: it frees the form once it returns.
+    release_after_modal_ = true;
     return;
   }
   if (m.Msg == WM_SYSCOMMAND && (m.WParam & 0xFFF0) == SC_SIZE) {

@@ -80,6 +80,7 @@ private:
   TWinControl* active_control_ = nullptr;
   void* menu_bar_ = nullptr;
   bool modal_ = false;
+  bool release_after_modal_ = false;  // released while its modal loop runs
   int modal_result_ = mrNone;
   int system_resize_requests_ = 0;
 };
