@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace qv {
@@ -75,6 +76,20 @@ TEST(Forms, FormReleasedDuringItsModalLoopIsFreedAfterShowModalReturns) {
   Application->OnIdle = nullptr;
   Application->ProcessMessages();
   EXPECT_TRUE(destroyed);
+}
+
+TEST(FormsDeathTest, TimerAndWindowCallsFromAWorkerThreadAssert) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "assertions are compiled out";
+#endif
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  InitializeGui();
+  auto on_worker = [](const std::function<void()>& fn) { std::thread(fn).join(); };
+  TForm form(nullptr);
+  TTimer timer(nullptr);
+  EXPECT_DEATH(on_worker([] { TTimer t(nullptr); }), "main thread");
+  EXPECT_DEATH(on_worker([&] { timer.SetInterval(7); }), "main thread");
+  EXPECT_DEATH(on_worker([&] { form.Invalidate(); }), "main thread");
 }
 
 TEST(Forms, MessageDlgTakesScriptedAnswers) {

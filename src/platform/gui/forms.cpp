@@ -488,6 +488,7 @@ int TScreen::MonitorFromWindow(const TControl* control) const {
 // ---------------------------------------------------------------------------------------------
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
   EnsureGui();
+  QV_GUI_THREAD();  // a timer ticks in the thread that made it, which runs no loop elsewhere
   auto* t = new QTimer;
   QObject::connect(t, &QTimer::timeout, [this] { Timer(); });
   timer_ = t;
@@ -508,6 +509,7 @@ void TTimer::SetEnabled(bool e) {
   Update();
 }
 void TTimer::Update() {
+  QV_GUI_THREAD();
   auto* t = static_cast<QTimer*>(timer_);
   t->stop();
   if (enabled_ && interval_ > 0 && OnTimer) t->start(static_cast<int>(interval_));
