@@ -78,6 +78,25 @@ TEST(Forms, FormReleasedDuringItsModalLoopIsFreedAfterShowModalReturns) {
   EXPECT_TRUE(destroyed);
 }
 
+TEST(Forms, FormReleasedBeforeAnotherModalLoopIsFreedOnlyAfterThatLoop) {
+  // The releasing handler still runs while the other form is modal.
+  auto* released = new TForm(nullptr);
+  bool destroyed = false;
+  released->OnDestroy = [&](TComponent*) { destroyed = true; };
+  TForm dialog(nullptr);
+  int step = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = !dialog.Modal();
+    if (dialog.Modal() && ++step == 3) dialog.SetModalResult(mrOk);
+  };
+  released->Release();
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_FALSE(destroyed);
+  Application->OnIdle = nullptr;
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
 TEST(FormsDeathTest, TimerAndWindowCallsFromAWorkerThreadAssert) {
 #ifdef NDEBUG
   GTEST_SKIP() << "assertions are compiled out";
