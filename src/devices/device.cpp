@@ -114,6 +114,7 @@ void TDevice::TakeOverParentLoggerId(TDevice* parent) {
 }
 
 void TDevice::InitNew(TDevice* parent, std::unique_ptr<TChannels> channels) {
+  class_name_ = ClassName();
   SetDefaults();
   is_new_ = true;
   channels_ = std::move(channels);
@@ -130,6 +131,7 @@ void TDevice::InitNew(TDevice* parent, std::unique_ptr<TChannels> channels) {
 }
 
 void TDevice::LoadFromDir(TDevice* parent, const std::string& dir) {
+  class_name_ = ClassName();
   SetDefaults();
   TakeOverParentLoggerId(parent);
   is_new_ = false;
@@ -501,7 +503,7 @@ void TDevice::WriteIni() {
       logger_id_ = kennung_;
   }
   TIniFile2 ini(GetIniName());
-  ini.WriteString(IniSection, "ClassName", ClassName());
+  ini.WriteString(IniSection, "ClassName", class_name_.empty() ? ClassName() : class_name_);
   ini.WriteString(IniSection, "Name", name_);
   ini.WriteString(IniSection, "SName", sname_);
   // INI values are read back without trailing blanks (a path text ends in one when the last

@@ -245,6 +245,9 @@ private:
   bool hidden_ = false;
   bool deletable_ = true;
   bool discarded_ = false;  // freed without writing its files
+  // ClassName() taken when the node is made: the destructor writes Device.ini after the
+  // descendant's part is gone, when ClassName() would answer "TDevice".
+  std::string class_name_;
   std::unique_ptr<TChannels> channels_;
   std::unique_ptr<TDtRecord> record_;  // prototype of the data set's records
   std::unique_ptr<TData> data_;

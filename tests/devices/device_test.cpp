@@ -62,6 +62,32 @@ TEST_F(DeviceTree, BuiltSavedAndReloaded) {
   EXPECT_TRUE(messages.empty());
 }
 
+// A node class of its own, as the logger classes are.
+class OtherDevice : public TDevice {
+public:
+  std::string ClassName() const override { return "TOtherDevice"; }
+};
+
+TEST_F(DeviceTree, NodesKeepTheirClassAcrossRuns) {
+  registry.RegisterClass({"TOtherDevice", [](TDevice* parent, const std::string& dir) -> TDevice* {
+                            return TDevice::CreateFromDir<OtherDevice>(parent, dir);
+                          }});
+  {
+    auto root = LoadRoot();
+    auto node = TDevice::Create<OtherDevice>(root.get());
+    node->SetId(1);
+    ASSERT_TRUE(node->SetUpDevice());
+    node.release();
+  }
+  // Every run writes the whole tree back when it ends; the class must survive that.
+  for (int run = 0; run < 2; ++run) {
+    auto root = LoadRoot();
+    ASSERT_EQ(root->ChildCount(), 1);
+    EXPECT_EQ(root->GetChild(0)->ClassName(), "TOtherDevice") << "run " << run;
+  }
+  EXPECT_EQ(TIniFile2(home.File("DL001/Device.ini")).ReadString("Device", "ClassName", ""), "TOtherDevice");
+}
+
 TEST_F(DeviceTree, MissingLoggerIdsAreFilledFromTheParentOrTheOwnId) {
   auto root = LoadRoot();
   root->SetLoggerId(12);
