@@ -161,13 +161,21 @@ void TDevice::LoadFromDir(TDevice* parent, const std::string& dir) {
 
 TDevice::~TDevice() {
   if (!discarded_) {
+    // Nothing may leave a destructor, not even a failed report (the log may sit on the same
+    // full disk); the data must still be written after a failed Device.ini.
     try {
-      WriteIni();
-    } catch (const std::exception& e) {
-      ReportError(e.what(), "TDevice.Destroy");
+      try {
+        WriteIni();
+      } catch (const std::exception& e) {
+        ReportError(e.what(), "TDevice.Destroy");
+      }
+    } catch (...) {
     }
     // Records stored since the last flush would be lost with the buffer.
-    FlushData();
+    try {
+      FlushData();
+    } catch (...) {
+    }
   }
   data_.reset();
   record_.reset();
