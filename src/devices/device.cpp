@@ -340,7 +340,11 @@ bool TDevice::SetUpDevice() {
     else if (::mkdir(folder.c_str(), 0777) != 0 && !(errno == EEXIST && !parent_))
       err = errno;
     if (err != 0) {
-      if (parent_) parent_->RemoveChild(this);
+      if (parent_) {
+        parent_->RemoveChild(this);
+        // The insert was announced; lists built from it must drop the node before it is freed.
+        parent_->DoTreeChange();
+      }
       throw EInOutError("I/O error " + std::to_string(Win32ErrorOfErrno(err, folder)));
     }
     OpenData();
