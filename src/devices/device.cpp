@@ -314,7 +314,8 @@ bool TDevice::CheckNewChildId(int32_t id) const {
 
 void TDevice::SetId(int32_t id) {
   if (!is_new_ || !parent_) throw EDeviceError("Error in TDevice.SetId: Cannot change ID!");
-  if (id < 0) throw EDeviceError("Error in TDevice.SetId: Invalid ID!");
+  // A folder above DL32767 would never be loaded again.
+  if (id < 0 || id > MaxId) throw EDeviceError("Error in TDevice.SetId: Invalid ID!");
   if (id == id_) return;
   id_ = id;
   edit_id_ = id;

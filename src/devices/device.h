@@ -87,7 +87,7 @@ public:
   // warning is shown and false answered.
   bool CheckNewChildId(int32_t id) const;
   bool IdUsedOnDisk(int32_t id) const;
-  // Only for a new node with a parent.
+  // Only for a new node with a parent; ids 0 to 32767.
   virtual void SetId(int32_t id);
   // Writes a new node to disk; true when the node now has a folder (and its parent owns it).
   virtual bool SetUpDevice();

@@ -141,6 +141,8 @@ TEST_F(DeviceTree, ProgrammingErrorsRaise) {
   };
   expect_error([&] { a->SetId(2); }, "Error in TDevice.SetId: Cannot change ID!");
   expect_error([&] { fresh->SetId(-1); }, "Error in TDevice.SetId: Invalid ID!");
+  // DL32768 would never be loaded again, and its data with it.
+  expect_error([&] { fresh->SetId(TDevice::MaxId + 1); }, "Error in TDevice.SetId: Invalid ID!");
   expect_error([&] { root->Insert(fresh.get()); }, "TDevice.Insert: no insert with invalid ID!");
   expect_error([&] { fresh->SetUpDevice(); }, "TDevice.SetUpDevice: Invalid Id for Device with Parent!");
   fresh->SetId(1);
