@@ -77,7 +77,8 @@ public:
   TDevice* GetChild(int index) const;
   int IndexOfChild(const TDevice* node) const;
   int IndexOfId(int32_t id) const;
-  // Raises the Part's errors; the parent takes ownership of the child.
+  // Raises EDeviceError while this node is new, for a child without id or with a taken id and
+  // for a child of another parent; the parent takes ownership of the child.
   void Insert(TDevice* child);
   virtual void InsertInParent();
   // Id for a new child in [lo, hi]: above the highest id in use, gaps filled only when the top
