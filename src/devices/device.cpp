@@ -165,7 +165,8 @@ TDevice::~TDevice() {
     // full disk); the data must still be written after a failed Device.ini.
     try {
       try {
-        WriteIni();
+        // A node that was never set up owns no folder; one of its id may belong to another.
+        if (!is_new_) WriteIni();
       } catch (const std::exception& e) {
         ReportError(e.what(), "TDevice.Destroy");
       }

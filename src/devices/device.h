@@ -62,8 +62,9 @@ public:
   // Use Create or CreateFromDir; a bare node is not part of any tree.
   TDevice() = default;
 
-  // Writes its Device.ini and channel list (unless discarded) and frees its children; leaves
-  // its parent's list. A descendant that writes more calls its WriteIni in its own destructor.
+  // Writes its Device.ini and channel list (unless discarded or never set up) and frees its
+  // children; leaves its parent's list. A descendant that writes more calls its WriteIni in its
+  // own destructor.
   ~TDevice() override;
   TDevice(const TDevice&) = delete;
   TDevice& operator=(const TDevice&) = delete;

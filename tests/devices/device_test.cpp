@@ -230,6 +230,21 @@ TEST_F(DeviceTree, NextIdsGrowAboveTheHighestAndSkipFoldersOnDisk) {
   EXPECT_EQ(Snapshot(), before);
 }
 
+TEST_F(DeviceTree, ANodeThatWasNeverSetUpWritesNothingIntoAnExistingFolder) {
+  home.Write("DL009/Device.ini", "[Device]\r\nClassName=TOtherProgram\r\nName=Foreign\r\n");
+  home.Write("DL009/CHANNELS.CFG", "channels of another program");
+  const auto before = Snapshot("DL009");
+  auto root = LoadRoot();
+  auto failed = TDevice::Create(root.get(), TChannels::CreateDefault());
+  failed->SetId(9);
+  EXPECT_THROW(failed->SetUpDevice(), EInOutError);
+  failed.reset();
+  auto cancelled = TDevice::Create(root.get(), TChannels::CreateDefault());
+  cancelled->SetId(9);  // as an editor does before its dialog is cancelled
+  cancelled.reset();
+  EXPECT_EQ(Snapshot("DL009"), before);
+}
+
 // A damaged or unexpected item is reported and skipped; the rest loads and its files stay.
 class FailingDevice : public TDevice {
 public:
