@@ -62,7 +62,10 @@ void NoteUserActivity() {
   if (activity_hook) activity_hook();
 }
 
-void SetUserActivityHook(std::function<void()> hook) { activity_hook = std::move(hook); }
+std::function<void()> SetUserActivityHook(std::function<void()> hook) {
+  std::swap(activity_hook, hook);
+  return hook;
+}
 
 // --- stand-ins ---
 
@@ -143,7 +146,7 @@ TArchiveStandIns::TArchiveStandIns()
   AuditManager = &Audit;
   AlarmChannels = &Alarms;
   SendMail = &Mail;
-  SetUserActivityHook([this] { ++UserActivity; });
+  old_activity_ = SetUserActivityHook([this] { ++UserActivity; });
   ChangeSubject.clear();
   ChangeDetails.clear();
 }
@@ -152,7 +155,7 @@ TArchiveStandIns::~TArchiveStandIns() {
   AuditManager = old_audit_;
   AlarmChannels = old_alarms_;
   SendMail = old_mail_;
-  SetUserActivityHook(nullptr);
+  SetUserActivityHook(std::move(old_activity_));
   ChangeSubject.clear();
   ChangeDetails.clear();
 }

@@ -99,7 +99,8 @@ void AddChangeDetail(const std::string& item, const std::string& old_value, cons
 // Called first by every user event of the logger side's dialogs and editors; the archive's
 // window installs the hook that restarts its inactivity timer. Main thread only.
 void NoteUserActivity();
-void SetUserActivityHook(std::function<void()> hook);
+// Answers the hook it replaces.
+std::function<void()> SetUserActivityHook(std::function<void()> hook);
 
 // --- Stand-ins that record the calls, for tests and for running without the archive. ---
 
@@ -194,6 +195,7 @@ private:
   TAuditService* old_audit_;
   TAlarmChannelsService* old_alarms_;
   TAlarmMailService* old_mail_;
+  std::function<void()> old_activity_;
 };
 
 }  // namespace qv

@@ -114,6 +114,7 @@ void TDevice::TakeOverParentLoggerId(TDevice* parent) {
 }
 
 void TDevice::InitNew(TDevice* parent, std::unique_ptr<TChannels> channels) {
+  class_name_ = ClassName();
   SetDefaults();
   is_new_ = true;
   channels_ = std::move(channels);
@@ -130,6 +131,7 @@ void TDevice::InitNew(TDevice* parent, std::unique_ptr<TChannels> channels) {
 }
 
 void TDevice::LoadFromDir(TDevice* parent, const std::string& dir) {
+  class_name_ = ClassName();
   SetDefaults();
   TakeOverParentLoggerId(parent);
   is_new_ = false;
@@ -159,13 +161,22 @@ void TDevice::LoadFromDir(TDevice* parent, const std::string& dir) {
 
 TDevice::~TDevice() {
   if (!discarded_) {
+    // Nothing may leave a destructor, not even a failed report (the log may sit on the same
+    // full disk); the data must still be written after a failed Device.ini.
     try {
-      WriteIni();
-    } catch (const std::exception& e) {
-      ReportError(e.what(), "TDevice.Destroy");
+      try {
+        // A node that was never set up owns no folder; one of its id may belong to another.
+        if (!is_new_) WriteIni();
+      } catch (const std::exception& e) {
+        ReportError(e.what(), "TDevice.Destroy");
+      }
+    } catch (...) {
     }
     // Records stored since the last flush would be lost with the buffer.
-    FlushData();
+    try {
+      FlushData();
+    } catch (...) {
+    }
   }
   data_.reset();
   record_.reset();
@@ -304,7 +315,8 @@ bool TDevice::CheckNewChildId(int32_t id) const {
 
 void TDevice::SetId(int32_t id) {
   if (!is_new_ || !parent_) throw EDeviceError("Error in TDevice.SetId: Cannot change ID!");
-  if (id < 0) throw EDeviceError("Error in TDevice.SetId: Invalid ID!");
+  // A folder above DL32767 would never be loaded again.
+  if (id < 0 || id > MaxId) throw EDeviceError("Error in TDevice.SetId: Invalid ID!");
   if (id == id_) return;
   id_ = id;
   edit_id_ = id;
@@ -330,7 +342,11 @@ bool TDevice::SetUpDevice() {
     else if (::mkdir(folder.c_str(), 0777) != 0 && !(errno == EEXIST && !parent_))
       err = errno;
     if (err != 0) {
-      if (parent_) parent_->RemoveChild(this);
+      if (parent_) {
+        parent_->RemoveChild(this);
+        // The insert was announced; lists built from it must drop the node before it is freed.
+        parent_->DoTreeChange();
+      }
       throw EInOutError("I/O error " + std::to_string(Win32ErrorOfErrno(err, folder)));
     }
     OpenData();
@@ -501,7 +517,7 @@ void TDevice::WriteIni() {
       logger_id_ = kennung_;
   }
   TIniFile2 ini(GetIniName());
-  ini.WriteString(IniSection, "ClassName", ClassName());
+  ini.WriteString(IniSection, "ClassName", class_name_.empty() ? ClassName() : class_name_);
   ini.WriteString(IniSection, "Name", name_);
   ini.WriteString(IniSection, "SName", sname_);
   // INI values are read back without trailing blanks (a path text ends in one when the last

@@ -62,8 +62,9 @@ public:
   // Use Create or CreateFromDir; a bare node is not part of any tree.
   TDevice() = default;
 
-  // Writes its Device.ini and channel list (unless discarded) and frees its children; leaves
-  // its parent's list. A descendant that writes more calls its WriteIni in its own destructor.
+  // Writes its Device.ini and channel list (unless discarded or never set up) and frees its
+  // children; leaves its parent's list. A descendant that writes more calls its WriteIni in its
+  // own destructor.
   ~TDevice() override;
   TDevice(const TDevice&) = delete;
   TDevice& operator=(const TDevice&) = delete;
@@ -77,7 +78,8 @@ public:
   TDevice* GetChild(int index) const;
   int IndexOfChild(const TDevice* node) const;
   int IndexOfId(int32_t id) const;
-  // Raises the Part's errors; the parent takes ownership of the child.
+  // Raises EDeviceError while this node is new, for a child without id or with a taken id and
+  // for a child of another parent; the parent takes ownership of the child.
   void Insert(TDevice* child);
   virtual void InsertInParent();
   // Id for a new child in [lo, hi]: above the highest id in use, gaps filled only when the top
@@ -87,7 +89,7 @@ public:
   // warning is shown and false answered.
   bool CheckNewChildId(int32_t id) const;
   bool IdUsedOnDisk(int32_t id) const;
-  // Only for a new node with a parent.
+  // Only for a new node with a parent; ids 0 to 32767.
   virtual void SetId(int32_t id);
   // Writes a new node to disk; true when the node now has a folder (and its parent owns it).
   virtual bool SetUpDevice();
@@ -245,6 +247,9 @@ private:
   bool hidden_ = false;
   bool deletable_ = true;
   bool discarded_ = false;  // freed without writing its files
+  // ClassName() taken when the node is made: the destructor writes Device.ini after the
+  // descendant's part is gone, when ClassName() would answer "TDevice".
+  std::string class_name_;
   std::unique_ptr<TChannels> channels_;
   std::unique_ptr<TDtRecord> record_;  // prototype of the data set's records
   std::unique_ptr<TData> data_;

@@ -51,6 +51,16 @@ TEST(ArchiveHooks, StandInsRecordAndPutBackWhatWasInstalled) {
   EXPECT_EQ(SendMail, nullptr);
   EXPECT_TRUE(ChangeSubject.empty());
   NoteUserActivity();  // no hook: nothing happens
+
+  // Nested stand-ins put back the outer activity hook.
+  TArchiveStandIns outer;
+  {
+    TArchiveStandIns inner;
+    NoteUserActivity();
+    EXPECT_EQ(inner.UserActivity, 1);
+  }
+  NoteUserActivity();
+  EXPECT_EQ(outer.UserActivity, 1);
 }
 
 TEST(ArchiveHooks, EventsBeforeTheArchiveExistsAreKeptInOrder) {

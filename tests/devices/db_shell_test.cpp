@@ -203,6 +203,19 @@ TEST_F(DbShellTest, DeletingTheSelectedDeviceKeepsTheIndexOrTakesTheLast) {
   EXPECT_EQ(menu.items.size(), 1u);
 }
 
+TEST_F(DbShellTest, AFailedSetUpLeavesNoEntryBehind) {
+  auto shell = OpenShell();
+  home.Write("DL007", "a file where the folder would go");
+  auto node = TDevice::Create(shell->Root());
+  node->SetId(7);
+  EXPECT_THROW(node->SetUpDevice(), EInOutError);
+  EXPECT_EQ(shell->Root()->ChildCount(), 0);
+  node.reset();  // its creator frees it; the lists must not keep it
+  EXPECT_TRUE(combo.items.empty());
+  EXPECT_TRUE(menu.items.empty());
+  EXPECT_EQ(shell->GetSelDevice(), nullptr);
+}
+
 TEST_F(DbShellTest, DeleteCommandOffersDeletableDevicesOnly) {
   registry.RegisterClass({"TDevice", [](TDevice* parent, const std::string& dir) -> TDevice* {
                             // Folders named "Fixed" load as devices that may not be deleted.

@@ -106,6 +106,18 @@ TEST_F(DeviceData, BufferedRecordsAreWrittenBeforeANodeGoes) {
   EXPECT_NE(messages[0].Msg.find("dat_CannotSaveData"), std::string::npos);
 }
 
+TEST_F(DeviceData, AFailedReportAtShutdownStopsNeitherTheDataWriteNorTheProgram) {
+  auto root = LoadRoot();
+  DataDevice* node = AddDataDevice(root.get(), 2);
+  StoreOne(node->Data());
+  // Device.ini can no longer be replaced, and reporting that fails too (as on a full disk).
+  std::filesystem::remove(node->Dir() + "Device.ini");
+  std::filesystem::create_directory(node->Dir() + "Device.ini");
+  SetMessageDlgAnswerer([](const std::string&, TMsgDlgType, TMsgDlgButtons) -> int { throw Exception("no dialog"); });
+  root.reset();
+  EXPECT_EQ(writes, 1);
+}
+
 TEST_F(DeviceData, ShellKeepsTheRegistryOfOpenDataSetsWhileTheTreeLives) {
   const std::string old_ini = IniFileName;
   IniFileName = home.File("quarvel.INI");

@@ -62,6 +62,32 @@ TEST_F(DeviceTree, BuiltSavedAndReloaded) {
   EXPECT_TRUE(messages.empty());
 }
 
+// A node class of its own, as the logger classes are.
+class OtherDevice : public TDevice {
+public:
+  std::string ClassName() const override { return "TOtherDevice"; }
+};
+
+TEST_F(DeviceTree, NodesKeepTheirClassAcrossRuns) {
+  registry.RegisterClass({"TOtherDevice", [](TDevice* parent, const std::string& dir) -> TDevice* {
+                            return TDevice::CreateFromDir<OtherDevice>(parent, dir);
+                          }});
+  {
+    auto root = LoadRoot();
+    auto node = TDevice::Create<OtherDevice>(root.get());
+    node->SetId(1);
+    ASSERT_TRUE(node->SetUpDevice());
+    node.release();
+  }
+  // Every run writes the whole tree back when it ends; the class must survive that.
+  for (int run = 0; run < 2; ++run) {
+    auto root = LoadRoot();
+    ASSERT_EQ(root->ChildCount(), 1);
+    EXPECT_EQ(root->GetChild(0)->ClassName(), "TOtherDevice") << "run " << run;
+  }
+  EXPECT_EQ(TIniFile2(home.File("DL001/Device.ini")).ReadString("Device", "ClassName", ""), "TOtherDevice");
+}
+
 TEST_F(DeviceTree, MissingLoggerIdsAreFilledFromTheParentOrTheOwnId) {
   auto root = LoadRoot();
   root->SetLoggerId(12);
@@ -115,6 +141,8 @@ TEST_F(DeviceTree, ProgrammingErrorsRaise) {
   };
   expect_error([&] { a->SetId(2); }, "Error in TDevice.SetId: Cannot change ID!");
   expect_error([&] { fresh->SetId(-1); }, "Error in TDevice.SetId: Invalid ID!");
+  // DL32768 would never be loaded again, and its data with it.
+  expect_error([&] { fresh->SetId(TDevice::MaxId + 1); }, "Error in TDevice.SetId: Invalid ID!");
   expect_error([&] { root->Insert(fresh.get()); }, "TDevice.Insert: no insert with invalid ID!");
   expect_error([&] { fresh->SetUpDevice(); }, "TDevice.SetUpDevice: Invalid Id for Device with Parent!");
   fresh->SetId(1);
@@ -200,6 +228,21 @@ TEST_F(DeviceTree, NextIdsGrowAboveTheHighestAndSkipFoldersOnDisk) {
   EXPECT_EQ(root->ChildCount(), 0);
   intruder.reset();
   EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(DeviceTree, ANodeThatWasNeverSetUpWritesNothingIntoAnExistingFolder) {
+  home.Write("DL009/Device.ini", "[Device]\r\nClassName=TOtherProgram\r\nName=Foreign\r\n");
+  home.Write("DL009/CHANNELS.CFG", "channels of another program");
+  const auto before = Snapshot("DL009");
+  auto root = LoadRoot();
+  auto failed = TDevice::Create(root.get(), TChannels::CreateDefault());
+  failed->SetId(9);
+  EXPECT_THROW(failed->SetUpDevice(), EInOutError);
+  failed.reset();
+  auto cancelled = TDevice::Create(root.get(), TChannels::CreateDefault());
+  cancelled->SetId(9);  // as an editor does before its dialog is cancelled
+  cancelled.reset();
+  EXPECT_EQ(Snapshot("DL009"), before);
 }
 
 // A damaged or unexpected item is reported and skipped; the rest loads and its files stay.
