@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 
 #include "platform/gui/forms.h"
@@ -151,8 +152,10 @@ void DrawGradientArea(TCanvas& canvas, const TRect& bounds, TGradientDirection d
         auto mix = [&](int ca, int cb) { return ca + (cb - ca) * k / std::max(1, n - 1); };
         c.Brush().Color = RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)), mix(GetBValue(a), GetBValue(b)));
         // Points step along the top and left edges (twice the size, to cover the far corner).
-        int x1 = 2 * w * k / (2 * steps), x2 = 2 * w * (k + 1) / (2 * steps) + 1;
-        int y1 = 2 * h * k / (2 * steps), y2 = 2 * h * (k + 1) / (2 * steps) + 1;
+        // In 64 bits: twice the size times the step overflows int on long strips.
+        auto at = [&](int size, int step) { return static_cast<int>(int64_t{2} * size * step / (int64_t{2} * steps)); };
+        int x1 = at(w, k), x2 = at(w, k + 1) + 1;
+        int y1 = at(h, k), y2 = at(h, k + 1) + 1;
         std::vector<TPoint> pts = {{x1, 0}, {x2, 0}, {0, y2}, {0, y1}};
         if (up)
           for (TPoint& p : pts) p.Y = h - p.Y;

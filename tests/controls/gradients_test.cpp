@@ -119,5 +119,20 @@ TEST(Gradients, ParentBackgroundIsPaintedUnderTheControl) {
   EXPECT_TRUE(d.Calls().empty());
 }
 
+TEST(Gradients, LongDiagonalStripIsTheShortOneStretched) {
+  // A long strip multiplies its width by the step number, past the range of int.
+  auto samples = [](int w) {
+    TRecordingCanvas c(w, 1);
+    DrawGradientArea(c, Rect(0, 0, w, 1), TGradientDirection::gdDiagonalDown, clBlack, clWhite, 1);
+    std::vector<int> reds;
+    for (int eighth = 0; eighth <= 8; ++eighth) reds.push_back(GetRValue(c.Pixel(std::min(w - 1, w * eighth / 8), 0)));
+    return reds;
+  };
+  std::vector<int> shorter = samples(3000), longer = samples(33000);
+  ASSERT_EQ(shorter.size(), longer.size());
+  for (size_t i = 0; i < shorter.size(); ++i) EXPECT_NEAR(longer[i], shorter[i], 1) << "at eighth " << i;
+  EXPECT_LT(longer.front(), longer.back());
+}
+
 }  // namespace
 }  // namespace qv

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace qv {
@@ -40,6 +41,74 @@ TEST(Forms, CloseHidesOrFreesAsOnCloseDecides) {
   EXPECT_FALSE(destroyed);  // freed later, from the loop
   Application->ProcessMessages();
   EXPECT_TRUE(destroyed);
+}
+
+TEST(Forms, ModalFormClosedWithFreeIsFreedAfterShowModalReturns) {
+  auto* form = new TForm(nullptr);
+  bool destroyed = false;
+  form->OnDestroy = [&](TComponent*) { destroyed = true; };
+  form->OnClose = [](TComponent*, TCloseAction& a) { a = TCloseAction::caFree; };
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    if (!destroyed && form->Modal()) form->SetModalResult(mrOk);
+  };
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_FALSE(destroyed);  // the caller may still read the form
+  Application->OnIdle = nullptr;
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(Forms, FormReleasedDuringItsModalLoopIsFreedAfterShowModalReturns) {
+  auto* form = new TForm(nullptr);
+  bool destroyed = false;
+  form->OnDestroy = [&](TComponent*) { destroyed = true; };
+  int step = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    if (destroyed || !form->Modal()) return;
+    done = false;  // more passes while the release is handled
+    if (++step == 1) form->Release();
+    else if (step == 3) form->SetModalResult(mrOk);
+  };
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_FALSE(destroyed);
+  Application->OnIdle = nullptr;
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(Forms, FormReleasedBeforeAnotherModalLoopIsFreedOnlyAfterThatLoop) {
+  // The releasing handler still runs while the other form is modal.
+  auto* released = new TForm(nullptr);
+  bool destroyed = false;
+  released->OnDestroy = [&](TComponent*) { destroyed = true; };
+  TForm dialog(nullptr);
+  int step = 0;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = !dialog.Modal();
+    if (dialog.Modal() && ++step == 3) dialog.SetModalResult(mrOk);
+  };
+  released->Release();
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_FALSE(destroyed);
+  Application->OnIdle = nullptr;
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(FormsDeathTest, TimerAndWindowCallsFromAWorkerThreadAssert) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "assertions are compiled out";
+#endif
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  InitializeGui();
+  auto on_worker = [](const std::function<void()>& fn) { std::thread(fn).join(); };
+  TForm form(nullptr);
+  TTimer timer(nullptr);
+  EXPECT_DEATH(on_worker([] { TTimer t(nullptr); }), "main thread");
+  EXPECT_DEATH(on_worker([&] { timer.SetInterval(7); }), "main thread");
+  EXPECT_DEATH(on_worker([&] { form.Invalidate(); }), "main thread");
 }
 
 TEST(Forms, MessageDlgTakesScriptedAnswers) {

@@ -685,6 +685,7 @@ void TWinControl::SetFocus() {
 }
 
 void TWinControl::Invalidate() {
+  QV_GUI_THREAD();
   win_->dirty = true;
   win_->widget->update();
 }

@@ -70,6 +70,13 @@ TMessageDlgAnswerer& Answerer() {
 
 bool g_started = false;
 
+int g_nested_loops = 0;
+// Forms whose release waits for nested loops to end.
+std::vector<TForm*>& WaitingReleases() {
+  static std::vector<TForm*> list;
+  return list;
+}
+
 void StartGui(int& argc, char** argv) {
   g_started = true;
   SetMainThread();
@@ -109,6 +116,15 @@ void PostDeferredCall(std::function<void()> fn) {
 
 void InitializeGui(int& argc, char** argv) {
   if (!g_started) StartGui(argc, argv);
+}
+
+NestedLoop::NestedLoop() { ++g_nested_loops; }
+NestedLoop::~NestedLoop() {
+  --g_nested_loops;
+  // Those released at this depth or above are posted again; deeper loops still running keep theirs.
+  std::vector<TForm*> waiting;
+  waiting.swap(WaitingReleases());
+  for (TForm* f : waiting) f->PostMessage(CM_RELEASE, reinterpret_cast<uintptr_t>(static_cast<TComponent*>(f)), 0);
 }
 
 void GuardedCall(const std::function<void()>& fn) {
@@ -216,6 +232,8 @@ TForm::~TForm() {
 void TForm::Unregister() {
   auto& f = Screen->forms_;
   f.erase(std::remove(f.begin(), f.end(), this), f.end());
+  auto& waiting = WaitingReleases();
+  waiting.erase(std::remove(waiting.begin(), waiting.end(), this), waiting.end());
   if (Application->main_form_ == this) Application->main_form_ = nullptr;
 }
 
@@ -279,20 +297,29 @@ int TForm::ShowModal() {
   modal_result_ = mrNone;
   Impl().widget->setWindowModality(Qt::ApplicationModal);
   Show();
-  QEventLoop loop;
-  while (!Application->Terminated()) {
-    if (modal_result_ != mrNone) {
-      TCloseAction action = TCloseAction::caHide;
-      if (CloseQuery()) DoClose(action);
-      else action = TCloseAction::caNone;
-      if (action != TCloseAction::caNone) break;
-      modal_result_ = mrNone;
+  TCloseAction action = TCloseAction::caHide;
+  {
+    NestedLoop nested;
+    QEventLoop loop;
+    while (!Application->Terminated()) {
+      if (modal_result_ != mrNone) {
+        action = TCloseAction::caHide;
+        if (CloseQuery()) DoClose(action);
+        else action = TCloseAction::caNone;
+        if (action != TCloseAction::caNone) break;
+        modal_result_ = mrNone;
+      }
+      loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
-    loop.processEvents(QEventLoop::WaitForMoreEvents);
   }
   Hide();
   Impl().widget->setWindowModality(Qt::NonModal);
   modal_ = false;
+  // Freed from the loop, so that the caller can still read the form.
+  if (action == TCloseAction::caFree || release_after_modal_) {
+    release_after_modal_ = false;
+    Release();
+  }
   return modal_result_;
 }
 
@@ -332,7 +359,10 @@ void TForm::Close() {
   }
 }
 
-void TForm::Release() { PostMessage(CM_RELEASE, reinterpret_cast<uintptr_t>(static_cast<TComponent*>(this)), 0); }
+void TForm::Release() {
+  release_depth_ = g_nested_loops;
+  PostMessage(CM_RELEASE, reinterpret_cast<uintptr_t>(static_cast<TComponent*>(this)), 0);
+}
 
 void TForm::SetFormBorderStyle(TBorderStyle style) { form_border_style_ = style; }
 
@@ -410,6 +440,18 @@ void TForm::WndProc(TMessage& m) {
     }
     return;
   }
+  if (m.Msg == CM_RELEASE && modal_ && m.WParam == reinterpret_cast<uintptr_t>(static_cast<TComponent*>(this))) {
+    // ShowModal still runs on this form: it frees the form once it returns.
+    release_after_modal_ = true;
+    return;
+  }
+  if (m.Msg == CM_RELEASE && g_nested_loops > release_depth_ &&
+      m.WParam == reinterpret_cast<uintptr_t>(static_cast<TComponent*>(this))) {
+    // A loop that began after the release runs: the releasing handler has not returned yet.
+    auto& waiting = WaitingReleases();
+    if (std::find(waiting.begin(), waiting.end(), this) == waiting.end()) waiting.push_back(this);
+    return;
+  }
   if (m.Msg == WM_SYSCOMMAND && (m.WParam & 0xFFF0) == SC_SIZE) {
     StartSystemResize();
     return;
@@ -477,6 +519,7 @@ int TScreen::MonitorFromWindow(const TControl* control) const {
 // ---------------------------------------------------------------------------------------------
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
   EnsureGui();
+  QV_GUI_THREAD();  // a timer ticks in the thread that made it, which runs no loop elsewhere
   auto* t = new QTimer;
   QObject::connect(t, &QTimer::timeout, [this] { Timer(); });
   timer_ = t;
@@ -497,6 +540,7 @@ void TTimer::SetEnabled(bool e) {
   Update();
 }
 void TTimer::Update() {
+  QV_GUI_THREAD();
   auto* t = static_cast<QTimer*>(timer_);
   t->stop();
   if (enabled_ && interval_ > 0 && OnTimer) t->start(static_cast<int>(interval_));
@@ -540,7 +584,11 @@ int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
   for (const Map& m : kMap)
     if (buttons & m.btn) qb |= m.qt;
   box.setStandardButtons(qb);
-  int answer = box.exec();
+  int answer = 0;
+  {
+    NestedLoop nested;
+    answer = box.exec();
+  }
   for (const Map& m : kMap)
     if (answer == m.qt) return m.result;
   return mrCancel;

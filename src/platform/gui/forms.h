@@ -80,6 +80,8 @@ private:
   TWinControl* active_control_ = nullptr;
   void* menu_bar_ = nullptr;
   bool modal_ = false;
+  bool release_after_modal_ = false;  // released while its modal loop runs
+  int release_depth_ = 0;             // the nesting of modal loops when Release was called
   int modal_result_ = mrNone;
   int system_resize_requests_ = 0;
 };

@@ -154,6 +154,7 @@ void TPopupMenu::Popup(int x, int y) {
   }
   QMenu menu;
   FillQMenu(&menu, Items());
+  NestedLoop nested;
   menu.exec(QPoint(x, y));
 }
 

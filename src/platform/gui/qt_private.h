@@ -89,6 +89,15 @@ struct TWinControlImpl {
   std::function<void()> on_close_request;
 };
 
+// Marks a nested event loop (a modal form, a message box, a pop-up menu) while it runs: a form
+// released before the loop began is freed only after it ends, as its handler is still running.
+struct NestedLoop {
+  NestedLoop();
+  ~NestedLoop();
+  NestedLoop(const NestedLoop&) = delete;
+  NestedLoop& operator=(const NestedLoop&) = delete;
+};
+
 // Runs an event handler of the program; an exception goes to the application's handling.
 void GuardedCall(const std::function<void()>& fn);
 
