@@ -400,15 +400,18 @@ void TForm::SetMenu(TMainMenu* menu) {
 
 void TForm::RebuildMenuBar() {
   auto* bar = static_cast<QMenuBar*>(menu_bar_);
+  // Old menus go with deleteLater: a rebuild may run inside one of their own item's clicks.
   if (!menu_) {
-    delete bar;
+    if (bar) bar->deleteLater();
     menu_bar_ = nullptr;
   } else {
     if (!bar) {
       bar = new QMenuBar(Impl().widget);
       menu_bar_ = bar;
     }
+    const auto old_menus = bar->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     bar->clear();
+    for (QMenu* old : old_menus) old->deleteLater();
     TMenuItem* items = menu_->Items();
     for (int i = 0; i < items->Count(); ++i) {
       TMenuItem* item = items->Items(i);
