@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 #include "serial/ser_trace.h"
@@ -22,6 +23,21 @@ constexpr uint8_t ltDispatch = 1, ltTrigger = 2, ltTrigAllc = 5, ltTrigDisp = 6,
                   ltTrDatChg = 9;
 constexpr uint8_t lsReadCom = 1, lsWriteCom = 2, lsAvail = 5, lsTimer = 6, lsData = 7, lsStatus = 8,
                   lsAllocTimer = 14, lsAllocStatus = 15, lsAvailChange = 16, lsWindow = 17, lsMethod = 19;
+
+// A handler's exception must not end the dispatch thread (nor leave the delivery running, which
+// would keep every later event back and a close waiting): it is shown on the main thread and the
+// delivery goes on.
+void ShowHandlerError(std::exception_ptr error) {
+  Synchronize([&] {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      SerialShowException(e);
+    } catch (...) {
+      SerialShowException(Exception("Unknown exception in a serial event handler"));
+    }
+  });
+}
 
 }  // namespace
 
@@ -653,7 +669,11 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
       std::lock_guard<std::recursive_mutex> dlock(data_lock_);
       read_offset_ = 0;
     }
-    handler(msg, value, param);
+    try {
+      handler(msg, value, param);
+    } catch (...) {
+      ShowHandlerError(std::current_exception());
+    }
     note_offset();
     if (close_pending_) go_on = false;
   }

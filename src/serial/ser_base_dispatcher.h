@@ -5,7 +5,7 @@
 // changed. The device operations are virtual; the threads that drive the engine and the real
 // device live in TSerWin32Dispatcher.
 //
-// Lock order: the global dispatcher list, then main_lock_, then send_lock_, then data_lock_.
+// Lock order: the global dispatcher list, then read_mutex_, main_lock_, send_lock_, data_lock_.
 // No lock is held while an event is handed to a handler, so handlers may call back freely.
 #include <atomic>
 #include <cstdint>
@@ -193,6 +193,7 @@ public:
 
   bool ThreadsActive() const { return running_threads_.load() > 0; }
   // Finds a live dispatcher by handle, under the global list lock held by the caller's guard.
+  // The list lock guards the list of live dispatchers and comes first in the lock order.
   static std::recursive_mutex& ListLock();
   static TSerBaseDispatcher* FindByHandle(int handle);
 
@@ -222,7 +223,8 @@ protected:
   virtual void InputRoom() {}
   virtual void SleepMs(uint32_t ms);
 
-  // Send ring access for the output thread (send lock held by the caller).
+  // send_lock_ guards the send ring and its indexes; taken after main_lock_ and before
+  // data_lock_. The output thread writes from the ring without it and then advances the tail.
   std::recursive_mutex send_lock_;
   std::vector<uint8_t> send_ring_;
   uint32_t send_head_ = 0, send_tail_ = 0;

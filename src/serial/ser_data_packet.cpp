@@ -353,7 +353,20 @@ void TSerDataPacketManager::WindowProc(TMessage& m) {
       return;
     }
     TSerBaseDispatcher* d = port_ ? port_->CurrentDispatcher() : nullptr;
-    busy = busy_ || (d && d->Delivering());
+    busy = busy_;
+    if (d) {
+      // Checked and let go of under the dispatcher's main lock, under which a delivery starts
+      // and takes its handlers: none can take this manager's between the check and the
+      // deregistration and call it once it is freed.
+      std::lock_guard<std::recursive_mutex> main(d->MainLock());
+      busy = busy || d->Delivering();
+      if (!busy && active_) {
+        d->RemoveTrigger(timer_);
+        d->DeregisterEventHandler(this);
+        active_ = false;
+        timer_ = 0;
+      }
+    }
   }
   if (busy)
     PostMessage(window_, kFreeManagerMsg, 0, 0);

@@ -245,7 +245,10 @@ void TSerWin32Dispatcher::OutputThread() {
   for (;;) {
     out_cv_.wait(lock, [&] { return out_ready_ || out_stop_ || stop_; });
     if (out_stop_) {
+      // What was queued is being thrown away: writing it now would race the purge, which
+      // resets the send ring as soon as this thread has stopped.
       out_stop_ = false;
+      out_ready_ = false;
       out_stopped_ = true;
       out_cv_.notify_all();
       thread_ready_.Set();
@@ -264,6 +267,12 @@ void TSerWin32Dispatcher::OutputThread() {
 
 void TSerWin32Dispatcher::WriteOut() {
   while (!stop_ && !close_pending_) {
+    {
+      // A purge waits for this thread to stop before it resets the send ring; on a slow line
+      // the ring would otherwise keep it writing for longer than the purge waits.
+      std::lock_guard<std::mutex> lock(out_mutex_);
+      if (out_stop_) return;
+    }
     const uint8_t* piece;
     uint32_t count, wrapped;
     {

@@ -43,7 +43,7 @@ private:
     void Reset();
     bool Wait(int timeout_ms);  // < 0: no limit; false on time-out
   private:
-    std::mutex m_;
+    std::mutex m_;  // guards set_ (a leaf lock)
     std::condition_variable cv_;
     bool set_ = false;
   };

@@ -2,6 +2,7 @@
 
 #include <termios.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -110,6 +111,35 @@ TEST_F(ComPort, ASlowMainThreadLosesNothing) {
   port.SetOpen(true);
   const std::string in = Pattern(60000);
   WriteAndExpect(in, received);
+}
+
+TEST_F(ComPort, FlushingTheOutputNeverSendsStaleBytes) {
+  // Each block is one distinct byte value, so what the other end sees must be a prefix of each
+  // block in turn (the rest was flushed), then the end mark: never an older block again.
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  port.SetOpen(true);
+  const std::string end_mark(4, '\xFF');
+  std::string seen;
+  std::thread reader([&] {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (seen.find(end_mark) == std::string::npos && std::chrono::steady_clock::now() < until)
+      seen += pty.Read(1, 50);
+  });
+  for (int block = 1; block <= 200; ++block) {
+    port.PutString(std::string(16, static_cast<char>(block)));
+    port.Dispatcher()->FlushOutBuffer();
+  }
+  EXPECT_TRUE(test::PumpUntil([&] { return port.Dispatcher()->OutBuffUsed() == 0; }, 10000));
+  port.PutString(end_mark);
+  reader.join();
+  ASSERT_GE(seen.size(), end_mark.size());
+  ASSERT_EQ(seen.substr(seen.size() - end_mark.size()), end_mark);
+  seen.resize(seen.size() - end_mark.size());
+  for (size_t i = 1; i < seen.size(); ++i)
+    ASSERT_LE(static_cast<uint8_t>(seen[i - 1]), static_cast<uint8_t>(seen[i])) << "at " << i;
+  for (int block = 1; block <= 200; ++block)
+    EXPECT_LE(std::count(seen.begin(), seen.end(), static_cast<char>(block)), 16) << block;
 }
 
 TEST_F(ComPort, OpenFailuresRaiseTheirExceptions) {

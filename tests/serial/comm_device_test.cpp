@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include "platform/serial/com_port_map.h"
 #include "platform/serial/comm_device.h"
@@ -154,6 +161,36 @@ TEST(CommDevice, TheReceiveQueueKeepsOrderAndIsCountedAndPurged) {
   EXPECT_EQ(dev.Purge(PURGE_RXABORT | PURGE_RXCLEAR), 0);
   EXPECT_EQ(dev.QueuedBytes(), 0u);
   EXPECT_EQ(dev.Read(buffer, sizeof buffer, &error), 0);
+}
+
+TEST(CommDevice, AWakeRacingACloseNeverWritesToAnotherFile) {
+  // The port's threads wake each other while the main thread may be closing the device; the
+  // numbers a close frees are taken at once by files opened next, here pipes.
+  test::PtyPair pty;
+  TCommDevice dev;
+  std::atomic<bool> done{false};
+  std::thread waker([&] {
+    while (!done) {
+      dev.Wake(TCommDevice::kReceive);
+      dev.Wake(TCommDevice::kTransmit);
+    }
+  });
+  std::vector<std::array<int, 2>> pipes;
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(dev.Open(pty.SlavePath()), 0);
+    dev.Close();
+    std::array<int, 2> p;
+    ASSERT_EQ(pipe2(p.data(), O_NONBLOCK | O_CLOEXEC), 0);
+    pipes.push_back(p);
+  }
+  done = true;
+  waker.join();
+  for (const auto& p : pipes) {
+    char b[8];
+    EXPECT_EQ(read(p[0], b, sizeof b), -1);
+    close(p[0]);
+    close(p[1]);
+  }
 }
 
 }  // namespace

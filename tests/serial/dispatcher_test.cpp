@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "serial/fake_dispatcher.h"
+#include "serial/ser_base_component.h"
 #include "serial/serial_exception.h"
 
 namespace qv {
@@ -283,6 +284,34 @@ TEST_F(Dispatcher, HandlersRemovedDuringDeliveryAreSkippedAfterwards) {
   d.HandleTimers();
   EXPECT_EQ(calls, 0);
   EXPECT_EQ(events.size(), 2u);
+}
+
+TEST_F(Dispatcher, AThrowingHandlerIsShownAndDeliveryGoesOn) {
+  std::vector<std::string> shown;
+  SetSerialShowException([&](const std::exception& e) { shown.push_back(e.what()); });
+  int later_calls = 0;
+  int key = 0;
+  d.RegisterEventHandler(&key, [&](uint32_t, uint32_t, int32_t) { ++later_calls; });
+  bool thrown = false;
+  on_event = [&](uint32_t, uint32_t) {
+    if (!thrown) {
+      thrown = true;
+      throw std::runtime_error("handler failed");
+    }
+  };
+  int t = d.AddTimerTrigger();
+  d.SetTimerTrigger(t, 1, true);
+  now += 1000;
+  EXPECT_NO_THROW(d.HandleTimers());
+  EXPECT_EQ(shown, std::vector<std::string>{"handler failed"});
+  EXPECT_EQ(later_calls, 1);  // the handlers after it still get the event
+  EXPECT_FALSE(d.Delivering());
+  d.SetTimerTrigger(t, 1, true);
+  now += 1000;
+  d.HandleTimers();
+  EXPECT_EQ(events.size(), 2u);
+  EXPECT_EQ(later_calls, 2);
+  SetSerialShowException(nullptr);
 }
 
 TEST_F(Dispatcher, WindowsGetEventsOnlyWhenThePortWantsThem) {

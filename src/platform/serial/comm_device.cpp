@@ -68,9 +68,18 @@ int CommErrorFromErrno(int e) {
   }
 }
 
-TCommDevice::TCommDevice() = default;
+// The wake-up descriptors live as long as the object: the port's threads wake each other at any
+// moment, also while the device is being closed, and a descriptor closed under them would let a
+// wake-up land in whatever file takes its number next.
+TCommDevice::TCommDevice() {
+  for (int& w : wake_fd_) w = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
 
-TCommDevice::~TCommDevice() { Close(); }
+TCommDevice::~TCommDevice() {
+  Close();
+  for (int& w : wake_fd_)
+    if (w >= 0) close(w), w = -1;
+}
 
 int TCommDevice::Open(const std::string& path) {
   if (fd_ >= 0) return kErrorAccessDenied;
@@ -92,15 +101,15 @@ int TCommDevice::Open(const std::string& path) {
     close(fd);
     return CommErrorFromErrno(e);
   }
-  for (int i = 0; i < 2; ++i) {
-    wake_fd_[i] = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wake_fd_[i] < 0) {
-      int e = errno;
-      ioctl(fd, TIOCNXCL);
-      close(fd);
-      for (int& w : wake_fd_)
-        if (w >= 0) close(w), w = -1;
-      return CommErrorFromErrno(e);
+  if (wake_fd_[0] < 0 || wake_fd_[1] < 0) {
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+    return CommErrorFromErrno(EMFILE);  // the object could get no wake-up descriptors
+  }
+  // Wake-ups left from the last session mean nothing to this one.
+  for (int w : wake_fd_) {
+    uint64_t v;
+    while (read(w, &v, sizeof v) > 0) {
     }
   }
   // Raw from the start, whatever the line settings become: no echo, no line editing, no
@@ -134,8 +143,6 @@ int TCommDevice::Close() {
     std::lock_guard<std::mutex> lock(rx_mutex_);
     rx_start_ = rx_count_ = 0;
   }
-  for (int& w : wake_fd_)
-    if (w >= 0) close(w), w = -1;
   return result;
 }
 

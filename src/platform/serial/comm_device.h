@@ -119,9 +119,11 @@ public:
 
 private:
   int fd_ = -1;
+  // Eventfds for Wake, made with the object and closed with it (never while a thread may wake).
   int wake_fd_[2] = {-1, -1};
   // The receive queue: a ring of in_queue_size_ bytes. rx_mutex_ also keeps a read that takes
-  // from the queue and then from the kernel in one piece, so that the order stays.
+  // from the queue and then from the kernel in one piece, so that the order stays. A leaf lock,
+  // taken under the dispatcher's reading and main locks.
   std::mutex rx_mutex_;
   std::vector<uint8_t> rx_queue_;
   size_t rx_start_ = 0, rx_count_ = 0;
