@@ -1,5 +1,8 @@
 #include "serial/ser_trace.h"
 
+#include "platform/rtl/file_io.h"
+#include "platform/rtl/stream.h"
+
 #include <sys/utsname.h>
 
 #include <cerrno>
@@ -207,7 +210,17 @@ std::string SerLogHeader(const std::string& device, const std::string& date_time
 }
 
 int WriteSerialTextFile(const std::string& name, const std::string& text, bool append) {
-  std::FILE* f = std::fopen(name.c_str(), append ? "ab" : "wb");
+  if (!append) {
+    // A dump replaces the file whole, so a full disk keeps the previous trace.
+    try {
+      WriteFileAtomic(name, text);
+      return 0;
+    } catch (const EStreamError& e) {
+      uint32_t code = e.OsError();
+      return -(code == 2 || code == 3 ? 3 : code == 5 ? 5 : 101);
+    }
+  }
+  std::FILE* f = std::fopen(name.c_str(), "ab");
   if (!f) return -(errno == ENOENT ? 3 : errno == EACCES ? 5 : 101);
   size_t written = std::fwrite(text.data(), 1, text.size(), f);
   int r = std::fclose(f);
