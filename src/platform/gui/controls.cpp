@@ -1095,9 +1095,11 @@ protected:
         return false;
       case QEvent::KeyPress: return KeyPress(watched, c, static_cast<QKeyEvent*>(e));
       case QEvent::KeyRelease: {
-        uint16_t key = VirtualKey(static_cast<QKeyEvent*>(e)->key());
+        auto* k = static_cast<QKeyEvent*>(e);
+        uint16_t key = VirtualKey(k->key());
         if (!key) return false;
-        GuardedCall([&] { key = static_cast<uint16_t>(c->Perform(WM_KEYUP, key, ShiftFromQt(static_cast<QKeyEvent*>(e)->modifiers(), Qt::NoButton))); });
+        TShiftState shift = ShiftFromQt(k->modifiers(), Qt::NoButton);
+        GuardedCall([&] { key = static_cast<uint16_t>(c->Perform(WM_KEYUP, key, shift)); });
         return key == 0;
       }
       default: return false;
