@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
 
@@ -102,6 +105,127 @@ TEST(StdControls, PanelClientAreaExcludesBevelsAndBorder) {
   child->SetParent(panel);
   child->SetAlign(TAlign::alClient);
   EXPECT_EQ(child->BoundsRect(), Rect(4, 4, 96, 96));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// A shown form whose window is active, so that focus and keys reach its controls.
+struct KeyForm : ::testing::Test {
+  std::vector<std::string> log;
+  TForm form{nullptr};
+  void SetUp() override {
+    form.SetBounds(0, 0, 300, 300);
+    form.Show();
+    Application->ProcessMessages();
+  }
+  template <class C>
+  C* Add(const std::string& name, int top) {
+    auto* c = new C(&form);
+    c->SetParent(&form);
+    c->SetTop(top);
+    c->OnEnter = [this, name](TComponent*) { log.push_back("enter " + name); };
+    c->OnExit = [this, name](TComponent*) { log.push_back("exit " + name); };
+    c->OnKeyDown = [this, name](TComponent*, uint16_t& key, TShiftState) { log.push_back("down " + name + " " + std::to_string(key)); };
+    c->OnKeyPress = [this, name](TComponent*, char& ch) { log.push_back(std::string("press ") + name + " " + ch); };
+    c->OnKeyUp = [this, name](TComponent*, uint16_t& key, TShiftState) { log.push_back("up " + name + " " + std::to_string(key)); };
+    return c;
+  }
+  void Focus(TWinControl* c) {
+    c->SetFocus();
+    Application->ProcessMessages();
+    ASSERT_TRUE(c->Focused());
+  }
+};
+
+TEST_F(KeyForm, FocusMovingBetweenStandardControlsExitsThenEnters) {
+  auto* edit = Add<TEdit>("edit", 0);
+  auto* button = Add<TButton>("button", 40);
+  auto* combo = Add<TComboBox>("combo", 80);
+  auto* list = Add<TListBox>("list", 120);
+  Focus(edit);
+  Focus(button);
+  Focus(combo);
+  Focus(list);
+  Focus(edit);
+  EXPECT_EQ(log, (std::vector<std::string>{"enter edit", "exit edit", "enter button", "exit button", "enter combo",
+                                           "exit combo", "enter list", "exit list", "enter edit"}));
+}
+
+TEST_F(KeyForm, KeysReachStandardControlsAndClearedKeysStayOutOfTheText) {
+  auto* edit = Add<TEdit>("edit", 0);
+  auto* combo = Add<TComboBox>("combo", 40);
+  struct Case {
+    TWinControl* control;
+    std::string name;
+  };
+  for (const Case& c : {Case{edit, "edit"}, Case{combo, "combo"}}) {
+    SCOPED_TRACE(c.name);
+    Focus(c.control);
+    log.clear();
+    SendKeyForTest('A', 'a');
+    EXPECT_EQ(log, (std::vector<std::string>{"down " + c.name + " 65", "press " + c.name + " a", "up " + c.name + " 65"}));
+    EXPECT_EQ(c.control->Text(), "a");
+
+    // Cleared in KeyPress: no character; cleared in KeyDown: no KeyPress either; changed: the new one.
+    auto press = c.control->OnKeyPress;
+    c.control->OnKeyPress = [&](TComponent* s, char& ch) {
+      press(s, ch);
+      if (ch == 'b') ch = 0;
+      if (ch == 'd') ch = 'x';
+    };
+    auto down = c.control->OnKeyDown;
+    c.control->OnKeyDown = [&](TComponent* s, uint16_t& key, TShiftState shift) {
+      down(s, key, shift);
+      if (key == 'C' || key == VK_BACK) key = 0;
+    };
+    log.clear();
+    SendKeyForTest('B', 'b');
+    SendKeyForTest('C', 'c');
+    SendKeyForTest('D', 'd');
+    EXPECT_EQ(c.control->Text(), "ax");
+    EXPECT_EQ(log, (std::vector<std::string>{"down " + c.name + " 66", "press " + c.name + " b", "up " + c.name + " 66",
+                                             "down " + c.name + " 67", "up " + c.name + " 67",
+                                             "down " + c.name + " 68", "press " + c.name + " d", "up " + c.name + " 68"}));
+    // An editing key cleared in KeyDown leaves the text alone too.
+    SendKeyForTest(VK_BACK, 0);
+    EXPECT_EQ(c.control->Text(), "ax");
+  }
+}
+
+TEST(StdControlsFocus, FreeingAFormRaisesNoFocusEventsOnItsControls) {
+  int events = 0;
+  {
+    TForm form(nullptr);
+    form.Show();
+    Application->ProcessMessages();
+    for (int i = 0; i < 3; ++i) {
+      auto* edit = new TEdit(&form);
+      edit->SetParent(&form);
+      edit->SetTop(i * 30);
+      edit->OnEnter = edit->OnExit = [&](TComponent*) { ++events; };
+    }
+    static_cast<TWinControl*>(form.Controls(2))->SetFocus();
+    Application->ProcessMessages();
+    events = 0;
+  }
+  EXPECT_EQ(events, 0);
+}
+
+TEST_F(KeyForm, ClearedKeyLeavesTheListSelectionAlone) {
+  auto* list = Add<TListBox>("list", 0);
+  list->Items().Add("one");
+  list->Items().Add("two");
+  list->SetItemIndex(0);
+  Focus(list);
+  SendKeyForTest(VK_DOWN, 0);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  list->OnKeyDown = [](TComponent*, uint16_t& key, TShiftState) { key = 0; };
+  SendKeyForTest(VK_UP, 0);
+  EXPECT_EQ(list->ItemIndex(), 1);
 }
 
 }  // namespace

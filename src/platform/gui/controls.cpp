@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPointer>
 #include <algorithm>
 
 #include "platform/gui/actions.h"
@@ -72,6 +73,19 @@ uint16_t VirtualKey(int qt_key) {
     case Qt::Key_Delete: return VK_DELETE;
     default: return 0;
   }
+}
+
+int QtKey(uint16_t vk) {
+  if (vk >= 'A' && vk <= 'Z') return Qt::Key_A + (vk - 'A');
+  if (vk >= '0' && vk <= '9') return Qt::Key_0 + (vk - '0');
+  if (vk >= VK_F1 && vk < VK_F1 + 12) return Qt::Key_F1 + (vk - VK_F1);
+  static constexpr int kKeys[] = {Qt::Key_Backspace, Qt::Key_Tab, Qt::Key_Return, Qt::Key_Shift, Qt::Key_Control,
+                                  Qt::Key_Alt, Qt::Key_Escape, Qt::Key_Space, Qt::Key_PageUp, Qt::Key_PageDown,
+                                  Qt::Key_End, Qt::Key_Home, Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down,
+                                  Qt::Key_Insert, Qt::Key_Delete};
+  for (int k : kKeys)
+    if (VirtualKey(k) == vk) return k;
+  return Qt::Key_unknown;
 }
 
 std::vector<TWinControl*>& TopLevels() {
@@ -885,6 +899,22 @@ TControl* FindControlAtScreen(TPoint screen) {
   return nullptr;
 }
 
+void SendKeyForTest(uint16_t key, char ch, TShiftState shift) {
+  QWidget* target = QApplication::focusWidget();
+  if (!target) return;
+  Qt::KeyboardModifiers mods;
+  if (shift & ssShift) mods |= Qt::ShiftModifier;
+  if (shift & ssCtrl) mods |= Qt::ControlModifier;
+  if (shift & ssAlt) mods |= Qt::AltModifier;
+  QString text = ch ? QString(QChar::fromLatin1(ch)) : QString();
+  QKeyEvent press(QEvent::KeyPress, QtKey(key), mods, text);
+  QApplication::sendEvent(target, &press);
+  QPointer<QWidget> alive = target;
+  if (!alive) return;
+  QKeyEvent release(QEvent::KeyRelease, QtKey(key), mods, text);
+  QApplication::sendEvent(target, &release);
+}
+
 void ReleaseCapture() {
   g_capture = nullptr;
   if (QWidget* g = QWidget::mouseGrabber()) g->releaseMouse();
@@ -1026,16 +1056,90 @@ void QvWidget::keyReleaseEvent(QKeyEvent* e) {
     if (key) control->Perform(WM_KEYUP, key, ShiftFromQt(e->modifiers(), Qt::NoButton));
   });
 }
+namespace {
+// A form being freed hands the focus from child to child as they go; those are no real changes.
+bool InFreedForm(const TControl* c) {
+  for (; c; c = c->Parent())
+    if (c->Destroying()) return true;
+  return false;
+}
+}  // namespace
+
 void QvWidget::focusInEvent(QFocusEvent*) {
   GuardedCall([&] {
-    if (control) control->Perform(CM_ENTER, 0, 0);
+    if (control && !InFreedForm(control)) control->Perform(CM_ENTER, 0, 0);
   });
 }
 void QvWidget::focusOutEvent(QFocusEvent*) {
   GuardedCall([&] {
-    if (control) control->Perform(CM_EXIT, 0, 0);
+    if (control && !InFreedForm(control)) control->Perform(CM_EXIT, 0, 0);
   });
 }
+namespace {
+// Watches a native widget (an edit, a list) that fills a control's client area: it holds the focus
+// and receives the keys in place of the control's own window.
+class NativeInput : public QObject {
+public:
+  NativeInput(QvWidget* owner, QWidget* native) : QObject(native), owner_(owner) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (resending_ || !owner_ || !owner_->control || InFreedForm(owner_->control)) return false;
+    TWinControl* c = owner_->control;
+    switch (e->type()) {
+      case QEvent::FocusIn:
+      case QEvent::FocusOut:
+        // The widget's own pop-up (a combo box's list) leaves the focus with the control.
+        if (static_cast<QFocusEvent*>(e)->reason() == Qt::PopupFocusReason) return false;
+        GuardedCall([&] { c->Perform(e->type() == QEvent::FocusIn ? CM_ENTER : CM_EXIT, 0, 0); });
+        return false;
+      case QEvent::KeyPress: return KeyPress(watched, c, static_cast<QKeyEvent*>(e));
+      case QEvent::KeyRelease: {
+        auto* k = static_cast<QKeyEvent*>(e);
+        uint16_t key = VirtualKey(k->key());
+        if (!key) return false;
+        TShiftState shift = ShiftFromQt(k->modifiers(), Qt::NoButton);
+        GuardedCall([&] { key = static_cast<uint16_t>(c->Perform(WM_KEYUP, key, shift)); });
+        return key == 0;
+      }
+      default: return false;
+    }
+  }
+
+private:
+  // As for the control's own window: a key cleared in KeyDown sends no characters, and the widget
+  // sees only the characters KeyPress left (changed ones included); answers true to drop the event.
+  bool KeyPress(QObject* watched, TWinControl* c, QKeyEvent* e) {
+    uint16_t vk = VirtualKey(e->key());
+    QByteArray text = e->text().toLatin1();
+    QByteArray kept;
+    bool stopped = false;
+    GuardedCall([&] {
+      if (vk && c->Perform(WM_KEYDOWN, vk, ShiftFromQt(e->modifiers(), Qt::NoButton)) == 0) {
+        stopped = true;
+        return;
+      }
+      for (char ch : text)
+        if (auto r = c->Perform(WM_CHAR, static_cast<unsigned char>(ch), 0)) kept.push_back(static_cast<char>(r));
+    });
+    if (stopped) return true;
+    if (kept == text) return false;
+    if (!kept.isEmpty()) {
+      QKeyEvent changed(e->type(), e->key(), e->modifiers(), QString::fromLatin1(kept), e->isAutoRepeat(), e->count());
+      resending_ = true;
+      QCoreApplication::sendEvent(watched, &changed);
+      resending_ = false;
+    }
+    return true;
+  }
+
+  QPointer<QvWidget> owner_;
+  bool resending_ = false;
+};
+}  // namespace
+
+void ForwardNativeInput(QvWidget* owner, QWidget* native) { native->installEventFilter(new NativeInput(owner, native)); }
+
 void QvWidget::resizeEvent(QResizeEvent*) {
   GuardedCall([&] {
     if (!control || control->Parent() || !isWindow()) return;

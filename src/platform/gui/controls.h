@@ -404,6 +404,9 @@ TForm* GetParentForm(const TControl* control);
 // The pointer position in screen coordinates, and the control under it.
 TPoint CursorPos();
 void SetCursorPosForTest(TPoint p);
+// Types a key on the focused window as the keyboard does: a press carrying `ch` (0 for none), then
+// a release.
+void SendKeyForTest(uint16_t key, char ch, TShiftState shift = 0);
 TControl* FindControlAtScreen(TPoint screen);
 void ReleaseCapture();
 // The control that holds the mouse capture, or null.

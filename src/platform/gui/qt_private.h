@@ -78,6 +78,10 @@ protected:
   void closeEvent(QCloseEvent* e) override;
 };
 
+// Lets the focus and key events of a native widget inside `owner`'s control reach that control
+// as they do for the control's own window.
+void ForwardNativeInput(QvWidget* owner, QWidget* native);
+
 struct TWinControlImpl {
   QvWidget* widget = nullptr;
   QWidget* native = nullptr;          // native content filling the client area

@@ -34,6 +34,7 @@ void SetNative(TWinControl* c, QWidget* w) {
   w->setParent(c->Impl().widget);
   w->setGeometry(c->ClientOffset().X, c->ClientOffset().Y, c->ClientWidth(), c->ClientHeight());
   w->show();
+  ForwardNativeInput(c->Impl().widget, w);
 }
 }  // namespace
 
