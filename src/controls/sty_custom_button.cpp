@@ -1,5 +1,7 @@
 #include "controls/sty_custom_button.h"
 
+#include "controls/sty_messages.h"
+
 #include "controls/gradients.h"
 
 namespace qv {
@@ -10,25 +12,18 @@ TStyCustomButton::TStyCustomButton(TComponent* owner) : TCustomControl(owner) {
   SetTabStop(true);
 }
 
-#define QV_BUTTON_SETTER(Name, Type, field) \
-  void TStyCustomButton::Set##Name(Type v) { \
-    if (v == field) return;                 \
-    field = v;                              \
-    Invalidate();                           \
-  }
-QV_BUTTON_SETTER(AlignmentVertical, TAlignmentVertical, alignment_vertical_)
-QV_BUTTON_SETTER(HotTrack, bool, hot_track_)
-QV_BUTTON_SETTER(HighlightColor, TColor, highlight_color_)
-QV_BUTTON_SETTER(HotTrackColor, TColor, hot_track_color_)
-QV_BUTTON_SETTER(HotTrackColorType, TStyHotTrackColorType, hot_track_color_type_)
-QV_BUTTON_SETTER(LightTextStyle, bool, light_text_style_)
-QV_BUTTON_SETTER(TextStyle, TTextStyle, text_style_)
-QV_BUTTON_SETTER(TextHighlightColor, TColor, text_highlight_color_)
-QV_BUTTON_SETTER(TextShadowColor, TColor, text_shadow_color_)
-QV_BUTTON_SETTER(TextShadowDepth, int, text_shadow_depth_)
-QV_BUTTON_SETTER(ThemeAware, bool, theme_aware_)
-QV_BUTTON_SETTER(Transparent, bool, transparent_)
-#undef QV_BUTTON_SETTER
+QV_STY_REPAINT_SETTER(TStyCustomButton, AlignmentVertical, TAlignmentVertical, alignment_vertical_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, HotTrack, bool, hot_track_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, HighlightColor, TColor, highlight_color_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, HotTrackColor, TColor, hot_track_color_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, HotTrackColorType, TStyHotTrackColorType, hot_track_color_type_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, LightTextStyle, bool, light_text_style_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, TextStyle, TTextStyle, text_style_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, TextHighlightColor, TColor, text_highlight_color_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, TextShadowColor, TColor, text_shadow_color_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, TextShadowDepth, int, text_shadow_depth_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, ThemeAware, bool, theme_aware_)
+QV_STY_REPAINT_SETTER(TStyCustomButton, Transparent, bool, transparent_)
 
 void TStyCustomButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomControl::MouseDown(button, shift, x, y);

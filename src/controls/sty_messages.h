@@ -1,5 +1,5 @@
 #pragma once
-// Component messages the styled controls send each other.
+// Component messages the styled controls send each other, and their common setter form.
 #include <cstdint>
 
 #include "platform/gui/controls.h"
@@ -13,3 +13,12 @@ constexpr uint32_t CM_STY_BUTTONLAYOUTCHANGED = CM_BASE + 1003;
 constexpr uint32_t CM_STY_BUTTONSIZECHANGED = CM_BASE + 1004;
 
 }  // namespace qv
+
+// The styled controls' property setter: a changed value is stored and the control repaints;
+// an unchanged value does nothing.
+#define QV_STY_REPAINT_SETTER(Class, Name, Type, field) \
+  void Class::Set##Name(Type v) {                       \
+    if (v == field) return;                             \
+    field = v;                                          \
+    Invalidate();                                       \
+  }

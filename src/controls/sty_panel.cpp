@@ -1,5 +1,7 @@
 #include "controls/sty_panel.h"
 
+#include "controls/sty_messages.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -241,25 +243,18 @@ void TStyCustomPanel::SetFrameController(TStyFrameController* fc) {
   }
 }
 
-#define QV_PANEL_SETTER(Name, Type, field)              \
-  void TStyCustomPanel::Set##Name(Type v) {           \
-    if (v == field) return;                           \
-    field = v;                                        \
-    Invalidate();                                     \
-  }
-QV_PANEL_SETTER(AlignmentVertical, TAlignmentVertical, alignment_vertical_)
-QV_PANEL_SETTER(BorderColor, TColor, border_color_)
-QV_PANEL_SETTER(BorderHighlight, TColor, border_highlight_)
-QV_PANEL_SETTER(BorderShadow, TColor, border_shadow_)
-QV_PANEL_SETTER(FlatColor, TColor, flat_color_)
-QV_PANEL_SETTER(FlatColorAdjustment, int, flat_color_adjustment_)
-QV_PANEL_SETTER(GridColor, TColor, grid_color_)
-QV_PANEL_SETTER(GridStyle, TStyGridStyle, grid_style_)
-QV_PANEL_SETTER(GridXSize, uint16_t, grid_x_size_)
-QV_PANEL_SETTER(GridYSize, uint16_t, grid_y_size_)
-QV_PANEL_SETTER(ShowGrid, bool, show_grid_)
-QV_PANEL_SETTER(ThemeAware, bool, theme_aware_)
-#undef QV_PANEL_SETTER
+QV_STY_REPAINT_SETTER(TStyCustomPanel, AlignmentVertical, TAlignmentVertical, alignment_vertical_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, BorderColor, TColor, border_color_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, BorderHighlight, TColor, border_highlight_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, BorderShadow, TColor, border_shadow_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, FlatColor, TColor, flat_color_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, FlatColorAdjustment, int, flat_color_adjustment_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, GridColor, TColor, grid_color_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, GridStyle, TStyGridStyle, grid_style_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, GridXSize, uint16_t, grid_x_size_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, GridYSize, uint16_t, grid_y_size_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, ShowGrid, bool, show_grid_)
+QV_STY_REPAINT_SETTER(TStyCustomPanel, ThemeAware, bool, theme_aware_)
 
 void TStyCustomPanel::SetBorderInner(TFrameStyleEx v) {
   if (v == border_inner_) return;
