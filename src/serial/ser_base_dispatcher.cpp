@@ -90,6 +90,7 @@ int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t bau
   delivering_ = false;
   closing_ = false;
   purge_ = false;
+  line_lost_ = false;
   int r = OpenDevice(name, in_size, out_size);
   if (r < 0) return r;
   device_open_ = true;
@@ -582,6 +583,14 @@ void TSerBaseDispatcher::RegisterWindowHandler(HWND wnd) {
   windows_.push_back(TWindowEntry{wnd, false});
   service_ = true;
   LogTrigger(ltTrgHdAlc, lsWindow, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(wnd)), nullptr, 0);
+  if (line_lost_) PostMessage(wnd, kLineLostMsg, 0, static_cast<intptr_t>(handle_) * 65536);
+}
+
+void TSerBaseDispatcher::ReportLineLost() {
+  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  if (line_lost_.exchange(true)) return;
+  for (const auto& w : windows_)
+    if (!w.Deleted) PostMessage(w.Wnd, kLineLostMsg, 0, static_cast<intptr_t>(handle_) * 65536);
 }
 
 void TSerBaseDispatcher::DeregisterWindowHandler(HWND wnd) {

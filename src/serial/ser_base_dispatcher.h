@@ -30,6 +30,9 @@ constexpr uint32_t kTriggerAvail = 32257;
 constexpr uint32_t kTriggerData = 32258;
 constexpr uint32_t kTriggerTimer = 32259;
 constexpr uint32_t kTriggerStatus = 32260;
+// The line went away (the device hung up): posted once to every window handler, with the
+// parameter word of the events (dispatcher handle * 65536).
+constexpr uint32_t kLineLostMsg = 32267;
 
 // Status trigger kinds.
 constexpr int kStatusModem = 1, kStatusLine = 2, kStatusOutBuffFree = 3, kStatusOutBuffUsed = 4,
@@ -143,6 +146,11 @@ public:
   bool Delivering() const { return delivering_; }
 
   bool ClosePending() const { return close_pending_; }
+
+  // The device hung up (the other end went away): reported to the window handlers once, also
+  // to one that registers afterwards. Nothing will be received until the port is reopened.
+  void ReportLineLost();
+  bool LineLost() const { return line_lost_; }
 
   // Line and flow settings.
   int ApplyLineSettings(uint32_t baud, int parity, int stop_bits, int data_bits);
@@ -300,6 +308,7 @@ private:
   bool service_ = false;
   std::atomic<bool> delivering_{false};
   std::atomic<bool> closing_{false};  // no new deliveries
+  std::atomic<bool> line_lost_{false};
   bool purge_ = false;
 
   std::unique_ptr<TSerTrace> trace_;

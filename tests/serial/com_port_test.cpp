@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <termios.h>
+#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -237,6 +238,60 @@ TEST_F(ComPort, TriggersOnAClosedPort) {
   EXPECT_TRUE(port.Open());
   EXPECT_EQ(t, 8);
   EXPECT_THROW(port.SetTimerTrigger(t + 8, 1, true), EBadTriggerHandle);
+}
+
+// CPU time of the whole process while the main thread sleeps for wall_ms.
+double ProcessCpuMsWhileIdle(int wall_ms) {
+  auto cpu_ms = [] {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+  };
+  double before = cpu_ms();
+  std::this_thread::sleep_for(std::chrono::milliseconds(wall_ms));
+  return cpu_ms() - before;
+}
+
+TEST_F(ComPort, AHangUpIsReportedOnceAndNoThreadSpins) {
+  // With and without an owner's handler: without one the port shows the error itself.
+  for (bool handled : {true, false}) {
+    SCOPED_TRACE(handled);
+    test::PtyPair line;
+    SetComPortMapHook([&](int n) { return n == kCom ? line.SlavePath() : std::string(); });
+    std::vector<std::string> shown;
+    SetSerialShowException([&](const std::exception& e) { shown.push_back(e.what()); });
+    std::vector<int> notices;
+    int lost = 0;
+    TSerComPort port;
+    port.SetComNumber(kCom);
+    port.AddOpenCloseCallback(this, [&](TSerCustomComPort*, int kind) { notices.push_back(kind); }, false);
+    if (handled) port.OnLineLost = [&](TComponent*) { ++lost; };
+    port.SetOpen(true);
+    int timer = port.AddTimerTrigger();
+    int timer_fired = 0;
+    port.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t) { ++timer_fired; });
+
+    line.CloseMaster();
+    ASSERT_TRUE(test::PumpUntil([&] { return port.LineLost(); }));
+    // The threads sleep: a second of wall time costs a small share of a second of CPU time
+    // (a spinning thread would take all of it, whatever else the machine does).
+    EXPECT_LT(ProcessCpuMsWhileIdle(1000), 250.0);
+    // A protocol waiting for an answer still gets its time-out.
+    port.SetTimerTrigger(timer, 1, true);
+    ASSERT_TRUE(test::PumpUntil([&] { return timer_fired == 1; }));
+    test::PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(std::count(notices.begin(), notices.end(), kPortLineLost), 1);
+    if (handled) {
+      EXPECT_EQ(lost, 1);
+      EXPECT_TRUE(shown.empty());
+    } else {
+      EXPECT_EQ(shown, std::vector<std::string>{port.LineLostText()});
+    }
+    port.SetOpen(false);
+    EXPECT_FALSE(port.Open());
+    EXPECT_FALSE(port.LineLost());
+    SetSerialShowException(nullptr);
+  }
 }
 
 TEST_F(ComPort, TimerEventArrivesOnTheMainThread) {
