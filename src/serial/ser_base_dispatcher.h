@@ -229,6 +229,8 @@ protected:
   // Tells the threads that output is queued, or that the dispatch buffer has room again.
   virtual void OutputQueued() {}
   virtual void InputRoom() {}
+  // Has the dispatch thread make a pass now (a receiver of data events registered).
+  virtual void WakeDispatch() {}
   virtual void SleepMs(uint32_t ms);
 
   // send_lock_ guards the send ring and its indexes; taken after main_lock_ and before
@@ -260,6 +262,10 @@ private:
   int32_t AllocTriggerHandle();
   void ResetTriggers();
   uint32_t InBuffUsedLocked() const;
+  // Whether a data event would reach anybody now (under the main lock).
+  bool DataReceiversLocked() const;
+  // A receiver of data events registered: the bytes already waiting are announced to it.
+  void AnnounceWaitingLocked();
   void CopyOut(uint32_t pos, uint8_t* buffer, uint32_t count) const;
   void LogTrigger(uint8_t type, uint8_t subtype, uint32_t value, const void* data, uint32_t size);
 
@@ -284,6 +290,7 @@ private:
   uint32_t head_ = 0, tail_ = 0;
   bool full_ = false;
   uint64_t received_total_ = 0, notified_total_ = 0;
+  bool announce_waiting_ = false;  // guarded by main_lock_
   uint32_t read_offset_ = 0, max_read_offset_ = 0;
   bool flush_during_delivery_ = false;
 

@@ -1,5 +1,6 @@
 #include "serial/ser_custom_com_port.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <mutex>
@@ -265,10 +266,15 @@ void TSerCustomComPort::PortWndProc(TMessage& m) {
   TEventHandlerScope scope;
   try {
     switch (m.Msg) {
-      case kTriggerAvail:
-        DoTrigger(kTriggerAvail, wparam, wparam);
-        DoTriggerAvail(wparam);
+      case kTriggerAvail: {
+        // An event that reached a busy main thread late may announce bytes that another event
+        // took meanwhile: it carries what can be read now, and is dropped when that is nothing.
+        uint16_t count = static_cast<uint16_t>(std::min<uint32_t>(wparam, dispatcher_->InBuffUsed()));
+        if (count == 0) break;
+        DoTrigger(kTriggerAvail, count, count);
+        DoTriggerAvail(count);
         break;
+      }
       case kTriggerData:
         DoTrigger(kTriggerData, wparam, low);
         DoTriggerData(wparam);

@@ -141,6 +141,8 @@ void TSerWin32Dispatcher::OutputQueued() {
 
 void TSerWin32Dispatcher::InputRoom() { device_.Wake(TCommDevice::kReceive); }
 
+void TSerWin32Dispatcher::WakeDispatch() { device_event_.Set(); }
+
 // ---- threads ----
 
 int TSerWin32Dispatcher::StartDispatcher() {
