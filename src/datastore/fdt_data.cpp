@@ -5,10 +5,10 @@
 #include "base/file_stream2.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
-#include "platform/rtl/format.h"
 #include "datastore/channels.h"
 #include "datastore/data_file.h"
 #include "datastore/kw_week.h"
+#include "platform/rtl/format.h"
 
 namespace qv {
 
