@@ -147,7 +147,7 @@ public:
     std::lock_guard<std::mutex> lock(mutex_);
     Refresh();
     // Writing what could not be read would replace the file with the new keys alone.
-    if (unreadable_) throw EIniFileException("Unable to write to " + file_name);
+    if (unreadable_) throw EIniFileException("Unable to write to " + file_name + ": " + read_error_);
     if (!f(lines_)) return;
     std::string bytes;
     for (const Line& l : lines_) bytes += l.text + "\r\n";
@@ -213,9 +213,10 @@ private:
       std::string bytes;
       try {
         bytes = ReadFileBytes(path_);
-      } catch (const Exception&) {
+      } catch (const Exception& e) {
         bytes.clear();  // an unreadable file reads as empty, as the profile calls do
         unreadable_ = true;
+        read_error_ = e.Message();
       }
       if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
       size_t pos = 0;
@@ -238,6 +239,7 @@ private:
   FileStamp stamp_;
   bool loaded_ = false;
   bool unreadable_ = false;  // the file exists but its bytes could not be read
+  std::string read_error_;   // why, while unreadable_
 };
 
 namespace {
