@@ -39,8 +39,9 @@ int64_t DayOfMonthRunning(int64_t year, int64_t month, int64_t day) {
 }
 
 // Total seconds of a stamp moved by whole calendar months (day overflow runs into the next
-// month); saturating.
-int64_t AddMonths(const TDtStamp& s, int32_t months) {
+// month); saturating, unless exact asks for the true count beyond the calendar's end (needed
+// where months are counted up to a moment at that end).
+int64_t AddMonths(const TDtStamp& s, int32_t months, bool exact = false) {
   uint16_t d, m, y;
   DayNoToDate(s.Date, d, m, y);
   int64_t c = int64_t{m} + months;
@@ -54,7 +55,7 @@ int64_t AddMonths(const TDtStamp& s, int32_t months) {
     month = 12 - (12 - c) % 12;
   }
   if (year < 1900) return -1;
-  if (year > 2078) return kLastTotal + 1;
+  if (year > 2078 && !exact) return kLastTotal + 1;
   return DayOfMonthRunning(year, month, d) * kSecsPerDay + s.Time;
 }
 
@@ -344,8 +345,8 @@ void StepInterval(uint16_t mode, uint8_t level, TDtStamp& start, TDtStamp& stop)
   // stays a whole month however long its neighbours are.
   int64_t end = Total(stop) + 1;
   int32_t whole = 0;
-  while (whole < 2400 && AddMonths(start, whole + 1) <= end) ++whole;
-  int64_t rest = end - AddMonths(start, whole);
+  while (whole < 2400 && AddMonths(start, whole + 1, true) <= end) ++whole;
+  int64_t rest = end - AddMonths(start, whole, true);
   IncDtStamp(start, static_cast<int16_t>(sign * step.months), 0, 0);
   int64_t new_end = AddMonths(start, whole);
   if (new_end >= 0 && new_end <= kLastTotal) new_end += rest;

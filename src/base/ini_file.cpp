@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "base/app_globals.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/float_text.h"
 #include "platform/rtl/format_settings.h"
+#include "platform/rtl/stream.h"
 #include "platform/rtl/text_encoding.h"
 
 namespace qv {
@@ -145,15 +147,17 @@ public:
     std::lock_guard<std::mutex> lock(mutex_);
     Refresh();
     // Writing what could not be read would replace the file with the new keys alone.
-    if (unreadable_) throw EIniFileException("Unable to write to " + file_name);
+    if (unreadable_) throw EIniFileException("Unable to write to " + file_name + ": " + read_error_);
     if (!f(lines_)) return;
     std::string bytes;
     for (const Line& l : lines_) bytes += l.text + "\r\n";
     try {
       WriteFileAtomic(path_, bytes);
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
       loaded_ = false;  // take the file's contents again next time
-      throw EIniFileException("Unable to write to " + file_name);
+      const auto* stream_error = dynamic_cast<const EStreamError*>(&e);
+      const std::string reason = stream_error && !stream_error->Reason().empty() ? stream_error->Reason() : e.Message();
+      throw EIniFileException("Unable to write to " + file_name + ": " + reason);
     }
     stamp_ = Stamp();
   }
@@ -209,9 +213,10 @@ private:
       std::string bytes;
       try {
         bytes = ReadFileBytes(path_);
-      } catch (const Exception&) {
+      } catch (const Exception& e) {
         bytes.clear();  // an unreadable file reads as empty, as the profile calls do
         unreadable_ = true;
+        read_error_ = e.Message();
       }
       if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
       size_t pos = 0;
@@ -234,6 +239,7 @@ private:
   FileStamp stamp_;
   bool loaded_ = false;
   bool unreadable_ = false;  // the file exists but its bytes could not be read
+  std::string read_error_;   // why, while unreadable_
 };
 
 namespace {
@@ -263,17 +269,27 @@ const Line* FindKey(const Lines& lines, const std::string& section, const std::s
   return nullptr;
 }
 
-std::vector<std::string> KeyNames(const Lines& lines, const std::string& section) {
+// ASCII lower case, the key under which SameName finds a name.
+std::string FoldedName(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// The names of the lines of one kind in [begin, end), each once (first spelling), in file order.
+std::vector<std::string> DistinctNames(const Lines& lines, size_t begin, size_t end, Line::Kind kind) {
   std::vector<std::string> names;
-  size_t begin, end;
-  if (!FindSection(lines, section, begin, end)) return names;
-  for (size_t i = begin; i < end; ++i) {
-    if (lines[i].kind != Line::kKey) continue;
-    bool seen = false;
-    for (const std::string& n : names) seen = seen || SameName(n, lines[i].name);
-    if (!seen) names.push_back(lines[i].name);
-  }
+  std::unordered_set<std::string> seen;
+  for (size_t i = begin; i < end; ++i)
+    if (lines[i].kind == kind && seen.insert(FoldedName(lines[i].name)).second) names.push_back(lines[i].name);
   return names;
+}
+
+std::vector<std::string> KeyNames(const Lines& lines, const std::string& section) {
+  size_t begin, end;
+  if (!FindSection(lines, section, begin, end)) return {};
+  return DistinctNames(lines, begin, end, Line::kKey);
 }
 
 std::mutex& RegistryMutex() {
@@ -323,31 +339,46 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
   return ReadValue(section, ident, def, kPlainMaxChars);
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
-  const std::string sec = Trim(section);
-  const std::string key = Trim(ident);
+namespace {
+
+// Sets one key in the lines; false when it held that value already.
+bool SetKey(Lines& lines, const std::string& sec, const std::string& key, const std::string& value) {
   // A line break in a value would end the line and turn the rest into keys of its own.
   std::string v = value;
   for (char& c : v)
     if (c == '\r' || c == '\n') c = ' ';
-  store_->Modify(file_name_, [&](Lines& lines) {
-    size_t begin, end;
-    if (!FindSection(lines, sec, begin, end)) {
-      lines.push_back(IniStore::Parse("[" + sec + "]"));
-      lines.push_back(IniStore::Parse(key + "=" + v));
+  size_t begin, end;
+  if (!FindSection(lines, sec, begin, end)) {
+    lines.push_back(IniStore::Parse("[" + sec + "]"));
+    lines.push_back(IniStore::Parse(key + "=" + v));
+    return true;
+  }
+  size_t insert_at = begin;
+  for (size_t i = begin; i < end; ++i) {
+    if (lines[i].kind == Line::kKey && SameName(lines[i].name, key)) {
+      if (lines[i].value == v) return false;
+      lines[i] = IniStore::Parse(lines[i].name + "=" + v);
       return true;
     }
-    size_t insert_at = begin;
-    for (size_t i = begin; i < end; ++i) {
-      if (lines[i].kind == Line::kKey && SameName(lines[i].name, key)) {
-        if (lines[i].value == v) return false;  // unchanged: no rewrite
-        lines[i] = IniStore::Parse(lines[i].name + "=" + v);
-        return true;
-      }
-      if (!Trim(lines[i].text).empty()) insert_at = i + 1;
-    }
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), IniStore::Parse(key + "=" + v));
-    return true;
+    if (!Trim(lines[i].text).empty()) insert_at = i + 1;
+  }
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), IniStore::Parse(key + "=" + v));
+  return true;
+}
+
+}  // namespace
+
+void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+  WriteValues(section, {{ident, value}});
+}
+
+void TIniFile::WriteValues(const std::string& section,
+                           const std::vector<std::pair<std::string, std::string>>& values) {
+  const std::string sec = Trim(section);
+  store_->Modify(file_name_, [&](Lines& lines) {
+    bool changed = false;
+    for (const auto& [ident, value] : values) changed = SetKey(lines, sec, Trim(ident), value) || changed;
+    return changed;  // unchanged: no rewrite
   });
 }
 
@@ -385,16 +416,8 @@ void TIniFile::ReadSection(const std::string& section, TStringList& strings) con
 
 void TIniFile::ReadSections(TStringList& strings) const {
   strings.Clear();
-  std::vector<std::string> names = store_->Read([](const Lines& lines) {
-    std::vector<std::string> out;
-    for (const Line& l : lines) {
-      if (l.kind != Line::kSection) continue;
-      bool seen = false;
-      for (const std::string& n : out) seen = seen || SameName(n, l.name);
-      if (!seen) out.push_back(l.name);
-    }
-    return out;
-  });
+  std::vector<std::string> names =
+      store_->Read([](const Lines& lines) { return DistinctNames(lines, 0, lines.size(), Line::kSection); });
   for (const std::string& n : names) strings.Add(n);
 }
 

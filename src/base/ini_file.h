@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/rtl/exception.h"
 #include "platform/rtl/string_list.h"
@@ -33,8 +35,11 @@ public:
   // Values are cut at 2047 characters.
   virtual std::string ReadString(const std::string& section, const std::string& ident,
                                  const std::string& def) const;
-  // Raises EIniFileException when the file cannot be written.
+  // Raises EIniFileException, naming the file and the reason, when the file cannot be written.
   void WriteString(const std::string& section, const std::string& ident, const std::string& value);
+  // Several keys of one section (name, value) in one rewrite of the file, so that they reach the
+  // disk together or not at all.
+  void WriteValues(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values);
   // Decimal, "$1F" or "0x1F"; anything else, or a number outside 32 bits, gives Default.
   int32_t ReadInteger(const std::string& section, const std::string& ident, int32_t def) const;
   void WriteInteger(const std::string& section, const std::string& ident, int32_t value);

@@ -15,6 +15,7 @@
 #include "base/file_stream2.h"
 #include "base/ini_file2.h"
 #include "base/res_string.h"
+#include "platform/rtl/file_io.h"
 
 namespace qv {
 
@@ -59,40 +60,29 @@ TDateTime FileDay(const std::string& path) {
   return TryEncodeDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, day) ? day : NoDateTime;
 }
 
-// Moves from to to unless to exists; never replaces a file.
-bool RenameNoReplace(const std::string& from, const std::string& to, std::string& why) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno == EINVAL || errno == ENOSYS) {
-    // A file system without the no-replace flag: a hard link fails on an existing name too.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-      if (::unlink(from.c_str()) == 0) return true;
-      int err = errno;
-      ::unlink(to.c_str());
-      errno = err;
-    }
-  }
-  why = std::strerror(errno);
-  return false;
-}
-
 // Appends line and CR LF as one piece at end; a write that falls short is cut back, so the file
 // holds whole lines only. Raises EWriteError.
 void AppendWholeLine(TFileStream& file, int64_t end, const std::string& line) {
-  std::string bytes = line + "\r\n";
-  int32_t n = file.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
-  if (n == static_cast<int32_t>(bytes.size())) return;
-  uint32_t code = Win32ErrorOfErrno(errno, file.FileName());
+  const std::string bytes = line + "\r\n";
   try {
-    file.SetSize(end);
-  } catch (const EStreamError&) {
-    // The short write stays; there is nothing more to do about it here.
+    file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  } catch (const EWriteError&) {
+    try {
+      file.SetSize(end);
+    } catch (const EStreamError&) {
+      // The short write stays; there is nothing more to do about it here.
+    }
+    throw;
   }
-  throw EWriteError("Stream write error", code);
 }
 
+// The longest diagnose name whose backup name (name + "2.log") still fits the system's limit
+// of 255 bytes for one name.
+constexpr size_t kMaxDiagnNameBytes = 255 - 5;
+
 bool PlainFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
-         name.find('\0') == std::string::npos;
+  return !name.empty() && name.size() <= kMaxDiagnNameBytes && name != "." && name != ".." &&
+         name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
 }
 
 }  // namespace

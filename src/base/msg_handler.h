@@ -114,7 +114,8 @@ public:
   int32_t ProtMaxSize() const { return prot_max_size_; }
   void SetProtMaxSize(int32_t size) { prot_max_size_ = size; }
   const std::string& DiagnFName() const { return diagn_fname_; }
-  // Only a plain file name is taken; anything else gives "Diagnose".
+  // Only a plain file name whose backup name fits the 255-byte name limit is taken; anything
+  // else gives "Diagnose".
   void SetDiagnFName(const std::string& name);
   TDateTime LastEntryDate() const { return last_entry_date_; }
   bool WriteDataLog() const { return write_data_log_; }

@@ -48,8 +48,11 @@ void TQvComPort::ReadCommSettings() {
   std::string log_name = LogName;
   RemoveToken(log_name, ExePath);
   std::string value = ini.ReadString(kCommSection, "LogName", log_name);
-  // The log is written into the home folder only: a name that leads out of it is refused.
-  if (value.find_first_of("/\\") != std::string::npos || value.find("..") != std::string::npos) value = log_name;
+  // The log is written into the home folder only: a name that leads out of it, names the folder
+  // itself or is empty is refused.
+  if (value.empty() || value == "." || value.find_first_of("/\\") != std::string::npos ||
+      value.find("..") != std::string::npos)
+    value = log_name;
   LogName = ExePath + value;
   // The whole name counts, folder included: a name with no dot anywhere gets the extension.
   if (LogName.find('.') == std::string::npos) LogName += ".trc";

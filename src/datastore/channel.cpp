@@ -351,9 +351,10 @@ std::string TChannel::ExponentialText(double value) const {
 
 void TChannel::CalcWidths() {
   size_t chars;
-  // A non-finite limit has no integer text; it takes the exponential form like a huge one.
-  if (val_max_ > 2147483647.0 || val_min_ < -2147483648.0 || !std::isfinite(val_max_) ||
-      !std::isfinite(val_min_)) {
+  // A limit outside the 32-bit range (either limit, on either side) or not finite has no
+  // integer text; it takes the exponential form.
+  auto integral = [](double x) { return std::isfinite(x) && x >= -2147483648.0 && x <= 2147483647.0; };
+  if (!integral(val_max_) || !integral(val_min_)) {
     chars = std::max(ExponentialText(val_max_).size(), ExponentialText(val_min_).size());
     SetBits(chfExponential, flags_);
   } else {

@@ -8,6 +8,7 @@
 #include "datastore/channels.h"
 #include "datastore/data_file.h"
 #include "datastore/kw_week.h"
+#include "platform/rtl/format.h"
 
 namespace qv {
 
@@ -116,6 +117,8 @@ bool TFdtData::NoData() { return FindFileIgnoringCase(Path, FileName + FileExt).
 int32_t TFdtData::ReadData() {
   TDataLock lock(*this);
   std::string name = FindFileIgnoringCase(Path, FileName + FileExt);
+  // Until the file has been read whole, writing would replace its records with the buffer's.
+  unread_file_ = name;
   if (name.empty()) name = GetFileName();
   try {
     TFileStream2 file(name, fmOpenRead | fmShareDenyNone);
@@ -140,6 +143,7 @@ int32_t TFdtData::ReadData() {
   } catch (const std::bad_alloc&) {
     throw EDatOutOfMemError(MemoryErrorText("Out of memory"));
   }
+  unread_file_.clear();
   // The range is that of the whole buffer.
   int64_t size = BufferSize();
   int32_t rec_size = Rec()->Size();
@@ -166,12 +170,17 @@ int32_t TFdtData::WriteData() {
   CheckDiscSpace();
   // A file found in another case is rewritten under its own name, not duplicated.
   std::string name = FindFileIgnoringCase(Path, FileName + FileExt);
+  if (!unread_file_.empty() && name == unread_file_) {
+    // The records stay in memory and the data set modified, so nothing is lost either way.
+    ReportDataMessage(Format(LoadResString("dat_FileNotOverwritten"), name), mkError);
+    return drRefused;
+  }
   if (name.empty()) name = GetFileName();
   try {
     WriteDataFile(name, [&](TStream& s) { WriteFileChannels(s, Channels()); }, Buffer()->Memory(),
                   static_cast<size_t>(BufferSize()));
-  } catch (const EStreamError&) {
-    throw EDatOutOfDiscError(LoadResString("dat_OutOfDisc"));
+  } catch (const EStreamError& e) {
+    throw EDatOutOfDiscError(LoadResString("dat_OutOfDisc") + "\r\n" + e.Message());
   }
   return drDone;
 }

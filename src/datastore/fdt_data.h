@@ -30,6 +30,7 @@ public:
 
   virtual std::string ClassName() const { return "TFdtData"; }
   int32_t ReadData() override;
+  // Refuses (drRefused, reported) to replace a file that the last ReadData could not read.
   int32_t WriteData() override;
   std::string DefineIdent() override;
   std::string GetName() override { return GetFileName(); }
@@ -42,6 +43,10 @@ public:
 
   std::string FileName;
   std::string FileExt = ".QVR";  // at most 5 characters, with its dot
+
+private:
+  // The file whose last read failed; WriteData refuses to replace it while it is there.
+  std::string unread_file_;
 };
 
 }  // namespace qv

@@ -1,12 +1,16 @@
 #include "devices/device.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <set>
 
 #include "base/app_globals.h"
@@ -323,38 +327,106 @@ void TDevice::SetId(int32_t id) {
   dir_ = parent_->dir_ + GetIdStr() + "/";
 }
 
+namespace {
+
+// A new node's folder is built under a hidden name beside its final one and renamed when its
+// files are complete; a crash leaves such a folder, which no load takes for a device.
+constexpr const char* kBuildPrefix = ".~qvnew-";
+
+[[noreturn]] void RaiseIoError(int err, const std::string& path) {
+  throw EInOutError("I/O error " + std::to_string(Win32ErrorOfErrno(err, path)));
+}
+
+void RemoveFolder(const std::string& folder) {
+  try {
+    DeleteDir(folder);
+  } catch (const std::exception&) {
+    // What stays is a hidden folder that nothing loads, or a leftover removed later.
+  }
+}
+
+// Removes build folders of crashed set-ups in dir that have not changed for a while.
+void RemoveStaleBuildFolders(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  std::vector<std::string> stale;
+  const time_t now = ::time(nullptr);
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.compare(0, std::strlen(kBuildPrefix), kBuildPrefix) != 0) continue;
+    struct stat st;
+    if (::lstat((dir + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        now - st.st_mtime >= TAtomicFileStream::StaleTempSeconds)
+      stale.push_back(dir + name);
+  }
+  ::closedir(d);
+  for (const std::string& folder : stale) RemoveFolder(folder);
+}
+
+void SyncFolder(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
 bool TDevice::SetUpDevice() {
   if (!is_new_) {
     DeviceMessage("Second setup not possible for device", "TDevice.SetUpDevice", TDevMsgKind::Error);
     return false;
   }
-  bool result = false;
   if (id_ < 0) {
     if (parent_) throw EDeviceError("TDevice.SetUpDevice: Invalid Id for Device with Parent!");
     layer_ = 0;
-  } else {
-    InsertInParent();
-    const std::string folder = WithoutSlash(dir_);
-    int err = 0;
-    // Another spelling of the same id (DL7 beside DL007) belongs to another node.
-    if (parent_ && parent_->IdUsedOnDisk(id_))
-      err = EEXIST;
-    else if (::mkdir(folder.c_str(), 0777) != 0 && !(errno == EEXIST && !parent_))
-      err = errno;
-    if (err != 0) {
-      if (parent_) {
-        parent_->RemoveChild(this);
-        // The insert was announced; lists built from it must drop the node before it is freed.
-        parent_->DoTreeChange();
-      }
-      throw EInOutError("I/O error " + std::to_string(Win32ErrorOfErrno(err, folder)));
-    }
-    OpenData();
-    result = true;
+    WriteIni();
+    is_new_ = false;
+    return false;
   }
-  WriteIni();
+  // SetId gives an id only to a node with a parent.
+  InsertInParent();
+  const std::string final_dir = dir_;
+  const std::string folder = WithoutSlash(final_dir);
+  std::string building;  // the folder while it is being made
+  bool renamed = false;
+  try {
+    // Another spelling of the same id (DL7 beside DL007) belongs to another node.
+    if (parent_->IdUsedOnDisk(id_)) RaiseIoError(EEXIST, folder);
+    RemoveStaleBuildFolders(parent_->dir_);
+    // A name taken by a leftover is simply passed over.
+    for (int n = 0; building.empty(); ++n) {
+      const std::string name = parent_->dir_ + kBuildPrefix + GetIdStr() + "-" + std::to_string(n);
+      if (::mkdir(name.c_str(), 0777) == 0)
+        building = name;
+      else if (errno != EEXIST || n >= 99)
+        RaiseIoError(errno, folder);
+    }
+    dir_ = building + "/";
+    WriteIni();
+    dir_ = final_dir;
+    std::string why;
+    if (!RenameNoReplace(building, folder, why)) RaiseIoError(errno, folder);
+    renamed = true;
+    SyncFolder(parent_->dir_);
+    OpenData();
+  } catch (...) {
+    // Nothing of a failed set-up stays: not the node in its parent's lists, not its folder.
+    dir_ = final_dir;
+    if (renamed)
+      RemoveFolder(folder);
+    else if (!building.empty())
+      RemoveFolder(building);
+    parent_->RemoveChild(this);
+    layer_ = -1;
+    OnChange = nullptr;
+    OnTreeChange = nullptr;
+    // The insert was announced; lists built from it must drop the node before it is freed.
+    parent_->DoTreeChange();
+    throw;
+  }
   is_new_ = false;
-  return result;
+  return true;
 }
 
 void TDevice::EraseChild(TDevice* child, bool confirm) {
@@ -516,21 +588,24 @@ void TDevice::WriteIni() {
     else if (kennung_ < 65535)
       logger_id_ = kennung_;
   }
-  TIniFile2 ini(GetIniName());
-  ini.WriteString(IniSection, "ClassName", class_name_.empty() ? ClassName() : class_name_);
-  ini.WriteString(IniSection, "Name", name_);
-  ini.WriteString(IniSection, "SName", sname_);
-  // INI values are read back without trailing blanks (a path text ends in one when the last
-  // name is empty); writing them so keeps an unchanged file from being rewritten every time.
-  ini.WriteString(IniSection, "TreeName", TrimRightBlanks(GetTreeName()));
-  ini.WriteString(IniSection, "TreeSName", TrimRightBlanks(GetTreeSName()));
-  ini.WriteString(IniSection, "TreeIdName", TrimRightBlanks(GetTreeIdName()));
-  ini.WriteString(IniSection, "TreeIdSName", TrimRightBlanks(GetTreeIdSName()));
-  ini.WriteInteger(IniSection, "Id", id_);
-  ini.WriteInteger(IniSection, "LoggerId", logger_id_);
-  ini.WriteBool(IniSection, "Disabled", disabled_);
-  ini.WriteInteger(IniSection, "Layer", layer_);
-  ini.WriteBool(IniSection, "Hidden", hidden_);
+  // One rewrite for all keys: a crash leaves the old file or the new one, never half of them.
+  TIniFile2(GetIniName())
+      .WriteValues(IniSection,
+                   {{"ClassName", class_name_.empty() ? ClassName() : class_name_},
+                    {"Name", name_},
+                    {"SName", sname_},
+                    // INI values are read back without trailing blanks (a path text ends in one
+                    // when the last name is empty); writing them so keeps an unchanged file from
+                    // being rewritten every time.
+                    {"TreeName", TrimRightBlanks(GetTreeName())},
+                    {"TreeSName", TrimRightBlanks(GetTreeSName())},
+                    {"TreeIdName", TrimRightBlanks(GetTreeIdName())},
+                    {"TreeIdSName", TrimRightBlanks(GetTreeIdSName())},
+                    {"Id", std::to_string(id_)},
+                    {"LoggerId", std::to_string(logger_id_)},
+                    {"Disabled", disabled_ ? "1" : "0"},
+                    {"Layer", std::to_string(layer_)},
+                    {"Hidden", hidden_ ? "1" : "0"}});
   if (channels_) SaveChannels();
 }
 

@@ -13,6 +13,8 @@
 #include "base/app_globals.h"
 #include "base/dt_stamp.h"
 #include "base/ini_file2.h"
+#include "platform/rtl/stream.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -233,13 +235,39 @@ TEST_F(MsgHandlerTest, StoredLastEntryDateNamesTheRetiredProtocol) {
 
 TEST_F(MsgHandlerTest, DiagnoseFileNameIsAPlainName) {
   auto h = Make();
-  for (std::string bad : {"", ".", "..", "../x", "sub/x", "a\\b"}) {
+  // Names whose backup name would pass the 255-byte limit of one name are refused too.
+  for (const std::string& bad :
+       std::vector<std::string>{"", ".", "..", "../x", "sub/x", "a\\b", std::string(251, 'd'), std::string(300, 'd')}) {
     h->SetDiagnFName(bad);
     EXPECT_EQ(h->DiagnFName(), "Diagnose") << bad;
   }
   h->SetDiagnFName("Trace");
   EXPECT_EQ(h->DiagnoseFileName(), dir.File("Trace.log"));
   EXPECT_EQ(h->DiagnoseBackupName(), dir.File("Trace2.log"));
+  // The longest name that is taken logs and retires its file.
+  const std::string longest(250, 'd');
+  h->SetDiagnFName(longest);
+  EXPECT_EQ(h->DiagnFName(), longest);
+  h->SetDiagnMaxSize(60);
+  h->SetModes(DiagnoseEnabled);
+  for (int i = 0; i < 3; ++i)
+    h->HandleMessage("a line of some length", "S", TMsgDlgType::mtInformation, 0, 0, 0, false, mkDiagnoseOnly);
+  EXPECT_TRUE(std::filesystem::exists(dir.File(longest + "2.log")));
+  EXPECT_TRUE(Has(dir.Read(longest + ".log"), "S: a line of some length"));
+}
+
+TEST_F(MsgHandlerTest, DiagnoseWriteErrorsNameTheFileAndTheReason) {
+  auto h = Make();
+  h->SetModes(DiagnoseEnabled);
+  dir.Write("Diagnose.log", std::string(3990, 'd'));
+  try {
+    test::FileSizeLimit limit(4000);
+    h->HandleMessage("a line that does not fit", "S", TMsgDlgType::mtInformation, 0, 0, 0, false, mkDiagnoseOnly);
+    ADD_FAILURE() << "no error beyond the size limit";
+  } catch (const EWriteError& e) {
+    EXPECT_EQ(e.Message(), "Stream write error: \"" + dir.File("Diagnose.log") + "\": File too large");
+  }
+  EXPECT_EQ(dir.Read("Diagnose.log"), std::string(3990, 'd'));  // whole lines only
 }
 
 // Sets up a protocol of `size` bytes whose last line was written on 3 February 2009; the clock

@@ -116,6 +116,10 @@ TEST(QvComPort, TakesItsSettingsFromSectionComm) {
        "SERIAL.LOG", tlOn, tlOff, "Trace0.trc"},
       {"log in a sub-folder", "[Comm]\r\nLogName=logs\\Serial.log\r\n", "", true, 10, 10000, false, 10000,
        "SERIAL.LOG", tlOn, tlOff, "Trace0.trc"},
+      {"log named as the home folder", "[Comm]\r\nLogName=.\r\n", "", true, 10, 10000, false, 10000, "SERIAL.LOG",
+       tlOn, tlOff, "Trace0.trc"},
+      {"empty log name", "[Comm]\r\nLogName=\r\n", "", true, 10, 10000, false, 10000, "SERIAL.LOG", tlOn, tlOff,
+       "Trace0.trc"},
       {"dot in the home folder", "[Comm]\r\nLogName=Serial\r\n", "home.d", true, 10, 10000, false, 10000, "Serial",
        tlOn, tlOff, "Trace0.trc"},
   };

@@ -142,6 +142,8 @@ TEST(ChannelTest, Widths) {
       {0, 100, 1, 5, false},    {0, 100, 0, 3, false},     {-40.5, 60, 2, 6, false},
       {0, 2.5, 0, 1, false},    {0, 3e9, 2, 11, true},     {-3e9, 0, 0, 10, true},
       {0, 3e9, 20, 29, true},   {0, 100, 255, 255, false}, {0, 3e9, 255, 255, true},
+      // A maximum below the integer range or a minimum above it (a damaged block, a setter).
+      {0, -1e30, 0, 10, true},  {1e30, 0, 0, 10, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.min << " " << c.max << " " << int{c.decimals});

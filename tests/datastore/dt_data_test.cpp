@@ -543,6 +543,8 @@ TEST_F(DtWindowTest, CopyDataTakesWindowsAndNewestRecord) {
 }
 
 // The recorder's worker inserts under a timed lock while the main thread walks the records.
+// After each walk the main thread waits for the next insert, so the worker gets its turn
+// however the threads are scheduled.
 TEST_F(DtWindowTest, RecorderInsertsWhileTheMainThreadReads) {
   constexpr int kRecords = 2000;
   Open({}, At(0, 0), At(23, 59, 59));
@@ -550,7 +552,7 @@ TEST_F(DtWindowTest, RecorderInsertsWhileTheMainThreadReads) {
   std::atomic<int> one_changed{0};
   int client;
   data_.AddClient(&client, DataEventBit(3), [&](TData*, int32_t) { ++one_changed; });
-  std::atomic<bool> done{false};
+  std::atomic<int> inserted{0};
   std::thread recorder([&] {
     TDtRecord r(2);
     for (int i = 0; i < kRecords;) {
@@ -562,11 +564,13 @@ TEST_F(DtWindowTest, RecorderInsertsWhileTheMainThreadReads) {
       data_.NotifyRecordChanges();
       data_.Unlock();
       ++i;
+      inserted = i;
+      inserted.notify_one();
     }
-    done = true;
   });
   int last_count = 0;
-  for (; !done; std::this_thread::yield()) {
+  for (int seen = 0; seen < kRecords; seen = inserted.load()) {
+    inserted.wait(seen);
     TDataLock lock(data_);
     int count = 0;
     int32_t previous = -1;

@@ -347,5 +347,23 @@ TEST_F(KwDataTest, DataFileRoundTripAndFailures) {
   EXPECT_EQ(dir_.Read("Test.QVR"), stored);
 }
 
+// A data file that could not be read is never replaced: records inserted after the failed open
+// stay in memory until the file is gone or has been read.
+TEST_F(KwDataTest, AFileThatCouldNotBeReadIsNeverOverwritten) {
+  const std::string damaged("\x67\x00\x00\x00\x02\x00", 6);
+  dir_.Write("Bad.QVR", damaged);
+  TFdtData bad(Dir(), channels_.get(), &rec_, "Bad");
+  EXPECT_THROW(bad.Open(), EDatFormatError);
+  Insert(bad, At(1, 2, 2007, 8), 10);
+  EXPECT_EQ(bad.Flush(), drRefused);
+  EXPECT_TRUE(bad.Modified());
+  EXPECT_EQ(dir_.Read("Bad.QVR"), damaged);
+  std::filesystem::rename(dir_.File("Bad.QVR"), dir_.File("Bad.QVR.kept"));
+  EXPECT_EQ(bad.Flush(), drDone);
+  TFdtData back(Dir(), channels_.get(), &rec_, "Bad");
+  EXPECT_EQ(back.Open(), drDone);
+  EXPECT_EQ(Stamps(back, 0), (std::vector<std::string>{"01.02.2007 08:00:00"}));
+}
+
 }  // namespace
 }  // namespace qv

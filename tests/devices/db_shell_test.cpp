@@ -4,6 +4,7 @@
 
 #include "base/ini_file2.h"
 #include "device_fixture.h"
+#include "support/file_size_limit.h"
 #include "devices/app_hooks.h"
 #include "devices/visual_hooks.h"
 
@@ -205,15 +206,24 @@ TEST_F(DbShellTest, DeletingTheSelectedDeviceKeepsTheIndexOrTakesTheLast) {
 
 TEST_F(DbShellTest, AFailedSetUpLeavesNoEntryBehind) {
   auto shell = OpenShell();
+  // The folder cannot be made, or its files cannot be written (a full disk).
   home.Write("DL007", "a file where the folder would go");
-  auto node = TDevice::Create(shell->Root());
-  node->SetId(7);
-  EXPECT_THROW(node->SetUpDevice(), EInOutError);
-  EXPECT_EQ(shell->Root()->ChildCount(), 0);
-  node.reset();  // its creator frees it; the lists must not keep it
-  EXPECT_TRUE(combo.items.empty());
-  EXPECT_TRUE(menu.items.empty());
-  EXPECT_EQ(shell->GetSelDevice(), nullptr);
+  for (int32_t id : {7, 8}) {
+    auto node = TDevice::Create(shell->Root());
+    node->SetId(id);
+    if (id == 7) {
+      EXPECT_THROW(node->SetUpDevice(), EInOutError);
+    } else {
+      test::FileSizeLimit limit(20);
+      EXPECT_THROW(node->SetUpDevice(), EIniFileException);
+    }
+    EXPECT_EQ(shell->Root()->ChildCount(), 0) << id;
+    node.reset();  // its creator frees it; the lists must not keep it
+    EXPECT_TRUE(combo.items.empty()) << id;
+    EXPECT_TRUE(menu.items.empty()) << id;
+    EXPECT_EQ(shell->GetSelDevice(), nullptr) << id;
+  }
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "DL008"));
 }
 
 TEST_F(DbShellTest, DeleteCommandOffersDeletableDevicesOnly) {

@@ -7,6 +7,7 @@
 #include "datastore/channels.h"
 #include "datastore/dt_data.h"
 #include "device_fixture.h"
+#include "support/file_size_limit.h"
 #include "devices/visual_hooks.h"
 
 namespace qv {
@@ -454,6 +455,59 @@ TEST_F(DeviceTree, ChannelListsAreSavedAndLoadedWithTheirNodes) {
   EXPECT_FALSE(std::filesystem::exists(home.Path() + "DL001/CHANNELS.CFG"));
   EXPECT_EQ(home.Read("DL001/channels.cfg"), stored);
   EXPECT_NE(home.Read("DL001/DEVICE.INI").find("Name=Cellar"), std::string::npos);
+}
+
+// A set-up that fails half-way (here: a full disk while the channel list is written) leaves no
+// folder, no node in the tree and nothing that loads at the next start; the error names the
+// file and the cause.
+TEST_F(DeviceTree, ANewFolderAppearsOnlyWhenItsFilesAreComplete) {
+  auto root = LoadRoot();
+  TMemoryStream image;
+  TwoValueChannels()->SaveToStream(image);
+  auto node = TDevice::Create(root.get(), TwoValueChannels());
+  node->SetId(1);
+  node->SetName("Cellar");
+  try {
+    test::FileSizeLimit limit(static_cast<rlim_t>(image.Size() - 1));
+    node->SetUpDevice();
+    ADD_FAILURE() << "set-up succeeded on a full disk";
+  } catch (const EWriteError& e) {
+    EXPECT_NE(e.Message().find("CHANNELS.CFG\": File too large"), std::string::npos) << e.Message();
+  }
+  EXPECT_EQ(root->ChildCount(), 0);
+  EXPECT_TRUE(node->IsNew());
+  EXPECT_EQ(node->Layer(), -1);
+  EXPECT_TRUE(std::filesystem::is_empty(home.Path()));
+  node.reset();
+  EXPECT_EQ(LoadRoot()->ChildCount(), 0);
+
+  // A crash while a folder was being made left one behind: it is neither loaded nor in the way.
+  home.Write(".~qvnew-DL001-0/Device.ini", "[Device]\r\nName=half\r\n");
+  auto again = TDevice::Create(root.get(), TwoValueChannels());
+  again->SetId(1);
+  again->SetName("Cellar");
+  ASSERT_TRUE(again->SetUpDevice());
+  again.release();
+  EXPECT_EQ(home.Read("DL001/CHANNELS.CFG"), image.Bytes());
+  auto reloaded = LoadRoot();
+  ASSERT_EQ(reloaded->ChildCount(), 1);
+  EXPECT_EQ(reloaded->GetChild(0)->Name(), "Cellar");
+  EXPECT_EQ(reloaded->GetChild(0)->Channels()->ValueCount(), 2);
+}
+
+// Device.ini is rewritten once with all keys: a failure leaves the old file, never a mixture.
+TEST_F(DeviceTree, DeviceIniIsRewrittenWholeOrNotAtAll) {
+  home.Write("DL001/Device.ini", "[Device]\r\nName=Cellar\r\n");
+  auto root = LoadRoot();
+  ASSERT_EQ(root->ChildCount(), 1);
+  const std::string old = DeviceIni("DL001");
+  {
+    test::FileSizeLimit limit(old.size() + 60);  // room for a few more keys, not for all
+    EXPECT_THROW(root->GetChild(0)->WriteIni(), EIniFileException);
+  }
+  EXPECT_EQ(DeviceIni("DL001"), old);
+  root->GetChild(0)->WriteIni();
+  EXPECT_NE(DeviceIni("DL001").find("Hidden=0"), std::string::npos);
 }
 
 TEST_F(DeviceTree, DamagedChannelFileSkipsOnlyItsNode) {

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <set>
+#include <vector>
 
+#include "platform/rtl/file_io.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -189,6 +195,58 @@ TEST(AtomicFileStreamTest, ReplacesOnlyOnCommit) {
     EXPECT_EQ(e.OsError(), ERROR_PATH_NOT_FOUND);
     EXPECT_NE(e.Message().find("no/d.bin"), std::string::npos);
   }
+}
+
+// A rewrite's temporary name neither lengthens the file's name nor collides with leftovers of
+// an earlier run of a process with the same id; stale leftovers go when the folder is rewritten.
+TEST(AtomicFileStreamTest, TemporaryNamesAreShortAndLeftoversAreCleared) {
+  test::TempDir dir;
+  const std::string long_name(250, 'n');
+  WriteFileAtomic(dir.File(long_name), "long");
+  EXPECT_EQ(dir.Read(long_name), "long");
+
+  // Leftovers of crashed runs: the older "<file>.<pid>-<n>.tmp~" form of this very process id,
+  // and the present form; all of them an hour old but one, which may be another program's write.
+  const std::string pid = std::to_string(::getpid());
+  std::vector<std::string> stale;
+  for (int n = 0; n < 1000; ++n) stale.push_back("d.bin." + pid + "-" + std::to_string(n) + ".tmp~");
+  stale.push_back(".~qv0123456789abcdef.tmp");
+  const std::vector<std::string> kept = {".~qvfedcba9876543210.tmp", "d.bin.tmp~", "d.bin.x-1.tmp~", "my.tmp"};
+  for (const std::string& name : stale) dir.Write(name, "crashed");
+  for (const std::string& name : kept) dir.Write(name, "other");
+  const auto hour_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const std::string& name : stale) std::filesystem::last_write_time(dir.File(name), hour_ago);
+  std::filesystem::last_write_time(dir.File("my.tmp"), hour_ago);
+
+  WriteFileAtomic(dir.File("d.bin"), "new");
+  EXPECT_EQ(dir.Read("d.bin"), "new");
+  std::set<std::string> left;
+  for (auto& e : std::filesystem::directory_iterator(dir.Path())) left.insert(e.path().filename().string());
+  std::set<std::string> expected(kept.begin(), kept.end());
+  expected.insert({"d.bin", long_name});
+  EXPECT_EQ(left, expected);
+  for (const std::string& name : stale) EXPECT_TRUE(TAtomicFileStream::IsTempFileName(name)) << name;
+  EXPECT_TRUE(TAtomicFileStream::IsTempFileName(".~qvfedcba9876543210.tmp"));
+  for (const char* name : {"d.bin.tmp~", "d.bin.x-1.tmp~", "my.tmp", ".~qv0123.tmp", ".~qvXYZ3456789abcdef.tmp"})
+    EXPECT_FALSE(TAtomicFileStream::IsTempFileName(name)) << name;
+}
+
+// Failed writes say which file and why, also when the stream itself raises the short write.
+TEST(AtomicFileStreamTest, WriteErrorsNameTheFileAndTheReason) {
+  test::TempDir dir;
+  dir.Write("d.bin", "old");
+  try {
+    test::FileSizeLimit limit(100);
+    TAtomicFileStream f(dir.File("d.bin"));
+    const std::string bytes(200, 'x');
+    f.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    ADD_FAILURE() << "no error beyond the size limit";
+  } catch (const EWriteError& e) {
+    EXPECT_EQ(e.Message(), "Stream write error: \"" + dir.File("d.bin") + "\": File too large");
+    EXPECT_EQ(e.Reason(), "File too large");
+  }
+  EXPECT_EQ(dir.Read("d.bin"), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/rtl/file_io.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,30 @@ void WriteFileAtomic(const std::string& file_name, const std::string& bytes) {
   for (size_t done = 0; done < bytes.size(); done += kChunk)
     out.WriteBuffer(bytes.data() + done, static_cast<int32_t>(std::min(kChunk, bytes.size() - done)));
   out.Commit();
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to, std::string& why) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EINVAL || errno == ENOSYS) {
+    struct stat st;
+    if (::lstat(from.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      // Folders have no hard links; a rename without the flag still never replaces an
+      // existing non-empty folder or a file, and an empty folder of that name is refused here.
+      if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+      } else if (::rename(from.c_str(), to.c_str()) == 0) {
+        return true;
+      }
+    } else if (::link(from.c_str(), to.c_str()) == 0) {
+      // A file system without the no-replace flag: a hard link fails on an existing name too.
+      if (::unlink(from.c_str()) == 0) return true;
+      int err = errno;
+      ::unlink(to.c_str());
+      errno = err;
+    }
+  }
+  why = std::strerror(errno);
+  return false;
 }
 
 }  // namespace qv

@@ -10,5 +10,8 @@ namespace qv {
 std::string ReadFileBytes(const std::string& file_name);
 // Throws qv::Exception on failure; the old file is then untouched.
 void WriteFileAtomic(const std::string& file_name, const std::string& bytes);
+// Moves a file or folder from to to unless to exists; never replaces anything. On failure why
+// holds the system's reason and errno its code.
+bool RenameNoReplace(const std::string& from, const std::string& to, std::string& why);
 
 }  // namespace qv

@@ -1,17 +1,22 @@
 #include "platform/rtl/stream.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
+#include <set>
 #include <utility>
 
 namespace qv {
@@ -28,7 +33,15 @@ void TStream::ReadBuffer(void* buffer, int32_t count) {
 }
 
 void TStream::WriteBuffer(const void* buffer, int32_t count) {
-  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+  if (count == 0) return;
+  errno = 0;
+  if (Write(buffer, count) == count) return;
+  const int err = errno;
+  const std::string file = ErrorFileName();
+  if (file.empty()) throw EWriteError("Stream write error");
+  if (err == 0) throw EWriteError("Stream write error: \"" + file + "\"");
+  throw EWriteError("Stream write error: \"" + file + "\": " + std::strerror(err), Win32ErrorOfErrno(err, file),
+                    std::strerror(err));
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
@@ -303,23 +316,121 @@ void TFileStream::SetSize(int64_t size) {
 
 // ---- atomic rewrite ----
 
+namespace {
+
+// The temporary files of this process's rewrites in progress, which a cleanup must spare.
+struct LiveTemps {
+  std::mutex mutex;  // protects `names`; a leaf lock, nothing is called while it is held
+  std::set<std::string> names;
+};
+LiveTemps& Live() {
+  static LiveTemps live;
+  return live;
+}
+
+void SetLive(const std::string& path, bool live) {
+  LiveTemps& l = Live();
+  std::lock_guard<std::mutex> lock(l.mutex);
+  if (live)
+    l.names.insert(path);
+  else
+    l.names.erase(path);
+}
+
+bool IsLive(const std::string& path) {
+  LiveTemps& l = Live();
+  std::lock_guard<std::mutex> lock(l.mutex);
+  return l.names.count(path) != 0;
+}
+
+std::string RandomHex() {
+  uint8_t bytes[8];
+  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+    // Without the system's generator any spread-out value does: a taken name is drawn again.
+    static std::atomic<uint64_t> counter{0};
+    uint64_t x = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (counter++ * 0x9E3779B97F4A7C15ull) ^ (static_cast<uint64_t>(::getpid()) << 32);
+    std::memcpy(bytes, &x, sizeof bytes);
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (uint8_t b : bytes) {
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  }
+  return out;
+}
+
+bool AllOf(const std::string& s, size_t from, size_t to, const char* chars) {
+  if (from >= to) return false;
+  for (size_t i = from; i < to; ++i)
+    if (std::strchr(chars, s[i]) == nullptr) return false;
+  return true;
+}
+
+// Removes the leftovers of crashed rewrites in folder ("" for the current one).
+void RemoveStaleTemps(const std::string& folder) {
+  DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!d) return;
+  const time_t now = ::time(nullptr);
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (!TAtomicFileStream::IsTempFileName(name)) continue;
+    const std::string path = folder + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - st.st_mtime < TAtomicFileStream::StaleTempSeconds || IsLive(path)) continue;
+    ::unlink(path.c_str());
+  }
+  ::closedir(d);
+}
+
+}  // namespace
+
+bool TAtomicFileStream::IsTempFileName(const std::string& name) {
+  const std::string prefix = TempFilePrefix, suffix = TempFileSuffix;
+  if (name.size() == prefix.size() + 16 + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+    return AllOf(name, prefix.size(), prefix.size() + 16, "0123456789abcdef");
+  // The older form: the target's name, ".", the process id, "-", a counter, ".tmp~".
+  const std::string old_suffix = ".tmp~";
+  if (name.size() <= old_suffix.size() || name.compare(name.size() - old_suffix.size(), old_suffix.size(), old_suffix) != 0)
+    return false;
+  const size_t end = name.size() - old_suffix.size();
+  const size_t dash = name.rfind('-', end - 1);
+  if (dash == std::string::npos || dash == 0) return false;
+  const size_t dot = name.rfind('.', dash - 1);
+  if (dot == std::string::npos || dot == 0) return false;
+  return AllOf(name, dash + 1, end, "0123456789") && AllOf(name, dot + 1, dash, "0123456789");
+}
+
 TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target) {
-  static std::atomic<unsigned> counter{0};
-  temp_ = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp~";
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  RemoveStaleTemps(folder);
   try {
     // The temporary file is made exclusively, so a leftover file or a planted link of that
-    // name is never written through.
-    int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    // name is never written through; a taken name is simply drawn again.
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+      temp_ = folder + TempFilePrefix + RandomHex() + TempFileSuffix;
+      fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+      if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
       int err = errno;
       throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(err),
-                          Win32ErrorOfErrno(err, temp_));
+                          Win32ErrorOfErrno(err, temp_), std::strerror(err));
     }
+    SetLive(temp_, true);
     ::close(fd);
     file_ = std::make_unique<TFileStream>(temp_, fmCreate);
   } catch (const EStreamError& e) {
+    if (!file_ && IsLive(temp_)) Discard();
     errno = 0;
-    throw EFCreateError("Cannot create file \"" + target + "\"", e.OsError());
+    throw EFCreateError(e.Message().find(target) != std::string::npos ? e.Message()
+                                                                       : "Cannot create file \"" + target + "\"",
+                        e.OsError(), e.Reason());
   }
   // A rewritten file keeps its mode, so a private file does not become readable by others.
   struct stat old_stat;
@@ -327,9 +438,13 @@ TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target
 }
 
 TAtomicFileStream::~TAtomicFileStream() {
-  if (!file_) return;
+  if (file_) Discard();
+}
+
+void TAtomicFileStream::Discard() {
   file_.reset();
   ::unlink(temp_.c_str());
+  SetLive(temp_, false);
 }
 
 void TAtomicFileStream::Commit() {
@@ -339,10 +454,11 @@ void TAtomicFileStream::Commit() {
   file_.reset();
   if (err == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) err = errno;
   if (err != 0) {
-    ::unlink(temp_.c_str());
+    Discard();
     throw EWriteError("Cannot write file \"" + target_ + "\". " + std::strerror(err),
-                      Win32ErrorOfErrno(err, target_));
+                      Win32ErrorOfErrno(err, target_), std::strerror(err));
   }
+  SetLive(temp_, false);
   // Make the rename itself durable.
   std::string folder = std::filesystem::path(target_).parent_path().string();
   int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -11,16 +11,20 @@
 namespace qv {
 
 // Stream errors keep their class when they are raised again with another message. The
-// operating system's error, where one caused the failure, travels along as a Win32 code.
+// operating system's error, where one caused the failure, travels along as a Win32 code and as
+// the system's own text, so that a caller that words the message anew can still say why.
 class EStreamError : public Exception {
 public:
-  explicit EStreamError(std::string message, uint32_t os_error = 0)
-      : Exception(std::move(message)), os_error_(os_error) {}
+  explicit EStreamError(std::string message, uint32_t os_error = 0, std::string reason = "")
+      : Exception(std::move(message)), os_error_(os_error), reason_(std::move(reason)) {}
   std::string ClassName() const override { return "EStreamError"; }
   uint32_t OsError() const { return os_error_; }
+  // The system's text of the cause; empty when the system gave none.
+  const std::string& Reason() const { return reason_; }
 
 private:
   uint32_t os_error_;
+  std::string reason_;
 };
 QV_DECLARE_EXCEPTION(EFCreateError, EStreamError);
 QV_DECLARE_EXCEPTION(EFOpenError, EStreamError);
@@ -43,10 +47,15 @@ public:
   int64_t Size();
 
   // Exactly count bytes, else EReadError "Stream read error" / EWriteError "Stream write error".
+  // A write that the system refused adds the stream's file and the system's reason.
   void ReadBuffer(void* buffer, int32_t count);
   void WriteBuffer(const void* buffer, int32_t count);
   // Copies count bytes from source (all of it from its start when count is 0); answers the count.
   int64_t CopyFrom(TStream& source, int64_t count);
+
+protected:
+  // The file that error messages name; empty for streams without one.
+  virtual std::string ErrorFileName() const { return {}; }
 };
 
 class TMemoryStream : public TStream {
@@ -117,6 +126,9 @@ public:
   const std::string& FileName() const { return file_name_; }
   int Handle() const { return fd_; }
 
+protected:
+  std::string ErrorFileName() const override { return file_name_; }
+
 private:
   void Close();
 
@@ -132,6 +144,12 @@ private:
 // which Commit flushes and renames over the target. Without a successful Commit the temporary
 // file is removed and the target stays as it was. A failed create raises EFCreateError naming
 // the target.
+//
+// The temporary file has a short random name of its own (TempFilePrefix, 16 hex digits,
+// TempFileSuffix), made exclusively and drawn again when taken, so it neither collides with a
+// leftover of an earlier run nor lengthens a long file name. Leftovers of a crash (these names
+// and the older "<file>.<pid>-<n>.tmp~" ones) are removed when their folder is next rewritten,
+// once they have not changed for StaleTempSeconds and are no write of this process in progress.
 class TAtomicFileStream : public TStream {
 public:
   explicit TAtomicFileStream(const std::string& target);
@@ -149,7 +167,19 @@ public:
   // The temporary file's descriptor, for its mode and dates before the commit.
   int Handle() const { return file_ ? file_->Handle() : -1; }
 
+  static constexpr const char* TempFilePrefix = ".~qv";
+  static constexpr const char* TempFileSuffix = ".tmp";
+  // Long enough that no write still going on in another program is taken for a leftover.
+  static constexpr int64_t StaleTempSeconds = 15 * 60;
+  // True for a name of this kind of temporary file, the older form included.
+  static bool IsTempFileName(const std::string& name);
+
+protected:
+  std::string ErrorFileName() const override { return target_; }
+
 private:
+  void Discard();
+
   std::string target_;
   std::string temp_;
   std::unique_ptr<TFileStream> file_;
