@@ -333,7 +333,7 @@ TEST(LoggerSim, SelfChecksReportTheProgramsMistakes) {
 }
 
 // Stray bytes that begin a frame are dropped after a pause, as a logger drops a partial frame,
-// so the program's next wake-up space is heard; a frame that arrives in pieces is still taken.
+// so the program's next wake-up space is heard; a frame split by a shorter pause is still taken.
 TEST(LoggerSim, PartialFrameIsDroppedAfterAPause) {
   Logger logger;
   EXPECT_TRUE(logger.Send(H("3F 45")).empty());  // the start of "?E"

@@ -26,8 +26,8 @@ std::vector<int> KindList(int bits) {
 
 bool IsDigit(uint8_t c, int hi) { return c >= '1' && c <= '0' + hi; }
 
-// A logger drops a partial frame after this pause between two bytes. The program queues each
-// frame in one piece, so its bytes follow each other within a character time (8 ms at 1200
+// A logger drops a partial frame after this pause between two bytes. The program queues every
+// frame whole, so its bytes follow each other within a character time (8 ms at 1200
 // baud); 200 ms leaves a busy host ample slack, and is well below the half second between two
 // wake-up spaces, so the space after stray bytes is heard.
 constexpr int64_t kPartialFrameTimeoutMs = 200;
