@@ -460,10 +460,11 @@ void TStySplitter::DrawHotSpot(bool highlighted, TPoint mouse) {
   }
   c.Pen().Color = clHighlight;
   c.Brush().Color = clHighlight;
+  // 5 pixels across and 3 deep; a vertical bar's arrows point left or right.
   auto arrow = [&](int at, bool to_start) {
     const int s = to_start ? -1 : 1;
-    if (horz) c.Polygon({{m.X, at + s}, {m.X - 2, at - s}, {m.X + 2, at - s}});
-    else c.Polygon({{at + s, m.Y}, {at - s, m.Y - 2}, {at - s, m.Y + 2}});
+    if (horz) c.Polygon({{m.X + s, at}, {m.X - s, at - 2}, {m.X - s, at + 2}});
+    else c.Polygon({{at, m.Y + s}, {at - 2, m.Y - s}, {at + 2, m.Y - s}});
   };
   const int start = horz ? hs.Top : hs.Left, end = horz ? hs.Bottom : hs.Right;
   arrow(start + 8, first_to_start);
