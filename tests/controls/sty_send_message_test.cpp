@@ -36,6 +36,19 @@ TEST(MapiErrorTest, EachCodeHasItsTextAndClass) {
     EXPECT_EQ(e.Message(), "User Abort");
     EXPECT_EQ(e.ClassName(), "EMapiUserAbort");
   }
+  // The application's exception handling passes over a cancel silently.
+  InitializeGui();
+  int reported = 0;
+  Application->OnException = [&](TComponent*, const std::exception&) { ++reported; };
+  for (int code : {1, 2}) {
+    try {
+      RaiseMapiError(code);
+    } catch (...) {
+      Application->HandleException();
+    }
+  }
+  Application->OnException = nullptr;
+  EXPECT_EQ(reported, 1);
 }
 
 // The sender against a stand-in mail program that records its arguments.
