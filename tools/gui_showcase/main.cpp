@@ -12,6 +12,7 @@
 #include "platform/gui/std_ctrls.h"
 
 namespace qv {
+void BuildPanesGallery(TForm* form);
 namespace {
 
 // A push button drawn with the styled text of the custom button.
@@ -225,6 +226,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
   qv::Application->SetTitle("Quarvel2");
   qv::TForm* form = qv::BuildShowcase();
+  qv::BuildPanesGallery(form);
   qv::Application->SetMainForm(form);
   if (screenshot.empty()) {
     qv::Application->Run();

@@ -192,7 +192,7 @@ void TApplication::HandleException(TComponent* /*sender*/) {
   try {
     throw;
   } catch (const Exception& e) {
-    if (e.ClassName() == "EAbort") return;
+    if (dynamic_cast<const EAbort*>(&e) || e.ClassName() == "EAbort") return;
     if (OnException) OnException(this, e);
     else ShowException(e);
   } catch (const std::exception& e) {

@@ -31,7 +31,7 @@ protected:
   void Paint() override;
   void CMTextChanged(TMessage&) override;
   void CMFontChanged(TMessage&) override;
-  void AdjustBounds();
+  virtual void AdjustBounds();
   uint32_t TextFlags() const;
 
 private:

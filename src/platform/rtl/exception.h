@@ -27,6 +27,8 @@ private:
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
 QV_DECLARE_EXCEPTION(EOutOfMemory, Exception);
+// The silent exception: it ends an operation without a message (the user cancelled).
+QV_DECLARE_EXCEPTION(EAbort, Exception);
 
 // A failed file or folder operation; the message holds the error text ("I/O error 5"),
 // ErrorCode the runtime's error number where the raiser gives one (else 0).
