@@ -44,5 +44,9 @@ QV_DECLARE_EXCEPTION(EInvalidCast, Exception);
 // Floating-point results out of range.
 QV_DECLARE_EXCEPTION(EMathError, Exception);
 QV_DECLARE_EXCEPTION(EOverflow, EMathError);
+// A bad index or operation on a list.
+QV_DECLARE_EXCEPTION(EListError, Exception);
+// The silent abort: event dispatch swallows it without a message.
+QV_DECLARE_EXCEPTION(EAbort, Exception);
 
 }  // namespace qv
