@@ -243,8 +243,9 @@ void TStySpinEdit::SetIntegersOnly(bool v) {
   if (v == integers_only_) return;
   integers_only_ = v;
   if (v) {
+    double rounded = std::nearbyint(Value());  // before the decimals go, which would round otherwise
     SetDecimals(0);
-    SetValue(std::nearbyint(Value()));
+    SetValue(rounded);
   }
 }
 
@@ -252,7 +253,8 @@ void TStySpinEdit::SetMin(double v) {
   if (v == min_) return;
   min_ = v;
   if (v > max_) max_ = v;
-  SetValue(Value());
+  // Crossing the other limit makes both equal, which alone would switch clamping off.
+  SetValue(std::clamp(Value(), min_, max_));
   Invalidate();
 }
 
@@ -260,7 +262,7 @@ void TStySpinEdit::SetMax(double v) {
   if (v == max_) return;
   max_ = v;
   if (v < min_) min_ = v;
-  SetValue(Value());
+  SetValue(std::clamp(Value(), min_, max_));
   Invalidate();
 }
 

@@ -10,6 +10,7 @@
 #include "controls/sty_tool_button.h"
 #include "controls/sty_toolbar.h"
 #include "platform/gui/std_ctrls.h"
+#include "gallery_inputs.h"
 
 namespace qv {
 namespace {
@@ -212,6 +213,7 @@ TForm* BuildShowcase() {
   custom->SetGroupStyle(TStyGroupBoxStyle::gsTopLine);
   custom->SetBounds(356, 214, 340, 40);
   custom->SetParent(body);
+  BuildInputsGallery(form);
   return form;
 }
 
