@@ -787,7 +787,7 @@ void TCustomComboBox::KeyDown(uint16_t& key, TShiftState shift) {
 
 void TCustomComboBox::EditKeyDown(uint16_t& key, TShiftState shift) {
   bool alt = shift & ssAlt;
-  if ((key == VK_DOWN && alt) || key == 0x73 /* F4 */) {
+  if ((key == VK_DOWN && alt) || (key == 0x73 /* F4 */ && !alt)) {
     SetDroppedDown(!DroppedDown());
     key = 0;
     return;
