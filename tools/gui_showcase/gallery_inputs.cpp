@@ -141,7 +141,7 @@ void BuildInputsGallery(TForm* form) {
   Caption(page, 302, 140, "Check list with tab stops");
   auto* checks = new TStyCheckList(form);
   checks->SetTabStopsMode(TStyTabStopsMode::tsmAutomatic);
-  for (const char* s : {"//Channel info", "Name\tT1", "Unit\t\xC2\xB0" "C", "Range\t-40..85", "Alarm\toff"}) checks->AddItem(s);
+  for (const char* s : {"//Info", "Name\tT1", "Unit\t\xC2\xB0" "C", "Range\t-40..85", "Alarm\toff"}) checks->AddItem(s);
   checks->SetItemState(1, TCheckBoxState::cbChecked);
   checks->SetItemState(2, TCheckBoxState::cbGrayed);
   checks->SetItemState(3, TCheckBoxState::cbChecked);
