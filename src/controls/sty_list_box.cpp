@@ -35,6 +35,39 @@ TStyCustomListBox::TStyCustomListBox(TComponent* owner) : TStyFramed<TCustomList
 TStyCustomListBox::~TStyCustomListBox() {
   BeginDestroy();
   search_timer_.reset();
+  hint_.reset();
+}
+
+void TStyCustomListBox::HideItemHint() {
+  if (hint_ && hint_->HintVisible()) hint_->ReleaseHint();
+}
+
+void TStyCustomListBox::UpdateItemHint(TPoint p) {
+  if (!show_item_hints_) return;
+  int i = ItemAtPos(p, true);
+  TCanvas& c = ScreenCanvas();
+  c.Font().Assign(Font());
+  if (i < 0 || c.TextWidth(Item(i)) + 2 <= ClientWidth() || !Application->Active()) {
+    HideItemHint();
+    return;
+  }
+  if (!hint_) {
+    hint_ = std::make_unique<THintWindow>(nullptr);
+    hint_->SetColor(Application->HintColor);
+  }
+  hint_->Font().Assign(Font());
+  std::string text;
+  for (char ch : Item(i)) text += ch == '\t' ? std::string(8, ' ') : std::string(1, ch);
+  TRect r = hint_->CalcHintRect(Screen->Width(), text);
+  TRect item = ItemRect(i);
+  TPoint at = ClientToScreen({item.Left - 1, item.Top - 2 + (ItemHeight() - r.Height()) / 2});
+  OffsetRect(r, at.X, at.Y);
+  if (!hint_->HintVisible() || !(hint_->ScreenRect() == r)) hint_->ActivateHint(r, text);
+}
+
+void TStyCustomListBox::MouseMove(TShiftState shift, int x, int y) {
+  TStyFramed<TCustomListBox>::MouseMove(shift, x, y);
+  UpdateItemHint({x, y});
 }
 
 void TStyCustomListBox::TimerFired() {
@@ -280,8 +313,13 @@ void TStyCustomListBox::WndProc(TMessage& m) {
       TStyFramed<TCustomListBox>::WndProc(m);
       bool enter = m.Msg == CM_MOUSEENTER;
       SetHotState(true, enter);
-      if (enter) NotifyMouseEnter();
-      else NotifyMouseLeave();
+      if (enter) {
+        NotifyMouseEnter();
+        UpdateItemHint(ScreenToClient(CursorPos()));
+      } else {
+        NotifyMouseLeave();
+        HideItemHint();
+      }
       return;
     }
     case CM_ENABLEDCHANGED:

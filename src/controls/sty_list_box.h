@@ -56,6 +56,8 @@ public:
   // The characters typed so far for the search.
   const std::string& SearchText() const { return search_text_; }
   TTimer& SearchTimer() { return *search_timer_; }
+  // The hint that shows a clipped item's whole text (null until first needed).
+  THintWindow* ItemHint() const { return hint_.get(); }
 
   TDrawItemEvent OnDrawItem;
   TNotifyEvent OnMatch;
@@ -75,7 +77,10 @@ protected:
   void KeyDown(uint16_t& key, TShiftState shift) override;
   void KeyPress(char& key) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
   void Resize() override;
+  void UpdateItemHint(TPoint p);
+  void HideItemHint();
   void Match(const std::string& text);
 
 private:
@@ -95,6 +100,7 @@ private:
   std::string search_text_;
   std::unique_ptr<TTimer> search_timer_;
   int key_marker_ = 0;
+  std::unique_ptr<THintWindow> hint_;
 };
 
 class TStyListBox : public TStyCustomListBox {

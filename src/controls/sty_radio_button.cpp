@@ -6,6 +6,7 @@
 #include "controls/sty_framed.h"
 #include "controls/sty_glyph_maps.h"
 #include "controls/sty_messages.h"
+#include "platform/gui/actions.h"
 
 namespace qv {
 
@@ -78,6 +79,11 @@ void TStyCustomGlyphButton::SetFrameController(TStyFrameController* fc) {
 void TStyCustomGlyphButton::Notification(TComponent* component, TOperation operation) {
   TStyCustomButton::Notification(component, operation);
   if (operation == TOperation::opRemove && component == frame_controller_) frame_controller_ = nullptr;
+}
+
+void TStyCustomGlyphButton::ActionChange(TAction* sender, bool check_defaults) {
+  TStyCustomButton::ActionChange(sender, check_defaults);
+  if (!check_defaults || !Checked()) SetChecked(sender->Checked());
 }
 
 void TStyCustomGlyphButton::SetTransparent(bool v) {

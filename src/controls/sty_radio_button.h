@@ -50,6 +50,8 @@ public:
 
   void Notification(TComponent* component, TOperation operation) override;
   void WndProc(TMessage& m) override;
+  // The action's Checked reaches the button, except that applying defaults leaves a checked one.
+  void ActionChange(TAction* sender, bool check_defaults) override;
 
 protected:
   void Paint() override;

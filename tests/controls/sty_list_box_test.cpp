@@ -106,6 +106,29 @@ TEST(StyListBox, HorizontalExtentFollowsTheWidestItem) {
   EXPECT_EQ(l->HorzExtent(), ScreenCanvas().TextWidth("a rather long item textx"));
 }
 
+TEST(StyListBox, OnlyAClippedItemShowsItsTextInAHint) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 200);
+  auto* l = new TStyListBox(&form);
+  l->SetBounds(0, 0, 60, 100);
+  l->SetParent(&form);
+  l->AddItem("short");
+  l->AddItem("a much\tlonger item");
+  form.Show();
+  Application->ProcessMessages();
+  if (!Application->Active()) GTEST_SKIP() << "the program is not in the foreground here";
+  int h = l->ItemHeight();
+  l->Perform(WM_MOUSEMOVE, 0, MakeLParam(5, 2));
+  EXPECT_TRUE(l->ItemHint() == nullptr || !l->ItemHint()->HintVisible());
+  l->Perform(WM_MOUSEMOVE, 0, MakeLParam(5, h + 2));
+  ASSERT_NE(l->ItemHint(), nullptr);
+  EXPECT_TRUE(l->ItemHint()->HintVisible());
+  EXPECT_EQ(l->ItemHint()->Caption(), "a much        longer item");
+  EXPECT_EQ(l->ItemHint()->ScreenRect().Left, l->ClientToScreen({0, 0}).X - 1);
+  l->Perform(CM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(l->ItemHint()->HintVisible());
+}
+
 // ---------------------------------------------------------------------------------------------
 TEST(StyTabbedListBox, AutomaticTabStopsAndCells) {
   TForm form(nullptr);

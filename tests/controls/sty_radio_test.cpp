@@ -6,6 +6,7 @@
 #include "controls/sty_glyph_maps.h"
 #include "controls/sty_panel.h"
 #include "controls/sty_radio_group.h"
+#include "platform/gui/actions.h"
 
 namespace qv {
 namespace {
@@ -37,6 +38,19 @@ TEST(StyRadioButton, CheckingUnchecksSiblingsOnly) {
   EXPECT_EQ(clicks[0], 1);
   EXPECT_EQ(clicks[1], 1);
   EXPECT_EQ(clicks[2], 0);
+}
+
+TEST(StyRadioButton, TakesTheActionsCheckedState) {
+  TForm form(nullptr);
+  auto* r = new TStyRadioButton(&form);
+  r->SetParent(&form);
+  TAction action(nullptr);
+  action.SetChecked(true);
+  r->SetAction(&action);
+  EXPECT_TRUE(r->Checked());
+  action.SetChecked(false);
+  EXPECT_FALSE(r->Checked());
+  r->SetAction(nullptr);
 }
 
 TEST(StyRadioButton, PressReleasedOutsideLeavesItUnchecked) {

@@ -134,6 +134,49 @@ int TabbedTextWidth(const TCanvas& canvas, const std::string& text, const std::v
 }
 
 // ---------------------------------------------------------------------------------------------
+THintWindow::THintWindow(TComponent* owner) : TCustomControl(owner) {
+  Impl().widget->setWindowFlags(Qt::ToolTip);
+  Impl().widget->setAttribute(Qt::WA_ShowWithoutActivating);
+  SetColor(Application->HintColor);
+  SetBorderStyle(TBorderStyle::bsSingle);
+  SetCtl3D(false);
+}
+
+TRect THintWindow::CalcHintRect(int max_width, const std::string& text) {
+  TCanvas& c = ScreenCanvas();
+  c.Font().Assign(Font());
+  TRect r{0, 0, max_width, 0};
+  c.DrawText(text, r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  r.Right = std::min(max_width, r.Right + 6);
+  r.Bottom += 4;
+  return r;
+}
+
+void THintWindow::ActivateHint(const TRect& screen_rect, const std::string& text) {
+  screen_rect_ = screen_rect;
+  SetCaption(text);
+  SetBounds(screen_rect.Left, screen_rect.Top, screen_rect.Width(), screen_rect.Height());
+  shown_ = true;
+  Invalidate();
+  Impl().widget->show();
+}
+
+void THintWindow::ReleaseHint() {
+  shown_ = false;
+  Impl().widget->hide();
+}
+
+void THintWindow::Paint() {
+  TCanvas& c = Canvas();
+  c.Brush().Color = Color();
+  c.FillRect(ClientRect());
+  c.Font().Assign(Font());
+  c.Brush().Style = TBrushStyle::bsClear;
+  c.TextOut(2, 1, Caption());
+  c.Brush().Style = TBrushStyle::bsSolid;
+}
+
+// ---------------------------------------------------------------------------------------------
 TCustomListBox::TCustomListBox(TComponent* owner) : TCustomControl(owner) {
   control_style_ &= ~static_cast<uint32_t>(csClickEvents);
   SetBorderStyle(TBorderStyle::bsSingle);

@@ -29,6 +29,27 @@ void SelectNextControl(TWinControl* from, bool forward = true);
 void TabbedTextOut(TCanvas& canvas, int x, int y, const std::string& text, const std::vector<int>& positions);
 int TabbedTextWidth(const TCanvas& canvas, const std::string& text, const std::vector<int>& positions);
 
+// A small window over everything that shows one line of text (item hints).
+class THintWindow : public TCustomControl {
+public:
+  explicit THintWindow(TComponent* owner);
+  std::string ClassName() const override { return "THintWindow"; }
+  // The size the text needs (origin 0, 0), at most max_width wide.
+  TRect CalcHintRect(int max_width, const std::string& text);
+  // Shows the text at a rectangle in screen coordinates.
+  void ActivateHint(const TRect& screen_rect, const std::string& text);
+  void ReleaseHint();
+  bool HintVisible() const { return shown_; }
+  TRect ScreenRect() const { return screen_rect_; }
+
+protected:
+  void Paint() override;
+
+private:
+  bool shown_ = false;
+  TRect screen_rect_;
+};
+
 // Owner-draw item states.
 enum TOwnerDrawStateFlag : uint16_t { odSelected = 1, odFocused = 2, odDisabled = 4, odComboBoxEdit = 8, odDefault = 16 };
 using TOwnerDrawState = uint16_t;
