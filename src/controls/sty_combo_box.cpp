@@ -6,13 +6,6 @@
 
 namespace qv {
 
-namespace {
-std::string CharText(unsigned char ch) {
-  if (ch < 0x80) return std::string(1, static_cast<char>(ch));
-  return {static_cast<char>(0xC0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3F))};
-}
-}  // namespace
-
 TStyCustomComboBox::TStyCustomComboBox(TComponent* owner) : TStyFramed<TCustomComboBox>(owner) {
   control_style_ &= ~static_cast<uint32_t>(csSetCaption);
   search_timer_ = std::make_unique<TTimer>(nullptr);
@@ -223,7 +216,7 @@ bool TStyCustomComboBox::CompletionChar(char& key) {
   int at = std::min(SelStart(), static_cast<int>(s.size()));
   int len = std::min(SelLength(), static_cast<int>(s.size()) - at);
   if (len > 0) s.erase(static_cast<size_t>(at), static_cast<size_t>(len));
-  s.insert(static_cast<size_t>(at), CharText(ch));
+  s.insert(static_cast<size_t>(at), TypedCharText(ch));
   search_text_ = s;
   if (CompleteFromItems(s)) {
     key = 0;
@@ -281,7 +274,7 @@ bool TStyCustomComboBox::ListSearchChar(char& key) {
   }
   if (ch >= 32) {
     key_marker_ = 1;
-    std::string s = search_text_ + CharText(ch);
+    std::string s = search_text_ + TypedCharText(ch);
     int i = FindItemByPrefix(s);
     if (i >= 0) SelectByPrefix(s);
     else SignalInvalidKey();

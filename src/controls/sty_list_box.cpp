@@ -6,14 +6,6 @@
 
 namespace qv {
 
-namespace {
-// A typed character as UTF-8 (the keyboard delivers Latin-1 codes).
-std::string CharText(unsigned char ch) {
-  if (ch < 0x80) return std::string(1, static_cast<char>(ch));
-  return {static_cast<char>(0xC0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3F))};
-}
-}  // namespace
-
 TStyCustomListBox::TStyCustomListBox(TComponent* owner) : TStyFramed<TCustomListBox>(owner) {
   control_style_ &= ~static_cast<uint32_t>(csOpaque);
   search_timer_ = std::make_unique<TTimer>(nullptr);
@@ -266,7 +258,7 @@ void TStyCustomListBox::KeyPress(char& key) {
   }
   if (ch >= 32 && !(ch == ' ' && MultiSelect() && !ExtendedSelect())) {
     key_marker_ = 1;
-    Match(search_text_ + CharText(ch));
+    Match(search_text_ + TypedCharText(ch));
     search_timer_->SetEnabled(false);
     search_timer_->SetEnabled(true);
     key_marker_ = 0;

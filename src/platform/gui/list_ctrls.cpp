@@ -64,6 +64,11 @@ bool StartsTextI(const std::string& prefix, const std::string& text) {
 }
 bool SameTextI(const std::string& a, const std::string& b) { return a.size() == b.size() && Fold(a) == Fold(b); }
 
+std::string TypedCharText(unsigned char ch) {
+  if (ch < 0x80) return std::string(1, static_cast<char>(ch));
+  return {static_cast<char>(0xC0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3F))};
+}
+
 int PrevCharPos(const std::string& text, int pos) {
   pos = std::clamp(pos, 0, static_cast<int>(text.size()));
   if (pos == 0) return 0;
@@ -445,7 +450,6 @@ void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, in
           std::fill(selected_.begin(), selected_.end(), false);
           selected_[static_cast<size_t>(index)] = true;
         }
-        item_index_ = -2;  // always reported as a change
       }
       SelectByUser(index);
     }
@@ -879,7 +883,7 @@ void TCustomComboBox::EditChar(char& key) {
     case VK_RETURN: case VK_ESCAPE: case VK_TAB: return;
     default:
       if (ch < 32) return;
-      ReplaceSelection(std::string(1, key));
+      ReplaceSelection(TypedCharText(ch));
   }
 }
 

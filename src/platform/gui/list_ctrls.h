@@ -297,5 +297,7 @@ int NextCharPos(const std::string& text, int pos);
 // Case-insensitive prefix and equality tests (ASCII letters and the Latin-1 letters of UTF-8).
 bool StartsTextI(const std::string& prefix, const std::string& text);
 bool SameTextI(const std::string& a, const std::string& b);
+// A typed character (the keyboard's Latin-1 code) as UTF-8 text.
+std::string TypedCharText(unsigned char ch);
 
 }  // namespace qv
