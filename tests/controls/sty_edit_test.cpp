@@ -208,6 +208,31 @@ TEST(StySpinEdit, TypedCharacters) {
   }
 }
 
+TEST(StySpinEdit, PressingASpinButtonFocusesTheEditAndStepsUntilTheBound) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 100);
+  auto* other = new TStyEdit(&form);
+  other->SetParent(&form);
+  auto* s = new TStySpinEdit(&form);
+  s->SetTop(40);
+  s->SetParent(&form);
+  s->SetMax(2);
+  s->SetValue(1);
+  form.Show();
+  Application->ProcessMessages();
+  other->SetFocus();
+  Application->ProcessMessages();
+  if (!other->Focused()) GTEST_SKIP() << "no keyboard focus on this platform";
+  TStyControlButton* up = s->GetSpinButton(TSpinButtonType::sbUp);
+  for (int i = 0; i < 3; ++i) {
+    up->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(2, 2));
+    up->Perform(WM_LBUTTONUP, 0, MakeLParam(2, 2));
+  }
+  Application->ProcessMessages();
+  EXPECT_TRUE(s->Focused());
+  EXPECT_EQ(s->Value(), 2);
+}
+
 TEST(StySpinButtons, DirectionDropsCustomGlyphsAndLayoutSplitsTheHeight) {
   TForm form(nullptr);
   auto* b = new TStySpinButtons(&form);

@@ -70,6 +70,22 @@ TEST(StyRadioButton, PressReleasedOutsideLeavesItUnchecked) {
   EXPECT_TRUE(r->Checked());
 }
 
+TEST(StyRadioButton, KeyboardFocusAndDownArrowCheck) {
+  TForm form(nullptr);
+  auto* a = new TStyRadioButton(&form);
+  a->SetParent(&form);
+  auto* b = new TStyRadioButton(&form);
+  b->SetParent(&form);
+  form.Show();
+  a->Perform(CM_ENTER, 0, 0);  // tabbed onto
+  EXPECT_TRUE(a->Checked());
+  EXPECT_EQ(b->Perform(WM_KEYDOWN, VK_DOWN, 0), 0);
+  EXPECT_TRUE(b->Checked());
+  EXPECT_FALSE(a->Checked());
+  EXPECT_NE(a->Perform(WM_KEYDOWN, VK_DOWN, ssShift), 0) << "with Shift the arrow is not the radio's";
+  EXPECT_FALSE(a->Checked());
+}
+
 TEST(StyRadioButton, GlyphSourcesAndPlaces) {
   TForm form(nullptr);
   auto* r = new TStyRadioButton(&form);
