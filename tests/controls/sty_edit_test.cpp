@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/draw_log.h"
+#include "controls/sty_frame_controller.h"
 #include "controls/sty_spin_edit.h"
 
 namespace qv {
@@ -52,6 +53,24 @@ TEST(StyEdit, HotTrackSwitchesTheFrameOnWithAllSides) {
   e->SetFrameHotTrack(true);
   EXPECT_TRUE(e->FrameVisible());
   EXPECT_EQ(e->FrameSides(), sdAllSides);
+}
+
+TEST(StyEdit, FrameControllerSetsTheFrameByName) {
+  TForm form(nullptr);
+  TStyFrameController fc(nullptr);
+  fc.SetFrameVisible(true);
+  fc.SetFrameColor(clRed);
+  fc.SetFrameStyle(TFrameStyleEx::fsStatus);
+  fc.SetFocusColor(clInfoBk);
+  auto* e = new TStySpinEdit(&form);
+  e->SetFrameController(&fc);
+  EXPECT_TRUE(e->FrameVisible());
+  EXPECT_EQ(e->FrameColor(), clRed);
+  EXPECT_EQ(e->FrameStyle(), TFrameStyleEx::fsStatus);
+  EXPECT_EQ(e->FocusColor(), clInfoBk);
+  EXPECT_TRUE(e->FlatButtons()) << "the spin edit takes the flat buttons too";
+  fc.SetFrameColor(clBlue);
+  EXPECT_EQ(e->FrameColor(), clBlue);
 }
 
 TEST(StyEdit, ColoursFollowTheStateAndKeepTheUsersColours) {

@@ -67,6 +67,30 @@ TEST(DrawnListBox, KeysAndClicksSelect) {
   EXPECT_EQ(l->ItemIndex(), -1);
 }
 
+TEST(DrawnListBox, ScrollBarPagesAndDrags) {
+  TForm form(nullptr);
+  auto* l = new TCustomListBox(&form);
+  l->SetParent(&form);
+  l->AddItem("one");
+  EXPECT_FALSE(l->ScrollBarShown());
+  for (int i = 0; i < 40; ++i) l->AddItem("item " + std::to_string(i));
+  ASSERT_TRUE(l->ScrollBarShown());
+  EXPECT_EQ(l->ItemRect(0).Right, l->ClientWidth() - 17);
+  TRect bar = l->ScrollBarRect();
+  int x = bar.Left + 5;
+  l->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(x, bar.Bottom - 2));
+  l->Perform(WM_LBUTTONUP, 0, MakeLParam(x, bar.Bottom - 2));
+  EXPECT_EQ(l->TopIndex(), l->VisibleCount() - 1);
+  EXPECT_EQ(l->ItemIndex(), -1) << "the bar selects nothing";
+  TRect thumb = l->ScrollThumbRect();
+  l->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(x, thumb.Top + 1));
+  l->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(x, bar.Bottom + 50));
+  l->Perform(WM_LBUTTONUP, 0, MakeLParam(x, bar.Bottom + 50));
+  EXPECT_EQ(l->TopIndex(), l->MaxTopIndex());
+  l->Perform(WM_MOUSEMOVE, 0, MakeLParam(x, 0));
+  EXPECT_EQ(l->TopIndex(), l->MaxTopIndex()) << "the drag ended with the release";
+}
+
 TEST(TabbedText, CellsStartAtTheStops) {
   TRecordingCanvas c(300, 20);
   c.StartRecording();

@@ -12,6 +12,7 @@ namespace qv {
 
 namespace {
 int g_beeps = 0;
+constexpr int kScrollBarWidth = 17;
 
 unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
@@ -348,14 +349,26 @@ void TCustomListBox::MakeVisible(int index) {
 void TCustomListBox::SetHorzExtentValue(int w) { horz_extent_ = std::max(0, w); }
 
 int TCustomListBox::ItemAtPos(TPoint p, bool existing) const {
-  if (!ClientRect().Contains(p)) return -1;
+  if (!ClientRect().Contains(p) || (ScrollBarShown() && ScrollBarRect().Contains(p))) return -1;
   int index = top_index_ + p.Y / item_height_;
   if (index < Count()) return index;
   return existing ? -1 : Count();
 }
 TRect TCustomListBox::ItemRect(int index) const {
   int y = (index - top_index_) * item_height_;
-  return TRect{0, y, ClientWidth(), y + item_height_};
+  return TRect{0, y, ClientWidth() - (ScrollBarShown() ? kScrollBarWidth : 0), y + item_height_};
+}
+
+TRect TCustomListBox::ScrollBarRect() const {
+  return TRect{ClientWidth() - kScrollBarWidth, 0, ClientWidth(), ClientHeight()};
+}
+
+TRect TCustomListBox::ScrollThumbRect() const {
+  TRect bar = ScrollBarRect();
+  int h = bar.Height();
+  int thumb = std::clamp(h * VisibleCount() / std::max(1, Count()), 8, h);
+  int top = MaxTopIndex() > 0 ? (h - thumb) * top_index_ / MaxTopIndex() : 0;
+  return TRect{bar.Left, top, bar.Right, top + thumb};
 }
 
 int TCustomListBox::FindPrefix(const std::string& prefix) const {
@@ -369,6 +382,22 @@ void TCustomListBox::Paint() {
   c.Brush().Style = TBrushStyle::bsSolid;
   c.Brush().Color = Color();
   c.FillRect(ClientRect());
+  if (ScrollBarShown()) {
+    TRect bar = ScrollBarRect(), thumb = ScrollThumbRect();
+    c.Brush().Color = cl3DLight;
+    c.FillRect(bar);
+    c.Brush().Color = clBtnFace;
+    c.FillRect(thumb);
+    c.Pen().Style = TPenStyle::psSolid;
+    c.Pen().Color = clBtnHighlight;
+    c.MoveTo(thumb.Left, thumb.Bottom - 1);
+    c.LineTo(thumb.Left, thumb.Top);
+    c.LineTo(thumb.Right - 1, thumb.Top);
+    c.Pen().Color = clBtnShadow;
+    c.LineTo(thumb.Right - 1, thumb.Bottom - 1);
+    c.LineTo(thumb.Left, thumb.Bottom - 1);
+    c.Brush().Color = Color();
+  }
   int last = std::min(Count(), top_index_ + VisibleCount() + 1);
   for (int i = top_index_; i < last; ++i) {
     TOwnerDrawState state = 0;
@@ -438,6 +467,14 @@ void TCustomListBox::KeyDown(uint16_t& key, TShiftState shift) {
 }
 
 void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == TMouseButton::mbLeft && ScrollBarShown() && ScrollBarRect().Contains({x, y})) {
+    SetFocus();
+    TRect thumb = ScrollThumbRect();
+    if (y < thumb.Top) ScrollLines(-std::max(1, VisibleCount() - 1));
+    else if (y >= thumb.Bottom) ScrollLines(std::max(1, VisibleCount() - 1));
+    else thumb_grab_ = y - thumb.Top;
+    return;
+  }
   if (button == TMouseButton::mbLeft) {
     SetFocus();
     int index = ItemAtPos({x, y}, true);
@@ -455,6 +492,20 @@ void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, in
     }
   }
   TCustomControl::MouseDown(button, shift, x, y);
+}
+
+void TCustomListBox::MouseMove(TShiftState shift, int x, int y) {
+  if (thumb_grab_ >= 0) {
+    TRect bar = ScrollBarRect(), thumb = ScrollThumbRect();
+    int room = bar.Height() - thumb.Height();
+    if (room > 0) SetTopIndex(static_cast<int>((static_cast<int64_t>(y - thumb_grab_) * MaxTopIndex() + room / 2) / room));
+  }
+  TCustomControl::MouseMove(shift, x, y);
+}
+
+void TCustomListBox::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == TMouseButton::mbLeft) thumb_grab_ = -1;
+  TCustomControl::MouseUp(button, shift, x, y);
 }
 
 void TCustomListBox::WndProc(TMessage& m) {

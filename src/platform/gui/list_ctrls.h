@@ -113,6 +113,10 @@ public:
   TRect ItemRect(int index) const;
   // Prefix search from the top, ignoring letter case; -1 when nothing matches.
   int FindPrefix(const std::string& prefix) const;
+  // The vertical scroll bar at the right while the items do not fit.
+  bool ScrollBarShown() const { return Count() > VisibleCount(); }
+  TRect ScrollBarRect() const;
+  TRect ScrollThumbRect() const;
   // The scrollable width; stored for the horizontal scroll bar.
   int HorzExtentValue() const { return horz_extent_; }
   void SetHorzExtentValue(int w);
@@ -128,6 +132,8 @@ protected:
   enum { kAdded = 0, kInserted = 1, kDeleted = 2, kCleared = 3, kReplaced = 4 };
   void KeyDown(uint16_t& key, TShiftState shift) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void WndProc(TMessage& m) override;
   // Selects by the user: selection and click.
   void SelectByUser(int index);
@@ -143,6 +149,7 @@ private:
   int item_height_ = 16;
   int update_count_ = 0;
   int horz_extent_ = 0;
+  int thumb_grab_ = -1;  // where the thumb was taken while it is dragged
   bool multi_select_ = false;
   bool extended_select_ = true;
   bool sorted_ = false;
