@@ -10,8 +10,6 @@ TStyCustomEdit::TStyCustomEdit(TComponent* owner) : TStyFramed<TEdit>(owner) {
   control_style_ = (control_style_ | csCaptureMouse) & ~static_cast<uint32_t>(csSetCaption);
   SetNativeFrame(false);
   SetBorderStyle(TBorderStyle::bsSingle);
-  PublishProperty("FlatButtons", TPropertySetter::OfBool([this](bool v) { SetFlatButtons(v); }));
-  PublishProperty("FlatButtonColor", TPropertySetter::OfColor([this](TColor v) { SetFlatButtonColor(v); }));
 }
 
 void TStyCustomEdit::SetAlignment(TAlignment a) {

@@ -157,6 +157,9 @@ TStySpinEdit::TStySpinEdit(TComponent* owner) : TStyCustomEdit(owner) {
   buttons_->OnUpRightClick = [this](TComponent*) { UpClickHandler(); };
   buttons_->OnDownLeftClick = [this](TComponent*) { DownClickHandler(); };
   buttons_->SetParent(this);
+  // The plain edit does not publish these; a frame controller reaches them here.
+  PublishProperty("FlatButtons", TPropertySetter::OfBool([this](bool v) { SetFlatButtons(v); }));
+  PublishProperty("FlatButtonColor", TPropertySetter::OfColor([this](TColor v) { SetFlatButtonColor(v); }));
   // Pasting goes through the keyboard, where the spin edit decides; the native menu would not ask.
   SetNativeClipboardMenu(false);
   SetWidth(47);
