@@ -10,6 +10,7 @@
 #include "controls/sty_tool_button.h"
 #include "controls/sty_toolbar.h"
 #include "platform/gui/std_ctrls.h"
+#include "gallery_inputs.h"
 
 namespace qv {
 void BuildPanesGallery(TForm* form);
@@ -213,6 +214,7 @@ TForm* BuildShowcase() {
   custom->SetGroupStyle(TStyGroupBoxStyle::gsTopLine);
   custom->SetBounds(356, 214, 340, 40);
   custom->SetParent(body);
+  BuildInputsGallery(form);
   return form;
 }
 

@@ -1018,7 +1018,9 @@ void QvWidget::mouseMoveEvent(QMouseEvent* e) {
 }
 void QvWidget::wheelEvent(QWheelEvent* e) {
   GuardedCall([&] {
-    if (control) control->Perform(WM_MOUSEWHEEL, static_cast<uintptr_t>(e->angleDelta().y()) << 16, 0);
+    if (control)
+      control->Perform(WM_MOUSEWHEEL,
+                       (static_cast<uintptr_t>(e->angleDelta().y()) << 16) | KeysFromShift(ShiftFromQt(e->modifiers(), e->buttons())), 0);
   });
 }
 void QvWidget::enterEvent(QEnterEvent*) {

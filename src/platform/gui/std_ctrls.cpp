@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPalette>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
@@ -220,6 +221,34 @@ void TEdit::SetSelStart(int pos) { Native<QLineEdit>(this)->setCursorPosition(po
 void TEdit::SetSelLength(int len) {
   auto* e = Native<QLineEdit>(this);
   e->setSelection(e->cursorPosition(), len);
+}
+
+void TEdit::SetEditAlignment(TAlignment a) {
+  edit_alignment_ = a;
+  Native<QLineEdit>(this)->setAlignment((a == TAlignment::taRightJustify ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+}
+void TEdit::SetTextMargins(int left, int right) {
+  margin_left_ = left;
+  margin_right_ = right;
+  Native<QLineEdit>(this)->setTextMargins(left, 0, right, 0);
+}
+void TEdit::CMColorChanged(TMessage&) {
+  auto* e = Native<QLineEdit>(this);
+  QPalette pal = e->palette();
+  pal.setColor(QPalette::Base, ToQColor(Color()));
+  e->setPalette(pal);
+  Invalidate();
+}
+void TEdit::SetNativeFrame(bool on) { Native<QLineEdit>(this)->setFrame(on); }
+std::string TEdit::SelText() const { return Native<QLineEdit>(this)->selectedText().toStdString(); }
+void TEdit::PasteFromClipboard() {
+  if (!read_only_) Native<QLineEdit>(this)->paste();
+}
+void TEdit::CutToClipboard() {
+  if (!read_only_) Native<QLineEdit>(this)->cut();
+}
+void TEdit::SetNativeClipboardMenu(bool on) {
+  Native<QLineEdit>(this)->setContextMenuPolicy(on ? Qt::DefaultContextMenu : Qt::NoContextMenu);
 }
 
 // ---------------------------------------------------------------------------------------------

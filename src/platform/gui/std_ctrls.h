@@ -109,11 +109,29 @@ public:
   void SetSelStart(int pos);
   void SetSelLength(int len);
   TNotifyEvent OnChange;
+  // Text alignment (left or right), the margins between the text and the client edges, and
+  // whether the native edit draws a frame of its own (off where the control frames itself).
+  TAlignment EditAlignment() const { return edit_alignment_; }
+  void SetEditAlignment(TAlignment a);
+  void SetTextMargins(int left, int right);
+  int LeftMargin() const { return margin_left_; }
+  int RightMargin() const { return margin_right_; }
+  void SetNativeFrame(bool on);
+  std::string SelText() const;
+  // Pastes the clipboard's text over the selection, or cuts the selection.
+  void PasteFromClipboard();
+  void CutToClipboard();
+  // Whether the native edit takes clipboard requests of its own (its context menu); on by default.
+  void SetNativeClipboardMenu(bool on);
 
 protected:
   void CMTextChanged(TMessage&) override;
+  // The native edit shows the control's colour.
+  void CMColorChanged(TMessage&) override;
 
 private:
+  TAlignment edit_alignment_ = TAlignment::taLeftJustify;
+  int margin_left_ = 0, margin_right_ = 0;
   int max_length_ = 0;
   bool read_only_ = false;
   char password_char_ = 0;

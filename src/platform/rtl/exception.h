@@ -46,5 +46,7 @@ QV_DECLARE_EXCEPTION(EInvalidCast, Exception);
 // Floating-point results out of range.
 QV_DECLARE_EXCEPTION(EMathError, Exception);
 QV_DECLARE_EXCEPTION(EOverflow, EMathError);
+// A bad index or operation on a list.
+QV_DECLARE_EXCEPTION(EListError, Exception);
 
 }  // namespace qv
