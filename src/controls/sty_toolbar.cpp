@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "controls/gradients.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -42,7 +43,7 @@ int TStyToolbarControlList::FindControl(const TControl* control) const {
 
 int TStyToolbarControlList::FindName(const std::string& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (strcasecmp(items_[static_cast<size_t>(i)].Name.c_str(), name.c_str()) == 0) return i;
+    if (SameText(items_[static_cast<size_t>(i)].Name, name)) return i;
   return -1;
 }
 

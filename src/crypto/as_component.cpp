@@ -1,4 +1,5 @@
 #include "crypto/as_component.h"
+#include "platform/rtl/text_utils.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -83,10 +84,6 @@ struct Registry {
 Registry& TheRegistry() {
   static Registry registry;
   return registry;
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 const TComponentClass* FindLocked(Registry& r, const std::string& name) {

@@ -9,6 +9,7 @@
 #include "datastore/data_globals.h"
 #include "datastore/dt_data.h"
 #include "platform/rtl/component.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -24,13 +25,6 @@ const std::array<const char*, ncCount> NavMenuItemNames = {"EMenBStepLeft", "EMe
                                                            "EMenLast",      "EMenEditDt"};
 
 namespace {
-
-bool SameName(const std::string& a, const char* b) {
-  std::string bb(b);
-  return a.size() == bb.size() && std::equal(a.begin(), a.end(), bb.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 constexpr const char* NavSection = "Navigator";
 
@@ -50,7 +44,7 @@ bool OneYearAfter(const TDtStamp& start, TDtStamp& later) {
 
 int NavCommandOfName(const std::string& name) {
   for (int i = 0; i < ncCount; ++i) {
-    if (SameName(name, NavButtonNames[i]) || SameName(name, NavMenuItemNames[i])) return i;
+    if (SameText(name, NavButtonNames[i]) || SameText(name, NavMenuItemNames[i])) return i;
   }
   return -1;
 }
@@ -71,7 +65,7 @@ void TNavigator0::BindControl(std::unique_ptr<TNavControl> control) {
   const int command = NavCommandOfName(name);
   if (command < 0 || !HasCommand(command)) return;
   // Only buttons run the commands of button names, only menu items those of menu item names.
-  const bool is_button = SameName(name, NavButtonNames[command]);
+  const bool is_button = SameText(name, NavButtonNames[command]);
   if (is_button == control->IsMenuItem()) return;
   control->SetOnClick([this, command] { RunCommand(command); });
   if (!form_) form_ = control->Form();

@@ -11,6 +11,7 @@
 #include "datastore/data_file.h"
 #include "datastore/fdt_data.h"
 #include "datastore/kw_week.h"
+#include "platform/rtl/file_io.h"
 
 namespace qv {
 

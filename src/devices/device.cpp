@@ -51,30 +51,10 @@ bool StartsWithDL(const std::string& name) {
   return name.size() >= 2 && (name[0] == 'D' || name[0] == 'd') && (name[1] == 'L' || name[1] == 'l');
 }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-// The name of a file in dir as it is spelled on disk: name itself when it exists, else the
-// first entry that differs only in case; name when there is none.
+// The path of a file in dir as it is spelled on disk; dir + name when there is none.
 std::string SpelledOnDisk(const std::string& dir, const std::string& name) {
-  struct stat st;
-  if (::stat((dir + name).c_str(), &st) == 0) return name;
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return name;
-  std::string found = name;
-  while (dirent* e = ::readdir(d)) {
-    if (SameNameIgnoringCase(e->d_name, name)) {
-      found = e->d_name;
-      break;
-    }
-  }
-  ::closedir(d);
-  return found;
+  const std::string found = FindFileIgnoringCase(dir, name);
+  return found.empty() ? dir + name : found;
 }
 
 bool FileExists(const std::string& path) {
@@ -553,7 +533,7 @@ void TDevice::ReadIni() {
 }
 
 void TDevice::LoadChannels() {
-  const std::string path = dir_ + SpelledOnDisk(dir_, ChannelsFile);
+  const std::string path = SpelledOnDisk(dir_, ChannelsFile);
   if (!FileExists(path)) return;
   // Read-only and without a lock: rewrites are atomic, so a reader never sees half a file.
   TFileStream2 stream(path, fmOpenRead | fmShareDenyNone);
@@ -567,7 +547,7 @@ void TDevice::SaveChannels() {
   TMemoryStream2 bytes;
   channels_->SaveToStream(bytes);
   const std::string image(reinterpret_cast<const char*>(bytes.Memory()), static_cast<size_t>(bytes.Size()));
-  const std::string path = dir_ + SpelledOnDisk(dir_, ChannelsFile);
+  const std::string path = SpelledOnDisk(dir_, ChannelsFile);
   // Unchanged lists are not rewritten: the whole tree is written back at every shutdown.
   if (FileExists(path)) {
     try {
