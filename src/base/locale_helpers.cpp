@@ -1,7 +1,8 @@
 #include "base/locale_helpers.h"
-#include "platform/rtl/text_utils.h"
 
 #include <cstdlib>
+
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 

@@ -1,11 +1,13 @@
 #include "crypto/as_component.h"
-#include "platform/rtl/text_utils.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 #include <strings.h>
+
+#include "platform/rtl/store_changed.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -28,8 +30,7 @@ TAS_Component::TAS_Component(TComponent* owner)
 TAS_Component::~TAS_Component() = default;
 
 void TAS_Component::SetObjectID(const std::string& value) {
-  if (value == object_id_) return;
-  object_id_ = value;
+  if (!StoreChanged(object_id_, value)) return;
   if (!value.empty()) algorithm_name_ = AlgorithmNameOfOID(value);
   ObjectIDChanged();
 }

@@ -24,6 +24,7 @@
 #include "devices/dev_class_registry.h"
 #include "devices/device_messages.h"
 #include "platform/rtl/file_io.h"
+#include "platform/rtl/store_changed.h"
 #include "platform/rtl/stream.h"
 #include "devices/visual_hooks.h"
 
@@ -301,8 +302,7 @@ void TDevice::SetId(int32_t id) {
   if (!is_new_ || !parent_) throw EDeviceError("Error in TDevice.SetId: Cannot change ID!");
   // A folder above DL32767 would never be loaded again.
   if (id < 0 || id > MaxId) throw EDeviceError("Error in TDevice.SetId: Invalid ID!");
-  if (id == id_) return;
-  id_ = id;
+  if (!StoreChanged(id_, id)) return;
   edit_id_ = id;
   dir_ = parent_->dir_ + GetIdStr() + "/";
 }
@@ -590,8 +590,7 @@ void TDevice::WriteIni() {
 }
 
 void TDevice::SetName(const std::string& name) {
-  if (name == name_) return;
-  name_ = name;
+  if (!StoreChanged(name_, name)) return;
   edit_name_ = name;
   if (!is_new_) TIniFile2(GetIniName()).WriteString(IniSection, "Name", name_);
   DoChange();
@@ -599,8 +598,7 @@ void TDevice::SetName(const std::string& name) {
 }
 
 void TDevice::SetSName(const std::string& sname) {
-  if (sname == sname_) return;
-  sname_ = sname;
+  if (!StoreChanged(sname_, sname)) return;
   edit_sname_ = sname;
   if (!is_new_) TIniFile2(GetIniName()).WriteString(IniSection, "SName", sname_);
   DoChange();
@@ -608,15 +606,13 @@ void TDevice::SetSName(const std::string& sname) {
 }
 
 void TDevice::SetDisabled(bool disabled) {
-  if (disabled == disabled_) return;
-  disabled_ = disabled;
+  if (!StoreChanged(disabled_, disabled)) return;
   if (!is_new_) TIniFile2(GetIniName()).WriteBool(IniSection, "Disabled", disabled_);
   DoChange();
 }
 
 void TDevice::SetHidden(bool hidden) {
-  if (hidden == hidden_) return;
-  hidden_ = hidden;
+  if (!StoreChanged(hidden_, hidden)) return;
   if (!is_new_) TIniFile2(GetIniName()).WriteBool(IniSection, "Hidden", hidden_);
   DoTreeChange();
   UpdateDataNames();

@@ -11,6 +11,7 @@
 #include "platform/gui/actions.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -165,15 +166,13 @@ TPoint TControl::ScreenToClient(TPoint p) const {
 }
 
 void TControl::SetAlign(TAlign align) {
-  if (align == align_) return;
-  align_ = align;
+  if (!StoreChanged(align_, align)) return;
   RequestAlign();
 }
 
 void TControl::SetVisible(bool visible) {
   QV_GUI_THREAD();
-  if (visible == visible_) return;
-  visible_ = visible;
+  if (!StoreChanged(visible_, visible)) return;
   Perform(CM_VISIBLECHANGED, visible ? 1 : 0, 0);
   if (parent_) {
     parent_->InvalidateRect(BoundsRect(), true);
@@ -189,14 +188,12 @@ bool TControl::Showing() const {
 }
 
 void TControl::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
+  if (!StoreChanged(enabled_, enabled)) return;
   Perform(CM_ENABLEDCHANGED, 0, 0);
 }
 
 void TControl::SetText(const std::string& text) {
-  if (text == caption_) return;
-  caption_ = text;
+  if (!StoreChanged(caption_, text)) return;
   Perform(CM_TEXTCHANGED, 0, 0);
 }
 
@@ -215,8 +212,7 @@ void TControl::SetColor(TColor color) {
 }
 
 void TControl::SetParentColor(bool v) {
-  if (v == parent_color_) return;
-  parent_color_ = v;
+  if (!StoreChanged(parent_color_, v)) return;
   if (v && parent_) Perform(CM_PARENTCOLORCHANGED, 0, 0);
 }
 
@@ -233,8 +229,7 @@ void TControl::CMParentColorChanged(TMessage&) {
 }
 
 void TControl::SetParentFont(bool v) {
-  if (v == parent_font_) return;
-  parent_font_ = v;
+  if (!StoreChanged(parent_font_, v)) return;
   if (v && parent_) Perform(CM_PARENTFONTCHANGED, 0, 0);
 }
 
@@ -560,13 +555,11 @@ TRect TWinControl::WindowClientRect() const {
 TPoint TWinControl::ClientOriginInParent() const { return {Left() + nc_.Left, Top() + nc_.Top}; }
 
 void TWinControl::SetBorderStyle(TBorderStyle style) {
-  if (style == border_style_) return;
-  border_style_ = style;
+  if (!StoreChanged(border_style_, style)) return;
   RecalcNonClient();
 }
 void TWinControl::SetCtl3D(bool v) {
-  if (v == ctl3d_) return;
-  ctl3d_ = v;
+  if (!StoreChanged(ctl3d_, v)) return;
   RecalcNonClient();
 }
 

@@ -14,6 +14,7 @@
 #include <atomic>
 
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -533,13 +534,11 @@ TTimer::~TTimer() {
   delete static_cast<QTimer*>(timer_);
 }
 void TTimer::SetInterval(uint32_t ms) {
-  if (ms == interval_) return;
-  interval_ = ms;
+  if (!StoreChanged(interval_, ms)) return;
   Update();
 }
 void TTimer::SetEnabled(bool e) {
-  if (e == enabled_) return;
-  enabled_ = e;
+  if (!StoreChanged(enabled_, e)) return;
   Update();
 }
 void TTimer::Update() {

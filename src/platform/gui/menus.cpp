@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -44,26 +45,22 @@ void TMenuItem::Changed() {
   if (TMenu* m = Menu(); m && m->OnItemsChanged) m->OnItemsChanged();
 }
 void TMenuItem::SetCaption(const std::string& c) {
-  if (c == caption_) return;
-  caption_ = c;
+  if (!StoreChanged(caption_, c)) return;
   Changed();
 }
 void TMenuItem::SetChecked(bool v) {
-  if (v == checked_) return;
-  checked_ = v;
+  if (!StoreChanged(checked_, v)) return;
   if (v && radio_item_ && parent_)
     for (TMenuItem* s : parent_->items_)
       if (s != this && s->radio_item_ && s->group_index_ == group_index_) s->checked_ = false;
   Changed();
 }
 void TMenuItem::SetEnabled(bool v) {
-  if (v == enabled_) return;
-  enabled_ = v;
+  if (!StoreChanged(enabled_, v)) return;
   Changed();
 }
 void TMenuItem::SetVisible(bool v) {
-  if (v == visible_) return;
-  visible_ = v;
+  if (!StoreChanged(visible_, v)) return;
   Changed();
 }
 void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }

@@ -1,8 +1,9 @@
 #include "platform/rtl/component.h"
-#include "platform/rtl/text_utils.h"
 
 #include <algorithm>
 #include <strings.h>
+
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 

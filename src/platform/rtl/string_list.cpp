@@ -6,6 +6,7 @@
 
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/exception.h"
+#include "platform/rtl/store_changed.h"
 #include "platform/rtl/text_encoding.h"
 #include "platform/rtl/text_utils.h"
 
@@ -149,8 +150,7 @@ void TStringList::SetSorted(bool sorted) {
 }
 
 void TStringList::SetCaseSensitive(bool cs) {
-  if (cs == case_sensitive_) return;
-  case_sensitive_ = cs;
+  if (!StoreChanged(case_sensitive_, cs)) return;
   if (sorted_) Sort();
 }
 
