@@ -1,10 +1,10 @@
-#include "platform/rtl/text_utils.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "platform/rtl/file_io.h"
+#include "platform/rtl/text_utils.h"
 #include "support/temp_dir.h"
 
 namespace qv {
