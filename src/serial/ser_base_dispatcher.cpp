@@ -111,13 +111,9 @@ int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t bau
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     std::lock_guard<std::recursive_mutex> slock(send_lock_);
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-    dispatch_buffer_.assign(kDispatchBufferSize, 0);
-    head_ = tail_ = 0;
-    full_ = false;
+    dispatch_buffer_.Reset(kDispatchBufferSize);
     received_total_ = notified_total_ = 0;
-    send_ring_.assign(out_size, 0);
-    send_head_ = send_tail_ = 0;
-    send_full_ = false;
+    send_ring_.Reset(out_size);
     line_error_ = 0;
     sent_ = false;
     close_pending_ = false;
@@ -204,10 +200,8 @@ void TSerBaseDispatcher::ReleaseBuffers() {
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
   std::lock_guard<std::recursive_mutex> slock(send_lock_);
   std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-  std::vector<uint8_t>().swap(dispatch_buffer_);
-  std::vector<uint8_t>().swap(send_ring_);
-  head_ = tail_ = send_head_ = send_tail_ = 0;
-  full_ = send_full_ = false;
+  dispatch_buffer_.Reset(0);
+  send_ring_.Reset(0);
 }
 
 long TSerBaseDispatcher::ReadDevice2(uint8_t* first, uint32_t first_count, uint8_t* second, uint32_t second_count) {
@@ -228,18 +222,7 @@ void TSerBaseDispatcher::SetThreadBoost(int boost) { thread_boost_ = boost; }
 
 // ---- received data ----
 
-uint32_t TSerBaseDispatcher::InBuffUsedLocked() const {
-  if (dispatch_buffer_.empty()) return 0;
-  if (full_) return kDispatchBufferSize;
-  return (head_ + kDispatchBufferSize - tail_) % kDispatchBufferSize;
-}
-
-// Copies count bytes from the dispatch buffer at pos, wrapping at its end.
-void TSerBaseDispatcher::CopyOut(uint32_t pos, uint8_t* buffer, uint32_t count) const {
-  uint32_t first = std::min(count, kDispatchBufferSize - pos);
-  std::memcpy(buffer, &dispatch_buffer_[pos], first);
-  if (count > first) std::memcpy(buffer + first, &dispatch_buffer_[0], count - first);
-}
+uint32_t TSerBaseDispatcher::InBuffUsedLocked() const { return static_cast<uint32_t>(dispatch_buffer_.Used()); }
 
 int TSerBaseDispatcher::GetBlock(uint8_t* buffer, uint32_t count) {
   bool was_full;
@@ -248,14 +231,13 @@ int TSerBaseDispatcher::GetBlock(uint8_t* buffer, uint32_t count) {
     uint32_t offset = delivering_ ? read_offset_ : 0;
     uint32_t used = InBuffUsedLocked();
     if (count > used - std::min(offset, used)) return ecBufferIsEmpty;
-    if (count > 0) CopyOut((tail_ + offset) % kDispatchBufferSize, buffer, count);
-    was_full = full_;
+    dispatch_buffer_.Peek(offset, buffer, count);
+    was_full = dispatch_buffer_.Full();
     if (delivering_) {
       read_offset_ += count;
       was_full = false;
-    } else if (count > 0) {
-      tail_ = (tail_ + count) % kDispatchBufferSize;
-      full_ = false;
+    } else {
+      dispatch_buffer_.Drop(count);
     }
   }
   if (tracing_) {
@@ -272,7 +254,7 @@ int TSerBaseDispatcher::PeekBlock(uint8_t* buffer, uint32_t count) {
   uint32_t offset = delivering_ ? read_offset_ : 0;
   uint32_t used = InBuffUsedLocked();
   if (count > used - std::min(offset, used)) return ecBufferIsEmpty;
-  if (count > 0) CopyOut((tail_ + offset) % kDispatchBufferSize, buffer, count);
+  dispatch_buffer_.Peek(offset, buffer, count);
   return static_cast<int>(count);
 }
 
@@ -287,7 +269,7 @@ uint32_t TSerBaseDispatcher::InBuffUsed() {
 
 bool TSerBaseDispatcher::DispatchBufferFull() {
   std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-  return full_;
+  return dispatch_buffer_.Full();
 }
 
 int TSerBaseDispatcher::FlushInBuffer() {
@@ -295,12 +277,11 @@ int TSerBaseDispatcher::FlushInBuffer() {
   bool was_full;
   {
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-    was_full = full_;
+    was_full = dispatch_buffer_.Full();
     if (delivering_) {
       flush_during_delivery_ = true;
     } else {
-      tail_ = head_;
-      full_ = false;
+      dispatch_buffer_.Drop(dispatch_buffer_.Used());
     }
     notified_total_ = received_total_;
   }
@@ -310,30 +291,17 @@ int TSerBaseDispatcher::FlushInBuffer() {
 
 // ---- sending ----
 
-uint32_t TSerBaseDispatcher::SendUsedLocked() const {
-  if (send_ring_.empty()) return 0;
-  if (send_full_) return static_cast<uint32_t>(send_ring_.size());
-  return static_cast<uint32_t>((send_head_ + send_ring_.size() - send_tail_) % send_ring_.size());
-}
-
 void TSerBaseDispatcher::AdvanceSendTail(uint32_t count) {
   std::lock_guard<std::recursive_mutex> slock(send_lock_);
-  if (send_ring_.empty() || count == 0) return;
-  send_tail_ = static_cast<uint32_t>((send_tail_ + count) % send_ring_.size());
-  send_full_ = false;
-  if (send_tail_ == send_head_) send_head_ = send_tail_ = 0;
+  send_ring_.Drop(count);
+  // An empty ring starts again at its beginning, so that the next send goes out in one piece.
+  if (send_ring_.Empty()) send_ring_.Clear();
 }
 
 long TSerBaseDispatcher::WriteDevice(const uint8_t* data, uint32_t count) {
   std::lock_guard<std::recursive_mutex> slock(send_lock_);
-  uint32_t size = static_cast<uint32_t>(send_ring_.size());
-  if (size == 0) return -1;
-  uint32_t first = std::min(count, size - send_head_);
-  std::memcpy(&send_ring_[send_head_], data, first);
-  std::memcpy(send_ring_.data(), data + first, count - first);
-  send_head_ = static_cast<uint32_t>((send_head_ + count) % size);
-  if (count > 0 && send_head_ == send_tail_) send_full_ = true;
-  return count;
+  if (send_ring_.Capacity() == 0) return -1;
+  return static_cast<long>(send_ring_.Write(data, count));
 }
 
 int TSerBaseDispatcher::PutBlock(const uint8_t* data, uint32_t count) {
@@ -341,8 +309,8 @@ int TSerBaseDispatcher::PutBlock(const uint8_t* data, uint32_t count) {
   {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     std::lock_guard<std::recursive_mutex> slock(send_lock_);
-    if (send_ring_.empty()) return ecPutBlockFail;
-    uint32_t free_room = static_cast<uint32_t>(send_ring_.size()) - SendUsedLocked();
+    if (send_ring_.Capacity() == 0) return ecPutBlockFail;
+    const uint32_t free_room = static_cast<uint32_t>(send_ring_.Free());
     if (count > free_room) return ecOutputBufferTooSmall;
     if (WriteDevice(data, count) != static_cast<long>(count)) return ecPutBlockFail;
     sent_ = true;
@@ -361,7 +329,7 @@ uint32_t TSerBaseDispatcher::OutBuffUsed() {
 
 uint32_t TSerBaseDispatcher::OutBuffFree() {
   std::lock_guard<std::recursive_mutex> slock(send_lock_);
-  return static_cast<uint32_t>(send_ring_.size()) - SendUsedLocked();
+  return static_cast<uint32_t>(send_ring_.Free());
 }
 
 int TSerBaseDispatcher::FlushOutBuffer() { return device_open_ ? PurgeDevice(0) : 0; }
@@ -738,15 +706,13 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     {
       std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-      if (data_mode && !dispatch_buffer_.empty()) {
+      if (data_mode && dispatch_buffer_.Capacity() > 0) {
         if (flush_during_delivery_) {
-          room = full_;
-          tail_ = head_;
-          full_ = false;
+          room = dispatch_buffer_.Full();
+          dispatch_buffer_.Drop(dispatch_buffer_.Used());
         } else if (max_read_offset_ > 0) {
-          room = full_;
-          tail_ = (tail_ + max_read_offset_) % kDispatchBufferSize;
-          full_ = false;
+          room = dispatch_buffer_.Full();
+          dispatch_buffer_.Drop(max_read_offset_);
         }
         if (msg == kTriggerAvail && !flush_during_delivery_ && max_read_offset_ != value) consumed = false;
       }
@@ -940,26 +906,27 @@ uint32_t TSerBaseDispatcher::ReadDeviceData() {
     line_error_ |= static_cast<uint16_t>(errors);
   }
   if (in_queue == 0) return 0;
-  uint32_t head, room, wrap_room;
+  TByteSpans free_room;
+  uint32_t room, wrap_room;
   {
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-    if (dispatch_buffer_.empty() || full_) return 0;
-    head = head_;
-    room = tail_ > head_ ? tail_ - head_ : kDispatchBufferSize - head_;
+    free_room = dispatch_buffer_.FreeSpans();
+    if (free_room.Total() == 0) return 0;
+    room = static_cast<uint32_t>(free_room.FirstCount);
     // A second chunk only when the first one ends at the buffer end and more is waiting.
-    wrap_room = tail_ > head_ || in_queue <= room ? 0 : tail_;
+    wrap_room = in_queue <= room ? 0 : static_cast<uint32_t>(free_room.SecondCount);
   }
-  long got = ReadDevice2(&dispatch_buffer_[head], room, dispatch_buffer_.data(), wrap_room);
+  // Only this thread adds to the buffer, so the free room stays free while it reads.
+  long got = ReadDevice2(free_room.First, room, free_room.Second, wrap_room);
   if (got <= 0) return 0;
   uint32_t total = static_cast<uint32_t>(got);
   if (logging_) {
     uint32_t first = std::min(total, room);
-    AddLogEntry(ltDispatch, lsReadCom, first, &dispatch_buffer_[head], first);
-    if (total > first) AddLogEntry(ltDispatch, lsReadCom, total - first, dispatch_buffer_.data(), total - first);
+    AddLogEntry(ltDispatch, lsReadCom, first, free_room.First, first);
+    if (total > first) AddLogEntry(ltDispatch, lsReadCom, total - first, free_room.Second, total - first);
   }
   std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-  head_ = (head + total) % kDispatchBufferSize;
-  if (head_ == tail_) full_ = true;
+  dispatch_buffer_.Commit(total);
   received_total_ += total;
   return total;
 }
