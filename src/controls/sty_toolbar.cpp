@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <strings.h>
 
 #include "controls/gradients.h"
 #include "platform/rtl/store_changed.h"

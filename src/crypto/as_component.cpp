@@ -4,7 +4,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
-#include <strings.h>
 
 #include "platform/rtl/store_changed.h"
 #include "platform/rtl/text_utils.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <strings.h>
 
 #include "crypto/crypto_text.h"
 #include "platform/os/os_random.h"
@@ -72,7 +71,6 @@ std::vector<uint8_t> RandomBytesBelow255(size_t n) {
   }
   return out;
 }
-
 
 }  // namespace
 

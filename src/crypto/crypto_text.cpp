@@ -5,7 +5,6 @@
 #include <iterator>
 #include <ostream>
 #include <sstream>
-#include <strings.h>
 
 #include "crypto/as_coding.h"
 #include "platform/rtl/exception.h"

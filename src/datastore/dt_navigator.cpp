@@ -1,7 +1,6 @@
 #include "datastore/dt_navigator.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"

@@ -1,7 +1,6 @@
 #include "datastore/kw_week.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "base/dt_stamp.h"

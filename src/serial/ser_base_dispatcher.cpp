@@ -1,7 +1,6 @@
 #include "serial/ser_base_dispatcher.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <thread>
 

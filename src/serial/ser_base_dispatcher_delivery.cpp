@@ -2,7 +2,6 @@
 #include "serial/ser_base_dispatcher.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 
 #include "serial/ser_base_dispatcher_parts.h"

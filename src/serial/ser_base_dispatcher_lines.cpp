@@ -2,7 +2,6 @@
 #include "serial/ser_base_dispatcher.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "serial/ser_base_dispatcher_parts.h"
 #include "serial/ser_trace.h"

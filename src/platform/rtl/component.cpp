@@ -1,7 +1,6 @@
 #include "platform/rtl/component.h"
 
 #include <algorithm>
-#include <strings.h>
 
 #include "platform/rtl/text_utils.h"
 
