@@ -5,10 +5,10 @@
 #include <QCursor>
 #include <QMenu>
 #include <algorithm>
-#include <strings.h>
 
 #include "platform/gui/qt_private.h"
 #include "platform/rtl/store_changed.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -92,11 +92,11 @@ int TMenuItem::IndexOf(const TMenuItem* item) const {
 }
 TMenuItem* TMenuItem::Find(const std::string& caption) const {
   for (TMenuItem* i : items_)
-    if (strcasecmp(StripAmpersand(i->caption_).c_str(), StripAmpersand(caption).c_str()) == 0) return i;
+    if (SameText(StripAmpersand(i->caption_), StripAmpersand(caption))) return i;
   return nullptr;
 }
 TMenuItem* TMenuItem::FindByName(const std::string& name) {
-  if (!Name().empty() && strcasecmp(Name().c_str(), name.c_str()) == 0) return this;
+  if (!Name().empty() && SameText(Name(), name)) return this;
   for (TMenuItem* i : items_)
     if (TMenuItem* f = i->FindByName(name)) return f;
   return nullptr;
