@@ -1,11 +1,12 @@
 // The program's entry. Until the main window exists it prepares the home folder, sets the
 // application globals the lower layers build their paths from, installs the serial port map and
-// the port selection form, and reports the globals.
+// the port selection form and the message handler's dialogs, and reports the globals.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "base/app_globals.h"
+#include "base/msg_handler_dialogs.h"
 #include "comm/qv_com_port.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/exception.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     qv::IniFileName = qv::ProgramIniFileName(home, "quarvel");
     qv::InstallComPortMap();
     qv::InstallComSelectForm();
+    qv::InstallMsgHandlerDialogs();
     std::cout << "Quarvel2 V" << QV_VERSION_TEXT << "\n"
               << "Home folder: " << home << "\n"
               << "Settings: " << qv::IniFileName << "\n";

@@ -1,6 +1,5 @@
 #include "base/ini_file.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/stream.h"
 #include "platform/rtl/text_encoding.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -22,22 +22,8 @@ namespace {
 
 constexpr size_t kPlainMaxChars = 2047;
 
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+// Names and values lose surrounding blanks and tabs only.
+std::string TrimBlank(const std::string& s) { return Trim(s, " \t"); }
 
 std::string Unquote(const std::string& v) {
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
@@ -102,19 +88,8 @@ std::string ResolveFileName(const std::string& file_name) {
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) return path;
   // Files from older installations may differ in case.
-  const std::filesystem::path p(path);
-  const std::string dir = p.has_parent_path() ? p.parent_path().string() : ".";
-  const std::string name = p.filename().string();
-  std::string found;
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      if (SameName(e->d_name, name)) {
-        found = (p.parent_path() / e->d_name).string();
-        break;
-      }
-    }
-    ::closedir(d);
-  }
+  const size_t slash = path.find_last_of('/');
+  const std::string found = FindFileIgnoringCase(path.substr(0, slash + 1), path.substr(slash + 1));
   return found.empty() ? path : found;
 }
 
@@ -165,18 +140,18 @@ public:
   static Line Parse(const std::string& text) {
     Line l;
     l.text = text;
-    const std::string t = Trim(text);
+    const std::string t = TrimBlank(text);
     if (t.empty() || t[0] == ';') return l;
     if (t[0] == '[') {
       l.kind = Line::kSection;
-      l.name = Trim(t.substr(1, t.find(']') == std::string::npos ? std::string::npos : t.find(']') - 1));
+      l.name = TrimBlank(t.substr(1, t.find(']') == std::string::npos ? std::string::npos : t.find(']') - 1));
       return l;
     }
     size_t eq = t.find('=');
     if (eq == std::string::npos) return l;
     l.kind = Line::kKey;
-    l.name = Trim(t.substr(0, eq));
-    l.value = Trim(t.substr(eq + 1));
+    l.name = TrimBlank(t.substr(0, eq));
+    l.value = TrimBlank(t.substr(eq + 1));
     return l;
   }
 
@@ -249,9 +224,9 @@ using Lines = std::vector<Line>;
 
 // The first section of that name: [header + 1, end) of its lines; false when there is none.
 bool FindSection(const Lines& lines, const std::string& section, size_t& begin, size_t& end) {
-  const std::string name = Trim(section);
+  const std::string name = TrimBlank(section);
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].kind != Line::kSection || !SameName(lines[i].name, name)) continue;
+    if (lines[i].kind != Line::kSection || !SameText(lines[i].name, name)) continue;
     begin = i + 1;
     end = begin;
     while (end < lines.size() && lines[end].kind != Line::kSection) ++end;
@@ -263,9 +238,9 @@ bool FindSection(const Lines& lines, const std::string& section, size_t& begin, 
 const Line* FindKey(const Lines& lines, const std::string& section, const std::string& ident) {
   size_t begin, end;
   if (!FindSection(lines, section, begin, end)) return nullptr;
-  const std::string name = Trim(ident);
+  const std::string name = TrimBlank(ident);
   for (size_t i = begin; i < end; ++i)
-    if (lines[i].kind == Line::kKey && SameName(lines[i].name, name)) return &lines[i];
+    if (lines[i].kind == Line::kKey && SameText(lines[i].name, name)) return &lines[i];
   return nullptr;
 }
 
@@ -355,12 +330,12 @@ bool SetKey(Lines& lines, const std::string& sec, const std::string& key, const 
   }
   size_t insert_at = begin;
   for (size_t i = begin; i < end; ++i) {
-    if (lines[i].kind == Line::kKey && SameName(lines[i].name, key)) {
+    if (lines[i].kind == Line::kKey && SameText(lines[i].name, key)) {
       if (lines[i].value == v) return false;
       lines[i] = IniStore::Parse(lines[i].name + "=" + v);
       return true;
     }
-    if (!Trim(lines[i].text).empty()) insert_at = i + 1;
+    if (!TrimBlank(lines[i].text).empty()) insert_at = i + 1;
   }
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), IniStore::Parse(key + "=" + v));
   return true;
@@ -374,10 +349,10 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
 
 void TIniFile::WriteValues(const std::string& section,
                            const std::vector<std::pair<std::string, std::string>>& values) {
-  const std::string sec = Trim(section);
+  const std::string sec = TrimBlank(section);
   store_->Modify(file_name_, [&](Lines& lines) {
     bool changed = false;
-    for (const auto& [ident, value] : values) changed = SetKey(lines, sec, Trim(ident), value) || changed;
+    for (const auto& [ident, value] : values) changed = SetKey(lines, sec, TrimBlank(ident), value) || changed;
     return changed;  // unchanged: no rewrite
   });
 }
@@ -429,7 +404,7 @@ void TIniFile::ReadSectionValues(const std::string& section, TStringList& string
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-  const std::string sec = Trim(section);
+  const std::string sec = TrimBlank(section);
   store_->Modify(file_name_, [&](Lines& lines) {
     bool changed = false;
     size_t begin, end;
@@ -442,13 +417,13 @@ void TIniFile::EraseSection(const std::string& section) {
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  const std::string key = Trim(ident);
+  const std::string key = TrimBlank(ident);
   store_->Modify(file_name_, [&](Lines& lines) {
     size_t begin, end;
     if (!FindSection(lines, section, begin, end)) return false;
     bool changed = false;
     for (size_t i = end; i-- > begin;) {
-      if (lines[i].kind == Line::kKey && SameName(lines[i].name, key)) {
+      if (lines[i].kind == Line::kKey && SameText(lines[i].name, key)) {
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
         changed = true;
       }

@@ -2,17 +2,11 @@
 
 #include <cstdlib>
 
+#include "platform/rtl/text_utils.h"
+
 namespace qv {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool SameNoCase(const std::string& a, const char* b) { return Lower(a) == Lower(b); }
 
 // The parameters as main() set them; read on the main thread during start-up.
 std::vector<std::string> g_cmd_line_params;
@@ -69,8 +63,8 @@ uint32_t LocaleByAbbreviation(const std::string& abbr) {
   if (abbr.empty()) return 0;
   for (const TLocaleInfo& info : LocaleTable()) {
     const std::string a = info.Abbreviation;
-    if (SameNoCase(abbr, a.c_str())) return info.Lcid;
-    if (SameNoCase(abbr, a.substr(0, a.size() - 1).c_str())) return PrimaryLangId(info.Lcid);
+    if (SameText(abbr, a.c_str())) return info.Lcid;
+    if (SameText(abbr, a.substr(0, a.size() - 1).c_str())) return PrimaryLangId(info.Lcid);
   }
   return 0;
 }
@@ -78,10 +72,10 @@ uint32_t LocaleByAbbreviation(const std::string& abbr) {
 uint32_t LocaleByIso(const std::string& lang, const std::string& country) {
   if (lang.empty()) return 0;
   for (const TLocaleInfo& info : LocaleTable()) {
-    if (!SameNoCase(lang, info.Iso639)) continue;
+    if (!SameText(lang, info.Iso639)) continue;
     if (country.empty()) return PrimaryLangId(info.Lcid);
     // The country is compared ignoring case too: parameters arrive lower-cased.
-    if (SameNoCase(country, info.Iso3166)) return info.Lcid;
+    if (SameText(country, info.Iso3166)) return info.Lcid;
   }
   return 0;
 }
@@ -105,9 +99,9 @@ const std::vector<std::string>& CmdLineParams() { return g_cmd_line_params; }
 // parameter is a value only when Option is empty. The first value that names a locale wins.
 bool GetCmdLineLocale(uint32_t& locale, int mode, const std::string& option, const std::string& separator,
                       const std::vector<std::string>& params) {
-  const std::string opt = Lower(option);
+  const std::string opt = LowerCase(option);
   for (size_t i = 0; i < params.size(); ++i) {
-    std::string p = Lower(params[i]);
+    std::string p = LowerCase(params[i]);
     std::string value;
     if (!p.empty() && (p[0] == '/' || p[0] == '-')) {
       if (opt.empty()) continue;
@@ -115,7 +109,7 @@ bool GetCmdLineLocale(uint32_t& locale, int mode, const std::string& option, con
       if (p.compare(0, opt.size(), opt) != 0) continue;
       p.erase(0, opt.size());
       if (separator == " " && i + 1 < params.size()) {
-        value = Lower(params[++i]);
+        value = LowerCase(params[++i]);
       } else {
         if (p.compare(0, separator.size(), separator) != 0) continue;
         value = p.substr(separator.size());

@@ -20,11 +20,20 @@
 namespace qv {
 
 TMsgHandler* MsgHandler = nullptr;
+TMsgDialogProc MsgDialogProc;
+TExceptionReportProc ExceptionReportProc;
 
 namespace {
 
 // A dialog asked for by another thread, answered by the main thread through the message window.
 constexpr uint32_t WM_MSGDIALOG = WM_USER + 0x101;
+
+// The installed dialog; default_result without one.
+uint16_t RunDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int32_t help_ctx,
+                   uint16_t default_result) {
+  if (!MsgDialogProc) return default_result;
+  return static_cast<uint16_t>(MsgDialogProc(msg, type, buttons, help_ctx));
+}
 
 struct DialogRequest {
   const std::string* msg;
@@ -234,7 +243,7 @@ uint16_t TMsgHandler::DoMessage(const std::string& msg, const std::string& sourc
 
 uint16_t TMsgHandler::ShowDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                                  int32_t help_ctx, uint16_t default_result) {
-  if (IsMainThread()) return static_cast<uint16_t>(MessageDlg(msg, type, buttons, help_ctx));
+  if (IsMainThread()) return RunDialog(msg, type, buttons, help_ctx, default_result);
   // Never a window on this thread: the main thread asks, this thread waits for the answer.
   HWND wnd;
   {
@@ -277,7 +286,7 @@ void TMsgHandler::WndProc(TMessage& message) {
     auto* request = reinterpret_cast<DialogRequest*>(message.LParam);
     try {
       request->result =
-          static_cast<uint16_t>(MessageDlg(*request->msg, request->type, request->buttons, request->help_ctx));
+          RunDialog(*request->msg, request->type, request->buttons, request->help_ctx, request->result);
     } catch (...) {
       ReportCurrentException();
     }
@@ -291,11 +300,8 @@ void TMsgHandler::WritePostedLine(const PostedLine& line) {
 }
 
 void TMsgHandler::ReportCurrentException() {
-  if (Application) {
-    Application->HandleException(this);
-    return;
-  }
-  // Without an application (at the very end of the program) the console is all there is.
+  if (ExceptionReportProc && ExceptionReportProc(this)) return;
+  // Without an exception display the console is all there is.
   try {
     throw;
   } catch (const std::exception& e) {

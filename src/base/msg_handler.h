@@ -14,10 +14,10 @@
 #include <mutex>
 #include <string>
 
-#include "platform/gui/forms.h"
 #include "platform/os/message_queue.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/date_time.h"
+#include "platform/rtl/msg_dlg_types.h"
 
 namespace qv {
 
@@ -63,6 +63,18 @@ struct TProtOptions {
 // Shows the protocol options dialog filled with options; true when it closed with OK, and then
 // options holds the user's choice. Main thread only.
 using TProtOptionsDialogProc = std::function<bool(TProtOptions& options)>;
+
+// Shows a message dialog and answers the modal result of the chosen button. Main thread only.
+using TMsgDialogProc =
+    std::function<int(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int32_t help_ctx)>;
+// Shows the exception being handled, as the application's exception display does; called
+// inside a catch block, sender is the reporting component. False when there is no display (at
+// the very end of the program). Main thread only.
+using TExceptionReportProc = std::function<bool(TComponent* sender)>;
+// The program installs both at start-up, so that the handler needs no GUI. Without a dialog a
+// message takes its default result; without an exception display the error goes to the console.
+extern TMsgDialogProc MsgDialogProc;
+extern TExceptionReportProc ExceptionReportProc;
 
 class TMsgHandler : public TComponent {
 public:

@@ -20,6 +20,7 @@
 #include "platform/os/home_folder.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/file_io.h"
+#include "platform/rtl/text_utils.h"
 
 namespace fs = std::filesystem;
 
@@ -41,12 +42,6 @@ TRuntimeState& State() {
   return state;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 // M without the extension of its file name.
 std::string ModuleBase(const std::string& module_file) {
   const size_t slash = module_file.find_last_of('/');
@@ -65,24 +60,9 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // The file as named, else a file of the folder whose name differs only in letter case; "" when
 // neither exists.
-std::string FindFile(const std::string& path) {
-  if (IsRegularFile(path)) return path;
-  const std::string folder = FolderOf(path);
-  const std::string wanted = Upper(NameOf(path));
-  std::error_code ec;
-  for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (Upper(it->path().filename().string()) == wanted && IsRegularFile(it->path().string()))
-      return folder + it->path().filename().string();
-  }
-  return {};
-}
+std::string FindFile(const std::string& path) { return FindFileIgnoringCase(FolderOf(path), NameOf(path)); }
 
 std::string DocumentsLanguageFolder() {
   const std::string& docs = ResourceLanguageSetup().DocumentsFolder;
@@ -238,7 +218,7 @@ int InitResourceLanguages(int flags, const std::string& res_type) {
   TRuntimeState& s = State();
   const TResourceLanguageSetup& setup = ResourceLanguageSetup();
   int written = 0;
-  if (Upper(res_type) == "LANGUAGE" && !setup.EmbeddedFolder.empty()) {
+  if (UpperCase(res_type) == "LANGUAGE" && !setup.EmbeddedFolder.empty()) {
     std::string folder = FolderOf(setup.ModuleFile);
     if (!FolderWritable(folder)) {
       folder = DocumentsLanguageFolder();

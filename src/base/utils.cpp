@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/rtl/format_settings.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -88,17 +89,9 @@ uint8_t FloatTextLength(double x) {
   return static_cast<uint8_t>(n);
 }
 
-std::string TrimLeftBlanks(const std::string& s) {
-  size_t b = s.find_first_not_of(' ');
-  return b == std::string::npos ? std::string() : s.substr(b);
-}
-
-std::string TrimRightBlanks(const std::string& s) {
-  size_t e = s.find_last_not_of(' ');
-  return e == std::string::npos ? std::string() : s.substr(0, e + 1);
-}
-
-std::string TrimBlanks(const std::string& s) { return TrimLeftBlanks(TrimRightBlanks(s)); }
+std::string TrimLeftBlanks(const std::string& s) { return TrimLeft(s, " "); }
+std::string TrimRightBlanks(const std::string& s) { return TrimRight(s, " "); }
+std::string TrimBlanks(const std::string& s) { return Trim(s, " "); }
 
 bool AddToken(std::string& s, const std::string& token) {
   if (s.find(token) != std::string::npos) return false;

@@ -3,6 +3,7 @@
 #include "controls/sty_messages.h"
 
 #include "controls/gradients.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -39,10 +40,7 @@ void TStyCustomButton::MouseMove(TShiftState shift, int x, int y) {
   TCustomControl::MouseMove(shift, x, y);
   if (!dragging_) return;
   bool inside = Inside(x, y);
-  if (inside != show_down_) {
-    show_down_ = inside;
-    RefreshLook();
-  }
+  if (StoreChanged(show_down_, inside)) RefreshLook();
 }
 
 void TStyCustomButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
@@ -142,8 +140,7 @@ TStyControlButton::TStyControlButton(TComponent* owner) : TGraphicControl(owner)
 TStyControlButton::~TStyControlButton() { BeginDestroy(); }
 
 void TStyControlButton::SetFlat(bool v) {
-  if (v == flat_) return;
-  flat_ = v;
+  if (!StoreChanged(flat_, v)) return;
   Invalidate();
 }
 
@@ -158,14 +155,12 @@ void TStyControlButton::SetGlyph(const TBitmap& glyph) {
 
 void TStyControlButton::SetNumGlyphs(int n) {
   if (n < 1) n = 1;
-  if (n == num_glyphs_) return;
-  num_glyphs_ = n;
+  if (!StoreChanged(num_glyphs_, n)) return;
   Invalidate();
 }
 
 void TStyControlButton::SetStyle(TStyControlButtonStyle s) {
-  if (s == style_) return;
-  style_ = s;
+  if (!StoreChanged(style_, s)) return;
   Invalidate();
 }
 

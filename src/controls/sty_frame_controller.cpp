@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/rtl/store_changed.h"
+
 namespace qv {
 
 namespace {
@@ -62,16 +64,16 @@ std::string FramingPreferenceName(TFramingPreference p) {
 
 // ---------------------------------------------------------------------------------------------
 void TStyRegIniFile::SetPath(const std::string& p) {
-  if (p != path_) path_ = p, reopen_ = true;
+  if (StoreChanged(path_, p)) reopen_ = true;
 }
 void TStyRegIniFile::SetPathType(TStyPathType t) {
-  if (t != path_type_) path_type_ = t, reopen_ = true;
+  if (StoreChanged(path_type_, t)) reopen_ = true;
 }
 void TStyRegIniFile::SetRegKey(TStyRegKey k) {
-  if (k != reg_key_) reg_key_ = k, reopen_ = true;
+  if (StoreChanged(reg_key_, k)) reopen_ = true;
 }
 void TStyRegIniFile::SetRegAccess(TStyRegAccess a) {
-  if (a != reg_access_) reg_access_ = a, reopen_ = true;
+  if (StoreChanged(reg_access_, a)) reopen_ = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -165,8 +167,7 @@ void TStyFrameController::SetColor(TColor v) {
   PushSettings(kColor);
 }
 void TStyFrameController::SetParentColor(bool v) {
-  if (v == parent_color_) return;
-  parent_color_ = v;
+  if (!StoreChanged(parent_color_, v)) return;
   PushSettings(kParentColor);
   if (!v) PushSettings(kColor);
 }
@@ -191,8 +192,7 @@ QV_SETTER(FramingPreference, framing_preference_, kFramingPreference)
 #undef QV_SETTER
 
 void TStyFrameController::SetFrameHotTrack(bool v) {
-  if (v == frame_hot_track_) return;
-  frame_hot_track_ = v;
+  if (!StoreChanged(frame_hot_track_, v)) return;
   if (v) {
     SetFrameVisible(true);
     frame_sides_ = sdAllSides;

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "controls/gradients.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -257,26 +258,22 @@ QV_STY_REPAINT_SETTER(TStyCustomPanel, ShowGrid, bool, show_grid_)
 QV_STY_REPAINT_SETTER(TStyCustomPanel, ThemeAware, bool, theme_aware_)
 
 void TStyCustomPanel::SetBorderInner(TFrameStyleEx v) {
-  if (v == border_inner_) return;
-  border_inner_ = v;
+  if (!StoreChanged(border_inner_, v)) return;
   Realign();
   Invalidate();
 }
 void TStyCustomPanel::SetBorderOuter(TFrameStyleEx v) {
-  if (v == border_outer_) return;
-  border_outer_ = v;
+  if (!StoreChanged(border_outer_, v)) return;
   Realign();
   Invalidate();
 }
 void TStyCustomPanel::SetBorderSides(TSides v) {
-  if (v == border_sides_) return;
-  border_sides_ = v;
+  if (!StoreChanged(border_sides_, v)) return;
   Realign();
   Invalidate();
 }
 void TStyCustomPanel::SetTransparent(bool v) {
-  if (v == transparent_) return;
-  transparent_ = v;
+  if (!StoreChanged(transparent_, v)) return;
   if (v) control_style_ &= ~csOpaque;
   else control_style_ |= csOpaque;
   Invalidate();
@@ -294,8 +291,7 @@ TStyCustomGroupBox::TStyCustomGroupBox(TComponent* owner) : TStyCustomPanel(owne
 }
 
 void TStyCustomGroupBox::SetGroupStyle(TStyGroupBoxStyle v) {
-  if (v == group_style_) return;
-  group_style_ = v;
+  if (!StoreChanged(group_style_, v)) return;
   if (v == TStyGroupBoxStyle::gsCustom || v == TStyGroupBoxStyle::gsTopLine) SetThemeAware(false);
   Realign();
   Invalidate();
@@ -427,14 +423,12 @@ void TStyCustomGroupBox::Paint() {
 TStySpacer::TStySpacer(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 8, 25); }
 
 void TStySpacer::SetGrooved(bool v) {
-  if (v == grooved_) return;
-  grooved_ = v;
+  if (!StoreChanged(grooved_, v)) return;
   Invalidate();
 }
 
 void TStySpacer::SetOrientation(TOrientation v) {
-  if (v == orientation_) return;
-  orientation_ = v;
+  if (!StoreChanged(orientation_, v)) return;
   SetBounds(Left(), Top(), Height(), Width());
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "controls/gradients.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -131,37 +132,29 @@ void TStyToolButton::SetHeight(int v) {
 }
 void TStyToolButton::SetLayout(TButtonLayout v) {
   use_toolbar_layout_ = false;
-  if (v != layout_) {
-    layout_ = v;
-    Invalidate();
-  }
+  if (StoreChanged(layout_, v)) Invalidate();
   SyncWithToolbar();
 }
 void TStyToolButton::SetShowCaption(bool v) {
   use_toolbar_show_caption_ = false;
-  if (v == show_caption_) return;
-  show_caption_ = v;
+  if (!StoreChanged(show_caption_, v)) return;
   Invalidate();
 }
 void TStyToolButton::SetUseToolbarButtonLayout(bool v) {
-  if (v == use_toolbar_layout_) return;
-  use_toolbar_layout_ = v;
+  if (!StoreChanged(use_toolbar_layout_, v)) return;
   if (v) Perform(CM_STY_BUTTONLAYOUTCHANGED, 0, 0);
 }
 void TStyToolButton::SetUseToolbarButtonSize(bool v) {
-  if (v == use_toolbar_size_) return;
-  use_toolbar_size_ = v;
+  if (!StoreChanged(use_toolbar_size_, v)) return;
   if (v) Perform(CM_STY_BUTTONSIZECHANGED, 0, 0);
 }
 void TStyToolButton::SetUseToolbarShowCaption(bool v) {
-  if (v == use_toolbar_show_caption_) return;
-  use_toolbar_show_caption_ = v;
+  if (!StoreChanged(use_toolbar_show_caption_, v)) return;
   if (v) Perform(CM_STY_SHOWCAPTIONSCHANGED, 0, 0);
 }
 
 void TStyToolButton::SetToolStyle(TStyToolStyle v) {
-  if (v == tool_style_) return;
-  tool_style_ = v;
+  if (!StoreChanged(tool_style_, v)) return;
   group_index_ = 0;
   int w = Width() + (v == TStyToolStyle::tsDropDown ? kArrowWidth : -kArrowWidth);
   SetBounds(Left(), Top(), w, Height());
@@ -169,13 +162,11 @@ void TStyToolButton::SetToolStyle(TStyToolStyle v) {
 }
 
 void TStyToolButton::SetTransparent(bool v) {
-  if (v == transparent_) return;
-  transparent_ = v;
+  if (!StoreChanged(transparent_, v)) return;
   Invalidate();
 }
 void TStyToolButton::SetFlat(bool v) {
-  if (v == flat_) return;
-  flat_ = v;
+  if (!StoreChanged(flat_, v)) return;
   Invalidate();
 }
 
@@ -212,8 +203,7 @@ void TStyToolButton::SetImages(TCustomImageList* images) {
 }
 
 void TStyToolButton::SetDropDownMenu(TPopupMenu* menu) {
-  if (menu == drop_down_menu_) return;
-  drop_down_menu_ = menu;
+  if (!StoreChanged(drop_down_menu_, menu)) return;
   if (menu) FreeNotification(menu);
 }
 
@@ -249,14 +239,12 @@ void TStyToolButton::SetDown(bool v) {
 
 void TStyToolButton::SetGroupIndex(int v) {
   if (tool_style_ == TStyToolStyle::tsDropDown) v = 0;
-  if (v == group_index_) return;
-  group_index_ = v;
+  if (!StoreChanged(group_index_, v)) return;
   SendGroupMessage();
 }
 
 void TStyToolButton::SetAllowAllUp(bool v) {
-  if (v == allow_all_up_) return;
-  allow_all_up_ = v;
+  if (!StoreChanged(allow_all_up_, v)) return;
   SendGroupMessage();
 }
 
@@ -314,10 +302,7 @@ void TStyToolButton::MouseMove(TShiftState shift, int x, int y) {
     TStyToolButtonState next = down_ ? TStyToolButtonState::bsLatched
                                : ClientRect().Contains({x, y}) ? TStyToolButtonState::bsPressed
                                                                : TStyToolButtonState::bsUp;
-    if (next != state_) {
-      state_ = next;
-      Invalidate();
-    }
+    if (StoreChanged(state_, next)) Invalidate();
   } else if (!mouse_over_) {
     SyncHover();
   }

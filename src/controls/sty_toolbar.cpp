@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <strings.h>
 
 #include "controls/gradients.h"
+#include "platform/rtl/store_changed.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -42,7 +43,7 @@ int TStyToolbarControlList::FindControl(const TControl* control) const {
 
 int TStyToolbarControlList::FindName(const std::string& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (strcasecmp(items_[static_cast<size_t>(i)].Name.c_str(), name.c_str()) == 0) return i;
+    if (SameText(items_[static_cast<size_t>(i)].Name, name)) return i;
   return -1;
 }
 
@@ -100,8 +101,7 @@ void TStyToolbar::SetBorderSides(TSides v) {
 }
 
 void TStyToolbar::SetAutoStyle(bool v) {
-  if (v == auto_style_) return;
-  auto_style_ = v;
+  if (!StoreChanged(auto_style_, v)) return;
   if (v) ApplyAutoStyle(Align());
 }
 
@@ -116,8 +116,7 @@ void TStyToolbar::CheckAutoResize() {
 
 void TStyToolbar::SetAutoResize(bool v) {
   if (v && Parent() && (Parent()->ClassName() == "TPageScroller" || Parent()->ClassName() == "TToolbar")) v = false;
-  if (v == auto_resize_) return;
-  auto_resize_ = v;
+  if (!StoreChanged(auto_resize_, v)) return;
   ArrangeControls();
 }
 
@@ -203,23 +202,19 @@ void TStyToolbar::ButtonSettingChanged(uint32_t message) {
 }
 
 void TStyToolbar::SetShowButtonCaptions(bool v) {
-  if (v == show_button_captions_) return;
-  show_button_captions_ = v;
+  if (!StoreChanged(show_button_captions_, v)) return;
   ButtonSettingChanged(CM_STY_SHOWCAPTIONSCHANGED);
 }
 void TStyToolbar::SetButtonLayout(TButtonLayout v) {
-  if (v == button_layout_) return;
-  button_layout_ = v;
+  if (!StoreChanged(button_layout_, v)) return;
   ButtonSettingChanged(CM_STY_BUTTONLAYOUTCHANGED);
 }
 void TStyToolbar::SetButtonWidth(int v) {
-  if (v == button_width_) return;
-  button_width_ = v;
+  if (!StoreChanged(button_width_, v)) return;
   ButtonSettingChanged(CM_STY_BUTTONSIZECHANGED);
 }
 void TStyToolbar::SetButtonHeight(int v) {
-  if (v == button_height_) return;
-  button_height_ = v;
+  if (!StoreChanged(button_height_, v)) return;
   ButtonSettingChanged(CM_STY_BUTTONSIZECHANGED);
 }
 
@@ -242,35 +237,29 @@ void TStyToolbar::SetTextOptions(TStyToolbarTextOptions v) {
 }
 
 void TStyToolbar::SetMargin(int v) {
-  if (v == margin_) return;
-  margin_ = v;
+  if (!StoreChanged(margin_, v)) return;
   ArrangeControls();
 }
 void TStyToolbar::SetTopMargin(int v) {
-  if (v == top_margin_) return;
-  top_margin_ = v;
+  if (!StoreChanged(top_margin_, v)) return;
   ArrangeControls();
 }
 void TStyToolbar::SetRowHeight(int v) {
-  if (v == row_height_) return;
-  row_height_ = v;
+  if (!StoreChanged(row_height_, v)) return;
   ArrangeControls();
 }
 void TStyToolbar::SetWrapControls(bool v) {
-  if (v == wrap_controls_) return;
-  wrap_controls_ = v;
+  if (!StoreChanged(wrap_controls_, v)) return;
   ArrangeControls();
 }
 void TStyToolbar::SetOrientation(TOrientation v) {
-  if (v == orientation_) return;
-  orientation_ = v;
+  if (!StoreChanged(orientation_, v)) return;
   for (int i = 0; i < ControlCount(); ++i)
     if (auto* s = dynamic_cast<TStySpacer*>(Controls(i))) s->SetOrientation(v);
   ArrangeControls();
 }
 void TStyToolbar::SetShowDivider(bool v) {
-  if (v == show_divider_) return;
-  show_divider_ = v;
+  if (!StoreChanged(show_divider_, v)) return;
   TStyCustomPanel::SetBorderOuter(v ? TFrameStyleEx::fsGroove : TFrameStyleEx::fsNone);
 }
 
@@ -289,8 +278,7 @@ void TStyToolbar::SetImages(TCustomImageList* images) {
 }
 
 void TStyToolbar::SetRegIniFile(TStyRegIniFile* f) {
-  if (f == reg_ini_file_) return;
-  reg_ini_file_ = f;
+  if (!StoreChanged(reg_ini_file_, f)) return;
   if (f) FreeNotification(f);
 }
 
@@ -332,8 +320,7 @@ void TStyStatusBar::ApplyAutoStyle() {
 }
 
 void TStyStatusBar::SetAutoStyle(bool v) {
-  if (v == auto_style_) return;
-  auto_style_ = v;
+  if (!StoreChanged(auto_style_, v)) return;
   if (v) ApplyAutoStyle();
 }
 void TStyStatusBar::SetBorderInner(TFrameStyleEx v) {
@@ -372,23 +359,19 @@ bool TStyStatusBar::SizeGripUsable() const {
 }
 
 void TStyStatusBar::SetShowSizeGrip(bool v) {
-  if (v == show_size_grip_) return;
-  show_size_grip_ = v;
+  if (!StoreChanged(show_size_grip_, v)) return;
   Invalidate();
 }
 void TStyStatusBar::SetSimpleCaption(const std::string& v) {
-  if (v == simple_caption_) return;
-  simple_caption_ = v;
+  if (!StoreChanged(simple_caption_, v)) return;
   Invalidate();
 }
 void TStyStatusBar::SetSimpleFrameStyle(TFrameStyle v) {
-  if (v == simple_frame_style_) return;
-  simple_frame_style_ = v;
+  if (!StoreChanged(simple_frame_style_, v)) return;
   Invalidate();
 }
 void TStyStatusBar::SetSimpleStatus(bool v) {
-  if (v == simple_status_) return;
-  simple_status_ = v;
+  if (!StoreChanged(simple_status_, v)) return;
   DisableAlign();
   for (int i = 0; i < ControlCount(); ++i) Controls(i)->SetVisible(!v);
   EnableAlign();

@@ -4,7 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
-#include <strings.h>
+
+#include "platform/rtl/store_changed.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -27,8 +29,7 @@ TAS_Component::TAS_Component(TComponent* owner)
 TAS_Component::~TAS_Component() = default;
 
 void TAS_Component::SetObjectID(const std::string& value) {
-  if (value == object_id_) return;
-  object_id_ = value;
+  if (!StoreChanged(object_id_, value)) return;
   if (!value.empty()) algorithm_name_ = AlgorithmNameOfOID(value);
   ObjectIDChanged();
 }
@@ -83,10 +84,6 @@ struct Registry {
 Registry& TheRegistry() {
   static Registry registry;
   return registry;
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 const TComponentClass* FindLocked(Registry& r, const std::string& name) {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <strings.h>
 
 #include "crypto/crypto_text.h"
 #include "platform/os/os_random.h"
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -71,8 +71,6 @@ std::vector<uint8_t> RandomBytesBelow255(size_t n) {
   }
   return out;
 }
-
-bool SameText(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 }  // namespace
 

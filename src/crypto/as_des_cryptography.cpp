@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "crypto/des_core.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -20,8 +21,7 @@ void TAS_DESCryptography::SetCipherQuant(uint32_t value) {
   if (value == 0) value = 1;
   if (value > 32) value = 32;
   SetAlgorithmName(value == 1 ? std::string("DES") : KitFormat("%u%s", value, "DES"));
-  if (value == cipher_quant_) return;
-  cipher_quant_ = value;
+  if (!StoreChanged(cipher_quant_, value)) return;
   ResizeKey(static_cast<int>(8 * value));
   schedule_.clear();  // a zero key of the new length, not usable until a key is set
   if (OnChangeCipherQuant) OnChangeCipherQuant(this);

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "crypto/crypto_text.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -60,8 +61,7 @@ void TAS_AsymCryptography::PrivateKeyChanged() {
 }
 
 void TAS_AsymCryptography::SetSignatureAlgorithm(const std::string& value) {
-  if (value == signature_algorithm_) return;
-  signature_algorithm_ = value;
+  if (!StoreChanged(signature_algorithm_, value)) return;
   NotifyLinked("SignatureAlgorithm");
   if (signing_digest_) signing_digest_->SetObjectID(DigestOIDOfSignatureAlgorithm(value));
   if (OnChangeSignatureAlgorithm) OnChangeSignatureAlgorithm(this);
@@ -79,8 +79,7 @@ void TAS_AsymCryptography::SetSigningDigest(TAS_Digest* value) {
 }
 
 void TAS_AsymCryptography::SetEncryptingDigest(TAS_Digest* value) {
-  if (value == encrypting_digest_) return;
-  encrypting_digest_ = value;
+  if (!StoreChanged(encrypting_digest_, value)) return;
   if (value) FreeNotification(value);
 }
 

@@ -5,7 +5,6 @@
 #include <iterator>
 #include <ostream>
 #include <sstream>
-#include <strings.h>
 
 #include "crypto/as_coding.h"
 #include "platform/rtl/exception.h"
@@ -25,17 +24,6 @@ int HexValue(char c) {
 }
 
 }  // namespace
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
 
 std::string BytesToHexText(const void* data, std::ptrdiff_t len, bool reversed) {
   if (!data || len <= 0) return "";

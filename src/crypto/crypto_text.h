@@ -8,13 +8,9 @@
 #include <vector>
 
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
-
-// Equal ignoring the case of ASCII letters.
-bool SameText(const std::string& a, const std::string& b);
-// Without leading and trailing characters at or below the space.
-std::string Trim(const std::string& s);
 
 std::string BytesToHexText(const void* data, std::ptrdiff_t len, bool reversed = false);
 std::string BytesToHexText(const std::string& bytes, bool reversed = false);

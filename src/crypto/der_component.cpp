@@ -7,6 +7,7 @@
 #include "crypto/asym_cryptography.h"
 #include "crypto/crypto_text.h"
 #include "platform/rtl/file_io.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -122,8 +123,7 @@ std::string TAS_DERComponent::BuildDER() const {
 }
 
 void TAS_DERComponent::SetIsRoot(bool value) {
-  if (value == is_root_) return;
-  is_root_ = value;
+  if (!StoreChanged(is_root_, value)) return;
   if (value) SetParent(nullptr);
 }
 
@@ -152,28 +152,24 @@ void TAS_DERComponent::RemoveChildComponent(TAS_DERComponent* child) {
 }
 
 void TAS_DERComponent::SetPublicKeyAlgorithm(const std::string& value) {
-  if (value == public_key_algorithm_) return;
-  public_key_algorithm_ = value;
+  if (!StoreChanged(public_key_algorithm_, value)) return;
   Fire(OnChangePublicKeyAlgorithm, this);
 }
 
 void TAS_DERComponent::SetPublicKeyBitValue(const std::string& value) {
-  if (value == public_key_bit_value_) return;
-  public_key_bit_value_ = value;
+  if (!StoreChanged(public_key_bit_value_, value)) return;
   Fire(OnChangePublicKeyBitValue, this);
 }
 
 void TAS_DERComponent::SetSignatureAlgorithm(const std::string& value) {
-  if (value == signature_algorithm_) return;
-  signature_algorithm_ = value;
+  if (!StoreChanged(signature_algorithm_, value)) return;
   if (is_root_ && signing_helper_) signing_helper_->SetSignatureAlgorithm(value);
   NotifyLinked("SignatureAlgorithm");
   Fire(OnChangeSignatureAlgorithm, this);
 }
 
 void TAS_DERComponent::SetSignatureValue(const std::string& value) {
-  if (value == signature_value_) return;
-  signature_value_ = value;
+  if (!StoreChanged(signature_value_, value)) return;
   Fire(OnChangeSignatureValue, this);
 }
 

@@ -5,6 +5,7 @@
 #include "crypto/crypto_text.h"
 #include "crypto/der_node.h"
 #include "platform/os/os_random.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -120,20 +121,17 @@ void TAS_RSACryptography::SetEncryptionScheme(TRSAEncryptionScheme scheme) {
 }
 
 void TAS_RSACryptography::SetEncodingParam(const std::string& value) {
-  if (value == encoding_param_) return;
-  encoding_param_ = value;
+  if (!StoreChanged(encoding_param_, value)) return;
   if (OnChangeEncodingParam) OnChangeEncodingParam(this);
 }
 
 void TAS_RSACryptography::SetSmallPublicExp(int value) {
-  if (value == small_public_exp_) return;
-  small_public_exp_ = value;
+  if (!StoreChanged(small_public_exp_, value)) return;
   if (OnChangeSmallPubExp) OnChangeSmallPubExp(this);
 }
 
 void TAS_RSACryptography::SetPrimeGenerator(TAS_PrimeGenerator* value) {
-  if (value == prime_generator_) return;
-  prime_generator_ = value;
+  if (!StoreChanged(prime_generator_, value)) return;
   if (value) FreeNotification(value);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "crypto/crypto_text.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -183,8 +184,7 @@ void TAS_X509Certificate::SetSubject(const TStringList& lines) {
 }
 
 void TAS_X509Certificate::SetRequest(TAS_X509CertRequest* value) {
-  if (value == request_) return;
-  request_ = value;
+  if (!StoreChanged(request_, value)) return;
   if (value) {
     FreeNotification(value);
     value->SetCertificate(this);
@@ -258,8 +258,7 @@ void TAS_X509CertRequest::SetPublicKeyBitValue(const std::string& value) {
 }
 
 void TAS_X509CertRequest::SetCertificate(TAS_X509Certificate* value) {
-  if (value == certificate_) return;
-  certificate_ = value;
+  if (!StoreChanged(certificate_, value)) return;
   if (!value) return;
   FreeNotification(value);
   value->SetRequest(this);

@@ -10,6 +10,7 @@
 #include "datastore/dt_record.h"
 #include "platform/rtl/byte_order.h"
 #include "platform/rtl/float_text.h"
+#include "platform/rtl/store_changed.h"
 #include "platform/rtl/stream.h"
 #include "platform/rtl/text_encoding.h"
 
@@ -316,8 +317,7 @@ void TChannel::SetMeasType(uint8_t t) {
 
 void TChannel::SetCalcType(uint8_t t) {
   if (t >= CalcTypeCount) throw EChannelError("Error in TChannel.SetCalcType: invalid type " + std::to_string(t));
-  if (t == calc_type_) return;
-  calc_type_ = t;
+  if (!StoreChanged(calc_type_, t)) return;
   if (t != 0)
     meas_type_ = 0;
   else if (meas_type_ == 0)

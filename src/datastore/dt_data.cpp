@@ -375,6 +375,49 @@ TInsertDecision TDtData::CheckInsert(const TDtRecord* before, const TDtRecord* a
   return (flags & dfPermitInsert) || after->IsEmpty() ? idWrite : idRefused;
 }
 
+TInsertPlace FindInsertPlace(const TDtStamp& t, int64_t n, int64_t hint,
+                             const std::function<TDtStamp(int64_t index)>& stamp_at,
+                             const std::function<TInsertDecision(int64_t index, bool& over_before)>& check) {
+  TInsertPlace place;
+  int64_t& idx = place.Index;
+  idx = std::clamp<int64_t>(hint, 0, n);
+  if (n == 0) return place;
+  for (;;) {
+    // The stamps alone decide the moves and a plain append; whole records are read only at a
+    // tie or between two records.
+    if (idx == n) {
+      int c = Cmp(t, stamp_at(n - 1));
+      if (c > 0) {
+        place.Decision = idWrite;
+        break;
+      }
+      if (c < 0) {
+        --idx;
+        continue;
+      }
+    } else {
+      int ca = Cmp(t, stamp_at(idx));
+      if (ca > 0) {
+        ++idx;
+        continue;
+      }
+      if (idx > 0 && Cmp(t, stamp_at(idx - 1)) < 0) {
+        --idx;
+        continue;
+      }
+      if (idx == 0 && ca < 0) {
+        place.Decision = idWrite;
+        break;
+      }
+    }
+    place.Decision = check(idx, place.OverBefore);
+    if (place.Decision == idStepBack) --idx;
+    else if (place.Decision == idStepForward) ++idx;
+    else break;
+  }
+  return place;
+}
+
 int32_t TDtData::InsertIntoEmpty(TDtRecord& rec) {
   const TDtStamp t = StampOf(rec);
   Buffer()->SetSize(0);
@@ -406,52 +449,25 @@ int32_t TDtData::InsertRecord(TRecord& record) {
       return InsertIntoEmpty(*rec);
     }
     const TDtStamp t = StampOf(*rec);
-    int64_t idx = std::clamp<int64_t>(buf->Position() / size, 0, n);
-    TInsertDecision d;
-    bool over_before = false;
-    for (;;) {
-      // The stamps alone decide the moves and a plain append; whole records are read only at a
-      // tie or between two records.
-      if (idx == n) {
-        int c = Cmp(t, StampAt((n - 1) * size));
-        if (c > 0) {
-          d = idWrite;
-          break;
-        }
-        if (c < 0) {
-          --idx;
-          continue;
-        }
-      } else {
-        int ca = Cmp(t, StampAt(idx * size));
-        if (ca > 0) {
-          ++idx;
-          continue;
-        }
-        if (idx > 0 && Cmp(t, StampAt((idx - 1) * size)) < 0) {
-          --idx;
-          continue;
-        }
-        if (idx == 0 && ca < 0) {
-          d = idWrite;
-          break;
-        }
-      }
-      const TDtRecord* before = nullptr;
-      const TDtRecord* after = nullptr;
-      if (idx > 0) {
-        ReadAt((idx - 1) * size, *before_);
-        before = before_.get();
-      }
-      if (idx < n) {
-        ReadAt(idx * size, *after_);
-        after = after_.get();
-      }
-      d = CheckInsert(before, after, *rec, Flags, over_before);
-      if (d == idStepBack) --idx;
-      else if (d == idStepForward) ++idx;
-      else break;
-    }
+    // The last check leaves the neighbours it compared in before_ and after_.
+    const TInsertPlace place = FindInsertPlace(
+        t, n, buf->Position() / size, [&](int64_t i) { return StampAt(i * size); },
+        [&](int64_t i, bool& over) {
+          const TDtRecord* before = nullptr;
+          const TDtRecord* after = nullptr;
+          if (i > 0) {
+            ReadAt((i - 1) * size, *before_);
+            before = before_.get();
+          }
+          if (i < n) {
+            ReadAt(i * size, *after_);
+            after = after_.get();
+          }
+          return CheckInsert(before, after, *rec, Flags, over);
+        });
+    const int64_t idx = place.Index;
+    TInsertDecision d = place.Decision;
+    const bool over_before = place.OverBefore;
 
     TDtRecord* written = rec;
     const bool target_was_empty =

@@ -3,6 +3,7 @@
 // records are inserted at their place, never appended blindly, and two read windows are kept at
 // once: window 1 follows the navigator's view range, window 2 its overview day.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,20 @@ enum TInsertDecision : int32_t {
   idMerge = 6,        // fill the stored record's missing values from the new one
   idRefused = 7,      // not permitted by the flags
 };
+
+// Where a new record goes among count stored records in time order.
+struct TInsertPlace {
+  int64_t Index = 0;  // the stored record in front of which it goes (count: the end)
+  TInsertDecision Decision = idWrite;
+  bool OverBefore = false;  // for idWriteOver and idMerge: the target is the record at Index - 1
+};
+// The position search of InsertRecord, from the index hint: the stamps alone move the index and
+// decide an append or a record in front of the first; at a tie or between two records, check
+// decides from the stored records at index - 1 and index (CheckInsert), and its steps move the
+// index on. Pure: stamp_at and check only read.
+TInsertPlace FindInsertPlace(const TDtStamp& stamp, int64_t count, int64_t hint,
+                             const std::function<TDtStamp(int64_t index)>& stamp_at,
+                             const std::function<TInsertDecision(int64_t index, bool& over_before)>& check);
 
 class TDtData : public TData {
 public:

@@ -1,17 +1,14 @@
 #include "datastore/dt_navigator.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
 #include "datastore/data_globals.h"
 #include "datastore/dt_data.h"
-#include "platform/gui/ext_ctrls.h"
-#include "platform/gui/forms.h"
-#include "platform/gui/menus.h"
-#include "platform/gui/std_ctrls.h"
+#include "platform/rtl/component.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -27,13 +24,6 @@ const std::array<const char*, ncCount> NavMenuItemNames = {"EMenBStepLeft", "EMe
                                                            "EMenLast",      "EMenEditDt"};
 
 namespace {
-
-bool SameName(const std::string& a, const char* b) {
-  std::string bb(b);
-  return a.size() == bb.size() && std::equal(a.begin(), a.end(), bb.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 constexpr const char* NavSection = "Navigator";
 
@@ -53,7 +43,7 @@ bool OneYearAfter(const TDtStamp& start, TDtStamp& later) {
 
 int NavCommandOfName(const std::string& name) {
   for (int i = 0; i < ncCount; ++i) {
-    if (SameName(name, NavButtonNames[i]) || SameName(name, NavMenuItemNames[i])) return i;
+    if (SameText(name, NavButtonNames[i]) || SameText(name, NavMenuItemNames[i])) return i;
   }
   return -1;
 }
@@ -68,29 +58,17 @@ TNavigator0::~TNavigator0() {
   if (DtNavigator == this) DtNavigator = nullptr;
 }
 
-void TNavigator0::BindControl(TComponent* component) {
-  if (!component) return;
-  const int command = NavCommandOfName(component->Name());
+void TNavigator0::BindControl(std::unique_ptr<TNavControl> control) {
+  if (!control) return;
+  const std::string& name = control->Component()->Name();
+  const int command = NavCommandOfName(name);
   if (command < 0 || !HasCommand(command)) return;
-  const bool is_button = SameName(component->Name(), NavButtonNames[command]);
-  auto run = [this, command](TComponent*) { RunCommand(command); };
-  TComponent* form = nullptr;
-  if (is_button) {
-    // Only speed buttons and push buttons run commands.
-    TControl* button = dynamic_cast<TSpeedButton*>(component);
-    if (!button) button = dynamic_cast<TButton*>(component);
-    if (!button) return;
-    button->OnClick = run;
-    controls_[command].Button = button;
-    form = GetParentForm(button);
-  } else {
-    auto* item = dynamic_cast<TMenuItem*>(component);
-    if (!item) return;
-    item->OnClick = run;
-    controls_[command].MenuItem = item;
-    form = dynamic_cast<TForm*>(item->Owner());
-  }
-  if (!form_) form_ = form;
+  // Only buttons run the commands of button names, only menu items those of menu item names.
+  const bool is_button = SameText(name, NavButtonNames[command]);
+  if (is_button == control->IsMenuItem()) return;
+  control->SetOnClick([this, command] { RunCommand(command); });
+  if (!form_) form_ = control->Form();
+  (is_button ? controls_[command].Button : controls_[command].MenuItem) = std::move(control);
   EnableCommand(command, false);
   Changed();
 }

@@ -19,8 +19,6 @@ namespace qv {
 
 class TComponent;
 class TIdleTaskManager;
-class TControl;
-class TMenuItem;
 
 // Commands in the order of the bound names below.
 enum TNavCommand : int {
@@ -32,6 +30,21 @@ extern const std::array<const char*, ncCount> NavButtonNames;
 extern const std::array<const char*, ncCount> NavMenuItemNames;
 // The command a component name stands for, -1 for none (names are compared ignoring case).
 int NavCommandOfName(const std::string& name);
+
+// A button or menu item of the main window as the navigator drives it; the GUI side adapts its
+// controls to it, so that the navigator needs no GUI.
+class TNavControl {
+public:
+  virtual ~TNavControl() = default;
+  // The adapted control; its name says the command.
+  virtual TComponent* Component() const = 0;
+  virtual bool IsMenuItem() const = 0;
+  // The form the control belongs to, null when none.
+  virtual TComponent* Form() const = 0;
+  // The control's click runs run.
+  virtual void SetOnClick(std::function<void()> run) = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+};
 
 class TNavigator0 {
 public:
@@ -51,9 +64,9 @@ public:
   virtual void LoadSettings() {}
   virtual void SaveSettings() {}
   // A button or menu item named in the tables gets the command as its click and is disabled;
-  // anything else (and null) is ignored. Bound controls are kept by reference: the main window
-  // frees the navigator before its controls.
-  virtual void BindControl(TComponent* component);
+  // anything else (and null) is ignored. The navigator keeps the adapter; the adapted control is
+  // kept by reference: the main window frees the navigator before its controls.
+  virtual void BindControl(std::unique_ptr<TNavControl> control);
   // Something the navigator shows may have changed: the controls are disabled and brought up to
   // date at the next idle moment after 100 ms.
   virtual void Changed();
@@ -63,8 +76,8 @@ public:
   void IdleUpdate(bool& done);
   bool UpdatePending() const { return update_pending_; }
   // The controls that run a command, null when none is bound.
-  TControl* BoundButton(int command) const { return controls_[command].Button; }
-  TMenuItem* BoundMenuItem(int command) const { return controls_[command].MenuItem; }
+  TNavControl* BoundButton(int command) const { return controls_[command].Button.get(); }
+  TNavControl* BoundMenuItem(int command) const { return controls_[command].MenuItem.get(); }
   // The form of the first bound control.
   TComponent* Form() const { return form_; }
 
@@ -78,14 +91,14 @@ protected:
 
 private:
   struct Bound {
-    TControl* Button = nullptr;
-    TMenuItem* MenuItem = nullptr;
+    std::unique_ptr<TNavControl> Button;
+    std::unique_ptr<TNavControl> MenuItem;
   };
 
   TComponent* form_ = nullptr;
   std::unique_ptr<TTimer2> timer_;
   bool update_pending_ = false;
-  std::array<Bound, ncCount> controls_{};
+  std::array<Bound, ncCount> controls_;
 };
 
 // The date-time range dialog: shown modally with start and stop (floating date-time); answers

@@ -8,6 +8,7 @@
 #include "datastore/channels.h"
 #include "datastore/data_file.h"
 #include "datastore/kw_week.h"
+#include "platform/rtl/file_io.h"
 #include "platform/rtl/format.h"
 
 namespace qv {

@@ -11,6 +11,8 @@
 #include "datastore/data_file.h"
 #include "datastore/fdt_data.h"
 #include "datastore/kw_week.h"
+#include "platform/rtl/file_io.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -42,14 +44,12 @@ std::string TKwData::DefineIdent() {
 bool TKwData::NoData() { return !HasKwFile(Path); }
 
 void TKwData::SetName(const std::string& text) {
-  if (text == DispName) return;
-  DispName = text;
+  if (!StoreChanged(DispName, text)) return;
   NotifyClients(deNameChanged);
 }
 
 void TKwData::SetSName(const std::string& text) {
-  if (text == DispSName) return;
-  DispSName = text;
+  if (!StoreChanged(DispSName, text)) return;
   NotifyClients(deNameChanged);
 }
 

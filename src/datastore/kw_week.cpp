@@ -1,23 +1,17 @@
 #include "datastore/kw_week.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "base/dt_stamp.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
 namespace {
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 bool HasKwFrame(const std::string& name) {
-  return name.size() > 6 && EqualNoCase(name.substr(0, 2), "KW") && EqualNoCase(name.substr(name.size() - 4), ".QVR");
+  return name.size() > 6 && SameText(name.substr(0, 2), "KW") && SameText(name.substr(name.size() - 4), ".QVR");
 }
 
 template <class F>
@@ -94,17 +88,6 @@ bool HasKwFile(const std::string& dir) {
   ForEachRegularFile(dir, [&](const std::string& name) {
     found = name.size() == 10 && HasKwFrame(name);
     return found;
-  });
-  return found;
-}
-
-std::string FindFileIgnoringCase(const std::string& dir, const std::string& name) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(dir + name, ec)) return dir + name;
-  std::string found;
-  ForEachRegularFile(dir, [&](const std::string& entry) {
-    if (EqualNoCase(entry, name)) found = dir + entry;
-    return !found.empty();
   });
   return found;
 }

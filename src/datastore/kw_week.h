@@ -25,8 +25,4 @@ std::vector<int32_t> ScanKwFolder(const std::string& dir);
 // True when dir holds a file named like "KW????.QVR" (any case).
 bool HasKwFile(const std::string& dir);
 
-// dir + name when that file exists, else dir + the first entry of dir that equals name ignoring
-// case, else "". dir ends with "/".
-std::string FindFileIgnoringCase(const std::string& dir, const std::string& name);
-
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include "base/res_string.h"
 #include "devices/app_hooks.h"
 #include "devices/visual_hooks.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -45,8 +46,7 @@ void TDbShell::LoadSettings() {
 void TDbShell::SaveSettings() { TIniFile2(ini_file_name_).WriteInteger(Section, "SelIndex", sel_index_); }
 
 void TDbShell::SetDeviceCombo(TDbShellCombo* combo) {
-  if (combo == combo_) return;
-  combo_ = combo;
+  if (!StoreChanged(combo_, combo)) return;
   if (combo_) {
     combo_->OnChange = [this] { ComboChanged(); };
     combo_->SetEnabled(enabled_);
@@ -76,8 +76,7 @@ void TDbShell::SetSelIndex(int index) {
 }
 
 void TDbShell::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
+  if (!StoreChanged(enabled_, enabled)) return;
   if (combo_) combo_->SetEnabled(enabled);
   if (menu_) menu_->SetEnabled(enabled && menu_->Count() > 0);
 }

@@ -24,6 +24,7 @@
 #include "devices/dev_class_registry.h"
 #include "devices/device_messages.h"
 #include "platform/rtl/file_io.h"
+#include "platform/rtl/store_changed.h"
 #include "platform/rtl/stream.h"
 #include "devices/visual_hooks.h"
 
@@ -51,30 +52,10 @@ bool StartsWithDL(const std::string& name) {
   return name.size() >= 2 && (name[0] == 'D' || name[0] == 'd') && (name[1] == 'L' || name[1] == 'l');
 }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-// The name of a file in dir as it is spelled on disk: name itself when it exists, else the
-// first entry that differs only in case; name when there is none.
+// The path of a file in dir as it is spelled on disk; dir + name when there is none.
 std::string SpelledOnDisk(const std::string& dir, const std::string& name) {
-  struct stat st;
-  if (::stat((dir + name).c_str(), &st) == 0) return name;
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return name;
-  std::string found = name;
-  while (dirent* e = ::readdir(d)) {
-    if (SameNameIgnoringCase(e->d_name, name)) {
-      found = e->d_name;
-      break;
-    }
-  }
-  ::closedir(d);
-  return found;
+  const std::string found = FindFileIgnoringCase(dir, name);
+  return found.empty() ? dir + name : found;
 }
 
 bool FileExists(const std::string& path) {
@@ -321,8 +302,7 @@ void TDevice::SetId(int32_t id) {
   if (!is_new_ || !parent_) throw EDeviceError("Error in TDevice.SetId: Cannot change ID!");
   // A folder above DL32767 would never be loaded again.
   if (id < 0 || id > MaxId) throw EDeviceError("Error in TDevice.SetId: Invalid ID!");
-  if (id == id_) return;
-  id_ = id;
+  if (!StoreChanged(id_, id)) return;
   edit_id_ = id;
   dir_ = parent_->dir_ + GetIdStr() + "/";
 }
@@ -553,7 +533,7 @@ void TDevice::ReadIni() {
 }
 
 void TDevice::LoadChannels() {
-  const std::string path = dir_ + SpelledOnDisk(dir_, ChannelsFile);
+  const std::string path = SpelledOnDisk(dir_, ChannelsFile);
   if (!FileExists(path)) return;
   // Read-only and without a lock: rewrites are atomic, so a reader never sees half a file.
   TFileStream2 stream(path, fmOpenRead | fmShareDenyNone);
@@ -567,7 +547,7 @@ void TDevice::SaveChannels() {
   TMemoryStream2 bytes;
   channels_->SaveToStream(bytes);
   const std::string image(reinterpret_cast<const char*>(bytes.Memory()), static_cast<size_t>(bytes.Size()));
-  const std::string path = dir_ + SpelledOnDisk(dir_, ChannelsFile);
+  const std::string path = SpelledOnDisk(dir_, ChannelsFile);
   // Unchanged lists are not rewritten: the whole tree is written back at every shutdown.
   if (FileExists(path)) {
     try {
@@ -610,8 +590,7 @@ void TDevice::WriteIni() {
 }
 
 void TDevice::SetName(const std::string& name) {
-  if (name == name_) return;
-  name_ = name;
+  if (!StoreChanged(name_, name)) return;
   edit_name_ = name;
   if (!is_new_) TIniFile2(GetIniName()).WriteString(IniSection, "Name", name_);
   DoChange();
@@ -619,8 +598,7 @@ void TDevice::SetName(const std::string& name) {
 }
 
 void TDevice::SetSName(const std::string& sname) {
-  if (sname == sname_) return;
-  sname_ = sname;
+  if (!StoreChanged(sname_, sname)) return;
   edit_sname_ = sname;
   if (!is_new_) TIniFile2(GetIniName()).WriteString(IniSection, "SName", sname_);
   DoChange();
@@ -628,15 +606,13 @@ void TDevice::SetSName(const std::string& sname) {
 }
 
 void TDevice::SetDisabled(bool disabled) {
-  if (disabled == disabled_) return;
-  disabled_ = disabled;
+  if (!StoreChanged(disabled_, disabled)) return;
   if (!is_new_) TIniFile2(GetIniName()).WriteBool(IniSection, "Disabled", disabled_);
   DoChange();
 }
 
 void TDevice::SetHidden(bool hidden) {
-  if (hidden == hidden_) return;
-  hidden_ = hidden;
+  if (!StoreChanged(hidden_, hidden)) return;
   if (!is_new_) TIniFile2(GetIniName()).WriteBool(IniSection, "Hidden", hidden_);
   DoTreeChange();
   UpdateDataNames();

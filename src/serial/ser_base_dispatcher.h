@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/os/message_queue.h"
+#include "platform/rtl/byte_ring.h"
 #include "platform/serial/comm_device.h"
 #include "serial/ser_base_component.h"
 
@@ -236,10 +237,8 @@ protected:
   // send_lock_ guards the send ring and its indexes; taken after main_lock_ and before
   // data_lock_. The output thread writes from the ring without it and then advances the tail.
   std::recursive_mutex send_lock_;
-  std::vector<uint8_t> send_ring_;
-  uint32_t send_head_ = 0, send_tail_ = 0;
-  bool send_full_ = false;
-  uint32_t SendUsedLocked() const;
+  TByteRing send_ring_;
+  uint32_t SendUsedLocked() const { return static_cast<uint32_t>(send_ring_.Used()); }
   // Drops count bytes from the send ring's tail (they were written or are lost).
   void AdvanceSendTail(uint32_t count);
 
@@ -266,7 +265,6 @@ private:
   bool DataReceiversLocked() const;
   // A receiver of data events registered: the bytes already waiting are announced to it.
   void AnnounceWaitingLocked();
-  void CopyOut(uint32_t pos, uint8_t* buffer, uint32_t count) const;
   void LogTrigger(uint8_t type, uint8_t subtype, uint32_t value, const void* data, uint32_t size);
 
   TSerCustomComPort* owner_;
@@ -286,9 +284,7 @@ private:
 
   // data_lock_ guards the dispatch buffer and the reading state of a delivery.
   std::recursive_mutex data_lock_;
-  std::vector<uint8_t> dispatch_buffer_;
-  uint32_t head_ = 0, tail_ = 0;
-  bool full_ = false;
+  TByteRing dispatch_buffer_;
   uint64_t received_total_ = 0, notified_total_ = 0;
   bool announce_waiting_ = false;  // guarded by main_lock_
   uint32_t read_offset_ = 0, max_read_offset_ = 0;

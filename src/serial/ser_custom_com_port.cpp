@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/rtl/store_changed.h"
 #include "platform/serial/com_port_map.h"
 #include "serial/ser_trace.h"
 #include "serial/ser_win32_dispatcher.h"
@@ -516,53 +517,43 @@ void TSerCustomComPort::SetComNumber(uint16_t n) {
   SetOpen(true);
 }
 
-namespace {
-// Stores a changed value (or any value while settings are forced); answers whether it did.
-template <class T>
-bool StoreChange(T& field, T value, bool force) {
-  if (value == field && !force) return false;
-  field = value;
-  return true;
-}
-}  // namespace
-
 void TSerCustomComPort::ApplyLine() {
   if (state_ == psOpen && dispatcher_)
     RaiseOnError(this, dispatcher_->ApplyLineSettings(baud_, parity_, stop_bits_, data_bits_));
 }
 
 void TSerCustomComPort::SetBaud(uint32_t baud) {
-  if (StoreChange(baud_, baud, force_)) ApplyLine();
+  if (StoreChanged(baud_, baud) || force_) ApplyLine();
 }
 
 void TSerCustomComPort::SetParity(TParity parity) {
-  if (StoreChange(parity_, parity, force_)) ApplyLine();
+  if (StoreChanged(parity_, parity) || force_) ApplyLine();
 }
 
 void TSerCustomComPort::SetDataBits(uint16_t bits) {
-  if (StoreChange(data_bits_, bits, force_)) ApplyLine();
+  if (StoreChanged(data_bits_, bits) || force_) ApplyLine();
 }
 
 void TSerCustomComPort::SetStopBits(uint16_t bits) {
-  if (StoreChange(stop_bits_, bits, force_)) ApplyLine();
+  if (StoreChanged(stop_bits_, bits) || force_) ApplyLine();
 }
 
 void TSerCustomComPort::SetInSize(uint16_t size) {
-  if (StoreChange(in_size_, size, force_) && state_ == psOpen && dispatcher_)
+  if ((StoreChanged(in_size_, size) || force_) && state_ == psOpen && dispatcher_)
     RaiseOnError(this, dispatcher_->SetQueues(in_size_, out_size_));
 }
 
 void TSerCustomComPort::SetOutSize(uint16_t size) {
-  if (StoreChange(out_size_, size, force_) && state_ == psOpen && dispatcher_)
+  if ((StoreChanged(out_size_, size) || force_) && state_ == psOpen && dispatcher_)
     RaiseOnError(this, dispatcher_->SetQueues(in_size_, out_size_));
 }
 
 void TSerCustomComPort::SetDTR(bool on) {
-  if (StoreChange(dtr_, on, force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetDtrLine(on));
+  if ((StoreChanged(dtr_, on) || force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetDtrLine(on));
 }
 
 void TSerCustomComPort::SetRTS(bool on) {
-  if (StoreChange(rts_, on, force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetRtsLine(on));
+  if ((StoreChanged(rts_, on) || force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetRtsLine(on));
 }
 
 // ---- flow control ----
@@ -599,12 +590,12 @@ void TSerCustomComPort::SetSWFlowOptions(TSWFlowOptions options) {
 }
 
 void TSerCustomComPort::SetXOnChar(char c) {
-  if (StoreChange(xon_, c, force_) && state_ == psOpen && dispatcher_)
+  if ((StoreChanged(xon_, c) || force_) && state_ == psOpen && dispatcher_)
     RaiseOnError(this, dispatcher_->ApplyFlowChars(xon_, xoff_));
 }
 
 void TSerCustomComPort::SetXOffChar(char c) {
-  if (StoreChange(xoff_, c, force_) && state_ == psOpen && dispatcher_)
+  if ((StoreChanged(xoff_, c) || force_) && state_ == psOpen && dispatcher_)
     RaiseOnError(this, dispatcher_->ApplyFlowChars(xon_, xoff_));
 }
 

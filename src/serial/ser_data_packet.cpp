@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/rtl/store_changed.h"
 #include "serial/ser_base_dispatcher.h"
 #include "serial/ser_custom_com_port.h"
 #include "serial/serial_exception.h"
@@ -247,8 +248,7 @@ void TSerDataPacketManager::Deactivate() {
 void TSerDataPacketManager::UpdateTimer() {
   if (!active_ || !port_ || !port_->CurrentDispatcher()) return;
   int collecting = matcher_.Collecting();
-  if (collecting == timer_for_) return;
-  timer_for_ = collecting;
+  if (!StoreChanged(timer_for_, collecting)) return;
   TSerBaseDispatcher* d = port_->CurrentDispatcher();
   TSerDataPacket* p = collecting >= 0 ? packets_[collecting] : nullptr;
   if (p) {

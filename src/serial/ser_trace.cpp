@@ -34,32 +34,24 @@ std::string ByteText(uint8_t b, bool hex, bool all_hex) {
 
 // ---- trace ----
 
-TSerTrace::TSerTrace(uint32_t size) : entries_(size * 2u), size_(size) {}
+TSerTrace::TSerTrace(uint32_t size) : entries_(size_t{size} * 2) {}
 
 void TSerTrace::Add(char kind, uint8_t byte) {
-  if (size_ == 0) return;
-  entries_[pos_ * 2] = static_cast<uint8_t>(kind);
-  entries_[pos_ * 2 + 1] = byte;
-  if (++pos_ == size_) {
-    pos_ = 0;
-    wrapped_ = true;
-  }
+  if (entries_.Capacity() == 0) return;
+  if (entries_.Full()) entries_.Drop(2);  // the oldest entry makes room
+  const uint8_t entry[2] = {static_cast<uint8_t>(kind), byte};
+  entries_.Write(entry, 2);
 }
 
-void TSerTrace::Clear() {
-  pos_ = 0;
-  wrapped_ = false;
-}
+void TSerTrace::Clear() { entries_.Clear(); }
 
 std::string TSerTrace::Text(bool hex, bool all_hex) const {
   std::string out;
-  uint32_t count = wrapped_ ? size_ : pos_;
-  uint32_t index = wrapped_ ? pos_ : 0;
   int last_kind = -1;
   uint32_t column = 0;
-  for (uint32_t i = 0; i < count; ++i, index = (index + 1) % size_) {
-    char kind = static_cast<char>(entries_[index * 2]);
-    uint8_t byte = entries_[index * 2 + 1];
+  for (size_t i = 0; i < entries_.Used(); i += 2) {
+    char kind = static_cast<char>(entries_.At(i));
+    uint8_t byte = entries_.At(i + 1);
     if (kind != last_kind) {
       if (last_kind != -1) {
         out += kLineEnd;
@@ -90,50 +82,36 @@ std::string TSerTrace::Text(bool hex, bool all_hex) const {
 
 TSerLog::TSerLog(uint32_t size) : ring_(size) {}
 
-void TSerLog::Copy(uint32_t pos, const void* data, uint32_t size) {
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  for (uint32_t i = 0; i < size; ++i) ring_[(pos + i) % ring_.size()] = p[i];
-}
-
-void TSerLog::Fetch(uint32_t pos, void* data, uint32_t size) const {
-  uint8_t* p = static_cast<uint8_t*>(data);
-  for (uint32_t i = 0; i < size; ++i) p[i] = ring_[(pos + i) % ring_.size()];
-}
-
 void TSerLog::DropOldest() {
   uint8_t head[kLogHeadSize];
-  Fetch(start_, head, kLogHeadSize);
+  ring_.Peek(0, head, kLogHeadSize);
   uint32_t n;
   std::memcpy(&n, head + 12, 4);
-  uint32_t size = kLogHeadSize + n;
-  start_ = static_cast<uint32_t>((start_ + size) % ring_.size());
-  used_ -= size;
+  ring_.Drop(kLogHeadSize + size_t{n});
 }
 
 void TSerLog::Add(uint8_t type, uint8_t subtype, uint32_t time, uint32_t value, const void* data, uint32_t size) {
   uint64_t need = uint64_t{kLogHeadSize} + size;
-  if (need >= ring_.size()) return;
-  while (ring_.size() - used_ < need) DropOldest();
+  if (need >= ring_.Capacity()) return;
+  while (ring_.Free() < need) DropOldest();
   uint8_t head[kLogHeadSize] = {};
   head[0] = type;
   head[1] = subtype;
   std::memcpy(head + 4, &time, 4);
   std::memcpy(head + 8, &value, 4);
   std::memcpy(head + 12, &size, 4);
-  uint32_t pos = static_cast<uint32_t>((start_ + used_) % ring_.size());
-  Copy(pos, head, kLogHeadSize);
-  if (size > 0) Copy(static_cast<uint32_t>((pos + kLogHeadSize) % ring_.size()), data, size);
-  used_ += static_cast<uint32_t>(need);
+  ring_.Write(head, kLogHeadSize);
+  if (size > 0) ring_.Write(data, size);
 }
 
-void TSerLog::Clear() { start_ = used_ = 0; }
+void TSerLog::Clear() { ring_.Clear(); }
 
 std::vector<TSerLogEntry> TSerLog::Entries() const {
   std::vector<TSerLogEntry> entries;
-  uint32_t pos = start_, left = used_;
-  while (left >= kLogHeadSize) {
+  size_t pos = 0;
+  while (pos + kLogHeadSize <= ring_.Used()) {
     uint8_t head[kLogHeadSize];
-    Fetch(pos, head, kLogHeadSize);
+    ring_.Peek(pos, head, kLogHeadSize);
     TSerLogEntry e;
     e.Type = head[0];
     e.SubType = head[1];
@@ -142,9 +120,8 @@ std::vector<TSerLogEntry> TSerLog::Entries() const {
     uint32_t n;
     std::memcpy(&n, head + 12, 4);
     e.Data.resize(n);
-    if (n > 0) Fetch(static_cast<uint32_t>((pos + kLogHeadSize) % ring_.size()), e.Data.data(), n);
-    pos = static_cast<uint32_t>((pos + kLogHeadSize + n) % ring_.size());
-    left -= kLogHeadSize + n;
+    if (n > 0) ring_.Peek(pos + kLogHeadSize, e.Data.data(), n);
+    pos += kLogHeadSize + size_t{n};
     entries.push_back(std::move(e));
   }
   return entries;

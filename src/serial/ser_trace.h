@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/byte_ring.h"
+
 namespace qv {
 
 constexpr uint32_t kMaxTraceSize = 4000000;
@@ -17,17 +19,14 @@ public:
   void Add(char kind, uint8_t byte);
   void Clear();
   bool Recording = true;
-  bool Empty() const { return !wrapped_ && pos_ == 0; }
+  bool Empty() const { return entries_.Empty(); }
   // The trace as the file shows it: blocks of received ("Receive: ") and transmitted
   // ("Transmit: ") bytes, oldest first. all_hex writes every byte as [HH]; hex writes the
   // unprintable ones so (else in decimal).
   std::string Text(bool hex, bool all_hex) const;
 
 private:
-  std::vector<uint8_t> entries_;  // kind, byte
-  uint32_t size_;
-  uint32_t pos_ = 0;
-  bool wrapped_ = false;
+  TByteRing entries_;  // kind, byte; the newest size entries
 };
 
 struct TSerLogEntry {
@@ -45,17 +44,14 @@ public:
   void Add(uint8_t type, uint8_t subtype, uint32_t time, uint32_t value, const void* data, uint32_t size);
   void Clear();
   bool Recording = true;
-  bool Empty() const { return used_ == 0; }
+  bool Empty() const { return ring_.Empty(); }
   std::vector<TSerLogEntry> Entries() const;
   // The entry lines of the log file (without its header), each ending in CR LF.
   std::string Lines(bool hex, bool all_hex) const;
 
 private:
-  void Copy(uint32_t pos, const void* data, uint32_t size);
-  void Fetch(uint32_t pos, void* data, uint32_t size) const;
   void DropOldest();
-  std::vector<uint8_t> ring_;
-  uint32_t start_ = 0, used_ = 0;
+  TByteRing ring_;
 };
 
 constexpr uint32_t kLogHeadSize = 16;

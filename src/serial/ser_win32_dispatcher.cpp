@@ -124,8 +124,7 @@ int TSerWin32Dispatcher::PurgeDevice(int queue) {
     }
     {
       std::lock_guard<std::recursive_mutex> slock(send_lock_);
-      send_head_ = send_tail_ = 0;
-      send_full_ = false;
+      send_ring_.Clear();
     }
   }
   std::lock_guard<std::recursive_mutex> lock(MainLock());
@@ -284,20 +283,21 @@ void TSerWin32Dispatcher::WriteOut() {
       std::lock_guard<std::mutex> lock(out_mutex_);
       if (out_stop_) return;
     }
-    const uint8_t* piece;
+    const uint8_t *piece, *rest;
     uint32_t count, wrapped;
     {
       std::lock_guard<std::recursive_mutex> slock(send_lock_);
-      uint32_t used = SendUsedLocked();
-      if (used == 0) return;
       // A wrapped send goes out in one write, in its original order: the part at the ring's
       // end, then the part at its start.
-      count = std::min<uint32_t>(used, static_cast<uint32_t>(send_ring_.size()) - send_tail_);
-      wrapped = used - count;
-      piece = &send_ring_[send_tail_];
+      const TByteSpans data = send_ring_.DataSpans();
+      if (data.Total() == 0) return;
+      piece = data.First;
+      count = static_cast<uint32_t>(data.FirstCount);
+      rest = data.Second;
+      wrapped = static_cast<uint32_t>(data.SecondCount);
     }
     int error;
-    long n = device_.Write2(piece, count, send_ring_.data(), wrapped, &error);
+    long n = device_.Write2(piece, count, rest, wrapped, &error);
     if (n > 0) {
       AdvanceSendTail(static_cast<uint32_t>(n));
     } else if (n == 0) {

@@ -5,6 +5,7 @@
 #include "base/archive_hooks.h"
 #include "base/res_string.h"
 #include "platform/gui/graphics.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -89,8 +90,7 @@ void TD20_SelectDlg::CreateChoiceControl() {
 
 void TD20_SelectDlg::SetStyle(uint8_t style) {
   if (style > 3) style = 1;
-  if (style == style_) return;
-  style_ = style;
+  if (!StoreChanged(style_, style)) return;
   const int keep = sel_index_;
   CreateChoiceControl();
   sel_index_ = -1;

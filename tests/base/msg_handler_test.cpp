@@ -31,8 +31,8 @@ struct ScriptedDialog {
   std::vector<std::thread::id> threads;
   int answer = 1;
 
-  TMessageDlgAnswerer Proc() {
-    return [this](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+  TMsgDialogProc Proc() {
+    return [this](const std::string& msg, TMsgDlgType, TMsgDlgButtons, int32_t) {
       asked.push_back(msg);
       threads.push_back(std::this_thread::get_id());
       return answer;
@@ -43,13 +43,20 @@ struct ScriptedDialog {
 class MsgHandlerTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    InitializeGui();
-    SetMessageDlgAnswerer(dialog.Proc());
-    Application->OnException = [this](TComponent*, const std::exception& e) { shown.push_back(e.what()); };
+    SetMainThread();
+    MsgDialogProc = dialog.Proc();
+    ExceptionReportProc = [this](TComponent*) {
+      try {
+        throw;
+      } catch (const std::exception& e) {
+        shown.push_back(e.what());
+      }
+      return true;
+    };
   }
   void TearDown() override {
-    SetMessageDlgAnswerer(nullptr);
-    Application->OnException = nullptr;
+    MsgDialogProc = nullptr;
+    ExceptionReportProc = nullptr;
   }
 
   std::unique_ptr<TMsgHandler> Make() {

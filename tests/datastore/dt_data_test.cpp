@@ -83,6 +83,51 @@ TEST(CheckInsertTest, DecisionTable) {
   }
 }
 
+TEST(FindInsertPlaceTest, SearchTable) {
+  // Stored records at the minutes given (value 1 each, E: empty); the new record has value 2
+  // unless it is identical. The hint is where the search starts.
+  struct Case {
+    const char* what;
+    std::vector<TDtRecord> stored;
+    TDtRecord rec;
+    int64_t hint;
+    uint8_t flags;
+    TInsertPlace place;
+    int checks;  // how often the neighbours had to be read
+  } cases[] = {
+      {"empty store", {}, V(5, 2), 3, 0, {0, idWrite, false}, 0},
+      {"append from the end", {V(1, 1), V(2, 1)}, V(3, 2), 2, 0, {2, idWrite, false}, 0},
+      {"append from the start", {V(1, 1), V(2, 1)}, V(3, 2), 0, 0, {2, idWrite, false}, 0},
+      {"hint past the end", {V(1, 1), V(2, 1)}, V(3, 2), 9, 0, {2, idWrite, false}, 0},
+      {"in front of the first, from the end", {V(1, 1), V(2, 1)}, V(0, 2), 2, 0, {0, idWrite, false}, 0},
+      {"between two, not permitted", {V(1, 1), V(3, 1)}, V(2, 2), 2, 0, {1, idRefused, false}, 1},
+      {"between two, permitted", {V(1, 1), V(3, 1)}, V(2, 2), 0, dfPermitInsert, {1, idWrite, false}, 1},
+      {"tie with the last, overwrite", {V(1, 1), V(2, 1)}, V(2, 2), 2, dfPermitOverwrite, {2, idWriteOver, true}, 1},
+      {"tie from the start, merge", {V(1, 1), V(2, 1), V(4, 1)}, V(2, 2), 0, dfMerge, {1, idMerge, false}, 1},
+      {"identical", {V(1, 1), V(2, 1)}, V(1, 1), 2, 0, {1, idIdentical, false}, 1},
+      {"behind an empty record with the same stamp", {V(1, 1), E(2), V(3, 1)}, V(2, 2), 3, 0, {2, idRefused, false}, 1},
+      {"behind the empty record at the end", {V(1, 1), E(2)}, V(2, 2), 0, 0, {2, idWrite, false}, 2},
+  };
+  for (const Case& c : cases) {
+    int checks = 0;
+    const TInsertPlace place = FindInsertPlace(
+        TDtStamp{c.rec.Date, c.rec.Time}, static_cast<int64_t>(c.stored.size()), c.hint,
+        [&](int64_t i) { return TDtStamp{c.stored[i].Date, c.stored[i].Time}; },
+        [&](int64_t i, bool& over_before) {
+          ++checks;
+          const TDtRecord* before = i > 0 ? &c.stored[i - 1] : nullptr;
+          const TDtRecord* after = i < static_cast<int64_t>(c.stored.size()) ? &c.stored[i] : nullptr;
+          return TDtData::CheckInsert(before, after, c.rec, c.flags, over_before);
+        });
+    EXPECT_EQ(place.Index, c.place.Index) << c.what;
+    EXPECT_EQ(place.Decision, c.place.Decision) << c.what;
+    if (place.Decision == idWriteOver || place.Decision == idMerge) {
+      EXPECT_EQ(place.OverBefore, c.place.OverBefore) << c.what;
+    }
+    EXPECT_EQ(checks, c.checks) << c.what;
+  }
+}
+
 class DtDataTest : public ::testing::Test {
 protected:
   DtDataTest() : rec_(2), data_(&rec_) { EXPECT_EQ(data_.NewBuffer(), drDone); }

@@ -10,10 +10,7 @@
 #include "datastore/channels.h"
 #include "datastore/data_globals.h"
 #include "datastore/kw_data.h"
-#include "platform/gui/ext_ctrls.h"
-#include "platform/gui/forms.h"
-#include "platform/gui/menus.h"
-#include "platform/gui/std_ctrls.h"
+#include "platform/rtl/component.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -243,6 +240,44 @@ TEST_F(NavigatorTest, UpdateRunsFromAnIdleTaskAndThenGoesToTheNewestData) {
   IdleTaskManager = nullptr;
 }
 
+// A control as the GUI side adapts it: a named component that records its state.
+class FakeNavControl : public TNavControl {
+public:
+  FakeNavControl(TComponent* form, const std::string& name, bool menu_item)
+      : component_(std::make_unique<TComponent>(nullptr)), form_(form), menu_item_(menu_item) {
+    component_->SetName(name);
+  }
+  TComponent* Component() const override { return component_.get(); }
+  bool IsMenuItem() const override { return menu_item_; }
+  TComponent* Form() const override { return form_; }
+  void SetOnClick(std::function<void()> run) override { *click_ = std::move(run); }
+  void SetEnabled(bool enabled) override { *enabled_ = enabled; }
+
+  // Kept by the test when the navigator takes the control.
+  std::shared_ptr<bool> enabled_ = std::make_shared<bool>(true);
+  std::shared_ptr<std::function<void()>> click_ = std::make_shared<std::function<void()>>();
+
+private:
+  std::unique_ptr<TComponent> component_;
+  TComponent* form_;
+  bool menu_item_;
+};
+
+// What the test keeps of a bound control.
+struct BoundFake {
+  std::shared_ptr<bool> enabled;
+  std::shared_ptr<std::function<void()>> click;
+  bool Enabled() const { return *enabled; }
+  void Click() const { (*click)(); }
+};
+
+BoundFake Bind(TNavigator0& nav, TComponent* form, const std::string& name, bool menu_item) {
+  auto control = std::make_unique<FakeNavControl>(form, name, menu_item);
+  BoundFake kept{control->enabled_, control->click_};
+  nav.BindControl(std::move(control));
+  return kept;
+}
+
 TEST_F(NavigatorTest, BoundControlsRunTheirCommandsAndWaitForFollowers) {
   TIdleTaskManager manager;
   IdleTaskManager = &manager;
@@ -250,24 +285,21 @@ TEST_F(NavigatorTest, BoundControlsRunTheirCommandsAndWaitForFollowers) {
   {
     TestNavigator nav(clock_, ticks);
     nav.Follower = false;
-    TForm form(nullptr);
-    auto* step = new TSpeedButton(&form);
-    step->SetName("BStepLeftBtn");
-    step->SetParent(&form);
-    auto* last = new TButton(&form);
-    last->SetName("LastButton");
-    last->SetParent(&form);
-    auto* edit = new TMenuItem(&form);
-    edit->SetName("EMenEditDt");
-    auto* zoom = new TMenuItem(&form);
-    zoom->SetName("emenzoom");
-    auto* label = new TLabel(&form);
-    label->SetName("ZoomButton");  // no button: ignored
-    for (TComponent* c : std::initializer_list<TComponent*>{step, last, edit, zoom, label, nullptr}) nav.BindControl(c);
+    TComponent form(nullptr);
+    const BoundFake step = Bind(nav, &form, "BStepLeftBtn", false);
+    const BoundFake last = Bind(nav, &form, "LastButton", false);
+    const BoundFake edit = Bind(nav, &form, "EMenEditDt", true);
+    const BoundFake zoom = Bind(nav, &form, "emenzoom", true);
+    const BoundFake wrong_kind = Bind(nav, &form, "ZoomButton", true);  // a menu item with a button's name
+    const BoundFake unknown = Bind(nav, &form, "OtherButton", false);
+    nav.BindControl(nullptr);
     EXPECT_EQ(nav.Form(), &form);
     EXPECT_EQ(nav.BoundButton(ncZoom), nullptr);
-    EXPECT_EQ(nav.BoundMenuItem(ncZoom), zoom);
-    for (bool enabled : {step->Enabled(), last->Enabled(), edit->Enabled(), zoom->Enabled()}) EXPECT_FALSE(enabled);
+    ASSERT_NE(nav.BoundMenuItem(ncZoom), nullptr);
+    EXPECT_EQ(nav.BoundMenuItem(ncZoom)->Component()->Name(), "emenzoom");
+    for (bool enabled : {step.Enabled(), last.Enabled(), edit.Enabled(), zoom.Enabled()}) EXPECT_FALSE(enabled);
+    EXPECT_TRUE(wrong_kind.Enabled() && unknown.Enabled()) << "ignored controls are left alone";
+    EXPECT_FALSE(*wrong_kind.click || *unknown.click);
 
     auto run_update = [&] {
       ticks.Advance(101);
@@ -275,33 +307,33 @@ TEST_F(NavigatorTest, BoundControlsRunTheirCommandsAndWaitForFollowers) {
     };
     // Without a data set that follows the view range everything stays disabled.
     run_update();
-    EXPECT_FALSE(step->Enabled());
+    EXPECT_FALSE(step.Enabled());
     nav.Follower = true;
     nav.Changed();
     run_update();
-    EXPECT_TRUE(step->Enabled());
-    EXPECT_TRUE(edit->Enabled());
-    EXPECT_TRUE(zoom->Enabled());
-    EXPECT_FALSE(last->Enabled()) << "no newest record yet";
+    EXPECT_TRUE(step.Enabled());
+    EXPECT_TRUE(edit.Enabled());
+    EXPECT_TRUE(zoom.Enabled());
+    EXPECT_FALSE(last.Enabled()) << "no newest record yet";
 
-    step->Click();
+    step.Click();
     EXPECT_EQ(Text(nav.Dt1Start), Text(At(14, 20, 0)));
     EXPECT_EQ(nav.Notified, 1);
     nav.Newest = At(9, 0, 0);
     nav.Changed();
-    EXPECT_FALSE(step->Enabled());
+    EXPECT_FALSE(step.Enabled());
     run_update();
-    EXPECT_TRUE(last->Enabled());
-    last->Click();
+    EXPECT_TRUE(last.Enabled());
+    last.Click();
     EXPECT_EQ(Text(nav.Dt1Start), Text(At(8, 55, 0)));
-    zoom->Click();
+    zoom.Click();
     EXPECT_EQ(nav.ZoomLevel, 13);
 
     // While the recorder scrolls the view, the user's commands wait.
     AutoScrollActive = true;
     nav.Changed();
     run_update();
-    EXPECT_FALSE(step->Enabled());
+    EXPECT_FALSE(step.Enabled());
     AutoScrollActive = false;
   }
   IdleTaskManager = nullptr;

@@ -113,7 +113,7 @@ TEST_F(DeviceData, AFailedReportAtShutdownStopsNeitherTheDataWriteNorTheProgram)
   // Device.ini can no longer be replaced, and reporting that fails too (as on a full disk).
   std::filesystem::remove(node->Dir() + "Device.ini");
   std::filesystem::create_directory(node->Dir() + "Device.ini");
-  SetMessageDlgAnswerer([](const std::string&, TMsgDlgType, TMsgDlgButtons) -> int { throw Exception("no dialog"); });
+  MsgDialogProc = [](const std::string&, TMsgDlgType, TMsgDlgButtons, int32_t) -> int { throw Exception("no dialog"); };
   root.reset();
   EXPECT_EQ(writes, 1);
 }

@@ -8,7 +8,6 @@
 
 #include "base/msg_handler.h"
 #include "devices/device_messages.h"
-#include "platform/gui/forms.h"
 #include "support/temp_dir.h"
 
 namespace qv::test {
@@ -21,10 +20,10 @@ struct DeviceMessageEntry {
 class DeviceMessagesLog {
 public:
   DeviceMessagesLog() : old_handler_(MsgHandler) {
-    InitializeGui();
+    SetMainThread();
     handler_ = std::make_unique<TMsgHandler>(nullptr, folder_.Path(), folder_.File("Quarvel.INI"));
     MsgHandler = handler_.get();
-    SetMessageDlgAnswerer([this](const std::string& msg, TMsgDlgType type, TMsgDlgButtons) {
+    MsgDialogProc = [this](const std::string& msg, TMsgDlgType type, TMsgDlgButtons, int32_t) {
       const TDevMsgKind kind = type == TMsgDlgType::mtConfirmation ? TDevMsgKind::Confirm
                                : type == TMsgDlgType::mtWarning    ? TDevMsgKind::Warning
                                                                    : TDevMsgKind::Error;
@@ -34,10 +33,10 @@ public:
       const bool yes = answers.front();
       answers.pop_front();
       return yes ? mrYes : mrCancel;
-    });
+    };
   }
   ~DeviceMessagesLog() {
-    SetMessageDlgAnswerer(nullptr);
+    MsgDialogProc = nullptr;
     handler_.reset();
     MsgHandler = old_handler_;
   }

@@ -31,9 +31,8 @@ public:
   void Drain(uint32_t n) { AdvanceSendTail(n); }
   std::string Queued() {
     std::lock_guard<std::recursive_mutex> lock(send_lock_);
-    std::string out;
-    uint32_t used = SendUsedLocked();
-    for (uint32_t i = 0; i < used; ++i) out += static_cast<char>(send_ring_[(send_tail_ + i) % send_ring_.size()]);
+    std::string out(SendUsedLocked(), '\0');
+    send_ring_.Peek(0, out.data(), out.size());
     return out;
   }
 
@@ -47,8 +46,7 @@ protected:
       input.clear();
     } else {
       std::lock_guard<std::recursive_mutex> lock(send_lock_);
-      send_head_ = send_tail_ = 0;
-      send_full_ = false;
+      send_ring_.Clear();
     }
     return 0;
   }

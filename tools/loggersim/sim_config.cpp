@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/rtl/file_io.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv::sim {
 
@@ -29,19 +30,14 @@ bool KnownRange(int board, int type, double& min, double& max) {
 // Sensor types whose range is stored in whole units rather than tenths.
 bool WholeUnits(int type) { return type == 9 || type == 12 || type == 13 || type == 14; }
 
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
+std::string TrimSpace(const std::string& s) { return Trim(s, " \t\r\n"); }
 
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> parts;
   size_t from = 0;
   for (;;) {
     size_t at = s.find(sep, from);
-    parts.push_back(Trim(s.substr(from, at == std::string::npos ? std::string::npos : at - from)));
+    parts.push_back(TrimSpace(s.substr(from, at == std::string::npos ? std::string::npos : at - from)));
     if (at == std::string::npos) return parts;
     from = at + 1;
   }
@@ -52,7 +48,7 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 }
 
 int Int(const std::string& key, const std::string& value, int lo, int hi) {
-  std::string v = Trim(value);
+  std::string v = TrimSpace(value);
   if (v.empty()) Bad(key, value);
   size_t used = 0;
   long long n = 0;
@@ -71,8 +67,8 @@ int Int(const std::string& key, const std::string& value, int lo, int hi) {
 double Real(const std::string& key, const std::string& value) {
   try {
     size_t used = 0;
-    double d = std::stod(Trim(value), &used);
-    if (used == Trim(value).size() && std::isfinite(d)) return d;
+    double d = std::stod(TrimSpace(value), &used);
+    if (used == TrimSpace(value).size() && std::isfinite(d)) return d;
   } catch (const std::exception&) {
   }
   Bad(key, value);
@@ -117,8 +113,8 @@ int SimConfig::TypeCode() const {
 }
 
 void SimConfig::ApplySetting(const std::string& raw_key, const std::string& raw_value) {
-  const std::string key = Trim(raw_key);
-  const std::string value = Trim(raw_value);
+  const std::string key = TrimSpace(raw_key);
+  const std::string value = TrimSpace(raw_value);
   if (key == "kind") {
     SetKind(Int(key, value, 5, 7));
   } else if (key == "id") {
@@ -254,7 +250,7 @@ void SimConfig::LoadFile(const std::string& file_name) {
   size_t from = 0;
   while (from < text.size()) {
     size_t end = text.find('\n', from);
-    std::string line = Trim(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
+    std::string line = TrimSpace(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
     from = end == std::string::npos ? text.size() : end + 1;
     if (line.empty() || line[0] == '#') continue;
     size_t eq = line.find('=');

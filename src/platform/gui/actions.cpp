@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gui/controls.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -18,33 +19,27 @@ void TAction::Changed() {
 }
 
 void TAction::SetCaption(const std::string& v) {
-  if (v == caption_) return;
-  caption_ = v;
+  if (!StoreChanged(caption_, v)) return;
   Changed();
 }
 void TAction::SetChecked(bool v) {
-  if (v == checked_) return;
-  checked_ = v;
+  if (!StoreChanged(checked_, v)) return;
   Changed();
 }
 void TAction::SetEnabled(bool v) {
-  if (v == enabled_) return;
-  enabled_ = v;
+  if (!StoreChanged(enabled_, v)) return;
   Changed();
 }
 void TAction::SetVisible(bool v) {
-  if (v == visible_) return;
-  visible_ = v;
+  if (!StoreChanged(visible_, v)) return;
   Changed();
 }
 void TAction::SetImageIndex(int v) {
-  if (v == image_index_) return;
-  image_index_ = v;
+  if (!StoreChanged(image_index_, v)) return;
   Changed();
 }
 void TAction::SetHint(const std::string& v) {
-  if (v == hint_) return;
-  hint_ = v;
+  if (!StoreChanged(hint_, v)) return;
   Changed();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -32,31 +33,26 @@ TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
 }
 
 void TCustomPanel::SetAlignment(TAlignment a) {
-  if (a == alignment_) return;
-  alignment_ = a;
+  if (!StoreChanged(alignment_, a)) return;
   Invalidate();
 }
 void TCustomPanel::SetBevelOuter(TPanelBevel b) {
-  if (b == bevel_outer_) return;
-  bevel_outer_ = b;
+  if (!StoreChanged(bevel_outer_, b)) return;
   Realign();
   Invalidate();
 }
 void TCustomPanel::SetBevelInner(TPanelBevel b) {
-  if (b == bevel_inner_) return;
-  bevel_inner_ = b;
+  if (!StoreChanged(bevel_inner_, b)) return;
   Realign();
   Invalidate();
 }
 void TCustomPanel::SetBevelWidth(int w) {
-  if (w == bevel_width_) return;
-  bevel_width_ = w;
+  if (!StoreChanged(bevel_width_, w)) return;
   Realign();
   Invalidate();
 }
 void TCustomPanel::SetBorderWidth(int w) {
-  if (w == border_width_) return;
-  border_width_ = w;
+  if (!StoreChanged(border_width_, w)) return;
   Realign();
   Invalidate();
 }
@@ -102,13 +98,11 @@ void TPaintBox::Paint() {
 // ---------------------------------------------------------------------------------------------
 TBevel::TBevel(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 50, 50); }
 void TBevel::SetShape(TBevelShape s) {
-  if (s == shape_) return;
-  shape_ = s;
+  if (!StoreChanged(shape_, s)) return;
   Invalidate();
 }
 void TBevel::SetStyle(TBevelStyle s) {
-  if (s == style_) return;
-  style_ = s;
+  if (!StoreChanged(style_, s)) return;
   Invalidate();
 }
 void TBevel::Paint() {
@@ -157,13 +151,11 @@ void TSpeedButton::SetDown(bool v) {
   Invalidate();
 }
 void TSpeedButton::SetFlat(bool v) {
-  if (v == flat_) return;
-  flat_ = v;
+  if (!StoreChanged(flat_, v)) return;
   Invalidate();
 }
 void TSpeedButton::SetLayout(TButtonLayout l) {
-  if (l == layout_) return;
-  layout_ = l;
+  if (!StoreChanged(layout_, l)) return;
   Invalidate();
 }
 void TSpeedButton::Click() { TGraphicControl::Click(); }

@@ -8,12 +8,9 @@
 
 #include "platform/gui/controls.h"
 #include "platform/gui/menus.h"
+#include "platform/rtl/msg_dlg_types.h"
 
 namespace qv {
-
-// Modal results.
-constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
-              mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 enum class TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
@@ -199,12 +196,6 @@ private:
   bool enabled_ = true;
   void* timer_ = nullptr;
 };
-
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum TMsgDlgBtn : uint32_t { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16, mbRetry = 32, mbIgnore = 64, mbAll = 128, mbNoToAll = 256, mbYesToAll = 512, mbHelp = 1024 };
-using TMsgDlgButtons = uint32_t;
-constexpr TMsgDlgButtons mbYesNoCancel = mbYes | mbNo | mbCancel;
-constexpr TMsgDlgButtons mbOKCancel = mbOK | mbCancel;
 
 // Shows a message dialog and answers the modal result of the chosen button.
 int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int help_context = 0);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -180,13 +181,11 @@ void TFont::Changed() {
   if (OnChange) OnChange(this);
 }
 void TFont::SetName(const std::string& name) {
-  if (name_ == name) return;
-  name_ = name;
+  if (!StoreChanged(name_, name)) return;
   Changed();
 }
 void TFont::SetSize(int points) {
-  if (size_ == points) return;
-  size_ = points;
+  if (!StoreChanged(size_, points)) return;
   Changed();
 }
 int TFont::Height() const { return -static_cast<int>(std::lround(size_ * kScreenPixelsPerInch / 72.0)); }
@@ -194,23 +193,19 @@ void TFont::SetHeight(int height) {
   SetSize(static_cast<int>(std::lround(-height * 72.0 / kScreenPixelsPerInch)));
 }
 void TFont::SetStyle(TFontStyles style) {
-  if (style_ == style) return;
-  style_ = style;
+  if (!StoreChanged(style_, style)) return;
   Changed();
 }
 void TFont::SetColor(TColor color) {
-  if (color_ == color) return;
-  color_ = color;
+  if (!StoreChanged(color_, color)) return;
   Changed();
 }
 void TFont::SetPitch(TFontPitch pitch) {
-  if (pitch_ == pitch) return;
-  pitch_ = pitch;
+  if (!StoreChanged(pitch_, pitch)) return;
   Changed();
 }
 void TFont::SetOrientation(int tenths) {
-  if (orientation_ == tenths) return;
-  orientation_ = tenths;
+  if (!StoreChanged(orientation_, tenths)) return;
   Changed();
 }
 int TFont::PixelSize() const { return std::max(1, std::abs(Height())); }
@@ -634,8 +629,7 @@ TColor TBitmap::Pixel(int x, int y) const { return canvas_->Pixel(x, y); }
 void TBitmap::SetPixel(int x, int y, TColor c) { canvas_->SetPixel(x, y, c); }
 
 void TBitmap::SetTransparent(bool t) {
-  if (transparent_ == t) return;
-  transparent_ = t;
+  if (!StoreChanged(transparent_, t)) return;
   Changed();
 }
 TColor TBitmap::TransparentColor() const {

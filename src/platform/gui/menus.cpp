@@ -5,9 +5,10 @@
 #include <QCursor>
 #include <QMenu>
 #include <algorithm>
-#include <strings.h>
 
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/store_changed.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -44,26 +45,22 @@ void TMenuItem::Changed() {
   if (TMenu* m = Menu(); m && m->OnItemsChanged) m->OnItemsChanged();
 }
 void TMenuItem::SetCaption(const std::string& c) {
-  if (c == caption_) return;
-  caption_ = c;
+  if (!StoreChanged(caption_, c)) return;
   Changed();
 }
 void TMenuItem::SetChecked(bool v) {
-  if (v == checked_) return;
-  checked_ = v;
+  if (!StoreChanged(checked_, v)) return;
   if (v && radio_item_ && parent_)
     for (TMenuItem* s : parent_->items_)
       if (s != this && s->radio_item_ && s->group_index_ == group_index_) s->checked_ = false;
   Changed();
 }
 void TMenuItem::SetEnabled(bool v) {
-  if (v == enabled_) return;
-  enabled_ = v;
+  if (!StoreChanged(enabled_, v)) return;
   Changed();
 }
 void TMenuItem::SetVisible(bool v) {
-  if (v == visible_) return;
-  visible_ = v;
+  if (!StoreChanged(visible_, v)) return;
   Changed();
 }
 void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
@@ -95,11 +92,11 @@ int TMenuItem::IndexOf(const TMenuItem* item) const {
 }
 TMenuItem* TMenuItem::Find(const std::string& caption) const {
   for (TMenuItem* i : items_)
-    if (strcasecmp(StripAmpersand(i->caption_).c_str(), StripAmpersand(caption).c_str()) == 0) return i;
+    if (SameText(StripAmpersand(i->caption_), StripAmpersand(caption))) return i;
   return nullptr;
 }
 TMenuItem* TMenuItem::FindByName(const std::string& name) {
-  if (!Name().empty() && strcasecmp(Name().c_str(), name.c_str()) == 0) return this;
+  if (!Name().empty() && SameText(Name(), name)) return this;
   for (TMenuItem* i : items_)
     if (TMenuItem* f = i->FindByName(name)) return f;
   return nullptr;

@@ -53,6 +53,7 @@ private:
 
 class TWinControl;
 class TControl;
+class TForm;
 
 // The window of a windowed control: forwards paint, mouse, key and focus events to its control.
 class QvWidget : public QWidget {
@@ -101,6 +102,11 @@ struct NestedLoop {
   NestedLoop(const NestedLoop&) = delete;
   NestedLoop& operator=(const NestedLoop&) = delete;
 };
+// How many nested loops run now; forms whose release waits for them to end.
+int NestedLoopDepth();
+std::vector<TForm*>& WaitingReleases();
+// Tells the idle logic that the loop has work: one idle pass follows when it runs dry.
+void MarkGuiBusy();
 
 // Runs an event handler of the program; an exception goes to the application's handling.
 void GuardedCall(const std::function<void()>& fn);

@@ -11,6 +11,7 @@
 
 #include "platform/gui/forms.h"
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/store_changed.h"
 
 namespace qv {
 
@@ -91,23 +92,19 @@ void TCustomLabel::AdjustBounds() {
 }
 
 void TCustomLabel::SetAutoSize(bool v) {
-  if (v == auto_size_) return;
-  auto_size_ = v;
+  if (!StoreChanged(auto_size_, v)) return;
   AdjustBounds();
 }
 void TCustomLabel::SetAlignment(TAlignment a) {
-  if (a == alignment_) return;
-  alignment_ = a;
+  if (!StoreChanged(alignment_, a)) return;
   Invalidate();
 }
 void TCustomLabel::SetLayout(TTextLayout l) {
-  if (l == layout_) return;
-  layout_ = l;
+  if (!StoreChanged(layout_, l)) return;
   Invalidate();
 }
 void TCustomLabel::SetWordWrap(bool v) {
-  if (v == word_wrap_) return;
-  word_wrap_ = v;
+  if (!StoreChanged(word_wrap_, v)) return;
   AdjustBounds();
   Invalidate();
 }
@@ -118,8 +115,7 @@ void TCustomLabel::SetTransparent(bool v) {
   Invalidate();
 }
 void TCustomLabel::SetShowAccelChar(bool v) {
-  if (v == show_accel_char_) return;
-  show_accel_char_ = v;
+  if (!StoreChanged(show_accel_char_, v)) return;
   AdjustBounds();
   Invalidate();
 }
@@ -169,8 +165,7 @@ TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 97, 17);
 }
 void TCheckBox::SetState(TCheckBoxState s) {
-  if (s == state_) return;
-  state_ = s;
+  if (!StoreChanged(state_, s)) return;
   auto* b = Native<QCheckBox>(this);
   Qt::CheckState q = s == TCheckBoxState::cbChecked ? Qt::Checked : s == TCheckBoxState::cbGrayed ? Qt::PartiallyChecked : Qt::Unchecked;
   if (b->checkState() != q) {

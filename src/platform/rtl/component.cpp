@@ -1,12 +1,12 @@
 #include "platform/rtl/component.h"
 
 #include <algorithm>
-#include <strings.h>
+
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
 namespace {
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 void Erase(std::vector<TComponent*>& list, TComponent* c) { list.erase(std::remove(list.begin(), list.end(), c), list.end()); }
 }  // namespace
 
@@ -42,7 +42,7 @@ void TComponent::SetName(const std::string& name) {
 TComponent* TComponent::FindComponent(const std::string& name) const {
   if (name.empty()) return nullptr;
   for (TComponent* c : components_)
-    if (SameName(c->name_, name)) return c;
+    if (SameText(c->name_, name)) return c;
   return nullptr;
 }
 

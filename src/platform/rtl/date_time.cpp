@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "platform/rtl/exception.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -123,12 +124,8 @@ int DayOfWeek(TDateTime dt) {
 
 namespace {
 
-bool StartsWithNoCase(const std::string& s, size_t pos, const char* what) {
-  for (size_t k = 0; what[k]; ++k) {
-    if (pos + k >= s.size()) return false;
-    if (std::toupper(static_cast<unsigned char>(s[pos + k])) != what[k]) return false;
-  }
-  return true;
+bool StartsWithNoCase(const std::string& s, size_t pos, std::string_view what) {
+  return pos <= s.size() && SameText(std::string_view(s).substr(pos, what.size()), what);
 }
 
 std::string Number(unsigned v, int digits) {
@@ -309,11 +306,7 @@ struct Scanner {
   int AmPm(const TFormatSettings& fs) {
     Blanks();
     auto match = [&](const std::string& w) {
-      if (w.empty() || pos + w.size() > s.size()) return false;
-      for (size_t k = 0; k < w.size(); ++k)
-        if (std::toupper(static_cast<unsigned char>(s[pos + k])) !=
-            std::toupper(static_cast<unsigned char>(w[k])))
-          return false;
+      if (w.empty() || !StartsWithNoCase(s, pos, w)) return false;
       pos += w.size();
       return true;
     };

@@ -1,5 +1,6 @@
 #include "platform/rtl/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include "platform/rtl/exception.h"
 #include "platform/rtl/stream.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
@@ -70,6 +72,28 @@ bool RenameNoReplace(const std::string& from, const std::string& to, std::string
   }
   why = std::strerror(errno);
   return false;
+}
+
+namespace {
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+}  // namespace
+
+std::string FindFileIgnoringCase(const std::string& dir, const std::string& name) {
+  if (IsRegularFile(dir + name)) return dir + name;
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return {};
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (SameText(e->d_name, name) && IsRegularFile(dir + e->d_name)) {
+      found = dir + e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
 }
 
 }  // namespace qv

@@ -13,5 +13,9 @@ void WriteFileAtomic(const std::string& file_name, const std::string& bytes);
 // Moves a file or folder from to to unless to exists; never replaces anything. On failure why
 // holds the system's reason and errno its code.
 bool RenameNoReplace(const std::string& from, const std::string& to, std::string& why);
+// The regular file name in folder dir ("" or ending in "/") as it is spelled on disk: dir + name
+// when it exists, else the first file of dir whose name differs only in letter case (files from
+// older installations); "" when there is none.
+std::string FindFileIgnoringCase(const std::string& dir, const std::string& name);
 
 }  // namespace qv

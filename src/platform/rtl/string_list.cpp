@@ -6,28 +6,18 @@
 
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/exception.h"
+#include "platform/rtl/store_changed.h"
 #include "platform/rtl/text_encoding.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
 
 namespace {
-int CompareNoCase(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char ca = static_cast<unsigned char>(a[i]);
-    unsigned char cb = static_cast<unsigned char>(b[i]);
-    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + 32);
-    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + 32);
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
 }  // namespace
 
 int TStringList::Compare(const std::string& a, const std::string& b) const {
   if (case_sensitive_) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
-  return CompareNoCase(a, b);
+  return CompareText(a, b);
 }
 
 void TStringList::CheckIndex(int index) const {
@@ -160,8 +150,7 @@ void TStringList::SetSorted(bool sorted) {
 }
 
 void TStringList::SetCaseSensitive(bool cs) {
-  if (cs == case_sensitive_) return;
-  case_sensitive_ = cs;
+  if (!StoreChanged(case_sensitive_, cs)) return;
   if (sorted_) Sort();
 }
 

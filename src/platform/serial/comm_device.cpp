@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 namespace qv {
 
@@ -141,7 +140,7 @@ int TCommDevice::Close() {
   fd_ = -1;
   {
     std::lock_guard<std::mutex> lock(rx_mutex_);
-    rx_start_ = rx_count_ = 0;
+    rx_queue_.Clear();
   }
   return result;
 }
@@ -232,7 +231,7 @@ int TCommDevice::SetupQueues(uint32_t in_size, uint32_t out_size) {
   std::lock_guard<std::mutex> lock(rx_mutex_);
   in_queue_size_ = in_size;
   out_queue_size_ = out_size;
-  if (rx_count_ == 0) ResizeQueueLocked();
+  if (rx_queue_.Empty()) ResizeQueueLocked();
   return 0;
 }
 
@@ -243,8 +242,8 @@ int TCommDevice::Purge(uint32_t flags) {
   int queue = tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH;
   if (rx) {
     std::lock_guard<std::mutex> lock(rx_mutex_);
-    rx_start_ = rx_count_ = 0;
-    if (rx_queue_.size() != in_queue_size_) ResizeQueueLocked();
+    rx_queue_.Clear();
+    if (rx_queue_.Capacity() != in_queue_size_) ResizeQueueLocked();
   }
   return tcflush(fd_, queue) == 0 ? 0 : CommErrorFromErrno(errno);
 }
@@ -342,21 +341,14 @@ long TwoPieces(int fd, Call call, void* first, size_t first_count, void* second,
 }
 }  // namespace
 
-void TCommDevice::ResizeQueueLocked() {
-  rx_queue_.assign(in_queue_size_, 0);
-  rx_queue_.shrink_to_fit();
-  rx_start_ = rx_count_ = 0;
-}
+void TCommDevice::ResizeQueueLocked() { rx_queue_.Reset(in_queue_size_); }
 
 size_t TCommDevice::TakeQueuedLocked(uint8_t* buffer, size_t count) {
-  size_t n = std::min(count, rx_count_);
+  size_t n = std::min(count, rx_queue_.Used());
   if (n == 0) return 0;
-  size_t first = std::min(n, rx_queue_.size() - rx_start_);
-  std::memcpy(buffer, &rx_queue_[rx_start_], first);
-  std::memcpy(buffer + first, rx_queue_.data(), n - first);
-  rx_start_ = (rx_start_ + n) % rx_queue_.size();
-  rx_count_ -= n;
-  if (rx_count_ == 0 && rx_queue_.size() != in_queue_size_) ResizeQueueLocked();
+  rx_queue_.Peek(0, buffer, n);
+  rx_queue_.Drop(n);
+  if (rx_queue_.Empty() && rx_queue_.Capacity() != in_queue_size_) ResizeQueueLocked();
   return n;
 }
 
@@ -396,16 +388,13 @@ long TCommDevice::FillQueue(int* error) {
     if (error) *error = EBADF;
     return -1;
   }
-  size_t size = rx_queue_.size();
-  if (rx_count_ == size) return 0;
-  size_t end = (rx_start_ + rx_count_) % size;
-  size_t room = size - rx_count_;
-  size_t first = std::min(room, size - end);
-  iovec parts[2] = {{&rx_queue_[end], first}, {rx_queue_.data(), room - first}};
+  const TByteSpans room = rx_queue_.FreeSpans();
+  if (room.Total() == 0) return 0;
+  iovec parts[2] = {{room.First, room.FirstCount}, {room.Second, room.SecondCount}};
   for (;;) {
-    ssize_t n = readv(fd_, parts, room > first ? 2 : 1);
+    ssize_t n = readv(fd_, parts, room.SecondCount > 0 ? 2 : 1);
     if (n >= 0) {
-      rx_count_ += static_cast<size_t>(n);
+      rx_queue_.Commit(static_cast<size_t>(n));
       return static_cast<long>(n);
     }
     if (errno == EINTR) continue;
@@ -417,12 +406,12 @@ long TCommDevice::FillQueue(int* error) {
 
 bool TCommDevice::QueueFull() {
   std::lock_guard<std::mutex> lock(rx_mutex_);
-  return rx_count_ == rx_queue_.size();
+  return rx_queue_.Free() == 0;
 }
 
 uint32_t TCommDevice::QueuedBytes() {
   std::lock_guard<std::mutex> lock(rx_mutex_);
-  return static_cast<uint32_t>(rx_count_);
+  return static_cast<uint32_t>(rx_queue_.Used());
 }
 
 long TCommDevice::Write2(const void* first, size_t first_count, const void* second, size_t second_count,

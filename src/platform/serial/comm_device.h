@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/byte_ring.h"
+
 namespace qv {
 
 constexpr int kErrorNotFound = 2;
@@ -126,8 +128,7 @@ private:
   // from the queue and then from the kernel in one piece, so that the order stays. A leaf lock,
   // taken under the dispatcher's reading and main locks.
   std::mutex rx_mutex_;
-  std::vector<uint8_t> rx_queue_;
-  size_t rx_start_ = 0, rx_count_ = 0;
+  TByteRing rx_queue_;
   void ResizeQueueLocked();
   size_t TakeQueuedLocked(uint8_t* buffer, size_t count);
   TDcb dcb_;  // what termios does not hold, and the whole state once set

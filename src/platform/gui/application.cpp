@@ -1,0 +1,239 @@
+#include "platform/gui/forms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+#include <atomic>
+
+#include "platform/gui/qt_private.h"
+
+namespace qv {
+
+// The application object, the start of the GUI, the guard around the program's handlers,
+// nested loops and message dialogs: what every control and form relies on.
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+namespace {
+
+const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 1);
+
+// The Qt application: every event passes here, which tells the idle logic that the loop was
+// busy and keeps exceptions of the program's handlers inside the program.
+class QvApplication : public QApplication {
+public:
+  QvApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (event->type() != kWakeEvent) busy = true;
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (...) {
+      if (Application) Application->HandleException();
+      return true;
+    }
+  }
+  bool busy = true;
+};
+
+// Receives the wake-ups of posted window messages and delivers them in posting order.
+class Waker : public QObject {
+public:
+  std::atomic<bool> pending{false};
+  bool event(QEvent* e) override {
+    if (e->type() != kWakeEvent) return QObject::event(e);
+    pending = false;
+    GuardedCall([this] {
+      if (ProcessPostedMessages()) static_cast<QvApplication*>(qApp)->busy = true;
+    });
+    return true;
+  }
+};
+Waker* g_waker = nullptr;
+
+TMessageDlgAnswerer& Answerer() {
+  static TMessageDlgAnswerer answerer;
+  return answerer;
+}
+
+bool g_started = false;
+
+int g_nested_loops = 0;
+
+void StartGui(int& argc, char** argv) {
+  g_started = true;
+  SetMainThread();
+  new QvApplication(argc, argv);
+  QApplication::setFont(ToQFont(TFont()));
+  g_waker = new Waker;
+  SetMessageWakeHook([] {
+    if (!g_waker->pending.exchange(true)) QCoreApplication::postEvent(g_waker, new QEvent(kWakeEvent));
+  });
+  Application = new TApplication;
+  Screen = new TScreen;
+  QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                   [] { Application->DoIdle(); });
+}
+
+}  // namespace
+
+std::vector<TForm*>& WaitingReleases() {
+  static std::vector<TForm*> list;
+  return list;
+}
+
+int NestedLoopDepth() { return g_nested_loops; }
+
+void MarkGuiBusy() { static_cast<QvApplication*>(qApp)->busy = true; }
+
+void EnsureGui() {
+  if (g_started) return;
+  static int argc = 1;
+  static char arg0[] = "quarvel";
+  static char* argv[] = {arg0, nullptr};
+  StartGui(argc, argv);
+}
+
+void InitializeGui() { EnsureGui(); }
+
+void PostDeferredCall(std::function<void()> fn) {
+  EnsureGui();
+  QTimer::singleShot(0, qApp, [fn = std::move(fn)] { GuardedCall(fn); });
+}
+
+void InitializeGui(int& argc, char** argv) {
+  if (!g_started) StartGui(argc, argv);
+}
+
+NestedLoop::NestedLoop() { ++g_nested_loops; }
+NestedLoop::~NestedLoop() {
+  --g_nested_loops;
+  // Those released at this depth or above are posted again; deeper loops still running keep theirs.
+  std::vector<TForm*> waiting;
+  waiting.swap(WaitingReleases());
+  for (TForm* f : waiting) f->PostMessage(CM_RELEASE, reinterpret_cast<uintptr_t>(static_cast<TComponent*>(f)), 0);
+}
+
+void GuardedCall(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (...) {
+    if (Application) Application->HandleException();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+TApplication::TApplication() : TComponent(nullptr) {}
+TApplication::~TApplication() { BeginDestroy(); }
+
+void TApplication::DoIdle() {
+  QV_GUI_THREAD();
+  if (in_idle_) return;
+  auto* app = static_cast<QvApplication*>(qApp);
+  // Messages posted from other threads come first; the idle pass follows the drained queue.
+  if (PendingMessageCount() > 0) GuardedCall([app] {
+      if (ProcessPostedMessages()) app->busy = true;
+    });
+  if (!app->busy) return;
+  app->busy = false;
+  in_idle_ = true;
+  bool done = true;
+  ++idle_count_;
+  // A copy: the handler may replace itself.
+  auto handler = OnIdle;
+  GuardedCall([&] {
+    if (handler) handler(this, done);
+  });
+  in_idle_ = false;
+  if (!done) {
+    app->busy = true;
+    QAbstractEventDispatcher::instance()->wakeUp();
+  }
+}
+
+void TApplication::ClearTerminated() { terminated_ = false; }
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  QCoreApplication::exit(0);
+  QAbstractEventDispatcher::instance()->wakeUp();
+}
+
+void TApplication::ProcessMessages() {
+  QV_GUI_THREAD();
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  GuardedCall([] { ProcessPostedMessages(); });
+}
+
+void TApplication::HandleException(TComponent* /*sender*/) {
+  try {
+    throw;
+  } catch (const Exception& e) {
+    if (dynamic_cast<const EAbort*>(&e) || e.ClassName() == "EAbort") return;
+    if (OnException) OnException(this, e);
+    else ShowException(e);
+  } catch (const std::exception& e) {
+    if (OnException) OnException(this, e);
+    else ShowException(e);
+  } catch (...) {
+    std::runtime_error e("Unknown exception");
+    if (OnException) OnException(this, e);
+    else ShowException(e);
+  }
+}
+
+void TApplication::ShowException(const std::exception& e) {
+  std::string text = e.what();
+  if (!text.empty() && text.back() != '.') text += '.';
+  MessageDlg(text, TMsgDlgType::mtError, mbOK);
+}
+
+bool TApplication::Active() const { return QApplication::activeWindow() != nullptr; }
+
+// ---------------------------------------------------------------------------------------------
+void SetMessageDlgAnswerer(TMessageDlgAnswerer answerer) { Answerer() = std::move(answerer); }
+
+int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int /*help_context*/) {
+  EnsureGui();
+  QV_GUI_THREAD();
+  if (Answerer()) return Answerer()(msg, type, buttons);
+  QMessageBox box;
+  box.setText(QString::fromStdString(msg));
+  box.setWindowTitle(QString::fromStdString(Application->Title()));
+  switch (type) {
+    case TMsgDlgType::mtWarning: box.setIcon(QMessageBox::Warning); break;
+    case TMsgDlgType::mtError: box.setIcon(QMessageBox::Critical); break;
+    case TMsgDlgType::mtInformation: box.setIcon(QMessageBox::Information); break;
+    case TMsgDlgType::mtConfirmation: box.setIcon(QMessageBox::Question); break;
+    default: break;
+  }
+  struct Map {
+    TMsgDlgBtn btn;
+    QMessageBox::StandardButton qt;
+    int result;
+  };
+  static const Map kMap[] = {{mbYes, QMessageBox::Yes, mrYes},         {mbNo, QMessageBox::No, mrNo},
+                             {mbOK, QMessageBox::Ok, mrOk},            {mbCancel, QMessageBox::Cancel, mrCancel},
+                             {mbAbort, QMessageBox::Abort, mrAbort},   {mbRetry, QMessageBox::Retry, mrRetry},
+                             {mbIgnore, QMessageBox::Ignore, mrIgnore}, {mbAll, QMessageBox::YesToAll, mrAll},
+                             {mbNoToAll, QMessageBox::NoToAll, mrNoToAll}, {mbYesToAll, QMessageBox::YesToAll, mrYesToAll}};
+  QMessageBox::StandardButtons qb;
+  for (const Map& m : kMap)
+    if (buttons & m.btn) qb |= m.qt;
+  box.setStandardButtons(qb);
+  int answer = 0;
+  {
+    NestedLoop nested;
+    answer = box.exec();
+  }
+  for (const Map& m : kMap)
+    if (answer == m.qt) return m.result;
+  return mrCancel;
+}
+
+void ShowMessage(const std::string& msg) { MessageDlg(msg, TMsgDlgType::mtCustom, mbOK); }
+
+}  // namespace qv
