@@ -112,6 +112,7 @@ bool TOutTelegram::Send(TSerCustomComPort* port) {
       if (OnSent) OnSent(this);
       return true;
     }
+    // Nothing is queued now; the frame waits for room below.
     send_pending_ = true;
     saved_timer_ = port->OnTriggerTimer();
     saved_outbuff_free_ = port->OnTriggerOutbuffFree();
@@ -160,6 +161,8 @@ void TOutTelegram::OutBuffFreeEvent() {
   if (!send_pending_) return;
   try {
     port_->SetTimerTrigger(timer_handle_, 0, false);
+    // A time-carrying frame takes the time of the moment it goes out: never sent unbuilt or stale.
+    if (AutoBuild) BuildTelegram();
     QueueFrame();
   } catch (...) {
     EndSend();
@@ -517,6 +520,8 @@ bool TTelgrProtocol::AskRetry(const std::string& msg, TOutTelegram* telegram) {
   if (MsgHandler)
     answer = MsgHandler->HandleMessage(msg, LoadResString("sco_ComPort"), TMsgDlgType::mtWarning, mbAbort | mbRetry,
                                        0, mrAbort, true, mkWarning);
+  // A Cancel pressed while the question was open has ended the run already.
+  if (!Running()) return false;
   if (answer == mrRetry) return true;
   CancelProtocol("", false);
   return false;
