@@ -119,7 +119,9 @@ void IdentifyProt::ProtProc(void* sender) {
         DevKind = Id->DevKind();
         return FinishOk();
       }
-      return;  // an identity left over from an earlier request
+      // An identity left over from an earlier request: wait for this one's.
+      if (sender == Id) ListenFor(Id);
+      return;
     default:
       throw Exception(ClassName() + ".ProtProc: invalid step");
   }
