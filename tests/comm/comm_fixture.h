@@ -82,6 +82,7 @@ public:
   RecordingHandler() : TMsgHandler(nullptr, ExePath, IniFileName) {
     MsgHandler = this;
     SetModes(ProtocolEnabled | DiagnoseEnabled);
+    messages.clear();  // the start lines of the logs
     SetMessageDlgAnswerer([this](const std::string& msg, TMsgDlgType, TMsgDlgButtons buttons) -> int {
       dialogs.push_back(msg);
       if (Answer) return Answer(msg, buttons);
