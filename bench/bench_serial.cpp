@@ -1,6 +1,7 @@
 // Serial port over a pseudo-terminal: the delay from the last byte of a packet arriving to its
 // data event on the main thread, and the throughput of a 1 MiB transfer through the port
-// relative to reading and writing the same pseudo-terminal directly.
+// relative to reading and writing the same pseudo-terminal directly. And the packet matcher on
+// a packet as long as it keeps.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -17,6 +18,7 @@
 
 #include "platform/os/message_queue.h"
 #include "platform/serial/com_port_map.h"
+#include "serial/packet_matcher.h"
 #include "serial/ser_custom_com_port.h"
 #include "serial/ser_data_packet.h"
 
@@ -254,6 +256,34 @@ void BM_SerialSend1MiB(benchmark::State& state) {
   SetThroughputCounters(state, data.size(), direct_seconds, port_seconds);
 }
 BENCHMARK(BM_SerialSend1MiB)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A packet whose end string comes only after the longest packet the matcher keeps (16 MiB),
+// fed in pieces of the dispatch buffer's size: the time grows with the size, not its square.
+void BM_PacketMatcherLongPacketEndString(benchmark::State& state) {
+  const size_t size = static_cast<size_t>(state.range(0));
+  const std::string wire = "<" + std::string(size - 4, 'x') + "END";
+  constexpr size_t kPiece = 8192;
+  for (auto _ : state) {
+    qv::TPacketSettings settings;
+    settings.StartString = "<";
+    settings.EndCond = qv::ecString;
+    settings.EndString = "END";
+    qv::TPacketMatcher matcher;
+    matcher.Enable(matcher.Add(settings));
+    qv::TPacketFound found;
+    bool complete = false;
+    for (size_t at = 0; at < wire.size(); at += kPiece) {
+      matcher.Append(reinterpret_cast<const uint8_t*>(wire.data()) + at, std::min(kPiece, wire.size() - at));
+      complete = matcher.Next(found);
+    }
+    if (!complete || found.End != wire.size()) state.SkipWithError("the packet was not found");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
+}
+BENCHMARK(BM_PacketMatcherLongPacketEndString)
+    ->Arg(1 << 20)
+    ->Arg(16 << 20)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // The program's entry. Until the main window exists it prepares the home folder, sets the
-// application globals the lower layers build their paths from, and reports them.
+// application globals the lower layers build their paths from, installs the serial port map and
+// the port selection form, and reports the globals.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "comm/qv_com_port.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/exception.h"
+#include "serial/com_select_form.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -17,6 +19,7 @@ int main(int argc, char** argv) {
     qv::ExePath = home;
     qv::IniFileName = qv::ProgramIniFileName(home, "quarvel");
     qv::InstallComPortMap();
+    qv::InstallComSelectForm();
     std::cout << "Quarvel2 V" << QV_VERSION_TEXT << "\n"
               << "Home folder: " << home << "\n"
               << "Settings: " << qv::IniFileName << "\n";

@@ -16,7 +16,7 @@ const char kEmailOid[] = "1.2.840.113549.1.9.1";
 
 }  // namespace
 
-void ReadDERName(const TDERNode& name, TStringList& lines) {
+void ReadDERName(const TDERNode& name, TStringList& lines, TDERTagMemory& tags) {
   TStringList out;
   for (int i = 0; i < name.ChildCount(); ++i) {
     const TDERNode& set = name.Expect(i, dcUniversal, der_tag::Set);
@@ -25,13 +25,15 @@ void ReadDERName(const TDERNode& name, TStringList& lines) {
       std::string oid = attr.Expect(0, dcUniversal, der_tag::Oid).OidText();
       const TDERNode* value = attr.Child(1);
       if (!value || value->ChildCount() > 0) throw EASN1Error("Error: unexpected DER structure");
-      out.Add(oid + "=" + value->ContentText());
+      const std::string line = oid + "=" + value->ContentText();
+      tags[line] = TDERTag{value->TagClass(), value->Tag()};
+      out.Add(line);
     }
   }
   lines.Assign(out);
 }
 
-void WriteDERName(TDERNode& name, const TStringList& lines) {
+void WriteDERName(TDERNode& name, const TStringList& lines, const TDERTagMemory& tags) {
   name.SetTag(dcUniversal, der_tag::Sequence);
   for (int i = 0; i < lines.Count(); ++i) {
     std::string value = Trim(lines.ValueFromIndex(i));
@@ -42,7 +44,11 @@ void WriteDERName(TDERNode& name, const TStringList& lines) {
     TDERNode* attr = set->AddChild();
     attr->AddChild()->SetOID(oid);
     TDERNode* text = attr->AddChild();
-    if (oid == kEmailOid) text->SetTag(dcUniversal, der_tag::IA5String);
+    auto known = tags.find(lines[i]);
+    if (known != tags.end())
+      text->SetTag(known->second.tag_class, known->second.tag);
+    else if (oid == kEmailOid)
+      text->SetTag(dcUniversal, der_tag::IA5String);
     text->SetPrintableString(value);
   }
 }
@@ -205,7 +211,12 @@ void TAS_DERComponent::Notification(TComponent* component, TOperation operation)
   if (it != children_.end()) children_.erase(it);
 }
 
+void TAS_DERComponent::TakeNameTags(const TAS_DERComponent& source) {
+  for (const auto& [line, tag] : source.name_tags_) name_tags_[line] = tag;
+}
+
 void TAS_DERComponent::ClearFields() {
+  name_tags_.clear();
   SetPublicKeyAlgorithm("");
   SetPublicKeyBitValue("");
   SetSignatureAlgorithm("");

@@ -2,6 +2,7 @@
 // A component holding one signed DER structure (body, signature algorithm, signature value)
 // as hexadecimal text and mapping it to and from its fields. Members build and read the body.
 #include <iosfwd>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@
 namespace qv {
 
 class TAS_AsymCryptography;
+
+// The tag a name value or a time was read with, by its line "OID=value" or its text, so that a
+// structure rebuilt from its fields keeps each string and time type.
+struct TDERTag {
+  uint8_t tag_class = dcUniversal;
+  uint32_t tag = 0;
+};
+using TDERTagMemory = std::map<std::string, TDERTag>;
 
 class TAS_DERComponent : public TAS_Component {
 public:
@@ -70,6 +79,11 @@ public:
 
   void LinkedChanged(TAS_Component* sender, const std::string& prop_name) override;
 
+  // Tags of the name values read by the last parse, and of names copied from other components.
+  const TDERTagMemory& NameTags() const { return name_tags_; }
+  // Takes the source's name tags over, for name lines copied from it.
+  void TakeNameTags(const TAS_DERComponent& source);
+
   TNotifyEvent OnChangeDERCode, OnChangeParent, OnChangePublicKeyAlgorithm,
       OnChangePublicKeyBitValue, OnChangeSigningHelper, OnChangeSignatureAlgorithm,
       OnChangeSignatureValue;
@@ -82,6 +96,7 @@ protected:
   }
 
   bool is_root_ = true;
+  TDERTagMemory name_tags_;
 
 private:
   std::string der_code_;
@@ -94,9 +109,10 @@ private:
   TAS_AsymCryptography* signing_helper_ = nullptr;
 };
 
-// Names: one line OID=value per attribute.
-void ReadDERName(const TDERNode& name, TStringList& lines);
-void WriteDERName(TDERNode& name, const TStringList& lines);
+// Names: one line OID=value per attribute. A value is written with the tag remembered for its
+// line, else as PrintableString (IA5String for the e-mail address).
+void ReadDERName(const TDERNode& name, TStringList& lines, TDERTagMemory& tags);
+void WriteDERName(TDERNode& name, const TStringList& lines, const TDERTagMemory& tags);
 // SEQUENCE { SEQUENCE { OID algorithm, NULL }, BIT STRING key }
 void WriteDERKeyInfo(TDERNode& info, const std::string& algorithm, const std::string& key_hex);
 void ReadDERKeyInfo(const TDERNode& info, std::string& algorithm, std::string& key_hex);

@@ -125,6 +125,13 @@ size_t TDERNode::ParseAt(const uint8_t* p, size_t len, int depth) {
       if (tag > 0xFFFFFFFFull) throw EASN1Error("Value too long");
       if (!(b & 0x80)) break;
     }
+    // DER writes tags below 31 in one byte: 1F 00 would come back as 00 00, the end-of-contents
+    // marker, and the written structure would no longer parse.
+    if (tag < 31) {
+      char text[64];
+      std::snprintf(text, sizeof text, "Error: tag %u given in the long form", static_cast<unsigned>(tag));
+      throw EASN1Error(text);
+    }
     tag_ = static_cast<uint32_t>(tag);
   }
   if (pos >= len) Truncated();

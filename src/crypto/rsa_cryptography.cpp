@@ -15,6 +15,8 @@ const char kOidX500Rsa[] = "2.5.8.1.1";
 const char kOidOaep[] = "1.2.840.113549.1.1.6";
 const char kDefaultSignature[] = "1.2.840.113549.1.1.5";
 constexpr int kPkcs1MinBits = 89;
+// FF bytes a signature block needs at least, as PKCS #1 v1.5 lays it out.
+constexpr int kMinPadding = 8;
 
 std::string StripZeroPairs(std::string hex) {
   size_t i = 0;
@@ -438,9 +440,10 @@ void TAS_RSACryptography::DoSign(const uint8_t* data, size_t size, const std::st
 
   const int block_len = (k - 1) / 8;
   const int pad = block_len - static_cast<int>(t.size()) - 2;
-  if (pad < 0)
+  // Verification takes no block with fewer FF bytes, so neither does signing.
+  if (pad < kMinPadding)
     Error(KitFormat("Signing key length of %d bits is too short. Must be at least %d bits", k,
-                    static_cast<int>(t.size() + 3) * 8));
+                    static_cast<int>(t.size() + 3 + kMinPadding) * 8));
   std::vector<uint8_t> block;
   block.reserve(static_cast<size_t>(block_len));
   block.push_back(0x01);
@@ -472,23 +475,35 @@ void TAS_RSACryptography::DoVerify(const uint8_t* data, size_t size, const std::
   GiantPowerMod(s.get(), e_.get(), n_pub_.get());
   decrypted_block_ = GiantBytes(s.get());
   const std::vector<uint8_t>& block = decrypted_block_;
-  size_t i = 0;
-  if (block.empty() || block[0] != 0x01) Error(format_error);
-  ++i;
+  // The block fills the modulus: 00 01, at least eight FF, 00, the DigestInfo. Its leading 00
+  // is no byte of the number, so it is one byte shorter than the modulus. Leaving any of this
+  // open lets a signature for a small public exponent be made from the public key alone.
+  if (block.size() + 1 != static_cast<size_t>(GiantByteLength(n_pub_.get())) || block[0] != 0x01)
+    Error(format_error);
+  size_t i = 1;
   while (i < block.size() && block[i] == 0xFF) ++i;
-  if (i >= block.size() || block[i] != 0x00) Error(format_error);
+  if (i - 1 < static_cast<size_t>(kMinPadding) || i >= block.size() || block[i] != 0x00) Error(format_error);
   ++i;
 
+  // DigestInfo: SEQUENCE { SEQUENCE { OID, NULL or nothing }, OCTET STRING }.
   TDERNode info;
   info.Parse(block.data() + i, block.size() - i);
   const TDERNode* alg = info.Child(0);
-  const TDERNode* hash = info.Child(1);
   const TDERNode* oid = alg ? alg->Child(0) : nullptr;
-  if (info.Tag() != der_tag::Sequence || !oid || oid->Tag() != der_tag::Oid || !hash ||
-      hash->Tag() != der_tag::OctetString || hash->ChildCount() > 0)
+  const TDERNode* hash = info.Child(1);
+  if (!oid || !hash) Error(format_error);
+  const std::string oid_text = oid->OidText(), digest_hex = hash->ContentHex();
+  // The block must hold exactly the DER form of what was read: no other tag, parameter,
+  // element, length form or byte is taken, so nothing in the block is free to choose.
+  TDERNode der;
+  TDERNode* der_alg = der.AddChild();
+  der_alg->AddChild()->SetOID(oid_text);
+  if (alg->ChildCount() > 1) der_alg->AddChild()->SetNull();
+  der.AddChild()->SetOctetStringHex(digest_hex);
+  if (der.Encode() != std::vector<uint8_t>(block.begin() + static_cast<std::ptrdiff_t>(i), block.end()))
     Error(format_error);
-  found_digest_oid_ = oid->OidText();
-  found_digest_hex_ = hash->ContentHex();
+  found_digest_oid_ = oid_text;
+  found_digest_hex_ = digest_hex;
 
   std::unique_ptr<TAS_Digest> digest = CreateDigestByOID(found_digest_oid_);
   if (!digest) Error(KitFormat("Unknown digest algorithm OID: %s", found_digest_oid_.c_str()));
@@ -504,9 +519,10 @@ void TAS_RSACryptography::DoGenerateKeys(int key_len) {
   if (key_len < 12) Error(KitFormat("Key too short: %d bytes, must be at least %d bytes", key_len, 12));
   if (key_len > MaxKeyLength())
     Error(KitFormat("Key too long: %d bytes, must not exceed %d bytes", key_len, MaxKeyLength()));
-  // An even exponent never has an inverse modulo (p-1)(q-1): the search would not end.
-  if (small_public_exp_ > 0 && small_public_exp_ % 2 == 0)
-    Error(KitFormat("Public exponent %d must be odd", small_public_exp_));
+  // An even exponent never has an inverse modulo (p-1)(q-1): the search would not end. With 1
+  // the signature is the padded block itself, which anyone can write.
+  if (small_public_exp_ > 0 && (small_public_exp_ % 2 == 0 || small_public_exp_ == 1))
+    Error(KitFormat("Public exponent %d must be odd and greater than 1", small_public_exp_));
   const int bits = 8 * key_len;
   const int p_bits = (bits + 1) / 2;
   const int q_bits = bits - p_bits;

@@ -1,5 +1,6 @@
 #include "crypto/x509_certificate.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -10,6 +11,17 @@ namespace qv {
 namespace {
 
 [[noreturn]] void BadStructure() { throw EASN1Error("Error: unexpected DER structure"); }
+
+// A time keeps the type it was read with. A new text with a four-digit year (YYYYMMDDHHMMSSZ)
+// is a GeneralizedTime, any other a UTCTime.
+void WriteTime(TDERNode& node, const std::string& text, const TDERTagMemory& tags) {
+  auto known = tags.find(text);
+  if (known != tags.end())
+    node.SetTag(known->second.tag_class, known->second.tag);
+  else if (text.size() >= 14 && std::all_of(text.begin(), text.begin() + 14, [](char c) { return c >= '0' && c <= '9'; }))
+    node.SetTag(dcUniversal, der_tag::GeneralizedTime);
+  node.SetUTCTime(text);
+}
 
 std::string FlagHex(uint8_t flag) {
   char text[4];
@@ -36,11 +48,11 @@ void TAS_X509Certificate::BuildBodyNode(TDERNode& tbs) const {
   TDERNode* alg = tbs.AddChild();
   alg->AddChild()->SetOID(signature_algo_);
   alg->AddChild()->SetNull();
-  WriteDERName(*tbs.AddChild(), issuer_);
+  WriteDERName(*tbs.AddChild(), issuer_, name_tags_);
   TDERNode* validity = tbs.AddChild();
-  validity->AddChild()->SetUTCTime(not_valid_before_);
-  validity->AddChild()->SetUTCTime(not_valid_after_);
-  WriteDERName(*tbs.AddChild(), subject_);
+  WriteTime(*validity->AddChild(), not_valid_before_, time_tags_);
+  WriteTime(*validity->AddChild(), not_valid_after_, time_tags_);
+  WriteDERName(*tbs.AddChild(), subject_, name_tags_);
   WriteDERKeyInfo(*tbs.AddChild(), PublicKeyAlgorithm(), PublicKeyBitValue());
   if (extensions_.Count() > 0) {
     TDERNode* wrap = tbs.AddChild();
@@ -77,12 +89,14 @@ void TAS_X509Certificate::ParseBody(const TDERNode& tbs) {
   std::string sig_algo =
       tbs.Expect(at + 1, dcUniversal, der_tag::Sequence).Expect(0, dcUniversal, der_tag::Oid).OidText();
   TStringList issuer, subject, extensions;
-  ReadDERName(tbs.Expect(at + 2, dcUniversal, der_tag::Sequence), issuer);
+  TDERTagMemory name_tags, time_tags;
+  ReadDERName(tbs.Expect(at + 2, dcUniversal, der_tag::Sequence), issuer, name_tags);
   const TDERNode& validity = tbs.Expect(at + 3, dcUniversal, der_tag::Sequence);
   const TDERNode* before = validity.Child(0);
   const TDERNode* after = validity.Child(1);
   if (!before || !after || before->Constructed() || after->Constructed()) BadStructure();
-  ReadDERName(tbs.Expect(at + 4, dcUniversal, der_tag::Sequence), subject);
+  for (const TDERNode* time : {before, after}) time_tags[time->ContentText()] = TDERTag{time->TagClass(), time->Tag()};
+  ReadDERName(tbs.Expect(at + 4, dcUniversal, der_tag::Sequence), subject, name_tags);
   std::string key_alg, key_hex;
   ReadDERKeyInfo(tbs.Expect(at + 5, dcUniversal, der_tag::Sequence), key_alg, key_hex);
   for (int i = at + 6; i < tbs.ChildCount(); ++i) {
@@ -106,6 +120,8 @@ void TAS_X509Certificate::ParseBody(const TDERNode& tbs) {
     break;
   }
   // Everything read: now the fields change, in the order the setters expect.
+  name_tags_ = std::move(name_tags);
+  time_tags_ = std::move(time_tags);
   version_ = version;
   serial_number_ = serial;
   signature_algo_ = sig_algo;
@@ -124,6 +140,7 @@ void TAS_X509Certificate::ClearFields() {
   serial_number_.clear();
   not_valid_before_.clear();
   not_valid_after_.clear();
+  time_tags_.clear();
   issuer_.Clear();
   subject_.Clear();
   extensions_.Clear();
@@ -145,7 +162,10 @@ void TAS_X509Certificate::SetParent(TAS_DERComponent* value) {
   bool changed = value != Parent() && value != this;
   TAS_DERComponent::SetParent(value);
   if (changed)
-    if (auto* cert = dynamic_cast<TAS_X509Certificate*>(value)) issuer_.Assign(cert->Subject());
+    if (auto* cert = dynamic_cast<TAS_X509Certificate*>(value)) {
+      issuer_.Assign(cert->Subject());
+      TakeNameTags(*cert);
+    }
 }
 
 void TAS_X509Certificate::SetIssuer(const TStringList& lines) {
@@ -156,7 +176,10 @@ void TAS_X509Certificate::SetIssuer(const TStringList& lines) {
 void TAS_X509Certificate::SetSubject(const TStringList& lines) {
   subject_.Assign(lines);
   for (TAS_DERComponent* child : ChildComponents())
-    if (auto* cert = dynamic_cast<TAS_X509Certificate*>(child)) cert->issuer_.Assign(lines);
+    if (auto* cert = dynamic_cast<TAS_X509Certificate*>(child)) {
+      cert->issuer_.Assign(lines);
+      cert->TakeNameTags(*this);
+    }
 }
 
 void TAS_X509Certificate::SetRequest(TAS_X509CertRequest* value) {
@@ -183,7 +206,7 @@ TAS_X509CertRequest::TAS_X509CertRequest(TComponent* owner) : TAS_DERComponent(o
 void TAS_X509CertRequest::BuildBodyNode(TDERNode& info) const {
   info.SetTag(dcUniversal, der_tag::Sequence);
   info.AddChild()->SetInteger(version_);
-  WriteDERName(*info.AddChild(), subject_);
+  WriteDERName(*info.AddChild(), subject_, name_tags_);
   WriteDERKeyInfo(*info.AddChild(), PublicKeyAlgorithm(), PublicKeyBitValue());
   TDERNode* attributes = info.AddChild();
   attributes->SetTag(dcContext, 0);
@@ -199,9 +222,11 @@ void TAS_X509CertRequest::ParseBody(const TDERNode& info) {
     version = static_cast<int>(v);
   }
   TStringList subject;
-  ReadDERName(info.Expect(1, dcUniversal, der_tag::Sequence), subject);
+  TDERTagMemory name_tags;
+  ReadDERName(info.Expect(1, dcUniversal, der_tag::Sequence), subject, name_tags);
   std::string key_alg, key_hex;
   ReadDERKeyInfo(info.Expect(2, dcUniversal, der_tag::Sequence), key_alg, key_hex);
+  name_tags_ = std::move(name_tags);
   version_ = version;
   SetSubject(subject);
   SetPublicKeyAlgorithm(key_alg);
@@ -216,7 +241,10 @@ void TAS_X509CertRequest::ClearFields() {
 
 void TAS_X509CertRequest::SetSubject(const TStringList& lines) {
   subject_.Assign(lines);
-  if (certificate_) certificate_->SetSubject(lines);
+  if (certificate_) {
+    certificate_->TakeNameTags(*this);
+    certificate_->SetSubject(lines);
+  }
 }
 
 void TAS_X509CertRequest::SetPublicKeyAlgorithm(const std::string& value) {
@@ -235,6 +263,7 @@ void TAS_X509CertRequest::SetCertificate(TAS_X509Certificate* value) {
   if (!value) return;
   FreeNotification(value);
   value->SetRequest(this);
+  value->TakeNameTags(*this);
   value->SetSubject(subject_);
   value->SetPublicKeyAlgorithm(PublicKeyAlgorithm());
   value->SetPublicKeyBitValue(PublicKeyBitValue());

@@ -50,6 +50,7 @@ private:
   std::string serial_number_, signature_algo_;
   TStringList issuer_, subject_, extensions_;
   std::string not_valid_before_, not_valid_after_;
+  TDERTagMemory time_tags_;  // the validity times' tags as read, by text
   TAS_X509CertRequest* request_ = nullptr;
 };
 

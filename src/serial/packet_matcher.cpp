@@ -1,5 +1,6 @@
 #include "serial/packet_matcher.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "serial/serial_exception.h"
@@ -8,13 +9,23 @@ namespace qv {
 
 namespace {
 uint8_t Upper(uint8_t b) { return static_cast<uint8_t>(std::toupper(b)); }
+
+// The bytes a start or end string matches: a lone "\" at its end escapes nothing and counts
+// for nothing, so "\" alone is as empty as "".
+size_t MatchedLength(const std::string& text) {
+  size_t n = 0;
+  for (size_t i = 0; i < text.size(); ++i, ++n)
+    if (text[i] == '\\' && ++i == text.size()) break;
+  return n;
+}
 }  // namespace
 
 int ValidatePacketSettings(const TPacketSettings& settings) {
-  size_t start_length = settings.StartString.empty() ? 0 : settings.StartString.size();
-  if (settings.StartCond == scString && start_length == 0) return ecStartStringEmpty;
+  size_t start_length = settings.StartString.size();
+  if (settings.StartCond == scString && MatchedLength(settings.StartString) == 0) return ecStartStringEmpty;
   if (settings.StartCond == scAnyData && settings.EndCond == 0) return ecNoEndCharCount;
-  if ((settings.EndCond & ecString) && settings.EndString.empty()) return ecEmptyEndString;
+  // An empty end string would end a packet at once, over and over.
+  if ((settings.EndCond & ecString) && MatchedLength(settings.EndString) == 0) return ecEmptyEndString;
   if (settings.EndCond & ecPacketSize) {
     if (settings.PacketSize == 0) return ecZeroSizePacket;
     if (settings.PacketSize < 0 || static_cast<size_t>(settings.PacketSize) > kMaxPacketLength) return ecPacketTooLong;
@@ -99,6 +110,7 @@ void TPacketMatcher::StartCollecting(int packet, size_t start) {
   collect_start_ = 0;
   const Packet& p = packets_[packet];
   collect_data_ = p.settings.StartCond == scString ? p.start.bytes.size() : 0;
+  search_from_ = collect_data_;
 }
 
 void TPacketMatcher::StopCollecting() {
@@ -132,13 +144,17 @@ bool TPacketMatcher::CheckCollecting(TPacketFound& found) {
   if (settings.EndCond & ecString) {
     size_t limit = end == std::string::npos ? buffer_.size() : end;
     size_t length = p.end.bytes.size();
-    for (size_t q = collect_data_; q + length <= limit; ++q) {
+    for (size_t q = std::max(collect_data_, search_from_); q + length <= limit; ++q) {
       if (MatchAt(buffer_, q, p.end, settings.IgnoreCase, nullptr)) {
         end = q + length;
         by_string = true;
         break;
       }
     }
+    // Every position whose end string would lie wholly within the bytes so far has been
+    // looked at: the next search goes on from the first one that may still complete, so
+    // that a long packet is not searched again from its start for every new piece.
+    if (!by_string && limit >= length) search_from_ = std::max(search_from_, limit - length + 1);
   }
   if (settings.EndCond == 0 && settings.StartCond == scString) end = collect_data_;  // the start string alone
   if (end == std::string::npos) {

@@ -100,6 +100,7 @@ private:
   int collecting_ = -1;
   size_t collect_start_ = 0;     // where the collecting packet began
   size_t collect_data_ = 0;      // where its data after the start string begin
+  size_t search_from_ = 0;       // where the search for its end string goes on
   bool holding_ = false;         // a found packet awaits Release
 };
 

@@ -43,6 +43,12 @@ void ShowHandlerError(std::exception_ptr error) {
 
 namespace {
 thread_local int t_handler_depth = 0;
+
+// Handlers not removed during a delivery.
+template <typename List>
+ptrdiff_t LiveCount(const List& list) {
+  return std::count_if(list.begin(), list.end(), [](const auto& e) { return !e.Deleted; });
+}
 }  // namespace
 
 TEventHandlerScope::TEventHandlerScope() { ++t_handler_depth; }
@@ -90,6 +96,7 @@ int TSerBaseDispatcher::OpenDispatcherPort(const std::string& name, uint32_t bau
   delivering_ = false;
   closing_ = false;
   purge_ = false;
+  line_lost_ = false;
   int r = OpenDevice(name, in_size, out_size);
   if (r < 0) return r;
   device_open_ = true;
@@ -566,13 +573,30 @@ bool TSerBaseDispatcher::ProcessReceived() {
   {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
-    if (length_trigger_ <= 0 || received_total_ == notified_total_) return false;
+    if (length_trigger_ <= 0 || (received_total_ == notified_total_ && !announce_waiting_)) return false;
+    // Bytes that come while the port is still opening stay unannounced until somebody listens:
+    // announced to nobody, they would wait in the buffer for bytes that may never come.
+    if (!DataReceiversLocked()) return false;
     count = InBuffUsedLocked();
-    if (count < static_cast<uint32_t>(length_trigger_)) return false;
+    if (count == 0) announce_waiting_ = false;
+    if (count == 0 || count < static_cast<uint32_t>(length_trigger_)) return false;
     notified_total_ = received_total_;
+    announce_waiting_ = false;
   }
   DeliverEvent(kTriggerAvail, count, 0);
   return true;
+}
+
+bool TSerBaseDispatcher::DataReceiversLocked() const {
+  // As DeliverEvent hands them out: every event handler; the windows when there is more than
+  // one or the port wants the events itself.
+  auto windows = LiveCount(windows_);
+  return LiveCount(events_) > 0 || windows > 1 || (windows == 1 && port_handler_);
+}
+
+void TSerBaseDispatcher::AnnounceWaitingLocked() {
+  announce_waiting_ = true;
+  WakeDispatch();
 }
 
 // ---- handlers and delivery ----
@@ -581,7 +605,16 @@ void TSerBaseDispatcher::RegisterWindowHandler(HWND wnd) {
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
   windows_.push_back(TWindowEntry{wnd, false});
   service_ = true;
+  AnnounceWaitingLocked();
   LogTrigger(ltTrgHdAlc, lsWindow, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(wnd)), nullptr, 0);
+  if (line_lost_) PostMessage(wnd, kLineLostMsg, 0, static_cast<intptr_t>(handle_) * 65536);
+}
+
+void TSerBaseDispatcher::ReportLineLost() {
+  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  if (line_lost_.exchange(true)) return;
+  for (const auto& w : windows_)
+    if (!w.Deleted) PostMessage(w.Wnd, kLineLostMsg, 0, static_cast<intptr_t>(handle_) * 65536);
 }
 
 void TSerBaseDispatcher::DeregisterWindowHandler(HWND wnd) {
@@ -604,6 +637,7 @@ void TSerBaseDispatcher::RegisterEventHandler(const void* key, TTriggerHandler h
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
   events_.push_back(TEventEntry{key, std::move(handler), false});
   service_ = true;
+  AnnounceWaitingLocked();
   LogTrigger(ltTrgHdAlc, lsMethod, 0, nullptr, 0);
 }
 
@@ -626,15 +660,13 @@ void TSerBaseDispatcher::DeregisterEventHandler(const void* key) {
 void TSerBaseDispatcher::UpdateHandlerFlags(int mode) {
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
   if (mode == 1) {
+    if (!port_handler_) AnnounceWaitingLocked();
     port_handler_ = true;
     service_ = true;
     return;
   }
   if (mode == 2) port_handler_ = false;
-  auto live = [](const auto& list) {
-    return std::count_if(list.begin(), list.end(), [](const auto& e) { return !e.Deleted; });
-  };
-  service_ = live(windows_) > 1 || live(events_) > 0 || port_handler_;
+  service_ = LiveCount(windows_) > 1 || LiveCount(events_) > 0 || port_handler_;
 }
 
 bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t data) {
@@ -680,8 +712,7 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
   bool send_windows;
   {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
-    size_t live = std::count_if(windows_.begin(), windows_.end(), [](const TWindowEntry& w) { return !w.Deleted; });
-    send_windows = live > 1 || port_handler_;
+    send_windows = LiveCount(windows_) > 1 || port_handler_;
   }
   for (size_t i = 0; go_on && send_windows; ++i) {
     HWND wnd;

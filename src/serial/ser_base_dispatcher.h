@@ -30,6 +30,9 @@ constexpr uint32_t kTriggerAvail = 32257;
 constexpr uint32_t kTriggerData = 32258;
 constexpr uint32_t kTriggerTimer = 32259;
 constexpr uint32_t kTriggerStatus = 32260;
+// The line went away (the device hung up): posted once to every window handler, with the
+// parameter word of the events (dispatcher handle * 65536).
+constexpr uint32_t kLineLostMsg = 32267;
 
 // Status trigger kinds.
 constexpr int kStatusModem = 1, kStatusLine = 2, kStatusOutBuffFree = 3, kStatusOutBuffUsed = 4,
@@ -144,6 +147,11 @@ public:
 
   bool ClosePending() const { return close_pending_; }
 
+  // The device hung up (the other end went away): reported to the window handlers once, also
+  // to one that registers afterwards. Nothing will be received until the port is reopened.
+  void ReportLineLost();
+  bool LineLost() const { return line_lost_; }
+
   // Line and flow settings.
   int ApplyLineSettings(uint32_t baud, int parity, int stop_bits, int data_bits);
   void ReadLineSettings(uint32_t& baud, int& parity, int& stop_bits, int& data_bits);
@@ -221,6 +229,8 @@ protected:
   // Tells the threads that output is queued, or that the dispatch buffer has room again.
   virtual void OutputQueued() {}
   virtual void InputRoom() {}
+  // Has the dispatch thread make a pass now (a receiver of data events registered).
+  virtual void WakeDispatch() {}
   virtual void SleepMs(uint32_t ms);
 
   // send_lock_ guards the send ring and its indexes; taken after main_lock_ and before
@@ -252,6 +262,10 @@ private:
   int32_t AllocTriggerHandle();
   void ResetTriggers();
   uint32_t InBuffUsedLocked() const;
+  // Whether a data event would reach anybody now (under the main lock).
+  bool DataReceiversLocked() const;
+  // A receiver of data events registered: the bytes already waiting are announced to it.
+  void AnnounceWaitingLocked();
   void CopyOut(uint32_t pos, uint8_t* buffer, uint32_t count) const;
   void LogTrigger(uint8_t type, uint8_t subtype, uint32_t value, const void* data, uint32_t size);
 
@@ -276,6 +290,7 @@ private:
   uint32_t head_ = 0, tail_ = 0;
   bool full_ = false;
   uint64_t received_total_ = 0, notified_total_ = 0;
+  bool announce_waiting_ = false;  // guarded by main_lock_
   uint32_t read_offset_ = 0, max_read_offset_ = 0;
   bool flush_during_delivery_ = false;
 
@@ -300,6 +315,7 @@ private:
   bool service_ = false;
   std::atomic<bool> delivering_{false};
   std::atomic<bool> closing_{false};  // no new deliveries
+  std::atomic<bool> line_lost_{false};
   bool purge_ = false;
 
   std::unique_ptr<TSerTrace> trace_;

@@ -1,5 +1,6 @@
 #include "serial/ser_custom_com_port.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <mutex>
@@ -160,6 +161,7 @@ void TSerCustomComPort::OpenPort() {
   try {
     OpenPortDevice();
     state_ = psOpen;
+    line_lost_ = false;
     UpdateTriggerHandler();
     ApplyForced();
     open_ = true;
@@ -234,6 +236,7 @@ void TSerCustomComPort::FinishClose() {
   dispatcher_.reset();
   state_ = psClosed;
   open_ = false;
+  line_lost_ = false;
 }
 
 void TSerCustomComPort::SetPortWindow(bool create) {
@@ -251,7 +254,7 @@ void TSerCustomComPort::SetPortWindow(bool create) {
 }
 
 void TSerCustomComPort::PortWndProc(TMessage& m) {
-  if (m.Msg < kTriggerAvail || (m.Msg > kTriggerStatus && m.Msg != kPortClosingMsg)) return;
+  if (m.Msg < kTriggerAvail || (m.Msg > kTriggerStatus && m.Msg != kPortClosingMsg && m.Msg != kLineLostMsg)) return;
   int handle = static_cast<int>(static_cast<uint32_t>(m.LParam) >> 16);
   {
     std::lock_guard<std::recursive_mutex> lock(TSerBaseDispatcher::ListLock());
@@ -263,10 +266,15 @@ void TSerCustomComPort::PortWndProc(TMessage& m) {
   TEventHandlerScope scope;
   try {
     switch (m.Msg) {
-      case kTriggerAvail:
-        DoTrigger(kTriggerAvail, wparam, wparam);
-        DoTriggerAvail(wparam);
+      case kTriggerAvail: {
+        // An event that reached a busy main thread late may announce bytes that another event
+        // took meanwhile: it carries what can be read now, and is dropped when that is nothing.
+        uint16_t count = static_cast<uint16_t>(std::min<uint32_t>(wparam, dispatcher_->InBuffUsed()));
+        if (count == 0) break;
+        DoTrigger(kTriggerAvail, count, count);
+        DoTriggerAvail(count);
         break;
+      }
       case kTriggerData:
         DoTrigger(kTriggerData, wparam, low);
         DoTriggerData(wparam);
@@ -291,6 +299,12 @@ void TSerCustomComPort::PortWndProc(TMessage& m) {
           case kStatusOutBuffUsed: DoTriggerOutbuffUsed(); break;
           case kStatusOutSent: DoTriggerOutSent(); break;
           default: break;
+        }
+        break;
+      case kLineLostMsg:
+        if (state_ == psOpen && !line_lost_) {
+          line_lost_ = true;
+          NotifyLineLost();
         }
         break;
       case kPortClosingMsg:
@@ -345,6 +359,19 @@ void TSerCustomComPort::NotifyPortClosed() {
   auto regs = registrations_;
   for (auto it = regs.rbegin(); it != regs.rend(); ++it) it->Callback(this, kPortClosed);
   if (OnPortClose) OnPortClose(this);
+}
+
+void TSerCustomComPort::NotifyLineLost() {
+  auto regs = registrations_;
+  for (auto it = regs.rbegin(); it != regs.rend(); ++it) it->Callback(this, kPortLineLost);
+  if (OnLineLost)
+    OnLineLost(this);
+  else
+    SerialShowException(EInOutError(LineLostText(), kErrorGeneralFailure));
+}
+
+std::string TSerCustomComPort::LineLostText() const {
+  return "COM" + std::to_string(com_number_) + ": the line has gone away (hang-up)";
 }
 
 // ---- dispatcher access, I/O and triggers ----

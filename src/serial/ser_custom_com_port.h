@@ -30,6 +30,8 @@ constexpr uint32_t kPortClosingMsg = 32266;  // also the deferred close
 constexpr int kPortOpened = 0, kPortClosing = 1, kPortClosed = 2;
 // The port is being destroyed: registrants let go of it.
 constexpr int kPortRemoved = 3;
+// The line went away while the port was open (the other end hung up, the adapter was pulled).
+constexpr int kPortLineLost = 4;
 
 class TSerCustomComPort;
 using TTriggerEvent = std::function<void(TSerCustomComPort* cp, uint16_t msg, uint16_t trigger_handle, uint16_t data)>;
@@ -115,6 +117,12 @@ public:
   // ---- events ----
   TNotifyEvent OnPortOpen;
   TNotifyEvent OnPortClose;
+  // The line went away while the port was open, told once on the main thread after the
+  // registrations had their kPortLineLost notice. Unset, the port shows LineLostText as an
+  // error. Nothing is received until the port is closed and opened again.
+  TNotifyEvent OnLineLost;
+  bool LineLost() const { return line_lost_; }
+  std::string LineLostText() const;
   const TTriggerEvent& OnTrigger() const { return on_trigger_; }
   void SetOnTrigger(TTriggerEvent e);
   const TTriggerAvailEvent& OnTriggerAvail() const { return on_trigger_avail_; }
@@ -194,6 +202,7 @@ protected:
   void NotifyPortOpen();
   void NotifyPortClosing();
   void NotifyPortClosed();
+  void NotifyLineLost();
 
 private:
   enum TPortState { psClosed, psClosing, psOpen };
@@ -243,6 +252,7 @@ private:
   int32_t trigger_length_ = 1;
   int thread_boost_ = 0;
   bool destroying_ = false;
+  bool line_lost_ = false;
 
   struct TRegistration {
     const void* Key;

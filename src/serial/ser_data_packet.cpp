@@ -1,5 +1,6 @@
 #include "serial/ser_data_packet.h"
 
+#include <algorithm>
 #include <map>
 
 #include "serial/ser_base_dispatcher.h"
@@ -271,6 +272,8 @@ void TSerDataPacketManager::OnDispatcherEvent(uint32_t msg, uint32_t value) {
   if (!active_) return;
   TSerBaseDispatcher* d = port_->CurrentDispatcher();
   if (msg == kTriggerAvail && d) {
+    // A late data event on the main thread may have taken some of the announced bytes.
+    value = std::min(value, d->InBuffUsed());
     std::vector<uint8_t> bytes(value);
     if (value == 0 || d->GetBlock(bytes.data(), value) != static_cast<int>(value)) return;
     matcher_.Append(bytes.data(), bytes.size());

@@ -141,6 +141,8 @@ void TSerWin32Dispatcher::OutputQueued() {
 
 void TSerWin32Dispatcher::InputRoom() { device_.Wake(TCommDevice::kReceive); }
 
+void TSerWin32Dispatcher::WakeDispatch() { device_event_.Set(); }
+
 // ---- threads ----
 
 int TSerWin32Dispatcher::StartDispatcher() {
@@ -187,17 +189,28 @@ void TSerWin32Dispatcher::ComThread() {
   com_id_ = std::this_thread::get_id();
   thread_ready_.Set();
   bool took = true;  // the last read from the queue moved bytes (a released buffer takes none)
+  bool hung_up = false;
   while (!stop_) {
     uint32_t mask = 0;
     bool room = !DispatchBufferFull();
     if (room && took && device_.QueuedBytes() > 0) {
       mask = EV_RXCHAR;  // the device's receive queue holds bytes already
+    } else if (hung_up) {
+      // Nothing comes from the line any more: only a stop, or room for what the device's
+      // queue still holds, wakes this thread.
+      if (device_.WaitEvent(mask, false, -1) != 0) break;
+      took = true;
     } else {
       // While the dispatch buffer is full the device's queue still takes what comes.
       bool watch = room || !device_.QueueFull();
       if (device_.WaitEvent(mask, watch, watch ? -1 : kDispatchWaitMs) != 0) break;
     }
     if (stop_) break;
+    if (mask & EV_HANGUP) {
+      hung_up = true;
+      ReportLineLost();
+      continue;
+    }
     if (mask == 0) continue;
     last_mask_ = mask;
     // The bytes go into the dispatch buffer at once, as a driver keeps receiving into its
@@ -211,8 +224,6 @@ void TSerWin32Dispatcher::ComThread() {
       took = true;
     }
     device_event_.Set();
-    // Nothing will come from a device that hung up: look again later rather than spin.
-    if (mask & EV_HANGUP) device_.WaitEvent(mask, false, kDispatchWaitMs);
   }
   thread_ready_.Set();
   ThreadFinished(com_running_);

@@ -34,6 +34,7 @@ protected:
   int CloseDevice() override;
   void OutputQueued() override;
   void InputRoom() override;
+  void WakeDispatch() override;
 
 private:
   // An event object: set wakes one waiter (automatic reset) or all until reset (manual).

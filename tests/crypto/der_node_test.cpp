@@ -86,11 +86,12 @@ TEST(DERNode, ParsesBerFormsAndKeepsThemWhenWritten) {
   EXPECT_EQ(n.Parse(two, false), 3u);
 }
 
-// Tags that need the fifth base-128 group are written back as they were read.
-TEST(DERNode, LargestTagsRoundTrip) {
-  for (const char* hex : {"1F818080800000", "9F8FFFFFFF7F00", "3F8FFFFFFF7F00"}) {
+// Tag 31, the least in the long form, and tags that need the fifth base-128 group are written
+// back as they were read.
+TEST(DERNode, LongFormTagsRoundTrip) {
+  for (std::string hex : {"1F1F00", "1F818080800000", "9F8FFFFFFF7F00", "3F8FFFFFFF7F00"}) {
     TDERNode n;
-    ASSERT_EQ(n.ParseHex(hex), 7u) << hex;
+    ASSERT_EQ(n.ParseHex(hex), hex.size() / 2) << hex;
     EXPECT_EQ(n.ToHex(), hex);
   }
 }
@@ -114,6 +115,8 @@ TEST(DERNode, MalformedInputRaisesAndLeavesTheNodeUnchanged) {
       {"020105FF", "Error: parsed 3 of 4 bytes"},
       {"028501000000000005", "Value too long"},
       {"1FFFFFFFFF7F0100", "Value too long"},
+      {"1F0000", "Error: tag 0 given in the long form"},  // would be written as 00 00
+      {"3F1E00", "Error: tag 30 given in the long form"},
       {"300302020506", "Error: parsed 4 of 3 bytes"},        // child runs past its parent
       {"3007020105020105", "Error: unexpected end of data"},  // parent longer than the buffer
       {"3080020105", "Error: unexpected end of data"},        // no end-of-contents

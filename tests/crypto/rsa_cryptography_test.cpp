@@ -21,12 +21,32 @@ class RsaTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() { RegisterCryptoAlgorithms(); }
 
-  // The first openssl key of each size, shared by the tests of this suite.
-  static test::OpensslRsaKey& Key(int bits) {
-    static std::map<int, std::unique_ptr<test::OpensslRsaKey>> keys;
-    auto& k = keys[bits];
-    if (!k) k = std::make_unique<test::OpensslRsaKey>(bits);
+  // The first openssl key of each size and exponent, shared by the tests of this suite.
+  static test::OpensslRsaKey& Key(int bits, int public_exp = 0) {
+    static std::map<std::pair<int, int>, std::unique_ptr<test::OpensslRsaKey>> keys;
+    auto& k = keys[{bits, public_exp}];
+    if (!k) k = std::make_unique<test::OpensslRsaKey>(bits, public_exp);
     return *k;
+  }
+
+  // block^d mod n as hex: a signature of any block, as a signer holding the key could make.
+  static std::string RawSign(const std::string& n_hex, const std::string& d_hex, const std::vector<uint8_t>& block) {
+    GiantPtr x = MakeGiant(), d = MakeGiant(), n = MakeGiant();
+    HexToGiant(n_hex, n.get());
+    HexToGiant(d_hex, d.get());
+    pbtog(block.data(), static_cast<int>(block.size()), x.get(), true);
+    GiantPowerMod(x.get(), d.get(), n.get());
+    return GiantToHex(x.get());
+  }
+
+  // 01, the FF bytes that make it `len` bytes long, 00 and `t`.
+  static std::vector<uint8_t> Pkcs1Block(const std::string& t_hex, size_t len, uint8_t type = 0x01) {
+    const std::vector<uint8_t> t = HexTextToBytes(t_hex);
+    std::vector<uint8_t> block{type};
+    block.insert(block.end(), len - t.size() - 2, 0xFF);
+    block.push_back(0x00);
+    block.insert(block.end(), t.begin(), t.end());
+    return block;
   }
 
   static std::string Sha1Hex(const std::string& s) {
@@ -98,7 +118,7 @@ TEST_F(RsaTest, SigningDigestDrivesTheSignatureAlgorithm) {
 TEST_F(RsaTest, SignaturesMatchOpensslByteForByte) {
   QV_REQUIRE_TOOL("openssl");
   const std::string text = "Signed document text \xE4\xF6\xFC";
-  for (int bits : {512, 1024, 2048}) {
+  for (int bits : {512, 1024, 1025, 2048}) {
     test::OpensslRsaKey& key = Key(bits);
     test::TempDir dir;
     dir.Write("t.bin", HexTextToString(kDigestInfoPrefix + Sha1Hex(text)));
@@ -120,6 +140,8 @@ TEST_F(RsaTest, SignaturesMatchOpensslByteForByte) {
     EXPECT_NO_THROW(verifier.VerifyString(text));
     EXPECT_EQ(verifier.FoundDigestOID(), "1.2.840.113549.2.7");
     EXPECT_EQ(verifier.FoundDigestHex(), Sha1Hex(text));
+    verifier.SetVerifySignatureHex(BytesToHexText(ReadFileBytes(dir.File("s.bin"))));  // fixed length
+    EXPECT_NO_THROW(verifier.VerifyString(text)) << bits;
 
     dir.Write("k.sig", HexTextToString(signer.GetSignatureHex()));
     std::string recovered = test::RunTool("openssl pkeyutl -verifyrecover -pubin -inkey " + key.pub_pem +
@@ -200,9 +222,12 @@ TEST_F(RsaTest, KeyGenerationArgumentsAreChecked) {
             "ErrorCipher: Key too short: 11 bytes, must be at least 12 bytes");
   EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(513); }),
             "ErrorCipher: Key too long: 513 bytes, must not exceed 512 bytes");
-  rsa.SetSmallPublicExp(4);
-  EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(16); }), "ErrorCipher: Public exponent 4 must be odd");
-  EXPECT_EQ(rsa.PublicKeyBitValue(), "");
+  for (int e : {4, 1}) {
+    rsa.SetSmallPublicExp(e);
+    EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(16); }),
+              "ErrorCipher: Public exponent " + std::to_string(e) + " must be odd and greater than 1");
+    EXPECT_EQ(rsa.PublicKeyBitValue(), "");
+  }
   {
     TAS_PrimeGenerator gone;
     rsa.SetPrimeGenerator(&gone);
@@ -292,10 +317,179 @@ TEST_F(RsaTest, MalformedSignaturesAndKeysAreRefused) {
   EXPECT_EQ(v.PublicKeyBitValue(), "");
 }
 
+// A signature block is taken only as PKCS #1 v1.5 lays it out over the whole modulus; each
+// block below is signed with the private key, so only its layout can make it fail.
+TEST_F(RsaTest, SignatureBlocksMustFillTheModulusAsLaidOut) {
+  QV_REQUIRE_TOOL("openssl");
+  test::OpensslRsaKey& key = Key(1024);
+  const std::string text = "signed text";
+  const std::string h = "0414" + Sha1Hex(text);
+  const std::string alg = "06082A864886F70D0207";  // the kit's SHA-1 OID
+  const std::string t = "3024300C" + alg + "0500" + h;
+  const size_t len = 127;  // the modulus length less its leading zero byte
+  const std::string format = "ErrorCipher: Invalid signature format: 'V'. Must be 01<$FF>00<DER>";
+  std::vector<uint8_t> no_zero = Pkcs1Block(t, len);
+  no_zero[len - 39] = 0xFF;  // the 00 after the padding
+  std::vector<uint8_t> broken_run = Pkcs1Block(t, len);
+  broken_run[40] = 0xFE;
+  const std::string md5_prefix = "3020300C06082A864886F70D020505000410";
+  TAS_DigestMDX md;
+  md.SetVersion(TMDXVersion::dgMD5);
+  const std::string md5_t = md5_prefix + md.CalcStringDigest(text);
+  struct Case {
+    const char* why;
+    std::vector<uint8_t> block;
+    std::string error;
+  } cases[] = {
+      {"as laid out", Pkcs1Block(t, len), ""},
+      {"no parameter", Pkcs1Block("3022300A" + alg + h, len), ""},
+      {"MD5", Pkcs1Block(md5_t, len), ""},
+      {"one byte short of the modulus", Pkcs1Block(t, len - 1), format},
+      {"block type 2", Pkcs1Block(t, len, 0x02), format},
+      {"no zero after the padding", no_zero, format},
+      {"other byte in the padding", broken_run, format},
+      {"junk in place of the NULL", Pkcs1Block("3026300E" + alg + "0402ABCD" + h, len), format},
+      {"NULL with content", Pkcs1Block("3025300D" + alg + "050100" + h, len), format},
+      {"long-form length", Pkcs1Block("308124300C" + alg + "0500" + h, len), format},
+      {"extra element", Pkcs1Block("3026300C" + alg + "0500" + h + "0500", len), format},
+      {"extra parameter", Pkcs1Block("3026300E" + alg + "05000500" + h, len), format},
+      {"digest as INTEGER", Pkcs1Block("3024300C" + alg + "05000214" + Sha1Hex(text), len), format},
+      {"bytes after the DigestInfo", Pkcs1Block(t + "0000", len), "EASN1Error: Error: parsed 38 of 40 bytes"},
+  };
+  for (const Case& c : cases) {
+    TAS_RSACryptography v;
+    v.SetName("V");
+    v.SetPublicKeyParts(key.n, key.e);
+    v.SetVerifySignatureHex(RawSign(key.n, key.d, c.block));
+    EXPECT_EQ(ErrorOf([&] { v.VerifyString(text); }), c.error) << c.why;
+  }
+}
+
+// The least padding: eight FF bytes. The kit neither makes nor takes a block with fewer.
+TEST_F(RsaTest, SigningAndVerifyingNeedEightPaddingBytes) {
+  TAS_PrimeGenerator primes;
+  rsa.SetPrimeGenerator(&primes);
+  rsa.SetSmallPublicExp(65537);
+  rsa.SetName("R");
+  std::string n, d, e;
+  rsa.GenerateKeys(49);  // 48 block bytes: 01, 8 x FF, 00 and the 38-byte DigestInfo
+  rsa.SignString("x");
+  rsa.GetPublicKeyParts(n, e);
+  rsa.SetVerifySignatureHex(rsa.GetSignatureHex());
+  EXPECT_NO_THROW(rsa.VerifyString("x"));
+  EXPECT_EQ(BytesToHexText(rsa.DecryptedBlock().data(), 12), "01FFFFFFFFFFFFFFFF003024");
+
+  rsa.GenerateKeys(48);  // 47 block bytes leave room for 7 FF bytes only
+  rsa.GetPrivateKeyParts(n, d);
+  GiantPtr gn = MakeGiant();
+  HexToGiant(n, gn.get());
+  EXPECT_EQ(ErrorOf([&] { rsa.SignString("x"); }),
+            "ErrorCipher: Signing key length of " + std::to_string(GiantBitLength(gn.get())) +
+                " bits is too short. Must be at least 392 bits");
+  rsa.SetVerifySignatureHex(RawSign(n, d, Pkcs1Block(kDigestInfoPrefix + Sha1Hex("x"), 47)));
+  EXPECT_EQ(ErrorOf([&] { rsa.VerifyString("x"); }),
+            "ErrorCipher: Invalid signature format: 'R'. Must be 01<$FF>00<DER>");
+}
+
+// With public exponent 3 a block whose layout leaves bytes free to choose can be signed from
+// the public key alone: a cube root fixes its top and bottom bytes and the free bytes take
+// the rest. Each forgery below is built that way and refused; the kit's and openssl's own
+// signatures with that key still verify.
+TEST_F(RsaTest, LowExponentForgeriesAreRefused) {
+  QV_REQUIRE_TOOL("openssl");
+  QV_REQUIRE_TOOL("python3");
+  test::OpensslRsaKey& key = Key(2048, 3);
+  ASSERT_EQ(key.e, "03");
+  test::TempDir dir;
+  dir.Write("forge.py", R"(import sys
+def icbrt(n):
+    x = 1 << ((n.bit_length() + 2) // 3)
+    while True:
+        y = (2 * x + n // (x * x)) // 3
+        if y >= x:
+            return x
+        x = y
+head, tail, size = bytes.fromhex(sys.argv[1]), bytes.fromhex(sys.argv[2]), int(sys.argv[3])
+low = 8 * (size - len(head))
+s = icbrt((int.from_bytes(head, 'big') << low) + (1 << (low - 1)))
+if tail:
+    bits = 8 * len(tail)
+    s = (s >> bits << bits) | pow(int.from_bytes(tail, 'big'), pow(3, -1, 1 << (bits - 1)), 1 << bits)
+cube = (s ** 3).to_bytes(size, 'big')
+assert cube.startswith(head) and cube.endswith(tail)
+print(s.to_bytes((s.bit_length() + 7) // 8, 'big').hex())
+)");
+  // A digest whose last byte is odd has a cube root modulo every power of two.
+  std::string text = "forged";
+  while ((HexTextToBytes(Sha1Hex(text)).back() & 1) == 0) text += "!";
+  const std::vector<uint8_t> digest_tail = HexTextToBytes("0414" + Sha1Hex(text));
+
+  // `lead`, then a DigestInfo whose parameter is an OCTET STRING of free bytes making the
+  // block `size` bytes long; the free bytes sit right before the digest.
+  auto junk_parameter = [&](const std::string& lead, size_t size, std::vector<uint8_t>& head,
+                            std::vector<uint8_t>& tail) {
+    for (size_t free = 0;; ++free) {
+      TDERNode info;
+      TDERNode* alg = info.AddChild();
+      alg->AddChild()->SetOID("1.2.840.113549.2.7");
+      alg->AddChild()->SetOctetStringHex(std::string(2 * free, '0'));
+      info.AddChild()->SetOctetStringHex(Sha1Hex(text));
+      std::vector<uint8_t> block = HexTextToBytes(lead);
+      const std::vector<uint8_t> der = info.Encode();
+      block.insert(block.end(), der.begin(), der.end());
+      if (block.size() != size) continue;
+      head.assign(block.begin(), block.end() - static_cast<std::ptrdiff_t>(free + digest_tail.size()));
+      tail = digest_tail;
+      return;
+    }
+  };
+  const std::string format = "ErrorCipher: Invalid signature format: 'V'. Must be 01<$FF>00<DER>";
+  const std::string eight_ff = "01" + std::string(16, 'F') + "00";
+  struct Forgery {
+    const char* why;
+    std::vector<uint8_t> head, tail;
+    size_t size;
+    std::string error;
+  } forgeries[3];
+  forgeries[0] = {"no padding, junk parameter, short block", {}, {}, 200, format};
+  junk_parameter("0100", 200, forgeries[0].head, forgeries[0].tail);
+  forgeries[1] = {"junk parameter in a full block", {}, {}, 255, format};
+  junk_parameter(eight_ff, 255, forgeries[1].head, forgeries[1].tail);
+  forgeries[2] = {"garbage after the DigestInfo", HexTextToBytes(eight_ff + kDigestInfoPrefix + Sha1Hex(text)), {},
+                  255, "EASN1Error: Error: parsed 38 of 245 bytes"};
+  for (const Forgery& f : forgeries) {
+    const std::string s = Trim(test::RunTool(
+        "python3 " + dir.File("forge.py") + " " + BytesToHexText(f.head.data(), static_cast<std::ptrdiff_t>(f.head.size())) +
+        " '" + BytesToHexText(f.tail.data(), static_cast<std::ptrdiff_t>(f.tail.size())) + "' " + std::to_string(f.size)));
+    TAS_RSACryptography v;
+    v.SetName("V");
+    v.SetPublicKeyParts(key.n, key.e);
+    v.SetVerifySignatureHex(s);
+    EXPECT_EQ(ErrorOf([&] { v.VerifyString(text); }), f.error) << f.why;
+    // The cube is the block the forger laid out.
+    const std::vector<uint8_t>& block = v.DecryptedBlock();
+    ASSERT_EQ(block.size(), f.size) << f.why;
+    EXPECT_TRUE(std::equal(f.head.begin(), f.head.end(), block.begin())) << f.why;
+    EXPECT_TRUE(std::equal(f.tail.rbegin(), f.tail.rend(), block.rbegin())) << f.why;
+  }
+
+  TAS_RSACryptography signer;
+  signer.SetPrivateKeyParts(key.n, key.d);
+  signer.SignString(text);
+  dir.Write("t.bin", HexTextToString(kDigestInfoPrefix + Sha1Hex(text)));
+  test::RunTool("openssl pkeyutl -sign -inkey " + key.pem + " -in " + dir.File("t.bin") + " -out " + dir.File("s.bin"));
+  for (const std::string& sig : {signer.GetSignatureHex(), BytesToHexText(ReadFileBytes(dir.File("s.bin")))}) {
+    TAS_RSACryptography v;
+    v.SetPublicKeyParts(key.n, key.e);
+    v.SetVerifySignatureHex(sig);
+    EXPECT_NO_THROW(v.VerifyString(text));
+  }
+}
+
 TEST_F(RsaTest, SigningChecksKeyLengthAndAlgorithm) {
   rsa.SetPrivateKeyParts("01" + std::string(20, 'F') + "01", "03");  // 89 bits: too short for SHA-1
   EXPECT_EQ(ErrorOf([&] { rsa.SignString("x"); }),
-            "ErrorCipher: Signing key length of 89 bits is too short. Must be at least 328 bits");
+            "ErrorCipher: Signing key length of 89 bits is too short. Must be at least 392 bits");
   rsa.SetSignatureAlgorithm("1.2.3.4");
   EXPECT_EQ(ErrorOf([&] { rsa.SignString("x"); }), "ErrorCipher: Trying to sign by unknown algorithm: '1.2.3.4'");
 }

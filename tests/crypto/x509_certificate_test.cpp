@@ -102,6 +102,49 @@ TEST_F(X509Test, ReadsOpensslCertificateAndWritesItBackUnchanged) {
   EXPECT_EQ(test::RunTool("openssl x509 -in " + f.pem + " -noout -serial"), "serial=8123\n");
 }
 
+// UTF-8 names and a date from 2050 on (GeneralizedTime), as openssl writes them by default:
+// the fields rebuild the very same bytes, and a certificate whose issuer is copied from this
+// one's subject writes it with the same string types.
+TEST_F(X509Test, KeepsStringAndTimeTypes) {
+  QV_REQUIRE_TOOL("openssl");
+  test::TempDir dir;
+  dir.Write("req.cnf", "[req]\ndistinguished_name = dn\nstring_mask = utf8only\n[dn]\n");
+  test::RunTool("openssl req -x509 -utf8 -config " + dir.File("req.cnf") + " -newkey rsa:1024 -nodes -keyout " +
+                dir.File("key.pem") + " -out " + dir.File("c.pem") +
+                " -subj \"/C=DE/O=M\xC3\xBCller & S\xC3\xB6hne/CN=Zo\xC3\xAB/emailAddress=z@x.org\" -days 12000 2>/dev/null");
+  test::RunTool("openssl x509 -in " + dir.File("c.pem") + " -outform DER -out " + dir.File("c.der"));
+  const std::string der_hex = BytesToHexText(ReadFileBytes(dir.File("c.der")));
+  const std::string asn1 = test::RunTool("openssl asn1parse -inform DER -in " + dir.File("c.der"));
+  ASSERT_NE(asn1.find("UTF8STRING"), std::string::npos) << asn1;
+  ASSERT_NE(asn1.find("GENERALIZEDTIME"), std::string::npos) << asn1;
+
+  TAS_X509Certificate cert;
+  cert.LoadFromFile(dir.File("c.der"));
+  EXPECT_EQ(cert.Subject()[2], "2.5.4.3=Zo\xC3\xAB");
+  EXPECT_EQ(cert.NotValidAfter().size(), 15u);  // YYYYMMDDHHMMSSZ
+  EXPECT_EQ(cert.BuildDER(), der_hex);
+  dir.Write("back.der", HexTextToString(cert.BuildDER()));
+  const std::string text = test::RunTool("openssl x509 -inform DER -in " + dir.File("back.der") +
+                                         " -noout -subject -enddate -nameopt utf8,sep_comma_plus_space");
+  EXPECT_NE(text.find("CN=Zo\xC3\xAB"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Bad time"), std::string::npos) << text;
+  EXPECT_NE(text.find("notAfter="), std::string::npos) << text;
+
+  TAS_X509Certificate child;
+  child.SetParent(&cert);
+  child.SetNotValidBefore("20510101000000Z");  // a new text with a four-digit year
+  child.SetNotValidAfter("510101000000Z");
+  TDERNode parsed, rebuilt;
+  parsed.ParseHex(der_hex);
+  rebuilt.ParseHex(child.BuildDER());
+  const TDERNode& tbs = *rebuilt.Child(0);
+  const TDERNode& original = *parsed.Child(0);
+  const int subject_at = original.Child(0)->TagClass() == dcContext ? 5 : 4;  // after a version element
+  EXPECT_EQ(tbs.Child(3)->ToHex(), original.Child(subject_at)->ToHex());  // issuer = that subject
+  EXPECT_EQ(tbs.Child(4)->Child(0)->Tag(), der_tag::GeneralizedTime);
+  EXPECT_EQ(tbs.Child(4)->Child(1)->Tag(), der_tag::UTCTime);
+}
+
 TEST_F(X509Test, ReadsOpensslRequest) {
   QV_REQUIRE_TOOL("openssl");
   OpensslCertificate& f = Fixture();

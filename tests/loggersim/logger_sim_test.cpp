@@ -332,6 +332,65 @@ TEST(LoggerSim, SelfChecksReportTheProgramsMistakes) {
   }
 }
 
+// Stray bytes that begin a frame are dropped after a pause, as a logger drops a partial frame,
+// so the program's next wake-up space is heard; a frame split by a shorter pause is still taken.
+TEST(LoggerSim, PartialFrameIsDroppedAfterAPause) {
+  Logger logger;
+  EXPECT_TRUE(logger.Send(H("3F 45")).empty());  // the start of "?E"
+  logger.now += 5;
+  EXPECT_TRUE(logger.Space().empty()) << "taken into the partial frame";
+  logger.now += 495;  // the program's next space
+  EXPECT_EQ(Hex(logger.Space()), "23 20 20 63 00");
+  EXPECT_EQ(logger.sim.Violations(), std::vector<std::string>{"partial frame 3F 45 20 dropped"});
+
+  Logger slow;
+  slow.Send(H("26 53"));
+  slow.now += 150;
+  EXPECT_EQ(Hex(slow.Send(H("79 00"))), "24 26 53 9D 00 26 53 34 12 05 C4 00");
+  EXPECT_TRUE(slow.sim.Violations().empty());
+}
+
+// Protocol order: "?T" needs the "?" + channel right before it acknowledged, and a clear of
+// the channel being read ends its transfer.
+TEST(LoggerSim, MemoryReadOrderChecks) {
+  Logger refused({"--refuse", "?2"});
+  EXPECT_EQ(Hex(refused.Prepare(1)), "24 3F 31 94 00");
+  EXPECT_EQ(Hex(refused.Prepare(2)), "23 3F 32 94 00");
+  EXPECT_EQ(Hex(refused.ReadFrom({2000, 1, 1, 0, 0, 0})), "23 3F 54 B6 00");
+  EXPECT_EQ(refused.sim.Violations(), std::vector<std::string>{"?T without an acknowledged ? + channel"});
+
+  Logger cleared({"--samples", "300", "--kinds", "1"});
+  cleared.Prepare(2);
+  EXPECT_EQ(Hex(Slice(cleared.ReadFrom({2000, 1, 1, 0, 0, 0}), 0, 7)), Hex(F("$?T", H("06 00"))));
+  EXPECT_EQ(Hex(cleared.Send(H("25 32 34 12 00 00 9D 00"))), "24 25 32 7B 00");
+  EXPECT_TRUE(cleared.Send(H("24 3F 54 B7 00")).empty()) << "no block of the cleared memory";
+  EXPECT_EQ(cleared.sim.Violations(), std::vector<std::string>{"$?T without a memory block"});
+}
+
+// Kind 6 takes "?N" with a channel digit; the eight-byte form of the other kinds is refused
+// at once instead of waiting for a ninth byte.
+TEST(LoggerSim, KindSixRefusesCurrentValuesWithoutAChannel) {
+  for (int id : {0x1234, 0x5678}) {  // 0x34 is also the digit "4"
+    Logger logger({"--kind", "6", "--id", std::to_string(id)});
+    const Bytes request = F("?N", {uint8_t(id & 0xFF), uint8_t(id >> 8), 0, 0});
+    EXPECT_EQ(Hex(logger.Send(request)), "23 3F 4E B0 00") << id;
+    EXPECT_EQ(Hex(logger.Space()), "23 20 20 63 00") << id;
+    EXPECT_EQ(logger.sim.Violations(), std::vector<std::string>{"?N without a channel"}) << id;
+    EXPECT_EQ(Slice(logger.Send(F("?N", {'2', uint8_t(id & 0xFF), uint8_t(id >> 8), 0, 0})), 0, 5), F("$?N"));
+  }
+}
+
+TEST(LoggerSim, GapsAfterOneSampleAddUp) {
+  SimConfig config;
+  config.ParseArgs({"--start", "2024-05-01 10:00:00", "--samples", "20", "--kinds", "1", "--channels", "1",
+                    "--gap", "10:1", "--gap", "10:2"});
+  LoggerSim sim(config, kClock, 0);
+  ASSERT_EQ(sim.Memory().size(), 2u);
+  EXPECT_EQ(sim.Memory()[0].words.size(), 10u);
+  EXPECT_EQ(sim.Memory()[1].words.front(), SampleWord(1, 10, 2));
+  EXPECT_EQ(sim.Memory()[1].start - sim.Memory()[0].start, (10 + 3) * 600);
+}
+
 TEST(LoggerSim, PacedAnswersWaitForTheRequestsLineTime) {
   Logger paced({"--baud", "9600"});
   auto replies = paced.sim.Receive(H("3F 45 34 12 00 00 CA 00"), 500);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <termios.h>
+#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -8,8 +9,10 @@
 #include <thread>
 
 #include "platform/serial/com_port_map.h"
+#include "serial/fake_dispatcher.h"
 #include "serial/pty_pair.h"
 #include "serial/ser_custom_com_port.h"
+#include "serial/ser_data_packet.h"
 #include "serial/ser_win32_dispatcher.h"
 #include "serial/serial_exception.h"
 #include "support/temp_dir.h"
@@ -237,6 +240,131 @@ TEST_F(ComPort, TriggersOnAClosedPort) {
   EXPECT_TRUE(port.Open());
   EXPECT_EQ(t, 8);
   EXPECT_THROW(port.SetTimerTrigger(t + 8, 1, true), EBadTriggerHandle);
+}
+
+// CPU time of the whole process while the main thread sleeps for wall_ms.
+double ProcessCpuMsWhileIdle(int wall_ms) {
+  auto cpu_ms = [] {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+  };
+  double before = cpu_ms();
+  std::this_thread::sleep_for(std::chrono::milliseconds(wall_ms));
+  return cpu_ms() - before;
+}
+
+TEST_F(ComPort, AHangUpIsReportedOnceAndNoThreadSpins) {
+  // With and without an owner's handler: without one the port shows the error itself.
+  for (bool handled : {true, false}) {
+    SCOPED_TRACE(handled);
+    test::PtyPair line;
+    SetComPortMapHook([&](int n) { return n == kCom ? line.SlavePath() : std::string(); });
+    std::vector<std::string> shown;
+    SetSerialShowException([&](const std::exception& e) { shown.push_back(e.what()); });
+    std::vector<int> notices;
+    int lost = 0;
+    TSerComPort port;
+    port.SetComNumber(kCom);
+    port.AddOpenCloseCallback(this, [&](TSerCustomComPort*, int kind) { notices.push_back(kind); }, false);
+    if (handled) port.OnLineLost = [&](TComponent*) { ++lost; };
+    port.SetOpen(true);
+    int timer = port.AddTimerTrigger();
+    int timer_fired = 0;
+    port.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t) { ++timer_fired; });
+
+    line.CloseMaster();
+    ASSERT_TRUE(test::PumpUntil([&] { return port.LineLost(); }));
+    // The threads sleep: a second of wall time costs a small share of a second of CPU time
+    // (a spinning thread would take all of it, whatever else the machine does).
+    EXPECT_LT(ProcessCpuMsWhileIdle(1000), 250.0);
+    // A protocol waiting for an answer still gets its time-out.
+    port.SetTimerTrigger(timer, 1, true);
+    ASSERT_TRUE(test::PumpUntil([&] { return timer_fired == 1; }));
+    test::PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(std::count(notices.begin(), notices.end(), kPortLineLost), 1);
+    if (handled) {
+      EXPECT_EQ(lost, 1);
+      EXPECT_TRUE(shown.empty());
+    } else {
+      EXPECT_EQ(shown, std::vector<std::string>{port.LineLostText()});
+    }
+    port.SetOpen(false);
+    EXPECT_FALSE(port.Open());
+    EXPECT_FALSE(port.LineLost());
+    SetSerialShowException(nullptr);
+  }
+}
+
+TEST_F(ComPort, AnAnswerWaitingWhenThePacketsJoinIsDelivered) {
+  // The other end answers before the port has opened. The port's window is told first and
+  // reads nothing; the packets, which join when the port has opened, still get the answer.
+  pty.Write("HELLO");
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  int window_events = 0;
+  port.SetOnTriggerAvail([&](TSerCustomComPort*, uint16_t) { ++window_events; });
+  TSerDataPacket packet;
+  packet.SetStartString("HE");
+  packet.SetEndCond(ecPacketSize);
+  packet.SetPacketSize(5);
+  packet.SetIgnoreCase(false);
+  packet.SetComPort(&port);
+  packet.SetEnabled(true);
+  std::string got;
+  packet.OnStringPacket = [&](TSerDataPacket*, const std::string& data) { got += data; };
+  // Registered after the packets' manager, this notice comes before the manager's.
+  port.AddOpenCloseCallback(this, [&](TSerCustomComPort*, int kind) {
+    if (kind == kPortOpened) {
+      EXPECT_TRUE(test::PumpUntil([&] { return window_events > 0; }));
+    }
+  }, false);
+  port.SetOpen(true);
+  EXPECT_TRUE(test::PumpUntil([&] { return got.size() >= 5; }, 3000));
+  EXPECT_EQ(got, "HELLO");
+  port.RemoveOpenCloseCallback(this);
+}
+
+TEST_F(ComPort, ALateDataEventCarriesWhatIsReadableWhenItArrives) {
+  // The main thread was busy: the data event comes late, after another reader took some of its
+  // bytes or all of them.
+  struct Case {
+    uint32_t taken;
+    std::vector<uint16_t> counts;
+    std::string read;
+  } cases[] = {{0, {4}, "abcd"}, {2, {2}, "cd"}, {4, {}, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.taken);
+    TSerComPort port;
+    port.SetComNumber(kCom);
+    test::FakeDispatcher* fake = nullptr;
+    port.DispatcherFactory = [&](TSerCustomComPort* cp) {
+      auto d = std::make_unique<test::FakeDispatcher>(cp);
+      fake = d.get();
+      return d;
+    };
+    std::vector<uint16_t> counts;
+    std::string read;
+    port.SetOnTriggerAvail([&](TSerCustomComPort* cp, uint16_t count) {
+      counts.push_back(count);
+      std::string piece(count, '\0');
+      ASSERT_EQ(cp->Dispatcher()->GetBlock(reinterpret_cast<uint8_t*>(piece.data()), count), count);
+      read += piece;
+    });
+    port.SetOpen(true);
+    ASSERT_NE(fake, nullptr);
+    fake->SetSendTimeout(20);
+    fake->input = "abcd";
+    std::thread([&] { fake->HandleDeviceEvent(EV_RXCHAR); }).join();  // not taken in time
+    uint8_t taken[4];
+    if (c.taken) {
+      ASSERT_EQ(fake->GetBlock(taken, c.taken), static_cast<int>(c.taken));
+    }
+    ProcessPostedMessages();
+    EXPECT_EQ(counts, c.counts);
+    EXPECT_EQ(read, c.read);
+    port.SetOpen(false);
+  }
 }
 
 TEST_F(ComPort, TimerEventArrivesOnTheMainThread) {

@@ -351,6 +351,45 @@ TEST_F(Dispatcher, EventsOfABusyMainThreadArriveLateInOrder) {
   DeallocateHWnd(wnd);
 }
 
+TEST(DispatcherReceivers, BytesWaitingForTheirReceiversAreAnnouncedWhenTheyRegister) {
+  // Bytes come while the port is opening: nobody listens yet, or only the port's window, which
+  // takes no data events or takes them and reads nothing. Once the packets register they get
+  // every byte, once.
+  SetMainThread();
+  enum { kNobody, kWindowAlone, kWindowReadingNothing };
+  for (int before : {kNobody, kWindowAlone, kWindowReadingNothing}) {
+    SCOPED_TRACE(before);
+    test::FakeDispatcher d;
+    ASSERT_EQ(d.Open(), 0);
+    d.SetLengthTrigger(1);
+    int window_events = 0;
+    HWND wnd = AllocateHWnd([&](TMessage& m) { window_events += m.Msg == kTriggerAvail; });
+    if (before != kNobody) d.RegisterWindowHandler(wnd);
+    if (before == kWindowReadingNothing) d.UpdateHandlerFlags(1);
+    d.input = "abc";
+    d.HandleDeviceEvent(EV_RXCHAR);
+    EXPECT_EQ(window_events, before == kWindowReadingNothing ? 1 : 0);
+
+    std::vector<uint32_t> counts;
+    std::string got;
+    int key;
+    d.RegisterEventHandler(&key, [&](uint32_t msg, uint32_t value, int32_t) {
+      if (msg != kTriggerAvail) return;
+      counts.push_back(value);
+      std::string piece(value, '\0');
+      ASSERT_EQ(d.GetBlock(reinterpret_cast<uint8_t*>(piece.data()), value), static_cast<int>(value));
+      got += piece;
+    });
+    d.HandleDeviceEvent(0);
+    d.HandleDeviceEvent(0);
+    EXPECT_EQ(counts, std::vector<uint32_t>{3});
+    EXPECT_EQ(got, "abc");
+    d.DeregisterEventHandler(&key);
+    d.DeregisterWindowHandler(wnd);
+    DeallocateHWnd(wnd);
+  }
+}
+
 TEST_F(Dispatcher, LineSettings) {
   struct Case {
     uint32_t baud;

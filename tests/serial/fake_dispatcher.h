@@ -10,7 +10,7 @@ namespace qv::test {
 
 class FakeDispatcher : public TSerBaseDispatcher {
 public:
-  FakeDispatcher() : TSerBaseDispatcher(nullptr) {}
+  explicit FakeDispatcher(TSerCustomComPort* owner = nullptr) : TSerBaseDispatcher(owner) {}
   ~FakeDispatcher() override {
     if (DeviceValid()) CloseDispatcherPort();
   }

@@ -193,6 +193,31 @@ TEST(PacketMatcher, OversizeInput) {
   EXPECT_EQ(ValidatePacketSettings(Telegram("$", static_cast<int32_t>(kMaxPacketLength) + 1)), ecPacketTooLong);
 }
 
+TEST(PacketMatcher, EndStringsSplitAcrossPiecesOfALongPacket) {
+  // The search for an end string goes on where the last one stopped: an end string that
+  // arrives split at any point, after many pieces without one, is still found, and so is one
+  // with a wildcard that could have matched across the earlier pieces.
+  for (const std::string& end : {"END"s, "E?D"s, "\\?\\?"s}) {
+    const std::string wire_end = end == "\\?\\?" ? "??" : "END";
+    for (size_t piece : {1u, 2u, 3u, 7u, 4096u}) {
+      SCOPED_TRACE(end + " " + std::to_string(piece));
+      TPacketSettings s;
+      s.StartString = "<";
+      s.EndCond = ecString;
+      s.EndString = end;
+      s.IgnoreCase = false;
+      TPacketMatcher m;
+      m.Enable(m.Add(s));
+      std::string body(10000, 'x');
+      for (size_t i = 0; i < body.size(); i += 97) body[i] = 'E';  // near misses
+      const std::string wire = "<" + body + wire_end + "tail";
+      std::vector<std::string> pieces;
+      for (size_t i = 0; i < wire.size(); i += piece) pieces.push_back(wire.substr(i, piece));
+      EXPECT_EQ(Feed(m, pieces), (Packets{{0, "<" + body + wire_end}}));
+    }
+  }
+}
+
 TEST(PacketMatcher, InvalidSettings) {
   TPacketSettings no_start = Telegram("", 5);
   TPacketSettings small = Telegram("abc", 2);
@@ -201,11 +226,18 @@ TEST(PacketMatcher, InvalidSettings) {
   TPacketSettings no_end_string = Telegram("a", 5);
   no_end_string.EndCond = ecString;
   TPacketSettings zero = Telegram("a", 0);
+  // A lone escape character matches nothing: as empty as no string at all.
+  TPacketSettings escape_start = Telegram("\\", 5);
+  TPacketSettings escape_end = no_end_string;
+  escape_end.EndString = "\\";
+  TPacketSettings escaped_end = no_end_string;
+  escaped_end.EndString = "\\\\";
   struct Case {
     TPacketSettings settings;
     int code;
   } cases[] = {{no_start, ecStartStringEmpty}, {small, ecPacketTooSmall}, {any_no_end, ecNoEndCharCount},
-               {no_end_string, ecEmptyEndString}, {zero, ecZeroSizePacket}, {Telegram("ab", 2), 0}};
+               {no_end_string, ecEmptyEndString}, {zero, ecZeroSizePacket}, {Telegram("ab", 2), 0},
+               {escape_start, ecStartStringEmpty}, {escape_end, ecEmptyEndString}, {escaped_end, 0}};
   for (const auto& c : cases) EXPECT_EQ(ValidatePacketSettings(c.settings), c.code) << c.code;
 }
 

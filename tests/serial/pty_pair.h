@@ -24,11 +24,16 @@ public:
     if (ptsname_r(master_, name, sizeof name) != 0) throw std::runtime_error("no pty name");
     slave_ = name;
   }
-  ~PtyPair() { close(master_); }
+  ~PtyPair() { CloseMaster(); }
   PtyPair(const PtyPair&) = delete;
   PtyPair& operator=(const PtyPair&) = delete;
 
   const std::string& SlavePath() const { return slave_; }
+  // The other end goes away: the slave sees a hang-up.
+  void CloseMaster() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+  }
   int Master() const { return master_; }
 
   void Write(const std::string& bytes) {

@@ -26,6 +26,22 @@ std::vector<int> KindList(int bits) {
 
 bool IsDigit(uint8_t c, int hi) { return c >= '1' && c <= '0' + hi; }
 
+// A logger drops a partial frame after this pause between two bytes. The program queues every
+// frame whole, so its bytes follow each other within a character time (8 ms at 1200
+// baud); 200 ms leaves a busy host ample slack, and is well below the half second between two
+// wake-up spaces, so the space after stray bytes is heard.
+constexpr int64_t kPartialFrameTimeoutMs = 200;
+
+std::string HexBytes(std::span<const uint8_t> bytes) {
+  std::string out;
+  char text[4];
+  for (uint8_t b : bytes) {
+    std::snprintf(text, sizeof text, "%s%02X", out.empty() ? "" : " ", b);
+    out += text;
+  }
+  return out;
+}
+
 }  // namespace
 
 LoggerSim::LoggerSim(SimConfig config, DateTimeFields clock, int64_t now_ms)
@@ -70,12 +86,17 @@ void LoggerSim::GenerateMemory() {
       }
       for (int k : kinds) cur.words.push_back(SampleWord(ch, i, k));
       t += step;
+      // Gaps after the same sample add up; the series ends there once.
+      bool gap = false;
       for (const auto& [after, skip] : config_.gaps) {
         if (after == i + 1) {
           t += skip * step;
-          memory_.push_back(cur);
-          open = false;
+          gap = true;
         }
+      }
+      if (gap) {
+        memory_.push_back(cur);
+        open = false;
       }
     }
     if (open) memory_.push_back(cur);
@@ -156,7 +177,7 @@ size_t LoggerSim::FrameSize(std::span<const uint8_t> head) const {
     case '?':
       if (c1 == 'E') return 8;
       if (c1 == 'T') return 10;
-      if (c1 == 'N') return config_.kind == 6 ? 9 : 8;
+      if (c1 == 'N') return config_.kind == 6 ? CurrentValueFrameSize(head) : 8;
       return IsDigit(c1, 9) ? 8 : SIZE_MAX;
     case '%':
       if (c1 == 'E') return 10;
@@ -167,11 +188,25 @@ size_t LoggerSim::FrameSize(std::span<const uint8_t> head) const {
   }
 }
 
+size_t LoggerSim::CurrentValueFrameSize(std::span<const uint8_t> head) const {
+  // Kind 6 expects "?N" + channel digit (9 bytes). The eight-byte form of the other kinds is
+  // known by its sum and Kennung once its eighth byte is in; no nine-byte frame passes both.
+  if (head.size() < 8) return 9;
+  const std::span<const uint8_t> eight = head.first(8);
+  if (FrameSumOk(eight) && (!IsDigit(head[2], 4) || GetWord(eight, 2) == config_.id)) return 8;
+  return 9;
+}
+
 std::vector<Reply> LoggerSim::Receive(std::span<const uint8_t> bytes, int64_t now_ms) {
   now_ms_ = now_ms;
   std::vector<Reply> replies;
   for (uint8_t b : bytes) {
+    if (!rx_.empty() && now_ms - rx_last_ms_ > kPartialFrameTimeoutMs) {
+      Violation("partial frame " + HexBytes(rx_) + " dropped");
+      rx_.clear();
+    }
     if (rx_.empty()) rx_start_ms_ = now_ms;
+    rx_last_ms_ = now_ms;
     rx_.push_back(b);
     while (!rx_.empty()) {
       const size_t size = FrameSize(rx_);
@@ -355,6 +390,8 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
     const int ch = ChannelRequest(frame, cmd, "clear");
     if (ch == 0) return;
     std::erase_if(memory_, [ch](const MeasurementSeries& s) { return s.channel == ch; });
+    // A read of that channel has nothing left to send.
+    if (transfer_ == Transfer::Memory && mem_channel_ == ch) transfer_ = Transfer::None;
     SendAck(config_.faults.bad_clear_ack ? std::string("%0") : cmd);
   } else if (cmd == "?T") {
     if (prep_channel_ == 0) {
@@ -365,6 +402,7 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
     DateTimeFields f;
     if (!DateFromFrame(frame, cmd, f) || Refuse(cmd)) return;
     Bytes stream = ChannelStream(prep_channel_, FieldsToSeconds(f));
+    mem_channel_ = prep_channel_;
     prep_channel_ = 0;
     const size_t payload = config_.MemoryBlockLength() - 2;
     const size_t real = (stream.size() + payload - 1) / payload;
@@ -388,6 +426,11 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
     if (count > 0) SendMemoryBlock();
   } else if (cmd == "?N") {
     const bool four = config_.kind == 6;
+    if (four && frame.size() == 8) {
+      Violation("?N without a channel");
+      SendNack(cmd);
+      return;
+    }
     if (!CheckKennung(frame, four ? 3 : 2, cmd) || Refuse(cmd)) return;
     const std::vector<int> kinds = KindList(config_.kinds);
     if (four) {
@@ -429,6 +472,7 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
       SendFrame("?N", second);
     }
   } else if (cmd[0] == '?') {  // prepare the memory read of one channel
+    prep_channel_ = 0;  // a refused request prepares nothing, also after an earlier one
     const int ch = ChannelRequest(frame, cmd, "memory read");
     if (ch == 0) return;
     prep_channel_ = ch;

@@ -53,6 +53,7 @@ public:
 
 private:
   size_t FrameSize(std::span<const uint8_t> head) const;  // 0: need more; SIZE_MAX: not a frame
+  size_t CurrentValueFrameSize(std::span<const uint8_t> head) const;  // "?N" of kind 6
   void HandleFrame(std::span<const uint8_t> frame);
   void HandleSpace();
   bool Refuse(const std::string& cmd);
@@ -80,6 +81,7 @@ private:
 
   Bytes rx_;
   int64_t rx_start_ms_ = 0;
+  int64_t rx_last_ms_ = 0;
   int64_t now_ms_ = 0;
   int spaces_in_row_ = 0;
   int line_rate_ = 19200;
@@ -88,6 +90,7 @@ private:
   Bytes config_block_;
   std::vector<Bytes> mem_blocks_;
   size_t mem_index_ = 0;
+  int mem_channel_ = 0;  // the channel whose blocks are being sent
   std::vector<int> mem_serials_;
   int mem_serial_count_ = 0;
   int copies_ = 0;  // copies of the current block sent so far

@@ -460,10 +460,19 @@ int TCommDevice::WaitEvent(uint32_t& mask, bool watch_input, int timeout_ms) {
     while (read(wake_fd_[kReceive], &v, sizeof v) > 0) {
     }
   }
-  // A hang-up (the other end of a pseudo-terminal closed) or an error also ends the wait as
-  // a receive event; the read then reports what happened.
-  if (watch_input && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) mask |= EV_RXCHAR;
-  if (watch_input && !(fds[1].revents & POLLIN) && (fds[1].revents & (POLLHUP | POLLERR))) mask |= EV_HANGUP;
+  if (!watch_input) return 0;
+  if (fds[1].revents & (POLLHUP | POLLERR)) {
+    // A line that hung up (the other end of a pseudo-terminal closed, a USB adapter pulled)
+    // stays readable for poll for ever while reads give nothing and FIONREAD fails: it is a
+    // hang-up once nothing is left to read, not a receive event.
+    int in = 0;
+    if ((fds[1].revents & POLLIN) && ioctl(fd_, FIONREAD, &in) == 0 && in > 0)
+      mask |= EV_RXCHAR;
+    else
+      mask |= EV_HANGUP;
+  } else if (fds[1].revents & POLLIN) {
+    mask |= EV_RXCHAR;
+  }
   return 0;
 }
 

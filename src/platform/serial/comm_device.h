@@ -66,7 +66,8 @@ constexpr uint32_t PURGE_TXABORT = 0x01, PURGE_RXABORT = 0x02, PURGE_TXCLEAR = 0
 // Events of WaitEvent.
 constexpr uint32_t EV_RXCHAR = 0x0001, EV_CTS = 0x0008, EV_DSR = 0x0010, EV_RLSD = 0x0020, EV_BREAK = 0x0040,
                    EV_ERR = 0x0080, EV_RING = 0x0100;
-// The device hung up (the other end of a pseudo-terminal closed): reads give nothing.
+// The device hung up (the other end of a pseudo-terminal closed, the adapter was pulled) and
+// holds nothing more to read: nothing will come from it again.
 constexpr uint32_t EV_HANGUP = 0x8000;
 
 class TCommDevice {
@@ -107,8 +108,8 @@ public:
   bool QueueFull();
   uint32_t QueuedBytes();
 
-  // Waits until bytes can be read (mask EV_RXCHAR, with EV_HANGUP when the device hung up and
-  // has nothing to read) or until Wake(kReceive) (mask 0); with
+  // Waits until bytes can be read (mask EV_RXCHAR), the device hung up and has nothing left to
+  // read (mask EV_HANGUP) or until Wake(kReceive) (mask 0); with
   // watch_input false only the wake-up ends the wait. timeout_ms < 0 waits without limit.
   // Returns 0, or the error number when the wait itself failed.
   int WaitEvent(uint32_t& mask, bool watch_input, int timeout_ms);
