@@ -8,6 +8,7 @@
 #include "platform/gui/forms.h"
 #include "platform/rtl/format.h"
 #include "serial/ser_base_component.h"
+#include "serial/ser_custom_com_port.h"
 
 namespace qv {
 
@@ -37,6 +38,7 @@ void TComProtocol::InitProtocol() {
     saved_timer_ = Port->OnTriggerTimer();
     hooked_port_ = Port;
     Port->SetOnTriggerTimer([this](TSerCustomComPort* cp, uint16_t handle) { TimerTrigger(cp, handle); });
+    Port->AddOpenCloseCallback(this, [this](TSerCustomComPort*, int kind) { PortNotice(kind); }, false);
     timer_handle_ = Port->AddTimerTrigger();
   }
 }
@@ -67,12 +69,26 @@ void TComProtocol::Unhook() {
     timer_handle_ = 0;
     port->SetOnTriggerTimer(saved_timer_);
     saved_timer_ = nullptr;
+    port->RemoveOpenCloseCallback(this);
     // A closed port has no triggers left, and touching them would open it again.
     if (port->Open() && handle != 0) {
       port->SetTimerTrigger(handle, 0, false);
       port->RemoveTrigger(handle);
     }
   }
+}
+
+void TComProtocol::PortNotice(int kind) {
+  if (kind != kPortLineLost && kind != kPortClosed && kind != kPortRemoved) return;
+  if (kind == kPortRemoved) {
+    // The port is going: nothing of it may be touched any more.
+    hooked_port_ = nullptr;
+    timer_handle_ = 0;
+    saved_timer_ = nullptr;
+    Port = nullptr;
+  }
+  if (!running_) return;
+  CancelProtocol(LoadResString("deh_TONoResponse"), true);
 }
 
 void TComProtocol::DoneProtocol() {
@@ -150,7 +166,10 @@ void TComProtocol::CallProtProc(void* sender) {
 }
 
 void TComProtocol::ArmTimer(int32_t ticks) {
-  if (Port && timer_handle_ != 0) Port->SetTimerTrigger(timer_handle_, ticks, true);
+  // A closed port would be opened again by the trigger call, and a wait without a timer would
+  // never end.
+  if (!Port || !Port->Open() || timer_handle_ == 0) throw Exception("TComProtocol: ComPort nil or not open!");
+  Port->SetTimerTrigger(timer_handle_, ticks, true);
 }
 
 void TComProtocol::DisarmTimer() {

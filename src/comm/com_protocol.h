@@ -115,6 +115,9 @@ protected:
 
 private:
   void Unhook();
+  // The port's notices while the protocol holds it: a line that went away, or a port closed or
+  // freed under the run, can never answer, so the run ends on its no-response path.
+  void PortNotice(int kind);
   // Marks the run as ended and runs DoneProtocol; an error of it is kept for RaiseDoneError, so
   // that the end is still reported.
   void EndRun();

@@ -12,6 +12,7 @@
 #include "comm/com_port_list.h"
 #include "comm/process_window_service.h"
 #include "platform/gui/menus.h"
+#include "serial/ser_base_component.h"
 #include "serial/serial_exception.h"
 
 namespace qv {
@@ -54,6 +55,14 @@ TConnection::TConnection()
     : Sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }),
       port_(std::make_unique<TQvComPort>()),
       menu_watch_(std::make_unique<MenuWatch>(this)) {
+  // A protocol that runs then ends on its own; the user learns here that the port is gone.
+  port_->OnLineLost = [this](TComponent*) {
+    if (MsgHandler)
+      MsgHandler->HandleMessage(port_->LineLostText(), "TConnection", TMsgDlgType::mtError, mbOK, 0, mrOk, true,
+                                mkError);
+    else
+      SerialShowException(Exception(port_->LineLostText()));
+  };
   ReadSettings();
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -332,6 +333,31 @@ TEST_F(Framework, AFailingStepCancelsWithItsText) {
   EXPECT_EQ(failed, 1);
   EXPECT_EQ(handler_.Texts(mkWarning),
             std::vector<std::string>{"IdentifyProt.ProtProc: invalid eventIdentify aborted (trace file Trace0.trc)."});
+}
+
+TEST_F(Framework, ALineThatGoesAwayEndsTheRunOnItsNoResponsePath) {
+  port_.SetOpen(true);
+  int lost = 0;
+  port_.OnLineLost = [&](TComponent*) { ++lost; };
+  IdentifyProt p;
+  p.UseWakeUp = false;
+  p.AnswerTimeOut = 60;  // not the timer: the hang-up ends it
+  p.Port = &port_;
+  FakeWindowFactory windows([&](FakeProcessWindow& w) {
+    w.User = [&](FakeProcessWindow&) {
+      if (p.Step == 3) pty_.CloseMaster();
+    };
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(p.Execute());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(handler_.Texts(mkWarning),
+            std::vector<std::string>{"The logger does not answer.\r\nIdentify aborted (trace file Trace0.trc)."});
+  EXPECT_EQ(lost, 1);
+  EXPECT_TRUE(port_.LineLost());
+  EXPECT_EQ(port_.OnTriggerTimer(), nullptr);
+  EXPECT_FALSE(p.Ack->Listening());
+  port_.SetOpen(false);
 }
 
 TEST_F(Framework, AProtocolFreedDuringARunGivesThePortBack) {

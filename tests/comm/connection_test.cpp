@@ -216,6 +216,18 @@ TEST_F(ConnectionOnLine, EditOffersThePresentPortsAndTakesTheChoice) {
   EXPECT_NE(home_.Read("QUARVEL.INI").find("ComNumber=8"), std::string::npos);
 }
 
+TEST_F(ConnectionOnLine, ALostLineIsReportedAndTheConnectionStillCloses) {
+  connection_->Port()->SetComNumber(8);
+  ASSERT_TRUE(connection_->Connect());
+  pty_.CloseMaster();
+  ASSERT_TRUE(test::PumpUntil([&] { return !handler_.Texts(mkError).empty(); }, 5000));
+  EXPECT_EQ(handler_.Texts(mkError), std::vector<std::string>{"COM8: the line has gone away (hang-up)"});
+  EXPECT_TRUE(connection_->InProcess());
+  EXPECT_TRUE(connection_->DisConnect());
+  EXPECT_FALSE(connection_->InProcess());
+  EXPECT_EQ(disconnects_, 1);
+}
+
 TEST_F(ConnectionOnLine, AMenuItemFreedFirstIsForgotten) {
   auto* item = new TMenuItem(nullptr);
   connection_->SetCommMenu(item);
