@@ -104,6 +104,7 @@ void TProcessWindow::CancelClick() {
 }
 
 void TProcessWindow::Arrange() {
+  NoteUserActivity();
   ++arrange_count_;
   int top = kTextTop;
   int content_width = kMinContent;
