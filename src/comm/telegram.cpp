@@ -374,6 +374,12 @@ void TInTelegram::StopListen() {
   ClearData();
 }
 
+void TInTelegram::DropAnswer() {
+  listening_ = false;
+  data_valid_ = false;
+  packet_->SetEnabled(false);
+}
+
 void TInTelegram::SetTimeOut(int32_t seconds) {
   if (packet_ && seconds > 0) packet_->TimeOut = SecondsToTicks(seconds);
 }
@@ -455,7 +461,7 @@ void TReceiveOnline::ChangeByteCount(int32_t count) {
   if (count == byte_count_) return;
   byte_count_ = count;
   values_.assign(static_cast<size_t>(count), 0);
-  StopListen();
+  DropAnswer();
 }
 
 bool TReceiveOnline::CheckData() {

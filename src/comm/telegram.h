@@ -323,6 +323,8 @@ protected:
   // Parses the payload into the fields; false when it cannot.
   virtual bool CheckData() { return true; }
   virtual void ClearData() {}
+  // Forgets the answer and stops listening.
+  void DropAnswer();
 
 private:
   void CreatePacket();

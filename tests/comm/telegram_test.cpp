@@ -279,6 +279,8 @@ TEST(Telegram, AnswersAreParsedAndCheckedByTheirSum) {
   online.Receive(Frame("?N", {1, 2, 3, 4, 5, 6, 7, 8}));
   ASSERT_NE(online.t.GetValues(), nullptr);
   EXPECT_EQ(std::vector<uint8_t>(online.t.GetValues(), online.t.GetValues() + 6), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+  online.t.SetByteCount(8);  // a new count drops the answer
+  EXPECT_EQ(online.t.GetValues(), nullptr);
   Answer<TReceiveOnline_4k> one;
   one.Receive(Frame("?N", {'2', 9, 8, 7, 6, 5, 4}));
   ASSERT_NE(one.t.GetValues(), nullptr);
