@@ -147,6 +147,20 @@ TEST(ProtocolRun, ExhaustedTrialsEndTheProtocol) {
   EXPECT_EQ(line.Handler().dialogs.size(), 3u);  // two questions, then the warning
 }
 
+TEST(ProtocolRun, InAutomaticModeAFailureEndsTheRunWithoutAQuestion) {
+  LoggerLine line(Faults([](sim::Faults& f) { f.bad_sum_frames = {1}; }));
+  line.Handler().SetModes(ProtocolEnabled | AutoModeEnabled);
+  IdentifyProt p;
+  p.UseWakeUp = false;
+  p.Port = &line.Port();
+  EXPECT_FALSE(p.Execute());
+  EXPECT_TRUE(line.Handler().dialogs.empty());
+  EXPECT_EQ(line.Logger().Requests(), std::vector<std::string>{"&S"});
+  const std::string protocol = line.HomeFolder().Read("Protocol.log");
+  EXPECT_TRUE(Contains(protocol, "Serial port: The logger does not answer.Abort")) << protocol;
+  EXPECT_TRUE(Contains(protocol, "IdentifyProt: Identify aborted (trace file Trace0.trc).")) << protocol;
+}
+
 TEST(ProtocolRun, ASendRefusedForWantOfTrialsEndsTheProtocol) {
   LoggerLine line;
   IdentifyProt p;
