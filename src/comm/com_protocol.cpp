@@ -232,13 +232,35 @@ void TComProtocol::UserCancel(TProcessWindowService* window) {
   CallProtProc(window);
 }
 
+namespace {
+
+// Frees the progress window and clears the global.
+void FreeProcessWindow() {
+  if (!ProcessWindow) return;
+  TProcessWindowService* window = ProcessWindow;
+  ProcessWindow = nullptr;
+  window->Free();
+}
+
+}  // namespace
+
+void TComProtocol::Abandon() {
+  if (!running_) return;
+  running_ = false;
+  try {
+    DoneProtocol();
+  } catch (...) {
+    // The run is over either way; what went wrong is reported by the caller's exception.
+  }
+}
+
 bool TComProtocol::Execute() {
   if (!Port || !Port->Open()) throw Exception("TComProtocol.Execute: ComPort nil or not open!");
   if (!ProcessWindow && !ProcessWindowFactory) throw Exception("TComProtocol.Execute: no progress window");
-  InitProtocol();
-  IsChild = false;
   int result = mrNone;
   try {
+    InitProtocol();
+    IsChild = false;
     if (!ProcessWindow) {
       ProcessWindow = ProcessWindowFactory();
     } else if (ProcessWindow->Visible()) {
@@ -248,32 +270,16 @@ bool TComProtocol::Execute() {
     ProcessWindow->OnProcess = [this](TProcessWindowService*) { CallProtProc(this); };
     result = ProcessWindow->ShowModal();
   } catch (...) {
-    running_ = false;
-    try {
-      DoneProtocol();
-    } catch (...) {
-    }
-    if (ProcessWindow) {
-      TProcessWindowService* window = ProcessWindow;
-      ProcessWindow = nullptr;
-      window->Free();
-    }
+    Abandon();
+    FreeProcessWindow();
     throw;
   }
   // A window closed by other means than this protocol's end leaves the run to be undone here.
   if (running_) {
-    running_ = false;
-    try {
-      DoneProtocol();
-    } catch (...) {
-    }
+    Abandon();
     result = mrCancel;
   }
-  if (ProcessWindow) {
-    TProcessWindowService* window = ProcessWindow;
-    ProcessWindow = nullptr;
-    window->Free();
-  }
+  FreeProcessWindow();
   if (Application) Application->ProcessMessages();
   return result == mrOk;
 }
@@ -286,8 +292,7 @@ void TComProtocol::ExecuteChild() {
   try {
     HookProcessWindow();
   } catch (...) {
-    running_ = false;
-    DoneProtocol();
+    Abandon();
     throw;
   }
   Event = evStart;

@@ -115,6 +115,8 @@ protected:
 
 private:
   void Unhook();
+  // Ends a run that neither FinishOk nor CancelProtocol ended, without a report.
+  void Abandon();
   // The port's notices while the protocol holds it: a line that went away, or a port closed or
   // freed under the run, can never answer, so the run ends on its no-response path.
   void PortNotice(int kind);
