@@ -200,9 +200,7 @@ TReadEETelgr::TReadEETelgr() : TOutTelegram(8, "?E") {}
 
 void TReadEETelgr::SetKennung(int32_t kennung) {
   CheckKennung(kennung, "TReadEETelgr.SetKennung: invalid Kennung");
-  if (kennung == kennung_) return;
-  kennung_ = kennung;
-  BuildTelegram();
+  Change(kennung_, kennung);
 }
 
 void TReadEETelgr::WritePayload() { PutWord(&data_[2], static_cast<uint32_t>(kennung_)); }
@@ -211,16 +209,10 @@ TPreWriteEETelgr::TPreWriteEETelgr() : TOutTelegram(10, "%E") {}
 
 void TPreWriteEETelgr::SetKennung(int32_t kennung) {
   CheckKennung(kennung, "TPreWriteEETelgr.SetKennung: invalid Kennung");
-  if (kennung == kennung_) return;
-  kennung_ = kennung;
-  BuildTelegram();
+  Change(kennung_, kennung);
 }
 
-void TPreWriteEETelgr::SetConfigByte(uint8_t value) {
-  if (value == config_byte_) return;
-  config_byte_ = value;
-  BuildTelegram();
-}
+void TPreWriteEETelgr::SetConfigByte(uint8_t value) { Change(config_byte_, value); }
 
 void TPreWriteEETelgr::WritePayload() {
   data_[2] = config_byte_;
@@ -240,9 +232,7 @@ TPrepReadOffl::TPrepReadOffl() : TReadEETelgr(8, "?") {}
 
 void TPrepReadOffl::SetChannel(int32_t channel) {
   if (channel < 1 || channel > 9) throw Exception("TPrepReadOffl.SetChannel: invalid channel");
-  if (channel == channel_) return;
-  channel_ = static_cast<uint8_t>(channel);
-  BuildTelegram();
+  Change(channel_, channel);
 }
 
 void TPrepReadOffl::WritePayload() {
@@ -262,9 +252,7 @@ bool YearInRange(TDateTime dt) {
 
 void TDtReadOffl::SetDateTime(TDateTime dt) {
   if (!YearInRange(dt)) throw Exception("TDtReadOffl.SetDateTime: invalid date");
-  if (dt == date_time_) return;
-  date_time_ = dt;
-  BuildTelegram();
+  Change(date_time_, dt);
 }
 
 bool TDtReadOffl::PayloadReady() const { return YearInRange(date_time_); }
@@ -275,16 +263,12 @@ TClearMemTelgr::TClearMemTelgr() : TOutTelegram(8, "%") {}
 
 void TClearMemTelgr::SetKennung(int32_t kennung) {
   CheckKennung(kennung, "TClearMemTelgr.SetKennung: invalid Kennung");
-  if (kennung == kennung_) return;
-  kennung_ = kennung;
-  BuildTelegram();
+  Change(kennung_, kennung);
 }
 
 void TClearMemTelgr::SetChannel(int32_t channel) {
   if (channel < 1 || channel > 9) throw Exception("TClearMemTelgr.SetChannel: invalid channel");
-  if (channel == channel_) return;
-  channel_ = static_cast<uint8_t>(channel);
-  BuildTelegram();
+  Change(channel_, channel);
 }
 
 void TClearMemTelgr::WritePayload() {
@@ -296,9 +280,7 @@ TReadOnlTelgr::TReadOnlTelgr() : TOutTelegram(8, "?N") {}
 
 void TReadOnlTelgr::SetKennung(int32_t kennung) {
   CheckKennung(kennung, "TReadOnlTelgr.SetKennung: invalid Kennung");
-  if (kennung == kennung_) return;
-  kennung_ = kennung;
-  BuildTelegram();
+  Change(kennung_, kennung);
 }
 
 void TReadOnlTelgr::WritePayload() { PutWord(&data_[2], static_cast<uint32_t>(kennung_)); }
@@ -307,9 +289,7 @@ TReadOnlTelgr_4k::TReadOnlTelgr_4k() : TReadOnlTelgr(9, "?N") {}
 
 void TReadOnlTelgr_4k::SetKanal(int32_t kanal) {
   if (kanal < 1 || kanal > 4) throw Exception("TReadOnlTelgr.SetKanal: invalid channel");
-  if (kanal == kanal_) return;
-  kanal_ = static_cast<uint8_t>(kanal);
-  BuildTelegram();
+  Change(kanal_, kanal);
 }
 
 void TReadOnlTelgr_4k::WritePayload() {
@@ -319,10 +299,7 @@ void TReadOnlTelgr_4k::WritePayload() {
 }
 
 void TAckNackOutTelgr::SetCommand(const std::string& text) {
-  const std::string command = text.substr(0, 2);
-  if (command == command_) return;
-  command_ = command;
-  BuildTelegram();
+  Change(command_, text.substr(0, 2));
 }
 
 void TAckNackOutTelgr::WritePayload() { std::memcpy(&data_[1], command_.data(), command_.size()); }

@@ -90,6 +90,13 @@ protected:
   // What happens to Built when a build finds parameters missing.
   virtual bool KeepBuiltWhenNotReady() const { return true; }
   virtual void WritePayload() {}
+  // Stores a changed parameter and rebuilds the frame; an unchanged one changes nothing.
+  template <class T, class V>
+  void Change(T& field, V value) {
+    if (field == static_cast<T>(value)) return;
+    field = static_cast<T>(value);
+    BuildTelegram();
+  }
 
 private:
   void QueueFrame();
