@@ -102,6 +102,26 @@ TEST(ProtocolRun, WakesAndIdentifiesTheLoggerThroughTheSerialLayer) {
   EXPECT_EQ(line.Windows().created, 2);
 }
 
+TEST(ProtocolRun, IdentifiesTheSimulatorRunningAsAProgramOfItsOwn) {
+  sim::LoggerSimProcess logger(QV_LOGGERSIM_EXE, {"--kind", "6", "--id", "4660"});
+  Home home("[SerialPorts]\r\nCOM9=" + logger.SlavePath() + "\r\n");
+  EnglishTexts texts;
+  RecordingHandler handler;
+  FakeWindowFactory windows;
+  SetMainThread();
+  InstallComPortMap();
+  TQvComPort port;
+  port.SetComNumber(9);
+  port.SetOpen(true);
+  IdentifyProt p;
+  p.Port = &port;
+  EXPECT_TRUE(p.Execute());
+  EXPECT_EQ(p.Kennung, 4660);
+  EXPECT_EQ(p.DevKind, 6);
+  port.SetOpen(false);
+  EXPECT_EQ(logger.Stop(), 0);  // the simulator saw no breach of the protocol
+}
+
 TEST(ProtocolRun, ASilentLoggerEndsEachLevelWithItsWarning) {
   LoggerLine line(Faults([](sim::Faults& f) { f.silent = true; }));
   IdentifyProt p;
