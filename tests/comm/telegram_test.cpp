@@ -439,5 +439,26 @@ TEST_F(SendOnLine, AFrameThatFindsNoRoomInTimeReportsTheTimeOut) {
   EXPECT_EQ(port_.OnTriggerOutbuffFree(), nullptr);
 }
 
+TEST_F(SendOnLine, AProtocolEndedDuringAPendingSendGivesThePortItsOwnHandlersBack) {
+  int own_timer = 0, own_free = 0;
+  port_.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t) { ++own_timer; });
+  port_.SetOnTriggerOutbuffFree([&](TComponent*) { ++own_free; });
+  FillOutput(port_, pty_, 4);
+  {
+    test::IdentifyProt p;
+    p.UseWakeUp = false;
+    p.Port = &port_;
+    p.OnSuccess = p.OnFailure = [](TComProtocol*) {};
+    p.ExecuteChild();
+    ASSERT_TRUE(p.Scan->SendPending());
+    p.UserCancel(nullptr);
+    EXPECT_FALSE(p.Scan->SendPending());
+  }
+  port_.OnTriggerTimer()(&port_, 0);
+  port_.OnTriggerOutbuffFree()(&port_);
+  EXPECT_EQ(own_timer, 1);
+  EXPECT_EQ(own_free, 1);
+}
+
 }  // namespace
 }  // namespace qv
