@@ -169,6 +169,13 @@ bool TConnection::Connect() {
       throw EAlreadyOpen(LoadResString("sco_AlreadyOpen"));
     } catch (const EBadId&) {
       throw EBadId(LoadResString("sco_BadId"));
+    } catch (const ENoPortSelected& e) {
+      // The user declined to choose a port: asking again twice would not respect that.
+      if (MsgHandler)
+        MsgHandler->HandleMessage(e.what(), "exception open com port", TMsgDlgType::mtError, 0, 0, 0, true,
+                                  mkLogOnly);
+      SetInProcess(port_->Open());
+      return port_->Open();
     } catch (const std::exception& e) {
       ++failures;
       const bool last = failures >= 3;

@@ -156,6 +156,19 @@ TEST_F(ConnectionOnLine, ThreeFailingOpensEndInAnAlertAndFalse) {
   EXPECT_EQ(handler_.dialogs.size(), 1u);
 }
 
+TEST_F(ConnectionOnLine, APortChoiceDeclinedEndsTheConnectAtOnce) {
+  int asked = 0;
+  SetComSelectHook([&] { return ++asked, 0; });
+  EXPECT_FALSE(connection_->Connect());
+  SetComSelectHook(nullptr);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(sleeps_.empty());
+  EXPECT_TRUE(handler_.dialogs.empty());
+  ASSERT_EQ(handler_.messages.size(), 1u);
+  EXPECT_EQ(handler_.messages[0].kind, mkLogOnly);
+  EXPECT_FALSE(connection_->InProcess());
+}
+
 TEST_F(ConnectionOnLine, APortInUseOrMissingIsRaisedAtOnce) {
   TSerComPort other;
   other.SetComNumber(8);
