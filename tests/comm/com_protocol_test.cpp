@@ -9,6 +9,7 @@
 
 #include "comm_fixture.h"
 #include "pty_logger.h"
+#include "serial/fake_dispatcher.h"
 #include "serial/pty_pair.h"
 #include "serial/ser_custom_com_port.h"
 
@@ -392,6 +393,35 @@ TEST_F(Framework, ALineThatGoesAwayEndsTheRunOnItsNoResponsePath) {
   EXPECT_EQ(port_.OnTriggerTimer(), nullptr);
   EXPECT_FALSE(p.Ack->Listening());
   port_.SetOpen(false);
+}
+
+// A device whose input cannot be flushed.
+class UnflushableDevice : public test::FakeDispatcher {
+public:
+  using FakeDispatcher::FakeDispatcher;
+
+protected:
+  int PurgeDevice(int queue) override { return queue == 1 ? -5 : FakeDispatcher::PurgeDevice(queue); }
+};
+
+TEST_F(Framework, AFlushFailureAtTheEndIsOnlyDiagnosedAndTheRunStillEnds) {
+  TQvComPort port;
+  port.SetComNumber(1);
+  port.DispatcherFactory = [](TSerCustomComPort* cp) { return std::make_unique<UnflushableDevice>(cp); };
+  port.SetOpen(true);
+  IdentifyProt p;
+  p.UseWakeUp = false;
+  p.Port = &port;
+  int failed = 0;
+  p.OnSuccess = [](TComProtocol*) { ADD_FAILURE(); };
+  p.OnFailure = [&](TComProtocol*) { ++failed; };
+  p.ExecuteChild();
+  p.UserCancel(nullptr);
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(handler_.Texts(mkDiagnoseOnly), std::vector<std::string>{"Exception while flushing buffer"});
+  EXPECT_EQ(handler_.Texts(mkWarning).size(), 1u);
+  EXPECT_EQ(port.OnTriggerTimer(), nullptr);
+  port.SetOpen(false);
 }
 
 TEST_F(Framework, AProtocolFreedDuringARunGivesThePortBack) {
