@@ -12,40 +12,13 @@
 #include "platform/os/message_queue.h"
 #include "platform/rtl/file_io.h"
 #include "platform/serial/com_port_map.h"
+#include "comm_fixture.h"
 #include "pty_logger.h"
-#include "support/temp_dir.h"
 
 namespace qv {
 namespace {
 
-// A home folder of its own with the program's INI file, set as the application globals.
-class Home {
-public:
-  explicit Home(const std::string& ini_text = "", const std::string& sub = "")
-      : saved_exe_(ExePath), saved_ini_(IniFileName) {
-    std::filesystem::create_directories(dir_.File(sub));
-    ExePath = sub.empty() ? dir_.Path() : dir_.File(sub) + "/";
-    IniFileName = ExePath + "QUARVEL.INI";
-    std::ofstream(IniFileName, std::ios::binary) << ini_text;
-  }
-  ~Home() {
-    ExePath = saved_exe_;
-    IniFileName = saved_ini_;
-    SetComPortMapHook(nullptr);
-  }
-
-  // A trace file last written age_s seconds ago.
-  void Trace(int n, int age_s) const {
-    std::string name = ExePath + "Trace" + std::to_string(n) + ".trc";
-    std::ofstream(name) << "old " << n;
-    std::filesystem::last_write_time(name, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(age_s));
-  }
-  bool Exists(const std::string& name) const { return std::filesystem::exists(ExePath + name); }
-
-private:
-  test::TempDir dir_;
-  std::string saved_exe_, saved_ini_;
-};
+using test::Home;
 
 TEST(QvComPort, ChoosesTheFirstMissingTraceFileElseTheOldest) {
   struct Case {

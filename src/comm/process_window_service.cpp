@@ -1,0 +1,9 @@
+#include "comm/process_window_service.h"
+
+namespace qv {
+
+TProcessWindowService* ProcessWindow = nullptr;
+std::function<TProcessWindowService*()> ProcessWindowFactory;
+TCommSelectDlgProc CommSelectDlgProc;
+
+}  // namespace qv
