@@ -18,11 +18,11 @@ private:
 };
 
 // Declares an exception class Name derived from Base that reports Name as its class name.
-#define QV_DECLARE_EXCEPTION(Name, Base)                                  \
-  class Name : public Base {                                              \
-  public:                                                                 \
-    using Base::Base;                                                     \
-    std::string ClassName() const override { return #Name; }             \
+#define QV_DECLARE_EXCEPTION(Name, Base)                     \
+  class Name : public Base {                                 \
+  public:                                                    \
+    using Base::Base;                                        \
+    std::string ClassName() const override { return #Name; } \
   }
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);
@@ -46,6 +46,8 @@ QV_DECLARE_EXCEPTION(EInvalidCast, Exception);
 // Floating-point results out of range.
 QV_DECLARE_EXCEPTION(EMathError, Exception);
 QV_DECLARE_EXCEPTION(EOverflow, EMathError);
+// An operation that the object does not support.
+QV_DECLARE_EXCEPTION(EInvalidOperation, Exception);
 // A bad index or operation on a list.
 QV_DECLARE_EXCEPTION(EListError, Exception);
 
