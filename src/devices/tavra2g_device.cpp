@@ -106,7 +106,11 @@ void TTavra2GModul::SetDefaults() {
   last_update_.fill(DefaultLastUpdate());
 }
 
-TTavra2GModul::~TTavra2GModul() { FinishModule(); }
+// The image is built by the concrete class's destructor (FinishModule), while its header part
+// still exists; here only the queued purge must go.
+TTavra2GModul::~TTavra2GModul() {
+  if (IdleTaskManager) IdleTaskManager->RemoveTask(this, nullptr);
+}
 
 void TTavra2GModul::FinishModule() {
   if (finished_) return;

@@ -158,7 +158,8 @@ protected:
   // connection settings were shown; false for Cancel.
   bool AskRetry(const std::string& message, const std::string& title);
   void QueuePurge();
-  // Frees the image-related resources; descendants call it first in their destructor.
+  // Builds the image from the values, saves "EEPar.cfg" and the INI keys, and frees the
+  // detached sub-modules; every concrete class calls it first in its destructor.
   void FinishModule();
 
   uint8_t tavra_typ_ = 0;

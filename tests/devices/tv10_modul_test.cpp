@@ -14,6 +14,7 @@
 #include "device_fixture.h"
 #include "devices/dev_handl_service.h"
 #include "platform/rtl/date_time.h"
+#include "sim_config.h"
 
 namespace qv {
 namespace {
@@ -207,6 +208,22 @@ TEST_F(Tv10Modul, GoldenBlocksParseAndWriteBackByteForByte) {
     bool changed = false;
     m->ReadEEPar(&s, changed, 0, c.kind);
     EXPECT_FALSE(changed);
+  }
+}
+
+TEST_F(Tv10Modul, TheSimulatorsBlocksRoundTrip) {
+  // The logger simulator builds its blocks on its own; kinds 5 and 6 keep every field.
+  for (int kind : {5, 6}) {
+    SCOPED_TRACE(kind);
+    sim::SimConfig config;
+    config.ApplySetting("kind", std::to_string(kind));
+    const sim::Bytes image = config.BuildImage();
+    const std::string block(image.begin(), image.end());
+    auto root = LoadRoot();
+    bool changed = false;
+    TTv10Modul* m = ReadLogger(root.get(), static_cast<uint8_t>(kind), block, &changed);
+    EXPECT_EQ(m->EEState(), eeRead);
+    EXPECT_EQ(Written(m), block);
   }
 }
 
