@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -162,6 +163,22 @@ std::vector<TTavra2GSubMod*> TTavra2GModul::SubModuls() const {
   for (int i = 0; i < ChildCount(); ++i)
     if (auto* sub = dynamic_cast<TTavra2GSubMod*>(GetChild(i))) out.push_back(sub);
   return out;
+}
+
+int32_t TTavra2GModul::FindNextId(int32_t lo, int32_t hi) const {
+  const int32_t id = TDevice::FindNextId(lo, hi);
+  auto held = [this](int32_t v) {
+    return std::any_of(detached_.begin(), detached_.end(), [v](const auto& sub) { return sub->Id() == v; });
+  };
+  if (detached_.empty() || !held(id)) return id;
+  int32_t lowest = detached_.front()->Id(), highest = lowest;
+  for (const auto& sub : detached_) {
+    lowest = std::min(lowest, sub->Id());
+    highest = std::max(highest, sub->Id());
+  }
+  if (highest >= lo - 1 && highest <= hi - 1) return TDevice::FindNextId(highest + 1, hi);
+  if (lo < lowest && lowest <= hi + 1) return TDevice::FindNextId(lo, lowest - 1);
+  throw EDeviceError(LoadResString("dev_NoMoreIDs"));
 }
 
 TTavra2GSubMod* TTavra2GModul::GetSubModul(int slot) const {

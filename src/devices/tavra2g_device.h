@@ -116,6 +116,9 @@ public:
   void RevertChanNums();
   void ApplyChanNums();
   std::vector<TTavra2GSubMod*> SubModuls() const;
+  // As the node's, but ids that detached sub-modules hold are not handed out (EDeviceError
+  // "dev_NoMoreIDs" when none is left).
+  int32_t FindNextId(int32_t lo, int32_t hi) const;
   // Sub-modules made for a new sensor assignment and not yet part of the tree.
   std::vector<std::unique_ptr<TTavra2GSubMod>>& Detached() { return detached_; }
 

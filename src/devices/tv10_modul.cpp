@@ -6,6 +6,8 @@
 
 #include "base/ini_file2.h"
 #include "base/res_string.h"
+#include "devices/dev_handl_service.h"
+#include "platform/rtl/format.h"
 #include "platform/rtl/byte_order.h"
 #include "platform/rtl/date_time.h"
 #include "platform/rtl/text_encoding.h"
@@ -131,6 +133,105 @@ TTavra2GSubMod* TTv10Modul::CreateSubModul(int slot, bool set_up, const TSensTyp
     Detached().push_back(std::move(sub));
   }
   return result;
+}
+
+TTv10SubModul* TTv10Modul::CreateSensorSubModul(uint8_t pcb, uint8_t type, uint8_t e2_version) {
+  int count = 0;
+  for (TTavra2GSubMod* sub : SubModuls()) count += dynamic_cast<TTv10SubModul*>(sub) ? 1 : 0;
+  auto sub = TTavra2GSubMod::CreateSub<TTv10SubModul>(this);
+  sub->SetId(FindNextId(1, MaxId));
+  sub->ModChanNum = sub->NewChanNum = 0;
+  sub->SetEEState(eeRead);
+  sub->SetSNameDirect(LoadResString("chn_Channel") + std::to_string(count + 1));
+  TTv10SensorInfo entry;
+  sub->SetName(FindSensorInfo(pcb, type, e2_version, entry) ? entry.Name : sub->SName());
+  sub->SetSensorInfo(pcb, type, e2_version);
+  if (!sub->SetUpDevice()) return nullptr;
+  return sub.release();  // the module owns it now
+}
+
+void TTv10Modul::ApplyDefTempUnit(bool to_fahrenheit) {
+  if (EEState() == eeDefault) return;
+  TTv10SensorInfo entry;
+  auto catalogue_name = [&](const TTv10SubModul* sub, const std::string& fallback) {
+    return FindSensorInfo(sub->SensorPcb, sub->SensorType, E2Version, entry) ? entry.Name : fallback;
+  };
+  if (tavra_typ_ == 7) {
+    for (int slot = 1; slot <= 2; ++slot)
+      if (auto* sub = dynamic_cast<TTv10SubModul*>(GetSubModul(slot))) sub->SetName(catalogue_name(sub, sub->Name()));
+    return;
+  }
+  bool any = false;
+  const std::string channel_word = LoadResString("chn_Channel");
+  for (int slot = 1; slot <= GetSlotCount(); ++slot) {
+    auto* holder = dynamic_cast<TTv10SubModul*>(GetSubModul(slot));
+    if (holder && holder->SensorType == 9) holder->SetDecimals(0);
+    const uint8_t type = holder ? holder->SensorType : 0;
+    uint8_t new_type = type;
+    if (to_fahrenheit && (type == 1 || type == 129)) new_type = static_cast<uint8_t>(type + 1);
+    if (!to_fahrenheit && (type == 2 || type == 130)) new_type = static_cast<uint8_t>(type - 1);
+    if (new_type == type) {
+      if (holder && holder->Name().find(channel_word) != std::string::npos)
+        holder->SetName(catalogue_name(holder, holder->Name()));
+      continue;
+    }
+    any = true;
+    TTv10SubModul* taker = nullptr;
+    for (TTavra2GSubMod* s : SubModuls()) {
+      auto* sub = dynamic_cast<TTv10SubModul*>(s);
+      if (sub && sub != holder && sub->SensorPcb == SensorPcb.Value && sub->SensorType == new_type && sub->Id() == slot)
+        taker = sub;
+    }
+    const std::string untitled = LoadResString("dev_Untitled") + std::to_string(slot);
+    if (taker) {
+      if (holder) holder->ModChanNum = holder->NewChanNum = 0;
+      taker->ModChanNum = taker->NewChanNum = slot;
+    } else if (!holder || holder->HasDataFiles()) {
+      if (holder) holder->ModChanNum = holder->NewChanNum = 0;
+      auto sub = TTavra2GSubMod::CreateSub<TTv10SubModul>(this);
+      sub->SetId(FindNextId(1, MaxId));
+      sub->ModChanNum = sub->NewChanNum = slot;
+      sub->SetEEState(eeRead);
+      sub->SetSensorInfo(SensorPcb.Value, new_type, E2Version);
+      sub->SetSNameDirect(untitled);
+      sub->SetName(catalogue_name(sub.get(), untitled));
+      if (sub->SetUpDevice()) sub.release();  // the module owns it now
+    } else {
+      holder->SetSensorInfo(SensorPcb.Value, new_type, E2Version);
+      holder->SetSNameDirect(untitled);
+      holder->SetName(catalogue_name(holder, untitled));
+    }
+  }
+  if (any) {
+    try {
+      BuildImage(&EEImage(), false);
+      bool written = false;
+      for (int asked = 0; !written;) {
+        written = DevHandlService && DevHandlService->WriteConfig(this, true);
+        if (written) break;
+        if (DevHandlService) DevHandlService->CloseConnection();
+        if (asked++ >= kMaxRetries ||
+            !AskRetry(Format(LoadResString("dev_MsgNoConn"), Name()), LoadResString("dev_EEParTransm")))
+          break;
+      }
+      if (written) {
+        SaveEEParCfg();
+      } else {
+        LoadEEParCfg();
+        bool changed = false;
+        if (EEImage().Size() > 0) ReadEEPar(&EEImage(), changed, E2Version, tavra_typ_);
+      }
+    } catch (const std::exception& e) {
+      ReportError(e.what(), "TTv10Modul.ApplyDefTempUnit");
+    }
+    if (DevHandlService) DevHandlService->CloseConnection();
+  }
+  SetEEState(eeRead);
+  for (TTavra2GSubMod* sub : SubModuls()) {
+    sub->CancelChanges();
+    sub->SaveEEState();
+    sub->SetEEState(eeRead);
+  }
 }
 
 void TTv10Modul::CheckImage(const std::string& bytes) const {

@@ -67,6 +67,11 @@ public:
   int GetSlotCount() const override;
   TTavra2GSubMod* CreateSubModul(int slot, bool set_up, const TSensTypeInfo* info) override;
   TSensTypeInfo NewSensTypeInfo() const override { return {SensorPcb.Value, 0}; }
+  // A set-up slotless sub-module for a sensor that logged data name and no slot holds.
+  TTv10SubModul* CreateSensorSubModul(uint8_t pcb, uint8_t type, uint8_t e2_version);
+  // Switches the temperature sensors between Celsius and Fahrenheit and writes the changed
+  // configuration to the logger; nothing in state 0.
+  void ApplyDefTempUnit(bool to_fahrenheit);
 
 protected:
   void SetDefaults() override;

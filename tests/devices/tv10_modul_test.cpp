@@ -453,6 +453,22 @@ TEST_F(Tv10Modul, AModuleThatNeverReadAConfigurationDeletesItsFile) {
   EXPECT_FALSE(std::filesystem::exists(cfg));
 }
 
+TEST_F(Tv10Modul, SensorSubModulsTakeFreeIdsAndTheCatalogueName) {
+  auto root = LoadRoot();
+  TTv10Modul* m = ReadLogger(root.get(), 5, AsString(kKind5));
+  auto detached = TTavra2GSubMod::CreateSub<TTv10SubModul>(m);
+  detached->SetId(3);
+  m->Detached().push_back(std::move(detached));
+  TTv10SubModul* sub = m->CreateSensorSubModul(0, 3, 0x21);
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(sub->Id(), 4) << "ids 1 and 2 hold the slots, 3 a detached sub-module";
+  EXPECT_EQ(sub->ModChanNum, 0);
+  EXPECT_EQ(sub->Unit(), "%");
+  EXPECT_EQ(sub->EEState(), eeRead);
+  EXPECT_EQ(m->GetSubModul(1)->ModChanNum, 1);
+  EXPECT_THROW(TTavra2GSubMod::CreateSub<TTv10SubModul>(m, TChannels::CreateDefault()), EDeviceError);
+}
+
 class Tv10Transmit : public Tv10Modul {
 protected:
   void SetUp() override {
@@ -481,6 +497,19 @@ TEST_F(Tv10Transmit, AChangedConfigurationIsSentAndReadBack) {
   EXPECT_EQ(m->SampleIntIdx.Value, 1);
   EXPECT_EQ(m->EEState(), eeRead);
   EXPECT_EQ(Cfg(), logger.block);
+}
+
+TEST_F(Tv10Transmit, TemperatureSensorsSwitchToFahrenheit) {
+  TTv10SubModul* s1 = Slot(m, 1);
+  m->ApplyDefTempUnit(true);
+  EXPECT_EQ(Slot(m, 1), s1) << "a sensor without data is re-typed in place";
+  EXPECT_EQ(s1->SensorType, 2);
+  EXPECT_EQ(s1->Unit(), "°F");
+  EXPECT_EQ(logger.writes, 1);
+  EXPECT_EQ(static_cast<uint8_t>(logger.block[66]), 2);
+  EXPECT_EQ(Cfg(), logger.block);
+  EXPECT_EQ(Slot(m, 2)->SensorType, 3);
+  EXPECT_EQ(m->EEState(), eeRead);
 }
 
 TEST_F(Tv10Transmit, NothingChangedSendsNothing) {
