@@ -377,6 +377,31 @@ void TTavra2GModul::ReadEEPar(TStream* stream, bool& changed, uint8_t e2_version
   }
 }
 
+namespace {
+// Passes nodes on to the outline and remembers the first one added (the module's own).
+class FirstNodeOutline : public TExplOutline {
+public:
+  explicit FirstNodeOutline(TExplOutline& outline) : outline_(outline) {}
+  int AddChildObject(int parent_index, const std::string& text, void* object) override {
+    const int index = outline_.AddChildObject(parent_index, text, object);
+    if (first < 0) first = index;
+    return index;
+  }
+  int first = -1;
+
+private:
+  TExplOutline& outline_;
+};
+}  // namespace
+
+void TTavra2GModul::FillOutline(TExplOutline* outline, int parent_index, TExplSelectEvent on_select) {
+  if (!outline) throw EDeviceError("Error in TDevice.FillOutline: Outline is nil");
+  FirstNodeOutline watch(*outline);
+  TTavra2GDevice::FillOutline(&watch, parent_index, on_select);
+  const int index = watch.first >= 0 ? watch.first : parent_index;
+  for (const auto& sub : detached_) sub->FillOutline(outline, index, on_select);
+}
+
 bool TTavra2GModul::AskRetry(const std::string& message, const std::string& title) {
   if (!MsgHandler) return false;
   uint16_t answer = MsgHandler->HandleMessage(message, title, TMsgDlgType::mtCustom, mbYes | mbCancel | mbRetry, 0,
@@ -650,6 +675,16 @@ uint16_t TTavra2GSubMod::ValueToRaw(double value) const {
   const double r = (value - val_min_) * kRawFullScale / (static_cast<double>(val_max_) - val_min_);
   if (!(r >= 0 && r <= kRawFullScale)) return kRawInvalid;
   return static_cast<uint16_t>(std::nearbyint(r));
+}
+
+void TTavra2GSubMod::FillOutline(TExplOutline* outline, int parent_index, TExplSelectEvent on_select) {
+  if (!outline) throw EDeviceError("Error in TTavra2GSubMod.FillOutline: Outline is nil");
+  const int index = outline->AddChildObject(parent_index, GetOutlineText(Name()), static_cast<TExplElement*>(this));
+  SetOnSelect(on_select);
+  for (int i = 0; i < ChildCount(); ++i) GetChild(i)->FillOutline(outline, index, on_select);
+  if (TChannels* channels = Channels())
+    for (int i = GetChanCount(); i < channels->ValueCount(); ++i)
+      channels->GetValueChannel(i)->FillOutline(outline, index, on_select);
 }
 
 bool TTavra2GSubMod::HasDataFiles() const { return Data() && !Data()->NoData(); }

@@ -143,6 +143,8 @@ public:
   bool SetUpDevice() override;
   void ReadIni() override;
   void WriteIni() override;
+  // The node's outline, then the detached sub-modules under the module's node.
+  void FillOutline(TExplOutline* outline, int parent_index, TExplSelectEvent on_select) override;
   // Erases slotless sub-modules without data and frees the detached ones.
   void PurgeUnusedSubModuls();
 
@@ -242,6 +244,9 @@ public:
   bool HasDataFiles() const;
 
   int GetNodeKind() const override { return 2; }
+  // Its own node even though hidden, its children, then only the value channels beyond the
+  // first GetChanCount (those stand for the slot itself).
+  void FillOutline(TExplOutline* outline, int parent_index, TExplSelectEvent on_select) override;
   std::string GetOutlineText(const std::string& name) const override { return name; }
   void ReadIni() override;
   void WriteIni() override;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/ini_file.h"
+#include "comm/process_window_service.h"
 #include "comm_fixture.h"
 #include "devices/device.h"
 #include "platform/gui/menus.h"
@@ -254,6 +255,25 @@ TEST(DevHandlColl, MenusFollowTheHandlersAndTheRecorder) {
     EXPECT_FALSE(clear.Enabled());
     EXPECT_FALSE(clock.Enabled());
   }
+}
+
+TEST(DevHandlColl, TheTypeDialogOffersTheHandlersByName) {
+  Home home;
+  Coll coll;
+  std::vector<std::string> offered;
+  int32_t preselected = -2;
+  CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
+                          int32_t& index) {
+    for (int i = 0; i < list.Count(); ++i) offered.push_back(list[i]);
+    preselected = index;
+    index = 2;
+    return mrOk;
+  };
+  coll.SelectTypeOfInstr();
+  CommSelectDlgProc = nullptr;
+  EXPECT_EQ(offered, (std::vector<std::string>{"", "Fake", "Other"}));
+  EXPECT_EQ(preselected, 1);
+  EXPECT_EQ(coll.SelIndex(), 2);
 }
 
 TEST(DevHandlColl, InstallsItselfAsTheModulesService) {

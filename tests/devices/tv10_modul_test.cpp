@@ -469,6 +469,31 @@ TEST_F(Tv10Modul, SensorSubModulsTakeFreeIdsAndTheCatalogueName) {
   EXPECT_THROW(TTavra2GSubMod::CreateSub<TTv10SubModul>(m, TChannels::CreateDefault()), EDeviceError);
 }
 
+// Records the outline's nodes as "parent>text".
+class OutlineLog : public TExplOutline {
+public:
+  int AddChildObject(int parent_index, const std::string& text, void*) override {
+    nodes.push_back((parent_index < 0 ? std::string("-") : nodes.at(static_cast<size_t>(parent_index))) + ">" + text);
+    return static_cast<int>(nodes.size()) - 1;
+  }
+  std::vector<std::string> nodes;
+};
+
+TEST_F(Tv10Modul, TheOutlineShowsHiddenSlotsAndDetachedOnes) {
+  auto root = LoadRoot();
+  TTv10Modul* m = ReadLogger(root.get(), 5, AsString(kKind5));
+  m->SetName("L");
+  Slot(m, 1)->SetName("S1");
+  Slot(m, 2)->SetName("S2");
+  auto detached = TTavra2GSubMod::CreateSub<TTv10SubModul>(m);
+  detached->SetName("D");
+  m->Detached().push_back(std::move(detached));
+  OutlineLog outline;
+  m->FillOutline(&outline, -1, nullptr);
+  EXPECT_EQ(outline.nodes, (std::vector<std::string>{"->DL001 L", "->DL001 L>S1", "->DL001 L>S2", "->DL001 L>D"}));
+  EXPECT_THROW(Slot(m, 1)->FillOutline(nullptr, -1, nullptr), EDeviceError);
+}
+
 class Tv10Transmit : public Tv10Modul {
 protected:
   void SetUp() override {
