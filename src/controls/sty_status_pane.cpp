@@ -30,11 +30,8 @@ TStyCustomStatusPane::~TStyCustomStatusPane() {
 
 int TStyCustomStatusPane::FrameWidth() const {
   switch (frame_style_) {
-    case TFrameStyleEx::fsNone:
-    case TFrameStyleEx::fsFlatRounded: return 0;
-    case TFrameStyleEx::fsFlat:
-    case TFrameStyleEx::fsStatus:
-    case TFrameStyleEx::fsPopup: return 1;
+    case TFrameStyleEx::fsNone: case TFrameStyleEx::fsFlatRounded: return 0;
+    case TFrameStyleEx::fsFlat: case TFrameStyleEx::fsStatus: case TFrameStyleEx::fsPopup: return 1;
     default: return 2;
   }
 }
@@ -254,7 +251,9 @@ void TStyCustomStatusPane::CMHitTest(TMessage& m) {
 
 void TStyCustomStatusPane::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case CM_STY_BLINKQUERY: m.Result = blinking_ ? 1 : 0; return;
+    case CM_STY_BLINKQUERY:
+      m.Result = blinking_ ? 1 : 0;
+      return;
     case CM_STY_BLINKSTATE:
       if (blinking_) SetBlinkPhase(m.WParam != 0);
       return;
@@ -351,7 +350,8 @@ void TStyPollingStatus::TimerExpired() {
 }
 
 // ---------------------------------------------------------------------------------------------
-TStyClockStatus::TStyClockStatus(TComponent* owner, const TWallClock& clock) : TStyPollingStatus(owner), clock_(clock) {
+TStyClockStatus::TStyClockStatus(TComponent* owner, const TWallClock& clock)
+    : TStyPollingStatus(owner), clock_(clock) {
   SetWidth(150);
   UpdateClock();
 }

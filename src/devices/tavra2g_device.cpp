@@ -526,18 +526,6 @@ bool TTavra2GModul::TransmitEEPar() {
 
 // --- TTavra2GSubMod ---
 
-TTavra2GSubMod::~TTavra2GSubMod() {
-  if (IsDiscarded() || IsNew()) return;
-  try {
-    try {
-      WriteIni();
-    } catch (const std::exception& e) {
-      ReportError(e.what(), "TTavra2GSubMod.Destroy");
-    }
-  } catch (...) {
-  }
-}
-
 void TTavra2GSubMod::SetDefaults() {
   TTavra2GDevice::SetDefaults();
   SetHiddenField(true);

@@ -189,7 +189,7 @@ public:
     node->SetChannels(node->CreateChannels());
     return node;
   }
-  ~TTavra2GSubMod() override;
+  // The concrete slot class writes its Device.ini keys in its destructor.
   std::string ClassName() const override { return "TTavra2GSubMod"; }
 
   const std::string& Unit() const { return unit_; }
