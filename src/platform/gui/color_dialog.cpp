@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <cstdio>
 
+#include "platform/gui/common_dialogs.h"
 #include "platform/gui/qt_private.h"
 
 namespace qv {
@@ -28,11 +29,14 @@ bool TColorDialog::Execute() {
     if (end && *end == 0) QColorDialog::setCustomColor(i, ToQColor(static_cast<TColor>(c & 0xFFFFFF)));
   }
   NestedLoop nested;
-  QColor chosen = QColorDialog::getColor(ToQColor(color_), nullptr, QString(),
-                                         QColorDialog::ColorDialogOptions());
+  QColorDialog dlg(ToQColor(color_));
+  dlg.setOption(QColorDialog::DontUseNativeDialog, true);
+  ApplyTexts(TCommonDialogCode::cdcColor, dlg, "");
+  const QColor chosen = dlg.exec() == QDialog::Accepted ? dlg.selectedColor() : QColor();
   for (int i = 0; i < 16 && i < QColorDialog::customCount(); ++i) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(FromQRgb(QColorDialog::customColor(i).rgb())) & 0xFFFFFFu);
+    std::snprintf(buf, sizeof buf, "%X",
+                  static_cast<unsigned>(FromQRgb(QColorDialog::customColor(i).rgb())) & 0xFFFFFFu);
     custom_colors_.SetValues(std::string("Color") + static_cast<char>('A' + i), buf);
   }
   if (!chosen.isValid()) return false;
