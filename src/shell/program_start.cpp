@@ -59,6 +59,11 @@ bool TProgram::Start() {
   ExePath = home;
   IniFileName = ProgramIniFileName(home, "quarvel");
   SetCmdLineParams(args_);
+  // The language files are named after the program, whatever the running file is called.
+  TResourceLanguageSetup languages = DefaultResourceLanguageSetup();
+  languages.ModuleFile = home + "quarvel";
+  languages.EmbeddedFolder = resource_dir_;
+  SetResourceLanguageSetup(languages);
   InstallComPortMap();
   InstallComSelectForm();
   InstallMsgHandlerDialogs();
@@ -67,7 +72,7 @@ bool TProgram::Start() {
   CommSelectDlgProc = StartD20SelectDlg;
 
   LoadLanguage();
-  CheckSettingsFile();
+  if (!CheckSettingsFile()) return false;
   try {
     CreateApplModule<TTv10AppModul>(nullptr);
     started_module_ = true;
@@ -90,18 +95,22 @@ void TProgram::LoadLanguage() {
   Report(Format(LoadResString("app_LanguageFileMissing"), file.empty() ? std::to_string(wanted) : file));
 }
 
-void TProgram::CheckSettingsFile() {
+bool TProgram::CheckSettingsFile() {
   const std::string dir = ExePath;
   const std::string name = IniFileName.substr(dir.size());
   struct stat st {};
   if (::stat(IniFileName.c_str(), &st) != 0) {
-    if (FindFileIgnoringCase(dir, name).empty()) return;  // a first start: no settings yet
+    if (FindFileIgnoringCase(dir, name).empty()) return true;  // a first start: no settings yet
   }
   try {
     ReadFileBytes(IniFileName);
   } catch (const Exception& e) {
-    Report(Format(LoadResString("app_SettingsUnreadable"), e.Message()));
+    // Every part of the program writes its settings into this file; running on would replace
+    // settings it could not read with defaults.
+    Fail(Format(LoadResString("app_SettingsUnreadable"), e.Message()));
+    return false;
   }
+  return true;
 }
 
 int TProgram::Run() {

@@ -1,8 +1,9 @@
 #pragma once
 // The program's start and end: the home folder, the language, the application modules, the
 // common-dialog holder and the main window, and their release in order. A problem the program
-// can live with (a missing language file, unreadable settings) is reported and start-up goes
-// on; one it cannot (no usable home folder, a failing module chain) stops it with a clear text.
+// can live with (a missing language file, settings it reads only in part) is reported or passed
+// over and start-up goes on; one it cannot (no usable home folder, a settings file it cannot
+// read at all, a failing module chain) stops it with a clear text.
 #include <string>
 #include <vector>
 
@@ -34,7 +35,8 @@ private:
   void Report(const std::string& text);
   void Fail(const std::string& text);
   void LoadLanguage();
-  void CheckSettingsFile();
+  // False (reported) when the settings file exists but cannot be read.
+  bool CheckSettingsFile();
 
   std::vector<std::string> args_;
   std::string resource_dir_;
