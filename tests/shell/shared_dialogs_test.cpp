@@ -288,7 +288,7 @@ TEST_F(CommonDialogs, TranslatedTextsAcceptAndCancel) {
       {form->OpenDialog, DlgTitleId, "Open"},    {form->OpenDialog, DlgFileNameId, "File &name:"},
       {form->SaveDialog, DlgTitleId, "Save As"}, {form->SaveDialog, DlgOkId, "&Save"},
       {form->PrintDialog, DlgTitleId, "Print"},  {form->PrinterSetupDialog, DlgTitleId, "Print Setup"},
-      {form->FontDialog, DlgTitleId, "Font"},    {form->OpenPictureDialog, DlgLookInId, "Look &in:"},
+      {form->FontDialog, DlgTitleId, "Font"},    {form->OpenPictureDialog, DlgFileNameId, "File &name:"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
@@ -303,6 +303,16 @@ TEST_F(CommonDialogs, TranslatedTextsAcceptAndCancel) {
       EXPECT_NE(text, c.key);  // German, not the English key
     }
   }
+  // Labels without a buddy show no accelerator sign.
+  std::string look_in;
+  SetCommonDialogUser([&](TCommonDialog&, const TCommonDialogWindow& w) {
+    look_in = w.ControlText(DlgLookInId);
+    return false;
+  });
+  form->OpenDialog->Execute();
+  std::string expected = LoadResString("Look &in:");
+  expected.erase(expected.find('&'), 1);
+  EXPECT_EQ(look_in, expected);
   // The caller's title wins over the standard one.
   form->SaveDialog->Title = "Export";
   std::string title;

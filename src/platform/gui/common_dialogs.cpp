@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -47,12 +48,24 @@ bool FileLabel(int id, QFileDialog::DialogLabel& label) {
   }
 }
 
+// Qt's dialog gives these labels no buddy, so an accelerator "&" would show as it stands.
+QString WithoutAccelerator(const QString& text) {
+  QString out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+    out += text[i];
+  }
+  return out;
+}
+
 void SetControlText(QDialog& dlg, int id, const std::string& text) {
   if (id == DlgTitleId) {
     dlg.setWindowTitle(Q(text));
   } else if (auto* file = qobject_cast<QFileDialog*>(&dlg)) {
     QFileDialog::DialogLabel label;
-    if (FileLabel(id, label)) file->setLabelText(label, Q(text));
+    if (!FileLabel(id, label)) return;
+    const bool plain_label = label == QFileDialog::LookIn || label == QFileDialog::FileType;
+    file->setLabelText(label, plain_label ? WithoutAccelerator(Q(text)) : Q(text));
   } else if (id == DlgOkId || id == DlgCancelId) {
     if (QAbstractButton* b = BoxButton(dlg, id)) b->setText(Q(text));
   }
@@ -219,7 +232,8 @@ bool TPrinterSetupDialog::Execute() {
 bool TFontDialog::Execute() {
   QV_GUI_THREAD();
   EnsureGui();
-  QFont initial(Q(Font.Name()));
+  // A font this system lacks (the older programs' "MS Sans Serif") opens as the GUI font.
+  QFont initial(QFontDatabase::hasFamily(Q(Font.Name())) ? Q(Font.Name()) : QString("DejaVu Sans"));
   initial.setPointSize(Font.Size() > 0 ? Font.Size() : 8);
   initial.setBold(HasStyle(Font.Style(), TFontStyle::fsBold));
   initial.setItalic(HasStyle(Font.Style(), TFontStyle::fsItalic));
