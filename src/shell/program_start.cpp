@@ -18,6 +18,8 @@
 #include "serial/com_select_form.h"
 #include "shell/appl_module.h"
 #include "shell/d20_select_dlg.h"
+#include "shell/d32_insert_dt_range.h"
+#include "datastore/dt_navigator.h"
 #include "shell/interim_main_form.h"
 #include "shell/process_window.h"
 #include "shell/std_dialog_form.h"
@@ -70,6 +72,7 @@ bool TProgram::Start() {
   InstallProcessWindowFactory();
   InstallCommonDialogTexts();
   CommSelectDlgProc = StartD20SelectDlg;
+  InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };
 
   LoadLanguage();
   if (!CheckSettingsFile()) return false;
