@@ -285,10 +285,15 @@ TEST_F(CommonDialogs, TranslatedTextsAcceptAndCancel) {
     const char* key;
   };
   const Case cases[] = {
-      {form->OpenDialog, DlgTitleId, "Open"},    {form->OpenDialog, DlgFileNameId, "File &name:"},
-      {form->SaveDialog, DlgTitleId, "Save As"}, {form->SaveDialog, DlgOkId, "&Save"},
-      {form->PrintDialog, DlgTitleId, "Print"},  {form->PrinterSetupDialog, DlgTitleId, "Print Setup"},
-      {form->FontDialog, DlgTitleId, "Font"},    {form->OpenPictureDialog, DlgFileNameId, "File &name:"},
+      {form->OpenDialog, DlgTitleId, "Open"},
+      {form->OpenDialog, DlgFileNameId, "File &name:"},
+      {form->SaveDialog, DlgTitleId, "Save As"},
+      {form->SaveDialog, DlgOkId, "&Save"},
+      {form->PrintDialog, DlgTitleId, "Print"},
+      {form->PrinterSetupDialog, DlgTitleId, "Print Setup"},
+      {form->ColorDialog, DlgTitleId, "Color"},
+      {form->FontDialog, DlgTitleId, "Font"},
+      {form->OpenPictureDialog, DlgFileNameId, "File &name:"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);

@@ -103,6 +103,7 @@ int Run(const std::string& out, uint32_t locale) {
   SaveCommon(holder.PrintDialog, dir + "common_print.png");
   SaveCommon(holder.PrinterSetupDialog, dir + "common_printer_setup.png");
   SaveCommon(holder.FontDialog, dir + "common_font.png");
+  SaveCommon(holder.ColorDialog, dir + "common_color.png");
   return failures == 0 ? 0 : 1;
 }
 

@@ -92,9 +92,9 @@ private:
   QDialog& dlg_;
 };
 
-// Shows the dialog modally, or hands it to the installed stand-in for the user. Answers
-// whether it was accepted and whether its values are to be read back from the Qt dialog.
-bool Run(TCommonDialog& d, QDialog& dlg, bool& read_back) {
+}  // namespace
+
+bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back) {
   read_back = false;
   if (User()) {
     dlg.show();
@@ -106,6 +106,8 @@ bool Run(TCommonDialog& d, QDialog& dlg, bool& read_back) {
   read_back = dlg.exec() == QDialog::Accepted;
   return read_back;
 }
+
+namespace {
 
 // Pairs "description|patterns" of the caller's filter as Qt's "description (patterns)" lines.
 QStringList QtFilters(const std::string& filter) {
@@ -171,7 +173,7 @@ bool TOpenDialog::Execute() {
   if (!FileName.empty()) dlg.selectFile(Q(FileName));
   ApplyTexts(IsSave() ? TCommonDialogCode::cdcSave : TCommonDialogCode::cdcOpen, dlg, Title);
   bool read_back = false;
-  if (!Run(*this, dlg, read_back)) return false;
+  if (!RunCommonDialog(*this, dlg, read_back)) return false;
   if (read_back) {
     Files.Clear();
     for (const QString& f : dlg.selectedFiles()) Files.Add(f.toStdString());
@@ -199,7 +201,7 @@ bool TPrintDialog::Execute() {
   }
   ApplyTexts(TCommonDialogCode::cdcPrint, dlg, Title);
   bool read_back = false;
-  if (!Run(*this, dlg, read_back)) return false;
+  if (!RunCommonDialog(*this, dlg, read_back)) return false;
   if (read_back) {
     TakeQPrinter(printer);
     Copies = printer.copyCount();
@@ -224,7 +226,7 @@ bool TPrinterSetupDialog::Execute() {
   QPageSetupDialog dlg(&printer);
   ApplyTexts(TCommonDialogCode::cdcPrinterSetup, dlg, Title);
   bool read_back = false;
-  if (!Run(*this, dlg, read_back)) return false;
+  if (!RunCommonDialog(*this, dlg, read_back)) return false;
   if (read_back) TakeQPrinter(printer);
   return true;
 }
@@ -243,7 +245,7 @@ bool TFontDialog::Execute() {
   dlg.setOption(QFontDialog::DontUseNativeDialog, true);
   ApplyTexts(TCommonDialogCode::cdcFont, dlg, Title);
   bool read_back = false;
-  if (!Run(*this, dlg, read_back)) return false;
+  if (!RunCommonDialog(*this, dlg, read_back)) return false;
   if (read_back) {
     const QFont f = dlg.selectedFont();
     Font.SetName(f.family().toStdString());

@@ -124,5 +124,9 @@ void EnsureGui();
 // Gives a common dialog its texts in the program's language, then the caller's title.
 enum class TCommonDialogCode : int;
 void ApplyTexts(TCommonDialogCode kind, QDialog& dlg, const std::string& title);
+// Shows a common dialog modally, or hands it to the installed stand-in for the user. Answers
+// whether it was accepted and whether its values are to be read back from the Qt dialog.
+class TCommonDialog;
+bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back);
 
 }  // namespace qv
