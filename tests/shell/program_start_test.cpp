@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/app_globals.h"
+#include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
 #include "base/res_string.h"
 #include "base/resource_locale.h"
@@ -63,6 +64,16 @@ TEST_F(ProgramStart, FreshHomeOpensTheInterimWindowAndEndsInOrder) {
       EXPECT_NE(program.MainForm()->Item(name), nullptr) << name;
     EXPECT_EQ(program.MainForm()->Item("FMenSelDev")->Caption(), LoadResString("m_FMenSelDev"));
     EXPECT_NE(LoadResString("m_FMenSelDev"), "m_FMenSelDev");  // English is loaded
+    // The loop runs the idle tasks; closing the window ends it.
+    int passes = 0;
+    IdleTaskManager->AddTask(this, nullptr, [&](TIdleTaskManager*, TTimer2*, bool& done) {
+      ++passes;
+      done = true;
+      program.MainForm()->Item("FMenExit")->Click();
+    });
+    EXPECT_EQ(program.Run(), 0);
+    Application->ClearTerminated();
+    EXPECT_EQ(passes, 1);
   }
   EXPECT_EQ(ApplModule, nullptr);
   EXPECT_EQ(StdDialogForm, nullptr);
