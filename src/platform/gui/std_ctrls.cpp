@@ -15,6 +15,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/qt_private.h"
 #include "platform/rtl/date_time.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/store_changed.h"
 
 namespace qv {
@@ -366,6 +367,20 @@ QDateTime ToQDateTime(double value) {
   DecodeTime(value, h, mi, sec, ms);
   return QDateTime(QDate(y, mo, d), QTime(h, mi, sec));
 }
+// The locale's short date format ("dd/mm/yyyy" in the runtime's letters, "/" its separator)
+// in Qt's letters, where "mm" would be minutes.
+QString QtDateFormat() {
+  const TFormatSettings& fs = CurrentFormatSettings();
+  QString out;
+  for (char c : fs.ShortDateFormat) {
+    if (c == 'm' || c == 'M') out += 'M';
+    else if (c == 'd' || c == 'D') out += 'd';
+    else if (c == 'y' || c == 'Y') out += 'y';
+    else if (c == '/') out += QChar(fs.DateSeparator);
+    else if (c != '"' && c != '\'') out += QChar(c);
+  }
+  return out.contains('M') && out.contains('d') && out.contains('y') ? out : QString("dd.MM.yyyy");
+}
 double FromQDateTime(const QDateTime& dt) {
   TDateTime date = 0, time = 0;
   TryEncodeDate(dt.date().year(), dt.date().month(), dt.date().day(), date);
@@ -396,7 +411,7 @@ TDateTimePicker::TDateTimePicker(TComponent* owner) : TWinControl(owner) {
 void TDateTimePicker::SetKind(TDateTimeKind kind) {
   kind_ = kind;
   auto* e = Native<QDateTimeEdit>(this);
-  e->setDisplayFormat(kind == TDateTimeKind::dtkDate ? "dd.MM.yyyy" : "HH:mm:ss");
+  e->setDisplayFormat(kind == TDateTimeKind::dtkDate ? QtDateFormat() : QString("HH:mm:ss"));
   e->setCalendarPopup(kind == TDateTimeKind::dtkDate);
   ShowValue();
 }
