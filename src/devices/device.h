@@ -203,6 +203,10 @@ protected:
   void SetDeletable(bool deletable) { deletable_ = deletable; }
   void SetKennung(int32_t kennung) { kennung_ = kennung; }
   void SetHiddenField(bool hidden) { hidden_ = hidden; }
+  // For node classes that build their channel list from their own kind once they exist.
+  void SetChannels(std::unique_ptr<TChannels> channels) { channels_ = std::move(channels); }
+  // A discarded node writes none of its files; descendants that write more check it.
+  bool IsDiscarded() const { return discarded_; }
 
   virtual void LoadChildren();
   void DoChange();

@@ -46,6 +46,8 @@ QV_DECLARE_EXCEPTION(EInvalidCast, Exception);
 // Floating-point results out of range.
 QV_DECLARE_EXCEPTION(EMathError, Exception);
 QV_DECLARE_EXCEPTION(EOverflow, EMathError);
+// An operation that the object does not support.
+QV_DECLARE_EXCEPTION(EInvalidOperation, Exception);
 // A bad index or operation on a list.
 QV_DECLARE_EXCEPTION(EListError, Exception);
 

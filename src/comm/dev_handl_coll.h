@@ -1,0 +1,98 @@
+#pragma once
+// The program's device handlers: one of each registered class, one of them selected (the
+// choice is kept in [DevHandlColl] "SelDeviceHndl" of the program's INI file). The logger
+// window's menu commands and the logger modules reach the devices through it.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comm/dev_handler0.h"
+#include "devices/dev_handl_service.h"
+
+namespace qv {
+
+class TMenuItem;
+
+class TDevHandlColl : public TDevHandlService {
+public:
+  // Empty; a descendant's constructor registers its handlers and then calls SelectStored.
+  TDevHandlColl();
+  // Stores the selection, frees the handlers and clears the global when it is this one.
+  ~TDevHandlColl() override;
+  TDevHandlColl(const TDevHandlColl&) = delete;
+  TDevHandlColl& operator=(const TDevHandlColl&) = delete;
+
+  virtual std::string ClassName() const { return "TDevHandlColl"; }
+
+  using THandlerClass = std::function<std::unique_ptr<TDevHandler0>()>;
+  // Adds a handler of the class unless one of the same class name exists; a missing class
+  // raises "Error in TDevHandlColl.RegisterHndlType: Type of DeviceHandler not defined".
+  void RegisterHndlType(const THandlerClass& handler_class);
+  template <class H>
+  void RegisterHndlType() {
+    RegisterHndlType([] { return std::unique_ptr<TDevHandler0>(TDevHandler0::Create<H>()); });
+  }
+  void DeleteHandler(int index);
+  int Count() const { return static_cast<int>(handlers_.size()); }
+  TDevHandler0* Handlers(int index) const { return handlers_.at(static_cast<size_t>(index)).get(); }
+  int SelIndex() const { return sel_index_; }
+  int UsableCount() const;
+
+  // Selects the handler named by [DevHandlColl] "SelDeviceHndl", else the first usable one.
+  void SelectStored();
+  bool SelectHandler(int index, bool ask);
+  TDevHandler0* GetCurHandler() const;
+  bool SelectByModul(const TDevice* module);
+  void SelectTypeOfInstr();
+
+  bool ReadCfgAnonym(bool interactive, bool disconnect);
+  bool ReadMemAnonym(bool interactive, bool disconnect);
+  bool ClearMemAnonym(bool interactive, bool disconnect);
+  bool SyncClock(bool interactive, bool disconnect);
+  bool ReadCfgDevice(TDevice* module, bool interactive, bool& changed, bool ask) override;
+  bool WriteConfig(TDevice* module, bool interactive) override;
+  void CloseConnection() override;
+  void EditConnection() override;
+
+  void SetDevTypeMenu(TMenuItem* item);
+  void SetReadCfgMenu(TMenuItem* item);
+  void SetReadMemMenu(TMenuItem* item);
+  void SetClearMemMenu(TMenuItem* item);
+  void SetSyncClockMenu(TMenuItem* item);
+  void UpdateMenus();
+  void UpdateLanguage() {}
+
+  // Set by the recorder: whether it is running; menus are disabled while it is.
+  std::function<bool()> RecorderRunning;
+  // Set by the recorder: enables or disables recording for the selected handler.
+  std::function<void(bool can_record)> EnableRecorder;
+  // Set by the shell: the device kind of the selected device, 0 without one.
+  std::function<int()> SelDeviceKind;
+
+protected:
+  virtual void RegisterHndlTypes() {}
+
+private:
+  bool Running() const { return RecorderRunning && RecorderRunning(); }
+  // Reports a translation key as a warning with an error dialog; answers false.
+  bool Refuse(const std::string& key, const std::string& source) const;
+  // The selected handler when it can do what can answers, else the refusal.
+  TDevHandler0* Checked(bool (TDevHandler0::*can)() const, const std::string& source) const;
+  // The first handler accepting the module (selected), else null after the refusal.
+  TDevHandler0* ForModule(TDevice* module, bool (TDevHandler0::*can)(TDevice*) const, const std::string& source);
+  void BindMenu(TMenuItem*& slot, TMenuItem* item, std::function<void()> click);
+
+  std::vector<std::unique_ptr<TDevHandler0>> handlers_;
+  int sel_index_ = -1;
+  TMenuItem* dev_type_menu_ = nullptr;
+  TMenuItem* read_cfg_menu_ = nullptr;
+  TMenuItem* read_mem_menu_ = nullptr;
+  TMenuItem* clear_mem_menu_ = nullptr;
+  TMenuItem* sync_clock_menu_ = nullptr;
+};
+
+// The program's collection, created by the application module; null while there is none.
+extern TDevHandlColl* DevHandlColl;
+
+}  // namespace qv
