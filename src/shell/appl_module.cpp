@@ -10,8 +10,10 @@
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
 #include "comm/connection.h"
+#include "comm/dev_handl_coll.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
+#include "devices/tv10_modul.h"
 #include "platform/gui/forms.h"
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/string_list.h"
@@ -220,7 +222,10 @@ void TQvApplModule::CreateConnection() {
   Connection = new TConnection();
   Step("Create Connection");
 }
-void TQvApplModule::CreateDevHandlColl() { CreateRegistered("DevHandlColl", "DevHandlColl"); }
+void TQvApplModule::CreateDevHandlColl() {
+  DevHandlColl = new TDevHandlColl();
+  Step("Create DevHandlColl");
+}
 void TQvApplModule::CreatePhoneBook() { CreateRegistered("PhoneBook", "PhoneBook"); }
 void TQvApplModule::CreateAutobac() { CreateRegistered("Autobac", "Autobac"); }
 void TQvApplModule::CreateRecorder() { CreateRegistered("Recorder", "Recorder"); }
@@ -261,7 +266,13 @@ TQvApplModule::~TQvApplModule() {
     DbShell = nullptr;
     Step("Free DbShell");
   });
-  guarded("DevHandlColl", [this] { FreeRegistered("DevHandlColl"); });
+  guarded("DevHandlColl", [this] {
+    FreeRegistered("DevHandlColl");
+    if (!DevHandlColl) return;
+    delete DevHandlColl;
+    DevHandlColl = nullptr;
+    Step("Free DevHandlColl");
+  });
   guarded("Connection", [this] {
     if (!Connection) return;
     delete Connection;
@@ -273,7 +284,6 @@ TQvApplModule::~TQvApplModule() {
   guarded("ExportManager", [this] { FreeRegistered("ExportManager"); });
   guarded("Recorder", [this] { FreeRegistered("Recorder"); });
   guarded("DevClassRegistry", [this] {
-    FreeRegistered("DevClassRegistry");
     if (!DevClassRegistry) return;
     delete DevClassRegistry;
     DevClassRegistry = nullptr;
@@ -297,11 +307,12 @@ void TTv10AppModul::SetRegistryKey() {
 }
 
 void TTv10AppModul::CreateDevClassRegistry() {
-  // The family's registry, once its layer registers it; the plain one until then.
-  if (!CreateRegistered("TTv10DevClassReg", "DevClassRegistry", false)) TQvApplModule::CreateDevClassRegistry();
+  DevClassRegistry = new TTv10DevClassReg();
+  Step("Create DevClassRegistry");
 }
 
 void TTv10AppModul::CreateDevHandlColl() {
+  // The family's collection, once its layer registers it; the plain one until then.
   if (!CreateRegistered("TTv10DevHndlColl", "DevHandlColl", false)) TQvApplModule::CreateDevHandlColl();
 }
 

@@ -23,10 +23,10 @@ extern std::string RegistryKey;
 // Whether the printer of the last visual-object print prints in colour.
 extern bool PrinterIsColor;
 
-// How an application-wide object whose type a higher layer builds is made and freed: the layer
-// that builds it registers both under the object's global name ("PhoneBook", "Autobac",
-// "DevHandlColl", "Recorder", "ExportManager") or under a family's class name ("TTv10DevClassReg",
-// "TTv10DevHndlColl"). Create assigns the global, Free frees the object and clears it.
+// How an application-wide object whose type a later layer builds is made and freed: that layer
+// registers both under the object's global name ("PhoneBook", "Autobac", "Recorder",
+// "ExportManager") or under the family's class name ("TTv10DevHndlColl"). Create assigns the
+// global, Free frees the object and clears it.
 struct TApplObjectFactory {
   std::function<void()> Create;
   std::function<void()> Free;

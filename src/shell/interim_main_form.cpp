@@ -3,6 +3,7 @@
 #include "base/info_data.h"
 #include "base/res_string.h"
 #include "comm/connection.h"
+#include "comm/dev_handl_coll.h"
 #include "devices/db_shell.h"
 #include "shell/db_shell_controls.h"
 #include "shell/std_dialog_form.h"
@@ -21,10 +22,15 @@ TInterimMainForm::TInterimMainForm(TComponent* owner) : TForm(owner) {
   });
   AddItem(file, "FMenExit", [this] { Close(); });
   TMenuItem* device = AddItem(MainMenu->Items(), "MMenInstrument");
+  TMenuItem* dev_type = AddItem(device, "IMenDevType");
   TMenuItem* comm = AddItem(device, "IMenComm");
   AddItem(device, "IMenDelDevice", [] {
     if (DbShell) DbShell->DeleteDevice();
   });
+  TMenuItem* read_cfg = AddItem(device, "IMenReadCfg");
+  TMenuItem* read_mem = AddItem(device, "IMenReadMem");
+  TMenuItem* clear_mem = AddItem(device, "IMenClearMem");
+  TMenuItem* sync_clock = AddItem(device, "IMenSyncClock");
   SetMenu(MainMenu);
 
   DeviceComboB = new TComboBox(this);
@@ -47,6 +53,15 @@ TInterimMainForm::TInterimMainForm(TComponent* owner) : TForm(owner) {
     sel_dev->SetEnabled(false);
   }
   if (Connection) Connection->SetCommMenu(comm);
+  if (DevHandlColl) {
+    DevHandlColl->SetDevTypeMenu(dev_type);
+    DevHandlColl->SetReadCfgMenu(read_cfg);
+    DevHandlColl->SetReadMemMenu(read_mem);
+    DevHandlColl->SetClearMemMenu(clear_mem);
+    DevHandlColl->SetSyncClockMenu(sync_clock);
+  } else {
+    for (TMenuItem* item : {dev_type, read_cfg, read_mem, clear_mem, sync_clock}) item->SetEnabled(false);
+  }
 }
 
 TInterimMainForm::~TInterimMainForm() {

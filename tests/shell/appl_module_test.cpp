@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
 #include "comm/connection.h"
+#include "comm/dev_handl_coll.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "platform/gui/forms.h"
@@ -29,7 +31,7 @@ protected:
     IniFileName = dir.File("quarvel.INI");
   }
   void TearDown() override {
-    for (const char* name : {"PhoneBook", "Autobac", "DevHandlColl", "Recorder", "ExportManager", "TTv10DevClassReg"})
+    for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager", "TTv10DevHndlColl"})
       UnregisterApplObjectFactory(name);
     delete MsgHandler;
     MsgHandler = nullptr;
@@ -52,13 +54,15 @@ protected:
 };
 
 TEST_F(ModuleChain, CreatesInOrderAndFreesInTheGivenOrder) {
-  for (const char* name : {"PhoneBook", "Autobac", "DevHandlColl", "Recorder", "ExportManager"}) RegisterStandIn(name);
+  for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager"}) RegisterStandIn(name);
   TTv10AppModul* m = Start();
   EXPECT_EQ(ApplModule, m);
   EXPECT_NE(InfoData, nullptr);
   EXPECT_NE(MsgHandler, nullptr);
-  EXPECT_NE(DevClassRegistry, nullptr);
+  ASSERT_NE(DevClassRegistry, nullptr);
+  EXPECT_NE(DevClassRegistry->FindClass("TTv10Modul"), nullptr);  // the family's registry
   EXPECT_NE(Connection, nullptr);
+  EXPECT_NE(DevHandlColl, nullptr);
   EXPECT_NE(IdleTaskManager, nullptr);
   EXPECT_NE(DbShell, nullptr);
   EXPECT_TRUE(Application->OnIdle);
@@ -80,8 +84,8 @@ TEST_F(ModuleChain, CreatesInOrderAndFreesInTheGivenOrder) {
   EXPECT_EQ(steps, freed);
   EXPECT_EQ(ApplModule, nullptr);
   for (const void* global : {static_cast<const void*>(InfoData), static_cast<const void*>(DevClassRegistry),
-                             static_cast<const void*>(Connection), static_cast<const void*>(IdleTaskManager),
-                             static_cast<const void*>(DbShell)})
+                             static_cast<const void*>(Connection), static_cast<const void*>(DevHandlColl),
+                             static_cast<const void*>(IdleTaskManager), static_cast<const void*>(DbShell)})
     EXPECT_EQ(global, nullptr);
   EXPECT_FALSE(Application->OnIdle);
   EXPECT_FALSE(Application->OnException);
@@ -90,26 +94,31 @@ TEST_F(ModuleChain, CreatesInOrderAndFreesInTheGivenOrder) {
 }
 
 TEST_F(ModuleChain, ObjectsOfLaterLayersAreStepsUntilTheirFactoriesExist) {
-  bool family_registry = false;
-  RegisterApplObjectFactory("TTv10DevClassReg", {[&] {
-                                                   family_registry = true;
-                                                   DevClassRegistry = new TDevClassRegistry();
-                                                 },
-                                                 [] {
-                                                   delete DevClassRegistry;
-                                                   DevClassRegistry = nullptr;
-                                                 }});
   TTv10AppModul* m = Start();
-  EXPECT_TRUE(family_registry);
-  EXPECT_EQ(steps[2], "Create DevClassRegistry");
   EXPECT_EQ(steps[3], "Create PhoneBook (not built)");
-  EXPECT_EQ(steps[6], "Create DevHandlColl (not built)");
+  EXPECT_EQ(steps[6], "Create DevHandlColl");  // the plain collection until the family's exists
   EXPECT_EQ(steps.back(), "Create ExportManager (not built)");
+  Finish(m);
+  // The family's collection, once registered, takes the plain one's place and is freed by its
+  // own factory.
+  int family = 0;
+  RegisterApplObjectFactory("TTv10DevHndlColl", {[&] {
+                                                   ++family;
+                                                   DevHandlColl = new TDevHandlColl();
+                                                 },
+                                                 [&] {
+                                                   --family;
+                                                   delete DevHandlColl;
+                                                 }});
+  steps.clear();
+  m = Start();
+  EXPECT_EQ(family, 1);
+  EXPECT_EQ(steps[6], "Create DevHandlColl");
   steps.clear();
   Finish(m);
-  EXPECT_EQ(DevClassRegistry, nullptr);
-  EXPECT_EQ(steps.front(), "Free DbShell");
-  EXPECT_EQ(std::count(steps.begin(), steps.end(), "Free DevClassRegistry"), 1);
+  EXPECT_EQ(family, 0);
+  EXPECT_EQ(DevHandlColl, nullptr);
+  EXPECT_EQ(std::count(steps.begin(), steps.end(), "Free DevHandlColl"), 1);
 }
 
 TEST_F(ModuleChain, IniVersionAndUpdateStart) {

@@ -60,7 +60,7 @@ TEST_F(ProgramStart, FreshHomeOpensTheInterimWindowAndEndsInOrder) {
     EXPECT_NE(StdDialogForm, nullptr);
     EXPECT_NE(ApplModule, nullptr);
     EXPECT_NE(DbShell, nullptr);
-    for (const char* name : {"FMenSelDev", "IMenComm", "IMenDelDevice", "FMenExit"})
+    for (const char* name : {"FMenSelDev", "IMenComm", "IMenDelDevice", "FMenExit", "IMenDevType", "IMenReadMem"})
       EXPECT_NE(program.MainForm()->Item(name), nullptr) << name;
     EXPECT_EQ(program.MainForm()->Item("FMenSelDev")->Caption(), LoadResString("m_FMenSelDev"));
     EXPECT_NE(LoadResString("m_FMenSelDev"), "m_FMenSelDev");  // English is loaded
