@@ -1,39 +1,16 @@
-// The program's entry. Until the main window exists it prepares the home folder, sets the
-// application globals the lower layers build their paths from, installs the serial port map and
-// the port selection form, the message handler's dialogs, the progress window and the
-// connection's port choice, and reports the globals.
-#include <iostream>
+// The program's entry: starts the program (home folder, language, application modules, the
+// common-dialog holder and the main window), runs the message loop and frees everything in order.
 #include <string>
 #include <vector>
 
-#include "base/app_globals.h"
-#include "base/msg_handler_dialogs.h"
-#include "comm/process_window_service.h"
-#include "comm/qv_com_port.h"
+#include "platform/gui/forms.h"
 #include "platform/os/home_folder.h"
-#include "platform/rtl/exception.h"
-#include "serial/com_select_form.h"
-#include "shell/d20_select_dlg.h"
-#include "shell/process_window.h"
+#include "shell/program_start.h"
 
 int main(int argc, char** argv) {
+  qv::InitializeGui(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
-  try {
-    const std::string home = qv::ResolveHomeFolder(args);
-    qv::PrepareHomeFolder(home, qv::ShippedResourceFolder());
-    qv::ExePath = home;
-    qv::IniFileName = qv::ProgramIniFileName(home, "quarvel");
-    qv::InstallComPortMap();
-    qv::InstallComSelectForm();
-    qv::InstallMsgHandlerDialogs();
-    qv::InstallProcessWindowFactory();
-    qv::CommSelectDlgProc = qv::StartD20SelectDlg;
-    std::cout << "Quarvel2 V" << QV_VERSION_TEXT << "\n"
-              << "Home folder: " << home << "\n"
-              << "Settings: " << qv::IniFileName << "\n";
-  } catch (const qv::Exception& e) {
-    std::cerr << "quarvel: " << e.Message() << "\n";
-    return 1;
-  }
-  return 0;
+  qv::TProgram program(args, qv::ShippedResourceFolder());
+  if (!program.Start()) return 1;
+  return program.Run();
 }

@@ -7,6 +7,7 @@
 
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
+#include "platform/rtl/date_time.h"
 
 namespace qv {
 namespace {
@@ -63,6 +64,23 @@ TEST(StdControls, ValueChangesFireTheirEventsOnce) {
   list->Items().Add("b");
   list->SetItemIndex(1);
   EXPECT_EQ(list->ItemIndex(), 1);
+}
+
+TEST(StdControls, DateTimePickerKeepsBothPartsAndReportsOnlyUserChanges) {
+  TForm form(nullptr);
+  auto* picker = new TDateTimePicker(&form);
+  picker->SetParent(&form);
+  int changes = 0;
+  picker->OnChange = [&](TComponent*) { ++changes; };
+  const TDateTime value = EncodeDate(2026, 2, 28) + EncodeTime(23, 59, 58, 0);
+  for (TDateTimeKind kind : {TDateTimeKind::dtkDate, TDateTimeKind::dtkTime}) {
+    picker->SetKind(kind);
+    picker->SetDateTime(value);
+    EXPECT_DOUBLE_EQ(picker->DateTime(), value);
+  }
+  EXPECT_EQ(changes, 0);
+  picker->Change();
+  EXPECT_EQ(changes, 1);
 }
 
 TEST(StdControls, SpeedButtonsOfAGroupLatchOneAtATime) {

@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <cstdio>
 
+#include "platform/gui/common_dialogs.h"
 #include "platform/gui/qt_private.h"
 
 namespace qv {
@@ -27,16 +28,20 @@ bool TColorDialog::Execute() {
     unsigned long c = std::strtoul(v.c_str(), &end, 16);
     if (end && *end == 0) QColorDialog::setCustomColor(i, ToQColor(static_cast<TColor>(c & 0xFFFFFF)));
   }
-  NestedLoop nested;
-  QColor chosen = QColorDialog::getColor(ToQColor(color_), nullptr, QString(),
-                                         QColorDialog::ColorDialogOptions());
+  QColorDialog dlg(ToQColor(color_));
+  dlg.setOption(QColorDialog::DontUseNativeDialog, true);
+  ApplyTexts(TCommonDialogCode::cdcColor, dlg, Title);
+  bool read_back = false;
+  const bool accepted = RunCommonDialog(*this, dlg, read_back);
+  const QColor chosen = read_back ? dlg.selectedColor() : QColor();
   for (int i = 0; i < 16 && i < QColorDialog::customCount(); ++i) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(FromQRgb(QColorDialog::customColor(i).rgb())) & 0xFFFFFFu);
     custom_colors_.SetValues(std::string("Color") + static_cast<char>('A' + i), buf);
   }
-  if (!chosen.isValid()) return false;
-  color_ = FromQRgb(chosen.rgb());
+  if (!accepted) return false;
+  // A stand-in for the user has set the colour itself.
+  if (chosen.isValid()) color_ = FromQRgb(chosen.rgb());
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/gui/common_dialogs.h"
 #include "platform/gui/graphics.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/string_list.h"
@@ -13,9 +14,9 @@ namespace qv {
 enum TColorDialogOption : uint8_t { cdFullOpen = 1, cdPreventFullOpen = 2, cdShowHelp = 4, cdSolidColor = 8, cdAnyColor = 16 };
 using TColorDialogOptions = uint8_t;
 
-class TColorDialog : public TComponent {
+class TColorDialog : public TCommonDialog {
 public:
-  explicit TColorDialog(TComponent* owner) : TComponent(owner) {}
+  explicit TColorDialog(TComponent* owner) : TCommonDialog(owner) {}
   std::string ClassName() const override { return "TColorDialog"; }
   TColor Color() const { return color_; }
   void SetColor(TColor c) { color_ = c; }
@@ -23,7 +24,7 @@ public:
   TColorDialogOptions Options() const { return options_; }
   void SetOptions(TColorDialogOptions o) { options_ = o; }
   // Shows the dialog; true when the user chose a colour.
-  bool Execute();
+  bool Execute() override;
 
 private:
   TColor color_ = clBlack;

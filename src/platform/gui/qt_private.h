@@ -1,5 +1,6 @@
 #pragma once
 // Qt side of the GUI layer: included only by the layer's own .cpp files.
+#include <QDialog>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -119,5 +120,13 @@ const QImage& BitmapImage(const TBitmap& bitmap);
 QRect ToQRect(const TRect& r);
 // Makes the GUI usable: the Qt application object exists and this thread is the main thread.
 void EnsureGui();
+
+// Gives a common dialog its texts in the program's language, then the caller's title.
+enum class TCommonDialogCode : int;
+void ApplyTexts(TCommonDialogCode kind, QDialog& dlg, const std::string& title);
+// Shows a common dialog modally, or hands it to the installed stand-in for the user. Answers
+// whether it was accepted and whether its values are to be read back from the Qt dialog.
+class TCommonDialog;
+bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back);
 
 }  // namespace qv

@@ -1,7 +1,10 @@
 #include "platform/gui/std_ctrls.h"
 
+#include <cmath>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QPalette>
 #include <QListWidget>
@@ -11,6 +14,8 @@
 
 #include "platform/gui/forms.h"
 #include "platform/gui/qt_private.h"
+#include "platform/rtl/date_time.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/store_changed.h"
 
 namespace qv {
@@ -352,6 +357,78 @@ bool TListBox::Selected(int index) {
 void TListBox::SetSelected(int index, bool v) {
   SyncItems();
   if (auto* item = Native<QListWidget>(this)->item(index)) item->setSelected(v);
+}
+
+// ---------------------------------------------------------------------------------------------
+namespace {
+QDateTime ToQDateTime(double value) {
+  uint16_t y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
+  DecodeDate(value, y, mo, d);
+  DecodeTime(value, h, mi, sec, ms);
+  return QDateTime(QDate(y, mo, d), QTime(h, mi, sec));
+}
+// The locale's short date format ("dd/mm/yyyy" in the runtime's letters, "/" its separator)
+// in Qt's letters, where "mm" would be minutes.
+QString QtDateFormat() {
+  const TFormatSettings& fs = CurrentFormatSettings();
+  QString out;
+  for (char c : fs.ShortDateFormat) {
+    if (c == 'm' || c == 'M') out += 'M';
+    else if (c == 'd' || c == 'D') out += 'd';
+    else if (c == 'y' || c == 'Y') out += 'y';
+    else if (c == '/') out += QChar(fs.DateSeparator);
+    else if (c != '"' && c != '\'') out += QChar(c);
+  }
+  return out.contains('M') && out.contains('d') && out.contains('y') ? out : QString("dd.MM.yyyy");
+}
+double FromQDateTime(const QDateTime& dt) {
+  TDateTime date = 0, time = 0;
+  TryEncodeDate(dt.date().year(), dt.date().month(), dt.date().day(), date);
+  TryEncodeTime(dt.time().hour(), dt.time().minute(), dt.time().second(), 0, time);
+  return date + time;
+}
+}  // namespace
+
+TDateTimePicker::TDateTimePicker(TComponent* owner) : TWinControl(owner) {
+  auto* e = new QDateTimeEdit;
+  SetNative(this, e);
+  QObject::connect(e, &QDateTimeEdit::dateTimeChanged, [this](const QDateTime& dt) {
+    if (showing_) return;
+    GuardedCall([&] {
+      // The picker edits its own part only; the other part stays as it was.
+      const double picked = FromQDateTime(dt);
+      const double date = std::floor(value_), time = value_ - date;
+      value_ = kind_ == TDateTimeKind::dtkDate ? std::floor(picked) + time : date + (picked - std::floor(picked));
+      Change();
+    });
+  });
+  SetTabStop(true);
+  SetBounds(0, 0, 186, 21);
+  SetColor(clWindow);
+  SetKind(TDateTimeKind::dtkDate);
+}
+
+void TDateTimePicker::SetKind(TDateTimeKind kind) {
+  kind_ = kind;
+  auto* e = Native<QDateTimeEdit>(this);
+  e->setDisplayFormat(kind == TDateTimeKind::dtkDate ? QtDateFormat() : QString("HH:mm:ss"));
+  e->setCalendarPopup(kind == TDateTimeKind::dtkDate);
+  ShowValue();
+}
+
+void TDateTimePicker::SetDateTime(double value) {
+  value_ = value;
+  ShowValue();
+}
+
+void TDateTimePicker::ShowValue() {
+  showing_ = true;
+  Native<QDateTimeEdit>(this)->setDateTime(ToQDateTime(value_));
+  showing_ = false;
+}
+
+void TDateTimePicker::Change() {
+  if (OnChange) OnChange(this);
 }
 
 }  // namespace qv

@@ -186,4 +186,28 @@ private:
   bool multi_select_ = false;
 };
 
+enum class TDateTimeKind { dtkDate, dtkTime };
+
+// A date picker (with a drop-down calendar) or a time picker. DateTime holds both parts; the
+// picker shows and edits the part of its kind.
+class TDateTimePicker : public TWinControl {
+public:
+  explicit TDateTimePicker(TComponent* owner);
+  std::string ClassName() const override { return "TDateTimePicker"; }
+  TDateTimeKind Kind() const { return kind_; }
+  void SetKind(TDateTimeKind kind);
+  double DateTime() const { return value_; }
+  // Shows the value; OnChange is not called.
+  void SetDateTime(double value);
+  // The user changed the value: calls OnChange.
+  virtual void Change();
+  TNotifyEvent OnChange;
+
+private:
+  void ShowValue();
+  TDateTimeKind kind_ = TDateTimeKind::dtkDate;
+  double value_ = 0;
+  bool showing_ = false;
+};
+
 }  // namespace qv

@@ -1,0 +1,136 @@
+#include "shell/program_start.h"
+
+#include <sys/stat.h>
+
+#include <iostream>
+
+#include "base/app_globals.h"
+#include "base/locale_helpers.h"
+#include "base/msg_handler.h"
+#include "base/msg_handler_dialogs.h"
+#include "base/res_string.h"
+#include "base/resource_locale.h"
+#include "comm/process_window_service.h"
+#include "comm/qv_com_port.h"
+#include "platform/os/home_folder.h"
+#include "platform/rtl/file_io.h"
+#include "platform/rtl/format.h"
+#include "serial/com_select_form.h"
+#include "shell/appl_module.h"
+#include "shell/d20_select_dlg.h"
+#include "shell/d32_insert_dt_range.h"
+#include "datastore/dt_navigator.h"
+#include "shell/interim_main_form.h"
+#include "shell/process_window.h"
+#include "shell/std_dialog_form.h"
+#include "platform/gui/forms.h"
+
+namespace qv {
+
+namespace {
+constexpr uint32_t EnglishUS = 0x0409;
+}  // namespace
+
+TProgram::TProgram(std::vector<std::string> args, std::string resource_dir)
+    : args_(std::move(args)), resource_dir_(std::move(resource_dir)) {}
+
+void TProgram::Report(const std::string& text) {
+  reports_.push_back(text);
+  std::cerr << "quarvel: " << text << "\n";
+  MessageDlg(text, TMsgDlgType::mtWarning, mbOK);
+}
+
+void TProgram::Fail(const std::string& text) {
+  error_ = text;
+  std::cerr << "quarvel: " << text << "\n";
+  MessageDlg(text, TMsgDlgType::mtError, mbOK);
+}
+
+bool TProgram::Start() {
+  InitializeGui();
+  Application->SetTitle("Quarvel2");
+  std::string home;
+  try {
+    home = ResolveHomeFolder(args_);
+    PrepareHomeFolder(home, resource_dir_);
+  } catch (const Exception& e) {
+    // No language file can be read without the home folder, so this text stays English.
+    Fail("Quarvel2 cannot use its home folder " + home + ": " + e.Message());
+    return false;
+  }
+  ExePath = home;
+  IniFileName = ProgramIniFileName(home, "quarvel");
+  SetCmdLineParams(args_);
+  // The language files are named after the program, whatever the running file is called.
+  TResourceLanguageSetup languages = DefaultResourceLanguageSetup();
+  languages.ModuleFile = home + "quarvel";
+  languages.EmbeddedFolder = resource_dir_;
+  SetResourceLanguageSetup(languages);
+  InstallComPortMap();
+  InstallComSelectForm();
+  InstallMsgHandlerDialogs();
+  InstallProcessWindowFactory();
+  InstallCommonDialogTexts();
+  CommSelectDlgProc = StartD20SelectDlg;
+  InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };
+
+  LoadLanguage();
+  if (!CheckSettingsFile()) return false;
+  try {
+    CreateApplModule<TTv10AppModul>(nullptr);
+    started_module_ = true;
+    StdDialogForm = new TStdDialogForm(Application);
+    main_form_ = new TInterimMainForm(Application);
+    Application->SetMainForm(main_form_);
+  } catch (const std::exception& e) {
+    Fail(Format(LoadResString("app_StartFailed"), std::string(e.what())));
+    return false;
+  }
+  return true;
+}
+
+void TProgram::LoadLanguage() {
+  const uint32_t wanted = ChosenLanguageLocale();
+  if (SetResourceLocale(wanted, true)) return;
+  // English, then the built-in texts, so the user can still read what follows.
+  if (!SetResourceLocale(EnglishUS, true)) SetResourceLocale(0, true);
+  const std::string file = SpecificLanguageFile(ResourceLanguageSetup().ModuleFile, wanted);
+  Report(Format(LoadResString("app_LanguageFileMissing"), file.empty() ? std::to_string(wanted) : file));
+}
+
+bool TProgram::CheckSettingsFile() {
+  const std::string dir = ExePath;
+  const std::string name = IniFileName.substr(dir.size());
+  struct stat st {};
+  if (::stat(IniFileName.c_str(), &st) != 0) {
+    if (FindFileIgnoringCase(dir, name).empty()) return true;  // a first start: no settings yet
+  }
+  try {
+    ReadFileBytes(IniFileName);
+  } catch (const Exception& e) {
+    // Every part of the program writes its settings into this file; running on would replace
+    // settings it could not read with defaults.
+    Fail(Format(LoadResString("app_SettingsUnreadable"), e.Message()));
+    return false;
+  }
+  return true;
+}
+
+int TProgram::Run() {
+  if (!main_form_) return 1;
+  main_form_->Show();
+  Application->Run();
+  return 0;
+}
+
+TProgram::~TProgram() {
+  delete main_form_;
+  main_form_ = nullptr;
+  delete StdDialogForm;
+  if (started_module_ || ApplModule) delete ApplModule;
+  // The message handler goes last and logs the program's end.
+  delete MsgHandler;
+  MsgHandler = nullptr;
+}
+
+}  // namespace qv

@@ -1,0 +1,49 @@
+#pragma once
+// The program's start and end: the home folder, the language, the application modules, the
+// common-dialog holder and the main window, and their release in order. A problem the program
+// can live with (a missing language file, settings it reads only in part) is reported or passed
+// over and start-up goes on; one it cannot (no usable home folder, a settings file it cannot
+// read at all, a failing module chain) stops it with a clear text.
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class TInterimMainForm;
+
+class TProgram {
+public:
+  // args: the command-line parameters; resource_dir: the shipped files for the home folder.
+  TProgram(std::vector<std::string> args, std::string resource_dir);
+  // Frees the main window, the common-dialog holder, the module chain and last the message
+  // handler.
+  ~TProgram();
+  TProgram(const TProgram&) = delete;
+  TProgram& operator=(const TProgram&) = delete;
+
+  // False when the program cannot start; Error() then says why (it has been reported).
+  bool Start();
+  // Shows the main window and runs the message loop until it closes.
+  int Run();
+
+  const std::string& Error() const { return error_; }
+  // What start-up reported and went on with.
+  const std::vector<std::string>& Reports() const { return reports_; }
+  TInterimMainForm* MainForm() const { return main_form_; }
+
+private:
+  void Report(const std::string& text);
+  void Fail(const std::string& text);
+  void LoadLanguage();
+  // False (reported) when the settings file exists but cannot be read.
+  bool CheckSettingsFile();
+
+  std::vector<std::string> args_;
+  std::string resource_dir_;
+  std::string error_;
+  std::vector<std::string> reports_;
+  TInterimMainForm* main_form_ = nullptr;
+  bool started_module_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,207 @@
+#include "shell/appl_module.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/app_globals.h"
+#include "base/idle_task_manager.h"
+#include "base/info_data.h"
+#include "base/ini_file2.h"
+#include "base/msg_handler.h"
+#include "comm/connection.h"
+#include "comm/dev_handl_coll.h"
+#include "devices/db_shell.h"
+#include "devices/dev_class_registry.h"
+#include "platform/gui/forms.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+// A home folder with the given INI text; runs the logger family's module chain in it and
+// records each step.
+class ModuleChain : public ::testing::Test {
+protected:
+  void SetUp() override {
+    InitializeGui();
+    ExePath = dir.Path();
+    IniFileName = dir.File("quarvel.INI");
+  }
+  void TearDown() override {
+    for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager", "TTv10DevHndlColl"})
+      UnregisterApplObjectFactory(name);
+    delete MsgHandler;
+    MsgHandler = nullptr;
+  }
+  TTv10AppModul* Start() {
+    return CreateApplModule<TTv10AppModul>(
+        nullptr, [this](TTv10AppModul& m) { m.OnStep = [this](const std::string& s) { steps.push_back(s); }; });
+  }
+  // Registers a stand-in for an object a later layer builds; its creation and free are steps.
+  void RegisterStandIn(const std::string& name) {
+    RegisterApplObjectFactory(name, {[] {}, [] {}});
+  }
+  void Finish(TTv10AppModul* m) {
+    delete m;
+    delete MsgHandler;
+    MsgHandler = nullptr;
+  }
+  test::TempDir dir;
+  std::vector<std::string> steps;
+};
+
+TEST_F(ModuleChain, CreatesInOrderAndFreesInTheGivenOrder) {
+  for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager"}) RegisterStandIn(name);
+  TTv10AppModul* m = Start();
+  EXPECT_EQ(ApplModule, m);
+  EXPECT_NE(InfoData, nullptr);
+  EXPECT_NE(MsgHandler, nullptr);
+  ASSERT_NE(DevClassRegistry, nullptr);
+  EXPECT_NE(DevClassRegistry->FindClass("TTv10Modul"), nullptr);  // the family's registry
+  EXPECT_NE(Connection, nullptr);
+  EXPECT_NE(DevHandlColl, nullptr);
+  EXPECT_NE(IdleTaskManager, nullptr);
+  EXPECT_NE(DbShell, nullptr);
+  EXPECT_TRUE(Application->OnIdle);
+  EXPECT_TRUE(Application->OnException);
+  EXPECT_EQ(InfoData->VersionText(), "Quarvel V" + VersionText);
+  const std::vector<std::string> created = {
+      "Create InfoData", "Create MsgHandler", "Create DevClassRegistry", "Create PhoneBook",
+      "Create Autobac",  "Create Connection", "Create DevHandlColl",     "Create IdleTaskManager",
+      "Create Recorder", "Create DbShell",    "Create ExportManager",
+  };
+  EXPECT_EQ(steps, created);
+  steps.clear();
+  delete m;
+  const std::vector<std::string> freed = {
+      "Free DbShell",         "Free DevHandlColl",  "Free Connection", "Free PhoneBook",
+      "Free Autobac",         "Free ExportManager", "Free Recorder",   "Free DevClassRegistry",
+      "Free IdleTaskManager", "Write Main",         "Free InfoData",
+  };
+  EXPECT_EQ(steps, freed);
+  EXPECT_EQ(ApplModule, nullptr);
+  for (const void* global : {static_cast<const void*>(InfoData), static_cast<const void*>(DevClassRegistry),
+                             static_cast<const void*>(Connection), static_cast<const void*>(DevHandlColl),
+                             static_cast<const void*>(IdleTaskManager), static_cast<const void*>(DbShell)})
+    EXPECT_EQ(global, nullptr);
+  EXPECT_FALSE(Application->OnIdle);
+  EXPECT_FALSE(Application->OnException);
+  // The message handler outlives the module and goes last.
+  EXPECT_NE(MsgHandler, nullptr);
+}
+
+TEST_F(ModuleChain, ObjectsOfLaterLayersAreStepsUntilTheirFactoriesExist) {
+  TTv10AppModul* m = Start();
+  EXPECT_EQ(steps[3], "Create PhoneBook (not built)");
+  EXPECT_EQ(steps[6], "Create DevHandlColl");  // the plain collection until the family's exists
+  EXPECT_EQ(steps.back(), "Create ExportManager (not built)");
+  Finish(m);
+  // The family's collection, once registered, takes the plain one's place and is freed by its
+  // own factory.
+  int family = 0;
+  RegisterApplObjectFactory("TTv10DevHndlColl", {[&] {
+                                                   ++family;
+                                                   DevHandlColl = new TDevHandlColl();
+                                                 },
+                                                 [&] {
+                                                   --family;
+                                                   delete DevHandlColl;
+                                                 }});
+  steps.clear();
+  m = Start();
+  EXPECT_EQ(family, 1);
+  EXPECT_EQ(steps[6], "Create DevHandlColl");
+  steps.clear();
+  Finish(m);
+  EXPECT_EQ(family, 0);
+  EXPECT_EQ(DevHandlColl, nullptr);
+  EXPECT_EQ(std::count(steps.begin(), steps.end(), "Free DevHandlColl"), 1);
+}
+
+TEST_F(ModuleChain, IniVersionAndUpdateStart) {
+  struct Case {
+    const char* ini;
+    bool update;
+    bool rewritten;
+  };
+  const std::string current = GetExeVersionText();
+  const Case cases[] = {
+      {"[Main]\r\nDoUpdate=1\r\n", true, true},
+      {"[Main]\r\nIniVersion=0.9\r\nDoUpdate=1\r\n", false, true},
+      {"[Main]\r\nDoUpdate=yes\r\n", false, true},  // unreadable: the default 0
+      {"", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ini);
+    dir.Write("quarvel.INI", c.ini);
+    TTv10AppModul* m = Start();
+    EXPECT_EQ(DoUpdate, c.update);
+    Finish(m);
+    TIniFile2 ini(IniFileName);
+    EXPECT_EQ(ini.ReadString("Main", "IniVersion", ""), current);
+    EXPECT_EQ(ini.ReadInteger("Main", "DoUpdate", -1), 0);
+  }
+  // The same version: the file is left as it is.
+  const std::string same = "[Main]\r\nIniVersion=" + current + "\r\nDoUpdate=1\r\n";
+  dir.Write("quarvel.INI", same);
+  Finish(Start());
+  EXPECT_FALSE(DoUpdate);
+  TIniFile2 ini(IniFileName);
+  EXPECT_EQ(ini.ReadInteger("Main", "DoUpdate", -1), 1);
+}
+
+TEST_F(ModuleChain, ChainThatFailsFreesWhatItMadeAndKeepsTheUpdateStart) {
+  RegisterApplObjectFactory("Recorder", {[] { throw Exception("recorder broken"); }, [] {}});
+  dir.Write("quarvel.INI", "[Main]\r\nDoUpdate=1\r\n");
+  EXPECT_THROW(Start(), Exception);
+  EXPECT_EQ(ApplModule, nullptr);
+  EXPECT_EQ(Connection, nullptr);
+  EXPECT_EQ(IdleTaskManager, nullptr);
+  EXPECT_EQ(DevClassRegistry, nullptr);
+  EXPECT_EQ(InfoData, nullptr);
+  // The program never ran: the next start is still the first after the update.
+  TIniFile2 ini(IniFileName);
+  EXPECT_FALSE(ini.ValueExists("Main", "IniVersion"));
+  EXPECT_EQ(ini.ReadInteger("Main", "DoUpdate", -1), 1);
+}
+
+TEST_F(ModuleChain, ExceptionHookLogsThenShows) {
+  TTv10AppModul* m = Start();
+  MsgHandler->SetModes(MsgHandler->Modes() | (1u << 0));  // protocol logging
+  std::string shown;
+  SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+    shown = msg;
+    return static_cast<int>(mrOk);
+  });
+  Application->OnException(nullptr, EConvertError("bad number"));
+  SetMessageDlgAnswerer(nullptr);
+  EXPECT_NE(shown.find("bad number"), std::string::npos);
+  const std::string log = dir.Read("Protocol.log");
+  EXPECT_NE(log.find("APPLICATION Exception: EConvertError"), std::string::npos);
+  EXPECT_NE(log.find("bad number"), std::string::npos);
+  Finish(m);
+}
+
+TEST(HelpFile, LanguageSuffixesAndTheEnglishFallback) {
+  test::TempDir dir;
+  const std::string program = dir.Path() + "with.dots/quarvel";
+  dir.Write("with.dots/quarvel_HU.HLP", "help");
+  EXPECT_EQ(HelpFileName(program, 14), dir.Path() + "with.dots/quarvel_HU.HLP");
+  EXPECT_EQ(HelpFileName(program, 7), dir.Path() + "with.dots/quarvel_E.HLP");  // _D missing
+  EXPECT_EQ(HelpFileName(program, 9), dir.Path() + "with.dots/quarvel_E.HLP");
+  EXPECT_EQ(HelpFileName(program + ".exe", 99), dir.Path() + "with.dots/quarvel_E.HLP");
+}
+
+TEST_F(ModuleChain, RegistryKeyFollowsTheProfile) {
+  Finish(Start());
+  EXPECT_EQ(RegistryKey, "\\Software\\Quarvel\\Qv2");
+  dir.Write("Registry.ini", "[Software\\Quarvel\\Qv2_tv10\\Profile]\r\nA=1\r\n");
+  Finish(Start());
+  EXPECT_EQ(RegistryKey, "\\Software\\Quarvel\\Qv2_tv10");
+}
+
+}  // namespace
+}  // namespace qv

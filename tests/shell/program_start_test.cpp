@@ -1,0 +1,130 @@
+// Start-up of the whole program in a fresh home folder, and with the damaged or missing files
+// it must live with or stop on.
+#include "shell/program_start.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/app_globals.h"
+#include "base/idle_task_manager.h"
+#include "base/ini_file2.h"
+#include "base/res_string.h"
+#include "base/resource_locale.h"
+#include "devices/db_shell.h"
+#include "platform/gui/forms.h"
+#include "shell/appl_module.h"
+#include "shell/interim_main_form.h"
+#include "shell/std_dialog_form.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+class ProgramStart : public ::testing::Test {
+protected:
+  void SetUp() override {
+    InitializeGui();
+    const std::string res = std::string(QV_SOURCE_DIR) + "/res/";
+    resources.Write("quarvel.ENU", test::TempDir().Read("x"));  // the folder exists
+    std::filesystem::copy_file(res + "quarvel.ENU", resources.File("quarvel.ENU"),
+                               std::filesystem::copy_options::overwrite_existing);
+    SetMessageDlgAnswerer([this](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+      shown.push_back(msg);
+      return static_cast<int>(mrOk);
+    });
+  }
+  void TearDown() override {
+    SetMessageDlgAnswerer(nullptr);
+    SetResourceLocale(0, false);
+    ResetResourceLanguageSetup();
+  }
+  std::vector<std::string> Args() const { return {"--home", home.Path()}; }
+  test::TempDir resources;  // the shipped files: English only
+  test::TempDir home;
+  std::vector<std::string> shown;
+};
+
+TEST_F(ProgramStart, FreshHomeOpensTheInterimWindowAndEndsInOrder) {
+  {
+    TProgram program(Args(), resources.Path());
+    ASSERT_TRUE(program.Start()) << program.Error();
+    EXPECT_TRUE(program.Reports().empty());
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(ExePath, home.Path());
+    EXPECT_EQ(Application->Title(), "Quarvel2");
+    ASSERT_NE(program.MainForm(), nullptr);
+    EXPECT_EQ(Application->MainForm(), program.MainForm());
+    EXPECT_NE(StdDialogForm, nullptr);
+    EXPECT_NE(ApplModule, nullptr);
+    EXPECT_NE(DbShell, nullptr);
+    for (const char* name : {"FMenSelDev", "IMenComm", "IMenDelDevice", "FMenExit", "IMenDevType", "IMenReadMem"})
+      EXPECT_NE(program.MainForm()->Item(name), nullptr) << name;
+    EXPECT_EQ(program.MainForm()->Item("FMenSelDev")->Caption(), LoadResString("m_FMenSelDev"));
+    EXPECT_NE(LoadResString("m_FMenSelDev"), "m_FMenSelDev");  // English is loaded
+    // The loop runs the idle tasks; closing the window ends it.
+    int passes = 0;
+    IdleTaskManager->AddTask(this, nullptr, [&](TIdleTaskManager*, TTimer2*, bool& done) {
+      ++passes;
+      done = true;
+      program.MainForm()->Item("FMenExit")->Click();
+    });
+    EXPECT_EQ(program.Run(), 0);
+    Application->ClearTerminated();
+    EXPECT_EQ(passes, 1);
+  }
+  EXPECT_EQ(ApplModule, nullptr);
+  EXPECT_EQ(StdDialogForm, nullptr);
+  TIniFile2 ini(home.File("quarvel.INI"));
+  EXPECT_EQ(ini.ReadString("Main", "IniVersion", ""), GetExeVersionText());
+}
+
+TEST_F(ProgramStart, MissingLanguageFileIsReportedAndEnglishUsed) {
+  home.Write("quarvel.INI", "[Language]\r\nLocale=1031\r\n");
+  TProgram program(Args(), resources.Path());
+  ASSERT_TRUE(program.Start()) << program.Error();
+  ASSERT_EQ(program.Reports().size(), 1u);
+  EXPECT_NE(program.Reports()[0].find("quarvel.DEU"), std::string::npos);
+  EXPECT_NE(program.Reports()[0].find("English"), std::string::npos);
+  EXPECT_EQ(shown, program.Reports());
+  EXPECT_EQ(CurrentResourceLocale(), 0x0409u);
+}
+
+TEST_F(ProgramStart, DamagedSettingsFiles) {
+  // Garbage is read as far as it goes: defaults, no complaint, and the program ends cleanly.
+  {
+    home.Write("quarvel.INI", std::string("\0\xff\xfe[Main\r\n=\x01\x02\r\n[[[", 18));
+    TProgram program(Args(), resources.Path());
+    ASSERT_TRUE(program.Start()) << program.Error();
+    EXPECT_TRUE(program.Reports().empty());
+  }
+  // One that cannot be read at all stops the program before anything writes over it.
+  std::filesystem::remove(home.File("quarvel.INI"));
+  std::filesystem::create_directory(home.File("quarvel.INI"));
+  {
+    TProgram program(Args(), resources.Path());
+    EXPECT_FALSE(program.Start());
+    EXPECT_NE(program.Error().find(home.File("quarvel.INI")), std::string::npos);
+    EXPECT_NE(program.Error().find("repair or remove"), std::string::npos);
+    EXPECT_EQ(shown.back(), program.Error());
+    EXPECT_EQ(program.MainForm(), nullptr);
+  }
+  EXPECT_EQ(ApplModule, nullptr);
+  EXPECT_TRUE(std::filesystem::is_directory(home.File("quarvel.INI")));
+}
+
+TEST_F(ProgramStart, UnusableHomeFolderStopsWithAClearMessage) {
+  home.Write("file", "not a folder");
+  TProgram program({"--home", home.File("file") + "/quarvel/"}, resources.Path());
+  EXPECT_FALSE(program.Start());
+  EXPECT_NE(program.Error().find("cannot use its home folder"), std::string::npos);
+  EXPECT_NE(program.Error().find(home.File("file")), std::string::npos);
+  EXPECT_EQ(shown, std::vector<std::string>{program.Error()});
+  EXPECT_EQ(program.MainForm(), nullptr);
+  EXPECT_EQ(ApplModule, nullptr);
+}
+
+}  // namespace
+}  // namespace qv
