@@ -10,6 +10,7 @@
 #include "base/msg_handler_dialogs.h"
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
+#include "devices/device_editors.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/exception.h"
 #include "serial/com_select_form.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     qv::InstallComSelectForm();
     qv::InstallMsgHandlerDialogs();
     qv::InstallProcessWindowFactory();
+    qv::InstallDeviceEditors();
     qv::CommSelectDlgProc = qv::StartD20SelectDlg;
     std::cout << "Quarvel2 V" << QV_VERSION_TEXT << "\n"
               << "Home folder: " << home << "\n"

@@ -1,0 +1,84 @@
+// Writes a picture of each device editor, filled from a small device tree in a temporary
+// program folder, with the English texts.
+// Usage: editor_gallery OUTPUT_FOLDER
+#include <stdlib.h>
+
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/app_globals.h"
+#include "base/language_file.h"
+#include "base/res_string.h"
+#include "devices/dev_class_registry.h"
+#include "devices/device.h"
+#include "devices/device_editors.h"
+#include "platform/gui/forms.h"
+
+namespace qv {
+namespace {
+
+struct Shot {
+  std::string file;
+  std::function<TDevice*(TDevice* root)> pick;  // the node whose editor is shown
+};
+
+TDevice* AddNode(TDevice* parent, int32_t id, const std::string& name, const std::string& sname) {
+  auto node = TDevice::Create(parent);
+  node->SetId(id);
+  node->SetName(name);
+  node->SetSName(sname);
+  node->SetUpDevice();
+  return node.release();
+}
+
+bool Capture(TDevice* node, const std::string& file) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 520, 420);
+  node->CreateEditor(&form, nullptr, nullptr);
+  form.Show();
+  for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+  const bool ok = SaveWindowImage(&form, file);
+  node->CloseEditor(false);
+  return ok;
+}
+
+}  // namespace
+}  // namespace qv
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::cerr << "usage: editor_gallery OUTPUT_FOLDER\n";
+    return 2;
+  }
+  const std::string out = argv[1];
+  qv::InitializeGui(argc, argv);
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/editor_gallery_XXXXXX";
+  if (!mkdtemp(pattern.data())) return 1;
+  qv::ExePath = pattern + "/";
+  if (auto texts = qv::TLanguageTexts::Load(std::string(QV_SOURCE_DIR) + "/res/quarvel.ENU"))
+    qv::SetLanguageTexts(std::make_shared<const qv::TLanguageTexts>(std::move(*texts)));
+  qv::TDevClassRegistry registry;
+  qv::DevClassRegistry = &registry;
+  qv::InstallDeviceEditors();
+  int status = 0;
+  {
+    std::unique_ptr<qv::TDevice> root(qv::TDevice::CreateFromDir(nullptr, qv::ExePath));
+    qv::AddNode(root.get(), 3, "Cellar north wall", "Cellar");
+    const std::vector<qv::Shot> shots = {
+        {"device_editor.png", [](qv::TDevice* r) { return r->GetChild(0); }},
+    };
+    for (const auto& shot : shots) {
+      const std::string file = out + "/" + shot.file;
+      if (!qv::Capture(shot.pick(root.get()), file)) {
+        std::cerr << "editor_gallery: cannot write " << file << "\n";
+        status = 1;
+      }
+    }
+  }
+  std::filesystem::remove_all(pattern);
+  return status;
+}
