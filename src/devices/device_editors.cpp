@@ -1,11 +1,14 @@
 #include "devices/device_editors.h"
 
 #include "devices/device_frame.h"
+#include "devices/tv10_sub_mod_ed.h"
 
 namespace qv {
 
 void InstallDeviceEditors() {
   SetDevEditorCreator([](TWinControl* parent) { return TExplEditor::Create<TDeviceEditor>(parent); });
+  RegisterDevEditorClass("TTv10SubModEd",
+                         [](TWinControl* parent) { return TExplEditor::Create<TTv10SubModEd>(parent); });
 }
 
 }  // namespace qv

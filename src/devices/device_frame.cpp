@@ -1,5 +1,6 @@
 #include "devices/device_frame.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "base/archive_hooks.h"
@@ -10,22 +11,29 @@
 
 namespace qv {
 
-namespace {
-
-TLabel* MakeLabel(TWinControl* parent, const std::string& key, int left, int top) {
+TLabel* MakeFrameLabel(TWinControl* parent, const std::string& key, int left, int top) {
   auto* label = new TLabel(parent);
   label->SetParent(parent);
-  label->SetCaption(LoadResString(key));
-  label->SetBounds(left, top, 120, 16);
+  label->SetCaption(key.empty() ? std::string() : LoadResString(key));
+  label->SetBounds(left, top, 130, 16);
   return label;
 }
 
-TEdit* MakeEdit(TWinControl* parent, int left, int top, int width) {
+TEdit* MakeFrameEdit(TWinControl* parent, int left, int top, int width, int max_length) {
   auto* edit = new TEdit(parent);
   edit->SetParent(parent);
   edit->SetBounds(left, top, width, 22);
+  if (max_length > 0) edit->SetMaxLength(max_length);
   return edit;
 }
+
+namespace {
+
+TLabel* MakeLabel(TWinControl* parent, const std::string& key, int left, int top) {
+  return MakeFrameLabel(parent, key, left, top);
+}
+
+TEdit* MakeEdit(TWinControl* parent, int left, int top, int width) { return MakeFrameEdit(parent, left, top, width); }
 
 TBevel* MakeBevel(TWinControl* parent, int left, int top, int width, int height) {
   auto* bevel = new TBevel(parent);
@@ -36,6 +44,56 @@ TBevel* MakeBevel(TWinControl* parent, int left, int top, int width, int height)
 }
 
 }  // namespace
+
+TEditorPages::TEditorPages(TWinControl* parent, int left, int top, int width, int height) {
+  Host = new TPanel(parent);
+  Host->SetParent(parent);
+  Host->SetBevelOuter(TPanelBevel::bvNone);
+  Host->SetCaption("");
+  Host->SetBounds(left, top, width, height);
+}
+
+TPanel* TEditorPages::AddSheet(const std::string& caption) {
+  constexpr int kTabWidth = 120, kTabHeight = 24;
+  const int index = static_cast<int>(Sheets.size());
+  auto* tab = new TSpeedButton(Host);
+  tab->SetParent(Host);
+  tab->SetGroupIndex(1);
+  tab->SetCaption(caption);
+  tab->SetBounds(index * kTabWidth, 0, kTabWidth, kTabHeight);
+  tab->OnClick = [this, index](TComponent*) { SetActivePage(index); };
+  auto* sheet = new TPanel(Host);
+  sheet->SetParent(Host);
+  sheet->SetCaption("");
+  sheet->SetBevelOuter(TPanelBevel::bvRaised);
+  sheet->SetBounds(0, kTabHeight, Host->Width(), std::max(0, Host->Height() - kTabHeight));
+  sheet->SetVisible(false);
+  Tabs.push_back(tab);
+  Sheets.push_back(sheet);
+  if (active_ < 0) SetActivePage(0);
+  return sheet;
+}
+
+void TEditorPages::SetActivePage(int index) {
+  if (index < 0 || index >= static_cast<int>(Sheets.size())) return;
+  active_ = index;
+  for (size_t i = 0; i < Sheets.size(); ++i) {
+    Sheets[i]->SetVisible(static_cast<int>(i) == index);
+    Tabs[i]->SetDown(static_cast<int>(i) == index);
+  }
+}
+
+int TEditorPages::PageOf(const TControl* control) const {
+  for (; control; control = control->Parent())
+    for (size_t i = 0; i < Sheets.size(); ++i)
+      if (control == Sheets[i]) return static_cast<int>(i);
+  return -1;
+}
+
+void TEditorPages::SetEnabled(bool enabled) {
+  Host->SetEnabled(enabled);
+  for (TSpeedButton* tab : Tabs) tab->SetEnabled(enabled);
+}
 
 TDeviceFrame::TDeviceFrame(TWinControl* parent) {
   Panel = new TPanel(parent);
@@ -143,16 +201,16 @@ void TDeviceEditor::NameChanged(void*) {
   if (!Updating()) DoNameChange(GetNameText());
 }
 
-bool TDeviceEditor::Validate() {
-  if (GetIdReadOnly()) return true;
-  TEdit* edit = DeviceFrame()->IdMaskEdit;
+bool TDeviceEditor::Validate() { return GetIdReadOnly() || ValidateIdEdit(*this, DeviceFrame()->IdMaskEdit); }
+
+bool ValidateIdEdit(TDevEditor& editor, TEdit* edit) {
   int32_t id = 0;
   bool ok = ParseEditorId(edit->Text(), id);
   if (!ok) {
     MessageDlg(Format(LoadResString("err_InvalidInteger"), edit->Text()), TMsgDlgType::mtWarning, mbOK);
   } else {
-    ok = !OnCheckId || OnCheckId(id);
-    if (ok) Id = id;
+    ok = !editor.OnCheckId || editor.OnCheckId(id);
+    if (ok) editor.Id = id;
   }
   if (!ok) {
     edit->SetFocus();

@@ -3,12 +3,34 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "devices/dev_editor.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/std_ctrls.h"
 
 namespace qv {
+
+// The sheets of an editor frame: a row of tabs over panels of which one is shown.
+class TEditorPages {
+public:
+  TEditorPages(TWinControl* parent, int left, int top, int width, int height);
+  // A new sheet; its panel takes the sheet's controls.
+  TPanel* AddSheet(const std::string& caption);
+  int ActivePage() const { return active_; }
+  void SetActivePage(int index);
+  // The sheet that holds control, -1 when none.
+  int PageOf(const TControl* control) const;
+  bool Enabled() const { return Host->Enabled(); }
+  void SetEnabled(bool enabled);
+
+  TPanel* Host = nullptr;
+  std::vector<TSpeedButton*> Tabs;
+  std::vector<TPanel*> Sheets;
+
+private:
+  int active_ = -1;
+};
 
 // The explorer's frame of a device: a client-aligned panel with the id, name and short-name edits.
 class TDeviceFrame : public TExplFrame {
@@ -61,6 +83,14 @@ public:
 private:
   int32_t shown_id_ = -1;
 };
+
+// Validates the id edit of an editor whose id may be edited: a number the device takes goes
+// into editor.Id; otherwise a warning (for text that is no number), the edit focused and false.
+bool ValidateIdEdit(TDevEditor& editor, TEdit* edit);
+
+// Makes the plain controls of editor frames.
+TLabel* MakeFrameLabel(TWinControl* parent, const std::string& key, int left, int top);
+TEdit* MakeFrameEdit(TWinControl* parent, int left, int top, int width, int max_length = 0);
 
 // Sets a control's text from the program: no change event is taken as a user edit.
 void SetEditorText(TExplEditor& editor, TControl* control, const std::string& text);

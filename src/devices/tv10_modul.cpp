@@ -4,9 +4,12 @@
 #include <cmath>
 #include <filesystem>
 
+#include "base/archive_hooks.h"
 #include "base/ini_file2.h"
+#include "base/utils.h"
 #include "base/res_string.h"
 #include "devices/dev_handl_service.h"
+#include "devices/tv10_sub_mod_ed0.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/byte_order.h"
 #include "platform/rtl/date_time.h"
@@ -653,6 +656,91 @@ void TTv10DevClassReg::RegisterDefaults() {
   RegisterClass({"TTv10SubModul", [](TDevice* parent, const std::string& dir) -> TDevice* {
                    return TDevice::CreateFromDir<TTv10SubModul>(parent, dir);
                  }});
+}
+
+// --- editor of a slot ---
+
+TDevEditorCreator TTv10SubModul::GetEditorClass() const { return FindDevEditorClass("TTv10SubModEd"); }
+
+void TTv10SubModul::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) {
+  TTavra2GSubMod::CreateEditor(parent, std::move(on_modified), std::move(on_name_change));
+  auto* editor = dynamic_cast<TTv10SubModEd0*>(Editor());
+  if (!editor) return;
+  editor->SetUpdating(true);
+  editor->SetIdReadOnly(true);
+  if (EEState() != eeDefault) {
+    const auto* module = dynamic_cast<TTv10Modul*>(Parent());
+    editor->SetParamsInvalid(false);
+    editor->SetBoard(SensorPcb);
+    editor->SetSensorType(SensorType);
+    editor->SetE2Version(module ? module->E2Version : 0);
+    editor->SetModChanNum(NewChanNum);
+    editor->SetOffset(Offset.Edit);
+    editor->SetAlarmAt(AlarmAtSample.Edit ? 1 : 0);
+    editor->SetAlarmMin(AlarmMinEdit);
+    editor->SetAlarmMax(AlarmMaxEdit);
+    editor->SetAlarmHyst(AlarmHyst.Edit);
+    editor->SetUnit(Unit());
+  } else {
+    editor->SetParamsInvalid(true);
+  }
+  editor->SetDecimals(DecimalsEdit);
+  editor->SetViewMin(ViewMinEdit);
+  editor->SetViewMax(ViewMaxEdit);
+  editor->SetUpdating(false);
+}
+
+namespace {
+
+std::string Fixed2(double v) { return FloatToStrF2(TFloatFormat::ffFixed, 15, 2, v); }
+
+}  // namespace
+
+bool TTv10SubModul::AcceptEditor() {
+  if (!TTavra2GSubMod::AcceptEditor()) return false;
+  auto* editor = dynamic_cast<TTv10SubModEd0*>(Editor());
+  if (!editor) return true;
+  const std::string item = LoadResString("chn_Channel") + " " + std::to_string(ModChanNum) + " ";
+  const auto detail = [&item](const char* key, const std::string& old_text, const std::string& new_text) {
+    AddChangeDetail(item + LoadResString(key), old_text, new_text);
+  };
+  if (EEState() != eeDefault) {
+    if (editor->GetOffset() != Offset.Edit) {
+      detail("audit_OffsetChange", Fixed2(Offset.Edit), Fixed2(editor->GetOffset()));
+      Offset.Edit = editor->GetOffset();
+    }
+    const bool at_sample = editor->GetAlarmAt() == 1;
+    if (at_sample != AlarmAtSample.Edit) {
+      const auto text = [](bool b) { return LoadResString(b ? "audit_AlarmAtSample" : "audit_AlarmAtStoring"); };
+      detail("audit_AlarmAtSampleChange", text(AlarmAtSample.Edit), text(at_sample));
+      AlarmAtSample.Edit = at_sample;
+    }
+    if (editor->GetAlarmMin() != AlarmMinEdit) {
+      detail("audit_AlarmMinChange", Fixed2(AlarmMinEdit), Fixed2(editor->GetAlarmMin()));
+      AlarmMinEdit = editor->GetAlarmMin();
+    }
+    if (editor->GetAlarmMax() != AlarmMaxEdit) {
+      detail("audit_AlarmMaxChange", Fixed2(AlarmMaxEdit), Fixed2(editor->GetAlarmMax()));
+      AlarmMaxEdit = editor->GetAlarmMax();
+    }
+    if (editor->GetAlarmHyst() != AlarmHyst.Edit) {
+      detail("audit_AlarmHystChange", Fixed2(AlarmHyst.Edit), Fixed2(editor->GetAlarmHyst()));
+      AlarmHyst.Edit = editor->GetAlarmHyst();
+    }
+  }
+  if (editor->DecimalsEdited() && editor->GetDecimals() != DecimalsEdit) {
+    detail("audit_DecChange", std::to_string(DecimalsEdit), std::to_string(editor->GetDecimals()));
+    DecimalsEdit = static_cast<uint8_t>(editor->GetDecimals());
+  }
+  if (editor->GetViewMin() != ViewMinEdit) {
+    detail("audit_ViewMinChange", Fixed2(ViewMinEdit), Fixed2(editor->GetViewMin()));
+    ViewMinEdit = editor->GetViewMin();
+  }
+  if (editor->GetViewMax() != ViewMaxEdit) {
+    detail("audit_ViewMaxChange", Fixed2(ViewMaxEdit), Fixed2(editor->GetViewMax()));
+    ViewMaxEdit = editor->GetViewMax();
+  }
+  return true;
 }
 
 }  // namespace qv

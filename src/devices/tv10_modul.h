@@ -123,6 +123,13 @@ public:
   void ReadIni() override;
   void WriteIni() override;
 
+  // The slot's editor ("TTv10SubModEd"): the logger parameters only once the configuration is
+  // known, the display settings always; the id is never edited.
+  TDevEditorCreator GetEditorClass() const override;
+  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override;
+  // Each changed value becomes a change detail and goes into its edit copy.
+  bool AcceptEditor() override;
+
 protected:
   void SetDefaults() override;
 

@@ -6,47 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "devices/device_editors.h"
-#include "device_fixture.h"
-#include "platform/gui/forms.h"
+#include "editor_fixture.h"
 
 namespace qv::test {
 namespace {
-
-// The explorer's side: a form with the frame's parent panel, and the dialogs the editors show.
-class EditorFixture : public DeviceFixture {
-protected:
-  EditorFixture() {
-    InitializeGui();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBounds(0, 0, 520, 420);
-    SetMessageDlgAnswerer([this](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
-      dialogs.push_back(msg);
-      return mrOk;
-    });
-    InstallDeviceEditors();
-  }
-  ~EditorFixture() override {
-    SetMessageDlgAnswerer(nullptr);
-    SetDevEditorCreator(nullptr);
-  }
-
-  // Opens the node's editor with recorded events.
-  template <class E>
-  E* Open(TDevice* node) {
-    node->CreateEditor(
-        form.get(), [this](TExplEditor*) { ++modified_events; },
-        [this](TExplEditor*, const std::string& text) { renames.push_back(text); });
-    auto* editor = dynamic_cast<E*>(node->Editor());
-    EXPECT_NE(editor, nullptr);
-    return editor;
-  }
-
-  std::unique_ptr<TForm> form;
-  std::vector<std::string> dialogs;
-  int modified_events = 0;
-  std::vector<std::string> renames;
-};
 
 using DeviceEditorTest = EditorFixture;
 

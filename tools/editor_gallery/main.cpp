@@ -16,7 +16,10 @@
 #include "devices/dev_class_registry.h"
 #include "devices/device.h"
 #include "devices/device_editors.h"
+#include "devices/tv10_modul.h"
+#include "devices/tv10_sub_mod_ed.h"
 #include "platform/gui/forms.h"
+#include "sim_config.h"
 
 namespace qv {
 namespace {
@@ -24,6 +27,7 @@ namespace {
 struct Shot {
   std::string file;
   std::function<TDevice*(TDevice* root)> pick;  // the node whose editor is shown
+  int page = 0;                                 // the sheet shown, for editors with sheets
 };
 
 TDevice* AddNode(TDevice* parent, int32_t id, const std::string& name, const std::string& sname) {
@@ -35,10 +39,31 @@ TDevice* AddNode(TDevice* parent, int32_t id, const std::string& name, const std
   return node.release();
 }
 
-bool Capture(TDevice* node, const std::string& file) {
+// A two-input logger as read from the logger simulator.
+TTv10Modul* AddLogger(TDevice* root, int32_t id) {
+  auto module = TDevice::Create<TTv10Modul>(root);
+  module->SetTavraTyp(5);
+  module->SetKennung(42);
+  module->SetId(id);
+  module->SetName("Greenhouse logger");
+  module->SetUpDevice();
+  TTv10Modul* m = module.release();
+  sim::SimConfig config;  // the simulator's logger: a temperature and a humidity sensor
+  config.ApplySetting("kind", "5");
+  const sim::Bytes block = config.BuildImage();
+  TMemoryStream2 stream;
+  stream.WriteBuffer(block.data(), static_cast<int32_t>(block.size()));
+  stream.SetPosition(0);
+  bool changed = false;
+  m->ReadEEPar(&stream, changed, 0, 5);
+  return m;
+}
+
+bool Capture(TDevice* node, int page, const std::string& file) {
   TForm form(nullptr);
   form.SetBounds(0, 0, 520, 420);
   node->CreateEditor(&form, nullptr, nullptr);
+  if (auto* slot = dynamic_cast<TTv10SubModEd*>(node->Editor())) slot->SubModFrame()->PageControl->SetActivePage(page);
   form.Show();
   for (int i = 0; i < 5; ++i) Application->ProcessMessages();
   const bool ok = SaveWindowImage(&form, file);
@@ -61,19 +86,23 @@ int main(int argc, char** argv) {
   qv::ExePath = pattern + "/";
   if (auto texts = qv::TLanguageTexts::Load(std::string(QV_SOURCE_DIR) + "/res/quarvel.ENU"))
     qv::SetLanguageTexts(std::make_shared<const qv::TLanguageTexts>(std::move(*texts)));
-  qv::TDevClassRegistry registry;
+  qv::TTv10DevClassReg registry;
   qv::DevClassRegistry = &registry;
   qv::InstallDeviceEditors();
   int status = 0;
   {
     std::unique_ptr<qv::TDevice> root(qv::TDevice::CreateFromDir(nullptr, qv::ExePath));
     qv::AddNode(root.get(), 3, "Cellar north wall", "Cellar");
+    qv::TTv10Modul* logger = qv::AddLogger(root.get(), 4);
     const std::vector<qv::Shot> shots = {
         {"device_editor.png", [](qv::TDevice* r) { return r->GetChild(0); }},
+        {"sensor_slot_editor.png", [logger](qv::TDevice*) { return logger->GetSubModul(1); }},
+        {"sensor_slot_editor_alarm.png", [logger](qv::TDevice*) { return logger->GetSubModul(1); }, 1},
+        {"sensor_slot_editor_display.png", [logger](qv::TDevice*) { return logger->GetSubModul(2); }, 2},
     };
     for (const auto& shot : shots) {
       const std::string file = out + "/" + shot.file;
-      if (!qv::Capture(shot.pick(root.get()), file)) {
+      if (!qv::Capture(shot.pick(root.get()), shot.page, file)) {
         std::cerr << "editor_gallery: cannot write " << file << "\n";
         status = 1;
       }
