@@ -743,4 +743,119 @@ bool TTv10SubModul::AcceptEditor() {
   return true;
 }
 
+// --- editor of the logger ---
+
+TDevEditorCreator TTv10Modul::GetEditorClass() const { return FindDevEditorClass("TTv10ModEditor"); }
+
+void TTv10Modul::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) {
+  TTavra2GModul::CreateEditor(parent, std::move(on_modified), std::move(on_name_change));
+  auto* editor = dynamic_cast<TTv10ModEditor0*>(Editor());
+  if (!editor) return;
+  editor->SetUpdating(true);
+  if (EEState() == eeDefault) {
+    editor->SetParamsInvalid(true);
+  } else {
+    editor->SetParamsInvalid(false);
+    editor->SetLoggerId(Kennung());
+    editor->SetKind(TavraTyp());
+    editor->SetSerialNo(SerialNo);
+    editor->SetMonthYear(MonthYear);
+    editor->SetProjectNo(ProjectNo);
+    editor->SetPartList(PartList);
+    editor->SetCircuitDiagram(CircuitDiagram);
+    editor->SetHwVersion(HwVersion);
+    editor->SetSwVersion(SwVersion);
+    editor->SetE2Version(E2Version);
+    editor->SetStorCircular(StorCircular.Edit);
+    editor->SetStoringMode(StoringMode.Edit);
+    editor->SetSampleIntIdx(SampleIntIdx.Edit);
+    editor->SetSaveIntIdx(SaveIntIdx.Edit);
+    // A start that is off or already past is shown as none.
+    if (!PreSelEnabled.Edit || PreSelDateTime.Edit < Now()) {
+      editor->SetPreSelEnabled(false);
+      editor->SetPreSelDateTime(EncodeDate(2000, 1, 1));
+    } else {
+      editor->SetPreSelEnabled(true);
+      editor->SetPreSelDateTime(PreSelDateTime.Edit);
+    }
+    editor->SetBoard(SensorPcb.Edit);
+    editor->SetLocalHeight(LocalHeight.Edit);
+    for (int slot = 1; slot <= 4; ++slot) {
+      const auto* sub = dynamic_cast<const TTv10SubModul*>(FindSubModul(slot));
+      const bool shown = slot <= 2 || TavraTyp() == 6;
+      editor->SetSlotType(slot, shown && sub ? sub->SensorType : 0);
+    }
+    if (TavraTyp() == 7) {
+      editor->SetSaveIntIdx(RecorderInt);
+      editor->SetSampleIntIdx(RecorderInt);
+    }
+  }
+  for (int slot = 1; slot <= 4; ++slot)
+    editor->OnJumpSlot[static_cast<size_t>(slot - 1)] = [this, slot](TExplEditor*) {
+      if (TTavra2GSubMod* sub = FindSubModul(slot)) SelectElement(sub, false);
+    };
+  editor->SetUpdating(false);
+}
+
+namespace {
+
+std::string StoringModeText(uint8_t mode) {
+  std::string text;
+  for (const auto& [bit, key] :
+       {std::pair{1, "audit_StoreModeAvg"}, {4, "audit_StoreModeMin"}, {2, "audit_StoreModeMax"}})
+    if (mode & bit) text += (text.empty() ? "" : "/") + LoadResString(key);
+  return text;
+}
+
+std::string IntervalName(uint8_t index) {
+  return index < Tv10IntervalCount ? std::string(Tv10RecIntNames[index]) : std::to_string(index);
+}
+
+}  // namespace
+
+bool TTv10Modul::AcceptEditor() {
+  if (!TTavra2GModul::AcceptEditor()) return false;
+  auto* editor = dynamic_cast<TTv10ModEditor0*>(Editor());
+  if (!editor || EEState() == eeDefault) return true;
+  const auto detail = [](const char* key, const std::string& old_text, const std::string& new_text) {
+    AddChangeDetail(LoadResString(key), old_text, new_text);
+  };
+  if (editor->GetStorCircular() != StorCircular.Edit) {
+    const auto text = [](bool b) { return LoadResString(b ? "audit_StoreRingMode" : "audit_StoreStartMode"); };
+    detail("audit_StoreRingChange", text(StorCircular.Edit), text(editor->GetStorCircular()));
+    StorCircular.Edit = editor->GetStorCircular();
+  }
+  if (editor->GetStoringMode() != StoringMode.Edit) {
+    detail("audit_StoreModeChange", StoringModeText(StoringMode.Edit), StoringModeText(editor->GetStoringMode()));
+    StoringMode.Edit = editor->GetStoringMode();
+  }
+  if (TavraTyp() == 7) {
+    RecorderInt = editor->GetSampleIntIdx();
+  } else {
+    if (editor->GetSampleIntIdx() != SampleIntIdx.Edit) {
+      detail("audit_SampleIntChange", IntervalName(SampleIntIdx.Edit), IntervalName(editor->GetSampleIntIdx()));
+      SampleIntIdx.Edit = editor->GetSampleIntIdx();
+    }
+    if (editor->GetSaveIntIdx() != SaveIntIdx.Edit) {
+      detail("audit_SaveIntChange", IntervalName(SaveIntIdx.Edit), IntervalName(editor->GetSaveIntIdx()));
+      SaveIntIdx.Edit = editor->GetSaveIntIdx();
+    }
+  }
+  if (editor->GetPreSelEnabled() != PreSelEnabled.Edit) {
+    const auto text = [](bool b) { return LoadResString(b ? "audit_True" : "audit_False"); };
+    detail("audit_PreSelectChange", text(PreSelEnabled.Edit), text(editor->GetPreSelEnabled()));
+    PreSelEnabled.Edit = editor->GetPreSelEnabled();
+  }
+  if (editor->GetPreSelDateTime() != PreSelDateTime.Edit) {
+    detail("audit_PreSelDtChange", FormatDateTime("c", PreSelDateTime.Edit),
+           FormatDateTime("c", editor->GetPreSelDateTime()));
+    PreSelDateTime.Edit = editor->GetPreSelDateTime();
+  }
+  if (editor->GetLocalHeight() != LocalHeight.Edit) {
+    detail("audit_LocalHeightChange", Fixed2(LocalHeight.Edit), Fixed2(editor->GetLocalHeight()));
+    LocalHeight.Edit = editor->GetLocalHeight();
+  }
+  return true;
+}
+
 }  // namespace qv

@@ -73,6 +73,13 @@ public:
   // configuration to the logger; nothing in state 0.
   void ApplyDefTempUnit(bool to_fahrenheit);
 
+  // The logger's editor ("TTv10ModEditor"): identity and hardware lines, the logging parameters
+  // once the configuration is known, and the sensors of the slots.
+  TDevEditorCreator GetEditorClass() const override;
+  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override;
+  // Each changed logging parameter becomes a change detail and goes into its edit copy.
+  bool AcceptEditor() override;
+
 protected:
   void SetDefaults() override;
   void CheckImage(const std::string& bytes) const override;

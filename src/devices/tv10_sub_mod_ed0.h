@@ -1,8 +1,11 @@
 #pragma once
 // What the logger module and its sensor slots fill into and read from their editors. The
 // editors with their frames come with the device editor dialogs.
+#include <array>
 #include <cstdint>
 #include <string>
+
+#include "platform/rtl/date_time.h"
 
 #include "devices/dev_editor.h"
 
@@ -38,6 +41,45 @@ public:
   virtual bool DecimalsEdited() const = 0;
   virtual double GetViewMin() const = 0;
   virtual double GetViewMax() const = 0;
+};
+
+// The logger module's editor. Display setters rebuild their lines only when a value changes.
+class TTv10ModEditor0 : public TDevEditor {
+public:
+  virtual void SetLoggerId(int32_t id) = 0;
+  virtual void SetKind(uint8_t kind) = 0;
+  virtual void SetSerialNo(uint16_t serial) = 0;
+  virtual void SetMonthYear(uint16_t month_year) = 0;
+  virtual void SetProjectNo(uint16_t project) = 0;
+  virtual void SetPartList(uint8_t v) = 0;
+  virtual void SetCircuitDiagram(uint8_t v) = 0;
+  virtual void SetHwVersion(uint8_t v) = 0;
+  virtual void SetSwVersion(uint8_t v) = 0;
+  virtual void SetE2Version(uint8_t v) = 0;
+  virtual void SetParamsInvalid(bool invalid) = 0;
+  virtual void SetBoard(uint8_t board) = 0;
+  // Slots 1 to 4.
+  virtual void SetSlotType(int slot, uint8_t type) = 0;
+
+  virtual bool GetStorCircular() const = 0;
+  virtual void SetStorCircular(bool v) = 0;
+  // Bit 0 average, bit 1 maximum, bit 2 minimum.
+  virtual uint8_t GetStoringMode() const = 0;
+  virtual void SetStoringMode(uint8_t v) = 0;
+  virtual uint8_t GetSampleIntIdx() const = 0;
+  virtual void SetSampleIntIdx(uint8_t v) = 0;
+  virtual uint8_t GetSaveIntIdx() const = 0;
+  virtual void SetSaveIntIdx(uint8_t v) = 0;
+  virtual bool GetPreSelEnabled() const = 0;
+  virtual void SetPreSelEnabled(bool v) = 0;
+  virtual TDateTime GetPreSelDateTime() const = 0;
+  virtual void SetPreSelDateTime(TDateTime v) = 0;
+  virtual float GetLocalHeight() const = 0;
+  virtual void SetLocalHeight(float v) = 0;
+
+  // Called on the idle pass after a button click: jump to slot 1 to 4, change the sensors.
+  std::array<TNotifyEditorEvent, 4> OnJumpSlot;
+  TNotifyEditorEvent OnChangeSensors;
 };
 
 }  // namespace qv

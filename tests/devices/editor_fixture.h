@@ -7,7 +7,9 @@
 
 #include "device_fixture.h"
 #include "devices/device_editors.h"
+#include "devices/tv10_modul.h"
 #include "platform/gui/forms.h"
+#include "tv10_golden_blocks.h"
 
 namespace qv::test {
 
@@ -46,6 +48,31 @@ protected:
   std::vector<std::string> dialogs;
   int modified_events = 0;
   std::vector<std::string> renames;
+};
+
+// The same with the logger classes and a logger read from its golden block.
+class LoggerEditorFixture : public EditorFixture {
+protected:
+  LoggerEditorFixture() { DevClassRegistry = &registry10; }
+
+  // A kind-5 logger read from its golden block: slot 1 °C with alarm 0..30, hysteresis 1 and
+  // offset -0.5; slot 2 % with alarm 20..80.
+  TTv10Modul* ReadLogger(TDevice* root, uint8_t kind = 5, const Bytes& block = kKind5) {
+    auto module = TDevice::Create<TTv10Modul>(root);
+    module->SetTavraTyp(kind);
+    module->SetKennung(42);
+    module->SetId(root->FindNextId(1, TDevice::MaxId));
+    EXPECT_TRUE(module->SetUpDevice());
+    TTv10Modul* m = module.release();
+    TMemoryStream2 s;
+    Fill(s, AsString(block));
+    bool changed = false;
+    m->ReadEEPar(&s, changed, 0, kind);
+    return m;
+  }
+  static TTv10SubModul* Slot(TTv10Modul* m, int slot) { return static_cast<TTv10SubModul*>(m->GetSubModul(slot)); }
+
+  TTv10DevClassReg registry10;
 };
 
 }  // namespace qv::test

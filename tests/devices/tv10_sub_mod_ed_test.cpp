@@ -4,36 +4,12 @@
 
 #include <string>
 
-#include "devices/tv10_modul.h"
 #include "editor_fixture.h"
-#include "tv10_golden_blocks.h"
 
 namespace qv::test {
 namespace {
 
-class SlotEditor : public EditorFixture {
-protected:
-  SlotEditor() { DevClassRegistry = &registry10; }
-
-  // A kind-5 logger read from its golden block: slot 1 °C with alarm 0..30, hysteresis 1 and
-  // offset -0.5; slot 2 % with alarm 20..80.
-  TTv10Modul* ReadLogger(TDevice* root) {
-    auto module = TDevice::Create<TTv10Modul>(root);
-    module->SetTavraTyp(5);
-    module->SetKennung(42);
-    module->SetId(root->FindNextId(1, TDevice::MaxId));
-    EXPECT_TRUE(module->SetUpDevice());
-    TTv10Modul* m = module.release();
-    TMemoryStream2 s;
-    Fill(s, AsString(kKind5));
-    bool changed = false;
-    m->ReadEEPar(&s, changed, 0, 5);
-    return m;
-  }
-  static TTv10SubModul* Slot(TTv10Modul* m, int slot) { return static_cast<TTv10SubModul*>(m->GetSubModul(slot)); }
-
-  TTv10DevClassReg registry10;
-};
+using SlotEditor = LoggerEditorFixture;
 
 TEST_F(SlotEditor, ShowsTheSlotAndRecordsOnlyTheEditedValues) {
   auto root = LoadRoot();

@@ -16,6 +16,7 @@
 #include "devices/dev_class_registry.h"
 #include "devices/device.h"
 #include "devices/device_editors.h"
+#include "devices/tv10_mod_editor.h"
 #include "devices/tv10_modul.h"
 #include "devices/tv10_sub_mod_ed.h"
 #include "platform/gui/forms.h"
@@ -64,6 +65,8 @@ bool Capture(TDevice* node, int page, const std::string& file) {
   form.SetBounds(0, 0, 520, 420);
   node->CreateEditor(&form, nullptr, nullptr);
   if (auto* slot = dynamic_cast<TTv10SubModEd*>(node->Editor())) slot->SubModFrame()->PageControl->SetActivePage(page);
+  if (auto* module = dynamic_cast<TTv10ModEditor*>(node->Editor()))
+    module->ModFrame()->PageControl->SetActivePage(page);
   form.Show();
   for (int i = 0; i < 5; ++i) Application->ProcessMessages();
   const bool ok = SaveWindowImage(&form, file);
@@ -96,6 +99,10 @@ int main(int argc, char** argv) {
     qv::TTv10Modul* logger = qv::AddLogger(root.get(), 4);
     const std::vector<qv::Shot> shots = {
         {"device_editor.png", [](qv::TDevice* r) { return r->GetChild(0); }},
+        {"logger_editor.png", [logger](qv::TDevice*) { return logger; }},
+        {"logger_editor_logging.png", [logger](qv::TDevice*) { return logger; }, 1},
+        {"logger_editor_preselect.png", [logger](qv::TDevice*) { return logger; }, 2},
+        {"logger_editor_sensors.png", [logger](qv::TDevice*) { return logger; }, 3},
         {"sensor_slot_editor.png", [logger](qv::TDevice*) { return logger->GetSubModul(1); }},
         {"sensor_slot_editor_alarm.png", [logger](qv::TDevice*) { return logger->GetSubModul(1); }, 1},
         {"sensor_slot_editor_display.png", [logger](qv::TDevice*) { return logger->GetSubModul(2); }, 2},
