@@ -3,6 +3,7 @@
 #include <map>
 
 #include "devices/dev_editor.h"
+#include "devices/tv10_sub_mod_ed0.h"
 #include "devices/visual_hooks.h"
 
 namespace qv {
@@ -16,6 +17,7 @@ namespace {
 // Installed by the editor dialogs; main thread only.
 TDevEditorCreator dev_editor_creator;
 std::map<std::string, TDevEditorCreator> editor_classes;
+TChangeSensorsDlgProc change_sensors_dlg;
 }  // namespace
 
 int RunSelectDlg(const std::string& caption, const std::string& text1, const std::string& text2, uint8_t style,
@@ -37,5 +39,8 @@ TDevEditorCreator FindDevEditorClass(const std::string& name) {
   const auto it = editor_classes.find(name);
   return it == editor_classes.end() ? TDevEditorCreator() : it->second;
 }
+
+void SetChangeSensorsDlgProc(TChangeSensorsDlgProc proc) { change_sensors_dlg = std::move(proc); }
+const TChangeSensorsDlgProc& ChangeSensorsDlgProc() { return change_sensors_dlg; }
 
 }  // namespace qv

@@ -790,6 +790,7 @@ void TTv10Modul::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modifie
       editor->SetSampleIntIdx(RecorderInt);
     }
   }
+  editor->OnChangeSensors = [this](TExplEditor*) { ChangeSensors(); };
   for (int slot = 1; slot <= 4; ++slot)
     editor->OnJumpSlot[static_cast<size_t>(slot - 1)] = [this, slot](TExplEditor*) {
       if (TTavra2GSubMod* sub = FindSubModul(slot)) SelectElement(sub, false);
@@ -856,6 +857,91 @@ bool TTv10Modul::AcceptEditor() {
     LocalHeight.Edit = editor->GetLocalHeight();
   }
   return true;
+}
+
+// --- change of sensors ---
+
+namespace {
+
+// The catalogue name of a sensor, or the untitled name with the type number.
+bool SensorText(uint8_t board, uint8_t type, uint8_t e2_version, std::string& text) {
+  TTv10SensorInfo info;
+  if (FindSensorInfo(board, type, e2_version, info)) {
+    text = info.Name;
+    return true;
+  }
+  text = LoadResString("dev_Untitled") + "(" + std::to_string(type) + ")";
+  return false;
+}
+
+}  // namespace
+
+void TTv10Modul::ChangeSensors() {
+  const TChangeSensorsDlgProc& dialog = ChangeSensorsDlgProc();
+  if (EEState() == eeDefault || !dialog || !AcceptEditor()) return;
+  const int slots = TavraTyp() == 6 ? 4 : 2;
+  const uint8_t board = SensorPcb.Value;
+  std::array<uint8_t, 4> old_types{};
+  for (int s = 1; s <= slots; ++s)
+    if (const auto* sub = dynamic_cast<const TTv10SubModul*>(FindSubModul(s)))
+      old_types[static_cast<size_t>(s - 1)] = sub->SensorType;
+  std::array<uint8_t, 4> types = old_types;
+  if (!dialog(TavraTyp(), board, E2Version, types)) return;
+
+  bool any = false;
+  for (int s = 1; s <= slots; ++s) {
+    const uint8_t old_type = old_types[static_cast<size_t>(s - 1)], new_type = types[static_cast<size_t>(s - 1)];
+    if (old_type == new_type) continue;
+    any = true;
+    std::string old_text, new_text;
+    const bool old_known = SensorText(board, old_type, E2Version, old_text);
+    SensorText(board, new_type, E2Version, new_text);
+    if (!old_known) new_text = LoadResString("dev_Untitled") + "(" + std::to_string(new_type) + ")";
+    AddChangeDetail(LoadResString("audit_Sens" + std::to_string(s) + "Change"), old_text, new_text);
+  }
+  if (!any) return;
+  SensorsChanged = true;
+  if (Editor()) Editor()->DoModified();
+
+  TTavra2GSubMod* first_holder = nullptr;
+  TTavra2GSubMod* slot1_choice = nullptr;
+  for (int s = 1; s <= slots; ++s) {
+    const uint8_t new_type = types[static_cast<size_t>(s - 1)];
+    if (old_types[static_cast<size_t>(s - 1)] == new_type) continue;
+    if (TTavra2GSubMod* former = FindSubModul(s); former && !(s > 1 && former == slot1_choice)) {
+      former->SaveEEState();
+      former->NewChanNum = 0;
+    }
+    TTavra2GSubMod* holder = nullptr;
+    std::vector<TTavra2GSubMod*> candidates = SubModuls();
+    for (const auto& d : Detached()) candidates.push_back(d.get());
+    for (TTavra2GSubMod* c : candidates) {
+      const auto* sub = dynamic_cast<const TTv10SubModul*>(c);
+      if (sub && sub->SensorPcb == board && sub->SensorType == new_type && sub->Id() == s) {
+        holder = c;
+        break;
+      }
+    }
+    if (!holder) {
+      auto* sub = static_cast<TTv10SubModul*>(CreateSubModul(s, false, nullptr));
+      // Not yet a slot's holder in the logger: cancelling leaves it without a slot.
+      sub->ModChanNum = 0;
+      sub->SetEEState(eeRead);
+      sub->SetLoggerId(Kennung());
+      TTv10SensorInfo info;
+      if (FindSensorInfo(board, new_type, E2Version, info))
+        sub->SetSensorType(new_type);
+      else
+        sub->SensorType = new_type;
+      sub->SetSNameDirect(LoadResString("dev_Untitled") + std::to_string(s));
+      sub->SetName(FindSensorInfo(board, new_type, E2Version, info) ? info.Name : sub->SName());
+      holder = sub;
+    }
+    holder->NewChanNum = s;
+    if (s == 1) slot1_choice = holder;
+    if (!first_holder) first_holder = holder;
+  }
+  if (first_holder) SelectElement(first_holder, true);
 }
 
 }  // namespace qv

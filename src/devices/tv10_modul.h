@@ -79,6 +79,10 @@ public:
   void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override;
   // Each changed logging parameter becomes a change detail and goes into its edit copy.
   bool AcceptEditor() override;
+  // Lets the user pick other sensors for the slots. A changed slot is taken over by a
+  // sub-module of the new sensor (a former one of that slot, else a new detached one); the old
+  // holder keeps its data without a slot. Real only when the configuration is transmitted.
+  void ChangeSensors();
 
 protected:
   void SetDefaults() override;

@@ -3,6 +3,7 @@
 // editors with their frames come with the device editor dialogs.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/rtl/date_time.h"
@@ -81,5 +82,12 @@ public:
   std::array<TNotifyEditorEvent, 4> OnJumpSlot;
   TNotifyEditorEvent OnChangeSensors;
 };
+
+// The change-of-sensors dialog: shows the sensors of the slots (0 for none) and answers true
+// with the chosen ones on OK. Installed by the device editor dialogs; false without one.
+using TChangeSensorsDlgProc =
+    std::function<bool(uint8_t kind, uint8_t board, uint8_t e2_version, std::array<uint8_t, 4>& types)>;
+void SetChangeSensorsDlgProc(TChangeSensorsDlgProc proc);
+const TChangeSensorsDlgProc& ChangeSensorsDlgProc();
 
 }  // namespace qv

@@ -13,6 +13,7 @@
 #include "base/app_globals.h"
 #include "base/language_file.h"
 #include "base/res_string.h"
+#include "devices/d38_tv10_edit_sens.h"
 #include "devices/dev_class_registry.h"
 #include "devices/device.h"
 #include "devices/device_editors.h"
@@ -114,6 +115,18 @@ int main(int argc, char** argv) {
         status = 1;
       }
     }
+  }
+  {
+    // The change-of-sensors dialog of a four-input logger on the two-sensor board.
+    qv::TD38_Tv10EditSens dialog(nullptr);
+    dialog.SetKind(6);
+    dialog.SetBoard(2);
+    dialog.FormShow();
+    dialog.SetSlotType(1, 1);
+    dialog.SetSlotType(2, 3);
+    dialog.Show();
+    for (int i = 0; i < 5; ++i) qv::Application->ProcessMessages();
+    if (!qv::SaveWindowImage(&dialog, out + "/change_sensors_dialog.png")) status = 1;
   }
   std::filesystem::remove_all(pattern);
   return status;
