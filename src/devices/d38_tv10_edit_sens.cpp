@@ -27,7 +27,7 @@ TD38_Tv10EditSens::TD38_Tv10EditSens(TComponent* owner) : TMultilingualForm2(own
     ChanGrBox[i] = new TStyGroupBox(this);
     ChanGrBox[i]->SetParent(this);
     ChanGrBox[i]->SetBounds(8, 32 + static_cast<int>(i) * 58, 400, 52);
-    Keys().Caption(ChanGrBox[i], "t10_Chan" + std::to_string(i + 1));
+    Keys().Caption(ChanGrBox[i], std::string(Tv10ChanKeys[i]));
     SelChanCombo[i] = new TComboBox(this);
     SelChanCombo[i]->SetParent(ChanGrBox[i]);
     SelChanCombo[i]->SetStyle(TComboBoxStyle::csDropDownList);

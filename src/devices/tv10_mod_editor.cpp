@@ -115,7 +115,7 @@ TTv10ModFrame::TTv10ModFrame(TWinControl* parent) {
   SensPcbLbl->SetWidth(460);
   for (size_t i = 0; i < 4; ++i) {
     const int top = 32 + static_cast<int>(i) * 56;
-    ChanGrBox[i] = MakeGroup(sensors, LoadResString("t10_Chan" + std::to_string(i + 1)), 8, top, 468, 50);
+    ChanGrBox[i] = MakeGroup(sensors, LoadResString(std::string(Tv10ChanKeys[i])), 8, top, 468, 50);
     SensTypeLbl[i] = MakeFrameLabel(ChanGrBox[i], "t10_SensType", 10, 22);
     SensTypeLbl[i]->SetWidth(300);
     EditChanBtn[i] = new TButton(ChanGrBox[i]);

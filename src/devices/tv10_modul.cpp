@@ -863,6 +863,9 @@ bool TTv10Modul::AcceptEditor() {
 
 namespace {
 
+constexpr std::array<const char*, 4> kSensChangeKeys = {"audit_Sens1Change", "audit_Sens2Change", "audit_Sens3Change",
+                                                        "audit_Sens4Change"};
+
 // The catalogue name of a sensor, or the untitled name with the type number.
 bool SensorText(uint8_t board, uint8_t type, uint8_t e2_version, std::string& text) {
   TTv10SensorInfo info;
@@ -897,7 +900,7 @@ void TTv10Modul::ChangeSensors() {
     const bool old_known = SensorText(board, old_type, E2Version, old_text);
     SensorText(board, new_type, E2Version, new_text);
     if (!old_known) new_text = LoadResString("dev_Untitled") + "(" + std::to_string(new_type) + ")";
-    AddChangeDetail(LoadResString("audit_Sens" + std::to_string(s) + "Change"), old_text, new_text);
+    AddChangeDetail(LoadResString(kSensChangeKeys[static_cast<size_t>(s - 1)]), old_text, new_text);
   }
   if (!any) return;
   SensorsChanged = true;
