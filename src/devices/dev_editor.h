@@ -31,5 +31,9 @@ using TDevEditorCreator = std::function<std::unique_ptr<TDevEditor>(TWinControl*
 // The editor of plain device nodes.
 void SetDevEditorCreator(TDevEditorCreator creator);
 const TDevEditorCreator& DevEditorCreator();
+// The editors of the other node classes, by editor class name ("TTv10ModEditor", "TTv10SubModEd");
+// a null creator removes the entry. Unknown names answer a null creator.
+void RegisterDevEditorClass(const std::string& name, TDevEditorCreator creator);
+TDevEditorCreator FindDevEditorClass(const std::string& name);
 
 }  // namespace qv

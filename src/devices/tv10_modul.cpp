@@ -4,9 +4,12 @@
 #include <cmath>
 #include <filesystem>
 
+#include "base/archive_hooks.h"
 #include "base/ini_file2.h"
+#include "base/utils.h"
 #include "base/res_string.h"
 #include "devices/dev_handl_service.h"
+#include "devices/tv10_sub_mod_ed0.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/byte_order.h"
 #include "platform/rtl/date_time.h"
@@ -653,6 +656,295 @@ void TTv10DevClassReg::RegisterDefaults() {
   RegisterClass({"TTv10SubModul", [](TDevice* parent, const std::string& dir) -> TDevice* {
                    return TDevice::CreateFromDir<TTv10SubModul>(parent, dir);
                  }});
+}
+
+// --- editor of a slot ---
+
+TDevEditorCreator TTv10SubModul::GetEditorClass() const { return FindDevEditorClass("TTv10SubModEd"); }
+
+void TTv10SubModul::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) {
+  TTavra2GSubMod::CreateEditor(parent, std::move(on_modified), std::move(on_name_change));
+  auto* editor = dynamic_cast<TTv10SubModEd0*>(Editor());
+  if (!editor) return;
+  editor->SetUpdating(true);
+  editor->SetIdReadOnly(true);
+  if (EEState() != eeDefault) {
+    const auto* module = dynamic_cast<TTv10Modul*>(Parent());
+    editor->SetParamsInvalid(false);
+    editor->SetBoard(SensorPcb);
+    editor->SetSensorType(SensorType);
+    editor->SetE2Version(module ? module->E2Version : 0);
+    editor->SetModChanNum(NewChanNum);
+    editor->SetOffset(Offset.Edit);
+    editor->SetAlarmAt(AlarmAtSample.Edit ? 1 : 0);
+    editor->SetAlarmMin(AlarmMinEdit);
+    editor->SetAlarmMax(AlarmMaxEdit);
+    editor->SetAlarmHyst(AlarmHyst.Edit);
+    editor->SetUnit(Unit());
+  } else {
+    editor->SetParamsInvalid(true);
+  }
+  editor->SetDecimals(DecimalsEdit);
+  editor->SetViewMin(ViewMinEdit);
+  editor->SetViewMax(ViewMaxEdit);
+  editor->SetUpdating(false);
+}
+
+namespace {
+
+std::string Fixed2(double v) { return FloatToStrF2(TFloatFormat::ffFixed, 15, 2, v); }
+
+}  // namespace
+
+bool TTv10SubModul::AcceptEditor() {
+  if (!TTavra2GSubMod::AcceptEditor()) return false;
+  auto* editor = dynamic_cast<TTv10SubModEd0*>(Editor());
+  if (!editor) return true;
+  const std::string item = LoadResString("chn_Channel") + " " + std::to_string(ModChanNum) + " ";
+  const auto detail = [&item](const char* key, const std::string& old_text, const std::string& new_text) {
+    AddChangeDetail(item + LoadResString(key), old_text, new_text);
+  };
+  if (EEState() != eeDefault) {
+    if (editor->GetOffset() != Offset.Edit) {
+      detail("audit_OffsetChange", Fixed2(Offset.Edit), Fixed2(editor->GetOffset()));
+      Offset.Edit = editor->GetOffset();
+    }
+    const bool at_sample = editor->GetAlarmAt() == 1;
+    if (at_sample != AlarmAtSample.Edit) {
+      const auto text = [](bool b) { return LoadResString(b ? "audit_AlarmAtSample" : "audit_AlarmAtStoring"); };
+      detail("audit_AlarmAtSampleChange", text(AlarmAtSample.Edit), text(at_sample));
+      AlarmAtSample.Edit = at_sample;
+    }
+    if (editor->GetAlarmMin() != AlarmMinEdit) {
+      detail("audit_AlarmMinChange", Fixed2(AlarmMinEdit), Fixed2(editor->GetAlarmMin()));
+      AlarmMinEdit = editor->GetAlarmMin();
+    }
+    if (editor->GetAlarmMax() != AlarmMaxEdit) {
+      detail("audit_AlarmMaxChange", Fixed2(AlarmMaxEdit), Fixed2(editor->GetAlarmMax()));
+      AlarmMaxEdit = editor->GetAlarmMax();
+    }
+    if (editor->GetAlarmHyst() != AlarmHyst.Edit) {
+      detail("audit_AlarmHystChange", Fixed2(AlarmHyst.Edit), Fixed2(editor->GetAlarmHyst()));
+      AlarmHyst.Edit = editor->GetAlarmHyst();
+    }
+  }
+  if (editor->DecimalsEdited() && editor->GetDecimals() != DecimalsEdit) {
+    detail("audit_DecChange", std::to_string(DecimalsEdit), std::to_string(editor->GetDecimals()));
+    DecimalsEdit = static_cast<uint8_t>(editor->GetDecimals());
+  }
+  if (editor->GetViewMin() != ViewMinEdit) {
+    detail("audit_ViewMinChange", Fixed2(ViewMinEdit), Fixed2(editor->GetViewMin()));
+    ViewMinEdit = editor->GetViewMin();
+  }
+  if (editor->GetViewMax() != ViewMaxEdit) {
+    detail("audit_ViewMaxChange", Fixed2(ViewMaxEdit), Fixed2(editor->GetViewMax()));
+    ViewMaxEdit = editor->GetViewMax();
+  }
+  return true;
+}
+
+// --- editor of the logger ---
+
+TDevEditorCreator TTv10Modul::GetEditorClass() const { return FindDevEditorClass("TTv10ModEditor"); }
+
+void TTv10Modul::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) {
+  TTavra2GModul::CreateEditor(parent, std::move(on_modified), std::move(on_name_change));
+  auto* editor = dynamic_cast<TTv10ModEditor0*>(Editor());
+  if (!editor) return;
+  editor->SetUpdating(true);
+  if (EEState() == eeDefault) {
+    editor->SetParamsInvalid(true);
+  } else {
+    editor->SetParamsInvalid(false);
+    editor->SetLoggerId(Kennung());
+    editor->SetKind(TavraTyp());
+    editor->SetSerialNo(SerialNo);
+    editor->SetMonthYear(MonthYear);
+    editor->SetProjectNo(ProjectNo);
+    editor->SetPartList(PartList);
+    editor->SetCircuitDiagram(CircuitDiagram);
+    editor->SetHwVersion(HwVersion);
+    editor->SetSwVersion(SwVersion);
+    editor->SetE2Version(E2Version);
+    editor->SetStorCircular(StorCircular.Edit);
+    editor->SetStoringMode(StoringMode.Edit);
+    editor->SetSampleIntIdx(SampleIntIdx.Edit);
+    editor->SetSaveIntIdx(SaveIntIdx.Edit);
+    // A start that is off or already past is shown as none.
+    if (!PreSelEnabled.Edit || PreSelDateTime.Edit < Now()) {
+      editor->SetPreSelEnabled(false);
+      editor->SetPreSelDateTime(EncodeDate(2000, 1, 1));
+    } else {
+      editor->SetPreSelEnabled(true);
+      editor->SetPreSelDateTime(PreSelDateTime.Edit);
+    }
+    editor->SetBoard(SensorPcb.Edit);
+    editor->SetLocalHeight(LocalHeight.Edit);
+    for (int slot = 1; slot <= 4; ++slot) {
+      const auto* sub = dynamic_cast<const TTv10SubModul*>(FindSubModul(slot));
+      const bool shown = slot <= 2 || TavraTyp() == 6;
+      editor->SetSlotType(slot, shown && sub ? sub->SensorType : 0);
+    }
+    if (TavraTyp() == 7) {
+      editor->SetSaveIntIdx(RecorderInt);
+      editor->SetSampleIntIdx(RecorderInt);
+    }
+  }
+  editor->OnChangeSensors = [this](TExplEditor*) { ChangeSensors(); };
+  for (int slot = 1; slot <= 4; ++slot)
+    editor->OnJumpSlot[static_cast<size_t>(slot - 1)] = [this, slot](TExplEditor*) {
+      if (TTavra2GSubMod* sub = FindSubModul(slot)) SelectElement(sub, false);
+    };
+  editor->SetUpdating(false);
+}
+
+namespace {
+
+std::string StoringModeText(uint8_t mode) {
+  std::string text;
+  for (const auto& [bit, key] :
+       {std::pair{1, "audit_StoreModeAvg"}, {4, "audit_StoreModeMin"}, {2, "audit_StoreModeMax"}})
+    if (mode & bit) text += (text.empty() ? "" : "/") + LoadResString(key);
+  return text;
+}
+
+std::string IntervalName(uint8_t index) {
+  return index < Tv10IntervalCount ? std::string(Tv10RecIntNames[index]) : std::to_string(index);
+}
+
+}  // namespace
+
+bool TTv10Modul::AcceptEditor() {
+  if (!TTavra2GModul::AcceptEditor()) return false;
+  auto* editor = dynamic_cast<TTv10ModEditor0*>(Editor());
+  if (!editor || EEState() == eeDefault) return true;
+  const auto detail = [](const char* key, const std::string& old_text, const std::string& new_text) {
+    AddChangeDetail(LoadResString(key), old_text, new_text);
+  };
+  if (editor->GetStorCircular() != StorCircular.Edit) {
+    const auto text = [](bool b) { return LoadResString(b ? "audit_StoreRingMode" : "audit_StoreStartMode"); };
+    detail("audit_StoreRingChange", text(StorCircular.Edit), text(editor->GetStorCircular()));
+    StorCircular.Edit = editor->GetStorCircular();
+  }
+  if (editor->GetStoringMode() != StoringMode.Edit) {
+    detail("audit_StoreModeChange", StoringModeText(StoringMode.Edit), StoringModeText(editor->GetStoringMode()));
+    StoringMode.Edit = editor->GetStoringMode();
+  }
+  if (TavraTyp() == 7) {
+    RecorderInt = editor->GetSampleIntIdx();
+  } else {
+    if (editor->GetSampleIntIdx() != SampleIntIdx.Edit) {
+      detail("audit_SampleIntChange", IntervalName(SampleIntIdx.Edit), IntervalName(editor->GetSampleIntIdx()));
+      SampleIntIdx.Edit = editor->GetSampleIntIdx();
+    }
+    if (editor->GetSaveIntIdx() != SaveIntIdx.Edit) {
+      detail("audit_SaveIntChange", IntervalName(SaveIntIdx.Edit), IntervalName(editor->GetSaveIntIdx()));
+      SaveIntIdx.Edit = editor->GetSaveIntIdx();
+    }
+  }
+  if (editor->GetPreSelEnabled() != PreSelEnabled.Edit) {
+    const auto text = [](bool b) { return LoadResString(b ? "audit_True" : "audit_False"); };
+    detail("audit_PreSelectChange", text(PreSelEnabled.Edit), text(editor->GetPreSelEnabled()));
+    PreSelEnabled.Edit = editor->GetPreSelEnabled();
+  }
+  if (editor->GetPreSelDateTime() != PreSelDateTime.Edit) {
+    detail("audit_PreSelDtChange", FormatDateTime("c", PreSelDateTime.Edit),
+           FormatDateTime("c", editor->GetPreSelDateTime()));
+    PreSelDateTime.Edit = editor->GetPreSelDateTime();
+  }
+  if (editor->GetLocalHeight() != LocalHeight.Edit) {
+    detail("audit_LocalHeightChange", Fixed2(LocalHeight.Edit), Fixed2(editor->GetLocalHeight()));
+    LocalHeight.Edit = editor->GetLocalHeight();
+  }
+  return true;
+}
+
+// --- change of sensors ---
+
+namespace {
+
+constexpr std::array<const char*, 4> kSensChangeKeys = {"audit_Sens1Change", "audit_Sens2Change", "audit_Sens3Change",
+                                                        "audit_Sens4Change"};
+
+// The catalogue name of a sensor, or the untitled name with the type number.
+bool SensorText(uint8_t board, uint8_t type, uint8_t e2_version, std::string& text) {
+  TTv10SensorInfo info;
+  if (FindSensorInfo(board, type, e2_version, info)) {
+    text = info.Name;
+    return true;
+  }
+  text = LoadResString("dev_Untitled") + "(" + std::to_string(type) + ")";
+  return false;
+}
+
+}  // namespace
+
+void TTv10Modul::ChangeSensors() {
+  const TChangeSensorsDlgProc& dialog = ChangeSensorsDlgProc();
+  if (EEState() == eeDefault || !dialog || !AcceptEditor()) return;
+  const int slots = TavraTyp() == 6 ? 4 : 2;
+  const uint8_t board = SensorPcb.Value;
+  std::array<uint8_t, 4> old_types{};
+  for (int s = 1; s <= slots; ++s)
+    if (const auto* sub = dynamic_cast<const TTv10SubModul*>(FindSubModul(s)))
+      old_types[static_cast<size_t>(s - 1)] = sub->SensorType;
+  std::array<uint8_t, 4> types = old_types;
+  if (!dialog(TavraTyp(), board, E2Version, types)) return;
+
+  bool any = false;
+  for (int s = 1; s <= slots; ++s) {
+    const uint8_t old_type = old_types[static_cast<size_t>(s - 1)], new_type = types[static_cast<size_t>(s - 1)];
+    if (old_type == new_type) continue;
+    any = true;
+    std::string old_text, new_text;
+    const bool old_known = SensorText(board, old_type, E2Version, old_text);
+    SensorText(board, new_type, E2Version, new_text);
+    if (!old_known) new_text = LoadResString("dev_Untitled") + "(" + std::to_string(new_type) + ")";
+    AddChangeDetail(LoadResString(kSensChangeKeys[static_cast<size_t>(s - 1)]), old_text, new_text);
+  }
+  if (!any) return;
+  SensorsChanged = true;
+  if (Editor()) Editor()->DoModified();
+
+  TTavra2GSubMod* first_holder = nullptr;
+  TTavra2GSubMod* slot1_choice = nullptr;
+  for (int s = 1; s <= slots; ++s) {
+    const uint8_t new_type = types[static_cast<size_t>(s - 1)];
+    if (old_types[static_cast<size_t>(s - 1)] == new_type) continue;
+    if (TTavra2GSubMod* former = FindSubModul(s); former && !(s > 1 && former == slot1_choice)) {
+      former->SaveEEState();
+      former->NewChanNum = 0;
+    }
+    TTavra2GSubMod* holder = nullptr;
+    std::vector<TTavra2GSubMod*> candidates = SubModuls();
+    for (const auto& d : Detached()) candidates.push_back(d.get());
+    for (TTavra2GSubMod* c : candidates) {
+      const auto* sub = dynamic_cast<const TTv10SubModul*>(c);
+      if (sub && sub->SensorPcb == board && sub->SensorType == new_type && sub->Id() == s) {
+        holder = c;
+        break;
+      }
+    }
+    if (!holder) {
+      auto* sub = static_cast<TTv10SubModul*>(CreateSubModul(s, false, nullptr));
+      // Not yet a slot's holder in the logger: cancelling leaves it without a slot.
+      sub->ModChanNum = 0;
+      sub->SetEEState(eeRead);
+      sub->SetLoggerId(Kennung());
+      TTv10SensorInfo info;
+      if (FindSensorInfo(board, new_type, E2Version, info))
+        sub->SetSensorType(new_type);
+      else
+        sub->SensorType = new_type;
+      sub->SetSNameDirect(LoadResString("dev_Untitled") + std::to_string(s));
+      sub->SetName(FindSensorInfo(board, new_type, E2Version, info) ? info.Name : sub->SName());
+      holder = sub;
+    }
+    holder->NewChanNum = s;
+    if (s == 1) slot1_choice = holder;
+    if (!first_holder) first_holder = holder;
+  }
+  if (first_holder) SelectElement(first_holder, true);
 }
 
 }  // namespace qv

@@ -73,6 +73,17 @@ public:
   // configuration to the logger; nothing in state 0.
   void ApplyDefTempUnit(bool to_fahrenheit);
 
+  // The logger's editor ("TTv10ModEditor"): identity and hardware lines, the logging parameters
+  // once the configuration is known, and the sensors of the slots.
+  TDevEditorCreator GetEditorClass() const override;
+  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override;
+  // Each changed logging parameter becomes a change detail and goes into its edit copy.
+  bool AcceptEditor() override;
+  // Lets the user pick other sensors for the slots. A changed slot is taken over by a
+  // sub-module of the new sensor (a former one of that slot, else a new detached one); the old
+  // holder keeps its data without a slot. Real only when the configuration is transmitted.
+  void ChangeSensors();
+
 protected:
   void SetDefaults() override;
   void CheckImage(const std::string& bytes) const override;
@@ -122,6 +133,13 @@ public:
   bool AcceptSensTypeInfo(const TSensTypeInfo* info) const override;
   void ReadIni() override;
   void WriteIni() override;
+
+  // The slot's editor ("TTv10SubModEd"): the logger parameters only once the configuration is
+  // known, the display settings always; the id is never edited.
+  TDevEditorCreator GetEditorClass() const override;
+  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override;
+  // Each changed value becomes a change detail and goes into its edit copy.
+  bool AcceptEditor() override;
 
 protected:
   void SetDefaults() override;

@@ -61,16 +61,19 @@ std::bitset<80> Tv10SensorSelection(int slot, uint8_t pcb);
 int GetSubModSlotCount(uint8_t kind);
 
 // Names of the device kinds 0 to 7; empty for others.
-inline constexpr std::array<std::string_view, 8> Tv10KindNames = {
-    "undefined", "Tavra-K1", "Tavra-K1x", "Tavra-K2", "Tavra-K2x", "Logger", "Logger_4k", "Z9-SDI"};
+inline constexpr std::array<std::string_view, 8> Tv10KindNames = {"undefined", "Tavra-K1", "Tavra-K1x", "Tavra-K2",
+                                                                  "Tavra-K2x", "Logger",   "Logger_4k", "Z9-SDI"};
 std::string Tv10KindName(uint8_t kind);
+
+// Group titles of slots 1 to 4.
+inline constexpr std::array<std::string_view, 4> Tv10ChanKeys = {"t10_Chan1", "t10_Chan2", "t10_Chan3", "t10_Chan4"};
 
 // Sample intervals in seconds and recorder-interval names by index 0 to 12; save intervals in
 // minutes exist from index 3 on (0 below).
 inline constexpr std::array<uint32_t, Tv10IntervalCount> Tv10SampleIntervals = {
     1, 10, 30, 60, 600, 720, 900, 1800, 3600, 10800, 21600, 43200, 86400};
-inline constexpr std::array<uint16_t, Tv10IntervalCount> Tv10SaveIntervals = {
-    0, 0, 0, 1, 10, 12, 15, 30, 60, 180, 360, 720, 1440};
+inline constexpr std::array<uint16_t, Tv10IntervalCount> Tv10SaveIntervals = {0,  0,  0,   1,   10,  12,  15,
+                                                                              30, 60, 180, 360, 720, 1440};
 inline constexpr std::array<std::string_view, Tv10IntervalCount> Tv10RecIntNames = {
     "1s", "10s", "30s", "1min", "10min", "12min", "15min", "30min", "1h", "3h", "6h", "12h", "24h"};
 

@@ -12,6 +12,7 @@
 #include "base/resource_locale.h"
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
+#include "devices/device_editors.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/format.h"
@@ -71,6 +72,7 @@ bool TProgram::Start() {
   InstallMsgHandlerDialogs();
   InstallProcessWindowFactory();
   InstallCommonDialogTexts();
+  InstallDeviceEditors();
   CommSelectDlgProc = StartD20SelectDlg;
   InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };
 

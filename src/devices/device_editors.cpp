@@ -1,0 +1,19 @@
+#include "devices/device_editors.h"
+
+#include "devices/d38_tv10_edit_sens.h"
+#include "devices/device_frame.h"
+#include "devices/tv10_mod_editor.h"
+#include "devices/tv10_sub_mod_ed.h"
+
+namespace qv {
+
+void InstallDeviceEditors() {
+  SetDevEditorCreator([](TWinControl* parent) { return TExplEditor::Create<TDeviceEditor>(parent); });
+  SetChangeSensorsDlgProc(RunChangeSensorsDialog);
+  RegisterDevEditorClass("TTv10ModEditor",
+                         [](TWinControl* parent) { return TExplEditor::Create<TTv10ModEditor>(parent); });
+  RegisterDevEditorClass("TTv10SubModEd",
+                         [](TWinControl* parent) { return TExplEditor::Create<TTv10SubModEd>(parent); });
+}
+
+}  // namespace qv
