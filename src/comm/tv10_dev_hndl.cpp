@@ -10,6 +10,7 @@
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "comm/connection.h"
+#include "comm/tv10_mem_prot.h"
 #include "comm/tv10_prot.h"
 #include "devices/db_shell.h"
 #include "devices/tv10_modul.h"
@@ -246,6 +247,47 @@ bool TTv10DevHndl::SyncClock(bool interactive, bool disconnect) {
       else
         AuditManager->AddEvent(TDY_AuditEventKind::DeviceClockSync);
     }
+    return ok;
+  });
+}
+
+bool TTv10DevHndl::ClearMemAnonym(bool interactive, bool disconnect) {
+  return WithConnection("TTv10DevHndl.ClearMemAnonym: Connection or ComPort nil!", disconnect, [&] {
+    if (!ReadCfgAnonym(interactive, false)) return false;
+    if (!Connected(interactive)) return false;
+    auto* p = NewProtocol<TTv10ClearMemProt>();
+    p->Port = Connection->Port();
+    p->Interactive = interactive;
+    p->SendTimeOut = SendDataTimeOut;
+    p->AnswerTimeOut = GetAnswerTimeOut();
+    p->MaxEEVersion = kMaxEEVersion;
+    // Fired by the configuration child, with itself as sender.
+    p->OnConfigRead = [this](TComProtocol* s) { FindOrCreateModul(static_cast<TTv10RdCfgProt*>(s)); };
+    if (interactive) {
+      p->OnClearStart = [this](TComProtocol*) {
+        // Clearing loses the logger's data: only an explicit Yes goes on (a closed dialog or the
+        // automatic mode does not).
+        if (!FCurModul || !MsgHandler) throw EAbort("Abort clear memory");
+        const uint16_t answer = MsgHandler->HandleMessage(Format(LoadResString("deh_ConfClearMemF"), FCurModul->Name()),
+                                                          "", TMsgDlgType::mtConfirmation, mbYes | mbNo | mbHelp, 3570,
+                                                          mrNo, false, mkQuestion);
+        if (answer != mrYes) throw EAbort("Abort clear memory");
+      };
+    }
+    bool ok = false;
+    try {
+      ok = p->Execute();
+    } catch (...) {
+      RegisterNewModul();
+      throw;
+    }
+    if (ok && AuditManager) {
+      if (FCurModul)
+        AuditManager->AddEvent(TDY_AuditEventKind::DeviceMemCleared, std::to_string(FCurModul->Kennung()));
+      else
+        AuditManager->AddEvent(TDY_AuditEventKind::DeviceMemCleared);
+    }
+    RegisterNewModul();
     return ok;
   });
 }

@@ -45,11 +45,13 @@ public:
   bool CanReadCfgDevice(TDevice* module) const override;
   bool CanWriteConfig(TDevice* module) const override;
   bool CanSyncClock() const override { return true; }
+  bool CanClearMemAnonym() const override { return true; }
 
   bool ReadCfgAnonym(bool interactive, bool disconnect) override;
   bool ReadCfgDevice(TDevice* module, bool interactive, bool& changed, bool disconnect) override;
   bool WriteConfig(TDevice* module, bool disconnect) override;
   bool SyncClock(bool interactive, bool disconnect) override;
+  bool ClearMemAnonym(bool interactive, bool disconnect) override;
 
   // Parses EEBuf into the module's image; false when there is nothing to parse.
   bool EEBufToModul(TTv10Modul* module, uint8_t ee_version, bool& changed);

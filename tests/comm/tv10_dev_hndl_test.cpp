@@ -206,6 +206,50 @@ TEST(Tv10HandlerDevice, AnotherLoggerOnTheLineIsRefusedByName) {
   EXPECT_EQ(ReadFile(file), h.LoggerImage());
 }
 
+size_t MemorySeries(LoggerLine& line) {
+  size_t n = 0;
+  line.Logger().Inspect([&](const sim::LoggerSim& sim) { n = sim.Memory().size(); });
+  return n;
+}
+
+TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
+  const int kind = GetParam();
+  sim::SimConfig config = Logger(kind);
+  config.samples = 5;
+  HandlerLine h(config);
+  const size_t series = MemorySeries(h.line);
+  ASSERT_GT(series, 0u);
+  std::vector<std::string> asked;
+  int answer = mrNo;
+  h.line.Handler().Answer = [&](const std::string& msg, TMsgDlgButtons) {
+    asked.push_back(msg);
+    return answer;
+  };
+  // A kind-7 logger ends successfully right after its configuration, without a question.
+  EXPECT_EQ(h.handler->ClearMemAnonym(true, true), kind == 7);
+  EXPECT_EQ(MemorySeries(h.line), series);
+  if (kind != 7) {
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), "Clear the memory of Logger_1?");
+    EXPECT_EQ(h.FirstWarning().substr(0, 22), "Cancelled by the user.");
+  } else {
+    EXPECT_TRUE(asked.empty());
+  }
+  answer = mrOk;  // a dialog closed otherwise is no Yes
+  EXPECT_EQ(h.handler->ClearMemAnonym(true, true), kind == 7);
+  EXPECT_EQ(MemorySeries(h.line), series);
+
+  answer = mrYes;
+  ASSERT_TRUE(h.handler->ClearMemAnonym(true, true)) << h.FirstWarning();
+  // A kind-7 logger keeps its memory.
+  EXPECT_EQ(MemorySeries(h.line), kind == 7 ? series : 0u);
+  if (kind != 7) {
+    EXPECT_EQ(h.audit.events.back().first, TDY_AuditEventKind::DeviceMemCleared);
+    EXPECT_EQ(h.audit.events.back().second, std::to_string(0x2345));
+  }
+  EXPECT_TRUE(h.line.Logger().Violations().empty());
+}
+
 TEST(Tv10HandlerSizes, ImageLengthsByKindAndVersion) {
   EXPECT_EQ(Tv10ImageLen(5, 0), 94);
   EXPECT_EQ(Tv10ImageLen(7, 32), 94);
