@@ -250,6 +250,14 @@ TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
   EXPECT_TRUE(h.line.Logger().Violations().empty());
 }
 
+TEST(Tv10HandlerClear, AWrongAcknowledgeOfTheClearEndsInItsMessage) {
+  HandlerLine h(Logger(5, 0x2345, [](sim::Faults& f) { f.bad_clear_ack = true; }));
+  h.line.Handler().Answer = [](const std::string&, TMsgDlgButtons buttons) { return (buttons & mbYes) ? mrYes : mrOk; };
+  EXPECT_FALSE(h.handler->ClearMemAnonym(true, true));
+  EXPECT_EQ(h.FirstWarning().substr(0, 34), "Unexpected answer from the logger.") << h.FirstWarning();
+  EXPECT_FALSE(h.connection->InProcess());
+}
+
 TEST(Tv10HandlerSizes, ImageLengthsByKindAndVersion) {
   EXPECT_EQ(Tv10ImageLen(5, 0), 94);
   EXPECT_EQ(Tv10ImageLen(7, 32), 94);

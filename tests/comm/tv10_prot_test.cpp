@@ -159,7 +159,7 @@ const ReadFault kReadFaults[] = {
     {"RefusedRead", [](sim::Faults& f) { f.refuse["?E"] = 1; }, "The logger reported an error."},
     {"RefusedReadRepeated", [](sim::Faults& f) { f.refuse["?E"] = 1; }, "", true},
     {"WrongSumOfTheIdentity", [](sim::Faults& f) { f.bad_sum_frames = {3}; }, "The logger does not answer."},
-    {"LateAnswers", [](sim::Faults& f) { f.late_ms = 300; }, ""},
+    {"LateAnswers", [](sim::Faults& f) { f.late_ms = 200; }, ""},
     {"WakesOnTheThirdSpace", [](sim::Faults& f) { f.wake_after = 3; }, ""},
 };
 
