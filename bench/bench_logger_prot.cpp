@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "base/app_globals.h"
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
 #include "comm/tv10_prot.h"
@@ -60,6 +62,10 @@ private:
 
 struct Line {
   explicit Line(int kind) {
+    // The port's trace files go to a folder of their own, not to the working folder.
+    char dir[] = "/tmp/qv_bench_logger_XXXXXX";
+    if (mkdtemp(dir)) home = dir;
+    qv::ExePath = home + "/";
     qv::sim::SimConfig config;
     config.SetKind(kind);
     logger = std::make_unique<qv::sim::PtyLogger>(config);
@@ -67,17 +73,22 @@ struct Line {
     qv::SetComPortMapHook([this](int) { return logger->SlavePath(); });
     qv::ProcessWindowFactory = [] { return new LoopWindow; };
     logger->Start();
-    port.SetComNumber(1);
-    port.SetOpen(true);
+    port = std::make_unique<qv::TQvComPort>();
+    port->SetComNumber(1);
+    port->SetOpen(true);
   }
   ~Line() {
-    port.SetOpen(false);
+    port.reset();
     logger->Stop();
     qv::ProcessWindowFactory = nullptr;
     qv::SetComPortMapHook(nullptr);
+    qv::ExePath.clear();
+    std::error_code ec;
+    if (!home.empty()) std::filesystem::remove_all(home, ec);
   }
+  std::string home;
   std::unique_ptr<qv::sim::PtyLogger> logger;
-  qv::TQvComPort port;
+  std::unique_ptr<qv::TQvComPort> port;
 };
 
 void Report(benchmark::State& state, double wall_ms, double bytes, double waits_ms) {
@@ -93,7 +104,7 @@ void BM_ConfigRead(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
   Line line(kind);
   qv::TTv10RdCfgProt p;
-  p.Port = &line.port;
+  p.Port = line.port.get();
   double wall = 0, runs = 0, bytes = 0;
   for (auto _ : state) {
     const auto t0 = Clock::now();
@@ -114,7 +125,7 @@ void BM_ConfigWrite(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
   Line line(kind);
   qv::TTv10WriteEEProt p;
-  p.Port = &line.port;
+  p.Port = line.port.get();
   p.Kennung = 0x1234;
   p.SetBufLen(qv::Tv10ConfigBlockLen(static_cast<uint8_t>(kind)));
   const qv::sim::Bytes image = line.logger->Image();
