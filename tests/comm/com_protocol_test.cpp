@@ -21,6 +21,7 @@ using test::FakeProcessWindow;
 using test::FakeWindowFactory;
 using test::Home;
 using test::IdentifyProt;
+using test::LoggerLine;
 using test::RecordingHandler;
 
 std::string ErrorOf(const std::function<void()>& f) {
@@ -31,42 +32,6 @@ std::string ErrorOf(const std::function<void()>& f) {
   }
   return "";
 }
-
-// The program's port on a pseudo-terminal with a simulated logger behind it, a message handler
-// with its logs, the English texts and stand-in progress windows.
-class LoggerLine {
-public:
-  static constexpr int kCom = 9;
-  explicit LoggerLine(sim::SimConfig config = {}, std::function<void(FakeProcessWindow&)> user = nullptr)
-      : logger_(std::make_unique<sim::PtyLogger>(std::move(config))),
-        home_("[SerialPorts]\r\nCOM9=" + logger_->SlavePath() + "\r\n"),
-        windows_(std::move(user) ? [u = std::move(user)](FakeProcessWindow& w) { w.User = u; }
-                                 : std::function<void(FakeProcessWindow&)>()) {
-    SetMainThread();
-    InstallComPortMap();
-    logger_->Start();
-    port_.SetComNumber(kCom);
-    port_.SetOpen(true);
-  }
-  ~LoggerLine() {
-    if (port_.Open()) port_.SetOpen(false);
-    logger_->Stop();
-  }
-
-  TQvComPort& Port() { return port_; }
-  sim::PtyLogger& Logger() { return *logger_; }
-  RecordingHandler& Handler() { return handler_; }
-  FakeWindowFactory& Windows() { return windows_; }
-  Home& HomeFolder() { return home_; }
-
-private:
-  std::unique_ptr<sim::PtyLogger> logger_;
-  Home home_;
-  EnglishTexts texts_;
-  RecordingHandler handler_;
-  FakeWindowFactory windows_;
-  TQvComPort port_;
-};
 
 sim::SimConfig Faults(const std::function<void(sim::Faults&)>& set) {
   sim::SimConfig c;

@@ -22,6 +22,7 @@
 #include "platform/os/message_queue.h"
 #include "platform/serial/com_port_map.h"
 #include "support/temp_dir.h"
+#include "pty_logger.h"
 
 namespace qv::test {
 
@@ -227,6 +228,42 @@ public:
 private:
   void SendScan();
   void Retry(const std::string& key);
+};
+
+// The program's port on a pseudo-terminal with a simulated logger behind it, a message handler
+// with its logs, the English texts and stand-in progress windows.
+class LoggerLine {
+public:
+  static constexpr int kCom = 9;
+  explicit LoggerLine(sim::SimConfig config = {}, std::function<void(FakeProcessWindow&)> user = nullptr)
+      : logger_(std::make_unique<sim::PtyLogger>(std::move(config))),
+        home_("[SerialPorts]\r\nCOM9=" + logger_->SlavePath() + "\r\n"),
+        windows_(std::move(user) ? [u = std::move(user)](FakeProcessWindow& w) { w.User = u; }
+                                 : std::function<void(FakeProcessWindow&)>()) {
+    SetMainThread();
+    InstallComPortMap();
+    logger_->Start();
+    port_.SetComNumber(kCom);
+    port_.SetOpen(true);
+  }
+  ~LoggerLine() {
+    if (port_.Open()) port_.SetOpen(false);
+    logger_->Stop();
+  }
+
+  TQvComPort& Port() { return port_; }
+  sim::PtyLogger& Logger() { return *logger_; }
+  RecordingHandler& Handler() { return handler_; }
+  FakeWindowFactory& Windows() { return windows_; }
+  Home& HomeFolder() { return home_; }
+
+private:
+  std::unique_ptr<sim::PtyLogger> logger_;
+  Home home_;
+  EnglishTexts texts_;
+  RecordingHandler handler_;
+  FakeWindowFactory windows_;
+  TQvComPort port_;
 };
 
 }  // namespace qv::test
