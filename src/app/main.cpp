@@ -13,6 +13,7 @@
 #include "platform/os/home_folder.h"
 #include "platform/rtl/exception.h"
 #include "serial/com_select_form.h"
+#include "shell/base_dev_dialogs.h"
 #include "shell/d20_select_dlg.h"
 #include "shell/process_window.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     qv::InstallComSelectForm();
     qv::InstallMsgHandlerDialogs();
     qv::InstallProcessWindowFactory();
+    qv::InstallBaseDevDialogs();
     qv::CommSelectDlgProc = qv::StartD20SelectDlg;
     std::cout << "Quarvel2 V" << QV_VERSION_TEXT << "\n"
               << "Home folder: " << home << "\n"
