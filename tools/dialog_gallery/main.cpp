@@ -7,12 +7,14 @@
 
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
+#include "base/info_data.h"
 #include "base/language_file.h"
 #include "base/res_string.h"
 #include "comm/phone_book.h"
 #include "datastore/chan_frame.h"
 #include "datastore/channel.h"
 #include "platform/gui/forms.h"
+#include "shell/d22_about_box.h"
 
 namespace {
 
@@ -64,5 +66,10 @@ int main(int argc, char** argv) {
   qv::TD28_EditPhoneNr entry(nullptr);
   entry.SetEntry("Cellar logger", "0761 123456");
   ok &= Shot(entry, out + "/phone_entry.png");
+  qv::TInfoData info("Quarvel V2.0.0", "1999");
+  qv::InfoData = &info;
+  qv::TD22_AboutBox about(nullptr);
+  ok &= Shot(about, out + "/about_box.png");
+  qv::InfoData = nullptr;
   return ok ? 0 : 1;
 }
