@@ -13,6 +13,7 @@
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
 #include "devices/device_editors.h"
+#include "shell/base_dev_dialogs.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/format.h"
@@ -81,6 +82,8 @@ bool TProgram::Start() {
   try {
     CreateApplModule<TTv10AppModul>(nullptr);
     started_module_ = true;
+    // The protocol options dialog hangs on the message handler the module chain made.
+    InstallBaseDevDialogs();
     StdDialogForm = new TStdDialogForm(Application);
     main_form_ = new TInterimMainForm(Application);
     Application->SetMainForm(main_form_);

@@ -21,6 +21,7 @@
 #include "platform/gui/forms.h"
 #include "platform/os/message_queue.h"
 #include "platform/serial/com_port_map.h"
+#include "support/english_texts.h"
 #include "support/temp_dir.h"
 #include "pty_logger.h"
 
@@ -59,16 +60,6 @@ public:
 private:
   TempDir dir_;
   std::string saved_exe_, saved_ini_;
-};
-
-// The shipped English texts while it lives.
-class EnglishTexts {
-public:
-  EnglishTexts() {
-    auto texts = TLanguageTexts::Load(std::string(QV_SOURCE_DIR) + "/res/quarvel.ENU");
-    if (texts) SetLanguageTexts(std::make_shared<const TLanguageTexts>(std::move(*texts)));
-  }
-  ~EnglishTexts() { SetLanguageTexts(nullptr); }
 };
 
 struct RecordedMessage {

@@ -1,0 +1,75 @@
+// Writes a PNG of each dialog of the base services and the device model into the folder given
+// with --out, in English, with sample contents.
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "base/app_globals.h"
+#include "base/d23_edit_prot_options.h"
+#include "base/info_data.h"
+#include "base/language_file.h"
+#include "base/res_string.h"
+#include "comm/phone_book.h"
+#include "datastore/chan_frame.h"
+#include "datastore/channel.h"
+#include "platform/gui/forms.h"
+#include "shell/d22_about_box.h"
+
+namespace {
+
+bool Shot(qv::TForm& form, const std::string& file) {
+  form.Show();
+  qv::Application->ProcessMessages();
+  const bool ok = qv::SaveWindowImage(&form, file);
+  std::cout << (ok ? "wrote " : "failed ") << file << "\n";
+  form.Hide();
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qv::InitializeGui(argc, argv);
+  std::string out = ".";
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
+  auto texts = qv::TLanguageTexts::Load(std::string(QV_SOURCE_DIR) + "/res/quarvel.ENU");
+  if (texts) qv::SetLanguageTexts(std::make_shared<const qv::TLanguageTexts>(std::move(*texts)));
+  bool ok = true;
+
+  qv::TD23_EditProtOptions prot(nullptr);
+  prot.SetAutoLogFile(true);
+  prot.SetMaxSizeBytes(500 * 1024);
+  ok &= Shot(prot, out + "/prot_options.png");
+
+  qv::InstallChanEditor();
+  qv::TForm chan_form(nullptr);
+  chan_form.SetText("Channel");
+  chan_form.SetBounds(0, 0, 440, 345);
+  auto channel = qv::TChannel::CreateWithType(1, 0, 12, 1, 1.0, 40, -10, 100, -40, "°C", "T1", "Temperature");
+  channel->CreateEditor(&chan_form, nullptr, nullptr);
+  ok &= Shot(chan_form, out + "/chan_editor.png");
+  channel.reset();
+
+  qv::IniFileName = out + "/dialog_gallery.ini";
+  qv::TPhoneBook book;
+  if (book.Count() == 0) {
+    book.EntryById(book.AddEntry())->Name = "Cellar logger";
+    book.Entry(0)->Number = "0761 123456";
+    book.EntryById(book.AddEntry())->Name = "Attic logger";
+    book.Entry(1)->Number = "+49 761 654321";
+  }
+  qv::TD27_EdPhoneBook phone(nullptr, &book);
+  phone.FillGrid();
+  ok &= Shot(phone, out + "/phone_book.png");
+  qv::TD28_EditPhoneNr entry(nullptr);
+  entry.SetEntry("Cellar logger", "0761 123456");
+  ok &= Shot(entry, out + "/phone_entry.png");
+  qv::TInfoData info("Quarvel V2.0.0", "1999");
+  qv::InfoData = &info;
+  qv::TD22_AboutBox about(nullptr);
+  ok &= Shot(about, out + "/about_box.png");
+  qv::InfoData = nullptr;
+  return ok ? 0 : 1;
+}
