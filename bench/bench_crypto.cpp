@@ -39,11 +39,21 @@ std::unique_ptr<TAS_Digest> Mdx(TMDXVersion v) {
   return d;
 }
 
-void BM_MD5(benchmark::State& s) { Digest(s, [] { return Mdx(TMDXVersion::dgMD5); }); }
-void BM_MD4(benchmark::State& s) { Digest(s, [] { return Mdx(TMDXVersion::dgMD4); }); }
-void BM_MD2(benchmark::State& s) { Digest(s, [] { return Mdx(TMDXVersion::dgMD2); }); }
-void BM_SHA1(benchmark::State& s) { Digest(s, [] { return std::make_unique<TAS_DigestSHA1>(); }); }
-void BM_RIPEMD160(benchmark::State& s) { Digest(s, [] { return std::make_unique<TAS_DigestRIPEMD160>(); }); }
+void BM_MD5(benchmark::State& s) {
+  Digest(s, [] { return Mdx(TMDXVersion::dgMD5); });
+}
+void BM_MD4(benchmark::State& s) {
+  Digest(s, [] { return Mdx(TMDXVersion::dgMD4); });
+}
+void BM_MD2(benchmark::State& s) {
+  Digest(s, [] { return Mdx(TMDXVersion::dgMD2); });
+}
+void BM_SHA1(benchmark::State& s) {
+  Digest(s, [] { return std::make_unique<TAS_DigestSHA1>(); });
+}
+void BM_RIPEMD160(benchmark::State& s) {
+  Digest(s, [] { return std::make_unique<TAS_DigestRIPEMD160>(); });
+}
 
 void TripleDes(benchmark::State& state, TCipherMode mode) {
   TAS_DESCryptography des;
@@ -117,9 +127,12 @@ int main(int argc, char** argv) {
     std::printf("openssl not installed: no comparison\n");
     return 0;
   }
-  struct Pair { const char* ours; const char* theirs; };
-  const Pair pairs[] = {{"BM_MD5/8192", "md5"},         {"BM_MD4/8192", "md4"},
-                        {"BM_SHA1/8192", "sha1"},       {"BM_RIPEMD160/8192", "rmd160"},
+  struct Pair {
+    const char* ours;
+    const char* theirs;
+  };
+  const Pair pairs[] = {{"BM_MD5/8192", "md5"},           {"BM_MD4/8192", "md4"},
+                        {"BM_SHA1/8192", "sha1"},         {"BM_RIPEMD160/8192", "rmd160"},
                         {"BM_3DES_CBC/8192", "des-ede3"}, {"BM_3DES_ECB/8192", "DES-EDE3-ECB"}};
   std::printf("\n%-20s %12s %16s %12s %7s\n", "8 KiB buffers", "ours MB/s", "openssl", "MB/s", "ratio");
   for (const Pair& p : pairs) {

@@ -55,8 +55,8 @@ void BM_InsertAscending(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * n);
-  state.counters["ns_per_record"] =
-      benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_record"] = benchmark::Counter(
+      static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Records between the stored ones (odd seconds) at random places of a set of N records.
@@ -105,8 +105,8 @@ public:
 
 int main(int argc, char** argv) {
   const bool brief = std::getenv("QV_BENCH_BRIEF") != nullptr;
-  const std::vector<int64_t> sizes = brief ? std::vector<int64_t>{10000, 100000}
-                                           : std::vector<int64_t>{10000, 100000, 1000000};
+  const std::vector<int64_t> sizes =
+      brief ? std::vector<int64_t>{10000, 100000} : std::vector<int64_t>{10000, 100000, 1000000};
   for (int64_t n : sizes) {
     benchmark::RegisterBenchmark("BM_InsertAscending", BM_InsertAscending)->Arg(n)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_InsertOutOfOrder", BM_InsertOutOfOrder)->Arg(n)->Unit(benchmark::kMillisecond);
@@ -118,8 +118,10 @@ int main(int argc, char** argv) {
   for (const auto& [name, by_n] : reporter.ns) {
     double previous = 0;
     for (const auto& [n, ns] : by_n) {
-      if (previous > 0) std::printf("%-22s %10lld %14.1f %16.2f\n", name.c_str(), static_cast<long long>(n), ns, ns / previous);
-      else std::printf("%-22s %10lld %14.1f %16s\n", name.c_str(), static_cast<long long>(n), ns, "-");
+      if (previous > 0)
+        std::printf("%-22s %10lld %14.1f %16.2f\n", name.c_str(), static_cast<long long>(n), ns, ns / previous);
+      else
+        std::printf("%-22s %10lld %14.1f %16s\n", name.c_str(), static_cast<long long>(n), ns, "-");
       previous = ns;
     }
   }

@@ -276,7 +276,9 @@ void BM_PlainReadYear(benchmark::State& state) { PlainRead(state, true); }
 void Register() {
   const int iterations = Brief() ? 1 : 5;
   benchmark::RegisterBenchmark("BM_KwWriteYear", BM_KwWriteYear)->Iterations(iterations)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("BM_PlainWriteYear", BM_PlainWriteYear)->Iterations(iterations)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_PlainWriteYear", BM_PlainWriteYear)
+      ->Iterations(iterations)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_PlainWriteYearFsync", BM_PlainWriteYearFsync)
       ->Iterations(iterations)
       ->Unit(benchmark::kMillisecond);

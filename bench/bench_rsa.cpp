@@ -103,16 +103,15 @@ std::map<int, OpensslTimes> OpensslSpeed() {
   while (std::getline(in, line)) {
     int bits;
     double sign, verify;
-    if (std::sscanf(line.c_str(), "rsa %d bits %lfs %lfs", &bits, &sign, &verify) == 3)
-      out[bits] = {sign, verify};
+    if (std::sscanf(line.c_str(), "rsa %d bits %lfs %lfs", &bits, &sign, &verify) == 3) out[bits] = {sign, verify};
   }
   return out;
 }
 
 // Mean seconds of "openssl genpkey" for an RSA key (process start included), 0 when it fails.
 double OpensslKeyGen(int bits, int runs) {
-  const std::string cmd = "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:" + std::to_string(bits) +
-                          " -out /dev/null 2>/dev/null";
+  const std::string cmd =
+      "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:" + std::to_string(bits) + " -out /dev/null 2>/dev/null";
   auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < runs; ++i)
     if (std::system(cmd.c_str()) != 0) return 0;
@@ -144,8 +143,8 @@ int main(int argc, char** argv) {
     std::printf("openssl speed not available: no reference figures\n");
     return 0;
   }
-  std::printf("\n%-10s %14s %14s %10s %14s %10s %14s %14s %10s\n", "key bits", "openssl sign", "kit sign",
-              "ratio", "kit stored", "ratio", "openssl verify", "kit verify", "ratio");
+  std::printf("\n%-10s %14s %14s %10s %14s %10s %14s %14s %10s\n", "key bits", "openssl sign", "kit sign", "ratio",
+              "kit stored", "ratio", "openssl verify", "kit verify", "ratio");
   for (auto [bits, t] : ref) {
     std::string b = std::to_string(bits);
     double sign = reporter.seconds["BM_RsaSign/" + b];

@@ -280,10 +280,7 @@ void BM_PacketMatcherLongPacketEndString(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
 }
-BENCHMARK(BM_PacketMatcherLongPacketEndString)
-    ->Arg(1 << 20)
-    ->Arg(16 << 20)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PacketMatcherLongPacketEndString)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -54,8 +54,8 @@ void AddChangeDetail(const std::string& item, const std::string& old_value, cons
   if (!ChangeDetails.empty()) ChangeDetails += " ";
   if (!item.empty()) ChangeDetails += "\r\n" + item;
   if (!old_value.empty())
-    ChangeDetails += " " + LoadResString("audit_From") + ": " + old_value + " " + LoadResString("audit_To") + ": " +
-                     new_value;
+    ChangeDetails +=
+        " " + LoadResString("audit_From") + ": " + old_value + " " + LoadResString("audit_To") + ": " + new_value;
 }
 
 void NoteUserActivity() {
@@ -91,12 +91,12 @@ void TRecordingAlarmChannels::Clear() {
 }
 
 bool TRecordingAlarmChannels::AddSample(const std::string& device_name, int32_t logger_no, int32_t chan_no,
-                                        int32_t store_mode, const std::string& unit, int32_t decimals,
-                                        double alarm_min, double alarm_max, const std::string& date_text,
-                                        const std::string& time_text, double value) {
+                                        int32_t store_mode, const std::string& unit, int32_t decimals, double alarm_min,
+                                        double alarm_max, const std::string& date_text, const std::string& time_text,
+                                        double value) {
   std::lock_guard lock(mutex_);
-  samples_.push_back({device_name, logger_no, chan_no, store_mode, unit, decimals, alarm_min, alarm_max, date_text,
-                      time_text, value});
+  samples_.push_back(
+      {device_name, logger_no, chan_no, store_mode, unit, decimals, alarm_min, alarm_max, date_text, time_text, value});
   return IsAlarmValue(value, alarm_min, alarm_max);
 }
 
@@ -141,8 +141,7 @@ std::vector<TRecordedMail> TRecordingAlarmMail::Mails() const {
   return mails_;
 }
 
-TArchiveStandIns::TArchiveStandIns()
-    : old_audit_(AuditManager), old_alarms_(AlarmChannels), old_mail_(SendMail) {
+TArchiveStandIns::TArchiveStandIns() : old_audit_(AuditManager), old_alarms_(AlarmChannels), old_mail_(SendMail) {
   AuditManager = &Audit;
   AlarmChannels = &Alarms;
   SendMail = &Mail;

@@ -75,23 +75,38 @@ void NamedWindow(const TDtStamp& s, uint8_t level, TDtStamp& start, TDtStamp& st
   int64_t hour = s.Time / 3600 * 3600;
   int64_t minute = s.Time / 60 * 60;
   switch (level) {
-    case 1: start = PeriodEdge(s.Date, true, false); stop = PeriodEdge(s.Date, true, true); break;
-    case 3: start = PeriodEdge(s.Date, false, false); stop = PeriodEdge(s.Date, false, true); break;
+    case 1:
+      start = PeriodEdge(s.Date, true, false);
+      stop = PeriodEdge(s.Date, true, true);
+      break;
+    case 3:
+      start = PeriodEdge(s.Date, false, false);
+      stop = PeriodEdge(s.Date, false, true);
+      break;
     case 5:
       start = FromTotal(day - 3 * kSecsPerDay);
       stop = FromTotal(day + 4 * kSecsPerDay - 1);
       break;
-    case 7: start = FromTotal(day); stop = FromTotal(day + kSecsPerDay - 1); break;
+    case 7:
+      start = FromTotal(day);
+      stop = FromTotal(day + kSecsPerDay - 1);
+      break;
     case 9:
       start = FromTotal(day + hour - 3 * 3600);
       stop = FromTotal(day + hour + 3 * 3600 - 1);
       break;
-    case 10: start = FromTotal(day + hour); stop = FromTotal(day + hour + 3599); break;
+    case 10:
+      start = FromTotal(day + hour);
+      stop = FromTotal(day + hour + 3599);
+      break;
     case 12:
       start = FromTotal(day + minute - 300);
       stop = FromTotal(day + minute + 299);
       break;
-    case 13: start = FromTotal(day + minute); stop = FromTotal(day + minute + 59); break;
+    case 13:
+      start = FromTotal(day + minute);
+      stop = FromTotal(day + minute + 59);
+      break;
     case 15: {
       int64_t ten = day + s.Time / 10 * 10;
       start = FromTotal(ten);
@@ -107,13 +122,12 @@ struct Step {
   int32_t secs;
 };
 // Small and big step of every level.
-constexpr Step kSmall[16] = {{1, 0, 0}, {1, 0, 0}, {0, 1, 0},    {0, 1, 0},    {0, 1, 0},  {0, 1, 0},
-                             {0, 0, 21600}, {0, 0, 3600}, {0, 0, 3600}, {0, 0, 3600}, {0, 0, 600},
-                             {0, 0, 60},    {0, 0, 60},   {0, 0, 10},   {0, 0, 1},    {0, 0, 1}};
-constexpr Step kBig[16] = {{12, 0, 0},   {12, 0, 0},   {1, 0, 0},     {1, 0, 0},     {0, 7, 0},
-                           {0, 7, 0},    {0, 1, 0},    {0, 1, 0},     {0, 0, 21600}, {0, 0, 21600},
-                           {0, 0, 3600}, {0, 0, 600},  {0, 0, 600},   {0, 0, 60},    {0, 0, 10},
-                           {0, 0, 10}};
+constexpr Step kSmall[16] = {{1, 0, 0},     {1, 0, 0},    {0, 1, 0},    {0, 1, 0},    {0, 1, 0},   {0, 1, 0},
+                             {0, 0, 21600}, {0, 0, 3600}, {0, 0, 3600}, {0, 0, 3600}, {0, 0, 600}, {0, 0, 60},
+                             {0, 0, 60},    {0, 0, 10},   {0, 0, 1},    {0, 0, 1}};
+constexpr Step kBig[16] = {{12, 0, 0},  {12, 0, 0}, {1, 0, 0},     {1, 0, 0},     {0, 7, 0},    {0, 7, 0},
+                           {0, 1, 0},   {0, 1, 0},  {0, 0, 21600}, {0, 0, 21600}, {0, 0, 3600}, {0, 0, 600},
+                           {0, 0, 600}, {0, 0, 60}, {0, 0, 10},    {0, 0, 10}};
 
 }  // namespace
 
@@ -124,23 +138,29 @@ void PutDtStamp(uint8_t* p, const TDtStamp& stamp) {
 
 TDtStamp GetDtStamp(const uint8_t* p) { return TDtStamp{GetLE16(p), GetLE32s(p + 2)}; }
 
-bool LeapYear(int32_t year) {
-  return year % 4 == 0 && year % 4000 != 0 && !(year % 100 == 0 && year % 400 != 0);
-}
+bool LeapYear(int32_t year) { return year % 4 == 0 && year % 4000 != 0 && !(year % 100 == 0 && year % 400 != 0); }
 
 int32_t DaysOfMonth(int32_t month, int32_t year) {
   switch (month) {
     case 2: return LeapYear(PivotYear(year)) ? 29 : 28;
-    case 4: case 6: case 9: case 11: return 30;
-    case 1: case 3: case 5: case 7: case 8: case 10: case 12: return 31;
+    case 4:
+    case 6:
+    case 9:
+    case 11: return 30;
+    case 1:
+    case 3:
+    case 5:
+    case 7:
+    case 8:
+    case 10:
+    case 12: return 31;
     default: return 0;
   }
 }
 
 bool ValidDate(int32_t day, int32_t month, int32_t year) {
   int32_t y = PivotYear(year);
-  return day >= 1 && y >= 1900 && y <= 2078 && month >= 1 && month <= 12 &&
-         day <= DaysOfMonth(month, y);
+  return day >= 1 && y >= 1900 && y <= 2078 && month >= 1 && month <= 12 && day <= DaysOfMonth(month, y);
 }
 
 uint16_t DateToDayNo(int32_t day, int32_t month, int32_t year) {
@@ -154,9 +174,7 @@ void DayNoToDate(uint16_t day_no, uint16_t& day, uint16_t& month, uint16_t& year
   DecodeDate(day_no + 2.0, year, month, day);
 }
 
-uint8_t DayNoOfWeek(uint16_t day_no) {
-  return day_no == NoDayNo ? 7 : static_cast<uint8_t>((day_no + 1) % 7);
-}
+uint8_t DayNoOfWeek(uint16_t day_no) { return day_no == NoDayNo ? 7 : static_cast<uint8_t>((day_no + 1) % 7); }
 
 void SecsToTime(int32_t secs, uint8_t& hour, uint8_t& min, uint8_t& sec) {
   hour = min = sec = 0;
@@ -166,9 +184,7 @@ void SecsToTime(int32_t secs, uint8_t& hour, uint8_t& min, uint8_t& sec) {
   sec = static_cast<uint8_t>(secs % 60);
 }
 
-int32_t TimeToSecs(uint8_t hour, uint8_t min, uint8_t sec) {
-  return (hour % 24 * 3600 + min * 60 + sec) % 86400;
-}
+int32_t TimeToSecs(uint8_t hour, uint8_t min, uint8_t sec) { return (hour % 24 * 3600 + min * 60 + sec) % 86400; }
 
 int32_t IncDtStamp(TDtStamp& stamp, int16_t months, int16_t days, int32_t secs) {
   int32_t result = secs >= 0 ? static_cast<int32_t>((int64_t{stamp.Time} + secs) / kSecsPerDay)
@@ -188,9 +204,7 @@ int32_t IncDtStampSecs(TDtStamp& stamp, int32_t secs) {
   return carried;
 }
 
-bool DtStampEqual(const TDtStamp& a, const TDtStamp& b) {
-  return a.Date == b.Date && a.Time == b.Time;
-}
+bool DtStampEqual(const TDtStamp& a, const TDtStamp& b) { return a.Date == b.Date && a.Time == b.Time; }
 
 bool DtStampLater(const TDtStamp& a, const TDtStamp& b) {
   return a.Date > b.Date || (a.Date == b.Date && a.Time > b.Time);
@@ -273,9 +287,9 @@ uint8_t ZoomLevelOfSpan(const TDtStamp& start, const TDtStamp& stop) {
     uint8_t level;
   };
   static constexpr Threshold kThresholds[] = {
-      {{14, 0, 0}, 0},    {{6, 0, 0}, 1},     {{1, 15, 0}, 2},  {{0, 14, 0}, 3},   {{0, 10, 0}, 4},
-      {{0, 5, 0}, 5},     {{0, 1, 43200}, 6}, {{0, 0, 28800}, 7}, {{0, 0, 5400}, 8}, {{0, 0, 1800}, 10},
-      {{0, 0, 600}, 11},  {{0, 0, 300}, 12},  {{0, 0, 40}, 13}, {{0, 0, 10}, 14}};
+      {{14, 0, 0}, 0},   {{6, 0, 0}, 1},     {{1, 15, 0}, 2},    {{0, 14, 0}, 3},   {{0, 10, 0}, 4},
+      {{0, 5, 0}, 5},    {{0, 1, 43200}, 6}, {{0, 0, 28800}, 7}, {{0, 0, 5400}, 8}, {{0, 0, 1800}, 10},
+      {{0, 0, 600}, 11}, {{0, 0, 300}, 12},  {{0, 0, 40}, 13},   {{0, 0, 10}, 14}};
   for (const Threshold& t : kThresholds) {
     TDtStamp limit = start;
     IncDtStamp(limit, t.step.months, t.step.days, t.step.secs);
@@ -307,15 +321,24 @@ void ZoomOutInterval(uint8_t& level, TDtStamp& start, TDtStamp& stop) {
   int64_t day = int64_t{start.Date} * kSecsPerDay;
   int32_t t = start.Time;
   switch (level) {
-    case 1: stop = PeriodEdge(start.Date, true, true); start = PeriodEdge(start.Date, true, false); break;
-    case 3: stop = PeriodEdge(start.Date, false, true); start = PeriodEdge(start.Date, false, false); break;
+    case 1:
+      stop = PeriodEdge(start.Date, true, true);
+      start = PeriodEdge(start.Date, true, false);
+      break;
+    case 3:
+      stop = PeriodEdge(start.Date, false, true);
+      start = PeriodEdge(start.Date, false, false);
+      break;
     case 5: {
       int64_t monday = start.Date - (DayNoOfWeek(start.Date) + 6) % 7;
       start = FromTotal(monday * kSecsPerDay);
       stop = FromTotal((monday + 7) * kSecsPerDay - 1);
       break;
     }
-    case 7: start = FromTotal(day); stop = FromTotal(day + kSecsPerDay - 1); break;
+    case 7:
+      start = FromTotal(day);
+      stop = FromTotal(day + kSecsPerDay - 1);
+      break;
     case 9:
     case 10:
     case 12:

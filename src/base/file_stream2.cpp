@@ -11,8 +11,7 @@ namespace qv {
 
 namespace {
 std::string OpenFailure(const char* key, const std::string& file_name, uint32_t code) {
-  return LoadResString("stm_StreamCreateError") + ". " + LoadResString(key) + file_name + "\r\n" +
-         DosErrorText(code);
+  return LoadResString("stm_StreamCreateError") + ". " + LoadResString(key) + file_name + "\r\n" + DosErrorText(code);
 }
 
 void WriteBytes(const char* p, size_t n, TStream& stream) {
@@ -24,8 +23,7 @@ void WriteBytes(const char* p, size_t n, TStream& stream) {
 }
 }  // namespace
 
-TFileStream2::TFileStream2(const std::string& file_name, uint16_t mode) try
-    : TFileStream(file_name, mode) {
+TFileStream2::TFileStream2(const std::string& file_name, uint16_t mode) try : TFileStream(file_name, mode) {
 } catch (const EFCreateError& e) {
   throw EFCreateError(OpenFailure("stm_FCreateError", file_name, e.OsError()), e.OsError());
 } catch (const EFOpenError& e) {
@@ -68,9 +66,7 @@ std::string DosErrorText(uint32_t code) {
   }
 }
 
-void StreamWritePChar(const char* p, TStream& stream) {
-  WriteBytes(p, p ? ::strnlen(p, MaxStreamStrLen) : 0, stream);
-}
+void StreamWritePChar(const char* p, TStream& stream) { WriteBytes(p, p ? ::strnlen(p, MaxStreamStrLen) : 0, stream); }
 
 std::unique_ptr<char[]> StreamReadPChar(TStream& stream) {
   uint8_t len[2];

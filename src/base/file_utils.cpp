@@ -29,9 +29,7 @@ std::string StripTrailingSeparator(std::string path) {
 
 bool Refused(const std::string& stripped) { return stripped.empty() || stripped == "/"; }
 
-std::string Join(const std::string& dir, const std::string& name) {
-  return dir == "/" ? "/" + name : dir + "/" + name;
-}
+std::string Join(const std::string& dir, const std::string& name) { return dir == "/" ? "/" + name : dir + "/" + name; }
 
 struct Listing {
   std::vector<std::string> files;    // regular files
@@ -85,7 +83,8 @@ void CopyReplacing(const std::string& source, const std::string& dest, const str
     struct timespec times[2] = {{src_st.st_mtim.tv_sec, 0}, {src_st.st_mtim.tv_sec, 0}};
     if (::futimens(out.Handle(), times) != 0) err = errno;
   }
-  if (err != 0) throw EWriteError("Cannot write file \"" + dest + "\". " + std::strerror(err), Win32ErrorOfErrno(err, dest));
+  if (err != 0)
+    throw EWriteError("Cannot write file \"" + dest + "\". " + std::strerror(err), Win32ErrorOfErrno(err, dest));
   out.Commit();
 }
 

@@ -347,8 +347,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
   WriteValues(section, {{ident, value}});
 }
 
-void TIniFile::WriteValues(const std::string& section,
-                           const std::vector<std::pair<std::string, std::string>>& values) {
+void TIniFile::WriteValues(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values) {
   const std::string sec = TrimBlank(section);
   store_->Modify(file_name_, [&](Lines& lines) {
     bool changed = false;
@@ -409,7 +408,8 @@ void TIniFile::EraseSection(const std::string& section) {
     bool changed = false;
     size_t begin, end;
     while (FindSection(lines, sec, begin, end)) {
-      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin - 1), lines.begin() + static_cast<std::ptrdiff_t>(end));
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin - 1),
+                  lines.begin() + static_cast<std::ptrdiff_t>(end));
       changed = true;
     }
     return changed;

@@ -33,8 +33,7 @@ public:
   const std::string& FileName() const { return file_name_; }
 
   // Values are cut at 2047 characters.
-  virtual std::string ReadString(const std::string& section, const std::string& ident,
-                                 const std::string& def) const;
+  virtual std::string ReadString(const std::string& section, const std::string& ident, const std::string& def) const;
   // Raises EIniFileException, naming the file and the reason, when the file cannot be written.
   void WriteString(const std::string& section, const std::string& ident, const std::string& value);
   // Several keys of one section (name, value) in one rewrite of the file, so that they reach the

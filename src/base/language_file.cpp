@@ -42,8 +42,10 @@ bool Unescape(std::string_view in, std::string& out) {
 // The position of the first "=" that no backslash escapes.
 size_t FindSeparator(std::string_view line) {
   for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '\\') ++i;
-    else if (line[i] == '=') return i;
+    if (line[i] == '\\')
+      ++i;
+    else if (line[i] == '=')
+      return i;
   }
   return std::string_view::npos;
 }
@@ -129,9 +131,7 @@ std::string EscapeLanguageText(const std::string& text) {
       case '\t': out += "\\t"; break;
       case '\\': out += "\\\\"; break;
       case '=': out += "\\="; break;
-      case ' ':
-        out += (i == 0 || i + 1 == text.size()) ? "\\s" : " ";
-        break;
+      case ' ': out += (i == 0 || i + 1 == text.size()) ? "\\s" : " "; break;
       default: out += c;
     }
   }

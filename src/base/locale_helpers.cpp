@@ -144,9 +144,7 @@ std::string LocaleDisplayName(uint32_t lcid, bool native) {
   return name;
 }
 
-bool IsUsEnglishLocale(uint32_t lcid) {
-  return PrimaryLangId(lcid) == LANG_ENGLISH && SubLangId(lcid) <= 1;
-}
+bool IsUsEnglishLocale(uint32_t lcid) { return PrimaryLangId(lcid) == LANG_ENGLISH && SubLangId(lcid) <= 1; }
 
 TFormatSettings LocaleFormatSettings(uint32_t lcid) {
   TFormatSettings fs;

@@ -3,17 +3,15 @@
 namespace qv {
 
 const std::array<std::string_view, MeasTypeCount> MeasTypeNames = {
-    "mtNone",     "mtNeutral",  "mtTempCels", "mtTempFahr", "mtTempKelv",    "mtRelHumid",
-    "mtAirPrAbs", "mtAirPrSL",  "mtSoilTemC", "mtSoilHumi", "mtLeafWetn",    "mtGlRadiat",
-    "mtWindSpd",  "mtWindDir",  "mtRainLqm",  "mtDayNight", "mtDewPtC",      "mtDewPtF",
-    "mtAbsHumGm3", "mtCO2ppm",  "mtBMoist",   "mtSpeedFpm", "mtMixRatioGkg", "mtRatioGrlb",
+    "mtNone",     "mtNeutral",  "mtTempCels",  "mtTempFahr", "mtTempKelv", "mtRelHumid", "mtAirPrAbs",    "mtAirPrSL",
+    "mtSoilTemC", "mtSoilHumi", "mtLeafWetn",  "mtGlRadiat", "mtWindSpd",  "mtWindDir",  "mtRainLqm",     "mtDayNight",
+    "mtDewPtC",   "mtDewPtF",   "mtAbsHumGm3", "mtCO2ppm",   "mtBMoist",   "mtSpeedFpm", "mtMixRatioGkg", "mtRatioGrlb",
 };
 
 const std::array<std::string_view, CalcTypeCount> CalcTypeNames = {
-    "ctNone",      "ctNeutral",   "ctRelHumid", "ctPartPres", "ctZivPres",
-    "ctDewPtC",    "ctDewPtF",    "ctAbsHumGm3", "ctWetBulb", "ctSpEnthalp",
-    "ctMixingGkg", "ctZivDef",    "ctVolPorti", "ctAWValue",  "ctWindSpVek",
-    "ctWindCont",  "ctEvHaude",   "ctEvPenman", "ctMatHumid",
+    "ctNone",      "ctNeutral",  "ctRelHumid",  "ctPartPres",  "ctZivPres",  "ctDewPtC",   "ctDewPtF",
+    "ctAbsHumGm3", "ctWetBulb",  "ctSpEnthalp", "ctMixingGkg", "ctZivDef",   "ctVolPorti", "ctAWValue",
+    "ctWindSpVek", "ctWindCont", "ctEvHaude",   "ctEvPenman",  "ctMatHumid",
 };
 
 namespace {
@@ -25,8 +23,7 @@ std::string NameOf(const std::array<std::string_view, N>& names, uint8_t no) {
 }
 
 template <size_t N>
-uint8_t NumberOf(const std::array<std::string_view, N>& names, std::string_view name,
-                 uint8_t unknown) {
+uint8_t NumberOf(const std::array<std::string_view, N>& names, std::string_view name, uint8_t unknown) {
   for (size_t i = 0; i < N; ++i)
     if (names[i] == name) return static_cast<uint8_t>(i);
   return unknown;

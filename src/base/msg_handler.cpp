@@ -107,8 +107,8 @@ TMsgDecision DecideMessage(TMsgKind kind, TMsgHandlMode modes) {
     default: break;
   }
   if (modes & (ProtocolEnabled | AutoModeEnabled)) {
-    d.Protocol = kind == mkError || kind == mkAlert || kind == mkLogOnly ||
-                 (kind == mkWarning && !(modes & ProtocolShort));
+    d.Protocol =
+        kind == mkError || kind == mkAlert || kind == mkLogOnly || (kind == mkWarning && !(modes & ProtocolShort));
   }
   d.Diagnose = modes & DiagnoseEnabled;
   return d;
@@ -146,8 +146,7 @@ std::string ModalResultText(uint16_t result) {
 
 TMsgHandler::TMsgHandler(TComponent* owner) : TMsgHandler(owner, ExePath, IniFileName) {}
 
-TMsgHandler::TMsgHandler(TComponent* owner, std::string folder, std::string ini_file_name,
-                         const TWallClock* clock)
+TMsgHandler::TMsgHandler(TComponent* owner, std::string folder, std::string ini_file_name, const TWallClock* clock)
     : TComponent(owner),
       folder_(std::move(folder)),
       ini_file_name_(std::move(ini_file_name)),
@@ -212,8 +211,8 @@ void TMsgHandler::SetDiagnFName(const std::string& name) { diagn_fname_ = PlainF
 TDateTime TMsgHandler::NowTime() const { return clock_ ? clock_->Now() : Now(); }
 
 uint16_t TMsgHandler::HandleMessage(const std::string& msg, const std::string& source, TMsgDlgType dlg_type,
-                                    TMsgDlgButtons buttons, int32_t help_ctx, uint16_t default_result,
-                                    bool with_time, TMsgKind kind) {
+                                    TMsgDlgButtons buttons, int32_t help_ctx, uint16_t default_result, bool with_time,
+                                    TMsgKind kind) {
   const TMsgDecision d = DecideMessage(kind, modes_.load());
   uint16_t result = default_result;
   if (d.Dialog) result = ShowDialog(msg, dlg_type, buttons, help_ctx, default_result);
@@ -241,8 +240,8 @@ uint16_t TMsgHandler::DoMessage(const std::string& msg, const std::string& sourc
   return HandleMessage(msg, source, dlg_type, buttons, help_ctx, default_result, with_time, kind);
 }
 
-uint16_t TMsgHandler::ShowDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
-                                 int32_t help_ctx, uint16_t default_result) {
+uint16_t TMsgHandler::ShowDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int32_t help_ctx,
+                                 uint16_t default_result) {
   if (IsMainThread()) return RunDialog(msg, type, buttons, help_ctx, default_result);
   // Never a window on this thread: the main thread asks, this thread waits for the answer.
   HWND wnd;
@@ -285,8 +284,7 @@ void TMsgHandler::WndProc(TMessage& message) {
   } else if (message.Msg == WM_MSGDIALOG) {
     auto* request = reinterpret_cast<DialogRequest*>(message.LParam);
     try {
-      request->result =
-          RunDialog(*request->msg, request->type, request->buttons, request->help_ctx, request->result);
+      request->result = RunDialog(*request->msg, request->type, request->buttons, request->help_ctx, request->result);
     } catch (...) {
       ReportCurrentException();
     }

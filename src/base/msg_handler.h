@@ -87,16 +87,15 @@ public:
   explicit TMsgHandler(TComponent* owner);
   // Files live in folder (with a trailing "/"), settings in ini_file_name. Dates and times come
   // from clock, the system's when null.
-  TMsgHandler(TComponent* owner, std::string folder, std::string ini_file_name,
-              const TWallClock* clock = nullptr);
+  TMsgHandler(TComponent* owner, std::string folder, std::string ini_file_name, const TWallClock* clock = nullptr);
   ~TMsgHandler() override;
   std::string ClassName() const override { return "TMsgHandler"; }
 
   // The decision of the mode flags; returns the dialog's modal result when one was shown,
   // else default_result. Any thread.
   virtual uint16_t HandleMessage(const std::string& msg, const std::string& source, TMsgDlgType dlg_type,
-                                 TMsgDlgButtons buttons, int32_t help_ctx, uint16_t default_result,
-                                 bool with_time, TMsgKind kind);
+                                 TMsgDlgButtons buttons, int32_t help_ctx, uint16_t default_result, bool with_time,
+                                 TMsgKind kind);
   // HandleMessage through the virtual table, so that a descendant's override applies.
   virtual uint16_t DoMessage(const std::string& msg, const std::string& source, TMsgDlgType dlg_type,
                              TMsgDlgButtons buttons, int32_t help_ctx, uint16_t default_result, bool with_time,

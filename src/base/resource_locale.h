@@ -71,8 +71,7 @@ uint32_t ChosenLanguageLocale();
 // Fills List with the locales that have a language file of FileName (default ModuleFile),
 // in table order: a specific file adds its locale, a neutral file its primary language. When
 // none is found, the same search runs in the documents folder's "Language". Answers the count.
-int EnumLanguageFiles(std::vector<uint32_t>& list, const std::string& file_name = "",
-                      bool same_code_page_only = false);
+int EnumLanguageFiles(std::vector<uint32_t>& list, const std::string& file_name = "", bool same_code_page_only = false);
 
 // The start-up rule: the language file of the program's locale (its neutral file also
 // accepted), else the built-in texts. Answers CurrentResourceLocale.

@@ -18,11 +18,13 @@ TTextKeys::~TTextKeys() {
 }
 
 void TTextKeys::Caption(TControl* control, const std::string& key) {
-  Text(control, "Caption", [control](const std::string& s) { control->SetText(s); }, key);
+  Text(
+      control, "Caption", [control](const std::string& s) { control->SetText(s); }, key);
 }
 
 void TTextKeys::Hint(TControl* control, const std::string& key) {
-  Text(control, "Hint", [control](const std::string& s) { control->SetHint(s); }, key);
+  Text(
+      control, "Hint", [control](const std::string& s) { control->SetHint(s); }, key);
 }
 
 void TTextKeys::Text(TComponent* target, const std::string& slot, std::function<void(const std::string&)> setter,

@@ -12,7 +12,7 @@ namespace qv {
 
 // Grid steps in milliseconds: 100 ms, 1 s, 10 s, 30 s, 1 min, 10 min, 30 min, 1 h, 3 h, 6 h,
 // 12 h, 24 h.
-constexpr uint32_t TimeGridMSecs[12] = {100,     1000,     10000,    30000,    60000,    600000,
+constexpr uint32_t TimeGridMSecs[12] = {100,     1000,    10000,    30000,    60000,    600000,
                                         1800000, 3600000, 10800000, 21600000, 43200000, 86400000};
 
 // DT with its time of day floored to a whole multiple of the grid step; NoDateTime stays.

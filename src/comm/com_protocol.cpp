@@ -38,7 +38,8 @@ void TComProtocol::InitProtocol() {
     saved_timer_ = Port->OnTriggerTimer();
     hooked_port_ = Port;
     Port->SetOnTriggerTimer([this](TSerCustomComPort* cp, uint16_t handle) { TimerTrigger(cp, handle); });
-    Port->AddOpenCloseCallback(this, [this](TSerCustomComPort*, int kind) { PortNotice(kind); }, false);
+    Port->AddOpenCloseCallback(
+        this, [this](TSerCustomComPort*, int kind) { PortNotice(kind); }, false);
     timer_handle_ = Port->AddTimerTrigger();
   }
 }
@@ -98,8 +99,8 @@ void TComProtocol::DoneProtocol() {
     Port->FlushInBuffer();
   } catch (const std::exception&) {
     if (MsgHandler)
-      MsgHandler->HandleMessage("Exception while flushing buffer", ClassName(), TMsgDlgType::mtError, mbOK, 0, 0,
-                                true, mkDiagnoseOnly);
+      MsgHandler->HandleMessage("Exception while flushing buffer", ClassName(), TMsgDlgType::mtError, mbOK, 0, 0, true,
+                                mkDiagnoseOnly);
   }
 }
 
@@ -135,8 +136,7 @@ void TComProtocol::CancelProtocol(const std::string& msg, bool add_line_break) {
   if (!text.empty() && add_line_break) text += "\r\n";
   EndRun();
   text += Format(LoadResString("prt_AbortProtF"), DisplayName(), TraceFileName());
-  if (MsgHandler)
-    MsgHandler->HandleMessage(text, ClassName(), TMsgDlgType::mtInformation, mbOK, 0, 0, true, mkWarning);
+  if (MsgHandler) MsgHandler->HandleMessage(text, ClassName(), TMsgDlgType::mtInformation, mbOK, 0, 0, true, mkWarning);
   if (IsChild) {
     if (OnFailure) OnFailure(this);
   } else if (ProcessWindow) {

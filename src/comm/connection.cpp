@@ -172,8 +172,7 @@ bool TConnection::Connect() {
     } catch (const ENoPortSelected& e) {
       // The user declined to choose a port: asking again twice would not respect that.
       if (MsgHandler)
-        MsgHandler->HandleMessage(e.what(), "exception open com port", TMsgDlgType::mtError, 0, 0, 0, true,
-                                  mkLogOnly);
+        MsgHandler->HandleMessage(e.what(), "exception open com port", TMsgDlgType::mtError, 0, 0, 0, true, mkLogOnly);
       SetInProcess(port_->Open());
       return port_->Open();
     } catch (const std::exception& e) {
@@ -184,8 +183,8 @@ bool TConnection::Connect() {
           MsgHandler->HandleMessage(e.what(), "exception open com port", TMsgDlgType::mtError, mbOK, 0, 0, true,
                                     mkAlert);
         else
-          MsgHandler->HandleMessage(e.what(), "exception open com port (retrying)", TMsgDlgType::mtError, 0, 0, 0,
-                                    true, mkLogOnly);
+          MsgHandler->HandleMessage(e.what(), "exception open com port (retrying)", TMsgDlgType::mtError, 0, 0, 0, true,
+                                    mkLogOnly);
       }
       try {
         port_->SetOpen(false);
@@ -227,15 +226,14 @@ bool TConnection::DisConnect() {
 
 void TConnection::Edit() {
   if (in_process_) throw EAlreadyOpen("Error in TConnection.Edit: Can not modify. Connection in process!");
-  if (perm_ctypes_ != ConnTypeBit(ctDirect))
-    throw Exception("Error in TConnection.Edit: connect types not supported!");
+  if (perm_ctypes_ != ConnTypeBit(ctDirect)) throw Exception("Error in TConnection.Edit: connect types not supported!");
   TStringList list;
   list.SetSorted(false);
   ListComPorts(list);
   int32_t index = port_->ComNumber() == 0 ? -1 : list.IndexOf("COM" + std::to_string(port_->ComNumber()));
   if (!CommSelectDlgProc) return;
-  const int result = CommSelectDlgProc(LoadResString("con_EditParCaption"), LoadResString("con_EditComNo"), "", 2,
-                                       list, index);
+  const int result =
+      CommSelectDlgProc(LoadResString("con_EditParCaption"), LoadResString("con_EditComNo"), "", 2, list, index);
   if (result == 1 && index >= 0 && index < list.Count())
     port_->SetComNumber(static_cast<uint16_t>(ComPortNumber(list[index])));
 }

@@ -47,9 +47,9 @@ extern std::function<TProcessWindowService*()> ProcessWindowFactory;
 // Runs the one-instance selection dialog (caption, two prompts, style 0 to 3, the choices, the
 // preselected index or -1) and answers its modal result, 1 for OK, after which index is the
 // chosen entry. Installed by the shell; without it the choice is cancelled (2).
-using TCommSelectDlgProc = std::function<int(const std::string& caption, const std::string& text1,
-                                             const std::string& text2, uint8_t style, TStringList& list,
-                                             int32_t& index)>;
+using TCommSelectDlgProc =
+    std::function<int(const std::string& caption, const std::string& text1, const std::string& text2, uint8_t style,
+                      TStringList& list, int32_t& index)>;
 extern TCommSelectDlgProc CommSelectDlgProc;
 
 }  // namespace qv

@@ -298,9 +298,7 @@ void TReadOnlTelgr_4k::WritePayload() {
   PutWord(&data_[3], static_cast<uint32_t>(kennung_));
 }
 
-void TAckNackOutTelgr::SetCommand(const std::string& text) {
-  Change(command_, text.substr(0, 2));
-}
+void TAckNackOutTelgr::SetCommand(const std::string& text) { Change(command_, text.substr(0, 2)); }
 
 void TAckNackOutTelgr::WritePayload() { std::memcpy(&data_[1], command_.data(), command_.size()); }
 
@@ -501,8 +499,8 @@ bool TTelgrProtocol::AskRetry(const std::string& msg, TOutTelegram* telegram) {
   }
   uint16_t answer = mrAbort;
   if (MsgHandler)
-    answer = MsgHandler->HandleMessage(msg, LoadResString("sco_ComPort"), TMsgDlgType::mtWarning, mbAbort | mbRetry,
-                                       0, mrAbort, true, mkWarning);
+    answer = MsgHandler->HandleMessage(msg, LoadResString("sco_ComPort"), TMsgDlgType::mtWarning, mbAbort | mbRetry, 0,
+                                       mrAbort, true, mkWarning);
   // A Cancel pressed while the question was open has ended the run already.
   if (!Running()) return false;
   if (answer == mrRetry) return true;

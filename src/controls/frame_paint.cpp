@@ -26,10 +26,14 @@ struct Pair {
 TRect PaintEtched(TCanvas& c, const TRect& b, TColor ul, TColor lr, TSides sides) {
   bool left = HasSide(sides, TSide::sdLeft), top = HasSide(sides, TSide::sdTop);
   bool right = HasSide(sides, TSide::sdRight), bottom = HasSide(sides, TSide::sdBottom);
-  if (right) c.SetPixel(b.Right - 1, b.Top, lr);
-  else if (top) c.SetPixel(b.Right - 1, b.Top, ul);
-  if (bottom) c.SetPixel(b.Left, b.Bottom - 1, lr);
-  else if (left) c.SetPixel(b.Left, b.Bottom - 1, ul);
+  if (right)
+    c.SetPixel(b.Right - 1, b.Top, lr);
+  else if (top)
+    c.SetPixel(b.Right - 1, b.Top, ul);
+  if (bottom)
+    c.SetPixel(b.Left, b.Bottom - 1, lr);
+  else if (left)
+    c.SetPixel(b.Left, b.Bottom - 1, ul);
   if (top && !left) c.SetPixel(b.Left, b.Top + 1, lr);
   if (left && !top) c.SetPixel(b.Left + 1, b.Top, lr);
   if (bottom && !right) c.SetPixel(b.Right - 1, b.Bottom - 2, ul);
@@ -70,9 +74,12 @@ void ColorToHueZivLum(TColor color, uint8_t& hue, uint8_t& saturation, uint8_t& 
   if (mx != mn) {
     double d = mx - mn;
     s = l < 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
-    if (r == mx) h = (g - b) / d;
-    else if (g == mx) h = 2 + (b - r) / d;
-    else h = 4 + (r - g) / d;
+    if (r == mx)
+      h = (g - b) / d;
+    else if (g == mx)
+      h = 2 + (b - r) / d;
+    else
+      h = 4 + (r - g) / d;
     h /= 6;
     if (h < 0) h += 1;
   }
@@ -132,7 +139,9 @@ TColor ShiftColor(TColor color, int adjustment) {
 TColor MixColors(TColor fore_color, TColor back_color, uint8_t alpha) {
   TColor f = ColorToRGB(fore_color), b = ColorToRGB(back_color);
   float a = static_cast<float>(alpha) / 255.0f;
-  auto mix = [a](int x, int y) { return static_cast<int>(std::nearbyint(a * static_cast<float>(x) + (1.0f - a) * static_cast<float>(y))); };
+  auto mix = [a](int x, int y) {
+    return static_cast<int>(std::nearbyint(a * static_cast<float>(x) + (1.0f - a) * static_cast<float>(y)));
+  };
   return RGB(mix(GetRValue(f), GetRValue(b)), mix(GetGValue(f), GetGValue(b)), mix(GetBValue(f), GetBValue(b)));
 }
 
@@ -264,8 +273,8 @@ TRect PaintBorderFrame(TCanvas& c, TRect r, TFrameStyleEx style, TSides sides, i
 
 TRect PaintControlBorders(TCanvas& c, const TRect& bounds, TFrameStyleEx border_outer, TFrameStyleEx border_inner,
                           int border_width, TSides border_sides, int bevel_width, TColor border_color,
-                          TColor border_highlight, TColor border_shadow, TColor flat_color,
-                          int flat_color_adjustment, TColor color, TColor parent_color, bool transparent) {
+                          TColor border_highlight, TColor border_shadow, TColor flat_color, int flat_color_adjustment,
+                          TColor color, TColor parent_color, bool transparent) {
   TColor f = ShiftColor(flat_color, flat_color_adjustment);
   TRect r = bounds;
   if (border_outer == TFrameStyleEx::fsFlatRounded) {
@@ -328,7 +337,8 @@ void PaintDropDownArrow(TCanvas& c, const TRect& b, bool themed, bool down, bool
   cy += themed ? 4 : 2;
   if (down) ++cx, ++cy;
   if (themed)
-    DrawArrow(c, {{cx, cy}, {cx - 4, cy - 5}, {cx - 3, cy - 7}, {cx, cy - 3}, {cx + 3, cy - 7}, {cx + 5, cy - 5}}, enabled);
+    DrawArrow(c, {{cx, cy}, {cx - 4, cy - 5}, {cx - 3, cy - 7}, {cx, cy - 3}, {cx + 3, cy - 7}, {cx + 5, cy - 5}},
+              enabled);
   else
     DrawArrow(c, {{cx, cy}, {cx - 3, cy - 4}, {cx + 4, cy - 4}}, enabled);
 }
@@ -347,19 +357,23 @@ void PaintDirectionArrow(TCanvas& c, const TRect& b, bool themed, int direction,
   std::vector<TPoint> pts;
   switch (direction) {
     case 0:
-      pts = themed ? std::vector<TPoint>{{cx, cy - 5}, {cx + 4, cy}, {cx + 1, cy}, {cx, cy - 2}, {cx - 1, cy}, {cx - 4, cy}}
+      pts = themed ? std::vector<TPoint>{{cx, cy - 5}, {cx + 4, cy}, {cx + 1, cy},
+                                         {cx, cy - 2}, {cx - 1, cy}, {cx - 4, cy}}
                    : std::vector<TPoint>{{cx, cy - 5}, {cx + 4, cy}, {cx - 4, cy}};
       break;
     case 1:
-      pts = themed ? std::vector<TPoint>{{cx, cy}, {cx - 3, cy - 4}, {cx, cy - 4}, {cx, cy - 3}, {cx + 1, cy - 4}, {cx + 4, cy - 4}}
+      pts = themed ? std::vector<TPoint>{{cx, cy},     {cx - 3, cy - 4}, {cx, cy - 4},
+                                         {cx, cy - 3}, {cx + 1, cy - 4}, {cx + 4, cy - 4}}
                    : std::vector<TPoint>{{cx, cy + 1}, {cx - 3, cy - 3}, {cx + 4, cy - 3}};
       break;
     case 2:
-      pts = themed ? std::vector<TPoint>{{cx, cy}, {cx + 4, cy - 4}, {cx + 4, cy - 1}, {cx + 3, cy}, {cx + 4, cy + 1}, {cx + 4, cy + 4}}
+      pts = themed ? std::vector<TPoint>{{cx, cy},     {cx + 4, cy - 4}, {cx + 4, cy - 1},
+                                         {cx + 3, cy}, {cx + 4, cy + 1}, {cx + 4, cy + 4}}
                    : std::vector<TPoint>{{cx, cy}, {cx + 4, cy - 4}, {cx + 4, cy + 4}};
       break;
     case 3:
-      pts = themed ? std::vector<TPoint>{{cx + 4, cy}, {cx, cy + 4}, {cx, cy + 1}, {cx + 1, cy}, {cx, cy - 1}, {cx, cy - 4}}
+      pts = themed ? std::vector<TPoint>{{cx + 4, cy}, {cx, cy + 4}, {cx, cy + 1},
+                                         {cx + 1, cy}, {cx, cy - 1}, {cx, cy - 4}}
                    : std::vector<TPoint>{{cx + 4, cy}, {cx, cy + 4}, {cx, cy - 4}};
       break;
     default: break;

@@ -10,8 +10,18 @@
 namespace qv {
 
 enum class TFrameStyleEx : uint8_t {
-  fsNone, fsFlat, fsGroove, fsBump, fsLowered, fsButtonDown, fsRaised, fsButtonUp, fsStatus, fsPopup,
-  fsFlatBold, fsFlatRounded
+  fsNone,
+  fsFlat,
+  fsGroove,
+  fsBump,
+  fsLowered,
+  fsButtonDown,
+  fsRaised,
+  fsButtonUp,
+  fsStatus,
+  fsPopup,
+  fsFlatBold,
+  fsFlatRounded
 };
 // The frame styles without fsFlatRounded.
 using TFrameStyle = TFrameStyleEx;
@@ -56,10 +66,10 @@ TRect PaintColorFrame(TCanvas& canvas, const TRect& bounds, TColor face_color, T
 TRect PaintRoundedFlatFrame(TCanvas& canvas, const TRect& bounds, TColor color, TSides sides);
 TRect PaintControlBorders(TCanvas& canvas, const TRect& bounds, TFrameStyleEx border_outer, TFrameStyleEx border_inner,
                           int border_width, TSides border_sides, int bevel_width, TColor border_color,
-                          TColor border_highlight, TColor border_shadow, TColor flat_color,
-                          int flat_color_adjustment, TColor color, TColor parent_color, bool transparent);
-TRect PaintEditFrame(TCanvas& canvas, int width, int height, TFrameStyle frame_style, TColor color,
-                     TColor frame_color, TSides frame_sides);
+                          TColor border_highlight, TColor border_shadow, TColor flat_color, int flat_color_adjustment,
+                          TColor color, TColor parent_color, bool transparent);
+TRect PaintEditFrame(TCanvas& canvas, int width, int height, TFrameStyle frame_style, TColor color, TColor frame_color,
+                     TSides frame_sides);
 TRect PaintDottedFocusFrame(TCanvas& canvas, const TRect& bounds);
 void PaintDropDownArrow(TCanvas& canvas, const TRect& bounds, bool themed, bool down, bool enabled);
 // Direction 0 up, 1 down, 2 left, 3 right; any other draws nothing.

@@ -68,7 +68,8 @@ void MirrorQuadrant(TCanvas& canvas, int x, int y, int height, int width) {
   // Upper left quadrant (with a middle column) upside down into the bottom half, then the left
   // half mirrored into the right half.
   if (hh > 0) canvas.CopyRect(Rect(x, y + height - 1, x + qw, y + height - 1 - hh), canvas, Rect(x, y, x + qw, y + hh));
-  if (hw > 0) canvas.CopyRect(Rect(x + width - 1, y, x + width - 1 - hw, y + height), canvas, Rect(x, y, x + hw, y + height));
+  if (hw > 0)
+    canvas.CopyRect(Rect(x + width - 1, y, x + width - 1 - hw, y + height), canvas, Rect(x, y, x + hw, y + height));
 }
 
 void DrawGradientArea(TCanvas& canvas, const TRect& bounds, TGradientDirection direction, TColor start_color,
@@ -107,8 +108,10 @@ void DrawGradientArea(TCanvas& canvas, const TRect& bounds, TGradientDirection d
       ReplicateStrip(c, 0, 0, sh, w, h, w);
       break;
     }
-    case TGradientDirection::gdHorizontalBox: case TGradientDirection::gdVerticalBox:
-    case TGradientDirection::gdSquareBox: case TGradientDirection::gdBigSquareBox: {
+    case TGradientDirection::gdHorizontalBox:
+    case TGradientDirection::gdVerticalBox:
+    case TGradientDirection::gdSquareBox:
+    case TGradientDirection::gdBigSquareBox: {
       int inset_x = 0, inset_y = 0;
       if (direction == TGradientDirection::gdHorizontalBox) inset_x = w / 4;
       if (direction == TGradientDirection::gdVerticalBox) inset_y = h / 4;
@@ -139,7 +142,8 @@ void DrawGradientArea(TCanvas& canvas, const TRect& bounds, TGradientDirection d
       MirrorQuadrant(c, 0, 0, h, w);
       break;
     }
-    case TGradientDirection::gdDiagonalUp: case TGradientDirection::gdDiagonalDown: {
+    case TGradientDirection::gdDiagonalUp:
+    case TGradientDirection::gdDiagonalDown: {
       if (ColorToRGB(start_color) == ColorToRGB(stop_color)) {
         Fill(c, Rect(0, 0, w, h), start_color);
         break;
@@ -150,7 +154,8 @@ void DrawGradientArea(TCanvas& canvas, const TRect& bounds, TGradientDirection d
       bool up = direction == TGradientDirection::gdDiagonalUp;
       for (int k = 0; k < n; ++k) {
         auto mix = [&](int ca, int cb) { return ca + (cb - ca) * k / std::max(1, n - 1); };
-        c.Brush().Color = RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)), mix(GetBValue(a), GetBValue(b)));
+        c.Brush().Color =
+            RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)), mix(GetBValue(a), GetBValue(b)));
         // Points step along the top and left edges (twice the size, to cover the far corner).
         // In 64 bits: twice the size times the step overflows int on long strips.
         auto at = [&](int size, int step) { return static_cast<int>(int64_t{2} * size * step / (int64_t{2} * steps)); };
@@ -178,10 +183,14 @@ void PaintGroupBarShade(TCanvas& canvas, const TRect& bounds, bool /*use_themes*
   auto grad = [&](const TRect& r, TColor top, TColor bottom) {
     DrawGradientArea(canvas, r, TGradientDirection::gdHorizontalEnd, top, bottom, 1);
   };
-  if (top_down && adjustment > 0) grad(upper, LightenColor(color, a), color);
-  else if (top_down) grad(lower, color, DarkenColor(color, a));
-  else if (adjustment > 0) grad(lower, color, LightenColor(color, a));
-  else grad(upper, DarkenColor(color, a), color);
+  if (top_down && adjustment > 0)
+    grad(upper, LightenColor(color, a), color);
+  else if (top_down)
+    grad(lower, color, DarkenColor(color, a));
+  else if (adjustment > 0)
+    grad(lower, color, LightenColor(color, a));
+  else
+    grad(upper, DarkenColor(color, a), color);
 }
 
 void DrawTransparentStretched(TCanvas& canvas, const TBitmap& bitmap, const TRect& dest, const TRect& source,
@@ -218,7 +227,8 @@ void PaintParentBackground(TControl* control, TCanvas& canvas, bool invalidate_p
     throw;
   }
   canvas.RestoreState();
-  if (invalidate_parent && !dynamic_cast<TCustomControl*>(parent) && !dynamic_cast<TForm*>(parent)) parent->Invalidate();
+  if (invalidate_parent && !dynamic_cast<TCustomControl*>(parent) && !dynamic_cast<TForm*>(parent))
+    parent->Invalidate();
 }
 
 TFont CreateAngledFont(const TFont& font, int angle) {

@@ -11,8 +11,16 @@
 namespace qv {
 
 enum class TGradientDirection : uint8_t {
-  gdDiagonalUp, gdDiagonalDown, gdHorizontalEnd, gdHorizontalCenter, gdHorizontalBox, gdVerticalEnd,
-  gdVerticalCenter, gdVerticalBox, gdSquareBox, gdBigSquareBox
+  gdDiagonalUp,
+  gdDiagonalDown,
+  gdHorizontalEnd,
+  gdHorizontalCenter,
+  gdHorizontalBox,
+  gdVerticalEnd,
+  gdVerticalCenter,
+  gdVerticalBox,
+  gdSquareBox,
+  gdBigSquareBox
 };
 
 // Fills bounds; an empty bounds rectangle draws nothing.

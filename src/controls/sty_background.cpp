@@ -23,7 +23,9 @@ void TStyCustomBackground::RepaintBackground() { Invalidate(); }
 int TStyCustomBackground::FrameInset() const {
   switch (frame_style_) {
     case TFrameStyleEx::fsNone: return 0;
-    case TFrameStyleEx::fsFlat: case TFrameStyleEx::fsStatus: case TFrameStyleEx::fsPopup: return 1;
+    case TFrameStyleEx::fsFlat:
+    case TFrameStyleEx::fsStatus:
+    case TFrameStyleEx::fsPopup: return 1;
     default: return 2;
   }
 }
@@ -82,15 +84,17 @@ void TStyCustomBackground::Paint() {
   TCanvas& c = Canvas();
   const int f = FrameInset();
   c.Draw(f, f, picture);
-  if (frame_style_ == TFrameStyleEx::fsFlat) PaintSides(c, ClientRect(), frame_color_, sdAllSides, frame_color_);
-  else PaintFrame(c, ClientRect(), frame_style_);
+  if (frame_style_ == TFrameStyleEx::fsFlat)
+    PaintSides(c, ClientRect(), frame_color_, sdAllSides, frame_color_);
+  else
+    PaintFrame(c, ClientRect(), frame_style_);
 }
 
-#define QV_BACKGROUND_SETTER(Name, Type, field) \
-  void TStyCustomBackground::Set##Name(Type v) {  \
-    if (v == field) return;                       \
-    field = v;                                    \
-    RepaintBackground();                          \
+#define QV_BACKGROUND_SETTER(Name, Type, field)  \
+  void TStyCustomBackground::Set##Name(Type v) { \
+    if (v == field) return;                      \
+    field = v;                                   \
+    RepaintBackground();                         \
   }
 QV_BACKGROUND_SETTER(Active, bool, active_)
 QV_BACKGROUND_SETTER(FrameColor, TColor, frame_color_)
@@ -137,8 +141,10 @@ void TStyCustomBackground::SetShowTexture(bool v) {
 void TStyCustomBackground::SetShowGradient(bool v) {
   if (v == show_gradient_) return;
   show_gradient_ = v;
-  if (v) show_texture_ = false;
-  else if (!show_image_) show_texture_ = true;
+  if (v)
+    show_texture_ = false;
+  else if (!show_image_)
+    show_texture_ = true;
   RepaintBackground();
 }
 

@@ -18,7 +18,8 @@ TStyCheckList::TStyCheckList(TComponent* owner) : TStyCustomTabbedListBox(owner)
 }
 
 TCheckBoxState TStyCheckList::ItemState(int index) const {
-  if (index < 0 || index >= static_cast<int>(packets_.size())) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= static_cast<int>(packets_.size()))
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   return packets_[static_cast<size_t>(index)].State;
 }
 
@@ -29,7 +30,8 @@ void TStyCheckList::SetItemState(int index, TCheckBoxState state) {
 }
 
 bool TStyCheckList::ItemEnabled(int index) const {
-  if (index < 0 || index >= static_cast<int>(packets_.size())) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= static_cast<int>(packets_.size()))
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   return packets_[static_cast<size_t>(index)].Enabled;
 }
 
@@ -65,7 +67,8 @@ TColor TStyCheckList::MakeUniqueColor(TColor color) const {
 
 void TStyCheckList::ItemsChanged(int kind, int index) {
   switch (kind) {
-    case kAdded: case kInserted: packets_.insert(packets_.begin() + index, TPacket{}); break;
+    case kAdded:
+    case kInserted: packets_.insert(packets_.begin() + index, TPacket{}); break;
     case kDeleted: packets_.erase(packets_.begin() + index); break;
     case kCleared: packets_.clear(); break;
     default: break;
@@ -82,7 +85,7 @@ void TStyCheckList::DrawStateGlyph(int index, TBitmap& bitmap) {
                              Rect(i * glyph_width_, 0, (i + 1) * glyph_width_, glyph_height_));
     return;
   }
-  TBuiltInGlyph g = p.State == TCheckBoxState::cbChecked ? TBuiltInGlyph::CheckChecked
+  TBuiltInGlyph g = p.State == TCheckBoxState::cbChecked  ? TBuiltInGlyph::CheckChecked
                     : p.State == TCheckBoxState::cbGrayed ? TBuiltInGlyph::CheckGrayed
                                                           : TBuiltInGlyph::CheckUnchecked;
   TColor inside = p.Enabled ? clWindow : DisabledColor();
@@ -115,8 +118,10 @@ void TStyCheckList::DispatchDrawItem(int index, TRect rect, TOwnerDrawState stat
     c.Brush().Color = clHighlight;
     c.Font().SetColor(clHighlightText);
   }
-  if (OnDrawItem) OnDrawItem(this, index, rect, state);
-  else DefaultDrawItem(index, rect, state);
+  if (OnDrawItem)
+    OnDrawItem(this, index, rect, state);
+  else
+    DefaultDrawItem(index, rect, state);
   c.RestoreState();
 }
 
@@ -124,8 +129,10 @@ void TStyCheckList::DefaultDrawItem(int index, TRect rect, TOwnerDrawState) {
   TCanvas& c = Canvas();
   int y = TextTop(rect);
   c.Brush().Style = TBrushStyle::bsClear;
-  if (UseRightToLeftAlignment()) c.TextOut(rect.Right - 2 - c.TextWidth(Item(index)), y, Item(index));
-  else TabbedTextOut(c, rect.Left + 2, y, Item(index), PixelTabStops());
+  if (UseRightToLeftAlignment())
+    c.TextOut(rect.Right - 2 - c.TextWidth(Item(index)), y, Item(index));
+  else
+    TabbedTextOut(c, rect.Left + 2, y, Item(index), PixelTabStops());
   c.Brush().Style = TBrushStyle::bsSolid;
 }
 
@@ -139,9 +146,12 @@ void TStyCheckList::ToggleState() {
   int i = ItemIndex();
   if (i < 0 || !ItemEnabled(i) || IsGroupItem(i)) return;
   TCheckBoxState now = ItemState(i), next;
-  if (now == TCheckBoxState::cbUnchecked) next = allow_grayed_ ? TCheckBoxState::cbGrayed : TCheckBoxState::cbChecked;
-  else if (now == TCheckBoxState::cbChecked) next = TCheckBoxState::cbUnchecked;
-  else next = TCheckBoxState::cbChecked;
+  if (now == TCheckBoxState::cbUnchecked)
+    next = allow_grayed_ ? TCheckBoxState::cbGrayed : TCheckBoxState::cbChecked;
+  else if (now == TCheckBoxState::cbChecked)
+    next = TCheckBoxState::cbUnchecked;
+  else
+    next = TCheckBoxState::cbChecked;
   bool allowed = CanChangeState(i, next);
   toggle_pending_ = false;
   if (!allowed) return;
@@ -172,7 +182,8 @@ void TStyCheckList::MouseDown(TMouseButton button, TShiftState shift, int x, int
 }
 
 void TStyCheckList::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  if (button == TMouseButton::mbLeft && toggle_pending_ && ItemIndex() == pressed_item_ && ClientRect().Contains({x, y}))
+  if (button == TMouseButton::mbLeft && toggle_pending_ && ItemIndex() == pressed_item_ &&
+      ClientRect().Contains({x, y}))
     ToggleState();
   toggle_pending_ = false;
   TStyCustomTabbedListBox::MouseUp(button, shift, x, y);

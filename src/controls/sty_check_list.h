@@ -18,7 +18,8 @@ struct TPacket {
   bool Enabled = true;
 };
 
-using TStateChangingEvent = std::function<void(TComponent* sender, int index, TCheckBoxState new_state, bool& allow_change)>;
+using TStateChangingEvent =
+    std::function<void(TComponent* sender, int index, TCheckBoxState new_state, bool& allow_change)>;
 using TStateChangeEvent = std::function<void(TComponent* sender, int index, TCheckBoxState new_state)>;
 
 class TStyCheckList : public TStyCustomTabbedListBox {
@@ -30,7 +31,9 @@ public:
   TCheckBoxState ItemState(int index) const;
   virtual void SetItemState(int index, TCheckBoxState state);
   bool ItemChecked(int index) const { return ItemState(index) == TCheckBoxState::cbChecked; }
-  virtual void SetItemChecked(int index, bool v) { SetItemState(index, v ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked); }
+  virtual void SetItemChecked(int index, bool v) {
+    SetItemState(index, v ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked);
+  }
   bool ItemEnabled(int index) const;
   virtual void SetItemEnabled(int index, bool v);
 

@@ -9,15 +9,16 @@
 namespace qv {
 
 namespace {
-const char* const kStandardNames[16] = {"Black", "Maroon", "Green", "Olive", "Navy", "Purple", "Teal", "Gray",
-                                        "Silver", "Red", "Lime", "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
-const TColor kStandardColors[16] = {clBlack, clMaroon, clGreen, clOlive, clNavy,    clPurple, clTeal, clGray,
-                                    clSilver, clRed,   clLime,  clYellow, clBlue, clFuchsia, clAqua, clWhite};
-const char* const kSystemNames[25] = {"ScrollBar",     "Background",     "ActiveCaption", "InactiveCaption", "Menu",
-                                      "Window",        "WindowFrame",    "MenuText",      "WindowText",      "CaptionText",
-                                      "ActiveBorder",  "InactiveBorder", "AppWorkSpace",  "Highlight",       "HighlightText",
-                                      "BtnFace",       "BtnShadow",      "GrayText",      "BtnText",         "InactiveCaptionText",
-                                      "BtnHighlight",  "3DDkShadow",     "3DLight",       "InfoText",        "InfoBk"};
+const char* const kStandardNames[16] = {"Black",  "Maroon", "Green", "Olive",  "Navy", "Purple",  "Teal", "Gray",
+                                        "Silver", "Red",    "Lime",  "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
+const TColor kStandardColors[16] = {clBlack,  clMaroon, clGreen, clOlive,  clNavy, clPurple,  clTeal, clGray,
+                                    clSilver, clRed,    clLime,  clYellow, clBlue, clFuchsia, clAqua, clWhite};
+const char* const kSystemNames[25] = {
+    "ScrollBar",    "Background",     "ActiveCaption", "InactiveCaption", "Menu",
+    "Window",       "WindowFrame",    "MenuText",      "WindowText",      "CaptionText",
+    "ActiveBorder", "InactiveBorder", "AppWorkSpace",  "Highlight",       "HighlightText",
+    "BtnFace",      "BtnShadow",      "GrayText",      "BtnText",         "InactiveCaptionText",
+    "BtnHighlight", "3DDkShadow",     "3DLight",       "InfoText",        "InfoBk"};
 
 void* ColorObject(TColor c) { return reinterpret_cast<void*>(static_cast<intptr_t>(c)); }
 TColor ObjectColor(void* p) { return static_cast<TColor>(reinterpret_cast<intptr_t>(p)); }
@@ -150,9 +151,7 @@ void TStyColorComboBox::SetShowColorNames(bool v) {
   Invalidate();
 }
 
-TColor TStyColorComboBox::SelectedColor() const {
-  return ItemIndex() < 0 ? default_color_ : GetItemColor(ItemIndex());
-}
+TColor TStyColorComboBox::SelectedColor() const { return ItemIndex() < 0 ? default_color_ : GetItemColor(ItemIndex()); }
 
 void TStyColorComboBox::SetSelectedColor(TColor v) {
   int found = -1;

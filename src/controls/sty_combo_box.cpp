@@ -56,8 +56,10 @@ void TStyCustomComboBox::FrameVisibleChanged() {
 }
 
 void TStyCustomComboBox::UpdateFrameState(bool by_mouse, bool inside) {
-  if (by_mouse) SetMouseInside(inside);
-  else focus_inside_ = inside;
+  if (by_mouse)
+    SetMouseInside(inside);
+  else
+    focus_inside_ = inside;
   if ((flat_buttons_ || FrameHotTrack()) && !DroppedDown()) Invalidate();
   ApplyStateColor();
 }
@@ -118,11 +120,17 @@ bool TStyCustomComboBox::CompletionKeyDown(uint16_t& key, TShiftState shift) {
   }
   system_key_down_ = false;
   switch (key) {
-    case VK_PRIOR: case VK_NEXT: case VK_UP: case VK_DOWN:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_UP:
+    case VK_DOWN:
       typing_ = true;
       search_text_.clear();
       return read_only_;
-    case VK_END: case VK_HOME: case VK_LEFT: case VK_RIGHT: search_text_ = EditText(); return false;
+    case VK_END:
+    case VK_HOME:
+    case VK_LEFT:
+    case VK_RIGHT: search_text_ = EditText(); return false;
     case VK_INSERT:
       if (shift & ssShift) paste_noted_ = true;
       return !allow_edit_;
@@ -191,7 +199,8 @@ bool TStyCustomComboBox::CompletionChar(char& key) {
       if (DroppedDown() && OnSelEndOk) OnSelEndOk(this);
       enter_pressed_ = true;
       return false;
-    case 22: case 24:
+    case 22:
+    case 24:
       if (!allow_edit_) key = 0;
       return !allow_edit_;
     case 27:
@@ -276,8 +285,10 @@ bool TStyCustomComboBox::ListSearchChar(char& key) {
     key_marker_ = 1;
     std::string s = search_text_ + TypedCharText(ch);
     int i = FindItemByPrefix(s);
-    if (i >= 0) SelectByPrefix(s);
-    else SignalInvalidKey();
+    if (i >= 0)
+      SelectByPrefix(s);
+    else
+      SignalInvalidKey();
     search_timer_->SetEnabled(false);
     search_timer_->SetEnabled(true);
     key_marker_ = 0;
@@ -303,8 +314,10 @@ void TStyCustomComboBox::FinishKeyPress(char& key) {
 
 void TStyCustomComboBox::KeyPress(char& key) {
   bool handled = false;
-  if (HasEdit() && auto_complete_) handled = CompletionChar(key);
-  else if (!HasEdit() && auto_complete_) handled = ListSearchChar(key);
+  if (HasEdit() && auto_complete_)
+    handled = CompletionChar(key);
+  else if (!HasEdit() && auto_complete_)
+    handled = ListSearchChar(key);
   if (!handled && key) {
     FinishKeyPress(key);
     if (key) TStyFramed<TCustomComboBox>::KeyPress(key);
@@ -316,8 +329,10 @@ void TStyCustomComboBox::KeyPress(char& key) {
   char k = key;
   if (k == '\b' || k == 27) return;
   if (AutoDropDown()) {
-    if (k == '\t') SetDroppedDown(false);
-    else if (!DroppedDown() && k) SetDroppedDown(true);
+    if (k == '\t')
+      SetDroppedDown(false);
+    else if (!DroppedDown() && k)
+      SetDroppedDown(true);
   }
 }
 
@@ -363,8 +378,10 @@ void TStyCustomComboBox::PasteFromClipboard() {
 void TStyCustomComboBox::EditChanged() {
   TStyFramed<TCustomComboBox>::EditChanged();
   if (auto_complete_ && !typing_ && !DroppedDown() && Style() == TComboBoxStyle2::csDropDown) {
-    if (enter_pressed_) enter_pressed_ = false;
-    else search_text_ = EditText();
+    if (enter_pressed_)
+      enter_pressed_ = false;
+    else
+      search_text_ = EditText();
     int i = FindItemByPrefix(search_text_);
     if (i >= 0 && !search_text_.empty()) {
       std::string item = Item(i);
@@ -449,10 +466,14 @@ void TStyCustomComboBox::Paint() {
     bool hot_frame = HotNow();
     TFrameStyle style = hot_frame ? FrameHotStyle() : FrameStyle();
     TColor fc = hot_frame ? FrameHotColor() : FrameColor();
-    if (style == TFrameStyleEx::fsFlat) PaintSides(c, client, fc, FrameSides(), fc);
-    else if (style == TFrameStyleEx::fsFlatBold) PaintSideLines(c, client, fc, FrameSides(), 2, fc);
-    else if (color == clWindow) PaintFrameSides(c, client, style, FrameSides());
-    else PaintColorFrameSides(c, client, color, FrameSides(), style);
+    if (style == TFrameStyleEx::fsFlat)
+      PaintSides(c, client, fc, FrameSides(), fc);
+    else if (style == TFrameStyleEx::fsFlatBold)
+      PaintSideLines(c, client, fc, FrameSides(), 2, fc);
+    else if (color == clWindow)
+      PaintFrameSides(c, client, style, FrameSides());
+    else
+      PaintColorFrameSides(c, client, color, FrameSides(), style);
   }
 }
 
@@ -470,7 +491,8 @@ void TStyCustomComboBox::WndProc(TMessage& m) {
       m.Result = 1;
       if (read_only_) return;
       if (DroppedDown()) {
-        DropList()->SetTopIndex(std::max(0, DropList()->TopIndex() + (d < 0 ? WheelScrollLines() : -WheelScrollLines())));
+        DropList()->SetTopIndex(
+            std::max(0, DropList()->TopIndex() + (d < 0 ? WheelScrollLines() : -WheelScrollLines())));
         return;
       }
       int i = ItemIndex();
@@ -500,12 +522,15 @@ void TStyCustomComboBox::WndProc(TMessage& m) {
         OnNotInList(this);
       UpdateFrameState(false, false);
       return;
-    case CM_MOUSEENTER: case CM_MOUSELEAVE: {
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE: {
       TStyFramed<TCustomComboBox>::WndProc(m);
       bool enter = m.Msg == CM_MOUSEENTER;
       UpdateFrameState(true, enter);
-      if (enter) NotifyMouseEnter();
-      else NotifyMouseLeave();
+      if (enter)
+        NotifyMouseEnter();
+      else
+        NotifyMouseLeave();
       return;
     }
     case CM_ENABLEDCHANGED:

@@ -54,7 +54,8 @@ void TStyCustomButton::MouseUp(TMouseButton button, TShiftState shift, int x, in
 
 void TStyCustomButton::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case CM_ENTER: case CM_EXIT:
+    case CM_ENTER:
+    case CM_EXIT:
       TCustomControl::WndProc(m);
       Repaint();
       return;
@@ -148,8 +149,10 @@ void TStyControlButton::SetGlyph(const TBitmap& glyph) {
   glyph_.Assign(glyph);
   int w = glyph_.Width(), h = glyph_.Height();
   // A glyph 0 wide is a multiple of any height but holds no image: one glyph then.
-  if (w == 0) SetNumGlyphs(1);
-  else if (h != 0 && w % h == 0) SetNumGlyphs(w / h < 5 ? w / h : 1);
+  if (w == 0)
+    SetNumGlyphs(1);
+  else if (h != 0 && w % h == 0)
+    SetNumGlyphs(w / h < 5 ? w / h : 1);
   Invalidate();
 }
 
@@ -210,8 +213,10 @@ void TStyControlButton::MouseUp(TMouseButton button, TShiftState shift, int x, i
 
 void TStyControlButton::SyncHover() {
   if (!flat_ || !Enabled()) return;
-  if (FindControlAtScreen(CursorPos()) == this) Perform(CM_MOUSEENTER, 0, 0);
-  else Perform(CM_MOUSELEAVE, 0, 0);
+  if (FindControlAtScreen(CursorPos()) == this)
+    Perform(CM_MOUSEENTER, 0, 0);
+  else
+    Perform(CM_MOUSELEAVE, 0, 0);
 }
 
 void TStyControlButton::MouseEntered() {
@@ -227,8 +232,10 @@ void TStyControlButton::MouseLeft() {
 }
 
 void TStyControlButton::WndProc(TMessage& m) {
-  if (m.Msg == CM_MOUSEENTER) MouseEntered();
-  else if (m.Msg == CM_MOUSELEAVE) MouseLeft();
+  if (m.Msg == CM_MOUSEENTER)
+    MouseEntered();
+  else if (m.Msg == CM_MOUSELEAVE)
+    MouseLeft();
   TGraphicControl::WndProc(m);
 }
 
@@ -237,7 +244,8 @@ TRect TStyControlButton::DrawFace(const TRect& rect) {
   TRect r = rect;
   TColor brush = Color();
   if (flat_) {
-    if (down_ || (mouse_over_ && Enabled())) r = PaintFrame(c, r, down_ ? TFrameStyleEx::fsStatus : TFrameStyleEx::fsPopup);
+    if (down_ || (mouse_over_ && Enabled()))
+      r = PaintFrame(c, r, down_ ? TFrameStyleEx::fsStatus : TFrameStyleEx::fsPopup);
   } else {
     r = down_ ? PaintSides(c, r, clBtnShadow, sdAllSides, clBtnShadow) : PaintFrame(c, r, TFrameStyleEx::fsButtonUp);
     brush = clBtnFace;

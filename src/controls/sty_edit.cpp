@@ -31,8 +31,10 @@ void TStyCustomEdit::SetFlatButtonColor(TColor v) {
 void TStyCustomEdit::RedrawFrame() { RepaintNonClient(); }
 
 void TStyCustomEdit::SetHotState(bool via_mouse, bool inside) {
-  if (via_mouse) SetMouseInside(inside);
-  else focus_inside_ = inside;
+  if (via_mouse)
+    SetMouseInside(inside);
+  else
+    focus_inside_ = inside;
   if (drop_button_visible_) {
     if ((flat_buttons_ || FrameHotTrack()) && drop_button_state_ == TDropButtonState::up) RepaintNonClient();
   } else if (FrameHotTrack()) {
@@ -82,7 +84,8 @@ void TStyCustomEdit::PaintDropButton(TCanvas& c, const TRect& r) {
     // The classic combo-box button: a raised face, pushed flat while down.
     c.Brush().Color = clBtnFace;
     c.FillRect(r);
-    TRect inner = down ? PaintSides(c, r, clBtnShadow, sdAllSides, clBtnShadow) : PaintFrame(c, r, TFrameStyleEx::fsButtonUp);
+    TRect inner =
+        down ? PaintSides(c, r, clBtnShadow, sdAllSides, clBtnShadow) : PaintFrame(c, r, TFrameStyleEx::fsButtonUp);
     if (down) OffsetRect(inner, 1, 1);
     PaintDropDownArrow(c, inner, false, down, Enabled());
     return;
@@ -111,8 +114,10 @@ void TStyCustomEdit::WndProc(TMessage& m) {
       TStyFramed<TEdit>::WndProc(m);
       if (drop_button_visible_) {
         auto* r = reinterpret_cast<TRect*>(m.LParam);
-        if (UseRightToLeftAlignment()) r->Left += kScrollBarWidth;
-        else r->Right -= kScrollBarWidth;
+        if (UseRightToLeftAlignment())
+          r->Left += kScrollBarWidth;
+        else
+          r->Right -= kScrollBarWidth;
       }
       return;
     case WM_NCPAINT: {
@@ -124,7 +129,8 @@ void TStyCustomEdit::WndProc(TMessage& m) {
       return;
     }
     case WM_NCLBUTTONDOWN:
-      if (drop_button_visible_ && DropButtonRect().Contains({LoWordSigned(m.LParam) + ClientOffset().X, HiWordSigned(m.LParam) + ClientOffset().Y})) {
+      if (drop_button_visible_ && DropButtonRect().Contains({LoWordSigned(m.LParam) + ClientOffset().X,
+                                                             HiWordSigned(m.LParam) + ClientOffset().Y})) {
         if (!Focused()) SetFocus();
         RunDropDown();
         return;

@@ -7,9 +7,8 @@
 namespace qv {
 
 namespace {
-const char* const kFrameStyleNames[] = {"fsNone",       "fsFlat",   "fsGroove", "fsBump",
-                                        "fsLowered",    "fsButtonDown", "fsRaised", "fsButtonUp",
-                                        "fsStatus",     "fsPopup",  "fsFlatBold", "fsFlatRounded"};
+const char* const kFrameStyleNames[] = {"fsNone",   "fsFlat",     "fsGroove", "fsBump",  "fsLowered",  "fsButtonDown",
+                                        "fsRaised", "fsButtonUp", "fsStatus", "fsPopup", "fsFlatBold", "fsFlatRounded"};
 const char* const kSideNames[] = {"sdLeft", "sdTop", "sdRight", "sdBottom"};
 
 // The list of blinking controls; main thread only.
@@ -137,7 +136,8 @@ void TStyFrameController::ApplyToControl(TControl* control, int index) {
   if (want(kFrameSides)) control->SetPublishedText("FrameSides", SidesText(frame_sides_));
   if (want(kFrameStyle)) control->SetPublishedText("FrameStyle", FrameStyleName(frame_style_));
   if (want(kFrameVisible)) control->SetPublishedBool("FrameVisible", frame_visible_);
-  if (want(kFramingPreference)) control->SetPublishedText("FramingPreference", FramingPreferenceName(framing_preference_));
+  if (want(kFramingPreference))
+    control->SetPublishedText("FramingPreference", FramingPreferenceName(framing_preference_));
 }
 
 void TStyFrameController::Assign(const TStyFrameController& s) {
@@ -172,11 +172,11 @@ void TStyFrameController::SetParentColor(bool v) {
   if (!v) PushSettings(kColor);
 }
 
-#define QV_SETTER(Name, field, index)              \
+#define QV_SETTER(Name, field, index)                      \
   void TStyFrameController::Set##Name(decltype(field) v) { \
-    if (v == field) return;                        \
-    field = v;                                     \
-    PushSettings(index);                           \
+    if (v == field) return;                                \
+    field = v;                                             \
+    PushSettings(index);                                   \
   }
 QV_SETTER(DisabledColor, disabled_color_, kDisabledColor)
 QV_SETTER(FocusColor, focus_color_, kFocusColor)

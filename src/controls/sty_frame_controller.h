@@ -21,11 +21,25 @@ public:
 
 enum class TStyPathType : uint8_t { ptIniFile, ptRegistry };
 enum class TStyRegKey : uint8_t {
-  hkeyClassesRoot, hkeyCurrentUser, hkeyLocalMachine, hkeyUsers, hkeyPerformanceData, hkeyCurrentConfig, hkeyDynData
+  hkeyClassesRoot,
+  hkeyCurrentUser,
+  hkeyLocalMachine,
+  hkeyUsers,
+  hkeyPerformanceData,
+  hkeyCurrentConfig,
+  hkeyDynData
 };
 enum TStyRegAccessKey : uint16_t {
-  keyQueryValue = 1, keySetValue = 2, keyCreateSubKey = 4, keyEnumerateSubKeys = 8, keyNotify = 16,
-  keyCreateLink = 32, keyRead = 64, keyWrite = 128, keyExecute = 256, keyAllAccess = 512
+  keyQueryValue = 1,
+  keySetValue = 2,
+  keyCreateSubKey = 4,
+  keyEnumerateSubKeys = 8,
+  keyNotify = 16,
+  keyCreateLink = 32,
+  keyRead = 64,
+  keyWrite = 128,
+  keyExecute = 256,
+  keyAllAccess = 512
 };
 using TStyRegAccess = uint16_t;
 
@@ -68,8 +82,21 @@ public:
 
   // Property indexes that say which setting changed.
   enum : int {
-    kAll = 0, kColor, kFocusColor, kDisabledColor, kParentColor, kFlatButtonColor, kFlatButtons, kFrameColor,
-    kFrameHotColor, kFrameHotTrack, kFrameHotStyle, kFrameSides, kFrameStyle, kFrameVisible, kFramingPreference
+    kAll = 0,
+    kColor,
+    kFocusColor,
+    kDisabledColor,
+    kParentColor,
+    kFlatButtonColor,
+    kFlatButtons,
+    kFrameColor,
+    kFrameHotColor,
+    kFrameHotTrack,
+    kFrameHotStyle,
+    kFrameSides,
+    kFrameStyle,
+    kFrameVisible,
+    kFramingPreference
   };
 
   void LockUpdates();

@@ -30,20 +30,21 @@ public:
     this->PublishProperty("FrameHotTrack", TPropertySetter::OfBool([this](bool v) { SetFrameHotTrack(v); }));
     this->PublishProperty("FrameVisible", TPropertySetter::OfBool([this](bool v) { SetFrameVisible(v); }));
     this->PublishProperty("FrameHotStyle", TPropertySetter::OfText([this](const std::string& t) {
-      TFrameStyleEx s;
-      if (FrameStyleFromName(t, s)) SetFrameHotStyle(s);
-    }));
+                            TFrameStyleEx s;
+                            if (FrameStyleFromName(t, s)) SetFrameHotStyle(s);
+                          }));
     this->PublishProperty("FrameStyle", TPropertySetter::OfText([this](const std::string& t) {
-      TFrameStyleEx s;
-      if (FrameStyleFromName(t, s)) SetFrameStyle(s);
-    }));
+                            TFrameStyleEx s;
+                            if (FrameStyleFromName(t, s)) SetFrameStyle(s);
+                          }));
     this->PublishProperty("FrameSides", TPropertySetter::OfText([this](const std::string& t) {
-      TSides s;
-      if (SidesFromText(t, s)) SetFrameSides(s);
-    }));
+                            TSides s;
+                            if (SidesFromText(t, s)) SetFrameSides(s);
+                          }));
     this->PublishProperty("FramingPreference", TPropertySetter::OfText([this](const std::string& t) {
-      SetFramingPreference(t == "fpCustomFraming" ? TFramingPreference::fpCustomFraming : TFramingPreference::fpXPThemes);
-    }));
+                            SetFramingPreference(t == "fpCustomFraming" ? TFramingPreference::fpCustomFraming
+                                                                        : TFramingPreference::fpXPThemes);
+                          }));
   }
   ~TStyFramed() override {
     this->BeginDestroy();
@@ -134,9 +135,12 @@ public:
   virtual void ApplyStateColor() {
     updating_color_ = true;
     try {
-      if (!this->Enabled()) SetColor(disabled_color_);
-      else if (FocusInside()) SetColor(focus_color_);
-      else SetColor(normal_color_);
+      if (!this->Enabled())
+        SetColor(disabled_color_);
+      else if (FocusInside())
+        SetColor(focus_color_);
+      else
+        SetColor(normal_color_);
     } catch (...) {
       updating_color_ = false;
       throw;
@@ -159,8 +163,10 @@ protected:
   // The edit frame with the hot or the normal style, over the whole window.
   void PaintOwnFrame(TCanvas& c) {
     if (!frame_visible_ || FrameLeftToTheme()) return;
-    if (HotNow()) PaintEditFrame(c, this->Width(), this->Height(), frame_hot_style_, this->Color(), frame_hot_color_, frame_sides_);
-    else PaintEditFrame(c, this->Width(), this->Height(), frame_style_, this->Color(), frame_color_, frame_sides_);
+    if (HotNow())
+      PaintEditFrame(c, this->Width(), this->Height(), frame_hot_style_, this->Color(), frame_hot_color_, frame_sides_);
+    else
+      PaintEditFrame(c, this->Width(), this->Height(), frame_style_, this->Color(), frame_color_, frame_sides_);
   }
   // The parent's colour arrives: it moves the user's colours as setting Color does.
   void CMParentColorChanged(TMessage& m) override {

@@ -4,10 +4,10 @@ namespace qv {
 
 namespace {
 // Radio button, unchecked; the checked dot replaces columns 5 to 9 of rows 5 to 9.
-const char* const kRadio[kGlyphSize] = {
-    "ttttAgKgAtttt", "ttAKaLFLaKAtt", "tAgLFFFFFLgAt", "tKLFFYWYFFmKt", "AaFFWWWWWRRpA",
-    "gLFYWWWWWYRmg", "KFFWWWWWWWRRK", "gLFYWWWWWYRmg", "AaFFWWWWWRRpA", "tKLFRYWYRRmKt",
-    "tAgmRRRRRmgAt", "ttAKpmRmpKAtt", "ttttAgKgAtttt"};
+const char* const kRadio[kGlyphSize] = {"ttttAgKgAtttt", "ttAKaLFLaKAtt", "tAgLFFFFFLgAt", "tKLFFYWYFFmKt",
+                                        "AaFFWWWWWRRpA", "gLFYWWWWWYRmg", "KFFWWWWWWWRRK", "gLFYWWWWWYRmg",
+                                        "AaFFWWWWWRRpA", "tKLFRYWYRRmKt", "tAgmRRRRRmgAt", "ttAKpmRmpKAtt",
+                                        "ttttAgKgAtttt"};
 const char* const kRadioDot[5] = {"WBNBW", "BNNNB", "NNNNN", "BNNNB", "WBNBW"};
 const char* const kCheckChecked[7] = {"WWWWWWB", "WWWWWBB", "BWWWBBB", "BBWBBBW", "BBBBBWW", "WBBBWWW", "WWBWWWW"};
 
@@ -46,7 +46,8 @@ char CheckBoxLetter(TBuiltInGlyph glyph, int x, int y) {
 
 TColor BuiltInGlyphPixel(TBuiltInGlyph glyph, int x, int y) {
   if (glyph == TBuiltInGlyph::RadioUnchecked || glyph == TBuiltInGlyph::RadioChecked) {
-    if (glyph == TBuiltInGlyph::RadioChecked && x >= 4 && x <= 8 && y >= 4 && y <= 8) return Placeholder(kRadioDot[y - 4][x - 4]);
+    if (glyph == TBuiltInGlyph::RadioChecked && x >= 4 && x <= 8 && y >= 4 && y <= 8)
+      return Placeholder(kRadioDot[y - 4][x - 4]);
     return Placeholder(kRadio[y][x]);
   }
   return Placeholder(CheckBoxLetter(glyph, x, y));

@@ -13,7 +13,8 @@ enum class TBuiltInGlyph : uint8_t { RadioUnchecked, RadioChecked, CheckUnchecke
 
 // The placeholder colour of each pixel; `colour` maps (x, y, placeholder) to the drawn colour.
 TColor BuiltInGlyphPixel(TBuiltInGlyph glyph, int x, int y);
-void DrawBuiltInGlyph(TBitmap& bitmap, TBuiltInGlyph glyph, const std::function<TColor(int x, int y, TColor placeholder)>& colour);
+void DrawBuiltInGlyph(TBitmap& bitmap, TBuiltInGlyph glyph,
+                      const std::function<TColor(int x, int y, TColor placeholder)>& colour);
 
 // Replaces every pixel of colour `from` (compared as RGB) by `to`.
 void ReplaceBitmapColor(TBitmap& bitmap, TColor from, TColor to);

@@ -15,7 +15,8 @@ int FrameRoom(TFrameStyleEx style, int bevel_width) {
   switch (style) {
     case TFrameStyleEx::fsNone: return 0;
     case TFrameStyleEx::fsFlat: return 1;
-    case TFrameStyleEx::fsStatus: case TFrameStyleEx::fsPopup: return bevel_width;
+    case TFrameStyleEx::fsStatus:
+    case TFrameStyleEx::fsPopup: return bevel_width;
     default: return 2;
   }
 }
@@ -26,9 +27,12 @@ std::vector<std::string> Characters(const std::string& text) {
   for (size_t i = 0; i < text.size();) {
     size_t n = 1;
     const unsigned char lead = static_cast<unsigned char>(text[i]);
-    if (lead >= 0xF0) n = 4;
-    else if (lead >= 0xE0) n = 3;
-    else if (lead >= 0xC0) n = 2;
+    if (lead >= 0xF0)
+      n = 4;
+    else if (lead >= 0xE0)
+      n = 3;
+    else if (lead >= 0xC0)
+      n = 2;
     n = std::min(n, text.size() - i);
     out.push_back(text.substr(i, n));
     i += n;
@@ -68,13 +72,17 @@ TRect TStyLabel::ContentRect() const {
 
 uint32_t TStyLabel::LabelTextFlags() const {
   uint32_t f = DT_EXPANDTABS;
-  if (Alignment() == TAlignment::taCenter) f |= DT_CENTER;
-  else if (Alignment() == TAlignment::taRightJustify) f |= DT_RIGHT;
+  if (Alignment() == TAlignment::taCenter)
+    f |= DT_CENTER;
+  else if (Alignment() == TAlignment::taRightJustify)
+    f |= DT_RIGHT;
   if (UseRightToLeftAlignment()) f |= DT_RTLREADING | DT_RIGHT;
   if (WordWrap()) f |= DT_WORDBREAK;
   if (!ShowAccelChar()) f |= DT_NOPREFIX;
-  if (condense_caption_ == TStyCondenseCaption::ccAtEnd) f |= DT_END_ELLIPSIS;
-  else if (condense_caption_ == TStyCondenseCaption::ccWithinPath) f |= DT_PATH_ELLIPSIS;
+  if (condense_caption_ == TStyCondenseCaption::ccAtEnd)
+    f |= DT_END_ELLIPSIS;
+  else if (condense_caption_ == TStyCondenseCaption::ccWithinPath)
+    f |= DT_PATH_ELLIPSIS;
   return f;
 }
 
@@ -91,9 +99,12 @@ void TStyLabel::Paint() {
   }
   c.Brush().Style = TBrushStyle::bsClear;
   c.Font().Assign(Font());
-  if (rotation_ == TRotation::roCurve) DrawArcText(c);
-  else if (rotation_ == TRotation::roFlat) DrawRotatedText(c, area);
-  else DrawFlatText(c, area);
+  if (rotation_ == TRotation::roCurve)
+    DrawArcText(c);
+  else if (rotation_ == TRotation::roFlat)
+    DrawRotatedText(c, area);
+  else
+    DrawFlatText(c, area);
   c.SetTextAlign(TA_LEFT | TA_TOP);
   c.Brush().Style = TBrushStyle::bsSolid;
 }
@@ -184,8 +195,10 @@ void TStyLabel::DrawRotatedText(TCanvas& c, const TRect& area) {
   switch (angle_) {
     case 0:
       align = TA_TOP | (centred ? TA_CENTER : TA_LEFT);
-      if (right) x = R.Right - w - 2 * d;
-      else if (!centred) x = R.Left + d;
+      if (right)
+        x = R.Right - w - 2 * d;
+      else if (!centred)
+        x = R.Left + d;
       y -= (h + d) / 2;
       break;
     case 90:
@@ -255,8 +268,10 @@ void TStyLabel::AdjustBounds() {
   TRect r{0, 0, content.Width(), content.Height()};
   uint32_t flags = DT_CALCRECT | DT_EXPANDTABS;
   if (WordWrap()) flags |= DT_WORDBREAK;
-  if (condense_caption_ == TStyCondenseCaption::ccAtEnd) flags |= DT_END_ELLIPSIS;
-  else if (condense_caption_ == TStyCondenseCaption::ccWithinPath) flags |= DT_PATH_ELLIPSIS;
+  if (condense_caption_ == TStyCondenseCaption::ccAtEnd)
+    flags |= DT_END_ELLIPSIS;
+  else if (condense_caption_ == TStyCondenseCaption::ccWithinPath)
+    flags |= DT_PATH_ELLIPSIS;
   c.DrawText(Caption(), r, flags);
   int w = r.Width(), h = r.Height();
   const int room = FrameRoom(border_outer_, bevel_width_) + border_width_ + FrameRoom(border_inner_, bevel_width_);
@@ -387,9 +402,7 @@ QV_STY_REPAINT_SETTER(TStyLabel, ShadowDepth, int, shadow_depth_)
 
 void TStyLabel::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case CM_STY_BLINKQUERY:
-      m.Result = blinking_ ? 1 : 0;
-      return;
+    case CM_STY_BLINKQUERY: m.Result = blinking_ ? 1 : 0; return;
     case CM_STY_BLINKSTATE:
       if (!blinking_) return;
       current_color_ = m.WParam != 0 ? blink_color_ : normal_color_;

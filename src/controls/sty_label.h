@@ -10,7 +10,14 @@ namespace qv {
 
 enum class TStyCondenseCaption : uint8_t { ccNone, ccAtEnd, ccWithinPath };
 enum class TCenterPoint : uint8_t {
-  cpUpperLeft, cpUpperCenter, cpUpperRight, cpLeftCenter, cpCenter, cpRightCenter, cpLowerLeft, cpLowerCenter,
+  cpUpperLeft,
+  cpUpperCenter,
+  cpUpperRight,
+  cpLeftCenter,
+  cpCenter,
+  cpRightCenter,
+  cpLowerLeft,
+  cpLowerCenter,
   cpLowerRight
 };
 enum class TRotation : uint8_t { roNone, roFlat, roCurve };

@@ -83,8 +83,10 @@ void TStyLine::Paint() {
   c.LineTo(to.X, to.Y);
   if (show_arrows_ != TStyShowArrows::saNone) {
     const double len = arrow_length_;
-    TPoint a{sign * RoundHalfEven(std::cos(theta - pi / 8) * len), sign * RoundHalfEven(std::sin(theta - pi / 8) * len)};
-    TPoint b{sign * RoundHalfEven(std::cos(theta + pi / 8) * len), sign * RoundHalfEven(std::sin(theta + pi / 8) * len)};
+    TPoint a{sign * RoundHalfEven(std::cos(theta - pi / 8) * len),
+             sign * RoundHalfEven(std::sin(theta - pi / 8) * len)};
+    TPoint b{sign * RoundHalfEven(std::cos(theta + pi / 8) * len),
+             sign * RoundHalfEven(std::sin(theta + pi / 8) * len)};
     c.Brush().Style = TBrushStyle::bsSolid;
     c.Brush().Color = line_color_;
     c.Pen().Style = TPenStyle::psSolid;

@@ -129,9 +129,7 @@ void TStyCustomListBox::ItemsChanged(int kind, int index) {
   if (horz_scroll_bar_ && !Updating()) UpdateHorzExtent();
 }
 
-int TStyCustomListBox::TextTop(const TRect& rect) {
-  return rect.Top + (ItemHeight() - Canvas().TextHeight("Pp")) / 2;
-}
+int TStyCustomListBox::TextTop(const TRect& rect) { return rect.Top + (ItemHeight() - Canvas().TextHeight("Pp")) / 2; }
 
 void TStyCustomListBox::DrawItem(int index, TRect rect, TOwnerDrawState state) {
   if (Style() == TListBoxStyle::lbStandard) {
@@ -143,22 +141,29 @@ void TStyCustomListBox::DrawItem(int index, TRect rect, TOwnerDrawState state) {
   c.Brush().Color = Color();
   bool group = show_groups_ && IsGroupItem(index);
   if (!group) {
-    if (UseRightToLeftAlignment()) rect.Right -= GetItemIndent();
-    else rect.Left += GetItemIndent();
+    if (UseRightToLeftAlignment())
+      rect.Right -= GetItemIndent();
+    else
+      rect.Left += GetItemIndent();
   }
   if ((state & odSelected) && index >= 0) {
     c.Brush().Color = clHighlight;
     c.Font().SetColor(clHighlightText);
   }
-  if (index < 0) c.FillRect(rect);
-  else if (group) DrawGroupItem(index, rect, state);
-  else DispatchDrawItem(index, rect, state);
+  if (index < 0)
+    c.FillRect(rect);
+  else if (group)
+    DrawGroupItem(index, rect, state);
+  else
+    DispatchDrawItem(index, rect, state);
   if (state & odFocused) c.DrawFocusRect(rect);
 }
 
 void TStyCustomListBox::DispatchDrawItem(int index, TRect rect, TOwnerDrawState state) {
-  if (OnDrawItem) OnDrawItem(this, index, rect, state);
-  else DefaultDrawItem(index, rect, state);
+  if (OnDrawItem)
+    OnDrawItem(this, index, rect, state);
+  else
+    DefaultDrawItem(index, rect, state);
 }
 
 void TStyCustomListBox::DefaultDrawItem(int index, TRect rect, TOwnerDrawState) {
@@ -166,10 +171,14 @@ void TStyCustomListBox::DefaultDrawItem(int index, TRect rect, TOwnerDrawState) 
   c.FillRect(rect);
   if (index >= Count()) return;
   TRect r = rect;
-  if (UseRightToLeftAlignment()) r.Right -= 2;
-  else r.Left += 2;
+  if (UseRightToLeftAlignment())
+    r.Right -= 2;
+  else
+    r.Left += 2;
   c.Brush().Style = TBrushStyle::bsClear;
-  c.DrawText(Item(index), r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (UseRightToLeftAlignment() ? DT_RIGHT | DT_RTLREADING : DT_LEFT));
+  c.DrawText(
+      Item(index), r,
+      DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (UseRightToLeftAlignment() ? DT_RIGHT | DT_RTLREADING : DT_LEFT));
   c.Brush().Style = TBrushStyle::bsSolid;
 }
 
@@ -181,7 +190,8 @@ void TStyCustomListBox::DrawGroupItem(int index, TRect rect, TOwnerDrawState sta
     c.FillRect(rect);
   } else if (use_gradients_ && ScreenHasTrueColor()) {
     bool rtl = UseRightToLeftAlignment();
-    DrawGradientArea(c, rect, TGradientDirection::gdVerticalEnd, rtl ? group_color_ : Color(), rtl ? Color() : group_color_, 1);
+    DrawGradientArea(c, rect, TGradientDirection::gdVerticalEnd, rtl ? group_color_ : Color(),
+                     rtl ? Color() : group_color_, 1);
   } else {
     c.Brush().Color = group_color_;
     c.FillRect(rect);
@@ -191,8 +201,10 @@ void TStyCustomListBox::DrawGroupItem(int index, TRect rect, TOwnerDrawState sta
   c.IntersectClipRect(rect);
   std::string text = Item(index).substr(group_prefix_.size());
   int y = TextTop(rect);
-  if (UseRightToLeftAlignment()) c.TextOut(rect.Right - 2 - c.TextWidth(text), y, text);
-  else c.TextOut(rect.Left + 2, y, text);
+  if (UseRightToLeftAlignment())
+    c.TextOut(rect.Right - 2 - c.TextWidth(text), y, text);
+  else
+    c.TextOut(rect.Left + 2, y, text);
   c.RestoreState();
   c.Brush().Style = TBrushStyle::bsSolid;
 }
@@ -246,8 +258,10 @@ void TStyCustomListBox::KeyPress(char& key) {
       key = 0;
       return;
     case '\r':
-      if (TabOnEnter()) PostTabKey(this);
-      else TStyFramed<TCustomListBox>::KeyPress(key);
+      if (TabOnEnter())
+        PostTabKey(this);
+      else
+        TStyFramed<TCustomListBox>::KeyPress(key);
       key = 0;
       return;
     case 27:
@@ -292,16 +306,20 @@ void TStyCustomListBox::WndProc(TMessage& m) {
     case WM_MOUSEWHEEL: {
       // Scrolls by the desktop's wheel lines; the selection stays and no wheel event is raised.
       int lines = WheelScrollLines(), p = TopIndex();
-      if (WheelDelta(m.WParam) < 0) SetTopIndex(p + lines);
-      else SetTopIndex(std::max(0, p - lines));
+      if (WheelDelta(m.WParam) < 0)
+        SetTopIndex(p + lines);
+      else
+        SetTopIndex(std::max(0, p - lines));
       m.Result = 1;
       return;
     }
-    case CM_ENTER: case CM_EXIT:
+    case CM_ENTER:
+    case CM_EXIT:
       TStyFramed<TCustomListBox>::WndProc(m);
       SetHotState(false, m.Msg == CM_ENTER);
       return;
-    case CM_MOUSEENTER: case CM_MOUSELEAVE: {
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE: {
       TStyFramed<TCustomListBox>::WndProc(m);
       bool enter = m.Msg == CM_MOUSEENTER;
       SetHotState(true, enter);

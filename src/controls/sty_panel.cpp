@@ -15,7 +15,8 @@ int FrameRoom(TFrameStyleEx style, int bevel_width) {
   switch (style) {
     case TFrameStyleEx::fsNone: return 0;
     case TFrameStyleEx::fsFlat: return 1;
-    case TFrameStyleEx::fsStatus: case TFrameStyleEx::fsPopup: return bevel_width;
+    case TFrameStyleEx::fsStatus:
+    case TFrameStyleEx::fsPopup: return bevel_width;
     default: return 2;
   }
 }
@@ -61,9 +62,9 @@ TColor TStyCustomPanel::ParentColorValue() const { return Parent() ? Parent()->C
 
 void TStyCustomPanel::Paint() {
   TCanvas& c = Canvas();
-  TRect r = PaintControlBorders(c, PaintRect(), border_outer_, border_inner_, BorderWidth(), border_sides_, BevelWidth(),
-                                border_color_, border_highlight_, border_shadow_, flat_color_, flat_color_adjustment_,
-                                Color(), ParentColorValue(), transparent_);
+  TRect r = PaintControlBorders(c, PaintRect(), border_outer_, border_inner_, BorderWidth(), border_sides_,
+                                BevelWidth(), border_color_, border_highlight_, border_shadow_, flat_color_,
+                                flat_color_adjustment_, Color(), ParentColorValue(), transparent_);
   if (!transparent_) {
     c.Brush().Style = TBrushStyle::bsSolid;
     c.Brush().Color = Color();
@@ -83,7 +84,8 @@ void TStyCustomPanel::DrawGrid(const TRect& r) {
   c.Pen().Color = grid_color_;
   if (grid_style_ == TStyGridStyle::gsDots) {
     for (int i = 1; i <= cols; ++i)
-      for (int j = 1; j <= rows; ++j) c.SetPixel(r.Left + i * grid_x_size_ - 1, r.Top + j * grid_y_size_ - 1, grid_color_);
+      for (int j = 1; j <= rows; ++j)
+        c.SetPixel(r.Left + i * grid_x_size_ - 1, r.Top + j * grid_y_size_ - 1, grid_color_);
     return;
   }
   bool solid = grid_style_ == TStyGridStyle::gsSolidLines;
@@ -111,7 +113,9 @@ void TStyCustomPanel::DrawCaption(const TRect& rect) {
   if (Caption().empty()) return;
   TCanvas& c = Canvas();
   c.Font().Assign(Font());
-  uint32_t align = Alignment() == TAlignment::taCenter ? DT_CENTER : Alignment() == TAlignment::taRightJustify ? DT_RIGHT : DT_LEFT;
+  uint32_t align = Alignment() == TAlignment::taCenter         ? DT_CENTER
+                   : Alignment() == TAlignment::taRightJustify ? DT_RIGHT
+                                                               : DT_LEFT;
   uint32_t flags = align | DT_EXPANDTABS | DT_WORDBREAK | DT_VCENTER;
   TRect tr = rect;
   tr.Left += 1;
@@ -274,8 +278,10 @@ void TStyCustomPanel::SetBorderSides(TSides v) {
 }
 void TStyCustomPanel::SetTransparent(bool v) {
   if (!StoreChanged(transparent_, v)) return;
-  if (v) control_style_ &= ~csOpaque;
-  else control_style_ |= csOpaque;
+  if (v)
+    control_style_ &= ~csOpaque;
+  else
+    control_style_ |= csOpaque;
   Invalidate();
   for (int i = 0; i < ControlCount(); ++i) Controls(i)->Invalidate();
 }
@@ -372,10 +378,14 @@ void TStyCustomGroupBox::Paint() {
   };
   switch (group_style_) {
     case TStyGroupBoxStyle::gsStandard:
-      if (BorderOuter() == TFrameStyleEx::fsNone) PaintFrameSides(c, r, TFrameStyleEx::fsGroove, sdAllSides);
-      else if (BorderOuter() == TFrameStyleEx::fsFlat) PaintSides(c, r, f, sdAllSides, f);
-      else if (BorderOuter() == TFrameStyleEx::fsFlatBold) PaintSideLines(c, r, f, sdAllSides, 2, f);
-      else PaintFrameSides(c, r, BorderOuter(), sdAllSides);
+      if (BorderOuter() == TFrameStyleEx::fsNone)
+        PaintFrameSides(c, r, TFrameStyleEx::fsGroove, sdAllSides);
+      else if (BorderOuter() == TFrameStyleEx::fsFlat)
+        PaintSides(c, r, f, sdAllSides, f);
+      else if (BorderOuter() == TFrameStyleEx::fsFlatBold)
+        PaintSideLines(c, r, f, sdAllSides, 2, f);
+      else
+        PaintFrameSides(c, r, BorderOuter(), sdAllSides);
       break;
     case TStyGroupBoxStyle::gsTopLine:
       if (BorderOuter() == TFrameStyleEx::fsNone) {

@@ -40,7 +40,8 @@ TColor TStyCustomGlyphButton::MakeUniqueColor(TColor color) const {
 
 void TStyCustomGlyphButton::ExtractGlyph(int index, TBitmap& bitmap, int width, int height, const TBitmap& strip) {
   bitmap.SetSize(width, height);
-  bitmap.Canvas().CopyRect(Rect(0, 0, width, height), strip.Canvas(), Rect(index * width, 0, (index + 1) * width, height));
+  bitmap.Canvas().CopyRect(Rect(0, 0, width, height), strip.Canvas(),
+                           Rect(index * width, 0, (index + 1) * width, height));
 }
 
 QV_STY_REPAINT_SETTER(TStyCustomGlyphButton, Alignment, TAlignment, alignment_)
@@ -94,8 +95,10 @@ void TStyCustomGlyphButton::SetTransparent(bool v) {
 TRect TStyCustomGlyphButton::GlyphRect() const {
   int x = alignment_ == TAlignment::taRightJustify ? 0 : Width() - glyph_width_;
   int y = 2;
-  if (AlignmentVertical() == TAlignmentVertical::avCenter) y = (Height() - glyph_height_) / 2;
-  else if (AlignmentVertical() == TAlignmentVertical::avBottom) y = Height() - glyph_height_ - 2;
+  if (AlignmentVertical() == TAlignmentVertical::avCenter)
+    y = (Height() - glyph_height_) / 2;
+  else if (AlignmentVertical() == TAlignmentVertical::avBottom)
+    y = Height() - glyph_height_ - 2;
   return Bounds(x, y, glyph_width_, glyph_height_);
 }
 
@@ -107,8 +110,8 @@ void TStyCustomGlyphButton::DrawGlyph(TCanvas& canvas) {
   TBitmap b(glyph_width_, glyph_height_);
   if (Transparent()) {
     b.Canvas().CopyRect(Rect(0, 0, glyph_width_, glyph_height_), canvas, at);
-    DrawTransparentStretched(b.Canvas(), g, Rect(0, 0, glyph_width_, glyph_height_), Rect(0, 0, glyph_width_, glyph_height_),
-                             transparent_color_);
+    DrawTransparentStretched(b.Canvas(), g, Rect(0, 0, glyph_width_, glyph_height_),
+                             Rect(0, 0, glyph_width_, glyph_height_), transparent_color_);
   } else {
     b.Assign(g);
     ReplaceBitmapColor(b, transparent_color_, Color());
@@ -136,8 +139,10 @@ void TStyCustomGlyphButton::Paint() {
   DrawGlyph(oc);
   TRect r = ClientRect();
   InflateRect(r, -1, -1);
-  if (alignment_ == TAlignment::taRightJustify) r.Left += glyph_width_ + 4;
-  else r.Right -= glyph_width_ + 4;
+  if (alignment_ == TAlignment::taRightJustify)
+    r.Left += glyph_width_ + 4;
+  else
+    r.Right -= glyph_width_ + 4;
   oc.Brush().Style = TBrushStyle::bsClear;
   DrawStyledText(oc, r, DT_WORDBREAK | DT_EXPANDTABS | (alignment_ == TAlignment::taRightJustify ? DT_LEFT : DT_RIGHT));
   oc.Brush().Style = TBrushStyle::bsSolid;
@@ -147,8 +152,10 @@ void TStyCustomGlyphButton::Paint() {
     std::string trimmed = Caption();
     trimmed.erase(std::remove(trimmed.begin(), trimmed.end(), '&'), trimmed.end());
     int tw = std::min(r.Width(), oc.TextWidth(trimmed) + 3);
-    if (UseRightToLeftAlignment()) r.Left = r.Right - tw;
-    else r.Right = r.Left + tw;
+    if (UseRightToLeftAlignment())
+      r.Left = r.Right - tw;
+    else
+      r.Right = r.Left + tw;
     PaintDottedFocusFrame(oc, r);
   }
   Canvas().Draw(0, 0, off);
@@ -166,8 +173,11 @@ void TStyCustomGlyphButton::KeyPress(char& key) {
 void TStyCustomGlyphButton::WndProc(TMessage& m) {
   if (HandlePostedTab(this, m)) return;
   switch (m.Msg) {
-    case WM_ERASEBKGND: case CM_ENABLEDCHANGED: case CM_PARENTCOLORCHANGED: background_outdated_ = true; break;
-    case WM_SIZE: case WM_WINDOWPOSCHANGED: background_outdated_ = true; break;
+    case WM_ERASEBKGND:
+    case CM_ENABLEDCHANGED:
+    case CM_PARENTCOLORCHANGED: background_outdated_ = true; break;
+    case WM_SIZE:
+    case WM_WINDOWPOSCHANGED: background_outdated_ = true; break;
     default: break;
   }
   TStyCustomButton::WndProc(m);
@@ -208,7 +218,8 @@ void TStyRadioButton::KeyDown(uint16_t& key, TShiftState shift) {
 
 void TStyRadioButton::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
       using_mouse_ = true;
       TStyCustomGlyphButton::WndProc(m);
       return;
@@ -234,15 +245,30 @@ TColor TStyRadioButton::GlyphColor(int index) const {
     if (index == 10 || index == 11) return MakeUniqueColor(high);
     return clWindow;
   }
-  TColor base[13] = {clWindow, MakeUniqueColor(frame), LightenColor(frame, 10), mix(frame, clWindow, 128),
-                     mix(frame, clWindow, 128), mix(frame, clWindow, 80), mix(frame, clWindow, 80), clWindow, clWindow,
-                     clWindow, MakeUniqueColor(high), mix(high, clWindow, 153), clGreen};
+  TColor base[13] = {clWindow,
+                     MakeUniqueColor(frame),
+                     LightenColor(frame, 10),
+                     mix(frame, clWindow, 128),
+                     mix(frame, clWindow, 128),
+                     mix(frame, clWindow, 80),
+                     mix(frame, clWindow, 80),
+                     clWindow,
+                     clWindow,
+                     clWindow,
+                     MakeUniqueColor(high),
+                     mix(high, clWindow, 153),
+                     clGreen};
   if (!Enabled()) {
     TColor d = DisabledColor();
     switch (index) {
-      case 0: case 7: case 8: case 9: return d;
-      case 3: case 4: return mix(frame, d, 128);
-      case 5: case 6: return mix(frame, d, 80);
+      case 0:
+      case 7:
+      case 8:
+      case 9: return d;
+      case 3:
+      case 4: return mix(frame, d, 128);
+      case 5:
+      case 6: return mix(frame, d, 80);
       case 10: return clBtnShadow;
       case 11: return mix(high, d, 128);
       default: return base[index];
@@ -250,9 +276,14 @@ TColor TStyRadioButton::GlyphColor(int index) const {
   }
   if (ShowDown()) {
     switch (index) {
-      case 0: case 7: case 8: case 9: return p;
-      case 3: case 4: return mix(frame, p, 128);
-      case 5: case 6: return mix(frame, p, 80);
+      case 0:
+      case 7:
+      case 8:
+      case 9: return p;
+      case 3:
+      case 4: return mix(frame, p, 128);
+      case 5:
+      case 6: return mix(frame, p, 80);
       case 11: return mix(high, p, 153);
       default: return base[index];
     }
@@ -285,14 +316,16 @@ TColor TStyRadioButton::GlyphColor(int index) const {
 void TStyRadioButton::DrawStateGlyph(TBitmap& bitmap) {
   if (UseCustomGlyphs()) {
     int index = checked_ ? 1 : 0;
-    if (!Enabled()) index += 4;
-    else if (ShowDown()) index += 2;
+    if (!Enabled())
+      index += 4;
+    else if (ShowDown())
+      index += 2;
     ExtractGlyph(index, bitmap, GlyphWidth(), GlyphHeight(), CustomGlyphs());
     return;
   }
   TBuiltInGlyph glyph = checked_ ? TBuiltInGlyph::RadioChecked : TBuiltInGlyph::RadioUnchecked;
-  static constexpr TColor kPlaceholders[13] = {clWhite, clBlack, clGreen, clGray, clPurple, clMaroon, clLime,
-                                               clRed,   clFuchsia, clYellow, clNavy, clBlue, clAqua};
+  static constexpr TColor kPlaceholders[13] = {clWhite, clBlack,   clGreen,  clGray, clPurple, clMaroon, clLime,
+                                               clRed,   clFuchsia, clYellow, clNavy, clBlue,   clAqua};
   if (HotTrack()) {
     DrawBuiltInGlyph(bitmap, glyph, [this](int, int, TColor ph) {
       for (int i = 0; i < 13; ++i)
@@ -307,10 +340,19 @@ void TStyRadioButton::DrawStateGlyph(TBitmap& bitmap) {
   DrawBuiltInGlyph(bitmap, glyph, [&](int x, int y, TColor ph) -> TColor {
     bool upper_left = x + y < 12;
     switch (ph) {
-      case clAqua: case clGreen: case clBlack: case clGray: case clPurple: return upper_left ? clBtnShadow : clBtnHighlight;
-      case clLime: case clFuchsia: case clRed: case clMaroon: return upper_left ? cl3DDkShadow : cl3DLight;
-      case clWhite: case clYellow: return pushed || inactive ? clBtnFace : clWindow;
-      case clNavy: case clBlue: return inactive ? clBtnShadow : clWindowText;
+      case clAqua:
+      case clGreen:
+      case clBlack:
+      case clGray:
+      case clPurple: return upper_left ? clBtnShadow : clBtnHighlight;
+      case clLime:
+      case clFuchsia:
+      case clRed:
+      case clMaroon: return upper_left ? cl3DDkShadow : cl3DLight;
+      case clWhite:
+      case clYellow: return pushed || inactive ? clBtnFace : clWindow;
+      case clNavy:
+      case clBlue: return inactive ? clBtnShadow : clWindowText;
       default: return transparent;
     }
   });

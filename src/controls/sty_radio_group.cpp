@@ -273,7 +273,9 @@ void TStyCustomRadioGroup::ArrangeButtons() {
 
 void TStyCustomRadioGroup::ChangeScale(int m, int d) {
   if (d == 0) return;
-  auto mul_div = [m, d](int v) { return static_cast<int>(std::llround(static_cast<double>(static_cast<int64_t>(v) * m) / d)); };
+  auto mul_div = [m, d](int v) {
+    return static_cast<int>(std::llround(static_cast<double>(static_cast<int64_t>(v) * m) / d));
+  };
   if (item_font_changed_) item_font_.SetSize(mul_div(item_font_.Size()));
   vertical_spacing_ = mul_div(vertical_spacing_);
   item_height_ = mul_div(item_height_);

@@ -12,13 +12,33 @@
 namespace qv {
 
 std::string MapiErrorText(int code) {
-  static const char* const kTexts[] = {
-      nullptr, "User Abort", "General Failure", "Login Failure", "Disk Full", "Insufficient Memory",
-      "Access Denied", nullptr, "Too Many Sessions", "Too Many Files", "Too Many Recipients",
-      "Attachment Not Found", "Attachment Open Failure", "Attachment Write Failure", "Unknown Recipient",
-      "Bad Recipient Type", "No Messages", "Invalid Message", "Text Too Large", "Invalid Session",
-      "Type Not Supported", "Ambiguous Recipient", "Message In Use", "Network Failure", "Invalid Edit Fields",
-      "Invalid Recipients", "Feature Not Supported"};
+  static const char* const kTexts[] = {nullptr,
+                                       "User Abort",
+                                       "General Failure",
+                                       "Login Failure",
+                                       "Disk Full",
+                                       "Insufficient Memory",
+                                       "Access Denied",
+                                       nullptr,
+                                       "Too Many Sessions",
+                                       "Too Many Files",
+                                       "Too Many Recipients",
+                                       "Attachment Not Found",
+                                       "Attachment Open Failure",
+                                       "Attachment Write Failure",
+                                       "Unknown Recipient",
+                                       "Bad Recipient Type",
+                                       "No Messages",
+                                       "Invalid Message",
+                                       "Text Too Large",
+                                       "Invalid Session",
+                                       "Type Not Supported",
+                                       "Ambiguous Recipient",
+                                       "Message In Use",
+                                       "Network Failure",
+                                       "Invalid Edit Fields",
+                                       "Invalid Recipients",
+                                       "Feature Not Supported"};
   if (code < 1 || code > 26 || !kTexts[code]) return "Unknown Error";
   return LoadResString(kTexts[code]);
 }

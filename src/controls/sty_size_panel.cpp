@@ -17,7 +17,10 @@ TStyCustomSizePanel::TStyCustomSizePanel(TComponent* owner) : TStyCustomPanel(ow
 
 bool TStyCustomSizePanel::EdgeAligned() const {
   switch (Align()) {
-    case TAlign::alTop: case TAlign::alBottom: case TAlign::alLeft: case TAlign::alRight: return true;
+    case TAlign::alTop:
+    case TAlign::alBottom:
+    case TAlign::alLeft:
+    case TAlign::alRight: return true;
     default: return false;
   }
 }
@@ -117,8 +120,10 @@ void TStyCustomSizePanel::ClampBarPosition(int& p) const {
 // A panel is never sized below its bar, however small its parent is.
 void TStyCustomSizePanel::ResizeTo(int size) {
   size = std::max(size, size_bar_width_ + 1);
-  if (VerticalBar()) SetWidth(size);
-  else SetHeight(size);
+  if (VerticalBar())
+    SetWidth(size);
+  else
+    SetHeight(size);
 }
 
 void TStyCustomSizePanel::SetAlign(TAlign align) {
@@ -335,7 +340,8 @@ void TStyCustomSizePanel::MouseUp(TMouseButton button, TShiftState shift, int x,
   if (!real_time_drag_) {
     DrawDragBar(last_drag_);
     switch (Align()) {
-      case TAlign::alTop: case TAlign::alLeft: ResizeTo(last_drag_); break;
+      case TAlign::alTop:
+      case TAlign::alLeft: ResizeTo(last_drag_); break;
       case TAlign::alBottom: ResizeTo(drag_start_ + Height() - last_drag_); break;
       case TAlign::alRight: ResizeTo(drag_start_ + Width() - last_drag_); break;
       default: break;

@@ -61,8 +61,10 @@ void TStySpinButtons::SpinGlyphChanged(TStyControlButton* button) {
   bool custom = !button->Glyph().Empty();
   bool up = button == up_;
   (up ? custom_up_ : custom_down_) = custom;
-  TStyControlButtonStyle arrow = up ? (direction_ == TSpinDirection::sdLeftRight ? TStyControlButtonStyle::cbsRight : TStyControlButtonStyle::cbsUp)
-                                    : (direction_ == TSpinDirection::sdLeftRight ? TStyControlButtonStyle::cbsLeft : TStyControlButtonStyle::cbsDown);
+  TStyControlButtonStyle arrow = up ? (direction_ == TSpinDirection::sdLeftRight ? TStyControlButtonStyle::cbsRight
+                                                                                 : TStyControlButtonStyle::cbsUp)
+                                    : (direction_ == TSpinDirection::sdLeftRight ? TStyControlButtonStyle::cbsLeft
+                                                                                 : TStyControlButtonStyle::cbsDown);
   button->SetStyle(custom ? TStyControlButtonStyle::cbsNone : arrow);
 }
 
@@ -141,8 +143,10 @@ void TStySpinButtons::LayoutSpinButtons(int w, int h) {
 }
 
 void TStySpinButtons::KeyDown(uint16_t& key, TShiftState shift) {
-  if (key == VK_UP) up_->Click();
-  else if (key == VK_DOWN) down_->Click();
+  if (key == VK_UP)
+    up_->Click();
+  else if (key == VK_DOWN)
+    down_->Click();
   TWinControl::KeyDown(key, shift);
 }
 
@@ -186,17 +190,22 @@ void TStySpinEdit::PlaceSpinButtons() {
     return;
   }
   int bw = buttons_->Width(), w = Width(), h = Height();
-  if (UseRightToLeftAlignment()) buttons_->SetBounds(0, 0, bw, h - 3);
-  else if (FrameVisible() || Ctl3D()) buttons_->SetBounds(w - bw - 4, 0, bw, h - 3);
-  else buttons_->SetBounds(w - bw - 1, 1, bw, h - 3);
+  if (UseRightToLeftAlignment())
+    buttons_->SetBounds(0, 0, bw, h - 3);
+  else if (FrameVisible() || Ctl3D())
+    buttons_->SetBounds(w - bw - 4, 0, bw, h - 3);
+  else
+    buttons_->SetBounds(w - bw - 1, 1, bw, h - 3);
   SetEditMargins();
 }
 
 void TStySpinEdit::SetEditMargins() {
   if (!buttons_) return;
   int m = buttons_->Width() + 2;
-  if (UseRightToLeftAlignment()) SetTextMargins(m, 0);
-  else SetTextMargins(0, m);
+  if (UseRightToLeftAlignment())
+    SetTextMargins(m, 0);
+  else
+    SetTextMargins(0, m);
 }
 
 TRect TStySpinEdit::GetTextArea() const {
@@ -326,7 +335,8 @@ bool TStySpinEdit::AcceptsChar(char key) {
   unsigned char ch = static_cast<unsigned char>(key);
   char sep = Separator();
   std::string text = Text();
-  bool valid = (ch >= '0' && ch <= '9') || key == '+' || key == '-' || (!integers_only_ && key == sep) || (ch < 32 && ch != 13);
+  bool valid =
+      (ch >= '0' && ch <= '9') || key == '+' || key == '-' || (!integers_only_ && key == sep) || (ch < 32 && ch != 13);
   if (valid && key == sep) {
     bool has = text.find(sep) != std::string::npos;
     valid = SelLength() > 0 ? (!has || SelText().find(sep) != std::string::npos) : !has;
@@ -382,8 +392,10 @@ void TStySpinEdit::WndProc(TMessage& m) {
       if (up && OnMouseWheelUp) OnMouseWheelUp(this);
       if (!up && OnMouseWheelDown) OnMouseWheelDown(this);
       double amount = (m.WParam & MK_CONTROL) ? page_size_ : increment_;
-      if (up) StepUp(amount);
-      else StepDown(amount);
+      if (up)
+        StepUp(amount);
+      else
+        StepDown(amount);
       m.Result = 1;
       return;
     }

@@ -14,9 +14,14 @@ namespace {
 int LineWidth(TFrameStyleEx style, int bevel_width) {
   switch (style) {
     case TFrameStyleEx::fsFlat: return 1;
-    case TFrameStyleEx::fsStatus: case TFrameStyleEx::fsPopup: return bevel_width;
-    case TFrameStyleEx::fsGroove: case TFrameStyleEx::fsBump: case TFrameStyleEx::fsLowered:
-    case TFrameStyleEx::fsButtonDown: case TFrameStyleEx::fsRaised: case TFrameStyleEx::fsButtonUp: return 2;
+    case TFrameStyleEx::fsStatus:
+    case TFrameStyleEx::fsPopup: return bevel_width;
+    case TFrameStyleEx::fsGroove:
+    case TFrameStyleEx::fsBump:
+    case TFrameStyleEx::fsLowered:
+    case TFrameStyleEx::fsButtonDown:
+    case TFrameStyleEx::fsRaised:
+    case TFrameStyleEx::fsButtonUp: return 2;
     default: return 0;
   }
 }
@@ -55,7 +60,8 @@ void TStySplitterPane::WndProc(TMessage& m) {
     case CM_VISIBLECHANGED:
       if (splitter_) splitter_->PaneVisibilityChanged();
       break;
-    case CM_ENTER: case CM_EXIT: Invalidate(); break;
+    case CM_ENTER:
+    case CM_EXIT: Invalidate(); break;
     default: break;
   }
 }
@@ -173,12 +179,17 @@ void TStySplitter::AlignPanes() {
   // Sizes along the axis; none below 0.
   auto place = [&](TStySplitterPane* p, int at, int size) {
     size = std::max(0, size);
-    if (horz) p->SetBounds(L + at, T, size, H);
-    else p->SetBounds(L, T + at, W, size);
+    if (horz)
+      p->SetBounds(L + at, T, size, H);
+    else
+      p->SetBounds(L, T + at, W, size);
   };
-  if (v0 && !v1) place(panes_[0], 0, extent);
-  else if (v0) place(panes_[0], 0, pos);
-  else place(panes_[0], 0, 0);
+  if (v0 && !v1)
+    place(panes_[0], 0, extent);
+  else if (v0)
+    place(panes_[0], 0, pos);
+  else
+    place(panes_[0], 0, 0);
   if (v0 && v1) {
     bar_rect_ = horz ? Bounds(L + pos, T, std::min(sw, std::max(0, extent - pos)), H)
                      : Bounds(L, T + pos, W, std::min(sw, std::max(0, extent - pos)));
@@ -186,9 +197,12 @@ void TStySplitter::AlignPanes() {
     bar_rect_ = Rect(L, T, L, T);
   }
   UpdateHotSpotRect();
-  if (v1 && !v0) place(panes_[1], 0, extent);
-  else if (v1) place(panes_[1], std::min(pos + sw, extent), extent - pos - sw);
-  else place(panes_[1], extent, 0);
+  if (v1 && !v0)
+    place(panes_[1], 0, extent);
+  else if (v1)
+    place(panes_[1], std::min(pos + sw, extent), extent - pos - sw);
+  else
+    place(panes_[1], extent, 0);
   EnableAlign();
   if (real_time_drag_) {
     panes_[0]->Update();
@@ -219,8 +233,10 @@ void TStySplitter::Resize() {
       if (fixed_pane_ == TFixedPane::fpUpperLeft && use_percent_) {
         MarginsFromPercent();
         int p;
-        if (hot_spot_closed_) p = closed_to_min_ ? 0 : e;
-        else p = RoundHalfEven(percent_ / 100.0 * e);
+        if (hot_spot_closed_)
+          p = closed_to_min_ ? 0 : e;
+        else
+          p = RoundHalfEven(percent_ / 100.0 * e);
         SetPosition(p);
       } else if (fixed_pane_ == TFixedPane::fpUpperLeft) {
         SetPosition(position_);
@@ -228,8 +244,10 @@ void TStySplitter::Resize() {
       } else {
         SetPosition(Extent() - fixed_size_);
         const int lower_right = Extent() - position_ - splitter_width_;
-        if (hot_spot_closed_) hot_spot_position_ = Extent() - user_size_;
-        else if (user_size_ > lower_right) SetPosition(Extent() - user_size_);
+        if (hot_spot_closed_)
+          hot_spot_position_ = Extent() - user_size_;
+        else if (user_size_ > lower_right)
+          SetPosition(Extent() - user_size_);
       }
     } catch (...) {
       resizing_ = false;
@@ -383,7 +401,7 @@ void TStySplitter::DrawDragBar(int position) {
   if (real_time_drag_) return;
   const int i = GetFrameInset();
   TRect r = orientation_ == TOrientation::orHorizontal ? Bounds(i + position, i, bar_rect_.Width(), bar_rect_.Height())
-                                                        : Bounds(i, i + position, bar_rect_.Width(), bar_rect_.Height());
+                                                       : Bounds(i, i + position, bar_rect_.Width(), bar_rect_.Height());
   ToggleDragImage(this, r);
 }
 
@@ -419,8 +437,10 @@ void TStySplitter::DrawHotSpot(bool highlighted, TPoint mouse) {
       TRect half = r;
       if (!hot_spot_closed_) {
         const bool first = horz ? mouse.Y < m.Y : mouse.X < m.X;
-        if (horz) (first ? half.Bottom : half.Top) = m.Y;
-        else (first ? half.Right : half.Left) = m.X;
+        if (horz)
+          (first ? half.Bottom : half.Top) = m.Y;
+        else
+          (first ? half.Right : half.Left) = m.X;
       }
       c.Brush().Color = hot_spot_highlight_;
       c.FillRect(half);
@@ -463,8 +483,10 @@ void TStySplitter::DrawHotSpot(bool highlighted, TPoint mouse) {
   // 5 pixels across and 3 deep; a vertical bar's arrows point left or right.
   auto arrow = [&](int at, bool to_start) {
     const int s = to_start ? -1 : 1;
-    if (horz) c.Polygon({{m.X + s, at}, {m.X - s, at - 2}, {m.X - s, at + 2}});
-    else c.Polygon({{at, m.Y + s}, {at - 2, m.Y - s}, {at + 2, m.Y - s}});
+    if (horz)
+      c.Polygon({{m.X + s, at}, {m.X - s, at - 2}, {m.X - s, at + 2}});
+    else
+      c.Polygon({{at, m.Y + s}, {at - 2, m.Y - s}, {at + 2, m.Y - s}});
   };
   const int start = horz ? hs.Top : hs.Left, end = horz ? hs.Bottom : hs.Right;
   arrow(start + 8, first_to_start);

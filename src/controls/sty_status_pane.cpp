@@ -30,8 +30,11 @@ TStyCustomStatusPane::~TStyCustomStatusPane() {
 
 int TStyCustomStatusPane::FrameWidth() const {
   switch (frame_style_) {
-    case TFrameStyleEx::fsNone: case TFrameStyleEx::fsFlatRounded: return 0;
-    case TFrameStyleEx::fsFlat: case TFrameStyleEx::fsStatus: case TFrameStyleEx::fsPopup: return 1;
+    case TFrameStyleEx::fsNone:
+    case TFrameStyleEx::fsFlatRounded: return 0;
+    case TFrameStyleEx::fsFlat:
+    case TFrameStyleEx::fsStatus:
+    case TFrameStyleEx::fsPopup: return 1;
     default: return 2;
   }
 }
@@ -251,9 +254,7 @@ void TStyCustomStatusPane::CMHitTest(TMessage& m) {
 
 void TStyCustomStatusPane::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case CM_STY_BLINKQUERY:
-      m.Result = blinking_ ? 1 : 0;
-      return;
+    case CM_STY_BLINKQUERY: m.Result = blinking_ ? 1 : 0; return;
     case CM_STY_BLINKSTATE:
       if (blinking_) SetBlinkPhase(m.WParam != 0);
       return;
@@ -350,8 +351,7 @@ void TStyPollingStatus::TimerExpired() {
 }
 
 // ---------------------------------------------------------------------------------------------
-TStyClockStatus::TStyClockStatus(TComponent* owner, const TWallClock& clock)
-    : TStyPollingStatus(owner), clock_(clock) {
+TStyClockStatus::TStyClockStatus(TComponent* owner, const TWallClock& clock) : TStyPollingStatus(owner), clock_(clock) {
   SetWidth(150);
   UpdateClock();
 }

@@ -89,7 +89,8 @@ void TStyCustomTabbedListBox::UpdateTabStops() {
 std::string TStyCustomTabbedListBox::GetCell(int column, int row) const {
   if (row < 0 || row >= Count()) throw EListError(LoadResString("Row parameter out of range"));
   size_t start = 0, end = 0;
-  if (column < 0 || !CellRange(Item(row), column, start, end)) throw EListError(LoadResString("Column parameter out of range"));
+  if (column < 0 || !CellRange(Item(row), column, start, end))
+    throw EListError(LoadResString("Column parameter out of range"));
   return Item(row).substr(start, end - start);
 }
 
@@ -97,13 +98,15 @@ void TStyCustomTabbedListBox::SetCell(int column, int row, const std::string& te
   if (row < 0 || row >= Count()) throw EListError(LoadResString("Row parameter out of range"));
   size_t start = 0, end = 0;
   std::string item = Item(row);
-  if (column < 0 || !CellRange(item, column, start, end)) throw EListError(LoadResString("Column parameter out of range"));
+  if (column < 0 || !CellRange(item, column, start, end))
+    throw EListError(LoadResString("Column parameter out of range"));
   item.replace(start, end - start, text);
   SetItemText(row, item);
 }
 
 void TStyCustomTabbedListBox::UpdateFromHeader(TComponent*) {
-  throw EHeaderError(LoadResString("Only THeader and THeaderControl components can be passed to TStyCustomTabbedListBox.UpdateFromHeader"));
+  throw EHeaderError(LoadResString(
+      "Only THeader and THeaderControl components can be passed to TStyCustomTabbedListBox.UpdateFromHeader"));
 }
 
 void TStyCustomTabbedListBox::AutoSizeTabStops() {
@@ -172,8 +175,10 @@ void TStyCustomTabbedListBox::DefaultDrawItem(int index, TRect rect, TOwnerDrawS
   c.SaveState();
   c.Brush().Style = TBrushStyle::bsClear;
   c.IntersectClipRect(rect);
-  if (UseRightToLeftAlignment()) c.TextOut(rect.Right - 2 - c.TextWidth(Item(index)), y, Item(index));
-  else TabbedTextOut(c, rect.Left + 2, y, Item(index), PixelTabStops());
+  if (UseRightToLeftAlignment())
+    c.TextOut(rect.Right - 2 - c.TextWidth(Item(index)), y, Item(index));
+  else
+    TabbedTextOut(c, rect.Left + 2, y, Item(index), PixelTabStops());
   c.RestoreState();
   c.Brush().Style = TBrushStyle::bsSolid;
 }

@@ -111,7 +111,8 @@ void TStyToolButton::WndProc(TMessage& m) {
       SyncWithToolbar();
       return;
     case CM_DIALOGCHAR:
-      if (IsAccel(static_cast<char>(m.WParam), Caption()) && Enabled() && Visible() && Parent() && Parent()->Showing()) {
+      if (IsAccel(static_cast<char>(m.WParam), Caption()) && Enabled() && Visible() && Parent() &&
+          Parent()->Showing()) {
         Click();
         m.Result = 1;
         return;
@@ -170,7 +171,7 @@ void TStyToolButton::SetFlat(bool v) {
   Invalidate();
 }
 
-#define QV_INDEX_SETTER(Name, field)       \
+#define QV_INDEX_SETTER(Name, field)      \
   void TStyToolButton::Set##Name(int v) { \
     if (v == field) return;               \
     field = v;                            \
@@ -220,7 +221,8 @@ void TStyToolButton::SendGroupMessage() {
   for (int i = 0; i < Parent()->ControlCount(); ++i) {
     TControl* sibling = Parent()->Controls(i);
     if (sibling != this)
-      sibling->Perform(CM_BUTTONPRESSED, static_cast<uintptr_t>(group_index_), reinterpret_cast<intptr_t>(static_cast<TControl*>(this)));
+      sibling->Perform(CM_BUTTONPRESSED, static_cast<uintptr_t>(group_index_),
+                       reinterpret_cast<intptr_t>(static_cast<TControl*>(this)));
   }
 }
 
@@ -276,8 +278,10 @@ void TStyToolButton::MouseDown(TMouseButton button, TShiftState shift, int x, in
   bool normal = !drop_down_menu_ || (shift & ~ssDouble) != ssLeft || (x < Width() - kArrowWidth && HasClickHandler());
   if (normal) {
     // The press that closes a menu is swallowed.
-    if (treat_as_normal_) ButtonPress(x, y);
-    else treat_as_normal_ = true;
+    if (treat_as_normal_)
+      ButtonPress(x, y);
+    else
+      treat_as_normal_ = true;
     return;
   }
   if (drop_down_menu_->Items()->Count() == 0) return;
@@ -299,7 +303,7 @@ void TStyToolButton::MouseDown(TMouseButton button, TShiftState shift, int x, in
 void TStyToolButton::MouseMove(TShiftState shift, int x, int y) {
   TGraphicControl::MouseMove(shift, x, y);
   if (dragging_) {
-    TStyToolButtonState next = down_ ? TStyToolButtonState::bsLatched
+    TStyToolButtonState next = down_                           ? TStyToolButtonState::bsLatched
                                : ClientRect().Contains({x, y}) ? TStyToolButtonState::bsPressed
                                                                : TStyToolButtonState::bsUp;
     if (StoreChanged(state_, next)) Invalidate();
@@ -378,8 +382,10 @@ void TStyToolButton::MouseLeft() {
 
 void TStyToolButton::SyncHover() {
   if (!flat_ || !Enabled()) return;
-  if (FindControlAtScreen(CursorPos()) == this) Perform(CM_MOUSEENTER, 0, 0);
-  else Perform(CM_MOUSELEAVE, 0, 0);
+  if (FindControlAtScreen(CursorPos()) == this)
+    Perform(CM_MOUSEENTER, 0, 0);
+  else
+    Perform(CM_MOUSELEAVE, 0, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -410,8 +416,10 @@ TRect TStyToolButton::GlyphRect(const TRect& client) {
     case TButtonLayout::blGlyphTop: top = spare; break;
     case TButtonLayout::blGlyphBottom: top = r.Top + t + spare; break;
   }
-  if (layout_ == TButtonLayout::blGlyphTop || layout_ == TButtonLayout::blGlyphBottom) left = r.Left + (r.Width() - g.X) / 2;
-  else top = r.Top + (r.Height() - g.Y) / 2;
+  if (layout_ == TButtonLayout::blGlyphTop || layout_ == TButtonLayout::blGlyphBottom)
+    left = r.Left + (r.Width() - g.X) / 2;
+  else
+    top = r.Top + (r.Height() - g.Y) / 2;
   TRect out = Bounds(left, top, g.X, g.Y);
   if (PressedLook()) OffsetRect(out, 1, 1);
   return out;
@@ -447,8 +455,10 @@ void TStyToolButton::DrawButtonFrame(TRect& rect) {
   TCanvas& c = Canvas();
   bool sunk = state_ == TStyToolButtonState::bsPressed || state_ == TStyToolButtonState::bsLatched;
   if (flat_) {
-    if (sunk) rect = PaintFrame(c, rect, TFrameStyleEx::fsStatus);
-    else if (mouse_over_ && state_ != TStyToolButtonState::bsDisabled) rect = PaintFrame(c, rect, TFrameStyleEx::fsPopup);
+    if (sunk)
+      rect = PaintFrame(c, rect, TFrameStyleEx::fsStatus);
+    else if (mouse_over_ && state_ != TStyToolButtonState::bsDisabled)
+      rect = PaintFrame(c, rect, TFrameStyleEx::fsPopup);
   } else {
     rect = PaintFrame(c, rect, sunk ? TFrameStyleEx::fsLowered : TFrameStyleEx::fsButtonUp);
   }
@@ -532,7 +542,8 @@ void TStyToolButton::Paint() {
     c.FillRect(r);
   }
   if (state_ == TStyToolButtonState::bsLatched && (!flat_ || !mouse_over_)) {
-    c.Brush().Bitmap = transparent_ ? DitherBrush(clBtnFace, clBtnHighlight) : DitherBrush(Color(), LightenColor(Color(), 20));
+    c.Brush().Bitmap =
+        transparent_ ? DitherBrush(clBtnFace, clBtnHighlight) : DitherBrush(Color(), LightenColor(Color(), 20));
     c.FillRect(r);
     c.Brush().Bitmap.reset();
   }

@@ -71,9 +71,12 @@ void TStyToolbar::ApplyAutoStyle(TAlign align) {
   TStyCustomPanel::SetBorderInner(TFrameStyleEx::fsNone);
   TStyCustomPanel::SetBorderOuter(show_divider_ ? TFrameStyleEx::fsGroove : TFrameStyleEx::fsNone);
   TSides sides = SideBit(TSide::sdTop);
-  if (align == TAlign::alLeft) sides = SideBit(TSide::sdLeft);
-  else if (align == TAlign::alRight) sides = SideBit(TSide::sdRight);
-  else if (align == TAlign::alBottom) sides = SideBit(TSide::sdBottom);
+  if (align == TAlign::alLeft)
+    sides = SideBit(TSide::sdLeft);
+  else if (align == TAlign::alRight)
+    sides = SideBit(TSide::sdRight);
+  else if (align == TAlign::alBottom)
+    sides = SideBit(TSide::sdBottom);
   TStyCustomPanel::SetBorderSides(sides);
   Invalidate();
 }
@@ -82,8 +85,10 @@ void TStyToolbar::SetAlign(TAlign align) {
   if (auto_style_) ApplyAutoStyle(align);
   TStyCustomPanel::SetAlign(align);
   if (auto_resize_) {
-    if (align == TAlign::alLeft || align == TAlign::alRight) SetWidth(32);
-    else SetHeight(32);
+    if (align == TAlign::alLeft || align == TAlign::alRight)
+      SetWidth(32);
+    else
+      SetHeight(32);
   }
 }
 
@@ -111,7 +116,8 @@ void TStyToolbar::SetParent(TWinControl* parent) {
 }
 
 void TStyToolbar::CheckAutoResize() {
-  if (Parent() && (Parent()->ClassName() == "TPageScroller" || Parent()->ClassName() == "TToolbar")) auto_resize_ = false;
+  if (Parent() && (Parent()->ClassName() == "TPageScroller" || Parent()->ClassName() == "TToolbar"))
+    auto_resize_ = false;
 }
 
 void TStyToolbar::SetAutoResize(bool v) {
@@ -139,15 +145,19 @@ void TStyToolbar::ControlChange(TControl* control, bool inserting) {
 
 void TStyToolbar::SetAutoSize(bool width, int value) {
   int old_w = Width(), old_h = Height();
-  if (width) SetWidth(value);
-  else SetHeight(value);
+  if (width)
+    SetWidth(value);
+  else
+    SetHeight(value);
   if (Width() != old_w || Height() != old_h) Invalidate();
   // The parent lays out again; a size that did not change ends the chain there.
   if (TWinControl* p = Parent()) {
     uintptr_t kind = SIZE_RESTORED;
     if (auto* form = dynamic_cast<TForm*>(p)) {
-      if (form->WindowState() == TWindowState::wsMaximized) kind = SIZE_MAXIMIZED;
-      else if (form->WindowState() == TWindowState::wsMinimized) kind = SIZE_MINIMIZED;
+      if (form->WindowState() == TWindowState::wsMaximized)
+        kind = SIZE_MAXIMIZED;
+      else if (form->WindowState() == TWindowState::wsMinimized)
+        kind = SIZE_MINIMIZED;
     }
     p->PostMessage(WM_SIZE, kind, MakeLParam(p->Width(), p->Height()));
   }
@@ -185,11 +195,15 @@ void TStyToolbar::ArrangeControls() {
     bool side = Align() == TAlign::alLeft || Align() == TAlign::alRight;
     bool top_bottom = Align() == TAlign::alTop || Align() == TAlign::alBottom;
     if (horizontal) {
-      if (side && wrapped) SetAutoSize(true, margin_ + widest);
-      else if (top_bottom) SetAutoSize(false, row_height_ * row + 2 * top_margin_);
+      if (side && wrapped)
+        SetAutoSize(true, margin_ + widest);
+      else if (top_bottom)
+        SetAutoSize(false, row_height_ * row + 2 * top_margin_);
     } else {
-      if (top_bottom && wrapped) SetAutoSize(false, margin_ + widest);
-      else if (side) SetAutoSize(true, row_height_ * row + top_margin_ + 2);
+      if (top_bottom && wrapped)
+        SetAutoSize(false, margin_ + widest);
+      else if (side)
+        SetAutoSize(true, row_height_ * row + top_margin_ + 2);
     }
   }
   arranging_ = false;

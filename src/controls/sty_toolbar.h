@@ -56,7 +56,10 @@ public:
 
   TStyToolbarControlList& ToolbarControls() { return list_; }
   virtual void ArrangeControls();
-  virtual int RowHeightOf(int row) const { (void)row; return row_height_; }
+  virtual int RowHeightOf(int row) const {
+    (void)row;
+    return row_height_;
+  }
   virtual void ApplyAutoStyle(TAlign align);
   void SetButtonMetrics(int width, int height, bool show_captions);
 

@@ -66,8 +66,7 @@ size_t TAS_Base64Coding::DecodedLength(const uint8_t* src, size_t src_len) const
   return (src_len - pads) * 6 / 8;
 }
 
-bool TAS_Base64Coding::EncodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size,
-                                   uint8_t* buf) {
+bool TAS_Base64Coding::EncodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size, uint8_t* buf) {
   out_len = EncodedLength(src_len);
   if (buf_size < out_len) return false;
   size_t o = 0, i = 0;
@@ -90,8 +89,7 @@ bool TAS_Base64Coding::EncodeBlock(const uint8_t* src, size_t src_len, size_t& o
   return true;
 }
 
-bool TAS_Base64Coding::DecodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size,
-                                   uint8_t* buf) {
+bool TAS_Base64Coding::DecodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size, uint8_t* buf) {
   out_len = 0;
   if (buf_size < DecodedLength(src, src_len)) return false;
   if (!src || src_len == 0) return true;

@@ -17,10 +17,8 @@ public:
   virtual void SetCodeInPlace(bool value) { code_in_place_ = value; }
 
   // Encodes src_len bytes into buf; false (nothing written) when buf_size is too small.
-  virtual bool EncodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size,
-                           uint8_t* buf) = 0;
-  virtual bool DecodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size,
-                           uint8_t* buf) = 0;
+  virtual bool EncodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size, uint8_t* buf) = 0;
+  virtual bool DecodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size, uint8_t* buf) = 0;
   virtual size_t EncodedLength(size_t src_len) const = 0;
   // Upper bound of DecodeBlock's output.
   virtual size_t DecodedLength(const uint8_t* src, size_t src_len) const = 0;
@@ -41,11 +39,9 @@ public:
 
   // Base64 cannot code in place.
   void SetCodeInPlace(bool) override { code_in_place_ = false; }
-  bool EncodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size,
-                   uint8_t* buf) override;
+  bool EncodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size, uint8_t* buf) override;
   // Skips characters at or below the space; a foreign character raises ErrorBase64.
-  bool DecodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size,
-                   uint8_t* buf) override;
+  bool DecodeBlock(const uint8_t* src, size_t src_len, size_t& out_len, size_t buf_size, uint8_t* buf) override;
   size_t EncodedLength(size_t src_len) const override;
   size_t DecodedLength(const uint8_t* src, size_t src_len) const override;
 };

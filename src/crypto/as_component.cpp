@@ -23,8 +23,7 @@ std::string KitFormat(const char* format, ...) {
   return out;
 }
 
-TAS_Component::TAS_Component(TComponent* owner)
-    : TComponent(owner), about_(std::make_unique<TAS_AboutInfo>()) {}
+TAS_Component::TAS_Component(TComponent* owner) : TComponent(owner), about_(std::make_unique<TAS_AboutInfo>()) {}
 
 TAS_Component::~TAS_Component() = default;
 
@@ -101,8 +100,7 @@ void RegisterAlgorithm(const std::string& name, const std::string& oid, const TC
   if (!FindLocked(r, name)) r.names.emplace_back(name, cls);
   if (oid.empty()) return;
   std::string line = KitFormat("%s=%s", oid.c_str(), name.c_str());
-  if (std::find(r.oid_lines.begin(), r.oid_lines.end(), line) == r.oid_lines.end())
-    r.oid_lines.push_back(line);
+  if (std::find(r.oid_lines.begin(), r.oid_lines.end(), line) == r.oid_lines.end()) r.oid_lines.push_back(line);
 }
 
 const TComponentClass* FindAlgorithmClass(const std::string& name) {

@@ -83,10 +83,8 @@ void TAS_SymmCryptography::ClearKeys() {
 }
 
 void TAS_SymmCryptography::CheckKeyLength(const uint8_t* key, int len) {
-  if (len < MinKeyLength())
-    Error(KitFormat("Key too short: %d bytes, must be at least %d bytes", len, MinKeyLength()));
-  if (len > MaxKeyLength())
-    Error(KitFormat("Key too long: %d bytes, must not exceed %d bytes", len, MaxKeyLength()));
+  if (len < MinKeyLength()) Error(KitFormat("Key too short: %d bytes, must be at least %d bytes", len, MinKeyLength()));
+  if (len > MaxKeyLength()) Error(KitFormat("Key too long: %d bytes, must not exceed %d bytes", len, MaxKeyLength()));
   if (!key) Error("Invalid key");
 }
 
@@ -133,8 +131,10 @@ void TAS_SymmCryptography::SetKeyText(const std::string& text) {
 
 void TAS_SymmCryptography::SetInitVector(const uint8_t* iv, int len) {
   Wipe(iv_);
-  if (iv && len > 0) iv_.assign(iv, iv + len);
-  else iv_.clear();
+  if (iv && len > 0)
+    iv_.assign(iv, iv + len);
+  else
+    iv_.clear();
   if (OnChangeInitVector) OnChangeInitVector(this);
 }
 
@@ -244,14 +244,18 @@ void TAS_SymmCryptography::Process(uint8_t* work, size_t size, bool encrypt) {
   switch (cipher_mode_) {
     case TCipherMode::cmECB:
       if (!before && !after) {
-        if (encrypt) EncryptBlocks(work, full);
-        else DecryptBlocks(work, full);
+        if (encrypt)
+          EncryptBlocks(work, full);
+        else
+          DecryptBlocks(work, full);
         break;
       }
       for (size_t i = 0; i < full; ++i) {
         fire(before, i * b, b);
-        if (encrypt) EncryptBlock(work + i * b);
-        else DecryptBlock(work + i * b);
+        if (encrypt)
+          EncryptBlock(work + i * b);
+        else
+          DecryptBlock(work + i * b);
         fire(after, i * b, b);
       }
       break;

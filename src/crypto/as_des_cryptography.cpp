@@ -64,8 +64,7 @@ void TAS_DESCryptography::EncryptBlocks(uint8_t* data, size_t blocks) {
 
 void TAS_DESCryptography::DecryptBlocks(uint8_t* data, size_t blocks) {
   des::CryptBlocks(reinterpret_cast<const des::StageKeys*>(schedule_.data()),
-                   static_cast<unsigned>(schedule_.size() / sizeof(des::StageKeys)), cipher_mask_, false, data,
-                   blocks);
+                   static_cast<unsigned>(schedule_.size() / sizeof(des::StageKeys)), cipher_mask_, false, data, blocks);
 }
 
 void TAS_DESCryptography::EncryptBlock(uint8_t* block) { EncryptBlocks(block, 1); }

@@ -144,8 +144,7 @@ void TAS_AsymCryptography::SignString(const std::string& s, const std::string& k
 void TAS_AsymCryptography::Verify(const void* data, size_t size, const std::string& key_hex) {
   if (key_hex.empty() && !CanVerify())
     Error(KitFormat("%s is not ready to verify signature, must have valid public key", Name().c_str()));
-  if (verify_signature_.empty())
-    Error(KitFormat("%s: Signature to Verify is not assigned", Name().c_str()));
+  if (verify_signature_.empty()) Error(KitFormat("%s: Signature to Verify is not assigned", Name().c_str()));
   if (OnBeforeVerify) OnBeforeVerify(this, data, static_cast<uint32_t>(size));
   decrypted_block_.clear();
   found_digest_oid_.clear();
@@ -162,9 +161,7 @@ std::string TAS_AsymCryptography::GetSignatureHex() const {
   return BytesToHexText(signature_.data(), static_cast<std::ptrdiff_t>(signature_.size()));
 }
 
-void TAS_AsymCryptography::SetVerifySignatureHex(const std::string& hex) {
-  verify_signature_ = HexTextToBytes(hex);
-}
+void TAS_AsymCryptography::SetVerifySignatureHex(const std::string& hex) { verify_signature_ = HexTextToBytes(hex); }
 
 void TAS_AsymCryptography::ClearKeys() {
   Wipe(public_key_);
@@ -175,17 +172,13 @@ void TAS_AsymCryptography::LoadPublicKeyFromStream(std::istream& stream) {
   SetPublicKeyBitValue(StreamToHexText(stream));
 }
 
-void TAS_AsymCryptography::SavePublicKeyToStream(std::ostream& stream) const {
-  HexTextToStream(stream, public_key_);
-}
+void TAS_AsymCryptography::SavePublicKeyToStream(std::ostream& stream) const { HexTextToStream(stream, public_key_); }
 
 void TAS_AsymCryptography::LoadPrivateKeyFromStream(std::istream& stream) {
   SetPrivateKeyBitValue(StreamToHexText(stream));
 }
 
-void TAS_AsymCryptography::SavePrivateKeyToStream(std::ostream& stream) const {
-  HexTextToStream(stream, private_key_);
-}
+void TAS_AsymCryptography::SavePrivateKeyToStream(std::ostream& stream) const { HexTextToStream(stream, private_key_); }
 
 void TAS_AsymCryptography::LoadPublicKeyFromFile(const std::string& file_name) {
   SetPublicKeyBitValue(FileToHexText(file_name));

@@ -79,8 +79,7 @@ public:
 
   void LinkedChanged(TAS_Component* sender, const std::string& prop_name) override;
 
-  TNotifyEvent OnChangePublicKey, OnChangePrivateKey, OnChangeSignatureAlgorithm,
-      OnChangeSigningDigest, OnChangeSeed;
+  TNotifyEvent OnChangePublicKey, OnChangePrivateKey, OnChangeSignatureAlgorithm, OnChangeSigningDigest, OnChangeSeed;
   TSignatureEvent OnBeforeSign, OnAfterSign, OnBeforeVerify, OnAfterVerify;
 
 protected:

@@ -53,8 +53,7 @@ std::vector<uint8_t> HexTextToBytes(const std::string& hex, bool reversed) {
   std::vector<uint8_t> out(n);
   for (size_t i = 0; i < n; ++i) {
     int hi = HexValue(text[2 * i]), lo = HexValue(text[2 * i + 1]);
-    if (hi < 0 || lo < 0)
-      throw EConvertError("'$" + text.substr(2 * i, 2) + "' is not a valid integer value");
+    if (hi < 0 || lo < 0) throw EConvertError("'$" + text.substr(2 * i, 2) + "' is not a valid integer value");
     out[reversed ? n - 1 - i : i] = static_cast<uint8_t>(hi * 16 + lo);
   }
   return out;

@@ -99,9 +99,7 @@ void TAS_DERComponent::SetDERCodeDesignate(const std::string& hex) {
   Fire(OnChangeDERCode, this);
 }
 
-std::string TAS_DERComponent::GetDERCode() const {
-  return der_code_.empty() ? BuildDER() : der_code_;
-}
+std::string TAS_DERComponent::GetDERCode() const { return der_code_.empty() ? BuildDER() : der_code_; }
 
 std::string TAS_DERComponent::BuildBody() const {
   TDERNode body;
@@ -219,9 +217,7 @@ void TAS_DERComponent::ClearFields() {
   SetSignatureValue("");
 }
 
-void TAS_DERComponent::LoadFromStream(std::istream& stream) {
-  SetDERCodeDesignate(HexLinesStreamToHexText(stream));
-}
+void TAS_DERComponent::LoadFromStream(std::istream& stream) { SetDERCodeDesignate(HexLinesStreamToHexText(stream)); }
 
 void TAS_DERComponent::SaveToStream(std::ostream& stream) const {
   TStringList lines;
@@ -229,9 +225,7 @@ void TAS_DERComponent::SaveToStream(std::ostream& stream) const {
   for (int i = 0; i < lines.Count(); ++i) stream << lines[i] << "\r\n";
 }
 
-void TAS_DERComponent::LoadFromFile(const std::string& file_name) {
-  SetDERCodeDesignate(FileToHexText(file_name));
-}
+void TAS_DERComponent::LoadFromFile(const std::string& file_name) { SetDERCodeDesignate(FileToHexText(file_name)); }
 
 bool TAS_DERComponent::LoadFromPEMFile(const std::string& file_name) {
   std::string title, der_hex;

@@ -84,9 +84,8 @@ public:
   // Takes the source's name tags over, for name lines copied from it.
   void TakeNameTags(const TAS_DERComponent& source);
 
-  TNotifyEvent OnChangeDERCode, OnChangeParent, OnChangePublicKeyAlgorithm,
-      OnChangePublicKeyBitValue, OnChangeSigningHelper, OnChangeSignatureAlgorithm,
-      OnChangeSignatureValue;
+  TNotifyEvent OnChangeDERCode, OnChangeParent, OnChangePublicKeyAlgorithm, OnChangePublicKeyBitValue,
+      OnChangeSigningHelper, OnChangeSignatureAlgorithm, OnChangeSignatureValue;
 
 protected:
   virtual void BuildBodyNode(TDERNode& body) const = 0;

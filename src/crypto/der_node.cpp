@@ -17,9 +17,7 @@ namespace {
   throw EASN1Error(text);
 }
 
-bool EndOfContents(const uint8_t* p, size_t remaining) {
-  return remaining >= 2 && p[0] == 0 && p[1] == 0;
-}
+bool EndOfContents(const uint8_t* p, size_t remaining) { return remaining >= 2 && p[0] == 0 && p[1] == 0; }
 
 void AppendLength(std::vector<uint8_t>& out, size_t len) {
   if (len < 0x80) {
@@ -76,8 +74,7 @@ TDERNode* TDERNode::Child(int index) const {
 
 TDERNode& TDERNode::Expect(int index, uint8_t tag_class, uint32_t tag) const {
   TDERNode* child = Child(index);
-  if (!child || child->class_ != tag_class || child->tag_ != tag)
-    throw EASN1Error("Error: unexpected DER structure");
+  if (!child || child->class_ != tag_class || child->tag_ != tag) throw EASN1Error("Error: unexpected DER structure");
   return *child;
 }
 

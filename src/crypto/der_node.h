@@ -18,9 +18,8 @@ QV_DECLARE_EXCEPTION(EASN1Error, Exception);
 enum TDERClass : uint8_t { dcUniversal = 0, dcApplication = 1, dcContext = 2, dcPrivate = 3 };
 
 namespace der_tag {
-constexpr uint32_t Boolean = 1, Integer = 2, BitString = 3, OctetString = 4, Null = 5, Oid = 6,
-                   Sequence = 16, Set = 17, PrintableString = 19, IA5String = 22, UTCTime = 23,
-                   GeneralizedTime = 24;
+constexpr uint32_t Boolean = 1, Integer = 2, BitString = 3, OctetString = 4, Null = 5, Oid = 6, Sequence = 16, Set = 17,
+                   PrintableString = 19, IA5String = 22, UTCTime = 23, GeneralizedTime = 24;
 }
 
 constexpr int kDERMaxDepth = 64;

@@ -101,10 +101,12 @@ bool CpuHasShaInstructions() {
 // quarter, the schedule words are advanced for the rounds to come.
 template <int G>
 __attribute__((target("sha,sse4.1,ssse3"), always_inline)) inline void ShaNiGroup(__m128i& abcd, __m128i* e,
-                                                                                   __m128i* m) {
+                                                                                  __m128i* m) {
   constexpr int k = G % 4, cur = G % 2, next = 1 - cur;
-  if constexpr (G == 0) e[cur] = _mm_add_epi32(e[cur], m[0]);
-  else e[cur] = _mm_sha1nexte_epu32(e[cur], m[k]);
+  if constexpr (G == 0)
+    e[cur] = _mm_add_epi32(e[cur], m[0]);
+  else
+    e[cur] = _mm_sha1nexte_epu32(e[cur], m[k]);
   e[next] = abcd;
   if constexpr (G >= 3) m[(k + 1) % 4] = _mm_sha1msg2_epu32(m[(k + 1) % 4], m[k]);
   abcd = _mm_sha1rnds4_epu32(abcd, e[cur], G / 5);
@@ -113,13 +115,13 @@ __attribute__((target("sha,sse4.1,ssse3"), always_inline)) inline void ShaNiGrou
 }
 
 template <int... G>
-__attribute__((target("sha,sse4.1,ssse3"), always_inline)) inline void ShaNiGroups(
-    __m128i& abcd, __m128i* e, __m128i* m, std::integer_sequence<int, G...>) {
+__attribute__((target("sha,sse4.1,ssse3"), always_inline)) inline void ShaNiGroups(__m128i& abcd, __m128i* e,
+                                                                                   __m128i* m,
+                                                                                   std::integer_sequence<int, G...>) {
   (ShaNiGroup<G>(abcd, e, m), ...);
 }
 
-__attribute__((target("sha,sse4.1,ssse3"))) void Sha1CompressShaNi(uint32_t h[5], const uint8_t* p,
-                                                                    size_t count) {
+__attribute__((target("sha,sse4.1,ssse3"))) void Sha1CompressShaNi(uint32_t h[5], const uint8_t* p, size_t count) {
   const __m128i kByteSwap = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
   __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)), 0x1B);
   __m128i e_first = _mm_set_epi32(static_cast<int>(h[4]), 0, 0, 0);
@@ -141,9 +143,7 @@ std::atomic<bool> g_use_sha_ni{CpuHasShaInstructions()};
 
 }  // namespace
 
-bool Sha1::UseShaInstructions(bool use) {
-  return g_use_sha_ni.exchange(use && CpuHasShaInstructions());
-}
+bool Sha1::UseShaInstructions(bool use) { return g_use_sha_ni.exchange(use && CpuHasShaInstructions()); }
 #else
 bool Sha1::UseShaInstructions(bool) { return false; }
 #endif
@@ -161,15 +161,15 @@ void Sha1::Compress(const uint8_t* p, size_t count) {
     for (int i = 0; i < 16; ++i) w[i] = LoadBE(p + 4 * i);
     uint32_t a = h0, b = h1, c = h2, d = h3, e = h4;
     // The schedule is kept as a 16-word ring.
-#define QV_W(i) (w[(i) & 15] = Rol(w[((i) + 13) & 15] ^ w[((i) + 8) & 15] ^ w[((i) + 2) & 15] ^ w[(i) & 15], 1))
-#define QV_R(f, k, wi)                                 \
-  {                                                    \
-    uint32_t t = Rol(a, 5) + (f) + e + (k) + (wi);     \
-    e = d;                                             \
-    d = c;                                             \
-    c = Rol(b, 30);                                    \
-    b = a;                                             \
-    a = t;                                             \
+#define QV_W(i) (w[(i)&15] = Rol(w[((i) + 13) & 15] ^ w[((i) + 8) & 15] ^ w[((i) + 2) & 15] ^ w[(i)&15], 1))
+#define QV_R(f, k, wi)                             \
+  {                                                \
+    uint32_t t = Rol(a, 5) + (f) + e + (k) + (wi); \
+    e = d;                                         \
+    d = c;                                         \
+    c = Rol(b, 30);                                \
+    b = a;                                         \
+    a = t;                                         \
   }
     for (int i = 0; i < 16; ++i) QV_R((b & c) | (~b & d), 0x5A827999u, w[i]);
     for (int i = 16; i < 20; ++i) QV_R((b & c) | (~b & d), 0x5A827999u, QV_W(i));
@@ -362,30 +362,35 @@ void Ripemd160::Reset() {
 namespace {
 
 // Word order and rotations of the left and right lines, round by round.
-constexpr uint8_t kRL[80] = {0, 1, 2,  3,  4,  5,  6,  7,  8, 9, 10, 11, 12, 13, 14, 15, 7,  4,  13, 1,
-                             10, 6, 15, 3,  12, 0,  9,  5,  2, 14, 11, 8,  3,  10, 14, 4,  9,  15, 8,  1,
-                             2,  7, 0,  6,  13, 11, 5,  12, 1, 9,  11, 10, 0,  8,  12, 4,  13, 3,  7,  15,
-                             14, 5, 6,  2,  4,  0,  5,  9,  7, 12, 2,  10, 14, 1,  3,  8,  11, 6,  15, 13};
-constexpr uint8_t kRR[80] = {5,  14, 7,  0, 9, 2,  11, 4,  13, 6,  15, 8,  1,  10, 3,  12, 6,  11, 3,  7,
-                             0,  13, 5,  10, 14, 15, 8,  12, 4,  9,  1,  2,  15, 5,  1,  3,  7,  14, 6,  9,
-                             11, 8,  12, 2,  10, 0,  4,  13, 8,  6,  4,  1,  3,  11, 15, 0,  5,  12, 2,  13,
-                             9,  7,  10, 14, 12, 15, 10, 4,  1,  5,  8,  7,  6,  2,  13, 14, 0,  3,  9,  11};
-constexpr uint8_t kSL[80] = {11, 14, 15, 12, 5,  8,  7,  9,  11, 13, 14, 15, 6,  7,  9,  8,  7,  6,  8,  13,
-                             11, 9,  7,  15, 7,  12, 15, 9,  11, 7,  13, 12, 11, 13, 6,  7,  14, 9,  13, 15,
-                             14, 8,  13, 6,  5,  12, 7,  5,  11, 12, 14, 15, 14, 15, 9,  8,  9,  14, 5,  6,
-                             8,  6,  5,  12, 9,  15, 5,  11, 6,  8,  13, 12, 5,  12, 13, 14, 11, 8,  5,  6};
-constexpr uint8_t kSR[80] = {8,  9,  9,  11, 13, 15, 15, 5,  7,  7,  8,  11, 14, 14, 12, 6,  9,  13, 15, 7,
-                             12, 8,  9,  11, 7,  7,  12, 7,  6,  15, 13, 11, 9,  7,  15, 11, 8,  6,  6,  14,
-                             12, 13, 5,  14, 13, 13, 7,  5,  15, 5,  8,  11, 14, 14, 6,  14, 6,  9,  12, 9,
-                             12, 5,  15, 8,  8,  5,  12, 9,  12, 5,  14, 6,  8,  13, 6,  5,  15, 13, 11, 11};
+constexpr uint8_t kRL[80] = {0,  1, 2,  3, 4,  5,  6, 7,  8, 9,  10, 11, 12, 13, 14, 15, 7,  4,  13, 1,
+                             10, 6, 15, 3, 12, 0,  9, 5,  2, 14, 11, 8,  3,  10, 14, 4,  9,  15, 8,  1,
+                             2,  7, 0,  6, 13, 11, 5, 12, 1, 9,  11, 10, 0,  8,  12, 4,  13, 3,  7,  15,
+                             14, 5, 6,  2, 4,  0,  5, 9,  7, 12, 2,  10, 14, 1,  3,  8,  11, 6,  15, 13};
+constexpr uint8_t kRR[80] = {5,  14, 7,  0,  9,  2,  11, 4,  13, 6, 15, 8, 1,  10, 3,  12, 6, 11, 3, 7,
+                             0,  13, 5,  10, 14, 15, 8,  12, 4,  9, 1,  2, 15, 5,  1,  3,  7, 14, 6, 9,
+                             11, 8,  12, 2,  10, 0,  4,  13, 8,  6, 4,  1, 3,  11, 15, 0,  5, 12, 2, 13,
+                             9,  7,  10, 14, 12, 15, 10, 4,  1,  5, 8,  7, 6,  2,  13, 14, 0, 3,  9, 11};
+constexpr uint8_t kSL[80] = {11, 14, 15, 12, 5, 8,  7,  9,  11, 13, 14, 15, 6,  7,  9,  8,  7,  6,  8,  13,
+                             11, 9,  7,  15, 7, 12, 15, 9,  11, 7,  13, 12, 11, 13, 6,  7,  14, 9,  13, 15,
+                             14, 8,  13, 6,  5, 12, 7,  5,  11, 12, 14, 15, 14, 15, 9,  8,  9,  14, 5,  6,
+                             8,  6,  5,  12, 9, 15, 5,  11, 6,  8,  13, 12, 5,  12, 13, 14, 11, 8,  5,  6};
+constexpr uint8_t kSR[80] = {8,  9,  9,  11, 13, 15, 15, 5, 7,  7,  8,  11, 14, 14, 12, 6,  9,  13, 15, 7,
+                             12, 8,  9,  11, 7,  7,  12, 7, 6,  15, 13, 11, 9,  7,  15, 11, 8,  6,  6,  14,
+                             12, 13, 5,  14, 13, 13, 7,  5, 15, 5,  8,  11, 14, 14, 6,  14, 6,  9,  12, 9,
+                             12, 5,  15, 8,  8,  5,  12, 9, 12, 5,  14, 6,  8,  13, 6,  5,  15, 13, 11, 11};
 
 template <int J>
 inline uint32_t RipeF(uint32_t x, uint32_t y, uint32_t z) {
-  if constexpr (J == 0) return x ^ y ^ z;
-  else if constexpr (J == 1) return (x & y) | (~x & z);
-  else if constexpr (J == 2) return (x | ~y) ^ z;
-  else if constexpr (J == 3) return (x & z) | (y & ~z);
-  else return x ^ (y | ~z);
+  if constexpr (J == 0)
+    return x ^ y ^ z;
+  else if constexpr (J == 1)
+    return (x & y) | (~x & z);
+  else if constexpr (J == 2)
+    return (x | ~y) ^ z;
+  else if constexpr (J == 3)
+    return (x & z) | (y & ~z);
+  else
+    return x ^ (y | ~z);
 }
 
 template <int Round>

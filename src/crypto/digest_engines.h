@@ -16,7 +16,10 @@ protected:
   // Pads with 0x80, zeros and the bit length (big- or little-endian) and compresses.
   void Finish(bool big_endian_length);
   virtual void Compress(const uint8_t* blocks, size_t count) = 0;
-  void ResetBuffer() { buffered_ = 0; total_ = 0; }
+  void ResetBuffer() {
+    buffered_ = 0;
+    total_ = 0;
+  }
 
 private:
   uint8_t buffer_[64];

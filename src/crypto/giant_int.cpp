@@ -274,9 +274,6 @@ MontMulFn MontMulFor(int limbs) {
     case 8: return &MontMulT<8>;
     case 12: return &MontMulT<12>;
 
-
-
-
     default: return &MontMulT<0>;
   }
 }
@@ -540,8 +537,7 @@ void GiantShiftLeft(int k, GiantInt x) {
     return;
   }
   if (k == 0 || x->sign == 0) return;
-  if (GiantBitLength(x) + static_cast<int64_t>(k) > kGiantWords * 32)
-    throw EGiantIntError("Left shift overflow");
+  if (GiantBitLength(x) + static_cast<int64_t>(k) > kGiantWords * 32) throw EGiantIntError("Left shift overflow");
   bool negative = x->sign < 0;
   int lx = Len(x);
   int words = k / 32, bits = k % 32;
@@ -797,8 +793,7 @@ std::string GiantToHex(GiantInt x) {
 }
 
 void HexToGiant(const std::string& hex, GiantInt x) {
-  if (hex.size() > static_cast<size_t>(kGiantMaxHexDigits))
-    throw EGiantIntError("Assignment overflow in HexToGiant");
+  if (hex.size() > static_cast<size_t>(kGiantMaxHexDigits)) throw EGiantIntError("Assignment overflow in HexToGiant");
   GiantClear(x);
   int digits = static_cast<int>(hex.size());
   for (int i = 0; i < digits; ++i) {

@@ -4,12 +4,9 @@
 
 namespace qv {
 
-TAS_CustomRandomGenerator::TAS_CustomRandomGenerator(TComponent* owner)
-    : TAS_Component(owner), work_(MakeGiant()) {}
+TAS_CustomRandomGenerator::TAS_CustomRandomGenerator(TComponent* owner) : TAS_Component(owner), work_(MakeGiant()) {}
 
-void TAS_CustomRandomGenerator::Generate(GiantInt rnd, int len_bits) {
-  GenerateRandom(rnd, len_bits, top1_, bottom1_);
-}
+void TAS_CustomRandomGenerator::Generate(GiantInt rnd, int len_bits) { GenerateRandom(rnd, len_bits, top1_, bottom1_); }
 
 void TAS_CustomRandomGenerator::GenerateRandom(GiantInt rnd, int len_bits, bool top1, bool bottom1) {
   if (OnBeforeGenRandom) OnBeforeGenRandom(this, rnd, len_bits, top1, bottom1);
@@ -28,7 +25,7 @@ void TAS_CustomRandomGenerator::FillRandom(GiantInt rnd, int len_bits, bool top1
 int TAS_CustomPrimeGenerator::PrimeTestRounds(int len_bits) const {
   static const struct {
     int bits, rounds;
-  } table[] = {{1300, 2}, {850, 3}, {650, 4}, {550, 5}, {450, 6}, {400, 7},
+  } table[] = {{1300, 2}, {850, 3}, {650, 4},  {550, 5},  {450, 6}, {400, 7},
                {350, 8},  {300, 9}, {250, 12}, {200, 15}, {150, 18}};
   for (const auto& row : table)
     if (len_bits >= row.bits) return row.rounds;

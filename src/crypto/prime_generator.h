@@ -8,8 +8,7 @@
 
 namespace qv {
 
-using TGenRandomEvent =
-    std::function<void(TComponent* sender, GiantInt rnd, int len_bits, bool top1, bool bottom1)>;
+using TGenRandomEvent = std::function<void(TComponent* sender, GiantInt rnd, int len_bits, bool top1, bool bottom1)>;
 
 class TAS_CustomRandomGenerator : public TAS_Component {
 public:

@@ -83,8 +83,15 @@ private:
 
 TAS_RSACryptography::TAS_RSACryptography(TComponent* owner)
     : TAS_AsymCryptography(owner),
-      n_pub_(MakeGiant()), e_(MakeGiant()), n_priv_(MakeGiant()), d_(MakeGiant()),
-      p_(MakeGiant()), q_(MakeGiant()), dp_(MakeGiant()), dq_(MakeGiant()), qinv_(MakeGiant()) {
+      n_pub_(MakeGiant()),
+      e_(MakeGiant()),
+      n_priv_(MakeGiant()),
+      d_(MakeGiant()),
+      p_(MakeGiant()),
+      q_(MakeGiant()),
+      dp_(MakeGiant()),
+      dq_(MakeGiant()),
+      qinv_(MakeGiant()) {
   SetAlgorithmName("RSA");
   InitObjectID(kOidPkcs1);
   TStringList map;
@@ -335,16 +342,15 @@ void TAS_RSACryptography::CheckModulus(GiantInt n, const char* scheme_text, int 
     Error(KitFormat("Key too long: %d bytes, must not exceed %d bytes", bytes, MaxKeyLength()));
   int bits = GiantBitLength(n);
   if (bits < min_bits)
-    Error(KitFormat("RSA key too short (%d bits). %s encryption scheme needs at least %d bits", bits,
-                    scheme_text, min_bits));
+    Error(KitFormat("RSA key too short (%d bits). %s encryption scheme needs at least %d bits", bits, scheme_text,
+                    min_bits));
 }
 
 bool TAS_RSACryptography::CrtUsable() {
   if (crt_state_ != 0) return crt_state_ > 0;
   crt_state_ = -1;
   GiantInt p = p_.get(), q = q_.get();
-  if (GiantSign(p) <= 0 || GiantSign(q) <= 0 || GiantCompare(p, q) == 0 || GiantIsZero(d_.get()))
-    return false;
+  if (GiantSign(p) <= 0 || GiantSign(q) <= 0 || GiantCompare(p, q) == 0 || GiantIsZero(d_.get())) return false;
   try {
     GiantPtr t = MakeGiant();
     GiantCopy(p, t.get());
@@ -388,18 +394,18 @@ void TAS_RSACryptography::PrivatePower(GiantInt x) {
   GiantCopy(m1.get(), x);
 }
 
-std::vector<uint8_t> TAS_RSACryptography::Hash(TAS_Digest& digest, const uint8_t* data,
-                                               size_t size) const {
+std::vector<uint8_t> TAS_RSACryptography::Hash(TAS_Digest& digest, const uint8_t* data, size_t size) const {
   digest.CalcDigest(data, size);
   return std::vector<uint8_t>(digest.DigestBytes(), digest.DigestBytes() + digest.DigestSize());
 }
 
-std::vector<uint8_t> TAS_RSACryptography::Mgf1(TAS_Digest& digest, const uint8_t* seed,
-                                               size_t seed_len, size_t len) const {
+std::vector<uint8_t> TAS_RSACryptography::Mgf1(TAS_Digest& digest, const uint8_t* seed, size_t seed_len,
+                                               size_t len) const {
   std::vector<uint8_t> out, input(seed, seed + seed_len);
   input.resize(seed_len + 4);
   for (uint32_t counter = 0; out.size() < len; ++counter) {
-    for (int i = 0; i < 4; ++i) input[seed_len + static_cast<size_t>(i)] = static_cast<uint8_t>(counter >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+      input[seed_len + static_cast<size_t>(i)] = static_cast<uint8_t>(counter >> (24 - 8 * i));
     std::vector<uint8_t> h = Hash(digest, input.data(), input.size());
     out.insert(out.end(), h.begin(), h.end());
   }
@@ -421,8 +427,7 @@ void TAS_RSACryptography::DoSign(const uint8_t* data, size_t size, const std::st
       Error(KitFormat("Signing digest '%s' must have valid object ID", digest->Name().c_str()));
   } else {
     std::string oid = DigestOIDOfSignatureAlgorithm(SignatureAlgorithm());
-    if (oid.empty())
-      Error(KitFormat("Trying to sign by unknown algorithm: '%s'", SignatureAlgorithm().c_str()));
+    if (oid.empty()) Error(KitFormat("Trying to sign by unknown algorithm: '%s'", SignatureAlgorithm().c_str()));
     temporary = CreateDigestByOID(oid);
     if (!temporary) Error(KitFormat("Unknown digest algorithm OID: %s", oid.c_str()));
     digest = temporary.get();
@@ -459,8 +464,7 @@ void TAS_RSACryptography::DoVerify(const uint8_t* data, size_t size, const std::
   RsaKeySwap swap(*this, key_hex, false);
   CheckModulus(n_pub_.get(), "Pkcs1", kPkcs1MinBits);
   const std::string verify_error = KitFormat("RSA verify error: '%s'", Name().c_str());
-  const std::string format_error =
-      KitFormat("Invalid signature format: '%s'. Must be 01<$FF>00<DER>", Name().c_str());
+  const std::string format_error = KitFormat("Invalid signature format: '%s'. Must be 01<$FF>00<DER>", Name().c_str());
 
   // No genuine signature is as large as the modulus: refuse before any arithmetic.
   auto first = std::find_if(verify_signature_.begin(), verify_signature_.end(), [](uint8_t b) { return b != 0; });
@@ -476,8 +480,7 @@ void TAS_RSACryptography::DoVerify(const uint8_t* data, size_t size, const std::
   // The block fills the modulus: 00 01, at least eight FF, 00, the DigestInfo. Its leading 00
   // is no byte of the number, so it is one byte shorter than the modulus. Leaving any of this
   // open lets a signature for a small public exponent be made from the public key alone.
-  if (block.size() + 1 != static_cast<size_t>(GiantByteLength(n_pub_.get())) || block[0] != 0x01)
-    Error(format_error);
+  if (block.size() + 1 != static_cast<size_t>(GiantByteLength(n_pub_.get())) || block[0] != 0x01) Error(format_error);
   size_t i = 1;
   while (i < block.size() && block[i] == 0xFF) ++i;
   if (i - 1 < static_cast<size_t>(kMinPadding) || i >= block.size() || block[i] != 0x00) Error(format_error);
@@ -512,8 +515,7 @@ void TAS_RSACryptography::DoVerify(const uint8_t* data, size_t size, const std::
 // ---- key generation ----
 
 void TAS_RSACryptography::DoGenerateKeys(int key_len) {
-  if (!prime_generator_)
-    Error("RSA must have PrimeGenerator component property assigned to generate keys");
+  if (!prime_generator_) Error("RSA must have PrimeGenerator component property assigned to generate keys");
   if (key_len < 12) Error(KitFormat("Key too short: %d bytes, must be at least %d bytes", key_len, 12));
   if (key_len > MaxKeyLength())
     Error(KitFormat("Key too long: %d bytes, must not exceed %d bytes", key_len, MaxKeyLength()));
@@ -525,8 +527,8 @@ void TAS_RSACryptography::DoGenerateKeys(int key_len) {
   const int p_bits = (bits + 1) / 2;
   const int q_bits = bits - p_bits;
 
-  GiantPtr e = MakeGiant(), p = MakeGiant(), q = MakeGiant(), n = MakeGiant(), phi = MakeGiant(),
-           t = MakeGiant(), d = MakeGiant();
+  GiantPtr e = MakeGiant(), p = MakeGiant(), q = MakeGiant(), n = MakeGiant(), phi = MakeGiant(), t = MakeGiant(),
+           d = MakeGiant();
   if (small_public_exp_ > 0)
     GiantFromInt(small_public_exp_, e.get());
   else
@@ -587,9 +589,9 @@ void TAS_RSACryptography::DoEncrypt(uint8_t* data, size_t size, const std::strin
   const size_t h_len = CheckScheme(n_pub_.get(), scheme, digest);
   const int k = GiantBitLength(n_pub_.get());
   const size_t b = static_cast<size_t>((k - 1) / 8), c = static_cast<size_t>((k + 7) / 8);
-  size_t chunk_max = scheme == TRSAEncryptionScheme::esPkcs1 ? b - 10
+  size_t chunk_max = scheme == TRSAEncryptionScheme::esPkcs1  ? b - 10
                      : scheme == TRSAEncryptionScheme::esOaep ? b - 2 * h_len - 1
-                                                               : b;
+                                                              : b;
   const std::string encode_error = KitFormat("RSA encode error: '%s'", Name().c_str());
   std::vector<uint8_t> p_hash;
   if (scheme == TRSAEncryptionScheme::esOaep)
@@ -600,7 +602,8 @@ void TAS_RSACryptography::DoEncrypt(uint8_t* data, size_t size, const std::strin
   for (size_t offset = 0; offset < size; offset += chunk_max) {
     size_t len = std::min(chunk_max, size - offset);
     std::vector<uint8_t> chunk(data + offset, data + offset + len);
-    if (OnBeforeEncryptBlock) OnBeforeEncryptBlock(this, chunk.data(), static_cast<uint32_t>(offset), static_cast<uint32_t>(len));
+    if (OnBeforeEncryptBlock)
+      OnBeforeEncryptBlock(this, chunk.data(), static_cast<uint32_t>(offset), static_cast<uint32_t>(len));
     std::vector<uint8_t> block;
     if (scheme == TRSAEncryptionScheme::esPkcs1) {
       block.push_back(0x02);
@@ -631,7 +634,8 @@ void TAS_RSACryptography::DoEncrypt(uint8_t* data, size_t size, const std::strin
     size_t at = out.size();
     out.resize(at + c);
     GiantToBytes(x.get(), out.data() + at, static_cast<int>(c), true);
-    if (OnAfterEncryptBlock) OnAfterEncryptBlock(this, chunk.data(), static_cast<uint32_t>(offset), static_cast<uint32_t>(len));
+    if (OnAfterEncryptBlock)
+      OnAfterEncryptBlock(this, chunk.data(), static_cast<uint32_t>(offset), static_cast<uint32_t>(len));
   }
   cipher_output_ = std::move(out);
 }
@@ -652,7 +656,8 @@ void TAS_RSACryptography::DoDecrypt(uint8_t* data, size_t size, const std::strin
   std::vector<uint8_t> out;
   GiantPtr x = MakeGiant();
   for (size_t offset = 0; offset < size; offset += c) {
-    if (OnBeforeDecryptBlock) OnBeforeDecryptBlock(this, data + offset, static_cast<uint32_t>(offset), static_cast<uint32_t>(c));
+    if (OnBeforeDecryptBlock)
+      OnBeforeDecryptBlock(this, data + offset, static_cast<uint32_t>(offset), static_cast<uint32_t>(c));
     pbtog(data + offset, static_cast<int>(c), x.get(), true);
     if (GiantCompare(x.get(), n_priv_.get()) >= 0) Error(decode_error);
     PrivatePower(x.get());
@@ -680,7 +685,8 @@ void TAS_RSACryptography::DoDecrypt(uint8_t* data, size_t size, const std::strin
     } else {
       out.insert(out.end(), block.begin(), block.end());
     }
-    if (OnAfterDecryptBlock) OnAfterDecryptBlock(this, data + offset, static_cast<uint32_t>(offset), static_cast<uint32_t>(c));
+    if (OnAfterDecryptBlock)
+      OnAfterDecryptBlock(this, data + offset, static_cast<uint32_t>(offset), static_cast<uint32_t>(c));
   }
   plain_output_ = std::move(out);
 }

@@ -19,7 +19,8 @@ void WriteTime(TDERNode& node, const std::string& text, const TDERTagMemory& tag
   auto known = tags.find(text);
   if (known != tags.end())
     node.SetTag(known->second.tag_class, known->second.tag);
-  else if (text.size() >= 14 && std::all_of(text.begin(), text.begin() + 14, [](char c) { return c >= '0' && c <= '9'; }))
+  else if (text.size() >= 14 &&
+           std::all_of(text.begin(), text.begin() + 14, [](char c) { return c >= '0' && c <= '9'; }))
     node.SetTag(dcUniversal, der_tag::GeneralizedTime);
   node.SetUTCTime(text);
 }
@@ -34,9 +35,7 @@ std::string FlagHex(uint8_t flag) {
 
 // ---- certificate ----
 
-TAS_X509Certificate::TAS_X509Certificate(TComponent* owner) : TAS_DERComponent(owner) {
-  SetPEMTitle("CERTIFICATE");
-}
+TAS_X509Certificate::TAS_X509Certificate(TComponent* owner) : TAS_DERComponent(owner) { SetPEMTitle("CERTIFICATE"); }
 
 void TAS_X509Certificate::BuildBodyNode(TDERNode& tbs) const {
   tbs.SetTag(dcUniversal, der_tag::Sequence);
@@ -115,8 +114,7 @@ void TAS_X509Certificate::ParseBody(const TDERNode& tbs) {
         flag = second->Content()[0];
         value_at = 2;
       }
-      extensions.Add(oid + "=" + ext.Expect(value_at, dcUniversal, der_tag::OctetString).ContentHex() +
-                     FlagHex(flag));
+      extensions.Add(oid + "=" + ext.Expect(value_at, dcUniversal, der_tag::OctetString).ContentHex() + FlagHex(flag));
     }
     break;
   }
@@ -193,8 +191,7 @@ void TAS_X509Certificate::SetRequest(TAS_X509CertRequest* value) {
 
 void TAS_X509Certificate::Notification(TComponent* component, TOperation operation) {
   TAS_DERComponent::Notification(component, operation);
-  if (operation == TOperation::opRemove && static_cast<TComponent*>(request_) == component)
-    request_ = nullptr;
+  if (operation == TOperation::opRemove && static_cast<TComponent*>(request_) == component) request_ = nullptr;
 }
 
 // ---- request ----
@@ -270,8 +267,7 @@ void TAS_X509CertRequest::SetCertificate(TAS_X509Certificate* value) {
 
 void TAS_X509CertRequest::Notification(TComponent* component, TOperation operation) {
   TAS_DERComponent::Notification(component, operation);
-  if (operation == TOperation::opRemove && static_cast<TComponent*>(certificate_) == component)
-    certificate_ = nullptr;
+  if (operation == TOperation::opRemove && static_cast<TComponent*>(certificate_) == component) certificate_ = nullptr;
 }
 
 }  // namespace qv

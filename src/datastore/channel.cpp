@@ -91,9 +91,9 @@ TChannel::TChannel(uint8_t key) : key_(key) {
   CalcWidths();
 }
 
-void TChannel::InitWith(uint16_t flags, uint16_t sens_type, uint8_t decimals, double factor,
-                        double alarm_max, double alarm_min, double val_max, double val_min,
-                        const std::string& unit, const std::string& sname, const std::string& name) {
+void TChannel::InitWith(uint16_t flags, uint16_t sens_type, uint8_t decimals, double factor, double alarm_max,
+                        double alarm_min, double val_max, double val_min, const std::string& unit,
+                        const std::string& sname, const std::string& name) {
   unit_ = CutChanText(unit, ChanUnitLen);
   sname_ = CutChanText(sname, ChanSNameLen);
   name_ = CutChanText(name, ChanNameLen);
@@ -115,22 +115,19 @@ void TChannel::InitWith(uint16_t flags, uint16_t sens_type, uint8_t decimals, do
   ResetEditCopies();
 }
 
-std::unique_ptr<TChannel> TChannel::CreateWith(uint8_t key, uint16_t flags, uint8_t decimals,
-                                               double factor, double alarm_max, double alarm_min,
-                                               double val_max, double val_min, const std::string& unit,
-                                               const std::string& sname, const std::string& name) {
-  return CreateWithType(key, flags, 0, decimals, factor, alarm_max, alarm_min, val_max, val_min, unit,
-                        sname, name);
+std::unique_ptr<TChannel> TChannel::CreateWith(uint8_t key, uint16_t flags, uint8_t decimals, double factor,
+                                               double alarm_max, double alarm_min, double val_max, double val_min,
+                                               const std::string& unit, const std::string& sname,
+                                               const std::string& name) {
+  return CreateWithType(key, flags, 0, decimals, factor, alarm_max, alarm_min, val_max, val_min, unit, sname, name);
 }
 
-std::unique_ptr<TChannel> TChannel::CreateWithType(uint8_t key, uint16_t flags, uint16_t sens_type,
-                                                   uint8_t decimals, double factor, double alarm_max,
-                                                   double alarm_min, double val_max, double val_min,
-                                                   const std::string& unit, const std::string& sname,
+std::unique_ptr<TChannel> TChannel::CreateWithType(uint8_t key, uint16_t flags, uint16_t sens_type, uint8_t decimals,
+                                                   double factor, double alarm_max, double alarm_min, double val_max,
+                                                   double val_min, const std::string& unit, const std::string& sname,
                                                    const std::string& name) {
   std::unique_ptr<TChannel> channel(new TChannel(Bare{}, key));
-  channel->InitWith(flags, sens_type, decimals, factor, alarm_max, alarm_min, val_max, val_min, unit,
-                    sname, name);
+  channel->InitWith(flags, sens_type, decimals, factor, alarm_max, alarm_min, val_max, val_min, unit, sname, name);
   channel->CalcWidths();
   return channel;
 }
@@ -149,8 +146,8 @@ void TChannel::ResetEditCopies() {
 }
 
 std::unique_ptr<TChannel> TChannel::Clone() const {
-  auto clone = CreateWithType(key_, flags_, sens_type_, decimals_, factor_, alarm_max_, alarm_min_,
-                              val_max_, val_min_, unit_, sname_, name_);
+  auto clone = CreateWithType(key_, flags_, sens_type_, decimals_, factor_, alarm_max_, alarm_min_, val_max_, val_min_,
+                              unit_, sname_, name_);
   clone->version_ = version_;
   clone->description_ = description_;
   clone->meas_type_ = meas_type_;
@@ -183,8 +180,7 @@ bool TChannel::ApplyChanges() {
 
 void TChannel::CancelChanges() { ResetEditCopies(); }
 
-void TChannel::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified,
-                            TNameChangeEvent on_name_change) {
+void TChannel::CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) {
   CloseEditor(false);
   const TChanEditorCreator& creator = ChanEditorCreator();
   if (!creator) return;
@@ -386,8 +382,8 @@ std::string TChannel::ValueToColStr(double value) const {
 }
 
 std::string& TChannel::StrCatValue(std::string& buffer, double value) const {
-  std::string text = value <= NoValue ? std::string(column_chars_, '-')
-                                      : FloatToStrFixed(value, column_chars_, decimals_);
+  std::string text =
+      value <= NoValue ? std::string(column_chars_, '-') : FloatToStrFixed(value, column_chars_, decimals_);
   if (text.size() > 20) text.resize(20);
   buffer += text;
   return buffer;

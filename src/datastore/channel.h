@@ -47,13 +47,12 @@ class TChannel : public TExplElement {
 public:
   explicit TChannel(uint8_t key);
   static std::unique_ptr<TChannel> CreateWith(uint8_t key, uint16_t flags, uint8_t decimals, double factor,
-                                              double alarm_max, double alarm_min, double val_max,
-                                              double val_min, const std::string& unit,
-                                              const std::string& sname, const std::string& name);
-  static std::unique_ptr<TChannel> CreateWithType(uint8_t key, uint16_t flags, uint16_t sens_type,
-                                                  uint8_t decimals, double factor, double alarm_max,
-                                                  double alarm_min, double val_max, double val_min,
-                                                  const std::string& unit, const std::string& sname,
+                                              double alarm_max, double alarm_min, double val_max, double val_min,
+                                              const std::string& unit, const std::string& sname,
+                                              const std::string& name);
+  static std::unique_ptr<TChannel> CreateWithType(uint8_t key, uint16_t flags, uint16_t sens_type, uint8_t decimals,
+                                                  double factor, double alarm_max, double alarm_min, double val_max,
+                                                  double val_min, const std::string& unit, const std::string& sname,
                                                   const std::string& name);
 
   // Explorer element.
@@ -61,8 +60,7 @@ public:
   std::string GetOutlineText(const std::string& name) const override;
   bool ApplyChanges() override;
   void CancelChanges() override;
-  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified,
-                    TNameChangeEvent on_name_change) override;
+  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override;
   bool AcceptEditor() override;
 
   virtual void Changed();
@@ -151,9 +149,9 @@ protected:
   // A channel with every field empty; the creating function fills it.
   TChannel(Bare, uint8_t key);
   // The common part of the CreateWith functions (without CalcWidths).
-  void InitWith(uint16_t flags, uint16_t sens_type, uint8_t decimals, double factor, double alarm_max,
-                double alarm_min, double val_max, double val_min, const std::string& unit,
-                const std::string& sname, const std::string& name);
+  void InitWith(uint16_t flags, uint16_t sens_type, uint8_t decimals, double factor, double alarm_max, double alarm_min,
+                double val_max, double val_min, const std::string& unit, const std::string& sname,
+                const std::string& name);
   void ResetEditCopies();
   // The channel record itself, shared by the pseudo-channels.
   void ReadRecord(TStream& stream);

@@ -14,7 +14,9 @@
 namespace qv {
 
 double SecsAsValue(int32_t secs) { return std::bit_cast<double>(static_cast<uint64_t>(static_cast<uint32_t>(secs))); }
-int32_t ValueAsSecs(double value) { return static_cast<int32_t>(static_cast<uint32_t>(std::bit_cast<uint64_t>(value))); }
+int32_t ValueAsSecs(double value) {
+  return static_cast<int32_t>(static_cast<uint32_t>(std::bit_cast<uint64_t>(value)));
+}
 double DayNoAsValue(uint16_t day_no) { return std::bit_cast<double>(static_cast<uint64_t>(day_no)); }
 uint16_t ValueAsDayNo(double value) { return static_cast<uint16_t>(std::bit_cast<uint64_t>(value)); }
 
@@ -37,9 +39,7 @@ std::string Cut20(std::string text) {
 
 bool IsPseudo(const TChannel* channel) { return dynamic_cast<const TPseudoChannel*>(channel) != nullptr; }
 
-EChanLoadError InvalidIdError() {
-  return EChanLoadError("TChannels.LoadFromStream: Invalid Id for object type!");
-}
+EChanLoadError InvalidIdError() { return EChanLoadError("TChannels.LoadFromStream: Invalid Id for object type!"); }
 
 }  // namespace
 
@@ -77,10 +77,9 @@ std::string& TPseudoChannel::StrPValue(std::string& buffer, double value) const 
 
 TTimeChannel::TTimeChannel(uint8_t key) : TPseudoChannel(key, 600, 600) {}
 
-std::unique_ptr<TTimeChannel> TTimeChannel::CreateWith(uint8_t key, uint16_t flags, int32_t extra,
-                                                       int32_t val_max, int32_t val_min,
-                                                       const std::string& unit, const std::string& sname,
-                                                       const std::string& name) {
+std::unique_ptr<TTimeChannel> TTimeChannel::CreateWith(uint8_t key, uint16_t flags, int32_t extra, int32_t val_max,
+                                                       int32_t val_min, const std::string& unit,
+                                                       const std::string& sname, const std::string& name) {
   return CreateWithType(key, flags, 0, extra, val_max, val_min, unit, sname, name);
 }
 
@@ -113,8 +112,8 @@ void TTimeChannel::SaveToStream(TStream& stream) {
 }
 
 std::unique_ptr<TChannel> TTimeChannel::Clone() const {
-  return CreateWith(key_, flags_, RoundTo<int32_t>(extra_), RoundTo<int32_t>(val_max_),
-                    RoundTo<int32_t>(val_min_), unit_, sname_, name_);
+  return CreateWith(key_, flags_, RoundTo<int32_t>(extra_), RoundTo<int32_t>(val_max_), RoundTo<int32_t>(val_min_),
+                    unit_, sname_, name_);
 }
 
 std::string TTimeChannel::ValueToStr(double value) const {
@@ -132,17 +131,16 @@ int TTimeChannel::ValueWidth(const TTextWidthFunc& measure) const {
 
 TDateChannel::TDateChannel(uint8_t key) : TPseudoChannel(key, 0, 60) {}
 
-std::unique_ptr<TDateChannel> TDateChannel::CreateWith(uint8_t key, uint16_t flags, uint16_t val_max,
-                                                       uint16_t val_min, const std::string& unit,
-                                                       const std::string& sname, const std::string& name) {
+std::unique_ptr<TDateChannel> TDateChannel::CreateWith(uint8_t key, uint16_t flags, uint16_t val_max, uint16_t val_min,
+                                                       const std::string& unit, const std::string& sname,
+                                                       const std::string& name) {
   std::unique_ptr<TDateChannel> channel(new TDateChannel(Bare{}, key));
   channel->InitWith(flags, 0, 0, 0, 0, 0, val_max, val_min, unit, sname, name);
   return channel;
 }
 
 std::unique_ptr<TChannel> TDateChannel::Clone() const {
-  return CreateWith(key_, flags_, RoundTo<uint16_t>(val_max_), RoundTo<uint16_t>(val_min_), unit_, sname_,
-                    name_);
+  return CreateWith(key_, flags_, RoundTo<uint16_t>(val_max_), RoundTo<uint16_t>(val_min_), unit_, sname_, name_);
 }
 
 std::string TDateChannel::ValueToStr(double value) const {
@@ -231,8 +229,8 @@ uint8_t TChannels::NewKey() const {
   for (const auto& channel : channels_) largest = std::max<int>(largest, channel->Key());
   if (largest < 255) return static_cast<uint8_t>(largest + 1);
   for (int key = 2; key <= 255; ++key) {
-    bool used = std::any_of(channels_.begin(), channels_.end(),
-                            [key](const auto& channel) { return channel->Key() == key; });
+    bool used =
+        std::any_of(channels_.begin(), channels_.end(), [key](const auto& channel) { return channel->Key() == key; });
     if (!used) return static_cast<uint8_t>(key);
   }
   throw EChannelError(LoadResString("chn_TooManyChannels"));

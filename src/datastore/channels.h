@@ -42,12 +42,11 @@ class TTimeChannel : public TPseudoChannel {
 public:
   explicit TTimeChannel(uint8_t key);
   static std::unique_ptr<TTimeChannel> CreateWith(uint8_t key, uint16_t flags, int32_t extra, int32_t val_max,
-                                                  int32_t val_min, const std::string& unit,
-                                                  const std::string& sname, const std::string& name);
-  static std::unique_ptr<TTimeChannel> CreateWithType(uint8_t key, uint16_t flags, uint16_t sens_type,
-                                                      int32_t extra, int32_t val_max, int32_t val_min,
-                                                      const std::string& unit, const std::string& sname,
-                                                      const std::string& name);
+                                                  int32_t val_min, const std::string& unit, const std::string& sname,
+                                                  const std::string& name);
+  static std::unique_ptr<TTimeChannel> CreateWithType(uint8_t key, uint16_t flags, uint16_t sens_type, int32_t extra,
+                                                      int32_t val_max, int32_t val_min, const std::string& unit,
+                                                      const std::string& sname, const std::string& name);
 
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
@@ -68,9 +67,9 @@ private:
 class TDateChannel : public TPseudoChannel {
 public:
   explicit TDateChannel(uint8_t key);
-  static std::unique_ptr<TDateChannel> CreateWith(uint8_t key, uint16_t flags, uint16_t val_max,
-                                                  uint16_t val_min, const std::string& unit,
-                                                  const std::string& sname, const std::string& name);
+  static std::unique_ptr<TDateChannel> CreateWith(uint8_t key, uint16_t flags, uint16_t val_max, uint16_t val_min,
+                                                  const std::string& unit, const std::string& sname,
+                                                  const std::string& name);
 
   std::unique_ptr<TChannel> Clone() const override;
   std::string ValueToStr(double value) const override;

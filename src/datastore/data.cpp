@@ -313,8 +313,10 @@ int32_t TData::InsertRecord(TRecord& record) {
 }
 
 void TData::NotifyRecordChanges() {
-  if (change_count_ > 1) NotifyClients(deManyChanged);
-  else if (change_count_ == 1) NotifyClients(deOneChanged);
+  if (change_count_ > 1)
+    NotifyClients(deManyChanged);
+  else if (change_count_ == 1)
+    NotifyClients(deOneChanged);
 }
 
 // ---- clients ----
@@ -406,16 +408,20 @@ void TData::CheckBuffer() {
   };
   if (!HasClientFor(deSmallBuffer)) {
     int32_t result = Flush();
-    if (result == drDone) FreeBuffer();
-    else report(result);
+    if (result == drDone)
+      FreeBuffer();
+    else
+      report(result);
   } else if (buffer_ && BufferSize() <= 1000) {
     int32_t result = Flush();
     if (result != drDone) report(result);
   } else {
     // Written first, so that a failure is reported with the write's own result.
     int32_t result = Flush();
-    if (result == drDone) NewBuffer();
-    else report(result);
+    if (result == drDone)
+      NewBuffer();
+    else
+      report(result);
   }
 }
 

@@ -35,16 +35,16 @@ QV_DECLARE_EXCEPTION(EDatFormatError, EDataError);
 
 // Client events. 0 to 5 are sent; 6 to 9 are interests that are never sent.
 enum TDataEvent : int32_t {
-  deDestroying = 0,      // the data set is being destroyed
-  deManyChanged = 1,     // many records changed (window reopened, data copied, a batch)
-  deFlushed = 2,         // the buffer was written
-  deOneChanged = 3,      // exactly one record changed in a batch
-  deNameChanged = 4,     // display name or short display name changed
-  deChannelsChanged = 5, // the channel list changed
-  deFollowDt1 = 6,       // the client follows the navigator's view window
-  deFollowDt2 = 7,       // the client follows the navigator's overview day
-  deKeepBuffer = 8,      // the client keeps the buffer open
-  deSmallBuffer = 9,     // the client appends records and wants a small buffer
+  deDestroying = 0,       // the data set is being destroyed
+  deManyChanged = 1,      // many records changed (window reopened, data copied, a batch)
+  deFlushed = 2,          // the buffer was written
+  deOneChanged = 3,       // exactly one record changed in a batch
+  deNameChanged = 4,      // display name or short display name changed
+  deChannelsChanged = 5,  // the channel list changed
+  deFollowDt1 = 6,        // the client follows the navigator's view window
+  deFollowDt2 = 7,        // the client follows the navigator's overview day
+  deKeepBuffer = 8,       // the client keeps the buffer open
+  deSmallBuffer = 9,      // the client appends records and wants a small buffer
 };
 // Bit n stands for event n.
 using TDataEvents = uint16_t;

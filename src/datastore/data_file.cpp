@@ -20,9 +20,7 @@ constexpr int64_t HeadChunk = 1 << 16;
 
 }  // namespace
 
-TDtStamp RecordStampOf(const uint8_t* record) {
-  return TDtStamp{GetLE16(record), GetLE32s(record + 6)};
-}
+TDtStamp RecordStampOf(const uint8_t* record) { return TDtStamp{GetLE16(record), GetLE32s(record + 6)}; }
 
 bool RecordIsEmptyAt(const uint8_t* record, int32_t record_size) {
   TDtStamp s = RecordStampOf(record);
@@ -102,7 +100,10 @@ TRecordRun FilterRecords(const uint8_t* records, int64_t count, int32_t record_s
     int64_t hi = count;
     while (lo < hi) {
       int64_t mid = lo + (hi - lo) / 2;
-      if (stamp(mid) < t) lo = mid + 1; else hi = mid;
+      if (stamp(mid) < t)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
     return lo;
   };

@@ -26,10 +26,10 @@ using TChannelBlockWriter = std::function<void(TStream& stream)>;
 
 // Where the records of an open data file start and how many whole ones follow.
 struct TDataFileHead {
-  int32_t ValueCount = 0;    // value channels of the file's channel block
-  int64_t RecordsPos = 0;    // byte position of the first record
-  int64_t RecordCount = 0;   // whole records behind the block
-  int64_t TrailingBytes = 0; // bytes of a cut-off last record, ignored
+  int32_t ValueCount = 0;     // value channels of the file's channel block
+  int64_t RecordsPos = 0;     // byte position of the first record
+  int64_t RecordCount = 0;    // whole records behind the block
+  int64_t TrailingBytes = 0;  // bytes of a cut-off last record, ignored
 };
 
 // Reads the channel block of an open data file and measures the records behind it. The reader's
@@ -52,9 +52,9 @@ void WriteDataFile(const std::string& file_name, const TChannelBlockWriter& writ
 // (unless it is empty), every record up to end_excl inclusive, and the first record beyond it
 // (unless it is empty or nothing else was taken).
 struct TRecordRun {
-  int64_t First = 0;     // index of the first record taken
-  int64_t Count = 0;     // records taken
-  int64_t LastRead = -1; // the last record the walk looked at (-1 for none)
+  int64_t First = 0;      // index of the first record taken
+  int64_t Count = 0;      // records taken
+  int64_t LastRead = -1;  // the last record the walk looked at (-1 for none)
 };
 TRecordRun FilterRecords(const uint8_t* records, int64_t count, int32_t record_size, const TDtStamp& start,
                          const TDtStamp& end_excl);

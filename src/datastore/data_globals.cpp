@@ -91,8 +91,9 @@ void TDataGlobals::ScheduleCheck() {
   if (!IdleTaskManager || check_pending_) return;
   check_pending_ = true;
   check_timer_.Restart();
-  IdleTaskManager->AddTask(this, &check_timer_,
-                           [this](TIdleTaskManager* sender, TTimer2* timer, bool& done) { IdleCheck(sender, timer, done); });
+  IdleTaskManager->AddTask(this, &check_timer_, [this](TIdleTaskManager* sender, TTimer2* timer, bool& done) {
+    IdleCheck(sender, timer, done);
+  });
 }
 
 void TDataGlobals::IdleCheck(TIdleTaskManager*, TTimer2*, bool& done) {

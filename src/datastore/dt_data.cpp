@@ -116,14 +116,11 @@ TDtStamp TDtData::GetNewestDt() const {
   return Complete(s) ? s : NoDtStamp;
 }
 
-bool TDtData::InAnyWindow(const TDtStamp& stamp) const {
-  return win_[0].Reaches(stamp) || win_[1].Reaches(stamp);
-}
+bool TDtData::InAnyWindow(const TDtStamp& stamp) const { return win_[0].Reaches(stamp) || win_[1].Reaches(stamp); }
 
 // ---- windows ----
 
-int32_t TDtData::OpenDT(const TDtStamp& start1, const TDtStamp& stop1, const TDtStamp& start2,
-                        const TDtStamp& stop2) {
+int32_t TDtData::OpenDT(const TDtStamp& start1, const TDtStamp& stop1, const TDtStamp& start2, const TDtStamp& stop2) {
   TDataLock lock(*this);
   if (NewBuffer() != drDone) return drRefused;
   Win w[2];
@@ -178,8 +175,10 @@ int64_t TDtData::FirstAtOrAfter(const TDtStamp& stamp, int64_t base, int64_t lo,
   const int64_t size = Rec()->Size();
   while (lo < hi) {
     int64_t mid = lo + (hi - lo) / 2;
-    if (Cmp(StampAt(base + mid * size), stamp) < 0) lo = mid + 1;
-    else hi = mid;
+    if (Cmp(StampAt(base + mid * size), stamp) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   return lo;
 }
@@ -310,8 +309,7 @@ void TDtData::AddClient(const void* client, TDataEvents events, TDataNotifyEvent
   bool followed = HasClientFor(deFollowDt1) || HasClientFor(deFollowDt2);
   TData::AddClient(client, events, std::move(handler));
   auto* nav = dynamic_cast<TDtNavigator*>(DtNavigator);
-  if (!followed && client && (events & follow) && nav)
-    OpenDT(nav->Dt1Start, nav->Dt1Stop, nav->Dt2Start, nav->Dt2Stop);
+  if (!followed && client && (events & follow) && nav) OpenDT(nav->Dt1Start, nav->Dt1Stop, nav->Dt2Start, nav->Dt2Stop);
 }
 
 // ---- records ----
@@ -323,9 +321,7 @@ bool TDtData::ModifyRecord() {
   return result;
 }
 
-int32_t TDtData::AppendRecord(TRecord&) {
-  throw EDataError("Error in TDtData: Operation AppendRecord not permitted!");
-}
+int32_t TDtData::AppendRecord(TRecord&) { throw EDataError("Error in TDtData: Operation AppendRecord not permitted!"); }
 
 TInsertDecision TDtData::CheckInsert(const TDtRecord* before, const TDtRecord* after, const TDtRecord& rec,
                                      uint8_t flags, bool& over_before) {
@@ -411,9 +407,12 @@ TInsertPlace FindInsertPlace(const TDtStamp& t, int64_t n, int64_t hint,
       }
     }
     place.Decision = check(idx, place.OverBefore);
-    if (place.Decision == idStepBack) --idx;
-    else if (place.Decision == idStepForward) ++idx;
-    else break;
+    if (place.Decision == idStepBack)
+      --idx;
+    else if (place.Decision == idStepForward)
+      ++idx;
+    else
+      break;
   }
   return place;
 }
@@ -470,8 +469,7 @@ int32_t TDtData::InsertRecord(TRecord& record) {
     const bool over_before = place.OverBefore;
 
     TDtRecord* written = rec;
-    const bool target_was_empty =
-        (d == idWriteOver || d == idMerge) && (over_before ? before_ : after_)->IsEmpty();
+    const bool target_was_empty = (d == idWriteOver || d == idMerge) && (over_before ? before_ : after_)->IsEmpty();
     if (d == idMerge) {
       written = over_before ? before_.get() : after_.get();
       d = MergeInto(*written, *rec) ? idWriteOver : idIdentical;
@@ -519,8 +517,10 @@ int32_t TDtData::InsertRecord(TRecord& record) {
     }
     if (rpos >= 0) {
       SetModified(true);
-      if (append_pos_ < 0 || append_pos_ > rpos) SetAppendPos(static_cast<int32_t>(rpos));
-      else SyncReadWindow();
+      if (append_pos_ < 0 || append_pos_ > rpos)
+        SetAppendPos(static_cast<int32_t>(rpos));
+      else
+        SyncReadWindow();
     }
     return d == idRefused ? drNotPermitted : drDone;
   });

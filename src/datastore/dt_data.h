@@ -59,8 +59,7 @@ public:
   void AddClient(const void* client, TDataEvents events, TDataNotifyEvent handler) override;
   // Opens both windows (a window with an incomplete stamp is not set) and reads the data; the
   // result of ReadData, or 3 when the buffer could not be renewed.
-  virtual int32_t OpenDT(const TDtStamp& start1, const TDtStamp& stop1, const TDtStamp& start2,
-                         const TDtStamp& stop2);
+  virtual int32_t OpenDT(const TDtStamp& start1, const TDtStamp& stop1, const TDtStamp& start2, const TDtStamp& stop2);
 
   // 0 whole buffer, 1 window 1, 2 window 2, 3 from AppendPos to the end.
   void SelectWindow(uint8_t window);

@@ -16,12 +16,12 @@ TNavigator0* DtNavigator = nullptr;
 TDtRangeDialog InsertDtRangeDialog;
 bool AutoScrollActive = false;
 
-const std::array<const char*, ncCount> NavButtonNames = {"BStepLeftBtn", "SStepLeftBtn", "SStepRightBtn",
-                                                         "BStepRightBtn", "ZoomButton",  "UnzoomButton",
-                                                         "LastButton",   "EditDtBtn"};
-const std::array<const char*, ncCount> NavMenuItemNames = {"EMenBStepLeft", "EMenSStepLeft", "EMenSStepRight",
-                                                           "EMenBStepRight", "EMenZoom",     "EMenUnZoom",
-                                                           "EMenLast",      "EMenEditDt"};
+const std::array<const char*, ncCount> NavButtonNames = {"BStepLeftBtn",  "SStepLeftBtn", "SStepRightBtn",
+                                                         "BStepRightBtn", "ZoomButton",   "UnzoomButton",
+                                                         "LastButton",    "EditDtBtn"};
+const std::array<const char*, ncCount> NavMenuItemNames = {"EMenBStepLeft",  "EMenSStepLeft", "EMenSStepRight",
+                                                           "EMenBStepRight", "EMenZoom",      "EMenUnZoom",
+                                                           "EMenLast",       "EMenEditDt"};
 
 namespace {
 
@@ -113,7 +113,8 @@ void TNavigator0::IdleUpdate(bool& done) {
 
 // ---- TDtNavigator ----
 
-TDtNavigator::TDtNavigator(const TWallClock& clock, const TTickSource& ticks) : TNavigator0(ticks, clock), clock_(clock) {
+TDtNavigator::TDtNavigator(const TWallClock& clock, const TTickSource& ticks)
+    : TNavigator0(ticks, clock), clock_(clock) {
   SetDefault();
   LoadSettings();
 }
@@ -312,7 +313,10 @@ void TDtNavigator::UpdateControls() {
 }
 
 void TDtNavigator::RunCommand(int command) {
-  if (command == ncEditDt) EditDt(); else TNavigator0::RunCommand(command);
+  if (command == ncEditDt)
+    EditDt();
+  else
+    TNavigator0::RunCommand(command);
 }
 
 void TDtNavigator::NotifyDataSets() {

@@ -22,7 +22,14 @@ class TIdleTaskManager;
 
 // Commands in the order of the bound names below.
 enum TNavCommand : int {
-  ncBigStepLeft, ncSmallStepLeft, ncSmallStepRight, ncBigStepRight, ncZoom, ncUnzoom, ncGotoNewest, ncEditDt,
+  ncBigStepLeft,
+  ncSmallStepLeft,
+  ncSmallStepRight,
+  ncBigStepRight,
+  ncZoom,
+  ncUnzoom,
+  ncGotoNewest,
+  ncEditDt,
   ncCount
 };
 // Component names of the buttons and the menu items that run each command.

@@ -18,8 +18,8 @@ constexpr uint64_t kFractionMask = (uint64_t{1} << 39) - 1;
 
 double Value6ToDouble(const TValue6& v) {
   if (v[0] == 0) return 0.0;
-  uint64_t m = uint64_t{v[1]} | (uint64_t{v[2]} << 8) | (uint64_t{v[3]} << 16) |
-               (uint64_t{v[4]} << 24) | (uint64_t{v[5] & 0x7Fu} << 32);
+  uint64_t m = uint64_t{v[1]} | (uint64_t{v[2]} << 8) | (uint64_t{v[3]} << 16) | (uint64_t{v[4]} << 24) |
+               (uint64_t{v[5] & 0x7Fu} << 32);
   double x = std::ldexp(1.0 + static_cast<double>(m) / kTwo39, int{v[0]} - 129);
   return (v[5] & 0x80) ? -x : x;
 }
@@ -54,8 +54,7 @@ void TRecord::ReadBlock(TStream& stream, std::vector<uint8_t>& bytes, const std:
   }
 }
 
-void TRecord::WriteBlock(TStream& stream, const std::vector<uint8_t>& bytes,
-                         const std::string& class_name) {
+void TRecord::WriteBlock(TStream& stream, const std::vector<uint8_t>& bytes, const std::string& class_name) {
   try {
     stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   } catch (const EWriteError&) {
@@ -88,8 +87,7 @@ bool TRecord::IsEqual(const TRecord&) const { return true; }
 
 // ---- TTRecord ----
 
-TTRecord::TTRecord(int32_t value_count, uint16_t header_size)
-    : TRecord(0), header_size_(header_size) {
+TTRecord::TTRecord(int32_t value_count, uint16_t header_size) : TRecord(0), header_size_(header_size) {
   if (value_count < 1 || value_count > 255)
     throw Exception("TTRecord.Create: invalid ValueCount: " + std::to_string(value_count));
   value_count_ = static_cast<uint8_t>(value_count);
@@ -200,9 +198,12 @@ void TTRecord::SetValues(int32_t index, double x) {
   static const double kLow = Value6ToDouble(NoValueImage);
   static const double kHigh = Value6ToDouble(MaxValueImage);
   TValue6& v = values_[static_cast<size_t>(index)];
-  if (std::isnan(x) || x >= kHigh) v = MaxValueImage;
-  else if (x <= NoValue || x <= kLow) v = NoValueImage;
-  else v = DoubleToValue6(x);
+  if (std::isnan(x) || x >= kHigh)
+    v = MaxValueImage;
+  else if (x <= NoValue || x <= kLow)
+    v = NoValueImage;
+  else
+    v = DoubleToValue6(x);
 }
 
 // ---- TDtRecord ----

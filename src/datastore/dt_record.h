@@ -16,7 +16,7 @@ namespace qv {
 // a 39-bit fraction with the sign in the top bit of byte 5.
 using TValue6 = std::array<uint8_t, 6>;
 
-// Exact. 
+// Exact.
 double Value6ToDouble(const TValue6& v);
 // Rounds at the 39th fraction bit, halves away from zero; magnitudes below 2^-128 give 0;
 // raises EOverflow for magnitudes beyond the format (and for infinities and NaN).

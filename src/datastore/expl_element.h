@@ -97,8 +97,7 @@ public:
   virtual std::string GetOutlineText(const std::string& name) const = 0;
   virtual bool ApplyChanges() = 0;
   virtual void CancelChanges() = 0;
-  virtual void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified,
-                            TNameChangeEvent on_name_change) = 0;
+  virtual void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) = 0;
   virtual bool AcceptEditor() = 0;
   // Without an editor true. With accept, a failing AcceptEditor keeps the editor open and answers
   // false; otherwise the editor is freed without calling back and forgotten.

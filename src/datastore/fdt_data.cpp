@@ -17,11 +17,14 @@ TDataFileHead ReadFileChannels(TStream& file, std::unique_ptr<TChannels>& file_c
                                int32_t record_size) {
   TDataFileHead head;
   try {
-    head = ReadDataFileHead(file, [&](TStream& s) {
-      file_channels = std::make_unique<TChannels>();
-      file_channels->LoadFromStream(s);
-      return file_channels->ValueCount();
-    }, record_size);
+    head = ReadDataFileHead(
+        file,
+        [&](TStream& s) {
+          file_channels = std::make_unique<TChannels>();
+          file_channels->LoadFromStream(s);
+          return file_channels->ValueCount();
+        },
+        record_size);
   } catch (const EChanLoadError& e) {
     throw EDatFormatError(LoadResString("dat_UncompatibleFormat") + "\r\n" + e.Message());
   } catch (const EChanVersionError& e) {
@@ -135,7 +138,8 @@ int32_t TFdtData::ReadData() {
     CheckGrowth(head.RecordCount * Rec()->Size(), "TFdtData.ReadData");
     AppendFileRecords(file, head, Rec()->Size(), *Buffer());
     if (head.TrailingBytes > 0) {
-      ReportDataMessage(name + ": " + std::to_string(head.TrailingBytes) + " bytes of a cut-off record ignored", mkDiagnoseOnly);
+      ReportDataMessage(name + ": " + std::to_string(head.TrailingBytes) + " bytes of a cut-off record ignored",
+                        mkDiagnoseOnly);
     }
   } catch (const EDataError&) {
     throw;
@@ -178,8 +182,9 @@ int32_t TFdtData::WriteData() {
   }
   if (name.empty()) name = GetFileName();
   try {
-    WriteDataFile(name, [&](TStream& s) { WriteFileChannels(s, Channels()); }, Buffer()->Memory(),
-                  static_cast<size_t>(BufferSize()));
+    WriteDataFile(
+        name, [&](TStream& s) { WriteFileChannels(s, Channels()); }, Buffer()->Memory(),
+        static_cast<size_t>(BufferSize()));
   } catch (const EStreamError& e) {
     throw EDatOutOfDiscError(LoadResString("dat_OutOfDisc") + "\r\n" + e.Message());
   }

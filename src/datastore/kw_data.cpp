@@ -149,9 +149,9 @@ bool TKwData::PrepareWeek(int32_t key, const TDtStamp& start, const TDtStamp& en
     std::unique_ptr<TChannels> file_channels;
     week.head = ReadFileChannels(*week.file, file_channels, Channels(), size);
     if (week.head.TrailingBytes > 0) {
-      ReportDataMessage(week.name + ": " + std::to_string(week.head.TrailingBytes) +
-                            " bytes of a cut-off record ignored",
-                        mkDiagnoseOnly);
+      ReportDataMessage(
+          week.name + ": " + std::to_string(week.head.TrailingBytes) + " bytes of a cut-off record ignored",
+          mkDiagnoseOnly);
     }
     if (week.head.RecordCount == 0) return false;
     if (week.filtered) {
@@ -241,8 +241,9 @@ int32_t TKwData::WriteWeek(int32_t key, int64_t first, int64_t end) {
     if (existing.empty()) {
       // A new week: the run is sorted and was checked record by record when it was inserted,
       // so it is the file's content as it stands.
-      WriteDataFile(Path + file_name, [&](TStream& s) { WriteFileChannels(s, Channels()); },
-                    Buffer()->Memory() + first, static_cast<size_t>(end - first));
+      WriteDataFile(
+          Path + file_name, [&](TStream& s) { WriteFileChannels(s, Channels()); }, Buffer()->Memory() + first,
+          static_cast<size_t>(end - first));
       return drDone;
     }
     // An existing week: merged record by record under this folder's permissions.
@@ -260,7 +261,8 @@ int32_t TKwData::WriteWeek(int32_t key, int64_t first, int64_t end) {
       if (work.InsertRecord(rec) == drNotPermitted) ++refused;
     }
     if (refused > 0) {
-      ReportDataMessage(existing + ": " + std::to_string(refused) + " records not stored (not permitted)", mkDiagnoseOnly);
+      ReportDataMessage(existing + ": " + std::to_string(refused) + " records not stored (not permitted)",
+                        mkDiagnoseOnly);
     }
     return work.Close();
   } catch (const EDatOutOfMemError&) {

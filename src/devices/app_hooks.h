@@ -11,9 +11,8 @@ namespace qv {
 
 // Runs the selection dialog (caption, two prompts, style 0 to 3, the choices, the preselected
 // index or -1); answers the modal result, 1 for OK, after which index is the chosen entry.
-using TSelectDlgProc = std::function<int(const std::string& caption, const std::string& text1,
-                                         const std::string& text2, uint8_t style, TStringList& list,
-                                         int32_t& index)>;
+using TSelectDlgProc = std::function<int(const std::string& caption, const std::string& text1, const std::string& text2,
+                                         uint8_t style, TStringList& list, int32_t& index)>;
 extern TSelectDlgProc SelectDlgProc;
 // SelectDlgProc, or 2 (Cancel) while none is installed.
 int RunSelectDlg(const std::string& caption, const std::string& text1, const std::string& text2, uint8_t style,

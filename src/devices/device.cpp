@@ -418,8 +418,7 @@ void TDevice::EraseChild(TDevice* child, bool confirm) {
     return;
   bool overwritten = false;
   if (DirExists(backup)) {
-    if (confirm && !DeviceMessage(LoadResString("dev_OverrBackup"), "TDevice.EraseChild", TDevMsgKind::Confirm))
-      return;
+    if (confirm && !DeviceMessage(LoadResString("dev_OverrBackup"), "TDevice.EraseChild", TDevMsgKind::Confirm)) return;
     overwritten = true;
   }
 
@@ -501,8 +500,7 @@ void TDevice::ReportError(const std::string& text, const std::string& source) co
   DeviceMessage(text, source, TDevMsgKind::Error);
 }
 
-int32_t TDevice::ReadIniInteger(TIniFile2& ini, const std::string& section, const std::string& key,
-                                int32_t def) const {
+int32_t TDevice::ReadIniInteger(TIniFile2& ini, const std::string& section, const std::string& key, int32_t def) const {
   if (!ini.ValueExists(section, key)) return def;
   // ReadInteger answers its default for a text that is no number; two defaults tell it apart.
   const int32_t a = ini.ReadInteger(section, key, INT32_MIN);
@@ -522,12 +520,12 @@ void TDevice::ReadIni() {
     disabled_ = ReadIniBool(ini, IniSection, "Disabled", disabled_);
   } else {
     name_ = ini.ReadString(IniSection, "Name", name_);
-  edit_name_ = name_;
-  sname_ = ini.ReadString(IniSection, "SName", sname_);
-  edit_sname_ = sname_;
-  logger_id_ = ReadIniInteger(ini, IniSection, "LoggerId", -1);
-  disabled_ = ReadIniBool(ini, IniSection, "Disabled", disabled_);
-  hidden_ = ReadIniBool(ini, IniSection, "Hidden", hidden_);
+    edit_name_ = name_;
+    sname_ = ini.ReadString(IniSection, "SName", sname_);
+    edit_sname_ = sname_;
+    logger_id_ = ReadIniInteger(ini, IniSection, "LoggerId", -1);
+    disabled_ = ReadIniBool(ini, IniSection, "Disabled", disabled_);
+    hidden_ = ReadIniBool(ini, IniSection, "Hidden", hidden_);
   }
   LoadChannels();
 }
@@ -570,22 +568,21 @@ void TDevice::WriteIni() {
   }
   // One rewrite for all keys: a crash leaves the old file or the new one, never half of them.
   TIniFile2(GetIniName())
-      .WriteValues(IniSection,
-                   {{"ClassName", class_name_.empty() ? ClassName() : class_name_},
-                    {"Name", name_},
-                    {"SName", sname_},
-                    // INI values are read back without trailing blanks (a path text ends in one
-                    // when the last name is empty); writing them so keeps an unchanged file from
-                    // being rewritten every time.
-                    {"TreeName", TrimRightBlanks(GetTreeName())},
-                    {"TreeSName", TrimRightBlanks(GetTreeSName())},
-                    {"TreeIdName", TrimRightBlanks(GetTreeIdName())},
-                    {"TreeIdSName", TrimRightBlanks(GetTreeIdSName())},
-                    {"Id", std::to_string(id_)},
-                    {"LoggerId", std::to_string(logger_id_)},
-                    {"Disabled", disabled_ ? "1" : "0"},
-                    {"Layer", std::to_string(layer_)},
-                    {"Hidden", hidden_ ? "1" : "0"}});
+      .WriteValues(IniSection, {{"ClassName", class_name_.empty() ? ClassName() : class_name_},
+                                {"Name", name_},
+                                {"SName", sname_},
+                                // INI values are read back without trailing blanks (a path text ends in one
+                                // when the last name is empty); writing them so keeps an unchanged file from
+                                // being rewritten every time.
+                                {"TreeName", TrimRightBlanks(GetTreeName())},
+                                {"TreeSName", TrimRightBlanks(GetTreeSName())},
+                                {"TreeIdName", TrimRightBlanks(GetTreeIdName())},
+                                {"TreeIdSName", TrimRightBlanks(GetTreeIdSName())},
+                                {"Id", std::to_string(id_)},
+                                {"LoggerId", std::to_string(logger_id_)},
+                                {"Disabled", disabled_ ? "1" : "0"},
+                                {"Layer", std::to_string(layer_)},
+                                {"Hidden", hidden_ ? "1" : "0"}});
   if (channels_) SaveChannels();
 }
 
@@ -692,8 +689,7 @@ void TDevice::FlushData() {
   if (!data_) return;
   try {
     const int32_t result = data_->Close();
-    if (result != drDone)
-      ReportError(LoadResString("dat_CannotSaveData") + " (" + dir_ + ")", "TDevice.FlushData");
+    if (result != drDone) ReportError(LoadResString("dat_CannotSaveData") + " (" + dir_ + ")", "TDevice.FlushData");
   } catch (const std::exception& e) {
     ReportError(std::string(e.what()) + " (" + dir_ + ")", "TDevice.FlushData");
   }
@@ -727,9 +723,9 @@ void TDevice::FillDevStrings(TStringList* strings, int indent) const {
   for (TDevice* child : children_) {
     if (child->hidden_) continue;
     const int blanks = std::max(0, child->layer_ * 3 + indent - 3);
-    strings->AddObject(std::string(static_cast<size_t>(blanks), ' ') +
-                           (child->layer_ == 1 ? child->GetIdName() : child->name_),
-                       child);
+    strings->AddObject(
+        std::string(static_cast<size_t>(blanks), ' ') + (child->layer_ == 1 ? child->GetIdName() : child->name_),
+        child);
     child->FillDevStrings(strings, indent);
   }
 }

@@ -221,8 +221,7 @@ protected:
   // Reports an error of this node to the user through the device messages.
   void ReportError(const std::string& text, const std::string& source) const;
   // Reads an integer key, reporting a value that is no number and keeping the default then.
-  int32_t ReadIniInteger(class TIniFile2& ini, const std::string& section, const std::string& key,
-                         int32_t def) const;
+  int32_t ReadIniInteger(class TIniFile2& ini, const std::string& section, const std::string& key, int32_t def) const;
   bool ReadIniBool(class TIniFile2& ini, const std::string& section, const std::string& key, bool def) const;
   // Every DL folder of this node's folder, by id (first spelling found in name order).
   std::vector<std::pair<int32_t, std::string>> ListIdFolders() const;

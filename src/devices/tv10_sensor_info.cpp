@@ -213,13 +213,9 @@ std::bitset<80> Tv10SensorSelection(int slot, uint8_t pcb) {
 int GetSubModSlotCount(uint8_t kind) {
   switch (kind) {
     case 5:
-    case 7:
-      return 2;
-    case 6:
-      return 4;
-    default:
-      DeviceErrorDialog(LoadResString("deh_DevNotCompat"), "GetSubModSlotCount");
-      return 0;
+    case 7: return 2;
+    case 6: return 4;
+    default: DeviceErrorDialog(LoadResString("deh_DevNotCompat"), "GetSubModSlotCount"); return 0;
   }
 }
 

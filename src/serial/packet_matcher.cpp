@@ -29,7 +29,8 @@ int ValidatePacketSettings(const TPacketSettings& settings) {
   if (settings.EndCond & ecPacketSize) {
     if (settings.PacketSize == 0) return ecZeroSizePacket;
     if (settings.PacketSize < 0 || static_cast<size_t>(settings.PacketSize) > kMaxPacketLength) return ecPacketTooLong;
-    if (settings.StartCond == scString && start_length > static_cast<size_t>(settings.PacketSize)) return ecPacketTooSmall;
+    if (settings.StartCond == scString && start_length > static_cast<size_t>(settings.PacketSize))
+      return ecPacketTooSmall;
   }
   return 0;
 }

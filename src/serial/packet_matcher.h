@@ -37,9 +37,9 @@ int ValidatePacketSettings(const TPacketSettings& settings);
 
 struct TPacketFound {
   int Packet = -1;
-  size_t Start = 0;       // where the packet begins in the buffer
-  size_t End = 0;         // one past its last byte
-  size_t DataStart = 0;   // the delivered data (without the strings when they are excluded)
+  size_t Start = 0;      // where the packet begins in the buffer
+  size_t End = 0;        // one past its last byte
+  size_t DataStart = 0;  // the delivered data (without the strings when they are excluded)
   size_t DataSize = 0;
   bool ByString = false;  // ended by its end string
 };
@@ -98,10 +98,10 @@ private:
   std::vector<Packet> packets_;
   std::string buffer_;
   int collecting_ = -1;
-  size_t collect_start_ = 0;     // where the collecting packet began
-  size_t collect_data_ = 0;      // where its data after the start string begin
-  size_t search_from_ = 0;       // where the search for its end string goes on
-  bool holding_ = false;         // a found packet awaits Release
+  size_t collect_start_ = 0;  // where the collecting packet began
+  size_t collect_data_ = 0;   // where its data after the start string begin
+  size_t search_from_ = 0;    // where the search for its end string goes on
+  bool holding_ = false;      // a found packet awaits Release
 };
 
 }  // namespace qv

@@ -60,7 +60,9 @@ TSerBaseDispatcher::~TSerBaseDispatcher() {
   while (!list.empty() && list.back() == nullptr) list.pop_back();
 }
 
-void TSerBaseDispatcher::SetClock(TMsClockSource clock) { clock_ = clock ? std::move(clock) : TMsClockSource(MonotonicMs); }
+void TSerBaseDispatcher::SetClock(TMsClockSource clock) {
+  clock_ = clock ? std::move(clock) : TMsClockSource(MonotonicMs);
+}
 
 // ---- opening and closing ----
 
@@ -299,7 +301,8 @@ void TSerBaseDispatcher::AddTraceEntry(char kind, uint8_t byte) {
 void TSerBaseDispatcher::AddLogEntry(uint8_t type, uint8_t subtype, uint32_t value, const void* data, uint32_t size) {
   if (!logging_) return;
   std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (log_ && log_->Recording) log_->Add(type, subtype, static_cast<uint32_t>(clock_()) - open_time_, value, data, size);
+  if (log_ && log_->Recording)
+    log_->Add(type, subtype, static_cast<uint32_t>(clock_()) - open_time_, value, data, size);
 }
 
 int TSerBaseDispatcher::StartTrace(uint32_t size) {

@@ -36,8 +36,7 @@ constexpr uint32_t kTriggerStatus = 32260;
 constexpr uint32_t kLineLostMsg = 32267;
 
 // Status trigger kinds.
-constexpr int kStatusModem = 1, kStatusLine = 2, kStatusOutBuffFree = 3, kStatusOutBuffUsed = 4,
-              kStatusOutSent = 5;
+constexpr int kStatusModem = 1, kStatusLine = 2, kStatusOutBuffFree = 3, kStatusOutBuffUsed = 4, kStatusOutSent = 5;
 
 // Line-error word bits.
 constexpr uint16_t leOverflow = 0x01, leOverrun = 0x02, leParity = 0x04, leFraming = 0x08, leBreak = 0x10;

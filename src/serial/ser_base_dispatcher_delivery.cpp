@@ -109,7 +109,10 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
     delivering_ = true;
     max_read_offset_ = 0;
     flush_during_delivery_ = false;
-    uint8_t subtype = msg == kTriggerAvail ? lsAvail : msg == kTriggerTimer ? lsTimer : msg == kTriggerData ? lsData : lsStatus;
+    uint8_t subtype = msg == kTriggerAvail   ? lsAvail
+                      : msg == kTriggerTimer ? lsTimer
+                      : msg == kTriggerData  ? lsData
+                                             : lsStatus;
     LogTrigger(ltTrigger, subtype, value, nullptr, 0);
   }
   const int32_t param = static_cast<int32_t>(data + static_cast<uint32_t>(handle_) * 65536u);

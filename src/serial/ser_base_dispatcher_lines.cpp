@@ -14,7 +14,8 @@ namespace qv {
 uint32_t TSerBaseDispatcher::LineChangeWaitMs(uint32_t baud, int data_bits, int parity, int stop_code) {
   if (baud == 0) return 0;
   uint64_t bit_time = 10000000u / baud;  // tenths of a microsecond
-  uint64_t bits = static_cast<uint64_t>(data_bits) + 2 + (parity != NOPARITY ? 1 : 0) + (stop_code != ONESTOPBIT ? 1 : 0);
+  uint64_t bits =
+      static_cast<uint64_t>(data_bits) + 2 + (parity != NOPARITY ? 1 : 0) + (stop_code != ONESTOPBIT ? 1 : 0);
   uint64_t wait = bit_time * bits * 18;
   if (wait < 10000) wait *= 2;
   return static_cast<uint32_t>((wait + 9999) / 10000);
@@ -32,8 +33,8 @@ int TSerBaseDispatcher::ApplyLineSettings(uint32_t baud, int parity, int stop_bi
     if (data_bits != 9) wanted.ByteSize = static_cast<uint8_t>(data_bits);
     if (stop_bits != 3) wanted.StopBits = stop_bits <= 1 ? ONESTOPBIT : TWOSTOPBITS;
     if (wanted.ByteSize == 5) wanted.StopBits = ONE5STOPBITS;
-    if (wanted.BaudRate == current.BaudRate && wanted.Parity == current.Parity &&
-        wanted.ByteSize == current.ByteSize && wanted.StopBits == current.StopBits)
+    if (wanted.BaudRate == current.BaudRate && wanted.Parity == current.Parity && wanted.ByteSize == current.ByteSize &&
+        wanted.StopBits == current.StopBits)
       return 0;
   }
   // Let what is queued leave at the old settings first.

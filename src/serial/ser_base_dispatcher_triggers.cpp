@@ -18,9 +18,9 @@ void TSerBaseDispatcher::LogTrigger(uint8_t type, uint8_t subtype, uint32_t valu
 int32_t TSerBaseDispatcher::AllocTriggerHandle() {
   if (next_handle_ < 4096) return 8 * next_handle_++;
   for (int32_t h = 8; h <= 4096; h += 8) {
-    bool used = std::any_of(timers_.begin(), timers_.end(), [&](const TTimerTrigger& t) { return t.Handle == h; }) ||
-                std::any_of(statuses_.begin(), statuses_.end(),
-                            [&](const TStatusTrigger& s) { return (s.Handle & ~7) == h; });
+    bool used =
+        std::any_of(timers_.begin(), timers_.end(), [&](const TTimerTrigger& t) { return t.Handle == h; }) ||
+        std::any_of(statuses_.begin(), statuses_.end(), [&](const TStatusTrigger& s) { return (s.Handle & ~7) == h; });
     if (!used) return h;
   }
   return 0;
@@ -78,7 +78,9 @@ int TSerBaseDispatcher::SetStatusTrigger(int32_t handle, uint16_t value, bool ac
     if (s.Handle != handle) continue;
     if (activate) {
       switch (s.Kind) {
-        case kStatusModem: s.Value = static_cast<uint16_t>(((value & 0xFF) << 8) | (modem_status_ & value & 0xFF)); break;
+        case kStatusModem:
+          s.Value = static_cast<uint16_t>(((value & 0xFF) << 8) | (modem_status_ & value & 0xFF));
+          break;
         case kStatusLine: s.Value = static_cast<uint16_t>((value & 0x0F) << 1); break;
         default: s.Value = value; break;
       }
@@ -157,9 +159,7 @@ bool TSerBaseDispatcher::CheckStatusTriggers() {
       if (!s.Active || s.Fired) continue;
       bool fire = false;
       switch (s.Kind) {
-        case kStatusModem:
-          fire = ((s.Value & 0xFF) ^ modem_status_) & (s.Value >> 8);
-          break;
+        case kStatusModem: fire = ((s.Value & 0xFF) ^ modem_status_) & (s.Value >> 8); break;
         case kStatusLine:
           if (s.Value & line_error_) {
             fire = true;

@@ -549,11 +549,13 @@ void TSerCustomComPort::SetOutSize(uint16_t size) {
 }
 
 void TSerCustomComPort::SetDTR(bool on) {
-  if ((StoreChanged(dtr_, on) || force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetDtrLine(on));
+  if ((StoreChanged(dtr_, on) || force_) && state_ == psOpen && dispatcher_)
+    RaiseOnError(this, dispatcher_->SetDtrLine(on));
 }
 
 void TSerCustomComPort::SetRTS(bool on) {
-  if ((StoreChanged(rts_, on) || force_) && state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->SetRtsLine(on));
+  if ((StoreChanged(rts_, on) || force_) && state_ == psOpen && dispatcher_)
+    RaiseOnError(this, dispatcher_->SetRtsLine(on));
 }
 
 // ---- flow control ----
@@ -564,7 +566,8 @@ void TSerCustomComPort::SetHWFlowOptions(THWFlowOptions options) {
     if (buffer_full_ == 0 || buffer_full_ > in_size_) buffer_full_ = static_cast<uint16_t>(in_size_ * 9 / 10);
     if (buffer_resume_ == 0 || buffer_resume_ > buffer_full_) buffer_resume_ = static_cast<uint16_t>(in_size_ / 10);
   }
-  if (state_ == psOpen && dispatcher_) RaiseOnError(this, dispatcher_->ApplyHWFlow(buffer_full_, buffer_resume_, options));
+  if (state_ == psOpen && dispatcher_)
+    RaiseOnError(this, dispatcher_->ApplyHWFlow(buffer_full_, buffer_resume_, options));
   hw_flow_ = options;
   if (options & (hwfUseRTS | hwfRequireCTS)) {
     rs485_ = false;
@@ -582,7 +585,8 @@ void TSerCustomComPort::SetSWFlowOptions(TSWFlowOptions options) {
     if (options == swfNone) {
       RaiseOnError(this, dispatcher_->SWFlowOff());
     } else {
-      uint32_t bits = (options == swfReceive ? 2u : 0u) | (options == swfTransmit ? 1u : 0u) | (options == swfBoth ? 3u : 0u);
+      uint32_t bits =
+          (options == swfReceive ? 2u : 0u) | (options == swfTransmit ? 1u : 0u) | (options == swfBoth ? 3u : 0u);
       RaiseOnError(this, dispatcher_->ApplySWFlow(buffer_full_, buffer_resume_, bits));
     }
   }

@@ -106,7 +106,8 @@ TSerDataPacketManager* TSerDataPacketManager::ForPort(TSerCustomComPort* port) {
 
 TSerDataPacketManager::TSerDataPacketManager(TSerCustomComPort* port) : port_(port) {
   window_ = AllocateHWnd([this](TMessage& m) { WindowProc(m); });
-  port_->AddOpenCloseCallback(this, [this](TSerCustomComPort*, int kind) { PortNotice(kind); }, true);
+  port_->AddOpenCloseCallback(
+      this, [this](TSerCustomComPort*, int kind) { PortNotice(kind); }, true);
   if (port_->Open() && port_->CurrentDispatcher()) Activate();
 }
 
@@ -263,8 +264,7 @@ void TSerDataPacketManager::UpdateTimer() {
 
 void TSerDataPacketManager::Log(uint8_t subtype, const std::string& data) {
   TSerBaseDispatcher* d = port_ ? port_->CurrentDispatcher() : nullptr;
-  if (d && d->LogActive())
-    d->AddLogEntry(ltPacket, subtype, 0, data.data(), static_cast<uint32_t>(data.size()));
+  if (d && d->LogActive()) d->AddLogEntry(ltPacket, subtype, 0, data.data(), static_cast<uint32_t>(data.size()));
 }
 
 void TSerDataPacketManager::OnDispatcherEvent(uint32_t msg, uint32_t value) {
@@ -301,14 +301,16 @@ void TSerDataPacketManager::Process(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     if (packet) {
       RunEvent([&] {
-        if (packet->OnPacket) packet->OnPacket(packet, reinterpret_cast<const uint8_t*>(data.data()), static_cast<int32_t>(data.size()));
+        if (packet->OnPacket)
+          packet->OnPacket(packet, reinterpret_cast<const uint8_t*>(data.data()), static_cast<int32_t>(data.size()));
         if (packet->OnStringPacket) packet->OnStringPacket(packet, data);
       });
     }
     lock.lock();
     // The packet may have left its port from inside its own event.
     packet = packets_[found.Packet];
-    if (packet && packet->AutoEnable && !packet->enable_pending_ && !matcher_.Enabled(found.Packet)) packet->enable_pending_ = true;
+    if (packet && packet->AutoEnable && !packet->enable_pending_ && !matcher_.Enabled(found.Packet))
+      packet->enable_pending_ = true;
     // Enabled while the packet is still held, the packets see the bytes that followed it.
     EndBusy();
     matcher_.Release(found);

@@ -128,7 +128,7 @@ std::vector<TSerLogEntry> TSerLog::Entries() const {
 }
 
 std::string TSerLog::Lines(bool hex, bool all_hex) const {
-  static const char* const kStatusKinds[] = {"(Not active)",         "(Modem status)",        "(Line status)",
+  static const char* const kStatusKinds[] = {"(Not active)",         "(Modem status)",       "(Line status)",
                                              "(Output buffer free)", "(Output buffer used)", "(Output sent)"};
   std::string out;
   for (const auto& e : Entries()) {

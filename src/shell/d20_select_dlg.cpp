@@ -56,8 +56,7 @@ TD20_SelectDlg::TD20_SelectDlg(TComponent* owner) : TForm(owner) {
   HelpBtn->SetParent(this);
   HelpBtn->SetText(LoadResString("b_&Help"));
   HelpBtn->SetVisible(false);
-  for (TButton* b : {OKBtn, CancelBtn})
-    b->OnMouseMove = [](TComponent*, TShiftState, int, int) { NoteUserActivity(); };
+  for (TButton* b : {OKBtn, CancelBtn}) b->OnMouseMove = [](TComponent*, TShiftState, int, int) { NoteUserActivity(); };
 
   OnShow = [this](TComponent*) { ArrangeControls(); };
   CreateChoiceControl();

@@ -167,8 +167,10 @@ int TProcessWindow::ShowModal() {
 
 void TProcessWindow::Free() {
   // Inside its own modal run (a nested start) the window goes once that run has ended.
-  if (Modal()) Release();
-  else delete this;
+  if (Modal())
+    Release();
+  else
+    delete this;
 }
 
 void InstallProcessWindowFactory() {

@@ -18,15 +18,20 @@ TEST(CommonDialogTextsTest, KeysByDialogAndControl) {
     int id;
     const char* key;  // nullptr: the dialog has no such control
   } cases[] = {
-      {TCommonDialogKind::cdOpen, 1, "&Open"},          {TCommonDialogKind::cdSave, 1, "&Save"},
-      {TCommonDialogKind::cdSave, 1091, "Save &in:"},   {TCommonDialogKind::cdOpen, 1091, "Look &in:"},
-      {TCommonDialogKind::cdColor, 724, "&Ziv:"},       {TCommonDialogKind::cdColor, 731, "|S&olid"},
+      {TCommonDialogKind::cdOpen, 1, "&Open"},
+      {TCommonDialogKind::cdSave, 1, "&Save"},
+      {TCommonDialogKind::cdSave, 1091, "Save &in:"},
+      {TCommonDialogKind::cdOpen, 1091, "Look &in:"},
+      {TCommonDialogKind::cdColor, 724, "&Ziv:"},
+      {TCommonDialogKind::cdColor, 731, "|S&olid"},
       {TCommonDialogKind::cdColor, UnnamedLabel2, "&Custom colors:"},
       {TCommonDialogKind::cdOpenOldStyle, UnnamedLabel1, "&Folders:"},
       {TCommonDialogKind::cdReplace, UnnamedLabel2, "Re&place with:"},
       {TCommonDialogKind::cdPrinterSetup, 0, "Print Setup"},
-      {TCommonDialogKind::cdPageSetup, 1105, "&Bottom:"}, {TCommonDialogKind::cdPageSetup, PageSetupMarginsId, nullptr},
-      {TCommonDialogKind::cdFind, 1024, nullptr},       {TCommonDialogKind::cdFont, 1094, "Sc&ript:"},
+      {TCommonDialogKind::cdPageSetup, 1105, "&Bottom:"},
+      {TCommonDialogKind::cdPageSetup, PageSetupMarginsId, nullptr},
+      {TCommonDialogKind::cdFind, 1024, nullptr},
+      {TCommonDialogKind::cdFont, 1094, "Sc&ript:"},
   };
   for (const Case& c : cases) {
     const char* key = CommonDialogTextKey(c.kind, c.id);

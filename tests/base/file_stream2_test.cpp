@@ -15,11 +15,19 @@ TEST(StreamStringTest, WritesLengthAndBytes) {
     std::string text;
     std::string bytes;
   } cases[] = {
-      {"abc", std::string("\x03\x00" "abc", 5)},
+      {"abc", std::string("\x03\x00"
+                          "abc",
+                          5)},
       {"", std::string("\x00\x00", 2)},
-      {std::string("ab\0cd", 5), std::string("\x02\x00" "ab", 4)},
-      {"\xC2\xB0" "C", std::string("\x02\x00\xB0" "C", 4)},   // UTF-8 in, Windows-1252 stored
-      {"\xD0\x96", std::string("\x01\x00?", 3)},               // outside Windows-1252
+      {std::string("ab\0cd", 5), std::string("\x02\x00"
+                                             "ab",
+                                             4)},
+      {"\xC2\xB0"
+       "C",
+       std::string("\x02\x00\xB0"
+                   "C",
+                   4)},                           // UTF-8 in, Windows-1252 stored
+      {"\xD0\x96", std::string("\x01\x00?", 3)},  // outside Windows-1252
   };
   for (const Case& c : cases) {
     TMemoryStream m;
@@ -81,7 +89,9 @@ TEST(StreamStringTest, PCharForms) {
 
 TEST(StreamStringTest, TruncatedInputRaisesReadError) {
   const std::string inputs[] = {std::string(""), std::string("\x05", 1),
-                                std::string("\x05\x00" "abc", 5)};
+                                std::string("\x05\x00"
+                                            "abc",
+                                            5)};
   for (const std::string& in : inputs) {
     TMemoryStream m;
     if (!in.empty()) m.WriteBuffer(in.data(), static_cast<int32_t>(in.size()));
@@ -133,9 +143,9 @@ TEST(FileStream2Test, ErrorKeysAndTranslation) {
   struct Case {
     uint32_t code;
     const char* key;
-  } cases[] = {{2, "dos_FileNotFound"},     {3, "dos_PathNotFound"},     {5, "dos_AccessDenied"},
-               {6, "dos_HandleNotValid"},   {8, "dos_NotEnoughMemory"},  {10, "dos_EnvironmentNotValid"},
-               {11, "dos_FormatNotValid"},  {1, "dos_UndocumentedError"}, {32, "dos_UndocumentedError"}};
+  } cases[] = {{2, "dos_FileNotFound"},    {3, "dos_PathNotFound"},      {5, "dos_AccessDenied"},
+               {6, "dos_HandleNotValid"},  {8, "dos_NotEnoughMemory"},   {10, "dos_EnvironmentNotValid"},
+               {11, "dos_FormatNotValid"}, {1, "dos_UndocumentedError"}, {32, "dos_UndocumentedError"}};
   for (const Case& c : cases) EXPECT_EQ(DosErrorText(c.code), c.key);
   SetResStringLookup(&Translate);
   EXPECT_EQ(DosErrorText(2), "[dos_FileNotFound]");

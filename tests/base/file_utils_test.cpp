@@ -86,8 +86,8 @@ TEST(FileCopy2, RefusesToCopyAFileOntoItself) {
   dir.Write("sub/data.bin", "precious");
   fs::create_directory_symlink(dir.File("sub"), dir.File("alias"));
   fs::create_hard_link(dir.File("sub/data.bin"), dir.File("hard.bin"));
-  for (const std::string& dest : {dir.File("sub/data.bin"), dir.File("sub//data.bin"), dir.File("alias/data.bin"),
-                                  dir.File("hard.bin")}) {
+  for (const std::string& dest :
+       {dir.File("sub/data.bin"), dir.File("sub//data.bin"), dir.File("alias/data.bin"), dir.File("hard.bin")}) {
     EXPECT_FALSE(FileCopy2(dir.File("sub/data.bin"), dest, true, true, 2)) << dest;
     EXPECT_EQ(dir.Read("sub/data.bin"), "precious") << dest;
   }

@@ -35,12 +35,15 @@ TEST_F(IdleFixture, RunsInOrderAndRemovesDoneTasks) {
   manager.AddTask(A, nullptr, Task("a"));
   manager.AddTask(B, nullptr, Task("b", 1));
   manager.AddTask(C, nullptr, Task("c", 2));
-  manager.AddTask(nullptr, nullptr, Task("x"));  // ignored: no owner
+  manager.AddTask(nullptr, nullptr, Task("x"));   // ignored: no owner
   manager.AddTask(A, nullptr, TIdleTaskEvent());  // ignored: no event
   manager.Run();
   manager.Run();
   manager.Run();
-  EXPECT_EQ(log, "abc" "ac" "a");  // the task behind a finished one still runs in the same pass
+  EXPECT_EQ(log,
+            "abc"
+            "ac"
+            "a");  // the task behind a finished one still runs in the same pass
   EXPECT_EQ(manager.Count(), 1);
 }
 
@@ -66,7 +69,10 @@ TEST_F(IdleFixture, TimersGateTheirTasks) {
   manager.Run();
   ticks.Advance(200);
   manager.Run();
-  EXPECT_EQ(log, "-" "1-" "12-");
+  EXPECT_EQ(log,
+            "-"
+            "1-"
+            "12-");
   manager.RemoveTask(A, &t1);
   EXPECT_EQ(manager.IndexOfTask(A, &t2), 0);
 }
@@ -75,8 +81,8 @@ TEST_F(IdleFixture, TasksChangingTheListDuringAPass) {
   manager.AddTask(A, nullptr, [this](TIdleTaskManager* m, TTimer2*, bool& done) {
     log += "a";
     m->AddTask(C, nullptr, Task("c", 1));  // added now, run in this pass
-    m->RemoveTask(A, nullptr);              // removes itself while running
-    done = true;                            // and also reports done: harmless
+    m->RemoveTask(A, nullptr);             // removes itself while running
+    done = true;                           // and also reports done: harmless
   });
   bool nested = false;
   manager.AddTask(B, nullptr, [this, &nested](TIdleTaskManager* m, TTimer2*, bool&) {
@@ -87,7 +93,10 @@ TEST_F(IdleFixture, TasksChangingTheListDuringAPass) {
     }
   });
   manager.Run();
-  EXPECT_EQ(log, "a" "b" "bc");  // c runs once, inside the nested pass
+  EXPECT_EQ(log,
+            "a"
+            "b"
+            "bc");  // c runs once, inside the nested pass
   EXPECT_EQ(manager.Count(), 1);
 }
 
@@ -98,7 +107,9 @@ TEST_F(IdleFixture, RaisingTaskIsRemovedAndTheErrorPassesOn) {
   EXPECT_THROW(manager.Run(), std::runtime_error);
   EXPECT_EQ(log, "a");  // the pass ended there
   manager.Run();
-  EXPECT_EQ(log, "a" "ac");
+  EXPECT_EQ(log,
+            "a"
+            "ac");
   try {
     manager.DeleteTask(2);
     FAIL() << "bad index accepted";

@@ -36,7 +36,8 @@ const char kHandWritten[] =
     "Big=2147483648\n"
     "AllBits=$FFFFFFFF\n"
     "Junk=12abc\n"
-    "Latin=Gr\xFC\xDF" "e\n"
+    "Latin=Gr\xFC\xDF"
+    "e\n"
     "\n"
     "[main]\n"
     "Other=in duplicate section\n"
@@ -52,10 +53,20 @@ TEST(IniFile, ReadsHandWrittenFiles) {
     const char* key;
     const char* value;
   } cases[] = {
-      {"Main", "Name", "Logger 1"}, {"MAIN", "NAME", "Logger 1"},  {" main ", " name ", "Logger 1"},
-      {"Main", "Quoted", "  padded  "}, {"Main", "Single", "x"},   {"Main", "Half", "\"open"},
-      {"Main", "Empty", ""},        {"Main", "Other", "<def>"},    {"Main", "orphan", "<def>"},
-      {"Main", "Latin", "Gr\u00FC\u00DF" "e"}, {"Second", "Key", "2"}, {"Missing", "Key", "<def>"},
+      {"Main", "Name", "Logger 1"},
+      {"MAIN", "NAME", "Logger 1"},
+      {" main ", " name ", "Logger 1"},
+      {"Main", "Quoted", "  padded  "},
+      {"Main", "Single", "x"},
+      {"Main", "Half", "\"open"},
+      {"Main", "Empty", ""},
+      {"Main", "Other", "<def>"},
+      {"Main", "orphan", "<def>"},
+      {"Main", "Latin",
+       "Gr\u00FC\u00DF"
+       "e"},
+      {"Second", "Key", "2"},
+      {"Missing", "Key", "<def>"},
       {"Main", "no equals sign here", "<def>"},
   };
   for (const Case& c : cases) EXPECT_EQ(ini.ReadString(c.section, c.key, "<def>"), c.value) << c.key;
@@ -63,8 +74,8 @@ TEST(IniFile, ReadsHandWrittenFiles) {
   struct IntCase {
     const char* key;
     int32_t value;
-  } ints[] = {{"Hex", 31}, {"Hex2", 31}, {"Neg", -12}, {"Big", 7}, {"AllBits", -1}, {"Junk", 7},
-              {"Empty", 7}, {"Missing", 7}};
+  } ints[] = {{"Hex", 31},     {"Hex2", 31}, {"Neg", -12}, {"Big", 7},
+              {"AllBits", -1}, {"Junk", 7},  {"Empty", 7}, {"Missing", 7}};
   for (const IntCase& c : ints) EXPECT_EQ(ini.ReadInteger("Main", c.key, 7), c.value) << c.key;
   EXPECT_TRUE(ini.ReadBool("Main", "Neg", false));
   EXPECT_TRUE(ini.ReadBool("Main", "Missing", true));
@@ -75,8 +86,8 @@ TEST(IniFile, ReadsHandWrittenFiles) {
   ini.ReadSections(list);
   EXPECT_EQ(list.Strings(), (std::vector<std::string>{"Main", "Second"}));
   ini.ReadSection("main", list);
-  EXPECT_EQ(list.Strings(), (std::vector<std::string>{"Name", "Quoted", "Single", "Half", "Empty", "Hex", "Hex2",
-                                                      "Neg", "Big", "AllBits", "Junk", "Latin"}));
+  EXPECT_EQ(list.Strings(), (std::vector<std::string>{"Name", "Quoted", "Single", "Half", "Empty", "Hex", "Hex2", "Neg",
+                                                      "Big", "AllBits", "Junk", "Latin"}));
   ini.ReadSectionValues("Second", list);
   EXPECT_EQ(list.Strings(), (std::vector<std::string>{"Key=2"}));
   EXPECT_TRUE(ini.ValueExists("MAIN", "empty"));
@@ -89,9 +100,9 @@ TEST(IniFile, WritesKeepEveryOtherLine) {
   test::TempDir dir;
   dir.Write("a.ini", "; head\n[A]\nx = 1 ; not a comment\n\n[B]\ny=2\n");
   TIniFile ini(dir.File("a.ini"));
-  ini.WriteString("a", "X", "10");      // replaces in place, stored spelling kept
-  ini.WriteString("A", "new", "n");     // appended after the section's last line
-  ini.WriteInteger("C", "z", -3);       // new section at the end
+  ini.WriteString("a", "X", "10");   // replaces in place, stored spelling kept
+  ini.WriteString("A", "new", "n");  // appended after the section's last line
+  ini.WriteInteger("C", "z", -3);    // new section at the end
   ini.WriteBool("B", "flag", true);
   EXPECT_EQ(dir.Read("a.ini"), "; head\r\n[A]\r\nx=10\r\nnew=n\r\n\r\n[B]\r\ny=2\r\nflag=1\r\n[C]\r\nz=-3\r\n");
 
@@ -133,8 +144,7 @@ TEST(IniFile, ObjectsOnOneFileShareWritesAcrossThreads) {
     });
   for (auto& th : threads) th.join();
   for (int t = 0; t < 4; ++t)
-    for (int i = 0; i < 25; ++i)
-      EXPECT_EQ(a.ReadInteger("T" + std::to_string(t), "k" + std::to_string(i), -1), i);
+    for (int i = 0; i < 25; ++i) EXPECT_EQ(a.ReadInteger("T" + std::to_string(t), "k" + std::to_string(i), -1), i);
 
   // A change made on disk by someone else is seen too.
   dir.Write("shared.ini", "[S]\nk=edited\n");
@@ -194,7 +204,7 @@ TEST(IniFile, UnreadableFileIsNotOverwritten) {
       code = 1;
     } catch (const EIniFileException& e) {
       code = e.Message() == "Unable to write to " + dir.File("a.ini") + ": Cannot open file \"" + dir.File("a.ini") +
-                                 "\": Permission denied"
+                                "\": Permission denied"
                  ? 0
                  : 5;
     } catch (...) {
@@ -296,11 +306,11 @@ TEST(TagText, WritesAndParses) {
       {"y2004m2d29e", date, NoDateTime},
       {"xx y0002004m02d29e trailing", date, NoDateTime},
       {"h07n05s09e", NoDateTime, time},
-      {"y2004m02d30e", NoDateTime, NoDateTime},          // 30 February
-      {"h24n00s00e", NoDateTime, NoDateTime},            // no such hour
-      {"y2004m02d29", NoDateTime, NoDateTime},           // day not ended
+      {"y2004m02d30e", NoDateTime, NoDateTime},  // 30 February
+      {"h24n00s00e", NoDateTime, NoDateTime},    // no such hour
+      {"y2004m02d29", NoDateTime, NoDateTime},   // day not ended
       {"y-2004m02d29e", NoDateTime, NoDateTime},
-      {"y20040m02d29e", NoDateTime, NoDateTime},         // above 9999
+      {"y20040m02d29e", NoDateTime, NoDateTime},  // above 9999
       {"y2004m0x2d29e", NoDateTime, NoDateTime},
       {"ym02d29e", NoDateTime, NoDateTime},
       {"20040229", NoDateTime, NoDateTime},

@@ -49,8 +49,8 @@ TEST(LanguageFileTest, MalformedContentsAreRefused) {
   const std::string long_key(TLanguageTexts::MaxKeyLength + 1, 'k');
   const std::string long_text(TLanguageTexts::MaxTextLength + 1, 't');
   const std::string cases[] = {
-      "ok=1\nno separator\n", "=text\n",          "  =text\n",        "k=bad \\x escape\n",
-      "k=ends in \\\n",       "k=a\0b\n"s,        long_key + "=x\n", "k=" + long_text + "\n",
+      "ok=1\nno separator\n", "=text\n",   "  =text\n",       "k=bad \\x escape\n",
+      "k=ends in \\\n",       "k=a\0b\n"s, long_key + "=x\n", "k=" + long_text + "\n",
   };
   for (const std::string& bytes : cases) {
     std::string error;
@@ -63,8 +63,8 @@ TEST(LanguageFileTest, MalformedContentsAreRefused) {
 }
 
 TEST(LanguageFileTest, EscapedTextsReadBackUnchanged) {
-  const std::string samples[] = {" leading", "trailing ", "a = b", "back\\slash\\n", "two\nlines\tand tab",
-                                 "#not a comment", " ", ""};
+  const std::string samples[] = {" leading",       "trailing ", "a = b", "back\\slash\\n", "two\nlines\tand tab",
+                                 "#not a comment", " ",         ""};
   std::string file;
   for (size_t i = 0; i < std::size(samples); ++i)
     file += EscapeLanguageText("key " + std::to_string(i) + "=") + "=" + EscapeLanguageText(samples[i]) + "\n";

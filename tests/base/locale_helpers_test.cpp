@@ -33,17 +33,16 @@ TEST(LocaleTableTest, LookUpByAbbreviationAndIsoCode) {
   struct Case {
     std::string abbr;
     uint32_t locale;
-  } by_abbr[] = {{"DEU", 0x0407}, {"deu", 0x0407}, {"DE", 0x07},   {"DEA", 0x0C07}, {"ENU", 0x0409},
-                 {"EN", 0x09},    {"fr", 0x0C},    {"XYZ", 0},     {"D", 0},        {"", 0},
-                 {"DEUT", 0}};
+  } by_abbr[] = {{"DEU", 0x0407}, {"deu", 0x0407}, {"DE", 0x07}, {"DEA", 0x0C07}, {"ENU", 0x0409}, {"EN", 0x09},
+                 {"fr", 0x0C},    {"XYZ", 0},      {"D", 0},     {"", 0},         {"DEUT", 0}};
   for (const Case& c : by_abbr) EXPECT_EQ(LocaleByAbbreviation(c.abbr), c.locale) << c.abbr;
 
   struct IsoCase {
     std::string lang, country;
     uint32_t locale;
-  } by_iso[] = {{"de", "AT", 0x0C07}, {"de", "at", 0x0C07}, {"DE", "DE", 0x0407}, {"de", "", 0x07},
-                {"en", "GB", 0x0809}, {"en", "", 0x09},     {"de", "ZZ", 0},      {"xx", "", 0},
-                {"", "DE", 0}};
+  } by_iso[] = {{"de", "AT", 0x0C07}, {"de", "at", 0x0C07}, {"DE", "DE", 0x0407},
+                {"de", "", 0x07},     {"en", "GB", 0x0809}, {"en", "", 0x09},
+                {"de", "ZZ", 0},      {"xx", "", 0},        {"", "DE", 0}};
   for (const IsoCase& c : by_iso) EXPECT_EQ(LocaleByIso(c.lang, c.country), c.locale) << c.lang << "_" << c.country;
 
   ASSERT_NE(FindLocaleInfo(0x07), nullptr);
@@ -86,18 +85,18 @@ TEST(CmdLineLocaleTest, ScansParametersByMode) {
     std::string option, separator;
     uint32_t locale;  // 0: no locale found
   } cases[] = {
-      {{"-x", "de_AT"}, 0, "", "", 0x0C07},          // the option is skipped, its value is a value
+      {{"-x", "de_AT"}, 0, "", "", 0x0C07},  // the option is skipped, its value is a value
       {{"de"}, 0, "", "", 0x07},
       {{"DE_at"}, 0, "", "", 0x0C07},
-      {{"deu"}, 0, "", "", 0},                       // three letters are no language code
+      {{"deu"}, 0, "", "", 0},  // three letters are no language code
       {{"de_at_x"}, 0, "", "", 0},
       {{"de_aut"}, 0, "", "", 0},
-      {{"zz", "fr_CA"}, 0, "", "", 0x0C0C},          // the first value that names a locale wins
+      {{"zz", "fr_CA"}, 0, "", "", 0x0C0C},  // the first value that names a locale wins
       {{"/x", "-y"}, 0, "", "", 0},
       {{"/lang=de_CH"}, 0, "lang", "=", 0x0807},
       {{"-LANG", "fr"}, 0, "lang", " ", 0x0C},
-      {{"-lang"}, 0, "lang", " ", 0},                // no value follows
-      {{"-x", "de"}, 0, "lang", " ", 0},             // with an option name plain values do not count
+      {{"-lang"}, 0, "lang", " ", 0},                      // no value follows
+      {{"-x", "de"}, 0, "lang", " ", 0},                   // with an option name plain values do not count
       {{"-l", "abc", "-l", "1031"}, 1, "l", " ", 0x0407},  // a value that is no number goes on
       {{"0", "3079"}, 1, "", "", 0x0C07},
       {{"xyz", "enu"}, 2, "", "", 0x0409},
@@ -176,8 +175,10 @@ protected:
   }
   void TearDown() override {
     for (size_t i = 0; i < 3; ++i) {
-      if (saved_[i]) setenv(kNames[i], saved_[i]->c_str(), 1);
-      else unsetenv(kNames[i]);
+      if (saved_[i])
+        setenv(kNames[i], saved_[i]->c_str(), 1);
+      else
+        unsetenv(kNames[i]);
     }
   }
   static constexpr const char* kNames[3] = {"LC_ALL", "LC_MESSAGES", "LANG"};

@@ -11,8 +11,7 @@ TEST(MeasTypesTest, EveryNameMapsBackToItsNumber) {
     EXPECT_LE(name.size(), 15u) << name;
     EXPECT_EQ(MeasTypeFromName(name), i) << name;
   }
-  for (int i = 0; i < CalcTypeCount; ++i)
-    EXPECT_EQ(CalcTypeFromName(CalcTypeName(static_cast<uint8_t>(i))), i);
+  for (int i = 0; i < CalcTypeCount; ++i) EXPECT_EQ(CalcTypeFromName(CalcTypeName(static_cast<uint8_t>(i))), i);
 }
 
 TEST(MeasTypesTest, NamesAndFallbacks) {
@@ -22,10 +21,9 @@ TEST(MeasTypesTest, NamesAndFallbacks) {
     int calc;  // expected CalcTypeFromName
   };
   const Case cases[] = {
-      {"mtTempCels", 2, 0},    {"mttempcels", 1, 0},   {"", 1, 0},
-      {"mtRatioGrlb", 23, 0},  {"mtNone", 0, 0},       {"ctMatHumid", 1, 18},
-      {"ctZivPres", 1, 4},     {"ctZivDef", 1, 11},    {"ctNone", 1, 0},
-      {"ctDewPtC", 1, 5},      {"mtDewPtC", 16, 0},    {"mtTempCels ", 1, 0},
+      {"mtTempCels", 2, 0}, {"mttempcels", 1, 0},  {"", 1, 0},          {"mtRatioGrlb", 23, 0},
+      {"mtNone", 0, 0},     {"ctMatHumid", 1, 18}, {"ctZivPres", 1, 4}, {"ctZivDef", 1, 11},
+      {"ctNone", 1, 0},     {"ctDewPtC", 1, 5},    {"mtDewPtC", 16, 0}, {"mtTempCels ", 1, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(MeasTypeFromName(c.name), c.meas) << c.name;

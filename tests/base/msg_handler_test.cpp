@@ -85,8 +85,8 @@ TEST_F(MsgHandlerTest, DecisionTableOverKindsAndModes) {
     const char* dialog;
     const char* protocol;
   } rows[] = {
-      {mkQuestion, "111111", "000000"},     {mkWarning, "111001", "010100"}, {mkError, "111001", "011110"},
-      {mkAlert, "111111", "011110"},        {mkLogOnly, "000000", "011110"}, {mkDiagnoseOnly, "000000", "000000"},
+      {mkQuestion, "111111", "000000"}, {mkWarning, "111001", "010100"}, {mkError, "111001", "011110"},
+      {mkAlert, "111111", "011110"},    {mkLogOnly, "000000", "011110"}, {mkDiagnoseOnly, "000000", "000000"},
   };
   auto h = Make();
   dialog.answer = 4;  // Retry
@@ -95,8 +95,7 @@ TEST_F(MsgHandlerTest, DecisionTableOverKindsAndModes) {
     for (const Row& r : rows) {
       const std::string msg = "m" + std::to_string(col) + "k" + std::to_string(r.kind) + "|";
       const size_t asked = dialog.asked.size();
-      const uint16_t result =
-          h->HandleMessage(msg, "Src", TMsgDlgType::mtWarning, mbOK, 0, 7, false, r.kind);
+      const uint16_t result = h->HandleMessage(msg, "Src", TMsgDlgType::mtWarning, mbOK, 0, 7, false, r.kind);
       const bool shown = dialog.asked.size() > asked;
       SCOPED_TRACE(msg);
       EXPECT_EQ(shown, r.dialog[col] == '1');
@@ -116,12 +115,13 @@ TEST_F(MsgHandlerTest, LineFormatsAndStartStopLines) {
   h->HandleMessage("odd", "Dev", TMsgDlgType::mtInformation, 0, 0, 42, false, mkLogOnly);
   h->HandleMessage("all", "Dev", TMsgDlgType::mtInformation, 0, 0, 8, false, mkLogOnly);
   h->SetModes(0);
-  EXPECT_EQ(Diagnose(), kStamp + ": mhd_DiangoseStarted\r\n" +                      //
-                            kStamp + "Dev: Go on?Yes\r\n" +                          //
-                            "Dev: plain\r\n"                                         //
-                            "Dev: odd-> 42\r\n"                                      //
-                            "Dev: allYes to All\r\n" +                               //
-                            kStamp + ": mhd_DiangoseStopped\r\n");
+  EXPECT_EQ(Diagnose(), kStamp + ": mhd_DiangoseStarted\r\n" +  //
+                            kStamp + "Dev: Go on?Yes\r\n" +     //
+                            "Dev: plain\r\n"                    //
+                            "Dev: odd-> 42\r\n"                 //
+                            "Dev: allYes to All\r\n" +          //
+                            kStamp +
+                            ": mhd_DiangoseStopped\r\n");
 
   h->SetModes(ProtocolEnabled);
   dialog.answer = 1;
@@ -453,8 +453,7 @@ TEST_F(MsgHandlerTest, DiagnoseThatCannotMoveToItsBackupKeepsEveryLineAndSaysSo)
     EXPECT_TRUE(Has(e.Message(), "cannot rename")) << e.Message();
   }
   // From another thread the error goes to the exception display.
-  std::thread([&] { h->HandleMessage(line, "W", TMsgDlgType::mtInformation, 0, 0, 0, false, mkDiagnoseOnly); })
-      .join();
+  std::thread([&] { h->HandleMessage(line, "W", TMsgDlgType::mtInformation, 0, 0, 0, false, mkDiagnoseOnly); }).join();
   ProcessPostedMessages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_TRUE(Has(shown[0], "cannot rename"));
@@ -505,9 +504,7 @@ TEST_F(MsgHandlerTest, ProgramStartAndStopLinesAndPendingLinesAtDestruction) {
   auto h = Make();
   MsgHandler = h.get();
   h->SetModes(ProtocolEnabled);
-  std::thread([&] {
-    h->HandleMessage("late", "W", TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly);
-  }).join();
+  std::thread([&] { h->HandleMessage("late", "W", TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly); }).join();
   h.reset();
   EXPECT_EQ(MsgHandler, nullptr);
   EXPECT_TRUE(Has(Protocol(), ": mhd_ProgramStopped\r\nW: late\r\n")) << Protocol();
@@ -538,8 +535,7 @@ TEST_F(MsgHandlerTest, DescendantSeesProtocolLinesWhileItsPageIsOpen) {
   h.SetModes(ProtocolEnabled);
   EXPECT_TRUE(h.open);
   h.DoMessage("here", "M", TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly);
-  std::thread([&] { h.HandleMessage("there", "W", TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly); })
-      .join();
+  std::thread([&] { h.HandleMessage("there", "W", TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly); }).join();
   ProcessPostedMessages();
   h.SetModes(0);
   EXPECT_FALSE(h.open);

@@ -91,11 +91,10 @@ TEST_F(ResourceLocaleTest, EnumeratesAndLoadsWithFallbacks) {
     uint32_t asked, current;
     std::string text;
   } cases[] = {
-      {0x0407, 0x0407, "Deutsch"},   // specific file
-      {0x07, 0x07, "Deutsch"},       // a neutral locale takes the specific file when no neutral one exists
-      {0x040C, 0x0C, "Français"},    // the neutral file of a specific locale gives the primary language
-      {0x100C, 0x0C, "Français"},
-      {0x0C, 0x0C, "Français"},
+      {0x0407, 0x0407, "Deutsch"},  // specific file
+      {0x07, 0x07, "Deutsch"},      // a neutral locale takes the specific file when no neutral one exists
+      {0x040C, 0x0C, "Français"},   // the neutral file of a specific locale gives the primary language
+      {0x100C, 0x0C, "Français"},  {0x0C, 0x0C, "Français"},
   };
   for (const Case& c : cases) {
     EXPECT_TRUE(SetResourceLocale(c.asked, false)) << c.asked;

@@ -16,8 +16,8 @@ TDateTime At(int h, int n, int s, int ms = 0) { return EncodeDate(2024, 3, 5) + 
 // Compares date-times to the millisecond.
 ::testing::AssertionResult SameMoment(TDateTime a, TDateTime b) {
   if (std::llround(a * MSecsPerDay) == std::llround(b * MSecsPerDay)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << FormatDateTime("hh:nn:ss.zzz", a) << " != "
-                                       << FormatDateTime("hh:nn:ss.zzz", b);
+  return ::testing::AssertionFailure() << FormatDateTime("hh:nn:ss.zzz", a)
+                                       << " != " << FormatDateTime("hh:nn:ss.zzz", b);
 }
 
 TEST(Timer2, RunsAcrossTheTickWrap) {
@@ -30,8 +30,8 @@ TEST(Timer2, RunsAcrossTheTickWrap) {
     bool expired;
     uint32_t remaining;
   } cases[] = {
-      {kWrap - 195, false, 900}, {kWrap, false, 705}, {100, false, 604}, {704, false, 0},
-      {705, true, 0},            {kWrap - 296, true, 0},  // before the start: a whole wrap later
+      {kWrap - 195, false, 900}, {kWrap, false, 705}, {100, false, 604},
+      {704, false, 0},           {705, true, 0},      {kWrap - 296, true, 0},  // before the start: a whole wrap later
   };
   for (const Case& c : cases) {
     ticks.Set(c.t);
@@ -93,11 +93,11 @@ TEST(Timer2, AlignsToTheWallClockGrid) {
     int32_t offset;
     TDateTime restart, due;
   } cases[] = {
-      {600000, 5, 0, At(12, 3, 20), At(12, 10, 0)},         // ten minutes on the ten-minute grid
-      {600000, 5, 30000, At(12, 3, 20), At(12, 10, 30)},    // with an offset
-      {1200000, 5, 0, At(12, 0, 0), At(12, 20, 0)},         // due exactly on a grid point stays there
-      {1000, 4, -5000, At(12, 0, 58), At(12, 1, 55)},       // grid point before now: next steps
-      {3600000, 11, 0, At(23, 30, 0), At(0, 0, 0) + 1},     // the daily grid, into the next day
+      {600000, 5, 0, At(12, 3, 20), At(12, 10, 0)},       // ten minutes on the ten-minute grid
+      {600000, 5, 30000, At(12, 3, 20), At(12, 10, 30)},  // with an offset
+      {1200000, 5, 0, At(12, 0, 0), At(12, 20, 0)},       // due exactly on a grid point stays there
+      {1000, 4, -5000, At(12, 0, 58), At(12, 1, 55)},     // grid point before now: next steps
+      {3600000, 11, 0, At(23, 30, 0), At(0, 0, 0) + 1},   // the daily grid, into the next day
       {100, 0, 0, At(8, 0, 0, 50), At(8, 0, 0, 100)},
   };
   for (const Case& c : cases) {

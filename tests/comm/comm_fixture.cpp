@@ -38,8 +38,7 @@ void WakeUpProt::ProtProc(void* sender) {
       if (SpaceCount >= MaxSpaces) return CancelProtocol(LoadResString("deh_TONoResponse"), true);
       SendSpace();
       return;
-    default:
-      throw Exception(ClassName() + ".ProtProc: invalid step");
+    default: throw Exception(ClassName() + ".ProtProc: invalid step");
   }
 }
 
@@ -70,8 +69,8 @@ void IdentifyProt::SendScan() {
 
 void IdentifyProt::Retry(const std::string& key) {
   DisarmTimer();
-  for (TInTelegram* t : {static_cast<TInTelegram*>(Ack), static_cast<TInTelegram*>(Nack),
-                         static_cast<TInTelegram*>(Id)})
+  for (TInTelegram* t :
+       {static_cast<TInTelegram*>(Ack), static_cast<TInTelegram*>(Nack), static_cast<TInTelegram*>(Id)})
     t->StopListen();
   if (AskRetry(LoadResString(key), Scan)) SendScan();
 }
@@ -122,8 +121,7 @@ void IdentifyProt::ProtProc(void* sender) {
       // An identity left over from an earlier request: wait for this one's.
       if (sender == Id) ListenFor(Id);
       return;
-    default:
-      throw Exception(ClassName() + ".ProtProc: invalid step");
+    default: throw Exception(ClassName() + ".ProtProc: invalid step");
   }
 }
 

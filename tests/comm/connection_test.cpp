@@ -24,9 +24,9 @@ TEST(ComPortNumber, ReadsTheNumberAfterTheFirstThreeCharacters) {
   struct Case {
     const char* text;
     int number;
-  } cases[] = {{"COM7", 7},        {"COM10 (USB)", 10}, {"COM255", 255},        {"COMX", 0},
-               {"COM", 0},         {"COM 5", 0},        {"COM123456789012", 0}, {"COM000000000042", 42},
-               {"COM12a", 0},      {"XYZ3", 3},         {"", 0}};
+  } cases[] = {{"COM7", 7},  {"COM10 (USB)", 10},    {"COM255", 255},         {"COMX", 0},   {"COM", 0},
+               {"COM 5", 0}, {"COM123456789012", 0}, {"COM000000000042", 42}, {"COM12a", 0}, {"XYZ3", 3},
+               {"", 0}};
   for (const auto& c : cases) EXPECT_EQ(ComPortNumber(c.text), c.number) << c.text;
 }
 
@@ -45,8 +45,8 @@ TEST(Connection, ReadsAndWritesSectionConnection) {
       {"unknown part", "PermCTypes=Direct-Foo-\r\n", ConnTypeBit(ctDirect), ctDirect, 0, "Direct-"},
       {"empty", "PermCTypes=\r\n", ConnTypeBit(ctDirect), ctDirect, 0, "Direct-"},
       {"type not permitted", "ConnType=modem\r\n", ConnTypeBit(ctDirect), ctDirect, 0, "Direct-"},
-      {"type permitted", "PermCTypes=Direct-Modem-\r\nConnType=MODEM\r\n",
-       ConnTypeBit(ctDirect) | ConnTypeBit(ctModem), ctModem, 0, "Direct-Modem-"},
+      {"type permitted", "PermCTypes=Direct-Modem-\r\nConnType=MODEM\r\n", ConnTypeBit(ctDirect) | ConnTypeBit(ctModem),
+       ctModem, 0, "Direct-Modem-"},
       {"only another type", "PermCTypes=Tapi-\r\n", ConnTypeBit(ctTapi), ctTapi, 0, "Tapi-"},
       {"port", "ComNumber=4\r\n", ConnTypeBit(ctDirect), ctDirect, 4, "Direct-"},
       {"port zero", "ComNumber=0\r\n", ConnTypeBit(ctDirect), ctDirect, 0, "Direct-"},
@@ -85,8 +85,8 @@ TEST(Connection, PermittedTypesFollowTheCurrentType) {
 class ConnectionOnLine : public ::testing::Test {
 protected:
   ConnectionOnLine()
-      : home_("[SerialPorts]\r\nCOM8=" + pty_.SlavePath() + "\r\nCOM5=" + std::filesystem::temp_directory_path().string() +
-              "\r\nCOM6=/dev/no-such-port\r\n") {
+      : home_("[SerialPorts]\r\nCOM8=" + pty_.SlavePath() +
+              "\r\nCOM5=" + std::filesystem::temp_directory_path().string() + "\r\nCOM6=/dev/no-such-port\r\n") {
     SetMainThread();
     InstallComPortMap();
     connection_ = std::make_unique<TConnection>();

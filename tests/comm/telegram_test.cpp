@@ -226,7 +226,9 @@ struct Answer {
     t.OnInvalid = [this](TTelegram*) { invalid++; };
     t.Listen(&port);
   }
-  void Receive(const std::vector<uint8_t>& frame) { t.PacketReceived(frame.data(), static_cast<int32_t>(frame.size())); }
+  void Receive(const std::vector<uint8_t>& frame) {
+    t.PacketReceived(frame.data(), static_cast<int32_t>(frame.size()));
+  }
   TSerComPort port;
   T t;
   int valid = 0, invalid = 0;
@@ -278,7 +280,8 @@ TEST(Telegram, AnswersAreParsedAndCheckedByTheirSum) {
   online.t.Listen(&online.port);
   online.Receive(Frame("?N", {1, 2, 3, 4, 5, 6, 7, 8}));
   ASSERT_NE(online.t.GetValues(), nullptr);
-  EXPECT_EQ(std::vector<uint8_t>(online.t.GetValues(), online.t.GetValues() + 6), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(std::vector<uint8_t>(online.t.GetValues(), online.t.GetValues() + 6),
+            (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
   online.t.SetByteCount(8);  // a new count drops the answer
   EXPECT_EQ(online.t.GetValues(), nullptr);
   Answer<TReceiveOnline_4k> one;
@@ -364,7 +367,8 @@ TEST_F(SendOnLine, ATelegramGoesOutAtMostTrialsTimesBetweenBuilds) {
   EXPECT_EQ(scan.Port(), nullptr);
 
   EXPECT_FALSE(scan.Send(&port_));
-  EXPECT_EQ(handler_.Texts(mkError), std::vector<std::string>{"TOutTelegram.Send: Number of permitted trials exceeded"});
+  EXPECT_EQ(handler_.Texts(mkError),
+            std::vector<std::string>{"TOutTelegram.Send: Number of permitted trials exceeded"});
   EXPECT_EQ(handler_.dialogs.size(), 1u);
   EXPECT_EQ(ErrorOf([&] { scan.Send(&port_); }), "TOutTelegram.Send: Number of permitted trials exceeded");
   EXPECT_EQ(sent, 2);
@@ -407,10 +411,12 @@ TEST_F(SendOnLine, AFrameWaitsForRoomAndIsBuiltWhenItGoesOut) {
 
   // The reader drains the line; the frame follows the filler with the time it went out at.
   std::string line;
-  ASSERT_TRUE(test::PumpUntil([&] {
-    line += pty_.Read(65536, 5);
-    return sent == 1 && line.size() >= 10 && line.substr(line.size() - 10) != std::string(10, '.');
-  }, 20000));
+  ASSERT_TRUE(test::PumpUntil(
+      [&] {
+        line += pty_.Read(65536, 5);
+        return sent == 1 && line.size() >= 10 && line.substr(line.size() - 10) != std::string(10, '.');
+      },
+      20000));
   EXPECT_EQ(Hex(Bytes(line.substr(line.size() - 10))), "26 54 18 03 0F 0D 2D 1E FC 00");
   EXPECT_FALSE(t.SendPending());
   // The port's own handlers are back.

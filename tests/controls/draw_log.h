@@ -14,8 +14,8 @@ inline std::string ColorName(TColor c) {
     TColor c;
     const char* n;
   } static const kNames[] = {
-      {clBtnFace, "face"},   {clBtnShadow, "shadow"}, {clBtnHighlight, "hilite"}, {cl3DDkShadow, "dkshadow"},
-      {cl3DLight, "light"},  {clBtnText, "btntext"}, {clWindow, "window"},      {clBlack, "black"},
+      {clBtnFace, "face"},       {clBtnShadow, "shadow"}, {clBtnHighlight, "hilite"}, {cl3DDkShadow, "dkshadow"},
+      {cl3DLight, "light"},      {clBtnText, "btntext"},  {clWindow, "window"},       {clBlack, "black"},
       {clWindowText, "wintext"}, {clNone, "none"}};
   for (const Name& n : kNames)
     if (n.c == c) return n.n;
@@ -30,9 +30,7 @@ inline std::vector<std::string> DrawLog(const TCanvas& c) {
   std::vector<std::string> out;
   for (const TCanvasCall& k : c.Calls()) {
     std::string s;
-    auto pt = [&s](TPoint p) {
-      s.append(std::to_string(p.X)).append(",").append(std::to_string(p.Y));
-    };
+    auto pt = [&s](TPoint p) { s.append(std::to_string(p.X)).append(",").append(std::to_string(p.Y)); };
     auto rc = [&s](TRect r) {
       for (int v : {r.Left, r.Top, r.Right, r.Bottom}) s.append(std::to_string(v)).append(",");
       s.pop_back();

@@ -117,8 +117,8 @@ TEST(FramePaint, ControlBordersGoFromTheOutsideIn) {
   TRect inside = PaintControlBorders(c, Rect(0, 0, 10, 8), TFrameStyleEx::fsStatus, TFrameStyleEx::fsFlat, 1, kTop, 2,
                                      clRed, clLime, clBlue, clBlack, 0, clWhite, clWhite, false);
   // Status rings in the shadow colour (blue), the border width in red, the flat inner frame.
-  EXPECT_EQ(DrawLog(c), (Log{"line #FF0000 0,0-10,0", "line #FF0000 0,1-10,1", "line #0000FF 0,2-10,2",
-                             "line black 0,3-10,3"}));
+  EXPECT_EQ(DrawLog(c),
+            (Log{"line #FF0000 0,0-10,0", "line #FF0000 0,1-10,1", "line #0000FF 0,2-10,2", "line black 0,3-10,3"}));
   EXPECT_EQ(inside, Rect(0, 4, 10, 8));
 }
 

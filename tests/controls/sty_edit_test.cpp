@@ -213,10 +213,10 @@ TEST(StySpinEdit, TypedCharacters) {
     char key;
     bool integers, accepted;
   } cases[] = {
-      {"12", 2, 0, '5', true, true},     {"12", 2, 0, 'x', true, false},   {"12", 2, 0, '.', true, false},
-      {"12", 2, 0, '.', false, true},    {"1.2", 3, 0, '.', false, false}, {"1.2", 0, 3, '.', false, true},
-      {"12", 0, 0, '-', true, true},     {"12", 1, 0, '-', true, false},   {"-12", 0, 0, '-', true, false},
-      {"-12", 0, 3, '-', true, true},    {"12", 2, 0, '\b', true, true},   {"12", 2, 0, '\r', true, false},
+      {"12", 2, 0, '5', true, true},  {"12", 2, 0, 'x', true, false},   {"12", 2, 0, '.', true, false},
+      {"12", 2, 0, '.', false, true}, {"1.2", 3, 0, '.', false, false}, {"1.2", 0, 3, '.', false, true},
+      {"12", 0, 0, '-', true, true},  {"12", 1, 0, '-', true, false},   {"-12", 0, 0, '-', true, false},
+      {"-12", 0, 3, '-', true, true}, {"12", 2, 0, '\b', true, true},   {"12", 2, 0, '\r', true, false},
   };
   for (const Case& k : cases) {
     s->SetIntegersOnly(k.integers);

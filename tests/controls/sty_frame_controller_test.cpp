@@ -9,13 +9,19 @@ namespace {
 class Framed : public TCustomControl {
 public:
   explicit Framed(TComponent* owner, bool with_focus = true) : TCustomControl(owner) {
-    PublishProperty("ParentColor", TPropertySetter::OfBool([this](bool v) { log.push_back("ParentColor=" + std::to_string(v)); }));
-    PublishProperty("Color", TPropertySetter::OfColor([this](TColor c) { log.push_back("Color=" + std::to_string(c)); }));
+    PublishProperty("ParentColor",
+                    TPropertySetter::OfBool([this](bool v) { log.push_back("ParentColor=" + std::to_string(v)); }));
+    PublishProperty("Color",
+                    TPropertySetter::OfColor([this](TColor c) { log.push_back("Color=" + std::to_string(c)); }));
     if (with_focus)
-      PublishProperty("FocusColor", TPropertySetter::OfColor([this](TColor c) { log.push_back("FocusColor=" + std::to_string(c)); }));
-    PublishProperty("FrameSides", TPropertySetter::OfText([this](const std::string& t) { log.push_back("FrameSides=" + t); }));
-    PublishProperty("FrameStyle", TPropertySetter::OfText([this](const std::string& t) { log.push_back("FrameStyle=" + t); }));
-    PublishProperty("FrameVisible", TPropertySetter::OfBool([this](bool v) { log.push_back("FrameVisible=" + std::to_string(v)); }));
+      PublishProperty("FocusColor",
+                      TPropertySetter::OfColor([this](TColor c) { log.push_back("FocusColor=" + std::to_string(c)); }));
+    PublishProperty("FrameSides",
+                    TPropertySetter::OfText([this](const std::string& t) { log.push_back("FrameSides=" + t); }));
+    PublishProperty("FrameStyle",
+                    TPropertySetter::OfText([this](const std::string& t) { log.push_back("FrameStyle=" + t); }));
+    PublishProperty("FrameVisible",
+                    TPropertySetter::OfBool([this](bool v) { log.push_back("FrameVisible=" + std::to_string(v)); }));
   }
   std::vector<std::string> log;
 };
@@ -32,8 +38,12 @@ TEST(FrameController, RegisteringWritesEveryPublishedSettingInOrder) {
   Framed with(nullptr), without(nullptr, false);
   fc.RegisterControl(&with);
   fc.RegisterControl(&without);
-  std::vector<std::string> all = {"ParentColor=0", "Color=" + std::to_string(clWindow), "FocusColor=" + std::to_string(clWindow),
-                                  "FrameSides=[sdLeft,sdTop,sdRight,sdBottom]", "FrameStyle=fsFlat", "FrameVisible=0"};
+  std::vector<std::string> all = {"ParentColor=0",
+                                  "Color=" + std::to_string(clWindow),
+                                  "FocusColor=" + std::to_string(clWindow),
+                                  "FrameSides=[sdLeft,sdTop,sdRight,sdBottom]",
+                                  "FrameStyle=fsFlat",
+                                  "FrameVisible=0"};
   EXPECT_EQ(with.log, all);
   EXPECT_EQ(without.log.size(), all.size() - 1);  // no FocusColor: simply skipped
 
@@ -101,11 +111,13 @@ public:
   Blinker(TComponent* owner, bool blinking) : TCustomControl(owner), blinking(blinking) { RegisterBlinker(this); }
   ~Blinker() override { UnregisterBlinker(this); }
   void WndProc(TMessage& m) override {
-    if (m.Msg == CM_STY_BLINKQUERY) m.Result = blinking ? 1 : 0;
+    if (m.Msg == CM_STY_BLINKQUERY)
+      m.Result = blinking ? 1 : 0;
     else if (m.Msg == CM_STY_BLINKSTATE) {
       states.push_back(static_cast<int>(m.WParam));
       if (on_state) on_state();
-    } else TCustomControl::WndProc(m);
+    } else
+      TCustomControl::WndProc(m);
   }
   bool blinking;
   std::vector<int> states;

@@ -49,7 +49,8 @@ TEST(StyIntegerList, SortedAddFollowsTheDuplicatesRule) {
     TDuplicates rule;
     std::vector<int32_t> after;
     bool throws;
-  } cases[] = {{TDuplicates::dupIgnore, {3, 7}, false}, {TDuplicates::dupAccept, {3, 7, 7}, false},
+  } cases[] = {{TDuplicates::dupIgnore, {3, 7}, false},
+               {TDuplicates::dupAccept, {3, 7, 7}, false},
                {TDuplicates::dupError, {3, 7}, true}};
   for (const Case& k : cases) {
     TStyIntegerList l;

@@ -16,7 +16,8 @@ Log TextCalls(const TCanvas& c) {
   Log out;
   for (const TCanvasCall& k : c.Calls()) {
     if (k.Op == "DrawText")
-      out.push_back(test::Cat({test::ColorName(k.FontColor), " ", std::to_string(k.Rect.Left), ",", std::to_string(k.Rect.Top)}));
+      out.push_back(
+          test::Cat({test::ColorName(k.FontColor), " ", std::to_string(k.Rect.Left), ",", std::to_string(k.Rect.Top)}));
     else if (k.Op == "TextOut")
       out.push_back(test::Cat({test::ColorName(k.FontColor), " ", k.Text, " ", std::to_string(k.Points[0].X), ",",
                                std::to_string(k.Points[0].Y)}));

@@ -150,8 +150,10 @@ TEST(StyTabbedListBox, AutomaticTabStopsAndCells) {
   struct Bad {
     int column, row;
     const char* message;
-  } bad[] = {{0, 99, "Row parameter out of range"}, {-1, 0, "Column parameter out of range"},
-             {1, 0, "Column parameter out of range"}, {3, 1, "Column parameter out of range"}};
+  } bad[] = {{0, 99, "Row parameter out of range"},
+             {-1, 0, "Column parameter out of range"},
+             {1, 0, "Column parameter out of range"},
+             {3, 1, "Column parameter out of range"}};
   for (const Bad& b : bad) {
     try {
       l->GetCell(b.column, b.row);
@@ -189,7 +191,9 @@ protected:
     list->SetBounds(0, 0, 150, 150);
     list->SetParent(&form);
     for (const char* s : {"one", "two", "//group", "four"}) list->AddItem(s);
-    list->OnChange = [this](TComponent*, int i, TCheckBoxState s) { changes.push_back(std::to_string(i) + ":" + std::to_string(static_cast<int>(s))); };
+    list->OnChange = [this](TComponent*, int i, TCheckBoxState s) {
+      changes.push_back(std::to_string(i) + ":" + std::to_string(static_cast<int>(s)));
+    };
   }
   // A click at x on item i (the client area; the glyph takes the first 17 pixels).
   void Click(int i, int x, int release_item = -1) {

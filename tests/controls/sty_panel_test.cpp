@@ -29,8 +29,10 @@ TEST(StyPanel, ContentAreaLiesInsideTheFramesOnTheChosenSides) {
     TFrameStyleEx outer, inner;
     int bevel, border, inset;
   } cases[] = {
-      {TFrameStyleEx::fsNone, TFrameStyleEx::fsNone, 1, 0, 0},   {TFrameStyleEx::fsFlat, TFrameStyleEx::fsNone, 1, 0, 1},
-      {TFrameStyleEx::fsStatus, TFrameStyleEx::fsPopup, 3, 0, 6}, {TFrameStyleEx::fsFlatRounded, TFrameStyleEx::fsGroove, 1, 0, 4},
+      {TFrameStyleEx::fsNone, TFrameStyleEx::fsNone, 1, 0, 0},
+      {TFrameStyleEx::fsFlat, TFrameStyleEx::fsNone, 1, 0, 1},
+      {TFrameStyleEx::fsStatus, TFrameStyleEx::fsPopup, 3, 0, 6},
+      {TFrameStyleEx::fsFlatRounded, TFrameStyleEx::fsGroove, 1, 0, 4},
       {TFrameStyleEx::fsFlatBold, TFrameStyleEx::fsNone, 1, 2, 4},
   };
   p.SetBorderSides(sdAllSides);

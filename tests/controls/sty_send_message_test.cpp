@@ -77,8 +77,10 @@ protected:
     std::vector<std::string> out;
     std::string cur;
     for (char ch : dir_.Read("args")) {
-      if (ch) cur += ch;
-      else out.push_back(std::exchange(cur, std::string()));
+      if (ch)
+        cur += ch;
+      else
+        out.push_back(std::exchange(cur, std::string()));
     }
     return out;
   }
@@ -107,9 +109,9 @@ TEST_F(StySendMessageTest, HandsRecipientsSubjectTextAndFullAttachmentPaths) {
   Screen->SetCursor(crDefault);
   m.Send();
   const std::string full = dir_.Path() + "data/report.xml";
-  EXPECT_EQ(Recorded(), (std::vector<std::string>{"--utf8", "--cc", "c@example.org", "--bcc", "d@example.org",
-                                                  "--subject", "Alarm", "--body", "first\nsecond", "--attach",
-                                                  full, "a@example.org", "b@example.org"}));
+  EXPECT_EQ(Recorded(),
+            (std::vector<std::string>{"--utf8", "--cc", "c@example.org", "--bcc", "d@example.org", "--subject", "Alarm",
+                                      "--body", "first\nsecond", "--attach", full, "a@example.org", "b@example.org"}));
   EXPECT_EQ(Screen->Cursor(), crDefault);
 
   // An edit and a memo replace subject and text; the memo's lines stay in MessageText.

@@ -83,9 +83,9 @@ TEST_F(SplitterFixture, DraggingShowsTheImageClampsAndDropsThePosition) {
   Move(61, 50);
   EXPECT_EQ(DragImages(s), (std::vector<TRect>{Rect(60, 0, 64, 100)}));
   EXPECT_EQ(s->Position(), 100);  // the panes wait for the drop
-  Move(-40, 50);                   // beyond MarginMin
+  Move(-40, 50);                  // beyond MarginMin
   EXPECT_EQ(DragImages(s), (std::vector<TRect>{Rect(20, 0, 24, 100)}));
-  Move(500, 50);                   // beyond the far end: 200 - 4
+  Move(500, 50);  // beyond the far end: 200 - 4
   EXPECT_EQ(DragImages(s), (std::vector<TRect>{Rect(196, 0, 200, 100)}));
   Move(81, 50);
   Up(81, 50);
@@ -191,9 +191,10 @@ TEST_F(SplitterFixture, BarStylesWidenTheBar) {
   // Two raised 3-pixel strips meet at the bar's middle.
   auto at = std::find(log.begin(), log.end(), "fill face 100,0,105,101");
   ASSERT_NE(at, log.end());
-  EXPECT_EQ(Log(at + 1, at + 9), (Log{"line hilite 99,0-99,100", "line hilite 99,0-102,0", "line shadow 101,0-101,100",
-                                      "line shadow 99,99-102,99", "line hilite 102,0-102,100", "line hilite 102,0-105,0",
-                                      "line shadow 104,0-104,100", "line shadow 102,99-105,99"}));
+  EXPECT_EQ(Log(at + 1, at + 9),
+            (Log{"line hilite 99,0-99,100", "line hilite 99,0-102,0", "line shadow 101,0-101,100",
+                 "line shadow 99,99-102,99", "line hilite 102,0-102,100", "line hilite 102,0-105,0",
+                 "line shadow 104,0-104,100", "line shadow 102,99-105,99"}));
 }
 
 }  // namespace

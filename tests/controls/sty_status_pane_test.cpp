@@ -47,13 +47,14 @@ TEST(StyStatusPane, PaintsFillFlatFrameWithoutCornersAndTheCaption) {
   pane->SetFlatColor(clBlack);
   pane->SetFlatColorAdjustment(0);
   pane->SetCaption("COM1");
-  EXPECT_EQ(Painted(*pane), (Log{"fill face 0,0,60,20", "line black 1,2-1,18", "line black 2,1-58,1",
-                                 "line black 58,2-58,18", "line black 2,18-58,18", "fill face 2,2,58,18",
-                                 "text wintext COM1"}));
+  EXPECT_EQ(Painted(*pane),
+            (Log{"fill face 0,0,60,20", "line black 1,2-1,18", "line black 2,1-58,1", "line black 58,2-58,18",
+                 "line black 2,18-58,18", "fill face 2,2,58,18", "text wintext COM1"}));
   // Other frame styles are painted inside the border width; disabled text is etched.
   pane->SetFrameStyle(TFrameStyleEx::fsNone);
   pane->SetEnabled(false);
-  EXPECT_EQ(Painted(*pane), (Log{"fill face 0,0,60,20", "fill face 1,1,59,19", "text hilite COM1", "text shadow COM1"}));
+  EXPECT_EQ(Painted(*pane),
+            (Log{"fill face 0,0,60,20", "fill face 1,1,59,19", "text hilite COM1", "text shadow COM1"}));
 }
 
 TEST(StyStatusPane, FillColorFollowsColorUntilSetAndBlinkingChangesTheTextColour) {

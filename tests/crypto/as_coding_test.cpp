@@ -13,9 +13,16 @@ namespace qv {
 namespace {
 
 TEST(Base64, EncodesAndDecodesTheRfcVectors) {
-  struct Case { std::string plain, coded; };
-  const Case cases[] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},     {"foo", "Zm9v"},
-                        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+  struct Case {
+    std::string plain, coded;
+  };
+  const Case cases[] = {{"", ""},
+                        {"f", "Zg=="},
+                        {"fo", "Zm8="},
+                        {"foo", "Zm9v"},
+                        {"foob", "Zm9vYg=="},
+                        {"fooba", "Zm9vYmE="},
+                        {"foobar", "Zm9vYmFy"},
                         {std::string("\xff\xfe\x00", 3), "//4A"}};
   TAS_Base64Coding coder;
   EXPECT_EQ(coder.AlgorithmName(), "Base64");
@@ -51,7 +58,9 @@ TEST(Base64, SkipsBlanksAnywhereAndIgnoresATrailingSingleCharacter) {
 
 TEST(Base64, RefusesForeignCharactersWithTheirCode) {
   TAS_Base64Coding coder;
-  struct Case { std::string text, message; };
+  struct Case {
+    std::string text, message;
+  };
   const Case cases[] = {
       {"-----BEGIN", "Invalid base64 character code: 0x2D"},
       {"Proc-Type: 4", "Invalid base64 character code: 0x2D"},

@@ -25,7 +25,10 @@ std::string ErrorText(const std::function<void()>& f) {
 std::string Hex(const std::string& s) { return BytesToHexText(s); }
 
 TEST(Des, GivesTheStandardBlocksForOneAndThreeStages) {
-  struct Case { uint32_t quant; std::string key, plain, cipher; };
+  struct Case {
+    uint32_t quant;
+    std::string key, plain, cipher;
+  };
   const Case cases[] = {
       {1, "133457799BBCDFF1", "0123456789ABCDEF", "85E813540F0AB405"},
       {3, "133457799BBCDFF1133457799BBCDFF1133457799BBCDFF1", "0123456789ABCDEF", "85E813540F0AB405"},
@@ -70,9 +73,15 @@ TEST(Des, ModesMatchTheOpensslToolForEveryLength) {
   std::string data(75, '\0');
   for (char& c : data) c = static_cast<char>(rng());
   const std::string iv = "0F1E2D3C4B5A6978";
-  struct Mode { TCipherMode mode; const char* cipher; bool partial; };
-  const Mode modes[] = {{TCipherMode::cmECB, "des-ede3", false}, {TCipherMode::cmCBC, "des-ede3-cbc", false},
-                        {TCipherMode::cmCFB, "des-ede3-cfb", true}, {TCipherMode::cmOFB, "des-ede3-ofb", true}};
+  struct Mode {
+    TCipherMode mode;
+    const char* cipher;
+    bool partial;
+  };
+  const Mode modes[] = {{TCipherMode::cmECB, "des-ede3", false},
+                        {TCipherMode::cmCBC, "des-ede3-cbc", false},
+                        {TCipherMode::cmCFB, "des-ede3-cfb", true},
+                        {TCipherMode::cmOFB, "des-ede3-ofb", true}};
   TAS_DESCryptography des;
   des.SetKeyHexStr(kArchiveKey);
   des.SetInitVectorHexStr(iv);
@@ -148,12 +157,19 @@ TEST(Des, CipherQuantAndMaskRules) {
 TEST(Des, RefusedKeysLeaveTheOldKey) {
   TAS_DESCryptography des;
   des.SetKeyHexStr(kArchiveKey);
-  struct Case { std::function<void()> call; std::string message; };
+  struct Case {
+    std::function<void()> call;
+    std::string message;
+  };
   bool accept = true;
   des.OnPostValidateKey = [&](TComponent*, const uint8_t*, int len, bool& valid) { valid = accept || len != 24; };
   const Case cases[] = {
       {[&] { des.SetKeyHexStr("00112233445566778899AABBCCDDEEFF"); }, "Key length must be equal to 3 * 8 = 24 bytes"},
-      {[&] { accept = false; des.SetKeyHexStr(std::string(48, '1')); }, "Key considered invalid by application"},
+      {[&] {
+         accept = false;
+         des.SetKeyHexStr(std::string(48, '1'));
+       },
+       "Key considered invalid by application"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ErrorText(c.call), c.message);
@@ -167,7 +183,8 @@ TEST(Des, RefusedKeysLeaveTheOldKey) {
   EXPECT_THROW(des.SetInitVectorHexStr("0x"), EConvertError);
 
   des.SetCipherQuant(32);
-  EXPECT_EQ(ErrorText([&] { des.SetKeyText(std::string(257, 'k')); }), "Key length must be equal to 32 * 8 = 256 bytes");
+  EXPECT_EQ(ErrorText([&] { des.SetKeyText(std::string(257, 'k')); }),
+            "Key length must be equal to 32 * 8 = 256 bytes");
   des.SetKeyText(std::string(256, 'k'));
   EXPECT_TRUE(des.CanEncrypt());
   des.SetKeyText("");

@@ -32,7 +32,11 @@ std::string Upper(std::string s) {
 }
 
 TEST(Digests, GiveThePublishedVectors) {
-  struct Case { const char* algo; std::string message; const char* digest; };
+  struct Case {
+    const char* algo;
+    std::string message;
+    const char* digest;
+  };
   const Case cases[] = {
       {"MD2", "", "8350e5a3e24c153df2275c9f80692773"},
       {"MD2", "a", "32ec01ec4a6dac72c0ab96fb34c0b5d1"},
@@ -120,9 +124,14 @@ TEST(Digests, MatchTheOpensslToolAroundTheBlockBoundaries) {
   std::mt19937 rng(11);
   std::string big(3 * 1024 * 1024 + 17, '\0');
   for (char& c : big) c = static_cast<char>(rng());
-  struct Algo { const char* name; const char* option; };
-  const Algo algos[] = {{"MD4", "-md4 -provider legacy -provider default"}, {"MD5", "-md5"},
-                        {"SHA1", "-sha1"}, {"RIPEMD160", "-ripemd160 -provider legacy -provider default"}};
+  struct Algo {
+    const char* name;
+    const char* option;
+  };
+  const Algo algos[] = {{"MD4", "-md4 -provider legacy -provider default"},
+                        {"MD5", "-md5"},
+                        {"SHA1", "-sha1"},
+                        {"RIPEMD160", "-ripemd160 -provider legacy -provider default"}};
   for (size_t n : {0u, 1u, 3u, 55u, 56u, 63u, 64u, 119u, 120u, 128u, 1000u, 3u * 1024 * 1024 + 17}) {
     std::string data = big.substr(0, n);
     dir.Write("m.bin", data);
@@ -174,7 +183,11 @@ TEST(DigestComponents, FireTheirEventsAroundEachCalculation) {
 
 TEST(DigestComponents, AreCreatedByOidOnlyForDigests) {
   RegisterCryptoAlgorithms();
-  struct Case { const char* oid; const char* name; const char* abc_digest; };
+  struct Case {
+    const char* oid;
+    const char* name;
+    const char* abc_digest;
+  };
   const Case cases[] = {
       {"1.2.840.113549.2.4", "MD4", "A448017AAF21D8525FC10AE87AA6729D"},
       {"1.2.840.113549.2.2", "MD2", "DA853B0D3F88D99B30283A69E6DED6BB"},

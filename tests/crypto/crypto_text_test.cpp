@@ -14,7 +14,9 @@
 namespace qv {
 namespace {
 
-std::string Hex(const std::vector<uint8_t>& v) { return BytesToHexText(v.data(), static_cast<std::ptrdiff_t>(v.size())); }
+std::string Hex(const std::vector<uint8_t>& v) {
+  return BytesToHexText(v.data(), static_cast<std::ptrdiff_t>(v.size()));
+}
 
 TEST(HexText, ConvertsBothWaysWithOddTextsAndReversal) {
   const uint8_t bytes[] = {0x0A, 0xFF};
@@ -22,9 +24,13 @@ TEST(HexText, ConvertsBothWaysWithOddTextsAndReversal) {
   EXPECT_EQ(BytesToHexText(bytes, 2, true), "FF0A");
   EXPECT_EQ(BytesToHexText(nullptr, 2), "");
   EXPECT_EQ(BytesToHexText(bytes, 0), "");
-  struct Case { std::string hex; bool reversed; std::string bytes_hex; };
+  struct Case {
+    std::string hex;
+    bool reversed;
+    std::string bytes_hex;
+  };
   const Case cases[] = {{"ABC", false, "ABC0"}, {"ABC", true, "BC0A"}, {"abcd", false, "ABCD"},
-                        {"0102", true, "0201"}, {"", false, ""}, {"7", false, "70"}};
+                        {"0102", true, "0201"}, {"", false, ""},       {"7", false, "70"}};
   for (const Case& c : cases) EXPECT_EQ(Hex(HexTextToBytes(c.hex, c.reversed)), c.bytes_hex) << c.hex;
   EXPECT_EQ(HexTextByteCount("ABC"), 2u);
   EXPECT_EQ(HexTextToString("4142"), "AB");
@@ -70,7 +76,9 @@ TEST(HexText, LinesStreamsFilesAndNameValues) {
   EXPECT_EQ(HexLinesStreamToHexText(s), hex);
   std::stringstream raw;
   HexTextToStream(raw, "00FF41");
-  EXPECT_EQ(raw.str(), std::string("\0\xff" "A", 3));
+  EXPECT_EQ(raw.str(), std::string("\0\xff"
+                                   "A",
+                                   3));
   EXPECT_EQ(StreamToHexText(raw), "00FF41");
 
   test::TempDir dir;
@@ -88,10 +96,12 @@ TEST(HexText, LinesStreamsFilesAndNameValues) {
 }
 
 TEST(OidText, ConvertsBothWaysAndRefusesMalformedText) {
-  struct Case { std::string text, hex; };
+  struct Case {
+    std::string text, hex;
+  };
   const Case good[] = {{"1.2.840.113549", "2A864886F70D"}, {"1.2.840.113549.1.1.1", "2A864886F70D010101"},
-                       {"1.3.14.3.2.26", "2B0E03021A"}, {"2.999.3", "883703"},
-                       {"2.5.8.1.1", "55080101"}, {"0.0.0", "0000"},
+                       {"1.3.14.3.2.26", "2B0E03021A"},    {"2.999.3", "883703"},
+                       {"2.5.8.1.1", "55080101"},          {"0.0.0", "0000"},
                        {"1.2.4294967295", "2A8FFFFFFF7F"}};
   for (const Case& c : good) {
     EXPECT_EQ(OidTextToHex(c.text), c.hex) << c.text;
@@ -99,8 +109,8 @@ TEST(OidText, ConvertsBothWaysAndRefusesMalformedText) {
     EXPECT_EQ(OidBytesToText(bytes.data(), static_cast<std::ptrdiff_t>(bytes.size())), c.text) << c.hex;
   }
   EXPECT_EQ(OidTextToHex("1.3.36.3.2.1."), "2B24030201");  // a trailing "." is accepted
-  for (const char* bad : {"1.2", "", "1..2.3", "1.2.x", "3.1.1", "1.40.1", "0.99.1", "1.2.4294967296",
-                          ".1.2.3", "1.2.3 ", "1,2,3"}) {
+  for (const char* bad :
+       {"1.2", "", "1..2.3", "1.2.x", "3.1.1", "1.40.1", "0.99.1", "1.2.4294967296", ".1.2.3", "1.2.3 ", "1,2,3"}) {
     EXPECT_EQ(OidTextToHex(bad), "") << bad;
   }
   for (const char* bad : {"2A86", "2A8FFFFFFFFF7F", "2A81808080807F"}) {  // truncated, above 32 bits
@@ -124,7 +134,8 @@ TEST(OidText, MatchesTheOpensslTool) {
 const char kCertBody[] = "MAMCAQE=";  // 30 03 02 01 01
 
 TEST(Pem, ReadsArmouredTextWithLabelsComparedIgnoringCase) {
-  std::istringstream in(std::string("\r\n-----BEGIN CERTIFICATE-----\r\nMAMC\r\n  \r\nAQE=\r\n-----END certificate-----\r\n\r\n"));
+  std::istringstream in(
+      std::string("\r\n-----BEGIN CERTIFICATE-----\r\nMAMC\r\n  \r\nAQE=\r\n-----END certificate-----\r\n\r\n"));
   std::string title, der;
   EXPECT_TRUE(ReadPEM(in, title, der));
   EXPECT_EQ(title, "CERTIFICATE");
@@ -134,9 +145,12 @@ TEST(Pem, ReadsArmouredTextWithLabelsComparedIgnoringCase) {
 }
 
 TEST(Pem, RefusesTextWithoutArmourOrWithDifferentLabels) {
-  struct Case { std::string text; std::string title; };
+  struct Case {
+    std::string text;
+    std::string title;
+  };
   const Case cases[] = {
-      {std::string("MAMC\nAQE=\n") + kCertBody + "\n", ""},  // no armour at all
+      {std::string("MAMC\nAQE=\n") + kCertBody + "\n", ""},         // no armour at all
       {std::string("-----BEGIN X-----\n") + kCertBody + "\n", ""},  // no END line
       {std::string(kCertBody) + "\n-----END X-----\n", ""},
       {std::string("-----BEGIN X-----\n") + kCertBody + "\n-----END Y-----\n", ""},
@@ -160,8 +174,7 @@ TEST(Pem, GivesTheDerOfACertificateFromTheOpensslTool) {
   if (!test::OpensslAvailable()) GTEST_SKIP() << "openssl not installed";
   test::TempDir dir;
   std::string key = dir.File("k.pem"), pem = dir.File("c.pem"), der = dir.File("c.der");
-  test::RunOpenssl("req -x509 -newkey rsa:1024 -nodes -keyout " + key + " -out " + pem +
-                   " -subj /CN=Test -days 1");
+  test::RunOpenssl("req -x509 -newkey rsa:1024 -nodes -keyout " + key + " -out " + pem + " -subj /CN=Test -days 1");
   test::RunOpenssl("x509 -in " + pem + " -outform DER -out " + der);
   std::string title, hex;
   ASSERT_TRUE(ReadPEMFile(pem, title, hex));

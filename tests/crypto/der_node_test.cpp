@@ -32,14 +32,18 @@ TEST(DERNode, WritesDefiniteLengthsAndTags) {
   TDERNode seq;
   seq.AddChild()->SetOctetStringHex(std::string(256, 'A'));  // 128 content bytes
   std::string hex = seq.ToHex();
-  EXPECT_EQ(hex.substr(0, 12), "30818304818" "0");
+  EXPECT_EQ(hex.substr(0, 12),
+            "30818304818"
+            "0");
   EXPECT_EQ(hex.size(), 2u * (3 + 3 + 128));
 
   // Tags above 30 take the base-128 form; a preset tag survives the setter.
   TDERNode t;
   t.SetTag(dcContext, 200);
   t.SetPrintableString("x");
-  EXPECT_EQ(t.ToHex(), "9F814801" "78");
+  EXPECT_EQ(t.ToHex(),
+            "9F814801"
+            "78");
   TDERNode ia5;
   ia5.SetTag(dcUniversal, der_tag::IA5String);
   ia5.SetPrintableString("a@b");
@@ -117,7 +121,7 @@ TEST(DERNode, MalformedInputRaisesAndLeavesTheNodeUnchanged) {
       {"1FFFFFFFFF7F0100", "Value too long"},
       {"1F0000", "Error: tag 0 given in the long form"},  // would be written as 00 00
       {"3F1E00", "Error: tag 30 given in the long form"},
-      {"300302020506", "Error: parsed 4 of 3 bytes"},        // child runs past its parent
+      {"300302020506", "Error: parsed 4 of 3 bytes"},         // child runs past its parent
       {"3007020105020105", "Error: unexpected end of data"},  // parent longer than the buffer
       {"3080020105", "Error: unexpected end of data"},        // no end-of-contents
       {"04800102", "Error: unexpected end of data"},
@@ -136,8 +140,14 @@ TEST(DERNode, MalformedInputRaisesAndLeavesTheNodeUnchanged) {
 // Every prefix of a valid structure, and random bytes, fail cleanly or parse within bounds.
 TEST(DERNode, TruncationsAndGarbageNeverReadOutOfBounds) {
   const std::vector<uint8_t> good = HexTextToBytes(
-      "308201090201010609" "2A864886F70D010105" "0500" "30800402AABB0000" "A0030101FF"
-      "1F81480100" "0481E4" + std::string(2 * 0xE4, 'C'));
+      "308201090201010609"
+      "2A864886F70D010105"
+      "0500"
+      "30800402AABB0000"
+      "A0030101FF"
+      "1F81480100"
+      "0481E4" +
+      std::string(2 * 0xE4, 'C'));
   ASSERT_EQ(good.size(), 0x10Du);
   TDERNode full;
   EXPECT_EQ(full.Parse(good), good.size());
@@ -169,16 +179,17 @@ TEST(DERNode, MatchesOpensslGeneratedStructures) {
             "a=INTEGER:291\n"
             "b=OID:1.2.840.113549.1.1.5\n"
             "c=NULL\n"
-            "d=FORMAT:HEX,OCTETSTRING:" + std::string(300, 'A') + "\n"
-            "e=PRINTABLESTRING:Test User\n"
-            "f=UTCTIME:040101120000Z\n"
-            "g=BOOLEAN:TRUE\n"
-            "h=SET:inner\n"
-            "i=OID:2.999.3\n"
-            "[inner]\n"
-            "x=FORMAT:HEX,BITSTRING:0102\n");
-  test::RunTool("openssl asn1parse -genconf " + dir.File("conf.txt") + " -out " +
-                dir.File("o.der") + " >/dev/null");
+            "d=FORMAT:HEX,OCTETSTRING:" +
+                std::string(300, 'A') +
+                "\n"
+                "e=PRINTABLESTRING:Test User\n"
+                "f=UTCTIME:040101120000Z\n"
+                "g=BOOLEAN:TRUE\n"
+                "h=SET:inner\n"
+                "i=OID:2.999.3\n"
+                "[inner]\n"
+                "x=FORMAT:HEX,BITSTRING:0102\n");
+  test::RunTool("openssl asn1parse -genconf " + dir.File("conf.txt") + " -out " + dir.File("o.der") + " >/dev/null");
   const std::string want = ReadFileBytes(dir.File("o.der"));
 
   TDERNode top;

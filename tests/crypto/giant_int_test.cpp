@@ -111,10 +111,8 @@ TEST(GiantInt, DivisionAndShiftRules) {
   EXPECT_EQ(SignedHex(x.get()), "-02");
   ExpectThrowsText([&] { divg(zero.get(), x.get()); }, "Zero division in divg");
   ExpectThrowsText([&] { modg(zero.get(), x.get()); }, "Zero division in modg");
-  ExpectThrowsText([&] { divg(minus_three.get(), x.get()); },
-                   "Negative divisor is not enabled in divg");
-  ExpectThrowsText([&] { modg(minus_three.get(), x.get()); },
-                   "Negative divisor is not enabled in modg");
+  ExpectThrowsText([&] { divg(minus_three.get(), x.get()); }, "Negative divisor is not enabled in divg");
+  ExpectThrowsText([&] { modg(minus_three.get(), x.get()); }, "Negative divisor is not enabled in modg");
   x = G("123456789ABCDEF");
   GiantShiftRight(60, x.get());
   EXPECT_EQ(GiantToHex(x.get()), "00");
@@ -160,16 +158,22 @@ TEST(GiantInt, ProbablePrimeKnownCases) {
     const char* hex;
     bool prime;
   } cases[] = {
-      {"2", true},  {"3", true},  {"10001", true},  {"1", false},
-      {"4", false}, {"0", false}, {"FFFF", false},  {"9", false},
-      {"FFFFFFFB", true},                   // largest 32-bit prime
-      {"10000000000000001", false},         // 2^64 + 1
-      {"1FFFFFFFFFFFFFFF", true},           // 2^61 - 1
-      {"-1FFFFFFFFFFFFFFF", true},          // sign is dropped first
+      {"2", true},
+      {"3", true},
+      {"10001", true},
+      {"1", false},
+      {"4", false},
+      {"0", false},
+      {"FFFF", false},
+      {"9", false},
+      {"FFFFFFFB", true},                           // largest 32-bit prime
+      {"10000000000000001", false},                 // 2^64 + 1
+      {"1FFFFFFFFFFFFFFF", true},                   // 2^61 - 1
+      {"-1FFFFFFFFFFFFFFF", true},                  // sign is dropped first
       {"1FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", false},  // 2^125-1
       {"7FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", true},   // 2^127 - 1
-      {"231", false},                // 561, a Carmichael number, by trial division
-      {"51054959703164F2E1", false}, // a 71-bit Carmichael number: passes base 210, not the rounds
+      {"231", false},                               // 561, a Carmichael number, by trial division
+      {"51054959703164F2E1", false},                // a 71-bit Carmichael number: passes base 210, not the rounds
   };
   for (const Case& c : cases) {
     GiantPtr x = G(c.hex);
@@ -185,20 +189,50 @@ TEST(GiantInt, RandomisedArithmeticMatchesPython) {
     std::function<std::string(GiantInt, GiantInt, GiantInt)> run;
   };
   const std::vector<Op> ops = {
-      {"add", [](GiantInt a, GiantInt b, GiantInt) { GiantAdd(b, a); return SignedHex(a); }},
-      {"sub", [](GiantInt a, GiantInt b, GiantInt) { GiantSub(b, a); return SignedHex(a); }},
-      {"mul", [](GiantInt a, GiantInt b, GiantInt) { GiantMul(b, a); return SignedHex(a); }},
-      {"div", [](GiantInt a, GiantInt, GiantInt m) { divg(m, a); return SignedHex(a); }},
-      {"mod", [](GiantInt a, GiantInt, GiantInt m) { modg(m, a); return SignedHex(a); }},
-      {"shl", [](GiantInt a, GiantInt, GiantInt) { GiantShiftLeft(77, a); return SignedHex(a); }},
-      {"shr", [](GiantInt a, GiantInt, GiantInt) { GiantShiftRight(45, a); return SignedHex(a); }},
-      {"pow", [](GiantInt a, GiantInt b, GiantInt m) {
+      {"add",
+       [](GiantInt a, GiantInt b, GiantInt) {
+         GiantAdd(b, a);
+         return SignedHex(a);
+       }},
+      {"sub",
+       [](GiantInt a, GiantInt b, GiantInt) {
+         GiantSub(b, a);
+         return SignedHex(a);
+       }},
+      {"mul",
+       [](GiantInt a, GiantInt b, GiantInt) {
+         GiantMul(b, a);
+         return SignedHex(a);
+       }},
+      {"div",
+       [](GiantInt a, GiantInt, GiantInt m) {
+         divg(m, a);
+         return SignedHex(a);
+       }},
+      {"mod",
+       [](GiantInt a, GiantInt, GiantInt m) {
+         modg(m, a);
+         return SignedHex(a);
+       }},
+      {"shl",
+       [](GiantInt a, GiantInt, GiantInt) {
+         GiantShiftLeft(77, a);
+         return SignedHex(a);
+       }},
+      {"shr",
+       [](GiantInt a, GiantInt, GiantInt) {
+         GiantShiftRight(45, a);
+         return SignedHex(a);
+       }},
+      {"pow",
+       [](GiantInt a, GiantInt b, GiantInt m) {
          GiantAbs(a);
          GiantAbs(b);
          GiantPowerMod(a, b, m);
          return SignedHex(a);
        }},
-      {"inv", [](GiantInt a, GiantInt, GiantInt m) {
+      {"inv",
+       [](GiantInt a, GiantInt, GiantInt m) {
          bool ok = GiantInverseMod(m, a);
          return (ok ? "T" : "F") + SignedHex(a);
        }},

@@ -13,16 +13,16 @@ namespace qv::test {
 
 struct OpensslRsaKey {
   TempDir dir;
-  std::string pem, pub_pem;            // file names
-  std::string n, e, d, p, q;           // hex, no leading zero bytes
+  std::string pem, pub_pem;   // file names
+  std::string n, e, d, p, q;  // hex, no leading zero bytes
 
   // public_exp 0: openssl's default exponent.
   explicit OpensslRsaKey(int bits, int public_exp = 0) {
     pem = dir.File("k.pem");
     pub_pem = dir.File("pub.pem");
     RunTool("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:" + std::to_string(bits) +
-            (public_exp ? " -pkeyopt rsa_keygen_pubexp:" + std::to_string(public_exp) : std::string()) +
-            " -out " + pem + " 2>/dev/null");
+            (public_exp ? " -pkeyopt rsa_keygen_pubexp:" + std::to_string(public_exp) : std::string()) + " -out " +
+            pem + " 2>/dev/null");
     RunTool("openssl pkey -in " + pem + " -pubout -out " + pub_pem);
     std::map<std::string, std::string> fields;
     std::istringstream text(RunTool("openssl rsa -in " + pem + " -noout -text"));

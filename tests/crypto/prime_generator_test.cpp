@@ -9,8 +9,8 @@ namespace {
 
 TEST(PrimeGenerator, RoundTableAndLengthClamp) {
   TAS_PrimeGenerator gen;
-  const std::pair<int, int> rows[] = {{4096, 2}, {1300, 2}, {1299, 3}, {850, 3}, {650, 4},
-                                      {550, 5},  {450, 6},  {400, 7},  {350, 8}, {300, 9},
+  const std::pair<int, int> rows[] = {{4096, 2}, {1300, 2}, {1299, 3}, {850, 3},  {650, 4},
+                                      {550, 5},  {450, 6},  {400, 7},  {350, 8},  {300, 9},
                                       {256, 12}, {200, 15}, {150, 18}, {149, 27}, {16, 27}};
   for (auto [bits, rounds] : rows) EXPECT_EQ(gen.PrimeTestRounds(bits), rounds) << bits;
   EXPECT_EQ(gen.LengthBits(), 1024);

@@ -122,8 +122,8 @@ TEST_F(RsaTest, SignaturesMatchOpensslByteForByte) {
     test::OpensslRsaKey& key = Key(bits);
     test::TempDir dir;
     dir.Write("t.bin", HexTextToString(kDigestInfoPrefix + Sha1Hex(text)));
-    test::RunTool("openssl pkeyutl -sign -inkey " + key.pem + " -in " + dir.File("t.bin") +
-                  " -out " + dir.File("s.bin"));
+    test::RunTool("openssl pkeyutl -sign -inkey " + key.pem + " -in " + dir.File("t.bin") + " -out " +
+                  dir.File("s.bin"));
     std::string want = StripZeros(BytesToHexText(ReadFileBytes(dir.File("s.bin"))));
 
     TAS_RSACryptography signer;
@@ -144,8 +144,8 @@ TEST_F(RsaTest, SignaturesMatchOpensslByteForByte) {
     EXPECT_NO_THROW(verifier.VerifyString(text)) << bits;
 
     dir.Write("k.sig", HexTextToString(signer.GetSignatureHex()));
-    std::string recovered = test::RunTool("openssl pkeyutl -verifyrecover -pubin -inkey " + key.pub_pem +
-                                          " -in " + dir.File("k.sig"));
+    std::string recovered =
+        test::RunTool("openssl pkeyutl -verifyrecover -pubin -inkey " + key.pub_pem + " -in " + dir.File("k.sig"));
     EXPECT_EQ(BytesToHexText(recovered), kDigestInfoPrefix + Sha1Hex(text));
   }
 }
@@ -157,11 +157,10 @@ TEST_F(RsaTest, OpensslSignaturesWithOtherDigestsVerify) {
   const std::string text = "lenient verification";
   dir.Write("m.txt", text);
   rsa.SetPublicKeyParts(key.n, key.e);
-  const std::pair<const char*, const char*> digests[] = {{"sha1", "1.3.14.3.2.26"},
-                                                         {"md5", "1.2.840.113549.2.5"}};
+  const std::pair<const char*, const char*> digests[] = {{"sha1", "1.3.14.3.2.26"}, {"md5", "1.2.840.113549.2.5"}};
   for (auto [name, oid] : digests) {
-    test::RunTool(std::string("openssl dgst -") + name + " -sign " + key.pem + " -out " +
-                  dir.File("s.bin") + " " + dir.File("m.txt"));
+    test::RunTool(std::string("openssl dgst -") + name + " -sign " + key.pem + " -out " + dir.File("s.bin") + " " +
+                  dir.File("m.txt"));
     rsa.SetVerifySignatureHex(BytesToHexText(ReadFileBytes(dir.File("s.bin"))));
     EXPECT_NO_THROW(rsa.VerifyString(text)) << name;
     EXPECT_EQ(rsa.FoundDigestOID(), oid);
@@ -200,8 +199,8 @@ TEST_F(RsaTest, GeneratedKeysSignVerifyAndHoldPrimes) {
   // The key DER is readable as an RSA public key; the exponent reads back unsigned.
   test::TempDir dir;
   rsa.SavePublicKeyToFile(dir.File("pub.der"));
-  std::string text = test::RunTool("openssl rsa -RSAPublicKey_in -inform DER -in " + dir.File("pub.der") +
-                                   " -noout -text 2>&1");
+  std::string text =
+      test::RunTool("openssl rsa -RSAPublicKey_in -inform DER -in " + dir.File("pub.der") + " -noout -text 2>&1");
   EXPECT_NE(text.find("Public-Key: (51"), std::string::npos) << text;
 
   rsa.SetSmallPublicExp(65537);
@@ -218,10 +217,8 @@ TEST_F(RsaTest, KeyGenerationArgumentsAreChecked) {
             "ErrorCipher: RSA must have PrimeGenerator component property assigned to generate keys");
   TAS_PrimeGenerator primes;
   rsa.SetPrimeGenerator(&primes);
-  EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(11); }),
-            "ErrorCipher: Key too short: 11 bytes, must be at least 12 bytes");
-  EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(513); }),
-            "ErrorCipher: Key too long: 513 bytes, must not exceed 512 bytes");
+  EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(11); }), "ErrorCipher: Key too short: 11 bytes, must be at least 12 bytes");
+  EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(513); }), "ErrorCipher: Key too long: 513 bytes, must not exceed 512 bytes");
   for (int e : {4, 1}) {
     rsa.SetSmallPublicExp(e);
     EXPECT_EQ(ErrorOf([&] { rsa.GenerateKeys(16); }),
@@ -277,14 +274,14 @@ TEST_F(RsaTest, MalformedSignaturesAndKeysAreRefused) {
     std::string n, e, sig, error;
   } cases[] = {
       {key.n, key.e, good, ""},
-      {key.n, key.e, "00" + good, ""},                      // leading zero bytes are no value
-      {key.n, key.e, "00", format},                         // s = 0
-      {key.n, key.e, "01", format},                         // s = 1
-      {key.n, key.e, key.n, mismatch},                      // s = n
-      {key.n, key.e, n_plus_1, mismatch},                   // s > n
-      {key.n, key.e, std::string(1200, 'F'), mismatch},     // longer than any modulus
-      {key.n, "00", good, format},                          // e = 0
-      {key.n, "01", good, format},                          // e = 1 gives the signature back
+      {key.n, key.e, "00" + good, ""},                   // leading zero bytes are no value
+      {key.n, key.e, "00", format},                      // s = 0
+      {key.n, key.e, "01", format},                      // s = 1
+      {key.n, key.e, key.n, mismatch},                   // s = n
+      {key.n, key.e, n_plus_1, mismatch},                // s > n
+      {key.n, key.e, std::string(1200, 'F'), mismatch},  // longer than any modulus
+      {key.n, "00", good, format},                       // e = 0
+      {key.n, "01", good, format},                       // e = 1 gives the signature back
       {"00", key.e, good, "ErrorCipher: RSA key too short (0 bits). Pkcs1 encryption scheme needs at least 89 bits"},
       {"01", key.e, good, "ErrorCipher: RSA key too short (1 bits). Pkcs1 encryption scheme needs at least 89 bits"},
       {"FFFFFFFFFFFFFFFFFFFF", key.e, good,
@@ -383,9 +380,9 @@ TEST_F(RsaTest, SigningAndVerifyingNeedEightPaddingBytes) {
   rsa.GetPrivateKeyParts(n, d);
   GiantPtr gn = MakeGiant();
   HexToGiant(n, gn.get());
-  EXPECT_EQ(ErrorOf([&] { rsa.SignString("x"); }),
-            "ErrorCipher: Signing key length of " + std::to_string(GiantBitLength(gn.get())) +
-                " bits is too short. Must be at least 392 bits");
+  EXPECT_EQ(ErrorOf([&] { rsa.SignString("x"); }), "ErrorCipher: Signing key length of " +
+                                                       std::to_string(GiantBitLength(gn.get())) +
+                                                       " bits is too short. Must be at least 392 bits");
   rsa.SetVerifySignatureHex(RawSign(n, d, Pkcs1Block(kDigestInfoPrefix + Sha1Hex("x"), 47)));
   EXPECT_EQ(ErrorOf([&] { rsa.VerifyString("x"); }),
             "ErrorCipher: Invalid signature format: 'R'. Must be 01<$FF>00<DER>");
@@ -455,12 +452,16 @@ print(s.to_bytes((s.bit_length() + 7) // 8, 'big').hex())
   junk_parameter("0100", 200, forgeries[0].head, forgeries[0].tail);
   forgeries[1] = {"junk parameter in a full block", {}, {}, 255, format};
   junk_parameter(eight_ff, 255, forgeries[1].head, forgeries[1].tail);
-  forgeries[2] = {"garbage after the DigestInfo", HexTextToBytes(eight_ff + kDigestInfoPrefix + Sha1Hex(text)), {},
-                  255, "EASN1Error: Error: parsed 38 of 245 bytes"};
+  forgeries[2] = {"garbage after the DigestInfo",
+                  HexTextToBytes(eight_ff + kDigestInfoPrefix + Sha1Hex(text)),
+                  {},
+                  255,
+                  "EASN1Error: Error: parsed 38 of 245 bytes"};
   for (const Forgery& f : forgeries) {
     const std::string s = Trim(test::RunTool(
-        "python3 " + dir.File("forge.py") + " " + BytesToHexText(f.head.data(), static_cast<std::ptrdiff_t>(f.head.size())) +
-        " '" + BytesToHexText(f.tail.data(), static_cast<std::ptrdiff_t>(f.tail.size())) + "' " + std::to_string(f.size)));
+        "python3 " + dir.File("forge.py") + " " +
+        BytesToHexText(f.head.data(), static_cast<std::ptrdiff_t>(f.head.size())) + " '" +
+        BytesToHexText(f.tail.data(), static_cast<std::ptrdiff_t>(f.tail.size())) + "' " + std::to_string(f.size)));
     TAS_RSACryptography v;
     v.SetName("V");
     v.SetPublicKeyParts(key.n, key.e);
@@ -527,8 +528,8 @@ TEST_F(RsaTest, KeyFilesAndTransfers) {
   rsa.SetPublicKeyParts("00" + key.n, "C1");
   EXPECT_EQ(rsa.PublicKeyBitValue().substr(rsa.PublicKeyBitValue().size() - 6), "0201C1");
   rsa.SavePublicKeyToFile(dir.File("pub.der"));
-  std::string out = test::RunTool("openssl rsa -RSAPublicKey_in -inform DER -in " + dir.File("pub.der") +
-                                  " -noout -text 2>&1");
+  std::string out =
+      test::RunTool("openssl rsa -RSAPublicKey_in -inform DER -in " + dir.File("pub.der") + " -noout -text 2>&1");
   EXPECT_NE(out.find("Exponent: 193"), std::string::npos) << out;
 }
 
@@ -551,12 +552,12 @@ TEST_F(RsaTest, EncryptionSchemesMatchOpenssl) {
     std::string cipher = rsa.EncryptString(plain);
     EXPECT_EQ(cipher.size(), 256u);
     dir.Write("c.bin", HexTextToString(cipher));
-    std::string out = test::RunTool("openssl pkeyutl -decrypt -inkey " + key.pem + s.option + " -in " +
-                                    dir.File("c.bin"));
+    std::string out =
+        test::RunTool("openssl pkeyutl -decrypt -inkey " + key.pem + s.option + " -in " + dir.File("c.bin"));
     EXPECT_EQ(out, plain) << s.option;
     dir.Write("p.bin", plain);
-    test::RunTool("openssl pkeyutl -encrypt -pubin -inkey " + key.pub_pem + s.option + " -in " +
-                  dir.File("p.bin") + " -out " + dir.File("c2.bin"));
+    test::RunTool("openssl pkeyutl -encrypt -pubin -inkey " + key.pub_pem + s.option + " -in " + dir.File("p.bin") +
+                  " -out " + dir.File("c2.bin"));
     EXPECT_EQ(HexTextToString(rsa.DecryptString(BytesToHexText(ReadFileBytes(dir.File("c2.bin"))))), plain);
     std::string bad = BytesToHexText(ReadFileBytes(dir.File("c2.bin")));
     bad[5] = bad[5] == '1' ? '2' : '1';

@@ -109,9 +109,10 @@ TEST_F(X509Test, KeepsStringAndTimeTypes) {
   QV_REQUIRE_TOOL("openssl");
   test::TempDir dir;
   dir.Write("req.cnf", "[req]\ndistinguished_name = dn\nstring_mask = utf8only\n[dn]\n");
-  test::RunTool("openssl req -x509 -utf8 -config " + dir.File("req.cnf") + " -newkey rsa:1024 -nodes -keyout " +
-                dir.File("key.pem") + " -out " + dir.File("c.pem") +
-                " -subj \"/C=DE/O=M\xC3\xBCller & S\xC3\xB6hne/CN=Zo\xC3\xAB/emailAddress=z@x.org\" -days 12000 2>/dev/null");
+  test::RunTool(
+      "openssl req -x509 -utf8 -config " + dir.File("req.cnf") + " -newkey rsa:1024 -nodes -keyout " +
+      dir.File("key.pem") + " -out " + dir.File("c.pem") +
+      " -subj \"/C=DE/O=M\xC3\xBCller & S\xC3\xB6hne/CN=Zo\xC3\xAB/emailAddress=z@x.org\" -days 12000 2>/dev/null");
   test::RunTool("openssl x509 -in " + dir.File("c.pem") + " -outform DER -out " + dir.File("c.der"));
   const std::string der_hex = BytesToHexText(ReadFileBytes(dir.File("c.der")));
   const std::string asn1 = test::RunTool("openssl asn1parse -inform DER -in " + dir.File("c.der"));
@@ -140,7 +141,7 @@ TEST_F(X509Test, KeepsStringAndTimeTypes) {
   const TDERNode& tbs = *rebuilt.Child(0);
   const TDERNode& original = *parsed.Child(0);
   const int subject_at = original.Child(0)->TagClass() == dcContext ? 5 : 4;  // after a version element
-  EXPECT_EQ(tbs.Child(3)->ToHex(), original.Child(subject_at)->ToHex());  // issuer = that subject
+  EXPECT_EQ(tbs.Child(3)->ToHex(), original.Child(subject_at)->ToHex());      // issuer = that subject
   EXPECT_EQ(tbs.Child(4)->Child(0)->Tag(), der_tag::GeneralizedTime);
   EXPECT_EQ(tbs.Child(4)->Child(1)->Tag(), der_tag::UTCTime);
 }
@@ -311,8 +312,7 @@ TEST_F(X509Test, VersionNamesAndTextForms) {
   cert.SetPEMTitle("CERTIFICATE");
   EXPECT_FALSE(cert.LoadFromPEMFile(dir.File("bad.pem")));
   EXPECT_EQ(cert.PEMTitle(), "");
-  dir.Write("mixed.pem", "-----BEGIN CERTIFICATE-----\n" +
-                             std::string("MAMCAQE=") + "\n-----END certificate-----\n");
+  dir.Write("mixed.pem", "-----BEGIN CERTIFICATE-----\n" + std::string("MAMCAQE=") + "\n-----END certificate-----\n");
   TAS_X509CertRequest req;
   EXPECT_THROW(req.LoadFromPEMFile(dir.File("mixed.pem")), EASN1Error);  // 30 03 02 01 01 is no request
 }

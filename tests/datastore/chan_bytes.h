@@ -42,12 +42,12 @@ private:
 
 // Six-byte images worked out by hand: exponent + 129, then the 39-bit fraction, sign on top.
 inline const std::initializer_list<uint8_t> V0 = {0, 0, 0, 0, 0, 0};
-inline const std::initializer_list<uint8_t> V1 = {0x81, 0, 0, 0, 0, 0};           // 1
-inline const std::initializer_list<uint8_t> V60 = {0x86, 0, 0, 0, 0, 0x70};       // 1.875 * 2^5
-inline const std::initializer_list<uint8_t> V100 = {0x87, 0, 0, 0, 0, 0x48};      // 1.5625 * 2^6
-inline const std::initializer_list<uint8_t> V300 = {0x89, 0, 0, 0, 0, 0x16};      // 1.171875 * 2^8
-inline const std::initializer_list<uint8_t> V600 = {0x8A, 0, 0, 0, 0, 0x16};      // 1.171875 * 2^9
-inline const std::initializer_list<uint8_t> VM40 = {0x86, 0, 0, 0, 0, 0xA0};      // -1.25 * 2^5
+inline const std::initializer_list<uint8_t> V1 = {0x81, 0, 0, 0, 0, 0};       // 1
+inline const std::initializer_list<uint8_t> V60 = {0x86, 0, 0, 0, 0, 0x70};   // 1.875 * 2^5
+inline const std::initializer_list<uint8_t> V100 = {0x87, 0, 0, 0, 0, 0x48};  // 1.5625 * 2^6
+inline const std::initializer_list<uint8_t> V300 = {0x89, 0, 0, 0, 0, 0x16};  // 1.171875 * 2^8
+inline const std::initializer_list<uint8_t> V600 = {0x8A, 0, 0, 0, 0, 0x16};  // 1.171875 * 2^9
+inline const std::initializer_list<uint8_t> VM40 = {0x86, 0, 0, 0, 0, 0xA0};  // -1.25 * 2^5
 inline const std::initializer_list<uint8_t> VMax = {0xFF, 0xF5, 0xBB, 0x6A, 0xD8, 0x61};
 inline const std::initializer_list<uint8_t> VNo = {0xFF, 0xF5, 0xBB, 0x6A, 0xD8, 0xE1};
 

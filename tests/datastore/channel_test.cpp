@@ -45,12 +45,26 @@ TEST(ChannelTest, NewChannelAndItsRecord) {
   EXPECT_EQ(channel.ViewMaxEdit(), 100);
 
   const std::string expected = Bytes()
-                                   .U8(12).U16(0x9088).U8(150)
-                                   .Fixed("chn_Channel12", 80).Fixed("chn_Channel12", 21).Fixed("%", 21)
-                                   .Raw(test::V0).Raw(test::V100).Raw(test::V0).Raw(test::V100)
-                                   .Raw(test::V0).Raw(test::V100).Raw(test::V1)
-                                   .U8(1).U8(5).U8(13).U16(0)
-                                   .U16(0).U8(1).U8(0);
+                                   .U8(12)
+                                   .U16(0x9088)
+                                   .U8(150)
+                                   .Fixed("chn_Channel12", 80)
+                                   .Fixed("chn_Channel12", 21)
+                                   .Fixed("%", 21)
+                                   .Raw(test::V0)
+                                   .Raw(test::V100)
+                                   .Raw(test::V0)
+                                   .Raw(test::V100)
+                                   .Raw(test::V0)
+                                   .Raw(test::V100)
+                                   .Raw(test::V1)
+                                   .U8(1)
+                                   .U8(5)
+                                   .U8(13)
+                                   .U16(0)
+                                   .U16(0)
+                                   .U8(1)
+                                   .U8(0);
   EXPECT_EQ(Saved(channel), expected);
   EXPECT_EQ(channel.Flags(), 0x9088);  // the writer marks the channel itself
 
@@ -60,15 +74,17 @@ TEST(ChannelTest, NewChannelAndItsRecord) {
 }
 
 TEST(ChannelTest, TextsAreWindows1252AndCutToTheirFields) {
-  auto channel = TChannel::CreateWith(3, 0, 2, 1.0, 30, -10, 50, -20, "W/m²", std::string(30, 'S'),
-                                      std::string(85, 'N') + "ü");
+  auto channel =
+      TChannel::CreateWith(3, 0, 2, 1.0, 30, -10, 50, -20, "W/m²", std::string(30, 'S'), std::string(85, 'N') + "ü");
   EXPECT_EQ(channel->Name(), std::string(79, 'N'));
   EXPECT_EQ(channel->SName(), std::string(20, 'S'));
   channel->SetDescription("Süd €");
   channel->SetUnit("m³/h ✓");  // the check mark has no Windows-1252 byte
   const std::string bytes = Saved(*channel);
   EXPECT_EQ(bytes.substr(105, 8), std::string("\x06m\xB3/h ?\0", 8));
-  EXPECT_EQ(bytes.substr(173, 7), std::string("\x05\x00S\xFC" "d \x80", 7));
+  EXPECT_EQ(bytes.substr(173, 7), std::string("\x05\x00S\xFC"
+                                              "d \x80",
+                                              7));
   auto loaded = Loaded(bytes);
   EXPECT_EQ(loaded->Unit(), "m³/h ?");
   EXPECT_EQ(loaded->Description(), "Süd €");
@@ -84,13 +100,11 @@ TEST(ChannelTest, LegacyRecordsDeriveTheirTypes) {
     uint8_t meas, calc;
   };
   const Case cases[] = {
-      {0x0000, 0, " W/qm ", 0x8408, 1, 0},  {0x0000, 0, "l/qm", 0x8108, 1, 0},
-      {0x0000, 0, "°", 0x8208, 1, 0},       {0x0000, 0, "km/h", 0x8808, 1, 0},
-      {0x0000, 0, "m/s", 0x8808, 1, 0},     {0x0000, 0, "W/QM", 0x8008, 1, 0},
-      {0x2300, 0, "", 0xA308, 0, 5},        {0x2100, 0, "°", 0xA308, 0, 5},
-      {0x2200, 0, "", 0xA208, 0, 3},        {0x0000, 102, "", 0x8008, 0, 5},
-      {0x0000, 104, "", 0x8008, 0, 3},      {0x0000, 103, "", 0x8008, 0, 16},
-      {0x8000, 0, "W/qm", 0x8008, 1, 0},    {0x1000, 0, "m/s", 0x9808, 1, 0},
+      {0x0000, 0, " W/qm ", 0x8408, 1, 0}, {0x0000, 0, "l/qm", 0x8108, 1, 0}, {0x0000, 0, "°", 0x8208, 1, 0},
+      {0x0000, 0, "km/h", 0x8808, 1, 0},   {0x0000, 0, "m/s", 0x8808, 1, 0},  {0x0000, 0, "W/QM", 0x8008, 1, 0},
+      {0x2300, 0, "", 0xA308, 0, 5},       {0x2100, 0, "°", 0xA308, 0, 5},    {0x2200, 0, "", 0xA208, 0, 3},
+      {0x0000, 102, "", 0x8008, 0, 5},     {0x0000, 104, "", 0x8008, 0, 3},   {0x0000, 103, "", 0x8008, 0, 16},
+      {0x8000, 0, "W/qm", 0x8008, 1, 0},   {0x1000, 0, "m/s", 0x9808, 1, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.flags << " " << c.unit);
@@ -120,11 +134,11 @@ TEST(ChannelTest, BoundsAndNaNAreStoredAsTheBoundImages) {
   const std::string bytes = Saved(channel);
   auto six = [&](size_t offset) { return bytes.substr(offset, 6); };
   const std::string no = Bytes().Raw(test::VNo), max = Bytes().Raw(test::VMax);
-  EXPECT_EQ(six(126), no);    // value minimum
-  EXPECT_EQ(six(132), max);   // value maximum (NaN)
-  EXPECT_EQ(six(150), no);    // alarm minimum
-  EXPECT_EQ(six(156), max);   // alarm maximum
-  EXPECT_EQ(six(162), max);   // factor (NaN)
+  EXPECT_EQ(six(126), no);   // value minimum
+  EXPECT_EQ(six(132), max);  // value maximum (NaN)
+  EXPECT_EQ(six(150), no);   // alarm minimum
+  EXPECT_EQ(six(156), max);  // alarm maximum
+  EXPECT_EQ(six(162), max);  // factor (NaN)
   auto loaded = Loaded(bytes);
   EXPECT_EQ(loaded->ValMin(), NoValue);
   EXPECT_EQ(loaded->ValMax(), MaxValue);
@@ -139,11 +153,18 @@ TEST(ChannelTest, Widths) {
     bool exponential;
   };
   const Case cases[] = {
-      {0, 100, 1, 5, false},    {0, 100, 0, 3, false},     {-40.5, 60, 2, 6, false},
-      {0, 2.5, 0, 1, false},    {0, 3e9, 2, 11, true},     {-3e9, 0, 0, 10, true},
-      {0, 3e9, 20, 29, true},   {0, 100, 255, 255, false}, {0, 3e9, 255, 255, true},
+      {0, 100, 1, 5, false},
+      {0, 100, 0, 3, false},
+      {-40.5, 60, 2, 6, false},
+      {0, 2.5, 0, 1, false},
+      {0, 3e9, 2, 11, true},
+      {-3e9, 0, 0, 10, true},
+      {0, 3e9, 20, 29, true},
+      {0, 100, 255, 255, false},
+      {0, 3e9, 255, 255, true},
       // A maximum below the integer range or a minimum above it (a damaged block, a setter).
-      {0, -1e30, 0, 10, true},  {1e30, 0, 0, 10, true},
+      {0, -1e30, 0, 10, true},
+      {1e30, 0, 0, 10, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.min << " " << c.max << " " << int{c.decimals});
@@ -309,7 +330,7 @@ TEST_F(ChannelEditorTest, EditAcceptApplyAndCancel) {
   EXPECT_EQ(channel->Editor(), nullptr);
   EXPECT_EQ(channel->NameEdit(), std::string(79, 'n'));
   EXPECT_EQ(channel->UnitEdit(), "°C");  // read-only unit is not taken
-  EXPECT_EQ(channel->Name(), "Temp");  // not committed before the explorer's OK
+  EXPECT_EQ(channel->Name(), "Temp");    // not committed before the explorer's OK
   EXPECT_EQ(changes, 0);
 
   channel->CancelChanges();

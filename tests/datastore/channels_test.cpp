@@ -22,9 +22,8 @@ struct Rec {
   uint16_t flags = 0x9088;
   uint8_t version = 150;
   std::string name, sname, unit;  // Windows-1252
-  std::string val_min = V(test::V0), val_max = V(test::V100), view_min = V(test::V0),
-              view_max = V(test::V100), alarm_min = V(test::V0), alarm_max = V(test::V100),
-              factor = V(test::V1);
+  std::string val_min = V(test::V0), val_max = V(test::V100), view_min = V(test::V0), view_max = V(test::V100),
+              alarm_min = V(test::V0), alarm_max = V(test::V100), factor = V(test::V1);
   uint8_t decimals = 1, value_chars = 5, column_chars = 5;
   uint16_t sens_type = 0;
   std::string description;
@@ -32,12 +31,26 @@ struct Rec {
 
   std::string Image() const {
     return Bytes()
-        .U8(key).U16(flags).U8(version)
-        .Fixed(name, 80).Fixed(sname, 21).Fixed(unit, 21)
-        .Raw(val_min).Raw(val_max).Raw(view_min).Raw(view_max)
-        .Raw(alarm_min).Raw(alarm_max).Raw(factor)
-        .U8(decimals).U8(value_chars).U8(column_chars).U16(sens_type)
-        .Str(description).U8(meas).U8(calc);
+        .U8(key)
+        .U16(flags)
+        .U8(version)
+        .Fixed(name, 80)
+        .Fixed(sname, 21)
+        .Fixed(unit, 21)
+        .Raw(val_min)
+        .Raw(val_max)
+        .Raw(view_min)
+        .Raw(view_max)
+        .Raw(alarm_min)
+        .Raw(alarm_max)
+        .Raw(factor)
+        .U8(decimals)
+        .U8(value_chars)
+        .U8(column_chars)
+        .U16(sens_type)
+        .Str(description)
+        .U8(meas)
+        .U8(calc);
   }
 };
 
@@ -87,24 +100,34 @@ TEST(ChannelsTest, BlockWithLegacyRecordLoadsAndIsRewrittenInCurrentLayout) {
   // An old value record: no version byte, no view limits, the unit " W/qm " among blanks; and a
   // current record after it, which must be read from the right place.
   const std::string legacy = Bytes()
-                                 .U8(7).U16(0x0000)
-                                 .Fixed("Strahlung", 80).Fixed("Str", 21).Fixed(" W/qm ", 21)
-                                 .Raw(test::VM40).Raw(test::V100)
-                                 .Raw(test::V0).Raw(test::V60).Raw(test::V1)
-                                 .U8(1).U8(5).U8(6).U16(0);
+                                 .U8(7)
+                                 .U16(0x0000)
+                                 .Fixed("Strahlung", 80)
+                                 .Fixed("Str", 21)
+                                 .Fixed(" W/qm ", 21)
+                                 .Raw(test::VM40)
+                                 .Raw(test::V100)
+                                 .Raw(test::V0)
+                                 .Raw(test::V60)
+                                 .Raw(test::V1)
+                                 .U8(1)
+                                 .U8(5)
+                                 .U8(6)
+                                 .U16(0);
   ASSERT_EQ(legacy.size(), 160u);
   Rec current;
   current.key = 9;
-  current.name = "Keller \xB0" "C";
+  current.name =
+      "Keller \xB0"
+      "C";
   current.sname = "K";
-  current.unit = "\xB0" "C";
+  current.unit =
+      "\xB0"
+      "C";
   current.description = "Nordwand";
   current.meas = 2;
-  const std::string block = Bytes()
-                                .Raw(BlockHead(4, 0xBEEF))
-                                .Raw(DefaultChannels())
-                                .U16(100).Raw(legacy)
-                                .U16(100).Raw(current.Image());
+  const std::string block =
+      Bytes().Raw(BlockHead(4, 0xBEEF)).Raw(DefaultChannels()).U16(100).Raw(legacy).U16(100).Raw(current.Image());
   TMemoryStream stream = StreamOf(block);
   TChannels list;
   list.LoadFromStream(stream);
@@ -148,8 +171,10 @@ TEST(ChannelsTest, BlockWithLegacyRecordLoadsAndIsRewrittenInCurrentLayout) {
   EXPECT_EQ(Write(list), Bytes()
                              .Raw(BlockHead(4, 0xBEEF))
                              .Raw(DefaultChannels())
-                             .U16(100).Raw(upgraded.Image())
-                             .U16(100).Raw(current.Image())
+                             .U16(100)
+                             .Raw(upgraded.Image())
+                             .U16(100)
+                             .Raw(current.Image())
                              .str());
 }
 
@@ -272,8 +297,7 @@ TEST(ChannelsTest, DamagedBlocksAreRefused) {
       {"cut in a record", good.substr(0, good.size() - 3), "chn_LoadFieldError", 2},
       {"cut in the extra", good.substr(0, 10 + 2 + 177 + 2 + 177 + 3), "chn_LoadFieldError", 1},
       {"count too large", BlockWithValues(1).replace(4, 2, "\x04\x00", 2), "chn_LoadFieldError", 3},
-      {"description longer than the data", Bytes().Raw(BlockHead(1)).Raw(huge_description),
-       "chn_LoadFieldError", 0},
+      {"description longer than the data", Bytes().Raw(BlockHead(1)).Raw(huge_description), "chn_LoadFieldError", 0},
       {"measurement type", Bytes().Raw(BlockHead(1)).U16(100).Raw(bad_meas.Image()), "chn_LoadFieldError", 0},
       {"calculation type", Bytes().Raw(BlockHead(1)).U16(100).Raw(bad_calc.Image()), "chn_LoadFieldError", 0},
       {"version", Bytes().Raw(BlockHead(1)).U16(100).Raw(newer.Image()), "chn_VersionNotCompatible", 0, true},
@@ -323,9 +347,9 @@ TEST(ChannelsTest, OddButReadableBlocks) {
   // Length bytes beyond their fields take the whole field and keep the stream aligned.
   {
     std::string image = Rec().Image();
-    image[4] = '\xFF';      // name
-    image[84] = '\x30';     // short name
-    image[105] = '\x15';    // unit
+    image[4] = '\xFF';    // name
+    image[84] = '\x30';   // short name
+    image[105] = '\x15';  // unit
     std::string block = Bytes().Raw(BlockHead(2)).U16(100).Raw(image).U16(100).Raw(Rec().Image());
     TMemoryStream stream = StreamOf(block);
     TChannels list;

@@ -39,8 +39,9 @@ TEST(DataFile, WriteReadRoundTripIgnoresACutOffRecord) {
   std::string recs = Records({{{100, 0}, 1.0}, {{100, 60}, 2.0}, {{100, 120}, 3.0}});
   const int32_t size = DtRecordBytes(2);
   ASSERT_EQ(recs.size(), 3u * size);
-  WriteDataFile(dir.File("a.QVR"), [](TStream& s) { WriteBlock(s, 2); },
-                reinterpret_cast<const uint8_t*>(recs.data()), recs.size());
+  WriteDataFile(
+      dir.File("a.QVR"), [](TStream& s) { WriteBlock(s, 2); }, reinterpret_cast<const uint8_t*>(recs.data()),
+      recs.size());
   ASSERT_EQ(dir.Read("a.QVR"), std::string("CB\x02", 3) + recs);
 
   // The last record cut off by a crash of an older writer.
@@ -67,23 +68,28 @@ TEST(DataFile, InterruptedWriteLeavesTheOldFile) {
     WriteBlock(s, 2);
     throw EWriteError("Stream write error");
   };
-  EXPECT_THROW(WriteDataFile(dir.File("KW0901.QVR"), failing, reinterpret_cast<const uint8_t*>(recs.data()),
-                             recs.size()),
-               EWriteError);
+  EXPECT_THROW(
+      WriteDataFile(dir.File("KW0901.QVR"), failing, reinterpret_cast<const uint8_t*>(recs.data()), recs.size()),
+      EWriteError);
   EXPECT_EQ(dir.Read("KW0901.QVR"), "old contents");
   int entries = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.Path())) entries += e.is_regular_file();
   EXPECT_EQ(entries, 1) << "no temporary file is left behind";
   // A folder that does not exist cannot take the file.
-  EXPECT_THROW(WriteDataFile(dir.File("none/KW0901.QVR"), [](TStream& s) { WriteBlock(s, 2); }, nullptr, 0),
+  EXPECT_THROW(WriteDataFile(
+                   dir.File("none/KW0901.QVR"), [](TStream& s) { WriteBlock(s, 2); }, nullptr, 0),
                EStreamError);
 }
 
 TEST(DataFile, FilterTakesTheEdgeRecordsOfAWindow) {
   // Stamps on day 100: 10:00, 10:10 (empty), 10:20, 10:30, 10:40 (empty), 10:50.
   auto at = [](int h, int m) { return TDtStamp{100, h * 3600 + m * 60}; };
-  std::string recs = Records({{at(10, 0), 1}, {at(10, 10), NoValue}, {at(10, 20), 3}, {at(10, 30), 4},
-                              {at(10, 40), NoValue}, {at(10, 50), 6}});
+  std::string recs = Records({{at(10, 0), 1},
+                              {at(10, 10), NoValue},
+                              {at(10, 20), 3},
+                              {at(10, 30), 4},
+                              {at(10, 40), NoValue},
+                              {at(10, 50), 6}});
   const int32_t size = DtRecordBytes(2);
   auto data = reinterpret_cast<const uint8_t*>(recs.data());
   struct Case {

@@ -39,8 +39,7 @@ private:
 // A time-ordered data set whose reads load every stored record.
 class TMemDtData : public TDtData {
 public:
-  explicit TMemDtData(TRecord* rec, std::string ident = "TMemDtData@x")
-      : TDtData("", rec), ident_(std::move(ident)) {}
+  explicit TMemDtData(TRecord* rec, std::string ident = "TMemDtData@x") : TDtData("", rec), ident_(std::move(ident)) {}
 
   int32_t WriteData() override {
     ++writes;
@@ -117,8 +116,8 @@ struct TLogFolder {
 class TRecordingMsgHandler : private TLogFolder, public TMsgHandler {
 public:
   TRecordingMsgHandler() : TMsgHandler(nullptr, log_dir.Path(), log_dir.File("QV.INI")) { MsgHandler = this; }
-  uint16_t HandleMessage(const std::string& msg, const std::string&, TMsgDlgType dlg_type, TMsgDlgButtons,
-                         int32_t, uint16_t default_result, bool with_time, TMsgKind kind) override {
+  uint16_t HandleMessage(const std::string& msg, const std::string&, TMsgDlgType dlg_type, TMsgDlgButtons, int32_t,
+                         uint16_t default_result, bool with_time, TMsgKind kind) override {
     lines.push_back(msg + "/" + std::to_string(kind) + (dlg_type == TMsgDlgType::mtError ? "/error" : "") +
                     (with_time ? "/time" : ""));
     return default_result;

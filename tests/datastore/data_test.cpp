@@ -150,8 +150,8 @@ TEST_F(DataTest, MisuseRaisesTheFixedTexts) {
 // Byte positions are 32-bit: a buffer never grows beyond them.
 TEST_F(DataTest, BufferStaysWithinThirtyTwoBitPositions) {
   struct Probe : TMemData {
-    using TMemData::TMemData;
     using TMemData::CheckGrowth;
+    using TMemData::TMemData;
   } probe(&rec_);
   ASSERT_EQ(probe.NewBuffer(), drDone);
   probe.AppendRecord(rec_);
@@ -320,7 +320,8 @@ TEST_F(BufferPolicyTest, CheckBufferFollowsTheClientsInterests) {
     EXPECT_EQ(data_.Modified(), c.modified_after);
     EXPECT_EQ(handler.lines.size(), c.reported ? 1u : 0u);
     if (c.reported) {
-      EXPECT_EQ(handler.lines[0], "Error in TData.CheckBuffer: TMemData@x not written (2), its records stay in memory/2/error/time");
+      EXPECT_EQ(handler.lines[0],
+                "Error in TData.CheckBuffer: TMemData@x not written (2), its records stay in memory/2/error/time");
     }
   }
 }

@@ -60,8 +60,7 @@ TEST(CheckInsertTest, DecisionTable) {
       {"between: empty equal to after", V(10, 1), V(20, 1), E(20), 0, idNotNeeded, false},
       {"between: identical to before", V(10, 1), V(20, 1), V(10, 1), 0, idIdentical, false},
       {"between: over an empty before", E(10), V(20, 1), V(10, 2), dfPermitOverwrite, idWriteOver, true},
-      {"between: behind an empty before, insert permitted", E(10), V(20, 1), V(10, 2), dfPermitInsert, idWrite,
-       false},
+      {"between: behind an empty before, insert permitted", E(10), V(20, 1), V(10, 2), dfPermitInsert, idWrite, false},
       {"between: behind an empty before, empty after", E(10), E(20), V(10, 2), 0, idWrite, false},
       {"between: behind an empty before refused", E(10), V(20, 1), V(10, 2), dfMerge, idRefused, false},
       {"between: empty equal to before", V(10, 1), V(20, 1), E(10), 0, idNotNeeded, false},
@@ -112,7 +111,9 @@ TEST(FindInsertPlaceTest, SearchTable) {
     int checks = 0;
     const TInsertPlace place = FindInsertPlace(
         TDtStamp{c.rec.Date, c.rec.Time}, static_cast<int64_t>(c.stored.size()), c.hint,
-        [&](int64_t i) { return TDtStamp{c.stored[i].Date, c.stored[i].Time}; },
+        [&](int64_t i) {
+          return TDtStamp{c.stored[i].Date, c.stored[i].Time};
+        },
         [&](int64_t i, bool& over_before) {
           ++checks;
           const TDtRecord* before = i > 0 ? &c.stored[i - 1] : nullptr;
@@ -154,28 +155,44 @@ TEST_F(DtDataTest, InsertKeepsTimeOrderUnderTheFlags) {
     std::vector<Step> steps;
     Strings walk;
   } cases[] = {
-      {"ascending", 0, {{R(0, {1, 2}), 1}, {R(1, {3, 4}), 1}, {R(2, {5, 6}), 1}},
+      {"ascending",
+       0,
+       {{R(0, {1, 2}), 1}, {R(1, {3, 4}), 1}, {R(2, {5, 6}), 1}},
        {"10:00:00=1/2", "10:01:00=3/4", "10:02:00=5/6"}},
-      {"same stamp as the last refused", 0, {{R(0, {1, 2}), 1}, {R(1, {3, 4}), 1}, {R(1, {7, 8}), 603}},
+      {"same stamp as the last refused",
+       0,
+       {{R(0, {1, 2}), 1}, {R(1, {3, 4}), 1}, {R(1, {7, 8}), 603}},
        {"10:00:00=1/2", "10:01:00=3/4"}},
-      {"same stamp as the last replaces", dfPermitOverwrite, {{R(0, {1, 2}), 1}, {R(1, {3, 4}), 1}, {R(1, {7, 8}), 1}},
+      {"same stamp as the last replaces",
+       dfPermitOverwrite,
+       {{R(0, {1, 2}), 1}, {R(1, {3, 4}), 1}, {R(1, {7, 8}), 1}},
        {"10:00:00=1/2", "10:01:00=7/8"}},
-      {"merge fills missing values only", dfMerge,
+      {"merge fills missing values only",
+       dfMerge,
        {{R(0, {1, kNo}), 1}, {R(0, {kNo, 2}), 1}, {R(0, {5, 6}), 1}, {R(1, {kNo, 3}), 1}, {R(1, {4, kNo}), 1}},
        {"10:00:00=1/2", "10:01:00=4/3"}},
       {"behind a stored empty record", 0, {{R(0, {}), 1}, {R(0, {1, 2}), 1}}, {"10:00:00=-/-", "10:00:00=1/2"}},
-      {"between two records refused", 0, {{R(0, {1, 1}), 1}, {R(2, {2, 2}), 1}, {R(1, {3, 3}), 603}},
+      {"between two records refused",
+       0,
+       {{R(0, {1, 1}), 1}, {R(2, {2, 2}), 1}, {R(1, {3, 3}), 603}},
        {"10:00:00=1/1", "10:02:00=2/2"}},
-      {"between two records permitted", dfPermitInsert, {{R(0, {1, 1}), 1}, {R(2, {2, 2}), 1}, {R(1, {3, 3}), 1}},
+      {"between two records permitted",
+       dfPermitInsert,
+       {{R(0, {1, 1}), 1}, {R(2, {2, 2}), 1}, {R(1, {3, 3}), 1}},
        {"10:00:00=1/1", "10:01:00=3/3", "10:02:00=2/2"}},
-      {"in front of an empty record", 0, {{R(0, {1, 1}), 1}, {R(2, {}), 1}, {R(1, {3, 3}), 1}},
+      {"in front of an empty record",
+       0,
+       {{R(0, {1, 1}), 1}, {R(2, {}), 1}, {R(1, {3, 3}), 1}},
        {"10:00:00=1/1", "10:01:00=3/3", "10:02:00=-/-"}},
-      {"earlier than all", 0, {{R(5, {1, 1}), 1}, {R(6, {2, 2}), 1}, {R(1, {3, 3}), 1}},
+      {"earlier than all",
+       0,
+       {{R(5, {1, 1}), 1}, {R(6, {2, 2}), 1}, {R(1, {3, 3}), 1}},
        {"10:01:00=3/3", "10:05:00=1/1", "10:06:00=2/2"}},
       {"empty record not needed", 0, {{R(0, {1, 1}), 1}, {R(0, {}), 1}}, {"10:00:00=1/1"}},
       {"identical", 0, {{R(0, {1, 1}), 1}, {R(0, {1, 1}), 1}}, {"10:00:00=1/1"}},
       {"no time stamp", 0, {{Rec(TDtStamp{test::kDay, -1}, {1, 1}), 3}, {Rec(TDtStamp{NoDayNo, 0}, {1, 1}), 3}}, {}},
-      {"out of order", dfPermitInsert,
+      {"out of order",
+       dfPermitInsert,
        {{R(20, {1, 1}), 1}, {R(0, {2, 2}), 1}, {R(10, {3, 3}), 1}, {R(30, {4, 4}), 1}, {R(5, {5, 5}), 1}},
        {"10:00:00=2/2", "10:05:00=5/5", "10:10:00=3/3", "10:20:00=1/1", "10:30:00=4/4"}},
   };
@@ -267,10 +284,12 @@ TEST_F(DtDataTest, MisuseRaisesTheFixedTexts) {
   TTRecord plain(2);
   EXPECT_EQ(test::DataErrorText([&] { TMemDtData d(&plain); }), "Error in TDtData.Create: Rec must be a TDtRecord!");
   TDtRecord r = R(0, {1, 1});
-  EXPECT_EQ(test::DataErrorText([&] { data_.AppendRecord(r); }), "Error in TDtData: Operation AppendRecord not permitted!");
+  EXPECT_EQ(test::DataErrorText([&] { data_.AppendRecord(r); }),
+            "Error in TDtData: Operation AppendRecord not permitted!");
   EXPECT_EQ(test::DataErrorText([&] { data_.SetPositions(true, -1); }), "Error in TDtData.SetPositions: StartPos < 0");
   TDtRecord wide = Rec(At(10, 0), {1, 2, 3}, 3);
-  EXPECT_EQ(test::DataErrorText([&] { data_.InsertRecord(wide); }), "Error in TDtData.InsertRecord: record size differs");
+  EXPECT_EQ(test::DataErrorText([&] { data_.InsertRecord(wide); }),
+            "Error in TDtData.InsertRecord: record size differs");
   data_.FreeBuffer();
   EXPECT_EQ(test::DataErrorText([&] { data_.InsertRecord(r); }), "Error in TDtData.InsertRecord: FBuffer = nil");
   EXPECT_EQ(test::DataErrorText([&] { data_.OpenDT(At(11, 0), At(10, 0), NoDtStamp, NoDtStamp); }),
@@ -330,7 +349,11 @@ TEST_F(DtWindowTest, WindowsWithAndWithoutEdges) {
       {"one record", {H(10, 30)}, true, At(10, 0), At(11, 0), "10:30:00..10:30:00 (1)"},
       {"empty buffer", {}, true, At(10, 0), At(11, 0), "none"},
       // An empty record starts a recording: the record before it is no edge.
-      {"empty first record", {H(9, 50), H(10, 10, {}), H(10, 50)}, true, At(10, 0), At(11, 0),
+      {"empty first record",
+       {H(9, 50), H(10, 10, {}), H(10, 50)},
+       true,
+       At(10, 0),
+       At(11, 0),
        "10:10:00..10:50:00 (2)"},
   };
   for (const Case& c : cases) {
@@ -423,8 +446,9 @@ TEST_F(DtWindowTest, InsertsKeepTheWindowInvariant) {
     }
     data_.SelectWindow(0);
     Strings walk = Walk(data_);
-    EXPECT_TRUE(std::is_sorted(walk.begin(), walk.end(),
-                               [](const std::string& a, const std::string& b) { return a.substr(0, 8) < b.substr(0, 8); }));
+    EXPECT_TRUE(std::is_sorted(walk.begin(), walk.end(), [](const std::string& a, const std::string& b) {
+      return a.substr(0, 8) < b.substr(0, 8);
+    }));
   }
 }
 
@@ -447,9 +471,12 @@ bool RefSetPositions(RefWin (&wins)[2], const std::string& bytes, int64_t size, 
     return s;
   };
   for (RefWin& w : wins) {
-    if (!w.Set()) w.start_pos = w.stop_pos = -1;
-    else if (from_start || w.start_pos < 0) w.start_pos = w.stop_pos = -2;
-    else if (w.stop_pos < 0) w.stop_pos = DataPosMax;
+    if (!w.Set())
+      w.start_pos = w.stop_pos = -1;
+    else if (from_start || w.start_pos < 0)
+      w.start_pos = w.stop_pos = -2;
+    else if (w.stop_pos < 0)
+      w.stop_pos = DataPosMax;
   }
   const auto total = static_cast<int64_t>(bytes.size());
   bool resolvable = false;
@@ -552,7 +579,7 @@ TEST_F(DtWindowTest, RecordsInsideAWindowAreNotified) {
   } batches[] = {
       {{H(10, 0)}, {3}},
       {{H(10, 10), H(10, 20)}, {1}},
-      {{H(11, 30)}, {}},  // outside the window
+      {{H(11, 30)}, {}},   // outside the window
       {{H(10, 15)}, {1}},  // an insertion between records counts twice
   };
   data_.Flags = dfPermitInsert;

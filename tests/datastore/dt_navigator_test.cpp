@@ -34,8 +34,8 @@ constexpr uint16_t Day = 39000;  // a Wednesday in 2006
 TDtStamp At(int h, int m, int s, uint16_t day = Day) { return TDtStamp{day, h * 3600 + m * 60 + s}; }
 
 std::string Text(const TDtStamp& s) {
-  return std::to_string(s.Date) + "/" + std::to_string(s.Time / 3600) + ":" + std::to_string(s.Time / 60 % 60) +
-         ":" + std::to_string(s.Time % 60);
+  return std::to_string(s.Date) + "/" + std::to_string(s.Time / 3600) + ":" + std::to_string(s.Time / 60 % 60) + ":" +
+         std::to_string(s.Time % 60);
 }
 
 class NavigatorTest : public ::testing::Test {
@@ -72,9 +72,12 @@ TEST_F(NavigatorTest, CommandsMoveTheViewRange) {
     TDtStamp start, stop;
     uint8_t level;
   } cases[] = {
-      {"BStepLeftBtn", At(14, 20, 0), At(14, 29, 59), 12},  {"EMenSStepLeft", At(14, 29, 0), At(14, 38, 59), 12},
-      {"SStepRightBtn", At(14, 31, 0), At(14, 40, 59), 12}, {"EMenBStepRight", At(14, 40, 0), At(14, 49, 59), 12},
-      {"ZoomButton", At(14, 34, 0), At(14, 34, 59), 13},    {"EMenUnZoom", At(14, 0, 0), At(14, 59, 59), 10},
+      {"BStepLeftBtn", At(14, 20, 0), At(14, 29, 59), 12},
+      {"EMenSStepLeft", At(14, 29, 0), At(14, 38, 59), 12},
+      {"SStepRightBtn", At(14, 31, 0), At(14, 40, 59), 12},
+      {"EMenBStepRight", At(14, 40, 0), At(14, 49, 59), 12},
+      {"ZoomButton", At(14, 34, 0), At(14, 34, 59), 13},
+      {"EMenUnZoom", At(14, 0, 0), At(14, 59, 59), 10},
       {"LastButton", At(9, 12, 0), At(9, 21, 59), 12},
       {"EMenEditDt", At(10, 0, 0), At(16, 0, 0), ZoomLevelOfSpan(At(10, 0, 0), At(16, 0, 0))},
   };
@@ -194,8 +197,8 @@ TEST_F(NavigatorTest, SettingsAreStoredInSectionNavigator) {
        At(0, 0, 0, Day - 2), false},
       {"a year from the earlier start", At(0, 0, 0, day(1, 3, 2006)), At(0, 0, 0, day(1, 3, 2007)),
        At(0, 0, 0, day(1, 3, 2006)), At(23, 59, 59, day(1, 3, 2006)), false},
-      {"just under a year", At(0, 0, 1, day(1, 3, 2006)), At(0, 0, 0, day(1, 3, 2007)),
-       At(0, 0, 0, day(1, 3, 2006)), At(23, 59, 59, day(1, 3, 2006)), false},
+      {"just under a year", At(0, 0, 1, day(1, 3, 2006)), At(0, 0, 0, day(1, 3, 2007)), At(0, 0, 0, day(1, 3, 2006)),
+       At(23, 59, 59, day(1, 3, 2006)), false},
       {"just under a year", At(0, 0, 0, day(1, 3, 2006)), At(23, 59, 59, day(28, 2, 2007)),
        At(0, 0, 0, day(1, 3, 2006)), At(23, 59, 59, day(1, 3, 2006)), true},
       {"29 February accepts any stop", At(0, 0, 0, day(29, 2, 2008)), At(0, 0, 0, day(5, 3, 2009)),

@@ -300,7 +300,7 @@ TEST(DtRecordTest, CloneAssignAndEquality) {
   other.Date = 5;
   other.SetValues(1, 3.0);
   EXPECT_FALSE(other.IsEqual(r));
-  EXPECT_FALSE(r.IsEqual(three));   // different widths never compare equal
+  EXPECT_FALSE(r.IsEqual(three));  // different widths never compare equal
   EXPECT_THROW(r.IsEqual(plain), EInvalidCast);
   EXPECT_THROW(r.IsEqual(tt), EInvalidCast);
   EXPECT_TRUE(plain.IsEqual(r));

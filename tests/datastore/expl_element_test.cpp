@@ -50,10 +50,12 @@ public:
   explicit FakeElement(Log& log) : log_(log) {}
   void FillOutline(TExplOutline*, int, TExplSelectEvent on_select) override { SetOnSelect(on_select); }
   std::string GetOutlineText(const std::string& name) const override { return name; }
-  bool ApplyChanges() override { name = name_edit; return true; }
+  bool ApplyChanges() override {
+    name = name_edit;
+    return true;
+  }
   void CancelChanges() override { name_edit = name; }
-  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified,
-                    TNameChangeEvent on_name_change) override {
+  void CreateEditor(TWinControl* parent, TNotifyEditorEvent on_modified, TNameChangeEvent on_name_change) override {
     auto editor = TExplEditor::Create<FakeEditor>(parent, log_);
     editor->SetOnModified(std::move(on_modified));
     editor->SetOnNameChange(std::move(on_name_change));
@@ -207,13 +209,11 @@ TEST(ExplElementTest, SelectElementAsksTheExplorer) {
   FakeElement module(log), slot(log);
   module.SelectElement(&slot, true);  // no handler: nothing happens
   std::vector<std::tuple<TExplElement*, TExplElement*, bool>> calls;
-  module.FillOutline(nullptr, 0, [&](TExplElement* s, TExplElement* e, bool refill) {
-    calls.emplace_back(s, e, refill);
-  });
+  module.FillOutline(nullptr, 0,
+                     [&](TExplElement* s, TExplElement* e, bool refill) { calls.emplace_back(s, e, refill); });
   module.SelectElement(&slot, true);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], std::make_tuple(static_cast<TExplElement*>(&module),
-                                      static_cast<TExplElement*>(&slot), true));
+  EXPECT_EQ(calls[0], std::make_tuple(static_cast<TExplElement*>(&module), static_cast<TExplElement*>(&slot), true));
 }
 
 }  // namespace

@@ -24,7 +24,9 @@ protected:
       auto c = std::make_unique<TChannel>(key);
       c->SetName("Temperature " + std::to_string(key));
       c->SetSName("T" + std::to_string(key));
-      c->SetUnit(key == 5 ? "\xC2\xB0""C" : "%");
+      c->SetUnit(key == 5 ? "\xC2\xB0"
+                            "C"
+                          : "%");
       channels_->Add(std::move(c));
     }
     std::filesystem::create_directories(dir_.File("DL001/DL003"));

@@ -21,7 +21,9 @@
 namespace qv {
 namespace {
 
-std::unique_ptr<TChannels> MakeChannels(int values, const std::string& unit = "\xC2\xB0""C") {
+std::unique_ptr<TChannels> MakeChannels(int values, const std::string& unit =
+                                                        "\xC2\xB0"
+                                                        "C") {
   auto list = TChannels::CreateDefault();
   for (int i = 0; i < values; ++i) {
     auto c = std::make_unique<TChannel>(static_cast<uint8_t>(2 + i));
@@ -90,7 +92,8 @@ protected:
   std::string Dir() const { return dir_.Path(); }
   bool Reported(const std::string& part, int kind) const {
     for (const auto& r : reports_.lines)
-      if (r.find(part) != std::string::npos && r.find("/" + std::to_string(kind) + "/") != std::string::npos) return true;
+      if (r.find(part) != std::string::npos && r.find("/" + std::to_string(kind) + "/") != std::string::npos)
+        return true;
     return false;
   }
 
@@ -109,7 +112,8 @@ TEST_F(KwDataTest, WindowsAcrossNewYearReadOnlyTheirWeeks) {
     weeks[KwKeyOfDayNo(s.Date)].push_back({s, n++});
   }
   ASSERT_EQ(weeks.size(), 4u);
-  for (const auto& [key, list] : weeks) WriteWeekFile(dir_.File(KwFileNameOfKey(key)), *channels_, RecordBytes(list, 2));
+  for (const auto& [key, list] : weeks)
+    WriteWeekFile(dir_.File(KwFileNameOfKey(key)), *channels_, RecordBytes(list, 2));
   ASSERT_TRUE(std::filesystem::exists(dir_.File("KW0453.QVR")));
 
   TKwData kw(Dir(), channels_.get(), &rec_);
@@ -119,10 +123,10 @@ TEST_F(KwDataTest, WindowsAcrossNewYearReadOnlyTheirWeeks) {
 
   // 30 December to 2 January lies in week 53 of 2004 alone; the edges come with it.
   EXPECT_EQ(kw.OpenDT(At(30, 12, 2004, 6), At(1, 1, 2005, 23, 59), NoDtStamp, NoDtStamp), drDone);
-  EXPECT_EQ(Stamps(kw, 1), (std::vector<std::string>{"30.12.2004 00:00:00", "30.12.2004 12:00:00",
-                                                     "31.12.2004 00:00:00", "31.12.2004 12:00:00",
-                                                     "01.01.2005 00:00:00", "01.01.2005 12:00:00",
-                                                     "02.01.2005 00:00:00"}));
+  EXPECT_EQ(Stamps(kw, 1),
+            (std::vector<std::string>{"30.12.2004 00:00:00", "30.12.2004 12:00:00", "31.12.2004 00:00:00",
+                                      "31.12.2004 12:00:00", "01.01.2005 00:00:00", "01.01.2005 12:00:00",
+                                      "02.01.2005 00:00:00"}));
   EXPECT_EQ(Text(kw.RangeStart), "30.12.2004 00:00:00");
 
   // From week 52 across week 53 (read whole) into week 1 of 2005, each end with its edge record.
@@ -157,8 +161,8 @@ TEST_F(KwDataTest, UnfitFilesAreReportedAndSkipped) {
 
   reports_.lines.clear();
   EXPECT_EQ(kw.OpenDT(At(3, 1, 2005), At(30, 1, 2005), NoDtStamp, NoDtStamp), drDone);
-  EXPECT_EQ(Stamps(kw, 1), (std::vector<std::string>{"04.01.2005 00:00:00", "05.01.2005 00:00:00",
-                                                     "18.01.2005 00:00:00"}));
+  EXPECT_EQ(Stamps(kw, 1),
+            (std::vector<std::string>{"04.01.2005 00:00:00", "05.01.2005 00:00:00", "18.01.2005 00:00:00"}));
   EXPECT_TRUE(Reported("KW0502.QVR: dat_UncompatibleChannels", 2));
   EXPECT_TRUE(Reported("KW0503.QVR", 5));
   EXPECT_TRUE(Reported("KW0504.QVR: dat_UncompatibleFormat", 2));
@@ -177,7 +181,8 @@ TEST_F(KwDataTest, UnfitFilesAreReportedAndSkipped) {
 }
 
 TEST_F(KwDataTest, FlushMergesIntoTheWeeksAndCreatesMissingOnes) {
-  WriteWeekFile(dir_.File("kw0901.qvr"), *channels_, RecordBytes({{At(29, 12, 2008, 10), 1}, {At(2, 1, 2009, 10), 3}}, 2));
+  WriteWeekFile(dir_.File("kw0901.qvr"), *channels_,
+                RecordBytes({{At(29, 12, 2008, 10), 1}, {At(2, 1, 2009, 10), 3}}, 2));
   TKwData kw(Dir(), channels_.get(), &rec_);
   kw.OpenDT(At(29, 12, 2008), At(12, 1, 2009), NoDtStamp, NoDtStamp);
   EXPECT_EQ(Insert(kw, At(31, 12, 2008, 10), 2), drNotPermitted);  // between two stored records
@@ -198,9 +203,9 @@ TEST_F(KwDataTest, FlushMergesIntoTheWeeksAndCreatesMissingOnes) {
   TKwData again(Dir(), channels_.get(), &rec_);
   EXPECT_EQ(Text(again.GetNewestDt()), "06.01.2009 09:00:00");
   again.OpenDT(At(29, 12, 2008), At(12, 1, 2009), NoDtStamp, NoDtStamp);
-  EXPECT_EQ(Stamps(again, 1), (std::vector<std::string>{"29.12.2008 10:00:00", "31.12.2008 10:00:00",
-                                                        "02.01.2009 10:00:00", "06.01.2009 08:00:00",
-                                                        "06.01.2009 09:00:00"}));
+  EXPECT_EQ(Stamps(again, 1),
+            (std::vector<std::string>{"29.12.2008 10:00:00", "31.12.2008 10:00:00", "02.01.2009 10:00:00",
+                                      "06.01.2009 08:00:00", "06.01.2009 09:00:00"}));
   // Reading back gives the values written.
   {
     TDataLock lock(again);
@@ -314,7 +319,9 @@ TEST_F(KwDataTest, DataFileRoundTripAndFailures) {
   TFdtData back(Dir(), bare.get(), &rec, "Test");
   EXPECT_EQ(back.Open(), drDone);
   EXPECT_EQ(Stamps(back, 0), (std::vector<std::string>{"01.02.2007 08:00:00", "01.02.2007 09:00:00"}));
-  EXPECT_EQ(bare->GetChannel(3)->Unit(), "\xC2\xB0""C");
+  EXPECT_EQ(bare->GetChannel(3)->Unit(),
+            "\xC2\xB0"
+            "C");
   EXPECT_EQ(Text(back.GetNewestDt()), "01.02.2007 09:00:00");
 
   // Another channel count is refused, and so is a damaged block.

@@ -15,11 +15,24 @@ TEST(KwWeek, FileNamesAndKeys) {
     const char* name;
     int32_t key;
   } cases[] = {
-      {"KW0712.QVR", 200712}, {"kw0712.qvr", 200712}, {"KW9952.QVR", 199952},  {"KW200712.QVR", 200712},
-      {"KW999953.QVR", 999953}, {"KW199001.QVR", 199001}, {"KW0001.QVR", 200001},
+      {"KW0712.QVR", 200712},
+      {"kw0712.qvr", 200712},
+      {"KW9952.QVR", 199952},
+      {"KW200712.QVR", 200712},
+      {"KW999953.QVR", 999953},
+      {"KW199001.QVR", 199001},
+      {"KW0001.QVR", 200001},
       {"KW0754.QVR", 0},  // no week 54
-      {"KW12345.QVR", 0}, {"KW198953.QVR", 0}, {"KW0700.QVR", 0}, {"KW0000.QVR", 0}, {"KW.QVR", 0},
-      {"KWab12.QVR", 0},  {"KW-712.QVR", 0},   {"KW0712.QVRX", 0}, {"XW0712.QVR", 0}, {"readme.txt", 0},
+      {"KW12345.QVR", 0},
+      {"KW198953.QVR", 0},
+      {"KW0700.QVR", 0},
+      {"KW0000.QVR", 0},
+      {"KW.QVR", 0},
+      {"KWab12.QVR", 0},
+      {"KW-712.QVR", 0},
+      {"KW0712.QVRX", 0},
+      {"XW0712.QVR", 0},
+      {"readme.txt", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(KwKeyOfFileName(c.name), c.key) << c.name;
   EXPECT_EQ(KwFileNameOfKey(200712), "KW0712.QVR");

@@ -37,7 +37,8 @@ public:
 std::unique_ptr<TChannels> ValueChannels(int n) {
   auto channels = TChannels::CreateDefault();
   for (int i = 0; i < n; ++i)
-    channels->Add(TChannel::CreateWith(channels->NewKey(), 0, 1, 1, 30, 0, 50, -10, "°C", "T", "T" + std::to_string(i)));
+    channels->Add(
+        TChannel::CreateWith(channels->NewKey(), 0, 1, 1, 30, 0, 50, -10, "°C", "T", "T" + std::to_string(i)));
   return channels;
 }
 

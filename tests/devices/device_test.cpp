@@ -174,9 +174,9 @@ TEST(DevClassRegistry, LaterRegistrationsReplaceAndMoveToTheEnd) {
 
 TEST_F(DeviceTree, FolderNamesGiveIds) {
   const std::pair<const char*, int32_t> cases[] = {
-      {"DL7", 7},     {"DL007", 7},  {"DL007/", 7},   {"dl12", 12},      {"DL32767", 32767},
-      {"DLX1", -1},   {"DL40000", -1}, {"DL007BAK", -1}, {"DL007BAK~new", -1}, {"DL", -1},
-      {"DL-1", -1},   {"DL 7", -1},  {"DL99999999999", -1},
+      {"DL7", 7},   {"DL007", 7},    {"DL007/", 7},         {"dl12", 12},         {"DL32767", 32767},
+      {"DLX1", -1}, {"DL40000", -1}, {"DL007BAK", -1},      {"DL007BAK~new", -1}, {"DL", -1},
+      {"DL-1", -1}, {"DL 7", -1},    {"DL99999999999", -1},
   };
   for (const auto& [name, id] : cases) EXPECT_EQ(TDevice::DirToId(name), id) << name;
 }
@@ -187,8 +187,8 @@ TEST_F(DeviceTree, NextIdsGrowAboveTheHighestAndSkipFoldersOnDisk) {
     int32_t lo, hi, expected;  // -1: no more ids
   };
   const Case cases[] = {
-      {{1, 2, 5}, 1, 32767, 6}, {{1, 2, 32767}, 1, 32767, 3}, {{}, 1, 32767, 1},
-      {{1, 2, 3}, 1, 3, -1},    {{2, 9}, 1, 5, 3},            {{1, 2, 3}, 5, 9, 5},
+      {{1, 2, 5}, 1, 32767, 6}, {{1, 2, 32767}, 1, 32767, 3}, {{}, 1, 32767, 1}, {{1, 2, 3}, 1, 3, -1},
+      {{2, 9}, 1, 5, 3},        {{1, 2, 3}, 5, 9, 5},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(home.Path());

@@ -19,8 +19,10 @@ TEST(Forms, ShowModalReturnsTheResultOnceCloseQueryAgrees) {
     done = true;
     if (!form.Modal()) return;
     ++idle_step;
-    if (idle_step == 1) form.SetModalResult(mrOk);       // refused by the first query
-    else if (idle_step == 2) form.SetModalResult(mrYes);  // accepted
+    if (idle_step == 1)
+      form.SetModalResult(mrOk);  // refused by the first query
+    else if (idle_step == 2)
+      form.SetModalResult(mrYes);  // accepted
   };
   EXPECT_EQ(form.ShowModal(), mrYes);
   EXPECT_EQ(queries, 2);
@@ -68,8 +70,10 @@ TEST(Forms, FormReleasedDuringItsModalLoopIsFreedAfterShowModalReturns) {
     done = true;
     if (destroyed || !form->Modal()) return;
     done = false;  // more passes while the release is handled
-    if (++step == 1) form->Release();
-    else if (step == 3) form->SetModalResult(mrOk);
+    if (++step == 1)
+      form->Release();
+    else if (step == 3)
+      form->SetModalResult(mrOk);
   };
   EXPECT_EQ(form->ShowModal(), mrOk);
   EXPECT_FALSE(destroyed);
@@ -133,7 +137,8 @@ struct LoopFixture : ::testing::Test {
   void SetUp() override {
     InitializeGui();
     wnd = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg == kStop) Application->Terminate();
+      if (m.Msg == kStop)
+        Application->Terminate();
       else {
         order.push_back(static_cast<int>(m.WParam));
         ++delivered;

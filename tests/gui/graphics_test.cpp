@@ -10,8 +10,12 @@ namespace {
 TEST(Graphics, SystemColoursResolveThroughTheClassicTable) {
   struct Case {
     TColor in, out;
-  } cases[] = {{clBtnFace, RGB(212, 208, 200)}, {clBtnShadow, RGB(128, 128, 128)}, {clBtnHighlight, clWhite},
-               {cl3DDkShadow, RGB(64, 64, 64)}, {clWindow, clWhite},                {RGB(1, 2, 3), RGB(1, 2, 3)}};
+  } cases[] = {{clBtnFace, RGB(212, 208, 200)},
+               {clBtnShadow, RGB(128, 128, 128)},
+               {clBtnHighlight, clWhite},
+               {cl3DDkShadow, RGB(64, 64, 64)},
+               {clWindow, clWhite},
+               {RGB(1, 2, 3), RGB(1, 2, 3)}};
   for (const Case& c : cases) EXPECT_EQ(ColorToRGB(c.in), c.out) << std::hex << c.in;
   EXPECT_EQ(GetRValue(RGB(1, 2, 3)), 1);
   EXPECT_EQ(GetBValue(RGB(1, 2, 3)), 3);
@@ -49,8 +53,8 @@ TEST(Graphics, OriginAndClipStateAreSavedAndRestored) {
   c.SaveState();
   c.MoveOrigin(2, 2);
   c.IntersectClipRect(Rect(0, 0, 3, 3));
-  c.SetPixel(0, 0, clRed);   // device (2, 2)
-  c.SetPixel(4, 4, clRed);   // outside the clip
+  c.SetPixel(0, 0, clRed);  // device (2, 2)
+  c.SetPixel(4, 4, clRed);  // outside the clip
   EXPECT_EQ(c.ClipRect(), Rect(0, 0, 3, 3));
   c.RestoreState();
   EXPECT_EQ(c.Pixel(2, 2), clRed);

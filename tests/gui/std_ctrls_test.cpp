@@ -147,9 +147,13 @@ struct KeyForm : ::testing::Test {
     c->SetTop(top);
     c->OnEnter = [this, name](TComponent*) { log.push_back("enter " + name); };
     c->OnExit = [this, name](TComponent*) { log.push_back("exit " + name); };
-    c->OnKeyDown = [this, name](TComponent*, uint16_t& key, TShiftState) { log.push_back("down " + name + " " + std::to_string(key)); };
+    c->OnKeyDown = [this, name](TComponent*, uint16_t& key, TShiftState) {
+      log.push_back("down " + name + " " + std::to_string(key));
+    };
     c->OnKeyPress = [this, name](TComponent*, char& ch) { log.push_back(std::string("press ") + name + " " + ch); };
-    c->OnKeyUp = [this, name](TComponent*, uint16_t& key, TShiftState) { log.push_back("up " + name + " " + std::to_string(key)); };
+    c->OnKeyUp = [this, name](TComponent*, uint16_t& key, TShiftState) {
+      log.push_back("up " + name + " " + std::to_string(key));
+    };
     return c;
   }
   void Focus(TWinControl* c) {
@@ -185,7 +189,8 @@ TEST_F(KeyForm, KeysReachStandardControlsAndClearedKeysStayOutOfTheText) {
     Focus(c.control);
     log.clear();
     SendKeyForTest('A', 'a');
-    EXPECT_EQ(log, (std::vector<std::string>{"down " + c.name + " 65", "press " + c.name + " a", "up " + c.name + " 65"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"down " + c.name + " 65", "press " + c.name + " a", "up " + c.name + " 65"}));
     EXPECT_EQ(c.control->Text(), "a");
 
     // Cleared in KeyPress: no character; cleared in KeyDown: no KeyPress either; changed: the new one.
@@ -206,8 +211,8 @@ TEST_F(KeyForm, KeysReachStandardControlsAndClearedKeysStayOutOfTheText) {
     SendKeyForTest('D', 'd');
     EXPECT_EQ(c.control->Text(), "ax");
     EXPECT_EQ(log, (std::vector<std::string>{"down " + c.name + " 66", "press " + c.name + " b", "up " + c.name + " 66",
-                                             "down " + c.name + " 67", "up " + c.name + " 67",
-                                             "down " + c.name + " 68", "press " + c.name + " d", "up " + c.name + " 68"}));
+                                             "down " + c.name + " 67", "up " + c.name + " 67", "down " + c.name + " 68",
+                                             "press " + c.name + " d", "up " + c.name + " 68"}));
     // An editing key cleared in KeyDown leaves the text alone too.
     SendKeyForTest(VK_BACK, 0);
     EXPECT_EQ(c.control->Text(), "ax");

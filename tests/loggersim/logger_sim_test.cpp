@@ -34,8 +34,8 @@ public:
   Bytes Space() { return Send(H("20")); }
   Bytes Prepare(int channel) { return Send(F(std::string("?").append(1, char('0' + channel)), H("34 12 00 00"))); }
   Bytes ReadFrom(DateTimeFields f) {
-    return Send(F("?T", {uint8_t(f.year - 2000), uint8_t(f.month), uint8_t(f.day), uint8_t(f.hour),
-                         uint8_t(f.minute), uint8_t(f.second)}));
+    return Send(F("?T", {uint8_t(f.year - 2000), uint8_t(f.month), uint8_t(f.day), uint8_t(f.hour), uint8_t(f.minute),
+                         uint8_t(f.second)}));
   }
   // A whole memory read of one channel from `from`: the payloads of all blocks, joined.
   Bytes ReadChannel(int channel, DateTimeFields from = {2000, 1, 1, 0, 0, 0}) {
@@ -267,9 +267,9 @@ TEST(LoggerSim, ClearEmptiesOneChannel) {
 TEST(LoggerSim, CurrentValues) {
   // Kinds 5 and 7: slot 1's words, then slot 2's; twelve bytes need a second answer.
   Logger three({"--current", "1:100,200,300", "--current", "2:400,500,600"});
-  EXPECT_EQ(Hex(three.Send(H("3F 4E 34 12 00 00 D3 00"))),
-            Hex(F("$?N")) + " " + Hex(F("?N", H("64 00 C8 00 2C 01 90 01"))) + " " +
-                Hex(F("?N", H("F4 01 58 02 00 00 00 00"))));
+  EXPECT_EQ(Hex(three.Send(H("3F 4E 34 12 00 00 D3 00"))), Hex(F("$?N")) + " " +
+                                                               Hex(F("?N", H("64 00 C8 00 2C 01 90 01"))) + " " +
+                                                               Hex(F("?N", H("F4 01 58 02 00 00 00 00"))));
   Logger one({"--kind", "7", "--kinds", "1", "--current", "1:100,200,300", "--current", "2:400,500,600"});
   EXPECT_EQ(Hex(one.Send(H("3F 4E 34 12 00 00 D3 00"))),
             Hex(F("$?N")) + " " + Hex(F("?N", H("2C 01 58 02 00 00 00 00"))));
@@ -382,8 +382,8 @@ TEST(LoggerSim, KindSixRefusesCurrentValuesWithoutAChannel) {
 
 TEST(LoggerSim, GapsAfterOneSampleAddUp) {
   SimConfig config;
-  config.ParseArgs({"--start", "2024-05-01 10:00:00", "--samples", "20", "--kinds", "1", "--channels", "1",
-                    "--gap", "10:1", "--gap", "10:2"});
+  config.ParseArgs({"--start", "2024-05-01 10:00:00", "--samples", "20", "--kinds", "1", "--channels", "1", "--gap",
+                    "10:1", "--gap", "10:2"});
   LoggerSim sim(config, kClock, 0);
   ASSERT_EQ(sim.Memory().size(), 2u);
   EXPECT_EQ(sim.Memory()[0].words.size(), 10u);
@@ -503,8 +503,8 @@ TEST(LoggerSim, WriteAndClearFaults) {
 
 TEST(LoggerSim, HeaderFaults) {
   // Three series of ten samples, each header with one fault, and 0xFF after the data.
-  Logger logger({"--samples", "30", "--kinds", "1", "--gap", "10:1", "--gap", "20:1", "--bad-header",
-                 "1:interval:1441", "--bad-header", "2:pcb:15", "--bad-header", "3:crc", "--ff-padding"});
+  Logger logger({"--samples", "30", "--kinds", "1", "--gap", "10:1", "--gap", "20:1", "--bad-header", "1:interval:1441",
+                 "--bad-header", "2:pcb:15", "--bad-header", "3:crc", "--ff-padding"});
   Bytes stream = logger.ReadChannel(1);
   ASSERT_EQ(stream.size(), 2u * 126);
   EXPECT_EQ(GetWord(stream, 9), 1441);

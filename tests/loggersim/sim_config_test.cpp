@@ -15,9 +15,10 @@ TEST(SimConfig, FileAndCommandLineSetTheSameState) {
   SimConfig from_file;
   from_file.LoadFile(dir.File("logger.sim"));
   SimConfig from_args;
-  from_args.ParseArgs({"--kind", "6", "--id=0x0BEE", "--ee", "17", "--burst", "--clock", "2024-01-02T03:04:05",
-                       "--slot3", "5", "--samples", "50", "--gap", "10:2", "--current", "4:1,2,3", "--refuse",
-                       "?E:3", "--bad-crc", "cfg:2", "--bad-header", "0:crc"});
+  from_args.ParseArgs(
+      {"--kind",   "6",    "--id=0x0BEE", "--ee",  "17",           "--burst", "--clock",   "2024-01-02T03:04:05",
+       "--slot3",  "5",    "--samples",   "50",    "--gap",        "10:2",    "--current", "4:1,2,3",
+       "--refuse", "?E:3", "--bad-crc",   "cfg:2", "--bad-header", "0:crc"});
   for (const SimConfig* c : {&from_file, &from_args}) {
     EXPECT_EQ(c->kind, 6);
     EXPECT_EQ(c->id, 0x0BEE);
@@ -41,11 +42,23 @@ TEST(SimConfig, FileAndCommandLineSetTheSameState) {
 
 TEST(SimConfig, RefusesBadSettings) {
   const std::vector<std::vector<std::string>> bad = {
-      {"--kind", "4"},        {"--id", "65536"},      {"--ee", "-1"},         {"--mode", "fast"},
-      {"--clock", "2024-13-01 00:00:00"},             {"--slot3", "1"},       {"--slot1", "9"},
-      {"--kinds", "8"},       {"--gap", "3"},         {"--current", "1:2,3"}, {"--refuse", "?E:x"},
-      {"--bad-crc", "cfg:1:2"}, {"--bad-header", "1:type:3"}, {"--colour", "red"}, {"--samples"},
-      {"kind", "5"},          {"--image", "/nonexistent/image.cfg"},
+      {"--kind", "4"},
+      {"--id", "65536"},
+      {"--ee", "-1"},
+      {"--mode", "fast"},
+      {"--clock", "2024-13-01 00:00:00"},
+      {"--slot3", "1"},
+      {"--slot1", "9"},
+      {"--kinds", "8"},
+      {"--gap", "3"},
+      {"--current", "1:2,3"},
+      {"--refuse", "?E:x"},
+      {"--bad-crc", "cfg:1:2"},
+      {"--bad-header", "1:type:3"},
+      {"--colour", "red"},
+      {"--samples"},
+      {"kind", "5"},
+      {"--image", "/nonexistent/image.cfg"},
   };
   for (const auto& args : bad) {
     SimConfig c;

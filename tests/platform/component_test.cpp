@@ -10,8 +10,7 @@ namespace {
 // Records its own deletion and the removals it is told of.
 class Probe : public TComponent {
 public:
-  Probe(TComponent* owner, std::vector<std::string>* log, std::string name)
-      : TComponent(owner), log_(log) {
+  Probe(TComponent* owner, std::vector<std::string>* log, std::string name) : TComponent(owner), log_(log) {
     SetName(std::move(name));
   }
   ~Probe() override { log_->push_back("delete " + Name()); }

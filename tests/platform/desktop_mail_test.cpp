@@ -27,8 +27,10 @@ protected:
     std::vector<std::string> out;
     std::string all = dir_.Read("args"), cur;
     for (char ch : all) {
-      if (ch) cur += ch;
-      else out.push_back(std::exchange(cur, std::string()));
+      if (ch)
+        cur += ch;
+      else
+        out.push_back(std::exchange(cur, std::string()));
     }
     return out;
   }
@@ -62,8 +64,8 @@ TEST_F(DesktopMailTest, ExitCodesAndStartFailuresBecomeResults) {
   struct Case {
     int code;
     TDesktopMailResult result;
-  } cases[] = {{0, TDesktopMailResult::Handed},      {1, TDesktopMailResult::SyntaxError},
-               {2, TDesktopMailResult::FileMissing}, {3, TDesktopMailResult::ToolMissing},
+  } cases[] = {{0, TDesktopMailResult::Handed},       {1, TDesktopMailResult::SyntaxError},
+               {2, TDesktopMailResult::FileMissing},  {3, TDesktopMailResult::ToolMissing},
                {4, TDesktopMailResult::ActionFailed}, {9, TDesktopMailResult::Failed}};
   TDesktopMail mail;
   mail.To = {"a@example.org"};
@@ -81,8 +83,8 @@ TEST_F(DesktopMailTest, ExitCodesAndStartFailuresBecomeResults) {
 }
 
 TEST_F(DesktopMailTest, RecipientsThatReadAsOptionsOrLinksStartNothing) {
-  for (const char* bad : {"", "--attach=/etc/passwd", "-x", "mailto:a@b?attach=/etc/passwd", "MAILTO:a@b",
-                          "a@b?cc=c@d", "a@b\nBcc: c@d"}) {
+  for (const char* bad : {"", "--attach=/etc/passwd", "-x", "mailto:a@b?attach=/etc/passwd", "MAILTO:a@b", "a@b?cc=c@d",
+                          "a@b\nBcc: c@d"}) {
     EXPECT_FALSE(IsPlainRecipient(bad)) << bad;
     TDesktopMail mail;
     mail.Cc = {bad};

@@ -44,8 +44,7 @@ TEST(FloatText, FloatToStrFFormats) {
       {9.9999, TFloatFormat::ffFixed, 15, 2, '.', "10.00"},
       {12345, TFloatFormat::ffFixed, 3, 2, '.', "1.23E+4"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(FloatToStrF(c.value, c.format, c.precision, c.digits, c.sep), c.text) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(FloatToStrF(c.value, c.format, c.precision, c.digits, c.sep), c.text) << c.text;
   EXPECT_EQ(FloatToStr(std::numeric_limits<double>::quiet_NaN()), "NAN");
   EXPECT_EQ(FloatToStr(-std::numeric_limits<double>::infinity()), "-INF");
 }
@@ -69,11 +68,10 @@ TEST(FloatText, StrToFloatTakesOnlyItsSeparator) {
     bool ok;
     double value;
   } cases[] = {
-      {"3.25", '.', true, 3.25},   {"3,25", ',', true, 3.25},  {" -1.5E3 ", '.', true, -1500},
-      {"+7", '.', true, 7},        {".5", '.', true, 0.5},     {"5.", '.', true, 5},
-      {"3,25", '.', false, 0},     {"3.25", ',', false, 0},    {"", '.', false, 0},
-      {".", '.', false, 0},        {"1e", '.', false, 0},      {"1.2.3", '.', false, 0},
-      {"0x10", '.', false, 0},     {"1e999", '.', false, 0},   {"12abc", '.', false, 0},
+      {"3.25", '.', true, 3.25}, {"3,25", ',', true, 3.25}, {" -1.5E3 ", '.', true, -1500}, {"+7", '.', true, 7},
+      {".5", '.', true, 0.5},    {"5.", '.', true, 5},      {"3,25", '.', false, 0},        {"3.25", ',', false, 0},
+      {"", '.', false, 0},       {".", '.', false, 0},      {"1e", '.', false, 0},          {"1.2.3", '.', false, 0},
+      {"0x10", '.', false, 0},   {"1e999", '.', false, 0},  {"12abc", '.', false, 0},
   };
   for (const Case& c : cases) {
     double v = -99;

@@ -149,8 +149,8 @@ TEST(StreamTest, ErrnoMapsToWin32Codes) {
   struct Case {
     int err;
     uint32_t code;
-  } cases[] = {{ENOENT, 2}, {ENOTDIR, 3}, {EACCES, 5}, {EPERM, 5}, {EROFS, 5}, {EISDIR, 5},
-               {EBADF, 6},  {ENOMEM, 8},  {ENOSPC, 112}, {10, 31},  {11, 31},   {EIO, 31}};
+  } cases[] = {{ENOENT, 2}, {ENOTDIR, 3}, {EACCES, 5},   {EPERM, 5}, {EROFS, 5}, {EISDIR, 5},
+               {EBADF, 6},  {ENOMEM, 8},  {ENOSPC, 112}, {10, 31},   {11, 31},   {EIO, 31}};
   for (const Case& c : cases) EXPECT_EQ(Win32ErrorOfErrno(c.err), c.code) << c.err;
 }
 

@@ -42,9 +42,12 @@ TEST(StringList, TextCommaTextAndValues) {
   l.SetValues("a", "");
   EXPECT_EQ(l.Count(), 2);
 
-  struct Case { std::string in; std::vector<std::string> items; };
-  for (const Case& c : {Case{"a,b", {"a", "b"}}, Case{"\"x y\",z", {"x y", "z"}},
-                        Case{"\"q\"\"q\"", {"q\"q"}}, Case{"a,", {"a", ""}}, Case{"", {}}}) {
+  struct Case {
+    std::string in;
+    std::vector<std::string> items;
+  };
+  for (const Case& c : {Case{"a,b", {"a", "b"}}, Case{"\"x y\",z", {"x y", "z"}}, Case{"\"q\"\"q\"", {"q\"q"}},
+                        Case{"a,", {"a", ""}}, Case{"", {}}}) {
     TStringList t;
     t.SetCommaText(c.in);
     EXPECT_EQ(t.Strings(), c.items) << c.in;
@@ -56,7 +59,9 @@ TEST(StringList, TextCommaTextAndValues) {
 
 TEST(StringList, FileRoundTripReadsLegacyBytesAsWindows1252) {
   test::TempDir dir;
-  dir.Write("legacy.txt", "Gr\xFC\xDF" "e\r\nok\r\n");
+  dir.Write("legacy.txt",
+            "Gr\xFC\xDF"
+            "e\r\nok\r\n");
   TStringList l;
   l.LoadFromFile(dir.File("legacy.txt"));
   ASSERT_EQ(l.Count(), 2);

@@ -6,9 +6,15 @@ namespace qv {
 namespace {
 
 TEST(TextEncoding, Windows1252RoundTripsAndUnmappableBecomesQuestionMark) {
-  struct Case { std::string utf8; std::string cp1252; };
-  for (const Case& c : {Case{"abc", "abc"}, Case{"°C", "\xB0" "C"}, Case{"€", "\x80"},
-                        Case{"µg/m³", "\xB5g/m\xB3"}, Case{"Ω", "?"}, Case{"日本", "??"}}) {
+  struct Case {
+    std::string utf8;
+    std::string cp1252;
+  };
+  for (const Case& c : {Case{"abc", "abc"},
+                        Case{"°C",
+                             "\xB0"
+                             "C"},
+                        Case{"€", "\x80"}, Case{"µg/m³", "\xB5g/m\xB3"}, Case{"Ω", "?"}, Case{"日本", "??"}}) {
     EXPECT_EQ(Utf8ToCp1252(c.utf8), c.cp1252) << c.utf8;
     if (c.cp1252.find('?') == std::string::npos) {
       EXPECT_EQ(Cp1252ToUtf8(c.cp1252), c.utf8);

@@ -16,8 +16,10 @@ TEST(TextUtils, CompareIgnoringAsciiCase) {
     int order;
   };
   const Case cases[] = {
-      {"", "", 0},         {"Device.INI", "device.ini", 0}, {"abc", "ABD", -1}, {"ab", std::string("AB\0", 3), -1},
-      {"b", "A", 1},       {"Zz", "zZ", 0},                 {"a[", "A{", -1},   {"\xE4", "\xC4", 1},
+      {"", "", 0},        {"Device.INI", "device.ini", 0},
+      {"abc", "ABD", -1}, {"ab", std::string("AB\0", 3), -1},
+      {"b", "A", 1},      {"Zz", "zZ", 0},
+      {"a[", "A{", -1},   {"\xE4", "\xC4", 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CompareText(c.a, c.b), c.order) << c.a << " / " << c.b;

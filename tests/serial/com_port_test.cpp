@@ -37,7 +37,6 @@ protected:
     SetComSelectHook(nullptr);
   }
 
-
   // Collects what the data events bring on the main thread, taking delay_ms for each.
   static void CollectInto(TSerComPort& port, std::string& received, int delay_ms = 0) {
     port.SetOnTriggerAvail([&received, delay_ms](TSerCustomComPort* cp, uint16_t count) {
@@ -168,7 +167,7 @@ TEST_F(ComPort, OpenFailuresRaiseTheirExceptions) {
   EXPECT_THROW(unset.SetOpen(true), ENoPortSelected);
   unset.PromptForPort = true;
   EXPECT_THROW(unset.SetOpen(true), ENoPortSelected);  // nobody to ask
-  SetComSelectHook([] { return 0; });                   // cancelled
+  SetComSelectHook([] { return 0; });                  // cancelled
   EXPECT_THROW(unset.SetOpen(true), ENoPortSelected);
   EXPECT_FALSE(unset.Open());
 
@@ -266,7 +265,8 @@ TEST_F(ComPort, AHangUpIsReportedOnceAndNoThreadSpins) {
     int lost = 0;
     TSerComPort port;
     port.SetComNumber(kCom);
-    port.AddOpenCloseCallback(this, [&](TSerCustomComPort*, int kind) { notices.push_back(kind); }, false);
+    port.AddOpenCloseCallback(
+        this, [&](TSerCustomComPort*, int kind) { notices.push_back(kind); }, false);
     if (handled) port.OnLineLost = [&](TComponent*) { ++lost; };
     port.SetOpen(true);
     int timer = port.AddTimerTrigger();
@@ -314,11 +314,14 @@ TEST_F(ComPort, AnAnswerWaitingWhenThePacketsJoinIsDelivered) {
   std::string got;
   packet.OnStringPacket = [&](TSerDataPacket*, const std::string& data) { got += data; };
   // Registered after the packets' manager, this notice comes before the manager's.
-  port.AddOpenCloseCallback(this, [&](TSerCustomComPort*, int kind) {
-    if (kind == kPortOpened) {
-      EXPECT_TRUE(test::PumpUntil([&] { return window_events > 0; }));
-    }
-  }, false);
+  port.AddOpenCloseCallback(
+      this,
+      [&](TSerCustomComPort*, int kind) {
+        if (kind == kPortOpened) {
+          EXPECT_TRUE(test::PumpUntil([&] { return window_events > 0; }));
+        }
+      },
+      false);
   port.SetOpen(true);
   EXPECT_TRUE(test::PumpUntil([&] { return got.size() >= 5; }, 3000));
   EXPECT_EQ(got, "HELLO");
@@ -505,7 +508,9 @@ TEST_F(ComPort, AnAnswerArrivingDuringACloseDoesNotDeferIt) {
 
 TEST_F(ComPort, ANewNumberOnAnOpenPortKeepsTriggersAndTracing) {
   test::PtyPair other;
-  SetComPortMapHook([&](int n) { return n == kCom ? pty.SlavePath() : n == kCom + 1 ? other.SlavePath() : std::string("/nonexistent/tty"); });
+  SetComPortMapHook([&](int n) {
+    return n == kCom ? pty.SlavePath() : n == kCom + 1 ? other.SlavePath() : std::string("/nonexistent/tty");
+  });
   std::atomic<uint64_t> now{0};
   TSerComPort port;
   port.Clock = [&] { return now.load(); };

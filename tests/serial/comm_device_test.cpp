@@ -25,9 +25,9 @@ TEST_F(ComPortMap, DefaultRuleAndConfiguredDevices) {
   struct Case {
     int n;
     const char* path;
-  } cases[] = {{0, ""},        {1, "/dev/ttyUSB0"},  {99, "/dev/ttyUSB98"}, {100, ""},
-               {101, "/dev/ttyACM0"}, {199, "/dev/ttyACM98"}, {200, ""}, {201, "/dev/ttyS0"},
-               {255, "/dev/ttyS54"}, {256, ""}};
+  } cases[] = {
+      {0, ""},   {1, "/dev/ttyUSB0"}, {99, "/dev/ttyUSB98"}, {100, ""}, {101, "/dev/ttyACM0"}, {199, "/dev/ttyACM98"},
+      {200, ""}, {201, "/dev/ttyS0"}, {255, "/dev/ttyS54"},  {256, ""}};
   for (const auto& c : cases) EXPECT_EQ(ComPortDeviceName(c.n), c.path) << c.n;
 
   SetComPortMapHook([](int n) { return n == 3 ? std::string("/dev/my-logger") : std::string(); });
@@ -37,7 +37,8 @@ TEST_F(ComPortMap, DefaultRuleAndConfiguredDevices) {
 
 TEST_F(ComPortMap, PresentPortsAreListedWithoutOpening) {
   test::PtyPair pty;
-  SetComPortMapHook([&](int n) { return n == 240 ? pty.SlavePath() : std::string("/nonexistent/tty") + std::to_string(n); });
+  SetComPortMapHook(
+      [&](int n) { return n == 240 ? pty.SlavePath() : std::string("/nonexistent/tty") + std::to_string(n); });
   EXPECT_EQ(ExistingComPorts(), std::vector<int>{240});
   EXPECT_TRUE(ComPortAvailable(240));
   EXPECT_FALSE(ComPortAvailable(5));

@@ -53,7 +53,6 @@ protected:
     return p;
   }
 
-
   test::PtyPair pty;
   std::atomic<uint64_t> now{0};
   std::unique_ptr<TSerComPort> port;
@@ -72,7 +71,9 @@ TEST_F(DataPacket, TelegramsArriveOnTheMainThreadEarliestStartFirst) {
   nak.SetEnabled(true);
   answer.SetEnabled(true);
   // A count of 35 puts a "#" inside the answer; the nak packet joined first.
-  pty.Write("xx$?T#\x00\xDA\x00" "#?T\xB6\x00"s);
+  pty.Write(
+      "xx$?T#\x00\xDA\x00"
+      "#?T\xB6\x00"s);
   ASSERT_TRUE(test::PumpUntil([&] { return got.size() == 2; }));
   EXPECT_EQ(got[0], "$?T=$?T#\x00\xDA\x00"s);
   EXPECT_EQ(got[1], "#=#?T\xB6\x00"s);
@@ -100,7 +101,9 @@ TEST_F(DataPacket, BlockBehindItsAnswerInOneReadIsCollected) {
   answer.OnStringPacket = [&](TSerDataPacket*, const std::string&) { block.SetEnabled(true); };
   port->SetOpen(true);
   answer.SetEnabled(true);
-  pty.Write("$?T\x01\x00\x98\x00" "0123456789"s);
+  pty.Write(
+      "$?T\x01\x00\x98\x00"
+      "0123456789"s);
   ASSERT_TRUE(test::PumpUntil([&] { return !block_data.empty(); }));
   EXPECT_EQ(block_data, "0123456789");
 }

@@ -214,7 +214,7 @@ TEST_F(Dispatcher, TimerFiresAtTheFirstPassAfterExpiryAndReusesItsInterval) {
   EXPECT_EQ(events[0].value, static_cast<uint32_t>(t));
   now += 10000;
   d.HandleTimers();
-  EXPECT_EQ(events.size(), 1u);  // one-shot
+  EXPECT_EQ(events.size(), 1u);                 // one-shot
   ASSERT_EQ(d.SetTimerTrigger(t, 0, true), 0);  // 0 keeps 18 ticks
   now += 18 * 55;
   d.HandleTimers();

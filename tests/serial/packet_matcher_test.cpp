@@ -38,7 +38,7 @@ std::ostream& operator<<(std::ostream& os, const Delivered& d) { return os << d.
 
 // Feeds the pieces and delivers every packet found; on_packet plays the event handler.
 std::vector<Delivered> Feed(TPacketMatcher& m, const std::vector<std::string>& pieces,
-                           const std::function<void(int)>& on_packet = nullptr) {
+                            const std::function<void(int)>& on_packet = nullptr) {
   std::vector<Delivered> out;
   for (const auto& piece : pieces) {
     m.Append(reinterpret_cast<const uint8_t*>(piece.data()), piece.size());
@@ -67,8 +67,14 @@ TEST(PacketMatcher, StartStringsAndSizes) {
       {"wildcard", {Telegram("?N", 3)}, std::string("AN1\0N2", 6), {{0, "AN1"}}},
       {"escaped wildcard", {Telegram("\\?x", 3)}, "yx1?x2", {{0, "?x2"}}},
       {"second listed wins when its start comes first", {Telegram("$", 5), Telegram("#", 5)}, "#ABCD", {{1, "#ABCD"}}},
-      {"count 35 inside an answer", {Telegram("#", 5), Telegram("$?T", 7)}, "$?T#\x00\xDA\x00"s, {{1, "$?T#\x00\xDA\x00"s}}},
-      {"count 108 and its sum", {Telegram("#", 5), Telegram("$?T", 7)}, "$?T\x6C\x00\x23\x01"s, {{1, "$?T\x6C\x00\x23\x01"s}}},
+      {"count 35 inside an answer",
+       {Telegram("#", 5), Telegram("$?T", 7)},
+       "$?T#\x00\xDA\x00"s,
+       {{1, "$?T#\x00\xDA\x00"s}}},
+      {"count 108 and its sum",
+       {Telegram("#", 5), Telegram("$?T", 7)},
+       "$?T\x6C\x00\x23\x01"s,
+       {{1, "$?T\x6C\x00\x23\x01"s}}},
       {"earlier overlapping start wins", {Telegram("b", 2), Telegram("ab", 3)}, "xabc", {{1, "abc"}}},
   };
   for (const auto& c : cases) {
@@ -97,8 +103,8 @@ TEST(PacketMatcher, CaseEndStringsAndIncludedStrings) {
     std::string input;
     std::string expected;
   } cases[] = {
-      {upper, "xAB1", "AB1"},      {framed, "-<abc>-", "<abc>"}, {bare, "<abc>", "abc"},
-      {either, "<ab>", "<ab>"},    {either, "<abcdef>", "<abc"}, {start_only, "xxOKyy", "OK"},
+      {upper, "xAB1", "AB1"},   {framed, "-<abc>-", "<abc>"}, {bare, "<abc>", "abc"},
+      {either, "<ab>", "<ab>"}, {either, "<abcdef>", "<abc"}, {start_only, "xxOKyy", "OK"},
   };
   for (const auto& c : cases) {
     TPacketMatcher m;
@@ -110,7 +116,11 @@ TEST(PacketMatcher, CaseEndStringsAndIncludedStrings) {
 // A conversation: garbage, answers, a block right behind its answer, a negative answer.
 TEST(PacketMatcher, SameResultWhateverTheBytesAreSplit) {
   const std::string stream =
-      "\x01\xFF$xx$?T\x02\x00\x99\x00" "BLOCK-0123" "zz#?T\xB6\x00" "$?T#\x00\xDA\x00" "\xFE\xFE\xFE"s;
+      "\x01\xFF$xx$?T\x02\x00\x99\x00"
+      "BLOCK-0123"
+      "zz#?T\xB6\x00"
+      "$?T#\x00\xDA\x00"
+      "\xFE\xFE\xFE"s;
   auto setup = [](TPacketMatcher& m, int& block) {
     m.Enable(m.Add(Telegram("#", 5)));
     m.Enable(m.Add(Telegram("$?T", 7)));
@@ -128,8 +138,8 @@ TEST(PacketMatcher, SameResultWhateverTheBytesAreSplit) {
   int block;
   setup(whole, block);
   Packets expected = Feed(whole, {stream}, handler(whole, block));
-  ASSERT_EQ(expected, (Packets{{1, "$?T\x02\x00\x99\x00"s}, {2, "BLOCK-0123"}, {0, "#?T\xB6\x00"s},
-                               {1, "$?T#\x00\xDA\x00"s}}));
+  ASSERT_EQ(expected,
+            (Packets{{1, "$?T\x02\x00\x99\x00"s}, {2, "BLOCK-0123"}, {0, "#?T\xB6\x00"s}, {1, "$?T#\x00\xDA\x00"s}}));
 
   for (size_t cut = 0; cut <= stream.size(); ++cut) {
     TPacketMatcher m;
@@ -235,8 +245,8 @@ TEST(PacketMatcher, InvalidSettings) {
   struct Case {
     TPacketSettings settings;
     int code;
-  } cases[] = {{no_start, ecStartStringEmpty}, {small, ecPacketTooSmall}, {any_no_end, ecNoEndCharCount},
-               {no_end_string, ecEmptyEndString}, {zero, ecZeroSizePacket}, {Telegram("ab", 2), 0},
+  } cases[] = {{no_start, ecStartStringEmpty},     {small, ecPacketTooSmall},      {any_no_end, ecNoEndCharCount},
+               {no_end_string, ecEmptyEndString},  {zero, ecZeroSizePacket},       {Telegram("ab", 2), 0},
                {escape_start, ecStartStringEmpty}, {escape_end, ecEmptyEndString}, {escaped_end, 0}};
   for (const auto& c : cases) EXPECT_EQ(ValidatePacketSettings(c.settings), c.code) << c.code;
 }

@@ -134,14 +134,19 @@ void BuildInputsGallery(TForm* form) {
   Caption(page, 302, 6, "List box with groups");
   auto* list = new TStyListBox(form);
   list->SetShowGroups(true);
-  for (const char* s : {"//Sensors", "Temperature", "Humidity", "//Derived", "Dew point", "Absolute humidity"}) list->AddItem(s);
+  for (const char* s : {"//Sensors", "Temperature", "Humidity", "//Derived", "Dew point", "Absolute humidity"})
+    list->AddItem(s);
   list->SetItemIndex(2);
   list->SetBounds(302, 24, 140, 110);
   list->SetParent(page);
   Caption(page, 302, 140, "Check list with tab stops");
   auto* checks = new TStyCheckList(form);
   checks->SetTabStopsMode(TStyTabStopsMode::tsmAutomatic);
-  for (const char* s : {"//Info", "Name\tT1", "Unit\t\xC2\xB0" "C", "Range\t-40..85", "Alarm\toff"}) checks->AddItem(s);
+  for (const char* s : {"//Info", "Name\tT1",
+                        "Unit\t\xC2\xB0"
+                        "C",
+                        "Range\t-40..85", "Alarm\toff"})
+    checks->AddItem(s);
   checks->SetItemState(1, TCheckBoxState::cbChecked);
   checks->SetItemState(2, TCheckBoxState::cbGrayed);
   checks->SetItemState(3, TCheckBoxState::cbChecked);
@@ -155,8 +160,10 @@ void BuildInputsGallery(TForm* form) {
   struct Radio {
     const char* caption;
     bool checked, hot, enabled;
-  } radios[] = {{"Classic", true, false, true}, {"Classic, off", false, false, true},
-                {"Hot-track glyph", true, true, true}, {"Disabled", false, true, false}};
+  } radios[] = {{"Classic", true, false, true},
+                {"Classic, off", false, false, true},
+                {"Hot-track glyph", true, true, true},
+                {"Disabled", false, true, false}};
   int y = 24;
   for (const Radio& r : radios) {
     auto* holder = new TStyPanel(form);

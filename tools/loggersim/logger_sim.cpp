@@ -57,7 +57,8 @@ DateTimeFields LoggerSim::ClockAt(int64_t now_ms) const {
 }
 
 void LoggerSim::GenerateMemory() {
-  const int channels = config_.channels < 0 ? config_.ChannelCount() : std::min(config_.channels, config_.ChannelCount());
+  const int channels =
+      config_.channels < 0 ? config_.ChannelCount() : std::min(config_.channels, config_.ChannelCount());
   const std::vector<int> kinds = KindList(config_.kinds);
   const size_t per_header = 255 / kinds.size();  // the word count is one byte
   const int64_t step = int64_t{config_.interval} * 60;
@@ -172,8 +173,7 @@ size_t LoggerSim::FrameSize(std::span<const uint8_t> head) const {
   if (head.size() < 2) return 0;
   const uint8_t c1 = head[1];
   switch (c0) {
-    case '&':
-      return c1 == 'S' ? 4 : c1 == 'T' ? 10 : SIZE_MAX;
+    case '&': return c1 == 'S' ? 4 : c1 == 'T' ? 10 : SIZE_MAX;
     case '?':
       if (c1 == 'E') return 8;
       if (c1 == 'T') return 10;
@@ -412,7 +412,8 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
     mem_blocks_.clear();
     mem_serials_.clear();
     for (size_t i = 0; i < count; ++i) {
-      Bytes block(stream.begin() + static_cast<long>(i * payload), stream.begin() + static_cast<long>((i + 1) * payload));
+      Bytes block(stream.begin() + static_cast<long>(i * payload),
+                  stream.begin() + static_cast<long>((i + 1) * payload));
       block.resize(block.size() + 2);
       SetBlockCrc(block);
       mem_blocks_.push_back(std::move(block));
@@ -472,7 +473,7 @@ void LoggerSim::HandleFrame(std::span<const uint8_t> frame) {
       SendFrame("?N", second);
     }
   } else if (cmd[0] == '?') {  // prepare the memory read of one channel
-    prep_channel_ = 0;  // a refused request prepares nothing, also after an earlier one
+    prep_channel_ = 0;         // a refused request prepares nothing, also after an earlier one
     const int ch = ChannelRequest(frame, cmd, "memory read");
     if (ch == 0) return;
     prep_channel_ = ch;

@@ -21,8 +21,8 @@ struct Reply {
 // A run of samples under one measurement header.
 struct MeasurementSeries {
   int channel = 1;
-  int header_index = 0;  // 1-based over all generated series, for header faults
-  int64_t start = 0;     // seconds since 2000-01-01
+  int header_index = 0;         // 1-based over all generated series, for header faults
+  int64_t start = 0;            // seconds since 2000-01-01
   std::vector<uint16_t> words;  // samples x stored kinds, in the order min, max, avg
 };
 
@@ -52,7 +52,7 @@ public:
   Bytes ChannelStream(int channel, int64_t from) const;
 
 private:
-  size_t FrameSize(std::span<const uint8_t> head) const;  // 0: need more; SIZE_MAX: not a frame
+  size_t FrameSize(std::span<const uint8_t> head) const;              // 0: need more; SIZE_MAX: not a frame
   size_t CurrentValueFrameSize(std::span<const uint8_t> head) const;  // "?N" of kind 6
   void HandleFrame(std::span<const uint8_t> frame);
   void HandleSpace();

@@ -25,8 +25,8 @@ namespace {
 
 int SpeedToBaud(speed_t speed) {
   static const std::pair<speed_t, int> kRates[] = {
-      {B300, 300},       {B600, 600},       {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
-      {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+      {B300, 300},       {B600, 600},       {B1200, 1200},     {B2400, 2400},   {B4800, 4800},
+      {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600}, {B115200, 115200},
       {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
   };
   for (const auto& [s, baud] : kRates)
@@ -133,7 +133,8 @@ void PtyLogger::WriteDue(int64_t now, int& poll_ms, bool& want_out) {
     if (!burst) {
       // Each byte reaches the program once its ten bits have passed the line.
       if (p.start < 0) p.start = std::max(static_cast<double>(p.not_before), line_free_);
-      due = std::min(p.bytes.size(), static_cast<size_t>(std::max(0.0, (static_cast<double>(now) - p.start) / byte_ms)));
+      due =
+          std::min(p.bytes.size(), static_cast<size_t>(std::max(0.0, (static_cast<double>(now) - p.start) / byte_ms)));
     }
     if (due > p.sent) {
       ssize_t n = write(master_, p.bytes.data() + p.sent, due - p.sent);

@@ -17,12 +17,30 @@ namespace {
 bool KnownRange(int board, int type, double& min, double& max) {
   if (board > 1) return false;
   switch (type) {
-    case 1: min = -40; max = 100; return true;
-    case 2: min = -40; max = 212; return true;
-    case 3: min = 0; max = 100; return true;
-    case 4: min = 0; max = 600; return true;
-    case 5: min = -70; max = 100; return true;
-    case 6: min = -94; max = 212; return true;
+    case 1:
+      min = -40;
+      max = 100;
+      return true;
+    case 2:
+      min = -40;
+      max = 212;
+      return true;
+    case 3:
+      min = 0;
+      max = 100;
+      return true;
+    case 4:
+      min = 0;
+      max = 600;
+      return true;
+    case 5:
+      min = -70;
+      max = 100;
+      return true;
+    case 6:
+      min = -94;
+      max = 212;
+      return true;
     default: return false;
   }
 }
@@ -293,9 +311,9 @@ Bytes SimConfig::BuildImage() const {
     img = *image;
   } else {
     img.assign(ImageLength(), 0);
-    PutWord(img, 0, 1001);        // serial number
+    PutWord(img, 0, 1001);          // serial number
     PutWord(img, 2, 5 * 100 + 24);  // made in May 2024
-    PutWord(img, 4, 3);           // project number
+    PutWord(img, 4, 3);             // project number
     img[6] = 1;
     img[7] = 1;
     img[8] = 1;
@@ -308,7 +326,8 @@ Bytes SimConfig::BuildImage() const {
     }
     img[id_at + 2] = 1;
     uint32_t sample_seconds = 60;
-    for (int i = 0; i < 4; ++i) img[id_at + 3 + static_cast<size_t>(i)] = static_cast<uint8_t>(sample_seconds >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      img[id_at + 3 + static_cast<size_t>(i)] = static_cast<uint8_t>(sample_seconds >> (8 * i));
     PutWord(img, id_at + 7, static_cast<uint16_t>(interval));
     // Local height 0, no preselected start (1 January 2000).
     img[id_at + 13] = 1;

@@ -32,21 +32,21 @@ struct HeaderFault {
 
 struct Faults {
   bool silent = false;
-  int wake_after = 1;            // answer only the n-th space in a row
-  int late_ms = 0;               // every answer this much later
-  int late_wake_ms = 0;          // wake-up answers this much later
+  int wake_after = 1;                 // answer only the n-th space in a row
+  int late_ms = 0;                    // every answer this much later
+  int late_wake_ms = 0;               // wake-up answers this much later
   std::map<std::string, int> refuse;  // request command (2 characters) -> refusals left
   std::vector<int> bad_sum_frames;    // 1-based numbers of sent frames whose sum is off by one
   std::vector<BlockFault> bad_crc;
   std::vector<BlockFault> truncate;
-  std::optional<int> type_code;       // identity answer's type code
-  std::optional<int> answer_ee;       // EE version in "$?E" only
-  std::optional<int> image_id;        // Kennung written into the image, other than the identity's
-  std::optional<int> block_count;     // announced "$?T" count; missing blocks are zero-filled
-  int final_nack = 0;                 // final answers after "%R" that refuse the block
-  bool bad_clear_ack = false;         // clear acknowledged with a wrong command
+  std::optional<int> type_code;    // identity answer's type code
+  std::optional<int> answer_ee;    // EE version in "$?E" only
+  std::optional<int> image_id;     // Kennung written into the image, other than the identity's
+  std::optional<int> block_count;  // announced "$?T" count; missing blocks are zero-filled
+  int final_nack = 0;              // final answers after "%R" that refuse the block
+  bool bad_clear_ack = false;      // clear acknowledged with a wrong command
   std::vector<HeaderFault> headers;
-  bool ff_padding = false;            // pad each channel's last block with 0xFF instead of 0x00
+  bool ff_padding = false;  // pad each channel's last block with 0xFF instead of 0x00
 };
 
 // One slot of the configuration: its sensor type and range in whole units.
@@ -68,8 +68,8 @@ struct SimConfig {
   bool burst = false;
   std::optional<DateTimeFields> clock;  // unset: the host's local time when the logger starts
   int board = 0;
-  std::vector<SlotSetup> slots;         // sized by kind; defaults fit board 0
-  std::optional<Bytes> image;           // loaded image; else built from the settings
+  std::vector<SlotSetup> slots;  // sized by kind; defaults fit board 0
+  std::optional<Bytes> image;    // loaded image; else built from the settings
   // Generated memory: channels 1..channels hold a series each.
   int channels = -1;                    // -1: every channel of the kind
   std::optional<DateTimeFields> start;  // unset: the series ends at the logger's clock
@@ -77,7 +77,7 @@ struct SimConfig {
   int kinds = 7;                        // stored value kinds: bit 2 min, bit 1 max, bit 0 avg
   int samples = 0;
   std::vector<std::pair<int, int>> gaps;  // after sample n, skip k intervals
-  std::map<int, CurrentValue> current;  // slot -> raw words
+  std::map<int, CurrentValue> current;    // slot -> raw words
   Faults faults;
 
   SimConfig() { SetKind(5); }

@@ -35,7 +35,8 @@ namespace {
 // Bitwise rather than by table: a second, independent way of computing the same CRC.
 uint16_t CrcStep(uint16_t crc, uint8_t byte) {
   crc ^= byte;
-  for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408) : static_cast<uint16_t>(crc >> 1);
+  for (int bit = 0; bit < 8; ++bit)
+    crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408) : static_cast<uint16_t>(crc >> 1);
   return crc;
 }
 }  // namespace
@@ -86,8 +87,8 @@ bool ParseDateTime(const std::string& text, DateTimeFields& out) {
   DateTimeFields f;
   char sep = 0;
   int used = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &f.year, &f.month, &f.day, &sep, &f.hour,
-                  &f.minute, &f.second, &used) != 7)
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &f.year, &f.month, &f.day, &sep, &f.hour, &f.minute,
+                  &f.second, &used) != 7)
     return false;
   if ((sep != ' ' && sep != 'T') || static_cast<size_t>(used) != text.size() || !FieldsValid(f)) return false;
   out = f;
@@ -96,8 +97,7 @@ bool ParseDateTime(const std::string& text, DateTimeFields& out) {
 
 std::string FormatDateTime(const DateTimeFields& f) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute,
-                f.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute, f.second);
   return text;
 }
 

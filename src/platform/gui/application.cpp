@@ -133,7 +133,8 @@ void TApplication::DoIdle() {
   if (in_idle_) return;
   auto* app = static_cast<QvApplication*>(qApp);
   // Messages posted from other threads come first; the idle pass follows the drained queue.
-  if (PendingMessageCount() > 0) GuardedCall([app] {
+  if (PendingMessageCount() > 0)
+    GuardedCall([app] {
       if (ProcessPostedMessages()) app->busy = true;
     });
   if (!app->busy) return;
@@ -173,15 +174,21 @@ void TApplication::HandleException(TComponent* /*sender*/) {
     throw;
   } catch (const Exception& e) {
     if (dynamic_cast<const EAbort*>(&e) || e.ClassName() == "EAbort") return;
-    if (OnException) OnException(this, e);
-    else ShowException(e);
+    if (OnException)
+      OnException(this, e);
+    else
+      ShowException(e);
   } catch (const std::exception& e) {
-    if (OnException) OnException(this, e);
-    else ShowException(e);
+    if (OnException)
+      OnException(this, e);
+    else
+      ShowException(e);
   } catch (...) {
     std::runtime_error e("Unknown exception");
-    if (OnException) OnException(this, e);
-    else ShowException(e);
+    if (OnException)
+      OnException(this, e);
+    else
+      ShowException(e);
   }
 }
 
@@ -215,11 +222,16 @@ int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
     QMessageBox::StandardButton qt;
     int result;
   };
-  static const Map kMap[] = {{mbYes, QMessageBox::Yes, mrYes},         {mbNo, QMessageBox::No, mrNo},
-                             {mbOK, QMessageBox::Ok, mrOk},            {mbCancel, QMessageBox::Cancel, mrCancel},
-                             {mbAbort, QMessageBox::Abort, mrAbort},   {mbRetry, QMessageBox::Retry, mrRetry},
-                             {mbIgnore, QMessageBox::Ignore, mrIgnore}, {mbAll, QMessageBox::YesToAll, mrAll},
-                             {mbNoToAll, QMessageBox::NoToAll, mrNoToAll}, {mbYesToAll, QMessageBox::YesToAll, mrYesToAll}};
+  static const Map kMap[] = {{mbYes, QMessageBox::Yes, mrYes},
+                             {mbNo, QMessageBox::No, mrNo},
+                             {mbOK, QMessageBox::Ok, mrOk},
+                             {mbCancel, QMessageBox::Cancel, mrCancel},
+                             {mbAbort, QMessageBox::Abort, mrAbort},
+                             {mbRetry, QMessageBox::Retry, mrRetry},
+                             {mbIgnore, QMessageBox::Ignore, mrIgnore},
+                             {mbAll, QMessageBox::YesToAll, mrAll},
+                             {mbNoToAll, QMessageBox::NoToAll, mrNoToAll},
+                             {mbYesToAll, QMessageBox::YesToAll, mrYesToAll}};
   QMessageBox::StandardButtons qb;
   for (const Map& m : kMap)
     if (buttons & m.btn) qb |= m.qt;

@@ -36,7 +36,8 @@ bool TColorDialog::Execute() {
   const QColor chosen = read_back ? dlg.selectedColor() : QColor();
   for (int i = 0; i < 16 && i < QColorDialog::customCount(); ++i) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(FromQRgb(QColorDialog::customColor(i).rgb())) & 0xFFFFFFu);
+    std::snprintf(buf, sizeof buf, "%X",
+                  static_cast<unsigned>(FromQRgb(QColorDialog::customColor(i).rgb())) & 0xFFFFFFu);
     custom_colors_.SetValues(std::string("Color") + static_cast<char>('A' + i), buf);
   }
   if (!accepted) return false;

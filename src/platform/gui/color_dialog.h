@@ -11,7 +11,13 @@
 
 namespace qv {
 
-enum TColorDialogOption : uint8_t { cdFullOpen = 1, cdPreventFullOpen = 2, cdShowHelp = 4, cdSolidColor = 8, cdAnyColor = 16 };
+enum TColorDialogOption : uint8_t {
+  cdFullOpen = 1,
+  cdPreventFullOpen = 2,
+  cdShowHelp = 4,
+  cdSolidColor = 8,
+  cdAnyColor = 16
+};
 using TColorDialogOptions = uint8_t;
 
 class TColorDialog : public TCommonDialog {

@@ -257,10 +257,14 @@ void TControl::WndProc(TMessage& m) {
     case CM_MOUSELEAVE: CMMouseLeave(m); break;
     case CM_HITTEST: CMHitTest(m); break;
     case WM_PAINT: WMPaint(m); break;
-    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP: case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MOUSEMOVE:
-      MouseMessage(m);
-      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MOUSEMOVE: MouseMessage(m); break;
     default: break;
   }
 }
@@ -307,8 +311,10 @@ void TControl::MouseUp(TMouseButton b, TShiftState s, int x, int y) {
   if (OnMouseUp) OnMouseUp(this, b, s, x, y);
 }
 void TControl::Click() {
-  if (OnClick) OnClick(this);
-  else if (action_) action_->Execute();
+  if (OnClick)
+    OnClick(this);
+  else if (action_)
+    action_->Execute();
 }
 void TControl::DblClick() {
   if (OnDblClick) OnDblClick(this);
@@ -337,8 +343,10 @@ void TControl::BringToFront() {
 
 bool TControl::MouseCapture() const { return g_capture == this; }
 void TControl::SetMouseCapture(bool capture) {
-  if (capture) g_capture = this;
-  else if (g_capture == this) g_capture = nullptr;
+  if (capture)
+    g_capture = this;
+  else if (g_capture == this)
+    g_capture = nullptr;
 }
 
 void TControl::PaintTo(TCanvas&, int, int) {}

@@ -24,20 +24,18 @@ class TForm;
 constexpr uint32_t CM_BASE = 0xB000;
 constexpr uint32_t CM_ACTIVATE = CM_BASE + 0, CM_DEACTIVATE = CM_BASE + 1, CM_DIALOGKEY = CM_BASE + 5,
                    CM_DIALOGCHAR = CM_BASE + 6, CM_FOCUSCHANGED = CM_BASE + 7, CM_PARENTFONTCHANGED = CM_BASE + 8,
-                   CM_PARENTCOLORCHANGED = CM_BASE + 9, CM_HITTEST = CM_BASE + 10,
-                   CM_VISIBLECHANGED = CM_BASE + 11, CM_ENABLEDCHANGED = CM_BASE + 12,
-                   CM_COLORCHANGED = CM_BASE + 13, CM_FONTCHANGED = CM_BASE + 14,
+                   CM_PARENTCOLORCHANGED = CM_BASE + 9, CM_HITTEST = CM_BASE + 10, CM_VISIBLECHANGED = CM_BASE + 11,
+                   CM_ENABLEDCHANGED = CM_BASE + 12, CM_COLORCHANGED = CM_BASE + 13, CM_FONTCHANGED = CM_BASE + 14,
                    CM_CURSORCHANGED = CM_BASE + 15, CM_TEXTCHANGED = CM_BASE + 18, CM_MOUSEENTER = CM_BASE + 19,
                    CM_MOUSELEAVE = CM_BASE + 20, CM_BUTTONPRESSED = CM_BASE + 24, CM_SHOWINGCHANGED = CM_BASE + 25,
                    CM_ENTER = CM_BASE + 26, CM_EXIT = CM_BASE + 27, CM_CONTROLCHANGE = CM_BASE + 36,
                    CM_CONTROLLISTCHANGE = CM_BASE + 44, CM_RELEASE = CM_BASE + 33;
 // Window messages.
 constexpr uint32_t WM_SIZE = 0x0005, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008, WM_PAINT = 0x000F,
-                   WM_ERASEBKGND = 0x0014, WM_SETCURSOR = 0x0020, WM_WINDOWPOSCHANGED = 0x0047,
-                   WM_NCCALCSIZE = 0x0083, WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085,
-                   WM_NCLBUTTONDOWN = 0x00A1, WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102,
-                   WM_SYSCOMMAND = 0x0112, WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201,
-                   WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
+                   WM_ERASEBKGND = 0x0014, WM_SETCURSOR = 0x0020, WM_WINDOWPOSCHANGED = 0x0047, WM_NCCALCSIZE = 0x0083,
+                   WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085, WM_NCLBUTTONDOWN = 0x00A1, WM_KEYDOWN = 0x0100,
+                   WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSCOMMAND = 0x0112, WM_MOUSEMOVE = 0x0200,
+                   WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
                    WM_RBUTTONUP = 0x0205, WM_MBUTTONDOWN = 0x0207, WM_MBUTTONUP = 0x0208, WM_MOUSEWHEEL = 0x020A;
 constexpr uint32_t SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2;
 constexpr uint32_t SC_SIZE = 0xF000;
@@ -45,18 +43,27 @@ constexpr intptr_t HTNOWHERE = 0, HTCLIENT = 1, HTTRANSPARENT = -1;
 // Key state bits of mouse messages.
 constexpr uintptr_t MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10;
 
-constexpr intptr_t MakeLParam(int lo, int hi) { return static_cast<intptr_t>((static_cast<uint32_t>(hi & 0xFFFF) << 16) | static_cast<uint32_t>(lo & 0xFFFF)); }
+constexpr intptr_t MakeLParam(int lo, int hi) {
+  return static_cast<intptr_t>((static_cast<uint32_t>(hi & 0xFFFF) << 16) | static_cast<uint32_t>(lo & 0xFFFF));
+}
 constexpr int LoWordSigned(intptr_t v) { return static_cast<int16_t>(v & 0xFFFF); }
 constexpr int HiWordSigned(intptr_t v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
 
 // Virtual key codes.
 constexpr uint16_t VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_MENU = 18,
-                   VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36,
-                   VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46,
-                   VK_F1 = 112;
+                   VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36, VK_LEFT = 37,
+                   VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46, VK_F1 = 112;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
-enum TShiftFlag : uint16_t { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum TShiftFlag : uint16_t {
+  ssShift = 1,
+  ssAlt = 2,
+  ssCtrl = 4,
+  ssLeft = 8,
+  ssRight = 16,
+  ssMiddle = 32,
+  ssDouble = 64
+};
 using TShiftState = uint16_t;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
@@ -66,10 +73,22 @@ enum class TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRig
 
 // Control style flags.
 enum TControlStyleFlag : uint32_t {
-  csAcceptsControls = 1, csCaptureMouse = 2, csDesignInteractive = 4, csClickEvents = 8,
-  csFramed = 16, csSetCaption = 32, csOpaque = 64, csDoubleClicks = 128, csFixedWidth = 256,
-  csFixedHeight = 512, csNoDesignVisible = 1024, csReplicatable = 2048, csNoStdEvents = 4096,
-  csDisplayDragImage = 8192, csReflector = 16384, csParentBackground = 32768
+  csAcceptsControls = 1,
+  csCaptureMouse = 2,
+  csDesignInteractive = 4,
+  csClickEvents = 8,
+  csFramed = 16,
+  csSetCaption = 32,
+  csOpaque = 64,
+  csDoubleClicks = 128,
+  csFixedWidth = 256,
+  csFixedHeight = 512,
+  csNoDesignVisible = 1024,
+  csReplicatable = 2048,
+  csNoStdEvents = 4096,
+  csDisplayDragImage = 8192,
+  csReflector = 16384,
+  csParentBackground = 32768
 };
 using TControlStyle = uint32_t;
 
@@ -81,8 +100,7 @@ using TKeyPressEvent = std::function<void(TComponent* sender, char& key)>;
 // Mouse cursors.
 using TCursor = int;
 constexpr TCursor crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6, crSizeNS = -7,
-                  crSizeNWSE = -8, crSizeWE = -9, crHourGlass = -11, crHandPoint = -21, crHSplit = -14,
-                  crVSplit = -15;
+                  crSizeNWSE = -8, crSizeWE = -9, crHourGlass = -11, crHandPoint = -21, crHSplit = -14, crVSplit = -15;
 
 // A handle used while a control is being painted; null outside.
 struct TControlImpl;
@@ -95,9 +113,21 @@ struct TPropertySetter {
   std::function<void(bool)> Bool;
   std::function<void(TColor)> Color;
   std::function<void(const std::string&)> Text;
-  static TPropertySetter OfBool(std::function<void(bool)> f) { TPropertySetter s; s.Bool = std::move(f); return s; }
-  static TPropertySetter OfColor(std::function<void(TColor)> f) { TPropertySetter s; s.Color = std::move(f); return s; }
-  static TPropertySetter OfText(std::function<void(const std::string&)> f) { TPropertySetter s; s.Text = std::move(f); return s; }
+  static TPropertySetter OfBool(std::function<void(bool)> f) {
+    TPropertySetter s;
+    s.Bool = std::move(f);
+    return s;
+  }
+  static TPropertySetter OfColor(std::function<void(TColor)> f) {
+    TPropertySetter s;
+    s.Color = std::move(f);
+    return s;
+  }
+  static TPropertySetter OfText(std::function<void(const std::string&)> f) {
+    TPropertySetter s;
+    s.Text = std::move(f);
+    return s;
+  }
 };
 
 class TControl : public TComponent {

@@ -56,8 +56,10 @@ void ToggleDragImage(TControl* control, const TRect& client_rect) {
   if (!overlay) overlay = new DragOverlay(top);
   QRect r = ToTop(control, top, client_rect);
   auto it = std::find(overlay->rects.begin(), overlay->rects.end(), r);
-  if (it != overlay->rects.end()) overlay->rects.erase(it);
-  else overlay->rects.push_back(r);
+  if (it != overlay->rects.end())
+    overlay->rects.erase(it);
+  else
+    overlay->rects.push_back(r);
   overlay->setGeometry(top->rect());
   overlay->setVisible(!overlay->rects.empty());
   overlay->raise();
@@ -72,8 +74,7 @@ std::vector<TRect> DragImages(const TControl* control) {
   if (!overlay) return out;
   TPoint origin = control->ClientToScreen(Point(0, 0));
   QPoint at = top->mapFromGlobal(QPoint(origin.X, origin.Y));
-  for (const QRect& r : overlay->rects)
-    out.push_back(Bounds(r.x() - at.x(), r.y() - at.y(), r.width(), r.height()));
+  for (const QRect& r : overlay->rects) out.push_back(Bounds(r.x() - at.x(), r.y() - at.y(), r.width(), r.height()));
   return out;
 }
 

@@ -25,8 +25,8 @@ void Frame3D(TCanvas& canvas, TRect& rect, TColor top_color, TColor bottom_color
 
 // ---------------------------------------------------------------------------------------------
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
-  control_style_ = csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks |
-                   csReplicatable;
+  control_style_ =
+      csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks | csReplicatable;
   SetBounds(0, 0, 185, 41);
   SetColor(clBtnFace);
   SetParentColor(false);
@@ -83,8 +83,10 @@ void TCustomPanel::Paint() {
   c.Brush().Style = TBrushStyle::bsClear;
   c.Font().Assign(Font());
   uint32_t f = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS;
-  if (alignment_ == TAlignment::taCenter) f |= DT_CENTER;
-  else if (alignment_ == TAlignment::taRightJustify) f |= DT_RIGHT;
+  if (alignment_ == TAlignment::taCenter)
+    f |= DT_CENTER;
+  else if (alignment_ == TAlignment::taRightJustify)
+    f |= DT_RIGHT;
   c.DrawText(Caption(), r, f);
   c.Brush().Style = TBrushStyle::bsSolid;
 }
@@ -145,7 +147,8 @@ void TSpeedButton::SetDown(bool v) {
   if (down_ && !allow_all_up_) return;
   down_ = v;
   if (v && Parent()) {
-    TMessage m{CM_BUTTONPRESSED, static_cast<uintptr_t>(group_index_), reinterpret_cast<intptr_t>(static_cast<TControl*>(this)), 0};
+    TMessage m{CM_BUTTONPRESSED, static_cast<uintptr_t>(group_index_),
+               reinterpret_cast<intptr_t>(static_cast<TControl*>(this)), 0};
     Parent()->Broadcast(m);
   }
   Invalidate();
@@ -160,7 +163,8 @@ void TSpeedButton::SetLayout(TButtonLayout l) {
 }
 void TSpeedButton::Click() { TGraphicControl::Click(); }
 void TSpeedButton::WndProc(TMessage& m) {
-  auto* sender = m.Msg == CM_BUTTONPRESSED ? dynamic_cast<TSpeedButton*>(reinterpret_cast<TControl*>(m.LParam)) : nullptr;
+  auto* sender =
+      m.Msg == CM_BUTTONPRESSED ? dynamic_cast<TSpeedButton*>(reinterpret_cast<TControl*>(m.LParam)) : nullptr;
   if (sender && sender != this && static_cast<int>(m.WParam) == group_index_ && group_index_ != 0) {
     if (sender->down_ && down_) {
       down_ = false;
@@ -194,7 +198,8 @@ void TSpeedButton::Paint() {
   TCanvas& c = Canvas();
   TRect r = ClientRect();
   bool sunk = pressed_ || down_;
-  if (!flat_ || mouse_in_ || sunk) Frame3D(c, r, sunk ? clBtnShadow : clBtnHighlight, sunk ? clBtnHighlight : clBtnShadow, 1);
+  if (!flat_ || mouse_in_ || sunk)
+    Frame3D(c, r, sunk ? clBtnShadow : clBtnHighlight, sunk ? clBtnHighlight : clBtnShadow, 1);
   c.Brush().Style = TBrushStyle::bsSolid;
   c.Brush().Color = down_ && !pressed_ ? clBtnHighlight : clBtnFace;
   c.FillRect(r);

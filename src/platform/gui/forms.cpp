@@ -104,7 +104,8 @@ void TForm::PlaceOnShow() {
   switch (form_border_style_) {
     case TBorderStyle::bsNone: flags |= Qt::FramelessWindowHint; break;
     case TBorderStyle::bsDialog: flags = Qt::Dialog; break;
-    case TBorderStyle::bsToolWindow: case TBorderStyle::bsSizeToolWin: flags = Qt::Tool; break;
+    case TBorderStyle::bsToolWindow:
+    case TBorderStyle::bsSizeToolWin: flags = Qt::Tool; break;
     default: break;
   }
   if (w->windowFlags() != flags) w->setWindowFlags(flags);
@@ -131,8 +132,10 @@ int TForm::ShowModal() {
     while (!Application->Terminated()) {
       if (modal_result_ != mrNone) {
         action = TCloseAction::caHide;
-        if (CloseQuery()) DoClose(action);
-        else action = TCloseAction::caNone;
+        if (CloseQuery())
+          DoClose(action);
+        else
+          action = TCloseAction::caNone;
         if (action != TCloseAction::caNone) break;
         modal_result_ = mrNone;
       }
@@ -306,8 +309,10 @@ void TScreen::SetCursor(TCursor c) {
     case crHourGlass: shape = Qt::WaitCursor; break;
     case crSizeNWSE: shape = Qt::SizeFDiagCursor; break;
     case crSizeNESW: shape = Qt::SizeBDiagCursor; break;
-    case crSizeWE: case crHSplit: shape = Qt::SizeHorCursor; break;
-    case crSizeNS: case crVSplit: shape = Qt::SizeVerCursor; break;
+    case crSizeWE:
+    case crHSplit: shape = Qt::SizeHorCursor; break;
+    case crSizeNS:
+    case crVSplit: shape = Qt::SizeVerCursor; break;
     case crIBeam: shape = Qt::IBeamCursor; break;
     case crCross: shape = Qt::CrossCursor; break;
     case crHandPoint: shape = Qt::PointingHandCursor; break;
@@ -371,8 +376,10 @@ void TTimer::Update() {
   QV_GUI_THREAD();
   auto* t = static_cast<QTimer*>(timer_);
   t->stop();
-  if (enabled_ && interval_ > 0 && OnTimer) t->start(static_cast<int>(interval_));
-  else if (enabled_ && interval_ > 0) t->start(static_cast<int>(interval_));
+  if (enabled_ && interval_ > 0 && OnTimer)
+    t->start(static_cast<int>(interval_));
+  else if (enabled_ && interval_ > 0)
+    t->start(static_cast<int>(interval_));
 }
 void TTimer::Timer() {
   auto handler = OnTimer;  // the handler may replace itself

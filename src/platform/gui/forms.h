@@ -13,7 +13,16 @@
 namespace qv {
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
-enum class TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
+enum class TPosition {
+  poDesigned,
+  poDefault,
+  poDefaultPosOnly,
+  poDefaultSizeOnly,
+  poScreenCenter,
+  poDesktopCenter,
+  poMainFormCenter,
+  poOwnerFormCenter
+};
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
 class TForm : public TWinControl {

@@ -121,14 +121,20 @@ QBrush ToQBrush(const TBrush& b) {
 
 int QtTextFlags(uint32_t flags) {
   int f = 0;
-  if (flags & DT_CENTER) f |= Qt::AlignHCenter;
-  else if (flags & DT_RIGHT) f |= Qt::AlignRight;
-  else f |= Qt::AlignLeft;
+  if (flags & DT_CENTER)
+    f |= Qt::AlignHCenter;
+  else if (flags & DT_RIGHT)
+    f |= Qt::AlignRight;
+  else
+    f |= Qt::AlignLeft;
   if (flags & DT_SINGLELINE) {
     f |= Qt::TextSingleLine;
-    if (flags & DT_VCENTER) f |= Qt::AlignVCenter;
-    else if (flags & DT_BOTTOM) f |= Qt::AlignBottom;
-    else f |= Qt::AlignTop;
+    if (flags & DT_VCENTER)
+      f |= Qt::AlignVCenter;
+    else if (flags & DT_BOTTOM)
+      f |= Qt::AlignBottom;
+    else
+      f |= Qt::AlignTop;
   } else {
     f |= Qt::AlignTop;
     if (flags & DT_WORDBREAK) f |= Qt::TextWordWrap;
@@ -189,9 +195,7 @@ void TFont::SetSize(int points) {
   Changed();
 }
 int TFont::Height() const { return -static_cast<int>(std::lround(size_ * kScreenPixelsPerInch / 72.0)); }
-void TFont::SetHeight(int height) {
-  SetSize(static_cast<int>(std::lround(-height * 72.0 / kScreenPixelsPerInch)));
-}
+void TFont::SetHeight(int height) { SetSize(static_cast<int>(std::lround(-height * 72.0 / kScreenPixelsPerInch))); }
 void TFont::SetStyle(TFontStyles style) {
   if (!StoreChanged(style_, style)) return;
   Changed();
@@ -432,10 +436,14 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
   p->translate(x, y);
   if (font_.Orientation() != 0) p->rotate(-font_.Orientation() / 10.0);
   int dx = 0, base = fm.ascent();
-  if ((text_align_ & TA_CENTER) == TA_CENTER) dx = -w / 2;
-  else if (text_align_ & TA_RIGHT) dx = -w;
-  if ((text_align_ & TA_BASELINE) == TA_BASELINE) base = 0;
-  else if (text_align_ & TA_BOTTOM) base = -fm.descent();
+  if ((text_align_ & TA_CENTER) == TA_CENTER)
+    dx = -w / 2;
+  else if (text_align_ & TA_RIGHT)
+    dx = -w;
+  if ((text_align_ & TA_BASELINE) == TA_BASELINE)
+    base = 0;
+  else if (text_align_ & TA_BOTTOM)
+    base = -fm.descent();
   if (brush_.Style != TBrushStyle::bsClear) p->fillRect(dx, base - fm.ascent(), w, fm.height(), ToQColor(brush_.Color));
   p->setFont(f);
   p->setPen(ToQColor(font_.Color()));
@@ -467,7 +475,8 @@ int TCanvas::DrawText(const std::string& text, TRect& r, uint32_t flags) {
   }
   if (flags & DT_CALCRECT) {
     int width = (flags & DT_WORDBREAK) && !(flags & DT_SINGLELINE) ? std::max(1, r.Width()) : 100000;
-    QRect b = fm.boundingRect(QRect(0, 0, width, 100000), qf & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom), s);
+    QRect b = fm.boundingRect(QRect(0, 0, width, 100000),
+                              qf & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom), s);
     if (s.isEmpty()) b = QRect(0, 0, 0, fm.height());
     r.Right = r.Left + b.width();
     r.Bottom = r.Top + b.height();
@@ -512,7 +521,8 @@ void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
   if (bitmap.Empty() || dest.IsEmpty()) return;
   CanvasPainter p(*impl_);
   if (p.Active())
-    p->drawImage(ToQRect(dest), TransparentImage(bitmap).scaled(dest.Width(), dest.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    p->drawImage(ToQRect(dest), TransparentImage(bitmap).scaled(dest.Width(), dest.Height(), Qt::IgnoreAspectRatio,
+                                                                Qt::FastTransformation));
 }
 
 void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& src) {
@@ -547,7 +557,8 @@ void TCanvas::MaskedCopy(const TRect& dest, const TBitmap& source, const TBitmap
     for (int x = 0; x < img.width() && x < m.width(); ++x)
       if ((m.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) img.setPixel(x, y, 0);
   CanvasPainter p(*impl_);
-  if (p.Active()) p->drawImage(ToQRect(dest), img.scaled(dest.Width(), dest.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  if (p.Active())
+    p->drawImage(ToQRect(dest), img.scaled(dest.Width(), dest.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 void TCanvas::BrushCopy(const TRect& dest, const TBitmap& source, const TRect& src, TColor transparent) {
@@ -560,7 +571,8 @@ void TCanvas::BrushCopy(const TRect& dest, const TBitmap& source, const TRect& s
     for (int x = 0; x < img.width(); ++x)
       if ((img.pixel(x, y) & 0xFFFFFF) == key) img.setPixel(x, y, fill);
   CanvasPainter p(*impl_);
-  if (p.Active()) p->drawImage(ToQRect(dest), img.scaled(dest.Width(), dest.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  if (p.Active())
+    p->drawImage(ToQRect(dest), img.scaled(dest.Width(), dest.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 TRect TCanvas::ClipRect() const {

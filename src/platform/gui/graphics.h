@@ -27,24 +27,23 @@ constexpr int GetGValue(TColor c) { return (c >> 8) & 0xFF; }
 constexpr int GetBValue(TColor c) { return (c >> 16) & 0xFF; }
 constexpr TColor SystemColor(int index) { return static_cast<TColor>(0xFF000000u | static_cast<uint32_t>(index)); }
 
-constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
-                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
-                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
-                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF;
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080, clNavy = 0x800000,
+                 clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080, clSilver = 0xC0C0C0, clRed = 0x0000FF,
+                 clLime = 0x00FF00, clYellow = 0x00FFFF, clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00,
+                 clWhite = 0xFFFFFF;
 constexpr TColor clNone = 0x1FFFFFFF;
 constexpr TColor clDefault = 0x20000000;
 
 constexpr TColor clScrollBar = SystemColor(0), clBackground = SystemColor(1), clActiveCaption = SystemColor(2),
                  clInactiveCaption = SystemColor(3), clMenu = SystemColor(4), clWindow = SystemColor(5),
                  clWindowFrame = SystemColor(6), clMenuText = SystemColor(7), clWindowText = SystemColor(8),
-                 clCaptionText = SystemColor(9), clActiveBorder = SystemColor(10),
-                 clInactiveBorder = SystemColor(11), clAppWorkSpace = SystemColor(12),
-                 clHighlight = SystemColor(13), clHighlightText = SystemColor(14), clBtnFace = SystemColor(15),
-                 clBtnShadow = SystemColor(16), clGrayText = SystemColor(17), clBtnText = SystemColor(18),
-                 clInactiveCaptionText = SystemColor(19), clBtnHighlight = SystemColor(20),
+                 clCaptionText = SystemColor(9), clActiveBorder = SystemColor(10), clInactiveBorder = SystemColor(11),
+                 clAppWorkSpace = SystemColor(12), clHighlight = SystemColor(13), clHighlightText = SystemColor(14),
+                 clBtnFace = SystemColor(15), clBtnShadow = SystemColor(16), clGrayText = SystemColor(17),
+                 clBtnText = SystemColor(18), clInactiveCaptionText = SystemColor(19), clBtnHighlight = SystemColor(20),
                  cl3DDkShadow = SystemColor(21), cl3DLight = SystemColor(22), clInfoText = SystemColor(23),
-                 clInfoBk = SystemColor(24), clHotLight = SystemColor(26),
-                 clGradientActiveCaption = SystemColor(27), clGradientInactiveCaption = SystemColor(28);
+                 clInfoBk = SystemColor(24), clHotLight = SystemColor(26), clGradientActiveCaption = SystemColor(27),
+                 clGradientInactiveCaption = SystemColor(28);
 
 // Resolves a system colour through the fixed classic table; an RGB colour is returned unchanged.
 TColor ColorToRGB(TColor color);
@@ -78,7 +77,9 @@ void OffsetRect(TRect& r, int dx, int dy);
 // ---------------------------------------------------------------------------------------------
 enum class TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = uint8_t;
-constexpr TFontStyles operator|(TFontStyle a, TFontStyle b) { return static_cast<TFontStyles>(static_cast<uint8_t>(a) | static_cast<uint8_t>(b)); }
+constexpr TFontStyles operator|(TFontStyle a, TFontStyle b) {
+  return static_cast<TFontStyles>(static_cast<uint8_t>(a) | static_cast<uint8_t>(b));
+}
 constexpr bool HasStyle(TFontStyles s, TFontStyle f) { return (s & static_cast<uint8_t>(f)) != 0; }
 enum class TFontPitch { fpDefault, fpVariable, fpFixed };
 
@@ -142,8 +143,8 @@ struct TBrush {
 // DrawText flags.
 constexpr uint32_t DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
                    DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_NOCLIP = 0x100,
-                   DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800, DT_PATH_ELLIPSIS = 0x4000,
-                   DT_END_ELLIPSIS = 0x8000, DT_RTLREADING = 0x20000;
+                   DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800, DT_PATH_ELLIPSIS = 0x4000, DT_END_ELLIPSIS = 0x8000,
+                   DT_RTLREADING = 0x20000;
 // TextOut alignment flags.
 constexpr uint32_t TA_LEFT = 0, TA_TOP = 0, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8, TA_BASELINE = 24;
 

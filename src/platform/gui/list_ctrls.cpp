@@ -123,8 +123,10 @@ int WalkTabs(const TCanvas& c, const std::string& text, const std::vector<int>& 
     if (tab == std::string::npos) return x;
     // The next stop right of the text so far.
     while (stop < positions.size() && positions[stop] <= x) ++stop;
-    if (stop < positions.size()) x = positions[stop++];
-    else x = (x / DefaultTab(c) + 1) * DefaultTab(c);
+    if (stop < positions.size())
+      x = positions[stop++];
+    else
+      x = (x / DefaultTab(c) + 1) * DefaultTab(c);
     start = tab + 1;
   }
 }
@@ -223,8 +225,10 @@ void TCustomListBox::DeleteItem(int index) {
   if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   items_.erase(items_.begin() + index);
   selected_.erase(selected_.begin() + index);
-  if (item_index_ == index) item_index_ = -1;
-  else if (item_index_ > index) --item_index_;
+  if (item_index_ == index)
+    item_index_ = -1;
+  else if (item_index_ > index)
+    --item_index_;
   Clamp();
   ItemsChanged(kDeleted, index);
   Repaint2();
@@ -319,7 +323,8 @@ void TCustomListBox::SetSorted(bool v) {
   if (v == sorted_) return;
   sorted_ = v;
   if (!v) return;
-  std::stable_sort(items_.begin(), items_.end(), [](const TListItem& a, const TListItem& b) { return Fold(a.Text) < Fold(b.Text); });
+  std::stable_sort(items_.begin(), items_.end(),
+                   [](const TListItem& a, const TListItem& b) { return Fold(a.Text) < Fold(b.Text); });
   Invalidate();
 }
 void TCustomListBox::SetStyle(TListBoxStyle s) {
@@ -343,8 +348,10 @@ int TCustomListBox::VisibleCount() const { return std::max(1, ClientHeight() / i
 int TCustomListBox::MaxTopIndex() const { return std::max(0, Count() - VisibleCount()); }
 void TCustomListBox::MakeVisible(int index) {
   if (index < 0) return;
-  if (index < top_index_) SetTopIndex(index);
-  else if (index >= top_index_ + VisibleCount()) SetTopIndex(index - VisibleCount() + 1);
+  if (index < top_index_)
+    SetTopIndex(index);
+  else if (index >= top_index_ + VisibleCount())
+    SetTopIndex(index - VisibleCount() + 1);
 }
 void TCustomListBox::SetHorzExtentValue(int w) { horz_extent_ = std::max(0, w); }
 
@@ -470,9 +477,12 @@ void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, in
   if (button == TMouseButton::mbLeft && ScrollBarShown() && ScrollBarRect().Contains({x, y})) {
     SetFocus();
     TRect thumb = ScrollThumbRect();
-    if (y < thumb.Top) ScrollLines(-std::max(1, VisibleCount() - 1));
-    else if (y >= thumb.Bottom) ScrollLines(std::max(1, VisibleCount() - 1));
-    else thumb_grab_ = y - thumb.Top;
+    if (y < thumb.Top)
+      ScrollLines(-std::max(1, VisibleCount() - 1));
+    else if (y >= thumb.Bottom)
+      ScrollLines(std::max(1, VisibleCount() - 1));
+    else
+      thumb_grab_ = y - thumb.Top;
     return;
   }
   if (button == TMouseButton::mbLeft) {
@@ -498,7 +508,8 @@ void TCustomListBox::MouseMove(TShiftState shift, int x, int y) {
   if (thumb_grab_ >= 0) {
     TRect bar = ScrollBarRect(), thumb = ScrollThumbRect();
     int room = bar.Height() - thumb.Height();
-    if (room > 0) SetTopIndex(static_cast<int>((static_cast<int64_t>(y - thumb_grab_) * MaxTopIndex() + room / 2) / room));
+    if (room > 0)
+      SetTopIndex(static_cast<int>((static_cast<int64_t>(y - thumb_grab_) * MaxTopIndex() + room / 2) / room));
   }
   TCustomControl::MouseMove(shift, x, y);
 }
@@ -583,8 +594,10 @@ void TCustomComboBox::DeleteItem(int index) {
   if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   ItemDeleting(items_[static_cast<size_t>(index)].Object);
   items_.erase(items_.begin() + index);
-  if (item_index_ == index) item_index_ = -1;
-  else if (item_index_ > index) --item_index_;
+  if (item_index_ == index)
+    item_index_ = -1;
+  else if (item_index_ > index)
+    --item_index_;
   Invalidate();
 }
 void TCustomComboBox::ClearItems() {
@@ -616,8 +629,10 @@ void TCustomComboBox::SetItemHeight(int h) {
 void TCustomComboBox::SetItemIndex(int index) {
   if (index < -1 || index >= Count()) index = -1;
   item_index_ = index;
-  if (index >= 0) text_ = Item(index);
-  else text_.clear();
+  if (index >= 0)
+    text_ = Item(index);
+  else
+    text_.clear();
   sel_start_ = 0;
   sel_length_ = HasEdit() && Focused() ? static_cast<int>(text_.size()) : 0;
   if (list_) list_->SetItemIndex(index);
@@ -893,9 +908,18 @@ void TCustomComboBox::EditKeyDown(uint16_t& key, TShiftState shift) {
   if (DroppedDown()) {
     int at = ListIndex();
     switch (key) {
-      case VK_UP: SetListIndex(std::max(0, at - 1)); key = 0; return;
-      case VK_DOWN: SetListIndex(std::min(Count() - 1, at + 1)); key = 0; return;
-      case VK_RETURN: ChooseFromList(ListIndex()); key = 0; return;
+      case VK_UP:
+        SetListIndex(std::max(0, at - 1));
+        key = 0;
+        return;
+      case VK_DOWN:
+        SetListIndex(std::min(Count() - 1, at + 1));
+        key = 0;
+        return;
+      case VK_RETURN:
+        ChooseFromList(ListIndex());
+        key = 0;
+        return;
       case VK_ESCAPE:
         SelEndCancel();
         SetDroppedDown(false);
@@ -906,13 +930,33 @@ void TCustomComboBox::EditKeyDown(uint16_t& key, TShiftState shift) {
   }
   int at = item_index_;
   switch (key) {
-    case VK_UP: if (Count()) SelectByUser(at <= 0 ? 0 : at - 1); return;
-    case VK_DOWN: if (Count()) SelectByUser(std::min(Count() - 1, at + 1)); return;
-    case VK_HOME: if (!HasEdit() && Count()) SelectByUser(0); else SetSelStart(0); return;
-    case VK_END: if (!HasEdit() && Count()) SelectByUser(Count() - 1); else SetSelStart(static_cast<int>(text_.size())); return;
-    case VK_LEFT: if (HasEdit()) SetSelStart(sel_length_ ? sel_start_ : PrevCharPos(text_, sel_start_)); return;
-    case VK_RIGHT: if (HasEdit()) SetSelStart(sel_length_ ? sel_start_ + sel_length_ : NextCharPos(text_, sel_start_)); return;
-    case VK_DELETE: if (HasEdit()) DeleteForward(); return;
+    case VK_UP:
+      if (Count()) SelectByUser(at <= 0 ? 0 : at - 1);
+      return;
+    case VK_DOWN:
+      if (Count()) SelectByUser(std::min(Count() - 1, at + 1));
+      return;
+    case VK_HOME:
+      if (!HasEdit() && Count())
+        SelectByUser(0);
+      else
+        SetSelStart(0);
+      return;
+    case VK_END:
+      if (!HasEdit() && Count())
+        SelectByUser(Count() - 1);
+      else
+        SetSelStart(static_cast<int>(text_.size()));
+      return;
+    case VK_LEFT:
+      if (HasEdit()) SetSelStart(sel_length_ ? sel_start_ : PrevCharPos(text_, sel_start_));
+      return;
+    case VK_RIGHT:
+      if (HasEdit()) SetSelStart(sel_length_ ? sel_start_ + sel_length_ : NextCharPos(text_, sel_start_));
+      return;
+    case VK_DELETE:
+      if (HasEdit()) DeleteForward();
+      return;
     default: return;
   }
 }
@@ -931,7 +975,9 @@ void TCustomComboBox::EditChar(char& key) {
     case 22: PasteFromClipboard(); return;
     case 24: CutToClipboard(); return;
     case VK_BACK: DeleteBack(); return;
-    case VK_RETURN: case VK_ESCAPE: case VK_TAB: return;
+    case VK_RETURN:
+    case VK_ESCAPE:
+    case VK_TAB: return;
     default:
       if (ch < 32) return;
       ReplaceSelection(TypedCharText(ch));
@@ -941,7 +987,8 @@ void TCustomComboBox::EditChar(char& key) {
 void TCustomComboBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == TMouseButton::mbLeft) {
     SetFocus();
-    if (!HasEdit() || ButtonRect().Contains({x, y})) SetDroppedDown(!DroppedDown());
+    if (!HasEdit() || ButtonRect().Contains({x, y}))
+      SetDroppedDown(!DroppedDown());
     else {
       // The caret goes to the nearest character boundary.
       TCanvas& c = ScreenCanvas();

@@ -51,7 +51,13 @@ private:
 };
 
 // Owner-draw item states.
-enum TOwnerDrawStateFlag : uint16_t { odSelected = 1, odFocused = 2, odDisabled = 4, odComboBoxEdit = 8, odDefault = 16 };
+enum TOwnerDrawStateFlag : uint16_t {
+  odSelected = 1,
+  odFocused = 2,
+  odDisabled = 4,
+  odComboBoxEdit = 8,
+  odDefault = 16
+};
 using TOwnerDrawState = uint16_t;
 
 // Items with an object pointer each, as the drawn lists keep them.
@@ -184,7 +190,9 @@ public:
   virtual void SetStyle(TComboBoxStyle2 s);
   // Styles with an edit part.
   bool HasEdit() const { return style_ == TComboBoxStyle2::csDropDown || style_ == TComboBoxStyle2::csSimple; }
-  bool OwnerDrawn() const { return style_ == TComboBoxStyle2::csOwnerDrawFixed || style_ == TComboBoxStyle2::csOwnerDrawVariable; }
+  bool OwnerDrawn() const {
+    return style_ == TComboBoxStyle2::csOwnerDrawFixed || style_ == TComboBoxStyle2::csOwnerDrawVariable;
+  }
 
   int Count() const { return static_cast<int>(items_.size()); }
   const std::string& Item(int index) const;

@@ -42,13 +42,15 @@ void TPrinter::BeginDoc() {
   QPrinter& p = *impl_->printer;
   p.setResolution(kPrinterResolution);
   p.setDocName(QString::fromStdString(Title));
-  p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
+                                                                        : QPageLayout::Portrait);
   if (!output_file_.empty()) {
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(QString::fromStdString(output_file_));
   } else if (printer_index_ >= 0) {
     std::vector<std::string> names = Printers();
-    if (printer_index_ < static_cast<int>(names.size())) p.setPrinterName(QString::fromStdString(names[static_cast<size_t>(printer_index_)]));
+    if (printer_index_ < static_cast<int>(names.size()))
+      p.setPrinterName(QString::fromStdString(names[static_cast<size_t>(printer_index_)]));
   }
   impl_->painter = std::make_unique<QPainter>();
   if (!impl_->painter->begin(&p)) {
@@ -100,7 +102,8 @@ QSize PageSize(const QPrinter* running, TPrinterOrientation orientation) {
   EnsureGui();
   QPrinter p(QPrinter::HighResolution);
   p.setResolution(kPrinterResolution);
-  p.setPageOrientation(orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  p.setPageOrientation(orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
+                                                                       : QPageLayout::Portrait);
   return QSize(p.width(), p.height());
 }
 }  // namespace

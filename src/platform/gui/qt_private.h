@@ -20,10 +20,10 @@ namespace qv {
 #define QV_GUI_THREAD() assert(::qv::IsMainThread() && "GUI call outside the main thread")
 
 struct TCanvasImpl {
-  QImage own;                       // the pixels when the canvas belongs to a bitmap
-  QImage* image = nullptr;          // the target when it is an image
-  QPaintDevice* device = nullptr;   // another target (a printer page)
-  QPainter* running = nullptr;      // a painter kept open on `device`
+  QImage own;                                  // the pixels when the canvas belongs to a bitmap
+  QImage* image = nullptr;                     // the target when it is an image
+  QPaintDevice* device = nullptr;              // another target (a printer page)
+  QPainter* running = nullptr;                 // a painter kept open on `device`
   int pixels_per_inch = kScreenPixelsPerInch;  // font sizes in points convert with it
   struct State {
     QPoint origin;
@@ -86,12 +86,12 @@ void ForwardNativeInput(QvWidget* owner, QWidget* native);
 
 struct TWinControlImpl {
   QvWidget* widget = nullptr;
-  QWidget* native = nullptr;          // native content filling the client area
-  QImage buffer;                      // the window's pixels as last painted
-  std::unique_ptr<TCanvas> canvas;    // a canvas over the buffer
+  QWidget* native = nullptr;        // native content filling the client area
+  QImage buffer;                    // the window's pixels as last painted
+  std::unique_ptr<TCanvas> canvas;  // a canvas over the buffer
   bool dirty = true;
-  TControl* hover = nullptr;          // windowless child under the pointer
-  bool syncing = false;               // bounds are being copied from the window
+  TControl* hover = nullptr;  // windowless child under the pointer
+  bool syncing = false;       // bounds are being copied from the window
   std::function<void()> on_close_request;
 };
 

@@ -54,8 +54,10 @@ uint16_t VirtualKey(int qt_key) {
   if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) return static_cast<uint16_t>(VK_F1 + (qt_key - Qt::Key_F1));
   switch (qt_key) {
     case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Return: case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK_RETURN;
     case Qt::Key_Shift: return VK_SHIFT;
     case Qt::Key_Control: return VK_CONTROL;
     case Qt::Key_Alt: return VK_MENU;
@@ -79,10 +81,10 @@ int QtKey(uint16_t vk) {
   if (vk >= 'A' && vk <= 'Z') return Qt::Key_A + (vk - 'A');
   if (vk >= '0' && vk <= '9') return Qt::Key_0 + (vk - '0');
   if (vk >= VK_F1 && vk < VK_F1 + 12) return Qt::Key_F1 + (vk - VK_F1);
-  static constexpr int kKeys[] = {Qt::Key_Backspace, Qt::Key_Tab, Qt::Key_Return, Qt::Key_Shift, Qt::Key_Control,
-                                  Qt::Key_Alt, Qt::Key_Escape, Qt::Key_Space, Qt::Key_PageUp, Qt::Key_PageDown,
-                                  Qt::Key_End, Qt::Key_Home, Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down,
-                                  Qt::Key_Insert, Qt::Key_Delete};
+  static constexpr int kKeys[] = {Qt::Key_Backspace, Qt::Key_Tab,    Qt::Key_Return, Qt::Key_Shift,  Qt::Key_Control,
+                                  Qt::Key_Alt,       Qt::Key_Escape, Qt::Key_Space,  Qt::Key_PageUp, Qt::Key_PageDown,
+                                  Qt::Key_End,       Qt::Key_Home,   Qt::Key_Left,   Qt::Key_Up,     Qt::Key_Right,
+                                  Qt::Key_Down,      Qt::Key_Insert, Qt::Key_Delete};
   for (int k : kKeys)
     if (VirtualKey(k) == vk) return k;
   return Qt::Key_unknown;
@@ -178,7 +180,8 @@ void QvWidget::mouseReleaseEvent(QMouseEvent* e) {
   GuardedCall([&] { RouteMouse(this, UpMessage(e->button()), e); });
 }
 void QvWidget::mouseDoubleClickEvent(QMouseEvent* e) {
-  GuardedCall([&] { RouteMouse(this, e->button() == Qt::LeftButton ? WM_LBUTTONDBLCLK : DownMessage(e->button()), e); });
+  GuardedCall(
+      [&] { RouteMouse(this, e->button() == Qt::LeftButton ? WM_LBUTTONDBLCLK : DownMessage(e->button()), e); });
 }
 void QvWidget::mouseMoveEvent(QMouseEvent* e) {
   GuardedCall([&] { RouteMouse(this, WM_MOUSEMOVE, e); });
@@ -187,7 +190,9 @@ void QvWidget::wheelEvent(QWheelEvent* e) {
   GuardedCall([&] {
     if (control)
       control->Perform(WM_MOUSEWHEEL,
-                       (static_cast<uintptr_t>(e->angleDelta().y()) << 16) | KeysFromShift(ShiftFromQt(e->modifiers(), e->buttons())), 0);
+                       (static_cast<uintptr_t>(e->angleDelta().y()) << 16) |
+                           KeysFromShift(ShiftFromQt(e->modifiers(), e->buttons())),
+                       0);
   });
 }
 void QvWidget::enterEvent(QEnterEvent*) {
@@ -307,7 +312,9 @@ private:
 };
 }  // namespace
 
-void ForwardNativeInput(QvWidget* owner, QWidget* native) { native->installEventFilter(new NativeInput(owner, native)); }
+void ForwardNativeInput(QvWidget* owner, QWidget* native) {
+  native->installEventFilter(new NativeInput(owner, native));
+}
 
 void QvWidget::resizeEvent(QResizeEvent*) {
   GuardedCall([&] {

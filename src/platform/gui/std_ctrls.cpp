@@ -55,8 +55,10 @@ uint32_t TCustomLabel::TextFlags() const {
   uint32_t f = DT_EXPANDTABS;
   if (word_wrap_) f |= DT_WORDBREAK;
   if (!show_accel_char_) f |= DT_NOPREFIX;
-  if (alignment_ == TAlignment::taCenter) f |= DT_CENTER;
-  else if (alignment_ == TAlignment::taRightJustify) f |= DT_RIGHT;
+  if (alignment_ == TAlignment::taCenter)
+    f |= DT_CENTER;
+  else if (alignment_ == TAlignment::taRightJustify)
+    f |= DT_RIGHT;
   return f;
 }
 
@@ -72,8 +74,10 @@ void TCustomLabel::Paint() {
   c.Font().Assign(Font());
   TRect calc = r;
   int h = c.DrawText(Caption(), calc, TextFlags() | DT_CALCRECT);
-  if (layout_ == TTextLayout::tlCenter) r.Top = (r.Height() - h) / 2;
-  else if (layout_ == TTextLayout::tlBottom) r.Top = r.Height() - h;
+  if (layout_ == TTextLayout::tlCenter)
+    r.Top = (r.Height() - h) / 2;
+  else if (layout_ == TTextLayout::tlBottom)
+    r.Top = r.Height() - h;
   if (!Enabled()) {
     c.Font().SetColor(clBtnHighlight);
     TRect shadow = r;
@@ -115,8 +119,10 @@ void TCustomLabel::SetWordWrap(bool v) {
 }
 void TCustomLabel::SetTransparent(bool v) {
   if (v == Transparent()) return;
-  if (v) control_style_ &= ~csOpaque;
-  else control_style_ |= csOpaque;
+  if (v)
+    control_style_ &= ~csOpaque;
+  else
+    control_style_ |= csOpaque;
   Invalidate();
 }
 void TCustomLabel::SetShowAccelChar(bool v) {
@@ -155,7 +161,7 @@ void TButton::CMTextChanged(TMessage&) { Native<QPushButton>(this)->setText(Q(Ca
 // ---------------------------------------------------------------------------------------------
 struct CheckBoxBridge {
   static void FromNative(TCheckBox* c, int qt_state) {
-    TCheckBoxState s = qt_state == Qt::Checked ? TCheckBoxState::cbChecked
+    TCheckBoxState s = qt_state == Qt::Checked            ? TCheckBoxState::cbChecked
                        : qt_state == Qt::PartiallyChecked ? TCheckBoxState::cbGrayed
                                                           : TCheckBoxState::cbUnchecked;
     c->SetState(s);
@@ -165,14 +171,17 @@ struct CheckBoxBridge {
 TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
   auto* b = new QCheckBox;
   SetNative(this, b);
-  QObject::connect(b, &QCheckBox::stateChanged, [this](int s) { GuardedCall([&] { CheckBoxBridge::FromNative(this, s); }); });
+  QObject::connect(b, &QCheckBox::stateChanged,
+                   [this](int s) { GuardedCall([&] { CheckBoxBridge::FromNative(this, s); }); });
   SetTabStop(true);
   SetBounds(0, 0, 97, 17);
 }
 void TCheckBox::SetState(TCheckBoxState s) {
   if (!StoreChanged(state_, s)) return;
   auto* b = Native<QCheckBox>(this);
-  Qt::CheckState q = s == TCheckBoxState::cbChecked ? Qt::Checked : s == TCheckBoxState::cbGrayed ? Qt::PartiallyChecked : Qt::Unchecked;
+  Qt::CheckState q = s == TCheckBoxState::cbChecked  ? Qt::Checked
+                     : s == TCheckBoxState::cbGrayed ? Qt::PartiallyChecked
+                                                     : Qt::Unchecked;
   if (b->checkState() != q) {
     QSignalBlocker block(b);
     b->setCheckState(q);
@@ -189,7 +198,8 @@ void TCheckBox::CMTextChanged(TMessage&) { Native<QCheckBox>(this)->setText(Q(Ca
 TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
   auto* e = new QLineEdit;
   SetNative(this, e);
-  QObject::connect(e, &QLineEdit::textEdited, [this](const QString& t) { GuardedCall([&] { SetText(t.toStdString()); }); });
+  QObject::connect(e, &QLineEdit::textEdited,
+                   [this](const QString& t) { GuardedCall([&] { SetText(t.toStdString()); }); });
   SetTabStop(true);
   SetBounds(0, 0, 121, 21);
   SetColor(clWindow);
@@ -225,7 +235,8 @@ void TEdit::SetSelLength(int len) {
 
 void TEdit::SetEditAlignment(TAlignment a) {
   edit_alignment_ = a;
-  Native<QLineEdit>(this)->setAlignment((a == TAlignment::taRightJustify ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+  Native<QLineEdit>(this)->setAlignment((a == TAlignment::taRightJustify ? Qt::AlignRight : Qt::AlignLeft) |
+                                        Qt::AlignVCenter);
 }
 void TEdit::SetTextMargins(int left, int right) {
   margin_left_ = left;
@@ -262,7 +273,8 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
       if (OnSelect) OnSelect(this);
     });
   });
-  QObject::connect(c, &QComboBox::editTextChanged, [this](const QString& t) { GuardedCall([&] { SetText(t.toStdString()); }); });
+  QObject::connect(c, &QComboBox::editTextChanged,
+                   [this](const QString& t) { GuardedCall([&] { SetText(t.toStdString()); }); });
   SetTabStop(true);
   SetBounds(0, 0, 145, 21);
   SetColor(clWindow);
@@ -279,8 +291,10 @@ void TComboBox::SyncItems() {
   QString text = c->currentText();
   c->clear();
   for (int i = 0; i < items_.Count(); ++i) c->addItem(Q(items_[i]));
-  if (style_ == TComboBoxStyle::csDropDownList) c->setCurrentIndex(-1);
-  else c->setEditText(text);
+  if (style_ == TComboBoxStyle::csDropDownList)
+    c->setCurrentIndex(-1);
+  else
+    c->setEditText(text);
 }
 int TComboBox::ItemIndex() {
   SyncItems();
@@ -347,7 +361,8 @@ void TListBox::SetItemIndex(int index) {
 }
 void TListBox::SetMultiSelect(bool v) {
   multi_select_ = v;
-  Native<QListWidget>(this)->setSelectionMode(v ? QAbstractItemView::MultiSelection : QAbstractItemView::SingleSelection);
+  Native<QListWidget>(this)->setSelectionMode(v ? QAbstractItemView::MultiSelection
+                                                : QAbstractItemView::SingleSelection);
 }
 bool TListBox::Selected(int index) {
   SyncItems();
@@ -373,11 +388,16 @@ QString QtDateFormat() {
   const TFormatSettings& fs = CurrentFormatSettings();
   QString out;
   for (char c : fs.ShortDateFormat) {
-    if (c == 'm' || c == 'M') out += 'M';
-    else if (c == 'd' || c == 'D') out += 'd';
-    else if (c == 'y' || c == 'Y') out += 'y';
-    else if (c == '/') out += QChar(fs.DateSeparator);
-    else if (c != '"' && c != '\'') out += QChar(c);
+    if (c == 'm' || c == 'M')
+      out += 'M';
+    else if (c == 'd' || c == 'D')
+      out += 'd';
+    else if (c == 'y' || c == 'Y')
+      out += 'y';
+    else if (c == '/')
+      out += QChar(fs.DateSeparator);
+    else if (c != '"' && c != '\'')
+      out += QChar(c);
   }
   return out.contains('M') && out.contains('d') && out.contains('y') ? out : QString("dd.MM.yyyy");
 }

@@ -141,7 +141,8 @@ void TWinControl::ApplyBounds() {
       w->setGeometry(Left(), Top(), Width(), Height());
     }
   }
-  if (win_->native) win_->native->setGeometry(nc_.Left, nc_.Top, WindowClientRect().Width(), WindowClientRect().Height());
+  if (win_->native)
+    win_->native->setGeometry(nc_.Left, nc_.Top, WindowClientRect().Width(), WindowClientRect().Height());
   for (TControl* c : controls_)
     if (auto* cw = dynamic_cast<TWinControl*>(c)) cw->ApplyBounds();
   win_->dirty = true;
@@ -186,7 +187,8 @@ void TWinControl::AlignChildren() {
 }
 
 void TWinControl::AlignControls(TControl* /*control*/, TRect& rect) {
-  static constexpr TAlign kOrder[] = {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient};
+  static constexpr TAlign kOrder[] = {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight,
+                                      TAlign::alClient};
   for (TAlign a : kOrder) {
     std::vector<TControl*> list;
     for (TControl* c : controls_)
@@ -249,8 +251,10 @@ bool TWinControl::Focused() const {
 }
 void TWinControl::SetFocus() {
   if (!CanFocus()) return;
-  if (win_->native) win_->native->setFocus(Qt::OtherFocusReason);
-  else win_->widget->setFocus(Qt::OtherFocusReason);
+  if (win_->native)
+    win_->native->setFocus(Qt::OtherFocusReason);
+  else
+    win_->widget->setFocus(Qt::OtherFocusReason);
 }
 
 void TWinControl::Invalidate() {
@@ -263,7 +267,9 @@ void TWinControl::Update() {
   if (win_->widget->isVisible()) win_->widget->repaint();
 }
 
-void TWinControl::PostMessage(uint32_t msg, uintptr_t wparam, intptr_t lparam) { ::qv::PostMessage(hwnd_, msg, wparam, lparam); }
+void TWinControl::PostMessage(uint32_t msg, uintptr_t wparam, intptr_t lparam) {
+  ::qv::PostMessage(hwnd_, msg, wparam, lparam);
+}
 
 void TWinControl::PaintNonClient(TCanvas& whole) { Perform(WM_NCPAINT, 0, reinterpret_cast<intptr_t>(&whole)); }
 

@@ -35,9 +35,7 @@ struct SpawnActions {
 
 const std::string& DesktopMailProgram() { return ProgramSetting(); }
 
-void SetDesktopMailProgram(const std::string& program) {
-  ProgramSetting() = program.empty() ? "xdg-email" : program;
-}
+void SetDesktopMailProgram(const std::string& program) { ProgramSetting() = program.empty() ? "xdg-email" : program; }
 
 bool IsPlainRecipient(const std::string& recipient) {
   if (recipient.empty() || recipient[0] == '-' || StartsWithNoCase(recipient, "mailto:")) return false;

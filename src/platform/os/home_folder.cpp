@@ -34,8 +34,8 @@ void PrepareHomeFolder(const std::string& home, const std::string& resource_dir)
   fs::create_directories(home, ec);
   if (ec) throw Exception("Cannot create the home folder \"" + home + "\": " + ec.message());
   if (resource_dir.empty() || !fs::is_directory(resource_dir)) return;
-  for (auto it = fs::recursive_directory_iterator(resource_dir, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(resource_dir, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
     const fs::path rel = fs::relative(it->path(), resource_dir);
     const fs::path target = fs::path(home) / rel;
     if (it->is_directory()) {

@@ -137,7 +137,7 @@ bool Enqueue(Queued q, bool check_window) {
 bool WaitForSend(const std::shared_ptr<SendState>& state, int64_t timeout_ms) {
   static const bool can_spin = std::thread::hardware_concurrency() > 1;  // else it only delays the main thread
   auto start = std::chrono::steady_clock::now();
-  auto spin = !can_spin ? std::chrono::microseconds(0)
+  auto spin = !can_spin        ? std::chrono::microseconds(0)
               : timeout_ms < 0 ? kSendSpin
                                : std::min<std::chrono::microseconds>(kSendSpin, std::chrono::milliseconds(timeout_ms));
   while (!state->done.load(std::memory_order_acquire) && std::chrono::steady_clock::now() - start < spin) {

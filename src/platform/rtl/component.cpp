@@ -7,7 +7,9 @@
 namespace qv {
 
 namespace {
-void Erase(std::vector<TComponent*>& list, TComponent* c) { list.erase(std::remove(list.begin(), list.end(), c), list.end()); }
+void Erase(std::vector<TComponent*>& list, TComponent* c) {
+  list.erase(std::remove(list.begin(), list.end(), c), list.end());
+}
 }  // namespace
 
 TComponent::TComponent(TComponent* owner) {
@@ -63,7 +65,8 @@ void TComponent::RemoveComponent(TComponent* component) {
   // Every other owned component may hold a reference to the one leaving.
   std::vector<TComponent*> others = components_;
   for (TComponent* c : others)
-    if (std::find(components_.begin(), components_.end(), c) != components_.end()) c->Notification(component, TOperation::opRemove);
+    if (std::find(components_.begin(), components_.end(), c) != components_.end())
+      c->Notification(component, TOperation::opRemove);
 }
 
 void TComponent::DestroyComponents() {

@@ -60,16 +60,12 @@ std::atomic<const TWallClock*> g_default_clock{nullptr};
 
 }  // namespace
 
-bool IsLeapYear(int year) {
-  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
+bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& result) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-      day > DaysInMonth(year, month))
-    return false;
-  result = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                             static_cast<unsigned>(day)) + kUnixDelta);
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
+  result =
+      static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixDelta);
   return true;
 }
 
@@ -80,11 +76,8 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& result) {
-  if (hour < 0 || hour >= 24 || min < 0 || min >= 60 || sec < 0 || sec >= 60 || msec < 0 ||
-      msec >= 1000)
-    return false;
-  result = static_cast<double>(hour * 3600000 + min * 60000 + sec * 1000 + msec) /
-           static_cast<double>(MSecsPerDay);
+  if (hour < 0 || hour >= 24 || min < 0 || min >= 60 || sec < 0 || sec >= 60 || msec < 0 || msec >= 1000) return false;
+  result = static_cast<double>(hour * 3600000 + min * 60000 + sec * 1000 + msec) / static_cast<double>(MSecsPerDay);
   return true;
 }
 
@@ -134,8 +127,7 @@ std::string Number(unsigned v, int digits) {
   return std::string(static_cast<size_t>(digits) - s.size(), '0') + s;
 }
 
-void AppendFormat(std::string& out, const std::string& f, TDateTime dt, const TFormatSettings& fs,
-                  int depth) {
+void AppendFormat(std::string& out, const std::string& f, TDateTime dt, const TFormatSettings& fs, int depth) {
   if (depth > 2) return;
   uint16_t year, month, day, hour, min, sec, msec;
   DecodeDate(dt, year, month, day);
@@ -166,18 +158,25 @@ void AppendFormat(std::string& out, const std::string& f, TDateTime dt, const TF
       }
       case 'M': {
         int c = count();
-        if (c <= 2) out += Number(month, c);
-        else if (month >= 1) out += c == 3 ? fs.ShortMonthNames[month - 1u] : fs.LongMonthNames[month - 1u];
+        if (c <= 2)
+          out += Number(month, c);
+        else if (month >= 1)
+          out += c == 3 ? fs.ShortMonthNames[month - 1u] : fs.LongMonthNames[month - 1u];
         break;
       }
       case 'D': {
         int c = count();
         int dow = DayOfWeek(dt);
-        if (c <= 2) out += Number(day, c);
-        else if (c == 3) out += dow ? fs.ShortDayNames[static_cast<size_t>(dow - 1)] : "";
-        else if (c == 4) out += dow ? fs.LongDayNames[static_cast<size_t>(dow - 1)] : "";
-        else if (c == 5) AppendFormat(out, fs.ShortDateFormat, dt, fs, depth + 1);
-        else AppendFormat(out, fs.LongDateFormat, dt, fs, depth + 1);
+        if (c <= 2)
+          out += Number(day, c);
+        else if (c == 3)
+          out += dow ? fs.ShortDayNames[static_cast<size_t>(dow - 1)] : "";
+        else if (c == 4)
+          out += dow ? fs.LongDayNames[static_cast<size_t>(dow - 1)] : "";
+        else if (c == 5)
+          AppendFormat(out, fs.ShortDateFormat, dt, fs, depth + 1);
+        else
+          AppendFormat(out, fs.LongDateFormat, dt, fs, depth + 1);
         break;
       }
       case 'H': {
@@ -187,8 +186,7 @@ void AppendFormat(std::string& out, const std::string& f, TDateTime dt, const TF
         for (size_t k = i; k < f.size(); ++k) {
           char ch = f[k];
           if ((ch == 'A' || ch == 'a') && !quoted) {
-            if (StartsWithNoCase(f, k, "AM/PM") || StartsWithNoCase(f, k, "A/P") ||
-                StartsWithNoCase(f, k, "AMPM"))
+            if (StartsWithNoCase(f, k, "AM/PM") || StartsWithNoCase(f, k, "A/P") || StartsWithNoCase(f, k, "AMPM"))
               use_12_hour = true;
             break;
           }
@@ -270,8 +268,7 @@ void AppendFormat(std::string& out, const std::string& f, TDateTime dt, const TF
         i = end < f.size() ? end + 1 : end;
         break;
       }
-      default:
-        out += starter;
+      default: out += starter;
     }
   }
 }
@@ -345,9 +342,24 @@ TDateTime StrToDate(const std::string& text, const TFormatSettings& fs) {
   if (sc.Char(fs.DateSeparator)) {
     if (!sc.Number(n3, d3)) throw fail();
     switch (order) {
-      case 'M': m = n1; d = n2; y = n3; year_digits = d3; break;
-      case 'Y': y = n1; m = n2; d = n3; year_digits = d1; break;
-      default: d = n1; m = n2; y = n3; year_digits = d3; break;
+      case 'M':
+        m = n1;
+        d = n2;
+        y = n3;
+        year_digits = d3;
+        break;
+      case 'Y':
+        y = n1;
+        m = n2;
+        d = n3;
+        year_digits = d1;
+        break;
+      default:
+        d = n1;
+        m = n2;
+        y = n3;
+        year_digits = d3;
+        break;
     }
   } else {
     uint16_t cy, cm, cd;

@@ -18,11 +18,11 @@ private:
 };
 
 // Declares an exception class Name derived from Base that reports Name as its class name.
-#define QV_DECLARE_EXCEPTION(Name, Base)                                  \
-  class Name : public Base {                                              \
-  public:                                                                 \
-    using Base::Base;                                                     \
-    std::string ClassName() const override { return #Name; }             \
+#define QV_DECLARE_EXCEPTION(Name, Base)                     \
+  class Name : public Base {                                 \
+  public:                                                    \
+    using Base::Base;                                        \
+    std::string ClassName() const override { return #Name; } \
   }
 
 QV_DECLARE_EXCEPTION(EConvertError, Exception);

@@ -67,7 +67,8 @@ std::string ExponentText(int e, int min_digits, bool plus) {
 // decimals < 0).
 std::string FixedText(const Decimal& d, int decimals, char sep) {
   std::string int_part, frac;
-  for (int i = 0; i < d.exp; ++i) int_part += i < static_cast<int>(d.digits.size()) ? d.digits[static_cast<size_t>(i)] : '0';
+  for (int i = 0; i < d.exp; ++i)
+    int_part += i < static_cast<int>(d.digits.size()) ? d.digits[static_cast<size_t>(i)] : '0';
   if (int_part.empty()) int_part = "0";
   for (int i = d.exp; i < static_cast<int>(d.digits.size()); ++i)
     frac += i < 0 ? '0' : d.digits[static_cast<size_t>(i)];

@@ -14,8 +14,7 @@ enum class TFloatFormat { ffGeneral, ffExponent, ffFixed };
 // decimals, rounded to Precision significant digits first; the exponent form when the integer
 // part has more than Precision digits. Precision is taken in 1..18, Digits in 0..18 (0..4 for the
 // exponent's digit count).
-std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
-                        char decimal_separator = '.');
+std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits, char decimal_separator = '.');
 // General format with 15 significant digits.
 std::string FloatToStr(double value, char decimal_separator = '.');
 // The runtime's default scientific text: sign or blank, one digit, ".", 14 decimals, "E",

@@ -85,8 +85,7 @@ void SignificantDigits(double v, int precision, std::string& digits, int& point)
 std::string ExponentText(int exp, int min_digits, bool plus) {
   std::string s = exp < 0 ? "-" : (plus ? "+" : "");
   std::string n = std::to_string(std::abs(exp));
-  if (static_cast<int>(n.size()) < min_digits)
-    n = std::string(static_cast<size_t>(min_digits) - n.size(), '0') + n;
+  if (static_cast<int>(n.size()) < min_digits) n = std::string(static_cast<size_t>(min_digits) - n.size(), '0') + n;
   return s + n;
 }
 
@@ -175,8 +174,7 @@ std::string Currency(double v, int decimals, const TFormatSettings& fs) {
 
 }  // namespace
 
-std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_list,
-                    const TFormatSettings& fs) {
+std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_list, const TFormatSettings& fs) {
   std::vector<const TFormatArg*> args;
   for (const TFormatArg& a : arg_list) args.push_back(&a);
   std::string out;
@@ -264,8 +262,7 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
           mag = (x < 0 && x >= INT32_MIN) ? static_cast<uint32_t>(x) : static_cast<uint64_t>(x);
         }
         char buf[32];
-        std::snprintf(buf, sizeof buf, type == 'x' ? "%llX" : "%llu",
-                      static_cast<unsigned long long>(mag));
+        std::snprintf(buf, sizeof buf, type == 'x' ? "%llX" : "%llu", static_cast<unsigned long long>(mag));
         text = buf;
         if (prec >= 0 && static_cast<long>(text.size()) < prec)
           text = std::string(static_cast<size_t>(prec) - text.size(), '0') + text;
@@ -286,9 +283,7 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
           case 'f': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), false, fs); break;
           case 'g': text = FloatGeneral(as_double(), prec < 0 ? 15 : static_cast<int>(prec), fs); break;
           case 'n': text = FloatFixed(as_double(), prec < 0 ? 2 : static_cast<int>(prec), true, fs); break;
-          case 'm':
-            text = Currency(as_double(), prec < 0 ? fs.CurrencyDecimals : static_cast<int>(prec), fs);
-            break;
+          case 'm': text = Currency(as_double(), prec < 0 ? fs.CurrencyDecimals : static_cast<int>(prec), fs); break;
         }
         break;
       case 'p': {
@@ -305,8 +300,7 @@ std::string FormatV(std::string_view fmt, std::initializer_list<TFormatArg> arg_
         if (prec >= 0 && static_cast<long>(text.size()) > prec) text.resize(static_cast<size_t>(prec));
         break;
       }
-      default:
-        BadFormat(whole);
+      default: BadFormat(whole);
     }
     if (width > 0 && static_cast<long>(text.size()) < width) {
       std::string pad(static_cast<size_t>(width) - text.size(), ' ');

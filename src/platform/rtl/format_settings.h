@@ -19,19 +19,17 @@ struct TFormatSettings {
   std::string TimeAMString = "AM";
   std::string TimePMString = "PM";
   std::string CurrencyString = "$";
-  int CurrencyFormat = 0;     // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
-  int NegCurrFormat = 1;      // only the form "-$1" and its mirror "-1$" are used here
+  int CurrencyFormat = 0;  // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+  int NegCurrFormat = 1;   // only the form "-$1" and its mirror "-1$" are used here
   int CurrencyDecimals = 2;
   int TwoDigitYearCenturyWindow = 50;
   std::array<std::string, 12> ShortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",
-                                             "May",     "June",     "July",      "August",
-                                             "September", "October", "November", "December"};
+  std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",   "May",      "June",
+                                             "July",    "August",   "September", "October", "November", "December"};
   // Sunday first, as the runtime's DayOfWeek counts.
   std::array<std::string, 7> ShortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  std::array<std::string, 7> LongDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                          "Thursday", "Friday", "Saturday"};
+  std::array<std::string, 7> LongDayNames{"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
   std::string ListSeparator = ",";
   // Set for English (United States): the page-setup dialog then measures in inches.
   bool UsEnglish = false;

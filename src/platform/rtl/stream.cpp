@@ -103,9 +103,10 @@ void TMemoryStream::SetSize(int64_t size) {
 void TMemoryStream::SetCapacity(int64_t capacity) {
   // Grow in steps, as the runtime does, so byte-wise writes stay cheap.
   // The step never pushes a size that fits the stream's 32-bit counts beyond them.
-  int64_t cap = capacity <= static_cast<int64_t>(data_.size())
-                    ? capacity
-                    : std::max<int64_t>(capacity, std::min<int64_t>(static_cast<int64_t>(data_.size()) * 3 / 2, INT32_MAX));
+  int64_t cap =
+      capacity <= static_cast<int64_t>(data_.size())
+          ? capacity
+          : std::max<int64_t>(capacity, std::min<int64_t>(static_cast<int64_t>(data_.size()) * 3 / 2, INT32_MAX));
   try {
     if (cap > INT32_MAX) throw std::bad_alloc();
     data_.resize(static_cast<size_t>(cap));
@@ -200,9 +201,18 @@ TFileStream::TFileStream(const std::string& file_name, uint16_t mode) : file_nam
     share_ = 0;
   } else {
     switch (mode & 3) {
-      case fmOpenWrite: flags |= O_WRONLY; access_ = kAccessWrite; break;
-      case fmOpenReadWrite: flags |= O_RDWR; access_ = kAccessRead | kAccessWrite; break;
-      default: flags |= O_RDONLY; access_ = kAccessRead; break;
+      case fmOpenWrite:
+        flags |= O_WRONLY;
+        access_ = kAccessWrite;
+        break;
+      case fmOpenReadWrite:
+        flags |= O_RDWR;
+        access_ = kAccessRead | kAccessWrite;
+        break;
+      default:
+        flags |= O_RDONLY;
+        access_ = kAccessRead;
+        break;
     }
     share_ = ShareFlags(mode);
   }
@@ -301,9 +311,7 @@ int32_t TFileStream::Write(const void* buffer, int32_t count) {
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-               : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                  : SEEK_END;
+  int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
   return ::lseek(fd_, offset, whence);
 }
 
@@ -394,7 +402,8 @@ bool TAtomicFileStream::IsTempFileName(const std::string& name) {
     return AllOf(name, prefix.size(), prefix.size() + 16, "0123456789abcdef");
   // The older form: the target's name, ".", the process id, "-", a counter, ".tmp~".
   const std::string old_suffix = ".tmp~";
-  if (name.size() <= old_suffix.size() || name.compare(name.size() - old_suffix.size(), old_suffix.size(), old_suffix) != 0)
+  if (name.size() <= old_suffix.size() ||
+      name.compare(name.size() - old_suffix.size(), old_suffix.size(), old_suffix) != 0)
     return false;
   const size_t end = name.size() - old_suffix.size();
   const size_t dash = name.rfind('-', end - 1);
@@ -419,8 +428,8 @@ TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target
     }
     if (fd < 0) {
       int err = errno;
-      throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(err),
-                          Win32ErrorOfErrno(err, temp_), std::strerror(err));
+      throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(err), Win32ErrorOfErrno(err, temp_),
+                          std::strerror(err));
     }
     SetLive(temp_, true);
     ::close(fd);
@@ -428,9 +437,9 @@ TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target
   } catch (const EStreamError& e) {
     if (!file_ && IsLive(temp_)) Discard();
     errno = 0;
-    throw EFCreateError(e.Message().find(target) != std::string::npos ? e.Message()
-                                                                       : "Cannot create file \"" + target + "\"",
-                        e.OsError(), e.Reason());
+    throw EFCreateError(
+        e.Message().find(target) != std::string::npos ? e.Message() : "Cannot create file \"" + target + "\"",
+        e.OsError(), e.Reason());
   }
   // A rewritten file keeps its mode, so a private file does not become readable by others.
   struct stat old_stat;
@@ -455,8 +464,8 @@ void TAtomicFileStream::Commit() {
   if (err == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) err = errno;
   if (err != 0) {
     Discard();
-    throw EWriteError("Cannot write file \"" + target_ + "\". " + std::strerror(err),
-                      Win32ErrorOfErrno(err, target_), std::strerror(err));
+    throw EWriteError("Cannot write file \"" + target_ + "\". " + std::strerror(err), Win32ErrorOfErrno(err, target_),
+                      std::strerror(err));
   }
   SetLive(temp_, false);
   // Make the rename itself durable.

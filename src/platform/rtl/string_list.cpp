@@ -12,8 +12,7 @@
 
 namespace qv {
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 int TStringList::Compare(const std::string& a, const std::string& b) const {
   if (case_sensitive_) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
@@ -21,8 +20,7 @@ int TStringList::Compare(const std::string& a, const std::string& b) const {
 }
 
 void TStringList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count())
-    throw Exception("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) throw Exception("List index out of bounds (" + std::to_string(index) + ")");
 }
 
 const std::string& TStringList::Get(int index) const {
@@ -63,8 +61,7 @@ int TStringList::AddObject(const std::string& s, void* object) {
 
 void TStringList::InsertObject(int index, const std::string& s, void* object) {
   if (sorted_) throw Exception("Operation not allowed on sorted list");
-  if (index < 0 || index > Count())
-    throw Exception("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index > Count()) throw Exception("List index out of bounds (" + std::to_string(index) + ")");
   items_.insert(items_.begin() + index, Item{s, object});
 }
 

@@ -6,10 +6,9 @@ namespace qv {
 
 namespace {
 // Code points of bytes 0x80..0x9F in Windows-1252; 0 where the byte is undefined.
-constexpr char32_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char32_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                                0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -116,8 +115,6 @@ bool IsValidUtf8(const std::string& text) {
   return true;
 }
 
-std::string TextLineToUtf8(const std::string& line) {
-  return IsValidUtf8(line) ? line : Cp1252ToUtf8(line);
-}
+std::string TextLineToUtf8(const std::string& line) { return IsValidUtf8(line) ? line : Cp1252ToUtf8(line); }
 
 }  // namespace qv

@@ -23,11 +23,11 @@ struct SpeedRow {
 };
 
 constexpr SpeedRow kSpeeds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},         {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},       {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},     {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},   {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
     {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
@@ -58,12 +58,9 @@ int CommErrorFromErrno(int e) {
       return kErrorAccessDenied;
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-      return kErrorNotFound;
-    case EIO:
-      return kErrorGeneralFailure;
-    default:
-      return e;
+    case ENXIO: return kErrorNotFound;
+    case EIO: return kErrorGeneralFailure;
+    default: return e;
   }
 }
 
@@ -414,8 +411,7 @@ uint32_t TCommDevice::QueuedBytes() {
   return static_cast<uint32_t>(rx_queue_.Used());
 }
 
-long TCommDevice::Write2(const void* first, size_t first_count, const void* second, size_t second_count,
-                         int* error) {
+long TCommDevice::Write2(const void* first, size_t first_count, const void* second, size_t second_count, int* error) {
   return TwoPieces(fd_, writev, const_cast<void*>(first), first_count, const_cast<void*>(second), second_count, error);
 }
 
