@@ -14,6 +14,8 @@
 #include "comm/qv_com_port.h"
 #include "devices/device_editors.h"
 #include "shell/base_dev_dialogs.h"
+#include "comm/phone_book.h"
+#include "comm/tv10_dev_hndl.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/format.h"
@@ -76,6 +78,18 @@ bool TProgram::Start() {
   InstallDeviceEditors();
   CommSelectDlgProc = StartD20SelectDlg;
   InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };
+
+  // The application-wide objects whose types the layers below the shell build.
+  RegisterApplObjectFactory("TTv10DevHndlColl", {[] { DevHandlColl = new TTv10DevHndlColl(); },
+                                                 [] {
+                                                   delete DevHandlColl;
+                                                   DevHandlColl = nullptr;
+                                                 }});
+  RegisterApplObjectFactory("PhoneBook", {[] { PhoneBook = new TPhoneBook(); },
+                                          [] {
+                                            delete PhoneBook;
+                                            PhoneBook = nullptr;
+                                          }});
 
   LoadLanguage();
   if (!CheckSettingsFile()) return false;
