@@ -1,33 +1,14 @@
 #include "comm/tv10_mem_prot.h"
 
 #include "base/res_string.h"
+#include "comm/tv10_prot_helpers.h"
 #include "devices/tv10_sensor_info.h"
 #include "platform/rtl/exception.h"
 #include "serial/ser_base_component.h"
 
 namespace qv {
 
-namespace {
-
-[[noreturn]] void InvalidEvent(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid event"); }
-[[noreturn]] void InvalidStep(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid step"); }
-
-void CancelWith(TComProtocol& p, const char* key) { p.CancelProtocol(LoadResString(key), true); }
-
-template <class Parent>
-void BindChild(Parent* parent, TComProtocol& child) {
-  child.OnSuccess = [parent](TComProtocol* c) { parent->ChildSuccess(c); };
-  child.OnFailure = [parent](TComProtocol* c) { parent->ChildFailure(c); };
-}
-
-void CopyLine(const TComProtocol& from, TComProtocol& to) {
-  to.Port = from.Port;
-  to.Interactive = from.Interactive;
-  to.SendTimeOut = from.SendTimeOut;
-  to.AnswerTimeOut = from.AnswerTimeOut;
-}
-
-}  // namespace
+using namespace tv10;
 
 int32_t Tv10ChannelCount(uint8_t dev_kind) {
   if (dev_kind != 5 && dev_kind != 6 && dev_kind != 7) return 0;

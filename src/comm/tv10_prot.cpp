@@ -7,19 +7,17 @@
 #include "base/res_string.h"
 #include "comm/crc8408.h"
 #include "comm/qv_com_port.h"
+#include "comm/tv10_prot_helpers.h"
 #include "serial/ser_base_component.h"
 #include "serial/ser_base_dispatcher.h"
 #include "serial/ser_data_packet.h"
 
 namespace qv {
 
+using namespace tv10;
+
 namespace {
 
-[[noreturn]] void InvalidEvent(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid event"); }
-[[noreturn]] void InvalidStep(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid step"); }
-
-// Cancels with the text of a translation key and a line break.
-void CancelWith(TComProtocol& p, const char* key) { p.CancelProtocol(LoadResString(key), true); }
 // A child has reported the cause already.
 void Fail(TComProtocol& p) { p.CancelProtocol("", false); }
 
@@ -32,19 +30,6 @@ void ShowText(int line, const std::string& text) {
 
 void ShowCancel() {
   if (ProcessWindow) ProcessWindow->SetCancelVisible(true);
-}
-
-template <class Parent>
-void BindChild(Parent* parent, TComProtocol& child) {
-  child.OnSuccess = [parent](TComProtocol* c) { parent->ChildSuccess(c); };
-  child.OnFailure = [parent](TComProtocol* c) { parent->ChildFailure(c); };
-}
-
-void CopyLine(const TComProtocol& from, TComProtocol& to) {
-  to.Port = from.Port;
-  to.Interactive = from.Interactive;
-  to.SendTimeOut = from.SendTimeOut;
-  to.AnswerTimeOut = from.AnswerTimeOut;
 }
 
 }  // namespace
