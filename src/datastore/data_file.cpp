@@ -63,6 +63,15 @@ TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_bl
 void CopyRecords(TStream& file, int64_t count, int32_t record_size, TStream& dest) {
   int64_t left = count * record_size;
   if (left <= 0) return;
+  if (auto* mem = dynamic_cast<TMemoryStream*>(&dest)) {
+    // Straight into the buffer: no staging copy of what may be a year of records.
+    while (left > 0) {
+      auto n = static_cast<int32_t>(std::min<int64_t>(left, CopyChunk));
+      mem->WriteFrom(file, n);
+      left -= n;
+    }
+    return;
+  }
   std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(left, CopyChunk)));
   while (left > 0) {
     auto n = static_cast<int32_t>(std::min<int64_t>(left, static_cast<int64_t>(chunk.size())));

@@ -1,5 +1,6 @@
 #include "datastore/kw_data.h"
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -93,12 +94,11 @@ void TKwData::ScanFolder() {
 // One week's part of a read: its file, opened and checked, and what it contributes.
 struct TKwData::WeekRead {
   std::string name;
-  bool filtered = false;
+  bool filtered = false;  // the first or last week of the window: only its records inside are kept
   std::unique_ptr<TFileStream2> file;
   TDataFileHead head;
-  std::unique_ptr<uint8_t[]> records;  // a filtered week's records
-  TRecordRun run;
-  int64_t Bytes(int32_t size) const { return (filtered ? run.Count : head.RecordCount) * size; }
+  // What the week can add at most: a filtered week is read whole and cut down in place.
+  int64_t Bytes(int32_t size) const { return head.RecordCount * size; }
 };
 
 int32_t TKwData::ReadData() {
@@ -112,57 +112,46 @@ int32_t TKwData::ReadData() {
   const int32_t size = Rec()->Size();
   const std::vector<int32_t> keys = KwKeysOfDays(start.Date, stop.Date);
   // First every week is opened and measured, so that the buffer is allocated once, at the size
-  // of what it will hold.
+  // of what it can hold.
   std::vector<std::unique_ptr<WeekRead>> weeks;
   int64_t total = 0;
   for (size_t i = 0; i < keys.size(); ++i) {
     auto week = std::make_unique<WeekRead>();
     week->filtered = i == 0 || i + 1 == keys.size();
-    if (!PrepareWeek(keys[i], start, end_excl, *week)) continue;
+    if (!PrepareWeek(keys[i], *week)) continue;
     total += week->Bytes(size);
     weeks.push_back(std::move(week));
   }
   if (weeks.empty()) return drRefused;
-  // More than one week: the buffer is sized once for all of them and filled in place (growing it
-  // week by week would leave it up to twice as large as its records).
+  // More than one week: the buffer is allocated once for all of them and filled in place (growing
+  // it week by week would leave it up to twice as large as its records).
   const int64_t base = BufferSize();
   int64_t fill = base;
-  const bool presized = weeks.size() > 1;
-  if (presized) {
+  if (weeks.size() > 1) {
     GuardMemory("TKwData.ReadData", [&] {
       CheckGrowth(total, "TKwData.ReadData");
-      Buffer()->SetSize(base + total);
+      Buffer()->Reserve(base + total);
     });
   }
-  for (auto& week : weeks) AppendWeek(*week, fill);
+  for (auto& week : weeks) AppendWeek(*week, start, end_excl, fill);
   if (BufferSize() != fill) Buffer()->SetSize(fill);
   SetPositions(base == 0, static_cast<int32_t>(base));
   return drDone;
 }
 
-bool TKwData::PrepareWeek(int32_t key, const TDtStamp& start, const TDtStamp& end_excl, WeekRead& week) {
+bool TKwData::PrepareWeek(int32_t key, WeekRead& week) {
   week.name = FindFileIgnoringCase(Path, KwFileNameOfKey(key));
   if (week.name.empty()) return false;
-  const int32_t size = Rec()->Size();
   try {
     week.file = std::make_unique<TFileStream2>(week.name, fmOpenRead | fmShareDenyNone);
     std::unique_ptr<TChannels> file_channels;
-    week.head = ReadFileChannels(*week.file, file_channels, Channels(), size);
+    week.head = ReadFileChannels(*week.file, file_channels, Channels(), Rec()->Size());
     if (week.head.TrailingBytes > 0) {
       ReportDataMessage(
           week.name + ": " + std::to_string(week.head.TrailingBytes) + " bytes of a cut-off record ignored",
           mkDiagnoseOnly);
     }
-    if (week.head.RecordCount == 0) return false;
-    if (week.filtered) {
-      const int64_t bytes = week.head.RecordCount * size;
-      CheckGrowth(bytes, "TKwData.ReadData");
-      week.records.reset(new uint8_t[static_cast<size_t>(bytes)]);
-      week.file->ReadBuffer(week.records.get(), static_cast<int32_t>(bytes));
-      week.run = FilterRecords(week.records.get(), week.head.RecordCount, size, start, end_excl);
-      week.file.reset();
-    }
-    return true;
+    return week.head.RecordCount > 0;
   } catch (const std::bad_alloc&) {
     RaiseOutOfMem("TKwData.ReadData");
   } catch (const Exception& e) {
@@ -172,17 +161,13 @@ bool TKwData::PrepareWeek(int32_t key, const TDtStamp& start, const TDtStamp& en
   }
 }
 
-void TKwData::AppendWeek(WeekRead& week, int64_t& fill) {
+void TKwData::AppendWeek(WeekRead& week, const TDtStamp& start, const TDtStamp& end_excl, int64_t& fill) {
   const int32_t size = Rec()->Size();
   const int64_t first_pos = fill;
   try {
     CheckGrowth(fill + week.Bytes(size) - BufferSize(), "TKwData.ReadData");
     Buffer()->SetPosition(fill);
-    if (!week.filtered) {
-      CopyRecords(*week.file, week.head.RecordCount, size, *Buffer());
-    } else if (week.run.Count > 0) {
-      Buffer()->WriteBuffer(week.records.get() + week.run.First * size, static_cast<int32_t>(week.run.Count * size));
-    }
+    CopyRecords(*week.file, week.head.RecordCount, size, *Buffer());
   } catch (const EDatOutOfMemError&) {
     throw;
   } catch (const std::bad_alloc&) {
@@ -193,15 +178,24 @@ void TKwData::AppendWeek(WeekRead& week, int64_t& fill) {
     return;
   }
   week.file.reset();
-  fill = Buffer()->Position();
-  if (fill > first_pos) {
-    const uint8_t* bytes = Buffer()->Memory();
-    if (!Complete(RangeStart)) RangeStart = RecordStampOf(bytes + first_pos);
-    if (!week.filtered) RangeStop = LaterOf(RangeStop, RecordStampOf(bytes + fill - size));
+  uint8_t* records = Buffer()->Memory() + first_pos;
+  int64_t count = week.head.RecordCount;
+  TDtStamp last_read = NoDtStamp;
+  if (week.filtered) {
+    // The week's records inside the window are moved to where the week starts.
+    const TRecordRun run = FilterRecords(records, count, size, start, end_excl);
+    if (run.LastRead >= 0) last_read = RecordStampOf(records + run.LastRead * size);
+    if (run.Count > 0 && run.First > 0) {
+      std::memmove(records, records + run.First * size, static_cast<size_t>(run.Count * size));
+    }
+    count = run.Count;
   }
-  if (week.filtered && Complete(RangeStart) && week.run.LastRead >= 0) {
-    RangeStop = LaterOf(RangeStop, RecordStampOf(week.records.get() + week.run.LastRead * size));
+  fill = first_pos + count * size;
+  if (count > 0) {
+    if (!Complete(RangeStart)) RangeStart = RecordStampOf(records);
+    if (!week.filtered) RangeStop = LaterOf(RangeStop, RecordStampOf(records + (count - 1) * size));
   }
+  if (week.filtered && Complete(RangeStart) && Complete(last_read)) RangeStop = LaterOf(RangeStop, last_read);
 }
 
 int32_t TKwData::WriteData() {

@@ -38,9 +38,10 @@ private:
   void ScanFolder();
   // Opens one week's file and decides what it contributes; false when it is skipped (missing,
   // unreadable, not fitting or without records).
-  bool PrepareWeek(int32_t key, const TDtStamp& start, const TDtStamp& end_excl, WeekRead& week);
-  // Copies the week's records to the buffer at fill and moves fill behind them.
-  void AppendWeek(WeekRead& week, int64_t& fill);
+  bool PrepareWeek(int32_t key, WeekRead& week);
+  // Copies the week's records to the buffer at fill and moves fill behind them; a filtered week
+  // keeps only its records in [start, end_excl).
+  void AppendWeek(WeekRead& week, const TDtStamp& start, const TDtStamp& end_excl, int64_t& fill);
   // Writes the records [first, end) of the buffer, all of one week, into the week's file.
   int32_t WriteWeek(int32_t key, int64_t first, int64_t end);
 

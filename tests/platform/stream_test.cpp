@@ -50,6 +50,31 @@ TEST(StreamTest, MemoryStreamPositionsOutsideTheBuffer) {
   EXPECT_EQ(m.Bytes(), "abcdef");
 }
 
+// Bytes cut off by a smaller size never come back: growing again shows zeros, whichever way.
+TEST(StreamTest, MemoryStreamRegrowsWithZeros) {
+  TMemoryStream m;
+  m.WriteBuffer("abcdef", 6);
+  m.SetSize(2);
+  m.SetSize(4);
+  EXPECT_EQ(m.Bytes(), std::string("ab\0\0", 4));
+  m.SetSize(2);
+  m.SetPosition(5);
+  m.WriteBuffer("x", 1);
+  EXPECT_EQ(m.Bytes(), std::string("ab\0\0\0x", 6));
+  TMemoryStream source;
+  source.WriteBuffer("XYZ", 3);
+  source.SetPosition(0);
+  m.SetSize(2);
+  m.Reserve(64);
+  EXPECT_EQ(m.Size(), 2);
+  m.SetPosition(4);
+  m.WriteFrom(source, 3);
+  EXPECT_EQ(m.Bytes(), std::string("ab\0\0XYZ", 7));
+  // A source that runs short changes nothing.
+  EXPECT_THROW(m.WriteFrom(source, 1), EReadError);
+  EXPECT_EQ(m.Size(), 7);
+}
+
 TEST(StreamTest, CopyBetweenStreams) {
   TMemoryStream a;
   a.WriteBuffer("0123456789", 10);

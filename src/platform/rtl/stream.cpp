@@ -77,6 +77,8 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
   int64_t end = position_ + count;
   if (end > size_) {
     if (end > static_cast<int64_t>(data_.size())) SetCapacity(end);
+    // A gap between the end and the position reads as zeros.
+    if (position_ > size_) std::memset(data_.data() + size_, 0, static_cast<size_t>(position_ - size_));
     size_ = end;
   }
   std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
@@ -96,6 +98,7 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 void TMemoryStream::SetSize(int64_t size) {
   if (size < 0) size = 0;
   SetCapacity(size);
+  if (size > size_) std::memset(data_.data() + size_, 0, static_cast<size_t>(size - size_));
   size_ = size;
   if (position_ > size) position_ = size;
 }
@@ -113,6 +116,22 @@ void TMemoryStream::SetCapacity(int64_t capacity) {
   } catch (const std::bad_alloc&) {
     throw EStreamError("Out of memory while expanding memory stream");
   }
+}
+
+void TMemoryStream::Reserve(int64_t capacity) {
+  if (capacity > static_cast<int64_t>(data_.size())) SetCapacity(capacity);
+}
+
+void TMemoryStream::WriteFrom(TStream& source, int32_t count) {
+  if (count <= 0 || position_ < 0) return;
+  if (position_ > INT32_MAX) throw EStreamError("Out of memory while expanding memory stream");
+  const int64_t end = position_ + count;
+  if (end > static_cast<int64_t>(data_.size())) SetCapacity(end);
+  // A gap between the end and the position reads as zeros, as with Write.
+  if (position_ > size_) std::memset(data_.data() + size_, 0, static_cast<size_t>(position_ - size_));
+  source.ReadBuffer(data_.data() + position_, count);
+  if (end > size_) size_ = end;
+  position_ = end;
 }
 
 void TMemoryStream::Clear() {

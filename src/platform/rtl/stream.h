@@ -72,6 +72,12 @@ public:
   std::string Bytes() const { return std::string(data_.begin(), data_.begin() + size_); }
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream);
+  // Grows the buffer to hold at least capacity bytes without changing the size, so that a
+  // stream filled piece by piece to a known size is allocated once.
+  void Reserve(int64_t capacity);
+  // Reads count bytes of source straight into the stream at its position (no staging copy);
+  // a failed read leaves the size as it was.
+  void WriteFrom(TStream& source, int32_t count);
 
 protected:
   // Grows or shrinks the buffer; raises EStreamError "Out of memory while expanding memory
@@ -79,7 +85,23 @@ protected:
   virtual void SetCapacity(int64_t capacity);
 
 private:
-  std::vector<uint8_t> data_;
+  // Bytes are not zeroed when the buffer grows: SetSize zeroes what it exposes, the writers fill
+  // the rest, so a large buffer filled from a file is not written twice.
+  struct NoInitAlloc : std::allocator<uint8_t> {
+    template <class U>
+    struct rebind {
+      using other = NoInitAlloc;
+    };
+    template <class U>
+    void construct(U* p) noexcept {
+      ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a) {
+      ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+  };
+  std::vector<uint8_t, NoInitAlloc> data_;
   int64_t size_ = 0;
   int64_t position_ = 0;
 };
