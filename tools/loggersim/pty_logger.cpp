@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -120,21 +121,34 @@ void PtyLogger::Inspect(const std::function<void(const LoggerSim&)>& f) const {
   f(*sim_);
 }
 
-void PtyLogger::WriteDue(int64_t now, int& poll_ms, bool& want_out) {
+double PtyLogger::LineNow() const {
+  // Whole milliseconds would add up to a millisecond to every answer (a byte lasts about half a
+  // millisecond at 19200 baud), so the line is paced on the steady clock's microseconds.
+  auto* plain = clock_.target<int64_t (*)()>();
+  if (plain && *plain == &SteadyMillis) {
+    return static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count()) /
+           1000.0;
+  }
+  return static_cast<double>(clock_());
+}
+
+void PtyLogger::WriteDue(double now, double& wait_ms, bool& want_out) {
   const bool burst = sim_->Config().burst;
   const double byte_ms = sim_->LineTimeMs(1);
   while (!queue_.empty()) {
     Pending& p = queue_.front();
-    if (now < p.not_before) {
-      poll_ms = static_cast<int>(p.not_before - now);
+    const double ready = std::max(static_cast<double>(p.not_before), burst ? 0.0 : p.heard);
+    if (now < ready) {
+      wait_ms = ready - now;
       return;
     }
     size_t due = p.bytes.size();
     if (!burst) {
       // Each byte reaches the program once its ten bits have passed the line.
-      if (p.start < 0) p.start = std::max(static_cast<double>(p.not_before), line_free_);
-      due =
-          std::min(p.bytes.size(), static_cast<size_t>(std::max(0.0, (static_cast<double>(now) - p.start) / byte_ms)));
+      if (p.start < 0) p.start = std::max({static_cast<double>(p.not_before), line_free_, p.heard});
+      due = std::min(p.bytes.size(), static_cast<size_t>(std::max(0.0, (now - p.start) / byte_ms)));
     }
     if (due > p.sent) {
       ssize_t n = write(master_, p.bytes.data() + p.sent, due - p.sent);
@@ -146,32 +160,37 @@ void PtyLogger::WriteDue(int64_t now, int& poll_ms, bool& want_out) {
       if (n > 0) p.sent += static_cast<size_t>(n);
       if (p.sent < due) {
         want_out = true;  // the program is not reading: wait for room
-        poll_ms = 10;
+        wait_ms = 10;
         return;
       }
     }
     if (p.sent < p.bytes.size()) {
-      const double next = p.start + static_cast<double>(p.sent + 1) * byte_ms;
-      poll_ms = std::max(1, static_cast<int>(std::ceil(next - static_cast<double>(now))));
+      wait_ms = std::max(0.01, p.start + static_cast<double>(p.sent + 1) * byte_ms - now);
       return;
     }
     if (!burst) line_free_ = p.start + static_cast<double>(p.bytes.size()) * byte_ms;
     queue_.erase(queue_.begin());
   }
-  poll_ms = -1;
+  wait_ms = -1;
 }
 
 void PtyLogger::Run() {
   uint8_t buf[4096];
   for (;;) {
-    int poll_ms = -1;
+    double wait_ms = -1;
     bool want_out = false;
     {
       std::lock_guard lock(mutex_);
-      WriteDue(clock_(), poll_ms, want_out);
+      WriteDue(LineNow(), wait_ms, want_out);
     }
     pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (want_out ? POLLOUT : 0)), 0}, {wake_[0], POLLIN, 0}};
-    int r = poll(fds, 2, poll_ms);
+    timespec wait{};
+    if (wait_ms >= 0) {
+      const auto us = static_cast<int64_t>(std::ceil(wait_ms * 1000.0));
+      wait.tv_sec = us / 1000000;
+      wait.tv_nsec = us % 1000000 * 1000;
+    }
+    int r = ppoll(fds, 2, wait_ms >= 0 ? &wait : nullptr, nullptr);
     if (r < 0 && errno != EINTR) return;
     if (fds[1].revents & POLLIN) return;
     if (!(fds[0].revents & POLLIN)) continue;
@@ -184,8 +203,11 @@ void PtyLogger::Run() {
       // A pty carries the program's line settings without applying them; pace by them.
       termios tio{};
       if (tcgetattr(slave_, &tio) == 0) sim_->SetLineRate(SpeedToBaud(cfgetospeed(&tio)));
+      // The pty hands over the program's bytes at once; on a line they arrive one by one, so an
+      // answer cannot start before the request has been heard whole.
+      in_free_ = std::max(in_free_, LineNow()) + static_cast<double>(n) * sim_->LineTimeMs(1);
       for (Reply& reply : sim_->Receive(std::span<const uint8_t>(buf, static_cast<size_t>(n)), clock_()))
-        queue_.push_back({std::move(reply.bytes), reply.not_before_ms});
+        queue_.push_back({std::move(reply.bytes), reply.not_before_ms, 0, -1, in_free_});
       if (trace_) handled.assign(sim_->Requests().begin() + static_cast<long>(before), sim_->Requests().end());
     }
     for (const std::string& request : handled) trace_(request);

@@ -49,7 +49,10 @@ public:
 
 private:
   void Run();
-  void WriteDue(int64_t now, int& poll_ms, bool& want_out);
+  // Writes what is due at now (ms); wait_ms is how long until more is due (-1: nothing queued).
+  void WriteDue(double now, double& wait_ms, bool& want_out);
+  // The pacing clock in ms: the steady clock to the microsecond, or the injected clock.
+  double LineNow() const;
 
   MonoClock clock_;
   int master_ = -1;
@@ -65,9 +68,11 @@ private:
     int64_t not_before = 0;
     size_t sent = 0;
     double start = -1;  // ms on the line clock once sending began
+    double heard = 0;   // when the request's last byte has passed the line to the logger
   };
   std::vector<Pending> queue_;  // logger's thread only
   double line_free_ = 0;        // when the line is free again (paced mode)
+  double in_free_ = 0;          // when the program's bytes so far have passed the line (paced mode)
   std::thread thread_;
 };
 
