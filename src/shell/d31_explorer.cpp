@@ -72,6 +72,7 @@ TD31_Explorer::TD31_Explorer(TComponent* owner, TDevice* root)
   CancelBtn->OnClick = [this](TComponent*) { CancelBtnClick(); };
   HelpBtn = button("b_&Help");
   HelpBtn->OnClick = [](TComponent*) { NoteUserActivity(); };
+  HelpBtn->SetVisible(false);  // no help files are installed
   PrintBtn = button("b_&Print");
   PrintBtn->SetEnabled(false);
   PrintBtn->OnClick = [this](TComponent*) { PrintBtnClick(); };
@@ -106,8 +107,10 @@ TD31_Explorer::~TD31_Explorer() {
 void TD31_Explorer::ArrangeButtons() {
   const int top = BottomPanel->ClientHeight() - 7 - DlgButtonHeight;
   int left = BottomPanel->ClientWidth() - 7 - DlgButtonWidth;
-  HelpBtn->SetBounds(left, top, DlgButtonWidth, DlgButtonHeight);
-  left -= 14 + DlgButtonWidth;
+  if (HelpBtn->Visible()) {
+    HelpBtn->SetBounds(left, top, DlgButtonWidth, DlgButtonHeight);
+    left -= 14 + DlgButtonWidth;
+  }
   CancelBtn->SetBounds(left, top, DlgButtonWidth, DlgButtonHeight);
   left -= 7 + DlgButtonWidth;
   OKBtn->SetBounds(left, top, DlgButtonWidth, DlgButtonHeight);
