@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "base/idle_task_manager.h"
 #include "controls/sty_splitter.h"
 #include "crypto/external_tool.h"
 #include "devices/app_hooks.h"
@@ -14,6 +16,8 @@
 #include "devices/device_frame.h"
 #include "devices/editor_fixture.h"
 #include "devices/tv10_mod_editor.h"
+#include "devices/tv10_sub_mod_ed.h"
+#include "devices/tv10_sensor_info.h"
 #include "platform/gui/outline.h"
 #include "platform/gui/printers.h"
 #include "platform/rtl/date_time.h"
@@ -215,6 +219,49 @@ TEST_F(Explorer, AnEditorHoldingAnInvalidValueKeepsItsElementSelected) {
   EXPECT_EQ(logger->Editor(), nullptr);
 }
 
+TEST_F(Explorer, ALoggerJumpsToItsSlotsAndToTheNewHolderOfAChangedSensor) {
+  TIdleTaskManager idle;
+  TIdleTaskManager* old = IdleTaskManager;
+  IdleTaskManager = &idle;
+  root = LoadRoot();
+  TTv10Modul* logger = ReadLogger(root.get());
+  TD31_Explorer dlg(nullptr, root.get());
+  dlg.SelectElement(logger);
+  static_cast<TTv10ModEditor*>(logger->Editor())->ModFrame()->EditChanBtn[1]->Click();
+  idle.Run();
+  EXPECT_EQ(dlg.CurrentElement(), Slot(logger, 2));
+  EXPECT_EQ(dlg.Outline->SelectedItem(), dlg.Outline->GetDataItem(Slot(logger, 2)));
+
+  // Another sensor in slot 2: a new sub-module takes the slot; the outline is filled again
+  // with it and it is selected.
+  const uint8_t board = logger->SensorPcb.Value;
+  const uint8_t taken1 = Slot(logger, 1)->SensorType, taken2 = Slot(logger, 2)->SensorType;
+  uint8_t other = 0;
+  const auto choice = Tv10SensorSelection(2, board);
+  for (size_t i = 0; i < Tv10SensorRows.size() && !other; ++i) {
+    const uint8_t type = Tv10SensorRows[i].SensorType;
+    if (choice.test(i) && type != taken1 && type != taken2) other = type;
+  }
+  ASSERT_NE(other, 0);
+  SetChangeSensorsDlgProc([other](uint8_t, uint8_t, uint8_t, std::array<uint8_t, 4>& types) {
+    types[1] = other;
+    return true;
+  });
+  TTavra2GSubMod* former = Slot(logger, 2);
+  dlg.SelectElement(logger);
+  static_cast<TTv10ModEditor*>(logger->Editor())->ModFrame()->ChangeSensBtn->Click();
+  idle.Run();
+  SetChangeSensorsDlgProc(nullptr);
+  TExplElement* holder = logger->FindSubModul(2);
+  ASSERT_NE(holder, nullptr);
+  EXPECT_NE(holder, former);
+  EXPECT_EQ(dlg.CurrentElement(), holder);
+  EXPECT_GE(dlg.Outline->GetDataItem(holder), 1);
+  EXPECT_EQ(dlg.Outline->SelectedItem(), dlg.Outline->GetDataItem(holder));
+  EXPECT_EQ(logger->Editor(), nullptr);
+  IdleTaskManager = old;
+}
+
 TEST_F(Explorer, TheSheetOfASlotDescribesItsLoggerAndAllItsSlots) {
   root = LoadRoot();
   TTv10Modul* logger = ReadLogger(root.get());
@@ -264,16 +311,31 @@ TEST_F(Explorer, TheSheetOfASlotDescribesItsLoggerAndAllItsSlots) {
   EXPECT_EQ(PdfText(pdf), printed);
 }
 
-TEST_F(Explorer, OnlyALoggerOrItsSlotHasASheet) {
+TEST_F(Explorer, OnlyALoggerOrAValidSlotHasASheet) {
   BuildTree();
+  TTv10Modul* logger = ReadLogger(root.get());
   TD31_Explorer dlg(nullptr, root.get());
   TStringList lines;
   std::string title;
+  bool asked = false;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    asked = asked || D12_EnterString;
+  };
   dlg.SelectElement(shelf);
   EXPECT_FALSE(dlg.BuildInfoSheet(lines, title));
   EXPECT_EQ(dialogs, std::vector<std::string>{"Unknown Explorer element !"});
   EXPECT_EQ(dlg.CurrentElement(), shelf);
+
+  // A slot whose editor holds a value it cannot take cannot hand over to its logger.
+  dialogs.clear();
+  dlg.SelectElement(Slot(logger, 1));
+  static_cast<TTv10SubModEd*>(Slot(logger, 1)->Editor())->SubModFrame()->AlarmMaxEd->SetText("much");
+  EXPECT_FALSE(dlg.BuildInfoSheet(lines, title));
+  EXPECT_EQ(dialogs.size(), 1u);  // the slot's refusal only
+  EXPECT_EQ(dlg.CurrentElement(), Slot(logger, 1));
   EXPECT_EQ(lines.Count(), 0);
+  EXPECT_FALSE(asked);
 }
 
 TEST_F(Explorer, OneDialogAtATime) {
