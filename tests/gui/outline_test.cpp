@@ -72,6 +72,22 @@ TEST_F(OutlineFixture, SelectionOpensAndFollowsClosingParents) {
   EXPECT_EQ(o->SelectedItem(), 1);
   o->SetSelectedItem(0);
   EXPECT_EQ(o->SelectedItem(), 0);
+
+  // The selection stays with its node while nodes are added before it, also inside a bracket;
+  // a clear drops it.
+  o->SetSelectedItem(4);
+  o->AddChildObject(2, "a2", nullptr);
+  EXPECT_EQ(o->NodeText(o->SelectedItem()), "b");
+  o->BeginUpdate();
+  o->AddChildObject(2, "a3", nullptr);
+  o->AddChildObject(1, "c", nullptr);
+  o->EndUpdate();
+  EXPECT_EQ(o->NodeText(o->SelectedItem()), "b");
+  o->BeginUpdate();
+  o->Clear();
+  o->AddChildObject(0, "new", nullptr);
+  o->EndUpdate();
+  EXPECT_EQ(o->SelectedItem(), 0);
 }
 
 TEST_F(OutlineFixture, MouseAndKeysSelectOpenAndClose) {

@@ -109,6 +109,12 @@ TEST_F(Explorer, EditsAreAppliedFromTheLastNodeToTheFirstWithOneAuditRecord) {
   EXPECT_FALSE(dlg.OKBtn->Enabled());
   EXPECT_TRUE(dlg.CancelBtn->Default());
   EXPECT_FALSE(dlg.PrintBtn->Enabled());
+  // The buttons keep to the bottom right (no Help button while no help is installed).
+  dlg.SetBounds(0, 0, 900, 520);
+  EXPECT_EQ(dlg.CancelBtn->BoundsRect().Right, dlg.BottomPanel->ClientWidth() - 7);
+  EXPECT_EQ(dlg.CancelBtn->BoundsRect().Bottom, dlg.BottomPanel->ClientHeight() - 7);
+  EXPECT_EQ(dlg.OKBtn->BoundsRect().Right, dlg.CancelBtn->Left() - 7);
+  EXPECT_EQ(dlg.PrintBtn->BoundsRect().Right, dlg.OKBtn->Left() - 7);
 
   ClickNode(dlg, cellar);
   ASSERT_EQ(dlg.CurrentElement(), cellar);

@@ -26,14 +26,19 @@ int TOutline::AddChildObject(int parent_index, const std::string& text, void* ob
     at = static_cast<size_t>(parent_index);
     while (at < nodes_.size() && nodes_[at].Level >= level) ++at;
   }
+  // The selected node keeps its selection while the nodes after the new one move on.
+  int selected = SelectedItem();
+  if (selected > static_cast<int>(at)) ++selected;
   nodes_.insert(nodes_.begin() + static_cast<std::ptrdiff_t>(at), TNode{text, object, level, false});
-  RebuildRows();
+  RebuildRows(selected);
   return static_cast<int>(at) + 1;
 }
 
 void TOutline::Clear() {
   nodes_.clear();
-  RebuildRows();
+  rows_.clear();
+  pending_selection_ = -1;
+  TCustomListBox::ClearItems();
 }
 
 void TOutline::BeginUpdate() {
@@ -92,20 +97,19 @@ int TOutline::GetDataItem(const void* object) const {
   return 0;
 }
 
-int TOutline::SelectedItem() const { return RowNode(ItemIndex()); }
+int TOutline::SelectedItem() const { return pending_selection_ >= 0 ? pending_selection_ : RowNode(ItemIndex()); }
 
 void TOutline::SetSelectedItem(int index) {
-  if (index == 0) {
-    SetItemIndex(-1);
-    return;
-  }
-  Node(index);
+  if (index != 0) Node(index);
   bool opened = false;
-  for (int p = NodeParent(index); p != 0; p = NodeParent(p)) {
+  for (int p = index == 0 ? 0 : NodeParent(index); p != 0; p = NodeParent(p)) {
     if (!nodes_[static_cast<size_t>(p - 1)].Expanded) opened = true;
     nodes_[static_cast<size_t>(p - 1)].Expanded = true;
   }
-  if (opened) RebuildRows();
+  if (opened || updating_ > 0) {
+    RebuildRows(index);
+    if (updating_ > 0) return;
+  }
   SetItemIndex(NodeRow(index));
 }
 
@@ -118,9 +122,15 @@ int TOutline::NodeRow(int index) const {
   return it == rows_.end() ? -1 : static_cast<int>(it - rows_.begin());
 }
 
-void TOutline::RebuildRows() {
-  if (updating_ > 0) return;
-  int selected = SelectedItem();
+void TOutline::RebuildRows() { RebuildRows(SelectedItem()); }
+
+void TOutline::RebuildRows(int selected) {
+  if (updating_ > 0) {
+    // Rows are rebuilt at the end of the bracket; the selection goes with its node.
+    pending_selection_ = selected;
+    return;
+  }
+  pending_selection_ = -1;
   if (selected > ItemCount()) selected = 0;
   rows_.clear();
   int hide_below = 0;  // level of a closed node whose subtree is hidden, 0 for none

@@ -74,11 +74,13 @@ private:
   TRect ButtonRect(int row) const;
   int Indent(int level) const;
   void RebuildRows();
+  void RebuildRows(int selected);
   void Toggle(int index);
 
   std::vector<TNode> nodes_;
   std::vector<int> rows_;  // node numbers of the shown rows
   int updating_ = 0;
+  int pending_selection_ = -1;  // the node to select when a bracket ends, -1 for the current one
 };
 
 }  // namespace qv
