@@ -145,11 +145,14 @@ void TD31_Explorer::SelectElement(TExplElement* element) {
     try {
       closed = current_->CloseEditor(true);
     } catch (const std::exception& e) {
-      // The element is in a state its editor cannot be closed from: start afresh from its tree.
+      // The element is in a state its editor cannot take values from: the editor goes without
+      // them (its frame lives in this dialog) and the tree is shown afresh.
+      current_->CloseEditor(false);
       current_ = nullptr;
       FillOutline();
       closed = true;
       Application->ShowException(e);
+      if (element && Outline->GetDataItem(element) < 1) element = nullptr;
     }
     if (!closed) {
       Outline->SetSelectedItem(Outline->GetDataItem(current_));

@@ -37,7 +37,7 @@ TEST(RichEdit, PrintsEveryLineAcrossPagesAndWrapsLongOnes) {
     } else if (t.rfind("Line ", 0) == 0) {
       lines.push_back(t);
     } else {
-      EXPECT_LT(t.size(), long_line.size());  // a piece of the wrapped line
+      EXPECT_LT(t.size(), long_line.size());  // a segment of the wrapped line
       joined += t + " ";
     }
   }

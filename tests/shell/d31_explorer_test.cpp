@@ -40,8 +40,13 @@ public:
     Log->push_back("cancel " + Name());
     TDevice::CancelChanges();
   }
+  bool AcceptEditor() override {
+    if (Throw) throw Exception("Shelf broken");
+    return TDevice::AcceptEditor();
+  }
   std::vector<std::string>* Log = nullptr;
   bool Fail = false;
+  bool Throw = false;
 };
 
 class Explorer : public LoggerEditorFixture {
@@ -342,6 +347,18 @@ TEST_F(Explorer, OnlyALoggerOrAValidSlotHasASheet) {
   EXPECT_EQ(dlg.CurrentElement(), Slot(logger, 1));
   EXPECT_EQ(lines.Count(), 0);
   EXPECT_FALSE(asked);
+}
+
+TEST_F(Explorer, AnEditorThatCannotCloseIsDroppedAndTheTreeShownAfresh) {
+  BuildTree();
+  TD31_Explorer dlg(nullptr, root.get());
+  dlg.SelectElement(shelf);
+  shelf->Throw = true;
+  dlg.SelectElement(attic);
+  EXPECT_EQ(dialogs, std::vector<std::string>{"Shelf broken."});
+  EXPECT_EQ(shelf->Editor(), nullptr);  // not left behind with its frame in the dialog
+  EXPECT_EQ(dlg.CurrentElement(), attic);
+  EXPECT_EQ(dlg.Outline->SelectedItem(), dlg.Outline->GetDataItem(attic));
 }
 
 TEST_F(Explorer, OneDialogAtATime) {

@@ -8,7 +8,7 @@ namespace qv {
 
 namespace {
 
-// The line cut into pieces no wider than width, at blanks where there are any.
+// The line cut into segments no wider than width, at blanks where there are any.
 std::vector<std::string> WrapLine(const TCanvas& canvas, const std::string& line, int width) {
   std::vector<std::string> out;
   std::string rest = line;
@@ -59,12 +59,12 @@ void TRichEdit::Print(const std::string& title) {
     const int h = c.TextHeight("Pp");
     int y = page.Top;
     for (int i = 0; i < lines_.Count(); ++i) {
-      for (const std::string& piece : WrapLine(c, lines_[i], page.Width())) {
+      for (const std::string& segment : WrapLine(c, lines_[i], page.Width())) {
         if (y + h > page.Bottom && y > page.Top) {
           printer.NewPage();
           y = page.Top;
         }
-        c.TextOut(page.Left, y, piece);
+        c.TextOut(page.Left, y, segment);
         y += h;
       }
     }
