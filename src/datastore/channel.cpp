@@ -160,7 +160,7 @@ std::unique_ptr<TChannel> TChannel::Clone() const {
 
 void TChannel::FillOutline(TExplOutline* outline, int parent_index, TExplSelectEvent on_select) {
   if (!outline) throw EChannelError("Error in TChannel.FillOutline: Outline is nil");
-  outline->AddChildObject(parent_index, GetOutlineText(name_), this);
+  outline->AddChildObject(parent_index, GetOutlineText(name_), static_cast<TExplElement*>(this));
   SetOnSelect(std::move(on_select));
 }
 

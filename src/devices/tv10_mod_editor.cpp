@@ -295,13 +295,15 @@ void TTv10ModEditor::ShowBoard() {
   TTv10ModFrame* frame = ModFrame();
   if (!frame) return;
   frame->SensPcbLbl->SetCaption(LoadResString("t10_SensorPcb") + ": " + SensorPcbName(board_));
-  // Only the barometric and the CO2 board correct for the height.
-  const bool height = (board_ == 12 || board_ == 13) && kind_ != 7;
+  const bool height = ShowsLocalHeight();
   for (TControl* c : std::initializer_list<TControl*>{frame->LocalHeightEd, frame->LocalHeightLabel}) {
     c->SetVisible(height);
     c->SetEnabled(height);
   }
 }
+
+// Only the barometric and the CO2 board correct for the height.
+bool TTv10ModEditor::ShowsLocalHeight() const { return (board_ == 12 || board_ == 13) && kind_ != 7; }
 
 void TTv10ModEditor::SetSlotType(int slot, uint8_t type) {
   if (slot < 1 || slot > 4 || slot_types_[static_cast<size_t>(slot - 1)] == type) return;

@@ -101,6 +101,7 @@ public:
   void SetPreSelDateTime(TDateTime v) override;
   float GetLocalHeight() const override { return local_height_; }
   void SetLocalHeight(float v) override;
+  bool ShowsLocalHeight() const override;
 
   // A storing-mode box was clicked: at least one kind of value stays stored.
   void StoringModeClick(TComponent* sender);

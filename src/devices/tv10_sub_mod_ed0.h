@@ -77,6 +77,8 @@ public:
   virtual void SetPreSelDateTime(TDateTime v) = 0;
   virtual float GetLocalHeight() const = 0;
   virtual void SetLocalHeight(float v) = 0;
+  // Whether the editor offers the local height (boards that correct for it).
+  virtual bool ShowsLocalHeight() const = 0;
 
   // Called on the idle pass after a button click: jump to slot 1 to 4, change the sensors.
   std::array<TNotifyEditorEvent, 4> OnJumpSlot;

@@ -5,6 +5,7 @@
 #include "comm/connection.h"
 #include "comm/dev_handl_coll.h"
 #include "devices/db_shell.h"
+#include "shell/d31_explorer.h"
 #include "shell/db_shell_controls.h"
 #include "shell/std_dialog_form.h"
 
@@ -24,6 +25,7 @@ TInterimMainForm::TInterimMainForm(TComponent* owner) : TForm(owner) {
   TMenuItem* device = AddItem(MainMenu->Items(), "MMenInstrument");
   TMenuItem* dev_type = AddItem(device, "IMenDevType");
   TMenuItem* comm = AddItem(device, "IMenComm");
+  AddItem(device, "IMenExplorer", [] { RunExplorer(); });
   AddItem(device, "IMenDelDevice", [] {
     if (DbShell) DbShell->DeleteDevice();
   });

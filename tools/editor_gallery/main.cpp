@@ -1,4 +1,5 @@
-// Writes a picture of each device editor, filled from a small device tree in a temporary
+// Writes a picture of each device editor and of the explorer with the information sheet of its
+// logger, filled from a small device tree in a temporary
 // program folder, with the English texts.
 // Usage: editor_gallery OUTPUT_FOLDER
 #include <stdlib.h>
@@ -20,7 +21,12 @@
 #include "devices/tv10_mod_editor.h"
 #include "devices/tv10_modul.h"
 #include "devices/tv10_sub_mod_ed.h"
+#include "shell/d12_enter_string.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/rich_edit.h"
+#include "platform/rtl/string_list.h"
+#include "shell/d31_explorer.h"
+#include "shell/d71_print_info.h"
 #include "sim_config.h"
 
 namespace qv {
@@ -114,6 +120,30 @@ int main(int argc, char** argv) {
         std::cerr << "editor_gallery: cannot write " << file << "\n";
         status = 1;
       }
+    }
+    // The explorer over the whole tree with a sensor slot's editor open, and the sheet of its logger.
+    {
+      qv::TD31_Explorer explorer(nullptr, root.get());
+      explorer.SelectElement(logger->GetSubModul(1));
+      explorer.Show();
+      for (int i = 0; i < 5; ++i) qv::Application->ProcessMessages();
+      if (!qv::SaveWindowImage(&explorer, out + "/explorer.png")) status = 1;
+      qv::TD71_PrintInfo sheet(nullptr);
+      std::string title;
+      qv::Application->OnIdle = [](qv::TComponent*, bool& done) {
+        done = true;
+        if (qv::D12_EnterString && qv::D12_EnterString->Modal()) qv::D12_EnterString->CancelBtn->Click();
+      };
+      if (explorer.BuildInfoSheet(sheet.RichEdit->Lines(), title)) {
+        sheet.SetText(title);
+        sheet.SetBounds(0, 0, 420, 560);
+        sheet.Show();
+        for (int i = 0; i < 5; ++i) qv::Application->ProcessMessages();
+        if (!qv::SaveWindowImage(&sheet, out + "/device_info_sheet.png")) status = 1;
+      } else {
+        status = 1;
+      }
+      qv::Application->OnIdle = nullptr;
     }
   }
   {

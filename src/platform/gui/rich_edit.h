@@ -1,0 +1,31 @@
+#pragma once
+// A read-only text pane that holds lines and prints them as a document: each line on its own,
+// long lines wrapped at blanks, pages filled within the page rectangle.
+#include <string>
+
+#include "platform/gui/controls.h"
+#include "platform/rtl/string_list.h"
+
+namespace qv {
+
+class TRichEdit : public TCustomControl {
+public:
+  explicit TRichEdit(TComponent* owner);
+  std::string ClassName() const override { return "TRichEdit"; }
+
+  TStringList& Lines() { return lines_; }
+  const TStringList& Lines() const { return lines_; }
+  // The printed area of a page in the printer's pixels; an empty rectangle prints on the whole page.
+  TRect PageRect;
+  // Prints the lines on the program's printer as one job with that title. A failure aborts the job
+  // and passes on.
+  void Print(const std::string& title);
+
+protected:
+  void Paint() override;
+
+private:
+  TStringList lines_;
+};
+
+}  // namespace qv
