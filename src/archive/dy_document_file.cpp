@@ -1,0 +1,137 @@
+#include "archive/dy_document_file.h"
+
+#include "base/res_string.h"
+#include "platform/rtl/exception.h"
+#include "platform/rtl/file_io.h"
+#include "platform/rtl/text_utils.h"
+
+namespace qv {
+
+namespace {
+
+// The line that ends the region the first signature digest covers.
+bool IsContentEndLine(const std::string& line) { return SameText(line, "  </DocContent>"); }
+
+void CheckValue(const std::string& tag, const std::string& value, bool multi_line, const char* element) {
+  bool bad = value.find("</" + tag + ">") != std::string::npos;
+  if (!multi_line) {
+    bad = bad || value.find_first_of("\r\n") != std::string::npos;
+  } else {
+    for (const std::string& line : SplitDocumentLines(value)) bad = bad || IsContentEndLine(line);
+  }
+  if (bad) throw Exception(LoadResString("DY_XMLValueError") + " [" + element + "] " + tag);
+}
+
+void CheckChannels(const TDY_ChannelList& channels, const char* element) {
+  for (int i = 0; i < channels.Count(); ++i) {
+    const TDY_Channel& c = *channels.Get(i);
+    CheckValue("DeviceName", c.Device->DeviceName, false, element);
+    CheckValue("DeviceSName", c.Device->DeviceSName, false, element);
+    CheckValue("ChannelName", c.ChannelName, false, element);
+    CheckValue("ChannelSName", c.ChannelSName, false, element);
+    CheckValue("Unit", c.Unit, false, element);
+  }
+}
+
+}  // namespace
+
+void CheckDocContentValues(const TDY_DocContent& content) {
+  const TDY_DocInfo& info = content.DocInfo;
+  for (const auto& [tag, value] : {std::pair<const char*, const std::string*>{"Title", &info.Title},
+                                   {"Name", &info.Name},
+                                   {"FileName", &info.FileName},
+                                   {"CreateUser", &info.CreateUser},
+                                   {"TypeName", &info.TypeName},
+                                   {"User", &info.User}})
+    CheckValue(tag, *value, false, "DocInfo");
+  CheckChannels(content.Channels, "Channel");
+  for (int i = 0; i < content.Chapters.Count(); ++i)
+    CheckValue("Title", content.Chapters.Get(i)->Title, false, "Chapter");
+  for (int i = 0; i < content.Comments.Count(); ++i)
+    CheckValue("Text", content.Comments.Get(i)->Text, true, "Comments");
+  for (int i = 0; i < content.AuditLog.Count(); ++i) {
+    const TDY_AuditEvent& event = content.AuditLog.Get(i);
+    CheckValue("UserName", event.EventUserName(), false, "AuditLog");
+    CheckValue("Subject", event.Subject, false, "AuditLog");
+    CheckValue("Comment", event.Comment, true, "AuditLog");
+  }
+  for (int i = 0; i < content.Tables.Count(); ++i) {
+    CheckValue("Name", content.Tables.Get(i)->Name, false, "Tables");
+    CheckChannels(content.Tables.Get(i)->Channels, "Tables");
+  }
+  for (int i = 0; i < content.Diagrams.Count(); ++i) {
+    CheckValue("Name", content.Diagrams.Get(i)->Name, false, "Diagrams");
+    CheckChannels(content.Diagrams.Get(i)->Channels, "Diagrams");
+  }
+}
+
+TXmlLines DocumentFileLines(const TDY_DocContent& content, const TXmlLines& signature_lines) {
+  TXmlLines lines;
+  lines.reserve(static_cast<size_t>(content.Data.Count()) + 256 + signature_lines.size());
+  lines.push_back(XmlDeclarationLine);
+  lines.push_back(DocumentRootOpenLine);
+  WriteDocContentXml(content, lines, 1);
+  lines.insert(lines.end(), signature_lines.begin(), signature_lines.end());
+  lines.push_back(DocumentRootCloseLine);
+  return lines;
+}
+
+void WriteDocumentFile(const std::string& file_name, const TDY_DocContent& content, const TXmlLines& signature_lines) {
+  CheckDocContentValues(content);
+  const TXmlLines lines = DocumentFileLines(content, signature_lines);
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string bytes;
+  bytes.reserve(size);
+  for (const std::string& line : lines) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  WriteFileAtomic(file_name, bytes);
+}
+
+TXmlLines SplitDocumentLines(const std::string& bytes) {
+  TXmlLines lines;
+  size_t start = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+    lines.emplace_back(bytes, start, i - start);
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < bytes.size()) lines.emplace_back(bytes, start, bytes.size() - start);
+  return lines;
+}
+
+bool ReadDocumentFile(const std::string& file_name, TDY_DocContent& content, std::string& error,
+                      TXmlLines* signature_lines) {
+  error = LoadResString("KD_DocNotValid");
+  TXmlLines lines;
+  try {
+    lines = SplitDocumentLines(ReadFileBytes(file_name));
+  } catch (const Exception& e) {
+    error += " " + e.Message();
+    return false;
+  }
+  if (lines.size() < 3 || lines[0] != XmlDeclarationLine) return false;
+  TDY_DocContent fresh;
+  int index = 2;  // the root line is not read
+  try {
+    if (!ReadDocContentXml(fresh, lines, index)) return false;
+  } catch (const EConvertError& e) {
+    error += " " + e.Message();
+    return false;
+  }
+  // The content must have ended on its own closing line and the file on the root's: anything
+  // else is a damaged or cut-off file, never a shorter document.
+  if (!IsContentEndLine(XmlLineAt(lines, index - 1))) return false;
+  int last = static_cast<int>(lines.size()) - 1;
+  while (last >= index && Trim(lines[static_cast<size_t>(last)]).empty()) --last;
+  if (last < index || Trim(lines[static_cast<size_t>(last)]) != DocumentRootCloseLine) return false;
+  if (signature_lines) signature_lines->assign(lines.begin() + index, lines.begin() + last);
+  content = std::move(fresh);
+  error.clear();
+  return true;
+}
+
+}  // namespace qv

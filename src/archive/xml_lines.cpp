@@ -1,0 +1,267 @@
+#include "archive/xml_lines.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "base/utils.h"
+#include "platform/rtl/exception.h"
+#include "platform/rtl/text_encoding.h"
+#include "platform/rtl/text_utils.h"
+
+namespace qv {
+
+namespace {
+
+const std::string NoLine;
+
+std::string Indent(int level) { return std::string(static_cast<size_t>(std::max(level, 0)) * 2, ' '); }
+
+bool Digits(const std::string& text, size_t& pos, size_t count, int& value) {
+  if (pos + count > text.size()) return false;
+  value = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const char c = text[pos + i];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  pos += count;
+  return true;
+}
+
+bool Expect(const std::string& text, size_t& pos, char c) {
+  if (pos >= text.size() || text[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+[[noreturn]] void BadDateTime(const std::string& text) {
+  throw EConvertError("'" + text + "' is not a valid date and time");
+}
+
+}  // namespace
+
+const std::string& XmlLineAt(const TXmlLines& lines, int index) {
+  return index >= 0 && static_cast<size_t>(index) < lines.size() ? lines[static_cast<size_t>(index)] : NoLine;
+}
+
+std::string XmlTagLine(const std::string& tag, const std::string& value, int level) {
+  return Indent(level) + "<" + tag + ">" + value + "</" + tag + ">";
+}
+
+std::string XmlTagOpenClose(const std::string& text, bool opening, int level) {
+  return Indent(level) + (opening ? "<" : "</") + text + ">";
+}
+
+std::string XmlDataRowLine(int32_t logger, int32_t channel, int level, double value, TDateTime time) {
+  return Indent(level) + "<DataRow Time=\"" + DateTimeToXmlText(time) + "\" Logger=\"" + std::to_string(logger) +
+         "\" Channel=\"" + std::to_string(channel) + "\" Value=\"" + FloatToXmlText(value, 6) + "\" />";
+}
+
+bool XmlGetTagText(const std::string& line, const std::string& tag, std::string& text) {
+  const std::string open = "<" + tag + ">";
+  const size_t start = line.find(open);
+  if (start == std::string::npos) return false;
+  const size_t from = start + open.size();
+  const size_t end = line.find("</" + tag + ">", from);
+  if (end == std::string::npos) return false;
+  text = line.substr(from, end - from);
+  return true;
+}
+
+bool XmlHasTag(const std::string& line, const std::string& tag, bool opening, int& counter) {
+  const bool found = line.find(opening ? "<" + tag : "</" + tag + ">") != std::string::npos;
+  if (found) ++counter;
+  return found;
+}
+
+bool XmlGetAttribute(const std::string& line, const std::string& name, std::string& text) {
+  const std::string key = name + "=\"";
+  const size_t start = line.find(key);
+  if (start == std::string::npos) return false;
+  const size_t from = start + key.size();
+  const size_t end = line.find('"', from);
+  if (end == std::string::npos) return false;
+  text = line.substr(from, end - from);
+  return true;
+}
+
+int FindLineContaining(const TXmlLines& lines, const std::string& text, int start) {
+  for (size_t i = static_cast<size_t>(std::max(start, 0)); i < lines.size(); ++i)
+    if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
+  return -1;
+}
+
+bool XmlGetMultiLineText(const TXmlLines& lines, const std::string& tag, int& counter, std::string& text) {
+  if (counter < 0 || static_cast<size_t>(counter) >= lines.size()) return false;
+  const std::string& first = lines[static_cast<size_t>(counter)];
+  const std::string open = "<" + tag + ">";
+  const std::string close = "</" + tag + ">";
+  const size_t start = first.find(open);
+  if (start == std::string::npos) return false;
+  const size_t from = start + open.size();
+  const size_t end = first.find(close, from);
+  if (end != std::string::npos) {
+    text = first.substr(from, end - from);
+    ++counter;
+    return true;
+  }
+  const int last = FindLineContaining(lines, close, counter);
+  if (last < 0) return false;
+  std::string value = first.substr(from);
+  for (int i = counter + 1; i < last; ++i) value += "\r\n" + lines[static_cast<size_t>(i)];
+  const std::string& closing = lines[static_cast<size_t>(last)];
+  value += "\r\n" + closing.substr(0, closing.find(close));
+  text = std::move(value);
+  counter = last + 1;
+  return true;
+}
+
+bool XmlReadString(const std::string& line, const std::string& tag, int& counter, std::string& text) {
+  std::string raw;
+  if (!XmlGetTagText(line, tag, raw)) return false;
+  text = TextLineToUtf8(raw);
+  ++counter;
+  return true;
+}
+
+bool XmlReadMultiLineString(const TXmlLines& lines, const std::string& tag, int& counter, std::string& text) {
+  std::string raw;
+  if (!XmlGetMultiLineText(lines, tag, counter, raw)) return false;
+  text = TextLineToUtf8(raw);
+  return true;
+}
+
+bool TryXmlTextToInt(const std::string& text, int32_t& value) {
+  const char* first = text.data();
+  const char* last = first + text.size();
+  if (first != last && *first == '+') ++first;
+  if (first == last) return false;
+  int32_t v = 0;
+  const auto [ptr, ec] = std::from_chars(first, last, v);
+  if (ec != std::errc() || ptr != last) return false;
+  value = v;
+  return true;
+}
+
+bool XmlReadInteger(const std::string& line, const std::string& tag, int& counter, int32_t& value) {
+  std::string raw;
+  if (!XmlGetTagText(line, tag, raw) || !TryXmlTextToInt(raw, value)) return false;
+  ++counter;
+  return true;
+}
+
+bool XmlReadFloat(const std::string& line, const std::string& tag, int& counter, double& value) {
+  std::string raw;
+  if (!XmlGetTagText(line, tag, raw)) return false;
+  value = StrToFloat2(raw);
+  ++counter;
+  return true;
+}
+
+bool XmlReadBoolean(const std::string& line, const std::string& tag, int& counter, bool& value) {
+  std::string raw;
+  if (!XmlGetTagText(line, tag, raw)) return false;
+  value = XmlTextToBool(raw);
+  ++counter;
+  return true;
+}
+
+bool XmlReadDateTime(const std::string& line, const std::string& tag, int& counter, TDateTime& value) {
+  std::string raw;
+  if (!XmlGetTagText(line, tag, raw)) return false;
+  value = XmlTextToDateTime(raw);
+  ++counter;
+  return true;
+}
+
+bool XmlReadDataRow(const std::string& line, int& counter, TDateTime& time, int32_t& logger, int32_t& channel,
+                    double& value) {
+  if (line.find("<DataRow") == std::string::npos) return false;
+  std::string time_text, logger_text, channel_text, value_text;
+  if (!XmlGetAttribute(line, "Time", time_text) || !XmlGetAttribute(line, "Logger", logger_text) ||
+      !XmlGetAttribute(line, "Channel", channel_text) || !XmlGetAttribute(line, "Value", value_text))
+    return false;
+  int32_t l = 0, c = 0;
+  double v = 0;
+  if (!TryXmlTextToInt(logger_text, l) || !TryXmlTextToInt(channel_text, c)) return false;
+  try {
+    v = StrToFloat2(value_text);
+  } catch (const EConvertError&) {
+    return false;
+  }
+  time = XmlTextToDateTime(time_text);
+  logger = l;
+  channel = c;
+  value = v;
+  ++counter;
+  return true;
+}
+
+std::string BoolToXmlText(bool value) { return value ? "True" : "False"; }
+
+bool XmlTextToBool(const std::string& text) { return UpperCase(text) == "TRUE"; }
+
+std::string DateTimeToXmlText(TDateTime time) {
+  uint16_t year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
+  DecodeDate(time, year, month, day);
+  DecodeTime(time, hour, min, sec, msec);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", unsigned{year}, unsigned{month},
+                unsigned{day}, unsigned{hour}, unsigned{min}, unsigned{sec}, unsigned{msec});
+  return text;
+}
+
+TDateTime XmlTextToDateTime(const std::string& text) {
+  size_t pos = 0;
+  int year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0;
+  if (!Digits(text, pos, 4, year) || !Expect(text, pos, '-') || !Digits(text, pos, 2, month) ||
+      !Expect(text, pos, '-') || !Digits(text, pos, 2, day) || !Expect(text, pos, 'T') || !Digits(text, pos, 2, hour) ||
+      !Expect(text, pos, ':') || !Digits(text, pos, 2, min) || !Expect(text, pos, ':') || !Digits(text, pos, 2, sec))
+    BadDateTime(text);
+  // Fractions of a second: as many digits as given, kept to the millisecond.
+  double fraction = 0;
+  if (pos < text.size() && text[pos] == '.') {
+    ++pos;
+    double scale = 0.1;
+    const size_t start = pos;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+      fraction += (text[pos] - '0') * scale;
+      scale /= 10;
+      ++pos;
+    }
+    if (pos == start) BadDateTime(text);
+  }
+  int offset_min = 0;
+  if (pos < text.size() && text[pos] == 'Z') {
+    ++pos;
+  } else if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    const int sign = text[pos] == '-' ? -1 : 1;
+    ++pos;
+    int oh = 0, om = 0;
+    if (!Digits(text, pos, 2, oh) || !Expect(text, pos, ':') || !Digits(text, pos, 2, om) || oh > 14 || om > 59)
+      BadDateTime(text);
+    offset_min = sign * (oh * 60 + om);
+  }
+  if (pos != text.size()) BadDateTime(text);
+  TDateTime date = 0, clock = 0;
+  if (!TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, min, sec, 0, clock)) BadDateTime(text);
+  const double msec = std::round(fraction * 1000);
+  const double clock_time = clock + msec * (1.0 / 86400000.0);
+  // The runtime's date-time: the time of day counts forward from the date also before 1899.
+  TDateTime result = date >= 0 ? date + clock_time : date - clock_time;
+  result -= offset_min / 1440.0;
+  if (std::trunc(result) == 0) return 0;
+  return result;
+}
+
+std::string FloatToXmlText(double value, int precision) {
+  std::string text = FloatToStrF2(TFloatFormat::ffGeneral, precision, 3, value);
+  // The files carry the exponent's sign also when it is positive (-1.501E+038).
+  const size_t e = text.find('E');
+  if (e != std::string::npos && e + 1 < text.size() && text[e + 1] != '-' && text[e + 1] != '+')
+    text.insert(e + 1, "+");
+  return text;
+}
+
+}  // namespace qv
