@@ -117,9 +117,9 @@ std::unique_ptr<TDY_Diagram> TDY_Diagram::Clone() const {
 TDateTime TDY_DataList::FirstTime() const {
   bool found = false;
   TDateTime first = 0;
-  for (const auto& row : items_) {
-    if (row->Time == XmlMissingValue) continue;
-    if (!found || row->Time < first) first = row->Time;
+  for (const TDY_Data& row : rows_) {
+    if (row.Time == XmlMissingValue) continue;
+    if (!found || row.Time < first) first = row.Time;
     found = true;
   }
   return found ? first : 0;
@@ -127,13 +127,13 @@ TDateTime TDY_DataList::FirstTime() const {
 
 TDateTime TDY_DataList::LastTime() const {
   TDateTime last = 0;
-  for (const auto& row : items_)
-    if (row->Time != XmlMissingValue && row->Time > last) last = row->Time;
+  for (const TDY_Data& row : rows_)
+    if (row.Time != XmlMissingValue && row.Time > last) last = row.Time;
   return last;
 }
 
 void TDY_DataList::SortByTime() {
-  std::sort(items_.begin(), items_.end(), [](const auto& a, const auto& b) { return a->Time < b->Time; });
+  std::sort(rows_.begin(), rows_.end(), [](const TDY_Data& a, const TDY_Data& b) { return a.Time < b.Time; });
 }
 
 void SortDataByTime(TDY_DataList& list) { list.SortByTime(); }
@@ -499,8 +499,7 @@ bool ReadDataXml(TDY_DataList& data, const TXmlLines& lines, int& index) {
     return false;
   }
   TDY_Data row;
-  while (XmlReadDataRow(r.Line(), index, row.Time, row.Logger, row.Channel, row.Value))
-    data.Add(std::make_unique<TDY_Data>(row));
+  while (XmlReadDataRow(r.Line(), index, row.Time, row.Logger, row.Channel, row.Value)) data.Add(row);
   // Only the closing line may end the rows: a damaged row would otherwise silently drop every
   // row after it from a document that could then be saved over the original.
   if (!r.Close("Data")) {
@@ -510,7 +509,10 @@ bool ReadDataXml(TDY_DataList& data, const TXmlLines& lines, int& index) {
   return true;
 }
 
-void WriteDocContentXml(const TDY_DocContent& content, TXmlLines& lines, int level) {
+namespace {
+
+// Every line of the content before its Data element.
+void WriteDocContentHead(const TDY_DocContent& content, TXmlLines& lines, int level) {
   lines.push_back(XmlTagOpenClose("DocContent Id=\"DocContent\"", true, level));
   WriteDocInfoXml(content.DocInfo, lines, level + 1);
   WriteChannelsXml(content.Channels, lines, level + 1, false, false);
@@ -520,8 +522,33 @@ void WriteDocContentXml(const TDY_DocContent& content, TXmlLines& lines, int lev
   content.AuditLog.WriteXml(lines, level + 1);
   WriteTablesXml(content.Tables, lines, level + 1);
   WriteDiagramsXml(content.Diagrams, lines, level + 1);
+}
+
+void AppendLine(std::string& text, const std::string& line) {
+  text += line;
+  text += "\r\n";
+}
+
+}  // namespace
+
+void WriteDocContentXml(const TDY_DocContent& content, TXmlLines& lines, int level) {
+  WriteDocContentHead(content, lines, level);
   WriteDataXml(content.Data, lines, level + 1);
   lines.push_back(XmlTagOpenClose("DocContent", false, level));
+}
+
+void AppendDocContentText(const TDY_DocContent& content, std::string& text, int level) {
+  TXmlLines head;
+  WriteDocContentHead(content, head, level);
+  for (const std::string& line : head) AppendLine(text, line);
+  AppendLine(text, XmlTagOpenClose("Data", true, level + 1));
+  for (int i = 0; i < content.Data.Count(); ++i) {
+    const TDY_Data& row = *content.Data.Get(i);
+    AppendDataRowLine(text, row.Logger, row.Channel, level + 2, row.Value, row.Time);
+    text += "\r\n";
+  }
+  AppendLine(text, XmlTagOpenClose("Data", false, level + 1));
+  AppendLine(text, XmlTagOpenClose("DocContent", false, level));
 }
 
 namespace {

@@ -162,14 +162,27 @@ struct TDY_Data {
   double Value = 0;  // XmlMissingValue when missing
 };
 
-class TDY_DataList : public TDY_OwnedList<TDY_Data> {
+// Rows are kept by value: a document holds them by the hundred thousand. A pointer from Get is
+// valid until the next Add.
+class TDY_DataList {
 public:
+  TDY_Data* Add(const TDY_Data& row) {
+    rows_.push_back(row);
+    return &rows_.back();
+  }
+  TDY_Data* Get(int index) { return &rows_.at(static_cast<size_t>(index)); }
+  const TDY_Data* Get(int index) const { return &rows_.at(static_cast<size_t>(index)); }
+  int Count() const { return static_cast<int>(rows_.size()); }
+  void Clear() { rows_.clear(); }
   // The earliest Time of the rows whose Time is not the missing-value marker; 0 without one.
   TDateTime FirstTime() const;
   // The latest Time above 0 of those rows; 0 without one.
   TDateTime LastTime() const;
-  void Reserve(size_t count) { items_.reserve(count); }
+  void Reserve(size_t count) { rows_.reserve(count); }
   void SortByTime();
+
+private:
+  std::vector<TDY_Data> rows_;
 };
 
 void SortDataByTime(TDY_DataList& list);
@@ -196,6 +209,8 @@ public:
 // and append to the lists they are given. A failing reader shows its element's error and answers
 // false; a float or date-time text that does not convert raises EConvertError.
 void WriteDocContentXml(const TDY_DocContent& content, TXmlLines& lines, int level);
+// The same lines joined, each followed by CR LF; the data rows go straight into the text.
+void AppendDocContentText(const TDY_DocContent& content, std::string& text, int level);
 bool ReadDocContentXml(TDY_DocContent& content, const TXmlLines& lines, int& index);
 void WriteDocInfoXml(const TDY_DocInfo& info, TXmlLines& lines, int level);
 bool ReadDocInfoXml(TDY_DocInfo& info, const TXmlLines& lines, int& index);

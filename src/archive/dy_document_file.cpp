@@ -1,5 +1,7 @@
 #include "archive/dy_document_file.h"
 
+#include <cstring>
+
 #include "base/res_string.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/file_io.h"
@@ -78,28 +80,30 @@ TXmlLines DocumentFileLines(const TDY_DocContent& content, const TXmlLines& sign
 
 void WriteDocumentFile(const std::string& file_name, const TDY_DocContent& content, const TXmlLines& signature_lines) {
   CheckDocContentValues(content);
-  const TXmlLines lines = DocumentFileLines(content, signature_lines);
-  size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
   std::string bytes;
-  bytes.reserve(size);
-  for (const std::string& line : lines) {
-    bytes += line;
-    bytes += "\r\n";
-  }
+  bytes.reserve(static_cast<size_t>(content.Data.Count()) * 96 + 16384);
+  bytes += std::string(XmlDeclarationLine) + "\r\n" + DocumentRootOpenLine + "\r\n";
+  AppendDocContentText(content, bytes, 1);
+  for (const std::string& line : signature_lines) bytes += line + "\r\n";
+  bytes += std::string(DocumentRootCloseLine) + "\r\n";
   WriteFileAtomic(file_name, bytes);
 }
 
 TXmlLines SplitDocumentLines(const std::string& bytes) {
   TXmlLines lines;
-  size_t start = 0;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-    lines.emplace_back(bytes, start, i - start);
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
+  lines.reserve(bytes.size() / 64 + 1);
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  while (p < end) {
+    const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    const char* limit = lf ? lf : end;
+    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(limit - p)));
+    const char* stop = cr ? cr : limit;
+    lines.emplace_back(p, stop);
+    if (stop == end) break;
+    p = stop + 1;
+    if (cr && p < end && *p == '\n') ++p;  // CR LF is one break
   }
-  if (start < bytes.size()) lines.emplace_back(bytes, start, bytes.size() - start);
   return lines;
 }
 

@@ -1,8 +1,8 @@
 #include "archive/xml_lines.h"
 
 #include <charconv>
+#include <string_view>
 #include <cmath>
-#include <cstdio>
 
 #include "base/utils.h"
 #include "platform/rtl/exception.h"
@@ -17,7 +17,7 @@ const std::string NoLine;
 
 std::string Indent(int level) { return std::string(static_cast<size_t>(std::max(level, 0)) * 2, ' '); }
 
-bool Digits(const std::string& text, size_t& pos, size_t count, int& value) {
+bool Digits(std::string_view text, size_t& pos, size_t count, int& value) {
   if (pos + count > text.size()) return false;
   value = 0;
   for (size_t i = 0; i < count; ++i) {
@@ -29,15 +29,40 @@ bool Digits(const std::string& text, size_t& pos, size_t count, int& value) {
   return true;
 }
 
-bool Expect(const std::string& text, size_t& pos, char c) {
+bool Expect(std::string_view text, size_t& pos, char c) {
   if (pos >= text.size() || text[pos] != c) return false;
   ++pos;
   return true;
 }
 
-[[noreturn]] void BadDateTime(const std::string& text) {
-  throw EConvertError("'" + text + "' is not a valid date and time");
+[[noreturn]] void BadDateTime(std::string_view text) {
+  throw EConvertError("'" + std::string(text) + "' is not a valid date and time");
 }
+
+// The value of the first name="..." in the line, without copying (data rows are read by the
+// hundred thousand).
+bool AttributeView(std::string_view line, std::string_view name, std::string_view& text) {
+  for (size_t at = line.find(name); at != std::string_view::npos; at = line.find(name, at + 1)) {
+    const size_t from = at + name.size();
+    if (line.compare(from, 2, "=\"") != 0) continue;
+    const size_t end = line.find('"', from + 2);
+    if (end == std::string_view::npos) return false;
+    text = line.substr(from + 2, end - from - 2);
+    return true;
+  }
+  return false;
+}
+
+void AppendDigits(std::string& out, unsigned value, int width) {
+  char digits[8];
+  for (int i = width - 1; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out.append(digits, static_cast<size_t>(width));
+}
+
+TDateTime ParseXmlDateTime(std::string_view text);
 
 }  // namespace
 
@@ -54,8 +79,23 @@ std::string XmlTagOpenClose(const std::string& text, bool opening, int level) {
 }
 
 std::string XmlDataRowLine(int32_t logger, int32_t channel, int level, double value, TDateTime time) {
-  return Indent(level) + "<DataRow Time=\"" + DateTimeToXmlText(time) + "\" Logger=\"" + std::to_string(logger) +
-         "\" Channel=\"" + std::to_string(channel) + "\" Value=\"" + FloatToXmlText(value, 6) + "\" />";
+  std::string line;
+  line.reserve(static_cast<size_t>(std::max(level, 0)) * 2 + 100);
+  AppendDataRowLine(line, logger, channel, level, value, time);
+  return line;
+}
+
+void AppendDataRowLine(std::string& line, int32_t logger, int32_t channel, int level, double value, TDateTime time) {
+  line.append(static_cast<size_t>(std::max(level, 0)) * 2, ' ');
+  line += "<DataRow Time=\"";
+  line += DateTimeToXmlText(time);
+  line += "\" Logger=\"";
+  line += std::to_string(logger);
+  line += "\" Channel=\"";
+  line += std::to_string(channel);
+  line += "\" Value=\"";
+  line += FloatToXmlText(value, 6);
+  line += "\" />";
 }
 
 bool XmlGetTagText(const std::string& line, const std::string& tag, std::string& text) {
@@ -76,13 +116,9 @@ bool XmlHasTag(const std::string& line, const std::string& tag, bool opening, in
 }
 
 bool XmlGetAttribute(const std::string& line, const std::string& name, std::string& text) {
-  const std::string key = name + "=\"";
-  const size_t start = line.find(key);
-  if (start == std::string::npos) return false;
-  const size_t from = start + key.size();
-  const size_t end = line.find('"', from);
-  if (end == std::string::npos) return false;
-  text = line.substr(from, end - from);
+  std::string_view view;
+  if (!AttributeView(line, name, view)) return false;
+  text.assign(view);
   return true;
 }
 
@@ -132,7 +168,7 @@ bool XmlReadMultiLineString(const TXmlLines& lines, const std::string& tag, int&
   return true;
 }
 
-bool TryXmlTextToInt(const std::string& text, int32_t& value) {
+bool TryXmlTextToInt(std::string_view text, int32_t& value) {
   const char* first = text.data();
   const char* last = first + text.size();
   if (first != last && *first == '+') ++first;
@@ -178,19 +214,19 @@ bool XmlReadDateTime(const std::string& line, const std::string& tag, int& count
 bool XmlReadDataRow(const std::string& line, int& counter, TDateTime& time, int32_t& logger, int32_t& channel,
                     double& value) {
   if (line.find("<DataRow") == std::string::npos) return false;
-  std::string time_text, logger_text, channel_text, value_text;
-  if (!XmlGetAttribute(line, "Time", time_text) || !XmlGetAttribute(line, "Logger", logger_text) ||
-      !XmlGetAttribute(line, "Channel", channel_text) || !XmlGetAttribute(line, "Value", value_text))
+  std::string_view time_text, logger_text, channel_text, value_text;
+  if (!AttributeView(line, "Time", time_text) || !AttributeView(line, "Logger", logger_text) ||
+      !AttributeView(line, "Channel", channel_text) || !AttributeView(line, "Value", value_text))
     return false;
   int32_t l = 0, c = 0;
   double v = 0;
   if (!TryXmlTextToInt(logger_text, l) || !TryXmlTextToInt(channel_text, c)) return false;
   try {
-    v = StrToFloat2(value_text);
+    v = StrToFloat2(std::string(value_text));
   } catch (const EConvertError&) {
     return false;
   }
-  time = XmlTextToDateTime(time_text);
+  time = ParseXmlDateTime(time_text);
   logger = l;
   channel = c;
   value = v;
@@ -206,13 +242,30 @@ std::string DateTimeToXmlText(TDateTime time) {
   uint16_t year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
   DecodeDate(time, year, month, day);
   DecodeTime(time, hour, min, sec, msec);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", unsigned{year}, unsigned{month},
-                unsigned{day}, unsigned{hour}, unsigned{min}, unsigned{sec}, unsigned{msec});
+  std::string text;
+  text.reserve(24);
+  AppendDigits(text, year, 4);
+  text += '-';
+  AppendDigits(text, month, 2);
+  text += '-';
+  AppendDigits(text, day, 2);
+  text += 'T';
+  AppendDigits(text, hour, 2);
+  text += ':';
+  AppendDigits(text, min, 2);
+  text += ':';
+  AppendDigits(text, sec, 2);
+  text += '.';
+  AppendDigits(text, msec, 3);
+  text += 'Z';
   return text;
 }
 
-TDateTime XmlTextToDateTime(const std::string& text) {
+TDateTime XmlTextToDateTime(const std::string& text) { return ParseXmlDateTime(text); }
+
+namespace {
+
+TDateTime ParseXmlDateTime(std::string_view text) {
   size_t pos = 0;
   int year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0;
   if (!Digits(text, pos, 4, year) || !Expect(text, pos, '-') || !Digits(text, pos, 2, month) ||
@@ -255,8 +308,54 @@ TDateTime XmlTextToDateTime(const std::string& text) {
   return result;
 }
 
+}  // namespace
+
+namespace {
+
+// The general form straight from the shortest round-trip digits, when they are no more than the
+// precision: rounding the exact value to that many digits then gives those same digits, so the
+// text is the one the full conversion gives, without its exact expansion (data rows are written
+// by the hundred thousand). False when the value needs rounding.
+bool ShortGeneralText(double value, int precision, std::string& text) {
+  if (value == 0 || !std::isfinite(value)) return false;
+  char buf[40];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  if (r.ec != std::errc()) return false;
+  const std::string_view s(buf, static_cast<size_t>(r.ptr - buf));
+  const size_t e = s.find('e');
+  const bool negative = s[0] == '-';
+  std::string digits;
+  for (size_t i = negative ? 1 : 0; i < e; ++i)
+    if (s[i] != '.') digits += s[i];
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  if (static_cast<int>(digits.size()) > precision) return false;
+  int exponent = 0;
+  std::from_chars(s.data() + e + (s[e + 1] == '+' ? 2 : 1), s.data() + s.size(), exponent);
+  const int point = exponent + 1;  // value = 0.digits * 10^point
+  text = negative ? "-" : "";
+  if (point > precision || point < -3) {
+    text += digits[0];
+    if (digits.size() > 1) text += "." + digits.substr(1);
+    text += exponent < 0 ? "E-" : "E+";
+    std::string exp_text = std::to_string(std::abs(exponent));
+    if (exp_text.size() < 3) exp_text.insert(0, 3 - exp_text.size(), '0');
+    text += exp_text;
+  } else if (point <= 0) {
+    text += "0." + std::string(static_cast<size_t>(-point), '0') + digits;
+  } else if (static_cast<size_t>(point) >= digits.size()) {
+    text += digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+  } else {
+    text += digits.substr(0, static_cast<size_t>(point)) + "." + digits.substr(static_cast<size_t>(point));
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string FloatToXmlText(double value, int precision) {
-  std::string text = FloatToStrF2(TFloatFormat::ffGeneral, precision, 3, value);
+  std::string text;
+  if (ShortGeneralText(value, precision, text)) return text;
+  text = FloatToStrF2(TFloatFormat::ffGeneral, precision, 3, value);
   // The files carry the exponent's sign also when it is positive (-1.501E+038).
   const size_t e = text.find('E');
   if (e != std::string::npos && e + 1 < text.size() && text[e + 1] != '-' && text[e + 1] != '+')

@@ -5,6 +5,7 @@
 // lines they are given.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/rtl/date_time.h"
@@ -20,6 +21,8 @@ std::string XmlTagLine(const std::string& tag, const std::string& value, int lev
 // "<text>" or "</text>"; text may carry attributes or end in " /".
 std::string XmlTagOpenClose(const std::string& text, bool opening, int level);
 std::string XmlDataRowLine(int32_t logger, int32_t channel, int level, double value, TDateTime time);
+// The same line appended to text.
+void AppendDataRowLine(std::string& text, int32_t logger, int32_t channel, int level, double value, TDateTime time);
 
 // The line at index, or an empty line past either end, so readers never read outside the list.
 const std::string& XmlLineAt(const TXmlLines& lines, int index);
@@ -56,6 +59,6 @@ TDateTime XmlTextToDateTime(const std::string& text);
 // General format, "." as decimal point, at least three exponent digits.
 std::string FloatToXmlText(double value, int precision);
 // Optional sign and decimal digits within 32 bits.
-bool TryXmlTextToInt(const std::string& text, int32_t& value);
+bool TryXmlTextToInt(std::string_view text, int32_t& value);
 
 }  // namespace qv

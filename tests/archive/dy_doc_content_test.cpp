@@ -93,9 +93,9 @@ void FillGoldenModel(TDY_DocContent& doc) {
   diagram->Channels.Add(std::move(dc));
   doc.Diagrams.Add(std::move(diagram));
 
-  doc.Data.Add(std::make_unique<TDY_Data>(TDY_Data{7, 1, Stamp(2004, 3, 16), 4.25}));
-  doc.Data.Add(std::make_unique<TDY_Data>(TDY_Data{7, 1, Stamp(2004, 3, 16, 0, 15), XmlMissingValue}));
-  doc.Data.Add(std::make_unique<TDY_Data>(TDY_Data{7, 1, Stamp(2004, 3, 17), 123457}));
+  doc.Data.Add(TDY_Data{7, 1, Stamp(2004, 3, 16), 4.25});
+  doc.Data.Add(TDY_Data{7, 1, Stamp(2004, 3, 16, 0, 15), XmlMissingValue});
+  doc.Data.Add(TDY_Data{7, 1, Stamp(2004, 3, 17), 123457});
 }
 
 std::string FileBytes(const TDY_DocContent& doc) {
@@ -122,6 +122,8 @@ TEST_F(DocumentTest, WritesTheHandWrittenGoldenFileByteForByte) {
   TDY_DocContent doc;
   FillGoldenModel(doc);
   EXPECT_EQ(FileBytes(doc), ReadFileBytes(GoldenFile));
+  WriteDocumentFile(folder.File("golden.xml"), doc);
+  EXPECT_EQ(ReadFileBytes(folder.File("golden.xml")), ReadFileBytes(GoldenFile));
 }
 
 TEST_F(DocumentTest, ReadsTheGoldenFileIntoTheModel) {
@@ -308,9 +310,9 @@ TEST(DocModel, CopiesAreDeepAndTimesSkipMissingRows) {
 
   TDY_DataList data;
   EXPECT_EQ(data.FirstTime(), 0);
-  data.Add(std::make_unique<TDY_Data>(TDY_Data{7, 1, XmlMissingValue, 1}));
-  data.Add(std::make_unique<TDY_Data>(TDY_Data{7, 1, 5.5, 1}));
-  data.Add(std::make_unique<TDY_Data>(TDY_Data{7, 1, 2.5, 1}));
+  data.Add(TDY_Data{7, 1, XmlMissingValue, 1});
+  data.Add(TDY_Data{7, 1, 5.5, 1});
+  data.Add(TDY_Data{7, 1, 2.5, 1});
   EXPECT_EQ(data.FirstTime(), 2.5);
   EXPECT_EQ(data.LastTime(), 5.5);
   SortDataByTime(data);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "base/utils.h"
 #include "platform/rtl/exception.h"
 
 namespace qv {
@@ -38,6 +41,26 @@ TEST(XmlLines, ValueTextForms) {
   EXPECT_EQ(BoolToXmlText(false), "False");
   for (const char* yes : {"True", "TRUE", "true", "tRuE"}) EXPECT_TRUE(XmlTextToBool(yes)) << yes;
   for (const char* no : {"False", "1", "", " True"}) EXPECT_FALSE(XmlTextToBool(no)) << no;
+}
+
+TEST(XmlLines, NumberTextsAgreeWithTheRuntimeGeneralFormat) {
+  // The quick path for values that need no rounding against the runtime's full conversion, over
+  // magnitudes from both sides of every switch between fixed and exponent form.
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 134775813u + 1u; };
+  for (int i = 0; i < 20000; ++i) {
+    const int exponent = static_cast<int>(next() % 50) - 25;
+    const int digits = static_cast<int>(next() % 9) + 1;
+    double mantissa = static_cast<double>(next() % 1000000000u);
+    for (int d = 9; d > digits; --d) mantissa = std::floor(mantissa / 10);
+    const double value = (next() & 1 ? -1 : 1) * mantissa * std::pow(10.0, exponent);
+    for (int precision : {6, 15}) {
+      std::string expected = FloatToStrF2(TFloatFormat::ffGeneral, precision, 3, value);
+      const size_t e = expected.find('E');
+      if (e != std::string::npos && expected[e + 1] != '-') expected.insert(e + 1, "+");
+      ASSERT_EQ(FloatToXmlText(value, precision), expected) << value << " " << precision;
+    }
+  }
 }
 
 TEST(XmlLines, DateTimesReadBackAsTheClockTimeWritten) {
