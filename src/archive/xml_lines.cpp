@@ -63,6 +63,8 @@ void AppendDigits(std::string& out, unsigned value, int width) {
 }
 
 TDateTime ParseXmlDateTime(std::string_view text);
+void AppendDateTimeXmlText(std::string& text, TDateTime time);
+void AppendFloatXmlText(std::string& out, double value, int precision);
 
 }  // namespace
 
@@ -87,14 +89,15 @@ std::string XmlDataRowLine(int32_t logger, int32_t channel, int level, double va
 
 void AppendDataRowLine(std::string& line, int32_t logger, int32_t channel, int level, double value, TDateTime time) {
   line.append(static_cast<size_t>(std::max(level, 0)) * 2, ' ');
+  char number[16];
   line += "<DataRow Time=\"";
-  line += DateTimeToXmlText(time);
+  AppendDateTimeXmlText(line, time);
   line += "\" Logger=\"";
-  line += std::to_string(logger);
+  line.append(number, std::to_chars(number, number + sizeof number, logger).ptr);
   line += "\" Channel=\"";
-  line += std::to_string(channel);
+  line.append(number, std::to_chars(number, number + sizeof number, channel).ptr);
   line += "\" Value=\"";
-  line += FloatToXmlText(value, 6);
+  AppendFloatXmlText(line, value, 6);
   line += "\" />";
 }
 
@@ -239,11 +242,17 @@ std::string BoolToXmlText(bool value) { return value ? "True" : "False"; }
 bool XmlTextToBool(const std::string& text) { return UpperCase(text) == "TRUE"; }
 
 std::string DateTimeToXmlText(TDateTime time) {
+  std::string text;
+  AppendDateTimeXmlText(text, time);
+  return text;
+}
+
+namespace {
+
+void AppendDateTimeXmlText(std::string& text, TDateTime time) {
   uint16_t year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
   DecodeDate(time, year, month, day);
   DecodeTime(time, hour, min, sec, msec);
-  std::string text;
-  text.reserve(24);
   AppendDigits(text, year, 4);
   text += '-';
   AppendDigits(text, month, 2);
@@ -258,8 +267,9 @@ std::string DateTimeToXmlText(TDateTime time) {
   text += '.';
   AppendDigits(text, msec, 3);
   text += 'Z';
-  return text;
 }
+
+}  // namespace
 
 TDateTime XmlTextToDateTime(const std::string& text) { return ParseXmlDateTime(text); }
 
@@ -316,7 +326,7 @@ namespace {
 // precision: rounding the exact value to that many digits then gives those same digits, so the
 // text is the one the full conversion gives, without its exact expansion (data rows are written
 // by the hundred thousand). False when the value needs rounding.
-bool ShortGeneralText(double value, int precision, std::string& text) {
+bool AppendShortGeneral(std::string& out, double value, int precision) {
   if (value == 0 || !std::isfinite(value)) return false;
   char buf[40];
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
@@ -324,28 +334,38 @@ bool ShortGeneralText(double value, int precision, std::string& text) {
   const std::string_view s(buf, static_cast<size_t>(r.ptr - buf));
   const size_t e = s.find('e');
   const bool negative = s[0] == '-';
-  std::string digits;
+  char digits[24];
+  size_t count = 0;
   for (size_t i = negative ? 1 : 0; i < e; ++i)
-    if (s[i] != '.') digits += s[i];
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  if (static_cast<int>(digits.size()) > precision) return false;
+    if (s[i] != '.') digits[count++] = s[i];
+  while (count > 1 && digits[count - 1] == '0') --count;
+  if (static_cast<int>(count) > precision) return false;
   int exponent = 0;
   std::from_chars(s.data() + e + (s[e + 1] == '+' ? 2 : 1), s.data() + s.size(), exponent);
   const int point = exponent + 1;  // value = 0.digits * 10^point
-  text = negative ? "-" : "";
+  if (negative) out += '-';
   if (point > precision || point < -3) {
-    text += digits[0];
-    if (digits.size() > 1) text += "." + digits.substr(1);
-    text += exponent < 0 ? "E-" : "E+";
-    std::string exp_text = std::to_string(std::abs(exponent));
-    if (exp_text.size() < 3) exp_text.insert(0, 3 - exp_text.size(), '0');
-    text += exp_text;
+    out += digits[0];
+    if (count > 1) {
+      out += '.';
+      out.append(digits + 1, count - 1);
+    }
+    out += exponent < 0 ? "E-" : "E+";
+    const int magnitude = std::abs(exponent);
+    if (magnitude < 100) out += '0';
+    if (magnitude < 10) out += '0';
+    out += std::to_string(magnitude);
   } else if (point <= 0) {
-    text += "0." + std::string(static_cast<size_t>(-point), '0') + digits;
-  } else if (static_cast<size_t>(point) >= digits.size()) {
-    text += digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+    out += "0.";
+    out.append(static_cast<size_t>(-point), '0');
+    out.append(digits, count);
+  } else if (static_cast<size_t>(point) >= count) {
+    out.append(digits, count);
+    out.append(static_cast<size_t>(point) - count, '0');
   } else {
-    text += digits.substr(0, static_cast<size_t>(point)) + "." + digits.substr(static_cast<size_t>(point));
+    out.append(digits, static_cast<size_t>(point));
+    out += '.';
+    out.append(digits + point, count - static_cast<size_t>(point));
   }
   return true;
 }
@@ -354,7 +374,7 @@ bool ShortGeneralText(double value, int precision, std::string& text) {
 
 std::string FloatToXmlText(double value, int precision) {
   std::string text;
-  if (ShortGeneralText(value, precision, text)) return text;
+  if (AppendShortGeneral(text, value, precision)) return text;
   text = FloatToStrF2(TFloatFormat::ffGeneral, precision, 3, value);
   // The files carry the exponent's sign also when it is positive (-1.501E+038).
   const size_t e = text.find('E');
@@ -362,5 +382,13 @@ std::string FloatToXmlText(double value, int precision) {
     text.insert(e + 1, "+");
   return text;
 }
+
+namespace {
+
+void AppendFloatXmlText(std::string& out, double value, int precision) {
+  if (!AppendShortGeneral(out, value, precision)) out += FloatToXmlText(value, precision);
+}
+
+}  // namespace
 
 }  // namespace qv
