@@ -53,13 +53,12 @@ bool AttributeView(std::string_view line, std::string_view name, std::string_vie
   return false;
 }
 
-void AppendDigits(std::string& out, unsigned value, int width) {
-  char digits[8];
+char* PutDigits(char* p, unsigned value, int width) {
   for (int i = width - 1; i >= 0; --i) {
-    digits[i] = static_cast<char>('0' + value % 10);
+    p[i] = static_cast<char>('0' + value % 10);
     value /= 10;
   }
-  out.append(digits, static_cast<size_t>(width));
+  return p + width;
 }
 
 TDateTime ParseXmlDateTime(std::string_view text);
@@ -253,20 +252,22 @@ void AppendDateTimeXmlText(std::string& text, TDateTime time) {
   uint16_t year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
   DecodeDate(time, year, month, day);
   DecodeTime(time, hour, min, sec, msec);
-  AppendDigits(text, year, 4);
-  text += '-';
-  AppendDigits(text, month, 2);
-  text += '-';
-  AppendDigits(text, day, 2);
-  text += 'T';
-  AppendDigits(text, hour, 2);
-  text += ':';
-  AppendDigits(text, min, 2);
-  text += ':';
-  AppendDigits(text, sec, 2);
-  text += '.';
-  AppendDigits(text, msec, 3);
-  text += 'Z';
+  char buf[24];
+  char* p = PutDigits(buf, year, 4);
+  *p++ = '-';
+  p = PutDigits(p, month, 2);
+  *p++ = '-';
+  p = PutDigits(p, day, 2);
+  *p++ = 'T';
+  p = PutDigits(p, hour, 2);
+  *p++ = ':';
+  p = PutDigits(p, min, 2);
+  *p++ = ':';
+  p = PutDigits(p, sec, 2);
+  *p++ = '.';
+  p = PutDigits(p, msec, 3);
+  *p++ = 'Z';
+  text.append(buf, static_cast<size_t>(p - buf));
 }
 
 }  // namespace
