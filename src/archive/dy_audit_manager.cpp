@@ -195,8 +195,8 @@ void TDY_AuditEventList::WriteXml(TXmlLines& lines, int level) const {
   lines.push_back(XmlTagOpenClose("AuditLog", false, level));
 }
 
-bool TDY_AuditEventList::ReadXml(const TXmlLines& lines, int& index) {
-  auto line = [&](int i) -> const std::string& { return XmlLineAt(lines, i); };
+bool TDY_AuditEventList::ReadXml(const TXmlLineViews& lines, int& index) {
+  auto line = [&](int i) { return XmlLineAt(lines, i); };
   int probe = index;
   if (!XmlHasTag(line(index), "AuditLog", true, probe)) return false;
   index = probe;

@@ -62,7 +62,7 @@ public:
 
   // The audit-log element of documents.
   void WriteXml(TXmlLines& lines, int level) const;
-  bool ReadXml(const TXmlLines& lines, int& index);
+  bool ReadXml(const TXmlLineViews& lines, int& index);
 
 private:
   std::vector<TDY_AuditEvent> events_;

@@ -21,10 +21,10 @@ void ParseError(const char* suffix) { ArchiveErrorBox(LoadResString("DY_XMLParse
 
 // Reads the value lines of one element in order; each read advances the index when it succeeds.
 struct TLineReader {
-  const TXmlLines& lines;
+  const TXmlLineViews& lines;
   int& index;
 
-  const std::string& Line() const { return XmlLineAt(lines, index); }
+  std::string_view Line() const { return XmlLineAt(lines, index); }
   bool Open(const char* tag) { return XmlHasTag(Line(), tag, true, index); }
   bool Close(const char* tag) { return XmlHasTag(Line(), tag, false, index); }
   void Skip() { ++index; }
@@ -200,7 +200,7 @@ void WriteDocInfoXml(const TDY_DocInfo& info, TXmlLines& lines, int level) {
   lines.push_back(XmlTagOpenClose("DocInfo", false, level));
 }
 
-bool ReadDocInfoXml(TDY_DocInfo& info, const TXmlLines& lines, int& index) {
+bool ReadDocInfoXml(TDY_DocInfo& info, const TXmlLineViews& lines, int& index) {
   TLineReader r{lines, index};
   const bool ok = r.Open("DocInfo") && r.Str("Title", info.Title) && r.Str("Name", info.Name) &&
                   r.Str("FileName", info.FileName) && r.Int("TypeID", info.TypeID) &&
@@ -266,7 +266,7 @@ void WriteChannelsXml(const TDY_ChannelList& channels, TXmlLines& lines, int lev
   lines.push_back(XmlTagOpenClose("Channels", false, level));
 }
 
-bool ReadChannelsXml(TDY_ChannelList& channels, const TXmlLines& lines, int& index, bool diagram_form,
+bool ReadChannelsXml(TDY_ChannelList& channels, const TXmlLineViews& lines, int& index, bool diagram_form,
                      bool table_form) {
   TLineReader r{lines, index};
   if (!r.Open("Channels")) {
@@ -327,7 +327,7 @@ void WriteDocElementsXml(const TDY_DocElementList& elements, TXmlLines& lines, i
   lines.push_back(XmlTagOpenClose("DocElements", false, level));
 }
 
-bool ReadDocElementsXml(TDY_DocElementList& elements, const TXmlLines& lines, int& index) {
+bool ReadDocElementsXml(TDY_DocElementList& elements, const TXmlLineViews& lines, int& index) {
   TLineReader r{lines, index};
   if (!r.Open("DocElements")) {
     ParseError(" [DocElement]");
@@ -364,7 +364,7 @@ void WriteChaptersXml(const TDY_ChapterList& chapters, TXmlLines& lines, int lev
   lines.push_back(XmlTagOpenClose("Chapters", false, level));
 }
 
-bool ReadChaptersXml(TDY_ChapterList& chapters, const TXmlLines& lines, int& index) {
+bool ReadChaptersXml(TDY_ChapterList& chapters, const TXmlLineViews& lines, int& index) {
   TLineReader r{lines, index};
   if (!r.Open("Chapters")) {
     ParseError(" [Chapter]");
@@ -401,7 +401,7 @@ void WriteCommentsXml(const TDY_CommentList& comments, TXmlLines& lines, int lev
   lines.push_back(XmlTagOpenClose("Comments", false, level));
 }
 
-bool ReadCommentsXml(TDY_CommentList& comments, const TXmlLines& lines, int& index) {
+bool ReadCommentsXml(TDY_CommentList& comments, const TXmlLineViews& lines, int& index) {
   TLineReader r{lines, index};
   if (!r.Open("Comments")) {
     ParseError(" [Comments]");
@@ -439,8 +439,8 @@ void WriteNamedChannelLists(const TList& list, TXmlLines& lines, int level, cons
 }
 
 template <class TItem, class TList>
-bool ReadNamedChannelLists(TList& list, const TXmlLines& lines, int& index, const char* list_tag, const char* item_tag,
-                           bool diagram_form, const char* suffix) {
+bool ReadNamedChannelLists(TList& list, const TXmlLineViews& lines, int& index, const char* list_tag,
+                           const char* item_tag, bool diagram_form, const char* suffix) {
   TLineReader r{lines, index};
   if (!r.Open(list_tag)) {
     ParseError(suffix);
@@ -471,7 +471,7 @@ void WriteTablesXml(const TDY_TableList& tables, TXmlLines& lines, int level) {
   WriteNamedChannelLists<TDY_Table>(tables, lines, level, "Tables", "TableItem", false);
 }
 
-bool ReadTablesXml(TDY_TableList& tables, const TXmlLines& lines, int& index) {
+bool ReadTablesXml(TDY_TableList& tables, const TXmlLineViews& lines, int& index) {
   return ReadNamedChannelLists<TDY_Table>(tables, lines, index, "Tables", "TableItem", false, " [Tables]");
 }
 
@@ -479,7 +479,7 @@ void WriteDiagramsXml(const TDY_DiagramList& diagrams, TXmlLines& lines, int lev
   WriteNamedChannelLists<TDY_Diagram>(diagrams, lines, level, "Diagrams", "DiagramItem", true);
 }
 
-bool ReadDiagramsXml(TDY_DiagramList& diagrams, const TXmlLines& lines, int& index) {
+bool ReadDiagramsXml(TDY_DiagramList& diagrams, const TXmlLineViews& lines, int& index) {
   return ReadNamedChannelLists<TDY_Diagram>(diagrams, lines, index, "Diagrams", "DiagramItem", true, " [Diagrams]");
 }
 
@@ -492,7 +492,7 @@ void WriteDataXml(const TDY_DataList& data, TXmlLines& lines, int level) {
   lines.push_back(XmlTagOpenClose("Data", false, level));
 }
 
-bool ReadDataXml(TDY_DataList& data, const TXmlLines& lines, int& index) {
+bool ReadDataXml(TDY_DataList& data, const TXmlLineViews& lines, int& index) {
   TLineReader r{lines, index};
   if (!r.Open("Data")) {
     ParseError(" [Data]");
@@ -524,7 +524,7 @@ void WriteDocContentHead(const TDY_DocContent& content, TXmlLines& lines, int le
   WriteDiagramsXml(content.Diagrams, lines, level + 1);
 }
 
-void AppendLine(std::string& text, const std::string& line) {
+void AppendLine(std::string& text, std::string_view line) {
   text += line;
   text += "\r\n";
 }
@@ -554,7 +554,7 @@ void AppendDocContentText(const TDY_DocContent& content, std::string& text, int 
 namespace {
 
 // The audit list's reader answers false without a word when its element is missing.
-bool ReadAuditLogXml(TDY_AuditEventList& list, const TXmlLines& lines, int& index) {
+bool ReadAuditLogXml(TDY_AuditEventList& list, const TXmlLineViews& lines, int& index) {
   int probe = index;
   if (!XmlHasTag(XmlLineAt(lines, index), "AuditLog", true, probe)) {
     ParseError(" [AuditLog]");
@@ -565,7 +565,7 @@ bool ReadAuditLogXml(TDY_AuditEventList& list, const TXmlLines& lines, int& inde
 
 }  // namespace
 
-bool ReadDocContentXml(TDY_DocContent& content, const TXmlLines& lines, int& index) {
+bool ReadDocContentXml(TDY_DocContent& content, const TXmlLineViews& lines, int& index) {
   if (XmlLineAt(lines, index).find("<DocContent Id=\"DocContent\"") == std::string::npos) return false;
   ++index;
   const bool ok = ReadDocInfoXml(content.DocInfo, lines, index) &&

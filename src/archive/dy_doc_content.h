@@ -211,22 +211,23 @@ public:
 void WriteDocContentXml(const TDY_DocContent& content, TXmlLines& lines, int level);
 // The same lines joined, each followed by CR LF; the data rows go straight into the text.
 void AppendDocContentText(const TDY_DocContent& content, std::string& text, int level);
-bool ReadDocContentXml(TDY_DocContent& content, const TXmlLines& lines, int& index);
+bool ReadDocContentXml(TDY_DocContent& content, const TXmlLineViews& lines, int& index);
 void WriteDocInfoXml(const TDY_DocInfo& info, TXmlLines& lines, int level);
-bool ReadDocInfoXml(TDY_DocInfo& info, const TXmlLines& lines, int& index);
+bool ReadDocInfoXml(TDY_DocInfo& info, const TXmlLineViews& lines, int& index);
 void WriteChannelsXml(const TDY_ChannelList& channels, TXmlLines& lines, int level, bool diagram_form, bool table_form);
-bool ReadChannelsXml(TDY_ChannelList& channels, const TXmlLines& lines, int& index, bool diagram_form, bool table_form);
+bool ReadChannelsXml(TDY_ChannelList& channels, const TXmlLineViews& lines, int& index, bool diagram_form,
+                     bool table_form);
 void WriteDocElementsXml(const TDY_DocElementList& elements, TXmlLines& lines, int level);
-bool ReadDocElementsXml(TDY_DocElementList& elements, const TXmlLines& lines, int& index);
+bool ReadDocElementsXml(TDY_DocElementList& elements, const TXmlLineViews& lines, int& index);
 void WriteChaptersXml(const TDY_ChapterList& chapters, TXmlLines& lines, int level);
-bool ReadChaptersXml(TDY_ChapterList& chapters, const TXmlLines& lines, int& index);
+bool ReadChaptersXml(TDY_ChapterList& chapters, const TXmlLineViews& lines, int& index);
 void WriteCommentsXml(const TDY_CommentList& comments, TXmlLines& lines, int level);
-bool ReadCommentsXml(TDY_CommentList& comments, const TXmlLines& lines, int& index);
+bool ReadCommentsXml(TDY_CommentList& comments, const TXmlLineViews& lines, int& index);
 void WriteTablesXml(const TDY_TableList& tables, TXmlLines& lines, int level);
-bool ReadTablesXml(TDY_TableList& tables, const TXmlLines& lines, int& index);
+bool ReadTablesXml(TDY_TableList& tables, const TXmlLineViews& lines, int& index);
 void WriteDiagramsXml(const TDY_DiagramList& diagrams, TXmlLines& lines, int level);
-bool ReadDiagramsXml(TDY_DiagramList& diagrams, const TXmlLines& lines, int& index);
+bool ReadDiagramsXml(TDY_DiagramList& diagrams, const TXmlLineViews& lines, int& index);
 void WriteDataXml(const TDY_DataList& data, TXmlLines& lines, int level);
-bool ReadDataXml(TDY_DataList& data, const TXmlLines& lines, int& index);
+bool ReadDataXml(TDY_DataList& data, const TXmlLineViews& lines, int& index);
 
 }  // namespace qv

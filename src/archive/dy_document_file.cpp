@@ -12,7 +12,7 @@ namespace qv {
 namespace {
 
 // The line that ends the region the first signature digest covers.
-bool IsContentEndLine(const std::string& line) { return SameText(line, "  </DocContent>"); }
+bool IsContentEndLine(std::string_view line) { return SameText(line, "  </DocContent>"); }
 
 void CheckValue(const std::string& tag, const std::string& value, bool multi_line, const char* element) {
   bool bad = value.find("</" + tag + ">") != std::string::npos;
@@ -90,7 +90,12 @@ void WriteDocumentFile(const std::string& file_name, const TDY_DocContent& conte
 }
 
 TXmlLines SplitDocumentLines(const std::string& bytes) {
-  TXmlLines lines;
+  const TXmlLineViews views = SplitDocumentLineViews(bytes);
+  return TXmlLines(views.begin(), views.end());
+}
+
+TXmlLineViews SplitDocumentLineViews(std::string_view bytes) {
+  TXmlLineViews lines;
   lines.reserve(bytes.size() / 64 + 1);
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
@@ -110,13 +115,14 @@ TXmlLines SplitDocumentLines(const std::string& bytes) {
 bool ReadDocumentFile(const std::string& file_name, TDY_DocContent& content, std::string& error,
                       TXmlLines* signature_lines) {
   error = LoadResString("KD_DocNotValid");
-  TXmlLines lines;
+  std::string bytes;
   try {
-    lines = SplitDocumentLines(ReadFileBytes(file_name));
+    bytes = ReadFileBytes(file_name);
   } catch (const Exception& e) {
     error += " " + e.Message();
     return false;
   }
+  const TXmlLineViews lines = SplitDocumentLineViews(bytes);
   if (lines.size() < 3 || lines[0] != XmlDeclarationLine) return false;
   TDY_DocContent fresh;
   int index = 2;  // the root line is not read

@@ -26,6 +26,8 @@ void WriteDocumentFile(const std::string& file_name, const TDY_DocContent& conte
 
 // Splits at CR LF, CR or LF, keeping each line's bytes.
 TXmlLines SplitDocumentLines(const std::string& bytes);
+// The same as views into bytes.
+TXmlLineViews SplitDocumentLineViews(std::string_view bytes);
 
 // Reads the file into content; false (content untouched, error set) when it cannot be read, is
 // no document, is damaged or truncated. The lines between the content and the closing root line

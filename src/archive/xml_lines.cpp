@@ -13,8 +13,6 @@ namespace qv {
 
 namespace {
 
-const std::string NoLine;
-
 std::string Indent(int level) { return std::string(static_cast<size_t>(std::max(level, 0)) * 2, ' '); }
 
 bool Digits(std::string_view text, size_t& pos, size_t count, int& value) {
@@ -67,9 +65,12 @@ void AppendFloatXmlText(std::string& out, double value, int precision);
 
 }  // namespace
 
-const std::string& XmlLineAt(const TXmlLines& lines, int index) {
-  return index >= 0 && static_cast<size_t>(index) < lines.size() ? lines[static_cast<size_t>(index)] : NoLine;
+std::string_view XmlLineAt(const TXmlLineViews& lines, int index) {
+  return index >= 0 && static_cast<size_t>(index) < lines.size() ? lines[static_cast<size_t>(index)]
+                                                                 : std::string_view();
 }
+
+TXmlLineViews XmlLineViews(const TXmlLines& lines) { return TXmlLineViews(lines.begin(), lines.end()); }
 
 std::string XmlTagLine(const std::string& tag, const std::string& value, int level) {
   return Indent(level) + "<" + tag + ">" + value + "</" + tag + ">";
@@ -100,39 +101,39 @@ void AppendDataRowLine(std::string& line, int32_t logger, int32_t channel, int l
   line += "\" />";
 }
 
-bool XmlGetTagText(const std::string& line, const std::string& tag, std::string& text) {
+bool XmlGetTagText(std::string_view line, const std::string& tag, std::string& text) {
   const std::string open = "<" + tag + ">";
   const size_t start = line.find(open);
   if (start == std::string::npos) return false;
   const size_t from = start + open.size();
   const size_t end = line.find("</" + tag + ">", from);
   if (end == std::string::npos) return false;
-  text = line.substr(from, end - from);
+  text.assign(line.substr(from, end - from));
   return true;
 }
 
-bool XmlHasTag(const std::string& line, const std::string& tag, bool opening, int& counter) {
+bool XmlHasTag(std::string_view line, const std::string& tag, bool opening, int& counter) {
   const bool found = line.find(opening ? "<" + tag : "</" + tag + ">") != std::string::npos;
   if (found) ++counter;
   return found;
 }
 
-bool XmlGetAttribute(const std::string& line, const std::string& name, std::string& text) {
+bool XmlGetAttribute(std::string_view line, const std::string& name, std::string& text) {
   std::string_view view;
   if (!AttributeView(line, name, view)) return false;
   text.assign(view);
   return true;
 }
 
-int FindLineContaining(const TXmlLines& lines, const std::string& text, int start) {
+int FindLineContaining(const TXmlLineViews& lines, const std::string& text, int start) {
   for (size_t i = static_cast<size_t>(std::max(start, 0)); i < lines.size(); ++i)
     if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
   return -1;
 }
 
-bool XmlGetMultiLineText(const TXmlLines& lines, const std::string& tag, int& counter, std::string& text) {
+bool XmlGetMultiLineText(const TXmlLineViews& lines, const std::string& tag, int& counter, std::string& text) {
   if (counter < 0 || static_cast<size_t>(counter) >= lines.size()) return false;
-  const std::string& first = lines[static_cast<size_t>(counter)];
+  const std::string_view first = lines[static_cast<size_t>(counter)];
   const std::string open = "<" + tag + ">";
   const std::string close = "</" + tag + ">";
   const size_t start = first.find(open);
@@ -140,22 +141,26 @@ bool XmlGetMultiLineText(const TXmlLines& lines, const std::string& tag, int& co
   const size_t from = start + open.size();
   const size_t end = first.find(close, from);
   if (end != std::string::npos) {
-    text = first.substr(from, end - from);
+    text.assign(first.substr(from, end - from));
     ++counter;
     return true;
   }
   const int last = FindLineContaining(lines, close, counter);
   if (last < 0) return false;
-  std::string value = first.substr(from);
-  for (int i = counter + 1; i < last; ++i) value += "\r\n" + lines[static_cast<size_t>(i)];
-  const std::string& closing = lines[static_cast<size_t>(last)];
-  value += "\r\n" + closing.substr(0, closing.find(close));
+  std::string value(first.substr(from));
+  for (int i = counter + 1; i < last; ++i) {
+    value += "\r\n";
+    value += lines[static_cast<size_t>(i)];
+  }
+  const std::string_view closing = lines[static_cast<size_t>(last)];
+  value += "\r\n";
+  value += closing.substr(0, closing.find(close));
   text = std::move(value);
   counter = last + 1;
   return true;
 }
 
-bool XmlReadString(const std::string& line, const std::string& tag, int& counter, std::string& text) {
+bool XmlReadString(std::string_view line, const std::string& tag, int& counter, std::string& text) {
   std::string raw;
   if (!XmlGetTagText(line, tag, raw)) return false;
   text = TextLineToUtf8(raw);
@@ -163,7 +168,7 @@ bool XmlReadString(const std::string& line, const std::string& tag, int& counter
   return true;
 }
 
-bool XmlReadMultiLineString(const TXmlLines& lines, const std::string& tag, int& counter, std::string& text) {
+bool XmlReadMultiLineString(const TXmlLineViews& lines, const std::string& tag, int& counter, std::string& text) {
   std::string raw;
   if (!XmlGetMultiLineText(lines, tag, counter, raw)) return false;
   text = TextLineToUtf8(raw);
@@ -182,14 +187,14 @@ bool TryXmlTextToInt(std::string_view text, int32_t& value) {
   return true;
 }
 
-bool XmlReadInteger(const std::string& line, const std::string& tag, int& counter, int32_t& value) {
+bool XmlReadInteger(std::string_view line, const std::string& tag, int& counter, int32_t& value) {
   std::string raw;
   if (!XmlGetTagText(line, tag, raw) || !TryXmlTextToInt(raw, value)) return false;
   ++counter;
   return true;
 }
 
-bool XmlReadFloat(const std::string& line, const std::string& tag, int& counter, double& value) {
+bool XmlReadFloat(std::string_view line, const std::string& tag, int& counter, double& value) {
   std::string raw;
   if (!XmlGetTagText(line, tag, raw)) return false;
   value = StrToFloat2(raw);
@@ -197,7 +202,7 @@ bool XmlReadFloat(const std::string& line, const std::string& tag, int& counter,
   return true;
 }
 
-bool XmlReadBoolean(const std::string& line, const std::string& tag, int& counter, bool& value) {
+bool XmlReadBoolean(std::string_view line, const std::string& tag, int& counter, bool& value) {
   std::string raw;
   if (!XmlGetTagText(line, tag, raw)) return false;
   value = XmlTextToBool(raw);
@@ -205,7 +210,7 @@ bool XmlReadBoolean(const std::string& line, const std::string& tag, int& counte
   return true;
 }
 
-bool XmlReadDateTime(const std::string& line, const std::string& tag, int& counter, TDateTime& value) {
+bool XmlReadDateTime(std::string_view line, const std::string& tag, int& counter, TDateTime& value) {
   std::string raw;
   if (!XmlGetTagText(line, tag, raw)) return false;
   value = XmlTextToDateTime(raw);
@@ -213,7 +218,7 @@ bool XmlReadDateTime(const std::string& line, const std::string& tag, int& count
   return true;
 }
 
-bool XmlReadDataRow(const std::string& line, int& counter, TDateTime& time, int32_t& logger, int32_t& channel,
+bool XmlReadDataRow(std::string_view line, int& counter, TDateTime& time, int32_t& logger, int32_t& channel,
                     double& value) {
   if (line.find("<DataRow") == std::string::npos) return false;
   std::string_view time_text, logger_text, channel_text, value_text;

@@ -12,7 +12,10 @@
 
 namespace qv {
 
+// Lines being written, and lines being read: views into the text of the file.
 using TXmlLines = std::vector<std::string>;
+using TXmlLineViews = std::vector<std::string_view>;
+TXmlLineViews XmlLineViews(const TXmlLines& lines);
 
 // The missing-value marker of data rows.
 inline constexpr double XmlMissingValue = -1.501e38;
@@ -25,27 +28,27 @@ std::string XmlDataRowLine(int32_t logger, int32_t channel, int level, double va
 void AppendDataRowLine(std::string& text, int32_t logger, int32_t channel, int level, double value, TDateTime time);
 
 // The line at index, or an empty line past either end, so readers never read outside the list.
-const std::string& XmlLineAt(const TXmlLines& lines, int index);
+std::string_view XmlLineAt(const TXmlLineViews& lines, int index);
 
 // Readers. Those with a counter advance it by one exactly when they succeed.
-bool XmlGetTagText(const std::string& line, const std::string& tag, std::string& text);
-bool XmlHasTag(const std::string& line, const std::string& tag, bool opening, int& counter);
-bool XmlGetAttribute(const std::string& line, const std::string& name, std::string& text);
+bool XmlGetTagText(std::string_view line, const std::string& tag, std::string& text);
+bool XmlHasTag(std::string_view line, const std::string& tag, bool opening, int& counter);
+bool XmlGetAttribute(std::string_view line, const std::string& name, std::string& text);
 // The first index at or after start whose line contains text, or -1.
-int FindLineContaining(const TXmlLines& lines, const std::string& text, int start);
+int FindLineContaining(const TXmlLineViews& lines, const std::string& text, int start);
 // A value that may go on over several lines; they are joined with CR LF.
-bool XmlGetMultiLineText(const TXmlLines& lines, const std::string& tag, int& counter, std::string& text);
-bool XmlReadString(const std::string& line, const std::string& tag, int& counter, std::string& text);
-bool XmlReadMultiLineString(const TXmlLines& lines, const std::string& tag, int& counter, std::string& text);
+bool XmlGetMultiLineText(const TXmlLineViews& lines, const std::string& tag, int& counter, std::string& text);
+bool XmlReadString(std::string_view line, const std::string& tag, int& counter, std::string& text);
+bool XmlReadMultiLineString(const TXmlLineViews& lines, const std::string& tag, int& counter, std::string& text);
 // Fails (without raising) on a text that is not a decimal integer.
-bool XmlReadInteger(const std::string& line, const std::string& tag, int& counter, int32_t& value);
+bool XmlReadInteger(std::string_view line, const std::string& tag, int& counter, int32_t& value);
 // Raises EConvertError when the element is there but its text is not a number.
-bool XmlReadFloat(const std::string& line, const std::string& tag, int& counter, double& value);
-bool XmlReadBoolean(const std::string& line, const std::string& tag, int& counter, bool& value);
+bool XmlReadFloat(std::string_view line, const std::string& tag, int& counter, double& value);
+bool XmlReadBoolean(std::string_view line, const std::string& tag, int& counter, bool& value);
 // Raises EConvertError when the element is there but its text is not a date-time.
-bool XmlReadDateTime(const std::string& line, const std::string& tag, int& counter, TDateTime& value);
+bool XmlReadDateTime(std::string_view line, const std::string& tag, int& counter, TDateTime& value);
 // Fails on a bad Logger, Channel or Value; raises EConvertError on a bad Time.
-bool XmlReadDataRow(const std::string& line, int& counter, TDateTime& time, int32_t& logger, int32_t& channel,
+bool XmlReadDataRow(std::string_view line, int& counter, TDateTime& time, int32_t& logger, int32_t& channel,
                     double& value);
 
 // Value text forms.

@@ -276,7 +276,7 @@ TEST(AuditEventList, XmlRoundTripKeepsMultiLineComments) {
   lines.push_back("after");
   TDY_AuditEventList read;
   int index = 1;
-  ASSERT_TRUE(read.ReadXml(lines, index));
+  ASSERT_TRUE(read.ReadXml(XmlLineViews(lines), index));
   EXPECT_EQ(lines[static_cast<size_t>(index)], "after");
   ASSERT_EQ(read.Count(), 2);
   EXPECT_EQ(read.Get(0).Kind, TAuditKind::DocumentCreated);  // sorted by time
@@ -285,7 +285,7 @@ TEST(AuditEventList, XmlRoundTripKeepsMultiLineComments) {
   EXPECT_EQ(read.Get(1).UserID, 2);
 
   index = 0;
-  EXPECT_FALSE(read.ReadXml(lines, index));  // no AuditLog at the index: nothing read
+  EXPECT_FALSE(read.ReadXml(XmlLineViews(lines), index));  // no AuditLog at the index: nothing read
   EXPECT_EQ(index, 0);
 }
 

@@ -149,7 +149,7 @@ TEST(XmlLines, DataRowsNeedEveryAttributeInAnyOrder) {
 }
 
 TEST(XmlLines, MultiLineValuesReadBackWithTheirLineBreaks) {
-  const TXmlLines lines = {"<Other/>", "  <Text>first", "", "middle", "last </Text>", "<Page>1</Page>"};
+  const TXmlLineViews lines = {"<Other/>", "  <Text>first", "", "middle", "last </Text>", "<Page>1</Page>"};
   int counter = 1;
   std::string text;
   ASSERT_TRUE(XmlReadMultiLineString(lines, "Text", counter, text));
@@ -157,7 +157,7 @@ TEST(XmlLines, MultiLineValuesReadBackWithTheirLineBreaks) {
   EXPECT_EQ(counter, 5);
 
   counter = 1;
-  const TXmlLines unclosed = {"x", "<Text>first", "second"};
+  const TXmlLineViews unclosed = {"x", "<Text>first", "second"};
   EXPECT_FALSE(XmlGetMultiLineText(unclosed, "Text", counter, text));
   EXPECT_EQ(counter, 1);
   counter = 7;
