@@ -24,7 +24,9 @@ namespace {
 // is missing.
 constexpr double MissingValue = -1.501e38;
 
-std::mutex pending_mutex;  // guards pending_events; leaf lock
+// Guards pending_events and the installing of AuditManager; taken before the audit trail's own
+// lock (the kept events are handed over under it).
+std::mutex pending_mutex;
 std::vector<TPendingAuditEvent> pending_events;
 
 std::function<void()> activity_hook;  // set by the archive window; main thread only
@@ -32,12 +34,34 @@ std::function<void()> activity_hook;  // set by the archive window; main thread 
 }  // namespace
 
 void AddAuditEvent(TDY_AuditEventKind kind, const std::string& subject, const std::string& comment) {
-  if (TAuditService* audit = AuditManager) {
-    audit->AddEvent(kind, subject, comment);
-    return;
+  TAuditService* audit = nullptr;
+  {
+    std::lock_guard lock(pending_mutex);
+    audit = AuditManager;
+    if (!audit) {
+      pending_events.push_back({kind, subject, comment});
+      return;
+    }
   }
+  audit->AddEvent(kind, subject, comment);
+}
+
+void InstallAuditService(TAuditService* service) {
   std::lock_guard lock(pending_mutex);
-  pending_events.push_back({kind, subject, comment});
+  if (service) {
+    size_t handed = 0;
+    try {
+      for (; handed < pending_events.size(); ++handed) {
+        const TPendingAuditEvent& event = pending_events[handed];
+        service->AddEvent(event.Kind, event.Subject, event.Comment);
+      }
+    } catch (...) {
+      pending_events.erase(pending_events.begin(), pending_events.begin() + static_cast<std::ptrdiff_t>(handed));
+      throw;
+    }
+    pending_events.clear();
+  }
+  AuditManager = service;
 }
 
 std::vector<TPendingAuditEvent> TakePendingAuditEvents() {

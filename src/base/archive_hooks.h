@@ -121,6 +121,10 @@ struct TPendingAuditEvent {
   std::string Comment;
 };
 std::vector<TPendingAuditEvent> TakePendingAuditEvents();
+// Installs the archive's audit trail (null removes it): under the lock that AddAuditEvent takes,
+// the events kept so far are handed to it in order, then it becomes AuditManager. When handing an
+// event over fails, that event and the rest stay kept, nothing is installed and the error passes.
+void InstallAuditService(TAuditService* service);
 
 // A value outside [alarm_min, alarm_max] that is not the missing-value marker.
 bool IsAlarmValue(double value, double alarm_min, double alarm_max);

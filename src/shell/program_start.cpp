@@ -38,6 +38,11 @@ constexpr uint32_t EnglishUS = 0x0409;
 TProgram::TProgram(std::vector<std::string> args, std::string resource_dir)
     : args_(std::move(args)), resource_dir_(std::move(resource_dir)) {}
 
+void TProgram::SetArchiveServices(std::function<void()> start, std::function<void()> stop) {
+  archive_start_ = std::move(start);
+  archive_stop_ = std::move(stop);
+}
+
 void TProgram::Report(const std::string& text) {
   reports_.push_back(text);
   std::cerr << "quarvel: " << text << "\n";
@@ -93,6 +98,14 @@ bool TProgram::Start() {
 
   LoadLanguage();
   if (!CheckSettingsFile()) return false;
+  if (archive_start_) {
+    try {
+      archive_start_();
+    } catch (const std::exception& e) {
+      // The events stay kept in memory; the program can still read and show logger data.
+      Report(Format(LoadResString("app_ArchiveStartFailed"), std::string(e.what())));
+    }
+  }
   try {
     CreateApplModule<TTv10AppModul>(nullptr);
     started_module_ = true;
@@ -147,6 +160,7 @@ TProgram::~TProgram() {
   main_form_ = nullptr;
   delete StdDialogForm;
   if (started_module_ || ApplModule) delete ApplModule;
+  if (archive_stop_) archive_stop_();
   // The message handler goes last and logs the program's end.
   delete MsgHandler;
   MsgHandler = nullptr;

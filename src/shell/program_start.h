@@ -4,6 +4,7 @@
 // can live with (a missing language file, settings it reads only in part) is reported or passed
 // over and start-up goes on; one it cannot (no usable home folder, a settings file it cannot
 // read at all, a failing module chain) stops it with a clear text.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ public:
   ~TProgram();
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;
+
+  // The archive's start and end, which the shell cannot reach itself: start runs once the home
+  // folder and the language are set, before the module chain, so that the audit trail records
+  // from the first event on; stop runs after the module chain is freed.
+  void SetArchiveServices(std::function<void()> start, std::function<void()> stop);
 
   // False when the program cannot start; Error() then says why (it has been reported).
   bool Start();
@@ -44,6 +50,8 @@ private:
   std::vector<std::string> reports_;
   TInterimMainForm* main_form_ = nullptr;
   bool started_module_ = false;
+  std::function<void()> archive_start_;
+  std::function<void()> archive_stop_;
 };
 
 }  // namespace qv

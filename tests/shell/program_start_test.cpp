@@ -81,6 +81,26 @@ TEST_F(ProgramStart, FreshHomeOpensTheInterimWindowAndEndsInOrder) {
   EXPECT_EQ(ini.ReadString("Main", "IniVersion", ""), GetExeVersionText());
 }
 
+TEST_F(ProgramStart, ArchiveServicesStartBeforeTheModuleChainAndEndAfterIt) {
+  std::vector<std::string> calls;
+  {
+    TProgram program(Args(), resources.Path());
+    program.SetArchiveServices(
+        [&] { calls.push_back("start home=" + ExePath + (ApplModule ? " chain" : " no chain")); },
+        [&] { calls.push_back(ApplModule ? "stop chain" : "stop no chain"); });
+    ASSERT_TRUE(program.Start()) << program.Error();
+  }
+  EXPECT_EQ(calls, (std::vector<std::string>{"start home=" + home.Path() + " no chain", "stop no chain"}));
+
+  // An archive that cannot start is reported; the logger side still runs.
+  TProgram program(Args(), resources.Path());
+  program.SetArchiveServices([] { throw std::runtime_error("disk gone"); }, nullptr);
+  ASSERT_TRUE(program.Start()) << program.Error();
+  ASSERT_EQ(program.Reports().size(), 1u);
+  EXPECT_NE(program.Reports()[0].find("disk gone"), std::string::npos);
+  EXPECT_NE(ApplModule, nullptr);
+}
+
 TEST_F(ProgramStart, MissingLanguageFileIsReportedAndEnglishUsed) {
   home.Write("quarvel.INI", "[Language]\r\nLocale=1031\r\n");
   TProgram program(Args(), resources.Path());

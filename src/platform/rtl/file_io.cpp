@@ -26,6 +26,9 @@ std::string ReadFileBytes(const std::string& file_name) {
   int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) Fail("Cannot open file", file_name, errno);
   std::string out;
+  // One allocation for the whole file: large files are read without regrowing the text.
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
   char buf[65536];
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);

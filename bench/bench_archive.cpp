@@ -1,0 +1,151 @@
+// The archive's files at size. The audit trail: the last page of a trail of 100,000 events
+// against reading and deciphering the whole file once (the page should cost no more). Documents:
+// writing and reading back a document of 100,000 data rows against writing (with the same flush
+// to disk) and reading the same bytes with plain file I/O (the document should stay within 3x).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "archive/archive_globals.h"
+#include "archive/dy_audit_manager.h"
+#include "archive/dy_crypt.h"
+#include "archive/dy_document_file.h"
+#include "platform/rtl/file_io.h"
+#include "platform/rtl/text_encoding.h"
+
+namespace qv {
+namespace {
+
+constexpr int Events = 100000;
+constexpr int Rows = 100000;
+
+class Files {
+public:
+  Files() {
+    char pattern[] = "/tmp/qvbench-archive-XXXXXX";
+    dir_ = std::string(mkdtemp(pattern)) + "/";
+    ArchiveDataPath = dir_;
+    std::string trail;
+    const TDateTime start = EncodeDate(2026, 1, 1);
+    for (int i = 0; i < Events; ++i) {
+      TDY_AuditEvent event(TAuditKind::DeviceAlarmStart, start + i / 1440.0, "Cellar 7",
+                           "Channel 1: 9.5 above the alarm limit 8.0", 2, "");
+      trail += ArchiveCrypt().Encrypt(Utf8ToCp1252(AuditLineText(event))) + "\r\n";
+    }
+    WriteFileAtomic(Trail(), trail);
+  }
+  ~Files() { std::filesystem::remove_all(dir_); }
+  std::string Trail() const { return dir_ + "AuditLog.dat"; }
+  std::string File(const std::string& name) const { return dir_ + name; }
+
+private:
+  std::string dir_;
+};
+
+const Files& TheFiles() {
+  static Files files;
+  return files;
+}
+
+void BM_AuditReadLastPage(benchmark::State& state) {
+  TDY_AuditManager trail;
+  const std::string file = TheFiles().Trail();  // built before the timing
+  for (auto _ : state) {
+    std::vector<std::string> lines;
+    int first = 0, last = -1;
+    trail.ReadPage(file, 500, lines, first, last);
+    benchmark::DoNotOptimize(lines.data());
+  }
+}
+
+void BM_AuditDecipherWholeFile(benchmark::State& state) {
+  const std::string file = TheFiles().Trail();
+  for (auto _ : state) {
+    size_t bytes = 0;
+    for (const std::string& line : ReadAuditFileLines(file)) bytes += ArchiveCrypt().Decrypt(line).size();
+    benchmark::DoNotOptimize(bytes);
+  }
+}
+
+void FillDocument(TDY_DocContent& doc) {
+  for (int logger = 1; logger <= 2; ++logger) {
+    for (int id = 1; id <= 2; ++id) {
+      auto channel = std::make_unique<TDY_Channel>();
+      channel->Device->LoggerID = logger;
+      channel->ChannelID = id;
+      channel->ChannelName = "Channel " + std::to_string(id);
+      doc.Channels.Add(std::move(channel));
+    }
+  }
+  doc.Data.Reserve(Rows);
+  const TDateTime start = EncodeDate(2026, 1, 1);
+  for (int i = 0; i < Rows; ++i)
+    doc.Data.Add(TDY_Data{i % 2 + 1, i / 2 % 2 + 1, start + (i / 4) / 1440.0, 20.0 + (i % 97) * 0.125});
+}
+
+void BM_DocumentWriteRead(benchmark::State& state) {
+  TDY_DocContent doc;
+  FillDocument(doc);
+  const std::string name = TheFiles().File("doc.xml");
+  for (auto _ : state) {
+    WriteDocumentFile(name, doc);
+    TDY_DocContent read;
+    std::string error;
+    if (!ReadDocumentFile(name, read, error)) state.SkipWithError(error.c_str());
+    benchmark::DoNotOptimize(read.Data.Count());
+  }
+}
+
+// The two halves of the round trip, to see where the time goes.
+void BM_DocumentWrite(benchmark::State& state) {
+  TDY_DocContent doc;
+  FillDocument(doc);
+  const std::string name = TheFiles().File("doc-w.xml");
+  for (auto _ : state) WriteDocumentFile(name, doc);
+}
+
+void BM_DocumentRead(benchmark::State& state) {
+  TDY_DocContent doc;
+  FillDocument(doc);
+  const std::string name = TheFiles().File("doc-r.xml");
+  WriteDocumentFile(name, doc);
+  for (auto _ : state) {
+    TDY_DocContent read;
+    std::string error;
+    if (!ReadDocumentFile(name, read, error)) state.SkipWithError(error.c_str());
+    benchmark::DoNotOptimize(read.Data.Count());
+  }
+}
+
+void BM_PlainFileWriteRead(benchmark::State& state) {
+  TDY_DocContent doc;
+  FillDocument(doc);
+  std::string bytes;
+  for (const std::string& line : DocumentFileLines(doc)) bytes += line + "\r\n";
+  const std::string name = TheFiles().File("plain.xml");
+  for (auto _ : state) {
+    const int out = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    benchmark::DoNotOptimize(::write(out, bytes.data(), bytes.size()));
+    ::fsync(out);
+    ::close(out);
+    std::string back = ReadFileBytes(name);
+    benchmark::DoNotOptimize(back.data());
+  }
+  state.counters["bytes"] = static_cast<double>(bytes.size());
+}
+
+BENCHMARK(BM_AuditReadLastPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AuditDecipherWholeFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DocumentWriteRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DocumentWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DocumentRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainFileWriteRead)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace qv
+
+BENCHMARK_MAIN();
