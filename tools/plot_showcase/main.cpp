@@ -11,7 +11,11 @@
 #include "datastore/dt_data.h"
 #include "platform/gui/forms.h"
 #include "platform/os/home_folder.h"
+#include "base/res_string.h"
+#include "base/resource_locale.h"
 #include "visual/axis_label.h"
+#include "visual/d25_edit_plot_chan.h"
+#include "visual/d26_y_range_dlg.h"
 #include "visual/axis_scale.h"
 #include "visual/plot_box.h"
 #include "visual/vis_obj.h"
@@ -46,11 +50,19 @@ constexpr uint16_t kFirstDay = 45292;  // 1 January 2024
 
 int main(int argc, char** argv) {
   InitializeGui(argc, argv);
-  std::string screenshot;
-  for (int i = 1; i + 1 < argc; ++i)
+  // --d25 FILE and --d26 FILE write the curve and the range dialog as PNG files too.
+  std::string screenshot, d25_file, d26_file;
+  for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
+    if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d26") == 0) d26_file = argv[i + 1];
+  }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
+  TResourceLanguageSetup languages = DefaultResourceLanguageSetup();
+  languages.ModuleFile = res + "/quarvel";
+  SetResourceLanguageSetup(languages);
+  SetResourceLocale(9, true);
 
   TDtRecord rec(3);
   TShowcaseData data(&rec);
@@ -151,7 +163,22 @@ int main(int argc, char** argv) {
     return 0;
   }
   for (int i = 0; i < 5; ++i) Application->ProcessMessages();
-  const bool ok = SaveWindowImage(form, screenshot);
+  bool ok = SaveWindowImage(form, screenshot);
+  if (!d25_file.empty()) {
+    TD25_EditPlotChan d25(nullptr);
+    d25.SetChanList(&curves);
+    d25.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d25, d25_file) && ok;
+  }
+  if (!d26_file.empty()) {
+    TD26_YRangeDlg d26(nullptr);
+    d26.SetText(LoadResString("d26_CaptionLeft"));
+    d26.SetCustMax(35);
+    d26.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d26, d26_file) && ok;
+  }
   box->ChanList = nullptr;
   caption->ChanList = nullptr;
   delete form;
