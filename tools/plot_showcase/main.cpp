@@ -16,6 +16,7 @@
 #include "visual/axis_label.h"
 #include "visual/d25_edit_plot_chan.h"
 #include "visual/d26_y_range_dlg.h"
+#include "visual/d29_sel_glob_chan.h"
 #include "visual/axis_scale.h"
 #include "visual/plot_box.h"
 #include "visual/vis_obj.h"
@@ -50,12 +51,14 @@ constexpr uint16_t kFirstDay = 45292;  // 1 January 2024
 
 int main(int argc, char** argv) {
   InitializeGui(argc, argv);
-  // --d25 FILE and --d26 FILE write the curve and the range dialog as PNG files too.
-  std::string screenshot, d25_file, d26_file;
+  // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
+  // too (the channel dialog without a device tree: its lists stay empty).
+  std::string screenshot, d25_file, d26_file, d29_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d26") == 0) d26_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d29") == 0) d29_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -178,6 +181,12 @@ int main(int argc, char** argv) {
     d26.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d26, d26_file) && ok;
+  }
+  if (!d29_file.empty()) {
+    TD29_SelGlobChan d29(nullptr);
+    d29.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d29, d29_file) && ok;
   }
   box->ChanList = nullptr;
   caption->ChanList = nullptr;
