@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/ini_file2.h"
+#include "base/idle_task_manager.h"
 #include "base/msg_handler.h"
 #include "datastore/channel.h"
 #include "datastore/data.h"
@@ -178,9 +179,42 @@ void TSliceReducer::Break() {
 
 // ---- TPlotBox ----
 
-TPlotBox::TPlotBox(TComponent* owner, TAxisScale* right_axis, TAxisScale* left_axis, TAxisScale* time_axis)
-    : TCustomControl(owner), RightAxis(right_axis), LeftAxis(left_axis), TimeAxis(time_axis) {
+TPlotBox::TPlotBox(TComponent* owner, TAxisScale* right_axis, TAxisScale* left_axis, TAxisScale* time_axis,
+                   const TTickSource& ticks)
+    : TCustomControl(owner),
+      RightAxis(right_axis),
+      LeftAxis(left_axis),
+      TimeAxis(time_axis),
+      timer_(std::make_unique<TTimer2>(500, ticks)) {
   SetCursor(crCross);
+}
+
+TPlotBox::~TPlotBox() {
+  if (IdleTaskManager) IdleTaskManager->RemoveTask(this, timer_.get());
+}
+
+bool TPlotBox::RightClickIdle() {
+  if (!timer_->Expired()) return false;
+  RightClickPending = false;
+  RightDoubleClicked = false;
+  if (has_saved_menu_) {
+    has_saved_menu_ = false;
+    TMessage m = saved_menu_;
+    TCustomControl::ContextMenu(m);
+  }
+  return true;
+}
+
+void TPlotBox::ContextMenu(TMessage& m) {
+  if (RightClickPending || RightDoubleClicked) {
+    // Shown when the double-click time is over, unless a double click came first.
+    saved_menu_ = m;
+    has_saved_menu_ = !RightDoubleClicked;
+    RightDoubleClicked = false;
+    m.Result = 1;
+    return;
+  }
+  TCustomControl::ContextMenu(m);
 }
 
 int TPlotBox::GetMaxDotsPerCurve() { return max_dots_per_curve; }
@@ -288,12 +322,20 @@ void TPlotBox::DrawAlarmLimits(TCanvas& c) {
 void TPlotBox::ZoomClick(uint8_t, int, int) {}
 
 void TPlotBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == TMouseButton::mbRight && !(shift & ssDouble) && IdleTaskManager) {
+    RightClickPending = true;
+    RightDoubleClicked = false;
+    has_saved_menu_ = false;
+    timer_->SetInterval(static_cast<uint32_t>(DoubleClickTime()));
+    timer_->Restart();
+    IdleTaskManager->AddTask(this, timer_.get(),
+                             [this](TIdleTaskManager*, TTimer2*, bool& done) { done = RightClickIdle(); });
+  }
   if (!Focused() && CanFocus()) SetFocus();
   TCustomControl::MouseDown(button, shift, x, y);
 }
 
 void TPlotBox::WndProc(TMessage& m) {
-  constexpr uint32_t kRightDoubleClick = 0x0206;
   if (m.Msg == WM_LBUTTONDBLCLK) {
     if (m.WParam & MK_SHIFT)
       ZoomClick(2, 0, 0);
@@ -301,7 +343,11 @@ void TPlotBox::WndProc(TMessage& m) {
       ZoomClick(1, LoWordSigned(m.LParam), HiWordSigned(m.LParam));
     return;
   }
-  if (m.Msg == kRightDoubleClick) {
+  if (m.Msg == WM_RBUTTONDBLCLK) {
+    RightClickPending = false;
+    RightDoubleClicked = true;
+    has_saved_menu_ = false;
+    if (IdleTaskManager) IdleTaskManager->RemoveTask(this, timer_.get());
     ZoomClick(2, 0, 0);
     return;
   }

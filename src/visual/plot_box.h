@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/dt_stamp.h"
+#include "base/timer2.h"
 #include "datastore/global_channel.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/ext_ctrls.h"
@@ -77,7 +78,10 @@ int SliceWidth(int width, int max_dots);
 
 class TPlotBox : public TCustomControl {
 public:
-  TPlotBox(TComponent* owner, TAxisScale* right_axis, TAxisScale* left_axis, TAxisScale* time_axis);
+  // ticks: the clock of the right-click timer (tests set their own).
+  TPlotBox(TComponent* owner, TAxisScale* right_axis, TAxisScale* left_axis, TAxisScale* time_axis,
+           const TTickSource& ticks = DefaultTickSource());
+  ~TPlotBox() override;
   std::string ClassName() const override { return "TPlotBox"; }
 
   TAxisScale* RightAxis;
@@ -107,6 +111,13 @@ public:
 
   // Left double click zooms in at the pointer (with Shift: out), right double click zooms out.
   void WndProc(TMessage& m) override;
+  // A right click shows the popup menu only after the double-click time, so that a right double
+  // click can zoom out without a menu.
+  bool RightClickPending = false;
+  bool RightDoubleClicked = false;
+  // The idle task of a pending right click; answers true (done) once the time is over.
+  bool RightClickIdle();
+  TTimer2& RightClickTimer() { return *timer_; }
 
 protected:
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -116,7 +127,11 @@ protected:
   TCanvas* draw_canvas_ = nullptr;
 
 private:
+  void ContextMenu(TMessage& m) override;
   bool left_grid_ = false, right_grid_ = false;
+  std::unique_ptr<TTimer2> timer_;
+  bool has_saved_menu_ = false;
+  TMessage saved_menu_{};
 };
 
 class TDtPlotBox : public TPlotBox {

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <random>
 
+#include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
 #include "datastore/channels.h"
 #include "datastore/data_fixture.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
 #include "visual/axis_scale.h"
 
 namespace qv {
@@ -300,6 +302,51 @@ TEST_F(PlotBoxTest, DoubleClicksAskForZoom) {
   EXPECT_EQ(asks[1].first, 2);
   EXPECT_TRUE(DtStampEqual(asks[1].second, NoDtStamp));
   EXPECT_TRUE(DtStampEqual(asks[2].second, test::At(12, 0)));
+}
+
+class FakeTicks : public TTickSource {
+public:
+  uint32_t GetTickCount() const override { return now; }
+  uint32_t now = 1000;
+};
+
+TEST(PlotBoxMouseTest, RightClickMenuWaitsForTheDoubleClickTime) {
+  InitializeGui();
+  FakeTicks ticks;
+  TIdleTaskManager idle;
+  IdleTaskManager = &idle;
+  TForm form(nullptr);
+  TAxisScale left(&form, 2, 1, 100, 0, 0, nullptr), right(&form, 2, 1, 100, 0, 1, nullptr);
+  TDtAxisScale time(&form, 2, 1, test::At(0, 0), test::At(23, 0), 3, nullptr);
+  auto* box = new TDtPlotBox(&form, &right, &left, &time, ticks);
+  box->SetParent(&form);
+  box->SetBounds(0, 0, 200, 100);
+  auto* menu = new TPopupMenu(&form);
+  box->SetPopupMenu(menu);
+  int popups = 0, zooms = 0;
+  SetPopupMenuHook([&](TPopupMenu*, int, int) { ++popups; });
+  box->OnZoomRequest = [&](TComponent*, uint8_t kind, const TDtStamp&) { zooms += kind == 2; };
+  const uint32_t wait = static_cast<uint32_t>(DoubleClickTime()) + 1;
+
+  box->Perform(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(10, 10));
+  box->Perform(WM_RBUTTONUP, 0, MakeLParam(10, 10));
+  idle.Run();
+  EXPECT_EQ(popups, 0);
+  ticks.now += wait;
+  idle.Run();
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(idle.Count(), 0);
+
+  box->Perform(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(10, 10));
+  box->Perform(WM_RBUTTONUP, 0, MakeLParam(10, 10));
+  box->Perform(WM_RBUTTONDBLCLK, MK_RBUTTON, MakeLParam(10, 10));
+  box->Perform(WM_RBUTTONUP, 0, MakeLParam(10, 10));
+  ticks.now += wait;
+  idle.Run();
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(zooms, 1);
+  SetPopupMenuHook(nullptr);
+  IdleTaskManager = nullptr;
 }
 
 }  // namespace
