@@ -562,8 +562,8 @@ void TVisObj::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     focusing_ = true;
     SetFocus();
     focusing_ = false;
-    // Where the window system gives no focus (a hidden window), the click still selects.
-    if (!Focused()) DoStartSelect();
+    // A click that could not take the focus is not handled further.
+    if (!Focused()) return;
   }
   TStyCustomPanel::MouseDown(button, shift, x, y);
 }

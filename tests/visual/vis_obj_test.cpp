@@ -119,6 +119,8 @@ TEST_F(VisObjTest, SelectionMovesAndMaskingGivesItUp) {
   EXPECT_EQ(selector_.SelObj(), a);
   EXPECT_EQ(a->BorderColor(), TColor(0xFF0000));
   EXPECT_GT(edit_menu->Count(), 0);
+  form->Show();  // a click selects through the keyboard focus, which a hidden form cannot take
+  Application->ProcessMessages();
   b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(50, 60));
   b->Perform(WM_LBUTTONUP, 0, MakeLParam(50, 60));
   EXPECT_EQ(selector_.SelObj(), b);
