@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "devices/device.h"
+#include "platform/rtl/exception.h"
 
 namespace qv {
 
@@ -25,9 +26,24 @@ void TDevClassRegistry::RegisterClass(TDeviceClass device_class) {
 }
 
 const TDeviceClass* TDevClassRegistry::FindClass(const std::string& class_name) const {
-  for (const TDeviceClass& c : classes_)
-    if (c.Name == class_name) return &c;
-  return nullptr;
+  const int i = IndexOfName(class_name);
+  return i < 0 ? nullptr : &classes_[static_cast<size_t>(i)];
+}
+
+int TDevClassRegistry::IndexOfName(const std::string& class_name) const {
+  for (size_t i = 0; i < classes_.size(); ++i)
+    if (classes_[i].Name == class_name) return static_cast<int>(i);
+  return -1;
+}
+
+void TDevClassRegistry::DeleteClass(int index) {
+  if (index < 0 || index >= Count()) throw Exception("Error in TDevClassRegistry.DeleteClass: wrong index");
+  classes_.erase(classes_.begin() + index);
+}
+
+void TDevClassRegistry::UnregisterClass(const std::string& class_name) {
+  const int i = IndexOfName(class_name);
+  if (i >= 0) DeleteClass(i);
 }
 
 }  // namespace qv

@@ -31,6 +31,12 @@ public:
   void RegisterClass(TDeviceClass device_class);
   // The first entry whose name equals class_name (case-sensitive), or null.
   const TDeviceClass* FindClass(const std::string& class_name) const;
+  // Case-sensitive, first match; -1 when none.
+  int IndexOfName(const std::string& class_name) const;
+  // An index outside 0..Count-1 raises "Error in TDevClassRegistry.DeleteClass: wrong index".
+  void DeleteClass(int index);
+  void UnregisterClass(const std::string& class_name);
+  void Clear() { classes_.clear(); }
   int Count() const { return static_cast<int>(classes_.size()); }
   const TDeviceClass& Classes(int index) const { return classes_.at(static_cast<size_t>(index)); }
 

@@ -29,7 +29,6 @@ std::string StoredIniVersion;
 bool DoUpdate = false;
 std::string VersionText;
 std::string RegistryKey;
-bool PrinterIsColor = false;
 TQvApplModule* ApplModule = nullptr;
 
 namespace {

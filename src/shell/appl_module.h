@@ -20,8 +20,6 @@ extern bool DoUpdate;
 extern std::string VersionText;
 // The key of the older registry profile, below the current user.
 extern std::string RegistryKey;
-// Whether the printer of the last visual-object print prints in colour.
-extern bool PrinterIsColor;
 
 // How an application-wide object whose type a later layer builds is made and freed: that layer
 // registers both under the object's global name ("PhoneBook", "Autobac", "Recorder",

@@ -8,10 +8,17 @@
 #include "shell/d31_explorer.h"
 #include "shell/db_shell_controls.h"
 #include "shell/std_dialog_form.h"
+#include "visual/graphic_registry.h"
+#include "visual/selector.h"
 
 namespace qv {
 
 TInterimMainForm::TInterimMainForm(TComponent* owner) : TForm(owner) {
+  // The holders the visual objects share, as the main window keeps them.
+  Selector = new TSelector();
+  VOClassRegistry = new TVOClassRegistry();
+  MonitorClassReg = new TMonitorClassReg();
+  GraphicRegistry = new TGraphicRegistry();
   SetText("Quarvel2");
   SetPosition(TPosition::poScreenCenter);
   SetBounds(0, 0, 520, 200);
@@ -72,6 +79,11 @@ TInterimMainForm::~TInterimMainForm() {
     DbShell->SetSelDevMenu(nullptr);
   }
   if (Connection) Connection->SetCommMenu(nullptr);
+  // Each destructor clears its global.
+  delete GraphicRegistry;
+  delete MonitorClassReg;
+  delete VOClassRegistry;
+  delete Selector;
 }
 
 TMenuItem* TInterimMainForm::AddItem(TMenuItem* parent, const std::string& name, std::function<void()> click) {

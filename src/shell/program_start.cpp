@@ -22,6 +22,9 @@
 #include "serial/com_select_form.h"
 #include "shell/appl_module.h"
 #include "shell/d20_select_dlg.h"
+#include "shell/d21_edit_title.h"
+#include "shell/d43_print_select.h"
+#include "visual/visual_services.h"
 #include "shell/d32_insert_dt_range.h"
 #include "datastore/dt_navigator.h"
 #include "shell/interim_main_form.h"
@@ -82,6 +85,13 @@ bool TProgram::Start() {
   InstallCommonDialogTexts();
   InstallDeviceEditors();
   CommSelectDlgProc = StartD20SelectDlg;
+  EditTitleDlgProc = StartD21EditTitle;
+  PrintSelectDlgProc = [](int32_t& selection) {
+    Td43_PrintSelect* dialog = PrintSelectDialog();
+    const int result = dialog->ShowModal();
+    selection = dialog->ItemIndex();
+    return result;
+  };
   InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };
 
   // The application-wide objects whose types the layers below the shell build.

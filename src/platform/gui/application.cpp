@@ -248,4 +248,9 @@ int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
 
 void ShowMessage(const std::string& msg) { MessageDlg(msg, TMsgDlgType::mtCustom, mbOK); }
 
+int DoubleClickTime() {
+  InitializeGui();
+  return QApplication::doubleClickInterval();
+}
+
 }  // namespace qv

@@ -262,10 +262,23 @@ void TControl::WndProc(TMessage& m) {
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
     case WM_MOUSEMOVE: MouseMessage(m); break;
+    case WM_CONTEXTMENU: ContextMenu(m); break;
     default: break;
+  }
+}
+
+void TControl::ContextMenu(TMessage& m) {
+  // The control's popup menu, else the nearest parent's, at the screen point of the request.
+  if (popup_menu_) {
+    popup_menu_->SetPopupComponent(this);
+    popup_menu_->Popup(LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+    m.Result = 1;
+  } else if (parent_) {
+    m.Result = parent_->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);
   }
 }
 
@@ -285,6 +298,7 @@ void TControl::MouseMessage(TMessage& m) {
       MouseDown(TMouseButton::mbLeft, shift | ssDouble, x, y);
       break;
     case WM_RBUTTONDOWN: MouseDown(TMouseButton::mbRight, shift, x, y); break;
+    case WM_RBUTTONDBLCLK: MouseDown(TMouseButton::mbRight, shift | ssDouble, x, y); break;
     case WM_MBUTTONDOWN: MouseDown(TMouseButton::mbMiddle, shift, x, y); break;
     case WM_LBUTTONUP: {
       bool was_pressed = mouse_pressed_;
@@ -294,7 +308,12 @@ void TControl::MouseMessage(TMessage& m) {
       if (was_pressed && (control_style_ & csClickEvents) && x >= 0 && y >= 0 && x < width_ && y < height_) Click();
       break;
     }
-    case WM_RBUTTONUP: MouseUp(TMouseButton::mbRight, shift, x, y); break;
+    case WM_RBUTTONUP: {
+      MouseUp(TMouseButton::mbRight, shift, x, y);
+      const TPoint screen = ClientToScreen(TPoint{x, y});
+      Perform(WM_CONTEXTMENU, 0, MakeLParam(screen.X, screen.Y));
+      break;
+    }
     case WM_MBUTTONUP: MouseUp(TMouseButton::mbMiddle, shift, x, y); break;
     case WM_MOUSEMOVE: MouseMove(shift, x, y); break;
     default: break;

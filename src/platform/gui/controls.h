@@ -36,7 +36,10 @@ constexpr uint32_t WM_SIZE = 0x0005, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008
                    WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085, WM_NCLBUTTONDOWN = 0x00A1, WM_KEYDOWN = 0x0100,
                    WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSCOMMAND = 0x0112, WM_MOUSEMOVE = 0x0200,
                    WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
-                   WM_RBUTTONUP = 0x0205, WM_MBUTTONDOWN = 0x0207, WM_MBUTTONUP = 0x0208, WM_MOUSEWHEEL = 0x020A;
+                   WM_RBUTTONUP = 0x0205, WM_RBUTTONDBLCLK = 0x0206, WM_MBUTTONDOWN = 0x0207, WM_MBUTTONUP = 0x0208,
+                   WM_MOUSEWHEEL = 0x020A;
+// A context-menu request after a right click; LParam holds the screen point.
+constexpr uint32_t WM_CONTEXTMENU = 0x007B;
 constexpr uint32_t SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2;
 constexpr uint32_t SC_SIZE = 0xF000;
 constexpr intptr_t HTNOWHERE = 0, HTCLIENT = 1, HTTRANSPARENT = -1;
@@ -256,6 +259,8 @@ protected:
   virtual void WMPaint(TMessage&) {}
   // Mouse messages of the control's own coordinate space.
   void MouseMessage(TMessage& m);
+  // WM_CONTEXTMENU: shows the popup menu of the control or of its nearest parent that has one.
+  virtual void ContextMenu(TMessage& m);
   virtual void SetParentInternal(TWinControl* parent) { parent_ = parent; }
   void RequestAlign();
   void PublishProperty(const std::string& name, TPropertySetter setter);

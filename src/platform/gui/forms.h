@@ -148,6 +148,9 @@ extern TApplication* Application;
 // Writes what the window shows now (its children included) as a PNG file; false on failure.
 bool SaveWindowImage(TWinControl* window, const std::string& png_file);
 
+// The system's double-click time in milliseconds.
+int DoubleClickTime();
+
 // Runs fn from the main loop after the running handler returned (deferred frees).
 void PostDeferredCall(std::function<void()> fn);
 

@@ -4,7 +4,11 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/gui/qt_private.h"
 #include "platform/rtl/store_changed.h"
@@ -145,6 +149,61 @@ int QtTextFlags(uint32_t flags) {
 }
 
 }  // namespace
+
+std::string ColorToString(TColor color) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "$%08X", static_cast<unsigned>(static_cast<uint32_t>(color)));
+  return buf;
+}
+
+bool StringToColor(const std::string& text, TColor& color) {
+  static const std::pair<const char*, TColor> kNames[] = {{"clBlack", clBlack},
+                                                          {"clMaroon", clMaroon},
+                                                          {"clGreen", clGreen},
+                                                          {"clOlive", clOlive},
+                                                          {"clNavy", clNavy},
+                                                          {"clPurple", clPurple},
+                                                          {"clTeal", clTeal},
+                                                          {"clGray", clGray},
+                                                          {"clSilver", clSilver},
+                                                          {"clRed", clRed},
+                                                          {"clLime", clLime},
+                                                          {"clYellow", clYellow},
+                                                          {"clBlue", clBlue},
+                                                          {"clFuchsia", clFuchsia},
+                                                          {"clAqua", clAqua},
+                                                          {"clWhite", clWhite},
+                                                          {"clBtnFace", clBtnFace},
+                                                          {"clBtnText", clBtnText},
+                                                          {"clBtnShadow", clBtnShadow},
+                                                          {"clWindow", clWindow},
+                                                          {"clWindowText", clWindowText},
+                                                          {"clInfoBk", clInfoBk},
+                                                          {"clInfoText", clInfoText},
+                                                          {"clHighlight", clHighlight},
+                                                          {"clNone", clNone},
+                                                          {"clDefault", clDefault}};
+  for (const auto& [name, value] : kNames)
+    if (text.size() == std::strlen(name) && std::equal(text.begin(), text.end(), name, [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        })) {
+      color = value;
+      return true;
+    }
+  const bool hex = !text.empty() && text[0] == '$';
+  const std::string digits = hex ? text.substr(1) : text;
+  if (digits.empty() || digits.size() > (hex ? 8u : 11u)) return false;
+  size_t start = !hex && digits[0] == '-' ? 1 : 0;
+  if (start == digits.size()) return false;
+  for (size_t i = start; i < digits.size(); ++i)
+    if (!(hex ? std::isxdigit(static_cast<unsigned char>(digits[i]))
+              : std::isdigit(static_cast<unsigned char>(digits[i]))))
+      return false;
+  const long long v = std::strtoll(digits.c_str(), nullptr, hex ? 16 : 10);
+  if (v < INT32_MIN || v > UINT32_MAX) return false;
+  color = static_cast<TColor>(static_cast<uint32_t>(v));
+  return true;
+}
 
 TColor ColorToRGB(TColor color) {
   uint32_t u = static_cast<uint32_t>(color);

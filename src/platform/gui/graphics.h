@@ -47,6 +47,11 @@ constexpr TColor clScrollBar = SystemColor(0), clBackground = SystemColor(1), cl
 
 // Resolves a system colour through the fixed classic table; an RGB colour is returned unchanged.
 TColor ColorToRGB(TColor color);
+// A colour as stored in settings files: "$" and eight upper-case hexadecimal digits.
+std::string ColorToString(TColor color);
+// Reads that form, a decimal integer or a colour name ("clBlack", "clBtnText" ...); false for
+// any other text.
+bool StringToColor(const std::string& text, TColor& color);
 
 // ---------------------------------------------------------------------------------------------
 struct TPoint {

@@ -180,8 +180,12 @@ void QvWidget::mouseReleaseEvent(QMouseEvent* e) {
   GuardedCall([&] { RouteMouse(this, UpMessage(e->button()), e); });
 }
 void QvWidget::mouseDoubleClickEvent(QMouseEvent* e) {
-  GuardedCall(
-      [&] { RouteMouse(this, e->button() == Qt::LeftButton ? WM_LBUTTONDBLCLK : DownMessage(e->button()), e); });
+  GuardedCall([&] {
+    const uint32_t msg = e->button() == Qt::LeftButton    ? WM_LBUTTONDBLCLK
+                         : e->button() == Qt::RightButton ? WM_RBUTTONDBLCLK
+                                                          : DownMessage(e->button());
+    RouteMouse(this, msg, e);
+  });
 }
 void QvWidget::mouseMoveEvent(QMouseEvent* e) {
   GuardedCall([&] { RouteMouse(this, WM_MOUSEMOVE, e); });

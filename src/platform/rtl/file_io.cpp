@@ -99,4 +99,34 @@ std::string FindFileIgnoringCase(const std::string& dir, const std::string& name
   return found;
 }
 
+std::string FindPathIgnoringCase(const std::string& dir, const std::string& relative) {
+  std::string path = relative;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  std::string folder = dir;
+  size_t start = 0;
+  for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', start)) {
+    const std::string part = path.substr(start, slash - start);
+    start = slash + 1;
+    if (part.empty()) continue;
+    struct stat st {};
+    if (::stat((folder + part).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      folder += part + "/";
+      continue;
+    }
+    DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return {};
+    std::string match;
+    while (dirent* e = ::readdir(d)) {
+      if (SameText(e->d_name, part) && ::stat((folder + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        match = e->d_name;
+        break;
+      }
+    }
+    ::closedir(d);
+    if (match.empty()) return {};
+    folder += match + "/";
+  }
+  return FindFileIgnoringCase(folder, path.substr(start));
+}
+
 }  // namespace qv

@@ -17,5 +17,8 @@ bool RenameNoReplace(const std::string& from, const std::string& to, std::string
 // when it exists, else the first file of dir whose name differs only in letter case (files from
 // older installations); "" when there is none.
 std::string FindFileIgnoringCase(const std::string& dir, const std::string& name);
+// The same for a relative path of several parts ("Images/PrintM.bmp"; "\\" counts as "/"): each
+// folder and the file are matched ignoring case where the exact spelling does not exist.
+std::string FindPathIgnoringCase(const std::string& dir, const std::string& relative);
 
 }  // namespace qv
