@@ -25,6 +25,10 @@ struct TTv10MeasHeader;
 // The start-date dialog of a memory read: shown with the proposed start; true for OK, with the
 // picked date-time and whether all data are to be read. Installed by the program; without it
 // every channel starts after its own last value.
+// Erases a key, and the keys below it, of the user's registry profile; the key is given below
+// the program's registry key. Installed by the program; without it nothing is erased.
+extern std::function<void(const std::string& key)> DeleteProgramRegistryKey;
+
 using TSelStartDateTimeProc = std::function<bool(TDateTime& start, bool& read_all)>;
 extern TSelStartDateTimeProc SelStartDateTimeProc;
 
@@ -107,6 +111,8 @@ private:
   // Takes the block read into the module and writes its image file.
   void TakeConfig(TTv10RdCfgProt* p, TTv10Modul* module, bool& changed);
   void RegisterNewModul();
+  // Selects the module in the device shell without closing the connection.
+  void SelectModul(TTv10Modul* module);
   bool Connected(bool interactive);
   // Runs body with the connection; any exception closes it and passes on.
   bool WithConnection(const char* nil_error, bool disconnect, const std::function<bool()>& body);

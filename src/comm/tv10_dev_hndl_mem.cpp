@@ -322,7 +322,7 @@ bool TTv10DevHndl::ReadMemAnonym(bool interactive, bool disconnect) {
           MsgHandler->HandleMessage(LoadResString("deh_SwitchToCurData"), "", TMsgDlgType::mtConfirmation,
                                     mbYes | mbNo | mbHelp, 3530, mrYes, false, mkQuestion);
       if (answer == mrYes) {
-        DbShell->SelectDevice(FCurModul);
+        SelectModul(FCurModul);
         if (too_early) nav->GotoNewest();
       }
     }

@@ -20,6 +20,8 @@ extern bool DoUpdate;
 extern std::string VersionText;
 // The key of the older registry profile, below the current user.
 extern std::string RegistryKey;
+// Erases a key and the keys below it from the registry profile below the home folder.
+void EraseRegistryKey(const std::string& key);
 // Whether the printer of the last visual-object print prints in colour.
 extern bool PrinterIsColor;
 

@@ -23,6 +23,7 @@
 #include "shell/appl_module.h"
 #include "shell/d20_select_dlg.h"
 #include "shell/d32_insert_dt_range.h"
+#include "shell/d72_sel_start_date_time.h"
 #include "datastore/dt_navigator.h"
 #include "shell/interim_main_form.h"
 #include "shell/process_window.h"
@@ -77,6 +78,8 @@ bool TProgram::Start() {
   InstallCommonDialogTexts();
   InstallDeviceEditors();
   CommSelectDlgProc = StartD20SelectDlg;
+  SelStartDateTimeProc = RunD72SelStartDateTime;
+  DeleteProgramRegistryKey = [](const std::string& key) { EraseRegistryKey(RegistryKey + key); };
   InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };
 
   // The application-wide objects whose types the layers below the shell build.

@@ -99,14 +99,14 @@ TEST_P(Tv10MemRead, ReadsEveryChannelFromItsStartDate) {
   }
   EXPECT_FALSE(r.acknowledged_early);
   const auto requests = line.Logger().Requests();
-  EXPECT_EQ(Count(requests, "?T"), channels);
   EXPECT_EQ(Count(requests, "#?T"), 0);
-  // Channel after channel, each after its own wake-up.
+  // Channel after channel (a late answer may have been asked again), each after its own wake-up.
   std::vector<std::string> order;
   for (const auto& q : requests)
     if (q.size() == 2 && q[0] == '?' && q[1] >= '1' && q[1] <= '4') order.push_back(q);
-  EXPECT_EQ(order.size(), static_cast<size_t>(channels));
   EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  order.erase(std::unique(order.begin(), order.end()), order.end());
+  EXPECT_EQ(order.size(), static_cast<size_t>(channels));
   EXPECT_GE(Count(requests, " "), channels + 1);
   EXPECT_TRUE(line.Logger().Violations().empty());
   EXPECT_EQ(line.Port().OnTriggerTimer(), nullptr);

@@ -9,6 +9,9 @@
 #include "base/dt_stamp.h"
 #include "comm/tv10_mem_prot.h"
 #include "datastore/kw_data.h"
+#include "devices/visual_hooks.h"
+#include "platform/rtl/text_utils.h"
+#include "support/fake_db_shell_combo.h"
 #include "handler_fixture.h"
 
 namespace qv {
@@ -232,6 +235,46 @@ TEST(Tv10MemStoreFaults, AnEmptyMemorySaysSo) {
   ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << h.FirstWarning();
   EXPECT_EQ(Count(h.line.Handler().Texts(mkWarning), "The logger's memory is empty."), 1);
   EXPECT_TRUE(StoredRecords(h.Module(0)->GetSubModul(1)).empty());
+}
+
+// ---- a new logger ----
+
+class EnabledAutoMonitor : public TAutoMonitorService {
+public:
+  bool Enabled() const override { return true; }
+  void DeviceModified(TDevice*) override {}
+};
+
+TEST(Tv10NewModule, ErasesItsFoldersStaleMonitorKeyAndIsSelectedWithoutClosingTheLine) {
+  test::FakeCombo combo;  // outlives the shell that lists into it
+  HandlerLine h(MemLogger(5, 0));
+  std::vector<std::string> erased;
+  DeleteProgramRegistryKey = [&](const std::string& key) { erased.push_back(key); };
+  EnabledAutoMonitor monitor;
+  AutoMonitor = &monitor;
+  h.shell->SetDeviceCombo(&combo);
+  std::vector<bool> flag_at_change;
+  h.shell->OnChange = [&](TDbShell*) { flag_at_change.push_back(DisconnectOnDevChange); };
+  h.line.Handler().Answer = [](const std::string&, TMsgDlgButtons buttons) {
+    if (buttons & mbRetry) return static_cast<int>(mrRetry);  // a late answer on a loaded machine
+    return static_cast<int>((buttons & mbYes) ? mrYes : mrOk);
+  };
+  ASSERT_TRUE(h.handler->ReadCfgAnonym(true, true)) << h.FirstWarning();
+  TTv10Modul* m = h.Module(0);
+  std::string folder = m->Dir().substr(ExePath.size());
+  folder.pop_back();
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  EXPECT_EQ(erased, std::vector<std::string>{"\\Profile\\AutoMonitors\\" + UpperCase(folder)});
+  EXPECT_EQ(h.shell->GetSelDevice(), m);
+  EXPECT_EQ(std::count(flag_at_change.begin(), flag_at_change.end(), false), 1);
+  EXPECT_TRUE(DisconnectOnDevChange);
+  // A known logger has no stale key to erase.
+  ASSERT_TRUE(h.handler->ReadCfgAnonym(true, true)) << h.FirstWarning();
+  EXPECT_EQ(erased.size(), 1u);
+  DeleteProgramRegistryKey = nullptr;
+  AutoMonitor = nullptr;
+  h.shell->OnChange = nullptr;
+  h.shell->SetDeviceCombo(nullptr);
 }
 
 // ---- start dates ----
