@@ -32,7 +32,7 @@ public:
   int ShowModal() override {
     visible_ = true;
     result_ = 0;
-    const auto end = Clock::now() + std::chrono::seconds(30);
+    const auto end = Clock::now() + std::chrono::seconds(300);
     while (result_ == 0 && Clock::now() < end) {
       if (OnProcess) {
         auto process = std::move(OnProcess);
@@ -53,11 +53,12 @@ private:
 };
 
 struct Line {
-  explicit Line(int kind) : Line([kind] {
-    sim::SimConfig c;
-    c.SetKind(kind);
-    return c;
-  }()) {}
+  explicit Line(int kind)
+      : Line([kind] {
+          sim::SimConfig c;
+          c.SetKind(kind);
+          return c;
+        }()) {}
   explicit Line(const sim::SimConfig& config) {
     // The port's trace files go to a folder of their own, not to the working folder.
     char dir[] = "/tmp/qv_bench_logger_XXXXXX";

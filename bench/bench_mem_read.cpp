@@ -58,10 +58,9 @@ void BM_MemoryRead(benchmark::State& state) {
   const auto* offl = p.ReadOffl.get();
   // The configuration read as in the configuration benchmark, then per channel: a space and its
   // refusal, "?" + channel and "$", "?T" and "$?T"; per block the block and its acknowledge.
-  const double config = 1 + cfg->Scan->Scan->GetSize() + cfg->Read->ReadEE->GetSize() +
-                        cfg->Read->AckOut->GetSize() + cfg->Scan->WakeUp->Answer->GetSize() +
-                        cfg->Scan->Ack->GetSize() + cfg->Scan->Id->GetSize() + cfg->Read->AckEE->GetSize() +
-                        cfg->BufLen;
+  const double config = 1 + cfg->Scan->Scan->GetSize() + cfg->Read->ReadEE->GetSize() + cfg->Read->AckOut->GetSize() +
+                        cfg->Scan->WakeUp->Answer->GetSize() + cfg->Scan->Ack->GetSize() + cfg->Scan->Id->GetSize() +
+                        cfg->Read->AckEE->GetSize() + cfg->BufLen;
   const double per_channel = 1 + offl->WakeUp->Answer->GetSize() + offl->Prep->GetSize() + offl->Ack->GetSize() +
                              offl->DtRead->GetSize() + offl->AckT->GetSize();
   const double bytes = config + channels * per_channel + blocks * (offl->BufLen + offl->AckOut->GetSize());
@@ -72,9 +71,10 @@ void BM_MemoryRead(benchmark::State& state) {
   state.counters["prescribed_waits_ms"] = waits_ms;
   state.counters["wall_ms"] = wall / runs;
   state.counters["ratio"] = wall / runs / line_ms;
-  std::printf("memory read, kind %d at %d baud: %.0f ms for %.0f bytes in %.0f blocks, line time %.0f ms "
-              "(with %.0f ms of pauses between channels), ratio %.3f\n",
-              kind, baud, wall / runs, bytes, blocks, line_ms, waits_ms, wall / runs / line_ms);
+  std::printf(
+      "memory read, kind %d at %d baud: %.0f ms for %.0f bytes in %.0f blocks, line time %.0f ms "
+      "(with %.0f ms of pauses between channels), ratio %.3f\n",
+      kind, baud, wall / runs, bytes, blocks, line_ms, waits_ms, wall / runs / line_ms);
 }
 
 BENCHMARK(BM_MemoryRead)

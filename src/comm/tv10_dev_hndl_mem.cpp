@@ -37,8 +37,7 @@ TDtStamp HeaderStamp(const TTv10MeasHeader& h) {
 }
 
 void Report(const std::string& text, TMsgDlgType dlg) {
-  if (MsgHandler)
-    MsgHandler->HandleMessage(text, LoadResString("sco_ComPort"), dlg, mbOK, 0, 0, true, mkWarning);
+  if (MsgHandler) MsgHandler->HandleMessage(text, LoadResString("sco_ComPort"), dlg, mbOK, 0, 0, true, mkWarning);
 }
 
 }  // namespace
@@ -178,6 +177,7 @@ void TTv10DevHndl::StoreMemStream(std::vector<TDtData*>& sets, std::vector<uint8
 
     TDateTime& channel_newest = newest[static_cast<size_t>(h.Channel - 1)];
     const size_t words = std::min<size_t>(h.ValueCount, (size - pos) / 2);
+    if (words < h.ValueCount) MemDataLog("block " + nr + " - the data end before its last value");
     TDtStamp t = start;
     std::string date_text, time_text;
     for (size_t i = 0; i < words; ++i) {
@@ -247,8 +247,7 @@ void TTv10DevHndl::ReadMemBlocksFin() {
         failed |= set_channels[i];
         if (MsgHandler)
           MsgHandler->HandleMessage(LoadResString("dat_CannotSaveData") + " (" + set->Path + ")",
-                                    "TTv10DevHndl.ReadMemBlocksFin", TMsgDlgType::mtError, mbOK, 0, 0, true,
-                                    mkError);
+                                    "TTv10DevHndl.ReadMemBlocksFin", TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
       }
       set->FreeBuffer();
       set->NavigatorChanged();
@@ -269,8 +268,9 @@ void TTv10DevHndl::ReadMemBlocksFin() {
 }
 
 bool TTv10DevHndl::ReadMemAnonym(bool interactive, bool disconnect) {
-  // The logger last read has no memory to read.
-  if (DevKind == 7) return true;
+  // Whether the logger has a memory to read is known once the read's own configuration read
+  // has identified it, not from an earlier read of maybe another logger.
+  bool no_memory = false;
   bool ok = WithConnection("TTv10DevHndl.ReadMemAnonym: Connection or ComPort nil!", disconnect, [&] {
     if (!Connected(interactive)) return false;
     auto* p = NewProtocol<TTv10ReadMemProt>();
@@ -308,9 +308,10 @@ bool TTv10DevHndl::ReadMemAnonym(bool interactive, bool disconnect) {
       AlarmChannels->Clear();
     }
     RegisterNewModul();
+    no_memory = p->DevKind == 7;
     return result;
   });
-  if (ok && interactive && FCurModul && AutoMonitor && AutoMonitor->Enabled() && DbShell && DtNavigator) {
+  if (ok && !no_memory && interactive && FCurModul && AutoMonitor && AutoMonitor->Enabled() && DbShell && DtNavigator) {
     AddAuditEvent(TDY_AuditEventKind::DeviceData, std::to_string(FCurModul->Kennung()));
     TDateTime newest = Tv10MemReadEpoch();
     for (int slot = 1; slot <= std::min(FCurModul->GetSlotCount(), 4); ++slot)

@@ -45,6 +45,7 @@ TTv10HeaderScan Tv10NextHeader(const uint8_t* data, size_t size, size_t& pos, ui
     return TTv10HeaderScan::Exhausted;
   }
   const uint8_t* p = data + pos;
+  const size_t marker_pos = pos;
   pos += kTv10HeaderSize;
   const bool with_e2 = ee_version >= kTv10HeaderE2FromEE;
   const size_t o = with_e2 ? 3 : 2;
@@ -76,7 +77,12 @@ TTv10HeaderScan Tv10NextHeader(const uint8_t* data, size_t size, size_t& pos, ui
   } else if (FindSensorIndex(h.SensorPcb, h.SensorType, h.E2Version) < 0) {
     h.Error = "invalid SensorType";
   }
-  if (!h.Error.empty()) return TTv10HeaderScan::Found;
+  if (!h.Error.empty()) {
+    // The marker may have been a false one (damage, 0xFF filler): a real header that starts
+    // inside these bytes must still be found.
+    pos = marker_pos + 2;
+    return TTv10HeaderScan::Found;
+  }
   h.Start = date + (h.Hour * 3600 + h.Minute * 60 + h.Second) / 86400.0;
   h.Channel = channel;
   return TTv10HeaderScan::Found;

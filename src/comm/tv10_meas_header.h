@@ -41,14 +41,16 @@ int32_t Tv10SaveModeKinds(uint8_t save_mode, int32_t kinds[3]);
 
 // Outcome of looking for the next header from pos.
 enum class TTv10HeaderScan {
-  Exhausted,   // fewer than a header's bytes left, or no marker up to the end
-  Found,       // a header was read (valid or not); pos is behind it
+  Exhausted,  // fewer than a header's bytes left, or no marker up to the end
+  Found,      // a header was read (valid or not); pos is behind it
 };
 
 // Looks for the next channel marker from pos and reads the header there. A header is not valid
 // for a bad CRC, a save interval of 0, above 1440 or with its top bit set, a board above 14, a
 // date or time that does not exist, or a board, type and E2 version the sensor catalogue does
-// not know. last_word receives the last word looked at when no marker was found.
+// not know. After a valid header pos is behind it; after one that is not valid, 2 bytes behind
+// its marker, so that a real header starting inside it is still found. last_word receives the
+// last word looked at when no marker was found.
 TTv10HeaderScan Tv10NextHeader(const uint8_t* data, size_t size, size_t& pos, uint8_t dev_kind, uint8_t ee_version,
                                TTv10MeasHeader& header, uint16_t& last_word);
 

@@ -40,7 +40,8 @@ struct Reading {
 };
 
 // Runs a memory read; the user answers Retry to every retry question when retry is set.
-bool ReadMemory(LoggerLine& line, Reading& r, bool retry, const std::function<void(TTv10ReadMemProt&)>& on_start = nullptr) {
+bool ReadMemory(LoggerLine& line, Reading& r, bool retry,
+                const std::function<void(TTv10ReadMemProt&)>& on_start = nullptr) {
   line.Handler().Answer = [&](const std::string& msg, TMsgDlgButtons buttons) {
     if (!(buttons & mbRetry)) return static_cast<int>(mrOk);
     r.retry_questions.push_back(msg);
@@ -141,10 +142,10 @@ TEST(Tv10MemRead, AnEmptyChannelIsSkippedAndTheNextOneStillWakesTheLogger) {
 struct MemFault {
   const char* name;
   std::function<void(sim::Faults&)> set;
-  const char* text;       // first warning; "" = the read succeeds
-  int blocks;             // blocks handed over before the end
-  bool retry_asked;       // a retry question was shown
-  bool retry = true;      // the user answers Retry
+  const char* text;   // first warning; "" = the read succeeds
+  int blocks;         // blocks handed over before the end
+  bool retry_asked;   // a retry question was shown
+  bool retry = true;  // the user answers Retry
 };
 
 class Tv10MemReadFaults : public ::testing::TestWithParam<MemFault> {};
@@ -171,10 +172,21 @@ TEST_P(Tv10MemReadFaults, EndsInItsMessage) {
 }
 
 const MemFault kMemFaults[] = {
-    {"FiveBadCopiesThenAGoodOne", [](sim::Faults& f) { f.bad_crc = {{false, 2, 5}}; }, "", 6, false},
-    {"SixBadCopies", [](sim::Faults& f) { f.bad_crc = {{false, 2, 6}}; }, "Checksum error", 1, false},
-    {"ABlockThatNeverArrives", [](sim::Faults& f) { f.truncate = {{false, 2, 1}}; }, "The logger does not answer.", 1,
-     false},
+    {"FiveBadCopiesThenAGoodOne",
+     [](sim::Faults& f) {
+       f.bad_crc = {{false, 2, 5}};
+     },
+     "", 6, false},
+    {"SixBadCopies",
+     [](sim::Faults& f) {
+       f.bad_crc = {{false, 2, 6}};
+     },
+     "Checksum error", 1, false},
+    {"ABlockThatNeverArrives",
+     [](sim::Faults& f) {
+       f.truncate = {{false, 2, 1}};
+     },
+     "The logger does not answer.", 1, false},
     {"RefusedChannelRepeated", [](sim::Faults& f) { f.refuse["?2"] = 1; }, "", 6, true},
     {"RefusedSecondChannelEndsTheWholeRead", [](sim::Faults& f) { f.refuse["?2"] = 1; },
      "The logger reported an error.", 3, true, false},

@@ -237,6 +237,25 @@ TEST(Tv10MemStoreFaults, AnEmptyMemorySaysSo) {
   EXPECT_TRUE(StoredRecords(h.Module(0)->GetSubModul(1)).empty());
 }
 
+TEST(Tv10MemStoreKinds, TheLoggerReadNowDecidesWhetherThereIsAMemory) {
+  {
+    // A kind-7 logger read before says nothing about the logger on the line now.
+    HandlerLine h(MemLogger(5, 20));
+    std::vector<std::string> shown;
+    RetryAndRecord(h, shown);
+    h.handler->DevKind = 7;
+    ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << h.FirstWarning();
+    EXPECT_EQ(StoredRecords(h.Module(0)->GetSubModul(1)), ExpectedRecords(h, h.Module(0)->GetSubModul(1), 1));
+  }
+  HandlerLine h(MemLogger(7, 20));
+  std::vector<std::string> shown;
+  RetryAndRecord(h, shown);
+  ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << h.FirstWarning();
+  EXPECT_EQ(Count(h.line.Logger().Requests(), "?1"), 0);
+  EXPECT_TRUE(h.line.Handler().Texts(mkWarning).empty());
+  EXPECT_TRUE(StoredRecords(h.Module(0)->GetSubModul(1)).empty());
+}
+
 // ---- a new logger ----
 
 class EnabledAutoMonitor : public TAutoMonitorService {
