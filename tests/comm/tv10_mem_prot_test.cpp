@@ -197,6 +197,25 @@ const MemFault kMemFaults[] = {
 INSTANTIATE_TEST_SUITE_P(Faults, Tv10MemReadFaults, ::testing::ValuesIn(kMemFaults),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Tv10MemRead, TheProgressLineCountsTheBlocksOfAllChannels) {
+  std::vector<std::string> seen;
+  auto watch = [&seen](test::FakeProcessWindow& w) {
+    if (!w.texts[1].empty() && (seen.empty() || seen.back() != w.texts[1])) seen.push_back(w.texts[1]);
+  };
+  // Ten blocks on each channel.
+  LoggerLine line(MemLogger(5, 50, [](sim::SimConfig& c) { c.faults.block_count = 10; }), watch);
+  Reading r;
+  ASSERT_TRUE(ReadMemory(line, r, true)) << FirstWarning(line);
+  std::vector<std::string> percents;
+  for (const auto& t : seen)
+    if (t.rfind("Transmitting data: ", 0) == 0) percents.push_back(t.substr(19));
+  std::vector<std::string> expected;
+  // 100 % is shown and cleared again within the step that ends the read.
+  for (int p = 5; p < 100; p += 5) expected.push_back(std::to_string(p) + "%");
+  EXPECT_EQ(percents, expected);
+  EXPECT_EQ(line.Windows().created, 1);
+}
+
 TEST(Tv10MemReadDates, ChannelsOutsideOneToFourAreRefused) {
   TTv10ReadMemProt p;
   EXPECT_EQ(p.GetDateTime(1), EncodeDate(2000, 1, 1));
