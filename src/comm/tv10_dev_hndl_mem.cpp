@@ -86,12 +86,21 @@ void TTv10DevHndl::ReadMemBlockRead(TTv10ReadOfflProt* p) {
 }
 
 TTv10SubModul* TTv10DevHndl::MemSubModul(const TTv10MeasHeader& h) {
-  for (TTavra2GSubMod* s : FCurModul->SubModuls()) {
-    auto* sub = dynamic_cast<TTv10SubModul*>(s);
-    if (!sub) continue;
-    if (DevKind == 6 ? sub->ModChanNum == h.Channel : sub->SensorPcb == h.SensorPcb && sub->SensorType == h.SensorType)
-      return sub;
+  std::vector<TTv10SubModul*> subs;
+  for (TTavra2GSubMod* s : FCurModul->SubModuls())
+    if (auto* sub = dynamic_cast<TTv10SubModul*>(s)) subs.push_back(sub);
+  auto same_sensor = [&h](const TTv10SubModul* sub) {
+    return sub->SensorPcb == h.SensorPcb && sub->SensorType == h.SensorType;
+  };
+  for (TTv10SubModul* sub : subs) {
+    if (DevKind == 6 && sub->ModChanNum == h.Channel) return sub;
+    // Two slots with the same sensor: each channel's data belong to its own slot.
+    if (DevKind != 6 && sub->ModChanNum == h.Channel && same_sensor(sub)) return sub;
   }
+  // Data of a sensor that has left its slot since stay with that sensor's sub-module.
+  if (DevKind != 6)
+    for (TTv10SubModul* sub : subs)
+      if (same_sensor(sub)) return sub;
   return FCurModul->CreateSensorSubModul(h.SensorPcb, h.SensorType, h.E2Version);
 }
 
@@ -216,7 +225,6 @@ void TTv10DevHndl::StoreMemStream(std::vector<TDtData*>& sets, std::vector<uint8
 
 void TTv10DevHndl::ReadMemBlocksFin() {
   if (!FCurModul) throw Exception("TTv10DevHndl.ReadMemBlocksFin: FCurModul is NIL!");
-  LastAlarmMailTime = 0;
   MemDataLog("analysing received data");
   if (MemStream.Size() == 0) {
     if (MsgHandler)

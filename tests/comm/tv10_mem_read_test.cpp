@@ -237,6 +237,16 @@ TEST(Tv10MemStoreFaults, AnEmptyMemorySaysSo) {
   EXPECT_TRUE(StoredRecords(h.Module(0)->GetSubModul(1)).empty());
 }
 
+TEST(Tv10MemStoreKinds, TwoSlotsWithTheSameSensorKeepTheirChannelsApart) {
+  HandlerLine h(MemLogger(5, 30, [](sim::SimConfig& c) { c.slots[1] = c.slots[0]; }));
+  std::vector<std::string> shown;
+  RetryAndRecord(h, shown);
+  ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << h.FirstWarning();
+  TTv10Modul* m = h.Module(0);
+  for (int ch = 1; ch <= 2; ++ch)
+    EXPECT_EQ(StoredRecords(m->GetSubModul(ch)), ExpectedRecords(h, m->GetSubModul(ch), ch)) << "channel " << ch;
+}
+
 TEST(Tv10MemStoreKinds, TheLoggerReadNowDecidesWhetherThereIsAMemory) {
   {
     // A kind-7 logger read before says nothing about the logger on the line now.
