@@ -247,6 +247,17 @@ TEST(Tv10MemStoreKinds, TwoSlotsWithTheSameSensorKeepTheirChannelsApart) {
     EXPECT_EQ(StoredRecords(m->GetSubModul(ch)), ExpectedRecords(h, m->GetSubModul(ch), ch)) << "channel " << ch;
 }
 
+TEST(Tv10MemStoreKinds, TheCollectionsCommandReadsTheMemory) {
+  HandlerLine h(MemLogger(5, 20));
+  std::vector<std::string> shown;
+  RetryAndRecord(h, shown);
+  TTv10DevHndlColl collection;
+  ASSERT_TRUE(collection.ReadMemAnonym(true, true)) << h.FirstWarning();
+  TTv10Modul* m = h.Module(0);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(StoredRecords(m->GetSubModul(2)), ExpectedRecords(h, m->GetSubModul(2), 2));
+}
+
 TEST(Tv10MemStoreKinds, TheLoggerReadNowDecidesWhetherThereIsAMemory) {
   {
     // A kind-7 logger read before says nothing about the logger on the line now.
