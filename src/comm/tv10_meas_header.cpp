@@ -1,5 +1,6 @@
 #include "comm/tv10_meas_header.h"
 
+#include "base/dt_stamp.h"
 #include "comm/crc8408.h"
 #include "devices/tv10_sensor_info.h"
 
@@ -72,7 +73,9 @@ TTv10HeaderScan Tv10NextHeader(const uint8_t* data, size_t size, size_t& pos, ui
     h.Error = "invalid SaveInt";
   } else if (h.SensorPcb > 14) {
     h.Error = "invalid SensorPcb";
-  } else if (!TryEncodeDate(2000 + h.Year, h.Month, h.Day, date) || h.Hour > 23 || h.Minute > 59 || h.Second > 59) {
+  } else if (!TryEncodeDate(2000 + h.Year, h.Month, h.Day, date) || date > DayNoToDateTime(LastDayNo) || h.Hour > 23 ||
+             h.Minute > 59 || h.Second > 59) {
+    // The data files hold no day after LastDayNo.
     h.Error = "invalid date or time";
   } else if (FindSensorIndex(h.SensorPcb, h.SensorType, h.E2Version) < 0) {
     h.Error = "invalid SensorType";

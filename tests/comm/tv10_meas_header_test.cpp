@@ -106,6 +106,7 @@ const BadHeader kBadHeaders[] = {
      },
      "invalid date or time"},
     {"Hour24", [](Fields& f) { f.hour = 24; }, "invalid date or time"},
+    {"AfterTheLastDayTheDataFilesHold", [](Fields& f) { f.year = 79; }, "invalid date or time"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Fields, Tv10BadHeader, ::testing::ValuesIn(kBadHeaders),
