@@ -12,84 +12,16 @@
 #include <memory>
 #include <string>
 
-#include "base/app_globals.h"
-#include "comm/process_window_service.h"
-#include "comm/qv_com_port.h"
+#include "bench_logger_line.h"
 #include "comm/tv10_prot.h"
-#include "platform/os/message_queue.h"
-#include "platform/serial/com_port_map.h"
-#include "pty_logger.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using qv::bench::Clock;
+using qv::bench::Line;
 constexpr double kBaud = 19200;
 
 double LineMs(double bytes) { return bytes * 10.0 * 1000.0 / kBaud; }
-
-// A progress window that only runs the protocol's modal loop on the message queue.
-class LoopWindow : public qv::TProcessWindowService {
-public:
-  bool Visible() const override { return visible_; }
-  bool GetCancelVisible() const override { return false; }
-  void SetCancelVisible(bool) override {}
-  void SetText1(const std::string&) override {}
-  void SetText2(const std::string&) override {}
-  void SetText3(const std::string&) override {}
-  void Finish(int result) override { result_ = result; }
-  int ShowModal() override {
-    visible_ = true;
-    result_ = 0;
-    const auto end = Clock::now() + std::chrono::seconds(30);
-    while (result_ == 0 && Clock::now() < end) {
-      if (OnProcess) {
-        auto process = std::move(OnProcess);
-        OnProcess = nullptr;
-        process(this);
-        continue;
-      }
-      qv::WaitAndProcessMessages(2);
-    }
-    visible_ = false;
-    return result_;
-  }
-  void Free() override { delete this; }
-
-private:
-  bool visible_ = false;
-  int result_ = 0;
-};
-
-struct Line {
-  explicit Line(int kind) {
-    // The port's trace files go to a folder of their own, not to the working folder.
-    char dir[] = "/tmp/qv_bench_logger_XXXXXX";
-    if (mkdtemp(dir)) home = dir;
-    qv::ExePath = home + "/";
-    qv::sim::SimConfig config;
-    config.SetKind(kind);
-    logger = std::make_unique<qv::sim::PtyLogger>(config);
-    qv::SetMainThread();
-    qv::SetComPortMapHook([this](int) { return logger->SlavePath(); });
-    qv::ProcessWindowFactory = [] { return new LoopWindow; };
-    logger->Start();
-    port = std::make_unique<qv::TQvComPort>();
-    port->SetComNumber(1);
-    port->SetOpen(true);
-  }
-  ~Line() {
-    port.reset();
-    logger->Stop();
-    qv::ProcessWindowFactory = nullptr;
-    qv::SetComPortMapHook(nullptr);
-    qv::ExePath.clear();
-    std::error_code ec;
-    if (!home.empty()) std::filesystem::remove_all(home, ec);
-  }
-  std::string home;
-  std::unique_ptr<qv::sim::PtyLogger> logger;
-  std::unique_ptr<qv::TQvComPort> port;
-};
 
 void Report(benchmark::State& state, double wall_ms, double bytes, double waits_ms) {
   const double line_ms = LineMs(bytes) + waits_ms;

@@ -14,6 +14,7 @@ std::atomic<bool> SendEmailOnAlarmRecorder{false};
 std::atomic<bool> AlwaysSendAlarmEmail{false};
 std::atomic<double> SendAlarmEmailInterval{15.0 / 1440.0};
 std::atomic<double> LastAlarmMailTime{0.0};
+std::atomic<bool> DisconnectOnDevChange{true};
 
 std::string ChangeSubject;
 std::string ChangeDetails;

@@ -134,6 +134,9 @@ extern std::atomic<bool> SendEmailOnAlarmRecorder;
 extern std::atomic<bool> AlwaysSendAlarmEmail;
 extern std::atomic<double> SendAlarmEmailInterval;  // date-time span, 15 minutes by default
 extern std::atomic<double> LastAlarmMailTime;       // date-time of the last alarm mail, 0 for none
+// While true, a change of the selected device closes an idle connection; the device handler
+// holds it off while it selects the logger it has just read.
+extern std::atomic<bool> DisconnectOnDevChange;
 
 // Details of a device-configuration change, collected by the editors and recorded by the
 // explorer dialog as one audit event. Main thread only.

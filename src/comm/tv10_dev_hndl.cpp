@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/app_globals.h"
 #include "base/archive_hooks.h"
 #include "base/ini_file.h"
 #include "base/msg_handler.h"
@@ -16,8 +17,11 @@
 #include "devices/tv10_modul.h"
 #include "devices/visual_hooks.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/text_utils.h"
 
 namespace qv {
+
+std::function<void(const std::string& key)> DeleteProgramRegistryKey;
 
 namespace {
 
@@ -105,6 +109,21 @@ void TTv10DevHndl::FindOrCreateModul(TTv10RdCfgProt* p) {
     if (!created->SetUpDevice()) throw Exception("TTv10DevHndl.ReadCfgAnonym: the logger could not be created");
     module = created.release();
     NewModul = module;
+    if (DeleteProgramRegistryKey) {
+      // An automatic monitor stored for an earlier module of the same folder must not come back;
+      // a profile that cannot be changed does not stop the read.
+      std::string folder = module->Dir();
+      if (folder.compare(0, ExePath.size(), ExePath) == 0) folder.erase(0, ExePath.size());
+      while (!folder.empty() && folder.back() == '/') folder.pop_back();
+      std::replace(folder.begin(), folder.end(), '/', '\\');
+      try {
+        DeleteProgramRegistryKey("\\Profile\\AutoMonitors\\" + UpperCase(folder));
+      } catch (const std::exception& e) {
+        if (MsgHandler)
+          MsgHandler->HandleMessage(e.what(), "TTv10DevHndl.ReadCfgAnonym", TMsgDlgType::mtError, mbOK, 0, 0, true,
+                                    mkDiagnoseOnly);
+      }
+    }
   }
   bool changed = false;
   TakeConfig(p, module, changed);
@@ -180,9 +199,20 @@ bool TTv10DevHndl::ReadCfgAnonym(bool interactive, bool disconnect) {
     const uint16_t answer =
         MsgHandler->HandleMessage(Format(LoadResString("deh_SwitchToCurDevF"), FCurModul->Name()), "",
                                   TMsgDlgType::mtConfirmation, mbYes | mbNo | mbHelp, 3540, mrYes, false, mkQuestion);
-    if (answer == mrYes) DbShell->SelectDevice(FCurModul);
+    if (answer == mrYes) SelectModul(FCurModul);
   }
   return ok;
+}
+
+void TTv10DevHndl::SelectModul(TTv10Modul* module) {
+  const bool saved = DisconnectOnDevChange.exchange(false);
+  try {
+    DbShell->SelectDevice(module);
+  } catch (...) {
+    DisconnectOnDevChange = saved;
+    throw;
+  }
+  DisconnectOnDevChange = saved;
 }
 
 bool TTv10DevHndl::ReadCfgDevice(TDevice* module, bool interactive, bool& changed, bool disconnect) {

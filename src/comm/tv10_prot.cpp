@@ -288,14 +288,7 @@ TTv10ReadEEProt::TTv10ReadEEProt() {
   NackOut->SetCommand("?E");
   AckOut->Trials = 2;
   NackOut->Trials = 2;
-  packet_ = std::make_unique<TSerDataPacket>(nullptr);
-  packet_->AutoEnable = false;
-  packet_->SetIgnoreCase(false);
-  packet_->SetIncludeStrings(true);
-  packet_->SetStartCond(scAnyData);
-  packet_->SetEndCond(TPacketEndSet{ecPacketSize});
-  packet_->OnPacket = [this](TSerDataPacket* s, const uint8_t* d, int32_t n) { DataPacket(s, d, n); };
-  packet_->OnTimeout = [this](TComponent* s) { PacketTimeout(s); };
+  packet_ = MakeBlockPacket(this);
 }
 
 TTv10ReadEEProt::~TTv10ReadEEProt() {
@@ -311,10 +304,7 @@ void TTv10ReadEEProt::InitProtocol() {
   EEVersion = 0;
   if (BufLen < 3 || BufLen > 32767) throw Exception("TTv10ReadEEProt.InitProtocol: invalid BufLen");
   buffer_.assign(static_cast<size_t>(BufLen), 0);
-  DisablePacket();
-  packet_->SetPacketSize(BufLen);
-  packet_->TimeOut = SecondsToTicks(AnswerTimeOut);
-  packet_->SetComPort(Port);
+  ArmBlockPacket(*packet_, *this, BufLen);
   ReadEE->SetKennung(Kennung);
   ReadEE->ResetTrials();
   for (TOutTelegram* t :

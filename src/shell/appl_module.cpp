@@ -51,26 +51,43 @@ std::string WithoutExtension(const std::string& path) {
   return path;
 }
 
+std::string WithoutLeadingBackslashes(std::string key) {
+  while (!key.empty() && key.front() == '\\') key.erase(0, 1);
+  return key;
+}
+
+// Whether a section of the profile is the key or a key below it.
+bool SectionInKey(const std::string& section, const std::string& key) {
+  const std::string name = WithoutLeadingBackslashes(section);
+  return SameText(name, key) ||
+         (name.size() > key.size() && name[key.size()] == '\\' && SameText(name.substr(0, key.size()), key));
+}
+
+std::string RegistryFile() { return ExePath + "Registry.ini"; }
+
 // Whether the registry profile below the home folder holds the key (or a key below it).
 bool RegistryKeyExists(const std::string& key) {
-  const std::string file = ExePath + "Registry.ini";
-  if (!FileExists(file)) return false;
-  std::string wanted = key;
-  while (!wanted.empty() && wanted.front() == '\\') wanted.erase(0, 1);
-  TIniFile ini(file);
+  if (!FileExists(RegistryFile())) return false;
+  const std::string wanted = WithoutLeadingBackslashes(key);
+  TIniFile ini(RegistryFile());
   TStringList sections;
   ini.ReadSections(sections);
-  for (int i = 0; i < sections.Count(); ++i) {
-    std::string name = sections[i];
-    while (!name.empty() && name.front() == '\\') name.erase(0, 1);
-    if (SameText(name, wanted) ||
-        (name.size() > wanted.size() && name[wanted.size()] == '\\' && SameText(name.substr(0, wanted.size()), wanted)))
-      return true;
-  }
+  for (int i = 0; i < sections.Count(); ++i)
+    if (SectionInKey(sections[i], wanted)) return true;
   return false;
 }
 
 }  // namespace
+
+void EraseRegistryKey(const std::string& key) {
+  if (!FileExists(RegistryFile())) return;
+  const std::string wanted = WithoutLeadingBackslashes(key);
+  TIniFile ini(RegistryFile());
+  TStringList sections;
+  ini.ReadSections(sections);
+  for (int i = 0; i < sections.Count(); ++i)
+    if (SectionInKey(sections[i], wanted)) ini.EraseSection(sections[i]);
+}
 
 void RegisterApplObjectFactory(const std::string& name, TApplObjectFactory factory) {
   Factories()[name] = std::move(factory);

@@ -26,6 +26,7 @@
 #include "shell/d43_print_select.h"
 #include "visual/visual_services.h"
 #include "shell/d32_insert_dt_range.h"
+#include "shell/d72_sel_start_date_time.h"
 #include "datastore/dt_navigator.h"
 #include "shell/interim_main_form.h"
 #include "shell/process_window.h"
@@ -92,6 +93,8 @@ bool TProgram::Start() {
     selection = dialog->ItemIndex();
     return result;
   };
+  SelStartDateTimeProc = RunD72SelStartDateTime;
+  DeleteProgramRegistryKey = [](const std::string& key) { EraseRegistryKey(RegistryKey + key); };
   InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };
 
   // The application-wide objects whose types the layers below the shell build.

@@ -4,6 +4,7 @@
 
 #include "base/ini_file2.h"
 #include "device_fixture.h"
+#include "support/fake_db_shell_combo.h"
 #include "support/file_size_limit.h"
 #include "devices/app_hooks.h"
 #include "devices/visual_hooks.h"
@@ -11,30 +12,7 @@
 namespace qv {
 namespace {
 
-class FakeCombo : public TDbShellCombo {
-public:
-  int ItemCount() const override { return static_cast<int>(items.size()); }
-  void* ItemObject(int index) const override { return items.at(static_cast<size_t>(index)).second; }
-  int ItemIndex() const override { return index; }
-  void SetItemIndex(int i) override { index = i; }
-  void ClearItems() override {
-    items.clear();
-    index = -1;
-  }
-  void AddItem(const std::string& text, void* object) override { items.emplace_back(text, object); }
-  int TextWidth(const std::string& text) const override { return 7 * static_cast<int>(text.size()); }
-  void SetWidth(int w) override { width = w; }
-  void SetEnabled(bool e) override { enabled = e; }
-  // The user picks an entry.
-  void Pick(int i) {
-    index = i;
-    if (OnChange) OnChange();
-  }
-  std::vector<std::pair<std::string, void*>> items;
-  int index = -1;
-  int width = 0;
-  bool enabled = true;
-};
+using test::FakeCombo;
 
 class FakeMenu : public TDbShellMenu {
 public:

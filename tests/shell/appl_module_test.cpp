@@ -203,5 +203,17 @@ TEST_F(ModuleChain, RegistryKeyFollowsTheProfile) {
   EXPECT_EQ(RegistryKey, "\\Software\\Quarvel\\Qv2_tv10");
 }
 
+TEST_F(ModuleChain, ErasingAKeyTakesTheKeysBelowItAndLeavesItsNeighbours) {
+  dir.Write("Registry.ini",
+            "[Software\\Q\\Profile\\AutoMonitors\\DEVICES\\D1]\r\nA=1\r\n"
+            "[\\Software\\Q\\Profile\\AutoMonitors\\devices\\d1\\Page1]\r\nB=2\r\n"
+            "[Software\\Q\\Profile\\AutoMonitors\\DEVICES\\D10]\r\nC=3\r\n");
+  EraseRegistryKey("\\Software\\Q\\Profile\\AutoMonitors\\DEVICES\\D1");
+  const std::string left = dir.Read("Registry.ini");
+  EXPECT_EQ(left.find("A=1"), std::string::npos) << left;
+  EXPECT_EQ(left.find("B=2"), std::string::npos) << left;
+  EXPECT_NE(left.find("[Software\\Q\\Profile\\AutoMonitors\\DEVICES\\D10]"), std::string::npos) << left;
+}
+
 }  // namespace
 }  // namespace qv

@@ -15,6 +15,7 @@
 #include "shell/d32_insert_dt_range.h"
 #include "shell/d43_print_select.h"
 #include "shell/d70_sel_date_time.h"
+#include "shell/d72_sel_start_date_time.h"
 #include "shell/std_dialog_form.h"
 
 namespace qv {
@@ -198,6 +199,36 @@ TEST(SingleDateTime, DefaultAcceptAndCancel) {
     EXPECT_EQ(result, button);
   }
   EXPECT_NEAR(d.GetSelDt(), At(2026, 5, 1, 8, 0, 0), 1e-6);
+}
+
+TEST(StartDateDialog, TickingAllDataRestsThePickersAndOkTakesTheChoice) {
+  TArchiveStandIns archive;
+  ModalRun run;
+  auto shown = [] { return static_cast<TForm*>(D72_SelStartDateTime); };
+  for (bool all : {true, false}) {
+    TDateTime start = At(2030, 3, 4, 0, 0, 0);
+    bool read_all = !all;
+    const int result = run.Run(
+        shown,
+        [&] {
+          TD72_SelStartDateTime& d = *D72_SelStartDateTime;
+          EXPECT_FALSE(d.CancelBtn->Visible());
+          EXPECT_EQ(d.SelGroup->Text(), "");
+          EXPECT_NEAR(d.GetDateTime(), At(2030, 3, 4, 0, 0, 0), 1e-6);
+          d.ReadAllData->SetChecked(true);
+          EXPECT_FALSE(d.SelDate->Enabled());
+          EXPECT_FALSE(d.SelTime->Enabled());
+          d.ReadAllData->SetChecked(all);
+          EXPECT_EQ(d.SelDate->Enabled(), !all);
+          d.SetDateTime(At(2030, 2, 1, 6, 30, 0));
+          d.OKBtn->Click();
+        },
+        [&] { return RunD72SelStartDateTime(start, read_all) ? mrOk : mrCancel; });
+    EXPECT_EQ(result, mrOk);
+    EXPECT_EQ(read_all, all);
+    EXPECT_NEAR(start, At(2030, 2, 1, 6, 30, 0), 1e-6);
+    EXPECT_EQ(D72_SelStartDateTime, nullptr);
+  }
 }
 
 TEST(StringEntry, MaximumLengthAcceptAndCancel) {

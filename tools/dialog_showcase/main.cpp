@@ -17,6 +17,7 @@
 #include "shell/d32_insert_dt_range.h"
 #include "shell/d43_print_select.h"
 #include "shell/d70_sel_date_time.h"
+#include "shell/d72_sel_start_date_time.h"
 #include "shell/interim_main_form.h"
 #include "shell/std_dialog_form.h"
 
@@ -79,6 +80,11 @@ int Run(const std::string& out, uint32_t locale) {
 
   TD70_SelDateTime d70(nullptr, &clock);
   Save(&d70, dir + "d70_sel_date_time.png");
+
+  TD72_SelStartDateTime d72(nullptr, &clock);
+  d72.SelGroup->SetText("");
+  d72.SetDateTime(EncodeDate(2026, 12, 7));
+  Save(&d72, dir + "d72_sel_start_date_time.png");
 
   TD12_EnterString d12(nullptr);
   d12.SetText(LoadResString("d12_EnterStringCaption"));
