@@ -2,8 +2,11 @@
 // The device handler of the logger family: runs the logger protocols for the user's commands
 // and ties their results to the device tree (finding or creating the logger module by its
 // Kennung, parsing and storing its configuration image).
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "comm/dev_handl_coll.h"
@@ -13,6 +16,11 @@ namespace qv {
 
 class TTv10Modul;
 class TTv10RdCfgProt;
+class TTv10ReadOnlProt;
+class TTv10SyncClProt;
+class TDtRecord;
+struct TRecTask;
+class TTavra2GSubMod;
 
 class TTavra2GHandler : public TDevHandler0 {
 public:
@@ -77,6 +85,63 @@ private:
   bool Connected(bool interactive);
   // Runs body with the connection; any exception closes it and passes on.
   bool WithConnection(const char* nil_error, bool disconnect, const std::function<bool()>& body);
+
+  // ---- current values ----
+public:
+  bool CanReadOnline() const override { return true; }
+  // Reads the module's current values and stores them as one record per slot.
+  bool ReadOnline(TDevice* module, bool disconnect) override;
+  // OnValuesRead of a current-value read started by ReadOnline.
+  void ProcOnlData(TTv10ReadOnlProt* p);
+  // The stored value kinds of a module (0 minimum, 1 maximum, 2 average, in that order) from
+  // its storing-mode bits; average alone when no bit is set.
+  void TakeValueKinds(const TTv10Modul* module);
+
+  int32_t ValueKindCount = 1;
+  std::array<int32_t, 3> ValueKinds{2, 0, 0};
+
+private:
+  using TSlotRecord = std::pair<int32_t, std::unique_ptr<TDtRecord>>;
+  // One record per slot from the values read, stamped now on the module's interval grid;
+  // missing_error names the caller when a slot has no sub-module.
+  std::vector<TSlotRecord> OnlineRecords(TTv10ReadOnlProt* p, const char* missing_error) const;
+
+  // ---- online recorder ----
+public:
+  // Out of line: the recorder's protocols are complete types only there.
+  TTv10DevHndl();
+  ~TTv10DevHndl() override;
+  // Reads the configuration and prepares the one task of the logger read.
+  void RecPrepareTasks() override;
+  void RecInitProtocols() override;
+  // Marks the start of the recording with an empty record per slot on the interval grid.
+  void RecInsertStartRec() override;
+  void RecOnSaveData() override;
+  void RecSyncClock() override;
+  void RecProcessSample(int32_t task) override;
+  // Moves the task's buffered samples into the data sets it gets within 50 ms, checking alarms;
+  // the others stay buffered.
+  void RecInsertSample(int32_t task) override;
+  void RecGetLastTime(int32_t task, TDtStamp& stamp) override;
+  void RecDone() override;
+  void RecDetachData() override;
+  // OnValuesRead of the recorder's current-value read: appends one entry per slot (slot number,
+  // record) to the task's sample buffer.
+  void RecProcOnlData(TTv10ReadOnlProt* p);
+
+  // The recorder's child protocols, kept between samples.
+  std::unique_ptr<TTv10SyncClProt> RecSyncProt;
+  std::unique_ptr<TTv10ReadOnlProt> RecOnlProt;
+
+private:
+  // The module of the recorder's one task; raises error when the recorder holds another count.
+  TTv10Modul* RecModul(const char* error) const;
+  // Opens the line again when it went away since the last sample (a USB adapter pulled).
+  void EnsureLine();
+  // Alarm transitions and the alarm mail of one recorded value.
+  void CheckAlarm(TTv10Modul* module, TTavra2GSubMod* sub, int32_t slot, const TDtRecord& rec, double value);
+  // "RecBuf.bin" follows the samples kept, so a crash loses none of them.
+  void MirrorBuffer(TRecTask& task);
 };
 
 class TTv10DevHndlColl : public TDevHandlColl {

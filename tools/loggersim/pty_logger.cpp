@@ -120,6 +120,11 @@ void PtyLogger::Inspect(const std::function<void(const LoggerSim&)>& f) const {
   f(*sim_);
 }
 
+void PtyLogger::SetFaults(const std::function<void(Faults&)>& f) {
+  std::lock_guard lock(mutex_);
+  f(sim_->MutableFaults());
+}
+
 void PtyLogger::WriteDue(int64_t now, int& poll_ms, bool& want_out) {
   const bool burst = sim_->Config().burst;
   const double byte_ms = sim_->LineTimeMs(1);
