@@ -18,6 +18,7 @@
 #include "comm/tv10_prot.h"
 #include "platform/os/message_queue.h"
 #include "platform/serial/com_port_map.h"
+#include "loop_window.h"
 #include "pty_logger.h"
 
 namespace {
@@ -26,39 +27,6 @@ using Clock = std::chrono::steady_clock;
 constexpr double kBaud = 19200;
 
 double LineMs(double bytes) { return bytes * 10.0 * 1000.0 / kBaud; }
-
-// A progress window that only runs the protocol's modal loop on the message queue.
-class LoopWindow : public qv::TProcessWindowService {
-public:
-  bool Visible() const override { return visible_; }
-  bool GetCancelVisible() const override { return false; }
-  void SetCancelVisible(bool) override {}
-  void SetText1(const std::string&) override {}
-  void SetText2(const std::string&) override {}
-  void SetText3(const std::string&) override {}
-  void Finish(int result) override { result_ = result; }
-  int ShowModal() override {
-    visible_ = true;
-    result_ = 0;
-    const auto end = Clock::now() + std::chrono::seconds(30);
-    while (result_ == 0 && Clock::now() < end) {
-      if (OnProcess) {
-        auto process = std::move(OnProcess);
-        OnProcess = nullptr;
-        process(this);
-        continue;
-      }
-      qv::WaitAndProcessMessages(2);
-    }
-    visible_ = false;
-    return result_;
-  }
-  void Free() override { delete this; }
-
-private:
-  bool visible_ = false;
-  int result_ = 0;
-};
 
 struct Line {
   explicit Line(int kind) {
@@ -71,7 +39,7 @@ struct Line {
     logger = std::make_unique<qv::sim::PtyLogger>(config);
     qv::SetMainThread();
     qv::SetComPortMapHook([this](int) { return logger->SlavePath(); });
-    qv::ProcessWindowFactory = [] { return new LoopWindow; };
+    qv::ProcessWindowFactory = [] { return new qv::bench::LoopWindow; };
     logger->Start();
     port = std::make_unique<qv::TQvComPort>();
     port->SetComNumber(1);

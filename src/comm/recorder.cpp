@@ -64,6 +64,13 @@ void RunOnMainThread(const std::function<void()>& fn) {
   if (error) std::rethrow_exception(error);
 }
 
+void ReportRecorderError(const std::string& text, TMsgKind kind) {
+  RunOnMainThread([&] {
+    if (MsgHandler)
+      MsgHandler->HandleMessage(text, LoadResString("rcd_Recorder"), TMsgDlgType::mtError, mbOK, 0, 0, true, kind);
+  });
+}
+
 // ---------------------------------------------------------------------------------------------
 // The worker thread. It talks to the main thread only by posted messages and by RunOnMainThread
 // (connection, protocols); the main thread talks to it by the stop and wake signals.
@@ -262,9 +269,7 @@ void TRecorder::TRecorderThread::StartChild(uint8_t state, int task) {
   } catch (const std::exception& e) {
     // A protocol that cannot start (the port went away) is a failed sample; the next timer tries
     // again.
-    if (MsgHandler)
-      MsgHandler->HandleMessage(e.what(), LoadResString("rcd_Recorder"), TMsgDlgType::mtError, mbOK, 0, 0, true,
-                                mkDiagnoseOnly);
+    ReportRecorderError(e.what(), mkDiagnoseOnly);
     ChildResult = 2;
   }
 }
@@ -344,9 +349,14 @@ void TRecorder::AddTask(TDevice* device, uint32_t interval_ms) {
   auto task = std::make_unique<TRecTask>(device, interval_ms);
   const std::string file = RecBufName(device);
   if (std::filesystem::exists(file)) {
-    const std::string bytes = ReadFileBytes(file);
-    task->Buffer.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    std::filesystem::remove(file);
+    // A file that cannot be read is reported; it does not keep the recording from starting.
+    try {
+      const std::string bytes = ReadFileBytes(file);
+      task->Buffer.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+      std::filesystem::remove(file);
+    } catch (const std::exception& e) {
+      ReportRecorderError(e.what());
+    }
   }
   tasks_.push_back(std::move(task));
 }
@@ -584,7 +594,12 @@ bool TRecorder::ConfirmStop() {
 void TRecorder::Finished() {
   if (!running_) return;
   if (thread_) thread_->Join();
-  SaveData();
+  // A failed save is reported; the recording still ends and the buffers are kept.
+  try {
+    SaveData();
+  } catch (const std::exception& e) {
+    ReportRecorderError(e.what());
+  }
   Log("deh_StopRecorder", mkLogOnly);
   if (MsgHandler) MsgHandler->SetModes(MsgHandler->Modes() & ~AutoModeEnabled);
   SetRunning(false);
@@ -613,6 +628,15 @@ void TRecorder::SaveData() {
 }
 
 void TRecorder::HandleMessage(TMessage& m) {
+  // An error here must not leave the main loop: it is reported and the recording goes on.
+  try {
+    Dispatch(m);
+  } catch (const std::exception& e) {
+    ReportRecorderError(e.what());
+  }
+}
+
+void TRecorder::Dispatch(TMessage& m) {
   const std::string source = LoadResString("rcd_Recorder");
   switch (m.Msg) {
     case WM_RECORDER_FINISHED: {

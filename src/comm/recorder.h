@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/file_stream2.h"
+#include "base/msg_handler.h"
 #include "base/timer2.h"
 #include "platform/os/message_queue.h"
 
@@ -51,6 +52,9 @@ struct TRecTask {
 
 // Runs fn on the main thread and waits for it; an exception of fn is raised again here.
 void RunOnMainThread(const std::function<void()>& fn);
+// An error of the recording, reported by the message handler on the main thread (from the
+// worker too; in automatic mode it is only logged).
+void ReportRecorderError(const std::string& text, TMsgKind kind = mkError);
 
 class TRecorder {
 public:
@@ -128,6 +132,7 @@ private:
   friend class TRecorderThread;
 
   void HandleMessage(TMessage& m);
+  void Dispatch(TMessage& m);
   void SetRunning(bool running);
   void Finished();
   void SaveData();

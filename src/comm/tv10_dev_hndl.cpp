@@ -671,60 +671,61 @@ void TTv10DevHndl::RecInsertSample(int32_t task) {
   auto* module = t ? dynamic_cast<TTv10Modul*>(t->Device) : nullptr;
   if (!module || t->Buffer.Size() == 0) return;
   const int32_t slots = std::min(module->GetSlotCount(), 4);
-  std::array<TTavra2GSubMod*, 4> subs{};
-  std::array<TData*, 4> locked{};
-  // Every lock taken is given back, whatever happens below.
-  struct Unlocker {
-    std::array<TData*, 4>& held;
-    ~Unlocker() {
-      for (TData* d : held)
-        if (d) d->Unlock();
-    }
-  } unlocker{locked};
-  for (int32_t slot = 1; slot <= slots; ++slot) {
-    TTavra2GSubMod* sub = module->GetSubModul(slot);
-    if (!sub) throw Exception("TTv10DevHndl.RecInsertSample: Submodul not found");
-    subs[static_cast<size_t>(slot - 1)] = sub;
-    // Never wait behind the main thread: a busy data set keeps its samples for the next time.
-    if (TData* data = sub->Data(); data && data->TryLock(50)) locked[static_cast<size_t>(slot - 1)] = data;
-  }
-  const std::string bytes = t->Buffer.Bytes();
-  TMemoryStream2 reader;
-  reader.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   TMemoryStream2 kept;
-  size_t pos = 0;
   bool corrupt = false;
-  while (pos < bytes.size()) {
-    const int32_t slot = bytes.size() - pos >= 4 ? GetInt32(bytes, pos) : 0;
-    if (slot < 1 || slot > slots) {
-      corrupt = true;
-      break;
+  // The data sets are given back before anything waits for the main thread below.
+  {
+    std::array<TTavra2GSubMod*, 4> subs{};
+    std::array<TData*, 4> locked{};
+    // Every lock taken is given back, whatever happens below.
+    struct Unlocker {
+      std::array<TData*, 4>& held;
+      ~Unlocker() {
+        for (TData* d : held)
+          if (d) d->Unlock();
+      }
+    } unlocker{locked};
+    for (int32_t slot = 1; slot <= slots; ++slot) {
+      TTavra2GSubMod* sub = module->GetSubModul(slot);
+      if (!sub) throw Exception("TTv10DevHndl.RecInsertSample: Submodul not found");
+      subs[static_cast<size_t>(slot - 1)] = sub;
+      // Never wait behind the main thread: a busy data set keeps its samples for the next time.
+      if (TData* data = sub->Data(); data && data->TryLock(50)) locked[static_cast<size_t>(slot - 1)] = data;
     }
-    TTavra2GSubMod* sub = subs[static_cast<size_t>(slot - 1)];
-    TDtRecord rec(sub->GetChanCount());
-    if (bytes.size() - pos - 4 < rec.Size()) {
-      corrupt = true;
-      break;
+    const std::string bytes = t->Buffer.Bytes();
+    TMemoryStream2 reader;
+    reader.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+      const int32_t slot = bytes.size() - pos >= 4 ? GetInt32(bytes, pos) : 0;
+      if (slot < 1 || slot > slots) {
+        corrupt = true;
+        break;
+      }
+      TTavra2GSubMod* sub = subs[static_cast<size_t>(slot - 1)];
+      TDtRecord rec(sub->GetChanCount());
+      if (bytes.size() - pos - 4 < rec.Size()) {
+        corrupt = true;
+        break;
+      }
+      reader.SetPosition(static_cast<int64_t>(pos + 4));
+      rec.SRead(reader);
+      for (int32_t i = 0; i < rec.ValueCount(); ++i) CheckAlarm(module, sub, slot, rec, rec.GetValues(i));
+      if (TData* data = locked[static_cast<size_t>(slot - 1)]) {
+        if (!data->HasBuffer()) data->NewBuffer();
+        data->InsertRecord(rec);
+      } else {
+        kept.WriteBuffer(bytes.data() + pos, static_cast<int32_t>(4 + rec.Size()));
+      }
+      pos += 4 + rec.Size();
     }
-    reader.SetPosition(static_cast<int64_t>(pos + 4));
-    rec.SRead(reader);
-    for (int32_t i = 0; i < rec.ValueCount(); ++i) CheckAlarm(module, sub, slot, rec, rec.GetValues(i));
-    if (TData* data = locked[static_cast<size_t>(slot - 1)]) {
-      if (!data->HasBuffer()) data->NewBuffer();
-      data->InsertRecord(rec);
-    } else {
-      kept.WriteBuffer(bytes.data() + pos, static_cast<int32_t>(4 + rec.Size()));
-    }
-    pos += 4 + rec.Size();
   }
   t->Buffer.Clear();
   if (kept.Size() > 0) t->Buffer.WriteBuffer(kept.Memory(), static_cast<int32_t>(kept.Size()));
   MirrorBuffer(*t);
   // The entries before a damaged one are stored or kept; the rest cannot be told apart any more
   // (entries have no length of their own) and are dropped, so recording goes on.
-  if (corrupt && MsgHandler)
-    MsgHandler->HandleMessage("TTv10DevHndl.RecInsertSample: Buffer corrupt", LoadResString("rcd_Recorder"),
-                              TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
+  if (corrupt) ReportRecorderError("TTv10DevHndl.RecInsertSample: Buffer corrupt");
 }
 
 void TTv10DevHndl::MirrorBuffer(TRecTask& task) {
@@ -738,9 +739,7 @@ void TTv10DevHndl::MirrorBuffer(TRecTask& task) {
       task.BufferFileWritten = false;
     }
   } catch (const std::exception& e) {
-    if (MsgHandler)
-      MsgHandler->HandleMessage(e.what(), LoadResString("rcd_Recorder"), TMsgDlgType::mtError, mbOK, 0, 0, true,
-                                mkError);
+    ReportRecorderError(e.what());
   }
 }
 

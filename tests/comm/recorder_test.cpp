@@ -22,6 +22,7 @@
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "devices/tv10_modul.h"
+#include "platform/gui/menus.h"
 #include "platform/rtl/file_io.h"
 
 namespace qv {
@@ -325,8 +326,29 @@ TEST(Recorder, ALostLoggerIsReportedAndRecordingResumes) {
   EXPECT_NE(std::find(diag.begin(), diag.end(), "Reading current values failed."), diag.end());
 }
 
+TEST(Recorder, WithoutALoggerNothingStarts) {
+  RecorderLine line([](sim::SimConfig& c) { c.faults.silent = true; });
+  line.recorder->Start();
+  EXPECT_FALSE(line.recorder->Running());
+  EXPECT_EQ(line.recorder->TaskCount(), 0);
+  EXPECT_FALSE(line.Connected());
+  const auto kinds = line.AuditKinds();
+  EXPECT_EQ(std::count(kinds.begin(), kinds.end(), TDY_AuditEventKind::DeviceRecorderStart), 0);
+}
+
 TEST(Recorder, SettingsAndRefusalsWhileRunning) {
+  std::vector<std::unique_ptr<TMenuItem>> items;  // outlive the collection that binds them
   RecorderLine line;
+  for (int i = 0; i < 4; ++i) items.push_back(std::make_unique<TMenuItem>(nullptr));
+  DevHandlColl->SetReadCfgMenu(items[0].get());
+  DevHandlColl->SetReadMemMenu(items[1].get());
+  DevHandlColl->SetClearMemMenu(items[2].get());
+  DevHandlColl->SetSyncClockMenu(items[3].get());
+  auto enabled = [&] {
+    int n = 0;
+    for (const auto& item : items) n += item->Enabled() ? 1 : 0;
+    return n;
+  };
   line.recorder.reset();  // it writes its settings
   {
     TIniFile ini(IniFileName);
@@ -340,6 +362,8 @@ TEST(Recorder, SettingsAndRefusalsWhileRunning) {
   // All three kinds stored every ten minutes: synchronised every 600 * 39 seconds (a kind-7
   // logger gets no synchronisation timer all the same).
   EXPECT_EQ(line.recorder->SyncInt, 600u * 39u);
+  // The device commands wait for the end of the recording.
+  EXPECT_EQ(enabled(), 0);
   EXPECT_THROW(line.recorder->AddTask(line.Module(), 1000), Exception);
   EXPECT_THROW(line.recorder->DeleteTask(0), Exception);
   EXPECT_THROW(line.recorder->SetEnabled(false), Exception);
@@ -348,6 +372,8 @@ TEST(Recorder, SettingsAndRefusalsWhileRunning) {
   line.handler.Answer = [](const std::string&, TMsgDlgButtons) { return static_cast<int>(mrYes); };
   EXPECT_TRUE(line.recorder->ConfirmStop());
   EXPECT_FALSE(line.recorder->Running());
+  EXPECT_TRUE(items[0]->Enabled());
+  EXPECT_TRUE(items[3]->Enabled());
 }
 
 }  // namespace
