@@ -192,9 +192,9 @@ TEST(DevHandlColl, CommandsReachTheSelectedHandlerOrAreRefused) {
 
   EXPECT_FALSE(coll.ReadMemAnonym(true, true));
   EXPECT_FALSE(coll.SyncClock(true, true));
+  EXPECT_FALSE(coll.ReadOnline(nullptr, true));
   EXPECT_EQ(messages.Texts(mkWarning),
-            (std::vector<std::string>{"The current device does not support this function.",
-                                      "The current device does not support this function."}));
+            (std::vector<std::string>(3, "The current device does not support this function.")));
 
   // A module goes to the first handler that accepts it, which becomes the selected one.
   TypedDevice module;
@@ -215,7 +215,7 @@ TEST(DevHandlColl, CommandsReachTheSelectedHandlerOrAreRefused) {
   EXPECT_FALSE(none.ReadCfgAnonym(true, true));
   EXPECT_FALSE(none.WriteConfig(&module, true));
   EXPECT_EQ(messages.Texts(mkWarning).back(), "No device type is selected.");
-  EXPECT_EQ(messages.Texts(mkWarning).size(), 5u);
+  EXPECT_EQ(messages.Texts(mkWarning).size(), 6u);
 }
 
 TEST(DevHandlColl, SelectByModulUsesTheTypeName) {

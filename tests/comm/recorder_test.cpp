@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -22,6 +23,8 @@
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "devices/tv10_modul.h"
+#include "platform/gui/ext_ctrls.h"
+#include "platform/gui/graphics.h"
 #include "platform/gui/menus.h"
 #include "platform/rtl/file_io.h"
 
@@ -324,6 +327,43 @@ TEST(Recorder, ALostLoggerIsReportedAndRecordingResumes) {
   EXPECT_EQ(line.handler.dialogs.size(), 1u);
   const auto diag = line.handler.Texts(mkDiagnoseOnly);
   EXPECT_NE(std::find(diag.begin(), diag.end(), "Reading current values failed."), diag.end());
+}
+
+// The status bar's box shows the running recorder: a yellow dot walking along y 12 and two red
+// dots circling; stopped, it draws nothing and has no hint.
+TEST(Recorder, TheStatusBoxAnimatesWhileRecording) {
+  std::unique_ptr<TPaintBox> box;  // outlives the recorder that paints it
+  RecorderLine line;
+  box = std::make_unique<TPaintBox>(nullptr);
+  box->SetBounds(0, 0, 16, 16);
+  line.recorder->SetStatusBox(box.get());
+  auto paint = [&] {
+    TBitmap bitmap(16, 16);
+    bitmap.Canvas().StartRecording();
+    box->PaintTo(bitmap.Canvas(), 0, 0);
+    std::vector<TCanvasCall> dots;
+    for (const TCanvasCall& c : bitmap.Canvas().Calls())
+      if (c.Op == "FillRect") dots.push_back(c);
+    return dots;
+  };
+  EXPECT_TRUE(paint().empty());
+  line.recorder->Start();
+  ASSERT_TRUE(line.recorder->Running());
+  EXPECT_EQ(box->Hint(), "The recorder is running");
+  const std::vector<TCanvasCall> dots = paint();
+  ASSERT_EQ(dots.size(), 3u);
+  EXPECT_EQ(dots[0].Brush.Color, clYellow);
+  EXPECT_EQ(dots[0].Rect.Top, 12);
+  EXPECT_EQ(dots[0].Rect.Right - dots[0].Rect.Left, 2);
+  for (int i = 1; i < 3; ++i) {
+    EXPECT_EQ(dots[i].Brush.Color, clRed);
+    const int cx = i == 1 ? 3 : 11;
+    EXPECT_LE(std::abs(dots[i].Rect.Left - cx), 4);
+    EXPECT_LE(std::abs(dots[i].Rect.Top - 5), 4);
+  }
+  line.recorder->Stop();
+  EXPECT_TRUE(paint().empty());
+  EXPECT_EQ(box->Hint(), "");
 }
 
 TEST(Recorder, WithoutALoggerNothingStarts) {
