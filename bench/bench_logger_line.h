@@ -9,8 +9,8 @@
 #include <string>
 
 #include "base/app_globals.h"
-#include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
+#include "loop_window.h"
 #include "platform/os/message_queue.h"
 #include "platform/serial/com_port_map.h"
 #include "pty_logger.h"
@@ -18,39 +18,6 @@
 namespace qv::bench {
 
 using Clock = std::chrono::steady_clock;
-
-// A progress window that only runs the protocol's modal loop on the message queue.
-class LoopWindow : public TProcessWindowService {
-public:
-  bool Visible() const override { return visible_; }
-  bool GetCancelVisible() const override { return false; }
-  void SetCancelVisible(bool) override {}
-  void SetText1(const std::string&) override {}
-  void SetText2(const std::string&) override {}
-  void SetText3(const std::string&) override {}
-  void Finish(int result) override { result_ = result; }
-  int ShowModal() override {
-    visible_ = true;
-    result_ = 0;
-    const auto end = Clock::now() + std::chrono::seconds(300);
-    while (result_ == 0 && Clock::now() < end) {
-      if (OnProcess) {
-        auto process = std::move(OnProcess);
-        OnProcess = nullptr;
-        process(this);
-        continue;
-      }
-      WaitAndProcessMessages(2);
-    }
-    visible_ = false;
-    return result_;
-  }
-  void Free() override { delete this; }
-
-private:
-  bool visible_ = false;
-  int result_ = 0;
-};
 
 struct Line {
   explicit Line(int kind)

@@ -5,6 +5,9 @@
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "comm/process_window_service.h"
+#include "comm/recorder.h"
+#include "devices/db_shell.h"
+#include "devices/tavra2g_device.h"
 #include "platform/gui/menus.h"
 
 namespace qv {
@@ -32,6 +35,17 @@ TDevHandlColl::~TDevHandlColl() {
   } catch (const std::exception& e) {
     if (MsgHandler)
       MsgHandler->HandleMessage(e.what(), "TDevHandlColl.Destroy", TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
+  }
+  // The recorder runs on the handlers' hooks: it stops before they go, and forgets them.
+  if (recorder_) {
+    try {
+      recorder_->Stop();
+    } catch (const std::exception&) {
+      // The stop has reported its own errors.
+    }
+    recorder_->UnbindHooks();
+    recorder_->OnStart = nullptr;
+    recorder_->OnChange = nullptr;
   }
   for (const auto& h : handlers_) h->StoreSettings();
   handlers_.clear();
@@ -81,7 +95,7 @@ bool TDevHandlColl::SelectHandler(int index, bool ask) {
   handler->ApplyPortSettings();
   sel_index_ = index;
   UpdateMenus();
-  if (EnableRecorder) EnableRecorder(handler->CanRecord());
+  if (recorder_ && !recorder_->Running()) recorder_->SetEnabled(handler->CanRecord());
   return true;
 }
 
@@ -139,6 +153,11 @@ bool TDevHandlColl::ClearMemAnonym(bool interactive, bool disconnect) {
 bool TDevHandlColl::SyncClock(bool interactive, bool disconnect) {
   TDevHandler0* h = Checked(&TDevHandler0::CanSyncClock, "TDevHandlColl.SyncClock");
   return h && h->SyncClock(interactive, disconnect);
+}
+
+bool TDevHandlColl::ReadOnline(TDevice* module, bool disconnect) {
+  TDevHandler0* h = Checked(&TDevHandler0::CanReadOnline, "TDevHandlColl.ReadOnline");
+  return h && h->ReadOnline(module, disconnect);
 }
 
 TDevHandler0* TDevHandlColl::ForModule(TDevice* module, bool (TDevHandler0::*can)(TDevice*) const,
@@ -207,10 +226,28 @@ void TDevHandlColl::UpdateMenus() {
   }
   if (read_cfg_menu_) read_cfg_menu_->SetEnabled(h && h->CanReadCfgAnonym() && !running);
   // A kind-7 device's own view drives these three items.
-  if (SelDeviceKind && SelDeviceKind() == 7) return;
+  auto* selected = DbShell ? dynamic_cast<TTavra2GModul*>(DbShell->GetSelDevice()) : nullptr;
+  if (selected && selected->TavraTyp() == 7) return;
   if (read_mem_menu_) read_mem_menu_->SetEnabled(h && h->CanReadMemAnonym() && !running);
   if (clear_mem_menu_) clear_mem_menu_->SetEnabled(h && h->CanClearMemAnonym() && !running);
   if (sync_clock_menu_) sync_clock_menu_->SetEnabled(h && h->CanSyncClock() && !running);
+}
+
+bool TDevHandlColl::Running() const { return recorder_ && recorder_->Running(); }
+
+void TDevHandlColl::BindRecorder(TRecorder* recorder) {
+  recorder_ = recorder;
+  if (!recorder) return;
+  recorder->OnStart = [this](TRecorder* r) { RecorderStart(r); };
+  recorder->OnChange = [this](TRecorder*) { UpdateMenus(); };
+  TDevHandler0* handler = GetCurHandler();
+  if (!recorder->Running()) recorder->SetEnabled(handler && handler->CanRecord());
+}
+
+void TDevHandlColl::RecorderStart(TRecorder* recorder) {
+  TDevHandler0* handler = GetCurHandler();
+  if (!handler || !handler->CanRecord()) throw Exception("TDevHandlColl.RecorderStart: Recorder not supported");
+  handler->SetRecorderHooks(recorder);
 }
 
 }  // namespace qv

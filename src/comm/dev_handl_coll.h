@@ -13,6 +13,7 @@
 namespace qv {
 
 class TMenuItem;
+class TRecorder;
 
 class TDevHandlColl : public TDevHandlService {
 public:
@@ -50,6 +51,8 @@ public:
   bool ReadMemAnonym(bool interactive, bool disconnect);
   bool ClearMemAnonym(bool interactive, bool disconnect);
   bool SyncClock(bool interactive, bool disconnect);
+  // The module's current values, read by the selected handler and stored in its data sets.
+  bool ReadOnline(TDevice* module, bool disconnect);
   bool ReadCfgDevice(TDevice* module, bool interactive, bool& changed, bool ask) override;
   bool WriteConfig(TDevice* module, bool interactive) override;
   void CloseConnection() override;
@@ -63,18 +66,19 @@ public:
   void UpdateMenus();
   void UpdateLanguage() {}
 
-  // Set by the recorder: whether it is running; menus are disabled while it is.
-  std::function<bool()> RecorderRunning;
-  // Set by the recorder: enables or disables recording for the selected handler.
-  std::function<void(bool can_record)> EnableRecorder;
-  // Set by the shell: the device kind of the selected device, 0 without one.
-  std::function<int()> SelDeviceKind;
+  // Binds the recorder: its start binds the selected handler's hooks, its changes update the
+  // menus, and it is enabled while the selected handler can record.
+  void BindRecorder(TRecorder* recorder);
+  TRecorder* BoundRecorder() const { return recorder_; }
+  // The recorder's start: raises "TDevHandlColl.RecorderStart: Recorder not supported" unless
+  // the selected handler can record.
+  void RecorderStart(TRecorder* recorder);
 
 protected:
   virtual void RegisterHndlTypes() {}
 
 private:
-  bool Running() const { return RecorderRunning && RecorderRunning(); }
+  bool Running() const;
   // Reports a translation key as a warning with an error dialog; answers false.
   bool Refuse(const std::string& key, const std::string& source) const;
   // The selected handler when it can do what can answers, else the refusal.
@@ -90,6 +94,7 @@ private:
   TMenuItem* read_mem_menu_ = nullptr;
   TMenuItem* clear_mem_menu_ = nullptr;
   TMenuItem* sync_clock_menu_ = nullptr;
+  TRecorder* recorder_ = nullptr;
 };
 
 // The program's collection, created by the application module; null while there is none.

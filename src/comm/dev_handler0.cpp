@@ -5,6 +5,7 @@
 #include "base/app_globals.h"
 #include "base/ini_file.h"
 #include "base/msg_handler.h"
+#include "comm/recorder.h"
 #include "devices/device.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/format.h"
@@ -140,7 +141,7 @@ bool TDevHandler0::ReadMemAnonym(bool, bool) { NotSupported("ReadMemAnonym"); }
 bool TDevHandler0::ReadMemDevice(TDevice*, bool) { NotSupported("ReadMemDevice"); }
 bool TDevHandler0::ClearMemAnonym(bool, bool) { NotSupported("ClearMemAnonym"); }
 bool TDevHandler0::ClearMemDevice(TDevice*, bool) { NotSupported("ClearMemDevice"); }
-bool TDevHandler0::ReadOnline(bool, bool) { NotSupported("ReadOnline"); }
+bool TDevHandler0::ReadOnline(TDevice*, bool) { NotSupported("ReadOnline"); }
 bool TDevHandler0::SyncClock(bool, bool) { NotSupported("SyncClock"); }
 
 int TDevHandler0::ConnTypeCount() const { return std::popcount(static_cast<unsigned>(GetConnTypes() & 0x1F)); }
@@ -187,6 +188,25 @@ void TDevHandler0::ApplyPortSettings() {
   port->SetOutSize(OutSize);
   port->SetParity(Parity);
   port->SetStopBits(StopBits);
+}
+
+void TDevHandler0::SetRecorderHooks(TRecorder* recorder) {
+  if (!recorder) return;
+  recorder->RecPrepareTasks = [this] { RecPrepareTasks(); };
+  recorder->RecInitProtocols = [this] { RecInitProtocols(); };
+  recorder->RecInsertStartRec = [this] { RecInsertStartRec(); };
+  recorder->RecOnSaveData = [this] { RecOnSaveData(); };
+  recorder->RecReserved = [this] { RecReserved(); };
+  recorder->RecSyncClock = [this] { RecSyncClock(); };
+  recorder->RecProcessSample = [this](int32_t task) { RecProcessSample(task); };
+  recorder->RecInsertSample = [this](int32_t task) { RecInsertSample(task); };
+  recorder->RecGetLastTime = [this](int32_t task, TDtStamp& stamp) { RecGetLastTime(task, stamp); };
+  recorder->RecDone = [this] { RecDone(); };
+  recorder->RecDetachData = [this] { RecDetachData(); };
+}
+
+void TDevHandler0::RecSyncClock() {
+  if (Recorder) Recorder->ChildSucceeded(nullptr);
 }
 
 }  // namespace qv

@@ -16,6 +16,8 @@ namespace qv {
 
 class TDevice;
 class TIniFile;
+class TRecorder;
+struct TDtStamp;
 
 class TDevHandler0 {
 public:
@@ -42,6 +44,23 @@ public:
   virtual void ReadSettings(const TIniFile& ini, const std::string& section);
   virtual void WriteSettings(TIniFile& ini, const std::string& section) const;
 
+  // Binds the recorder's eleven hooks to the Rec operations below.
+  virtual void SetRecorderHooks(TRecorder* recorder);
+  // What the online recorder asks of the selected handler. The base prepares no task, so it
+  // never records; its clock synchronisation is done at once.
+  virtual void RecPrepareTasks() {}
+  virtual void RecInitProtocols() {}
+  virtual void RecInsertStartRec() {}
+  virtual void RecOnSaveData() {}
+  virtual void RecReserved() {}
+  virtual void RecSyncClock();
+  virtual void RecProcessSample(int32_t /*task*/) {}
+  virtual void RecInsertSample(int32_t /*task*/) {}
+  // Stamp in and out: the newest recorded time of the task when later than the one given.
+  virtual void RecGetLastTime(int32_t /*task*/, TDtStamp& /*stamp*/) {}
+  virtual void RecDone() {}
+  virtual void RecDetachData() {}
+
   virtual TConnTypes GetConnTypes() const { return ConnTypeBit(ctDirect); }
   // The family's name; a module belongs to the handler whose name its type name contains.
   virtual std::string GetName() const { return ""; }
@@ -54,7 +73,7 @@ public:
   virtual bool ReadMemDevice(TDevice* module, bool interactive);
   virtual bool ClearMemAnonym(bool interactive, bool disconnect);
   virtual bool ClearMemDevice(TDevice* module, bool interactive);
-  virtual bool ReadOnline(bool interactive, bool disconnect);
+  virtual bool ReadOnline(TDevice* module, bool disconnect);
   virtual bool SyncClock(bool interactive, bool disconnect);
 
   virtual bool CanReadCfgAnonym() const { return false; }

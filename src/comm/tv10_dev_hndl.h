@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/file_stream2.h"
@@ -21,14 +23,20 @@ class TTv10ReadOfflProt;
 class TTv10SubModul;
 class TDtData;
 struct TTv10MeasHeader;
+class TTv10ReadOnlProt;
+class TTv10SyncClProt;
+class TDtRecord;
+struct TRecTask;
+class TTavra2GSubMod;
 
-// The start-date dialog of a memory read: shown with the proposed start; true for OK, with the
-// picked date-time and whether all data are to be read. Installed by the program; without it
-// every channel starts after its own last value.
+
 // Erases a key, and the keys below it, of the user's registry profile; the key is given below
 // the program's registry key. Installed by the program; without it nothing is erased.
 extern std::function<void(const std::string& key)> DeleteProgramRegistryKey;
 
+// The start-date dialog of a memory read: shown with the proposed start; true for OK, with the
+// picked date-time and whether all data are to be read. Installed by the program; without it
+// every channel starts after its own last value.
 using TSelStartDateTimeProc = std::function<bool(TDateTime& start, bool& read_all)>;
 extern TSelStartDateTimeProc SelStartDateTimeProc;
 
@@ -122,6 +130,63 @@ private:
   void MemDataLog(const std::string& line) const;
   int32_t mem_block_no_ = 0;
   std::array<TDateTime, 4> mem_newest_{};
+
+  // ---- current values ----
+public:
+  bool CanReadOnline() const override { return true; }
+  // Reads the module's current values and stores them as one record per slot.
+  bool ReadOnline(TDevice* module, bool disconnect) override;
+  // OnValuesRead of a current-value read started by ReadOnline.
+  void ProcOnlData(TTv10ReadOnlProt* p);
+  // The stored value kinds of a module (0 minimum, 1 maximum, 2 average, in that order) from
+  // its storing-mode bits; average alone when no bit is set.
+  void TakeValueKinds(const TTv10Modul* module);
+
+  int32_t ValueKindCount = 1;
+  std::array<int32_t, 3> ValueKinds{2, 0, 0};
+
+private:
+  using TSlotRecord = std::pair<int32_t, std::unique_ptr<TDtRecord>>;
+  // One record per slot from the values read, stamped now on the module's interval grid;
+  // missing_error names the caller when a slot has no sub-module.
+  std::vector<TSlotRecord> OnlineRecords(TTv10ReadOnlProt* p, const char* missing_error) const;
+
+  // ---- online recorder ----
+public:
+  // Out of line: the recorder's protocols are complete types only there.
+  TTv10DevHndl();
+  ~TTv10DevHndl() override;
+  // Reads the configuration and prepares the one task of the logger read.
+  void RecPrepareTasks() override;
+  void RecInitProtocols() override;
+  // Marks the start of the recording with an empty record per slot on the interval grid.
+  void RecInsertStartRec() override;
+  void RecOnSaveData() override;
+  void RecSyncClock() override;
+  void RecProcessSample(int32_t task) override;
+  // Moves the task's buffered samples into the data sets it gets within 50 ms, checking alarms;
+  // the others stay buffered.
+  void RecInsertSample(int32_t task) override;
+  void RecGetLastTime(int32_t task, TDtStamp& stamp) override;
+  void RecDone() override;
+  void RecDetachData() override;
+  // OnValuesRead of the recorder's current-value read: appends one entry per slot (slot number,
+  // record) to the task's sample buffer.
+  void RecProcOnlData(TTv10ReadOnlProt* p);
+
+  // The recorder's child protocols, kept between samples.
+  std::unique_ptr<TTv10SyncClProt> RecSyncProt;
+  std::unique_ptr<TTv10ReadOnlProt> RecOnlProt;
+
+private:
+  // The module of the recorder's one task; raises error when the recorder holds another count.
+  TTv10Modul* RecModul(const char* error) const;
+  // Opens the line again when it went away since the last sample (a USB adapter pulled).
+  void EnsureLine();
+  // Alarm transitions and the alarm mail of one recorded value.
+  void CheckAlarm(TTv10Modul* module, TTavra2GSubMod* sub, int32_t slot, const TDtRecord& rec, double value);
+  // "RecBuf.bin" follows the samples kept, so a crash loses none of them.
+  void MirrorBuffer(TRecTask& task);
 };
 
 class TTv10DevHndlColl : public TDevHandlColl {

@@ -15,7 +15,9 @@
 #include "devices/device_editors.h"
 #include "shell/base_dev_dialogs.h"
 #include "comm/phone_book.h"
+#include "comm/recorder.h"
 #include "comm/tv10_dev_hndl.h"
+#include "devices/app_hooks.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/format.h"
@@ -103,6 +105,15 @@ bool TProgram::Start() {
                                                    delete DevHandlColl;
                                                    DevHandlColl = nullptr;
                                                  }});
+  RegisterApplObjectFactory("Recorder", {[] {
+                                           new TRecorder();
+                                           if (DevHandlColl) DevHandlColl->BindRecorder(Recorder);
+                                           RecorderConfirmStop = [] { return !Recorder || Recorder->ConfirmStop(); };
+                                         },
+                                         [] {
+                                           RecorderConfirmStop = nullptr;
+                                           delete Recorder;
+                                         }});
   RegisterApplObjectFactory("PhoneBook", {[] { PhoneBook = new TPhoneBook(); },
                                           [] {
                                             delete PhoneBook;

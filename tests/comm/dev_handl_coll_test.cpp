@@ -84,7 +84,7 @@ TEST(DevHandler0, UnsupportedOperationsNameTheClass) {
       {"ReadMemDevice", [&] { h.ReadMemDevice(nullptr, true); }},
       {"ClearMemAnonym", [&] { h.ClearMemAnonym(true, true); }},
       {"ClearMemDevice", [&] { h.ClearMemDevice(nullptr, true); }},
-      {"ReadOnline", [&] { h.ReadOnline(true, true); }},
+      {"ReadOnline", [&] { h.ReadOnline(nullptr, true); }},
       {"SyncClock", [&] { h.SyncClock(true, true); }},
   };
   for (const auto& c : cases) {
@@ -192,9 +192,9 @@ TEST(DevHandlColl, CommandsReachTheSelectedHandlerOrAreRefused) {
 
   EXPECT_FALSE(coll.ReadMemAnonym(true, true));
   EXPECT_FALSE(coll.SyncClock(true, true));
+  EXPECT_FALSE(coll.ReadOnline(nullptr, true));
   EXPECT_EQ(messages.Texts(mkWarning),
-            (std::vector<std::string>{"The current device does not support this function.",
-                                      "The current device does not support this function."}));
+            (std::vector<std::string>(3, "The current device does not support this function.")));
 
   // A module goes to the first handler that accepts it, which becomes the selected one.
   TypedDevice module;
@@ -215,7 +215,7 @@ TEST(DevHandlColl, CommandsReachTheSelectedHandlerOrAreRefused) {
   EXPECT_FALSE(none.ReadCfgAnonym(true, true));
   EXPECT_FALSE(none.WriteConfig(&module, true));
   EXPECT_EQ(messages.Texts(mkWarning).back(), "No device type is selected.");
-  EXPECT_EQ(messages.Texts(mkWarning).size(), 5u);
+  EXPECT_EQ(messages.Texts(mkWarning).size(), 6u);
 }
 
 TEST(DevHandlColl, SelectByModulUsesTheTypeName) {
@@ -226,27 +226,23 @@ TEST(DevHandlColl, SelectByModulUsesTheTypeName) {
   EXPECT_EQ(coll.SelIndex(), 2);
 }
 
-TEST(DevHandlColl, MenusFollowTheHandlersAndTheRecorder) {
+TEST(DevHandlColl, MenusFollowTheHandlers) {
   Home home;
-  bool running = false;
   struct Case {
-    bool with_other, running;
+    bool with_other;
     bool type_visible, type_enabled, cfg_enabled, mem_enabled;
   } cases[] = {
-      {false, false, false, true, true, false},
-      {true, false, true, true, true, false},
-      {true, true, true, false, false, false},
+      {false, false, true, true, false},
+      {true, true, true, true, false},
   };
   for (const auto& c : cases) {
     Coll coll(c.with_other);
-    coll.RecorderRunning = [&] { return running; };
     TMenuItem type(nullptr), cfg(nullptr), mem(nullptr), clear(nullptr), clock(nullptr);
     coll.SetDevTypeMenu(&type);
     coll.SetReadCfgMenu(&cfg);
     coll.SetReadMemMenu(&mem);
     coll.SetClearMemMenu(&clear);
     coll.SetSyncClockMenu(&clock);
-    running = c.running;
     coll.UpdateMenus();
     EXPECT_EQ(type.Visible(), c.type_visible);
     EXPECT_EQ(type.Enabled(), c.type_enabled);

@@ -15,6 +15,7 @@
 #include "handler_fixture.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
+#include "datastore/dt_data.h"
 #include "devices/tv10_modul.h"
 
 namespace qv {
@@ -198,6 +199,110 @@ TEST(Tv10HandlerSizes, ImageLengthsByKindAndVersion) {
   EXPECT_EQ(Tv10ImageLen(7, 32), 94);
   EXPECT_EQ(Tv10ImageLen(6, 200), 146);
   EXPECT_THROW(Tv10ImageLen(5, 33), Exception);
+}
+
+// ---- current values ----
+
+// The newest record of a slot's data set, or null when the set holds none.
+const TDtRecord* NewestOf(TTv10Modul* m, int slot) {
+  auto* data = dynamic_cast<TDtData*>(m->GetSubModul(slot)->Data());
+  if (!data || data->NoData()) return nullptr;
+  return &data->NewestRec();
+}
+
+struct OnlineCase {
+  const char* name;
+  int kind;
+  int stored;  // storing-mode bits: 4 minimum, 2 maximum, 1 average
+};
+
+class Tv10HandlerOnline : public ::testing::TestWithParam<OnlineCase> {};
+
+TEST_P(Tv10HandlerOnline, StoresTheCurrentValuesOfEachSlotInItsDataSet) {
+  const OnlineCase& c = GetParam();
+  sim::SimConfig config = Logger(c.kind);
+  config.kinds = c.stored;
+  for (int slot = 1; slot <= config.ChannelCount(); ++slot)
+    config.current[slot] = {static_cast<uint16_t>(1000 * slot), static_cast<uint16_t>(2000 * slot),
+                            static_cast<uint16_t>(1500 * slot)};
+  HandlerLine h(config);
+  h.RetryLateAnswers();
+  ASSERT_TRUE(h.handler->ReadCfgAnonym(true, true)) << h.FirstWarning();
+  TTv10Modul* m = h.Module(0);
+  ASSERT_TRUE(h.handler->ReadOnline(m, true)) << h.FirstWarning();
+  for (int slot = 1; slot <= config.ChannelCount(); ++slot) {
+    SCOPED_TRACE(slot);
+    TTavra2GSubMod* sub = m->GetSubModul(slot);
+    const TDtRecord* rec = NewestOf(m, slot);
+    ASSERT_NE(rec, nullptr);
+    ASSERT_EQ(rec->ValueCount(), 3);
+    const uint16_t raw[3] = {static_cast<uint16_t>(1000 * slot), static_cast<uint16_t>(2000 * slot),
+                             static_cast<uint16_t>(1500 * slot)};
+    const int bits[3] = {4, 2, 1};
+    for (int k = 0; k < 3; ++k)
+      // Stored values keep the six-byte precision of the data files.
+      EXPECT_EQ(rec->GetValues(k),
+                (c.stored & bits[k]) ? Value6ToDouble(DoubleToValue6(sub->RawToValue(raw[k]))) : NoValue)
+          << k;
+    EXPECT_NE(rec->Date, NoDayNo);
+  }
+  EXPECT_EQ(h.connection->InProcess(), c.kind == 7);
+  EXPECT_TRUE(h.line.Logger().Violations().empty());
+}
+
+const OnlineCase kOnlineCases[] = {
+    {"Kind5AllKinds", 5, 7},    // twelve value bytes: two answers
+    {"Kind5MinMax", 5, 6},      // eight bytes: one answer
+    {"Kind7Average", 7, 1},     // four bytes
+    {"Kind6MinAverage", 6, 5},  // the maximum word comes as 0xFFFD and is skipped
+    {"Kind6AllKinds", 6, 7},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, Tv10HandlerOnline, ::testing::ValuesIn(kOnlineCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct OnlineFault {
+  const char* name;
+  std::function<void(sim::Faults&)> set;
+  bool ok;
+  const char* text;
+};
+
+class Tv10HandlerOnlineFaults : public ::testing::TestWithParam<OnlineFault> {};
+
+// A refused or damaged answer is asked for again after a pause and a new wake-up, six requests
+// at most; a failed read stores nothing.
+TEST_P(Tv10HandlerOnlineFaults, EndInTheirMessageAndStoreNothing) {
+  const OnlineFault& c = GetParam();
+  HandlerLine h(Logger(5));
+  ASSERT_TRUE(h.handler->ReadCfgAnonym(false, true)) << h.FirstWarning();
+  TTv10Modul* m = h.Module(0);
+  h.line.Handler().messages.clear();
+  h.line.Logger().SetFaults(c.set);
+  EXPECT_EQ(h.handler->ReadOnline(m, true), c.ok) << h.FirstWarning();
+  if (!c.ok) {
+    EXPECT_EQ(h.FirstWarning().substr(0, std::string(c.text).size()), c.text) << h.FirstWarning();
+    EXPECT_EQ(NewestOf(m, 1), nullptr);
+    EXPECT_EQ(NewestOf(m, 2), nullptr);
+  } else {
+    EXPECT_NE(NewestOf(m, 1), nullptr);
+  }
+  EXPECT_FALSE(h.connection->InProcess());
+}
+
+const OnlineFault kOnlineFaults[] = {
+    {"RefusedOnce", [](sim::Faults& f) { f.refuse["?N"] = 1; }, true, ""},
+    {"RefusedSixTimes", [](sim::Faults& f) { f.refuse["?N"] = 6; }, false, "The logger reported an error."},
+    {"Silent", [](sim::Faults& f) { f.silent = true; }, false, "The logger does not answer."},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, Tv10HandlerOnlineFaults, ::testing::ValuesIn(kOnlineFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Tv10HandlerOnlineArgs, RefusesAModuleOfAnotherFamily) {
+  HandlerLine h(Logger(5));
+  EXPECT_THROW(h.handler->ReadOnline(h.Root(), true), Exception);
+  EXPECT_THROW(h.handler->ReadOnline(nullptr, true), Exception);
 }
 
 }  // namespace

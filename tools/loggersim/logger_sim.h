@@ -40,6 +40,8 @@ public:
   void SetLineRate(int baud) { line_rate_ = baud > 0 ? baud : 19200; }
 
   const SimConfig& Config() const { return config_; }
+  // The fault switches, for a test that changes them while the logger runs.
+  Faults& MutableFaults() { return config_.faults; }
   const Bytes& Image() const { return image_; }
   DateTimeFields ClockAt(int64_t now_ms) const;
   // Breaches of the protocol by the other side (bad sums, wrong Kennung, wrong order, bad

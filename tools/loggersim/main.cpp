@@ -14,7 +14,8 @@ namespace {
 const char kUsage[] =
     "usage: loggersim [--config FILE] [--key value ...]\n"
     "  --kind 5|6|7  --id N  --ee N  --baud N|line  --mode paced|burst  --clock \"YYYY-MM-DD HH:MM:SS\"\n"
-    "  --board N  --slot1 TYPE[,MIN,MAX] ... --slot4  --image FILE (configuration image)\n"
+    "  --board N  --slot1 TYPE[,MIN,MAX] ... --slot4  --image FILE (configuration image)  --sample SEC (sample "
+    "interval)\n"
     "  memory: --channels N  --start TIME  --interval MIN  --kinds BITS(4 min,2 max,1 avg)\n"
     "          --samples N  --gap AFTER:SKIP\n"
     "  current values: --current SLOT:MIN,MAX,AVG (raw words)\n"

@@ -134,6 +134,11 @@ double PtyLogger::LineNow() const {
   return static_cast<double>(clock_());
 }
 
+void PtyLogger::SetFaults(const std::function<void(Faults&)>& f) {
+  std::lock_guard lock(mutex_);
+  f(sim_->MutableFaults());
+}
+
 void PtyLogger::WriteDue(double now, double& wait_ms, bool& want_out) {
   const bool burst = sim_->Config().burst;
   const double byte_ms = sim_->LineTimeMs(1);

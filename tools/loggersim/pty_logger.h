@@ -46,6 +46,8 @@ public:
   DateTimeFields Clock() const;
   // Runs f with the logger under its lock.
   void Inspect(const std::function<void(const LoggerSim&)>& f) const;
+  // Changes the fault switches under the logger's lock.
+  void SetFaults(const std::function<void(Faults&)>& f);
 
 private:
   void Run();

@@ -190,6 +190,8 @@ void SimConfig::ApplySetting(const std::string& raw_key, const std::string& raw_
     start = f;
   } else if (key == "interval") {
     interval = Int(key, value, 0, 0xFFFF);
+  } else if (key == "sample") {
+    sample = Int(key, value, 1, 86400);
   } else if (key == "kinds") {
     kinds = Int(key, value, 0, 7);
   } else if (key == "samples") {
@@ -325,7 +327,7 @@ Bytes SimConfig::BuildImage() const {
       std::copy(slot_name.begin(), slot_name.end(), img.begin() + 23 + static_cast<long>(12 * s));
     }
     img[id_at + 2] = 1;
-    uint32_t sample_seconds = 60;
+    const auto sample_seconds = static_cast<uint32_t>(sample);
     for (int i = 0; i < 4; ++i)
       img[id_at + 3 + static_cast<size_t>(i)] = static_cast<uint8_t>(sample_seconds >> (8 * i));
     PutWord(img, id_at + 7, static_cast<uint16_t>(interval));

@@ -74,6 +74,7 @@ struct SimConfig {
   int channels = -1;                    // -1: every channel of the kind
   std::optional<DateTimeFields> start;  // unset: the series ends at the logger's clock
   int interval = 10;                    // save interval, minutes
+  int sample = 60;                      // sample interval in the image, seconds
   int kinds = 7;                        // stored value kinds: bit 2 min, bit 1 max, bit 0 avg
   int samples = 0;
   std::vector<std::pair<int, int>> gaps;  // after sample n, skip k intervals

@@ -54,7 +54,8 @@ void Classic3DEdge(TCanvas& c, TRect r) {
 
 void MessageBeep() {
   ++g_beeps;
-  if (QGuiApplication::platformName() != "offscreen") QApplication::beep();
+  // Without an application object (a program without windows) there is nothing to sound.
+  if (QCoreApplication::instance() && QGuiApplication::platformName() != "offscreen") QApplication::beep();
 }
 int BeepCount() { return g_beeps; }
 int WheelScrollLines() { return 3; }
