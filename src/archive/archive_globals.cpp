@@ -23,7 +23,6 @@ bool UseInactTimer = false;
 int32_t InactInterval = 5;
 bool RelogonPending = false;
 bool RelogonActive = false;
-bool DisconnectOnDevChange = true;
 
 namespace {
 

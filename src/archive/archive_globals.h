@@ -2,8 +2,8 @@
 // The archive's settings globals with their start-up defaults, the pen- and pointer-style
 // names, the file-name and time-stamp helpers, the password rule and the archive's error box.
 // The options the recorder's worker reads (SendEmailOnAlarmRecorder, AlwaysSendAlarmEmail,
-// SendAlarmEmailInterval, LastAlarmMailTime) and the change details live in base/archive_hooks.h
-// because the logger side uses them too.
+// SendAlarmEmailInterval, LastAlarmMailTime), DisconnectOnDevChange and the change details live
+// in base/archive_hooks.h because the logger side uses them too.
 #include <cstdint>
 #include <string>
 
@@ -23,7 +23,6 @@ extern bool UseInactTimer;
 extern int32_t InactInterval;  // minutes
 extern bool RelogonPending;
 extern bool RelogonActive;
-extern bool DisconnectOnDevChange;
 
 // Puts every setting back to its start-up default (the program start and tests).
 void ResetArchiveGlobals();
