@@ -161,7 +161,7 @@ void TTv10DevHndl::RegisterNewModul() {
   if (!NewModul) return;
   TTv10Modul* module = NewModul;
   NewModul = nullptr;
-  if (AuditManager) AuditManager->AddEvent(TDY_AuditEventKind::DeviceCreated, std::to_string(module->Kennung()));
+  AddAuditEvent(TDY_AuditEventKind::DeviceCreated, std::to_string(module->Kennung()));
   module->ApplyDefTempUnit(DefTempIsF);
 }
 
@@ -283,12 +283,9 @@ bool TTv10DevHndl::SyncClock(bool interactive, bool disconnect) {
     p->SendTimeOut = SendDataTimeOut;
     p->AnswerTimeOut = GetAnswerTimeOut();
     const bool ok = p->Execute();
-    if (ok && AuditManager) {
-      if (FCurModul)
-        AuditManager->AddEvent(TDY_AuditEventKind::DeviceClockSync, std::to_string(FCurModul->Kennung()));
-      else
-        AuditManager->AddEvent(TDY_AuditEventKind::DeviceClockSync);
-    }
+    if (ok)
+      AddAuditEvent(TDY_AuditEventKind::DeviceClockSync,
+                    FCurModul ? std::to_string(FCurModul->Kennung()) : std::string());
     return ok;
   });
 }
@@ -323,12 +320,9 @@ bool TTv10DevHndl::ClearMemAnonym(bool interactive, bool disconnect) {
       RegisterNewModul();
       throw;
     }
-    if (ok && AuditManager) {
-      if (FCurModul)
-        AuditManager->AddEvent(TDY_AuditEventKind::DeviceMemCleared, std::to_string(FCurModul->Kennung()));
-      else
-        AuditManager->AddEvent(TDY_AuditEventKind::DeviceMemCleared);
-    }
+    if (ok)
+      AddAuditEvent(TDY_AuditEventKind::DeviceMemCleared,
+                    FCurModul ? std::to_string(FCurModul->Kennung()) : std::string());
     RegisterNewModul();
     return ok;
   });
