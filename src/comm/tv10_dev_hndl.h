@@ -29,7 +29,6 @@ class TDtRecord;
 struct TRecTask;
 class TTavra2GSubMod;
 
-
 // Erases a key, and the keys below it, of the user's registry profile; the key is given below
 // the program's registry key. Installed by the program; without it nothing is erased.
 extern std::function<void(const std::string& key)> DeleteProgramRegistryKey;
