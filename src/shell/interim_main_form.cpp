@@ -9,6 +9,7 @@
 #include "shell/db_shell_controls.h"
 #include "shell/std_dialog_form.h"
 #include "visual/graphic_registry.h"
+#include "visual/plot_vo.h"
 #include "visual/selector.h"
 
 namespace qv {
@@ -16,6 +17,7 @@ namespace qv {
 TInterimMainForm::TInterimMainForm(TComponent* owner) : TForm(owner) {
   // The holders the visual objects share, as the main window keeps them.
   Selector = new TSelector();
+  RegisterPlotClasses();
   VOClassRegistry = new TVOClassRegistry();
   MonitorClassReg = new TMonitorClassReg();
   GraphicRegistry = new TGraphicRegistry();

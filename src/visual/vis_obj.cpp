@@ -764,7 +764,15 @@ void TVisObj::LoadIniSection(TIniFile2* ini, const std::string& section) {
   for (int n = 0; n < count; ++n) {
     const std::string chan_section = section + "/GlobChan" + std::to_string(n);
     const TGlobChanRef ref = FindStoredGlobChan(*ini, chan_section);
-    if (ref.Data && AddGlobChan(ref.Data, ref.Channel)) LoadGlobChanIni(ini, chan_section, ref.Channel);
+    if (!ref.Data) {
+      // The data set or its channel is gone: this channel is dropped, the others stay.
+      if (MsgHandler)
+        MsgHandler->DoMessage("Stored channel [" + chan_section + "] (" + ini->ReadString(chan_section, "DataIdent", "") +
+                                  ", key " + ini->ReadString(chan_section, "ChanKey", "") + ") not found: dropped",
+                              "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+      continue;
+    }
+    if (AddGlobChan(ref.Data, ref.Channel)) LoadGlobChanIni(ini, chan_section, ref.Channel);
   }
   GlobChansChanged();
 }
