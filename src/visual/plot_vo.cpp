@@ -660,6 +660,14 @@ void TPlotVO::GlobChanLoaded(TGlobalChannel*) {
 }
 
 void TPlotVO::DataNotify(TData* data, int32_t event) {
+  TGlobChanList* list = vobGlobChanList();
+  if (event == deDestroying && curve_dialog_open_ && D25_EditPlotChan && list && list->ContainsData(data)) {
+    // The open curve dialog points at curves about to be removed: end it without applying.
+    D25_EditPlotChan->AcceptBtn->SetEnabled(false);
+    D25_EditPlotChan->ExitBtn->SetEnabled(false);
+    D25_EditPlotChan->OnApply = nullptr;
+    D25_EditPlotChan->SetModalResult(mrCancel);
+  }
   switch (event) {
     case deManyChanged: RepaintPlot(); break;
     case deNameChanged: legend_->Rebuild(); break;

@@ -5,6 +5,7 @@
 #include "base/app_globals.h"
 #include "base/dt_stamp.h"
 #include "base/ini_file2.h"
+#include "base/res_string.h"
 #include "controls/sty_toolbar.h"
 #include "datastore/channels.h"
 #include "datastore/data_fixture.h"
@@ -13,6 +14,8 @@
 #include "platform/rtl/date_time.h"
 #include "visual/axis_label.h"
 #include "visual/axis_scale.h"
+#include "visual/d25_edit_plot_chan.h"
+#include "visual/d26_y_range_dlg.h"
 #include "visual/plot_box.h"
 #include "visual/selector.h"
 #include "visual/vis_fixture.h"
@@ -280,6 +283,56 @@ TEST_F(PlotVOTest, FollowsTheNavigatorAndItsKeys) {
   EXPECT_EQ(nav.calls, "");
   vo->ZoomRequest(2, NoDtStamp);
   EXPECT_EQ(nav.calls, "U ");
+}
+
+// The range command picks the axis that carries a unit, whichever Y axis was double-clicked.
+TEST_F(PlotVOTest, RangeDialogSetsTheCustomRange) {
+  TDtPlotVO* vo = NewPlot();
+  vo->AddGlobChan(a_.get(), A(2));  // view limits 0..20
+  std::string caption;
+  double low = 0, high = 0;
+  PostDeferredCall([&] {
+    ASSERT_NE(D26_YRangeDlg, nullptr);
+    caption = D26_YRangeDlg->Text();
+    low = D26_YRangeDlg->LowLimit;
+    high = D26_YRangeDlg->HighLimit;
+    D26_YRangeDlg->SetCustMax(35);
+    D26_YRangeDlg->OKClick();
+  });
+  vo->RightAxis()->OnDblClick(vo->RightAxis());
+  EXPECT_EQ(caption, LoadResString("d26_CaptionLeft"));
+  EXPECT_EQ(low, -60);
+  EXPECT_EQ(high, 60);
+  EXPECT_EQ(vo->YLCustViewMax(), 35);
+  EXPECT_EQ(vo->YLCustViewMin(), -1.501e38);
+  EXPECT_EQ(vo->LeftAxis()->StartValue(), 35);
+  EXPECT_EQ(D26_YRangeDlg, nullptr);
+}
+
+// A data set that goes away while the curve dialog is open ends the dialog unapplied, so that it
+// never writes to the removed curves.
+TEST_F(PlotVOTest, CurveDialogEndsWhenItsDataSetGoesAway) {
+  TDtPlotVO* vo = NewPlot();
+  vo->AddGlobChan(a_.get(), A(1));
+  vo->AddGlobChan(b_.get(), B());
+  bool seen = false, still_open = false;
+  PostDeferredCall([&] {
+    seen = D25_EditPlotChan != nullptr;
+    b_.reset();
+    PostDeferredCall([&] {
+      // Only reached when the dialog did not end: close it so the test fails instead of hanging.
+      if (D25_EditPlotChan) {
+        still_open = true;
+        D25_EditPlotChan->SetModalResult(mrCancel);
+      }
+    });
+  });
+  vo->EditGlobChan(1);
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(still_open);
+  EXPECT_EQ(D25_EditPlotChan, nullptr);
+  ASSERT_EQ(vo->GetGlobChanCount(), 1);
+  EXPECT_EQ(vo->GetAxisUnit(1), kAxisNotUsed);
 }
 
 TEST_F(PlotVOTest, OnlineRecordsExtendTheCurve) {

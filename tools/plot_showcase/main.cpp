@@ -1,5 +1,5 @@
-// Shows a diagram with a plot box over a year of 1-minute data from three channels, with its
-// two Y axes, the time axis, grids and alarm limits. --screenshot FILE writes a PNG and exits.
+// Shows a time plot over a year of 1-minute data from three channels, with its two Y axes, the
+// time axis, grids, alarm limits and legend. --screenshot FILE writes a PNG and exits.
 #include <cmath>
 #include <cstring>
 #include <iostream>
@@ -19,6 +19,7 @@
 #include "visual/d29_sel_glob_chan.h"
 #include "visual/axis_scale.h"
 #include "visual/plot_box.h"
+#include "visual/plot_vo.h"
 #include "visual/vis_obj.h"
 
 namespace {
@@ -70,7 +71,19 @@ int main(int argc, char** argv) {
   TDtRecord rec(3);
   TShowcaseData data(&rec);
   auto channels = TChannels::CreateDefault();
-  for (uint8_t k = 1; k <= 3; ++k) channels->Add(std::make_unique<TChannel>(k));
+  // Two temperatures on the left axis, the humidity on the right one.
+  const char* names[] = {"Air temperature", "Floor temperature", "Humidity"};
+  const char* snames[] = {"Air", "Floor", "rH"};
+  const char* units[] = {"\xC2\xB0" "C", "\xC2\xB0" "C", "%rH"};
+  for (uint8_t k = 1; k <= 3; ++k) {
+    auto c = std::make_unique<TChannel>(k);
+    c->SetName(names[k - 1]);
+    c->SetSName(snames[k - 1]);
+    c->SetUnit(units[k - 1]);
+    c->SetViewMin(k == 3 ? 0 : -10);
+    c->SetViewMax(k == 3 ? 100 : 40);
+    channels->Add(std::move(c));
+  }
   channels->FindByKey(1)->SetAlarmMin(-5);
   channels->FindByKey(1)->SetAlarmMax(30);
   data.SetChannels(channels.get());
@@ -83,7 +96,7 @@ int main(int argc, char** argv) {
     const double season = -std::cos(day / 366 * 2 * M_PI);
     const double daily = -std::cos((i % 1440) / 1440.0 * 2 * M_PI);
     r.SetValues(0, 10 + 12 * season + 5 * daily + ((i * 7919) % 101) / 50.0);
-    r.SetValues(1, 55 - 20 * season - 10 * daily + ((i * 104729) % 89) / 20.0);
+    r.SetValues(1, 8 + 9 * season + 1.5 * daily + ((i * 104729) % 89) / 60.0);
     // A week without humidity readings in spring: a gap in that curve.
     r.SetValues(2, day > 100 && day < 107 ? -1.6e38 : 60 + 25 * season + 8 * daily);
     data.InsertRecord(r);
@@ -94,71 +107,18 @@ int main(int argc, char** argv) {
 
   auto* form = new TForm(nullptr);
   form->SetCaption("Quarvel2 - plot");
-  form->SetBounds(0, 0, 1000, 520);
-  auto* diagram = CreateVisObj<TDiagramVO>(form);
-  diagram->SetParent(form);
-  diagram->SetAlign(TAlign::alClient);
-  diagram->SetvobId(1);
-  diagram->SetvobTitle("Hall: a year of one-minute data");
-  diagram->SetColor(clBtnFace);
-  TWinControl* client = diagram->ClientPanel();
-  const int w = 1000 - 12, h = 520 - 12 - diagram->TitleBar()->Height();
-  constexpr int kLabel = 44, kAxis = 8, kCaption = 16, kRow = 16;
-  const int box_left = kLabel + kAxis, box_width = w - 2 * (kLabel + kAxis);
-  const int box_top = kCaption, box_height = h - kCaption - kAxis - 2 * kRow;
-  auto* left = new TAxisScale(form, 2, 1, 40, -20, 0, nullptr);
-  left->SetParent(client);
-  left->SetBounds(kLabel, box_top, kAxis, box_height);
-  auto* right = new TAxisScale(form, 2, 1, 100, 0, 1, nullptr);
-  right->SetParent(client);
-  right->SetBounds(box_left + box_width, box_top, kAxis, box_height);
-  auto* time = new TDtAxisScale(form, 2, 1, start, stop, 3, nullptr);
-  time->SetParent(client);
-  time->SetBounds(box_left, box_top + box_height, box_width, kAxis);
-  auto* box = new TDtPlotBox(form, right, left, time);
-  box->SetParent(client);
-  box->SetBounds(box_left, box_top, box_width, box_height);
-  auto* left_label = new TAxisLabel(form, left);
-  left_label->SetParent(client);
-  left_label->SetBounds(0, box_top, kLabel, box_height);
-  auto* right_label = new TAxisLabel(form, right);
-  right_label->SetParent(client);
-  right_label->SetBounds(box_left + box_width + kAxis, box_top, kLabel, box_height);
-  auto* fine_row = new TDt1AxisLabel(form, time);
-  fine_row->SetParent(client);
-  fine_row->SetBounds(0, box_top + box_height + kAxis, w, kRow);
-  fine_row->PixelOffset = box_left;
-  auto* coarse_row = new TDt2AxisLabel(form, time);
-  coarse_row->SetParent(client);
-  coarse_row->SetBounds(0, box_top + box_height + kAxis + kRow, w, kRow);
-  coarse_row->PixelOffset = box_left;
-  auto* caption = new TYAxCaption(form);
-  caption->SetParent(client);
-  caption->AutoHeight = false;
-  caption->SetBounds(box_left, 0, box_width, kCaption);
-  caption->SetCaption(0,
-                      "[ \xC2\xB0"
-                      "C ]");
-  caption->SetCaption(1, "[ %rH ]");
-  for (TControl* c :
-       {static_cast<TControl*>(left_label), static_cast<TControl*>(right_label), static_cast<TControl*>(fine_row),
-        static_cast<TControl*>(coarse_row), static_cast<TControl*>(caption)}) {
-    c->Font().SetName("MS Sans Serif");
-    c->Font().SetSize(8);
-  }
-  TGlobChanList curves;
-  const TColor colours[] = {RGB(128, 0, 128), RGB(0, 128, 0), RGB(255, 0, 0)};
-  for (uint8_t k = 1; k <= 3; ++k) {
-    auto c = std::make_unique<TPlotGlbChan>(&data, channels->FindByKey(k));
-    c->Color = colours[k - 1];
-    c->gchAssignedYAxis = k == 1 ? 0 : 1;
-    c->AlarmLimits = k == 1;
-    curves.Add(std::move(c));
-  }
-  box->ChanList = &curves;
-  caption->ChanList = &curves;
-  box->SetLeftGrid(true);
-  box->SetRightGrid(true);
+  form->SetBounds(0, 0, 1000, 560);
+  auto* plot = CreateVisObj<TDtPlotVO>(form);
+  plot->SetParent(form);
+  plot->SetAlign(TAlign::alClient);
+  plot->SetvobId(1);
+  plot->SetvobTitle("Hall: a year of one-minute data");
+  plot->SetColor(clBtnFace);
+  for (uint8_t k = 1; k <= 3; ++k) plot->AddGlobChan(&data, channels->FindByKey(k));
+  static_cast<TPlotGlbChan*>(plot->vobGlobChanList()->GetGlobChan_I(0))->AlarmLimits = true;
+  plot->RightGridItem()->Click();
+  plot->BottomTimeAxis()->SetInterval(start, stop);
+  TGlobChanList& curves = *plot->vobGlobChanList();
   Application->SetMainForm(form);
   form->Show();
   if (screenshot.empty()) {
@@ -188,8 +148,6 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d29, d29_file) && ok;
   }
-  box->ChanList = nullptr;
-  caption->ChanList = nullptr;
   delete form;
   if (!ok) {
     std::cerr << "plot_showcase: cannot write " << screenshot << "\n";
