@@ -8,6 +8,7 @@
 #include "shell/d31_explorer.h"
 #include "shell/db_shell_controls.h"
 #include "shell/std_dialog_form.h"
+#include "visual/ddt_monitor.h"
 #include "visual/graphic_registry.h"
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
@@ -18,6 +19,7 @@ TInterimMainForm::TInterimMainForm(TComponent* owner) : TForm(owner) {
   // The holders the visual objects share, as the main window keeps them.
   Selector = new TSelector();
   RegisterPlotClasses();
+  RegisterMonitorClasses();
   VOClassRegistry = new TVOClassRegistry();
   MonitorClassReg = new TMonitorClassReg();
   GraphicRegistry = new TGraphicRegistry();

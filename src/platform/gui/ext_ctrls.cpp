@@ -283,4 +283,52 @@ void TCustomImageList::Changed() {
     if (l->OnChange) l->OnChange();
 }
 
+// ---- TNotebook ----
+
+TPage::TPage(TComponent* owner) : TCustomControl(owner) {
+  control_style_ = csAcceptsControls | csCaptureMouse | csClickEvents | csOpaque | csDoubleClicks;
+  SetParentColor(true);
+}
+
+TNotebook::TNotebook(TComponent* owner) : TCustomControl(owner) {
+  control_style_ = csAcceptsControls | csCaptureMouse | csClickEvents | csOpaque | csDoubleClicks;
+  SetBounds(0, 0, 150, 150);
+}
+
+int TNotebook::InsertPage(int index, const std::string& name) {
+  index = std::clamp(index, 0, PageCount());
+  auto* page = new TPage(this);
+  page->SetCaption(name);
+  page->SetVisible(false);
+  page->SetParent(this);
+  page->SetAlign(TAlign::alClient);
+  pages_.insert(pages_.begin() + index, page);
+  if (page_index_ < 0)
+    page_index_ = 0;
+  else if (index <= page_index_)
+    ++page_index_;
+  ShowCurrent();
+  return index;
+}
+
+void TNotebook::DeletePage(int index) {
+  if (index < 0 || index >= PageCount()) return;
+  TPage* page = Page(index);
+  pages_.erase(pages_.begin() + index);
+  delete page;
+  if (index < page_index_ || page_index_ >= PageCount()) --page_index_;
+  ShowCurrent();
+}
+
+void TNotebook::SetPageIndex(int index) {
+  if (index < 0 || index >= PageCount() || index == page_index_) return;
+  page_index_ = index;
+  ShowCurrent();
+  if (OnPageChanged) OnPageChanged(this);
+}
+
+void TNotebook::ShowCurrent() {
+  for (int i = 0; i < PageCount(); ++i) Page(i)->SetVisible(i == page_index_);
+}
+
 }  // namespace qv

@@ -53,6 +53,38 @@ public:
   std::string ClassName() const override { return "TPanel"; }
 };
 
+// One page of a notebook: a plain container that fills the notebook.
+class TPage : public TCustomControl {
+public:
+  explicit TPage(TComponent* owner);
+  std::string ClassName() const override { return "TPage"; }
+};
+
+// Stacked pages by name, of which only the current one is shown. The pages are owned by the
+// notebook.
+class TNotebook : public TCustomControl {
+public:
+  explicit TNotebook(TComponent* owner);
+  std::string ClassName() const override { return "TNotebook"; }
+  int PageCount() const { return static_cast<int>(pages_.size()); }
+  TPage* Page(int index) const { return pages_.at(static_cast<size_t>(index)); }
+  // Index past the end appends; answers the page's index. The current page stays current.
+  int InsertPage(int index, const std::string& name);
+  int AddPage(const std::string& name) { return InsertPage(PageCount(), name); }
+  // Frees the page and its controls; the current index stays within the pages.
+  void DeletePage(int index);
+  // -1 without pages.
+  int PageIndex() const { return page_index_; }
+  void SetPageIndex(int index);
+  TPage* ActivePage() const { return page_index_ >= 0 ? Page(page_index_) : nullptr; }
+  TNotifyEvent OnPageChanged;
+
+private:
+  void ShowCurrent();
+  std::vector<TPage*> pages_;
+  int page_index_ = -1;
+};
+
 class TPaintBox : public TGraphicControl {
 public:
   explicit TPaintBox(TComponent* owner);
