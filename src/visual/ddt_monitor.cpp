@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/ini_file2.h"
+#include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "controls/sty_splitter.h"
 #include "visual/vis_obj.h"
@@ -42,7 +43,12 @@ TDDTMonitor::TDDTMonitor(TComponent* owner) : TMonitorMan(owner) {
   SetMonOptions(DefaultMonOptions);
 }
 
-TDDTMonitor::~TDDTMonitor() { StartDestroy(); }
+TDDTMonitor::~TDDTMonitor() {
+  StartDestroy();
+  // The splitter goes before the book removes the page it stands on.
+  delete splitter_;
+  splitter_ = nullptr;
+}
 
 std::vector<TVisObj*> TDDTMonitor::AllDiagrams() const {
   std::vector<TVisObj*> all = diagrams_;
@@ -412,7 +418,17 @@ void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
     TVisObj* vo = nullptr;
     InsertVisObj(100, cls, vo);
     if (!vo) continue;
-    vo->LoadIniSection(ini, vo_section);
+    try {
+      vo->LoadIniSection(ini, vo_section);
+    } catch (const std::exception& e) {
+      // One damaged object does not cost the page its others.
+      if (MsgHandler)
+        MsgHandler->DoMessage("Stored object [" + vo_section + "] could not be restored: " + e.what(), "",
+                              TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+      vo->PendingRelease = false;
+      DeleteVisObj(vo, false);
+      continue;
+    }
     if (ini->ValueExists(vo_section, "Selected") && ini->ReadBool(vo_section, "Selected", false)) to_select = vo;
     int state = ini->ReadInteger(vo_section, "State", -1);
     if (state < 0 || state > 2) state = 0;

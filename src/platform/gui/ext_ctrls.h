@@ -85,6 +85,35 @@ private:
   int page_index_ = -1;
 };
 
+// A row of tabs below a notebook; a click selects a tab and fires OnClick.
+class TTabSet : public TCustomControl {
+public:
+  explicit TTabSet(TComponent* owner);
+  std::string ClassName() const override { return "TTabSet"; }
+  int TabCount() const { return static_cast<int>(tabs_.size()); }
+  const std::string& Tab(int index) const { return tabs_.at(static_cast<size_t>(index)); }
+  void SetTab(int index, const std::string& text);
+  void InsertTab(int index, const std::string& text);
+  void DeleteTab(int index);
+  // -1 without tabs.
+  int TabIndex() const { return tab_index_; }
+  // Selects the tab without firing OnClick.
+  void SetTabIndex(int index);
+  int TabHeight() const { return 19; }
+  // The tab under x, -1 when none.
+  int TabAt(int x) const;
+  TNotifyEvent OnClick;
+
+protected:
+  void Paint() override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+
+private:
+  int TabWidth(int index) const;
+  std::vector<std::string> tabs_;
+  int tab_index_ = -1;
+};
+
 class TPaintBox : public TGraphicControl {
 public:
   explicit TPaintBox(TComponent* owner);
