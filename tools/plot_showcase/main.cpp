@@ -1,7 +1,9 @@
 // Shows a time plot over a year of 1-minute data from three channels, with its two Y axes, the
 // time axis, grids, alarm limits and legend. --screenshot FILE writes a PNG and exits.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -19,7 +21,10 @@
 #include "visual/d29_sel_glob_chan.h"
 #include "visual/axis_scale.h"
 #include "visual/plot_box.h"
+#include "visual/ddt_monitor.h"
+#include "visual/monitor_book.h"
 #include "visual/plot_vo.h"
+#include "visual/selector.h"
 #include "visual/vis_obj.h"
 
 namespace {
@@ -52,14 +57,16 @@ constexpr uint16_t kFirstDay = 45292;  // 1 January 2024
 
 int main(int argc, char** argv) {
   InitializeGui(argc, argv);
+  // --book FILE writes a monitor book with three tiled plots on its first of two pages.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file;
+  std::string screenshot, d25_file, d26_file, d29_file, book_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d26") == 0) d26_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d29") == 0) d29_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--book") == 0) book_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -141,6 +148,43 @@ int main(int argc, char** argv) {
     d26.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d26, d26_file) && ok;
+  }
+  if (!book_file.empty()) {
+    TSelector selector;
+    Selector = &selector;
+    TVOClassRegistry vo_classes;
+    VOClassRegistry = &vo_classes;
+    vo_classes.RegisterClass(&DtPlotVOClass);
+    TForm book_form(nullptr);
+    book_form.SetCaption("Quarvel2 - monitors");
+    book_form.SetBounds(0, 0, 1000, 640);
+    auto* book = new TMonitorBook(&book_form);
+    book->SetParent(&book_form);
+    TMonitorMan* page = book->GetMonitor(0);
+    page->SetCustomTitle("Hall");
+    for (int k = 0; k < 3; ++k) {
+      TVisObj* vo = nullptr;
+      page->InsertVisObj(100, &DtPlotVOClass, vo);
+      auto* p = static_cast<TDtPlotVO*>(vo);
+      p->AddGlobChan(&data, channels->FindByKey(static_cast<uint8_t>(k == 2 ? 3 : 1)));
+      if (k == 0) p->AddGlobChan(&data, channels->FindByKey(3));
+      if (k == 1) p->AddGlobChan(&data, channels->FindByKey(2));
+      p->BottomTimeAxis()->SetInterval(start, stop);
+    }
+    book->AddGroupMonitor(100, &DDTMonitorClass)->SetCustomTitle("Cellar");
+    book_form.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&book_form, book_file) && ok;
+    // The book stores its pages when it goes: into a scratch folder, not the shipped files.
+    char scratch[] = "/tmp/qv_showcase_XXXXXX";
+    const std::string saved_exe = ExePath;
+    if (mkdtemp(scratch)) ExePath = std::string(scratch) + "/";
+    for (int i = book->GetMonitorCount() - 1; i >= 0; --i) book->GetMonitor(i)->SetMonOptions(0);
+    delete book;
+    if (ExePath != saved_exe) std::filesystem::remove_all(scratch);
+    ExePath = saved_exe;
+    VOClassRegistry = nullptr;
+    Selector = nullptr;
   }
   if (!d29_file.empty()) {
     TD29_SelGlobChan d29(nullptr);
