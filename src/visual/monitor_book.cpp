@@ -7,6 +7,9 @@
 #include "base/app_globals.h"
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
+#include "base/res_string.h"
+#include "comm/process_window_service.h"
+#include "platform/rtl/string_list.h"
 #include "visual/ddt_monitor.h"
 
 namespace qv {
@@ -317,6 +320,35 @@ TMonitorMan* TMonitorBook::LoadMonitorIni(TIniFile2* ini, const std::string& sec
   SetTabIndex(monitor->PageIndex);
   monitor->LoadIniSection(ini, section);
   return monitor;
+}
+
+void TMonitorBook::LoadCustomMonitor() {
+  constexpr const char* kList = "CustomMonitors";
+  constexpr int kMaxEntries = 1000;
+  const std::string file = TMonitorMan::CustomFileName();
+  if (!std::filesystem::exists(file)) return;
+  TIniFile2 ini(file);
+  const int count = std::min(ini.ReadInteger(kList, "Count", -1), kMaxEntries);
+  if (count <= 0) return;
+  TStringList names;
+  for (int i = 0; i < count; ++i) {
+    const std::string name = ini.ReadString(kList, "Name" + std::to_string(i), "");
+    names.Add(name.empty() ? "Unnamed" + std::to_string(i) : name);
+  }
+  int32_t index = 0;
+  if (!CommSelectDlgProc ||
+      CommSelectDlgProc(LoadResString("mob_LoadMon"), LoadResString("mob_PromptLoadMon"), "", 1, names, index) != mrOk)
+    return;
+  const std::string section = std::string(kList) + "/Monitor" + std::to_string(index);
+  if (index < 0 || index >= count || !ini.SectionExists(section)) return;
+  SetVisible(false);
+  try {
+    LoadMonitorIni(&ini, section);
+  } catch (...) {
+    SetVisible(true);
+    throw;
+  }
+  SetVisible(true);
 }
 
 }  // namespace qv

@@ -60,6 +60,8 @@ public:
   // A page or object that cannot be restored is reported and skipped; the others come back.
   void LoadSessionMonitors();
   TMonitorMan* LoadMonitorIni(TIniFile2* ini, const std::string& section);
+  // Lets the user pick a stored custom monitor ("CustMon.ini") and opens it as a new page.
+  void LoadCustomMonitor();
 
 private:
   void Connect(TMonitorMan* monitor);

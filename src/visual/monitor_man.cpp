@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <array>
 
+#include "base/app_globals.h"
 #include "base/ini_file2.h"
+#include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "platform/gui/forms.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/string_list.h"
+#include "visual/d35_store_monitor.h"
 #include "visual/vis_obj.h"
 #include "visual/visual_services.h"
 
@@ -129,12 +133,13 @@ void TMonitorMan::CreatePopupMenu() {
       if (auto flag = alive.lock(); flag && *flag) DeleteMonitor(monitor, true);
     });
   });
+  men_store_ = AddPopupItem("mom_EMenStoreMon", [this](TComponent*) { StoreMonMenClick(); });
   men_sep_ = AddPopupItem("-", nullptr);
   UpdateMenus();
 }
 
 void TMonitorMan::DestroyPopupMenu() {
-  for (TMenuItem** item : {&men_edit_title_, &men_del_, &men_sep_, &ClassSeparator}) {
+  for (TMenuItem** item : {&men_edit_title_, &men_del_, &men_store_, &men_sep_, &ClassSeparator}) {
     delete *item;
     *item = nullptr;
   }
@@ -153,6 +158,11 @@ void TMonitorMan::UpdateMenus() {
     men_del_->SetCaption(LoadResString("mom_EMenDelMon"));
     men_del_->SetVisible((o & moDelEnabled) != 0);
     men_del_->SetEnabled(true);
+  }
+  if (men_store_) {
+    men_store_->SetCaption(LoadResString("mom_EMenStoreMon"));
+    men_store_->SetVisible((o & moStoreLoadEnab) != 0);
+    men_store_->SetEnabled(true);
   }
   if (men_sep_) men_sep_->SetVisible((o & (moDelEnabled | moEditTitleEnab | moStoreLoadEnab)) != 0);
   if (VMenMonitor) VMenMonitor->SetVisible(false);
@@ -238,6 +248,55 @@ void TMonitorMan::DeleteMonitor(TMonitorMan* monitor, bool confirm) {
                             mbOKCancel) != mrOk)
     return;
   delete monitor;
+}
+
+// ---- custom monitors ----
+
+std::string TMonitorMan::CustomFileName() { return ExePath + "CustMon.ini"; }
+
+void TMonitorMan::StoreMonMenClick() {
+  constexpr const char* kList = "CustomMonitors";
+  // A damaged count must not drive the name list.
+  constexpr int kMaxEntries = 1000;
+  TIniFile2 ini(CustomFileName());
+  auto monitor_section = [&](int i) { return std::string(kList) + "/Monitor" + std::to_string(i); };
+  std::string name = CustomTitle;
+  int count = std::clamp(ini.ReadInteger(kList, "Count", 0), 0, kMaxEntries);
+  int index = 0;
+  if (count < 1) {
+    if (!InputQuery(LoadResString("mom_StoreMon"), LoadResString("mom_PromptStoreMon"), name) || name.empty()) return;
+    count = 1;
+  } else {
+    TStringList names;
+    for (int i = 0; i < count; ++i) {
+      std::string stored = ini.ReadString(kList, "Name" + std::to_string(i), "");
+      if (stored.empty() && ini.SectionExists(monitor_section(i))) stored = "Unnamed" + std::to_string(i);
+      names.Add(stored);
+    }
+    if (D35_StoreMonitor) throw Exception("TMonitorMan.StoreMonMenClick: dialog D35_StoreMonitor not nil!");
+    std::unique_ptr<TD35_StoreMonitor> dlg(new TD35_StoreMonitor(Application));
+    dlg->SetName(name);
+    dlg->SetNames(names);
+    if (dlg->ShowModal() != mrOk) return;
+    name = dlg->Name();
+    index = names.IndexOf(name);
+    if (index < 0) {
+      index = count++;
+    } else if (!MsgHandler || MsgHandler->DoMessage(Format(LoadResString("mom_ConfStoreOverride"), name), "",
+                                                    TMsgDlgType::mtConfirmation, mbYes | mbNo, 0, mrNo, true,
+                                                    mkQuestion) != mrYes) {
+      return;
+    }
+  }
+  if (name.empty()) return;
+  const std::string section = monitor_section(index);
+  ini.DeleteKey(kList, "Name" + std::to_string(index));
+  // The old page's object and channel sections go with it.
+  ini.EraseSection(section);
+  ini.EraseSections(section + "/");
+  ini.WriteString(kList, "Name" + std::to_string(index), name);
+  ini.WriteInteger(kList, "Count", count);
+  StoreIniSection(&ini, section);
 }
 
 // ---- stored keys ----

@@ -86,6 +86,10 @@ public:
   virtual void SetMonButton2(TControl* button);
   TMenuItem* EditTitleItem() const { return men_edit_title_; }
   TMenuItem* DeleteItem() const { return men_del_; }
+  TMenuItem* StoreItem() const { return men_store_; }
+  // Stores the page as a named custom monitor in "CustMon.ini".
+  void StoreMonMenClick();
+  static std::string CustomFileName();
 
   // Objects.
   virtual int IndexOfVisObj(const TVisObj* vo) const = 0;
@@ -132,6 +136,7 @@ private:
   TPopupMenu* popup_ = nullptr;
   TMenuItem* men_edit_title_ = nullptr;
   TMenuItem* men_del_ = nullptr;
+  TMenuItem* men_store_ = nullptr;
   TMenuItem* men_sep_ = nullptr;
 };
 

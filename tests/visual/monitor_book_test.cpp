@@ -7,6 +7,9 @@
 #include "base/ini_file2.h"
 #include "datastore/data_fixture.h"
 #include "platform/rtl/file_io.h"
+#include "comm/process_window_service.h"
+#include "platform/rtl/string_list.h"
+#include "visual/d35_store_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
@@ -199,6 +202,82 @@ TEST_F(MonitorBookTest, AFailedSaveKeepsTheStoredPages) {
   ASSERT_EQ(log.lines.size(), 1u);
   EXPECT_NE(log.lines[0].find("Monitors.ini"), std::string::npos);
   std::filesystem::remove_all(file + ".saving");
+}
+
+// A message handler that answers Yes to the overwrite question.
+class YesHandler : public test::TRecordingMsgHandler {
+public:
+  uint16_t HandleMessage(const std::string& msg, const std::string& source, TMsgDlgType type, TMsgDlgButtons buttons,
+                         int32_t help, uint16_t def, bool with_time, TMsgKind kind) override {
+    test::TRecordingMsgHandler::HandleMessage(msg, source, type, buttons, help, def, with_time, kind);
+    return mrYes;
+  }
+};
+
+// Runs the store command with the store dialog answering name (and OK).
+void StoreAs(TMonitorMan* m, const std::string& name, std::vector<std::string>* offered = nullptr) {
+  PostDeferredCall([name, offered] {
+    if (!D35_StoreMonitor) return;
+    if (offered)
+      for (int i = 0; i < D35_StoreMonitor->FNameList->Count(); ++i)
+        offered->push_back(D35_StoreMonitor->FNameList->Items()[i]);
+    D35_StoreMonitor->SetName(name);
+    D35_StoreMonitor->OKBtn->Click();
+  });
+  m->StoreMonMenClick();
+}
+
+TEST_F(MonitorBookTest, CustomMonitorsAreStoredAndLoaded) {
+  YesHandler log;
+  TMonitorMan* page = book->GetMonitor(0);
+  AddPlot(page)->SetvobTitle("one");
+  // The first is named through the plain input query, preset with the page's title.
+  std::string preset = "unset";
+  SetInputQueryAnswerer([&](const std::string&, const std::string&, std::string& value) {
+    preset = value;
+    value = "Hall";
+    return true;
+  });
+  page->SetCustomTitle("Hall page");
+  page->StoreMonMenClick();
+  SetInputQueryAnswerer(nullptr);
+  EXPECT_EQ(preset, "Hall page");
+  TIniFile2 ini(TMonitorMan::CustomFileName());
+  EXPECT_EQ(ini.ReadString("CustomMonitors", "Name0", ""), "Hall");
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors", "Count", 0), 1);
+  EXPECT_EQ(ini.ReadString("CustomMonitors/Monitor0/Diagram0", "CustomTitle", ""), "one");
+
+  // Later ones through the dialog; a known name (any case) is overwritten after a question.
+  AddPlot(page)->SetvobTitle("two");
+  std::vector<std::string> offered;
+  StoreAs(page, "Cellar", &offered);
+  EXPECT_EQ(offered, (std::vector<std::string>{"Hall"}));
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors", "Count", 0), 2);
+  DDT(page)->DiagramList()[1]->SetvobTitle("three");
+  DDT(page)->DeleteVisObj(DDT(page)->DiagramList()[0], false);
+  StoreAs(page, "hall");
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors", "Count", 0), 2);
+  EXPECT_EQ(ini.ReadString("CustomMonitors", "Name0", ""), "hall");
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors/Monitor0", "DiagramCount", 0), 1);
+  // The overwritten page's second object section is gone with it.
+  EXPECT_FALSE(ini.SectionExists("CustomMonitors/Monitor0/Diagram1"));
+
+  // Loading offers the names and opens the chosen page in front.
+  std::vector<std::string> listed;
+  CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
+                          int32_t& index) {
+    for (int i = 0; i < list.Count(); ++i) listed.push_back(list[i]);
+    index = 0;
+    return static_cast<int>(mrOk);
+  };
+  book->LoadCustomMonitor();
+  CommSelectDlgProc = nullptr;
+  EXPECT_EQ(listed, (std::vector<std::string>{"hall", "Cellar"}));
+  ASSERT_EQ(book->GetMonitorCount(), 2);
+  EXPECT_EQ(book->GetTabIndex(), 1);
+  ASSERT_EQ(DDT(book->GetSelMonMan())->DiagramList().size(), 1u);
+  EXPECT_EQ(DDT(book->GetSelMonMan())->DiagramList()[0]->GetvobTitle(), "three");
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 #include "visual/d29_sel_glob_chan.h"
 #include "visual/axis_scale.h"
 #include "visual/plot_box.h"
+#include "platform/rtl/string_list.h"
+#include "visual/d35_store_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_vo.h"
@@ -57,16 +59,18 @@ constexpr uint16_t kFirstDay = 45292;  // 1 January 2024
 
 int main(int argc, char** argv) {
   InitializeGui(argc, argv);
+  // --d35 FILE writes the dialog that names a stored monitor.
   // --book FILE writes a monitor book with three tiled plots on its first of two pages.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file, book_file;
+  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d26") == 0) d26_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d29") == 0) d29_file = argv[i + 1];
     if (std::strcmp(argv[i], "--book") == 0) book_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d35") == 0) d35_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -185,6 +189,17 @@ int main(int argc, char** argv) {
     ExePath = saved_exe;
     VOClassRegistry = nullptr;
     Selector = nullptr;
+  }
+  if (!d35_file.empty()) {
+    TD35_StoreMonitor d35(nullptr);
+    TStringList names;
+    names.Add("Hall");
+    names.Add("Cellar");
+    d35.SetNames(names);
+    d35.SetName("Greenhouse");
+    d35.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d35, d35_file) && ok;
   }
   if (!d29_file.empty()) {
     TD29_SelGlobChan d29(nullptr);
