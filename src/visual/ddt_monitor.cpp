@@ -7,6 +7,8 @@
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "controls/sty_splitter.h"
+#include "platform/gui/forms.h"
+#include "visual/d40_retrieve_obj.h"
 #include "visual/vis_obj.h"
 
 namespace qv {
@@ -318,6 +320,30 @@ void TDDTMonitor::MaskSelected() {
   if (vo && (vo->VOOptions() & voMaskable)) vo->SetState(2);
 }
 
+void TDDTMonitor::RetrieveObject() {
+  if (masked_.empty() || D40_RetrieveObj) return;
+  std::vector<std::string> objects, destinations;
+  for (TVisObj* d : masked_) objects.push_back(d->GetvobTitle());
+  for (TVisObj* d : diagrams_) destinations.push_back(d->GetvobTitle());
+  destinations.push_back("<" + LoadResString("tvo_AddToEnd") + ">");
+  int obj = -1, dest = -1;
+  {
+    TD40_RetrieveObj dlg(Application);
+    dlg.SetObjects(objects);
+    dlg.SetDestinations(destinations);
+    dlg.SetObjIndex(0);
+    dlg.SetDestIndex(static_cast<int>(destinations.size()) - 1);
+    if (dlg.ShowModal() != mrOk) return;
+    obj = dlg.GetObjIndex();
+    dest = dlg.GetDestIndex();
+  }
+  if (obj < 0 || obj >= static_cast<int>(masked_.size()) || dest < 0) return;
+  TVisObj* vo = masked_[static_cast<size_t>(obj)];
+  // The tag is the place the diagram returns to; the end entry appends it.
+  vo->Tag = dest;
+  vo->SetState(0);
+}
+
 // ---- menus and buttons ----
 
 void TDDTMonitor::CreatePopupMenu() {
@@ -326,6 +352,7 @@ void TDDTMonitor::CreatePopupMenu() {
   men_max_norm_ = AddPopupItem("dmo_EMMenObjMaxim", [this](TComponent*) { MaxNormSelected(); });
   men_max_norm_->SetEnabled(false);
   men_mask_ = AddPopupItem("dmo_EMMenMaskObj", [this](TComponent*) { MaskSelected(); });
+  men_retrieve_ = AddPopupItem("dmo_EMMenRetrieveObj", [this](TComponent*) { RetrieveObject(); });
   ClassSeparator = AddPopupItem("-", nullptr);
   men_horz_ = AddPopupItem("dmo_VMenDiagrHorz", [this](TComponent*) { SetHorizontal(); });
   men_vert_ = AddPopupItem("dmo_VMenDiagrVert", [this](TComponent*) { SetVertical(); });
@@ -333,7 +360,7 @@ void TDDTMonitor::CreatePopupMenu() {
 }
 
 void TDDTMonitor::DestroyPopupMenu() {
-  for (TMenuItem** item : {&men_add_diagr_, &men_max_norm_, &men_mask_, &men_horz_, &men_vert_}) {
+  for (TMenuItem** item : {&men_add_diagr_, &men_max_norm_, &men_mask_, &men_retrieve_, &men_horz_, &men_vert_}) {
     delete *item;
     *item = nullptr;
   }
@@ -360,6 +387,8 @@ void TDDTMonitor::UpdateMenus() {
   }
   men_mask_->SetCaption(LoadResString("dmo_EMMenMaskObj"));
   men_mask_->SetEnabled(sel && IsDiagram(sel) && (sel->VOOptions() & voMaskable) && IndexOfVisObj(sel) >= 0);
+  men_retrieve_->SetCaption(LoadResString("dmo_EMMenRetrieveObj"));
+  men_retrieve_->SetEnabled(!masked_.empty());
   men_horz_->SetCaption(LoadResString("dmo_VMenDiagrHorz"));
   men_vert_->SetCaption(LoadResString("dmo_VMenDiagrVert"));
   const bool several = diagrams_.size() >= 2;

@@ -46,6 +46,7 @@ public:
   TMenuItem* AddDiagramItem() const { return men_add_diagr_; }
   TMenuItem* MaxNormItem() const { return men_max_norm_; }
   TMenuItem* MaskItem() const { return men_mask_; }
+  TMenuItem* RetrieveItem() const { return men_retrieve_; }
   TMenuItem* HorzItem() const { return men_horz_; }
   TMenuItem* VertItem() const { return men_vert_; }
 
@@ -59,6 +60,8 @@ public:
   void AddDiagram();
   void MaxNormSelected();
   void MaskSelected();
+  // Brings a masked diagram back to a chosen place through the retrieve dialog.
+  void RetrieveObject();
 
   void StoreIniSection(TIniFile2* ini, const std::string& section) override;
   // An exception from any step passes to the caller, which reports the page and goes on.
@@ -81,6 +84,7 @@ private:
   TMenuItem* men_add_diagr_ = nullptr;
   TMenuItem* men_max_norm_ = nullptr;
   TMenuItem* men_mask_ = nullptr;
+  TMenuItem* men_retrieve_ = nullptr;
   TMenuItem* men_horz_ = nullptr;
   TMenuItem* men_vert_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "base/res_string.h"
 #include "controls/sty_splitter.h"
 #include "platform/gui/forms.h"
+#include "visual/d40_retrieve_obj.h"
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
 #include "visual/vis_fixture.h"
@@ -242,6 +243,43 @@ TEST_F(DDTMonitorTest, MenusFollowTheSelectionAndTheDiagrams) {
   monitor_->MaskItem()->Click();
   EXPECT_EQ(a->State(), 2);
   EXPECT_EQ(monitor_->MaskedDiagrams(), (std::vector<TVisObj*>{a}));
+}
+
+// Retrieving to a visible diagram's title puts the masked one before it; the end entry appends.
+TEST_F(DDTMonitorTest, RetrieveToAChosenPlace) {
+  TVisObj* a = Add();
+  TVisObj* b = Add();
+  TVisObj* c = Add();
+  EXPECT_FALSE(monitor_->RetrieveItem()->Enabled());
+  a->SetState(2);
+  b->SetState(2);
+  EXPECT_TRUE(monitor_->RetrieveItem()->Enabled());
+  auto retrieve = [&](int obj, int dest, std::vector<std::string>* offered) {
+    PostDeferredCall([=] {
+      if (!D40_RetrieveObj) return;
+      if (offered) {
+        const int preselected = D40_RetrieveObj->GetDestIndex();
+        for (int i = 0; i < D40_RetrieveObj->MaskObjCombo->Items().Count(); ++i)
+          offered->push_back(D40_RetrieveObj->MaskObjCombo->Items()[i]);
+        for (int i = 0; i < D40_RetrieveObj->DestDiagrCombo->Items().Count(); ++i)
+          offered->push_back(D40_RetrieveObj->DestDiagrCombo->Items()[i]);
+        offered->push_back(std::to_string(preselected));
+      }
+      D40_RetrieveObj->SetObjIndex(obj);
+      D40_RetrieveObj->SetDestIndex(dest);
+      D40_RetrieveObj->OKBtn->Click();
+    });
+    monitor_->RetrieveObject();
+  };
+  std::vector<std::string> offered;
+  retrieve(1, 0, &offered);
+  EXPECT_EQ(offered, (std::vector<std::string>{a->GetvobTitle(), b->GetvobTitle(), c->GetvobTitle(),
+                                               "<" + LoadResString("tvo_AddToEnd") + ">", "1"}));
+  EXPECT_EQ(monitor_->DiagramList(), (std::vector<TVisObj*>{b, c}));
+  retrieve(0, 2, nullptr);
+  EXPECT_EQ(monitor_->DiagramList(), (std::vector<TVisObj*>{b, c, a}));
+  EXPECT_TRUE(monitor_->MaskedDiagrams().empty());
+  EXPECT_EQ(D40_RetrieveObj, nullptr);
 }
 
 }  // namespace

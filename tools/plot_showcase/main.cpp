@@ -23,6 +23,7 @@
 #include "visual/plot_box.h"
 #include "platform/rtl/string_list.h"
 #include "visual/d35_store_monitor.h"
+#include "visual/d40_retrieve_obj.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_vo.h"
@@ -59,11 +60,11 @@ constexpr uint16_t kFirstDay = 45292;  // 1 January 2024
 
 int main(int argc, char** argv) {
   InitializeGui(argc, argv);
-  // --d35 FILE writes the dialog that names a stored monitor.
+  // --d35 FILE writes the dialog that names a stored monitor, --d40 FILE the retrieve dialog.
   // --book FILE writes a monitor book with three tiled plots on its first of two pages.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file;
+  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--d29") == 0) d29_file = argv[i + 1];
     if (std::strcmp(argv[i], "--book") == 0) book_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d35") == 0) d35_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d40") == 0) d40_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -200,6 +202,16 @@ int main(int argc, char** argv) {
     d35.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d35, d35_file) && ok;
+  }
+  if (!d40_file.empty()) {
+    TD40_RetrieveObj d40(nullptr);
+    d40.SetObjects({"Hall: air", "Hall: floor"});
+    d40.SetDestinations({"Cellar", "<" + LoadResString("tvo_AddToEnd") + ">"});
+    d40.SetObjIndex(0);
+    d40.SetDestIndex(1);
+    d40.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d40, d40_file) && ok;
   }
   if (!d29_file.empty()) {
     TD29_SelGlobChan d29(nullptr);
