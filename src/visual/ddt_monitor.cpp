@@ -29,7 +29,7 @@ int IndexIn(const std::vector<TVisObj*>& list, const TVisObj* vo) {
 }
 }  // namespace
 
-const TMonitorClass DDTMonitorClass{"TDDTMonitor", nullptr, [] { return LoadResString("mom_TypeDescr"); },
+const TMonitorClass DDTMonitorClass{"TDDTMonitor", &MonitorManClass, [] { return LoadResString("mom_TypeDescr"); },
                                     [](TComponent* owner) -> TMonitorMan* {
                                       return CreateMonitor<TDDTMonitor>(owner);
                                     }};

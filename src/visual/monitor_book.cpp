@@ -159,7 +159,11 @@ void TMonitorBook::SetTabIndex(int index) {
   TabClick(tab_set_);
 }
 
-void TMonitorBook::TabClick(TComponent*) {
+void TMonitorBook::TabClick(TComponent* sender) {
+  if (auto* entry = dynamic_cast<TMenuItem*>(sender)) {
+    const int page = static_cast<int>(entry->Tag) - 1000;
+    if (page >= 0 && page < tab_set_->TabCount()) tab_set_->SetTabIndex(page);
+  }
   const int tab = tab_set_->TabIndex();
   if (tab < 0 || tab == notebook_->PageIndex()) return;
   // A monitor on its way out has let go of its objects already.
@@ -167,6 +171,7 @@ void TMonitorBook::TabClick(TComponent*) {
   if (TMonitorMan* now = GetMonitor(tab)) now->Activate();
   notebook_->SetPageIndex(tab);
   UpdatePopup();
+  UpdateMonitorMenu();
   DoChange();
 }
 
@@ -247,12 +252,99 @@ void TMonitorBook::UpdateTabCaptions() {
       notebook_->Page(i)->SetCaption(m->GetTitle());
       tab_set_->SetTab(i, m->GetTitle());
     }
+  UpdateMonitorMenu();
 }
 
 void TMonitorBook::UpdatePopup() {
   if (destroying_) return;
   TMonitorMan* m = GetSelMonMan();
   notebook_->SetPopupMenu(m ? m->Popup() : nullptr);
+}
+
+void TMonitorBook::AddMonitorDlg() {
+  const TMonitorClass* cls = nullptr;
+  if (MonitorClassReg && MonitorClassReg->SelectClass(&MonitorManClass, true, cls, LoadResString("mob_SelMonitorCap"),
+                                                      LoadResString("mob_SelMonitorType"), ""))
+    AddGroupMonitor(100, cls);
+}
+
+// ---- forwarding ----
+
+void TMonitorBook::SetEditMenu(TMenuItem* item) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetEditMenu(item);
+}
+void TMonitorBook::SetViewMenu(TMenuItem* item) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetViewMenu(item);
+}
+void TMonitorBook::SetMonButton1(TControl* button) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetMonButton1(button);
+}
+void TMonitorBook::SetMonButton2(TControl* button) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetMonButton2(button);
+}
+void TMonitorBook::InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo) {
+  if (TMonitorMan* m = GetSelMonMan()) m->InsertVisObj(index, cls, vo);
+}
+bool TMonitorBook::CanAcceptClass(const TVisObjClass* cls) const {
+  TMonitorMan* m = GetSelMonMan();
+  return m && m->CanAcceptClass(cls);
+}
+
+uint8_t TMonitorBook::GetDiagramOrient() const {
+  auto* m = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
+  if (!m) throw Exception("Error in TMonitorBook.GetDiagramOrient: SelMonMan is not TDDTMonitor");
+  return m->DiagramOrient();
+}
+
+void TMonitorBook::SetDiagramOrient(uint8_t orient) {
+  auto* m = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
+  if (!m) throw Exception("Error in TMonitorBook.SetDiagramOrient: SelMonMan is not TDDTMonitor");
+  if (orient == m->DiagramOrient()) return;
+  m->SetOrientation(orient);
+  DoChange();
+}
+
+// ---- the View menu's page list ----
+
+void TMonitorBook::SetMonitorMenu(TMenuItem* item) {
+  if (item == monitor_menu_) return;
+  monitor_menu_ = item;
+  UpdateMonitorMenu();
+}
+
+void TMonitorBook::UpdateMonitorMenu() {
+  TMenuItem* menu = monitor_menu_;
+  if (!menu || menu->Destroying() || destroying_) return;
+  int sep = -1;
+  for (int i = 0; i < menu->Count() && sep < 0; ++i)
+    if (menu->Items(i)->Caption() == "-" && menu->Items(i)->Tag == 999) sep = i;
+  const int n = GetMonitorCount() < 2 ? 0 : GetMonitorCount();
+  if (sep < 0 && n > 0) {
+    auto* item = new TMenuItem(menu);
+    item->SetCaption("-");
+    item->Tag = 999;
+    menu->Add(item);
+    sep = menu->Count() - 1;
+  }
+  if (sep < 0) return;
+  while (menu->Count() - sep - 1 < n) {
+    auto* item = new TMenuItem(menu);
+    item->Tag = 1000 + (menu->Count() - sep - 1);
+    item->OnClick = [this](TComponent* s) { TabClick(s); };
+    menu->Add(item);
+  }
+  while (menu->Count() - sep - 1 > n) delete menu->Items(menu->Count() - 1);
+  if (n == 0) {
+    delete menu->Items(sep);
+    return;
+  }
+  for (int i = 0; i < n; ++i) {
+    std::string number = std::to_string(i + 1);
+    number.insert(number.size() - 1, "&");
+    TMenuItem* entry = menu->Items(sep + 1 + i);
+    entry->SetCaption(number + " " + tab_set_->Tab(i));
+    entry->SetChecked(i == tab_set_->TabIndex());
+  }
 }
 
 // ---- session files ----

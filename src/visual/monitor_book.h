@@ -52,6 +52,26 @@ public:
   void UpdatePopup();
   void TabClick(TComponent* sender);
 
+  // The main window's add-monitor command: a class chosen among the registered monitor classes
+  // goes in as a user page (group 100); the shown page stays in front.
+  void AddMonitorDlg();
+
+  // Forwarded to the selected monitor.
+  void SetEditMenu(TMenuItem* item);
+  void SetViewMenu(TMenuItem* item);
+  void SetMonButton1(TControl* button);
+  void SetMonButton2(TControl* button);
+  void InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo);
+  bool CanAcceptClass(const TVisObjClass* cls) const;
+  uint8_t GetDiagramOrient() const;
+  void SetDiagramOrient(uint8_t orient);
+
+  // The View menu's list of pages (shown from two pages on), after a separator with tag 999;
+  // entry i has tag 1000 + i and selects page i.
+  TMenuItem* MonitorMenu() const { return monitor_menu_; }
+  void SetMonitorMenu(TMenuItem* item);
+  void UpdateMonitorMenu();
+
   // "Monitors.ini" in the program folder.
   static std::string SessionFileName();
   // Writes the pages to a new file that replaces the old one only when complete; a failure is
@@ -69,6 +89,7 @@ private:
   TNotebook* notebook_ = nullptr;
   TTabSet* tab_set_ = nullptr;
   bool destroying_ = false;
+  TMenuItem* monitor_menu_ = nullptr;
 };
 
 }  // namespace qv

@@ -28,6 +28,8 @@ TNotebook* CheckedNotebook(TComponent* owner) {
 }
 }  // namespace
 
+const TMonitorClass MonitorManClass{"TMonitorMan", nullptr, [] { return LoadResString("mom_TypeDescr"); }, nullptr};
+
 std::string MonOptionsToStr(TMonOptions options) { return FlagSetToStr(options, kMonOptionNames); }
 bool StrToMonOptions(std::string text, TMonOptions& options) {
   return StrToFlagSet(std::move(text), kMonOptionNames, options);

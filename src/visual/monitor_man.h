@@ -140,6 +140,9 @@ private:
   TMenuItem* men_sep_ = nullptr;
 };
 
+// The class reference of the monitor base, root of every monitor class; it creates nothing.
+extern const TMonitorClass MonitorManClass;
+
 // Creates a monitor of class T on the notebook's current page and runs its creation step.
 template <class T>
 T* CreateMonitor(TComponent* notebook) {

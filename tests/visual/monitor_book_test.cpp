@@ -6,6 +6,7 @@
 
 #include "base/ini_file2.h"
 #include "datastore/data_fixture.h"
+#include "platform/gui/menus.h"
 #include "platform/rtl/file_io.h"
 #include "comm/process_window_service.h"
 #include "platform/rtl/string_list.h"
@@ -278,6 +279,37 @@ TEST_F(MonitorBookTest, CustomMonitorsAreStoredAndLoaded) {
   EXPECT_EQ(book->GetTabIndex(), 1);
   ASSERT_EQ(DDT(book->GetSelMonMan())->DiagramList().size(), 1u);
   EXPECT_EQ(DDT(book->GetSelMonMan())->DiagramList()[0]->GetvobTitle(), "three");
+}
+
+// The View menu lists the pages from two on, after its own entries; an entry selects its page.
+TEST_F(MonitorBookTest, ViewMenuListsThePages) {
+  TMenuItem view(nullptr);
+  auto* own = new TMenuItem(&view);
+  own->SetCaption("Toolbar");
+  view.Add(own);
+  book->SetMonitorMenu(&view);
+  EXPECT_EQ(view.Count(), 1);
+  // The only registered page class is taken without asking.
+  monitor_classes_.Clear();
+  monitor_classes_.RegisterClass(&DDTMonitorClass);
+  book->AddMonitorDlg();
+  ASSERT_EQ(book->GetMonitorCount(), 2);
+  EXPECT_EQ(book->GetMonitor(1)->GroupIndex, 100);
+  ASSERT_EQ(view.Count(), 4);
+  EXPECT_EQ(view.Items(1)->Tag, 999);
+  EXPECT_EQ(view.Items(2)->Caption(), "&1 " + book->GetMonitor(0)->GetTitle());
+  EXPECT_TRUE(view.Items(2)->Checked());
+  book->GetMonitor(1)->SetCustomTitle("Cellar");
+  EXPECT_EQ(view.Items(3)->Caption(), "&2 Cellar");
+  view.Items(3)->Click();
+  EXPECT_EQ(book->GetTabIndex(), 1);
+  EXPECT_TRUE(view.Items(3)->Checked());
+  EXPECT_FALSE(view.Items(2)->Checked());
+  book->SetDiagramOrient(1);
+  EXPECT_EQ(book->GetDiagramOrient(), 1);
+  delete book->GetSelMonMan();
+  EXPECT_EQ(view.Count(), 1);
+  book->SetMonitorMenu(nullptr);
 }
 
 }  // namespace
