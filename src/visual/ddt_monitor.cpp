@@ -29,10 +29,9 @@ int IndexIn(const std::vector<TVisObj*>& list, const TVisObj* vo) {
 }
 }  // namespace
 
-const TMonitorClass DDTMonitorClass{"TDDTMonitor", &MonitorManClass, [] { return LoadResString("mom_TypeDescr"); },
-                                    [](TComponent* owner) -> TMonitorMan* {
-                                      return CreateMonitor<TDDTMonitor>(owner);
-                                    }};
+const TMonitorClass DDTMonitorClass{
+    "TDDTMonitor", &MonitorManClass, [] { return LoadResString("mom_TypeDescr"); },
+    [](TComponent* owner) -> TMonitorMan* { return CreateMonitor<TDDTMonitor>(owner); }};
 
 void RegisterMonitorClasses() {
   if (std::find(DefaultMonitorClasses.begin(), DefaultMonitorClasses.end(), &DDTMonitorClass) ==
@@ -441,7 +440,8 @@ void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
   for (int j = 0; j < count; ++j) {
     const std::string vo_section = section + "/Diagram" + std::to_string(j);
     const TVisObjClass* cls = nullptr;
-    if (!VOClassRegistry || !VOClassRegistry->FindClass(ini->ReadString(vo_section, "ClassName", "UnknownClassName"), cls) ||
+    if (!VOClassRegistry ||
+        !VOClassRegistry->FindClass(ini->ReadString(vo_section, "ClassName", "UnknownClassName"), cls) ||
         !CanAcceptClass(cls))
       continue;
     TVisObj* vo = nullptr;

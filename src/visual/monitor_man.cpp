@@ -17,8 +17,7 @@
 namespace qv {
 
 namespace {
-constexpr std::array<const char*, 4> kMonOptionNames = {"DelEnabled", "AddVOEnabled", "EditTitleEnab",
-                                                        "StoreLoadEnab"};
+constexpr std::array<const char*, 4> kMonOptionNames = {"DelEnabled", "AddVOEnabled", "EditTitleEnab", "StoreLoadEnab"};
 constexpr int kMaxId = 99;
 
 TNotebook* CheckedNotebook(TComponent* owner) {
@@ -284,9 +283,9 @@ void TMonitorMan::StoreMonMenClick() {
     index = names.IndexOf(name);
     if (index < 0) {
       index = count++;
-    } else if (!MsgHandler || MsgHandler->DoMessage(Format(LoadResString("mom_ConfStoreOverride"), name), "",
-                                                    TMsgDlgType::mtConfirmation, mbYes | mbNo, 0, mrNo, true,
-                                                    mkQuestion) != mrYes) {
+    } else if (!MsgHandler ||
+               MsgHandler->DoMessage(Format(LoadResString("mom_ConfStoreOverride"), name), "",
+                                     TMsgDlgType::mtConfirmation, mbYes | mbNo, 0, mrNo, true, mkQuestion) != mrYes) {
       return;
     }
   }

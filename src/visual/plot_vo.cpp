@@ -29,9 +29,8 @@ namespace {
 constexpr double kBadFloat = -1.501e38;
 constexpr int kEntryHeight = 22;
 constexpr int kLegendMargin = 4;
-constexpr TColor kPalette[] = {RGB(128, 0, 128), RGB(0, 128, 0),   RGB(255, 0, 0),   RGB(255, 0, 255),
-                               RGB(0, 255, 255), RGB(0, 0, 255),   RGB(128, 0, 0),   RGB(0, 0, 128),
-                               RGB(0, 255, 0),   RGB(128, 128, 128)};
+constexpr TColor kPalette[] = {RGB(128, 0, 128), RGB(0, 128, 0), RGB(255, 0, 0), RGB(255, 0, 255), RGB(0, 255, 255),
+                               RGB(0, 0, 255),   RGB(128, 0, 0), RGB(0, 0, 128), RGB(0, 255, 0),   RGB(128, 128, 128)};
 // Events a plot wants while its page is shown, and while it is not.
 constexpr TDataEvents kShownEvents = DataEventBit(deDestroying) | DataEventBit(deManyChanged) |
                                      DataEventBit(deOneChanged) | DataEventBit(deNameChanged) |
@@ -99,9 +98,9 @@ void TPlotReference::Rebuild() {
   if (chan_list_)
     for (int i = 0; i < chan_list_->Count(); ++i)
       if (Curve(chan_list_, i)->Visible) visible.push_back(Curve(chan_list_, i));
-  common_header_ = chan_list_ && chan_list_->Count() > 1 && !visible.empty() && std::all_of(visible.begin(), visible.end(), [&](const TPlotGlbChan* c) {
-                     return c->Data() == visible.front()->Data();
-                   });
+  common_header_ = chan_list_ && chan_list_->Count() > 1 && !visible.empty() &&
+                   std::all_of(visible.begin(), visible.end(),
+                               [&](const TPlotGlbChan* c) { return c->Data() == visible.front()->Data(); });
   const int n = static_cast<int>(visible.size()) + (common_header_ ? 1 : 0);
   while (EntryCount() > n) delete Entry(EntryCount() - 1);
   while (EntryCount() < n) {
@@ -391,8 +390,8 @@ void TPlotVO::RepaintPlot() {
 }
 
 void TPlotVO::LabelFontChanged() {
-  for (TControl* c : {static_cast<TControl*>(left_label_), static_cast<TControl*>(right_label_),
-                      static_cast<TControl*>(FineRow())})
+  for (TControl* c :
+       {static_cast<TControl*>(left_label_), static_cast<TControl*>(right_label_), static_cast<TControl*>(FineRow())})
     if (c) c->Font().Assign(LabelFont);
   if (LabelFont.Size() != label_font_size_) {
     label_font_size_ = LabelFont.Size();
@@ -959,8 +958,7 @@ const TVisObjClass DtPlotVOClass{"TDtPlotVO", &DiagramVOClass, [] { return LoadR
                                  [](TComponent* owner) -> TVisObj* { return CreateVisObj<TDtPlotVO>(owner); }};
 
 void RegisterPlotClasses() {
-  if (std::find(DefaultVisObjClasses.begin(), DefaultVisObjClasses.end(), &DtPlotVOClass) ==
-      DefaultVisObjClasses.end())
+  if (std::find(DefaultVisObjClasses.begin(), DefaultVisObjClasses.end(), &DtPlotVOClass) == DefaultVisObjClasses.end())
     DefaultVisObjClasses.push_back(&DtPlotVOClass);
 }
 

@@ -767,8 +767,9 @@ void TVisObj::LoadIniSection(TIniFile2* ini, const std::string& section) {
     if (!ref.Data) {
       // The data set or its channel is gone: this channel is dropped, the others stay.
       if (MsgHandler)
-        MsgHandler->DoMessage("Stored channel [" + chan_section + "] (" + ini->ReadString(chan_section, "DataIdent", "") +
-                                  ", key " + ini->ReadString(chan_section, "ChanKey", "") + ") not found: dropped",
+        MsgHandler->DoMessage("Stored channel [" + chan_section + "] (" +
+                                  ini->ReadString(chan_section, "DataIdent", "") + ", key " +
+                                  ini->ReadString(chan_section, "ChanKey", "") + ") not found: dropped",
                               "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
       continue;
     }

@@ -91,9 +91,9 @@ TEST_F(DDTMonitorTest, TilesOneToNineDiagrams) {
     Box cell;
   } cases[] = {
       {1, 0, 0, {0, 0, w, h}},
-      {2, 1, 0, {0, h / 2, w, h / 2}},          // stacked
-      {2, 1, 1, {w / 2, 0, w / 2, h}},          // side by side
-      {5, 1, 0, {w / 2, 0, w / 2, h / 3}},      // 2 columns by 3 rows, row by row
+      {2, 1, 0, {0, h / 2, w, h / 2}},      // stacked
+      {2, 1, 1, {w / 2, 0, w / 2, h}},      // side by side
+      {5, 1, 0, {w / 2, 0, w / 2, h / 3}},  // 2 columns by 3 rows, row by row
       {5, 4, 0, {0, static_cast<int>(h * (2.0 / 3)), w / 2, h / 3}},
       {5, 4, 1, {static_cast<int>(w * (2.0 / 3)), 0, w / 3, h / 2}},
       {9, 8, 0, {static_cast<int>(w * (2.0 / 3)), static_cast<int>(h * (2.0 / 3)), w / 3, h / 3}},

@@ -35,10 +35,9 @@ public:
   std::string ClassName() const override { return "TBrokenMonitor"; }
   void LoadIniSection(TIniFile2*, const std::string&) override { throw Exception("broken page"); }
 };
-const TMonitorClass BrokenMonitorClass{"TBrokenMonitor", &DDTMonitorClass, [] { return std::string("broken"); },
-                                       [](TComponent* owner) -> TMonitorMan* {
-                                         return CreateMonitor<TBrokenMonitor>(owner);
-                                       }};
+const TMonitorClass BrokenMonitorClass{
+    "TBrokenMonitor", &DDTMonitorClass, [] { return std::string("broken"); },
+    [](TComponent* owner) -> TMonitorMan* { return CreateMonitor<TBrokenMonitor>(owner); }};
 
 class MonitorBookTest : public ::testing::Test, public test::VisFixture {
 protected:
@@ -97,7 +96,8 @@ TEST_F(MonitorBookTest, PagesInGroupOrderWithTheUsersPageInFront) {
   EXPECT_EQ(first->PageIndex, 1);
   EXPECT_EQ(user->PageIndex, 2);
   EXPECT_EQ(tail->PageIndex, 3);
-  EXPECT_EQ(Tabs(), (std::vector<std::string>{head->GetTitle(), first->GetTitle(), user->GetTitle(), tail->GetTitle()}));
+  EXPECT_EQ(Tabs(),
+            (std::vector<std::string>{head->GetTitle(), first->GetTitle(), user->GetTitle(), tail->GetTitle()}));
   EXPECT_EQ(user->Id, 2);
   // New pages come as tabs; the page the user had stays in front.
   EXPECT_EQ(book->GetSelMonMan(), first);

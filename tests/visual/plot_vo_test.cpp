@@ -55,7 +55,11 @@ protected:
         clock_(DtStampToDateTime(TDtStamp{kDay, 12 * 3600})) {
     saved_ini_ = IniFileName;
     IniFileName = dir.File("Prog.INI");
-    for (uint8_t k = 1; k <= 13; ++k) AddChan(*chans_a_, k, "\xC2\xB0" "C", 0, 10 * k);
+    for (uint8_t k = 1; k <= 13; ++k)
+      AddChan(*chans_a_, k,
+              "\xC2\xB0"
+              "C",
+              0, 10 * k);
     AddChan(*chans_a_, 20, " m ", 0, 1);
     AddChan(*chans_a_, 21, "mm", 0, 1000);
     AddChan(*chans_a_, 22, "hPa", 900, 1100);
@@ -97,7 +101,9 @@ protected:
 
 TEST_F(PlotVOTest, CurvesTakeTheAxisOfTheirUnit) {
   TDtPlotVO* vo = NewPlot();
-  const std::string deg = "\xC2\xB0" "C";
+  const std::string deg =
+      "\xC2\xB0"
+      "C";
   EXPECT_FALSE(vo->LeftRangeItem()->Enabled());
   ASSERT_TRUE(vo->AddGlobChan(a_.get(), A(1)));
   EXPECT_EQ(vo->GetAxisUnit(0), deg);
@@ -220,7 +226,9 @@ TEST_F(PlotVOTest, LegendEntriesAndMenus) {
   EXPECT_TRUE(legend.CommonHeader());
   EXPECT_EQ(legend.Entry(0)->Caption(), "dt");
   EXPECT_EQ(legend.Entry(1)->Caption(), "C1");
-  EXPECT_EQ(legend.Entry(2)->Hint(), "Channel 2 [\xC2\xB0" "C]");
+  EXPECT_EQ(legend.Entry(2)->Hint(),
+            "Channel 2 [\xC2\xB0"
+            "C]");
   EXPECT_EQ(legend.Entry(2)->Font().Color(), RGB(0, 128, 0));
   vo->AddGlobChan(b_.get(), B());
   EXPECT_FALSE(legend.CommonHeader());
@@ -265,8 +273,8 @@ TEST_F(PlotVOTest, FollowsTheNavigatorAndItsKeys) {
   struct Key {
     uint16_t key;
     TShiftState shift;
-  } keys[] = {{VK_ADD, 0},       {VK_OEM_PLUS, 0},  {VK_OEM_PLUS, ssShift}, {VK_SUBTRACT, 0}, {VK_RIGHT, 0},
-              {VK_RIGHT, ssCtrl}, {VK_LEFT, 0},      {VK_LEFT, ssCtrl},     {VK_END, 0},      {VK_ADD, ssCtrl}};
+  } keys[] = {{VK_ADD, 0},        {VK_OEM_PLUS, 0}, {VK_OEM_PLUS, ssShift}, {VK_SUBTRACT, 0}, {VK_RIGHT, 0},
+              {VK_RIGHT, ssCtrl}, {VK_LEFT, 0},     {VK_LEFT, ssCtrl},      {VK_END, 0},      {VK_ADD, ssCtrl}};
   for (const Key& k : keys) {
     uint16_t key = k.key;
     vo->HandleKey(key, k.shift);

@@ -87,7 +87,12 @@ int main(int argc, char** argv) {
   // Two temperatures on the left axis, the humidity on the right one.
   const char* names[] = {"Air temperature", "Floor temperature", "Humidity"};
   const char* snames[] = {"Air", "Floor", "rH"};
-  const char* units[] = {"\xC2\xB0" "C", "\xC2\xB0" "C", "%rH"};
+  const char* units[] = {
+      "\xC2\xB0"
+      "C",
+      "\xC2\xB0"
+      "C",
+      "%rH"};
   for (uint8_t k = 1; k <= 3; ++k) {
     auto c = std::make_unique<TChannel>(k);
     c->SetName(names[k - 1]);
