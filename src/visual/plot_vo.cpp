@@ -196,6 +196,8 @@ TPlotVO::TPlotVO(TComponent* owner)
 TPlotVO::~TPlotVO() {
   LabelFont.OnChange = nullptr;
   CaptionFont.OnChange = nullptr;
+  // The children go after this part of the object: none may call back into it.
+  if (ClientPanel()) ClientPanel()->OnResize = nullptr;
   // The legend's toolbar goes with the object's children; the legend must not outlive its hook.
   legend_->SetToolbar(nullptr);
 }
