@@ -8,7 +8,9 @@
 #include "shell/d31_explorer.h"
 #include "shell/db_shell_controls.h"
 #include "shell/std_dialog_form.h"
+#include "visual/ddt_monitor.h"
 #include "visual/graphic_registry.h"
+#include "visual/plot_vo.h"
 #include "visual/selector.h"
 
 namespace qv {
@@ -16,6 +18,8 @@ namespace qv {
 TInterimMainForm::TInterimMainForm(TComponent* owner) : TForm(owner) {
   // The holders the visual objects share, as the main window keeps them.
   Selector = new TSelector();
+  RegisterPlotClasses();
+  RegisterMonitorClasses();
   VOClassRegistry = new TVOClassRegistry();
   MonitorClassReg = new TMonitorClassReg();
   GraphicRegistry = new TGraphicRegistry();

@@ -38,18 +38,20 @@ constexpr TColor kBorderSelected = 0xFF0000;
 // A corrupt count must not drive millions of section look-ups.
 constexpr int kMaxStoredChannels = 255;
 
-template <size_t N>
-std::string SetToStr(uint8_t bits, const std::array<const char*, N>& names) {
+bool Has(uint8_t set, uint8_t bit) { return (set & bit) != 0; }
+
+}  // namespace
+
+std::string FlagSetToStr(uint8_t bits, std::span<const char* const> names) {
   std::string out;
-  for (size_t i = 0; i < N; ++i)
+  for (size_t i = 0; i < names.size(); ++i)
     if (bits & (1u << i)) out += std::string(names[i]) + "-";
   return out;
 }
 
-template <size_t N>
-bool StrToSet(std::string text, const std::array<const char*, N>& names, uint8_t& bits) {
+bool StrToFlagSet(std::string text, std::span<const char* const> names, uint8_t& bits) {
   uint8_t found = 0;
-  for (size_t i = 0; i < N; ++i) {
+  for (size_t i = 0; i < names.size(); ++i) {
     const std::string word = std::string(names[i]) + "-";
     const size_t pos = text.find(word);
     if (pos == std::string::npos) continue;
@@ -61,14 +63,12 @@ bool StrToSet(std::string text, const std::array<const char*, N>& names, uint8_t
   return true;
 }
 
-bool Has(uint8_t set, uint8_t bit) { return (set & bit) != 0; }
-
-}  // namespace
-
-std::string VOOptionsToStr(TVOOptions options) { return SetToStr(options, kOptionNames); }
-std::string CntrVisibToStr(TCntrVisib flags) { return SetToStr(flags, kVisibNames); }
-bool StrToVOOptions(std::string text, TVOOptions& options) { return StrToSet(std::move(text), kOptionNames, options); }
-bool StrToCntrVisib(std::string text, TCntrVisib& flags) { return StrToSet(std::move(text), kVisibNames, flags); }
+std::string VOOptionsToStr(TVOOptions options) { return FlagSetToStr(options, kOptionNames); }
+std::string CntrVisibToStr(TCntrVisib flags) { return FlagSetToStr(flags, kVisibNames); }
+bool StrToVOOptions(std::string text, TVOOptions& options) {
+  return StrToFlagSet(std::move(text), kOptionNames, options);
+}
+bool StrToCntrVisib(std::string text, TCntrVisib& flags) { return StrToFlagSet(std::move(text), kVisibNames, flags); }
 
 int FrameStyleWidth(TFrameStyleEx style) {
   switch (style) {
@@ -764,7 +764,16 @@ void TVisObj::LoadIniSection(TIniFile2* ini, const std::string& section) {
   for (int n = 0; n < count; ++n) {
     const std::string chan_section = section + "/GlobChan" + std::to_string(n);
     const TGlobChanRef ref = FindStoredGlobChan(*ini, chan_section);
-    if (ref.Data && AddGlobChan(ref.Data, ref.Channel)) LoadGlobChanIni(ini, chan_section, ref.Channel);
+    if (!ref.Data) {
+      // The data set or its channel is gone: this channel is dropped, the others stay.
+      if (MsgHandler)
+        MsgHandler->DoMessage("Stored channel [" + chan_section + "] (" +
+                                  ini->ReadString(chan_section, "DataIdent", "") + ", key " +
+                                  ini->ReadString(chan_section, "ChanKey", "") + ") not found: dropped",
+                              "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+      continue;
+    }
+    if (AddGlobChan(ref.Data, ref.Channel)) LoadGlobChanIni(ini, chan_section, ref.Channel);
   }
   GlobChansChanged();
 }

@@ -5,6 +5,7 @@
 // global channels with their data-set registrations, the print frame and the stored keys.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "controls/sty_panel.h"
@@ -45,7 +46,10 @@ enum TCntrVisibFlag : uint8_t {
 };
 using TCntrVisib = uint8_t;
 
-// The stored form of a set: each name of a set bit followed by "-".
+// The stored form of a set of flags named in bit order: each name of a set bit followed by "-".
+// Reading removes each known name with its "-"; false (and bits untouched) when text is left.
+std::string FlagSetToStr(uint8_t bits, std::span<const char* const> names);
+bool StrToFlagSet(std::string text, std::span<const char* const> names, uint8_t& bits);
 std::string VOOptionsToStr(TVOOptions options);
 std::string CntrVisibToStr(TCntrVisib flags);
 // Removes each known name with its "-"; false (and the set untouched) when any text is left.

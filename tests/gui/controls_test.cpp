@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
 
 namespace qv {
@@ -152,6 +153,40 @@ TEST(Controls, PostedMessageReachesWndProcFromTheLoop) {
   EXPECT_TRUE(box->log.empty());
   Application->ProcessMessages();
   EXPECT_EQ(box->log, (std::vector<std::string>{"enter"}));
+}
+
+// Only the current page shows; inserting or deleting pages before it keeps it current.
+TEST(Controls, NotebookKeepsItsCurrentPage) {
+  InitializeGui();
+  TForm form(nullptr);
+  auto* book = new TNotebook(&form);
+  book->SetParent(&form);
+  book->SetBounds(0, 0, 200, 100);
+  EXPECT_EQ(book->PageIndex(), -1);
+  EXPECT_EQ(book->ActivePage(), nullptr);
+  book->AddPage("a");
+  book->AddPage("b");
+  EXPECT_EQ(book->PageIndex(), 0);
+  int changes = 0;
+  book->OnPageChanged = [&](TComponent*) { ++changes; };
+  book->SetPageIndex(1);
+  book->SetPageIndex(1);
+  book->SetPageIndex(5);
+  EXPECT_EQ(changes, 1);
+  TPage* b = book->ActivePage();
+  EXPECT_EQ(b->Caption(), "b");
+  EXPECT_FALSE(book->Page(0)->Visible());
+  EXPECT_TRUE(b->Visible());
+  EXPECT_EQ(b->Width(), 200);
+  book->InsertPage(0, "first");
+  EXPECT_EQ(book->ActivePage(), b);
+  book->DeletePage(0);
+  EXPECT_EQ(book->ActivePage(), b);
+  book->DeletePage(1);
+  EXPECT_EQ(book->PageIndex(), 0);
+  EXPECT_TRUE(book->ActivePage()->Visible());
+  book->DeletePage(0);
+  EXPECT_EQ(book->PageIndex(), -1);
 }
 
 }  // namespace

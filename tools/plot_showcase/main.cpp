@@ -1,7 +1,9 @@
-// Shows a diagram with a plot box over a year of 1-minute data from three channels, with its
-// two Y axes, the time axis, grids and alarm limits. --screenshot FILE writes a PNG and exits.
+// Shows a time plot over a year of 1-minute data from three channels, with its two Y axes, the
+// time axis, grids, alarm limits and legend. --screenshot FILE writes a PNG and exits.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -19,6 +21,13 @@
 #include "visual/d29_sel_glob_chan.h"
 #include "visual/axis_scale.h"
 #include "visual/plot_box.h"
+#include "platform/rtl/string_list.h"
+#include "visual/d35_store_monitor.h"
+#include "visual/d40_retrieve_obj.h"
+#include "visual/ddt_monitor.h"
+#include "visual/monitor_book.h"
+#include "visual/plot_vo.h"
+#include "visual/selector.h"
 #include "visual/vis_obj.h"
 
 namespace {
@@ -51,14 +60,19 @@ constexpr uint16_t kFirstDay = 45292;  // 1 January 2024
 
 int main(int argc, char** argv) {
   InitializeGui(argc, argv);
+  // --d35 FILE writes the dialog that names a stored monitor, --d40 FILE the retrieve dialog.
+  // --book FILE writes a monitor book with three tiled plots on its first of two pages.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file;
+  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d26") == 0) d26_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d29") == 0) d29_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--book") == 0) book_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d35") == 0) d35_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d40") == 0) d40_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -70,7 +84,24 @@ int main(int argc, char** argv) {
   TDtRecord rec(3);
   TShowcaseData data(&rec);
   auto channels = TChannels::CreateDefault();
-  for (uint8_t k = 1; k <= 3; ++k) channels->Add(std::make_unique<TChannel>(k));
+  // Two temperatures on the left axis, the humidity on the right one.
+  const char* names[] = {"Air temperature", "Floor temperature", "Humidity"};
+  const char* snames[] = {"Air", "Floor", "rH"};
+  const char* units[] = {
+      "\xC2\xB0"
+      "C",
+      "\xC2\xB0"
+      "C",
+      "%rH"};
+  for (uint8_t k = 1; k <= 3; ++k) {
+    auto c = std::make_unique<TChannel>(k);
+    c->SetName(names[k - 1]);
+    c->SetSName(snames[k - 1]);
+    c->SetUnit(units[k - 1]);
+    c->SetViewMin(k == 3 ? 0 : -10);
+    c->SetViewMax(k == 3 ? 100 : 40);
+    channels->Add(std::move(c));
+  }
   channels->FindByKey(1)->SetAlarmMin(-5);
   channels->FindByKey(1)->SetAlarmMax(30);
   data.SetChannels(channels.get());
@@ -83,7 +114,7 @@ int main(int argc, char** argv) {
     const double season = -std::cos(day / 366 * 2 * M_PI);
     const double daily = -std::cos((i % 1440) / 1440.0 * 2 * M_PI);
     r.SetValues(0, 10 + 12 * season + 5 * daily + ((i * 7919) % 101) / 50.0);
-    r.SetValues(1, 55 - 20 * season - 10 * daily + ((i * 104729) % 89) / 20.0);
+    r.SetValues(1, 8 + 9 * season + 1.5 * daily + ((i * 104729) % 89) / 60.0);
     // A week without humidity readings in spring: a gap in that curve.
     r.SetValues(2, day > 100 && day < 107 ? -1.6e38 : 60 + 25 * season + 8 * daily);
     data.InsertRecord(r);
@@ -94,71 +125,18 @@ int main(int argc, char** argv) {
 
   auto* form = new TForm(nullptr);
   form->SetCaption("Quarvel2 - plot");
-  form->SetBounds(0, 0, 1000, 520);
-  auto* diagram = CreateVisObj<TDiagramVO>(form);
-  diagram->SetParent(form);
-  diagram->SetAlign(TAlign::alClient);
-  diagram->SetvobId(1);
-  diagram->SetvobTitle("Hall: a year of one-minute data");
-  diagram->SetColor(clBtnFace);
-  TWinControl* client = diagram->ClientPanel();
-  const int w = 1000 - 12, h = 520 - 12 - diagram->TitleBar()->Height();
-  constexpr int kLabel = 44, kAxis = 8, kCaption = 16, kRow = 16;
-  const int box_left = kLabel + kAxis, box_width = w - 2 * (kLabel + kAxis);
-  const int box_top = kCaption, box_height = h - kCaption - kAxis - 2 * kRow;
-  auto* left = new TAxisScale(form, 2, 1, 40, -20, 0, nullptr);
-  left->SetParent(client);
-  left->SetBounds(kLabel, box_top, kAxis, box_height);
-  auto* right = new TAxisScale(form, 2, 1, 100, 0, 1, nullptr);
-  right->SetParent(client);
-  right->SetBounds(box_left + box_width, box_top, kAxis, box_height);
-  auto* time = new TDtAxisScale(form, 2, 1, start, stop, 3, nullptr);
-  time->SetParent(client);
-  time->SetBounds(box_left, box_top + box_height, box_width, kAxis);
-  auto* box = new TDtPlotBox(form, right, left, time);
-  box->SetParent(client);
-  box->SetBounds(box_left, box_top, box_width, box_height);
-  auto* left_label = new TAxisLabel(form, left);
-  left_label->SetParent(client);
-  left_label->SetBounds(0, box_top, kLabel, box_height);
-  auto* right_label = new TAxisLabel(form, right);
-  right_label->SetParent(client);
-  right_label->SetBounds(box_left + box_width + kAxis, box_top, kLabel, box_height);
-  auto* fine_row = new TDt1AxisLabel(form, time);
-  fine_row->SetParent(client);
-  fine_row->SetBounds(0, box_top + box_height + kAxis, w, kRow);
-  fine_row->PixelOffset = box_left;
-  auto* coarse_row = new TDt2AxisLabel(form, time);
-  coarse_row->SetParent(client);
-  coarse_row->SetBounds(0, box_top + box_height + kAxis + kRow, w, kRow);
-  coarse_row->PixelOffset = box_left;
-  auto* caption = new TYAxCaption(form);
-  caption->SetParent(client);
-  caption->AutoHeight = false;
-  caption->SetBounds(box_left, 0, box_width, kCaption);
-  caption->SetCaption(0,
-                      "[ \xC2\xB0"
-                      "C ]");
-  caption->SetCaption(1, "[ %rH ]");
-  for (TControl* c :
-       {static_cast<TControl*>(left_label), static_cast<TControl*>(right_label), static_cast<TControl*>(fine_row),
-        static_cast<TControl*>(coarse_row), static_cast<TControl*>(caption)}) {
-    c->Font().SetName("MS Sans Serif");
-    c->Font().SetSize(8);
-  }
-  TGlobChanList curves;
-  const TColor colours[] = {RGB(128, 0, 128), RGB(0, 128, 0), RGB(255, 0, 0)};
-  for (uint8_t k = 1; k <= 3; ++k) {
-    auto c = std::make_unique<TPlotGlbChan>(&data, channels->FindByKey(k));
-    c->Color = colours[k - 1];
-    c->gchAssignedYAxis = k == 1 ? 0 : 1;
-    c->AlarmLimits = k == 1;
-    curves.Add(std::move(c));
-  }
-  box->ChanList = &curves;
-  caption->ChanList = &curves;
-  box->SetLeftGrid(true);
-  box->SetRightGrid(true);
+  form->SetBounds(0, 0, 1000, 560);
+  auto* plot = CreateVisObj<TDtPlotVO>(form);
+  plot->SetParent(form);
+  plot->SetAlign(TAlign::alClient);
+  plot->SetvobId(1);
+  plot->SetvobTitle("Hall: a year of one-minute data");
+  plot->SetColor(clBtnFace);
+  for (uint8_t k = 1; k <= 3; ++k) plot->AddGlobChan(&data, channels->FindByKey(k));
+  static_cast<TPlotGlbChan*>(plot->vobGlobChanList()->GetGlobChan_I(0))->AlarmLimits = true;
+  plot->RightGridItem()->Click();
+  plot->BottomTimeAxis()->SetInterval(start, stop);
+  TGlobChanList& curves = *plot->vobGlobChanList();
   Application->SetMainForm(form);
   form->Show();
   if (screenshot.empty()) {
@@ -182,14 +160,70 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d26, d26_file) && ok;
   }
+  if (!book_file.empty()) {
+    TSelector selector;
+    Selector = &selector;
+    TVOClassRegistry vo_classes;
+    VOClassRegistry = &vo_classes;
+    vo_classes.RegisterClass(&DtPlotVOClass);
+    TForm book_form(nullptr);
+    book_form.SetCaption("Quarvel2 - monitors");
+    book_form.SetBounds(0, 0, 1000, 640);
+    auto* book = new TMonitorBook(&book_form);
+    book->SetParent(&book_form);
+    TMonitorMan* page = book->GetMonitor(0);
+    page->SetCustomTitle("Hall");
+    for (int k = 0; k < 3; ++k) {
+      TVisObj* vo = nullptr;
+      page->InsertVisObj(100, &DtPlotVOClass, vo);
+      auto* p = static_cast<TDtPlotVO*>(vo);
+      p->AddGlobChan(&data, channels->FindByKey(static_cast<uint8_t>(k == 2 ? 3 : 1)));
+      if (k == 0) p->AddGlobChan(&data, channels->FindByKey(3));
+      if (k == 1) p->AddGlobChan(&data, channels->FindByKey(2));
+      p->BottomTimeAxis()->SetInterval(start, stop);
+    }
+    book->AddGroupMonitor(100, &DDTMonitorClass)->SetCustomTitle("Cellar");
+    book_form.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&book_form, book_file) && ok;
+    // The book stores its pages when it goes: into a scratch folder, not the shipped files.
+    char scratch[] = "/tmp/qv_showcase_XXXXXX";
+    const std::string saved_exe = ExePath;
+    if (mkdtemp(scratch)) ExePath = std::string(scratch) + "/";
+    for (int i = book->GetMonitorCount() - 1; i >= 0; --i) book->GetMonitor(i)->SetMonOptions(0);
+    delete book;
+    if (ExePath != saved_exe) std::filesystem::remove_all(scratch);
+    ExePath = saved_exe;
+    VOClassRegistry = nullptr;
+    Selector = nullptr;
+  }
+  if (!d35_file.empty()) {
+    TD35_StoreMonitor d35(nullptr);
+    TStringList names;
+    names.Add("Hall");
+    names.Add("Cellar");
+    d35.SetNames(names);
+    d35.SetName("Greenhouse");
+    d35.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d35, d35_file) && ok;
+  }
+  if (!d40_file.empty()) {
+    TD40_RetrieveObj d40(nullptr);
+    d40.SetObjects({"Hall: air", "Hall: floor"});
+    d40.SetDestinations({"Cellar", "<" + LoadResString("tvo_AddToEnd") + ">"});
+    d40.SetObjIndex(0);
+    d40.SetDestIndex(1);
+    d40.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d40, d40_file) && ok;
+  }
   if (!d29_file.empty()) {
     TD29_SelGlobChan d29(nullptr);
     d29.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d29, d29_file) && ok;
   }
-  box->ChanList = nullptr;
-  caption->ChanList = nullptr;
   delete form;
   if (!ok) {
     std::cerr << "plot_showcase: cannot write " << screenshot << "\n";

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <atomic>
@@ -55,6 +56,11 @@ Waker* g_waker = nullptr;
 
 TMessageDlgAnswerer& Answerer() {
   static TMessageDlgAnswerer answerer;
+  return answerer;
+}
+
+TInputQueryAnswerer& QueryAnswerer() {
+  static TInputQueryAnswerer answerer;
   return answerer;
 }
 
@@ -202,6 +208,19 @@ bool TApplication::Active() const { return QApplication::activeWindow() != nullp
 
 // ---------------------------------------------------------------------------------------------
 void SetMessageDlgAnswerer(TMessageDlgAnswerer answerer) { Answerer() = std::move(answerer); }
+
+void SetInputQueryAnswerer(TInputQueryAnswerer answerer) { QueryAnswerer() = std::move(answerer); }
+
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) {
+  EnsureGui();
+  QV_GUI_THREAD();
+  if (QueryAnswerer()) return QueryAnswerer()(caption, prompt, value);
+  bool ok = false;
+  const QString text = QInputDialog::getText(nullptr, QString::fromStdString(caption), QString::fromStdString(prompt),
+                                             QLineEdit::Normal, QString::fromStdString(value), &ok);
+  if (ok) value = text.toStdString();
+  return ok;
+}
 
 int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int /*help_context*/) {
   EnsureGui();

@@ -283,4 +283,134 @@ void TCustomImageList::Changed() {
     if (l->OnChange) l->OnChange();
 }
 
+// ---- TNotebook ----
+
+TPage::TPage(TComponent* owner) : TCustomControl(owner) {
+  control_style_ = csAcceptsControls | csCaptureMouse | csClickEvents | csOpaque | csDoubleClicks;
+  SetParentColor(true);
+}
+
+TNotebook::TNotebook(TComponent* owner) : TCustomControl(owner) {
+  control_style_ = csAcceptsControls | csCaptureMouse | csClickEvents | csOpaque | csDoubleClicks;
+  SetBounds(0, 0, 150, 150);
+}
+
+int TNotebook::InsertPage(int index, const std::string& name) {
+  index = std::clamp(index, 0, PageCount());
+  auto* page = new TPage(this);
+  page->SetCaption(name);
+  page->SetVisible(false);
+  page->SetParent(this);
+  page->SetAlign(TAlign::alClient);
+  pages_.insert(pages_.begin() + index, page);
+  if (page_index_ < 0)
+    page_index_ = 0;
+  else if (index <= page_index_)
+    ++page_index_;
+  ShowCurrent();
+  return index;
+}
+
+void TNotebook::DeletePage(int index) {
+  if (index < 0 || index >= PageCount()) return;
+  TPage* page = Page(index);
+  pages_.erase(pages_.begin() + index);
+  delete page;
+  if (index < page_index_ || page_index_ >= PageCount()) --page_index_;
+  ShowCurrent();
+}
+
+void TNotebook::SetPageIndex(int index) {
+  if (index < 0 || index >= PageCount() || index == page_index_) return;
+  page_index_ = index;
+  ShowCurrent();
+  if (OnPageChanged) OnPageChanged(this);
+}
+
+void TNotebook::ShowCurrent() {
+  for (int i = 0; i < PageCount(); ++i) Page(i)->SetVisible(i == page_index_);
+}
+
+// ---- TTabSet ----
+
+TTabSet::TTabSet(TComponent* owner) : TCustomControl(owner) {
+  control_style_ = csCaptureMouse | csClickEvents | csOpaque;
+  SetBounds(0, 0, 185, 21);
+  SetColor(clBtnFace);
+}
+
+void TTabSet::SetTab(int index, const std::string& text) {
+  if (index < 0 || index >= TabCount() || tabs_[static_cast<size_t>(index)] == text) return;
+  tabs_[static_cast<size_t>(index)] = text;
+  Invalidate();
+}
+
+void TTabSet::InsertTab(int index, const std::string& text) {
+  index = std::clamp(index, 0, TabCount());
+  tabs_.insert(tabs_.begin() + index, text);
+  if (tab_index_ >= index) ++tab_index_;
+  Invalidate();
+}
+
+void TTabSet::DeleteTab(int index) {
+  if (index < 0 || index >= TabCount()) return;
+  tabs_.erase(tabs_.begin() + index);
+  if (tab_index_ > index || tab_index_ >= TabCount()) --tab_index_;
+  Invalidate();
+}
+
+void TTabSet::SetTabIndex(int index) {
+  if (index < -1 || index >= TabCount() || index == tab_index_) return;
+  tab_index_ = index;
+  Invalidate();
+}
+
+int TTabSet::TabWidth(int index) const {
+  TCanvas canvas;
+  canvas.Font().Assign(Font());
+  return canvas.TextWidth(Tab(index)) + 16;
+}
+
+int TTabSet::TabAt(int x) const {
+  int left = 4;
+  for (int i = 0; i < TabCount(); ++i) {
+    const int w = TabWidth(i);
+    if (x >= left && x < left + w) return i;
+    left += w;
+  }
+  return -1;
+}
+
+void TTabSet::Paint() {
+  TCanvas& c = Canvas();
+  c.Brush().Style = TBrushStyle::bsSolid;
+  c.Brush().Color = Color();
+  c.FillRect(ClientRect());
+  c.Font().Assign(Font());
+  c.Pen().Color = clBtnShadow;
+  c.MoveTo(0, 0);
+  c.LineTo(Width(), 0);
+  int left = 4;
+  for (int i = 0; i < TabCount(); ++i) {
+    const int w = TabWidth(i);
+    TRect r{left, i == tab_index_ ? 0 : 2, left + w, TabHeight()};
+    c.Brush().Color = i == tab_index_ ? clWindow : Color();
+    c.Pen().Color = clBtnShadow;
+    c.Rectangle(r);
+    c.Brush().Style = TBrushStyle::bsClear;
+    c.DrawText(Tab(i), r, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    c.Brush().Style = TBrushStyle::bsSolid;
+    left += w;
+  }
+}
+
+void TTabSet::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseDown(button, shift, x, y);
+  if (button != TMouseButton::mbLeft) return;
+  const int tab = TabAt(x);
+  if (tab < 0 || tab == tab_index_) return;
+  SetTabIndex(tab);
+  if (OnClick) OnClick(this);
+}
+
 }  // namespace qv

@@ -53,6 +53,67 @@ public:
   std::string ClassName() const override { return "TPanel"; }
 };
 
+// One page of a notebook: a plain container that fills the notebook.
+class TPage : public TCustomControl {
+public:
+  explicit TPage(TComponent* owner);
+  std::string ClassName() const override { return "TPage"; }
+};
+
+// Stacked pages by name, of which only the current one is shown. The pages are owned by the
+// notebook.
+class TNotebook : public TCustomControl {
+public:
+  explicit TNotebook(TComponent* owner);
+  std::string ClassName() const override { return "TNotebook"; }
+  int PageCount() const { return static_cast<int>(pages_.size()); }
+  TPage* Page(int index) const { return pages_.at(static_cast<size_t>(index)); }
+  // Index past the end appends; answers the page's index. The current page stays current.
+  int InsertPage(int index, const std::string& name);
+  int AddPage(const std::string& name) { return InsertPage(PageCount(), name); }
+  // Frees the page and its controls; the current index stays within the pages.
+  void DeletePage(int index);
+  // -1 without pages.
+  int PageIndex() const { return page_index_; }
+  void SetPageIndex(int index);
+  TPage* ActivePage() const { return page_index_ >= 0 ? Page(page_index_) : nullptr; }
+  TNotifyEvent OnPageChanged;
+
+private:
+  void ShowCurrent();
+  std::vector<TPage*> pages_;
+  int page_index_ = -1;
+};
+
+// A row of tabs below a notebook; a click selects a tab and fires OnClick.
+class TTabSet : public TCustomControl {
+public:
+  explicit TTabSet(TComponent* owner);
+  std::string ClassName() const override { return "TTabSet"; }
+  int TabCount() const { return static_cast<int>(tabs_.size()); }
+  const std::string& Tab(int index) const { return tabs_.at(static_cast<size_t>(index)); }
+  void SetTab(int index, const std::string& text);
+  void InsertTab(int index, const std::string& text);
+  void DeleteTab(int index);
+  // -1 without tabs.
+  int TabIndex() const { return tab_index_; }
+  // Selects the tab without firing OnClick.
+  void SetTabIndex(int index);
+  int TabHeight() const { return 19; }
+  // The tab under x, -1 when none.
+  int TabAt(int x) const;
+  TNotifyEvent OnClick;
+
+protected:
+  void Paint() override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+
+private:
+  int TabWidth(int index) const;
+  std::vector<std::string> tabs_;
+  int tab_index_ = -1;
+};
+
 class TPaintBox : public TGraphicControl {
 public:
   explicit TPaintBox(TComponent* owner);

@@ -215,5 +215,11 @@ void ShowMessage(const std::string& msg);
 // Tests script the answers: the answerer runs instead of the dialog.
 using TMessageDlgAnswerer = std::function<int(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons)>;
 void SetMessageDlgAnswerer(TMessageDlgAnswerer answerer);
+// The system's input query: a caption, a prompt and an edit preset with value; true on OK, with
+// value the edited text. Tests script it like the message dialogs.
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value);
+using TInputQueryAnswerer =
+    std::function<bool(const std::string& caption, const std::string& prompt, std::string& value)>;
+void SetInputQueryAnswerer(TInputQueryAnswerer answerer);
 
 }  // namespace qv

@@ -1,0 +1,446 @@
+#include "visual/monitor_book.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "base/app_globals.h"
+#include "base/ini_file2.h"
+#include "base/msg_handler.h"
+#include "base/res_string.h"
+#include "comm/process_window_service.h"
+#include "platform/rtl/string_list.h"
+#include "visual/ddt_monitor.h"
+
+namespace qv {
+
+namespace {
+constexpr const char* kSessionSection = "SessionMonitors";
+constexpr const char* kNewPage = "NewMonitor";
+constexpr int kMaxMonitorId = 99;
+
+void Report(const std::string& text) {
+  if (MsgHandler) MsgHandler->DoMessage(text, "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+}
+}  // namespace
+
+TMonitorBook::TMonitorBook(TComponent* owner) : TCustomPanel(owner) {
+  SetAlign(TAlign::alClient);
+  SetCaption("");
+  SetBevelOuter(TPanelBevel::bvNone);
+  notebook_ = new TNotebook(this);
+  notebook_->SetParent(this);
+  notebook_->SetAlign(TAlign::alClient);
+  tab_set_ = new TTabSet(this);
+  tab_set_->SetParent(this);
+  tab_set_->SetAlign(TAlign::alBottom);
+  tab_set_->SetHeight(21);
+  tab_set_->SetVisible(false);
+  tab_set_->OnClick = [this](TComponent* s) { TabClick(s); };
+  NewFirstMonitor();
+}
+
+void TMonitorBook::NewFirstMonitor() {
+  if (notebook_->PageCount() == 0) {
+    notebook_->AddPage(kNewPage);
+    tab_set_->InsertTab(0, kNewPage);
+  }
+  notebook_->SetPageIndex(0);
+  tab_set_->SetTabIndex(0);
+  LastMonitorId = 1;
+  TMonitorMan* monitor = CreateMonitor<TDDTMonitor>(notebook_);
+  monitor->Id = 1;
+  Connect(monitor);
+  UpdatePopup();
+  UpdateTabCaptions();
+}
+
+TMonitorBook::~TMonitorBook() {
+  SaveSessionMonitors();
+  destroying_ = true;
+  OnChange = nullptr;
+  // Last page first, so that no page index has to move.
+  for (int i = GetMonitorCount() - 1; i >= 0; --i) delete GetMonitor(i);
+  if (MonitorBook == static_cast<TMonitorBookService*>(this)) MonitorBook = nullptr;
+}
+
+void TMonitorBook::Connect(TMonitorMan* monitor) {
+  monitor->OnChange = [this](TComponent* s) { MonitorChanged(s); };
+  monitor->OnDestroy = [this](TComponent* s) { MonitorDestroy(s); };
+}
+
+// ---- pages ----
+
+TMonitorMan* TMonitorBook::GetMonitor(int index) const {
+  if (index < 0 || index >= notebook_->PageCount()) return nullptr;
+  for (int i = 0; i < notebook_->ComponentCount(); ++i) {
+    auto* monitor = dynamic_cast<TMonitorMan*>(notebook_->Components(i));
+    if (monitor && monitor->PageIndex == index) return monitor;
+  }
+  return nullptr;
+}
+
+int TMonitorBook::FirstPageOfGroup(int32_t group) const {
+  for (int i = 0; i < GetMonitorCount(); ++i)
+    if (TMonitorMan* m = GetMonitor(i); m && m->GroupIndex == group) return i;
+  return -1;
+}
+
+int TMonitorBook::LastPageOfGroup(int32_t group) const {
+  for (int i = GetMonitorCount() - 1; i >= 0; --i)
+    if (TMonitorMan* m = GetMonitor(i); m && m->GroupIndex == group) return i;
+  return -1;
+}
+
+int32_t TMonitorBook::NextGroupIndex(int32_t group) const {
+  int32_t next = group;
+  for (int i = 0; i < GetMonitorCount(); ++i)
+    if (TMonitorMan* m = GetMonitor(i); m && m->GroupIndex > group && (next == group || m->GroupIndex < next))
+      next = m->GroupIndex;
+  return next;
+}
+
+int32_t TMonitorBook::AddMonitor() {
+  if (LastMonitorId < kMaxMonitorId) return ++LastMonitorId;
+  for (int32_t id = 1; id <= kMaxMonitorId; ++id) {
+    bool used = false;
+    for (int i = 0; i < GetMonitorCount() && !used; ++i)
+      if (TMonitorMan* m = GetMonitor(i)) used = m->Id == id;
+    if (!used) return id;
+  }
+  throw Exception("Error in TMonitorBook.AddMonitor: no Vacant Id");
+}
+
+TMonitorMan* TMonitorBook::AddGroupMonitor(int32_t group_index, const TMonitorClass* cls) {
+  if (!cls || !cls->Create) throw Exception("Error in TMonitorBook.AddGroupMonitor: TypeOfClass is nil");
+  const int shown = tab_set_->TabIndex();
+  int pos = LastPageOfGroup(group_index);
+  if (pos >= 0) {
+    ++pos;
+  } else if (NextGroupIndex(group_index) != group_index) {
+    pos = FirstPageOfGroup(NextGroupIndex(group_index));
+  } else {
+    pos = GetMonitorCount();
+  }
+  const int32_t id = AddMonitor();
+  for (int i = GetMonitorCount() - 1; i >= pos; --i)
+    if (TMonitorMan* m = GetMonitor(i)) m->IncPageIndex();
+  notebook_->InsertPage(pos, kNewPage);
+  tab_set_->InsertTab(pos, kNewPage);
+  notebook_->SetPageIndex(pos);
+  TMonitorMan* monitor = nullptr;
+  try {
+    monitor = cls->Create(notebook_);
+  } catch (...) {
+    notebook_->DeletePage(pos);
+    tab_set_->DeleteTab(pos);
+    for (int i = 0; i < notebook_->ComponentCount(); ++i)
+      if (auto* m = dynamic_cast<TMonitorMan*>(notebook_->Components(i)); m && m->PageIndex > pos) m->DecPageIndex();
+    throw;
+  }
+  monitor->Id = id;
+  monitor->GroupIndex = group_index;
+  Connect(monitor);
+  tab_set_->SetVisible(GetMonitorCount() > 1);
+  if (shown >= 0) {
+    const int back = shown >= pos ? shown + 1 : shown;
+    tab_set_->SetTabIndex(back);
+    notebook_->SetPageIndex(back);
+  }
+  UpdatePopup();
+  UpdateTabCaptions();
+  DoChange();
+  return monitor;
+}
+
+void TMonitorBook::SetTabIndex(int index) {
+  if (index < 0 || index >= tab_set_->TabCount()) return;
+  tab_set_->SetTabIndex(index);
+  TabClick(tab_set_);
+}
+
+void TMonitorBook::TabClick(TComponent* sender) {
+  if (auto* entry = dynamic_cast<TMenuItem*>(sender)) {
+    const int page = static_cast<int>(entry->Tag) - 1000;
+    if (page >= 0 && page < tab_set_->TabCount()) tab_set_->SetTabIndex(page);
+  }
+  const int tab = tab_set_->TabIndex();
+  if (tab < 0 || tab == notebook_->PageIndex()) return;
+  // A monitor on its way out has let go of its objects already.
+  if (TMonitorMan* old = GetSelMonMan(); old && !old->Destroying()) old->Deactivate();
+  if (TMonitorMan* now = GetMonitor(tab)) now->Activate();
+  notebook_->SetPageIndex(tab);
+  UpdatePopup();
+  UpdateMonitorMenu();
+  DoChange();
+}
+
+bool TMonitorBook::SetSelDiagramTitle(const std::string& title) {
+  auto* monitor = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
+  if (!monitor) return false;
+  monitor->SetCustomTitle(title);
+  return true;
+}
+
+void TMonitorBook::DeleteSelectedMonitor(bool confirm) {
+  if (TMonitorMan* m = GetSelMonMan()) TMonitorMan::DeleteMonitor(m, confirm);
+}
+
+void TMonitorBook::FreeEmptyMonitors() {
+  std::vector<TMonitorMan*> empty;
+  for (int i = 0; i < notebook_->ComponentCount(); ++i)
+    if (auto* m = dynamic_cast<TMonitorMan*>(notebook_->Components(i)); m && m->IsEmpty()) empty.push_back(m);
+  for (TMonitorMan* m : empty) delete m;
+}
+
+void TMonitorBook::MonitorDestroy(TComponent* sender) {
+  auto* monitor = dynamic_cast<TMonitorMan*>(sender);
+  if (!monitor) throw Exception("Error in TMonitorBook.MonitorDestroy: Sender is not TMonitorMan");
+  const int p = monitor->PageIndex;
+  if (GetMonitor(p) != monitor) throw Exception("Error in TMonitorBook.MonitorDestroy: Index of Sender invalid");
+  const int last = GetMonitorCount() - 1;
+  if (p < last && !destroying_) {
+    tab_set_->SetTabIndex(p + 1);
+    TabClick(tab_set_);
+  }
+  for (int i = p + 1; i <= last; ++i)
+    if (TMonitorMan* m = GetMonitor(i)) m->DecPageIndex();
+  monitor->PageIndex = last + 1;
+  if (last > 0) {
+    // The page goes with the monitor's controls on it, after the monitor has let go of them.
+    notebook_->DeletePage(p);
+    tab_set_->DeleteTab(p);
+    if (!destroying_) {
+      const int tab = std::min(p, tab_set_->TabCount() - 1);
+      tab_set_->SetTabIndex(tab);
+      notebook_->SetPageIndex(tab);
+      if (p > last - 1)
+        if (TMonitorMan* now = GetMonitor(tab)) now->Activate();
+      DoChange();
+    }
+  } else if (!destroying_) {
+    tab_set_->SetTabIndex(0);
+    NewFirstMonitor();
+    DoChange();
+  }
+  if (destroying_) return;
+  tab_set_->SetVisible(GetMonitorCount() > 1);
+  UpdatePopup();
+  UpdateTabCaptions();
+}
+
+void TMonitorBook::MonitorChanged(TComponent* sender) {
+  if (OnChange) OnChange(sender);
+  UpdateTabCaptions();
+}
+
+void TMonitorBook::DoChange() {
+  if (OnChange) OnChange(this);
+}
+
+void TMonitorBook::UpdateLanguage() {
+  if (destroying_) return;
+  for (int i = 0; i < GetMonitorCount(); ++i)
+    if (TMonitorMan* m = GetMonitor(i)) m->UpdateLanguage();
+  UpdateTabCaptions();
+}
+
+void TMonitorBook::UpdateTabCaptions() {
+  if (destroying_) return;
+  for (int i = 0; i < GetMonitorCount(); ++i)
+    if (TMonitorMan* m = GetMonitor(i)) {
+      notebook_->Page(i)->SetCaption(m->GetTitle());
+      tab_set_->SetTab(i, m->GetTitle());
+    }
+  UpdateMonitorMenu();
+}
+
+void TMonitorBook::UpdatePopup() {
+  if (destroying_) return;
+  TMonitorMan* m = GetSelMonMan();
+  notebook_->SetPopupMenu(m ? m->Popup() : nullptr);
+}
+
+void TMonitorBook::AddMonitorDlg() {
+  const TMonitorClass* cls = nullptr;
+  if (MonitorClassReg && MonitorClassReg->SelectClass(&MonitorManClass, true, cls, LoadResString("mob_SelMonitorCap"),
+                                                      LoadResString("mob_SelMonitorType"), ""))
+    AddGroupMonitor(100, cls);
+}
+
+// ---- forwarding ----
+
+void TMonitorBook::SetEditMenu(TMenuItem* item) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetEditMenu(item);
+}
+void TMonitorBook::SetViewMenu(TMenuItem* item) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetViewMenu(item);
+}
+void TMonitorBook::SetMonButton1(TControl* button) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetMonButton1(button);
+}
+void TMonitorBook::SetMonButton2(TControl* button) {
+  if (TMonitorMan* m = GetSelMonMan()) m->SetMonButton2(button);
+}
+void TMonitorBook::InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo) {
+  if (TMonitorMan* m = GetSelMonMan()) m->InsertVisObj(index, cls, vo);
+}
+bool TMonitorBook::CanAcceptClass(const TVisObjClass* cls) const {
+  TMonitorMan* m = GetSelMonMan();
+  return m && m->CanAcceptClass(cls);
+}
+
+uint8_t TMonitorBook::GetDiagramOrient() const {
+  auto* m = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
+  if (!m) throw Exception("Error in TMonitorBook.GetDiagramOrient: SelMonMan is not TDDTMonitor");
+  return m->DiagramOrient();
+}
+
+void TMonitorBook::SetDiagramOrient(uint8_t orient) {
+  auto* m = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
+  if (!m) throw Exception("Error in TMonitorBook.SetDiagramOrient: SelMonMan is not TDDTMonitor");
+  if (orient == m->DiagramOrient()) return;
+  m->SetOrientation(orient);
+  DoChange();
+}
+
+// ---- the View menu's page list ----
+
+void TMonitorBook::SetMonitorMenu(TMenuItem* item) {
+  if (item == monitor_menu_) return;
+  monitor_menu_ = item;
+  UpdateMonitorMenu();
+}
+
+void TMonitorBook::UpdateMonitorMenu() {
+  TMenuItem* menu = monitor_menu_;
+  if (!menu || menu->Destroying() || destroying_) return;
+  int sep = -1;
+  for (int i = 0; i < menu->Count() && sep < 0; ++i)
+    if (menu->Items(i)->Caption() == "-" && menu->Items(i)->Tag == 999) sep = i;
+  const int n = GetMonitorCount() < 2 ? 0 : GetMonitorCount();
+  if (sep < 0 && n > 0) {
+    auto* item = new TMenuItem(menu);
+    item->SetCaption("-");
+    item->Tag = 999;
+    menu->Add(item);
+    sep = menu->Count() - 1;
+  }
+  if (sep < 0) return;
+  while (menu->Count() - sep - 1 < n) {
+    auto* item = new TMenuItem(menu);
+    item->Tag = 1000 + (menu->Count() - sep - 1);
+    item->OnClick = [this](TComponent* s) { TabClick(s); };
+    menu->Add(item);
+  }
+  while (menu->Count() - sep - 1 > n) delete menu->Items(menu->Count() - 1);
+  if (n == 0) {
+    delete menu->Items(sep);
+    return;
+  }
+  for (int i = 0; i < n; ++i) {
+    std::string number = std::to_string(i + 1);
+    number.insert(number.size() - 1, "&");
+    TMenuItem* entry = menu->Items(sep + 1 + i);
+    entry->SetCaption(number + " " + tab_set_->Tab(i));
+    entry->SetChecked(i == tab_set_->TabIndex());
+  }
+}
+
+// ---- session files ----
+
+std::string TMonitorBook::SessionFileName() { return ExePath + "Monitors.ini"; }
+
+void TMonitorBook::SaveSessionMonitors() {
+  namespace fs = std::filesystem;
+  const std::string file = SessionFileName();
+  // The pages go to a file of their own; only a complete one replaces the stored pages, so a
+  // failed save never loses what the last run stored. A leftover of a crashed save is garbage.
+  const std::string temp = file + ".saving";
+  std::error_code ec;
+  fs::remove(temp, ec);
+  try {
+    {
+      TIniFile2 ini(temp);
+      int n = 0;
+      for (int i = 0; i < notebook_->ComponentCount(); ++i) {
+        auto* m = dynamic_cast<TMonitorMan*>(notebook_->Components(i));
+        if (!m || m->GroupIndex < 0 || m->GroupIndex > 999 || !(m->MonOptions() & moStoreLoadEnab)) continue;
+        m->StoreIniSection(&ini, std::string(kSessionSection) + "/Monitor" + std::to_string(n));
+        ++n;
+      }
+      ini.WriteInteger(kSessionSection, "Count", n);
+    }
+    fs::rename(temp, file);
+  } catch (const std::exception& e) {
+    fs::remove(temp, ec);
+    Report("The monitors could not be saved to " + file + ": " + e.what());
+  }
+}
+
+void TMonitorBook::LoadSessionMonitors() {
+  TIniFile2 ini(SessionFileName());
+  const int count = std::min(ini.ReadInteger(kSessionSection, "Count", -1), kMaxMonitorId);
+  if (count <= 0) return;
+  SetVisible(false);
+  for (int i = 0; i < count; ++i) {
+    const std::string section = std::string(kSessionSection) + "/Monitor" + std::to_string(i);
+    if (!ini.SectionExists(section)) continue;
+    TMonitorMan* before = GetSelMonMan();
+    try {
+      if (!LoadMonitorIni(&ini, section))
+        Report("Stored monitor [" + section + "] of class \"" + ini.ReadString(section, "ClassName", "") +
+               "\" is unknown: skipped");
+    } catch (const std::exception& e) {
+      // The page that failed goes; the others are restored.
+      Report("Stored monitor [" + section + "] could not be restored: " + e.what());
+      if (TMonitorMan* failed = GetSelMonMan(); failed && failed != before) delete failed;
+    }
+  }
+  SetVisible(true);
+  FreeEmptyMonitors();
+}
+
+TMonitorMan* TMonitorBook::LoadMonitorIni(TIniFile2* ini, const std::string& section) {
+  if (!ini || !ini->SectionExists(section))
+    throw Exception("TMonitorBook.LoadMonitorIni: IniFile nil or no section for monitor!");
+  const int32_t group = ini->ReadInteger(section, "GroupIndex", -1);
+  const std::string class_name = ini->ReadString(section, "ClassName", "");
+  const TMonitorClass* cls = nullptr;
+  if (class_name.empty() || !MonitorClassReg || !MonitorClassReg->FindClass(class_name, cls)) return nullptr;
+  TMonitorMan* monitor = AddGroupMonitor(group, cls);
+  SetTabIndex(monitor->PageIndex);
+  monitor->LoadIniSection(ini, section);
+  return monitor;
+}
+
+void TMonitorBook::LoadCustomMonitor() {
+  constexpr const char* kList = "CustomMonitors";
+  constexpr int kMaxEntries = 1000;
+  const std::string file = TMonitorMan::CustomFileName();
+  if (!std::filesystem::exists(file)) return;
+  TIniFile2 ini(file);
+  const int count = std::min(ini.ReadInteger(kList, "Count", -1), kMaxEntries);
+  if (count <= 0) return;
+  TStringList names;
+  for (int i = 0; i < count; ++i) {
+    const std::string name = ini.ReadString(kList, "Name" + std::to_string(i), "");
+    names.Add(name.empty() ? "Unnamed" + std::to_string(i) : name);
+  }
+  int32_t index = 0;
+  if (!CommSelectDlgProc ||
+      CommSelectDlgProc(LoadResString("mob_LoadMon"), LoadResString("mob_PromptLoadMon"), "", 1, names, index) != mrOk)
+    return;
+  const std::string section = std::string(kList) + "/Monitor" + std::to_string(index);
+  if (index < 0 || index >= count || !ini.SectionExists(section)) return;
+  SetVisible(false);
+  try {
+    LoadMonitorIni(&ini, section);
+  } catch (...) {
+    SetVisible(true);
+    throw;
+  }
+  SetVisible(true);
+}
+
+}  // namespace qv

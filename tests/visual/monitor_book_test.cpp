@@ -1,0 +1,316 @@
+#include "visual/monitor_book.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/ini_file2.h"
+#include "datastore/data_fixture.h"
+#include "platform/gui/menus.h"
+#include "platform/rtl/file_io.h"
+#include "comm/process_window_service.h"
+#include "platform/rtl/string_list.h"
+#include "visual/d35_store_monitor.h"
+#include "visual/ddt_monitor.h"
+#include "visual/plot_vo.h"
+#include "visual/selector.h"
+#include "visual/vis_fixture.h"
+
+namespace qv {
+namespace {
+
+// A diagram whose stored keys cannot be read, and a page that fails while it is restored.
+class TBrokenVO : public TDiagramVO {
+public:
+  using TDiagramVO::TDiagramVO;
+  std::string ClassName() const override { return "TBrokenVO"; }
+  void LoadIniSection(TIniFile2*, const std::string&) override { throw Exception("broken object"); }
+};
+const TVisObjClass BrokenVOClass{"TBrokenVO", &DiagramVOClass, [] { return std::string("broken"); },
+                                 [](TComponent* owner) -> TVisObj* { return CreateVisObj<TBrokenVO>(owner); }};
+
+class TBrokenMonitor : public TDDTMonitor {
+public:
+  using TDDTMonitor::TDDTMonitor;
+  std::string ClassName() const override { return "TBrokenMonitor"; }
+  void LoadIniSection(TIniFile2*, const std::string&) override { throw Exception("broken page"); }
+};
+const TMonitorClass BrokenMonitorClass{
+    "TBrokenMonitor", &DDTMonitorClass, [] { return std::string("broken"); },
+    [](TComponent* owner) -> TMonitorMan* { return CreateMonitor<TBrokenMonitor>(owner); }};
+
+class MonitorBookTest : public ::testing::Test, public test::VisFixture {
+protected:
+  MonitorBookTest() {
+    Selector = &selector_;
+    VOClassRegistry = &vo_classes_;
+    MonitorClassReg = &monitor_classes_;
+    vo_classes_.RegisterClass(&DtPlotVOClass);
+    vo_classes_.RegisterClass(&BrokenVOClass);
+    monitor_classes_.RegisterClass(&DDTMonitorClass);
+    monitor_classes_.RegisterClass(&BrokenMonitorClass);
+    book = NewBook();
+  }
+  ~MonitorBookTest() override {
+    delete book;
+    form.reset();
+    MonitorClassReg = nullptr;
+    VOClassRegistry = nullptr;
+    Selector = nullptr;
+  }
+  TMonitorBook* NewBook() {
+    auto* b = new TMonitorBook(form.get());
+    b->SetParent(form.get());
+    return b;
+  }
+  static TDDTMonitor* DDT(TMonitorMan* m) { return dynamic_cast<TDDTMonitor*>(m); }
+  static TVisObj* AddPlot(TMonitorMan* m) {
+    TVisObj* vo = nullptr;
+    m->InsertVisObj(100, &DtPlotVOClass, vo);
+    return vo;
+  }
+  std::vector<std::string> Tabs() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < book->TabSet()->TabCount(); ++i) out.push_back(book->TabSet()->Tab(i));
+    return out;
+  }
+
+  TSelector selector_;
+  TVOClassRegistry vo_classes_;
+  TMonitorClassReg monitor_classes_;
+  TMonitorBook* book = nullptr;
+};
+
+TEST_F(MonitorBookTest, PagesInGroupOrderWithTheUsersPageInFront) {
+  ASSERT_EQ(book->GetMonitorCount(), 1);
+  EXPECT_FALSE(book->TabSet()->Visible());
+  TMonitorMan* first = book->GetMonitor(0);
+  EXPECT_EQ(first->Id, 1);
+  EXPECT_EQ(first->GroupIndex, 100);
+  TMonitorMan* user = book->AddGroupMonitor(100, &DDTMonitorClass);
+  TMonitorMan* tail = book->AddGroupMonitor(1100, &DDTMonitorClass);
+  TMonitorMan* head = book->AddGroupMonitor(-100, &DDTMonitorClass);
+  EXPECT_TRUE(book->TabSet()->Visible());
+  for (TMonitorMan* m : {first, user, tail, head}) EXPECT_EQ(book->GetMonitor(m->PageIndex), m);
+  EXPECT_EQ(head->PageIndex, 0);
+  EXPECT_EQ(first->PageIndex, 1);
+  EXPECT_EQ(user->PageIndex, 2);
+  EXPECT_EQ(tail->PageIndex, 3);
+  EXPECT_EQ(Tabs(),
+            (std::vector<std::string>{head->GetTitle(), first->GetTitle(), user->GetTitle(), tail->GetTitle()}));
+  EXPECT_EQ(user->Id, 2);
+  // New pages come as tabs; the page the user had stays in front.
+  EXPECT_EQ(book->GetSelMonMan(), first);
+  EXPECT_EQ(book->GetTabIndex(), 1);
+  EXPECT_THROW(book->AddGroupMonitor(100, nullptr), Exception);
+
+  // Switching pages deactivates the objects of the page left.
+  TVisObj* plot = AddPlot(first);
+  book->SetTabIndex(3);
+  EXPECT_EQ(book->GetSelMonMan(), tail);
+  EXPECT_TRUE(plot->Deactivated);
+  book->SetTabIndex(1);
+  EXPECT_FALSE(plot->Deactivated);
+
+  // Deleting a page moves the later ones up.
+  delete user;
+  EXPECT_EQ(book->GetMonitorCount(), 3);
+  EXPECT_EQ(tail->PageIndex, 2);
+  EXPECT_EQ(book->GetMonitor(2), tail);
+  EXPECT_EQ(book->TabSet()->TabCount(), 3);
+}
+
+TEST_F(MonitorBookTest, TheLastPageIsReplacedByAFreshOne) {
+  TMonitorMan* second = book->AddGroupMonitor(100, &DDTMonitorClass);
+  delete book->GetMonitor(0);
+  EXPECT_EQ(book->GetMonitor(0), second);
+  EXPECT_FALSE(book->TabSet()->Visible());
+  delete second;
+  ASSERT_EQ(book->GetMonitorCount(), 1);
+  TMonitorMan* fresh = book->GetMonitor(0);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->Id, 1);
+  EXPECT_TRUE(fresh->IsEmpty());
+  EXPECT_EQ(fresh->GetTitle(), fresh->GetAutoTitle());
+}
+
+TEST_F(MonitorBookTest, SessionPagesRoundTrip) {
+  TMonitorMan* first = book->GetMonitor(0);
+  AddPlot(first)->SetvobTitle("inside");
+  AddPlot(first);
+  TMonitorMan* second = book->AddGroupMonitor(100, &DDTMonitorClass);
+  second->SetCustomTitle("Hall");
+  AddPlot(second);
+  // Neither a page outside the user's groups nor one without the store option is kept.
+  AddPlot(book->AddGroupMonitor(1100, &DDTMonitorClass));
+  TMonitorMan* locked = book->AddGroupMonitor(100, &DDTMonitorClass);
+  AddPlot(locked);
+  locked->SetMonOptions(moDelEnabled);
+  delete book;
+  book = nullptr;
+  TIniFile2 ini(TMonitorBook::SessionFileName());
+  EXPECT_EQ(ini.ReadInteger("SessionMonitors", "Count", 0), 2);
+  EXPECT_FALSE(std::filesystem::exists(TMonitorBook::SessionFileName() + ".saving"));
+
+  book = NewBook();
+  book->LoadSessionMonitors();
+  // The empty starting page went; the stored ones came back in order.
+  ASSERT_EQ(book->GetMonitorCount(), 2);
+  EXPECT_EQ(DDT(book->GetMonitor(0))->DiagramList().size(), 2u);
+  EXPECT_EQ(DDT(book->GetMonitor(0))->DiagramList()[0]->GetvobTitle(), "inside");
+  EXPECT_EQ(book->GetMonitor(1)->GetTitle(), "Hall");
+  EXPECT_EQ(Tabs()[1], "Hall");
+}
+
+// A page or object that cannot be restored is reported and skipped; the others come back.
+TEST_F(MonitorBookTest, DamagedStoredPagesAreSkipped) {
+  test::TRecordingMsgHandler log;
+  {
+    TIniFile2 ini(TMonitorBook::SessionFileName());
+    ini.WriteInteger("SessionMonitors", "Count", 4);
+    for (int i : {0, 1, 2, 3}) {
+      const std::string s = "SessionMonitors/Monitor" + std::to_string(i);
+      ini.WriteString(s, "ClassName", i == 1 ? "TNoSuchMonitor" : i == 2 ? "TBrokenMonitor" : "TDDTMonitor");
+      ini.WriteInteger(s, "GroupIndex", 100);
+      ini.WriteString(s, "CustomTitle", "page " + std::to_string(i));
+      ini.WriteInteger(s, "DiagramCount", i == 3 ? 2 : 1);
+      ini.WriteString(s + "/Diagram0", "ClassName", i == 3 ? "TBrokenVO" : "TDtPlotVO");
+      ini.WriteString(s + "/Diagram1", "ClassName", "TDtPlotVO");
+      ini.WriteString(s + "/Diagram1", "CustomTitle", "kept");
+    }
+  }
+  book->LoadSessionMonitors();
+  ASSERT_EQ(book->GetMonitorCount(), 2);
+  EXPECT_EQ(book->GetMonitor(0)->GetTitle(), "page 0");
+  EXPECT_EQ(book->GetMonitor(1)->GetTitle(), "page 3");
+  ASSERT_EQ(DDT(book->GetMonitor(1))->DiagramList().size(), 1u);
+  EXPECT_EQ(DDT(book->GetMonitor(1))->DiagramList()[0]->GetvobTitle(), "kept");
+  EXPECT_TRUE(book->Visible());
+  ASSERT_EQ(log.lines.size(), 3u);
+  EXPECT_NE(log.lines[0].find("TNoSuchMonitor"), std::string::npos);
+  EXPECT_NE(log.lines[1].find("broken page"), std::string::npos);
+  EXPECT_NE(log.lines[2].find("broken object"), std::string::npos);
+}
+
+// A save that cannot be written leaves the stored pages as they were.
+TEST_F(MonitorBookTest, AFailedSaveKeepsTheStoredPages) {
+  test::TRecordingMsgHandler log;
+  const std::string file = TMonitorBook::SessionFileName();
+  WriteFileAtomic(file, "[SessionMonitors]\r\nCount=7\r\n");
+  std::filesystem::create_directories(file + ".saving/blocked");
+  book->SaveSessionMonitors();
+  EXPECT_EQ(ReadFileBytes(file), "[SessionMonitors]\r\nCount=7\r\n");
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find("Monitors.ini"), std::string::npos);
+  std::filesystem::remove_all(file + ".saving");
+}
+
+// A message handler that answers Yes to the overwrite question.
+class YesHandler : public test::TRecordingMsgHandler {
+public:
+  uint16_t HandleMessage(const std::string& msg, const std::string& source, TMsgDlgType type, TMsgDlgButtons buttons,
+                         int32_t help, uint16_t def, bool with_time, TMsgKind kind) override {
+    test::TRecordingMsgHandler::HandleMessage(msg, source, type, buttons, help, def, with_time, kind);
+    return mrYes;
+  }
+};
+
+// Runs the store command with the store dialog answering name (and OK).
+void StoreAs(TMonitorMan* m, const std::string& name, std::vector<std::string>* offered = nullptr) {
+  PostDeferredCall([name, offered] {
+    if (!D35_StoreMonitor) return;
+    if (offered)
+      for (int i = 0; i < D35_StoreMonitor->FNameList->Count(); ++i)
+        offered->push_back(D35_StoreMonitor->FNameList->Items()[i]);
+    D35_StoreMonitor->SetName(name);
+    D35_StoreMonitor->OKBtn->Click();
+  });
+  m->StoreMonMenClick();
+}
+
+TEST_F(MonitorBookTest, CustomMonitorsAreStoredAndLoaded) {
+  YesHandler log;
+  TMonitorMan* page = book->GetMonitor(0);
+  AddPlot(page)->SetvobTitle("one");
+  // The first is named through the plain input query, preset with the page's title.
+  std::string preset = "unset";
+  SetInputQueryAnswerer([&](const std::string&, const std::string&, std::string& value) {
+    preset = value;
+    value = "Hall";
+    return true;
+  });
+  page->SetCustomTitle("Hall page");
+  page->StoreMonMenClick();
+  SetInputQueryAnswerer(nullptr);
+  EXPECT_EQ(preset, "Hall page");
+  TIniFile2 ini(TMonitorMan::CustomFileName());
+  EXPECT_EQ(ini.ReadString("CustomMonitors", "Name0", ""), "Hall");
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors", "Count", 0), 1);
+  EXPECT_EQ(ini.ReadString("CustomMonitors/Monitor0/Diagram0", "CustomTitle", ""), "one");
+
+  // Later ones through the dialog; a known name (any case) is overwritten after a question.
+  AddPlot(page)->SetvobTitle("two");
+  std::vector<std::string> offered;
+  StoreAs(page, "Cellar", &offered);
+  EXPECT_EQ(offered, (std::vector<std::string>{"Hall"}));
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors", "Count", 0), 2);
+  DDT(page)->DiagramList()[1]->SetvobTitle("three");
+  DDT(page)->DeleteVisObj(DDT(page)->DiagramList()[0], false);
+  StoreAs(page, "hall");
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors", "Count", 0), 2);
+  EXPECT_EQ(ini.ReadString("CustomMonitors", "Name0", ""), "hall");
+  EXPECT_EQ(ini.ReadInteger("CustomMonitors/Monitor0", "DiagramCount", 0), 1);
+  // The overwritten page's second object section is gone with it.
+  EXPECT_FALSE(ini.SectionExists("CustomMonitors/Monitor0/Diagram1"));
+
+  // Loading offers the names and opens the chosen page in front.
+  std::vector<std::string> listed;
+  CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
+                          int32_t& index) {
+    for (int i = 0; i < list.Count(); ++i) listed.push_back(list[i]);
+    index = 0;
+    return static_cast<int>(mrOk);
+  };
+  book->LoadCustomMonitor();
+  CommSelectDlgProc = nullptr;
+  EXPECT_EQ(listed, (std::vector<std::string>{"hall", "Cellar"}));
+  ASSERT_EQ(book->GetMonitorCount(), 2);
+  EXPECT_EQ(book->GetTabIndex(), 1);
+  ASSERT_EQ(DDT(book->GetSelMonMan())->DiagramList().size(), 1u);
+  EXPECT_EQ(DDT(book->GetSelMonMan())->DiagramList()[0]->GetvobTitle(), "three");
+}
+
+// The View menu lists the pages from two on, after its own entries; an entry selects its page.
+TEST_F(MonitorBookTest, ViewMenuListsThePages) {
+  TMenuItem view(nullptr);
+  auto* own = new TMenuItem(&view);
+  own->SetCaption("Toolbar");
+  view.Add(own);
+  book->SetMonitorMenu(&view);
+  EXPECT_EQ(view.Count(), 1);
+  // The only registered page class is taken without asking.
+  monitor_classes_.Clear();
+  monitor_classes_.RegisterClass(&DDTMonitorClass);
+  book->AddMonitorDlg();
+  ASSERT_EQ(book->GetMonitorCount(), 2);
+  EXPECT_EQ(book->GetMonitor(1)->GroupIndex, 100);
+  ASSERT_EQ(view.Count(), 4);
+  EXPECT_EQ(view.Items(1)->Tag, 999);
+  EXPECT_EQ(view.Items(2)->Caption(), "&1 " + book->GetMonitor(0)->GetTitle());
+  EXPECT_TRUE(view.Items(2)->Checked());
+  book->GetMonitor(1)->SetCustomTitle("Cellar");
+  EXPECT_EQ(view.Items(3)->Caption(), "&2 Cellar");
+  view.Items(3)->Click();
+  EXPECT_EQ(book->GetTabIndex(), 1);
+  EXPECT_TRUE(view.Items(3)->Checked());
+  EXPECT_FALSE(view.Items(2)->Checked());
+  book->SetDiagramOrient(1);
+  EXPECT_EQ(book->GetDiagramOrient(), 1);
+  delete book->GetSelMonMan();
+  EXPECT_EQ(view.Count(), 1);
+  book->SetMonitorMenu(nullptr);
+}
+
+}  // namespace
+}  // namespace qv
