@@ -7,7 +7,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "archive/archive_globals.h"
@@ -145,7 +147,37 @@ BENCHMARK(BM_DocumentWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DocumentRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainFileWriteRead)->Unit(benchmark::kMillisecond);
 
+// Keeps the real time per iteration of every run for the ratios printed at the end.
+class Reporter : public benchmark::ConsoleReporter {
+public:
+  std::map<std::string, double> ms;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Iteration && r.iterations > 0) ms[r.run_name.function_name] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  double Of(const std::string& name) const {
+    auto it = ms.find(name);
+    return it == ms.end() ? 0 : it->second;
+  }
+};
+
+void PrintRatio(const char* what, double ours, double peer, const char* goal) {
+  if (ours <= 0 || peer <= 0) return;
+  std::printf("%-44s %10.2f ms %10.2f ms  ratio %6.2f  (goal %s)\n", what, ours, peer, ours / peer, goal);
+}
+
 }  // namespace
 }  // namespace qv
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  qv::Reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n%-44s %13s %13s\n", "", "ours", "peer");
+  qv::PrintRatio("audit: last page / decipher whole file", reporter.Of("BM_AuditReadLastPage"),
+                 reporter.Of("BM_AuditDecipherWholeFile"), "<= 1");
+  qv::PrintRatio("document write+read / plain file I/O", reporter.Of("BM_DocumentWriteRead"),
+                 reporter.Of("BM_PlainFileWriteRead"), "<= 3");
+  return 0;
+}

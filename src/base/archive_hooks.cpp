@@ -35,16 +35,14 @@ std::function<void()> activity_hook;  // set by the archive window; main thread 
 }  // namespace
 
 void AddAuditEvent(TDY_AuditEventKind kind, const std::string& subject, const std::string& comment) {
-  TAuditService* audit = nullptr;
-  {
-    std::lock_guard lock(pending_mutex);
-    audit = AuditManager;
-    if (!audit) {
-      pending_events.push_back({kind, subject, comment});
-      return;
-    }
+  // The lock is held through the append: the trail cannot be uninstalled and freed while an
+  // event from another thread is being written to it.
+  std::lock_guard lock(pending_mutex);
+  if (!AuditManager) {
+    pending_events.push_back({kind, subject, comment});
+    return;
   }
-  audit->AddEvent(kind, subject, comment);
+  AuditManager->AddEvent(kind, subject, comment);
 }
 
 void InstallAuditService(TAuditService* service) {

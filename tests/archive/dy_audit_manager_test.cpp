@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <thread>
 
@@ -325,6 +326,32 @@ TEST(ArchiveStart, AKeptEventThatCannotBeWrittenStaysKept) {
   const auto kept = TakePendingAuditEvents();
   ASSERT_EQ(kept.size(), 2u);
   EXPECT_EQ(kept[0].Subject, "1");
+}
+
+// A trail being uninstalled while another thread writes to it: the uninstall waits for the write,
+// so whoever uninstalled it may free it at once.
+TEST(ArchiveStart, UninstallingWaitsForAnEventBeingWritten) {
+  class SlowTrail : public TAuditService {
+  public:
+    std::atomic<bool> inside{false};
+    std::atomic<bool> done{false};
+
+  protected:
+    void RecordEvent(TAuditKind, const std::string&, const std::string&) override {
+      inside = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      done = true;
+    }
+  };
+  auto* trail = new SlowTrail;
+  InstallAuditService(trail);
+  std::thread worker([] { AddAuditEvent(TAuditKind::DeviceAlarmStart, "7"); });
+  while (!trail->inside) std::this_thread::yield();
+  InstallAuditService(nullptr);
+  EXPECT_TRUE(trail->done) << "the trail was uninstalled while an event was being written to it";
+  worker.join();
+  delete trail;
+  EXPECT_TRUE(TakePendingAuditEvents().empty());
 }
 
 }  // namespace
