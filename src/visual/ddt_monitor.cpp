@@ -136,7 +136,8 @@ void TDDTMonitor::Rearrange() {
 void TDDTMonitor::PlaceDiagram(int n, int i, TVisObj* diagram) {
   if (n < 1 || n > kMaxDiagrams || i < 0 || i >= n || !splitter_ || !diagram) return;
   TStySplitterPane* pane = splitter_->UpperLeft().Pane();
-  const int w = pane->Width() - 2, h = pane->Height() - 2;
+  // A pane narrower than its frame gives empty cells, never negative bounds.
+  const int w = std::max(pane->Width() - 2, 0), h = std::max(pane->Height() - 2, 0);
   const int c0 = kTiling[n - 1][0], c1 = kTiling[n - 1][1];
   const int cell_w = w / (orient_ == 0 ? c0 : c1);
   const int cell_h = h / (orient_ == 0 ? c1 : c0);
@@ -442,11 +443,16 @@ void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
     const TVisObjClass* cls = nullptr;
     if (!VOClassRegistry ||
         !VOClassRegistry->FindClass(ini->ReadString(vo_section, "ClassName", "UnknownClassName"), cls) ||
-        !CanAcceptClass(cls))
+        !CanAcceptClass(cls)) {
+      LoadIncomplete = true;
       continue;
+    }
     TVisObj* vo = nullptr;
     InsertVisObj(100, cls, vo);
-    if (!vo) continue;
+    if (!vo) {
+      LoadIncomplete = true;
+      continue;
+    }
     try {
       vo->LoadIniSection(ini, vo_section);
     } catch (const std::exception& e) {
@@ -456,6 +462,7 @@ void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
                               TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
       vo->PendingRelease = false;
       DeleteVisObj(vo, false);
+      LoadIncomplete = true;
       continue;
     }
     if (ini->ValueExists(vo_section, "Selected") && ini->ReadBool(vo_section, "Selected", false)) to_select = vo;
@@ -467,7 +474,7 @@ void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
   const int orient = ini->ReadInteger(section, "DiagramOrient", -1);
   if (orient == 0 || orient == 1) SetOrientation(static_cast<uint8_t>(orient));
   const int percent = ini->ReadInteger(section, "SplitterPercent", 0);
-  if (percent >= 0 && splitter_) splitter_->SetPercent(percent);
+  if (percent >= 0 && splitter_) splitter_->SetPercent(std::min(percent, 100));
   if (to_select) to_select->DoStartSelect();
   if (to_maximise) to_maximise->SetState(1);
 }

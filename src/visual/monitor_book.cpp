@@ -199,7 +199,9 @@ void TMonitorBook::MonitorDestroy(TComponent* sender) {
   const int p = monitor->PageIndex;
   if (GetMonitor(p) != monitor) throw Exception("Error in TMonitorBook.MonitorDestroy: Index of Sender invalid");
   const int last = GetMonitorCount() - 1;
-  if (p < last && !destroying_) {
+  // Only the shown page hands the selection on; another page going leaves the user where he is.
+  const int selected = notebook_->PageIndex();
+  if (p == selected && p < last && !destroying_) {
     tab_set_->SetTabIndex(p + 1);
     TabClick(tab_set_);
   }
@@ -211,10 +213,10 @@ void TMonitorBook::MonitorDestroy(TComponent* sender) {
     notebook_->DeletePage(p);
     tab_set_->DeleteTab(p);
     if (!destroying_) {
-      const int tab = std::min(p, tab_set_->TabCount() - 1);
+      const int tab = selected > p ? selected - 1 : selected < p ? selected : std::min(p, tab_set_->TabCount() - 1);
       tab_set_->SetTabIndex(tab);
       notebook_->SetPageIndex(tab);
-      if (p > last - 1)
+      if (p == selected && p == last)
         if (TMonitorMan* now = GetMonitor(tab)) now->Activate();
       DoChange();
     }
@@ -358,6 +360,11 @@ void TMonitorBook::SaveSessionMonitors() {
   // failed save never loses what the last run stored. A leftover of a crashed save is garbage.
   const std::string temp = file + ".saving";
   std::error_code ec;
+  if (session_load_failed_) {
+    // What could not be restored is still in the stored file: saving now would lose it for good.
+    Report("Some stored monitors could not be restored at start: " + file + " is left as it was");
+    return;
+  }
   fs::remove(temp, ec);
   try {
     {
@@ -388,11 +395,17 @@ void TMonitorBook::LoadSessionMonitors() {
     if (!ini.SectionExists(section)) continue;
     TMonitorMan* before = GetSelMonMan();
     try {
-      if (!LoadMonitorIni(&ini, section))
+      TMonitorMan* monitor = LoadMonitorIni(&ini, section);
+      if (!monitor) {
+        session_load_failed_ = true;
         Report("Stored monitor [" + section + "] of class \"" + ini.ReadString(section, "ClassName", "") +
                "\" is unknown: skipped");
+      } else if (monitor->LoadIncomplete) {
+        session_load_failed_ = true;
+      }
     } catch (const std::exception& e) {
       // The page that failed goes; the others are restored.
+      session_load_failed_ = true;
       Report("Stored monitor [" + section + "] could not be restored: " + e.what());
       if (TMonitorMan* failed = GetSelMonMan(); failed && failed != before) delete failed;
     }

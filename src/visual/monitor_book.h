@@ -89,6 +89,8 @@ private:
   TNotebook* notebook_ = nullptr;
   TTabSet* tab_set_ = nullptr;
   bool destroying_ = false;
+  // Something of "Monitors.ini" could not be restored: this run's saves leave the file alone.
+  bool session_load_failed_ = false;
   TMenuItem* monitor_menu_ = nullptr;
 };
 

@@ -43,6 +43,8 @@ public:
   int32_t Id = 0;
   int32_t PageIndex = 0;
   int32_t GroupIndex = 100;
+  // Set by a load that had to skip a stored object: the page is not what was stored.
+  bool LoadIncomplete = false;
   std::string CustomTitle;
   std::string TypeDescr;
   std::string AutoTitlePrefix;

@@ -107,6 +107,12 @@ TEST_F(DDTMonitorTest, TilesOneToNineDiagrams) {
     EXPECT_EQ(r.Width, c.cell.Width) << c.n << "/" << c.i << "/" << int(c.orient);
     EXPECT_EQ(r.Height, c.cell.Height) << c.n << "/" << c.i << "/" << int(c.orient);
   }
+  // A pane smaller than its frame gives empty cells, never negative ones.
+  Pane()->SetBounds(0, 0, 0, 0);
+  monitor_->PlaceDiagram(4, 3, diagrams[0]);
+  EXPECT_GE(Bounds(diagrams[0]).Width, 0);
+  EXPECT_GE(Bounds(diagrams[0]).Height, 0);
+  EXPECT_GE(Bounds(diagrams[0]).Left, 0);
   // A tenth diagram has no room.
   EXPECT_FALSE(monitor_->CanAcceptClass(&DtPlotVOClass));
   EXPECT_FALSE(monitor_->AddDiagramItem()->Enabled());
@@ -218,8 +224,16 @@ TEST_F(DDTMonitorTest, StoredPageComesBackAndSkipsDamagedObjects) {
   EXPECT_EQ(back->DiagramList()[0]->GetvobTitle(), "first");
   ASSERT_EQ(back->MaskedDiagrams().size(), 1u);
   EXPECT_EQ(back->MaskedDiagrams()[0]->GetvobTitle(), "masked");
+  EXPECT_TRUE(back->LoadIncomplete);
   delete back;
   EXPECT_THROW(monitor_->LoadIniSection(nullptr, "x"), Exception);
+
+  // A damaged share is held to the splitter's range.
+  ini.WriteInteger("Monitor1", "SplitterPercent", 250);
+  auto* again = CreateMonitor<TDDTMonitor>(notebook_);
+  again->LoadIniSection(&ini, "Monitor1");
+  EXPECT_EQ(again->Splitter()->Percent(), 100);
+  delete again;
 }
 
 TEST_F(DDTMonitorTest, MenusFollowTheSelectionAndTheDiagrams) {

@@ -118,6 +118,18 @@ TEST_F(MonitorBookTest, PagesInGroupOrderWithTheUsersPageInFront) {
   EXPECT_EQ(tail->PageIndex, 2);
   EXPECT_EQ(book->GetMonitor(2), tail);
   EXPECT_EQ(book->TabSet()->TabCount(), 3);
+  // Only the shown page going moves the user to another one.
+  EXPECT_EQ(book->GetSelMonMan(), first);
+  EXPECT_EQ(book->GetTabIndex(), 1);
+  book->SetTabIndex(2);
+  delete head;
+  EXPECT_EQ(book->GetSelMonMan(), tail);
+  EXPECT_EQ(book->GetTabIndex(), 1);
+  EXPECT_TRUE(plot->Deactivated);
+  delete tail;
+  EXPECT_EQ(book->GetSelMonMan(), first);
+  EXPECT_EQ(book->GetTabIndex(), 0);
+  EXPECT_FALSE(plot->Deactivated);
 }
 
 TEST_F(MonitorBookTest, TheLastPageIsReplacedByAFreshOne) {
@@ -190,6 +202,12 @@ TEST_F(MonitorBookTest, DamagedStoredPagesAreSkipped) {
   EXPECT_NE(log.lines[0].find("TNoSuchMonitor"), std::string::npos);
   EXPECT_NE(log.lines[1].find("broken page"), std::string::npos);
   EXPECT_NE(log.lines[2].find("broken object"), std::string::npos);
+  // What could not be restored stays stored: this run leaves the file alone and says so.
+  const std::string stored = ReadFileBytes(TMonitorBook::SessionFileName());
+  book->SaveSessionMonitors();
+  EXPECT_EQ(ReadFileBytes(TMonitorBook::SessionFileName()), stored);
+  ASSERT_EQ(log.lines.size(), 4u);
+  EXPECT_NE(log.lines[3].find("left as it was"), std::string::npos);
 }
 
 // A save that cannot be written leaves the stored pages as they were.
