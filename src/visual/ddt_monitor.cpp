@@ -137,7 +137,8 @@ void TDDTMonitor::Rearrange() {
 void TDDTMonitor::PlaceDiagram(int n, int i, TVisObj* diagram) {
   if (n < 1 || n > kMaxDiagrams || i < 0 || i >= n || !splitter_ || !diagram) return;
   TStySplitterPane* pane = splitter_->UpperLeft().Pane();
-  const int w = pane->Width() - 2, h = pane->Height() - 2;
+  // A pane squeezed below its frame gives empty cells, not negative ones.
+  const int w = std::max(pane->Width() - 2, 0), h = std::max(pane->Height() - 2, 0);
   const int c0 = kTiling[n - 1][0], c1 = kTiling[n - 1][1];
   const int cell_w = w / (orient_ == 0 ? c0 : c1);
   const int cell_h = h / (orient_ == 0 ? c1 : c0);

@@ -324,6 +324,12 @@ bool TMonitorBook::CanAcceptClass(const TVisObjClass* cls) const {
   return m && m->CanAcceptClass(cls);
 }
 
+bool TMonitorBook::SelMonInheritsFrom(const TMonitorClass* cls) const {
+  TMonitorMan* m = GetSelMonMan();
+  const TMonitorClass* own = nullptr;
+  return m && cls && MonitorClassReg && MonitorClassReg->FindClass(m->ClassName(), own) && own->InheritsFrom(cls);
+}
+
 uint8_t TMonitorBook::GetDiagramOrient() const {
   auto* m = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
   if (!m) throw Exception("Error in TMonitorBook.GetDiagramOrient: SelMonMan is not TDDTMonitor");

@@ -68,6 +68,8 @@ public:
   void SetMonButton2(TControl* button);
   void InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo);
   bool CanAcceptClass(const TVisObjClass* cls) const;
+  // Whether the selected monitor's class is the class or one derived from it.
+  bool SelMonInheritsFrom(const TMonitorClass* cls) const;
   uint8_t GetDiagramOrient() const;
   void SetDiagramOrient(uint8_t orient);
 

@@ -107,6 +107,9 @@ TEST_F(MonitorBookTest, PagesInGroupOrderWithTheUsersPageInFront) {
   EXPECT_EQ(book->GetSelMonMan(), first);
   EXPECT_EQ(book->GetTabIndex(), 1);
   EXPECT_THROW(book->AddGroupMonitor(100, nullptr), Exception);
+  EXPECT_TRUE(book->SelMonInheritsFrom(&DDTMonitorClass));
+  EXPECT_TRUE(book->SelMonInheritsFrom(&MonitorManClass));
+  EXPECT_FALSE(book->SelMonInheritsFrom(&BrokenMonitorClass));
 
   // Switching pages deactivates the objects of the page left.
   TVisObj* plot = AddPlot(first);
