@@ -474,6 +474,12 @@ TEST_F(MonitorBookTest, RightClickOnTheSelectedTabOpensThePagesPopup) {
       EXPECT_EQ(at.Y, expected.Y);
     }
   }
+  // An owner-drawn tab set has the height it is given.
+  tabs->SetStyle(TTabStyle::tsOwnerDraw);
+  tabs->SetTabHeight(40);
+  shown = nullptr;
+  tabs->OnMouseDown(tabs, TMouseButton::mbRight, {}, x_second, 30);
+  EXPECT_EQ(shown, second->Popup());
   SetPopupMenuHook(nullptr);
   EXPECT_EQ(book->GetSelMonMan(), second);
 }
