@@ -9,6 +9,7 @@
 #include "base/info_data.h"
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
+#include "base/registry.h"
 #include "comm/connection.h"
 #include "comm/dev_handl_coll.h"
 #include "devices/db_shell.h"
@@ -28,7 +29,6 @@ namespace qv {
 std::string StoredIniVersion;
 bool DoUpdate = false;
 std::string VersionText;
-std::string RegistryKey;
 TQvApplModule* ApplModule = nullptr;
 
 namespace {
@@ -51,43 +51,10 @@ std::string WithoutExtension(const std::string& path) {
   return path;
 }
 
-std::string WithoutLeadingBackslashes(std::string key) {
-  while (!key.empty() && key.front() == '\\') key.erase(0, 1);
-  return key;
-}
-
-// Whether a section of the profile is the key or a key below it.
-bool SectionInKey(const std::string& section, const std::string& key) {
-  const std::string name = WithoutLeadingBackslashes(section);
-  return SameText(name, key) ||
-         (name.size() > key.size() && name[key.size()] == '\\' && SameText(name.substr(0, key.size()), key));
-}
-
-std::string RegistryFile() { return ExePath + "Registry.ini"; }
-
 // Whether the registry profile below the home folder holds the key (or a key below it).
-bool RegistryKeyExists(const std::string& key) {
-  if (!FileExists(RegistryFile())) return false;
-  const std::string wanted = WithoutLeadingBackslashes(key);
-  TIniFile ini(RegistryFile());
-  TStringList sections;
-  ini.ReadSections(sections);
-  for (int i = 0; i < sections.Count(); ++i)
-    if (SectionInKey(sections[i], wanted)) return true;
-  return false;
-}
+bool RegistryKeyExists(const std::string& key) { return TRegistry().KeyExists(key); }
 
 }  // namespace
-
-void EraseRegistryKey(const std::string& key) {
-  if (!FileExists(RegistryFile())) return;
-  const std::string wanted = WithoutLeadingBackslashes(key);
-  TIniFile ini(RegistryFile());
-  TStringList sections;
-  ini.ReadSections(sections);
-  for (int i = 0; i < sections.Count(); ++i)
-    if (SectionInKey(sections[i], wanted)) ini.EraseSection(sections[i]);
-}
 
 void RegisterApplObjectFactory(const std::string& name, TApplObjectFactory factory) {
   Factories()[name] = std::move(factory);

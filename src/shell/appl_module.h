@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/registry.h"
 #include "platform/rtl/component.h"
 
 namespace qv {
@@ -18,10 +19,6 @@ extern std::string StoredIniVersion;
 extern bool DoUpdate;
 // The program's version, "major.minor".
 extern std::string VersionText;
-// The key of the older registry profile, below the current user.
-extern std::string RegistryKey;
-// Erases a key and the keys below it from the registry profile below the home folder.
-void EraseRegistryKey(const std::string& key);
 
 // How an application-wide object whose type a later layer builds is made and freed: that layer
 // registers both under the object's global name ("PhoneBook", "Autobac", "Recorder",

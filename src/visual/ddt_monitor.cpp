@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/ini_file2.h"
+#include "base/registry.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "controls/sty_splitter.h"
@@ -136,7 +137,7 @@ void TDDTMonitor::Rearrange() {
 void TDDTMonitor::PlaceDiagram(int n, int i, TVisObj* diagram) {
   if (n < 1 || n > kMaxDiagrams || i < 0 || i >= n || !splitter_ || !diagram) return;
   TStySplitterPane* pane = splitter_->UpperLeft().Pane();
-  // A pane narrower than its frame gives empty cells, never negative bounds.
+  // A pane squeezed below its frame gives empty cells, not negative ones.
   const int w = std::max(pane->Width() - 2, 0), h = std::max(pane->Height() - 2, 0);
   const int c0 = kTiling[n - 1][0], c1 = kTiling[n - 1][1];
   const int cell_w = w / (orient_ == 0 ? c0 : c1);
@@ -460,9 +461,9 @@ void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
       if (MsgHandler)
         MsgHandler->DoMessage("Stored object [" + vo_section + "] could not be restored: " + e.what(), "",
                               TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+      LoadIncomplete = true;
       vo->PendingRelease = false;
       DeleteVisObj(vo, false);
-      LoadIncomplete = true;
       continue;
     }
     if (ini->ValueExists(vo_section, "Selected") && ini->ReadBool(vo_section, "Selected", false)) to_select = vo;
@@ -477,6 +478,68 @@ void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
   if (percent >= 0 && splitter_) splitter_->SetPercent(std::min(percent, 100));
   if (to_select) to_select->DoStartSelect();
   if (to_maximise) to_maximise->SetState(1);
+}
+
+// ---- the older registry profile ----
+
+void TDDTMonitor::LoadRegObject(TRegistry* registry, const std::string& key, TVisObj*& to_select,
+                                TVisObj*& to_maximise) {
+  if (!registry->OpenKey(key, false)) return;
+  const TVisObjClass* cls = nullptr;
+  if (!registry->ValueExists("ClassName") || !VOClassRegistry ||
+      !VOClassRegistry->FindClass(registry->ReadString("ClassName"), cls) || !CanAcceptClass(cls))
+    return;
+  TVisObj* vo = nullptr;
+  InsertVisObj(100, cls, vo);
+  if (!vo) return;
+  int state = -1;
+  try {
+    vo->LoadRegKey(registry);
+    if (registry->ValueExists("Selected") && registry->ReadBool("Selected")) to_select = vo;
+    if (registry->ValueExists("State")) state = registry->ReadInteger("State");
+  } catch (const std::exception& e) {
+    // One damaged object does not cost the page its others.
+    if (MsgHandler)
+      MsgHandler->DoMessage("Stored object in key " + key + " could not be imported: " + e.what(), "",
+                            TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+    if (to_select == vo) to_select = nullptr;
+    LoadIncomplete = true;
+    vo->PendingRelease = false;
+    DeleteVisObj(vo, false);
+    return;
+  }
+  if (state < 0 || state > 2) state = 0;
+  if (state == 1) to_maximise = vo;
+  if (state == 2) vo->SetState(2);
+}
+
+void TDDTMonitor::LoadRegKey(TRegistry* registry) {
+  TMonitorMan::LoadRegKey(registry);
+  const std::string path = "\\" + registry->CurrentPath();
+  auto read_int = [registry](const char* name, int32_t absent) {
+    return registry->ValueExists(name) ? registry->ReadInteger(name) : absent;
+  };
+  try {
+    // Counts of a damaged profile must not drive the loops: more are skipped anyway.
+    const int diagrams = std::min(read_int("DiagramCount", 0), kMaxDiagrams);
+    const int tables = std::min(read_int("TableCount", 0), 1);
+    TVisObj* to_select = nullptr;
+    TVisObj* to_maximise = nullptr;
+    for (int j = 0; j < diagrams; ++j)
+      LoadRegObject(registry, path + "\\Diagram" + std::to_string(j), to_select, to_maximise);
+    if (tables > 0) LoadRegObject(registry, path + "\\Table0", to_select, to_maximise);
+    registry->OpenKey(path, false);
+    const int orient = read_int("DiagramOrient", -1);
+    if (orient == 0 || orient == 1) SetOrientation(static_cast<uint8_t>(orient));
+    // Without the value the splitter keeps its default share.
+    const int percent = read_int("SplitterPercent", -1);
+    if (percent >= 0 && splitter_) splitter_->SetPercent(std::min(percent, 100));
+    if (to_select) to_select->DoStartSelect();
+    if (to_maximise) to_maximise->SetState(1);
+  } catch (...) {
+    registry->OpenKey(path, false);
+    throw;
+  }
 }
 
 }  // namespace qv

@@ -66,6 +66,9 @@ public:
   void StoreIniSection(TIniFile2* ini, const std::string& section) override;
   // An exception from any step passes to the caller, which reports the page and goes on.
   void LoadIniSection(TIniFile2* ini, const std::string& section) override;
+  // The import from the older registry profile, with the monitor's key open; that key is open
+  // again afterwards. An object that fails is reported and skipped.
+  void LoadRegKey(TRegistry* registry) override;
 
 private:
   void CreateSplitter();
@@ -74,6 +77,8 @@ private:
   void ReturnLayout();
   int32_t NextDiagramId();
   std::vector<TVisObj*> AllDiagrams() const;
+  // One object of the registry import, from its key; remembers it for selection or maximising.
+  void LoadRegObject(TRegistry* registry, const std::string& key, TVisObj*& to_select, TVisObj*& to_maximise);
 
   TStySplitter* splitter_ = nullptr;
   std::vector<TVisObj*> diagrams_;

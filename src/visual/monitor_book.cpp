@@ -7,6 +7,7 @@
 #include "base/app_globals.h"
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
+#include "base/registry.h"
 #include "base/res_string.h"
 #include "comm/process_window_service.h"
 #include "platform/rtl/string_list.h"
@@ -18,6 +19,12 @@ namespace {
 constexpr const char* kSessionSection = "SessionMonitors";
 constexpr const char* kNewPage = "NewMonitor";
 constexpr int kMaxMonitorId = 99;
+// As many entries as the store command lists.
+constexpr int kMaxCustomEntries = 1000;
+
+std::string RegClassName(const TRegistry& registry) {
+  return registry.ValueExists("ClassName") ? registry.ReadString("ClassName") : "";
+}
 
 void Report(const std::string& text) {
   if (MsgHandler) MsgHandler->DoMessage(text, "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
@@ -37,6 +44,9 @@ TMonitorBook::TMonitorBook(TComponent* owner) : TCustomPanel(owner) {
   tab_set_->SetHeight(21);
   tab_set_->SetVisible(false);
   tab_set_->OnClick = [this](TComponent* s) { TabClick(s); };
+  tab_set_->OnMouseDown = [this](TComponent* s, TMouseButton b, TShiftState sh, int x, int y) {
+    TabMouseDown(s, b, sh, x, y);
+  };
   NewFirstMonitor();
 }
 
@@ -175,6 +185,21 @@ void TMonitorBook::TabClick(TComponent* sender) {
   DoChange();
 }
 
+void TMonitorBook::TabMouseDown(TComponent*, TMouseButton button, TShiftState, int x, int y) {
+  if (button != TMouseButton::mbRight) return;
+  int height = tab_set_->TabHeight();
+  if (tab_set_->Style() != TTabStyle::tsOwnerDraw) {
+    TCanvas canvas;
+    canvas.Font().Assign(tab_set_->Font());
+    height = canvas.TextHeight("T") + 4;
+  }
+  TPopupMenu* popup = notebook_->PopupMenu();
+  if (!popup || y < 0 || y >= height || tab_set_->TabIndex() < 0 || tab_set_->TabAt(x) != tab_set_->TabIndex()) return;
+  const TPoint at = tab_set_->ClientToScreen(TPoint{x, y});
+  popup->SetPopupComponent(notebook_);
+  popup->Popup(at.X, at.Y);
+}
+
 bool TMonitorBook::SetSelDiagramTitle(const std::string& title) {
   auto* monitor = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
   if (!monitor) return false;
@@ -199,9 +224,10 @@ void TMonitorBook::MonitorDestroy(TComponent* sender) {
   const int p = monitor->PageIndex;
   if (GetMonitor(p) != monitor) throw Exception("Error in TMonitorBook.MonitorDestroy: Index of Sender invalid");
   const int last = GetMonitorCount() - 1;
-  // Only the shown page hands the selection on; another page going leaves the user where he is.
-  const int selected = notebook_->PageIndex();
-  if (p == selected && p < last && !destroying_) {
+  // Only the page in front hands the view on; a page that goes behind it leaves the user where
+  // he is.
+  const int shown = notebook_->PageIndex();
+  if (p < last && !destroying_ && p == shown) {
     tab_set_->SetTabIndex(p + 1);
     TabClick(tab_set_);
   }
@@ -213,11 +239,17 @@ void TMonitorBook::MonitorDestroy(TComponent* sender) {
     notebook_->DeletePage(p);
     tab_set_->DeleteTab(p);
     if (!destroying_) {
-      const int tab = selected > p ? selected - 1 : selected < p ? selected : std::min(p, tab_set_->TabCount() - 1);
-      tab_set_->SetTabIndex(tab);
-      notebook_->SetPageIndex(tab);
-      if (p == selected && p == last)
-        if (TMonitorMan* now = GetMonitor(tab)) now->Activate();
+      if (p == shown) {
+        const int tab = std::min(p, tab_set_->TabCount() - 1);
+        tab_set_->SetTabIndex(tab);
+        notebook_->SetPageIndex(tab);
+        if (p > last - 1)
+          if (TMonitorMan* now = GetMonitor(tab)) now->Activate();
+      } else {
+        const int kept = shown > p ? shown - 1 : shown;
+        tab_set_->SetTabIndex(kept);
+        notebook_->SetPageIndex(kept);
+      }
       DoChange();
     }
   } else if (!destroying_) {
@@ -292,6 +324,12 @@ bool TMonitorBook::CanAcceptClass(const TVisObjClass* cls) const {
   return m && m->CanAcceptClass(cls);
 }
 
+bool TMonitorBook::SelMonInheritsFrom(const TMonitorClass* cls) const {
+  TMonitorMan* m = GetSelMonMan();
+  const TMonitorClass* own = nullptr;
+  return m && cls && MonitorClassReg && MonitorClassReg->FindClass(m->ClassName(), own) && own->InheritsFrom(cls);
+}
+
 uint8_t TMonitorBook::GetDiagramOrient() const {
   auto* m = dynamic_cast<TDDTMonitor*>(GetSelMonMan());
   if (!m) throw Exception("Error in TMonitorBook.GetDiagramOrient: SelMonMan is not TDDTMonitor");
@@ -321,11 +359,16 @@ void TMonitorBook::UpdateMonitorMenu() {
   for (int i = 0; i < menu->Count() && sep < 0; ++i)
     if (menu->Items(i)->Caption() == "-" && menu->Items(i)->Tag == 999) sep = i;
   const int n = GetMonitorCount() < 2 ? 0 : GetMonitorCount();
+  // A long list goes on in a new column every twelve entries of the item.
+  auto append = [menu](TMenuItem* item) {
+    if (menu->Count() > 10 && menu->Count() % 12 == 0) item->SetBreak(TMenuBreak::mbBarBreak);
+    menu->Add(item);
+  };
   if (sep < 0 && n > 0) {
     auto* item = new TMenuItem(menu);
     item->SetCaption("-");
     item->Tag = 999;
-    menu->Add(item);
+    append(item);
     sep = menu->Count() - 1;
   }
   if (sep < 0) return;
@@ -333,7 +376,7 @@ void TMonitorBook::UpdateMonitorMenu() {
     auto* item = new TMenuItem(menu);
     item->Tag = 1000 + (menu->Count() - sep - 1);
     item->OnClick = [this](TComponent* s) { TabClick(s); };
-    menu->Add(item);
+    append(item);
   }
   while (menu->Count() - sep - 1 > n) delete menu->Items(menu->Count() - 1);
   if (n == 0) {
@@ -356,15 +399,15 @@ std::string TMonitorBook::SessionFileName() { return ExePath + "Monitors.ini"; }
 void TMonitorBook::SaveSessionMonitors() {
   namespace fs = std::filesystem;
   const std::string file = SessionFileName();
+  if (session_load_failed_) {
+    // What could not be restored is still in the file; a save now would lose it for good.
+    Report("Some stored monitors could not be restored: " + file + " is left as it was");
+    return;
+  }
   // The pages go to a file of their own; only a complete one replaces the stored pages, so a
   // failed save never loses what the last run stored. A leftover of a crashed save is garbage.
   const std::string temp = file + ".saving";
   std::error_code ec;
-  if (session_load_failed_) {
-    // What could not be restored is still in the stored file: saving now would lose it for good.
-    Report("Some stored monitors could not be restored at start: " + file + " is left as it was");
-    return;
-  }
   fs::remove(temp, ec);
   try {
     {
@@ -385,6 +428,25 @@ void TMonitorBook::SaveSessionMonitors() {
   }
 }
 
+bool TMonitorBook::LoadOnePage(const std::string& what, const std::string& class_name,
+                               const std::function<TMonitorMan*()>& load) {
+  TMonitorMan* before = GetSelMonMan();
+  try {
+    TMonitorMan* monitor = load();
+    if (!monitor) {
+      Report("Stored monitor " + what + " of class \"" + class_name + "\" is unknown: skipped");
+      return false;
+    }
+    // The objects it had to skip are reported already.
+    return !monitor->LoadIncomplete;
+  } catch (const std::exception& e) {
+    // The page that failed goes; the others are restored.
+    Report("Stored monitor " + what + " could not be restored: " + e.what());
+    if (TMonitorMan* failed = GetSelMonMan(); failed && failed != before) delete failed;
+    return false;
+  }
+}
+
 void TMonitorBook::LoadSessionMonitors() {
   TIniFile2 ini(SessionFileName());
   const int count = std::min(ini.ReadInteger(kSessionSection, "Count", -1), kMaxMonitorId);
@@ -393,22 +455,9 @@ void TMonitorBook::LoadSessionMonitors() {
   for (int i = 0; i < count; ++i) {
     const std::string section = std::string(kSessionSection) + "/Monitor" + std::to_string(i);
     if (!ini.SectionExists(section)) continue;
-    TMonitorMan* before = GetSelMonMan();
-    try {
-      TMonitorMan* monitor = LoadMonitorIni(&ini, section);
-      if (!monitor) {
-        session_load_failed_ = true;
-        Report("Stored monitor [" + section + "] of class \"" + ini.ReadString(section, "ClassName", "") +
-               "\" is unknown: skipped");
-      } else if (monitor->LoadIncomplete) {
-        session_load_failed_ = true;
-      }
-    } catch (const std::exception& e) {
-      // The page that failed goes; the others are restored.
+    if (!LoadOnePage("[" + section + "] of " + SessionFileName(), ini.ReadString(section, "ClassName", ""),
+                     [&] { return LoadMonitorIni(&ini, section); }))
       session_load_failed_ = true;
-      Report("Stored monitor [" + section + "] could not be restored: " + e.what());
-      if (TMonitorMan* failed = GetSelMonMan(); failed && failed != before) delete failed;
-    }
   }
   SetVisible(true);
   FreeEmptyMonitors();
@@ -429,31 +478,97 @@ TMonitorMan* TMonitorBook::LoadMonitorIni(TIniFile2* ini, const std::string& sec
 
 void TMonitorBook::LoadCustomMonitor() {
   constexpr const char* kList = "CustomMonitors";
-  constexpr int kMaxEntries = 1000;
   const std::string file = TMonitorMan::CustomFileName();
-  if (!std::filesystem::exists(file)) return;
+  if (!std::filesystem::exists(file)) {
+    LoadCustomMonitorReg();
+    return;
+  }
   TIniFile2 ini(file);
-  const int count = std::min(ini.ReadInteger(kList, "Count", -1), kMaxEntries);
+  const int count = std::min(ini.ReadInteger(kList, "Count", -1), kMaxCustomEntries);
   if (count <= 0) return;
   TStringList names;
   for (int i = 0; i < count; ++i) {
     const std::string name = ini.ReadString(kList, "Name" + std::to_string(i), "");
     names.Add(name.empty() ? "Unnamed" + std::to_string(i) : name);
   }
-  int32_t index = 0;
-  if (!CommSelectDlgProc ||
-      CommSelectDlgProc(LoadResString("mob_LoadMon"), LoadResString("mob_PromptLoadMon"), "", 1, names, index) != mrOk)
-    return;
+  const int index = SelectCustomMonitor(names);
   const std::string section = std::string(kList) + "/Monitor" + std::to_string(index);
   if (index < 0 || index >= count || !ini.SectionExists(section)) return;
   SetVisible(false);
-  try {
-    LoadMonitorIni(&ini, section);
-  } catch (...) {
-    SetVisible(true);
-    throw;
-  }
+  LoadOnePage("[" + section + "] of " + file, ini.ReadString(section, "ClassName", ""),
+              [&] { return LoadMonitorIni(&ini, section); });
   SetVisible(true);
+}
+
+// ---- the older registry profile ----
+
+TMonitorMan* TMonitorBook::LoadMonitor(TRegistry* registry) {
+  if (!registry || !registry->HasCurrentKey())
+    throw Exception("TMonitorBook.LoadMonitor: registry nil or invalid key!");
+  if (!registry->ValueExists("GroupIndex") || !registry->ValueExists("ClassName")) return nullptr;
+  const int32_t group = registry->ReadInteger("GroupIndex");
+  const TMonitorClass* cls = nullptr;
+  if (!MonitorClassReg || !MonitorClassReg->FindClass(registry->ReadString("ClassName"), cls)) return nullptr;
+  TMonitorMan* monitor = AddGroupMonitor(group, cls);
+  SetTabIndex(monitor->PageIndex);
+  monitor->LoadRegKey(registry);
+  return monitor;
+}
+
+bool TMonitorBook::ImportSessionMonitors() {
+  const std::string list = RegistryKey + "\\Profile\\SessionMonitors";
+  TRegistry registry;
+  if (!registry.OpenKey(list, false)) return false;
+  int count = 0;
+  try {
+    if (registry.ValueExists("Count")) count = std::min(registry.ReadInteger("Count"), kMaxMonitorId);
+  } catch (const std::exception& e) {
+    Report(std::string("The monitors of the older profile cannot be imported: ") + e.what());
+  }
+  if (count <= 0) return false;
+  SetVisible(false);
+  for (int i = 0; i < count; ++i) {
+    const std::string key = list + "\\Monitor" + std::to_string(i);
+    if (!registry.OpenKey(key, false)) continue;
+    LoadOnePage("in key " + key, RegClassName(registry), [&] { return LoadMonitor(&registry); });
+  }
+  FreeEmptyMonitors();
+  SetVisible(true);
+  return true;
+}
+
+void TMonitorBook::LoadCustomMonitorReg() {
+  TRegistry registry;
+  const std::string list = RegistryKey + "\\Profile\\CustomMonitors";
+  registry.OpenKey(list, true);
+  int count = 0;
+  try {
+    if (registry.ValueExists("Count")) count = std::min(registry.ReadInteger("Count"), kMaxCustomEntries);
+  } catch (const std::exception& e) {
+    Report(std::string("The custom monitors of the older profile cannot be listed: ") + e.what());
+  }
+  if (count <= 0) return;
+  TStringList names;
+  for (int i = 0; i < count; ++i) {
+    const std::string value = "Name" + std::to_string(i);
+    std::string name = registry.ValueExists(value) ? registry.ReadString(value) : "";
+    // An entry without a name keeps its place, so that the list's positions stay the indexes.
+    if (name.empty() && registry.KeyExists("Monitor" + std::to_string(i))) name = "Unnamed" + std::to_string(i);
+    names.Add(name);
+  }
+  const int index = SelectCustomMonitor(names);
+  if (index < 0 || index >= count || !registry.OpenKey("Monitor" + std::to_string(index), false)) return;
+  SetVisible(false);
+  LoadOnePage("in key \\" + registry.CurrentPath(), RegClassName(registry), [&] { return LoadMonitor(&registry); });
+  SetVisible(true);
+}
+
+int TMonitorBook::SelectCustomMonitor(TStringList& names) {
+  int32_t index = 0;
+  if (!CommSelectDlgProc ||
+      CommSelectDlgProc(LoadResString("mob_LoadMon"), LoadResString("mob_PromptLoadMon"), "", 1, names, index) != mrOk)
+    return -1;
+  return index;
 }
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 // the tab captions up to date, switches pages (the objects of the page left go inactive), removes
 // pages whose monitors go, and stores the open pages at exit and restores them at start.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "devices/visual_hooks.h"
@@ -13,6 +14,8 @@
 namespace qv {
 
 class TIniFile2;
+class TRegistry;
+class TStringList;
 
 // The main window creates the program's book and installs it as the global MonitorBook (the
 // device model's view of the pages); the book clears that global when it goes.
@@ -51,6 +54,8 @@ public:
   void UpdateTabCaptions();
   void UpdatePopup();
   void TabClick(TComponent* sender);
+  // A right-button press on the selected tab opens the selected monitor's popup at the pointer.
+  void TabMouseDown(TComponent* sender, TMouseButton button, TShiftState shift, int x, int y);
 
   // The main window's add-monitor command: a class chosen among the registered monitor classes
   // goes in as a user page (group 100); the shown page stays in front.
@@ -63,6 +68,8 @@ public:
   void SetMonButton2(TControl* button);
   void InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo);
   bool CanAcceptClass(const TVisObjClass* cls) const;
+  // Whether the selected monitor's class is the class or one derived from it.
+  bool SelMonInheritsFrom(const TMonitorClass* cls) const;
   uint8_t GetDiagramOrient() const;
   void SetDiagramOrient(uint8_t orient);
 
@@ -75,15 +82,30 @@ public:
   // "Monitors.ini" in the program folder.
   static std::string SessionFileName();
   // Writes the pages to a new file that replaces the old one only when complete; a failure is
-  // reported and leaves the old file as it was.
+  // reported and leaves the old file as it was. After a restore that lost anything the stored
+  // pages are kept as they are for this run, and that is reported.
   void SaveSessionMonitors();
+  bool SessionLoadFailed() const { return session_load_failed_; }
   // A page or object that cannot be restored is reported and skipped; the others come back.
   void LoadSessionMonitors();
   TMonitorMan* LoadMonitorIni(TIniFile2* ini, const std::string& section);
-  // Lets the user pick a stored custom monitor ("CustMon.ini") and opens it as a new page.
+  // Lets the user pick a stored custom monitor ("CustMon.ini") and opens it as a new page;
+  // without that file, one of the older registry profile.
   void LoadCustomMonitor();
 
+  // The older registry profile (below RegistryKey + "\Profile"), read only. The import of the
+  // open pages answers whether the profile held any (then the caller saves them to the session
+  // file); a page that cannot be imported is reported and skipped.
+  bool ImportSessionMonitors();
+  void LoadCustomMonitorReg();
+  TMonitorMan* LoadMonitor(TRegistry* registry);
+
 private:
+  // Runs one page's load; a page that fails is reported and freed. False when it failed or
+  // came back incomplete.
+  // The chosen entry of the custom monitors' list, -1 when the user cancels.
+  int SelectCustomMonitor(TStringList& names);
+  bool LoadOnePage(const std::string& what, const std::string& class_name, const std::function<TMonitorMan*()>& load);
   void Connect(TMonitorMan* monitor);
   void NewFirstMonitor();
   TNotebook* notebook_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "base/app_globals.h"
 #include "base/ini_file2.h"
+#include "base/registry.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "platform/gui/forms.h"
@@ -321,6 +322,19 @@ void TMonitorMan::LoadIniSection(TIniFile2* ini, const std::string& section) {
   GroupIndex = ini->ReadInteger(section, "GroupIndex", GroupIndex);
   TypeDescr = ini->ReadString(section, "TypeDescr", TypeDescr);
   AutoTitlePrefix = ini->ReadString(section, "AutoTitlePrefix", AutoTitlePrefix);
+}
+
+void TMonitorMan::LoadRegKey(TRegistry* registry) {
+  if (!registry || !registry->HasCurrentKey()) throw Exception("TMonitorMan.LoadRegKey: registry nil or invalid key!");
+  if (registry->ValueExists("CustomTitle")) {
+    const std::string title = registry->ReadString("CustomTitle");
+    if (!title.empty()) SetCustomTitle(title);
+  }
+  TMonOptions options = 0;
+  SetMonOptions(
+      StrToMonOptions(registry->ValueExists("MonOptions") ? registry->ReadString("MonOptions") : "$$Invalid$$", options)
+          ? options
+          : DefaultMonOptions);
 }
 
 }  // namespace qv

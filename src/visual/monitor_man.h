@@ -15,6 +15,7 @@
 namespace qv {
 
 class TIniFile2;
+class TRegistry;
 class TVisObj;
 
 // Permission options of a monitor page, bit order as stored.
@@ -43,8 +44,6 @@ public:
   int32_t Id = 0;
   int32_t PageIndex = 0;
   int32_t GroupIndex = 100;
-  // Set by a load that had to skip a stored object: the page is not what was stored.
-  bool LoadIncomplete = false;
   std::string CustomTitle;
   std::string TypeDescr;
   std::string AutoTitlePrefix;
@@ -117,6 +116,10 @@ public:
 
   virtual void StoreIniSection(TIniFile2* ini, const std::string& section);
   virtual void LoadIniSection(TIniFile2* ini, const std::string& section);
+  // The import from the older registry profile, with the monitor's key open.
+  virtual void LoadRegKey(TRegistry* registry);
+  // Set by a load that had to skip a stored object it could not read.
+  bool LoadIncomplete = false;
 
 protected:
   TMenuItem* AddPopupItem(const std::string& caption, TNotifyEvent on_click);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/ini_file2.h"
+#include "base/registry.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "base/utils.h"
@@ -46,6 +47,15 @@ TPlotGlbChan* Curve(TGlobChanList* list, int i) { return static_cast<TPlotGlbCha
 
 void Report(const std::string& text) {
   if (MsgHandler) MsgHandler->DoMessage(text, "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+}
+
+// A value of the older profile that is no integer counts as missing, as in the monitor file.
+int32_t ReadRegInteger(const TRegistry& registry, const std::string& name, int32_t def) {
+  try {
+    return registry.ReadInteger(name);
+  } catch (const ERegistryException&) {
+    return def;
+  }
 }
 
 }  // namespace
@@ -816,46 +826,78 @@ void TPlotVO::StoreIniSection(TIniFile2* ini, const std::string& section) {
   for (int a = 0; a < 2; ++a) ini->WriteBool(section, "LockedYAx" + std::to_string(a), IsAxisLocked(a));
 }
 
-void TPlotVO::ReadCustomEnd(TIniFile2* ini, const std::string& section, const char* key, double& value) {
-  value = kBadFloat;
-  try {
-    value = ini->ReadFloat2(section, key, kBadFloat);
-  } catch (const std::exception&) {
-    // One unreadable number must not end the restore of the stored pages.
-    Report("Unreadable number \"" + ini->ReadString(section, key, "") + "\" for " + key + " in [" + section +
-           "]: the end stays automatic");
-  }
-  if (!std::isfinite(value) || IsBad(value)) value = kBadFloat;
-}
+struct TPlotVO::TStoredKeys {
+  std::function<bool(const std::string&)> Has;
+  // Default when the stored text is not of the type.
+  std::function<int32_t(const std::string&, int32_t)> Int;
+  std::function<bool(const std::string&, bool)> Bool;
+  // Raises for a text that is no number.
+  std::function<double(const std::string&)> Float;
+  std::function<std::string(const std::string&)> Text;
+  std::string Where;
+};
 
-void TPlotVO::LoadIniSection(TIniFile2* ini, const std::string& section) {
-  if (!ini || section.empty()) throw Exception("TPlotVO.LoadIniSection: Inifile nil or no Section");
+void TPlotVO::LoadAxisLocks(const TStoredKeys& keys) {
   for (int a = 0; a < 2; ++a) {
     const std::string key = "LockedYAx" + std::to_string(a);
-    if (ini->ValueExists(section, key)) SetAxisLocked(a, ini->ReadBool(section, key, false));
+    if (keys.Has(key)) SetAxisLocked(a, keys.Bool(key, false));
   }
-  TDiagramVO::LoadIniSection(ini, section);
-  if (ini->ValueExists(section, "XMargin")) SetXMargin(ini->ReadInteger(section, "XMargin", x_margin_));
-  if (ini->ValueExists(section, "YMargin")) SetYMargin(ini->ReadInteger(section, "YMargin", y_margin_));
-  if (ini->ValueExists(section, "GridPenWidth"))
-    SetGridPenWidth(ini->ReadInteger(section, "GridPenWidth", grid_pen_width_));
-  if (ini->ValueExists(section, "XZeroPenWidth"))
-    SetXZeroPenWidth(ini->ReadInteger(section, "XZeroPenWidth", x_zero_pen_width_));
-  if (ini->ValueExists(section, "YZeroPenWidth"))
-    SetYZeroPenWidth(ini->ReadInteger(section, "YZeroPenWidth", y_zero_pen_width_));
-  double l_min, l_max, r_min, r_max;
-  ReadCustomEnd(ini, section, "YLCustViewMin", l_min);
-  ReadCustomEnd(ini, section, "YLCustViewMax", l_max);
-  ReadCustomEnd(ini, section, "YRCustViewMin", r_min);
-  ReadCustomEnd(ini, section, "YRCustViewMax", r_max);
+}
+
+void TPlotVO::LoadSettings(const TStoredKeys& keys) {
+  if (keys.Has("XMargin")) SetXMargin(keys.Int("XMargin", x_margin_));
+  if (keys.Has("YMargin")) SetYMargin(keys.Int("YMargin", y_margin_));
+  if (keys.Has("GridPenWidth")) SetGridPenWidth(keys.Int("GridPenWidth", grid_pen_width_));
+  if (keys.Has("XZeroPenWidth")) SetXZeroPenWidth(keys.Int("XZeroPenWidth", x_zero_pen_width_));
+  if (keys.Has("YZeroPenWidth")) SetYZeroPenWidth(keys.Int("YZeroPenWidth", y_zero_pen_width_));
+  auto custom_end = [&](const char* key) {
+    double value = kBadFloat;
+    if (keys.Has(key)) try {
+        value = keys.Float(key);
+      } catch (const std::exception&) {
+        // One unreadable number must not end the restore of the stored pages.
+        Report("Unreadable number \"" + keys.Text(key) + "\" for " + key + " in " + keys.Where +
+               ": the end stays automatic");
+      }
+    return !std::isfinite(value) || IsBad(value) ? kBadFloat : value;
+  };
+  const double l_min = custom_end("YLCustViewMin"), l_max = custom_end("YLCustViewMax");
+  const double r_min = custom_end("YRCustViewMin"), r_max = custom_end("YRCustViewMax");
   SetLeftCustRange(l_max, l_min);
   SetRightCustRange(r_max, r_min);
   // A stored range that is empty or reversed would give the axis no scale: back to automatic.
   if (!(GetLeftMin() < GetLeftMax())) SetLeftCustRange(kBadFloat, kBadFloat);
   if (!(GetRightMin() < GetRightMax())) SetRightCustRange(kBadFloat, kBadFloat);
-  if (ini->ValueExists(section, "LYAxGrid")) SetLeftGrid(ini->ReadBool(section, "LYAxGrid", ly_grid_));
-  if (ini->ValueExists(section, "RYAxGrid")) SetRightGrid(ini->ReadBool(section, "RYAxGrid", ry_grid_));
-  if (ini->ValueExists(section, "ReferenceOn")) SetReferenceOn(ini->ReadBool(section, "ReferenceOn", true));
+  if (keys.Has("LYAxGrid")) SetLeftGrid(keys.Bool("LYAxGrid", ly_grid_));
+  if (keys.Has("RYAxGrid")) SetRightGrid(keys.Bool("RYAxGrid", ry_grid_));
+  if (keys.Has("ReferenceOn")) SetReferenceOn(keys.Bool("ReferenceOn", true));
+}
+
+void TPlotVO::LoadIniSection(TIniFile2* ini, const std::string& section) {
+  if (!ini || section.empty()) throw Exception("TPlotVO.LoadIniSection: Inifile nil or no Section");
+  const TStoredKeys keys{[&](const std::string& k) { return ini->ValueExists(section, k); },
+                         [&](const std::string& k, int32_t def) { return ini->ReadInteger(section, k, def); },
+                         [&](const std::string& k, bool def) { return ini->ReadBool(section, k, def); },
+                         [&](const std::string& k) { return ini->ReadFloat2(section, k, kBadFloat); },
+                         [&](const std::string& k) { return ini->ReadString(section, k, ""); },
+                         "[" + section + "]"};
+  LoadAxisLocks(keys);
+  TDiagramVO::LoadIniSection(ini, section);
+  LoadSettings(keys);
+}
+
+void TPlotVO::LoadRegKey(TRegistry* registry) {
+  if (!registry || !registry->HasCurrentKey()) throw Exception("TPlotVO.LoadRegKey: registry nil or invalid key!");
+  const TStoredKeys keys{[&](const std::string& k) { return registry->ValueExists(k); },
+                         [&](const std::string& k, int32_t def) { return ReadRegInteger(*registry, k, def); },
+                         [&](const std::string& k, bool def) { return ReadRegInteger(*registry, k, def) != 0; },
+                         [&](const std::string& k) { return registry->ReadFloat(k); },
+                         [&](const std::string& k) { return registry->ReadString(k); },
+                         "key \\" + registry->CurrentPath()};
+  LoadAxisLocks(keys);
+  // The base opens the object's key again after its channels.
+  TDiagramVO::LoadRegKey(registry);
+  LoadSettings(keys);
 }
 
 // ---- TDtPlotVO ----

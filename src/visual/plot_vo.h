@@ -134,6 +134,7 @@ public:
   void UpdateLanguage() override;
   void StoreIniSection(TIniFile2* ini, const std::string& section) override;
   void LoadIniSection(TIniFile2* ini, const std::string& section) override;
+  void LoadRegKey(TRegistry* registry) override;
   bool AddGlobChan(TData* data, TChannel* channel) override;
   void DeleteGlobChan(int index) override;
   void GlobChansChanged() override;
@@ -174,7 +175,11 @@ private:
   void LabelFontChanged();
   void CaptionFontChanged();
   void ResetAxisRanges();
-  void ReadCustomEnd(TIniFile2* ini, const std::string& section, const char* key, double& value);
+  // The plot's own keys, read alike from a monitor file's section or a registry key: the axis
+  // locks before the base's keys and channels, the rest after them.
+  struct TStoredKeys;
+  void LoadAxisLocks(const TStoredKeys& keys);
+  void LoadSettings(const TStoredKeys& keys);
 
   std::string axis_unit_[2] = {kAxisNotUsed, kAxisNotUsed};
   std::unique_ptr<TPlotReference> legend_;

@@ -104,6 +104,7 @@ void CopyMenuItem(const TMenuItem* source, TMenuItem* dest) {
   dest->SetVisible(source->Visible());
   dest->OnClick = source->OnClick;
   dest->SetRadioItem(source->RadioItem());
+  dest->SetBreak(source->Break());
 }
 
 void CopyMenuItems(TMenuItem* dest, const TMenuItem* source, int from_index, int to_index) {

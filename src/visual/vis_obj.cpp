@@ -5,6 +5,7 @@
 
 #include "base/app_globals.h"
 #include "base/ini_file2.h"
+#include "base/registry.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "comm/process_window_service.h"
@@ -747,6 +748,16 @@ void TVisObj::StoreIniSection(TIniFile2* ini, const std::string& section) {
     glob_chan_list_->GetGlobChan_I(n)->StoreIniFile(ini, section + "/GlobChan" + std::to_string(n));
 }
 
+namespace {
+// The data set or its channel is gone: this channel is dropped, the others stay.
+void ReportDroppedChannel(const TIniFile2& ini, const std::string& section, const std::string& where) {
+  if (MsgHandler)
+    MsgHandler->DoMessage("Stored channel " + where + " (" + ini.ReadString(section, "DataIdent", "") + ", key " +
+                              ini.ReadString(section, "ChanKey", "") + ") not found: dropped",
+                          "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+}
+}  // namespace
+
 void TVisObj::LoadSets(const std::string& options_text, const std::string& visib_text) {
   TVOOptions options = 0;
   SetVOOptions(StrToVOOptions(options_text, options) ? options : DefaultVOOptions);
@@ -765,17 +776,54 @@ void TVisObj::LoadIniSection(TIniFile2* ini, const std::string& section) {
     const std::string chan_section = section + "/GlobChan" + std::to_string(n);
     const TGlobChanRef ref = FindStoredGlobChan(*ini, chan_section);
     if (!ref.Data) {
-      // The data set or its channel is gone: this channel is dropped, the others stay.
-      if (MsgHandler)
-        MsgHandler->DoMessage("Stored channel [" + chan_section + "] (" +
-                                  ini->ReadString(chan_section, "DataIdent", "") + ", key " +
-                                  ini->ReadString(chan_section, "ChanKey", "") + ") not found: dropped",
-                              "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+      ReportDroppedChannel(*ini, chan_section, "[" + chan_section + "]");
       continue;
     }
     if (AddGlobChan(ref.Data, ref.Channel)) LoadGlobChanIni(ini, chan_section, ref.Channel);
   }
   GlobChansChanged();
+}
+
+void TVisObj::LoadRegKey(TRegistry* registry) {
+  if (!registry || !registry->HasCurrentKey()) throw Exception("TVisObj.LoadRegKey: registry nil or invalid key!");
+  const std::string path = "\\" + registry->CurrentPath();
+  try {
+    if (registry->ValueExists("CustomTitle")) {
+      const std::string title = registry->ReadString("CustomTitle");
+      if (!title.empty()) SetvobTitle(title);
+    }
+    LoadSets(registry->ValueExists("VOOptions") ? registry->ReadString("VOOptions") : "$$Invalid$$",
+             registry->ValueExists("CntrVisib") ? registry->ReadString("CntrVisib") : "$$Invalid$$");
+    const int count =
+        std::min(registry->ValueExists("ChanCount") ? registry->ReadInteger("ChanCount") : 0, kMaxStoredChannels);
+    if (count > 0) {
+      BeginGlobChanUpdate();
+      for (int n = 0; n < count; ++n) {
+        const std::string key = path + "\\GlobChan" + std::to_string(n);
+        if (!registry->OpenKey(key, false)) continue;
+        if (!registry->ValueExists("DataIdent") || !registry->ValueExists("ChanKey")) continue;
+        const TGlobChanRef ref = FindStoredGlobChan(registry->Ini(), registry->Section());
+        if (!ref.Data) {
+          ReportDroppedChannel(registry->Ini(), registry->Section(), "key " + key);
+          continue;
+        }
+        if (AddGlobChan(ref.Data, ref.Channel)) LoadGlobChan(registry, ref.Channel);
+      }
+      GlobChansChanged();
+    }
+  } catch (...) {
+    registry->OpenKey(path, false);
+    throw;
+  }
+  registry->OpenKey(path, false);
+}
+
+TGlobalChannel* TVisObj::LoadGlobChan(TRegistry* registry, TChannel* channel) {
+  if (!registry || !registry->HasCurrentKey()) throw Exception("TVisObj.LoadGlobChan: registry nil or invalid key!");
+  TGlobalChannel* glob_chan = glob_chan_list_ ? glob_chan_list_->FindChan(channel) : nullptr;
+  if (glob_chan) glob_chan->LoadRegKey(registry->Ini(), registry->Section());
+  GlobChanLoaded(glob_chan);
+  return glob_chan;
 }
 
 // ---- TSizeVisObj ----

@@ -19,6 +19,7 @@ namespace qv {
 class TData;
 class TChannel;
 class TIniFile2;
+class TRegistry;
 class TProcessWindowService;
 
 // Permission options, bit order as stored.
@@ -183,6 +184,8 @@ public:
   virtual void GlobChansChanged();
   int GetGlobChanCount() const;
   virtual TGlobalChannel* LoadGlobChanIni(TIniFile2* ini, const std::string& section, TChannel* channel);
+  // The same from the open key of the older registry profile.
+  virtual TGlobalChannel* LoadGlobChan(TRegistry* registry, TChannel* channel);
   virtual void GlobChanLoaded(TGlobalChannel* glob_chan);
   virtual void DataNotify(TData* data, int32_t event);
   virtual void EditGlobChan(int index);
@@ -204,6 +207,9 @@ public:
   // Stored keys of the monitor file; the object's section is named by its monitor.
   virtual void StoreIniSection(TIniFile2* ini, const std::string& section);
   virtual void LoadIniSection(TIniFile2* ini, const std::string& section);
+  // The import from the older registry profile, with the object's key open; that key is open
+  // again afterwards, also when an error passes.
+  virtual void LoadRegKey(TRegistry* registry);
 
   bool Focusing() const { return focusing_; }
   // Forgets a bound main-window control that is freed before the object.

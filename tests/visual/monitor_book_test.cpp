@@ -5,13 +5,16 @@
 #include <filesystem>
 
 #include "base/ini_file2.h"
+#include "base/registry.h"
 #include "datastore/data_fixture.h"
+#include "controls/sty_splitter.h"
 #include "platform/gui/menus.h"
 #include "platform/rtl/file_io.h"
 #include "comm/process_window_service.h"
 #include "platform/rtl/string_list.h"
 #include "visual/d35_store_monitor.h"
 #include "visual/ddt_monitor.h"
+#include "visual/plot_box.h"
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
 #include "visual/vis_fixture.h"
@@ -25,6 +28,7 @@ public:
   using TDiagramVO::TDiagramVO;
   std::string ClassName() const override { return "TBrokenVO"; }
   void LoadIniSection(TIniFile2*, const std::string&) override { throw Exception("broken object"); }
+  void LoadRegKey(TRegistry*) override { throw Exception("broken object"); }
 };
 const TVisObjClass BrokenVOClass{"TBrokenVO", &DiagramVOClass, [] { return std::string("broken"); },
                                  [](TComponent* owner) -> TVisObj* { return CreateVisObj<TBrokenVO>(owner); }};
@@ -103,6 +107,9 @@ TEST_F(MonitorBookTest, PagesInGroupOrderWithTheUsersPageInFront) {
   EXPECT_EQ(book->GetSelMonMan(), first);
   EXPECT_EQ(book->GetTabIndex(), 1);
   EXPECT_THROW(book->AddGroupMonitor(100, nullptr), Exception);
+  EXPECT_TRUE(book->SelMonInheritsFrom(&DDTMonitorClass));
+  EXPECT_TRUE(book->SelMonInheritsFrom(&MonitorManClass));
+  EXPECT_FALSE(book->SelMonInheritsFrom(&BrokenMonitorClass));
 
   // Switching pages deactivates the objects of the page left.
   TVisObj* plot = AddPlot(first);
@@ -118,18 +125,6 @@ TEST_F(MonitorBookTest, PagesInGroupOrderWithTheUsersPageInFront) {
   EXPECT_EQ(tail->PageIndex, 2);
   EXPECT_EQ(book->GetMonitor(2), tail);
   EXPECT_EQ(book->TabSet()->TabCount(), 3);
-  // Only the shown page going moves the user to another one.
-  EXPECT_EQ(book->GetSelMonMan(), first);
-  EXPECT_EQ(book->GetTabIndex(), 1);
-  book->SetTabIndex(2);
-  delete head;
-  EXPECT_EQ(book->GetSelMonMan(), tail);
-  EXPECT_EQ(book->GetTabIndex(), 1);
-  EXPECT_TRUE(plot->Deactivated);
-  delete tail;
-  EXPECT_EQ(book->GetSelMonMan(), first);
-  EXPECT_EQ(book->GetTabIndex(), 0);
-  EXPECT_FALSE(plot->Deactivated);
 }
 
 TEST_F(MonitorBookTest, TheLastPageIsReplacedByAFreshOne) {
@@ -202,12 +197,15 @@ TEST_F(MonitorBookTest, DamagedStoredPagesAreSkipped) {
   EXPECT_NE(log.lines[0].find("TNoSuchMonitor"), std::string::npos);
   EXPECT_NE(log.lines[1].find("broken page"), std::string::npos);
   EXPECT_NE(log.lines[2].find("broken object"), std::string::npos);
-  // What could not be restored stays stored: this run leaves the file alone and says so.
+
+  // What could not be restored stays in the file: this run's saves leave it alone, and say so.
   const std::string stored = ReadFileBytes(TMonitorBook::SessionFileName());
-  book->SaveSessionMonitors();
+  EXPECT_TRUE(book->SessionLoadFailed());
+  delete book;
+  book = nullptr;
   EXPECT_EQ(ReadFileBytes(TMonitorBook::SessionFileName()), stored);
   ASSERT_EQ(log.lines.size(), 4u);
-  EXPECT_NE(log.lines[3].find("left as it was"), std::string::npos);
+  EXPECT_NE(log.lines[3].find("Monitors.ini"), std::string::npos);
 }
 
 // A save that cannot be written leaves the stored pages as they were.
@@ -327,6 +325,202 @@ TEST_F(MonitorBookTest, ViewMenuListsThePages) {
   EXPECT_EQ(book->GetDiagramOrient(), 1);
   delete book->GetSelMonMan();
   EXPECT_EQ(view.Count(), 1);
+  book->SetMonitorMenu(nullptr);
+}
+
+// The older registry profile of the program's key, in the home folder's "Registry.ini".
+class RegistryImportTest : public MonitorBookTest {
+protected:
+  RegistryImportTest() : saved_key_(RegistryKey) { RegistryKey = "\\Software\\Quarvel\\Qv2"; }
+  ~RegistryImportTest() override { RegistryKey = saved_key_; }
+  // Keys are given below the profile, "SessionMonitors\\Monitor0" for example.
+  void Key(const std::string& key, const std::string& values) {
+    profile_ += "[Software\\Quarvel\\Qv2\\Profile\\" + key + "]\r\n" + values;
+    dir.Write("Registry.ini", profile_);
+  }
+
+private:
+  std::string saved_key_;
+  std::string profile_;
+};
+
+// Good pages come in with their objects, channels and settings; an unknown class, a damaged
+// page and a damaged object are reported and skipped without costing the others.
+TEST_F(RegistryImportTest, SessionPagesAreImportedAndDamagedOnesSkipped) {
+  test::TRecordingMsgHandler log;
+  EXPECT_FALSE(book->ImportSessionMonitors());  // no profile: nothing to import
+  const std::string s = "SessionMonitors";
+  Key(s, "Count=4\r\n");
+  Key(s + "\\Monitor0",
+      "GroupIndex=100\r\nClassName=TDDTMonitor\r\nCustomTitle=Hall\r\nDiagramCount=2\r\nTableCount=0\r\n"
+      "DiagramOrient=1\r\nSplitterPercent=40\r\n");
+  Key(s + "\\Monitor0\\Diagram0",
+      "ClassName=TDtPlotVO\r\nCustomTitle=Temperatures\r\nSelected=1\r\nChanCount=1\r\nXMargin=7\r\n"
+      "LYAxGrid=0\r\nYLCustViewMin=-10\r\nYLCustViewMax=40,5\r\n");
+  Key(s + "\\Monitor0\\Diagram0\\GlobChan0", "DataIdent=" + data->GetDataIdent() + "\r\nChanKey=5\r\nColor=clRed\r\n");
+  Key(s + "\\Monitor0\\Diagram1", "ClassName=TDtPlotVO\r\nCustomTitle=masked\r\nState=2\r\n");
+  Key(s + "\\Monitor1", "GroupIndex=100\r\nClassName=TNoSuchMonitor\r\n");
+  Key(s + "\\Monitor2", "GroupIndex=one hundred\r\nClassName=TDDTMonitor\r\n");
+  Key(s + "\\Monitor3", "GroupIndex=100\r\nClassName=TDDTMonitor\r\nCustomTitle=Cellar\r\nDiagramCount=2\r\n");
+  Key(s + "\\Monitor3\\Diagram0", "ClassName=TBrokenVO\r\n");
+  Key(s + "\\Monitor3\\Diagram1", "ClassName=TDtPlotVO\r\nCustomTitle=kept\r\n");
+  const std::string profile = dir.Read("Registry.ini");
+
+  EXPECT_TRUE(book->ImportSessionMonitors());
+  EXPECT_TRUE(book->Visible());
+  ASSERT_EQ(book->GetMonitorCount(), 2);  // the empty starting page went
+  TDDTMonitor* hall = DDT(book->GetMonitor(0));
+  EXPECT_EQ(hall->GetTitle(), "Hall");
+  EXPECT_EQ(hall->DiagramOrient(), 1);
+  EXPECT_EQ(hall->Splitter()->Percent(), 40);
+  ASSERT_EQ(hall->DiagramList().size(), 1u);
+  ASSERT_EQ(hall->MaskedDiagrams().size(), 1u);
+  EXPECT_EQ(hall->MaskedDiagrams()[0]->GetvobTitle(), "masked");
+  auto* plot = dynamic_cast<TPlotVO*>(hall->DiagramList()[0]);
+  ASSERT_NE(plot, nullptr);
+  EXPECT_EQ(plot->GetvobTitle(), "Temperatures");
+  // The stored selection comes back when its page is shown again.
+  book->SetTabIndex(0);
+  EXPECT_TRUE(plot->vobSelected());
+  EXPECT_EQ(plot->XMargin(), 7);
+  EXPECT_FALSE(plot->LeftGridOn());
+  EXPECT_DOUBLE_EQ(plot->YLCustViewMin(), -10);
+  EXPECT_DOUBLE_EQ(plot->YLCustViewMax(), 40.5);
+  ASSERT_EQ(plot->GetGlobChanCount(), 1);
+  auto* curve = dynamic_cast<TPlotGlbChan*>(plot->vobGlobChanList()->GetGlobChan_I(0));
+  ASSERT_NE(curve, nullptr);
+  EXPECT_EQ(curve->Channel(), Chan(5));
+  EXPECT_EQ(curve->Color, clRed);
+  TDDTMonitor* cellar = DDT(book->GetMonitor(1));
+  EXPECT_EQ(cellar->GetTitle(), "Cellar");
+  ASSERT_EQ(cellar->DiagramList().size(), 1u);
+  EXPECT_EQ(cellar->DiagramList()[0]->GetvobTitle(), "kept");
+  ASSERT_EQ(log.lines.size(), 3u);
+  EXPECT_NE(log.lines[0].find("TNoSuchMonitor"), std::string::npos);
+  EXPECT_NE(log.lines[1].find("GroupIndex"), std::string::npos);
+  EXPECT_NE(log.lines[2].find("broken object"), std::string::npos);
+
+  // The imported pages go to the session file; the older profile stays as it was.
+  book->SaveSessionMonitors();
+  TIniFile2 ini(TMonitorBook::SessionFileName());
+  EXPECT_EQ(ini.ReadInteger("SessionMonitors", "Count", 0), 2);
+  EXPECT_EQ(ini.ReadString("SessionMonitors/Monitor1", "CustomTitle", ""), "Cellar");
+  EXPECT_EQ(dir.Read("Registry.ini"), profile);
+}
+
+// Without "CustMon.ini" the load command offers the custom monitors of the older profile.
+TEST_F(RegistryImportTest, CustomMonitorsOfTheProfileAreOffered) {
+  Key("CustomMonitors", "Count=3\r\nName0=Hall\r\nName2=\r\n");
+  Key("CustomMonitors\\Monitor1", "GroupIndex=100\r\nClassName=TDDTMonitor\r\nDiagramCount=1\r\n");
+  Key("CustomMonitors\\Monitor1\\Diagram0", "ClassName=TDtPlotVO\r\nCustomTitle=from the profile\r\n");
+  struct Case {
+    int32_t choice;
+    int pages;  // after the load
+  };
+  // An entry without a name keeps its place; one without a stored page loads nothing.
+  for (const Case c : {Case{0, 1}, Case{2, 1}, Case{1, 2}}) {
+    std::vector<std::string> listed;
+    CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t style,
+                            TStringList& list, int32_t& index) {
+      EXPECT_EQ(style, 1);
+      EXPECT_EQ(index, 0);
+      for (int i = 0; i < list.Count(); ++i) listed.push_back(list[i]);
+      index = c.choice;
+      return static_cast<int>(mrOk);
+    };
+    book->LoadCustomMonitor();
+    CommSelectDlgProc = nullptr;
+    EXPECT_EQ(listed, (std::vector<std::string>{"Hall", "Unnamed1", ""}));
+    ASSERT_EQ(book->GetMonitorCount(), c.pages) << c.choice;
+  }
+  ASSERT_EQ(DDT(book->GetSelMonMan())->DiagramList().size(), 1u);
+  EXPECT_EQ(DDT(book->GetSelMonMan())->DiagramList()[0]->GetvobTitle(), "from the profile");
+  EXPECT_FALSE(std::filesystem::exists(TMonitorMan::CustomFileName()));
+}
+
+// A right-button press on the selected tab opens that page's popup at the pointer; elsewhere on
+// the tab set it opens nothing.
+TEST_F(MonitorBookTest, RightClickOnTheSelectedTabOpensThePagesPopup) {
+  TMonitorMan* second = book->AddGroupMonitor(100, &DDTMonitorClass);
+  book->SetTabIndex(1);
+  TTabSet* tabs = book->TabSet();
+  int x_second = -1, x_first = -1;
+  for (int x = 0; x < 400 && (x_first < 0 || x_second < 0); ++x) {
+    if (x_first < 0 && tabs->TabAt(x) == 0) x_first = x + 2;
+    if (x_second < 0 && tabs->TabAt(x) == 1) x_second = x + 2;
+  }
+  ASSERT_GE(x_first, 0);
+  ASSERT_GE(x_second, 0);
+  TPopupMenu* shown = nullptr;
+  TPoint at{};
+  SetPopupMenuHook([&](TPopupMenu* menu, int x, int y) {
+    shown = menu;
+    at = {x, y};
+  });
+  struct Case {
+    TMouseButton button;
+    int x, y;
+    bool opens;
+  };
+  for (const Case c :
+       {Case{TMouseButton::mbRight, x_second, 3, true}, Case{TMouseButton::mbRight, x_first, 3, false},
+        Case{TMouseButton::mbRight, x_second, 40, false}, Case{TMouseButton::mbLeft, x_second, 3, false}}) {
+    shown = nullptr;
+    tabs->OnMouseDown(tabs, c.button, {}, c.x, c.y);
+    EXPECT_EQ(shown, c.opens ? second->Popup() : nullptr) << c.x << "," << c.y;
+    if (c.opens) {
+      const TPoint expected = tabs->ClientToScreen(TPoint{c.x, c.y});
+      EXPECT_EQ(at.X, expected.X);
+      EXPECT_EQ(at.Y, expected.Y);
+    }
+  }
+  // An owner-drawn tab set has the height it is given.
+  tabs->SetStyle(TTabStyle::tsOwnerDraw);
+  tabs->SetTabHeight(40);
+  shown = nullptr;
+  tabs->OnMouseDown(tabs, TMouseButton::mbRight, {}, x_second, 30);
+  EXPECT_EQ(shown, second->Popup());
+  SetPopupMenuHook(nullptr);
+  EXPECT_EQ(book->GetSelMonMan(), second);
+}
+
+// Deleting a page behind the shown one leaves the user on his page.
+TEST_F(MonitorBookTest, DeletingAPageBehindKeepsTheShownOne) {
+  struct Case {
+    int shown, deleted, tab_after;
+  };
+  for (const Case c : {Case{0, 1, 0}, Case{2, 0, 1}, Case{1, 1, 1}}) {
+    book->AddGroupMonitor(100, &DDTMonitorClass);
+    book->AddGroupMonitor(100, &DDTMonitorClass);
+    book->SetTabIndex(c.shown);
+    TMonitorMan* shown = book->GetSelMonMan();
+    TMonitorMan* next = book->GetMonitor(c.shown + 1);
+    delete book->GetMonitor(c.deleted);
+    EXPECT_EQ(book->GetTabIndex(), c.tab_after) << c.deleted;
+    EXPECT_EQ(book->GetSelMonMan(), c.shown == c.deleted ? next : shown) << c.deleted;
+    while (book->GetMonitorCount() > 1) delete book->GetMonitor(book->GetMonitorCount() - 1);
+  }
+}
+
+// The page list goes on in a new column (with a bar) at the item's thirteenth entry, and copies
+// of the entries keep that.
+TEST_F(MonitorBookTest, LongPageListsStartNewMenuColumns) {
+  TMenuItem view(nullptr);
+  for (const char* caption : {"Toolbar", "Status bar"}) {
+    auto* own = new TMenuItem(&view);
+    own->SetCaption(caption);
+    view.Add(own);
+  }
+  book->SetMonitorMenu(&view);
+  for (int i = 1; i < 14; ++i) book->AddGroupMonitor(100, &DDTMonitorClass);
+  ASSERT_EQ(view.Count(), 2 + 1 + 14);
+  TMenuItem copy(nullptr);
+  CopyMenuItems(&copy, &view, 0, view.Count() - 1);
+  for (int i = 0; i < view.Count(); ++i) {
+    const TMenuBreak expected = i == 12 ? TMenuBreak::mbBarBreak : TMenuBreak::mbNone;
+    EXPECT_EQ(view.Items(i)->Break(), expected) << i;
+    EXPECT_EQ(copy.Items(i)->Break(), expected) << i;
+  }
   book->SetMonitorMenu(nullptr);
 }
 

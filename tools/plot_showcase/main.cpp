@@ -12,6 +12,7 @@
 #include "datastore/channels.h"
 #include "datastore/dt_data.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
 #include "platform/os/home_folder.h"
 #include "base/res_string.h"
 #include "base/resource_locale.h"
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
   // --book FILE writes a monitor book with three tiled plots on its first of two pages.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file;
+  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, view_menu_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--book") == 0) book_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d35") == 0) d35_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d40") == 0) d40_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--view-menu") == 0) view_menu_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -196,6 +198,34 @@ int main(int argc, char** argv) {
     ExePath = saved_exe;
     VOClassRegistry = nullptr;
     Selector = nullptr;
+  }
+  if (!view_menu_file.empty()) {
+    // The View menu with the book's list of fourteen pages, which goes on in a second column.
+    TForm book_form(nullptr);
+    book_form.SetBounds(0, 0, 600, 400);
+    auto* book = new TMonitorBook(&book_form);
+    book->SetParent(&book_form);
+    TMenuItem view(nullptr);
+    for (const char* caption : {"&Toolbar", "&Status bar"}) {
+      auto* item = new TMenuItem(&view);
+      item->SetCaption(caption);
+      item->SetChecked(true);
+      view.Add(item);
+    }
+    book->SetMonitorMenu(&view);
+    const char* rooms[] = {"Hall",      "Cellar", "Greenhouse", "Store 1",  "Store 2", "Office", "Lab",
+                           "Cold room", "Attic",  "Garage",     "Workshop", "Kitchen", "Archive"};
+    book->GetMonitor(0)->SetCustomTitle("Entrance");
+    for (const char* room : rooms) book->AddGroupMonitor(100, &DDTMonitorClass)->SetCustomTitle(room);
+    ok = SaveMenuImage(&view, view_menu_file) && ok;
+    book->SetMonitorMenu(nullptr);
+    char scratch[] = "/tmp/qv_showcase_XXXXXX";
+    const std::string saved_exe = ExePath;
+    if (mkdtemp(scratch)) ExePath = std::string(scratch) + "/";
+    for (int i = book->GetMonitorCount() - 1; i >= 0; --i) book->GetMonitor(i)->SetMonOptions(0);
+    delete book;
+    if (ExePath != saved_exe) std::filesystem::remove_all(scratch);
+    ExePath = saved_exe;
   }
   if (!d35_file.empty()) {
     TD35_StoreMonitor d35(nullptr);

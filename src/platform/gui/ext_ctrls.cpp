@@ -365,6 +365,18 @@ void TTabSet::SetTabIndex(int index) {
   Invalidate();
 }
 
+void TTabSet::SetStyle(TTabStyle style) {
+  if (style == style_) return;
+  style_ = style;
+  Invalidate();
+}
+
+void TTabSet::SetTabHeight(int height) {
+  if (height == tab_height_ || height < 0) return;
+  tab_height_ = height;
+  Invalidate();
+}
+
 int TTabSet::TabWidth(int index) const {
   TCanvas canvas;
   canvas.Font().Assign(Font());

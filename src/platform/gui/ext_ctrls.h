@@ -86,6 +86,8 @@ private:
 };
 
 // A row of tabs below a notebook; a click selects a tab and fires OnClick.
+enum class TTabStyle { tsStandard, tsOwnerDraw };
+
 class TTabSet : public TCustomControl {
 public:
   explicit TTabSet(TComponent* owner);
@@ -99,7 +101,11 @@ public:
   int TabIndex() const { return tab_index_; }
   // Selects the tab without firing OnClick.
   void SetTabIndex(int index);
-  int TabHeight() const { return 19; }
+  // The tab height applies to the owner-drawn style; the standard style sizes tabs by its font.
+  TTabStyle Style() const { return style_; }
+  void SetStyle(TTabStyle style);
+  int TabHeight() const { return tab_height_; }
+  void SetTabHeight(int height);
   // The tab under x, -1 when none.
   int TabAt(int x) const;
   TNotifyEvent OnClick;
@@ -112,6 +118,8 @@ private:
   int TabWidth(int index) const;
   std::vector<std::string> tabs_;
   int tab_index_ = -1;
+  TTabStyle style_ = TTabStyle::tsStandard;
+  int tab_height_ = 19;
 };
 
 class TPaintBox : public TGraphicControl {

@@ -2,8 +2,14 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCursor>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidgetAction>
 #include <algorithm>
 
 #include "platform/gui/qt_private.h"
@@ -63,6 +69,10 @@ void TMenuItem::SetVisible(bool v) {
   if (!StoreChanged(visible_, v)) return;
   Changed();
 }
+void TMenuItem::SetBreak(TMenuBreak v) {
+  if (!StoreChanged(break_, v)) return;
+  Changed();
+}
 void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
 void TMenuItem::Insert(int index, TMenuItem* item) {
   if (item->parent_) item->parent_->Remove(item);
@@ -117,7 +127,82 @@ TMenu::~TMenu() {
 }
 
 namespace {
+void FillQMenu(QMenu* menu, TMenuItem* items);
+
+// Whether a visible item after the first of the level starts a new column.
+bool HasColumns(const TMenuItem* items) {
+  bool first = true;
+  for (int i = 0; i < items->Count(); ++i) {
+    const TMenuItem* item = items->Items(i);
+    if (!item->Visible()) continue;
+    if (!first && item->Break() != TMenuBreak::mbNone) return true;
+    first = false;
+  }
+  return false;
+}
+
+QFrame* MenuLine(QFrame::Shape shape) {
+  auto* line = new QFrame;
+  line->setFrameShape(shape);
+  line->setFrameShadow(QFrame::Sunken);
+  return line;
+}
+
+// Qt menus know no columns: a level whose items start new columns is shown as one panel with a
+// column of flat buttons per menu column (a checked entry shows pressed). A click closes every open menu, as a chosen entry does.
+void FillColumns(QMenu* menu, TMenuItem* items) {
+  auto* panel = new QWidget;
+  auto* row = new QHBoxLayout(panel);
+  row->setContentsMargins(2, 2, 2, 2);
+  row->setSpacing(2);
+  QVBoxLayout* column = nullptr;
+  for (int i = 0; i < items->Count(); ++i) {
+    TMenuItem* item = items->Items(i);
+    if (!item->Visible()) continue;
+    if (!column || item->Break() != TMenuBreak::mbNone) {
+      if (column) {
+        column->addStretch();
+        if (item->Break() == TMenuBreak::mbBarBreak) row->addWidget(MenuLine(QFrame::VLine));
+      }
+      column = new QVBoxLayout;
+      column->setSpacing(0);
+      row->addLayout(column);
+    }
+    if (item->IsLine()) {
+      column->addWidget(MenuLine(QFrame::HLine));
+      continue;
+    }
+    auto* button = new QPushButton(QString::fromStdString(item->Caption()));
+    button->setFlat(true);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    button->setStyleSheet("text-align: left; padding: 3px 16px 3px 6px;");
+    button->setEnabled(item->Enabled());
+    button->setCheckable(item->Checked());
+    button->setChecked(item->Checked());
+    if (item->Count() > 0) {
+      auto* sub = new QMenu(button);
+      FillQMenu(sub, item);
+      button->setMenu(sub);
+    } else {
+      QObject::connect(button, &QPushButton::clicked, menu, [item] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (auto* open = qobject_cast<QMenu*>(w); open && open->isVisible()) open->close();
+        GuardedCall([item] { item->Click(); });
+      });
+    }
+    column->addWidget(button);
+  }
+  if (column) column->addStretch();
+  auto* action = new QWidgetAction(menu);
+  action->setDefaultWidget(panel);
+  menu->addAction(action);
+}
+
 void FillQMenu(QMenu* menu, TMenuItem* items) {
+  if (HasColumns(items)) {
+    FillColumns(menu, items);
+    return;
+  }
   for (int i = 0; i < items->Count(); ++i) {
     TMenuItem* item = items->Items(i);
     if (!item->Visible()) continue;
@@ -153,6 +238,18 @@ void TPopupMenu::Popup(int x, int y) {
   FillQMenu(&menu, Items());
   NestedLoop nested;
   menu.exec(QPoint(x, y));
+}
+
+bool SaveMenuImage(TMenuItem* items, const std::string& png_file) {
+  EnsureGui();
+  QV_GUI_THREAD();
+  QMenu menu;
+  FillQMenu(&menu, items);
+  menu.popup(QPoint(0, 0));
+  QApplication::processEvents();
+  const bool ok = menu.grab().save(QString::fromStdString(png_file), "PNG");
+  menu.close();
+  return ok;
 }
 
 // Used by the forms to build a menu bar.

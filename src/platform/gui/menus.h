@@ -11,6 +11,9 @@ namespace qv {
 
 class TMenu;
 
+// Where an item starts a new menu column: mbBarBreak draws a line between the columns.
+enum class TMenuBreak { mbNone, mbBreak, mbBarBreak };
+
 class TMenuItem : public TComponent {
 public:
   explicit TMenuItem(TComponent* owner);
@@ -30,6 +33,8 @@ public:
   int GroupIndex() const { return group_index_; }
   void SetGroupIndex(int v) { group_index_ = v; }
   bool IsLine() const { return caption_ == "-"; }
+  TMenuBreak Break() const { return break_; }
+  void SetBreak(TMenuBreak v);
 
   int Count() const { return static_cast<int>(items_.size()); }
   TMenuItem* Items(int index) const { return items_.at(static_cast<size_t>(index)); }
@@ -57,6 +62,7 @@ private:
   std::string caption_;
   bool checked_ = false, enabled_ = true, visible_ = true, radio_item_ = false;
   int group_index_ = 0;
+  TMenuBreak break_ = TMenuBreak::mbNone;
   std::vector<TMenuItem*> items_;
   TMenuItem* parent_ = nullptr;
   TMenu* menu_ = nullptr;
@@ -98,5 +104,8 @@ private:
 // Tests replace the modal menu: the hook runs instead of showing it and may click an item.
 using TPopupMenuHook = std::function<void(TPopupMenu* menu, int x, int y)>;
 void SetPopupMenuHook(TPopupMenuHook hook);
+
+// Writes a PNG of the items as their menu shows them (for the screenshot tools).
+bool SaveMenuImage(TMenuItem* items, const std::string& png_file);
 
 }  // namespace qv
