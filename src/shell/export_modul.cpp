@@ -185,16 +185,16 @@ TExportSettings ReadExportSettings(const TIniFile2& ini) {
   s.TimeFormat = ini.ReadString(ExportSection, "TimeFormat", system.LongTimeFormat);
   const std::string decimal = ini.ReadString(ExportSection, "DecimalSeparator", "");
   s.DecimalSeparator = decimal.empty() ? system.DecimalSeparator : decimal[0];
-  try {
-    s.FieldSeparator = StringToFieldSep(ini.ReadString(ExportSection, "FieldSeparator", "TAB"));
-  } catch (const EConvertError&) {
-    s.FieldSeparator = 0;
-  }
-  try {
-    s.LineEnd = RdStrToLineEnd(ini.ReadString(ExportSection, "LineEnd", "CR_LF"));
-  } catch (const EConvertError&) {
-    s.LineEnd = 0;
-  }
+  // A name that does not convert keeps the first entry.
+  auto index_of = [&](int32_t (*convert)(const std::string&), const char* key, const char* def) {
+    try {
+      return convert(ini.ReadString(ExportSection, key, def));
+    } catch (const EConvertError&) {
+      return 0;
+    }
+  };
+  s.FieldSeparator = index_of(StringToFieldSep, "FieldSeparator", "TAB");
+  s.LineEnd = index_of(RdStrToLineEnd, "LineEnd", "CR_LF");
   std::string bad = ini.ReadString(ExportSection, "BadValueString", "<>");
   if (!bad.empty() && bad.front() == '<') bad.erase(0, 1);
   if (!bad.empty() && bad.back() == '>') bad.pop_back();
