@@ -13,13 +13,16 @@ namespace qv {
 
 namespace {
 
-bool Earlier(const TDtRecord& a, const TDtRecord& b) { return a.Date != b.Date ? a.Date < b.Date : a.Time < b.Time; }
+// Orders records by date, then time.
+uint64_t StampKey(const TDtRecord& r) { return uint64_t{r.Date} << 32 | (static_cast<uint32_t>(r.Time) ^ 0x80000000u); }
 
 bool SameStamp(const TDtRecord& a, const TDtRecord& b) { return a.Date == b.Date && a.Time == b.Time; }
 
+const std::string RebuildOperation = "TDataView.Rebuild";
+
 bool HasValidValue(const TDtRecord& r) {
   for (int32_t i = 0; i < r.ValueCount(); ++i)
-    if (r.GetValues(i) > NoValue) return true;
+    if (!r.ValueMissing(i)) return true;
   return false;
 }
 
@@ -27,6 +30,11 @@ bool HasValidValue(const TDtRecord& r) {
 struct TMergeSource {
   TDtData* data;
   std::vector<std::pair<int32_t, int32_t>> columns;
+};
+// A source in the merge order, by the stamp of its current record.
+struct TMergeEntry {
+  uint64_t key;
+  TMergeSource* source;
 };
 
 // The columns of the first n entries of list that refer to data and whose value index exists in
@@ -42,13 +50,13 @@ std::vector<std::pair<int32_t, int32_t>> ColumnsOf(const TGlobChanList& list, in
   return columns;
 }
 
-// Fills the row's missing columns from the source's current record.
-void FillRow(TDtRecord& row, const TDtRecord& rec, const std::vector<std::pair<int32_t, int32_t>>& columns) {
-  for (const auto& [column, index] : columns) {
-    if (row.GetValues(column) > NoValue) continue;
-    const double v = rec.GetValues(index);
-    if (v > NoValue) row.SetValues(column, v);
-  }
+// Fills the row's missing columns from the source's current record; the values keep their
+// stored bytes. A fresh row has every column missing.
+void FillRow(TDtRecord& row, bool fresh, const TDtRecord& rec,
+             const std::vector<std::pair<int32_t, int32_t>>& columns) {
+  for (const auto& [column, index] : columns)
+    if ((fresh || row.ValueMissing(column)) && !rec.ValueMissing(index))
+      row.SetValueBytes(column, rec.ValueBytes(index));
 }
 
 }  // namespace
@@ -94,11 +102,12 @@ void TDataView::Rebuild() {
   TDataGlobals* registry = DataGlobals;
   if (registry) registry->Lock();
   Lock();
+  std::vector<TMergeSource> sources;
   // The sources that still have records, the one with the earliest current record first; each
   // of them is locked.
-  std::vector<TMergeSource> merge;
+  std::vector<TMergeEntry> merge;
   auto release = [&] {
-    for (TMergeSource& s : merge) s.data->Unlock();
+    for (TMergeEntry& e : merge) e.source->data->Unlock();
     merge.clear();
     if (registry) registry->Unlock();
     Unlock();
@@ -107,61 +116,96 @@ void TDataView::Rebuild() {
     const int32_t n = ColumnCount();
     if (n > 0) {
       NewBuffer();
+      int64_t most = 0;
+      sources.reserve(static_cast<size_t>(list_->DataCount()));
       for (int32_t d = 0; d < list_->DataCount(); ++d) {
         auto* data = dynamic_cast<TDtData*>(list_->GetData_I(d));
         if (!data || data == this) continue;
         data->Lock();
-        merge.push_back(TMergeSource{data, {}});
+        sources.push_back(TMergeSource{data, {}});
+        merge.push_back(TMergeEntry{0, &sources.back()});
         data->SelectWindow(source_range_);
         if (!data->First()) {
           merge.pop_back();
           data->Unlock();
           continue;
         }
-        merge.back().columns = ColumnsOf(*list_, n, *data);
+        merge.back().key = StampKey(*data->DtRec());
+        sources.back().columns = ColumnsOf(*list_, n, *data);
+        most = std::max<int64_t>(most, data->RecordCount());
       }
-      std::stable_sort(merge.begin(), merge.end(), [](const TMergeSource& a, const TMergeSource& b) {
-        return Earlier(*a.data->DtRec(), *b.data->DtRec());
-      });
+      TDtRecord row(n);
+      // At least as many rows as the longest source has records: room for them at once, made
+      // when the first row has started the buffer.
+      reserve_ = most * row.Size();
+      rows_end_ = 0;
+      std::stable_sort(merge.begin(), merge.end(),
+                       [](const TMergeEntry& a, const TMergeEntry& b) { return a.key < b.key; });
       // Records of several sources with one time stamp are gathered into one row before it is
       // stored: the row is inserted once per time stamp, whichever source came first.
-      TDtRecord row(n);
       bool pending = false;
       while (!merge.empty()) {
-        TMergeSource& s = merge.front();
+        TMergeSource& s = *merge.front().source;
         const TDtRecord& rec = *s.data->DtRec();
         if (!SkipEmptyRows || HasValidValue(rec)) {
           // Without skipping, every record keeps a row of its own (an empty one marks the start
           // of a recording), and the insertion decides how equal stamps meet.
           if (pending && (!SkipEmptyRows || !SameStamp(row, rec))) {
-            InsertRecord(row);
+            AddRow(row);
             pending = false;
           }
-          if (!pending) {
+          const bool fresh = !pending;
+          if (fresh) {
             row.Clear();
             row.Date = rec.Date;
             row.Time = rec.Time;
             pending = true;
           }
-          FillRow(row, rec, s.columns);
+          FillRow(row, fresh, rec, s.columns);
         }
         if (s.data->Next()) {
           // Only the first entry moved: carry it behind the ones that are earlier.
-          for (size_t i = 1; i < merge.size() && Earlier(*merge[i].data->DtRec(), *merge[i - 1].data->DtRec()); ++i)
+          merge.front().key = StampKey(rec);
+          for (size_t i = 1; i < merge.size() && merge[i].key < merge[i - 1].key; ++i)
             std::swap(merge[i], merge[i - 1]);
         } else {
-          TDtData* done = s.data;
           merge.erase(merge.begin());
-          done->Unlock();
+          s.data->Unlock();
         }
       }
-      if (pending) InsertRecord(row);
+      if (pending) AddRow(row);
+      // The rows went in ascending order: the last one is the newest.
+      if (BufferSize() > 0) NoteNewest(row);
     }
   } catch (...) {
     release();
     throw;
   }
   release();
+}
+
+void TDataView::AddRow(TDtRecord& row) {
+  // A row after the last one is appended as InsertRecord would append it; the first row, and a
+  // row that meets the last one's time stamp, take the insertion rule.
+  const int64_t size = row.Size();
+  if (rows_end_ == 0 || !DtStampLater(TDtStamp{row.Date, row.Time}, RangeStop)) {
+    InsertRecord(row);
+    rows_end_ = BufferSize();
+    if (reserve_ > 0 && rows_end_ > 0) {
+      GuardMemory(RebuildOperation, [&] { Buffer()->Reserve(reserve_); });
+      reserve_ = 0;
+    }
+    return;
+  }
+  if (rows_end_ + size > int64_t{DataPosMax} - size) RaiseOutOfMem(RebuildOperation);
+  row_bytes_.resize(static_cast<size_t>(size));
+  row.PutBytes(row_bytes_.data());
+  GuardMemory(RebuildOperation, [&] {
+    Buffer()->SetPosition(rows_end_);
+    Buffer()->Write(row_bytes_.data(), static_cast<int32_t>(size));
+  });
+  rows_end_ += size;
+  RangeStop = TDtStamp{row.Date, row.Time};
 }
 
 void TDataView::AppendNewest(TData* source) {
@@ -181,7 +225,7 @@ void TDataView::AppendNewest(TData* source) {
       TDtRecord row(n);
       row.Date = newest.Date;
       row.Time = newest.Time;
-      FillRow(row, newest, ColumnsOf(*list_, n, *src));
+      FillRow(row, true, newest, ColumnsOf(*list_, n, *src));
       InsertRecord(row);
     }
   } catch (...) {

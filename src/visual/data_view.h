@@ -9,6 +9,7 @@
 // AppendNewest takes the view, then the source. Readers hold the view's lock while they walk.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "datastore/dt_data.h"
 
@@ -63,9 +64,14 @@ public:
 
 private:
   int32_t ColumnCount() const;
+  // Stores a row of a rebuild, whose rows come in ascending order of time stamp.
+  void AddRow(TDtRecord& row);
 
   TGlobChanList* list_ = nullptr;
   uint8_t source_range_ = 2;
+  int64_t reserve_ = 0;             // bytes to reserve once a rebuild has stored its first row
+  int64_t rows_end_ = 0;            // during a rebuild: the end of the rows stored
+  std::vector<uint8_t> row_bytes_;  // a row's image on its way into the buffer
 };
 
 }  // namespace qv
