@@ -19,6 +19,7 @@ uint64_t StampKey(const TDtRecord& r) { return uint64_t{r.Date} << 32 | (static_
 bool SameStamp(const TDtRecord& a, const TDtRecord& b) { return a.Date == b.Date && a.Time == b.Time; }
 
 const std::string RebuildOperation = "TDataView.Rebuild";
+const std::string AppendOperation = "TDataView.AppendNewest";
 
 bool HasValidValue(const TDtRecord& r) {
   for (int32_t i = 0; i < r.ValueCount(); ++i)
@@ -208,6 +209,28 @@ void TDataView::AddRow(TDtRecord& row) {
   RangeStop = TDtStamp{row.Date, row.Time};
 }
 
+bool TDataView::ReplaceEmptyLastRow(TDtRecord& row) {
+  // As in a rebuild, the sources' records at one time stamp share one row: a row without values
+  // in the columns (from a record valid only in other channels) gives way to one with values.
+  const int64_t size = row.Size();
+  if (!SkipEmptyRows || row.IsEmpty() || BufferSize() < size) return false;
+  TDtRecord last(row.ValueCount());
+  GuardMemory(AppendOperation, [&] {
+    Buffer()->SetPosition(BufferSize() - size);
+    last.SRead(*Buffer());
+  });
+  if (!SameStamp(last, row) || !last.IsEmpty()) return false;
+  row_bytes_.resize(static_cast<size_t>(size));
+  row.PutBytes(row_bytes_.data());
+  GuardMemory(AppendOperation, [&] {
+    Buffer()->SetPosition(BufferSize() - size);
+    Buffer()->Write(row_bytes_.data(), static_cast<int32_t>(size));
+  });
+  NoteNewest(row);
+  SetModified(true);
+  return true;
+}
+
 void TDataView::AppendNewest(TData* source) {
   Lock();
   if (source) source->Lock();
@@ -226,7 +249,7 @@ void TDataView::AppendNewest(TData* source) {
       row.Date = newest.Date;
       row.Time = newest.Time;
       FillRow(row, true, newest, ColumnsOf(*list_, n, *src));
-      InsertRecord(row);
+      if (!ReplaceEmptyLastRow(row)) InsertRecord(row);
     }
   } catch (...) {
     release();

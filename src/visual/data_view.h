@@ -66,6 +66,9 @@ private:
   int32_t ColumnCount() const;
   // Stores a row of a rebuild, whose rows come in ascending order of time stamp.
   void AddRow(TDtRecord& row);
+  // Puts a row with values in the place of a last row of the same time stamp without any; false
+  // when there is no such row.
+  bool ReplaceEmptyLastRow(TDtRecord& row);
 
   TGlobChanList* list_ = nullptr;
   uint8_t source_range_ = 2;

@@ -270,6 +270,14 @@ TEST_F(DataViewTest, AppendNewestMergesAtTheLastStampAndAppendsNewerRows) {
   view_->AppendNewest(&src_[2]->data);
   view_->AppendNewest(nullptr);
   EXPECT_EQ(Rows(), (std::vector<std::string>{"10:00:00=1/5", "10:01:00=3/-", "10:02:00=-/-"}));
+  // Values at the stamp of that row take its place, as a rebuild would put them in one row.
+  src_[0]->Add(At(10, 2), {4, 4});
+  view_->AppendNewest(&src_[0]->data);
+  const std::vector<std::string> rows = {"10:00:00=1/5", "10:01:00=3/-", "10:02:00=4/-"};
+  EXPECT_EQ(Rows(), rows);
+  EXPECT_EQ(test::Text(view_->GetNewestDt()), "10:02:00");
+  view_->Rebuild();
+  EXPECT_EQ(Rows(), rows);
 }
 
 // The locks the calling thread takes and releases, as "+name" and "-name".
