@@ -235,6 +235,10 @@ TEST_F(DataViewTest, SetValueCountEmptiesTheViewOnlyOnAChange) {
   EXPECT_FALSE(view_->HasBuffer());
   EXPECT_EQ(view_->DtRec()->ValueCount(), 3);
   EXPECT_EQ(view_->NewestRec().ValueCount(), 3);
+  // A record added meanwhile waits for the next rebuild.
+  src_[0]->Add(At(10, 1), {3, 4});
+  EXPECT_NO_THROW(view_->AppendNewest(&src_[0]->data));
+  EXPECT_FALSE(view_->HasBuffer());
 }
 
 TEST_F(DataViewTest, IsAnonymousAndRefusesTheOperationsOfAFileDataSet) {
