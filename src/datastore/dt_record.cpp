@@ -181,6 +181,19 @@ const TValue6& TTRecord::ValueBytes(int32_t index) const {
   return values_[static_cast<size_t>(index)];
 }
 
+void TTRecord::SetValueBytes(int32_t index, const TValue6& v) {
+  if (index < 0 || index >= value_count_)
+    throw Exception("TTRecord.SetValues: invalid Index: " + std::to_string(index));
+  values_[static_cast<size_t>(index)] = v;
+}
+
+bool TTRecord::LargeValueMissing(int32_t index) const {
+  const TValue6& v = ValueBytes(index);
+  for (size_t i = 1; i < v.size(); ++i)
+    if (v[i] != NoValueImage[i]) return GetValues(index) <= NoValue;
+  return true;
+}
+
 double TTRecord::GetValues(int32_t index) const {
   if (index < 0 || index >= value_count_)
     throw Exception("TTRecord.GetValues: invalid Index: " + std::to_string(index));
@@ -232,11 +245,16 @@ int32_t TDtRecord::SRead(TStream& stream) {
 
 int32_t TDtRecord::SWrite(TStream& stream) {
   std::vector<uint8_t> bytes(size_, 0);
-  PutLE16(bytes.data(), Date);
-  PutLE32(bytes.data() + 6, static_cast<uint32_t>(Time));
-  PutValues(bytes.data() + 12);
+  PutBytes(bytes.data());
   WriteBlock(stream, bytes, "TDtRecord");
   return 1;
+}
+
+void TDtRecord::PutBytes(uint8_t* p) const {
+  PutLE16(p, Date);
+  for (int i : {2, 3, 4, 5, 10, 11}) p[i] = 0;
+  PutLE32(p + 6, static_cast<uint32_t>(Time));
+  PutValues(p + 12);
 }
 
 std::unique_ptr<TRecord> TDtRecord::Clone() const {

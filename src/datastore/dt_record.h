@@ -25,7 +25,8 @@ TValue6 DoubleToValue6(double x);
 // The missing value, also the lower bound of every stored value, and the upper bound.
 constexpr double NoValue = -1.501e38;
 constexpr double MaxValue = 1.501e38;
-extern const TValue6 NoValueImage;   // FF F5 BB 6A D8 E1
+extern const TValue6 NoValueImage;  // FF F5 BB 6A D8 E1
+constexpr uint8_t NoValueExponent = 0xFF;
 extern const TValue6 MaxValueImage;  // FF F5 BB 6A D8 61
 
 class TRecord {
@@ -72,11 +73,22 @@ public:
   void SetValues(int32_t index, double x);
   // The stored six bytes of a value.
   const TValue6& ValueBytes(int32_t index) const;
+  // Stores the six bytes of a value as they are (a value of another record of the store).
+  void SetValueBytes(int32_t index, const TValue6& v);
+  // Whether value index is missing (not above NoValue), decided from its bytes where they suffice:
+  // only the largest magnitudes share NoValue's exponent byte, the others are valid at once.
+  bool ValueMissing(int32_t index) const {
+    if (index < 0 || index >= value_count_) return LargeValueMissing(index);
+    const TValue6& v = values_[static_cast<size_t>(index)];
+    return v[0] == NoValueExponent && LargeValueMissing(index);
+  }
 
   int32_t Time = -1;  // seconds since midnight, -1 = no time
 
 protected:
   TTRecord(int32_t value_count, uint16_t header_size);
+  // ValueMissing for a value with NoValue's exponent byte; raises for a bad index.
+  bool LargeValueMissing(int32_t index) const;
   void Resize(int32_t n, const char* class_name);
   void PutValues(uint8_t* p) const;
   void GetValuesFrom(const uint8_t* p);
@@ -99,6 +111,8 @@ public:
   bool IsEqual(const TRecord& other) const override;
   void ChangeValCount(int32_t n) override;
   bool IsEmpty() const override;
+  // The record's stream image, as SWrite writes it, into the Size() bytes at p.
+  void PutBytes(uint8_t* p) const;
 
   uint16_t Date = 0xFFFF;  // day number since 1 January 1900, 0xFFFF = no date
 };

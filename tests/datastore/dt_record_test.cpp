@@ -170,6 +170,30 @@ TEST(DtRecordTest, StreamImagesAndRoundTrip) {
   EXPECT_EQ(bm.Position(), 12);
 }
 
+TEST(DtRecordTest, ValueBytesCopyAndTheMissingTestAgreeWithTheValues) {
+  TDtRecord r(6);
+  r.Date = 40000;
+  r.Time = 3600;
+  const double values[] = {NoValue, -1.5e38, -1e38, 0, 21.5, MaxValue};
+  for (int i = 0; i < 6; ++i) r.SetValues(i, values[i]);
+  TDtRecord copy(6);
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(values[i]);
+    EXPECT_EQ(r.ValueMissing(i), r.GetValues(i) <= NoValue);
+    copy.SetValueBytes(i, r.ValueBytes(i));
+    EXPECT_EQ(copy.GetValues(i), r.GetValues(i));
+  }
+  EXPECT_TRUE(r.ValueMissing(0));
+  EXPECT_FALSE(r.ValueMissing(1));
+  // The image PutBytes makes is the one SWrite writes.
+  TMemoryStream m;
+  r.SWrite(m);
+  std::string image(r.Size(), '\x55');
+  r.PutBytes(reinterpret_cast<uint8_t*>(image.data()));
+  EXPECT_EQ(image, m.Bytes());
+  EXPECT_THROW(copy.SetValueBytes(6, NoValueImage), Exception);
+}
+
 TEST(DtRecordTest, ShortStreamsGiveReadErrorsAndKeepTheRecord) {
   struct Case {
     size_t bytes;

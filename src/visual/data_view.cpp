@@ -1,0 +1,261 @@
+#include "visual/data_view.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "datastore/channel.h"
+#include "datastore/data_globals.h"
+#include "datastore/global_channel.h"
+
+namespace qv {
+
+namespace {
+
+// Orders records by date, then time.
+uint64_t StampKey(const TDtRecord& r) { return uint64_t{r.Date} << 32 | (static_cast<uint32_t>(r.Time) ^ 0x80000000u); }
+
+bool SameStamp(const TDtRecord& a, const TDtRecord& b) { return a.Date == b.Date && a.Time == b.Time; }
+
+const std::string RebuildOperation = "TDataView.Rebuild";
+const std::string AppendOperation = "TDataView.AppendNewest";
+
+bool HasValidValue(const TDtRecord& r) {
+  for (int32_t i = 0; i < r.ValueCount(); ++i)
+    if (!r.ValueMissing(i)) return true;
+  return false;
+}
+
+// One source of a merge: its columns as (column, value index) pairs.
+struct TMergeSource {
+  TDtData* data;
+  std::vector<std::pair<int32_t, int32_t>> columns;
+};
+// A source in the merge order, by the stamp of its current record.
+struct TMergeEntry {
+  uint64_t key;
+  TMergeSource* source;
+};
+
+// The columns of the first n entries of list that refer to data and whose value index exists in
+// its records.
+std::vector<std::pair<int32_t, int32_t>> ColumnsOf(const TGlobChanList& list, int32_t n, const TDtData& data) {
+  std::vector<std::pair<int32_t, int32_t>> columns;
+  const int32_t values = data.DtRec()->ValueCount();
+  for (int32_t i = 0; i < n; ++i) {
+    const TGlobalChannel* gc = list.GetGlobChan_I(i);
+    if (gc->Data() == &data && gc->ValueIndex() >= 0 && gc->ValueIndex() < values)
+      columns.emplace_back(i, gc->ValueIndex());
+  }
+  return columns;
+}
+
+// Fills the row's missing columns from the source's current record; the values keep their
+// stored bytes. A fresh row has every column missing.
+void FillRow(TDtRecord& row, bool fresh, const TDtRecord& rec,
+             const std::vector<std::pair<int32_t, int32_t>>& columns) {
+  for (const auto& [column, index] : columns)
+    if ((fresh || row.ValueMissing(column)) && !rec.ValueMissing(index))
+      row.SetValueBytes(column, rec.ValueBytes(index));
+}
+
+}  // namespace
+
+TDataView::TDataView(TDtRecord* record_prototype) : TDtData("", record_prototype) {
+  NoIdent = true;
+  Flags = dfMerge;
+}
+
+int32_t TDataView::Open() { throw EDataError("TDataView.Open: function not applicable"); }
+
+int32_t TDataView::OpenDT(const TDtStamp&, const TDtStamp&, const TDtStamp&, const TDtStamp&) {
+  throw EDataError("TDataView.OpenDT: function not applicable");
+}
+
+std::string TDataView::DefineIdent() { throw EDataError("TDataView.DefineIdent: function not applicable"); }
+std::string TDataView::GetName() { throw EDataError("TDataView.GetName: function not applicable"); }
+std::string TDataView::GetSName() { throw EDataError("TDataView.GetSName: function not applicable"); }
+
+void TDataView::SetGlobChanList(TGlobChanList* list) {
+  if (list == list_) return;
+  list_ = list;
+  Rebuild();
+}
+
+void TDataView::SetSourceRange(uint8_t range) {
+  if (range == source_range_) return;
+  source_range_ = range;
+  Rebuild();
+}
+
+void TDataView::SetValueCount(int32_t n) {
+  if (DtRec()->ValueCount() == n && NewestRec().ValueCount() == n) return;
+  DtRec()->ChangeValCount(n);
+  NewestRec().ChangeValCount(n);
+  FreeBuffer();
+}
+
+int32_t TDataView::ColumnCount() const { return list_ ? std::min(list_->Count(), MaxColumns) : 0; }
+
+void TDataView::Rebuild() {
+  FreeBuffer();
+  TDataGlobals* registry = DataGlobals;
+  if (registry) registry->Lock();
+  Lock();
+  std::vector<TMergeSource> sources;
+  // The sources that still have records, the one with the earliest current record first; each
+  // of them is locked.
+  std::vector<TMergeEntry> merge;
+  auto release = [&] {
+    for (TMergeEntry& e : merge) e.source->data->Unlock();
+    merge.clear();
+    if (registry) registry->Unlock();
+    Unlock();
+  };
+  try {
+    const int32_t n = ColumnCount();
+    if (n > 0) {
+      NewBuffer();
+      int64_t most = 0;
+      sources.reserve(static_cast<size_t>(list_->DataCount()));
+      for (int32_t d = 0; d < list_->DataCount(); ++d) {
+        auto* data = dynamic_cast<TDtData*>(list_->GetData_I(d));
+        if (!data || data == this) continue;
+        data->Lock();
+        sources.push_back(TMergeSource{data, {}});
+        merge.push_back(TMergeEntry{0, &sources.back()});
+        data->SelectWindow(source_range_);
+        if (!data->First()) {
+          merge.pop_back();
+          data->Unlock();
+          continue;
+        }
+        merge.back().key = StampKey(*data->DtRec());
+        sources.back().columns = ColumnsOf(*list_, n, *data);
+        most = std::max<int64_t>(most, data->RecordCount());
+      }
+      TDtRecord row(n);
+      // At least as many rows as the longest source has records: room for them at once, made
+      // when the first row has started the buffer.
+      reserve_ = most * row.Size();
+      rows_end_ = 0;
+      std::stable_sort(merge.begin(), merge.end(),
+                       [](const TMergeEntry& a, const TMergeEntry& b) { return a.key < b.key; });
+      // Records of several sources with one time stamp are gathered into one row before it is
+      // stored: the row is inserted once per time stamp, whichever source came first.
+      bool pending = false;
+      while (!merge.empty()) {
+        TMergeSource& s = *merge.front().source;
+        const TDtRecord& rec = *s.data->DtRec();
+        if (!SkipEmptyRows || HasValidValue(rec)) {
+          // Without skipping, every record keeps a row of its own (an empty one marks the start
+          // of a recording), and the insertion decides how equal stamps meet.
+          if (pending && (!SkipEmptyRows || !SameStamp(row, rec))) {
+            AddRow(row);
+            pending = false;
+          }
+          const bool fresh = !pending;
+          if (fresh) {
+            row.Clear();
+            row.Date = rec.Date;
+            row.Time = rec.Time;
+            pending = true;
+          }
+          FillRow(row, fresh, rec, s.columns);
+        }
+        if (s.data->Next()) {
+          // Only the first entry moved: carry it behind the ones that are earlier.
+          merge.front().key = StampKey(rec);
+          for (size_t i = 1; i < merge.size() && merge[i].key < merge[i - 1].key; ++i)
+            std::swap(merge[i], merge[i - 1]);
+        } else {
+          merge.erase(merge.begin());
+          s.data->Unlock();
+        }
+      }
+      if (pending) AddRow(row);
+      // The rows went in ascending order: the last one is the newest.
+      if (BufferSize() > 0) NoteNewest(row);
+    }
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
+}
+
+void TDataView::AddRow(TDtRecord& row) {
+  // A row after the last one is appended as InsertRecord would append it; the first row, and a
+  // row that meets the last one's time stamp, take the insertion rule.
+  const int64_t size = row.Size();
+  if (rows_end_ == 0 || !DtStampLater(TDtStamp{row.Date, row.Time}, RangeStop)) {
+    InsertRecord(row);
+    rows_end_ = BufferSize();
+    if (reserve_ > 0 && rows_end_ > 0) {
+      GuardMemory(RebuildOperation, [&] { Buffer()->Reserve(reserve_); });
+      reserve_ = 0;
+    }
+    return;
+  }
+  if (rows_end_ + size > int64_t{DataPosMax} - size) RaiseOutOfMem(RebuildOperation);
+  row_bytes_.resize(static_cast<size_t>(size));
+  row.PutBytes(row_bytes_.data());
+  GuardMemory(RebuildOperation, [&] {
+    Buffer()->SetPosition(rows_end_);
+    Buffer()->Write(row_bytes_.data(), static_cast<int32_t>(size));
+  });
+  rows_end_ += size;
+  RangeStop = TDtStamp{row.Date, row.Time};
+}
+
+bool TDataView::ReplaceEmptyLastRow(TDtRecord& row) {
+  // As in a rebuild, the sources' records at one time stamp share one row: a row without values
+  // in the columns (from a record valid only in other channels) gives way to one with values.
+  const int64_t size = row.Size();
+  if (!SkipEmptyRows || row.IsEmpty() || BufferSize() < size) return false;
+  TDtRecord last(row.ValueCount());
+  GuardMemory(AppendOperation, [&] {
+    Buffer()->SetPosition(BufferSize() - size);
+    last.SRead(*Buffer());
+  });
+  if (!SameStamp(last, row) || !last.IsEmpty()) return false;
+  row_bytes_.resize(static_cast<size_t>(size));
+  row.PutBytes(row_bytes_.data());
+  GuardMemory(AppendOperation, [&] {
+    Buffer()->SetPosition(BufferSize() - size);
+    Buffer()->Write(row_bytes_.data(), static_cast<int32_t>(size));
+  });
+  NoteNewest(row);
+  SetModified(true);
+  return true;
+}
+
+void TDataView::AppendNewest(TData* source) {
+  Lock();
+  if (source) source->Lock();
+  auto release = [&] {
+    Unlock();
+    if (source) source->Unlock();
+  };
+  try {
+    auto* src = dynamic_cast<TDtData*>(source);
+    const int32_t n = ColumnCount();
+    const TDtRecord& newest = src ? src->NewestRec() : *DtRec();
+    // Without a buffer the view waits for its next rebuild, which brings the record along.
+    if (src && src != this && n > 0 && HasBuffer() && newest.Date != NoDayNo && newest.Time != -1 &&
+        (!SkipEmptyRows || HasValidValue(newest))) {
+      TDtRecord row(n);
+      row.Date = newest.Date;
+      row.Time = newest.Time;
+      FillRow(row, true, newest, ColumnsOf(*list_, n, *src));
+      if (!ReplaceEmptyLastRow(row)) InsertRecord(row);
+    }
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
+}
+
+}  // namespace qv
