@@ -253,7 +253,8 @@ bool TTv10DevHndl::WriteConfig(TDevice* device, bool disconnect) {
       Sleep(500);
     else
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    if (DevKind == 7) return true;
+    // The module's own kind decides: the logger read last may be another one.
+    if (module->TavraTyp() == 7) return true;
     if (!Connected(false)) return false;
     auto* p = NewProtocol<TTv10WriteEEProt>();
     p->Port = Connection->Port();

@@ -82,6 +82,21 @@ TEST_P(Tv10Handler, WritesTheModulesImageAndSetsTheClock) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Tv10Handler, ::testing::Values(5, 6, 7));
 
+TEST(Tv10HandlerWrite, TheModulesOwnKindDecidesWhetherItsImageIsSent) {
+  HandlerLine h(Logger(5));
+  h.RetryLateAnswers();
+  TTv10Modul* m = h.AddModule(5, 0x2345, "");
+  bool changed = false;
+  ASSERT_TRUE(h.handler->ReadCfgDevice(m, true, changed, true)) << h.FirstWarning();
+  // The logger read before this one was an interface device without a configuration of its own.
+  h.handler->DevKind = 7;
+  m->EEImage().Memory()[20] ^= 0x21;
+  const std::string image = m->EEImage().Bytes();
+  ASSERT_TRUE(h.handler->WriteConfig(m, true)) << h.FirstWarning();
+  EXPECT_EQ(h.LoggerImage(), image);
+  EXPECT_FALSE(h.connection->InProcess());
+}
+
 struct HandlerFault {
   const char* name;
   std::function<void(sim::Faults&)> set;
