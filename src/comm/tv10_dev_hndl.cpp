@@ -321,9 +321,16 @@ bool TTv10DevHndl::ClearMemAnonym(bool interactive, bool disconnect) {
       RegisterNewModul();
       throw;
     }
-    if (ok)
+    if (ok && p->DevKind == 7) {
+      // The interface device keeps no data: there was nothing to clear, and the audit trail
+      // must not say otherwise.
+      if (MsgHandler)
+        MsgHandler->HandleMessage(LoadResString("deh_NoMemory"), "", TMsgDlgType::mtInformation, mbOK, 0, mrOk, false,
+                                  mkWarning);
+    } else if (ok) {
       AddAuditEvent(TDY_AuditEventKind::DeviceMemCleared,
                     FCurModul ? std::to_string(FCurModul->Kennung()) : std::string());
+    }
     RegisterNewModul();
     return ok;
   });

@@ -176,7 +176,8 @@ TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
     asked.push_back(msg);
     return answer;
   };
-  // A kind-7 logger ends successfully right after its configuration, without a question.
+  // A kind-7 logger ends successfully right after its configuration, without a question: the
+  // user only learns that there was nothing to clear.
   EXPECT_EQ(h.handler->ClearMemAnonym(true, true), kind == 7);
   EXPECT_EQ(MemorySeries(h.line), series);
   if (kind != 7) {
@@ -184,7 +185,7 @@ TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
     EXPECT_EQ(asked.front(), "Clear the memory of Logger_1?");
     EXPECT_EQ(h.FirstWarning().substr(0, 22), "Cancelled by the user.");
   } else {
-    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(asked, std::vector<std::string>{"This logger has no data memory; nothing was cleared."});
   }
   answer = mrOk;  // a dialog closed otherwise is no Yes
   EXPECT_EQ(h.handler->ClearMemAnonym(true, true), kind == 7);
@@ -194,10 +195,10 @@ TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
   ASSERT_TRUE(h.handler->ClearMemAnonym(true, true)) << h.FirstWarning();
   // A kind-7 logger keeps its memory.
   EXPECT_EQ(MemorySeries(h.line), kind == 7 ? series : 0u);
-  if (kind != 7) {
-    EXPECT_EQ(h.audit.events.back().first, TDY_AuditEventKind::DeviceMemCleared);
-    EXPECT_EQ(h.audit.events.back().second, std::to_string(0x2345));
-  }
+  // Nothing cleared is nothing recorded.
+  EXPECT_EQ(h.audit.events.back().first,
+            kind == 7 ? TDY_AuditEventKind::DeviceCreated : TDY_AuditEventKind::DeviceMemCleared);
+  EXPECT_EQ(h.audit.events.back().second, std::to_string(0x2345));
   EXPECT_TRUE(h.line.Logger().Violations().empty());
 }
 
