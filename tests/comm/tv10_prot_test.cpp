@@ -237,6 +237,17 @@ void HoldAfterSending(TOutTelegram* t) {
 TEST(Tv10Answers, AnAnswerBeforeTheSendHasReturnedIsKept) {
   for (int kind : {5, 6}) {
     SCOPED_TRACE(kind);
+    {
+      // The request goes out from the start of the run, with nothing else listening.
+      LoggerLine line(Logger(kind));
+      TTv10ReadEEProt p;
+      p.Port = &line.Port();
+      p.Kennung = 0x2345;
+      p.DevKind = static_cast<uint8_t>(kind);
+      p.BufLen = kind == 6 ? 200 : 128;
+      HoldAfterSending(p.ReadEE);
+      EXPECT_TRUE(p.Execute()) << LastWarning(line);
+    }
     // The requests go out from inside the handling of the answer before, which has ended the
     // wake-up and flushed what came before.
     {
