@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -104,6 +105,9 @@ struct HandlerFault {
   const char* text;
   bool once = false;  // only the first read meets the fault
 };
+
+// Named by their case in test names.
+void PrintTo(const HandlerFault& c, std::ostream* os) { *os << c.name; }
 
 class Tv10HandlerFaults : public ::testing::TestWithParam<std::tuple<HandlerFault, int>> {};
 
@@ -289,6 +293,8 @@ struct OnlineFault {
   bool ok;
   const char* text;
 };
+
+void PrintTo(const OnlineFault& c, std::ostream* os) { *os << c.name; }
 
 class Tv10HandlerOnlineFaults : public ::testing::TestWithParam<std::tuple<OnlineFault, int>> {};
 
