@@ -117,10 +117,10 @@ void TPhoneBook::Load() {
   if (count <= 0) return;
   SelID = ini.ReadInteger(Section, "SelID", -1);
   if (SelID < 0 || SelID > MaxPhoneId) {
-    // Older files kept the selected row: take that row's entry, else the first.
-    const int32_t index = ini.ReadInteger(Section, "SelIndex", -1);
-    const TPhoneNr* entry = Entry(index) ? Entry(index) : Entry(0);
-    SelID = entry ? entry->Id : -1;
+    // Older files kept the selection under "SelIndex"; it holds an id as well. An id that names
+    // no entry only leaves the dialog on its first row.
+    SelID = ini.ReadInteger(Section, "SelIndex", -1);
+    if (SelID < 0 || SelID > MaxPhoneId) SelID = 0;
   }
 }
 

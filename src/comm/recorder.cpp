@@ -581,6 +581,10 @@ void TRecorder::Stop() {
   Finished();
 }
 
+void StopRecording() {
+  if (Recorder && Recorder->Running()) Recorder->Stop();
+}
+
 bool TRecorder::ConfirmStop() {
   if (!running_) return true;
   uint16_t answer = mrNo;

@@ -169,4 +169,9 @@ private:
 // The program's recorder; null while there is none.
 extern TRecorder* Recorder;
 
+// Ends the program's running recording and saves what it took, through the device tree, the
+// handlers and the connection, which must all still exist: the program calls it when its main
+// window closes and again first thing at shut-down. Nothing happens when nothing records.
+void StopRecording();
+
 }  // namespace qv

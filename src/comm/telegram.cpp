@@ -487,6 +487,12 @@ bool TTelgrProtocol::SendTelegram(TOutTelegram* telegram) {
   return false;
 }
 
+bool TTelgrProtocol::SendListening(TOutTelegram* telegram, std::initializer_list<TInTelegram*> answers) {
+  if (Port && Port->OutBuffFree() >= static_cast<uint32_t>(telegram->GetSize()))
+    for (TInTelegram* answer : answers) ListenFor(answer);
+  return SendTelegram(telegram);
+}
+
 void TTelgrProtocol::ListenFor(TInTelegram* telegram, int32_t divisor) {
   telegram->SetTimeOut(std::max<int32_t>(1, AnswerTimeOut / divisor));
   telegram->Listen(Port);

@@ -6,6 +6,7 @@
 // their answer through a data packet and check its sum.
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -489,6 +490,11 @@ protected:
   // Sends with Event preset to 50; a send refused because its trials are used up ends the run
   // (the refusal has been reported), since nothing would ever answer it. False then.
   bool SendTelegram(TOutTelegram* telegram);
+  // SendTelegram with the request's answers listened for before it goes out: a quick logger
+  // may answer before the send returns, and bytes that come while nothing listens are dropped.
+  // A request that has to wait for room in the output buffer is listened for once it is sent,
+  // by the step that takes event 50 (listening again there changes nothing).
+  bool SendListening(TOutTelegram* telegram, std::initializer_list<TInTelegram*> answers);
   // Listens on the protocol's port with the answer time-out of the protocols:
   // max(1, seconds div divisor) (3 for answers, 4 for the wake-up's).
   void ListenFor(TInTelegram* telegram, int32_t divisor = 3);

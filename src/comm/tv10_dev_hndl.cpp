@@ -253,7 +253,8 @@ bool TTv10DevHndl::WriteConfig(TDevice* device, bool disconnect) {
       Sleep(500);
     else
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    if (DevKind == 7) return true;
+    // The module's own kind decides: the logger read last may be another one.
+    if (module->TavraTyp() == 7) return true;
     if (!Connected(false)) return false;
     auto* p = NewProtocol<TTv10WriteEEProt>();
     p->Port = Connection->Port();
@@ -320,9 +321,16 @@ bool TTv10DevHndl::ClearMemAnonym(bool interactive, bool disconnect) {
       RegisterNewModul();
       throw;
     }
-    if (ok)
+    if (ok && p->DevKind == 7) {
+      // The interface device keeps no data: there was nothing to clear, and the audit trail
+      // must not say otherwise.
+      if (MsgHandler)
+        MsgHandler->HandleMessage(LoadResString("deh_NoMemory"), "", TMsgDlgType::mtInformation, mbOK, 0, mrOk, false,
+                                  mkWarning);
+    } else if (ok) {
       AddAuditEvent(TDY_AuditEventKind::DeviceMemCleared,
                     FCurModul ? std::to_string(FCurModul->Kennung()) : std::string());
+    }
     RegisterNewModul();
     return ok;
   });

@@ -128,7 +128,7 @@ void TTv10ReadOfflProt::Retry(const std::string& key) {
   StopListening();
   if (!AskRetry(LoadResString(key), Prep)) return;
   Step = 3;
-  SendTelegram(Prep);
+  SendListening(Prep, {Ack, Nack});
 }
 
 void TTv10ReadOfflProt::StartBlock() {
@@ -185,7 +185,7 @@ void TTv10ReadOfflProt::ProtProc(void* sender) {
       if (Event == evChildFailure) return CancelProtocol("", false);
       if (Event != evChildSuccess) InvalidEvent(*this);
       Step = 3;
-      SendTelegram(Prep);
+      SendListening(Prep, {Ack, Nack});
       return;
     case 3:
       if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
@@ -205,7 +205,7 @@ void TTv10ReadOfflProt::ProtProc(void* sender) {
       Step = 5;
       DtRead->SetDateTime(GetDateTime(Channel()));
       DtRead->ResetTrials();
-      SendTelegram(DtRead);
+      SendListening(DtRead, {AckT, Nack});
       return;
     case 5:
       if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
@@ -386,7 +386,7 @@ void TTv10ClearChanProt::Retry(const std::string& key) {
   Nack->StopListen();
   if (!AskRetry(LoadResString(key), Clear)) return;
   Step = 1;
-  SendTelegram(Clear);
+  SendListening(Clear, {Ack, Nack});
 }
 
 void TTv10ClearChanProt::ProtProc(void* sender) {
@@ -395,7 +395,7 @@ void TTv10ClearChanProt::ProtProc(void* sender) {
       if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
       if (Event != evStart) InvalidEvent(*this);
       Step = 1;
-      SendTelegram(Clear);
+      SendListening(Clear, {Ack, Nack});
       return;
     case 1:
       if (Event == evUserCancel) return;

@@ -112,7 +112,7 @@ void TTv10ReadOnlProt::ProtProc(void* sender) {
       if (Event != evChildSuccess) InvalidEvent(*this);
       if (DevKind < 5 || DevKind > 7) return CancelProtocol("TTv10ReadOnlProt.ProtProc(): invalid Tavra type !", true);
       Step = 2;
-      SendTelegram(Request());
+      SendListening(Request(), {Ack, Nack});
       return;
     case 2:
       if (Event == evTelgrSendTimeout) return Retry("sco_OutTimeout");
@@ -174,7 +174,7 @@ void TTv10ReadOnlProt::ProtProc(void* sender) {
       if (channel >= kChannels6) return Done();
       Step = 2;
       ReadOnl4k->SetKanal(channel + 1);
-      SendTelegram(ReadOnl4k);
+      SendListening(ReadOnl4k, {Ack, Nack});
       return;
     }
     default: InvalidStep(*this);

@@ -88,12 +88,13 @@ void TTv10WakeUpProt::DoneProtocol() {
 }
 
 void TTv10WakeUpProt::SendSpace() {
+  // Listening first: the logger answers a space at once.
+  ListenFor(Answer, 4);
   Port->PutString(" ");
   Step = 1;
   ++SpaceCount;
   DisarmTimer();
   Port->SetStatusTrigger(status_handle_, 1, false);
-  ListenFor(Answer, 4);
   ArmTimer(9);
 }
 
@@ -161,7 +162,7 @@ void TTv10SyncClProt::ProtProc(void* sender) {
       if (Event == evChildFailure) return Fail(*this);
       if (Event != evChildSuccess) InvalidEvent(*this);
       Step = 2;
-      SendTelegram(SetDt);
+      SendListening(SetDt, {Ack, Nack});
       return;
     case 2:
       if (Event == evUserCancel) return;
@@ -218,7 +219,7 @@ void TTv10ScanProt::DoneProtocol() {
 
 void TTv10ScanProt::SendScan() {
   Step = 2;
-  SendTelegram(Scan);
+  SendListening(Scan, {Ack, Nack});
 }
 
 void TTv10ScanProt::Retry(const std::string& key) {
@@ -331,7 +332,7 @@ void TTv10ReadEEProt::DisablePacket() {
 void TTv10ReadEEProt::Retry(const std::string& key) {
   if (!AskRetry(LoadResString(key), ReadEE)) return;
   Step = 1;
-  SendTelegram(ReadEE);
+  SendListening(ReadEE, {AckEE, Nack});
 }
 
 void TTv10ReadEEProt::StartBlock() {
@@ -346,7 +347,7 @@ void TTv10ReadEEProt::ProtProc(void* sender) {
       if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
       if (Event != evStart) InvalidEvent(*this);
       Step = 1;
-      SendTelegram(ReadEE);
+      SendListening(ReadEE, {AckEE, Nack});
       return;
     case 1:
       if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
@@ -538,13 +539,13 @@ void TTv10WriteEEProt::SendChunk(bool same) {
   Step = 3;
   // A new chunk starts its trials afresh; the same chunk again counts on.
   if (!same) WriteData->SetData(buffer_.data() + Offset);
-  SendTelegram(WriteData);
+  SendListening(WriteData, {Ack, Nack});
 }
 
 void TTv10WriteEEProt::Retry(const std::string& key) {
   if (!AskRetry(LoadResString(key), PreWrite)) return;
   Step = 1;
-  SendTelegram(PreWrite);
+  SendListening(PreWrite, {Ack, Nack});
 }
 
 void TTv10WriteEEProt::ProtProc(void* sender) {
@@ -563,7 +564,7 @@ void TTv10WriteEEProt::ProtProc(void* sender) {
       if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
       if (Event != evStart) InvalidEvent(*this);
       Step = 1;
-      SendTelegram(PreWrite);
+      SendListening(PreWrite, {Ack, Nack});
       return;
     case 1:
     case 3:

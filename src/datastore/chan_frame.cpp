@@ -80,7 +80,7 @@ TChanFrame::TChanFrame(TComponent* owner) : TPanel(owner) {
   DecSpinEd = new TStySpinEdit(this);
   DecSpinEd->SetParent(this);
   DecSpinEd->SetIntegersOnly(true);
-  DecSpinEd->SetMin(1);
+  DecSpinEd->SetMin(0);
   DecSpinEd->SetMax(10);
   DecSpinEd->SetIntValue(1);
   DecSpinEd->SetBounds(110, 178, 60, 21);
@@ -131,6 +131,10 @@ void TChanFrameEditor::CreateFrame(TWinControl* parent) {
         static_cast<TEdit*>(f->MinEdit), static_cast<TEdit*>(f->DecSpinEd), static_cast<TEdit*>(f->AlarmMaxEd),
         static_cast<TEdit*>(f->AlarmMinEd), static_cast<TEdit*>(f->ViewMaxEd), static_cast<TEdit*>(f->ViewMinEd)})
     edit->OnChange = [this](TComponent* sender) { EditChange(sender); };
+  f->DecSpinEd->OnChange = [this](TComponent* sender) {
+    if (!Updating()) decimals_from_spin_ = true;
+    EditChange(sender);
+  };
 }
 
 void TChanFrameEditor::SetEditText(TEdit* edit, const std::string& text) {
@@ -197,11 +201,15 @@ void TChanFrameEditor::SetRangeReadOnly(bool read_only) {
 
 uint8_t TChanFrameEditor::GetDecimals() const {
   if (!ChanFrame()) return 0;
+  // The spin cannot show every stored count: untouched, it leaves the channel's own.
+  if (!decimals_from_spin_) return decimals_shown_;
   const int32_t value = ChanFrame()->DecSpinEd->IntValue();
   return value >= 0 && value <= 255 ? static_cast<uint8_t>(value) : 0;
 }
 
 void TChanFrameEditor::SetDecimals(uint8_t decimals) {
+  decimals_shown_ = decimals;
+  decimals_from_spin_ = false;
   if (!ChanFrame() || ChanFrame()->DecSpinEd->IntValue() == decimals) return;
   const bool was = Updating();
   SetUpdating(true);

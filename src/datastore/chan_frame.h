@@ -86,6 +86,10 @@ private:
   // Reads a limit; false after showing the refusal, with the edit focused and selected.
   bool ReadValue(TEdit* edit, double& value);
   bool Refuse(TEdit* edit, const std::string& message);
+
+  // The count the channel gave; the spin's value counts only once the user has changed it.
+  uint8_t decimals_shown_ = 0;
+  bool decimals_from_spin_ = true;
 };
 
 // Makes channels create the frame editor.

@@ -920,7 +920,9 @@ void TTv10Modul::ChangeSensors() {
     for (const auto& d : Detached()) candidates.push_back(d.get());
     for (TTavra2GSubMod* c : candidates) {
       const auto* sub = dynamic_cast<const TTv10SubModul*>(c);
-      if (sub && sub->SensorPcb == board && sub->SensorType == new_type && sub->Id() == s) {
+      // One holding another slot stays there: taking it would leave that slot without a holder.
+      const bool free_for_slot = c->NewChanNum == 0 || c->NewChanNum == s;
+      if (sub && free_for_slot && sub->SensorPcb == board && sub->SensorType == new_type && sub->Id() == s) {
         holder = c;
         break;
       }

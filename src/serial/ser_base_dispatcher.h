@@ -288,6 +288,9 @@ private:
   bool announce_waiting_ = false;  // guarded by main_lock_
   uint32_t read_offset_ = 0, max_read_offset_ = 0;
   bool flush_during_delivery_ = false;
+  // The bytes a flush during a delivery drops once the handlers are done: those it found. Bytes
+  // that arrive meanwhile may answer a request the handlers have sent since.
+  uint32_t flush_drop_ = 0;
 
   bool sent_ = false;
   int32_t length_trigger_ = 0;

@@ -69,6 +69,7 @@ int TSerBaseDispatcher::FlushInBuffer() {
     was_full = dispatch_buffer_.Full();
     if (delivering_) {
       flush_during_delivery_ = true;
+      flush_drop_ = static_cast<uint32_t>(dispatch_buffer_.Used());
     } else {
       dispatch_buffer_.Drop(dispatch_buffer_.Used());
     }

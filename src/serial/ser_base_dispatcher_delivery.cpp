@@ -109,6 +109,7 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
     delivering_ = true;
     max_read_offset_ = 0;
     flush_during_delivery_ = false;
+    flush_drop_ = 0;
     uint8_t subtype = msg == kTriggerAvail   ? lsAvail
                       : msg == kTriggerTimer ? lsTimer
                       : msg == kTriggerData  ? lsData
@@ -174,7 +175,8 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
       if (data_mode && dispatch_buffer_.Capacity() > 0) {
         if (flush_during_delivery_) {
           room = dispatch_buffer_.Full();
-          dispatch_buffer_.Drop(dispatch_buffer_.Used());
+          const size_t drop = std::max<size_t>(flush_drop_, max_read_offset_);
+          dispatch_buffer_.Drop(std::min(drop, dispatch_buffer_.Used()));
         } else if (max_read_offset_ > 0) {
           room = dispatch_buffer_.Full();
           dispatch_buffer_.Drop(max_read_offset_);
@@ -182,6 +184,7 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
         if (msg == kTriggerAvail && !flush_during_delivery_ && max_read_offset_ != value) consumed = false;
       }
       flush_during_delivery_ = false;
+      flush_drop_ = 0;
       read_offset_ = 0;
       delivering_ = false;
     }

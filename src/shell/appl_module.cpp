@@ -12,6 +12,7 @@
 #include "base/registry.h"
 #include "comm/connection.h"
 #include "comm/dev_handl_coll.h"
+#include "comm/recorder.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "devices/tv10_modul.h"
@@ -243,6 +244,12 @@ TQvApplModule::~TQvApplModule() {
                                   mkLogOnly);
     }
   };
+  // A running recording saves through the device tree, the handlers and the connection.
+  guarded("Recorder", [this] {
+    if (!Recorder || !Recorder->Running()) return;
+    StopRecording();
+    Step("Stop Recorder");
+  });
   guarded("DbShell", [this] {
     if (!DbShell) return;
     delete DbShell;

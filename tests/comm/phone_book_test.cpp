@@ -79,8 +79,12 @@ TEST_F(PhoneBookTest, CountAndSelectionOutOfRange) {
       {"[TelBook]\r\nCount=134217728\r\n", 0, -1},
       // A huge count is limited to the number of ids instead of looping over it.
       {"[TelBook]\r\nCount=134217727\r\n", MaxPhoneId, 0},
+      // "SelIndex" holds an id, not a row.
       {"[TelBook]\r\nCount=3\r\nSelId=-5\r\nSelIndex=2\r\n", 3, 2},
-      {"[TelBook]\r\nCount=3\r\nSelIndex=7\r\n", 3, 0},
+      {"[TelBook]\r\nCount=3\r\nSelIndex=7\r\n", 3, 7},
+      {"[TelBook]\r\nCount=3\r\nId0=10\r\nId1=20\r\nId2=30\r\nSelIndex=20\r\n", 3, 20},
+      {"[TelBook]\r\nCount=3\r\nId0=10\r\nId1=20\r\nId2=30\r\nSelId=40000\r\nSelIndex=1\r\n", 3, 1},
+      {"[TelBook]\r\nCount=3\r\nId0=10\r\nId1=20\r\nId2=30\r\nSelIndex=32768\r\n", 3, 0},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.ini);

@@ -6,7 +6,9 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/archive_hooks.h"
@@ -82,6 +84,21 @@ TEST_P(Tv10Handler, WritesTheModulesImageAndSetsTheClock) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Tv10Handler, ::testing::Values(5, 6, 7));
 
+TEST(Tv10HandlerWrite, TheModulesOwnKindDecidesWhetherItsImageIsSent) {
+  HandlerLine h(Logger(5));
+  h.RetryLateAnswers();
+  TTv10Modul* m = h.AddModule(5, 0x2345, "");
+  bool changed = false;
+  ASSERT_TRUE(h.handler->ReadCfgDevice(m, true, changed, true)) << h.FirstWarning();
+  // The logger read before this one was an interface device without a configuration of its own.
+  h.handler->DevKind = 7;
+  m->EEImage().Memory()[20] ^= 0x21;
+  const std::string image = m->EEImage().Bytes();
+  ASSERT_TRUE(h.handler->WriteConfig(m, true)) << h.FirstWarning();
+  EXPECT_EQ(h.LoggerImage(), image);
+  EXPECT_FALSE(h.connection->InProcess());
+}
+
 struct HandlerFault {
   const char* name;
   std::function<void(sim::Faults&)> set;
@@ -89,13 +106,17 @@ struct HandlerFault {
   bool once = false;  // only the first read meets the fault
 };
 
-class Tv10HandlerFaults : public ::testing::TestWithParam<HandlerFault> {};
+// Named by their case in test names.
+void PrintTo(const HandlerFault& c, std::ostream* os) { *os << c.name; }
+
+class Tv10HandlerFaults : public ::testing::TestWithParam<std::tuple<HandlerFault, int>> {};
 
 TEST_P(Tv10HandlerFaults, LeaveTheTreeAndTheStoredConfigurationAlone) {
-  const HandlerFault& c = GetParam();
-  HandlerLine h(Logger(5, 0x2345, c.set));
+  const HandlerFault& c = std::get<0>(GetParam());
+  const int kind = std::get<1>(GetParam());
+  HandlerLine h(Logger(kind, 0x2345, c.set));
   const std::string stored = "stored image";
-  const std::string file = h.AddModule(5, 0x2345, stored)->Dir() + "EEPar.cfg";
+  const std::string file = h.AddModule(kind, 0x2345, stored)->Dir() + "EEPar.cfg";
   EXPECT_FALSE(h.handler->ReadCfgAnonym(true, true));
   EXPECT_EQ(h.FirstWarning().substr(0, std::string(c.text).size()), c.text) << h.FirstWarning();
   EXPECT_EQ(h.Root()->ChildCount(), 1);
@@ -121,8 +142,12 @@ const HandlerFault kHandlerFaults[] = {
     {"WrongSum", [](sim::Faults& f) { f.bad_sum_frames = {3}; }, "The logger does not answer.", true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Faults, Tv10HandlerFaults, ::testing::ValuesIn(kHandlerFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, Tv10HandlerFaults,
+                         ::testing::Combine(::testing::ValuesIn(kHandlerFaults), ::testing::Values(5, 6, 7)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + "Kind" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 TEST(Tv10HandlerDevice, AnotherLoggerOnTheLineIsRefusedByName) {
   const std::string stored = "stored image";
@@ -161,7 +186,8 @@ TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
     asked.push_back(msg);
     return answer;
   };
-  // A kind-7 logger ends successfully right after its configuration, without a question.
+  // A kind-7 logger ends successfully right after its configuration, without a question: the
+  // user only learns that there was nothing to clear.
   EXPECT_EQ(h.handler->ClearMemAnonym(true, true), kind == 7);
   EXPECT_EQ(MemorySeries(h.line), series);
   if (kind != 7) {
@@ -169,7 +195,7 @@ TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
     EXPECT_EQ(asked.front(), "Clear the memory of Logger_1?");
     EXPECT_EQ(h.FirstWarning().substr(0, 22), "Cancelled by the user.");
   } else {
-    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(asked, std::vector<std::string>{"This logger has no data memory; nothing was cleared."});
   }
   answer = mrOk;  // a dialog closed otherwise is no Yes
   EXPECT_EQ(h.handler->ClearMemAnonym(true, true), kind == 7);
@@ -179,10 +205,10 @@ TEST_P(Tv10Handler, ClearsTheMemoryOnlyAfterAnExplicitYes) {
   ASSERT_TRUE(h.handler->ClearMemAnonym(true, true)) << h.FirstWarning();
   // A kind-7 logger keeps its memory.
   EXPECT_EQ(MemorySeries(h.line), kind == 7 ? series : 0u);
-  if (kind != 7) {
-    EXPECT_EQ(h.audit.events.back().first, TDY_AuditEventKind::DeviceMemCleared);
-    EXPECT_EQ(h.audit.events.back().second, std::to_string(0x2345));
-  }
+  // Nothing cleared is nothing recorded.
+  EXPECT_EQ(h.audit.events.back().first,
+            kind == 7 ? TDY_AuditEventKind::DeviceCreated : TDY_AuditEventKind::DeviceMemCleared);
+  EXPECT_EQ(h.audit.events.back().second, std::to_string(0x2345));
   EXPECT_TRUE(h.line.Logger().Violations().empty());
 }
 
@@ -268,13 +294,16 @@ struct OnlineFault {
   const char* text;
 };
 
-class Tv10HandlerOnlineFaults : public ::testing::TestWithParam<OnlineFault> {};
+void PrintTo(const OnlineFault& c, std::ostream* os) { *os << c.name; }
+
+class Tv10HandlerOnlineFaults : public ::testing::TestWithParam<std::tuple<OnlineFault, int>> {};
 
 // A refused or damaged answer is asked for again after a pause and a new wake-up, six requests
 // at most; a failed read stores nothing.
 TEST_P(Tv10HandlerOnlineFaults, EndInTheirMessageAndStoreNothing) {
-  const OnlineFault& c = GetParam();
-  HandlerLine h(Logger(5));
+  const OnlineFault& c = std::get<0>(GetParam());
+  const int kind = std::get<1>(GetParam());
+  HandlerLine h(Logger(kind));
   ASSERT_TRUE(h.handler->ReadCfgAnonym(false, true)) << h.FirstWarning();
   TTv10Modul* m = h.Module(0);
   h.line.Handler().messages.clear();
@@ -287,7 +316,8 @@ TEST_P(Tv10HandlerOnlineFaults, EndInTheirMessageAndStoreNothing) {
   } else {
     EXPECT_NE(NewestOf(m, 1), nullptr);
   }
-  EXPECT_FALSE(h.connection->InProcess());
+  // A kind-7 logger stays connected.
+  EXPECT_EQ(h.connection->InProcess(), kind == 7);
 }
 
 const OnlineFault kOnlineFaults[] = {
@@ -296,8 +326,12 @@ const OnlineFault kOnlineFaults[] = {
     {"Silent", [](sim::Faults& f) { f.silent = true; }, false, "The logger does not answer."},
 };
 
-INSTANTIATE_TEST_SUITE_P(Faults, Tv10HandlerOnlineFaults, ::testing::ValuesIn(kOnlineFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, Tv10HandlerOnlineFaults,
+                         ::testing::Combine(::testing::ValuesIn(kOnlineFaults), ::testing::Values(5, 6, 7)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + "Kind" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 TEST(Tv10HandlerOnlineArgs, RefusesAModuleOfAnotherFamily) {
   HandlerLine h(Logger(5));

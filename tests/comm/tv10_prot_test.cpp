@@ -225,6 +225,48 @@ TEST(Tv10WriteEE, RefusesBadParameters) {
   EXPECT_NO_THROW(p.ReceiveData(data.data(), 126));
 }
 
+// Holds the main thread for a while after the request has gone out, as a busy machine may:
+// the logger's answer comes meanwhile.
+void HoldAfterSending(TOutTelegram* t) {
+  t->OnSent = [sent = t->OnSent](TTelegram* s) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    if (sent) sent(s);
+  };
+}
+
+TEST(Tv10Answers, AnAnswerBeforeTheSendHasReturnedIsKept) {
+  for (int kind : {5, 6}) {
+    SCOPED_TRACE(kind);
+    {
+      // The request goes out from the start of the run, with nothing else listening.
+      LoggerLine line(Logger(kind));
+      TTv10ReadEEProt p;
+      p.Port = &line.Port();
+      p.Kennung = 0x2345;
+      p.DevKind = static_cast<uint8_t>(kind);
+      p.BufLen = kind == 6 ? 200 : 128;
+      HoldAfterSending(p.ReadEE);
+      EXPECT_TRUE(p.Execute()) << LastWarning(line);
+    }
+    // The requests go out from inside the handling of the answer before, which has ended the
+    // wake-up and flushed what came before.
+    {
+      LoggerLine line(Logger(kind));
+      TTv10SyncClProt p;
+      p.Port = &line.Port();
+      HoldAfterSending(p.SetDt);
+      EXPECT_TRUE(p.Execute()) << LastWarning(line);
+    }
+    LoggerLine line(Logger(kind));
+    TTv10RdCfgProt p;
+    p.Port = &line.Port();
+    HoldAfterSending(p.Scan->Scan);
+    HoldAfterSending(p.Read->ReadEE);
+    EXPECT_TRUE(p.Execute()) << LastWarning(line);
+    EXPECT_EQ(RequestsAfter(line, 4), (std::vector<std::string>{" ", "&S", "?E", "$?E"}));
+  }
+}
+
 TEST(Tv10SyncCl, ARefusalEndsWithTheLoggersError) {
   LoggerLine line(Logger(5, [](sim::Faults& f) { f.refuse["&T"] = 1; }));
   TTv10SyncClProt p;

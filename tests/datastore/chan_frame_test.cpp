@@ -129,6 +129,27 @@ TEST_F(ChanFrameTest, ValidatesTheLimits) {
   EXPECT_EQ(channel->Decimals(), 3);
 }
 
+TEST_F(ChanFrameTest, DecimalsTheSpinCannotShowStayUnlessChanged) {
+  struct TCase {
+    uint8_t stored;
+    int typed;  // -1: the spin is left alone
+    uint8_t kept;
+  };
+  const TCase cases[] = {{0, -1, 0}, {12, -1, 12}, {255, -1, 255}, {12, 4, 4}, {3, 0, 0}, {0, 10, 10}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.stored) + " " + std::to_string(c.typed));
+    auto ch = TChannel::CreateWithType(2, 0, 12, c.stored, 1.0, 40, -10, 100, -40, "°C", "T2", "Humidity");
+    ch->CreateEditor(form.get(), nullptr, nullptr);
+    auto* ed = static_cast<TChanFrameEditor*>(ch->Editor());
+    ASSERT_NE(ed, nullptr);
+    if (c.typed >= 0) ed->ChanFrame()->DecSpinEd->SetIntValue(c.typed);
+    EXPECT_EQ(ed->Modified(), c.typed >= 0);
+    EXPECT_TRUE(ch->CloseEditor(true));
+    EXPECT_TRUE(ch->ApplyChanges());
+    EXPECT_EQ(ch->Decimals(), c.kept);
+  }
+}
+
 TEST_F(ChanFrameTest, AnEditableRangeIsCheckedFirst) {
   editor->SetRangeReadOnly(false);
   frame->MinEdit->SetText("5");

@@ -139,5 +139,31 @@ TEST_F(ChangeSensors, NewSensorTakesTheSlotAndTheOldOneKeepsItsData) {
   SetChangeSensorsDlgProc(nullptr);
 }
 
+TEST_F(ChangeSensors, ASensorHoldingAnotherSlotStaysThere) {
+  auto root = LoadRoot();
+  TTv10Modul* logger = ReadLogger(root.get(), 6, kKind6);
+  // The first two sensors were swapped between slots 1 and 3 on the logger.
+  TTv10SubModul* first = Slot(logger, 1);
+  TTv10SubModul* third = Slot(logger, 3);
+  ASSERT_EQ(first->Id(), 1);
+  ASSERT_NE(first->SensorType, third->SensorType);
+  first->NewChanNum = 3;
+  third->NewChanNum = 1;
+  SetChangeSensorsDlgProc([&](uint8_t, uint8_t, uint8_t, std::array<uint8_t, 4>& types) {
+    types[0] = first->SensorType;  // slot 1 takes the type slot 3 keeps
+    return true;
+  });
+  Open<TTv10ModEditor0>(logger);
+  logger->ChangeSensors();
+  EXPECT_EQ(logger->FindSubModul(3), first);
+  TTavra2GSubMod* holder = logger->FindSubModul(1);
+  ASSERT_NE(holder, nullptr);
+  EXPECT_NE(holder, first);
+  EXPECT_EQ(static_cast<TTv10SubModul*>(holder)->SensorType, first->SensorType);
+  EXPECT_EQ(third->NewChanNum, 0);
+  for (int slot = 1; slot <= 4; ++slot) EXPECT_NE(logger->FindSubModul(slot), nullptr) << slot;
+  SetChangeSensorsDlgProc(nullptr);
+}
+
 }  // namespace
 }  // namespace qv::test

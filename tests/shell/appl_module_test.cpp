@@ -3,16 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "base/app_globals.h"
+#include "base/dt_stamp.h"
 #include "base/idle_task_manager.h"
 #include "base/info_data.h"
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
 #include "comm/connection.h"
 #include "comm/dev_handl_coll.h"
+#include "comm/recorder.h"
+#include "comm/tv10_dev_hndl.h"
+#include "comm/comm_fixture.h"
+#include "datastore/dt_data.h"
+#include "devices/tv10_modul.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "platform/gui/forms.h"
@@ -213,6 +221,69 @@ TEST_F(ModuleChain, ErasingAKeyTakesTheKeysBelowItAndLeavesItsNeighbours) {
   EXPECT_EQ(left.find("A=1"), std::string::npos) << left;
   EXPECT_EQ(left.find("B=2"), std::string::npos) << left;
   EXPECT_NE(left.find("[Software\\Q\\Profile\\AutoMonitors\\DEVICES\\D10]"), std::string::npos) << left;
+}
+
+// A recording that runs when the program ends is stopped first: it saves its samples through
+// the device tree and the handlers before they are freed.
+TEST_F(ModuleChain, ARecordingRunningAtTheEndIsSavedBeforeTheDevicesGo) {
+  sim::SimConfig config;
+  config.SetKind(7);
+  config.id = 0x2345;
+  config.sample = 1;
+  sim::PtyLogger logger(config);
+  const std::string link = dir.File("ttyLogger");
+  std::filesystem::create_symlink(logger.SlavePath(), link);
+  dir.Write("quarvel.INI", "[SerialPorts]\r\nCOM9=" + link + "\r\n");
+  SetMainThread();
+  InstallComPortMap();
+  logger.Start();
+  test::FakeWindowFactory windows;
+  RegisterApplObjectFactory("TTv10DevHndlColl", {[] { DevHandlColl = new TTv10DevHndlColl(); },
+                                                 [] {
+                                                   delete DevHandlColl;
+                                                   DevHandlColl = nullptr;
+                                                 }});
+  RegisterApplObjectFactory("Recorder", {[] {
+                                           new TRecorder();
+                                           DevHandlColl->BindRecorder(Recorder);
+                                         },
+                                         [] { delete Recorder; }});
+  TTv10AppModul* m = Start();
+  Connection->Port()->SetComNumber(test::LoggerLine::kCom);
+  ASSERT_NE(Recorder, nullptr);
+  Recorder->Start();
+  ASSERT_TRUE(Recorder->Running());
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (Recorder->SamplesTaken() < 2 && std::chrono::steady_clock::now() < end) WaitAndProcessMessages(20);
+  ASSERT_GE(Recorder->SamplesTaken(), 2);
+  steps.clear();
+  delete m;
+  const auto stop = std::find(steps.begin(), steps.end(), "Stop Recorder");
+  ASSERT_NE(stop, steps.end());
+  EXPECT_LT(stop - steps.begin(), std::find(steps.begin(), steps.end(), "Free DbShell") - steps.begin());
+  EXPECT_EQ(Recorder, nullptr);
+  logger.Stop();
+
+  // The tree read afresh holds the samples.
+  TTv10DevClassReg registry;
+  DevClassRegistry = &registry;
+  {
+    TDbShell shell;
+    ASSERT_EQ(shell.Root()->ChildCount(), 1);
+    auto* module = dynamic_cast<TTv10Modul*>(shell.Root()->GetChild(0));
+    ASSERT_NE(module, nullptr);
+    auto* data = dynamic_cast<TDtData*>(module->GetSubModul(1)->Data());
+    ASSERT_NE(data, nullptr);
+    TDtStamp from{static_cast<uint16_t>(TodayDayNo() - 1), 0}, to{static_cast<uint16_t>(TodayDayNo() + 1), 86399};
+    data->OpenDT(from, to, NoDtStamp, NoDtStamp);
+    TDataLock lock(*data);
+    data->SelectWindow(1);
+    int samples = 0;
+    for (bool ok = data->First(); ok; ok = data->Next()) samples += data->DtRec()->IsEmpty() ? 0 : 1;
+    EXPECT_GE(samples, 2);
+  }
+  DevClassRegistry = nullptr;
+  SetComPortMapHook(nullptr);
 }
 
 }  // namespace
