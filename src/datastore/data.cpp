@@ -20,6 +20,7 @@ void ReportDataMessage(const std::string& text, TMsgKind kind) {
 namespace {
 
 thread_local int32_t data_locks_held = 0;
+thread_local const TLockTrace* lock_trace = nullptr;
 
 void NavigatorDataChanged() {
   if (DtNavigator) DtNavigator->Changed();
@@ -28,6 +29,12 @@ void NavigatorDataChanged() {
 }  // namespace
 
 int32_t DataLocksHeldByThread() { return data_locks_held; }
+
+void SetLockTrace(const TLockTrace* trace) { lock_trace = trace; }
+
+void TraceLock(const void* owner, bool taken) {
+  if (lock_trace) (*lock_trace)(owner, taken);
+}
 
 TData::TData(std::string path, TRecord* rec)
     : Path(std::move(path)), rec_(rec), alive_(std::make_shared<TData*>(this)) {
@@ -52,6 +59,7 @@ void TData::Lock() {
   mutex_.lock();
   ++lock_depth_;
   ++data_locks_held;
+  TraceLock(this, true);
 }
 
 bool TData::TryLock(uint32_t ms) {
@@ -74,10 +82,12 @@ bool TData::TryLock(uint32_t ms) {
   }
   ++lock_depth_;
   ++data_locks_held;
+  TraceLock(this, true);
   return true;
 }
 
 void TData::Unlock() {
+  TraceLock(this, false);
   --lock_depth_;
   --data_locks_held;
   mutex_.unlock();

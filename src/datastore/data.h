@@ -237,4 +237,12 @@ private:
 // Number of data-set locks the calling thread holds (for the lock order check of the registry).
 int32_t DataLocksHeldByThread();
 
+// An observer of the calling thread's locking: called with the data set (or the registry of open
+// data sets) right after this thread took its mutex, and right before it releases it. Lock-order
+// checks install one; null removes it. Other threads are not observed.
+using TLockTrace = std::function<void(const void* owner, bool taken)>;
+void SetLockTrace(const TLockTrace* trace);
+// Reports to the calling thread's observer, when there is one.
+void TraceLock(const void* owner, bool taken);
+
 }  // namespace qv

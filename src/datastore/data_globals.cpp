@@ -107,9 +107,11 @@ void TDataGlobals::Lock() {
   assert((registry_locks_held > 0 || DataLocksHeldByThread() == 0) && "registry locked after a data set");
   mutex_.lock();
   ++registry_locks_held;
+  TraceLock(this, true);
 }
 
 void TDataGlobals::Unlock() {
+  TraceLock(this, false);
   --registry_locks_held;
   mutex_.unlock();
 }

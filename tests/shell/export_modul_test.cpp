@@ -1,0 +1,401 @@
+#include "shell/export_modul.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/ini_file2.h"
+#include "datastore/channel.h"
+#include "datastore/channels.h"
+#include "datastore/data_globals.h"
+#include "datastore/global_channel.h"
+#include "datastore/kw_data.h"
+#include "platform/rtl/date_time.h"
+#include "platform/rtl/format_settings.h"
+#include "support/temp_dir.h"
+#include "visual/data_view.h"
+
+namespace qv {
+namespace {
+
+constexpr double M = NoValue;
+
+std::string ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TDtStamp At(int hh, int mm, int ss = 0) { return TDtStamp{DateToDayNo(2, 3, 2009), hh * 3600 + mm * 60 + ss}; }
+TDateTime AtDt(int hh, int mm, int ss = 0) { return DtStampToDateTime(At(hh, mm, ss)); }
+
+// A device's weekly data set with its channels, stored in a folder of its own.
+struct TDeviceData {
+  TDeviceData(const std::string& dir, int values) : channels(TChannels::CreateDefault()), rec(values) {
+    std::filesystem::create_directories(dir);
+    for (int i = 0; i < values; ++i) channels->Add(std::make_unique<TChannel>(static_cast<uint8_t>(2 + i)));
+    data = std::make_unique<TKwData>(dir, channels.get(), &rec);
+  }
+  void Store(const std::vector<std::pair<TDtStamp, std::vector<double>>>& records) {
+    data->OpenDT(At(0, 0), At(23, 59, 59), NoDtStamp, NoDtStamp);
+    TDataLock lock(*data);
+    for (const auto& [stamp, values] : records) {
+      TDtRecord r(rec.ValueCount());
+      r.Date = stamp.Date;
+      r.Time = stamp.Time;
+      for (size_t i = 0; i < values.size(); ++i) r.SetValues(static_cast<int32_t>(i), values[i]);
+      data->InsertRecord(r);
+    }
+    ASSERT_EQ(data->Flush(), drDone);
+    data->FreeBuffer();
+  }
+  TChannel* Chan(int i) { return channels->GetValueChannel(i); }
+
+  std::unique_ptr<TChannels> channels;
+  TDtRecord rec;
+  std::unique_ptr<TKwData> data;
+};
+
+// Two devices: A with temperature and pressure, B with humidity; records around 10:00 on
+// 2 March 2009 with equal, interleaved and missing stamps and values.
+class ExportTest : public ::testing::Test {
+protected:
+  ExportTest() {
+    saved_ = FormatSettings;
+    TFormatSettings f = saved_;
+    f.DecimalSeparator = '.';
+    f.DateSeparator = '/';
+    f.TimeSeparator = ':';
+    ReplaceFormatSettings(f);
+    a_.data->SetName("Logger A");
+    a_.data->SetSName("LA");
+    a_.data->LoggerId = 7;
+    b_.data->SetName("Logger B");
+    b_.data->SetSName("LB");
+    b_.data->LoggerId = 0;
+    TChannel& t = *a_.Chan(0);
+    t.SetName("Temperature");
+    t.SetSName("T");
+    t.SetUnit("C");
+    t.SetDecimals(1);
+    t.SetMin(-40);
+    t.SetMax(85.5);
+    t.SetAlarmMin(2.5);
+    t.SetAlarmMax(30);
+    t.SetSensType(17);
+    TChannel& p = *a_.Chan(1);
+    p.SetName("Pressure");
+    p.SetSName("P");
+    p.SetUnit("hPa");
+    p.SetDecimals(2);
+    p.SetMin(800);
+    p.SetMax(1100);
+    TChannel& h = *b_.Chan(0);
+    h.SetName("Humidity");
+    h.SetSName("H");
+    h.SetUnit("%rH");
+    h.SetDecimals(0);
+    a_.Store({{At(9, 59), {20, 1000}},
+              {At(10, 0), {21.5, 1012.25}},
+              {At(10, 1), {21.6, M}},
+              {At(10, 3), {M, M}},
+              {At(10, 4), {12.5, 1013}}});
+    b_.Store({{At(10, 0), {45}}, {At(10, 2), {46}}, {At(10, 4), {M}}, {At(10, 5), {47}}});
+    sources_ = {{a_.data.get(), a_.Chan(0)}, {b_.data.get(), b_.Chan(0)}, {a_.data.get(), a_.Chan(1)}};
+  }
+  ~ExportTest() override { ReplaceFormatSettings(saved_); }
+
+  // An export of the three columns from 10:00:00 to 10:04:00 with fixed formats.
+  std::unique_ptr<TTxtExpModul> Module(const std::string& file) {
+    auto m = std::make_unique<TTxtExpModul>();
+    m->SetSources(&sources_);
+    m->SetRange(AtDt(10, 0), AtDt(10, 4));
+    m->FileName = dir_.File(file);
+    m->DateFormat = "dd/mm/yyyy";
+    m->TimeFormat = "hh:nn:ss";
+    m->DecimalSeparator = '.';
+    return m;
+  }
+
+  TFormatSettings saved_;
+  // The program's registry, in place before the first data set registers.
+  TDataGlobals globals_;
+  TDataGlobals* const registered_ = (DataGlobals = &globals_);
+  test::TempDir dir_;
+  TDeviceData a_{dir_.Path() + "A/", 2};
+  TDeviceData b_{dir_.Path() + "B/", 1};
+  TChanSelList sources_;
+};
+
+// Each choice of separator, decimal separator, header rows and line end against its golden file.
+// QV_WRITE_GOLDEN=1 writes the files anew (look at every change before it is committed).
+TEST_F(ExportTest, WritesTheGoldenFileOfEachChoice) {
+  struct Case {
+    const char* golden;
+    int field_sep;
+    char decimal;
+    uint16_t info_set;
+    int line_end;
+    bool time_only;
+    const char* bad_value;
+  };
+  const uint16_t all = (1u << ChanInfoItemCount) - 1;
+  const std::vector<Case> cases = {
+      {"tab_point_none_crlf.txt", 0, '.', 0, 0, false, ""},
+      {"pipe_comma_all_lf.txt", 1, ',', all, 2, false, ""},
+      {"slash_point_some_cr.txt", 2, '.', (1u << ciChanNr) | (1u << ciUnit) | (1u << ciLoggerId), 1, false, "?"},
+      {"backslash_comma_limits_crlf.txt", 3, ',', (1u << ciChanMin) | (1u << ciAlarmMin) | (1u << ciAlarmMax), 0, false,
+       "n/a"},
+      {"blank_point_names_timeonly_lf.txt", 4, '.', (1u << ciSourceName) | (1u << ciChanSName) | (1u << ciSensId), 2,
+       true, "-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.golden);
+    auto m = Module(c.golden);
+    m->FieldSeparator = FieldSepChars[c.field_sep];
+    m->DecimalSeparator = c.decimal;
+    m->InfoSet = c.info_set;
+    m->LineEnd = LineEndTexts[c.line_end];
+    m->TimeOnly = c.time_only;
+    m->BadValueString = c.bad_value;
+    m->Execute();
+    const std::string golden = std::string(QV_TEST_DATA_DIR) + "/export/" + c.golden;
+    if (std::getenv("QV_WRITE_GOLDEN")) std::ofstream(golden, std::ios::binary) << ReadFile(m->FileName);
+    EXPECT_EQ(ReadFile(m->FileName), ReadFile(golden));
+  }
+}
+
+TEST_F(ExportTest, AppendingKeepsTheContentAndWritesRowsOnly) {
+  const std::string old = "earlier export\r\n";
+  std::ofstream(dir_.File("x.txt"), std::ios::binary) << old;
+  std::ofstream(dir_.File("empty.txt"), std::ios::binary);
+  auto fresh = Module("fresh.txt");
+  fresh->InfoSet = 1u << ciChanNr;
+  fresh->Execute();
+  const std::string full = ReadFile(fresh->FileName);
+  const std::string rows = full.substr(full.find("gci_Data\r\n") + 10);
+  ASSERT_FALSE(rows.empty());
+
+  auto m = Module("x.txt");
+  m->InfoSet = 1u << ciChanNr;
+  m->Append = true;
+  m->Execute();
+  EXPECT_EQ(ReadFile(m->FileName), old + rows);
+  // An empty file gets the header; without Append an existing file is replaced.
+  m->FileName = dir_.File("empty.txt");
+  m->Execute();
+  EXPECT_EQ(ReadFile(m->FileName), full);
+  m->FileName = dir_.File("x.txt");
+  m->Append = false;
+  m->Execute();
+  EXPECT_EQ(ReadFile(m->FileName), full);
+}
+
+// A row writer that fails from its third row on.
+class TFailingRec : public TTxtExpImpRec {
+public:
+  using TTxtExpImpRec::TTxtExpImpRec;
+  void DoExport() override {
+    if (++rows_ >= 3) throw EWriteError("disk full");
+    TTxtExpImpRec::DoExport();
+  }
+
+private:
+  int rows_ = 0;
+};
+class TFailingModul : public TTxtExpModul {
+public:
+  std::unique_ptr<TExpImpRecord> CreateRecord(int32_t value_count) override {
+    return std::make_unique<TFailingRec>(value_count);
+  }
+};
+
+TEST_F(ExportTest, AFailedExportLeavesTheFileAsItWas) {
+  const std::string old = "earlier export\r\n";
+  std::ofstream(dir_.File("x.txt"), std::ios::binary) << old;
+  for (bool append : {true, false}) {
+    TFailingModul m;
+    m.SetSources(&sources_);
+    m.SetRange(AtDt(10, 0), AtDt(10, 4));
+    m.InfoSet = 1u << ciChanNr;
+    m.Append = append;
+    for (const std::string name : {"x.txt", "new.txt"}) {
+      m.FileName = dir_.File(name);
+      EXPECT_THROW(m.Execute(), EWriteError);
+    }
+    EXPECT_EQ(ReadFile(dir_.File("x.txt")), old);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("new.txt")));
+  }
+  // Nothing else is left in the folder.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Path()))
+    if (e.is_regular_file()) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"x.txt"});
+  auto m = Module("missing/y.txt");
+  EXPECT_THROW(m->Execute(), EFCreateError);
+}
+
+TEST_F(ExportTest, ACommaSystemSeparatorIsReplacedInRowsAndLimits) {
+  TFormatSettings f = FormatSettings;
+  f.DecimalSeparator = ',';
+  ReplaceFormatSettings(f);
+  auto m = Module("c.txt");
+  m->InfoSet = 1u << ciAlarmMin;
+  m->FieldSeparator = '|';
+  m->LineEnd = "\n";
+  m->SetRange(AtDt(10, 4), AtDt(10, 4));
+  m->Execute();
+  EXPECT_EQ(ReadFile(m->FileName), "gci_AlarmMin||2.5|0|0\ngci_Data\n02/03/2009|10:04:00| 12.5||1013.00\n");
+}
+
+TEST_F(ExportTest, RowTextsOfBadStampsAndUnboundColumns) {
+  TTxtExpImpRec r(2);
+  r.DateFormat = "yyyy-mm-dd";
+  r.TimeFormat = "hh:nn";
+  r.FieldSeparator = ';';
+  r.SetLineEnd("\n");
+  r.BadValueString = "";
+  r.SetValues(0, 12.25);
+  const std::vector<std::tuple<uint16_t, int32_t, bool, std::string>> cases = {
+      {At(10, 4).Date, At(10, 4).Time, false, "2009-03-02;10:04;    12.3;\n"},
+      {NoDayNo, At(10, 4).Time, false, "Bad Date/Time;    12.3;\n"},
+      {At(10, 4).Date, -1, false, "Bad Date/Time;    12.3;\n"},
+      {NoDayNo, At(10, 4).Time, true, "10:04;    12.3;\n"},
+      {At(10, 4).Date, -1, true, "Bad Time;    12.3;\n"},
+  };
+  for (const auto& [date, time, time_only, text] : cases) {
+    r.Date = date;
+    r.Time = time;
+    r.TimeOnly = time_only;
+    EXPECT_EQ(r.RowText(), text);
+  }
+}
+
+TEST_F(ExportTest, ErrorsCarryTheirFixedTexts) {
+  auto text_of = [](const std::function<void()>& f) -> std::string {
+    try {
+      f();
+    } catch (const Exception& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  TTxtExpImpRec r(2);
+  TGlobChanList one;
+  one.Add(std::make_unique<TGlobalChannel>(a_.data.get(), a_.Chan(0)));
+  TTxtExpModul empty;
+  TTxtExpModul no_range;
+  no_range.SetSources(&sources_);
+  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[&] { r.SetGlobChanList(nullptr); }, "TExpImpRecord.SetGlobChanList: invalid GlobChanList"},
+      {[&] { r.SetGlobChanList(&one); }, "TExpImpRecord.SetGlobChanList: invalid GlobChanList"},
+      {[&] { r.SetLineEnd(""); }, "TTxtExpImpRec.SetLineEnd: no empty line end!"},
+      {[&] { r.DoExport(); }, "TTxtExpImpRec.DoExport: Stream nil"},
+      {[&] { r.DoImport(); }, "TTxtExpImpRec.DoImport: method not tested!"},
+      {[&] { empty.SetSources(nullptr); }, "TExportModul.SetSources: SelectList nil!"},
+      {[&] { empty.Execute(); }, "TExportModul.Execute: GlobChanList/DataView = nil"},
+      {[&] { no_range.Execute(); }, "TExportModul.Execute: invalid date/time range"},
+      {[&] { StringToFieldSep("tab"); }, "StringToFieldSep: invalid string: tab"},
+      {[&] { RdStrToLineEnd("CRLF"); }, "RdStrToLineEnd: invalid string: CRLF"},
+  };
+  for (const auto& [f, text] : cases) EXPECT_EQ(text_of(f), text);
+  // A range with an unset end is not taken.
+  no_range.SetRange(AtDt(10, 0), NoDateTime);
+  EXPECT_EQ(no_range.StartDt, NoDateTime);
+}
+
+TEST_F(ExportTest, OnlyWeeklyDataSetsBecomeColumnsAndTheCopiesAreAnonymous) {
+  TDtRecord rec(1);
+  TKwData* a = a_.data.get();
+  struct TOther : TDtData {
+    using TDtData::TDtData;
+    int32_t WriteData() override { return drDone; }
+    int32_t ReadData() override { return drDone; }
+    std::string DefineIdent() override { return "other"; }
+    std::string GetName() override { return "other"; }
+    std::string GetSName() override { return "other"; }
+    bool NoData() override { return true; }
+  } other("", &rec);
+  TChanSelList list = {{&other, a_.Chan(0)}, {a, a_.Chan(1)}, {a, a_.Chan(0)}};
+  TTxtExpModul m;
+  m.SetSources(&list);
+  ASSERT_EQ(m.GlobChanList()->Count(), 2);
+  EXPECT_EQ(m.Record()->ValueCount(), 2);
+  EXPECT_EQ(m.View()->DtRec(), m.Record());
+  TData* copy = m.GlobChanList()->GetData_I(0);
+  EXPECT_NE(copy, a);
+  EXPECT_EQ(copy->GetDataIdent(), "$$NoIdent$$");
+  EXPECT_EQ(copy->GetName(), "Logger A");
+  EXPECT_EQ(copy->LoggerId, 7);
+  EXPECT_EQ(globals_.FindData(a->GetDataIdent()), a);
+  // New sources replace the old ones; none leaves the export without view and record.
+  m.SetSources(&sources_);
+  EXPECT_EQ(m.Record()->ValueCount(), 3);
+  EXPECT_EQ(m.Record()->GlobChanList(), m.GlobChanList());
+  TChanSelList none;
+  m.SetSources(&none);
+  EXPECT_EQ(m.View(), nullptr);
+  EXPECT_EQ(m.Record(), nullptr);
+}
+
+TEST(ExportSettings, NamesAndStoredFormsRoundTrip) {
+  EXPECT_EQ(GetChanInfoName(ciUnit), "gci_Unit");
+  EXPECT_EQ(GetChanInfoName(128 + ciUnit), "gci_Unit");
+  EXPECT_EQ(GetChanInfoName(ChanInfoItemCount), "* N/A *");
+  for (int i = 0; i < FieldSepCount; ++i) EXPECT_EQ(StringToFieldSep(FieldSepNames[i]), i);
+  for (int i = 0; i < LineEndCount; ++i) EXPECT_EQ(RdStrToLineEnd(LineEndNames[i]), i);
+
+  test::TempDir dir;
+  TIniFile2 ini(dir.File("QV.INI"));
+  const TExportSettings defaults = ReadExportSettings(ini);
+  EXPECT_EQ(defaults.InfoSet, 0);
+  EXPECT_EQ(defaults.DateFormat, CurrentFormatSettings().ShortDateFormat);
+  EXPECT_EQ(defaults.DecimalSeparator, CurrentFormatSettings().DecimalSeparator);
+  EXPECT_EQ(defaults.FieldSeparator, 0);
+  EXPECT_EQ(defaults.LineEnd, 0);
+  EXPECT_EQ(defaults.BadValueString, "");
+
+  TExportSettings s;
+  s.InfoSet = (1u << ciChanNr) | (1u << ciLoggerId);
+  s.DateFormat = "yyyy\"-\"mm\"-\"dd";
+  s.TimeFormat = "hh\":\"nn";
+  s.DecimalSeparator = ',';
+  s.FieldSeparator = 4;
+  s.LineEnd = 2;
+  s.BadValueString = "n/a";
+  WriteExportSettings(ini, s);
+  EXPECT_EQ(ini.ReadString("Export", "GlobChanInfo", ""), "gci_ChanNr-gci_LoggerId-");
+  EXPECT_EQ(ini.ReadString("Export", "FieldSeparator", ""), "< >");
+  EXPECT_EQ(ini.ReadString("Export", "LineEnd", ""), "LF");
+  EXPECT_EQ(ini.ReadString("Export", "BadValueString", ""), "<n/a>");
+  const TExportSettings back = ReadExportSettings(ini);
+  EXPECT_EQ(back.InfoSet, s.InfoSet);
+  EXPECT_EQ(back.DateFormat, s.DateFormat);
+  EXPECT_EQ(back.TimeFormat, s.TimeFormat);
+  EXPECT_EQ(back.DecimalSeparator, ',');
+  EXPECT_EQ(back.FieldSeparator, 4);
+  EXPECT_EQ(back.LineEnd, 2);
+  EXPECT_EQ(back.BadValueString, "n/a");
+
+  // Text left over keeps no items; bad names and empty values fall back to the defaults.
+  ini.WriteString("Export", "GlobChanInfo", "gci_ChanNr-unknown-");
+  ini.WriteString("Export", "FieldSeparator", "tab");
+  ini.WriteString("Export", "DecimalSeparator", "");
+  ini.WriteString("Export", "BadValueString", "");
+  const TExportSettings bad = ReadExportSettings(ini);
+  EXPECT_EQ(bad.InfoSet, 0);
+  EXPECT_EQ(bad.FieldSeparator, 0);
+  EXPECT_EQ(bad.DecimalSeparator, CurrentFormatSettings().DecimalSeparator);
+  EXPECT_EQ(bad.BadValueString, "");
+}
+
+}  // namespace
+}  // namespace qv
