@@ -8,19 +8,11 @@
 #include "visual/ddt_monitor.h"
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
-#include "visual/table_fixture.h"
+#include "visual/val_table.h"
+#include "visual/vis_fixture.h"
 
 namespace qv {
 namespace {
-
-// The table class the monitor adds, here without values.
-class AddedTable : public test::TestTable {
-public:
-  using test::TestTable::TestTable;
-  std::string ClassName() const override { return "TValTable"; }
-};
-const TVisObjClass AddedTableClass{"TValTable", &TableVOClass, [] { return std::string("table"); },
-                                   [](TComponent* owner) -> TVisObj* { return CreateVisObj<AddedTable>(owner); }};
 
 // A monitor page of 600 x 400 with diagrams and a table.
 class DDTMonitorTableTest : public ::testing::Test, public test::VisFixture {
@@ -29,7 +21,7 @@ protected:
     Selector = &selector_;
     VOClassRegistry = &registry_;
     registry_.RegisterClass(&DtPlotVOClass);
-    registry_.RegisterClass(&AddedTableClass);
+    registry_.RegisterClass(&ValTableClass);
     notebook_ = new TNotebook(form.get());
     notebook_->SetParent(form.get());
     notebook_->SetBounds(0, 0, 600, 400);
