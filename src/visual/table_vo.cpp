@@ -12,6 +12,7 @@
 #include "datastore/data.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
+#include "platform/rtl/date_time.h"
 #include "platform/rtl/format.h"
 #include "visual/d29_sel_glob_chan.h"
 #include "visual/d39_retrieve_tbl_col.h"
@@ -89,6 +90,8 @@ TCellFormat ExtractFormatStr(const std::string& cell, std::string& text) {
 TCellFormat InitCellFormat(TCanvas& canvas) {
   return MakeFormat(kCentredFlags, 0, canvas.Font().Color(), canvas.Font().Style());
 }
+
+std::string TimeCaption(TDateTime time) { return FormatDateTime("tt", time) + " "; }
 
 int ScaleWidth(int w) {
   // W x 1.1 + 0.5 in exact integers, rounded half to even.
@@ -286,6 +289,10 @@ void TTableVO::FillFixedColumn() {
   for (int row = 0; row < 3; ++row) grid_->SetCells(0, row, prefix + texts[row]);
   const TTextWidthFunc measure = HeaderMeasure();
   int widest = measure("00:00:00 ");
+  // The rows' times are written in the locale's long time format, which may be wider (with
+  // hours beyond 9 and a morning or afternoon marker).
+  for (double t : {10.0 / 24 + 59.0 / 1440, 22.0 / 24 + 59.0 / 1440})
+    widest = std::max(widest, measure(TimeCaption(t)));
   for (const std::string& t : texts) widest = std::max(widest, measure(t));
   grid_->SetColWidths(0, ScaleWidth(widest));
 }

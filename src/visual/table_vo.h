@@ -12,6 +12,7 @@
 #include "datastore/channel.h"
 #include "platform/gui/grids.h"
 #include "platform/gui/list_ctrls.h"
+#include "platform/rtl/date_time.h"
 #include "visual/selector.h"
 #include "visual/vis_obj.h"
 
@@ -33,6 +34,9 @@ std::string FormatPrefix(const TCellFormat& format);
 TCellFormat ExtractFormatStr(const std::string& cell, std::string& text);
 // Centred word-broken text in the canvas's current font colour and style.
 TCellFormat InitCellFormat(TCanvas& canvas);
+
+// A row caption: the time in the locale's long time format and a blank.
+std::string TimeCaption(TDateTime time);
 
 // The pixel sizes of tables grow by a tenth: W x 1.1 + 0.5, rounded half to even.
 int ScaleWidth(int w);

@@ -220,7 +220,7 @@ void TValTable::FillCells(TStringGrid* grid) {
       if (r.Date != day_) continue;
       if (first && grid == grid_) SetCurrentTime(r.Time);
       first = false;
-      grid->SetCells(0, row, normal + FormatDateTime("tt", DtStampToDateTime(TDtStamp{r.Date, r.Time})) + " ");
+      grid->SetCells(0, row, normal + TimeCaption(DtStampToDateTime(TDtStamp{r.Date, r.Time})));
       for (int c = 0; c < count; ++c) {
         const double value = r.GetValues(c);
         TChannel* chan = Column(c)->Channel();

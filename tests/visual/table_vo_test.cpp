@@ -116,7 +116,8 @@ TEST_F(TableTest, HeaderJoinsNeighboursOfOneDataSet) {
   const int hall_width = std::max(Measure("Hall"), table_->Column(3)->ValueWidth);
   EXPECT_EQ(g->ColWidths(4), ScaleWidth(hall_width));
   EXPECT_EQ(g->ColWidths(0),
-            ScaleWidth(std::max({Measure("00:00:00 "), Measure(LoadResString("dev_Device")),
+            ScaleWidth(std::max({Measure("00:00:00 "), Measure(TimeCaption(10.0 / 24 + 59.0 / 1440)),
+                                 Measure(TimeCaption(22.0 / 24 + 59.0 / 1440)), Measure(LoadResString("dev_Device")),
                                  Measure(LoadResString("chn_Channel")), Measure(LoadResString("chn_Unit"))})));
   if (3 * value < name) {
     const int half = (name - 3 * value) / 2 + 1;

@@ -28,6 +28,10 @@
 #include "visual/d40_retrieve_obj.h"
 #include "visual/d41_setup_gl_chans.h"
 #include "visual/table_vo.h"
+#include "visual/val_table.h"
+#include "base/dt_stamp.h"
+#include "datastore/dt_navigator.h"
+#include "platform/rtl/date_time.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_vo.h"
@@ -94,11 +98,12 @@ int main(int argc, char** argv) {
   InitializeGui(argc, argv);
   // --d35 FILE writes the dialog that names a stored monitor, --d40 FILE the retrieve dialog.
   // --table FILE writes a table of three columns, --d39 and --d41 FILE its retrieve-column and
-  // column set-up dialogs.
+  // column set-up dialogs. --valtable FILE writes the value table of the data's first day.
   // --book FILE writes a monitor book with three tiled plots on its first of two pages.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, table_file, d39_file, d41_file;
+  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, table_file, d39_file, d41_file,
+      valtable_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
@@ -108,6 +113,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--d35") == 0) d35_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d40") == 0) d40_file = argv[i + 1];
     if (std::strcmp(argv[i], "--table") == 0) table_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--valtable") == 0) valtable_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d39") == 0) d39_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d41") == 0) d41_file = argv[i + 1];
   }
@@ -271,6 +277,31 @@ int main(int argc, char** argv) {
     table_form.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&table_form, table_file) && ok;
+  }
+  if (!valtable_file.empty()) {
+    // The navigator's day is the data's first day; the table follows it.
+    TFixedClock clock(DtStampToDateTime(TDtStamp{kFirstDay, 12 * 3600}));
+    TDtNavigator nav(clock);
+    nav.Dt1Start = TDtStamp{kFirstDay, 6 * 3600};
+    DtNavigator = &nav;
+    // The plot follows the data already, so the data set does not reopen for the new follower.
+    data.OpenDT(nav.Dt1Start, nav.Dt1Stop, nav.Dt2Start, nav.Dt2Stop);
+    TForm vt_form(nullptr);
+    vt_form.SetCaption("Quarvel2 - value table");
+    vt_form.SetBounds(0, 0, 560, 420);
+    auto* table = CreateVisObj<TValTable>(&vt_form);
+    table->SetParent(&vt_form);
+    table->SetAlign(TAlign::alClient);
+    table->SetvobId(1);
+    table->SetColor(clBtnFace);
+    table->BeginGlobChanUpdate();
+    for (uint8_t k = 1; k <= 3; ++k) table->AddGlobChan(&data, channels->FindByKey(k));
+    table->GlobChansChanged();
+    vt_form.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&vt_form, valtable_file) && ok;
+    delete table;
+    DtNavigator = nullptr;
   }
   if (!d39_file.empty()) {
     TD39_RetrieveTblCol d39(nullptr);
