@@ -249,6 +249,10 @@ void TTableVO::CreateGrid() {
   grid_->SetScrollBars(TScrollStyle::ssBoth);
   grid_->OnMouseMove = [this](TComponent*, TShiftState, int x, int y) { GridMouseMove(x, y); };
   grid_->OnTopLeftChanged = [this](TComponent*) { UpdateDeviceRowHeight(); };
+  // The table's keys come first; the grid scrolls with the rest.
+  grid_->OnKeyDown = [this](TComponent*, uint16_t& key, TShiftState shift) {
+    if (HandleKey(key, shift)) key = 0;
+  };
 }
 
 void TTableVO::ArrangeTitleLabel() {

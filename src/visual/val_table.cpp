@@ -68,8 +68,6 @@ TValTable::~TValTable() {
 
 void TValTable::AfterConstruction() {
   TTableVO::AfterConstruction();
-  DefaultVOOptions |= voPrintEnabled;
-  SetVOOptions(VOOptions() | voPrintEnabled);
   if (title_label_) title_label_->SetCaption("");
   UpdateLanguage();
 }

@@ -172,6 +172,12 @@ TEST_F(ValTableTest, RowKeysScrollTheRows) {
     EXPECT_TRUE(t->HandleKey(key, 0));
     EXPECT_EQ(t->CurrentTime(), s.first) << s.key;
   }
+  // Keys typed into the grid reach the table first.
+  uint16_t key = 40;
+  t->Grid()->OnKeyDown(t->Grid(), key, 0);
+  EXPECT_EQ(key, 0);
+  EXPECT_EQ(t->CurrentTime(), 3600);
+  EXPECT_EQ(t->Grid()->TopRow(), t->Grid()->FixedRows());
 }
 
 // Many changes post one reload; a hidden table reloads once when it is shown again.
@@ -195,6 +201,10 @@ TEST_F(ValTableTest, ReloadsOncePerBurstOfChanges) {
   Settle();
   EXPECT_EQ(t->reloads, 2);
   EXPECT_FALSE(t->ReloadOnActivate());
+  // A table freed before its message arrives is not reached by it.
+  t->DataNotify(&room_, deManyChanged);
+  delete t;
+  Settle();
 }
 
 // A new record of the day appears as a row of its own; one of another day does not.

@@ -271,6 +271,8 @@ void TStringGrid::PaintOn(TCanvas& canvas, int x, int y) {
 }
 
 void TStringGrid::KeyDown(uint16_t& key, TShiftState shift) {
+  // The owner sees the key first and may take it.
+  TCustomControl::KeyDown(key, shift);
   switch (key) {
     case kVkLeft: SetLeftCol(std::max(fixed_cols_, left_col_ - 1)); break;
     case kVkRight: SetLeftCol(std::min(ColCount() - VisibleColCount(), left_col_ + 1)); break;
@@ -280,7 +282,7 @@ void TStringGrid::KeyDown(uint16_t& key, TShiftState shift) {
     case kVkNext: SetTopRow(std::min(RowCount() - VisibleRowCount(), top_row_ + VisibleRowCount())); break;
     case kVkHome: SetLeftCol(fixed_cols_); break;
     case kVkEnd: SetLeftCol(std::max(fixed_cols_, ColCount() - VisibleColCount())); break;
-    default: TCustomControl::KeyDown(key, shift); return;
+    default: return;
   }
 }
 
