@@ -1,6 +1,7 @@
 #include "visual/val_table.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/archive_hooks.h"
 #include "base/dt_stamp.h"
@@ -9,6 +10,7 @@
 #include "datastore/dt_navigator.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/rtl/date_time.h"
+#include "platform/gui/list_ctrls.h"
 
 namespace qv {
 
@@ -18,6 +20,8 @@ constexpr uint16_t kNoDay = 0xFFFF;
 constexpr uint16_t kVkPrior = 33, kVkNext = 34, kVkEnd = 35, kVkHome = 36, kVkLeft = 37, kVkUp = 38, kVkRight = 39,
                    kVkDown = 40;
 constexpr int kButtonSize = 17;
+constexpr int kScrollMax = 500;
+constexpr uint32_t kHintMs = 3000;
 
 TDtNavigator* DayNavigator() { return dynamic_cast<TDtNavigator*>(DtNavigator); }
 
@@ -78,6 +82,11 @@ void TValTable::CreateGrid() {
   grid_->SetScrollBars(TScrollStyle::ssHorizontal);
   day_back_ = NewDayButton(this, ClientPanel(), "Images/DblUpArr.bmp", "<<", false);
   day_forw_ = NewDayButton(this, ClientPanel(), "Images/DblDown.bmp", ">>", true);
+  scroll_bar_ = new TScrollBar(this);
+  scroll_bar_->SetParent(ClientPanel());
+  scroll_bar_->SetRange(0, kScrollMax);
+  scroll_bar_->SetTabStop(false);
+  scroll_bar_->OnScroll = [this](TComponent*, TScrollCode code, int& position) { ScrollBarScroll(code, position); };
 }
 
 void TValTable::ArrangeTitleLabel() {
@@ -94,6 +103,9 @@ void TValTable::ArrangeButtons() {
   grid_->SetBounds(grid_->Left(), grid_->Top(), width, grid_->Height());
   day_back_->SetBounds(grid_->Left() + width + 2, grid_->Top(), kButtonSize, kButtonSize);
   day_forw_->SetBounds(grid_->Left() + width + 2, grid_->Top() + kButtonSize, kButtonSize, kButtonSize);
+  if (scroll_bar_)
+    scroll_bar_->SetBounds(grid_->Left() + width + 2, grid_->Top() + 2 * kButtonSize, kButtonSize,
+                           std::max(grid_->Height() - 2 * kButtonSize, 0));
   const int rows = grid_->RowCount();
   AdjustRowCount();
   if (grid_->RowCount() > rows) FillCells(grid_);
@@ -144,8 +156,14 @@ void TValTable::UpdateDay() {
   ArrangeTitleLabel();
 }
 
-void TValTable::GotoTime(int32_t time) {
-  if (!view_->GotoDt(TDtStamp{day_, time}, true)) GotoLastRow();
+void TValTable::GotoTime(int32_t time, bool from_start) {
+  bool found = view_->GotoDt(TDtStamp{day_, time}, from_start);
+  if (found) {
+    // The row found may be the next day's first, which the window still holds.
+    view_->RestorePosition();
+    found = view_->Next() && view_->DtRec()->Date == day_;
+  }
+  if (!found) GotoLastRow();
 }
 
 void TValTable::GotoLastRow() {
@@ -168,7 +186,87 @@ void TValTable::GotoNewestRows() {
   view_->MoveBy(-std::max(visible - 2, 0));
 }
 
-void TValTable::SetCurrentTime(int32_t time) { current_time_ = time; }
+void TValTable::SetCurrentTime(int32_t time) {
+  if (time == current_time_) return;
+  current_time_ = time;
+  UpdateScrollPos();
+}
+
+namespace {
+// The first and last row times of the view, clamped to the day.
+bool DayBounds(TDataView& view, uint16_t day, int32_t& first, int32_t& last) {
+  auto clamp = [day](const TDtRecord& r) { return r.Date < day ? 0 : r.Date > day ? 86399 : r.Time; };
+  if (!view.First()) return false;
+  first = clamp(*view.DtRec());
+  last = view.Last() ? clamp(*view.DtRec()) : first;
+  return true;
+}
+}  // namespace
+
+void TValTable::UpdateScrollPos() {
+  if (!view_ || current_time_ < 0) return;
+  int32_t h = 0, l = 0;
+  {
+    TDataLock lock(*view_);
+    if (!DayBounds(*view_, day_, h, l)) return;
+  }
+  int pos = 0;
+  if (h < l) pos = static_cast<int>(std::nearbyint(static_cast<double>(current_time_ - h) * kScrollMax / (l - h)));
+  scroll_pos_ = std::clamp(pos, 0, kScrollMax);
+  if (scroll_bar_) scroll_bar_->SetPosition(scroll_pos_);
+}
+
+void TValTable::ScrollBarScroll(TScrollCode code, int& position) {
+  NoteUserActivity();
+  if (!view_ || view_->RecordCount() == 0) {
+    position = scroll_pos_;
+    return;
+  }
+  bool fill = true;
+  {
+    TDataLock lock(*view_);
+    int32_t h = 0, l = 0;
+    DayBounds(*view_, day_, h, l);
+    const int min = scroll_bar_ ? scroll_bar_->Min() : 0, max = scroll_bar_ ? scroll_bar_->Max() : kScrollMax;
+    auto target = [&] {
+      return max == min ? h
+                        : static_cast<int32_t>(
+                              std::nearbyint(static_cast<double>(l - h) * (position - min) / (max - min) + h));
+    };
+    const int visible = grid_ ? grid_->VisibleRowCount() : 1;
+    switch (code) {
+      case TScrollCode::scLineUp: view_->MoveBy(-1); break;
+      case TScrollCode::scLineDown: view_->MoveBy(1); break;
+      case TScrollCode::scPageUp: view_->MoveBy(-visible); break;
+      case TScrollCode::scPageDown: view_->MoveBy(visible); break;
+      case TScrollCode::scPosition: {
+        const int32_t t = std::clamp(target(), h, l);
+        GotoTime(t, t < current_time_);
+        HideCellHint();
+        break;
+      }
+      case TScrollCode::scTrack: {
+        // While the thumb is dragged, the time it stands for shows beside it; the rows stay.
+        fill = false;
+        const int arrow = scroll_bar_->Width();
+        const int travel = std::max(scroll_bar_->Height() - 2 * arrow, 0);
+        const int y =
+            scroll_bar_->Top() + arrow +
+            (max == min ? 0
+                        : static_cast<int>(std::nearbyint(static_cast<double>(position - min) * travel / (max - min))));
+        const std::string text =
+            FormatDateTime("tt", DtStampToDateTime(TDtStamp{day_, std::clamp(target(), 0, 86399)}));
+        const TRect r = HintWindow()->CalcHintRect(200, text);
+        const TPoint at = ClientPanel()->ClientToScreen(TPoint{scroll_bar_->Left() - r.Width() - 5, y});
+        ShowCellHint(text, at, kHintMs);
+        break;
+      }
+      default: break;
+    }
+  }
+  if (fill) FillCells(grid_);
+  position = scroll_pos_;
+}
 
 void TValTable::GlobChansChanged() {
   const bool had_view = view_ != nullptr;
@@ -211,13 +309,12 @@ void TValTable::FillCells(TStringGrid* grid) {
     TDataLock lock(*view_);
     view_->RestorePosition();
     const int count = std::min(GetGlobChanCount(), static_cast<int>(view_->DtRec()->ValueCount()));
-    bool first = true;
+    int32_t first_time = -1;
     while (row < grid->RowCount() && view_->Next()) {
       const TDtRecord& r = *view_->DtRec();
       // A row of the day before or after that the window still holds takes no grid row.
       if (r.Date != day_) continue;
-      if (first && grid == grid_) SetCurrentTime(r.Time);
-      first = false;
+      if (first_time < 0) first_time = r.Time;
       grid->SetCells(0, row, normal + TimeCaption(DtStampToDateTime(TDtStamp{r.Date, r.Time})));
       for (int c = 0; c < count; ++c) {
         const double value = r.GetValues(c);
@@ -229,6 +326,8 @@ void TValTable::FillCells(TStringGrid* grid) {
       }
       ++row;
     }
+    // The scroll position reads the view too: only after the rows are read.
+    if (first_time >= 0 && grid == grid_) SetCurrentTime(first_time);
   }
   for (; row < grid->RowCount(); ++row)
     for (int c = 0; c < grid->ColCount(); ++c) grid->SetCells(c, row, "");
@@ -315,6 +414,7 @@ void TValTable::Reload() {
         GotoTime(current_time_);
       }
       FillCells(grid_);
+      UpdateScrollPos();
     } else if (TDtNavigator* nav = DayNavigator();
                nav && nav->ZoomLevel > 9 && !AutoScrollActive && nav->Dt1Start.Date != kNoDay) {
       TDataLock lock(*view_);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "datastore/dt_record.h"
+#include "platform/gui/std_ctrls.h"
 #include "visual/data_view.h"
 #include "visual/table_vo.h"
 
@@ -28,6 +29,10 @@ public:
   bool ReloadOnActivate() const { return reload_on_activate_; }
   TSpeedButton* DayBackButton() const { return day_back_; }
   TSpeedButton* DayForwardButton() const { return day_forw_; }
+  TScrollBar* ScrollBar() const { return scroll_bar_; }
+  // The scroll bar shows where the first shown row lies in the day's rows (0 to 500).
+  void UpdateScrollPos();
+  void ScrollBarScroll(TScrollCode code, int& position);
 
   // Reloads the rows after the data sets changed (the message the table posts to itself).
   virtual void Reload();
@@ -52,8 +57,9 @@ public:
 private:
   void CreateView();
   void FreeView();
-  // Positions the view at the first row at or after (Day, time), else at the last row.
-  void GotoTime(int32_t time);
+  // Positions the view at the first row at or after (Day, time), else at the day's last row;
+  // the search starts at the window's start or at the current row.
+  void GotoTime(int32_t time, bool from_start = true);
   // Positions the view at the day's last row.
   void GotoLastRow();
   // Positions the view so that the newest rows show.
@@ -70,6 +76,8 @@ private:
   bool newest_changed_ = false;
   TSpeedButton* day_back_ = nullptr;
   TSpeedButton* day_forw_ = nullptr;
+  TScrollBar* scroll_bar_ = nullptr;
+  int scroll_pos_ = 0;
 };
 
 extern const TVisObjClass ValTableClass;

@@ -180,6 +180,32 @@ TEST_F(ValTableTest, RowKeysScrollTheRows) {
   EXPECT_EQ(t->Grid()->TopRow(), t->Grid()->FixedRows());
 }
 
+// The scroll bar shows the first row's place in the day; its thumb goes to a time of the day.
+TEST_F(ValTableTest, ScrollBarFollowsAndMovesTheRows) {
+  CountingTable* t = NewTable();
+  Settle();
+  TScrollBar* bar = t->ScrollBar();
+  EXPECT_EQ(bar->Position(), 0);
+  uint16_t key = 35;  // End: the day's last row, 02:00 of a day from 00:00 to 23:59:59
+  t->HandleKey(key, 0);
+  EXPECT_EQ(bar->Position(), 42);
+  bar->Scroll(TScrollCode::scLineUp, 41);
+  EXPECT_EQ(t->CurrentTime(), 5400);
+  EXPECT_EQ(bar->Position(), 31);
+  // Dragging shows the time the thumb stands for and leaves the rows.
+  bar->Scroll(TScrollCode::scTrack, 250);
+  EXPECT_TRUE(t->HintWindow()->HintVisible());
+  EXPECT_EQ(t->HintWindow()->Caption(), FormatDateTime("tt", 0.5));
+  EXPECT_EQ(t->CurrentTime(), 5400);
+  // Released after the last row: the day's last row; near the top: the first row at or after.
+  bar->Scroll(TScrollCode::scPosition, 250);
+  EXPECT_FALSE(t->HintWindow()->HintVisible());
+  EXPECT_EQ(t->CurrentTime(), 7200);
+  bar->Scroll(TScrollCode::scPosition, 1);  // 00:02:53
+  EXPECT_EQ(t->CurrentTime(), 3600);
+  EXPECT_EQ(Rows(t).size(), 3u);
+}
+
 // Many changes post one reload; a hidden table reloads once when it is shown again.
 TEST_F(ValTableTest, ReloadsOncePerBurstOfChanges) {
   CountingTable* t = NewTable();
