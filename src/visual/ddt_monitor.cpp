@@ -10,6 +10,7 @@
 #include "controls/sty_splitter.h"
 #include "platform/gui/forms.h"
 #include "visual/d40_retrieve_obj.h"
+#include "visual/table_vo.h"
 #include "visual/vis_obj.h"
 
 namespace qv {
@@ -20,6 +21,10 @@ constexpr int kTiling[kMaxDiagrams][2] = {{1, 1}, {1, 2}, {1, 3}, {2, 2}, {2, 3}
 
 bool IsDiagramClass(const TVisObjClass* cls) { return cls && cls->InheritsFrom(&DiagramVOClass); }
 bool IsDiagram(const TVisObj* vo) { return dynamic_cast<const TDiagramVO*>(vo) != nullptr; }
+bool IsTableClass(const TVisObjClass* cls) { return cls && cls->InheritsFrom(&TableVOClass); }
+bool IsTable(const TVisObj* vo) { return dynamic_cast<const TTableVO*>(vo) != nullptr; }
+// The class of the tables the user adds.
+constexpr const char* kValTableClass = "TValTable";
 
 void EraseFrom(std::vector<TVisObj*>& list, const TVisObj* vo) {
   list.erase(std::remove(list.begin(), list.end(), vo), list.end());
@@ -58,23 +63,43 @@ std::vector<TVisObj*> TDDTMonitor::AllDiagrams() const {
   return all;
 }
 
-int TDDTMonitor::IndexOfVisObj(const TVisObj* vo) const { return vo ? IndexIn(diagrams_, vo) : -1; }
+int TDDTMonitor::IndexOfVisObj(const TVisObj* vo) const {
+  if (!vo) return -1;
+  if (vo == table_) return 0;
+  return IndexIn(diagrams_, vo);
+}
 
 bool TDDTMonitor::CanAcceptClass(const TVisObjClass* cls) const {
-  return IsDiagramClass(cls) && diagrams_.size() + masked_.size() < static_cast<size_t>(kMaxDiagrams);
+  if (IsDiagramClass(cls)) return diagrams_.size() + masked_.size() < static_cast<size_t>(kMaxDiagrams);
+  if (IsTableClass(cls)) return !table_ && !masked_table_;
+  return false;
 }
 
 int TDDTMonitor::CountOfClass(const TVisObjClass* cls) const {
-  return IsDiagramClass(cls) ? static_cast<int>(diagrams_.size()) : 0;
+  if (IsDiagramClass(cls)) return static_cast<int>(diagrams_.size());
+  if (IsTableClass(cls)) return table_ ? 1 : 0;
+  return 0;
 }
 
-bool TDDTMonitor::IsEmpty() const { return diagrams_.empty() && masked_.empty(); }
+bool TDDTMonitor::IsEmpty() const { return diagrams_.empty() && masked_.empty() && !table_ && !masked_table_; }
 
 int32_t TDDTMonitor::NextDiagramId() {
   if (LastDiagramId < 99) return ++LastDiagramId;
   const std::vector<TVisObj*> all = AllDiagrams();
   try {
     return GetNextId(LastDiagramId, &all);
+  } catch (const Exception&) {
+    throw Exception("Error in TMonitorMan.InsertVisObj: no Vacant Id");
+  }
+}
+
+int32_t TDDTMonitor::NextTableId() {
+  if (LastTableId < 99) return ++LastTableId;
+  std::vector<TVisObj*> all;
+  for (TVisObj* t : {table_, masked_table_})
+    if (t) all.push_back(t);
+  try {
+    return GetNextId(LastTableId, &all);
   } catch (const Exception&) {
     throw Exception("Error in TMonitorMan.InsertVisObj: no Vacant Id");
   }
@@ -124,8 +149,32 @@ void TDDTMonitor::InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo)
       vo->SetFocus();
     else
       vo->DoStartSelect();
+  } else if (IsTableClass(cls) && cls->Create && CanAcceptClass(cls)) {
+    InsertTable(cls, vo);
   }
   UpdateButtons();
+}
+
+void TDDTMonitor::InsertTable(const TVisObjClass* cls, TVisObj*& vo) {
+  const int32_t id = NextTableId();
+  vo = cls->Create(ObjectOwner());
+  if (Selector) Selector->RegisterVisObj(vo);
+  vo->OnStateChange = [this](TComponent* s) { VOStateChange(s); };
+  vo->OnDelete = [this](TComponent* s) { VODelete(s); };
+  vo->OnDestroy = [this](TComponent* s) { VODestroy(s); };
+  RestoreMaximised();
+  CreateSplitter();
+  splitter_->SetVisible(true);
+  splitter_->LowerRight().SetVisible(true);
+  table_ = vo;
+  vo->SetParent(splitter_->LowerRight().Pane());
+  vo->SetAlign(TAlign::alClient);
+  vo->SetvobId(id);
+  Rearrange();
+  if (vo->CanFocus())
+    vo->SetFocus();
+  else
+    vo->DoStartSelect();
 }
 
 void TDDTMonitor::Rearrange() {
@@ -152,11 +201,13 @@ void TDDTMonitor::PlaceDiagram(int n, int i, TVisObj* diagram) {
 
 void TDDTMonitor::RestoreMaximised() {
   if (maxim_diagram_) maxim_diagram_->SetState(0);
+  if (maxim_table_) maxim_table_->SetState(0);
 }
 
 void TDDTMonitor::ReturnLayout() {
   TVisObj* was = maxim_diagram_;
   maxim_diagram_ = nullptr;
+  if (splitter_ && table_) splitter_->LowerRight().SetVisible(true);
   for (TVisObj* d : diagrams_) d->SetVisible(true);
   if (was) was->SetAlign(TAlign::alNone);
 }
@@ -164,7 +215,56 @@ void TDDTMonitor::ReturnLayout() {
 void TDDTMonitor::HideEmptyPanes() {
   if (!splitter_ || !diagrams_.empty()) return;
   splitter_->UpperLeft().SetVisible(false);
-  splitter_->SetVisible(false);
+  if (!table_) splitter_->SetVisible(false);
+}
+
+void TDDTMonitor::ShowDiagramPane() {
+  if (!splitter_ || diagrams_.empty()) return;
+  splitter_->UpperLeft().SetVisible(true);
+  Rearrange();
+}
+
+void TDDTMonitor::TableStateChange(TVisObj* vo) {
+  switch (vo->State()) {
+    case 1:
+      if (!maxim_diagram_ && !maxim_table_ && vo == table_) {
+        maxim_table_ = vo;
+        splitter_->UpperLeft().SetVisible(false);
+      }
+      break;
+    case 2:
+      if (vo == table_) {
+        if (maxim_table_ == vo) {
+          maxim_table_ = nullptr;
+          ShowDiagramPane();
+        }
+        masked_table_ = vo;
+        table_ = nullptr;
+        vo->SetVisible(false);
+        splitter_->LowerRight().SetVisible(false);
+        if (diagrams_.empty())
+          splitter_->SetVisible(false);
+        else
+          Rearrange();
+      }
+      break;
+    default:
+      if (maxim_table_ == vo) {
+        maxim_table_ = nullptr;
+        ShowDiagramPane();
+      } else if (masked_table_ == vo) {
+        RestoreMaximised();
+        if (table_) throw Exception("Error in TDDTMonitor.VOStateChange: MaskedTable and TableInstance <> nil");
+        table_ = vo;
+        masked_table_ = nullptr;
+        vo->SetVisible(true);
+        splitter_->LowerRight().SetVisible(true);
+        splitter_->SetVisible(true);
+        if (!diagrams_.empty()) Rearrange();
+        if (vo->CanFocus()) vo->SetFocus();
+      }
+      break;
+  }
 }
 
 void TDDTMonitor::VOStateChange(TComponent* sender) {
@@ -175,10 +275,18 @@ void TDDTMonitor::VOStateChange(TComponent* sender) {
   }
   const bool visible = IndexOfVisObj(vo) >= 0;
   const bool masked = IndexIn(masked_, vo) >= 0;
-  if (!visible && !masked) throw Exception("Error in TMonitorMan.VOStateChange: Object not on Monitor");
+  if (!visible && !masked && vo != masked_table_)
+    throw Exception("Error in TMonitorMan.VOStateChange: Object not on Monitor");
+  if (vo == table_ || vo == masked_table_) {
+    TableStateChange(vo);
+    UpdateMenus();
+    DoChange();
+    return;
+  }
   switch (vo->State()) {
     case 1:
-      if (!maxim_diagram_ && visible) {
+      if (!maxim_diagram_ && !maxim_table_ && visible) {
+        if (table_) splitter_->LowerRight().SetVisible(false);
         maxim_diagram_ = vo;
         for (TVisObj* d : diagrams_)
           if (d != vo) d->SetVisible(false);
@@ -225,8 +333,23 @@ void TDDTMonitor::VODestroy(TComponent* sender) {
   if (!sender) return;
   auto* vo = dynamic_cast<TVisObj*>(sender);
   if (!vo) throw Exception("Error in TDDTMonitor.VODestroy: Sender not TVisObj");
-  if (IndexOfVisObj(vo) < 0 && IndexIn(masked_, vo) < 0)
+  if (IndexOfVisObj(vo) < 0 && IndexIn(masked_, vo) < 0 && vo != masked_table_)
     throw Exception("Error in TDDTMonitor.VODestroy: Object not on Monitor");
+  if (vo == table_ || vo == masked_table_) {
+    if (maxim_table_ == vo) maxim_table_ = nullptr;
+    if (table_ == vo) table_ = nullptr;
+    if (masked_table_ == vo) masked_table_ = nullptr;
+    if (splitter_ && !splitter_->Destroying()) {
+      splitter_->LowerRight().SetVisible(false);
+      if (diagrams_.empty())
+        splitter_->SetVisible(false);
+      else
+        ShowDiagramPane();
+    }
+    UpdateButtons();
+    UpdateMenus();
+    return;
+  }
   if (maxim_diagram_ == vo) maxim_diagram_ = nullptr;
   EraseFrom(diagrams_, vo);
   EraseFrom(masked_, vo);
@@ -243,8 +366,8 @@ void TDDTMonitor::VODestroy(TComponent* sender) {
 void TDDTMonitor::DeleteVisObj(TVisObj* vo, bool confirm) {
   if (!vo) return;
   if (IndexOfVisObj(vo) < 0) throw Exception("Error in TDDTMonitor.DeleteVisObj: Object not on Monitor");
-  if (!IsDiagram(vo)) return;
-  if (vo == maxim_diagram_) vo->SetState(0);
+  if (!IsDiagram(vo) && !IsTable(vo)) return;
+  if (vo == maxim_diagram_ || vo == maxim_table_) vo->SetState(0);
   vo->Delete(confirm);
 }
 
@@ -259,23 +382,38 @@ void TDDTMonitor::Clear() {
     DeleteVisObj(vo, false);
     EraseFrom(diagrams_, vo);
   }
+  if (masked_table_ && table_) throw Exception("Error in TDDTMonitor.Clear: MaskedTable and TableInstance <> nil");
+  if (masked_table_) {
+    table_ = masked_table_;
+    masked_table_ = nullptr;
+  }
+  maxim_table_ = nullptr;
+  if (TVisObj* vo = table_) {
+    vo->PendingRelease = false;
+    DeleteVisObj(vo, false);
+    if (table_ == vo) table_ = nullptr;
+  }
 }
 
 void TDDTMonitor::Deactivate() {
   if (Destroying()) return;
   for (TVisObj* d : diagrams_) d->Deactivate();
+  if (table_) table_->Deactivate();
   ReleaseMonButtons();
 }
 
 void TDDTMonitor::Activate() {
   if (Destroying()) return;
   for (TVisObj* d : diagrams_) d->Activate();
+  if (table_) table_->Activate();
 }
 
 void TDDTMonitor::UpdateLanguage() {
   if (Destroying()) return;
   TMonitorMan::UpdateLanguage();
   for (TVisObj* d : AllDiagrams()) d->UpdateLanguage();
+  for (TVisObj* t : {table_, masked_table_})
+    if (t) t->UpdateLanguage();
 }
 
 void TDDTMonitor::SetOrientation(uint8_t orient) {
@@ -307,6 +445,13 @@ void TDDTMonitor::AddDiagram() {
   InsertVisObj(100, cls, vo);
 }
 
+void TDDTMonitor::AddTable() {
+  const TVisObjClass* cls = nullptr;
+  if (!VOClassRegistry || !VOClassRegistry->FindClass(kValTableClass, cls) || !CanAcceptClass(cls)) return;
+  TVisObj* vo = nullptr;
+  InsertVisObj(100, cls, vo);
+}
+
 void TDDTMonitor::MaxNormSelected() {
   TVisObj* vo = Selector ? Selector->SelObj() : nullptr;
   if (!vo) return;
@@ -322,7 +467,7 @@ void TDDTMonitor::MaskSelected() {
 }
 
 void TDDTMonitor::RetrieveObject() {
-  if (masked_.empty() || D40_RetrieveObj) return;
+  if ((masked_.empty() && !masked_table_) || D40_RetrieveObj) return;
   std::vector<std::string> objects, destinations;
   for (TVisObj* d : masked_) objects.push_back(d->GetvobTitle());
   for (TVisObj* d : diagrams_) destinations.push_back(d->GetvobTitle());
@@ -331,12 +476,17 @@ void TDDTMonitor::RetrieveObject() {
   {
     TD40_RetrieveObj dlg(Application);
     dlg.SetObjects(objects);
+    if (masked_table_) dlg.SetTableEntry(masked_table_->GetvobTitle());
     dlg.SetDestinations(destinations);
     dlg.SetObjIndex(0);
     dlg.SetDestIndex(static_cast<int>(destinations.size()) - 1);
     if (dlg.ShowModal() != mrOk) return;
     obj = dlg.GetObjIndex();
     dest = dlg.GetDestIndex();
+  }
+  if (obj == static_cast<int>(masked_.size()) && masked_table_) {
+    masked_table_->SetState(0);
+    return;
   }
   if (obj < 0 || obj >= static_cast<int>(masked_.size()) || dest < 0) return;
   TVisObj* vo = masked_[static_cast<size_t>(obj)];
@@ -350,6 +500,7 @@ void TDDTMonitor::RetrieveObject() {
 void TDDTMonitor::CreatePopupMenu() {
   TMonitorMan::CreatePopupMenu();
   men_add_diagr_ = AddPopupItem("dmo_EMMenAddDiagr", [this](TComponent*) { AddDiagram(); });
+  men_add_table_ = AddPopupItem("dmo_EMMenAddTable", [this](TComponent*) { AddTable(); });
   men_max_norm_ = AddPopupItem("dmo_EMMenObjMaxim", [this](TComponent*) { MaxNormSelected(); });
   men_max_norm_->SetEnabled(false);
   men_mask_ = AddPopupItem("dmo_EMMenMaskObj", [this](TComponent*) { MaskSelected(); });
@@ -361,7 +512,8 @@ void TDDTMonitor::CreatePopupMenu() {
 }
 
 void TDDTMonitor::DestroyPopupMenu() {
-  for (TMenuItem** item : {&men_add_diagr_, &men_max_norm_, &men_mask_, &men_retrieve_, &men_horz_, &men_vert_}) {
+  for (TMenuItem** item :
+       {&men_add_diagr_, &men_add_table_, &men_max_norm_, &men_mask_, &men_retrieve_, &men_horz_, &men_vert_}) {
     delete *item;
     *item = nullptr;
   }
@@ -375,6 +527,9 @@ void TDDTMonitor::UpdateMenus() {
   men_add_diagr_->SetCaption(LoadResString("dmo_EMMenAddDiagr"));
   men_add_diagr_->SetVisible((MonOptions() & moAddVOEnabled) != 0);
   men_add_diagr_->SetEnabled(CanAcceptClass(&DiagramVOClass));
+  men_add_table_->SetCaption(LoadResString("dmo_EMMenAddTable"));
+  men_add_table_->SetVisible((MonOptions() & moAddVOEnabled) != 0);
+  men_add_table_->SetEnabled(CanAcceptClass(&TableVOClass));
   TVisObj* sel = Selector ? Selector->SelObj() : nullptr;
   men_max_norm_->SetCaption(LoadResString("dmo_EMMenObjMaxim"));
   men_max_norm_->SetEnabled(false);
@@ -387,9 +542,10 @@ void TDDTMonitor::UpdateMenus() {
     }
   }
   men_mask_->SetCaption(LoadResString("dmo_EMMenMaskObj"));
-  men_mask_->SetEnabled(sel && IsDiagram(sel) && (sel->VOOptions() & voMaskable) && IndexOfVisObj(sel) >= 0);
+  men_mask_->SetEnabled(sel && (IsDiagram(sel) || IsTable(sel)) && (sel->VOOptions() & voMaskable) &&
+                        IndexOfVisObj(sel) >= 0);
   men_retrieve_->SetCaption(LoadResString("dmo_EMMenRetrieveObj"));
-  men_retrieve_->SetEnabled(!masked_.empty());
+  men_retrieve_->SetEnabled(!masked_.empty() || masked_table_);
   men_horz_->SetCaption(LoadResString("dmo_VMenDiagrHorz"));
   men_vert_->SetCaption(LoadResString("dmo_VMenDiagrVert"));
   const bool several = diagrams_.size() >= 2;
@@ -418,6 +574,11 @@ void TDDTMonitor::UpdateButtons() {
     MonButton1->SetEnabled((MonOptions() & moAddVOEnabled) && CanAcceptClass(&DiagramVOClass));
     MonButton1->OnClick = [this](TComponent*) { AddDiagram(); };
   }
+  if (MonButton2) {
+    MonButton2->SetHint(LoadResString("b_hint_AddTable"));
+    MonButton2->SetEnabled((MonOptions() & moAddVOEnabled) && CanAcceptClass(&TableVOClass));
+    MonButton2->OnClick = [this](TComponent*) { AddTable(); };
+  }
 }
 
 // ---- stored keys ----
@@ -427,20 +588,25 @@ void TDDTMonitor::StoreIniSection(TIniFile2* ini, const std::string& section) {
   const std::vector<TVisObj*> all = AllDiagrams();
   ini->WriteInteger(section, "DisplayCount", 0);
   ini->WriteInteger(section, "DiagramCount", static_cast<int32_t>(all.size()));
-  ini->WriteInteger(section, "TableCount", 0);
+  TVisObj* table = table_ ? table_ : masked_table_;
+  ini->WriteInteger(section, "TableCount", table ? 1 : 0);
   ini->WriteInteger(section, "DiagramOrient", orient_);
   ini->WriteInteger(section, "SplitterPercent", splitter_ ? splitter_->Percent() : -1);
   for (size_t j = 0; j < all.size(); ++j) all[j]->StoreIniSection(ini, section + "/Diagram" + std::to_string(j));
+  if (table) table->StoreIniSection(ini, section + "/Table0");
 }
 
 void TDDTMonitor::LoadIniSection(TIniFile2* ini, const std::string& section) {
   TMonitorMan::LoadIniSection(ini, section);
-  // A damaged count must not drive the loop: more than nine are skipped anyway.
+  // A damaged count must not drive the loop: more than nine diagrams and one table are skipped
+  // anyway.
   const int count = std::min(ini->ReadInteger(section, "DiagramCount", 0), kMaxDiagrams);
+  std::vector<std::string> sections;
+  for (int j = 0; j < count; ++j) sections.push_back(section + "/Diagram" + std::to_string(j));
+  if (ini->ReadInteger(section, "TableCount", 0) > 0) sections.push_back(section + "/Table0");
   TVisObj* to_select = nullptr;
   TVisObj* to_maximise = nullptr;
-  for (int j = 0; j < count; ++j) {
-    const std::string vo_section = section + "/Diagram" + std::to_string(j);
+  for (const std::string& vo_section : sections) {
     const TVisObjClass* cls = nullptr;
     if (!VOClassRegistry ||
         !VOClassRegistry->FindClass(ini->ReadString(vo_section, "ClassName", "UnknownClassName"), cls) ||

@@ -1,7 +1,8 @@
 #pragma once
 // The usual monitor page: up to nine diagrams tiled in a grid in the upper-left pane of a
-// splitter. One diagram can be maximised to fill the pane; masked diagrams are hidden and keep
-// their former place, so that they can be brought back.
+// splitter and at most one table filling the lower-right pane. One object can be maximised to
+// fill its pane; masked objects are hidden and keep their former place, so that they can be
+// brought back.
 #include <cstdint>
 #include <vector>
 
@@ -23,8 +24,12 @@ public:
   const std::vector<TVisObj*>& DiagramList() const { return diagrams_; }
   const std::vector<TVisObj*>& MaskedDiagrams() const { return masked_; }
   TVisObj* MaximDiagram() const { return maxim_diagram_; }
+  TVisObj* TableVO() const { return table_; }
+  TVisObj* MaskedTable() const { return masked_table_; }
+  TVisObj* MaximTable() const { return maxim_table_; }
   uint8_t DiagramOrient() const { return orient_; }
   int32_t LastDiagramId = 0;
+  int32_t LastTableId = 0;
 
   int IndexOfVisObj(const TVisObj* vo) const override;
   bool CanAcceptClass(const TVisObjClass* cls) const override;
@@ -44,6 +49,7 @@ public:
   void UpdateMenus() override;
   void UpdateButtons() override;
   TMenuItem* AddDiagramItem() const { return men_add_diagr_; }
+  TMenuItem* AddTableItem() const { return men_add_table_; }
   TMenuItem* MaxNormItem() const { return men_max_norm_; }
   TMenuItem* MaskItem() const { return men_mask_; }
   TMenuItem* RetrieveItem() const { return men_retrieve_; }
@@ -58,9 +64,12 @@ public:
   void SetHorizontal();
   void SetVertical();
   void AddDiagram();
+  // Adds the value table, when its class is registered.
+  void AddTable();
   void MaxNormSelected();
   void MaskSelected();
-  // Brings a masked diagram back to a chosen place through the retrieve dialog.
+  // Brings a masked diagram back to a chosen place, or the masked table, through the retrieve
+  // dialog.
   void RetrieveObject();
 
   void StoreIniSection(TIniFile2* ini, const std::string& section) override;
@@ -76,17 +85,25 @@ private:
   void HideEmptyPanes();
   void ReturnLayout();
   int32_t NextDiagramId();
+  int32_t NextTableId();
   std::vector<TVisObj*> AllDiagrams() const;
   // One object of the registry import, from its key; remembers it for selection or maximising.
   void LoadRegObject(TRegistry* registry, const std::string& key, TVisObj*& to_select, TVisObj*& to_maximise);
+  void InsertTable(const TVisObjClass* cls, TVisObj*& vo);
+  void TableStateChange(TVisObj* vo);
+  void ShowDiagramPane();
 
   TStySplitter* splitter_ = nullptr;
   std::vector<TVisObj*> diagrams_;
   std::vector<TVisObj*> masked_;
   TVisObj* maxim_diagram_ = nullptr;
+  TVisObj* table_ = nullptr;
+  TVisObj* masked_table_ = nullptr;
+  TVisObj* maxim_table_ = nullptr;
   uint8_t orient_ = 0;
 
   TMenuItem* men_add_diagr_ = nullptr;
+  TMenuItem* men_add_table_ = nullptr;
   TMenuItem* men_max_norm_ = nullptr;
   TMenuItem* men_mask_ = nullptr;
   TMenuItem* men_retrieve_ = nullptr;

@@ -2,6 +2,7 @@
 // time axis, grids, alarm limits and legend. --screenshot FILE writes a PNG and exits.
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -24,7 +25,14 @@
 #include "visual/plot_box.h"
 #include "platform/rtl/string_list.h"
 #include "visual/d35_store_monitor.h"
+#include "visual/d39_retrieve_tbl_col.h"
 #include "visual/d40_retrieve_obj.h"
+#include "visual/d41_setup_gl_chans.h"
+#include "visual/table_vo.h"
+#include "visual/val_table.h"
+#include "base/dt_stamp.h"
+#include "datastore/dt_navigator.h"
+#include "platform/rtl/date_time.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_vo.h"
@@ -57,15 +65,46 @@ public:
 
 constexpr uint16_t kFirstDay = 45292;  // 1 January 2024
 
+// A table whose rows show the first minutes of the showcase data in the value table's formats.
+class TShowcaseTable : public TTableVO {
+public:
+  using TTableVO::TTableVO;
+  std::string ClassName() const override { return "TShowcaseTable"; }
+  void FillCells(TStringGrid* grid) override {
+    const std::string normal = FormatPrefix(TCellFormat{2050, 0, clBlack, 0});
+    const std::string alarm = FormatPrefix(TCellFormat{2050, 0, 255, static_cast<uint8_t>(TFontStyle::fsBold)});
+    for (int row = grid->FixedRows(); row < grid->RowCount(); ++row) {
+      const int minute = (row - grid->FixedRows()) * 10;
+      char time[32];
+      std::snprintf(time, sizeof time, "%02d:%02d:00 ", minute / 60, minute % 60);
+      grid->SetCells(0, row, normal + time);
+      for (int col = 1; col < grid->ColCount(); ++col) {
+        TGlobalChannel* chan = vobGlobChanList()->GetGlobChan_I(col - 1);
+        const double value = chan->Channel()->SName() == "rH" ? 48 + minute / 30.0 : -6.5 + col + minute / 25.0;
+        if (chan->Channel()->SName() == "Floor" && row == 5) {
+          grid->SetCells(col, row, "");  // a missing value
+          continue;
+        }
+        grid->SetCells(
+            col, row,
+            (chan->Channel()->OutsideAlarm(value) ? alarm : normal) + chan->Channel()->ValueToStr(value) + " ");
+      }
+    }
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   InitializeGui(argc, argv);
   // --d35 FILE writes the dialog that names a stored monitor, --d40 FILE the retrieve dialog.
+  // --table FILE writes a table of three columns, --d39 and --d41 FILE its retrieve-column and
+  // column set-up dialogs. --valtable FILE writes the value table of the data's first day.
   // --book FILE writes a monitor book with three tiled plots on its first of two pages.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, view_menu_file;
+  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, view_menu_file, table_file,
+      d39_file, d41_file, valtable_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
@@ -75,6 +114,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--d35") == 0) d35_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d40") == 0) d40_file = argv[i + 1];
     if (std::strcmp(argv[i], "--view-menu") == 0) view_menu_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--table") == 0) table_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--valtable") == 0) valtable_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d39") == 0) d39_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d41") == 0) d41_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -247,6 +290,65 @@ int main(int argc, char** argv) {
     d40.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d40, d40_file) && ok;
+  }
+  if (!table_file.empty()) {
+    TForm table_form(nullptr);
+    table_form.SetCaption("Quarvel2 - table");
+    table_form.SetBounds(0, 0, 560, 360);
+    auto* table = CreateVisObj<TShowcaseTable>(&table_form);
+    table->SetParent(&table_form);
+    table->SetAlign(TAlign::alClient);
+    table->SetvobId(1);
+    table->SetColor(clBtnFace);
+    table->TableTitleLabel()->SetCaption("1/1/2024");
+    for (uint8_t k = 1; k <= 3; ++k) table->AddGlobChan(&data, channels->FindByKey(k));
+    table->SetHorzGrid(true);
+    table->FillCells(table->Grid());
+    table_form.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&table_form, table_file) && ok;
+  }
+  if (!valtable_file.empty()) {
+    // The navigator's day is the data's first day; the table follows it.
+    TFixedClock clock(DtStampToDateTime(TDtStamp{kFirstDay, 12 * 3600}));
+    TDtNavigator nav(clock);
+    nav.Dt1Start = TDtStamp{kFirstDay, 6 * 3600};
+    DtNavigator = &nav;
+    // The plot follows the data already, so the data set does not reopen for the new follower.
+    data.OpenDT(nav.Dt1Start, nav.Dt1Stop, nav.Dt2Start, nav.Dt2Stop);
+    TForm vt_form(nullptr);
+    vt_form.SetCaption("Quarvel2 - value table");
+    vt_form.SetBounds(0, 0, 560, 420);
+    auto* table = CreateVisObj<TValTable>(&vt_form);
+    table->SetParent(&vt_form);
+    table->SetAlign(TAlign::alClient);
+    table->SetvobId(1);
+    table->SetColor(clBtnFace);
+    table->BeginGlobChanUpdate();
+    for (uint8_t k = 1; k <= 3; ++k) table->AddGlobChan(&data, channels->FindByKey(k));
+    table->GlobChansChanged();
+    vt_form.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&vt_form, valtable_file) && ok;
+    delete table;
+    DtNavigator = nullptr;
+  }
+  if (!d39_file.empty()) {
+    TD39_RetrieveTblCol d39(nullptr);
+    d39.SetColumns({"Hall: Floor temperature"}, {"Hall: Air temperature", "<" + LoadResString("tvo_AddToEnd") + ">"});
+    d39.SetColIndex(0);
+    d39.SetDestIndex(1);
+    d39.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d39, d39_file) && ok;
+  }
+  if (!d41_file.empty()) {
+    TD41_SetupGlChans d41(nullptr);
+    TChanSelList chosen{{&data, channels->FindByKey(3)}, {&data, channels->FindByKey(1)}};
+    d41.SetSelectList(&chosen);
+    d41.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d41, d41_file) && ok;
   }
   if (!d29_file.empty()) {
     TD29_SelGlobChan d29(nullptr);

@@ -1,5 +1,6 @@
 #include "platform/gui/std_ctrls.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QCheckBox>
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "platform/gui/forms.h"
@@ -449,6 +451,54 @@ void TDateTimePicker::ShowValue() {
 
 void TDateTimePicker::Change() {
   if (OnChange) OnChange(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+TScrollBar::TScrollBar(TComponent* owner) : TWinControl(owner) {
+  auto* bar = new QScrollBar(Qt::Vertical);
+  SetNative(this, bar);
+  bar->setRange(min_, max_);
+  QObject::connect(bar, &QAbstractSlider::actionTriggered, [this, bar](int action) {
+    GuardedCall([&] {
+      switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd: Scroll(TScrollCode::scLineDown, position_ + 1); break;
+        case QAbstractSlider::SliderSingleStepSub: Scroll(TScrollCode::scLineUp, position_ - 1); break;
+        case QAbstractSlider::SliderPageStepAdd: Scroll(TScrollCode::scPageDown, position_ + bar->pageStep()); break;
+        case QAbstractSlider::SliderPageStepSub: Scroll(TScrollCode::scPageUp, position_ - bar->pageStep()); break;
+        case QAbstractSlider::SliderMove: Scroll(TScrollCode::scTrack, bar->sliderPosition()); break;
+        default: break;
+      }
+    });
+  });
+  QObject::connect(bar, &QAbstractSlider::sliderReleased,
+                   [this, bar] { GuardedCall([&] { Scroll(TScrollCode::scPosition, bar->sliderPosition()); }); });
+  SetBounds(0, 0, 17, 121);
+}
+
+void TScrollBar::SetRange(int min, int max) {
+  min_ = min;
+  max_ = std::max(min, max);
+  auto* bar = Native<QScrollBar>(this);
+  QSignalBlocker block(bar);
+  bar->setRange(min_, max_);
+  SetPosition(position_);
+}
+
+void TScrollBar::SetPosition(int position) {
+  position_ = std::clamp(position, min_, max_);
+  auto* bar = Native<QScrollBar>(this);
+  QSignalBlocker block(bar);
+  bar->setSliderPosition(position_);
+  bar->setValue(position_);
+}
+
+void TScrollBar::Scroll(TScrollCode code, int position) {
+  position = std::clamp(position, min_, max_);
+  if (OnScroll) OnScroll(this, code, position);
+  // While the thumb is dragged it shows where the user holds it; the handler's position counts
+  // for every other move.
+  if (code == TScrollCode::scTrack) return;
+  SetPosition(position);
 }
 
 }  // namespace qv

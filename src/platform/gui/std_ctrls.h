@@ -186,6 +186,39 @@ private:
   bool multi_select_ = false;
 };
 
+// What moved a scroll bar: the arrows, the page areas, the thumb while dragged and at its release.
+enum class TScrollCode {
+  scLineUp,
+  scLineDown,
+  scPageUp,
+  scPageDown,
+  scPosition,
+  scTrack,
+  scTop,
+  scBottom,
+  scEndScroll
+};
+
+// A vertical scroll bar. OnScroll tells each move with the position it would take; the handler may
+// change that position.
+class TScrollBar : public TWinControl {
+public:
+  explicit TScrollBar(TComponent* owner);
+  std::string ClassName() const override { return "TScrollBar"; }
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  void SetRange(int min, int max);
+  int Position() const { return position_; }
+  // Moves the thumb; OnScroll is not called.
+  void SetPosition(int position);
+  // The user moved the bar: calls OnScroll and takes the position it leaves.
+  void Scroll(TScrollCode code, int position);
+  std::function<void(TComponent* sender, TScrollCode code, int& position)> OnScroll;
+
+private:
+  int min_ = 0, max_ = 100, position_ = 0;
+};
+
 enum class TDateTimeKind { dtkDate, dtkTime };
 
 // A date picker (with a drop-down calendar) or a time picker. DateTime holds both parts; the
