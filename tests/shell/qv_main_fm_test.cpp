@@ -32,6 +32,7 @@
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/printers.h"
 #include "platform/gui/std_ctrls.h"
 #include "platform/os/message_queue.h"
 #include "platform/rtl/string_list.h"
@@ -405,6 +406,18 @@ TEST_F(MainWindow, EveryNamedItemIsBound) {
   EXPECT_FALSE(w->Item("FMenSelDev")->Enabled());  // no device yet
 }
 
+TEST_F(MainWindow, TheWindowsImageIsPrinted) {
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  const std::string pdf = home.File("window.pdf");
+  Printer().SetOutputFile(pdf);
+  w->Item("FPMenScreenshot")->Click();
+  Printer().SetOutputFile("");
+  ASSERT_TRUE(std::filesystem::exists(pdf));
+  EXPECT_GT(std::filesystem::file_size(pdf), 1000u);
+  EXPECT_EQ(Printer().PageNumber(), 1);
+}
+
 TEST_F(MainWindow, ChangesAreAbsorbedUntilTheDeferredUpdateRuns) {
   TQVMainFm* w = StartProgram();
   ASSERT_NE(w, nullptr);
@@ -501,6 +514,12 @@ TEST_F(MainWindow, RecordingAndClosingWhileRecording) {
   ASSERT_NE(sampler, nullptr);
   EXPECT_EQ(w->Caption(), "Quarvel2 - [" + name + "]");
   EXPECT_EQ(StoredRecords(sampler->GetSubModul(1)), recorded);
+
+  // A window that goes while the recorder runs stops it before the device tree goes.
+  w->Button("RecorderBtn")->Click();
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  const int again = Recorder->SamplesTaken();
+  ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() > again; })) << Shown();
   EndProgram();
 }
 
