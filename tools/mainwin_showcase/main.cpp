@@ -15,6 +15,7 @@
 #include "devices/tv10_modul.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/std_ctrls.h"
 #include "pty_logger.h"
 #include "shell/d72_sel_start_date_time.h"
 #include "shell/program_start.h"
@@ -73,6 +74,11 @@ int Run(const std::string& out, const std::string& locale) {
       }
     });
     w->Item("IMenReadCfg")->Click();
+    // The user picks the logger just read.
+    if (w->DeviceComboB->Items().Count() > 0) {
+      w->DeviceComboB->SetItemIndex(0);
+      w->DeviceComboB->OnSelect(w->DeviceComboB);
+    }
     w->Button("ReadMemButton")->Click();
     IdleTaskManager->RemoveTask(&failures, nullptr);
     auto* module =
