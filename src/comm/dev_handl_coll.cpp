@@ -194,7 +194,13 @@ void TDevHandlColl::EditConnection() {
 }
 
 void TDevHandlColl::BindMenu(TMenuItem*& slot, TMenuItem* item, std::function<void()> click) {
-  if (slot || !item) return;
+  // Null unbinds: the window that owns the item goes before the collection.
+  if (!item) {
+    if (slot) slot->OnClick = nullptr;
+    slot = nullptr;
+    return;
+  }
+  if (slot) return;
   slot = item;
   item->OnClick = [click](TComponent*) { click(); };
   UpdateMenus();

@@ -58,6 +58,7 @@ public:
   void CloseConnection() override;
   void EditConnection() override;
 
+  // Each binds its item once; null takes the bound item back (its window goes first).
   void SetDevTypeMenu(TMenuItem* item);
   void SetReadCfgMenu(TMenuItem* item);
   void SetReadMemMenu(TMenuItem* item);

@@ -200,4 +200,25 @@ int StartD20SelectDlg(const std::string& caption, const std::string& text1, cons
   return result;
 }
 
+int StartD20MultiSelectDlg(const std::string& caption, const std::vector<std::string>& choices,
+                           std::vector<int>& chosen) {
+  if (D20_SelectDlg) throw Exception("Error in StartD20SelectDlg: only !one! instance permitted");
+  auto dialog = std::make_unique<TD20_SelectDlg>(Application);
+  D20_SelectDlg = dialog.get();
+  struct ClearGlobal {
+    ~ClearGlobal() { D20_SelectDlg = nullptr; }
+  } clear_global;
+  TStringList list;
+  for (const std::string& choice : choices) list.Add(choice);
+  dialog->SetText(caption);
+  dialog->SetStyle(3);
+  dialog->SetItems(&list);
+  const int result = dialog->ShowModal();
+  chosen.clear();
+  if (result == mrOk)
+    for (int i = 0; i < dialog->ItemCount(); ++i)
+      if (dialog->IsSelected(i)) chosen.push_back(i);
+  return result;
+}
+
 }  // namespace qv

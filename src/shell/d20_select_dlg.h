@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/forms.h"
 #include "platform/gui/std_ctrls.h"
@@ -65,5 +66,9 @@ extern TD20_SelectDlg* D20_SelectDlg;
 // another one runs.
 int StartD20SelectDlg(const std::string& caption, const std::string& text1, const std::string& text2, uint8_t style,
                       TStringList& list, int32_t& index);
+// The same dialog with multiple selection: on OK (1) chosen holds the selected entries in
+// ascending order; otherwise it is empty.
+int StartD20MultiSelectDlg(const std::string& caption, const std::vector<std::string>& choices,
+                           std::vector<int>& chosen);
 
 }  // namespace qv

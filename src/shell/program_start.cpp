@@ -26,11 +26,12 @@
 #include "shell/d20_select_dlg.h"
 #include "shell/d21_edit_title.h"
 #include "shell/d43_print_select.h"
+#include "visual/table_vo.h"
 #include "visual/visual_services.h"
 #include "shell/d32_insert_dt_range.h"
 #include "shell/d72_sel_start_date_time.h"
 #include "datastore/dt_navigator.h"
-#include "shell/interim_main_form.h"
+#include "shell/qv_main_fm.h"
 #include "shell/process_window.h"
 #include "shell/std_dialog_form.h"
 #include "platform/gui/forms.h"
@@ -88,6 +89,7 @@ bool TProgram::Start() {
   InstallCommonDialogTexts();
   InstallDeviceEditors();
   CommSelectDlgProc = StartD20SelectDlg;
+  MultiSelectDlgProc = StartD20MultiSelectDlg;
   EditTitleDlgProc = StartD21EditTitle;
   PrintSelectDlgProc = [](int32_t& selection) {
     Td43_PrintSelect* dialog = PrintSelectDialog();
@@ -130,13 +132,18 @@ bool TProgram::Start() {
       Report(Format(LoadResString("app_ArchiveStartFailed"), std::string(e.what())));
     }
   }
+  // The main window has the module chain made; a failure there has been shown and logged.
+  main_form_ = CreateQVMainFm(Application);
+  if (main_form_->InitFailed()) {
+    error_ = Format(LoadResString("app_StartFailed"), main_form_->InitError());
+    std::cerr << "quarvel: " << error_ << "\n";
+    if (!MsgHandler) MessageDlg(error_, TMsgDlgType::mtError, mbOK);
+    return false;
+  }
   try {
-    CreateApplModule<TTv10AppModul>(nullptr);
-    started_module_ = true;
     // The protocol options dialog hangs on the message handler the module chain made.
     InstallBaseDevDialogs();
     StdDialogForm = new TStdDialogForm(Application);
-    main_form_ = new TInterimMainForm(Application);
     Application->SetMainForm(main_form_);
   } catch (const std::exception& e) {
     Fail(Format(LoadResString("app_StartFailed"), std::string(e.what())));
@@ -183,7 +190,9 @@ TProgram::~TProgram() {
   delete main_form_;
   main_form_ = nullptr;
   delete StdDialogForm;
-  if (started_module_ || ApplModule) delete ApplModule;
+  // A chain whose window could not be made.
+  delete ApplModule;
+  ApplModule = nullptr;
   if (archive_stop_) archive_stop_();
   // The message handler goes last and logs the program's end.
   delete MsgHandler;

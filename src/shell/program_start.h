@@ -10,14 +10,14 @@
 
 namespace qv {
 
-class TInterimMainForm;
+class TQVMainFm;
 
 class TProgram {
 public:
   // args: the command-line parameters; resource_dir: the shipped files for the home folder.
   TProgram(std::vector<std::string> args, std::string resource_dir);
-  // Frees the main window, the common-dialog holder, the module chain and last the message
-  // handler.
+  // Frees the main window (which frees the module chain after its own components), the
+  // common-dialog holder and last the message handler.
   ~TProgram();
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;
@@ -35,7 +35,7 @@ public:
   const std::string& Error() const { return error_; }
   // What start-up reported and went on with.
   const std::vector<std::string>& Reports() const { return reports_; }
-  TInterimMainForm* MainForm() const { return main_form_; }
+  TQVMainFm* MainForm() const { return main_form_; }
 
 private:
   void Report(const std::string& text);
@@ -48,8 +48,7 @@ private:
   std::string resource_dir_;
   std::string error_;
   std::vector<std::string> reports_;
-  TInterimMainForm* main_form_ = nullptr;
-  bool started_module_ = false;
+  TQVMainFm* main_form_ = nullptr;
   std::function<void()> archive_start_;
   std::function<void()> archive_stop_;
 };

@@ -250,6 +250,12 @@ TEST(DevHandlColl, MenusFollowTheHandlers) {
     EXPECT_EQ(mem.Enabled(), c.mem_enabled);
     EXPECT_FALSE(clear.Enabled());
     EXPECT_FALSE(clock.Enabled());
+    // A window going before the collection takes its item back; it is no longer driven.
+    coll.SetReadMemMenu(nullptr);
+    EXPECT_EQ(mem.OnClick, nullptr);
+    mem.SetEnabled(true);
+    coll.UpdateMenus();
+    EXPECT_TRUE(mem.Enabled());
   }
 }
 

@@ -57,6 +57,17 @@ TEST(StdControls, ValueChangesFireTheirEventsOnce) {
   EXPECT_EQ(combo->ItemIndex(), 1);
   combo->SetText("one");
   EXPECT_EQ(combo->ItemIndex(), 0);
+  // Reading the list keeps the choice; changing it clears the choice of a drop-down list.
+  auto* choice = new TComboBox(&form);
+  choice->SetParent(&form);
+  choice->SetStyle(TComboBoxStyle::csDropDownList);
+  choice->Items().Add("one");
+  choice->Items().Add("two");
+  choice->SetItemIndex(1);
+  EXPECT_EQ(choice->Items().Count(), 2);
+  EXPECT_EQ(choice->ItemIndex(), 1);
+  choice->Items().Add("three");
+  EXPECT_EQ(choice->ItemIndex(), -1);
 
   auto* list = new TListBox(&form);
   list->SetParent(&form);

@@ -102,6 +102,31 @@ TEST(SelectDialog, PreselectionIsShownAndOneBeyondTheListIgnored) {
   EXPECT_EQ(index, 5);
 }
 
+// The multiple-choice form answers every entry the user selected, in order, and nothing on Cancel.
+TEST(SelectDialog, MultipleChoicesComeBackInOrder) {
+  InitializeGui();
+  for (const bool ok : {true, false}) {
+    bool acted = false;
+    Application->OnIdle = [&](TComponent*, bool& done) {
+      done = true;
+      if (acted || !D20_SelectDlg || !D20_SelectDlg->Modal()) return;
+      acted = true;
+      auto* list = dynamic_cast<TListBox*>(D20_SelectDlg->ChoiceControl());
+      ASSERT_NE(list, nullptr);
+      EXPECT_TRUE(list->MultiSelect());
+      list->SetSelected(3, true);
+      list->SetSelected(1, true);
+      (ok ? D20_SelectDlg->OKBtn : D20_SelectDlg->CancelBtn)->Click();
+    };
+    std::vector<int> chosen{9};
+    const int result = StartD20MultiSelectDlg("Mask columns", {"Air", "Floor", "rH", "CO2"}, chosen);
+    Application->OnIdle = nullptr;
+    EXPECT_EQ(result, ok ? mrOk : mrCancel);
+    EXPECT_EQ(chosen, ok ? std::vector<int>({1, 3}) : std::vector<int>());
+    EXPECT_EQ(D20_SelectDlg, nullptr);
+  }
+}
+
 TEST(SelectDialog, OnlyOneInstance) {
   TStringList list = Choices({"a"});
   int32_t index = -1;

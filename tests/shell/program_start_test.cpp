@@ -16,7 +16,7 @@
 #include "devices/db_shell.h"
 #include "platform/gui/forms.h"
 #include "shell/appl_module.h"
-#include "shell/interim_main_form.h"
+#include "shell/qv_main_fm.h"
 #include "shell/std_dialog_form.h"
 #include "support/temp_dir.h"
 
@@ -47,7 +47,7 @@ protected:
   std::vector<std::string> shown;
 };
 
-TEST_F(ProgramStart, FreshHomeOpensTheInterimWindowAndEndsInOrder) {
+TEST_F(ProgramStart, FreshHomeOpensTheMainWindowAndEndsInOrder) {
   {
     TProgram program(Args(), resources.Path());
     ASSERT_TRUE(program.Start()) << program.Error();

@@ -1,4 +1,4 @@
-// Writes a PNG of each shared dialog, of the common dialogs and of the interim main window, for
+// Writes a PNG of each shared dialog and of the common dialogs, for
 // looking at them. Usage: dialog_showcase OUTPUT_FOLDER [LOCALE]   (LOCALE e.g. 1031 for German)
 #include <cstdlib>
 #include <filesystem>
@@ -18,7 +18,6 @@
 #include "shell/d43_print_select.h"
 #include "shell/d70_sel_date_time.h"
 #include "shell/d72_sel_start_date_time.h"
-#include "shell/interim_main_form.h"
 #include "shell/std_dialog_form.h"
 
 namespace qv {
@@ -94,9 +93,6 @@ int Run(const std::string& out, uint32_t locale) {
 
   Save(PrintSelectDialog(), dir + "d43_print_select.png");
   delete d43_PrintSelect;
-
-  TInterimMainForm main_form(nullptr);
-  Save(&main_form, dir + "interim_main_form.png");
 
   TStdDialogForm holder(nullptr);
   holder.OpenDialog->InitialDir = dir;

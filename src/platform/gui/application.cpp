@@ -2,12 +2,15 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <atomic>
 
+#include "platform/gui/desktop.h"
 #include "platform/gui/qt_private.h"
 
 namespace qv {
@@ -270,6 +273,10 @@ void ShowMessage(const std::string& msg) { MessageDlg(msg, TMsgDlgType::mtCustom
 int DoubleClickTime() {
   InitializeGui();
   return QApplication::doubleClickInterval();
+}
+
+bool OpenDocumentFile(const std::string& file_name) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file_name)));
 }
 
 }  // namespace qv

@@ -289,6 +289,11 @@ void TComboBox::SyncItems() {
   if (!items_dirty_) return;
   items_dirty_ = false;
   auto* c = Native<QComboBox>(this);
+  // Reading the list through Items() marks it changed too: a list that is still the same keeps
+  // the shown choice.
+  bool same = c->count() == items_.Count();
+  for (int i = 0; same && i < items_.Count(); ++i) same = c->itemText(i) == Q(items_[i]);
+  if (same) return;
   QSignalBlocker block(c);
   QString text = c->currentText();
   c->clear();

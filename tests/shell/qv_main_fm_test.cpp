@@ -1,0 +1,593 @@
+// The logger main window in the whole program: its commands against a simulated logger on a
+// pseudo-terminal, its bindings, the deferred update, the language switch and the close.
+#include "shell/qv_main_fm.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/app_globals.h"
+#include "base/idle_task_manager.h"
+#include "base/ini_file2.h"
+#include "base/iv_select_resource_language_dialog.h"
+#include "base/language_file.h"
+#include "base/res_string.h"
+#include "base/resource_locale.h"
+#include "comm/com_port_list.h"
+#include "comm/connection.h"
+#include "comm/recorder.h"
+#include "datastore/dt_navigator.h"
+#include "datastore/kw_data.h"
+#include "devices/db_shell.h"
+#include "devices/tv10_modul.h"
+#include "devices/tv10_mod_editor.h"
+#include "platform/gui/ext_ctrls.h"
+#include "platform/gui/graphics.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/printers.h"
+#include "platform/gui/std_ctrls.h"
+#include "platform/os/message_queue.h"
+#include "platform/rtl/string_list.h"
+#include "pty_logger.h"
+#include "shell/appl_module.h"
+#include "shell/d20_select_dlg.h"
+#include "shell/d31_explorer.h"
+#include "shell/d72_sel_start_date_time.h"
+#include "shell/program_start.h"
+#include "support/temp_dir.h"
+#include "visual/ddt_monitor.h"
+#include "visual/monitor_book.h"
+#include "visual/plot_box.h"
+#include "visual/plot_vo.h"
+#include "visual/selector.h"
+
+namespace qv {
+namespace {
+
+constexpr int kCom = 9;
+constexpr int kMemSamples = 12;
+constexpr uint32_t kGerman = 0x0407;
+
+// The whole program in a home folder of its own, with a simulated logger on COM9. Modal dialogs
+// are answered by OnDialog from an idle task, as a user would answer them; message boxes by
+// Answer (unset: Yes, else Retry, else OK).
+class MainWindow : public ::testing::Test {
+protected:
+  void SetUp() override {
+    InitializeGui();
+    sim.SetKind(5);
+    sim.id = 0x2345;
+    sim.samples = kMemSamples;
+    sim.interval = 10;
+    sim.sample = 1;
+    SetMessageDlgAnswerer([this](const std::string& msg, TMsgDlgType, TMsgDlgButtons buttons) {
+      shown.push_back(msg);
+      if (Answer) return Answer(msg, buttons);
+      if (buttons & mbYes) return static_cast<int>(mrYes);
+      if (buttons & mbRetry) return static_cast<int>(mrRetry);
+      return static_cast<int>(mrOk);
+    });
+  }
+  void TearDown() override {
+    program.reset();
+    if (logger) logger->Stop();
+    SetMessageDlgAnswerer(nullptr);
+    Application->ClearTerminated();
+    SetResourceLocale(0, false);
+    ResetResourceLanguageSetup();
+  }
+
+  // A logger behind the link that COM9 names, as a plugged-in adapter; a later call plugs another
+  // one in its place.
+  void StartLogger(const std::string& more_ini = "") {
+    if (logger) logger->Stop();
+    logger = std::make_unique<sim::PtyLogger>(sim);
+    logger->Start();
+    const std::string link = home.File("ttyLogger");
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(logger->SlavePath(), link);
+    if (!std::filesystem::exists(home.File("quarvel.INI")))
+      home.Write("quarvel.INI", "[SerialPorts]\r\nCOM9=" + link + "\r\n" + more_ini);
+  }
+  // A logger of kind 7, which samples every second and keeps no memory.
+  void UseSamplingLogger() {
+    sim = sim::SimConfig();
+    sim.SetKind(7);
+    sim.id = 0x3456;
+    sim.sample = 1;
+  }
+  // Starts the program and runs its first idle pass.
+  TQVMainFm* StartProgram(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args{"--home", home.Path()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    program = std::make_unique<TProgram>(args, std::string(QV_SOURCE_DIR) + "/res/");
+    EXPECT_TRUE(program->Start()) << program->Error();
+    TQVMainFm* w = program->MainForm();
+    if (!w) return nullptr;
+    w->Show();
+    IdleTaskManager->AddTask(this, nullptr, [this](TIdleTaskManager*, TTimer2*, bool&) { DriveDialogs(); });
+    Pump(1);
+    return w;
+  }
+  void EndProgram() {
+    if (IdleTaskManager) IdleTaskManager->RemoveTask(this, nullptr);
+    program.reset();
+    Application->ClearTerminated();
+  }
+  // Idle passes for a while, as the main loop would run them.
+  static void Pump(int passes, int sleep_ms = 0) {
+    for (int i = 0; i < passes; ++i) {
+      Application->ProcessMessages();
+      Application->DoIdle();
+      // Wakes at once for the port's and the recorder's messages.
+      if (sleep_ms) WaitAndProcessMessages(sleep_ms);
+    }
+  }
+  static bool PumpUntil(const std::function<bool()>& done, int seconds = 30) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      Pump(1, 10);
+    }
+    return true;
+  }
+  // The answer runs from the main loop, not from inside the idle pass, so that the work it starts
+  // (a progress window of its own) gets idle passes too.
+  void DriveDialogs() {
+    if (!OnDialog || acting_) return;
+    acting_ = true;
+    PostDeferredCall([this] {
+      for (int i = 0; i < Screen->FormCount() && OnDialog; ++i) {
+        TForm* f = Screen->Forms(i);
+        if (f->Modal() && f->ModalResult() == mrNone && OnDialog(f)) break;
+      }
+      acting_ = false;
+    });
+  }
+  bool acting_ = false;
+
+  std::string Shown() const {
+    std::string out;
+    for (const std::string& m : shown) out += "\n  shown: " + m;
+    for (const auto& e : std::filesystem::directory_iterator(home.Path())) {
+      if (e.path().extension() != ".trc") continue;
+      std::ifstream log(e.path());
+      std::string line;
+      std::vector<std::string> lines;
+      while (std::getline(log, line)) lines.push_back(line);
+      out += "\n  trace " + e.path().filename().string();
+      for (size_t i = lines.size() > 25 ? lines.size() - 25 : 0; i < lines.size(); ++i) out += "\n    " + lines[i];
+    }
+    return out;
+  }
+  static TTv10Modul* Logger0() {
+    return DbShell && DbShell->Root()->ChildCount() > 0 ? dynamic_cast<TTv10Modul*>(DbShell->Root()->GetChild(0))
+                                                        : nullptr;
+  }
+  static TDDTMonitor* Page(int index) {
+    auto* book = QVMainFm ? QVMainFm->Book() : nullptr;
+    return book ? dynamic_cast<TDDTMonitor*>(book->GetMonitor(index)) : nullptr;
+  }
+  // The records in the data set's present window, and the curve points the plot draws of them.
+  static size_t WindowRecords(TData* data) {
+    auto* dt = dynamic_cast<TDtData*>(data);
+    if (!dt) return 0;
+    TDataLock lock(*dt);
+    dt->SelectWindow(1);
+    size_t n = 0;
+    for (bool ok = dt->First(); ok; ok = dt->Next())
+      if (!dt->DtRec()->IsEmpty()) ++n;
+    return n;
+  }
+  // The records of a sensor's weekly files of the last weeks, read back by a data set of their own.
+  static std::vector<std::string> StoredRecords(TTavra2GSubMod* sub) {
+    std::vector<std::string> out;
+    if (!sub) return out;
+    TDtRecord rec(sub->Channels()->ValueCount());
+    TKwData kw(sub->Dir(), sub->Channels(), &rec);
+    const auto today = static_cast<uint16_t>(TodayDayNo());
+    if (kw.OpenDT(TDtStamp{static_cast<uint16_t>(today - 60), 0}, TDtStamp{static_cast<uint16_t>(today + 1), 86399},
+                  NoDtStamp, NoDtStamp) != drDone)
+      return out;
+    TDataLock lock(kw);
+    kw.SelectWindow(1);
+    for (bool ok = kw.First(); ok; ok = kw.Next()) {
+      const TDtRecord& r = *kw.DtRec();
+      if (r.IsEmpty()) continue;
+      std::string text = std::to_string(r.Date) + " " + std::to_string(r.Time);
+      for (int i = 0; i < r.ValueCount(); ++i) text += " " + std::to_string(r.GetValues(i));
+      out.push_back(text);
+    }
+    return out;
+  }
+  static size_t CurvePoints(TDtPlotVO* plot) {
+    TDtPlotBox* box = plot->DtPlotBox();
+    TRecordingCanvas canvas(box->Width(), box->Height());
+    canvas.StartRecording();
+    box->PaintOn(canvas);
+    size_t points = 0;
+    for (const TCanvasCall& call : canvas.Calls())
+      if (call.Op == "Polyline") points += call.Points.size();
+    return points;
+  }
+
+  test::TempDir home;
+  sim::SimConfig sim;
+  std::unique_ptr<sim::PtyLogger> logger;
+  std::unique_ptr<TProgram> program;
+  std::vector<std::string> shown;
+  std::function<int(const std::string& msg, TMsgDlgButtons buttons)> Answer;
+  // Acts on an open modal dialog; answers true when it did.
+  std::function<bool(TForm*)> OnDialog;
+};
+
+TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
+  StartLogger();
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(QVMainFm, w);
+  EXPECT_EQ(w->Caption(), "Quarvel2 - [ ]");
+  ASSERT_NE(w->Book(), nullptr);
+  EXPECT_EQ(MonitorBook, static_cast<TMonitorBookService*>(w->Book()));
+
+  // Choose the port.
+  TStringList ports;
+  ListComPorts(ports);
+  const int com_index = ports.IndexOf("COM" + std::to_string(kCom));
+  ASSERT_GE(com_index, 0);
+  OnDialog = [&](TForm* f) {
+    auto* d = dynamic_cast<TD20_SelectDlg*>(f);
+    if (!d) return false;
+    d->SetSelIndex(com_index);
+    d->OKBtn->Click();
+    return true;
+  };
+  w->Item("IMenComm")->Click();
+  EXPECT_EQ(Connection->Port()->ComNumber(), kCom);
+
+  // Identify the logger and read its configuration: it joins the device tree and is selected.
+  w->Item("IMenReadCfg")->Click();
+  TTv10Modul* module = Logger0();
+  ASSERT_NE(module, nullptr) << (shown.empty() ? "" : shown.back());
+  EXPECT_EQ(module->Kennung(), 0x2345);
+  ASSERT_EQ(w->DeviceComboB->Items().Count(), 1);
+  w->DeviceComboB->SetItemIndex(0);
+  w->DeviceComboB->OnSelect(w->DeviceComboB);
+  EXPECT_EQ(DbShell->GetSelDevice(), module);
+  EXPECT_EQ(w->Caption(), "Quarvel2 - [" + module->GetTreeIdName() + "]");
+
+  // Change its configuration in the explorer: the new name goes to the logger.
+  const std::vector<uint8_t> image_before = logger->Image();
+  bool edited = false;
+  OnDialog = [&](TForm* f) {
+    auto* d = dynamic_cast<TD31_Explorer*>(f);
+    if (!d || edited) return false;
+    edited = true;
+    d->SelectElement(module);
+    auto* editor = dynamic_cast<TTv10ModEditor*>(module->Editor());
+    EXPECT_NE(editor, nullptr);
+    if (editor) {
+      editor->ModFrame()->LNameEdit->SetText("Cellar");
+      TComboBox* save = editor->ModFrame()->SaveIntCombo;
+      save->SetItemIndex(save->ItemIndex() == 0 ? 1 : 0);
+      save->OnChange(save);
+    }
+    d->OKBtnClick();
+    return true;
+  };
+  w->Item("IMenExplorer")->Click();
+  EXPECT_TRUE(edited);
+  EXPECT_EQ(module->Name(), "Cellar");
+  EXPECT_NE(logger->Image(), image_before);
+
+  // Read its memory from the toolbar, all of it, and follow the newest data.
+  OnDialog = [&](TForm* f) {
+    auto* d = dynamic_cast<TD72_SelStartDateTime*>(f);
+    if (!d) return false;
+    d->ReadAllData->SetChecked(true);
+    d->OKBtn->Click();
+    return true;
+  };
+  w->Button("ReadMemButton")->Click();
+  OnDialog = nullptr;
+  TTavra2GSubMod* sub = module->GetSubModul(1);
+  ASSERT_NE(sub, nullptr);
+  const std::vector<std::string> memory = StoredRecords(sub);
+  EXPECT_EQ(memory.size(), static_cast<size_t>(kMemSamples)) << Shown();
+
+  // A plot on the monitor page, added with the page's own button, shows the channels read.
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->MonButton1->Visible(); }));
+  w->MonButton1->Click();
+  ASSERT_NE(Page(0), nullptr);
+  ASSERT_EQ(Page(0)->DiagramList().size(), 1u);
+  auto* plot = dynamic_cast<TDtPlotVO*>(Page(0)->DiagramList()[0]);
+  ASSERT_NE(plot, nullptr);
+  for (int v = 0; v < sub->Channels()->ValueCount(); ++v)
+    EXPECT_TRUE(plot->AddGlobChan(sub->Data(), sub->Channels()->GetValueChannel(v)));
+  w->Button("LastButton")->Click();
+  Pump(3);
+  EXPECT_GT(WindowRecords(sub->Data()), 0u);
+  EXPECT_GE(CurvePoints(plot), 2u);
+
+  const size_t read = WindowRecords(sub->Data());
+  const int curves = plot->GetGlobChanCount();
+
+  // Close; the stored files hold the session.
+  w->Item("FMenExit")->Click();
+  EXPECT_TRUE(w->Closing);
+  EXPECT_TRUE(Application->Terminated());
+  const std::string module_dir = module->Dir();
+  EndProgram();
+  EXPECT_EQ(TIniFile2(home.File("Monitors.ini")).ReadInteger("SessionMonitors", "Count", 0), 1);
+  EXPECT_TRUE(std::filesystem::exists(module_dir + "EEPar.cfg"));
+  EXPECT_EQ(TIniFile2(home.File("quarvel.INI")).ReadInteger("Connection", "ComNumber", 0), kCom);
+
+  // Restart: the logger, its selection, the port and the plot with its data are back.
+  w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  module = Logger0();
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(module->Name(), "Cellar");
+  EXPECT_EQ(DbShell->GetSelDevice(), module);
+  EXPECT_EQ(Connection->Port()->ComNumber(), kCom);
+  ASSERT_TRUE(Page(0) && Page(0)->DiagramList().size() == 1u);
+  plot = dynamic_cast<TDtPlotVO*>(Page(0)->DiagramList()[0]);
+  ASSERT_NE(plot, nullptr);
+  EXPECT_EQ(plot->GetGlobChanCount(), curves);
+  w->Button("LastButton")->Click();
+  Pump(3);
+  EXPECT_EQ(WindowRecords(module->GetSubModul(1)->Data()), read);
+  EXPECT_GE(CurvePoints(plot), 2u);
+
+  // Another logger, one that samples every second, takes the adapter's place and records online
+  // from the toolbar: the recorder identifies it and adds it to the tree.
+  UseSamplingLogger();
+  StartLogger();
+  TSpeedButton* rec = w->Button("RecorderBtn");
+  rec->Click();
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  const int taken = Recorder->SamplesTaken();
+  ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() >= taken + 2; })) << Shown();
+  rec->Click();
+  ASSERT_TRUE(PumpUntil([&] { return !Recorder->Running(); }));
+  ASSERT_EQ(DbShell->Root()->ChildCount(), 2) << Shown();
+  auto* sampler = dynamic_cast<TTv10Modul*>(DbShell->Root()->GetChild(1));
+  ASSERT_NE(sampler, nullptr);
+  const std::vector<std::string> recorded = StoredRecords(sampler->GetSubModul(1));
+  EXPECT_FALSE(recorded.empty());
+  w->Item("FMenExit")->Click();
+  EndProgram();
+
+  // Restart again: both loggers with their stored data, and the plot.
+  w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(DbShell->Root()->ChildCount(), 2);
+  module = Logger0();
+  sampler = dynamic_cast<TTv10Modul*>(DbShell->Root()->GetChild(1));
+  ASSERT_TRUE(module && sampler);
+  EXPECT_EQ(StoredRecords(module->GetSubModul(1)), memory);
+  EXPECT_EQ(StoredRecords(sampler->GetSubModul(1)), recorded);
+  ASSERT_TRUE(Page(0) && Page(0)->DiagramList().size() == 1u);
+  plot = dynamic_cast<TDtPlotVO*>(Page(0)->DiagramList()[0]);
+  ASSERT_NE(plot, nullptr);
+  EXPECT_EQ(plot->GetGlobChanCount(), curves);
+  EndProgram();
+}
+
+TEST_F(MainWindow, EveryNamedItemIsBound) {
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  const std::vector<std::string> bound = w->BoundNames();
+  const std::set<std::string> names(bound.begin(), bound.end());
+  EXPECT_EQ(names.size(), bound.size());  // each once
+  // Export and automatic backup are not part of the program yet: their items stay unbound.
+  EXPECT_EQ(names,
+            (std::set<std::string>{
+                "DeviceComboB",   "FMenSelDev",     "BStepLeftBtn", "SStepLeftBtn",  "SStepRightBtn", "BStepRightBtn",
+                "ZoomButton",     "UnzoomButton",   "LastButton",   "EditDtBtn",     "EMenBStepLeft", "EMenSStepLeft",
+                "EMenSStepRight", "EMenBStepRight", "EMenZoom",     "EMenUnZoom",    "EMenLast",      "EMenEditDt",
+                "EMenMonitor",    "VMenMonitor",    "EMenVO",       "VMenVO",        "FPMenPrintVo",  "EMenAddMonitor",
+                "EMenLoadMon",    "MonButton1",     "MonButton2",   "DelVObjButton", "PrintVoBtn",    "IMenComm",
+                "IMenDevType",    "IMenReadMem",    "IMenClearMem", "IMenReadCfg",   "IMenSyncClock", "IMenRecorder",
+                "RecorderBtn",    "AutoScrollBtn"}));
+  // The controllers took their items over.
+  EXPECT_NE(w->Button("ZoomButton")->OnClick, nullptr);
+  EXPECT_NE(w->Item("IMenComm")->OnClick, nullptr);
+  EXPECT_NE(w->Item("IMenReadMem")->OnClick, nullptr);
+  EXPECT_NE(w->Item("IRMenStartStop")->OnClick, nullptr);
+  EXPECT_FALSE(w->Item("FMenSelDev")->Enabled());  // no device yet
+}
+
+// The first start after an update takes the pages of the older registry profile and stores
+// them; without any there, the stored pages come back and their file is left alone.
+TEST_F(MainWindow, AnUpdateStartImportsTheOlderProfilesPagesOrKeepsTheStoredOnes) {
+  const std::string stored =
+      "[SessionMonitors]\r\nCount=1\r\n[SessionMonitors/Monitor0]\r\nClassName=TDDTMonitor\r\nGroupIndex=100\r\n"
+      "CustomTitle=Stored\r\nDiagramCount=1\r\n[SessionMonitors/Monitor0/Diagram0]\r\nClassName=TDtPlotVO\r\n";
+  for (const bool with_profile : {false, true}) {
+    home.Write("quarvel.INI", "[Main]\r\nDoUpdate=1\r\n");
+    home.Write("Monitors.ini", stored);
+    std::filesystem::remove(home.File("Registry.ini"));
+    TQVMainFm* w = StartProgram();
+    ASSERT_NE(w, nullptr);
+    if (with_profile) {
+      // The key is known once the program runs; the import happens on the next start.
+      const std::string key = RegistryKey.substr(RegistryKey.find_first_not_of('\\'));
+      EndProgram();
+      home.Write("quarvel.INI", "[Main]\r\nDoUpdate=1\r\n");
+      home.Write("Monitors.ini", stored);
+      home.Write("Registry.ini", "[" + key + "\\Profile\\SessionMonitors]\r\nCount=1\r\n[" + key +
+                                     "\\Profile\\SessionMonitors\\Monitor0]\r\nClassName=TDDTMonitor\r\n"
+                                     "GroupIndex=100\r\nCustomTitle=Imported\r\nDiagramCount=1\r\n[" +
+                                     key +
+                                     "\\Profile\\SessionMonitors\\Monitor0\\Diagram0]\r\nClassName=TDtPlotVO\r\n");
+      w = StartProgram();
+      ASSERT_NE(w, nullptr);
+    }
+    ASSERT_NE(Page(0), nullptr);
+    EXPECT_EQ(Page(0)->GetTitle(), with_profile ? "Imported" : "Stored");
+    const std::string file = home.Read("Monitors.ini");
+    if (with_profile)
+      EXPECT_NE(file.find("Imported"), std::string::npos);
+    else
+      EXPECT_EQ(file, stored);
+    EndProgram();
+  }
+}
+
+TEST_F(MainWindow, TheWindowsImageIsPrinted) {
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  const std::string pdf = home.File("window.pdf");
+  Printer().SetOutputFile(pdf);
+  w->Item("FPMenScreenshot")->Click();
+  Printer().SetOutputFile("");
+  ASSERT_TRUE(std::filesystem::exists(pdf));
+  EXPECT_GT(std::filesystem::file_size(pdf), 1000u);
+  EXPECT_EQ(Printer().PageNumber(), 1);
+}
+
+TEST_F(MainWindow, ChangesAreAbsorbedUntilTheDeferredUpdateRuns) {
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending; }));
+  ASSERT_TRUE(w->EMenAddMonitor->Enabled());
+  const auto first = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) {
+    w->RequestUpdate();
+    EXPECT_TRUE(w->UpdatePending);
+    EXPECT_FALSE(w->EMenAddMonitor->Enabled());
+    EXPECT_FALSE(w->MonButton1->Enabled());
+  }
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending; }));
+  EXPECT_GE(std::chrono::steady_clock::now() - first, std::chrono::milliseconds(100));
+  EXPECT_TRUE(w->EMenAddMonitor->Enabled());
+  EXPECT_TRUE(w->MonButton1->Enabled());
+  EXPECT_FALSE(w->EMenVO->Visible());  // nothing selected
+}
+
+TEST_F(MainWindow, LanguageSwitchRetranslatesTheMenusAndIsStored) {
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  const std::string english = w->Item("MMenInstrument")->Caption();
+  const auto german = TLanguageTexts::Load(std::string(QV_SOURCE_DIR) + "/res/quarvel.DEU");
+  ASSERT_TRUE(german);
+  const auto text = [&](const std::string& key) {
+    const std::string* t = german->Find(key);
+    return t ? *t : "(" + key + " missing)";
+  };
+  OnDialog = [](TForm* f) {
+    auto* d = dynamic_cast<TIvSelectResourceLanguageDialog*>(f);
+    if (!d) return false;
+    EXPECT_TRUE(d->SelectLocale(kGerman));
+    d->OKButton->Click();
+    return true;
+  };
+  w->Item("OMenLanguage")->Click();
+  for (const char* name : {"MMenFile", "MMenInstrument", "IMenReadMem", "HMenInfo"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(w->Item(name)->Caption(), text("m_" + std::string(name)));
+  }
+  EXPECT_NE(w->Item("MMenInstrument")->Caption(), english);
+  EXPECT_EQ(w->Item("IRMenStartStop")->Caption(), text("deh_StartRecorder"));
+  EXPECT_EQ(w->LangSwitching, 0);
+  EndProgram();
+  EXPECT_EQ(TIniFile2(home.File("quarvel.INI")).ReadInteger("Language", "Locale", 0), static_cast<int>(kGerman));
+}
+
+// A logger that samples every second records online; a close while it records asks first, and
+// the samples are there after a restart.
+TEST_F(MainWindow, RecordingAndClosingWhileRecording) {
+  UseSamplingLogger();
+  StartLogger("[Connection]\r\nComNumber=9\r\n");
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  TSpeedButton* rec = w->Button("RecorderBtn");
+  ASSERT_TRUE(rec->Enabled());
+  rec->Click();
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  const int taken = Recorder->SamplesTaken();
+  ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() >= taken + 2; })) << Shown();
+  TTv10Modul* sampler = Logger0();
+  ASSERT_NE(sampler, nullptr);
+  EXPECT_EQ(sampler->Kennung(), 0x3456);
+  w->DeviceComboB->SetItemIndex(0);
+  w->DeviceComboB->OnSelect(w->DeviceComboB);
+  // Its kind keeps the memory commands off.
+  w->RequestUpdate();
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending; }));
+  for (const char* name : {"IMenReadMem", "IMenClearMem", "IMenSyncClock"})
+    EXPECT_FALSE(w->Item(name)->Enabled()) << name;
+  EXPECT_FALSE(w->Button("ReadMemButton")->Enabled());
+
+  Answer = [](const std::string&, TMsgDlgButtons buttons) { return static_cast<int>((buttons & mbNo) ? mrNo : mrOk); };
+  w->Close();
+  EXPECT_FALSE(w->Closing);
+  EXPECT_FALSE(Application->Terminated());
+  EXPECT_TRUE(Recorder->Running());
+  EXPECT_EQ(shown.back(), LoadResString("rcd_ConfStop"));
+
+  Answer = nullptr;  // yes
+  w->Close();
+  EXPECT_TRUE(w->Closing);
+  EXPECT_FALSE(Recorder->Running());
+  EXPECT_TRUE(Application->Terminated());
+  const std::vector<std::string> recorded = StoredRecords(sampler->GetSubModul(1));
+  EXPECT_GE(recorded.size(), 1u);
+  const std::string name = sampler->GetTreeIdName();
+  EndProgram();
+
+  w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  sampler = Logger0();
+  ASSERT_NE(sampler, nullptr);
+  EXPECT_EQ(w->Caption(), "Quarvel2 - [" + name + "]");
+  EXPECT_EQ(StoredRecords(sampler->GetSubModul(1)), recorded);
+
+  // A window that goes while the recorder runs stops it before the device tree goes.
+  w->Button("RecorderBtn")->Click();
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  const int again = Recorder->SamplesTaken();
+  ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() > again; })) << Shown();
+  EndProgram();
+}
+
+// A window whose module chain fails.
+class FailingWindow : public TQVMainFm {
+public:
+  using TQVMainFm::TQVMainFm;
+
+protected:
+  void CreateApplModule() override { throw Exception("no device tree"); }
+};
+
+TEST(MainWindowInit, AFailedCreationIsShownAndMarked) {
+  InitializeGui();
+  std::vector<std::string> shown;
+  SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+    shown.push_back(msg);
+    return static_cast<int>(mrOk);
+  });
+  auto* w = new FailingWindow(nullptr);
+  w->Initialize();
+  EXPECT_TRUE(w->InitFailed());
+  EXPECT_EQ(w->InitError(), "no device tree");
+  EXPECT_TRUE(Application->Terminated());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("no device tree"), std::string::npos);
+  delete w;
+  EXPECT_EQ(QVMainFm, nullptr);
+  Application->ClearTerminated();
+  SetMessageDlgAnswerer(nullptr);
+}
+
+}  // namespace
+}  // namespace qv
