@@ -5,6 +5,7 @@
 
 #include "base/archive_hooks.h"
 #include "base/ini_file2.h"
+#include "base/registry.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "comm/process_window_service.h"
@@ -735,6 +736,26 @@ void TTableVO::StoreIniSection(TIniFile2* ini, const std::string& section) {
     mask_list_->GetGlobChan_I(n)->StoreIniFile(ini, section + "\\MaskGlobChan" + std::to_string(n));
 }
 
+void TTableVO::LoadMaskedGlobChan(TIniFile2& ini, const std::string& section, const std::string& where,
+                                  bool from_registry) {
+  const TGlobChanRef ref = FindStoredGlobChan(ini, section);
+  uint8_t reason = 0;
+  if (!ref.Data || !CanAcceptGlbChan(ref.Data, ref.Channel, reason)) {
+    // The data set or its channel is gone, or the column is there already: it is dropped.
+    if (MsgHandler)
+      MsgHandler->DoMessage("Stored hidden column " + where + " not restored: dropped", "", TMsgDlgType::mtWarning,
+                            mbOK, 0, mrOk, true, mkLogOnly);
+    return;
+  }
+  if (!UsesData(ref.Data)) ReduceDataClient(ref.Data);
+  mask_list_->Add(CreateGlobChan(ref.Data, ref.Channel));
+  TGlobalChannel* column = mask_list_->GetGlobChan_I(mask_list_->Count() - 1);
+  if (from_registry)
+    column->LoadRegKey(ini, section);
+  else
+    column->LoadIniFile(ini, section);
+}
+
 void TTableVO::LoadIniSection(TIniFile2* ini, const std::string& section) {
   TSizeVisObj::LoadIniSection(ini, section);
   if (ini->ValueExists(section, "HorzGrid")) SetHorzGrid(ini->ReadBool(section, "HorzGrid", false));
@@ -744,20 +765,41 @@ void TTableVO::LoadIniSection(TIniFile2* ini, const std::string& section) {
   BeginGlobChanUpdate();
   for (int n = 0; n < count; ++n) {
     const std::string chan_section = section + "\\MaskGlobChan" + std::to_string(n);
-    const TGlobChanRef ref = FindStoredGlobChan(*ini, chan_section);
-    uint8_t reason = 0;
-    if (!ref.Data || !CanAcceptGlbChan(ref.Data, ref.Channel, reason)) {
-      // The data set or its channel is gone, or the column is there already: it is dropped.
-      if (MsgHandler)
-        MsgHandler->DoMessage("Stored hidden column [" + chan_section + "] not restored: dropped", "",
-                              TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
-      continue;
-    }
-    if (!UsesData(ref.Data)) ReduceDataClient(ref.Data);
-    mask_list_->Add(CreateGlobChan(ref.Data, ref.Channel));
-    mask_list_->GetGlobChan_I(mask_list_->Count() - 1)->LoadIniFile(*ini, chan_section);
+    LoadMaskedGlobChan(*ini, chan_section, "[" + chan_section + "]", false);
   }
   GlobChansChanged();
+}
+
+void TTableVO::LoadRegKey(TRegistry* registry) {
+  // The base checks the registry and leaves the object's key open again.
+  TSizeVisObj::LoadRegKey(registry);
+  const std::string path = "\\" + registry->CurrentPath();
+  // A value that is no number counts as missing, as in the monitor file.
+  auto read_int = [registry](const char* name, int32_t absent) {
+    if (!registry->ValueExists(name)) return absent;
+    try {
+      return registry->ReadInteger(name);
+    } catch (const ERegistryException&) {
+      return absent;
+    }
+  };
+  try {
+    const int32_t horz = read_int("HorzGrid", -1), vert = read_int("VertGrid", -1);
+    if (horz >= 0) SetHorzGrid(horz != 0);
+    if (vert >= 0) SetVertGrid(vert != 0);
+    const int count = std::min(read_int("MaskChanCount", 0), kMaxTableColumns);
+    BeginGlobChanUpdate();
+    for (int n = 0; n < count; ++n) {
+      const std::string key = path + "\\MaskGlobChan" + std::to_string(n);
+      if (!registry->OpenKey(key, false)) continue;
+      LoadMaskedGlobChan(registry->Ini(), registry->Section(), "key " + key, true);
+    }
+    GlobChansChanged();
+  } catch (...) {
+    registry->OpenKey(path, false);
+    throw;
+  }
+  registry->OpenKey(path, false);
 }
 
 }  // namespace qv

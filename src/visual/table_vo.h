@@ -133,6 +133,7 @@ public:
   void SetBounds(int left, int top, int width, int height) override;
   void StoreIniSection(TIniFile2* ini, const std::string& section) override;
   void LoadIniSection(TIniFile2* ini, const std::string& section) override;
+  void LoadRegKey(TRegistry* registry) override;
 
 protected:
   // The grid and the label are built by the overridable creation steps.
@@ -147,6 +148,8 @@ protected:
 private:
   // The visible or masked columns use the data set.
   bool UsesData(const TData* data) const;
+  // Adds one stored hidden column, or reports and drops it.
+  void LoadMaskedGlobChan(TIniFile2& ini, const std::string& section, const std::string& where, bool from_registry);
   std::unique_ptr<TGlobChanList> mask_list_;
   THintWindow* hint_ = nullptr;
   TTimer* hint_timer_ = nullptr;

@@ -12,12 +12,15 @@
 #include "datastore/channel.h"
 #include "datastore/channels.h"
 #include "datastore/data.h"
+#include "devices/visual_hooks.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/printers.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/string_list.h"
+#include "visual/ddt_monitor.h"
+#include "visual/monitor_book.h"
 #include "visual/selector.h"
 #include "visual/visual_services.h"
 
@@ -250,8 +253,15 @@ void TVisObj::UpdateLanguage() {
 void TVisObj::EditTitle() {
   if (!EditTitleDlgProc) return;
   std::string custom = GetvobTitle() == GetAutoTitle() ? std::string() : GetvobTitle();
-  if (EditTitleDlgProc(Format(LoadResString("vob_EditTitleCap"), type_descr_), GetAutoTitle(), custom) == mrOk)
-    SetvobTitle(custom);
+  if (EditTitleDlgProc(Format(LoadResString("vob_EditTitleCap"), type_descr_), GetAutoTitle(), custom) != mrOk) return;
+  SetvobTitle(custom);
+  // A lone diagram and the table beside it share the title.
+  if (!dynamic_cast<TDiagramVO*>(this)) return;
+  auto* book = dynamic_cast<TMonitorBook*>(MonitorBook);
+  auto* monitor = book ? dynamic_cast<TDDTMonitor*>(book->GetSelMonMan()) : nullptr;
+  if (!monitor || monitor->DiagramList().size() > 1 || !monitor->TableVO() || monitor->IndexOfVisObj(this) < 0) return;
+  monitor->TableVO()->CustomTitle = custom;
+  monitor->TableVO()->UpdateLanguage();
 }
 
 void TVisObj::SetVOOptions(TVOOptions options) {

@@ -17,7 +17,9 @@
 #include "visual/plot_box.h"
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
+#include "visual/val_table.h"
 #include "visual/vis_fixture.h"
+#include "visual/visual_services.h"
 
 namespace qv {
 namespace {
@@ -436,6 +438,90 @@ TEST_F(RegistryImportTest, CustomMonitorsOfTheProfileAreOffered) {
   ASSERT_EQ(DDT(book->GetSelMonMan())->DiagramList().size(), 1u);
   EXPECT_EQ(DDT(book->GetSelMonMan())->DiagramList()[0]->GetvobTitle(), "from the profile");
   EXPECT_FALSE(std::filesystem::exists(TMonitorMan::CustomFileName()));
+}
+
+// A table comes in with its grid lines and hidden columns; a hidden column of a data set that is
+// not open, or one listed twice, is reported and dropped. The table hears of the data set that
+// only its hidden columns use.
+TEST_F(RegistryImportTest, TableWithGridLinesAndHiddenColumns) {
+  vo_classes_.RegisterClass(&ValTableClass);
+  test::TRecordingMsgHandler log;
+  const std::string t = "SessionMonitors\\Monitor0\\Table0";
+  const std::string ident = "DataIdent=" + data->GetDataIdent() + "\r\n";
+  Key("SessionMonitors", "Count=1\r\n");
+  Key("SessionMonitors\\Monitor0", "GroupIndex=100\r\nClassName=TDDTMonitor\r\nTableCount=1\r\n");
+  Key(t, "ClassName=TValTable\r\nCustomTitle=Values\r\nHorzGrid=1\r\nVertGrid=0\r\nMaskChanCount=4\r\n");
+  Key(t + "\\MaskGlobChan0", ident + "ChanKey=2\r\n");
+  Key(t + "\\MaskGlobChan1", "DataIdent=mem:not open\r\nChanKey=1\r\n");
+  Key(t + "\\MaskGlobChan2", ident + "ChanKey=2\r\n");
+  Key(t + "\\MaskGlobChan3", ident + "ChanKey=5\r\n");
+
+  ASSERT_TRUE(book->ImportSessionMonitors());
+  ASSERT_EQ(book->GetMonitorCount(), 1);
+  auto* table = dynamic_cast<TTableVO*>(DDT(book->GetMonitor(0))->TableVO());
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->GetvobTitle(), "Values");
+  EXPECT_TRUE(table->GetHorzGrid());
+  EXPECT_FALSE(table->GetVertGrid());
+  EXPECT_EQ(table->GetGlobChanCount(), 0);
+  ASSERT_EQ(table->MaskGlobChanList()->Count(), 2);
+  EXPECT_EQ(table->MaskGlobChanList()->GetGlobChan_I(0)->Channel(), Chan(2));
+  EXPECT_EQ(table->MaskGlobChanList()->GetGlobChan_I(1)->Channel(), Chan(5));
+  ASSERT_EQ(log.lines.size(), 2u);
+  EXPECT_NE(log.lines[0].find("MaskGlobChan1"), std::string::npos);
+  EXPECT_NE(log.lines[1].find("MaskGlobChan2"), std::string::npos);
+  data.reset();
+  EXPECT_EQ(table->MaskGlobChanList()->Count(), 0);
+}
+
+// On OK the edited title goes to the diagram; a diagram alone on the shown page gives it to the
+// table beside it as well.
+TEST_F(MonitorBookTest, ALoneDiagramSharesItsTitleWithTheTable) {
+  vo_classes_.RegisterClass(&ValTableClass);
+  MonitorBook = book;
+  std::string answer;
+  int result = mrOk;
+  EditTitleDlgProc = [&](const std::string&, const std::string&, std::string& custom) {
+    custom = answer;
+    return result;
+  };
+  struct Case {
+    const char* what;
+    int diagrams;
+    bool table;
+    bool page_shown;
+    int result;
+    std::string title;
+    bool shared;
+  };
+  const Case cases[] = {
+      {"alone", 1, true, true, mrOk, "Hall", true},          {"back to automatic", 1, true, true, mrOk, "", true},
+      {"cancelled", 1, true, true, mrCancel, "Hall", false}, {"two diagrams", 2, true, true, mrOk, "Hall", false},
+      {"no table", 1, false, true, mrOk, "Hall", false},     {"page not shown", 1, true, false, mrOk, "Hall", false},
+  };
+  for (const Case& c : cases) {
+    auto* page = DDT(book->AddGroupMonitor(100, &DDTMonitorClass));
+    book->SetTabIndex(page->PageIndex);
+    TVisObj* diagram = AddPlot(page);
+    for (int i = 1; i < c.diagrams; ++i) AddPlot(page);
+    if (c.table) page->AddTable();
+    if (!c.page_shown) book->SetTabIndex(book->AddGroupMonitor(100, &DDTMonitorClass)->PageIndex);
+    TVisObj* table = page->TableVO();
+    if (table) table->SetvobTitle("Old");
+    answer = c.title;
+    result = c.result;
+    diagram->EditTitle();
+    EXPECT_EQ(diagram->CustomTitle, c.result == mrOk ? c.title : "") << c.what;
+    if (!table) continue;
+    EXPECT_EQ(table->CustomTitle, c.shared ? c.title : "Old") << c.what;
+    // The title bar shows the new title.
+    EXPECT_EQ(static_cast<TSizeVisObj*>(table)->TitleLabel()->Caption(), table->GetvobTitle()) << c.what;
+    if (c.shared && c.title.empty()) {
+      EXPECT_EQ(table->GetvobTitle(), table->GetAutoTitle());
+    }
+  }
+  EditTitleDlgProc = nullptr;
+  MonitorBook = nullptr;
 }
 
 // A right-button press on the selected tab opens that page's popup at the pointer; elsewhere on
