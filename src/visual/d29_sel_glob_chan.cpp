@@ -7,6 +7,7 @@
 #include "datastore/channel.h"
 #include "devices/db_shell.h"
 #include "devices/device.h"
+#include "visual/list_panes.h"
 
 namespace qv {
 
@@ -23,23 +24,6 @@ TButton* NewButton(TForm* form, const std::string& key, int modal_result, int le
   b->SetModalResult(modal_result);
   b->SetBounds(left, kButtonTop, 90, 26);
   return b;
-}
-
-// A pane's caption above its list.
-TStyPanel* PaneHeader(TComponent* owner, TWinControl* pane, const std::string& key) {
-  auto* header = new TStyPanel(owner);
-  header->SetParent(pane);
-  header->SetAlign(TAlign::alTop);
-  header->SetHeight(20);
-  header->SetCaption(LoadResString(key));
-  return header;
-}
-
-TListBox* PaneList(TComponent* owner, TWinControl* pane) {
-  auto* list = new TListBox(owner);
-  list->SetParent(pane);
-  list->SetAlign(TAlign::alClient);
-  return list;
 }
 
 }  // namespace

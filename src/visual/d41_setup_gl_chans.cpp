@@ -8,6 +8,7 @@
 #include "datastore/channel.h"
 #include "devices/db_shell.h"
 #include "devices/device.h"
+#include "visual/list_panes.h"
 
 namespace qv {
 
@@ -23,22 +24,6 @@ TButton* NewButton(TForm* form, const std::string& key, int left, int top, int w
   b->SetText(LoadResString(key));
   b->SetBounds(left, top, width, 26);
   return b;
-}
-
-TStyPanel* PaneHeader(TComponent* owner, TWinControl* pane, const std::string& key) {
-  auto* header = new TStyPanel(owner);
-  header->SetParent(pane);
-  header->SetAlign(TAlign::alTop);
-  header->SetHeight(20);
-  header->SetCaption(LoadResString(key));
-  return header;
-}
-
-TListBox* PaneList(TComponent* owner, TWinControl* pane) {
-  auto* list = new TListBox(owner);
-  list->SetParent(pane);
-  list->SetAlign(TAlign::alClient);
-  return list;
 }
 
 bool Contains(const TChanSelList& list, const TChanSelCell& cell) {

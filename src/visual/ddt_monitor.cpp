@@ -126,19 +126,24 @@ void TDDTMonitor::CreateSplitter() {
   splitter_->OnResize = [this](TComponent*) { Rearrange(); };
 }
 
+TVisObj* TDDTMonitor::NewObject(const TVisObjClass* cls) {
+  TVisObj* vo = cls->Create(ObjectOwner());
+  if (Selector) Selector->RegisterVisObj(vo);
+  vo->OnStateChange = [this](TComponent* s) { VOStateChange(s); };
+  vo->OnDelete = [this](TComponent* s) { VODelete(s); };
+  vo->OnDestroy = [this](TComponent* s) { VODestroy(s); };
+  RestoreMaximised();
+  CreateSplitter();
+  splitter_->SetVisible(true);
+  return vo;
+}
+
 void TDDTMonitor::InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo) {
   if (vo) throw Exception("Error in TMonitorMan.InsertVisObj: Pointer VObject must be nil");
   if (index < 0) return;
   if (IsDiagramClass(cls) && cls->Create && CanAcceptClass(cls)) {
     const int32_t id = NextDiagramId();
-    vo = cls->Create(ObjectOwner());
-    if (Selector) Selector->RegisterVisObj(vo);
-    vo->OnStateChange = [this](TComponent* s) { VOStateChange(s); };
-    vo->OnDelete = [this](TComponent* s) { VODelete(s); };
-    vo->OnDestroy = [this](TComponent* s) { VODestroy(s); };
-    RestoreMaximised();
-    CreateSplitter();
-    splitter_->SetVisible(true);
+    vo = NewObject(cls);
     splitter_->UpperLeft().SetVisible(true);
     const size_t at = std::min(static_cast<size_t>(index), diagrams_.size());
     diagrams_.insert(diagrams_.begin() + static_cast<std::ptrdiff_t>(at), vo);
@@ -157,14 +162,7 @@ void TDDTMonitor::InsertVisObj(int index, const TVisObjClass* cls, TVisObj*& vo)
 
 void TDDTMonitor::InsertTable(const TVisObjClass* cls, TVisObj*& vo) {
   const int32_t id = NextTableId();
-  vo = cls->Create(ObjectOwner());
-  if (Selector) Selector->RegisterVisObj(vo);
-  vo->OnStateChange = [this](TComponent* s) { VOStateChange(s); };
-  vo->OnDelete = [this](TComponent* s) { VODelete(s); };
-  vo->OnDestroy = [this](TComponent* s) { VODestroy(s); };
-  RestoreMaximised();
-  CreateSplitter();
-  splitter_->SetVisible(true);
+  vo = NewObject(cls);
   splitter_->LowerRight().SetVisible(true);
   table_ = vo;
   vo->SetParent(splitter_->LowerRight().Pane());

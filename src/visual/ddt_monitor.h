@@ -89,6 +89,8 @@ private:
   std::vector<TVisObj*> AllDiagrams() const;
   // One object of the registry import, from its key; remembers it for selection or maximising.
   void LoadRegObject(TRegistry* registry, const std::string& key, TVisObj*& to_select, TVisObj*& to_maximise);
+  // A new object of the class, hooked to this monitor, with the splitter shown.
+  TVisObj* NewObject(const TVisObjClass* cls);
   void InsertTable(const TVisObjClass* cls, TVisObj*& vo);
   void TableStateChange(TVisObj* vo);
   void ShowDiagramPane();
