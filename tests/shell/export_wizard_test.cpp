@@ -473,6 +473,24 @@ TEST_F(ExportCommandTest, CancelUnderTheProgressWindowLeavesNoFile) {
   EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(ExportCommandTest, AFailedRunPassesItsErrorAndStoresNoChoices) {
+  // The folder goes away between the file page and Finish.
+  std::filesystem::create_directory(dir_.File("gone"));
+  user_ = [&](TD42_Export& w) {
+    w.SetFileName(dir_.File("gone/x.txt"));
+    w.SetRange(AtDt(10, 0, 0), AtDt(10, 1, 0));
+    w.NextClick();
+    w.SetSources(Sources());
+    for (int page = 1; page < TD42_Export::PageCount - 1; ++page) w.NextClick();
+    std::filesystem::remove(dir_.File("gone"));
+    w.NextClick();
+  };
+  EXPECT_THROW(manager_->ExportClick(), Exception);
+  EXPECT_EQ(ProcessWindow, nullptr);
+  EXPECT_EQ(D42_Export, nullptr);
+  EXPECT_FALSE(std::filesystem::exists(IniFileName)) << "no [Export] after a failed run";
+}
+
 // A row writer that presses the progress window's Cancel after some rows.
 class TCancellingRec : public TTxtExpImpRec {
 public:
