@@ -17,6 +17,7 @@
 #include "shell/d22_about_box.h"
 #include "shell/d42_export.h"
 #include "shell/exp_format_frm.h"
+#include "shell/process_window.h"
 
 namespace {
 
@@ -87,5 +88,11 @@ int main(int argc, char** argv) {
     wizard.ShowPage(page);
     ok &= Shot(wizard, out + "/export_wizard_" + std::to_string(page) + ".png");
   }
+  // The progress window while the export file is written.
+  qv::TProcessWindow progress(nullptr);
+  progress.SetText1(qv::LoadResString("d42_Exporting"));
+  progress.SetText2("/home/user/.local/share/quarvel/Export3.txt");
+  progress.SetCancelVisible(true);
+  ok &= Shot(progress, out + "/export_progress.png");
   return ok ? 0 : 1;
 }
