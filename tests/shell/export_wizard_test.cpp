@@ -30,6 +30,7 @@
 #include "shell/process_window.h"
 #include "support/english_texts.h"
 #include "support/temp_dir.h"
+#include "visual/d41_setup_gl_chans.h"
 
 namespace qv {
 namespace {
@@ -313,6 +314,34 @@ TEST_F(WizardPagesTest, EachPageChecksItsChoicesBeforeNext) {
   EXPECT_EQ(w.ModalResult(), mrOk);
   w.BackClick();
   EXPECT_EQ(w.NextBtn->Text(), "&Next >");
+}
+
+TEST_F(WizardPagesTest, TheChannelSetUpEditsACopyThatOkTakesOver) {
+  TDeviceData device(dir_.Path() + "A/", 2);
+  device.data->SetName("Logger A");
+  device.Chan(0)->SetName("Temperature");
+  device.Chan(1)->SetName("Humidity");
+  wizard_->SetSources({{device.data.get(), device.Chan(0)}, {device.data.get(), device.Chan(1)}});
+  wizard_->ShowPage(TD42_Export::pgSources);
+  for (const bool ok : {false, true}) {
+    bool acted = false;
+    Application->OnIdle = [&](TComponent*, bool& done) {
+      done = true;
+      TD41_SetupGlChans* d = D41_SetupGlChans;
+      if (acted || !d || !d->Modal()) return;
+      acted = true;
+      EXPECT_EQ(d->Text(), "Choose channels...");
+      d->SelectListBox->SetItemIndex(0);
+      d->DeleteClick();
+      (ok ? d->OkBtn : d->CancelBtn)->Click();
+    };
+    wizard_->SetupChansClick();
+    Application->OnIdle = nullptr;
+    EXPECT_TRUE(acted);
+    EXPECT_EQ(D41_SetupGlChans, nullptr);
+    ASSERT_EQ(wizard_->Sources().size(), ok ? 1u : 2u);
+  }
+  EXPECT_EQ(wizard_->SourceListBox->Items()[0], "Logger A: Humidity");
 }
 
 TEST_F(WizardPagesTest, TheFileProposalTakesTheFirstFreeNumber) {
