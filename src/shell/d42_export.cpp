@@ -52,7 +52,7 @@ TCheckBox* MakeCheckBox(TWinControl* parent, const std::string& key, int left, i
 
 }  // namespace
 
-bool IsValidExportFile(const std::string& name, bool append) {
+bool IsValidExportFile(const std::string& name) {
   namespace fs = std::filesystem;
   const fs::path path(name);
   const std::string leaf = path.filename().string();
@@ -60,10 +60,9 @@ bool IsValidExportFile(const std::string& name, bool append) {
     return false;
   std::error_code ec;
   if (!fs::is_directory(path.parent_path(), ec)) return false;
-  // Without append an existing file would be emptied: the user names a new one instead.
+  // An existing file is replaced (or appended to) as a whole; a folder cannot be.
   const fs::file_status status = fs::status(path, ec);
-  if (fs::exists(status)) return append && fs::is_regular_file(status);
-  return true;
+  return !fs::exists(status) || fs::is_regular_file(status);
 }
 
 TD42_Export::TD42_Export(TComponent* owner) : TMultilingualForm2(owner) {
@@ -230,7 +229,7 @@ bool TD42_Export::CheckPage(int page) {
       }
       return true;
     case pgFile:
-      if (!IsValidExportFile(FileName(), AppendToFileCheckB->Checked())) {
+      if (!IsValidExportFile(FileName())) {
         Refuse("d42_MsgNoValidFile");
         return false;
       }

@@ -86,7 +86,7 @@ private:
 extern TD42_Export* D42_Export;
 
 // A name the export may write: a full path whose folder exists, whose last part is a plain name
-// ("\" makes no path here), and that names no present file unless the export appends to it.
-bool IsValidExportFile(const std::string& name, bool append);
+// ("\" makes no path here), and that is no folder.
+bool IsValidExportFile(const std::string& name);
 
 }  // namespace qv

@@ -275,27 +275,26 @@ TEST_F(WizardPagesTest, EachPageChecksItsChoicesBeforeNext) {
   std::filesystem::create_directory(dir_.File("sub"));
   struct File {
     std::string name;
-    bool append, ok;
+    bool ok;
   };
   const File files[] = {
-      {"", false, false},
-      {dir_.File("missing/x.txt"), false, false},
-      {"relative.txt", false, false},
-      {dir_.File("a\\b.txt"), false, false},
-      {dir_.File("sub/.."), false, false},
-      {dir_.File("sub"), true, false},
-      {dir_.File("old.txt"), false, false},
-      {dir_.File("old.txt"), true, true},
-      {dir_.File("new.txt"), false, true},
+      {"", false},
+      {dir_.File("missing/x.txt"), false},
+      {"relative.txt", false},
+      {dir_.File("a\\b.txt"), false},
+      {dir_.File("sub/.."), false},
+      {dir_.File("sub"), false},
+      {dir_.File("old.txt"), true},
+      {dir_.File("new.txt"), true},
   };
   for (const File& f : files) {
     SCOPED_TRACE(f.name);
-    EXPECT_EQ(IsValidExportFile(f.name, f.append), f.ok);
+    EXPECT_EQ(IsValidExportFile(f.name), f.ok);
   }
-  w.SetFileName(dir_.File("old.txt"));
+  w.SetFileName(dir_.File("sub"));
   w.NextClick();
   EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Please enter a file name in an existing folder."});
-  w.AppendToFileCheckB->SetChecked(true);
+  w.SetFileName(dir_.File("old.txt"));
   w.NextClick();
   ASSERT_EQ(w.CurrentPage(), 4);
   EXPECT_EQ(w.NextBtn->Text(), "&Finish");
