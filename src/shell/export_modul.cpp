@@ -214,6 +214,11 @@ void WriteExportSettings(TIniFile2& ini, const TExportSettings& s) {
 
 // ---- the export run ----
 
+namespace {
+// Rows between two progress calls: often enough for a prompt Cancel, rare enough to cost nothing.
+constexpr uint32_t ProgressRows = 256;
+}  // namespace
+
 // A private copy of a source's weekly data set with its record.
 struct TExportModul::TSourceCopy {
   std::unique_ptr<TDtRecord> rec;
@@ -307,7 +312,11 @@ void TExportModul::Execute() {
   if (list_->DataCount() == 0) return;
   const TDtStamp start = StartStamp();
   const TDtStamp stop = StopStamp();
-  for (const auto& c : copies_) c->data->OpenDT(start, stop, NoDtStamp, NoDtStamp);
+  for (const auto& c : copies_) {
+    if (OnProgress) OnProgress();
+    c->data->OpenDT(start, stop, NoDtStamp, NoDtStamp);
+  }
+  if (OnProgress) OnProgress();
   view_->Rebuild();
   DoExport();
 }
@@ -318,7 +327,9 @@ void TExportModul::DoExport() {
   const TDtStamp start = StartStamp();
   const TDtStamp stop = StopStamp();
   TDataLock lock(*view_);
+  uint32_t rows = 0;
   for (bool ok = view_->First(); ok; ok = view_->Next()) {
+    if (OnProgress && ++rows % ProgressRows == 0) OnProgress();
     const TDtStamp t{record_->Date, record_->Time};
     if (DtStampLaterOrEqual(t, start) && DtStampLaterOrEqual(stop, t)) record_->DoExport();
   }

@@ -4,6 +4,7 @@
 // rows come from a merged view over private copies of the devices' weekly data sets, so an
 // export never disturbs the data sets that plots and tables show.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -158,6 +159,9 @@ public:
   TDateTime StopDt = NoDateTime;
   bool TimeOnly = false;
   uint16_t InfoSet = 0;
+  // Called before each source is read and every few hundred rows, so that a caller can keep
+  // its window alive and stop the run by raising (EAbort for a cancel).
+  std::function<void()> OnProgress;
 
 protected:
   // The range as time stamps, rounded to whole seconds.

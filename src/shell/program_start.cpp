@@ -30,6 +30,7 @@
 #include "visual/visual_services.h"
 #include "shell/d32_insert_dt_range.h"
 #include "shell/d72_sel_start_date_time.h"
+#include "shell/export_manager.h"
 #include "datastore/dt_navigator.h"
 #include "shell/qv_main_fm.h"
 #include "shell/process_window.h"
@@ -116,6 +117,7 @@ bool TProgram::Start() {
                                            RecorderConfirmStop = nullptr;
                                            delete Recorder;
                                          }});
+  RegisterApplObjectFactory("ExportManager", {[] { new TExportManager(); }, [] { delete ExportManager; }});
   RegisterApplObjectFactory("PhoneBook", {[] { PhoneBook = new TPhoneBook(); },
                                           [] {
                                             delete PhoneBook;

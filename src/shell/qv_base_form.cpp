@@ -28,6 +28,7 @@
 #include "shell/appl_module.h"
 #include "shell/d22_about_box.h"
 #include "shell/d31_explorer.h"
+#include "shell/export_manager.h"
 #include "shell/db_shell_controls.h"
 #include "shell/nav_controls.h"
 #include "visual/ddt_monitor.h"
@@ -230,6 +231,12 @@ void TQvBaseForm::BindComponents() {
       bound = true;
     } else if (speed && name == "AutoScrollBtn" && Recorder) {
       Recorder->SetAutoScrollBtn(speed);
+      bound = true;
+    } else if (item && name == "OMenExport" && ExportManager) {
+      ExportManager->SetExportMenu(item);
+      bound = true;
+    } else if (speed && name == "ExportBtn" && ExportManager) {
+      ExportManager->SetExportBtn(speed);
       bound = true;
     }
     if (speed && name == "ReadMemButton") read_mem_button_ = speed;
@@ -526,6 +533,10 @@ void TQvBaseForm::Unbind() {
     Recorder->SetRecorderBtn(nullptr);
     Recorder->SetAutoScrollBtn(nullptr);
     Recorder->SetStatusBox(nullptr);
+  }
+  if (ExportManager) {
+    ExportManager->SetExportMenu(nullptr);
+    ExportManager->SetExportBtn(nullptr);
   }
 }
 

@@ -287,10 +287,10 @@ void TQVMainFm::BuildMenu() {
   AddItem(recorder, "IRMenAutoScroll", "rcd_AutoScroll");
 
   TMenuItem* options = AddItem(root, "MMenOptions", "m_MMenOptions");
-  // The automatic monitors and the export arrive with their own settings.
+  // The automatic monitors arrive with their own settings.
   AddItem(options, "OMenAutoMon", "m_OMenAutoMon")->SetEnabled(false);
   AddItem(options, "OMenProtocol", "m_OMenProtocol", [this] { mehOMenProtocolClick(); });
-  AddItem(options, "OMenExport", "m_OMenExport")->SetEnabled(false);
+  AddItem(options, "OMenExport", "m_OMenExport");
   AddSeparator(options);
   AddItem(options, "OMenLanguage", "m_OMenLanguage", [this] { SelectLanguage(); });
 
@@ -331,7 +331,7 @@ void TQVMainFm::BuildToolBar() {
   AddButton("RecorderBtn", "", gRecord);
   AddButton("AutoScrollBtn", "rcd_AutoScroll", gAutoScroll);
   AddToolSeparator();
-  AddButton("ExportBtn", "b_hint_Export", gExport)->SetEnabled(false);
+  AddButton("ExportBtn", "b_hint_Export", gExport);
   AddButton("LanguageButton", "b_hint_Language", gLanguage, [this] { SelectLanguage(); });
   AddToolSeparator();
   DeviceComboB = new TComboBox(this);

@@ -15,6 +15,9 @@
 #include "datastore/channel.h"
 #include "platform/gui/forms.h"
 #include "shell/d22_about_box.h"
+#include "shell/d42_export.h"
+#include "shell/exp_format_frm.h"
+#include "shell/process_window.h"
 
 namespace {
 
@@ -71,5 +74,25 @@ int main(int argc, char** argv) {
   qv::TD22_AboutBox about(nullptr);
   ok &= Shot(about, out + "/about_box.png");
   qv::InfoData = nullptr;
+
+  // The export wizard, page by page, with sample choices.
+  qv::TD42_Export wizard(nullptr);
+  wizard.SetRange(qv::EncodeDate(2026, 12, 10), qv::EncodeDate(2026, 12, 10) + 86399.0 / 86400.0);
+  for (const char* line : {"Cellar logger: Temperature", "Cellar logger: Humidity", "Attic logger: Temperature"})
+    wizard.SourceListBox->Items().Add(line);
+  wizard.SourceListBox->SyncItems();
+  wizard.ChanInfoFrm->SetInfoSet(1u | (1u << 3) | (1u << 6));
+  wizard.SetFileName("/home/user/.local/share/quarvel/Export3.txt");
+  wizard.FormatFrm->SetBadValStr("n/a");
+  for (int page = 0; page < qv::TD42_Export::PageCount; ++page) {
+    wizard.ShowPage(page);
+    ok &= Shot(wizard, out + "/export_wizard_" + std::to_string(page) + ".png");
+  }
+  // The progress window while the export file is written.
+  qv::TProcessWindow progress(nullptr);
+  progress.SetText1(qv::LoadResString("d42_Exporting"));
+  progress.SetText2("/home/user/.local/share/quarvel/Export3.txt");
+  progress.SetCancelVisible(true);
+  ok &= Shot(progress, out + "/export_progress.png");
   return ok ? 0 : 1;
 }
