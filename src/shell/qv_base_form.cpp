@@ -38,6 +38,7 @@
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
 #include "visual/val_table.h"
+#include "visual/print_layout.h"
 #include "visual/vis_obj.h"
 
 namespace qv {
@@ -96,7 +97,10 @@ void TQvBaseForm::Loaded() {
   DtNavigator = new TDtNavigator();
   CreateStatusBar();
   CreateMonitorBook();
+  CreatePrintLayout();
 }
+
+void TQvBaseForm::CreatePrintLayout() { print_layout_ = std::make_unique<TPrintLayout>(); }
 
 void TQvBaseForm::CreateSelector() {
   Selector = new TSelector();
@@ -552,7 +556,8 @@ TQvBaseForm::~TQvBaseForm() {
   }
   if (StatusBar) StatusBar->OnResize = nullptr;
   Unbind();
-  delete book_;  // stores the session's pages
+  print_layout_.reset();  // stores its settings
+  delete book_;           // stores the session's pages
   book_ = nullptr;
   delete DtNavigator;
   DtNavigator = nullptr;

@@ -20,6 +20,7 @@ class TDbShellMenuItem;
 class TMenuItem;
 class TMonitorBook;
 class TPaintBox;
+class TPrintLayout;
 class TPanel;
 class TSpeedButton;
 class TStyClockStatus;
@@ -111,6 +112,7 @@ protected:
   virtual void CreateMonitorClassReg();
   virtual void CreateGraphicRegistry();
   virtual void CreateMonitorBook();
+  virtual void CreatePrintLayout();
   virtual void BindComponents();
   void Loaded();
   // Shows a help topic (0: the contents) when the help file is installed, else says so.
@@ -135,6 +137,7 @@ private:
   std::unique_ptr<TDbShellMenuItem> menu_adapter_;
   TMenuItem* view_menu_ = nullptr;
   TMonitorBook* book_ = nullptr;
+  std::unique_ptr<TPrintLayout> print_layout_;
   TSpeedButton* read_mem_button_ = nullptr;
 };
 

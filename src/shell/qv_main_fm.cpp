@@ -9,6 +9,7 @@
 #include "platform/gui/std_ctrls.h"
 #include "shell/appl_module.h"
 #include "shell/std_dialog_form.h"
+#include "visual/print_layout.h"
 
 namespace qv {
 
@@ -245,8 +246,10 @@ void TQVMainFm::BuildMenu() {
   AddItem(file, "FMenPrintSetup", "m_FMenPrintSetup", [] {
     if (StdDialogForm) StdDialogForm->PrinterSetupDialog->Execute();
   });
-  // The page layout arrives with the print layout; until then the item has nothing to set.
-  AddItem(file, "FMenPageSetup", "m_FMenPageSetup")->SetEnabled(false);
+  AddItem(file, "FMenPageSetup", "m_FMenPageSetup", [] {
+    NoteUserActivity();
+    if (PrintLayout) PrintLayout->EditLayout();
+  });
   AddSeparator(file);
   AddItem(file, "FMenExit", "m_FMenExit", [this] { mehFMenExitClick(); });
 

@@ -204,6 +204,7 @@ TPlotVO::TPlotVO(TComponent* owner)
 }
 
 TPlotVO::~TPlotVO() {
+  if (print_alive_) *print_alive_ = false;
   LabelFont.OnChange = nullptr;
   CaptionFont.OnChange = nullptr;
   // The children go after this part of the object: none may call back into it.

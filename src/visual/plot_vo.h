@@ -51,6 +51,9 @@ public:
   TFont LegendFont;
 
   void Rebuild();
+  // Prints the entries as framed texts at the bottom of rect on the printer, and moves rect's
+  // bottom above them.
+  void PrintToRect(TRect& rect);
   void SizeHeader();
   void Realign();
   // The entry panels, header first when there is one.
@@ -141,6 +144,12 @@ public:
   std::string GetTypeDescr() const override;
   void SetBounds(int left, int top, int width, int height) override;
 
+  // Printing: this plot, the plots of the selected device or of every device, or a ticked choice,
+  // one or up to four to a page, by PrintSelection (0 to 6).
+  void DoPrint(TProcessWindowService* window) override;
+  // Paints the plot's controls into a printer rectangle at the printer's resolution.
+  void PrintToRect(TRect rect);
+
   // The parts, for the monitor, printing and tests.
   TPlotReference& Legend() const { return *legend_; }
   TStyToolbar* LegendToolbar() const { return legend_bar_; }
@@ -198,6 +207,8 @@ private:
   bool range_dialog_open_ = false;
   bool curve_dialog_open_ = false;
   bool chan_dialog_open_ = false;
+  // Set while this plot's print job runs: the job may switch devices, which can free the plot.
+  bool* print_alive_ = nullptr;
 
   TMenuItem* men_sep_ = nullptr;
   TMenuItem* men_yl_range_ = nullptr;

@@ -292,14 +292,18 @@ void TTableVO::FillFixedColumn() {
   const std::string prefix = FormatPrefix(MakeFormat(kFixedColFlags, 0, clBlack, Bold()));
   const std::string texts[3] = {LoadResString("dev_Device"), LoadResString("chn_Channel"), LoadResString("chn_Unit")};
   for (int row = 0; row < 3; ++row) grid_->SetCells(0, row, prefix + texts[row]);
-  const TTextWidthFunc measure = HeaderMeasure();
+  grid_->SetColWidths(0, ScaleWidth(FixedColumnTextWidth(HeaderMeasure())));
+}
+
+int FixedColumnTextWidth(const TTextWidthFunc& measure) {
   int widest = measure("00:00:00 ");
   // The rows' times are written in the locale's long time format, which may be wider (with
   // hours beyond 9 and a morning or afternoon marker).
   for (double t : {10.0 / 24 + 59.0 / 1440, 22.0 / 24 + 59.0 / 1440})
     widest = std::max(widest, measure(TimeCaption(t)));
-  for (const std::string& t : texts) widest = std::max(widest, measure(t));
-  grid_->SetColWidths(0, ScaleWidth(widest));
+  for (const char* key : {"dev_Device", "chn_Channel", "chn_Unit"})
+    widest = std::max(widest, measure(LoadResString(key)));
+  return widest;
 }
 
 void TTableVO::FillCells(TStringGrid* grid) {

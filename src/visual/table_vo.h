@@ -40,6 +40,8 @@ std::string TimeCaption(TDateTime time);
 
 // The pixel sizes of tables grow by a tenth: W x 1.1 + 0.5, rounded half to even.
 int ScaleWidth(int w);
+// Width of the widest text of the fixed column: the header captions and the rows' times.
+int FixedColumnTextWidth(const TTextWidthFunc& measure);
 // Width of the widest part of a data set's short name cut after each backslash.
 int SegmentWidth(const std::string& text, const TTextWidthFunc& measure);
 

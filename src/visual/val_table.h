@@ -4,6 +4,8 @@
 // table follows new records, steps day by day and scrolls through the day's rows with keys.
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "datastore/dt_record.h"
 #include "platform/gui/std_ctrls.h"
@@ -54,7 +56,24 @@ public:
   void Activate() override;
   void WndProc(TMessage& message) override;
 
+  // Printing: the day's rows in blocks, side by side when the table is narrow, its columns in
+  // groups of pages when it is wider than the page.
+  void DefinePrintPgCnt() override;
+  void EndPrint() override;
+  void DoPrint(TProcessWindowService* window) override;
+  void PrintBlock(int block, int first_column, int x);
+  int BlocksPerPage() const { return blocks_per_page_; }
+  int BlockCount() const { return block_count_; }
+  // Column groups of the print: first grid column and number of columns.
+  const std::vector<std::pair<int, int>>& PrintGroups() const { return groups_; }
+
 private:
+  // Rows of the shown day in the view.
+  int DayRowCount();
+  // Positions the view before the day's row n (from 0); false past the day's last row.
+  bool GotoDayRow(int n);
+  // Positions the view at the screen's first shown row again.
+  void RestoreScreenRow();
   void CreateView();
   void FreeView();
   // Positions the view at the first row at or after (Day, time), else at the day's last row;
@@ -78,6 +97,11 @@ private:
   TSpeedButton* day_forw_ = nullptr;
   TScrollBar* scroll_bar_ = nullptr;
   int scroll_pos_ = 0;
+  // The print job's grid, columns and blocks.
+  TTableGrid* print_grid_ = nullptr;
+  std::vector<std::pair<int, int>> groups_;
+  std::vector<int> group_widths_;
+  int blocks_per_page_ = 0, block_count_ = 0, block_pos_ = 0, print_margin_ = 0, grid_top_ = 0;
 };
 
 extern const TVisObjClass ValTableClass;

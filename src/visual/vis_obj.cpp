@@ -725,7 +725,7 @@ void TVisObj::PrintBtnMenuClick(TComponent* sender) {
     const int index = Printer().PrinterIndex();
     const std::string device =
         index >= 0 && index < static_cast<int>(printers.size()) ? printers[static_cast<size_t>(index)] : std::string();
-    PrinterIsColor = true;
+    PrinterIsColor = Printer().Color();
     window->SetText1(Format(LoadResString("m_PrintMsgF"), GetvobTitle(), device, std::string()));
     window->SetCancelVisible(false);
     window->OnProcess = [this](TProcessWindowService* w) { DoPrint(w); };

@@ -43,6 +43,7 @@
 #include "shell/d72_sel_start_date_time.h"
 #include "shell/program_start.h"
 #include "support/temp_dir.h"
+#include "visual/print_layout.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_box.h"
@@ -406,6 +407,10 @@ TEST_F(MainWindow, EveryNamedItemIsBound) {
   EXPECT_NE(w->Item("OMenExport")->OnClick, nullptr);
   EXPECT_NE(w->Button("ExportBtn")->OnClick, nullptr);
   EXPECT_FALSE(w->Item("FMenSelDev")->Enabled());  // no device yet
+  // The page layout exists with the window and its menu item opens the layout dialog.
+  EXPECT_NE(PrintLayout, nullptr);
+  EXPECT_TRUE(w->Item("FMenPageSetup")->Enabled());
+  EXPECT_NE(w->Item("FMenPageSetup")->OnClick, nullptr);
 }
 
 // The first start after an update takes the pages of the older registry profile and stores

@@ -16,4 +16,16 @@ inline std::vector<std::string> PdfText(const std::string& pdf) {
   return lines;
 }
 
+// The text of each page.
+inline std::vector<std::vector<std::string>> PdfPages(const std::string& pdf) {
+  std::vector<std::vector<std::string>> pages(1);
+  for (const std::string& line : PdfText(pdf)) {
+    if (line == "--- page ---")
+      pages.emplace_back();
+    else
+      pages.back().push_back(line);
+  }
+  return pages;
+}
+
 }  // namespace qv::test

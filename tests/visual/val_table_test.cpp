@@ -6,7 +6,10 @@
 #include "base/dt_stamp.h"
 #include "datastore/dt_navigator.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/printers.h"
 #include "platform/rtl/date_time.h"
+#include "support/pdf_text.h"
+#include "visual/print_layout.h"
 #include "visual/table_fixture.h"
 
 namespace qv {
@@ -287,6 +290,114 @@ TEST_F(ValTableTest, ColumnPagesWithCtrlLeftAndRight) {
     EXPECT_TRUE(t->HandleKey(key, c.shift));
     EXPECT_EQ(g->LeftCol(), c.to) << c.from << " " << c.key;
   }
+}
+
+// ---- printing ----
+
+class ValTablePrintTest : public ValTableTest {
+protected:
+  ValTablePrintTest() {
+    layout_.SleepProc = [](int) {};
+    Printer().SetOutputFile(pdf);
+  }
+  ~ValTablePrintTest() override { Printer().SetOutputFile(""); }
+  // The text of each printed page.
+  std::vector<std::vector<std::string>> Print(TValTable* t) {
+    t->DoPrint(nullptr);
+    EXPECT_FALSE(t->Printing);
+    return test::PdfPages(pdf);
+  }
+  static bool Has(const std::vector<std::string>& page, const std::string& text) {
+    return std::find(page.begin(), page.end(), text) != page.end();
+  }
+  // A data set of the day with `rows` rows, one a minute, of `channels` channels.
+  static void FillDay(NamedData& d, int rows, int channels) {
+    d.NewBuffer();
+    TDtRecord r(channels);
+    for (int i = 0; i < rows; ++i) {
+      r.Date = kDay;
+      r.Time = i * 60;
+      for (int c = 0; c < channels; ++c) r.SetValues(c, c + i / 100.0);
+      d.InsertRecord(r);
+    }
+    d.stored = d.Buffer()->Bytes();
+  }
+
+  // A table over the first `channels` channels of the data set.
+  CountingTable* NewTable(NamedData& d, int channels) {
+    auto* t = CreateVisObj<CountingTable>(form.get());
+    t->SetParent(form.get());
+    t->SetBounds(0, 0, 600, 400);
+    t->BeginGlobChanUpdate();
+    for (int c = 0; c < channels; ++c) t->AddGlobChan(&d, d.Chan(c));
+    t->GlobChansChanged();
+    Settle();
+    return t;
+  }
+  using ValTableTest::NewTable;
+
+  const std::string pdf = dir.File("table.pdf");
+  TPrintLayout layout_;
+};
+
+// A narrow table prints its day's rows in blocks side by side; rows of other days stay out.
+TEST_F(ValTablePrintTest, NarrowTablePrintsBlocksSideBySide) {
+  CountingTable* t = NewTable();
+  Settle();
+  t->SetvobTitle("Rooms");
+  auto pages = Print(t);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_TRUE(Has(pages[0], "Rooms"));
+  EXPECT_TRUE(Has(pages[0], FormatDateTime("ddddd", DtStampToDateTime(TDtStamp{kDay, 0}))));
+  for (int32_t secs : {0, 3600, 5400, 7200}) EXPECT_TRUE(Has(pages[0], Time(secs))) << secs;
+  EXPECT_FALSE(Has(pages[0], V(room_, 0, 1)));  // the day before
+  EXPECT_FALSE(Has(pages[0], V(room_, 0, 9)));  // the day after
+  // Many rows: blocks beside each other, pages numbered, every page twice without collation.
+  NamedData many("mem:many", "Many", "Many", {"A", "B"});
+  FillDay(many, 600, 2);
+  t = NewTable(many, 2);
+  t->SetvobTitle("Rooms");
+  t->Copies = 2;
+  pages = Print(t);
+  const int blocks = static_cast<int>(pages.size()) / 2;
+  ASSERT_GE(blocks, 2);
+  EXPECT_TRUE(Has(pages[0], "Rooms [Page 1]"));
+  EXPECT_TRUE(Has(pages[1], "Rooms [Page 1]"));
+  EXPECT_TRUE(Has(pages[2], "Rooms [Page 2]"));
+  EXPECT_TRUE(Has(pages.back(), Time(599 * 60)));
+  t->Printing = true;
+  t->DefinePrintPgCnt();
+  EXPECT_GT(t->BlocksPerPage(), 1);
+  EXPECT_EQ(t->PageCount, blocks);
+  t->EndPrint();
+  delete t;
+}
+
+// A table wider than the page prints its columns in groups, each group on its own page for
+// every block of rows.
+TEST_F(ValTablePrintTest, WideTablePrintsColumnGroups) {
+  std::vector<std::string> names;
+  for (int c = 1; c <= 40; ++c) names.push_back("Sensor" + std::to_string(c));
+  NamedData wide("mem:wide", "Wide logger", "Wide", names);
+  FillDay(wide, 5, 40);
+  CountingTable* t = NewTable(wide, 40);
+  t->Printing = true;
+  t->DefinePrintPgCnt();
+  const auto groups = t->PrintGroups();
+  t->EndPrint();
+  ASSERT_GE(groups.size(), 2u);
+  const auto pages = Print(t);
+  ASSERT_EQ(pages.size(), groups.size());
+  for (size_t g = 0; g < groups.size(); ++g) {
+    const int first = groups[g].first, last = first + groups[g].second - 1;
+    EXPECT_TRUE(Has(pages[g], "Sensor" + std::to_string(first))) << g;
+    EXPECT_TRUE(Has(pages[g], "Sensor" + std::to_string(last))) << g;
+    if (g > 0) {
+      EXPECT_FALSE(Has(pages[g], "Sensor" + std::to_string(first - 1))) << g;
+    }
+    EXPECT_TRUE(Has(pages[g], Time(4 * 60))) << g;
+  }
+  delete t;
 }
 
 }  // namespace

@@ -27,7 +27,11 @@
 #include "visual/d35_store_monitor.h"
 #include "visual/d39_retrieve_tbl_col.h"
 #include "visual/d40_retrieve_obj.h"
+#include "visual/d34_edit_layout.h"
 #include "visual/d41_setup_gl_chans.h"
+#include "visual/d44_select_diagrams.h"
+#include "visual/print_layout.h"
+#include "platform/gui/printers.h"
 #include "visual/table_vo.h"
 #include "visual/val_table.h"
 #include "base/dt_stamp.h"
@@ -93,6 +97,18 @@ public:
   }
 };
 
+// Frees a monitor book, which stores its pages when it goes: into a scratch folder, not the
+// shipped files.
+void FreeBook(TMonitorBook* book) {
+  char scratch[] = "/tmp/qv_showcase_XXXXXX";
+  const std::string saved_exe = ExePath;
+  if (mkdtemp(scratch)) ExePath = std::string(scratch) + "/";
+  for (int i = book->GetMonitorCount() - 1; i >= 0; --i) book->GetMonitor(i)->SetMonOptions(0);
+  delete book;
+  if (ExePath != saved_exe) std::filesystem::remove_all(scratch);
+  ExePath = saved_exe;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,10 +117,13 @@ int main(int argc, char** argv) {
   // --table FILE writes a table of three columns, --d39 and --d41 FILE its retrieve-column and
   // column set-up dialogs. --valtable FILE writes the value table of the data's first day.
   // --book FILE writes a monitor book with three tiled plots on its first of two pages.
+  // --print4 FILE prints four plots of a monitor page on one page of the print layout, to a PDF
+  // file (or to pictures, for a name ending in .png); --valprint FILE prints the value table so.
+  // --d34 and --d44 FILE write the page-layout dialog and the choice of diagrams to print.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
   std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, view_menu_file, table_file,
-      d39_file, d41_file, valtable_file;
+      d39_file, d41_file, valtable_file, print4_file, valprint_file, d34_file, d44_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
@@ -118,6 +137,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--valtable") == 0) valtable_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d39") == 0) d39_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d41") == 0) d41_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--print4") == 0) print4_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--valprint") == 0) valprint_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d34") == 0) d34_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d44") == 0) d44_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -231,14 +254,7 @@ int main(int argc, char** argv) {
     book_form.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&book_form, book_file) && ok;
-    // The book stores its pages when it goes: into a scratch folder, not the shipped files.
-    char scratch[] = "/tmp/qv_showcase_XXXXXX";
-    const std::string saved_exe = ExePath;
-    if (mkdtemp(scratch)) ExePath = std::string(scratch) + "/";
-    for (int i = book->GetMonitorCount() - 1; i >= 0; --i) book->GetMonitor(i)->SetMonOptions(0);
-    delete book;
-    if (ExePath != saved_exe) std::filesystem::remove_all(scratch);
-    ExePath = saved_exe;
+    FreeBook(book);
     VOClassRegistry = nullptr;
     Selector = nullptr;
   }
@@ -262,13 +278,7 @@ int main(int argc, char** argv) {
     for (const char* room : rooms) book->AddGroupMonitor(100, &DDTMonitorClass)->SetCustomTitle(room);
     ok = SaveMenuImage(&view, view_menu_file) && ok;
     book->SetMonitorMenu(nullptr);
-    char scratch[] = "/tmp/qv_showcase_XXXXXX";
-    const std::string saved_exe = ExePath;
-    if (mkdtemp(scratch)) ExePath = std::string(scratch) + "/";
-    for (int i = book->GetMonitorCount() - 1; i >= 0; --i) book->GetMonitor(i)->SetMonOptions(0);
-    delete book;
-    if (ExePath != saved_exe) std::filesystem::remove_all(scratch);
-    ExePath = saved_exe;
+    FreeBook(book);
   }
   if (!d35_file.empty()) {
     TD35_StoreMonitor d35(nullptr);
@@ -355,6 +365,98 @@ int main(int argc, char** argv) {
     d29.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d29, d29_file) && ok;
+  }
+  if (!print4_file.empty() || !valprint_file.empty() || !d34_file.empty()) {
+    // The print layout keeps no settings here (no program INI file); its logo is the shipped one.
+    TPrintLayout layout;
+    layout.SetCustTitle("Quarvel2 showcase");
+    layout.SetCustSubTitle("Hall, 2024");
+    Printer().SetOutputFile(print4_file);
+    if (!print4_file.empty()) {
+      TSelector selector;
+      Selector = &selector;
+      TVOClassRegistry vo_classes;
+      VOClassRegistry = &vo_classes;
+      vo_classes.RegisterClass(&DtPlotVOClass);
+      TForm book_form(nullptr);
+      book_form.SetBounds(0, 0, 1000, 640);
+      auto* book = new TMonitorBook(&book_form);
+      book->SetParent(&book_form);
+      MonitorBook = book;
+      TMonitorMan* page = book->GetMonitor(0);
+      const char* titles[] = {"Air and humidity", "Air and floor", "Humidity", "Floor"};
+      TDtPlotVO* first = nullptr;
+      for (int k = 0; k < 4; ++k) {
+        TVisObj* vo = nullptr;
+        page->InsertVisObj(100, &DtPlotVOClass, vo);
+        auto* p = static_cast<TDtPlotVO*>(vo);
+        p->SetvobTitle(titles[k]);
+        p->AddGlobChan(&data, channels->FindByKey(static_cast<uint8_t>(k == 2 ? 3 : k == 3 ? 2 : 1)));
+        if (k == 0) p->AddGlobChan(&data, channels->FindByKey(3));
+        if (k == 1) p->AddGlobChan(&data, channels->FindByKey(2));
+        p->BottomTimeAxis()->SetInterval(start, TDtStamp{static_cast<uint16_t>(kFirstDay + 14), 0});
+        if (!first) first = p;
+      }
+      book_form.Show();
+      for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+      first->PrintSelection = 2;
+      first->Printing = true;
+      try {
+        first->DoPrint(nullptr);
+      } catch (const std::exception& e) {
+        std::cerr << "plot_showcase: " << e.what() << "\n";
+        ok = false;
+      }
+      FreeBook(book);
+      VOClassRegistry = nullptr;
+      Selector = nullptr;
+    }
+    if (!valprint_file.empty()) {
+      TFixedClock clock(DtStampToDateTime(TDtStamp{kFirstDay, 12 * 3600}));
+      TDtNavigator nav(clock);
+      nav.Dt1Start = TDtStamp{kFirstDay, 6 * 3600};
+      DtNavigator = &nav;
+      data.OpenDT(nav.Dt1Start, nav.Dt1Stop, nav.Dt2Start, nav.Dt2Stop);
+      TForm vt_form(nullptr);
+      vt_form.SetBounds(0, 0, 560, 420);
+      auto* table = CreateVisObj<TValTable>(&vt_form);
+      table->SetParent(&vt_form);
+      table->SetAlign(TAlign::alClient);
+      table->SetvobId(1);
+      table->BeginGlobChanUpdate();
+      for (uint8_t k = 1; k <= 3; ++k) table->AddGlobChan(&data, channels->FindByKey(k));
+      table->GlobChansChanged();
+      vt_form.Show();
+      for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+      Printer().SetOutputFile(valprint_file);
+      table->Printing = false;
+      try {
+        table->DoPrint(nullptr);
+      } catch (const std::exception& e) {
+        std::cerr << "plot_showcase: " << e.what() << "\n";
+        ok = false;
+      }
+      delete table;
+      DtNavigator = nullptr;
+    }
+    if (!d34_file.empty()) {
+      TD34_EditLayout d34(nullptr);
+      d34.Fill(layout);
+      d34.Show();
+      for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+      ok = SaveWindowImage(&d34, d34_file) && ok;
+    }
+  }
+  if (!d44_file.empty()) {
+    TD44_SelectDiagrams d44(nullptr);
+    for (const char* c :
+         {"DL001 Hall - Air and humidity", "DL001 Hall - Floor", "DL001 Hall [2] - Humidity", "DL002 Cellar - Air"})
+      d44.Add(c);
+    d44.SetChecked(0, true);
+    d44.SetChecked(3, true);
+    d44.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d44, d44_file) && ok;
   }
   delete form;
   if (!ok) {

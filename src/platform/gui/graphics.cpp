@@ -253,8 +253,12 @@ void TFont::SetSize(int points) {
   if (!StoreChanged(size_, points)) return;
   Changed();
 }
-int TFont::Height() const { return -static_cast<int>(std::lround(size_ * kScreenPixelsPerInch / 72.0)); }
-void TFont::SetHeight(int height) { SetSize(static_cast<int>(std::lround(-height * 72.0 / kScreenPixelsPerInch))); }
+int TFont::Height() const { return -static_cast<int>(std::lround(size_ * pixels_per_inch_ / 72.0)); }
+void TFont::SetHeight(int height) { SetSize(static_cast<int>(std::lround(-height * 72.0 / pixels_per_inch_))); }
+void TFont::SetPixelsPerInch(int ppi) {
+  if (ppi < 1 || !StoreChanged(pixels_per_inch_, ppi)) return;
+  Changed();
+}
 void TFont::SetStyle(TFontStyles style) {
   if (!StoreChanged(style_, style)) return;
   Changed();
@@ -280,16 +284,18 @@ void TFont::Assign(const TFont& o) {
   color_ = o.color_;
   pitch_ = o.pitch_;
   orientation_ = o.orientation_;
+  pixels_per_inch_ = o.pixels_per_inch_;
   Changed();
 }
 bool TFont::operator==(const TFont& o) const {
   return name_ == o.name_ && size_ == o.size_ && style_ == o.style_ && color_ == o.color_ && pitch_ == o.pitch_ &&
-         orientation_ == o.orientation_;
+         orientation_ == o.orientation_ && pixels_per_inch_ == o.pixels_per_inch_;
 }
 
 QFont ToQFont(const TFont& font, int pixels_per_inch) {
   EnsureGui();
   QFont f(font.Pitch() == TFontPitch::fpFixed ? "DejaVu Sans Mono" : "DejaVu Sans");
+  if (font.PixelsPerInch() != kScreenPixelsPerInch) pixels_per_inch = font.PixelsPerInch();
   int pixels = pixels_per_inch == kScreenPixelsPerInch
                    ? font.PixelSize()
                    : std::max(1, static_cast<int>(std::lround(font.Size() * pixels_per_inch / 72.0)));

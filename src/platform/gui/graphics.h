@@ -111,6 +111,11 @@ public:
   // Text angle in tenths of a degree, counter-clockwise.
   int Orientation() const { return orientation_; }
   void SetOrientation(int tenths);
+  // The resolution the font's point size converts with. A font fitted to another device (a
+  // printer) keeps its point size and is drawn and measured at that device's pixel size on
+  // every canvas; a font at the screen's resolution takes the resolution of the canvas.
+  int PixelsPerInch() const { return pixels_per_inch_; }
+  void SetPixelsPerInch(int ppi);
   // Pixel size the font is drawn with.
   int PixelSize() const;
   void Assign(const TFont& other);
@@ -125,6 +130,7 @@ private:
   TColor color_ = clWindowText;
   TFontPitch pitch_ = TFontPitch::fpDefault;
   int orientation_ = 0;
+  int pixels_per_inch_ = kScreenPixelsPerInch;
 };
 
 enum class TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };

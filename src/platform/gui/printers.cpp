@@ -1,5 +1,6 @@
 #include "platform/gui/printers.h"
 
+#include <QImage>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -15,7 +16,21 @@ constexpr int kPrinterResolution = 300;
 struct TPrinterImpl {
   std::unique_ptr<QPrinter> printer;
   std::unique_ptr<QPainter> painter;
+  // A ".png" or ".bmp" output file: each page is drawn on an image of the page's size and saved.
+  std::unique_ptr<QImage> image;
 };
+
+namespace {
+// The picture format of an output file, null for a PDF file.
+const char* ImageFormat(const std::string& file) {
+  const QString ext = file.size() > 4 ? QString::fromStdString(file.substr(file.size() - 4)).toLower() : QString();
+  return ext == ".png" ? "PNG" : ext == ".bmp" ? "BMP" : nullptr;
+}
+// Page n (from 1) of a picture output: the file itself, then name-2.ext, name-3.ext ...
+std::string PageImageFile(const std::string& file, int page) {
+  return page <= 1 ? file : file.substr(0, file.size() - 4) + "-" + std::to_string(page) + file.substr(file.size() - 4);
+}
+}  // namespace
 
 TPrinter::TPrinter() : impl_(std::make_unique<TPrinterImpl>()), canvas_(std::make_unique<TCanvas>()) {}
 TPrinter::~TPrinter() {
@@ -34,14 +49,34 @@ void TPrinter::SetPrinterIndex(int index) {
   printer_index_ = index;
 }
 
+std::string TPrinter::DeviceName() const {
+  if (!output_file_.empty()) return "PDF: " + output_file_;
+  if (printer_index_ < 0) {
+    EnsureGui();
+    return QPrinterInfo::defaultPrinterName().toStdString();
+  }
+  std::vector<std::string> names = Printers();
+  return printer_index_ < static_cast<int>(names.size()) ? names[static_cast<size_t>(printer_index_)] : std::string();
+}
+
+void TPrinter::SetColor(bool color) {
+  if (printing_) throw EPrinter("Printing in progress");
+  color_ = color;
+}
+
 void TPrinter::BeginDoc() {
   EnsureGui();
   QV_GUI_THREAD();
   if (printing_) throw EPrinter("Printing in progress");
+  if (ImageFormat(output_file_)) {
+    BeginImageDoc();
+    return;
+  }
   impl_->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   QPrinter& p = *impl_->printer;
   p.setResolution(kPrinterResolution);
   p.setDocName(QString::fromStdString(Title));
+  p.setColorMode(color_ ? QPrinter::Color : QPrinter::GrayScale);
   p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
                                                                         : QPageLayout::Portrait);
   if (!output_file_.empty()) {
@@ -68,8 +103,34 @@ void TPrinter::BeginDoc() {
   page_number_ = 1;
 }
 
+void TPrinter::BeginImageDoc() {
+  impl_->image = std::make_unique<QImage>(PageWidth(), PageHeight(), QImage::Format_RGB32);
+  impl_->image->fill(Qt::white);
+  impl_->painter = std::make_unique<QPainter>(impl_->image.get());
+  canvas_ = std::make_unique<TCanvas>();
+  TCanvasImpl& c = canvas_->Impl();
+  c.device = impl_->image.get();
+  c.running = impl_->painter.get();
+  c.pixels_per_inch = kPrinterResolution;
+  printing_ = true;
+  aborted_ = false;
+  page_number_ = 1;
+}
+
+void TPrinter::SaveImagePage() {
+  QImage page = color_ ? *impl_->image : impl_->image->convertToFormat(QImage::Format_Grayscale8);
+  const std::string file = PageImageFile(output_file_, page_number_);
+  if (!page.save(QString::fromStdString(file), ImageFormat(output_file_))) throw EPrinter("Cannot write " + file);
+}
+
 void TPrinter::NewPage() {
   if (!printing_) throw EPrinter("Printer is not currently printing");
+  if (impl_->image) {
+    SaveImagePage();
+    impl_->image->fill(Qt::white);
+    ++page_number_;
+    return;
+  }
   impl_->printer->newPage();
   ++page_number_;
 }
@@ -78,6 +139,19 @@ void TPrinter::EndDoc() {
   if (!printing_) throw EPrinter("Printer is not currently printing");
   impl_->painter->end();
   impl_->painter.reset();
+  if (impl_->image) {
+    // The document ends whether or not its last page could be written.
+    struct Done {
+      TPrinter& p;
+      ~Done() {
+        p.impl_->image.reset();
+        p.canvas_ = std::make_unique<TCanvas>();
+        p.printing_ = false;
+      }
+    } done{*this};
+    SaveImagePage();
+    return;
+  }
   impl_->printer.reset();
   canvas_ = std::make_unique<TCanvas>();
   printing_ = false;
@@ -85,10 +159,11 @@ void TPrinter::EndDoc() {
 
 void TPrinter::Abort() {
   if (!printing_) return;
-  impl_->printer->abort();
+  if (impl_->printer) impl_->printer->abort();
   impl_->painter->end();
   impl_->painter.reset();
   impl_->printer.reset();
+  impl_->image.reset();
   canvas_ = std::make_unique<TCanvas>();
   if (!output_file_.empty()) std::remove(output_file_.c_str());
   printing_ = false;
@@ -96,20 +171,25 @@ void TPrinter::Abort() {
 }
 
 namespace {
-// The drawing area of a page at the printing resolution.
-QSize PageSize(const QPrinter* running, TPrinterOrientation orientation) {
-  if (running) return QSize(running->width(), running->height());
+// The drawing area of a page at the printing resolution, or in millimetres.
+QSize PageSize(const QPrinter* running, TPrinterOrientation orientation, bool mm) {
+  const auto size = [mm](const QPrinter& p) {
+    return mm ? QSize(p.widthMM(), p.heightMM()) : QSize(p.width(), p.height());
+  };
+  if (running) return size(*running);
   EnsureGui();
   QPrinter p(QPrinter::HighResolution);
   p.setResolution(kPrinterResolution);
   p.setPageOrientation(orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
                                                                        : QPageLayout::Portrait);
-  return QSize(p.width(), p.height());
+  return size(p);
 }
 }  // namespace
 
-int TPrinter::PageWidth() const { return PageSize(impl_->printer.get(), orientation_).width(); }
-int TPrinter::PageHeight() const { return PageSize(impl_->printer.get(), orientation_).height(); }
+int TPrinter::PageWidth() const { return PageSize(impl_->printer.get(), orientation_, false).width(); }
+int TPrinter::PageHeight() const { return PageSize(impl_->printer.get(), orientation_, false).height(); }
+int TPrinter::PageWidthMM() const { return PageSize(impl_->printer.get(), orientation_, true).width(); }
+int TPrinter::PageHeightMM() const { return PageSize(impl_->printer.get(), orientation_, true).height(); }
 
 int TPrinter::PixelsPerInch() const { return kPrinterResolution; }
 

@@ -25,9 +25,16 @@ public:
   std::vector<std::string> Printers() const;
   int PrinterIndex() const { return printer_index_; }
   void SetPrinterIndex(int index);
-  // A file name makes the document a PDF file instead of a print job.
+  // A file name makes the document a PDF file instead of a print job; a name ending in ".png" or
+  // ".bmp" makes each page a picture (name.png, name-2.png ...) drawn the same way.
   const std::string& OutputFile() const { return output_file_; }
   void SetOutputFile(const std::string& file) { output_file_ = file; }
+  // The name of the device the next document goes to: the PDF file, the chosen printer or the
+  // system's default printer; empty when there is none (the printer index lies outside the list).
+  std::string DeviceName() const;
+  // Whether pages print in colour; off prints them in shades of grey.
+  bool Color() const { return color_; }
+  void SetColor(bool color);
   TPrinterOrientation Orientation() const { return orientation_; }
   void SetOrientation(TPrinterOrientation o) { orientation_ = o; }
   std::string Title;
@@ -44,15 +51,21 @@ public:
   int PageWidth() const;
   int PageHeight() const;
   int PixelsPerInch() const;
+  // The page's drawing area in millimetres.
+  int PageWidthMM() const;
+  int PageHeightMM() const;
   // Valid between BeginDoc and EndDoc.
   TCanvas& Canvas();
 
 private:
+  void BeginImageDoc();
+  void SaveImagePage();
   std::unique_ptr<TPrinterImpl> impl_;
   std::unique_ptr<TCanvas> canvas_;
   std::string output_file_;
   TPrinterOrientation orientation_ = TPrinterOrientation::poPortrait;
   int printer_index_ = -1;
+  bool color_ = true;
   bool printing_ = false;
   bool aborted_ = false;
   int page_number_ = 0;
