@@ -26,6 +26,7 @@
 #include "platform/gui/std_ctrls.h"
 #include "platform/rtl/format.h"
 #include "shell/appl_module.h"
+#include "shell/autobac.h"
 #include "shell/d22_about_box.h"
 #include "shell/d31_explorer.h"
 #include "shell/db_shell_controls.h"
@@ -222,6 +223,9 @@ void TQvBaseForm::BindComponents() {
       if (name == "IMenReadCfg") DevHandlColl->SetReadCfgMenu(item);
       if (name == "IMenSyncClock") DevHandlColl->SetSyncClockMenu(item);
       bound = true;
+    } else if (item && name == "OMenAutobackup" && Autobac) {
+      Autobac->SetControl(item);
+      bound = true;
     } else if (item && name == "IMenRecorder" && Recorder) {
       Recorder->SetRecorderMenu(item);
       bound = true;
@@ -253,6 +257,7 @@ void TQvBaseForm::AfterStartup() {
       book_->SaveSessionMonitors();
   }
   DoUpdate = false;
+  if (Autobac && MonitorBook) Autobac->OpenMonitor();
   PlaceStatusPanes();
   if (StatusBar) StatusBar->OnResize = [this](TComponent*) { PlaceStatusPanes(); };
 }
@@ -444,12 +449,7 @@ void TQvBaseForm::mehDelVObjBtnMenClick() {
   if (Selector && Selector->SelObj()) Selector->SelObj()->RequestDelete();
 }
 
-void TQvBaseForm::ShowHelp(int32_t context) {
-  const std::string file = ApplModule ? ApplModule->HelpFile() : std::string();
-  if (!file.empty() && std::filesystem::exists(file) && OpenDocumentFile(file)) return;
-  (void)context;  // the desktop's viewer opens the file at its start
-  MessageDlg(Format(LoadResString("app_NoHelpFile"), file), TMsgDlgType::mtInformation, mbOK);
-}
+void TQvBaseForm::ShowHelp(int32_t context) { ShowHelpTopic(context); }
 
 void TQvBaseForm::mehHMenContentsClick() {
   NoteUserActivity();
