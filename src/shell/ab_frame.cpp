@@ -62,12 +62,14 @@ TAbFrame::TAbFrame(TComponent* owner) : TCustomPanel(owner) {
 
   const int top = 322;
   int left = kMargin;
+  // Help last: it is hidden while no help files are installed.
   for (auto [slot, name] : {std::pair{&AcceptBtn, "AcceptBtn"}, std::pair{&UndoBtn, "UndoBtn"},
-                            std::pair{&HelpBtn, "HelpBtn"}, std::pair{&StopBtn, "StopBtn"}}) {
+                            std::pair{&StopBtn, "StopBtn"}, std::pair{&HelpBtn, "HelpBtn"}}) {
     *slot = Make<TButton>(this, this, name, left, top, kButtonWidth, kButtonHeight);
     left += kButtonWidth + kButtonGap;
   }
   AcceptBtn->SetEnabled(false);
+  HelpBtn->SetVisible(false);
 
   SavedFilesLabel = Make<TLabel>(this, this, "SavedFilesLabel", kListLeft, kMargin + 6, 240, 17);
   SavedFileM = Make<TMemo>(this, this, "SavedFileM", kListLeft, kMargin + 26, 300, 300);

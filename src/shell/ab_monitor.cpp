@@ -11,7 +11,6 @@
 #include "platform/rtl/format.h"
 #include "platform/rtl/text_utils.h"
 #include "shell/ab_frame.h"
-#include "shell/appl_module.h"
 
 namespace qv {
 
@@ -86,7 +85,6 @@ void TAbMonitor::BuildFrame() {
   f->DestRootEdit->OnChange = [this](TComponent*) { SettingChanged(); };
   f->AcceptBtn->OnClick = [this](TComponent*) { AcceptClick(); };
   f->UndoBtn->OnClick = [this](TComponent*) { UndoClick(); };
-  f->HelpBtn->OnClick = [this](TComponent*) { HelpClick(); };
   f->StopBtn->OnClick = [this](TComponent*) { StopClick(); };
   f->Timer1->OnTimer = [this](TComponent*) { TimerTick(); };
   FillControls();
@@ -166,8 +164,6 @@ void TAbMonitor::UndoClick() {
 void TAbMonitor::StopClick() {
   if (OnStopClick) OnStopClick(this);
 }
-
-void TAbMonitor::HelpClick() { ShowHelpTopic(TAbFrame::HelpContext); }
 
 // ---- scanning and copying ----
 

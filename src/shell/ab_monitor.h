@@ -58,7 +58,6 @@ public:
   void AcceptClick();
   void UndoClick();
   void StopClick();
-  void HelpClick();
 
   // Monitor operations: the page holds no visual objects and has no popup, title editing or
   // tool buttons.

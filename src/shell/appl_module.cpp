@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <map>
 
 #include "base/app_globals.h"
@@ -11,16 +10,13 @@
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
 #include "base/registry.h"
-#include "base/res_string.h"
 #include "comm/connection.h"
 #include "comm/dev_handl_coll.h"
 #include "comm/recorder.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
 #include "devices/tv10_modul.h"
-#include "platform/gui/desktop.h"
 #include "platform/gui/forms.h"
-#include "platform/rtl/format.h"
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/text_utils.h"
@@ -86,13 +82,6 @@ std::string HelpFileName(const std::string& program_path, int32_t language) {
   const std::string base = WithoutExtension(program_path);
   const std::string file = base + suffix + ".HLP";
   return FileExists(file) ? file : base + "_E.HLP";
-}
-
-void ShowHelpTopic(int32_t context) {
-  const std::string file = ApplModule ? ApplModule->HelpFile() : std::string();
-  if (!file.empty() && std::filesystem::exists(file) && OpenDocumentFile(file)) return;
-  (void)context;  // the desktop's viewer opens the file at its start
-  MessageDlg(Format(LoadResString("app_NoHelpFile"), file), TMsgDlgType::mtInformation, mbOK);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -38,8 +38,6 @@ std::string GetExeVersionText();
 // "_HU", "_I" or "_KOR" (languages 7, 10, 12, 14, 16, 18) + ".HLP", else and when that file is
 // missing the "_E.HLP" name.
 std::string HelpFileName(const std::string& program_path, int32_t language);
-// Shows a help topic (0: the contents) when the module's help file is installed, else says so.
-void ShowHelpTopic(int32_t context);
 
 class TApplModule : public TComponent {
 public:

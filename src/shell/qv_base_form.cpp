@@ -449,7 +449,12 @@ void TQvBaseForm::mehDelVObjBtnMenClick() {
   if (Selector && Selector->SelObj()) Selector->SelObj()->RequestDelete();
 }
 
-void TQvBaseForm::ShowHelp(int32_t context) { ShowHelpTopic(context); }
+void TQvBaseForm::ShowHelp(int32_t context) {
+  const std::string file = ApplModule ? ApplModule->HelpFile() : std::string();
+  if (!file.empty() && std::filesystem::exists(file) && OpenDocumentFile(file)) return;
+  (void)context;  // the desktop's viewer opens the file at its start
+  MessageDlg(Format(LoadResString("app_NoHelpFile"), file), TMsgDlgType::mtInformation, mbOK);
+}
 
 void TQvBaseForm::mehHMenContentsClick() {
   NoteUserActivity();
