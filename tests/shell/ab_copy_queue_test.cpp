@@ -177,6 +177,13 @@ TEST_F(AbCopyQueueTest, BackupFolderInsideTheDataFolderIsNotScanned) {
   EXPECT_EQ(Tree(dir.File("Backup")), once);
 }
 
+TEST_F(AbCopyQueueTest, EveryFolderOfALargeTreeIsScanned) {
+  for (int i = 0; i < 150; ++i) Put("DL" + std::to_string(1000 + i) + "/KW01.QVR", "x");
+  queue.Scan();
+  EXPECT_EQ(queue.Entries().size(), 150u);
+  EXPECT_EQ(queue.Entries().back(), "DL1149/KW01.QVR");
+}
+
 TEST_F(AbCopyQueueTest, APassCopiesAPortion) {
   for (int i = 0; i < 10; ++i) Put("big" + std::to_string(i) + ".QVR", std::string(100000, 'x'));
   queue.Scan();

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,21 @@ TEST_F(AutobacTest, TheTimerScansAndTheMinuteTaskCopies) {
   EXPECT_EQ(Frame()->SavedFileM->ShownText(), "DL001/KW01.QVR\nDL001/KW02.QVR");
   EXPECT_FALSE(autobac->MinuteTimer()->Expired());  // restarted, still registered
   EXPECT_NE(tasks.IndexOfTask(autobac.get(), autobac->MinuteTimer()), -1);
+
+  // An unexpected failure is shown, and the backup goes on.
+  std::vector<std::string> reported;
+  Application->OnException = [&](TComponent*, const std::exception& e) { reported.push_back(e.what()); };
+  dir.Write("data/DL001/KW03.QVR", "three");
+  AbMonitor->Scan();
+  AbMonitor->Queue().CopyFile = [](const std::string&, const std::string&) -> bool {
+    throw std::logic_error("unexpected");
+  };
+  ticks.Advance(TAutobac::MinuteMs + 1);
+  tasks.Run();
+  Application->OnException = nullptr;
+  EXPECT_EQ(reported, std::vector<std::string>{"unexpected"});
+  EXPECT_NE(tasks.IndexOfTask(autobac.get(), autobac->MinuteTimer()), -1);
+  AbMonitor->Queue().CopyFile = TAbCopyQueue().CopyFile;
 
   // The list keeps the newest hundred lines.
   for (int i = 0; i < 150; ++i) dir.Write("data/many/F" + std::to_string(1000 + i) + ".QVR", "x");
