@@ -225,6 +225,7 @@ std::vector<std::string> TAbCopyQueue::CopyPass() {
   int handled = 0;
   // Denied sources go to the end of the queue after this pass, so that each is tried once.
   std::vector<std::string> denied;
+  std::string made_folder;
   while (bytes < PortionBytes && !queue_.empty() && handled < PortionFiles) {
     const std::string entry = TakeFirst();
     ++handled;
@@ -232,11 +233,15 @@ std::vector<std::string> TAbCopyQueue::CopyPass() {
     const std::string dest = Destination + entry;
     struct stat st;
     if (::stat(source.c_str(), &st) != 0) continue;  // gone since the scan
-    const std::filesystem::path folder = std::filesystem::path(dest).parent_path();
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) {
-      Report(LoadResString("stm_FCreateError") + entry);
-      continue;
+    // Entries of one folder follow each other: the folder is made once for them.
+    const std::string folder = dest.substr(0, dest.rfind('/') + 1);
+    if (folder != made_folder) {
+      std::filesystem::create_directories(folder, ec);
+      if (!std::filesystem::is_directory(folder, ec)) {
+        Report(LoadResString("stm_FCreateError") + entry);
+        continue;
+      }
+      made_folder = folder;
     }
     try {
       if (CopyFile(source, dest)) {
