@@ -79,8 +79,8 @@ void CopyReplacing(const std::string& source, const std::string& dest, const str
   int err = 0;
   if (::fchmod(out.Handle(), src_st.st_mode & 07777) != 0) err = errno;
   if (err == 0 && set_date) {
-    // File dates are kept in whole seconds.
-    struct timespec times[2] = {{src_st.st_mtim.tv_sec, 0}, {src_st.st_mtim.tv_sec, 0}};
+    // The date is kept exactly, so that a later comparison of the two dates finds them equal.
+    struct timespec times[2] = {src_st.st_mtim, src_st.st_mtim};
     if (::futimens(out.Handle(), times) != 0) err = errno;
   }
   if (err != 0)
@@ -100,6 +100,10 @@ bool IsInside(const std::string& inner, const std::string& outer) {
 
 }  // namespace
 
+bool FileTimeLater(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
 bool FileCopy2(const std::string& source, const std::string& dest, bool move, bool keep_date, uint8_t policy) {
   struct stat src_st;
   if (::stat(source.c_str(), &src_st) != 0 || !S_ISREG(src_st.st_mode)) return false;
@@ -109,7 +113,7 @@ bool FileCopy2(const std::string& source, const std::string& dest, bool move, bo
     if (::stat(dest.c_str(), &target) == 0 && target.st_dev == src_st.st_dev && target.st_ino == src_st.st_ino)
       return false;  // the same file: copying would destroy it
     if (policy == cpNewer) {
-      if (dst_st.st_mtim.tv_sec >= src_st.st_mtim.tv_sec) return false;
+      if (!FileTimeLater(src_st.st_mtim, dst_st.st_mtim)) return false;
     } else if (policy != cpAlways) {
       return false;
     }

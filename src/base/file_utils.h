@@ -3,6 +3,7 @@
 // "/" or "\" is ignored. Symbolic links are never followed out of a tree: the folder functions
 // skip or delete links themselves, never what they point to.
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "platform/rtl/exception.h"
@@ -14,10 +15,13 @@ constexpr uint8_t cpNewer = 1;   // copy only when the target is older than the 
 constexpr uint8_t cpAlways = 2;  // always copy
                                  // any other value: copy only when the target is missing
 
+// Whether file date a is later than b, to the nanosecond.
+bool FileTimeLater(const struct timespec& a, const struct timespec& b);
+
 // True when the file was copied. False when Source is missing or no regular file, when Dest is
 // the same file as Source, or when the policy keeps an existing Dest. The copy is written beside
 // Dest and renamed over it only when complete, so a failure leaves Dest as it was; with Move,
-// Source is deleted only then. Move or KeepDate give Dest Source's file date. Raises the open
+// Source is deleted only then. Move or KeepDate give Dest Source's file date, to the nanosecond. Raises the open
 // and create errors of the file layer.
 bool FileCopy2(const std::string& source, const std::string& dest, bool move, bool keep_date, uint8_t policy);
 

@@ -23,6 +23,7 @@
 #include "platform/rtl/format.h"
 #include "serial/com_select_form.h"
 #include "shell/appl_module.h"
+#include "shell/autobac.h"
 #include "shell/d20_select_dlg.h"
 #include "shell/d21_edit_title.h"
 #include "shell/d43_print_select.h"
@@ -123,6 +124,7 @@ bool TProgram::Start() {
                                             delete PhoneBook;
                                             PhoneBook = nullptr;
                                           }});
+  RegisterAutobac();
 
   LoadLanguage();
   if (!CheckSettingsFile()) return false;

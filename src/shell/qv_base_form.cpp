@@ -26,6 +26,7 @@
 #include "platform/gui/std_ctrls.h"
 #include "platform/rtl/format.h"
 #include "shell/appl_module.h"
+#include "shell/autobac.h"
 #include "shell/d22_about_box.h"
 #include "shell/d31_explorer.h"
 #include "shell/export_manager.h"
@@ -227,6 +228,9 @@ void TQvBaseForm::BindComponents() {
       if (name == "IMenReadCfg") DevHandlColl->SetReadCfgMenu(item);
       if (name == "IMenSyncClock") DevHandlColl->SetSyncClockMenu(item);
       bound = true;
+    } else if (item && name == "OMenAutobackup" && Autobac) {
+      Autobac->SetControl(item);
+      bound = true;
     } else if (item && name == "IMenRecorder" && Recorder) {
       Recorder->SetRecorderMenu(item);
       bound = true;
@@ -264,6 +268,7 @@ void TQvBaseForm::AfterStartup() {
       book_->SaveSessionMonitors();
   }
   DoUpdate = false;
+  if (Autobac && MonitorBook) Autobac->OpenMonitor();
   PlaceStatusPanes();
   if (StatusBar) StatusBar->OnResize = [this](TComponent*) { PlaceStatusPanes(); };
 }

@@ -27,6 +27,8 @@ public:
   ~TMonitorBook() override;
   std::string ClassName() const override { return "TMonitorBook"; }
 
+  // Set from the start of the destructor on.
+  bool IsBeingDestroyed() const { return destroying_; }
   TNotebook* Notebook() const { return notebook_; }
   TTabSet* TabSet() const { return tab_set_; }
   int32_t LastMonitorId = 1;

@@ -81,6 +81,23 @@ TEST(FileCopy2, DatesMoveAndMissingSource) {
   EXPECT_EQ(Tree(dir.Path()), (std::vector<std::string>{"kept", "moved", "plain"}));
 }
 
+TEST(FileCopy2, KeepsTheDateToTheNanosecond) {
+  test::TempDir dir;
+  dir.Write("src", "new");
+  dir.Write("dst", "old");
+  struct timespec src_times[2] = {{1000000000, 700000000}, {1000000000, 700000000}};
+  struct timespec dst_times[2] = {{1000000000, 200000000}, {1000000000, 200000000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("src").c_str(), src_times, 0), 0);
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("dst").c_str(), dst_times, 0), 0);
+  // Older within the same second: replaced, and then equal, so not copied again.
+  ASSERT_TRUE(FileCopy2(dir.File("src"), dir.File("dst"), false, true, cpNewer));
+  struct stat st;
+  ASSERT_EQ(::stat(dir.File("dst").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+  EXPECT_EQ(st.st_mtim.tv_nsec, 700000000);
+  EXPECT_FALSE(FileCopy2(dir.File("src"), dir.File("dst"), false, true, cpNewer));
+}
+
 TEST(FileCopy2, RefusesToCopyAFileOntoItself) {
   test::TempDir dir;
   dir.Write("sub/data.bin", "precious");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,45 @@ TEST(StdControls, ValueChangesFireTheirEventsOnce) {
   list->Items().Add("b");
   list->SetItemIndex(1);
   EXPECT_EQ(list->ItemIndex(), 1);
+}
+
+TEST(StdControls, MemoShowsItsLinesAndCountingKeepsAListSelection) {
+  TForm form(nullptr);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  memo->SetReadOnly(true);
+  memo->Lines().Add("first");
+  memo->Lines().Add("second");
+  EXPECT_EQ(memo->ShownText(), "first\nsecond");
+  memo->Lines().Delete(0);
+  EXPECT_EQ(memo->ShownText(), "second");
+
+  auto* list = new TListBox(&form);
+  list->SetParent(&form);
+  list->SetMultiSelect(true);
+  for (const char* s : {"a", "b", "c"}) list->Items().Add(s);
+  list->SetSelected(1, true);
+  EXPECT_EQ(list->Count(), 3);
+  EXPECT_TRUE(list->Selected(1));
+  EXPECT_FALSE(list->Selected(0));
+}
+
+TEST(StdControls, GroupBoxDrawsItsCaptionOnItsFrame) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 120);
+  auto* group = new TGroupBox(&form);
+  group->SetParent(&form);
+  group->SetBounds(10, 10, 150, 80);
+  group->SetCaption("Interval");
+  auto* child = new TLabel(&form);
+  child->SetParent(group);
+  EXPECT_EQ(child->Parent(), group);
+  TRecordingCanvas canvas(150, 80);
+  group->PaintTo(canvas, 0, 0);
+  const auto& calls = canvas.Calls();
+  EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                          [](const TCanvasCall& c) { return c.Op == "DrawText" && c.Text == "Interval"; }));
+  EXPECT_EQ(canvas.Pixel(0, 60), ColorToRGB(clBtnShadow));  // the frame's left edge
 }
 
 TEST(StdControls, DateTimePickerKeepsBothPartsAndReportsOnlyUserChanges) {

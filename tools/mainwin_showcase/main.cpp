@@ -1,5 +1,5 @@
-// Writes PNGs of the logger main window: empty, and after a memory read of a simulated logger
-// with a plot of its channels. Usage: mainwin_showcase OUTPUT_FOLDER [LOCALE]
+// Writes PNGs of the logger main window: empty, after a memory read of a simulated logger with a
+// plot of its channels, and with the automatic backup's page. Usage: mainwin_showcase OUTPUT_FOLDER [LOCALE]
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -8,7 +8,9 @@
 #include <string>
 #include <thread>
 
+#include "base/app_globals.h"
 #include "base/idle_task_manager.h"
+#include "base/ini_file2.h"
 #include "comm/connection.h"
 #include "datastore/dt_navigator.h"
 #include "devices/db_shell.h"
@@ -17,6 +19,8 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/std_ctrls.h"
 #include "pty_logger.h"
+#include "shell/ab_monitor.h"
+#include "shell/autobac.h"
 #include "shell/d72_sel_start_date_time.h"
 #include "shell/program_start.h"
 #include "shell/qv_main_fm.h"
@@ -107,6 +111,24 @@ int Run(const std::string& out, const std::string& locale) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     failures += !Save(w, out + "/main_window_plot.png");
+
+    // The automatic backup's page, switched on, after the data files just read were saved.
+    {
+      TIniFile2 ini(IniFileName);
+      ini.WriteString("Autobac", "Ext", ".QVR.ini ");
+      ini.WriteString("Autobac", "Destination", home + "/Backup/");
+      ini.WriteInteger("Autobac", "ScanInt", 5);
+    }
+    if (Autobac) Autobac->SetEnabled(true);
+    if (!AbMonitor) {
+      std::cerr << "no backup page\n";
+      return 1;
+    }
+    w->Book()->SetTabIndex(AbMonitor->PageIndex);
+    AbMonitor->Scan();
+    AbMonitor->CopyPass();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages(), Application->DoIdle();
+    failures += !Save(w, out + "/main_window_autobackup.png");
   }
   SetMessageDlgAnswerer(nullptr);
   logger.Stop();

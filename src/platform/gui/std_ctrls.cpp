@@ -9,11 +9,14 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QTimer>
 
+#include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/qt_private.h"
 #include "platform/rtl/date_time.h"
@@ -379,6 +382,67 @@ bool TListBox::Selected(int index) {
 void TListBox::SetSelected(int index, bool v) {
   SyncItems();
   if (auto* item = Native<QListWidget>(this)->item(index)) item->setSelected(v);
+}
+
+// ---------------------------------------------------------------------------------------------
+TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
+  auto* m = new QPlainTextEdit;
+  m->setLineWrapMode(QPlainTextEdit::NoWrap);
+  SetNative(this, m);
+  SetTabStop(true);
+  SetBounds(0, 0, 185, 89);
+  SetColor(clWindow);
+}
+TStringList& TMemo::Lines() {
+  MarkItemsDirty(this, lines_dirty_, [this] { SyncLines(); });
+  return lines_;
+}
+void TMemo::SyncLines() {
+  if (!lines_dirty_) return;
+  lines_dirty_ = false;
+  auto* m = Native<QPlainTextEdit>(this);
+  QStringList lines;
+  for (int i = 0; i < lines_.Count(); ++i) lines << Q(lines_[i]);
+  m->setPlainText(lines.join('\n'));
+  // The newest line is the one to see.
+  m->moveCursor(QTextCursor::End);
+  m->ensureCursorVisible();
+}
+void TMemo::SetReadOnly(bool v) {
+  read_only_ = v;
+  Native<QPlainTextEdit>(this)->setReadOnly(v);
+}
+std::string TMemo::ShownText() {
+  SyncLines();
+  return Native<QPlainTextEdit>(this)->toPlainText().toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) {
+  control_style_ =
+      csAcceptsControls | csCaptureMouse | csClickEvents | csSetCaption | csOpaque | csDoubleClicks | csReplicatable;
+  SetBounds(0, 0, 185, 105);
+  SetColor(clBtnFace);
+}
+void TGroupBox::Paint() {
+  TCanvas& c = Canvas();
+  c.Font().Assign(Font());
+  c.Brush().Style = TBrushStyle::bsSolid;
+  c.Brush().Color = Color();
+  c.FillRect(ClientRect());
+  // An etched frame whose top runs through the middle of the caption.
+  const int h = c.TextHeight("0");
+  TRect outer = Rect(0, h / 2, Width() - 1, Height() - 1);
+  Frame3D(c, outer, clBtnShadow, clBtnShadow, 1);
+  TRect inner = Rect(1, h / 2 + 1, Width(), Height());
+  Frame3D(c, inner, clBtnHighlight, clBtnHighlight, 1);
+  if (Caption().empty()) return;
+  TRect text = Rect(8, 0, Width() - 8, h);
+  c.DrawText(Caption(), text, DT_SINGLELINE | DT_CALCRECT);
+  c.FillRect(Rect(text.Left - 1, 0, text.Right + 1, h));
+  c.Brush().Style = TBrushStyle::bsClear;
+  c.DrawText(Caption(), text, DT_SINGLELINE);
+  c.Brush().Style = TBrushStyle::bsSolid;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,5 +1,5 @@
 #pragma once
-// Standard controls: label, button, check box, edit, combo box and list box.
+// Standard controls: label, button, check box, edit, memo, combo box, list box and group box.
 #include <string>
 
 #include "platform/gui/controls.h"
@@ -137,6 +137,25 @@ private:
   char password_char_ = 0;
 };
 
+// A multi-line text. After changing the lines through Lines() the control shows them the next time
+// it is asked for its state or the loop runs.
+class TMemo : public TWinControl {
+public:
+  explicit TMemo(TComponent* owner);
+  std::string ClassName() const override { return "TMemo"; }
+  TStringList& Lines();
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool v);
+  // The text as the control shows it, lines joined by line feeds.
+  std::string ShownText();
+  void SyncLines();
+
+private:
+  TStringList lines_;
+  bool lines_dirty_ = false;
+  bool read_only_ = false;
+};
+
 enum class TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 
 // The items are a string list; after changing them through Items() the control shows them the next
@@ -177,13 +196,24 @@ public:
   void SetMultiSelect(bool v);
   bool Selected(int index);
   void SetSelected(int index, bool v);
-  int Count() { return Items().Count(); }
+  // Counting changes nothing, so the native selection stays.
+  int Count() const { return items_.Count(); }
   void SyncItems();
 
 private:
   TStringList items_;
   bool items_dirty_ = false;
   bool multi_select_ = false;
+};
+
+// A captioned frame around a group of controls; the controls take it as their parent.
+class TGroupBox : public TCustomControl {
+public:
+  explicit TGroupBox(TComponent* owner);
+  std::string ClassName() const override { return "TGroupBox"; }
+
+protected:
+  void Paint() override;
 };
 
 // What moved a scroll bar: the arrows, the page areas, the thumb while dragged and at its release.
