@@ -30,6 +30,7 @@
 #include "shell/d31_explorer.h"
 #include "shell/db_shell_controls.h"
 #include "shell/nav_controls.h"
+#include "visual/bit_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/graphic_registry.h"
 #include "visual/monitor_book.h"
@@ -150,6 +151,11 @@ void TQvBaseForm::CreateStatusBar() {
   StatusPaintBox->SetBounds(1, 1, 18, 16);
   StatusPaintBox->SetParent(AnimPanel);
   if (Recorder) Recorder->SetStatusBox(StatusPaintBox);
+}
+
+void TQvBaseForm::WndProc(TMessage& message) {
+  TMultilingualForm1::WndProc(message);
+  if (message.Msg == WM_CANCELMODE && book_ && book_->SelMonInheritsFrom(&BitMonitorClass)) book_->CancelMode();
 }
 
 void TQvBaseForm::CreateMonitorBook() {
