@@ -340,6 +340,9 @@ TEST_F(BitMonitorTest, StoredWithTheSession) {
   a->SetIconName("Images/Logger.bmp");
   EXPECT_EQ(a->Width(), 24);
   EXPECT_EQ(a->Hint(), "Device1\r\nCellar\r\nnorth wall");
+  // The hint shows over the icon's picture too; the picture area itself has none.
+  EXPECT_EQ(ControlHintAt(a, {3, 3}), "Device1\nCellar\nnorth wall");
+  EXPECT_EQ(ControlHintAt(mon->ScrollBox(), {300, 200}), "");
   TDevIconVO* b = AddIcon(mon, 10, 250);
   b->SetvobTitle("");
   mon->ZoomIn();

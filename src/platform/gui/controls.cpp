@@ -470,6 +470,24 @@ void SendKeyForTest(uint16_t key, char ch, TShiftState shift) {
   QApplication::sendEvent(target, &release);
 }
 
+std::string ControlHintAt(const TWinControl* window, TPoint client) {
+  const TControl* source = window->ShowHint() ? window : nullptr;
+  const TControl* child = window->ControlAtPos(client);
+  if (child && !dynamic_cast<const TWinControl*>(child) && child->ShowHint() && !child->Hint().empty()) source = child;
+  if (!source) return "";
+  std::string text;
+  const std::string& hint = source->Hint();
+  for (size_t i = 0; i < hint.size(); ++i) {
+    if (hint[i] == '\r') {
+      if (i + 1 < hint.size() && hint[i + 1] == '\n') ++i;
+      text += '\n';
+    } else {
+      text += hint[i];
+    }
+  }
+  return text;
+}
+
 void SendMouseForTest(TWinControl* window, uint32_t msg, TPoint client, TShiftState shift) {
   QWidget* target = window->Impl().widget;
   const TPoint off = window->ClientOffset();

@@ -436,6 +436,11 @@ protected:
 // A canvas that draws on a control outside painting; it shows at once.
 TCanvas& ControlCanvas(TControl* control);
 
+// The hint shown at a client point of the window: that of a windowless child under the point
+// when it shows one, else the window's own when it shows hints; "" for none. Lines are split at
+// CR LF, CR or LF alike.
+std::string ControlHintAt(const TWinControl* window, TPoint client);
+
 // The form that contains the control, or null.
 TForm* GetParentForm(const TControl* control);
 

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPointer>
+#include <QToolTip>
 #include <algorithm>
 
 #include "platform/gui/actions.h"
@@ -258,6 +259,24 @@ void QvWidget::focusInEvent(QFocusEvent*) {
     if (control && !InFreedForm(control)) control->Perform(CM_ENTER, 0, 0);
   });
 }
+bool QvWidget::event(QEvent* e) {
+  if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+  auto* help = static_cast<QHelpEvent*>(e);
+  std::string text;
+  GuardedCall([&] {
+    if (!control || InFreedForm(control)) return;
+    const TPoint off = control->ClientOffset();
+    text = ControlHintAt(control, {help->pos().x() - off.X, help->pos().y() - off.Y});
+  });
+  if (text.empty()) {
+    QToolTip::hideText();
+    e->ignore();
+  } else {
+    QToolTip::showText(help->globalPos(), QString::fromStdString(text), this);
+  }
+  return true;
+}
+
 void QvWidget::changeEvent(QEvent* e) {
   QWidget::changeEvent(e);
   if (e->type() != QEvent::ActivationChange || !isWindow() || isActiveWindow()) return;
