@@ -99,6 +99,9 @@ bool TProgram::Start() {
     selection = dialog->ItemIndex();
     return result;
   };
+  PictureDialogProc = []() -> TOpenPictureDialog* {
+    return StdDialogForm ? StdDialogForm->OpenPictureDialog : nullptr;
+  };
   SelStartDateTimeProc = RunD72SelStartDateTime;
   DeleteProgramRegistryKey = [](const std::string& key) { EraseRegistryKey(RegistryKey + key); };
   InsertDtRangeDialog = [](TDateTime& start, TDateTime& stop) { return RunD32InsertDtRange(start, stop) == mrOk; };

@@ -32,6 +32,7 @@
 #include "shell/export_manager.h"
 #include "shell/db_shell_controls.h"
 #include "shell/nav_controls.h"
+#include "visual/bit_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/graphic_registry.h"
 #include "visual/monitor_book.h"
@@ -156,6 +157,11 @@ void TQvBaseForm::CreateStatusBar() {
   StatusPaintBox->SetBounds(1, 1, 18, 16);
   StatusPaintBox->SetParent(AnimPanel);
   if (Recorder) Recorder->SetStatusBox(StatusPaintBox);
+}
+
+void TQvBaseForm::WndProc(TMessage& message) {
+  TMultilingualForm1::WndProc(message);
+  if (message.Msg == WM_CANCELMODE && book_ && book_->SelMonInheritsFrom(&BitMonitorClass)) book_->CancelMode();
 }
 
 void TQvBaseForm::CreateMonitorBook() {

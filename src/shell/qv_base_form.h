@@ -102,6 +102,8 @@ public:
   void UpdateDeviceMenus();
   // The window's own printing of its image, scaled to fit the page.
   void PrintScreenshot();
+  // WM_CANCELMODE ends a pending drag on a selected picture monitor.
+  void WndProc(TMessage& message) override;
 
 protected:
   virtual void CreateApplModule() = 0;

@@ -8,6 +8,7 @@
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "controls/sty_splitter.h"
+#include "visual/bit_monitor.h"
 #include "platform/gui/forms.h"
 #include "visual/d40_retrieve_obj.h"
 #include "visual/table_vo.h"
@@ -40,9 +41,9 @@ const TMonitorClass DDTMonitorClass{
     [](TComponent* owner) -> TMonitorMan* { return CreateMonitor<TDDTMonitor>(owner); }};
 
 void RegisterMonitorClasses() {
-  if (std::find(DefaultMonitorClasses.begin(), DefaultMonitorClasses.end(), &DDTMonitorClass) ==
-      DefaultMonitorClasses.end())
-    DefaultMonitorClasses.push_back(&DDTMonitorClass);
+  for (const TMonitorClass* cls : {&DDTMonitorClass, &BitMonitorClass})
+    if (std::find(DefaultMonitorClasses.begin(), DefaultMonitorClasses.end(), cls) == DefaultMonitorClasses.end())
+      DefaultMonitorClasses.push_back(cls);
 }
 
 TDDTMonitor::TDDTMonitor(TComponent* owner) : TMonitorMan(owner) {

@@ -11,6 +11,7 @@
 #include "base/res_string.h"
 #include "comm/process_window_service.h"
 #include "platform/rtl/string_list.h"
+#include "visual/bit_monitor.h"
 #include "visual/ddt_monitor.h"
 
 namespace qv {
@@ -328,6 +329,12 @@ bool TMonitorBook::SelMonInheritsFrom(const TMonitorClass* cls) const {
   TMonitorMan* m = GetSelMonMan();
   const TMonitorClass* own = nullptr;
   return m && cls && MonitorClassReg && MonitorClassReg->FindClass(m->ClassName(), own) && own->InheritsFrom(cls);
+}
+
+void TMonitorBook::CancelMode() {
+  auto* monitor = dynamic_cast<TBitMonitor*>(GetSelMonMan());
+  if (!monitor) throw Exception("Error in TMonitorBook.CancelMode: SelMonMan is not TBitMonitor");
+  monitor->CancelMode();
 }
 
 uint8_t TMonitorBook::GetDiagramOrient() const {

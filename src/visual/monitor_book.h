@@ -72,6 +72,8 @@ public:
   bool CanAcceptClass(const TVisObjClass* cls) const;
   // Whether the selected monitor's class is the class or one derived from it.
   bool SelMonInheritsFrom(const TMonitorClass* cls) const;
+  // Ends a pending drag of the selected picture monitor.
+  void CancelMode();
   uint8_t GetDiagramOrient() const;
   void SetDiagramOrient(uint8_t orient);
 

@@ -28,6 +28,7 @@ namespace qv {
 
 TEditTitleDlgProc EditTitleDlgProc;
 TPrintSelectDlgProc PrintSelectDlgProc;
+TPictureDialogProc PictureDialogProc;
 bool PrinterIsColor = false;
 
 namespace {

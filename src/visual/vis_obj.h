@@ -165,6 +165,8 @@ public:
   void SetPrintMenu(TMenuItem* item);
   TPopupMenu* Popup() const { return popup_; }
   TMenuItem* ClassSeparator = nullptr;
+  // The separator before the print entry.
+  TMenuItem* PrintSeparator() const { return men_sep_print_; }
   void EditTitleMenuClick(TComponent* sender);
   void DelMenuClick(TComponent* sender);
   virtual void AddChanMenuClick(TComponent* sender);

@@ -8,6 +8,8 @@
 
 namespace qv {
 
+class TOpenPictureDialog;
+
 // Runs the one-instance title dialog (caption, automatic title, the custom title in and out) and
 // answers its modal result, 1 for OK.
 using TEditTitleDlgProc =
@@ -17,5 +19,9 @@ extern TEditTitleDlgProc EditTitleDlgProc;
 // Shows the print-selection dialog modally; on OK (result 1) selection is the chosen item, 0 to 6.
 using TPrintSelectDlgProc = std::function<int(int32_t& selection)>;
 extern TPrintSelectDlgProc PrintSelectDlgProc;
+
+// The program's picture-open dialog (of the form that holds the common dialogs), or null.
+using TPictureDialogProc = std::function<TOpenPictureDialog*()>;
+extern TPictureDialogProc PictureDialogProc;
 
 }  // namespace qv

@@ -43,10 +43,11 @@
 #include "shell/d72_sel_start_date_time.h"
 #include "shell/program_start.h"
 #include "support/temp_dir.h"
-#include "visual/print_layout.h"
+#include "visual/bit_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_box.h"
+#include "visual/print_layout.h"
 #include "visual/plot_vo.h"
 #include "visual/selector.h"
 
@@ -479,6 +480,24 @@ TEST_F(MainWindow, ChangesAreAbsorbedUntilTheDeferredUpdateRuns) {
   EXPECT_TRUE(w->EMenAddMonitor->Enabled());
   EXPECT_TRUE(w->MonButton1->Enabled());
   EXPECT_FALSE(w->EMenVO->Visible());  // nothing selected
+}
+
+// Losing the window's activation ends a drag on a picture page, and does nothing on a diagram
+// page.
+TEST_F(MainWindow, CancelModeEndsADragOnAPicturePage) {
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  TMonitorBook* book = w->Book();
+  w->Perform(WM_CANCELMODE, 0, 0);
+  auto* page = dynamic_cast<TBitMonitor*>(book->AddGroupMonitor(100, &BitMonitorClass));
+  ASSERT_NE(page, nullptr);
+  book->SetTabIndex(page->PageIndex);
+  page->AddDevIcon();
+  ASSERT_EQ(page->MovVOList().size(), 1u);
+  page->StartDrag(3, 3, page->MovVOList()[0]);
+  ASSERT_TRUE(page->Dragging());
+  w->Perform(WM_CANCELMODE, 0, 0);
+  EXPECT_FALSE(page->Dragging());
 }
 
 TEST_F(MainWindow, LanguageSwitchRetranslatesTheMenusAndIsStored) {

@@ -18,6 +18,9 @@
 #include "base/res_string.h"
 #include "base/resource_locale.h"
 #include "visual/axis_label.h"
+#include "visual/bit_monitor.h"
+#include "visual/graphic_registry.h"
+#include "platform/gui/scroll_box.h"
 #include "visual/d25_edit_plot_chan.h"
 #include "visual/d26_y_range_dlg.h"
 #include "visual/d29_sel_glob_chan.h"
@@ -120,10 +123,11 @@ int main(int argc, char** argv) {
   // --print4 FILE prints four plots of a monitor page on one page of the print layout, to a PDF
   // file (or to pictures, for a name ending in .png); --valprint FILE prints the value table so.
   // --d34 and --d44 FILE write the page-layout dialog and the choice of diagrams to print.
+  // --bitmon FILE writes a picture monitor: a floor plan with device icons, zoomed in once.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
   // too (the channel dialog without a device tree: its lists stay empty).
   std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, view_menu_file, table_file,
-      d39_file, d41_file, valtable_file, print4_file, valprint_file, d34_file, d44_file;
+      d39_file, d41_file, valtable_file, print4_file, valprint_file, d34_file, d44_file, bitmon_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
@@ -141,6 +145,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--valprint") == 0) valprint_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d34") == 0) d34_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d44") == 0) d44_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--bitmon") == 0) bitmon_file = argv[i + 1];
   }
   const std::string res = ShippedResourceFolder();
   if (!res.empty()) ExePath = res + "/";
@@ -257,6 +262,87 @@ int main(int argc, char** argv) {
     FreeBook(book);
     VOClassRegistry = nullptr;
     Selector = nullptr;
+  }
+  if (!bitmon_file.empty()) {
+    // The plan and the icon picture live in a scratch program folder, as the user's files would.
+    char scratch[] = "/tmp/qv_showcase_XXXXXX";
+    const std::string saved_exe = ExePath;
+    if (mkdtemp(scratch)) {
+      ExePath = std::string(scratch) + "/";
+      std::filesystem::create_directories(ExePath + "Images");
+      {
+        TBitmap plan(520, 360);
+        TCanvas& c = plan.Canvas();
+        c.Brush().Color = static_cast<TColor>(0xE8F4F8);
+        c.FillRect({0, 0, 520, 360});
+        c.Pen().Color = clBlack;
+        c.Pen().Width = 4;
+        c.Brush().Style = TBrushStyle::bsClear;
+        c.Rectangle(10, 10, 510, 350);
+        c.MoveTo(250, 10);
+        c.LineTo(250, 220);
+        c.MoveTo(10, 220);
+        c.LineTo(400, 220);
+        c.MoveTo(400, 220);
+        c.LineTo(400, 350);
+        c.Font().SetSize(11);
+        c.TextOut(90, 30, "Hall");
+        c.TextOut(330, 30, "Cold store");
+        c.TextOut(150, 280, "Greenhouse");
+        c.TextOut(420, 280, "Office");
+        plan.SaveToFile(ExePath + "Images/Plan.bmp");
+        TBitmap icon(26, 20);
+        TCanvas& ic = icon.Canvas();
+        ic.Brush().Color = clSilver;
+        ic.FillRect({0, 0, 26, 20});
+        ic.Brush().Color = clNavy;
+        ic.FillRect({3, 3, 23, 13});
+        ic.Brush().Color = clLime;
+        ic.FillRect({19, 15, 23, 18});
+        icon.SaveToFile(ExePath + "Images/Logger.bmp");
+      }
+      TGraphicRegistry graphics;
+      graphics.RegisterGraphic(ExePath + "Images/Logger.bmp");
+      GraphicRegistry = &graphics;
+      TSelector selector;
+      Selector = &selector;
+      TForm book_form(nullptr);
+      book_form.SetBounds(0, 0, 640, 440);
+      book_form.SetCaption("Picture monitor");
+      auto* book = new TMonitorBook(&book_form);
+      book->SetParent(&book_form);
+      book->GetMonitor(0)->SetCustomTitle("Hall");
+      auto* page = static_cast<TBitMonitor*>(book->AddGroupMonitor(100, &BitMonitorClass));
+      page->SetCustomTitle("Site plan");
+      book->SetTabIndex(page->PageIndex);
+      page->SetBitmapFile(ExePath + "Images/Plan.bmp");
+      struct Place {
+        int x, y;
+        const char* title;
+        bool picture;
+      };
+      for (const Place& p : {Place{80, 90, "Hall logger", true}, Place{340, 120, "Cold store", true},
+                             Place{160, 250, "Greenhouse", true}, Place{440, 300, "Office", false}}) {
+        page->AddDevIcon();
+        auto* icon = static_cast<TDevIconVO*>(page->MovVOList().back());
+        icon->SetvobTitle(p.title);
+        if (p.picture) icon->SetIconName("Images/Logger.bmp");
+        icon->SetBounds(p.x, p.y, icon->Width(), icon->Height());
+      }
+      page->ZoomIn();
+      // Zooming keeps the view's centre; the picture is shown from its top-left corner here.
+      page->ScrollBox()->SetHorzPosition(0);
+      page->ScrollBox()->SetVertPosition(0);
+      book_form.Show();
+      for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+      ok = SaveWindowImage(&book_form, bitmon_file) && ok;
+      for (int i = book->GetMonitorCount() - 1; i >= 0; --i) book->GetMonitor(i)->SetMonOptions(0);
+      delete book;
+      Selector = nullptr;
+      GraphicRegistry = nullptr;
+      std::filesystem::remove_all(scratch);
+    }
+    ExePath = saved_exe;
   }
   if (!view_menu_file.empty()) {
     // The View menu with the book's list of fourteen pages, which goes on in a second column.

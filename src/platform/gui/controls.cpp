@@ -18,6 +18,7 @@ namespace qv {
 
 // What the units of the controls share.
 TControl* g_capture = nullptr;
+bool g_capture_explicit = false;
 bool g_cursor_set = false;
 TPoint g_cursor;
 
@@ -287,12 +288,18 @@ void TControl::MouseMessage(TMessage& m) {
   TShiftState shift = ShiftFromKeys(m.WParam);
   switch (m.Msg) {
     case WM_LBUTTONDOWN:
-      if (control_style_ & csCaptureMouse) g_capture = this;
+      if (control_style_ & csCaptureMouse) {
+        g_capture = this;
+        g_capture_explicit = false;
+      }
       mouse_pressed_ = true;
       MouseDown(TMouseButton::mbLeft, shift, x, y);
       break;
     case WM_LBUTTONDBLCLK:
-      if (control_style_ & csCaptureMouse) g_capture = this;
+      if (control_style_ & csCaptureMouse) {
+        g_capture = this;
+        g_capture_explicit = false;
+      }
       mouse_pressed_ = true;
       if (control_style_ & csDoubleClicks) DblClick();
       MouseDown(TMouseButton::mbLeft, shift | ssDouble, x, y);
@@ -362,10 +369,13 @@ void TControl::BringToFront() {
 
 bool TControl::MouseCapture() const { return g_capture == this; }
 void TControl::SetMouseCapture(bool capture) {
-  if (capture)
+  if (capture) {
     g_capture = this;
-  else if (g_capture == this)
+    g_capture_explicit = true;
+  } else if (g_capture == this) {
     g_capture = nullptr;
+    g_capture_explicit = false;
+  }
 }
 
 void TControl::PaintTo(TCanvas&, int, int) {}
@@ -460,8 +470,44 @@ void SendKeyForTest(uint16_t key, char ch, TShiftState shift) {
   QApplication::sendEvent(target, &release);
 }
 
+std::string ControlHintAt(const TWinControl* window, TPoint client) {
+  const TControl* source = window->ShowHint() ? window : nullptr;
+  const TControl* child = window->ControlAtPos(client);
+  if (child && !dynamic_cast<const TWinControl*>(child) && child->ShowHint() && !child->Hint().empty()) source = child;
+  if (!source) return "";
+  std::string text;
+  const std::string& hint = source->Hint();
+  for (size_t i = 0; i < hint.size(); ++i) {
+    if (hint[i] == '\r') {
+      if (i + 1 < hint.size() && hint[i + 1] == '\n') ++i;
+      text += '\n';
+    } else {
+      text += hint[i];
+    }
+  }
+  return text;
+}
+
+void SendMouseForTest(TWinControl* window, uint32_t msg, TPoint client, TShiftState shift) {
+  QWidget* target = window->Impl().widget;
+  const TPoint off = window->ClientOffset();
+  const QPointF local(client.X + off.X, client.Y + off.Y);
+  const QPointF global = target->mapToGlobal(local);
+  Qt::KeyboardModifiers mods;
+  if (shift & ssShift) mods |= Qt::ShiftModifier;
+  if (shift & ssCtrl) mods |= Qt::ControlModifier;
+  const QEvent::Type type = msg == WM_LBUTTONDOWN ? QEvent::MouseButtonPress
+                            : msg == WM_LBUTTONUP ? QEvent::MouseButtonRelease
+                                                  : QEvent::MouseMove;
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent event(type, local, global, button, held, mods);
+  QApplication::sendEvent(target, &event);
+}
+
 void ReleaseCapture() {
   g_capture = nullptr;
+  g_capture_explicit = false;
   if (QWidget* g = QWidget::mouseGrabber()) g->releaseMouse();
 }
 TControl* CaptureControl() { return g_capture; }

@@ -38,6 +38,8 @@ constexpr uint32_t WM_SIZE = 0x0005, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008
                    WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202, WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204,
                    WM_RBUTTONUP = 0x0205, WM_RBUTTONDBLCLK = 0x0206, WM_MBUTTONDOWN = 0x0207, WM_MBUTTONUP = 0x0208,
                    WM_MOUSEWHEEL = 0x020A;
+// Sent to a top-level window that loses activation: pending mouse modes (drags) end.
+constexpr uint32_t WM_CANCELMODE = 0x001F;
 // A context-menu request after a right click; LParam holds the screen point.
 constexpr uint32_t WM_CONTEXTMENU = 0x007B;
 constexpr uint32_t SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2;
@@ -103,7 +105,8 @@ using TKeyPressEvent = std::function<void(TComponent* sender, char& key)>;
 // Mouse cursors.
 using TCursor = int;
 constexpr TCursor crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6, crSizeNS = -7,
-                  crSizeNWSE = -8, crSizeWE = -9, crHourGlass = -11, crHandPoint = -21, crHSplit = -14, crVSplit = -15;
+                  crSizeNWSE = -8, crSizeWE = -9, crHourGlass = -11, crDrag = -12, crHandPoint = -21, crHSplit = -14,
+                  crVSplit = -15;
 
 // A handle used while a control is being painted; null outside.
 struct TControlImpl;
@@ -433,6 +436,11 @@ protected:
 // A canvas that draws on a control outside painting; it shows at once.
 TCanvas& ControlCanvas(TControl* control);
 
+// The hint shown at a client point of the window: that of a windowless child under the point
+// when it shows one, else the window's own when it shows hints; "" for none. Lines are split at
+// CR LF, CR or LF alike.
+std::string ControlHintAt(const TWinControl* window, TPoint client);
+
 // The form that contains the control, or null.
 TForm* GetParentForm(const TControl* control);
 
@@ -442,6 +450,9 @@ void SetCursorPosForTest(TPoint p);
 // Types a key on the focused window as the keyboard does: a press carrying `ch` (0 for none), then
 // a release.
 void SendKeyForTest(uint16_t key, char ch, TShiftState shift = 0);
+// Sends the window a left-button press, a move or a release (WM_LBUTTONDOWN, WM_MOUSEMOVE,
+// WM_LBUTTONUP) at a client point, as the window system delivers it.
+void SendMouseForTest(TWinControl* window, uint32_t msg, TPoint client, TShiftState shift = 0);
 TControl* FindControlAtScreen(TPoint screen);
 void ReleaseCapture();
 // The control that holds the mouse capture, or null.

@@ -11,6 +11,8 @@ namespace qv {
 
 // The control that has captured the mouse, null when none.
 extern TControl* g_capture;
+// Set while the capture was taken by SetMouseCapture (not by a press on the control itself).
+extern bool g_capture_explicit;
 // The cursor as last seen, or as a test placed it (then g_cursor_set).
 extern bool g_cursor_set;
 extern TPoint g_cursor;

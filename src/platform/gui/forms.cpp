@@ -316,6 +316,7 @@ void TScreen::SetCursor(TCursor c) {
     case crIBeam: shape = Qt::IBeamCursor; break;
     case crCross: shape = Qt::CrossCursor; break;
     case crHandPoint: shape = Qt::PointingHandCursor; break;
+    case crDrag: shape = Qt::DragMoveCursor; break;
     default: break;
   }
   QApplication::setOverrideCursor(QCursor(shape));

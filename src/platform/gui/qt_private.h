@@ -78,6 +78,8 @@ protected:
   void resizeEvent(QResizeEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  bool event(QEvent* e) override;
 };
 
 // Lets the focus and key events of a native widget inside `owner`'s control reach that control

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPointer>
+#include <QToolTip>
 #include <algorithm>
 
 #include "platform/gui/actions.h"
@@ -140,7 +141,17 @@ void RouteMouse(QvWidget* qw, uint32_t msg, QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) shift |= ssLeft;
   }
   TControl* target = nullptr;
-  if (g_capture && (g_capture == w || g_capture->Parent() == w)) target = g_capture;
+  if (g_capture && (g_capture == w || g_capture->Parent() == w)) {
+    target = g_capture;
+  } else if (g_capture && g_capture_explicit && msg != WM_LBUTTONDOWN && msg != WM_RBUTTONDOWN &&
+             msg != WM_MBUTTONDOWN) {
+    // A control that took the capture while another window was pressed (a drag that its parent
+    // runs) gets the mouse in its own coordinates.
+    TControl* capture = g_capture;
+    const TPoint cp = capture->ScreenToClient({gp.x(), gp.y()});
+    capture->Perform(msg, KeysFromShift(shift), MakeLParam(cp.X, cp.Y));
+    return;
+  }
   if (!target) {
     if (!w->WindowClientRect().Contains(p) && msg == WM_LBUTTONDOWN) {
       w->Perform(WM_NCLBUTTONDOWN, 0, MakeLParam(p.X, p.Y));
@@ -248,6 +259,32 @@ void QvWidget::focusInEvent(QFocusEvent*) {
     if (control && !InFreedForm(control)) control->Perform(CM_ENTER, 0, 0);
   });
 }
+bool QvWidget::event(QEvent* e) {
+  if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+  auto* help = static_cast<QHelpEvent*>(e);
+  std::string text;
+  GuardedCall([&] {
+    if (!control || InFreedForm(control)) return;
+    const TPoint off = control->ClientOffset();
+    text = ControlHintAt(control, {help->pos().x() - off.X, help->pos().y() - off.Y});
+  });
+  if (text.empty()) {
+    QToolTip::hideText();
+    e->ignore();
+  } else {
+    QToolTip::showText(help->globalPos(), QString::fromStdString(text), this);
+  }
+  return true;
+}
+
+void QvWidget::changeEvent(QEvent* e) {
+  QWidget::changeEvent(e);
+  if (e->type() != QEvent::ActivationChange || !isWindow() || isActiveWindow()) return;
+  GuardedCall([&] {
+    if (control && !InFreedForm(control)) control->Perform(WM_CANCELMODE, 0, 0);
+  });
+}
+
 void QvWidget::focusOutEvent(QFocusEvent*) {
   GuardedCall([&] {
     if (control && !InFreedForm(control)) control->Perform(CM_EXIT, 0, 0);

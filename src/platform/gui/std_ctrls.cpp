@@ -544,6 +544,17 @@ TScrollBar::TScrollBar(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 17, 121);
 }
 
+void TScrollBar::SetKind(TScrollBarKind kind) {
+  kind_ = kind;
+  Native<QScrollBar>(this)->setOrientation(kind == TScrollBarKind::sbVertical ? Qt::Vertical : Qt::Horizontal);
+}
+
+void TScrollBar::SetPageSize(int page) {
+  auto* bar = Native<QScrollBar>(this);
+  QSignalBlocker block(bar);
+  bar->setPageStep(std::max(1, page));
+}
+
 void TScrollBar::SetRange(int min, int max) {
   min_ = min;
   max_ = std::max(min, max);

@@ -229,12 +229,18 @@ enum class TScrollCode {
   scEndScroll
 };
 
-// A vertical scroll bar. OnScroll tells each move with the position it would take; the handler may
-// change that position.
+enum class TScrollBarKind { sbHorizontal, sbVertical };
+
+// A scroll bar, vertical unless its kind is set. OnScroll tells each move with the position it
+// would take; the handler may change that position.
 class TScrollBar : public TWinControl {
 public:
   explicit TScrollBar(TComponent* owner);
   std::string ClassName() const override { return "TScrollBar"; }
+  TScrollBarKind Kind() const { return kind_; }
+  void SetKind(TScrollBarKind kind);
+  // The part of the range one page shows (the thumb's length).
+  void SetPageSize(int page);
   int Min() const { return min_; }
   int Max() const { return max_; }
   void SetRange(int min, int max);
@@ -247,6 +253,7 @@ public:
 
 private:
   int min_ = 0, max_ = 100, position_ = 0;
+  TScrollBarKind kind_ = TScrollBarKind::sbVertical;
 };
 
 enum class TDateTimeKind { dtkDate, dtkTime };
