@@ -30,11 +30,13 @@
 #include "shell/d31_explorer.h"
 #include "shell/db_shell_controls.h"
 #include "shell/nav_controls.h"
+#include "visual/auto_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/graphic_registry.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_box.h"
 #include "visual/plot_vo.h"
+#include "visual/prot_monitor.h"
 #include "visual/selector.h"
 #include "visual/val_table.h"
 #include "visual/vis_obj.h"
@@ -95,6 +97,7 @@ void TQvBaseForm::Loaded() {
   DtNavigator = new TDtNavigator();
   CreateStatusBar();
   CreateMonitorBook();
+  CreateAutoMonitor();
 }
 
 void TQvBaseForm::CreateSelector() {
@@ -164,6 +167,11 @@ void TQvBaseForm::CreateMonitorBook() {
   book_->OnChange = [this](TComponent*) { RequestUpdate(); };
   view_menu_ = Named<TMenuItem>(this, "MMenView");
   book_->SetMonitorMenu(view_menu_);
+}
+
+void TQvBaseForm::CreateAutoMonitor() {
+  auto_monitor_ = new TAutoMonitor(book_);
+  auto_monitor_->IsUpdateStart = [] { return DoUpdate; };
 }
 
 void TQvBaseForm::BindComponents() {
@@ -252,7 +260,12 @@ void TQvBaseForm::AfterStartup() {
     else
       book_->SaveSessionMonitors();
   }
+  if (auto_monitor_) {
+    if (DoUpdate) auto_monitor_->ConvertAllDevices();
+    auto_monitor_->SelDeviceChanged();
+  }
   DoUpdate = false;
+  if (MsgHandler && book_) UpdateProtMonitor(MsgHandler);
   PlaceStatusPanes();
   if (StatusBar) StatusBar->OnResize = [this](TComponent*) { PlaceStatusPanes(); };
 }
@@ -347,6 +360,7 @@ void TQvBaseForm::DeviceChanged() {
   if (DisconnectOnDevChange && !(Recorder && Recorder->Running()) && Connection && Connection->InProcess())
     Connection->DisConnect();
   UpdateCaption();
+  if (auto_monitor_) auto_monitor_->SelDeviceChanged();
 }
 
 void TQvBaseForm::UpdateLanguage() {
@@ -397,6 +411,11 @@ bool TQvBaseForm::CloseQuery() {
 void TQvBaseForm::mehOMenProtocolClick() {
   NoteUserActivity();
   if (MsgHandler) MsgHandler->EditProtOptions();
+}
+
+void TQvBaseForm::mehOMenAutoMonClick() {
+  NoteUserActivity();
+  if (auto_monitor_) auto_monitor_->EditSettings();
 }
 
 void TQvBaseForm::mehOMenExplorerClick() {
@@ -541,6 +560,8 @@ TQvBaseForm::~TQvBaseForm() {
   }
   if (StatusBar) StatusBar->OnResize = nullptr;
   Unbind();
+  delete auto_monitor_;  // stores the selected device's automatic pages
+  auto_monitor_ = nullptr;
   delete book_;  // stores the session's pages
   book_ = nullptr;
   delete DtNavigator;

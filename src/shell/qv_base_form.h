@@ -18,6 +18,7 @@ class TControl;
 class TDbShellComboBox;
 class TDbShellMenuItem;
 class TMenuItem;
+class TAutoMonitor;
 class TMonitorBook;
 class TPaintBox;
 class TPanel;
@@ -77,6 +78,7 @@ public:
   virtual bool mehFormCloseQuery();
   virtual void SelectLanguage();
   virtual void mehOMenProtocolClick();
+  virtual void mehOMenAutoMonClick();
   virtual void mehOMenExplorerClick();
   virtual void mehIMenDelDeviceClick();
   virtual void mehMonButton2Click();
@@ -111,6 +113,7 @@ protected:
   virtual void CreateMonitorClassReg();
   virtual void CreateGraphicRegistry();
   virtual void CreateMonitorBook();
+  virtual void CreateAutoMonitor();
   virtual void BindComponents();
   void Loaded();
   // Shows a help topic (0: the contents) when the help file is installed, else says so.
@@ -135,6 +138,7 @@ private:
   std::unique_ptr<TDbShellMenuItem> menu_adapter_;
   TMenuItem* view_menu_ = nullptr;
   TMonitorBook* book_ = nullptr;
+  TAutoMonitor* auto_monitor_ = nullptr;
   TSpeedButton* read_mem_button_ = nullptr;
 };
 

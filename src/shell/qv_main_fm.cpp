@@ -287,8 +287,8 @@ void TQVMainFm::BuildMenu() {
   AddItem(recorder, "IRMenAutoScroll", "rcd_AutoScroll");
 
   TMenuItem* options = AddItem(root, "MMenOptions", "m_MMenOptions");
-  // The automatic monitors and the export arrive with their own settings.
-  AddItem(options, "OMenAutoMon", "m_OMenAutoMon")->SetEnabled(false);
+  // The export arrives with its own settings.
+  AddItem(options, "OMenAutoMon", "m_OMenAutoMon", [this] { mehOMenAutoMonClick(); });
   AddItem(options, "OMenProtocol", "m_OMenProtocol", [this] { mehOMenProtocolClick(); });
   AddItem(options, "OMenExport", "m_OMenExport")->SetEnabled(false);
   AddSeparator(options);

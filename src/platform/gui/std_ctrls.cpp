@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
@@ -337,6 +338,59 @@ void TComboBox::CMTextChanged(TMessage&) {
 }
 
 // ---------------------------------------------------------------------------------------------
+TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
+  auto* m = new QPlainTextEdit;
+  SetNative(this, m);
+  SetTabStop(true);
+  SetBounds(0, 0, 185, 89);
+  SetColor(clWindow);
+}
+void TMemo::ShowLines(bool to_end) {
+  auto* m = Native<QPlainTextEdit>(this);
+  m->setPlainText(Q(ShownText()));
+  if (to_end) m->moveCursor(QTextCursor::End);
+}
+std::string TMemo::ShownText() const {
+  std::string text;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (i) text += '\n';
+    text += lines_[i];
+  }
+  return text;
+}
+void TMemo::AddLine(const std::string& line) {
+  lines_.push_back(line);
+  ShowLines(true);
+}
+void TMemo::DeleteLine(int index) {
+  if (index < 0 || index >= LineCount()) return;
+  lines_.erase(lines_.begin() + index);
+  ShowLines(true);
+}
+void TMemo::ClearLines() {
+  lines_.clear();
+  ShowLines(false);
+}
+void TMemo::SetReadOnly(bool v) {
+  read_only_ = v;
+  Native<QPlainTextEdit>(this)->setReadOnly(v);
+}
+void TMemo::SetWordWrap(bool v) {
+  word_wrap_ = v;
+  Native<QPlainTextEdit>(this)->setLineWrapMode(v ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+void TMemo::SetScrollBars(bool horizontal, bool vertical) {
+  auto* m = Native<QPlainTextEdit>(this);
+  m->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  m->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+void TMemo::CMColorChanged(TMessage&) {
+  auto* m = Native<QPlainTextEdit>(this);
+  QPalette pal = m->palette();
+  pal.setColor(QPalette::Base, ToQColor(Color()));
+  m->setPalette(pal);
+}
+
 TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
   auto* l = new QListWidget;
   SetNative(this, l);

@@ -1,6 +1,7 @@
 #pragma once
 // Standard controls: label, button, check box, edit, combo box and list box.
 #include <string>
+#include <vector>
 
 #include "platform/gui/controls.h"
 #include "platform/rtl/string_list.h"
@@ -184,6 +185,38 @@ private:
   TStringList items_;
   bool items_dirty_ = false;
   bool multi_select_ = false;
+};
+
+// A multi-line text box holding whole lines. The lines are kept here; the native box shows
+// them (read-only or not, with or without word wrap, with the scroll bars asked for) and stays
+// at its last line when a line is appended.
+class TMemo : public TWinControl {
+public:
+  explicit TMemo(TComponent* owner);
+  std::string ClassName() const override { return "TMemo"; }
+  int LineCount() const { return static_cast<int>(lines_.size()); }
+  const std::string& Line(int index) const { return lines_.at(static_cast<size_t>(index)); }
+  const std::vector<std::string>& Lines() const { return lines_; }
+  void AddLine(const std::string& line);
+  // Index outside the lines: nothing.
+  void DeleteLine(int index);
+  void ClearLines();
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool v);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool v);
+  void SetScrollBars(bool horizontal, bool vertical);
+  // The text the native box shows, lines joined by line feeds.
+  std::string ShownText() const;
+
+protected:
+  void CMColorChanged(TMessage&) override;
+
+private:
+  void ShowLines(bool to_end);
+  std::vector<std::string> lines_;
+  bool read_only_ = false;
+  bool word_wrap_ = true;
 };
 
 // What moved a scroll bar: the arrows, the page areas, the thumb while dragged and at its release.
