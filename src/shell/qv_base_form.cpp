@@ -559,9 +559,10 @@ TQvBaseForm::~TQvBaseForm() {
     IdleTaskManager->RemoveTask(this, UpdateTimer.get());
   }
   if (StatusBar) StatusBar->OnResize = nullptr;
-  Unbind();
-  delete auto_monitor_;  // stores the selected device's automatic pages
+  // Stores the selected device's automatic pages, while the shell still lists the device.
+  delete auto_monitor_;
   auto_monitor_ = nullptr;
+  Unbind();
   delete book_;  // stores the session's pages
   book_ = nullptr;
   delete DtNavigator;
