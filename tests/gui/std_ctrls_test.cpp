@@ -136,6 +136,24 @@ TEST(StdControls, PanelClientAreaExcludesBevelsAndBorder) {
   EXPECT_EQ(child->BoundsRect(), Rect(4, 4, 96, 96));
 }
 
+TEST(StdControls, MemoKeepsWholeLinesAndShowsThem) {
+  TForm form(nullptr);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  memo->SetReadOnly(true);
+  memo->SetWordWrap(false);
+  for (const char* line : {"first", "Grüße", "", "last"}) memo->AddLine(line);
+  memo->DeleteLine(0);
+  memo->DeleteLine(7);  // outside: nothing
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"Grüße", "", "last"}));
+  EXPECT_EQ(memo->ShownText(), "Grüße\n\nlast");
+  EXPECT_TRUE(memo->ReadOnly());
+  EXPECT_FALSE(memo->WordWrap());
+  memo->ClearLines();
+  EXPECT_EQ(memo->LineCount(), 0);
+  EXPECT_EQ(memo->ShownText(), "");
+}
+
 }  // namespace
 }  // namespace qv
 

@@ -346,18 +346,16 @@ TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
   SetColor(clWindow);
 }
 void TMemo::ShowLines(bool to_end) {
-  auto* m = Native<QPlainTextEdit>(this);
-  m->setPlainText(Q(ShownText()));
-  if (to_end) m->moveCursor(QTextCursor::End);
-}
-std::string TMemo::ShownText() const {
   std::string text;
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (i) text += '\n';
     text += lines_[i];
   }
-  return text;
+  auto* m = Native<QPlainTextEdit>(this);
+  m->setPlainText(Q(text));
+  if (to_end) m->moveCursor(QTextCursor::End);
 }
+std::string TMemo::ShownText() const { return Native<QPlainTextEdit>(this)->toPlainText().toStdString(); }
 void TMemo::AddLine(const std::string& line) {
   lines_.push_back(line);
   ShowLines(true);
