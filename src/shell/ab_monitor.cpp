@@ -88,7 +88,7 @@ void TAbMonitor::BuildFrame() {
   f->StopBtn->OnClick = [this](TComponent*) { StopClick(); };
   f->Timer1->OnTimer = [this](TComponent*) { TimerTick(); };
   FillControls();
-  f->SavedFileM->Lines().Clear();
+  f->SavedFileM->ClearLines();
   f->Timer1->SetInterval(60000);
   f->Timer1->SetEnabled(true);
   EnableEditButtons(false);
@@ -176,9 +176,9 @@ void TAbMonitor::TimerTick() {
 void TAbMonitor::CopyPass() {
   const std::vector<std::string> copied = queue_.CopyPass();
   if (copied.empty() || !frame_) return;
-  TStringList& lines = frame_->SavedFileM->Lines();
-  for (const std::string& entry : copied) lines.Add(entry);
-  while (lines.Count() > MaxSavedLines) lines.Delete(0);
+  TMemo* memo = frame_->SavedFileM;
+  for (const std::string& entry : copied) memo->AddLine(entry);
+  while (memo->LineCount() > MaxSavedLines) memo->DeleteLine(0);
 }
 
 // ---- monitor operations ----

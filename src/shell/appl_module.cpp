@@ -20,6 +20,7 @@
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/text_utils.h"
+#include "visual/prot_monitor.h"
 
 #ifndef QV_VERSION_TEXT
 #define QV_VERSION_TEXT "0"
@@ -220,6 +221,8 @@ void TQvApplModule::CreateIdleTaskManager() {
   if (Application) Application->OnIdle = [this](TComponent* sender, bool& done) { AppIdle(sender, done); };
   Step("Create IdleTaskManager");
 }
+
+void TQvApplModule::CreateMsgHandler() { MsgHandler = new TQvMsgHandler(Application); }
 
 void TQvApplModule::AppIdle(TComponent*, bool& done) { RunIdleTasks(done); }
 

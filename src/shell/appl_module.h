@@ -97,6 +97,8 @@ public:
   virtual void CreateExportManager();
   void CreateIdleTaskManager();
   void SetHelpFile() override;
+  // The program's handler shows the protocol live on its monitor page.
+  void CreateMsgHandler() override;
   // The application's idle handler: one pass of the idle tasks.
   void AppIdle(TComponent* sender, bool& done);
 

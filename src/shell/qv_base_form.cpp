@@ -33,11 +33,13 @@
 #include "shell/db_shell_controls.h"
 #include "shell/nav_controls.h"
 #include "visual/bit_monitor.h"
+#include "visual/auto_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/graphic_registry.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_box.h"
 #include "visual/plot_vo.h"
+#include "visual/prot_monitor.h"
 #include "visual/selector.h"
 #include "visual/val_table.h"
 #include "visual/print_layout.h"
@@ -100,6 +102,7 @@ void TQvBaseForm::Loaded() {
   CreateStatusBar();
   CreateMonitorBook();
   CreatePrintLayout();
+  CreateAutoMonitor();
 }
 
 void TQvBaseForm::CreatePrintLayout() { print_layout_ = std::make_unique<TPrintLayout>(); }
@@ -176,6 +179,11 @@ void TQvBaseForm::CreateMonitorBook() {
   book_->OnChange = [this](TComponent*) { RequestUpdate(); };
   view_menu_ = Named<TMenuItem>(this, "MMenView");
   book_->SetMonitorMenu(view_menu_);
+}
+
+void TQvBaseForm::CreateAutoMonitor() {
+  auto_monitor_ = new TAutoMonitor(book_);
+  auto_monitor_->IsUpdateStart = [] { return DoUpdate; };
 }
 
 void TQvBaseForm::BindComponents() {
@@ -273,7 +281,12 @@ void TQvBaseForm::AfterStartup() {
     else
       book_->SaveSessionMonitors();
   }
+  if (auto_monitor_) {
+    if (DoUpdate) auto_monitor_->ConvertAllDevices();
+    auto_monitor_->SelDeviceChanged();
+  }
   DoUpdate = false;
+  if (MsgHandler && book_) UpdateProtMonitor(MsgHandler);
   if (Autobac && MonitorBook) Autobac->OpenMonitor();
   PlaceStatusPanes();
   if (StatusBar) StatusBar->OnResize = [this](TComponent*) { PlaceStatusPanes(); };
@@ -369,6 +382,7 @@ void TQvBaseForm::DeviceChanged() {
   if (DisconnectOnDevChange && !(Recorder && Recorder->Running()) && Connection && Connection->InProcess())
     Connection->DisConnect();
   UpdateCaption();
+  if (auto_monitor_) auto_monitor_->SelDeviceChanged();
 }
 
 void TQvBaseForm::UpdateLanguage() {
@@ -419,6 +433,11 @@ bool TQvBaseForm::CloseQuery() {
 void TQvBaseForm::mehOMenProtocolClick() {
   NoteUserActivity();
   if (MsgHandler) MsgHandler->EditProtOptions();
+}
+
+void TQvBaseForm::mehOMenAutoMonClick() {
+  NoteUserActivity();
+  if (auto_monitor_) auto_monitor_->EditSettings();
 }
 
 void TQvBaseForm::mehOMenExplorerClick() {
@@ -566,6 +585,9 @@ TQvBaseForm::~TQvBaseForm() {
     IdleTaskManager->RemoveTask(this, UpdateTimer.get());
   }
   if (StatusBar) StatusBar->OnResize = nullptr;
+  // Stores the selected device's automatic pages, while the shell still lists the device.
+  delete auto_monitor_;
+  auto_monitor_ = nullptr;
   Unbind();
   print_layout_.reset();  // stores its settings
   delete book_;           // stores the session's pages

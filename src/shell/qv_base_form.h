@@ -18,6 +18,7 @@ class TControl;
 class TDbShellComboBox;
 class TDbShellMenuItem;
 class TMenuItem;
+class TAutoMonitor;
 class TMonitorBook;
 class TPaintBox;
 class TPrintLayout;
@@ -78,6 +79,7 @@ public:
   virtual bool mehFormCloseQuery();
   virtual void SelectLanguage();
   virtual void mehOMenProtocolClick();
+  virtual void mehOMenAutoMonClick();
   virtual void mehOMenExplorerClick();
   virtual void mehIMenDelDeviceClick();
   virtual void mehMonButton2Click();
@@ -115,6 +117,7 @@ protected:
   virtual void CreateGraphicRegistry();
   virtual void CreateMonitorBook();
   virtual void CreatePrintLayout();
+  virtual void CreateAutoMonitor();
   virtual void BindComponents();
   void Loaded();
   // Shows a help topic (0: the contents) when the help file is installed, else says so.
@@ -140,6 +143,7 @@ private:
   TMenuItem* view_menu_ = nullptr;
   TMonitorBook* book_ = nullptr;
   std::unique_ptr<TPrintLayout> print_layout_;
+  TAutoMonitor* auto_monitor_ = nullptr;
   TSpeedButton* read_mem_button_ = nullptr;
 };
 

@@ -290,8 +290,7 @@ void TQVMainFm::BuildMenu() {
   AddItem(recorder, "IRMenAutoScroll", "rcd_AutoScroll");
 
   TMenuItem* options = AddItem(root, "MMenOptions", "m_MMenOptions");
-  // The automatic monitors arrive with their own settings.
-  AddItem(options, "OMenAutoMon", "m_OMenAutoMon")->SetEnabled(false);
+  AddItem(options, "OMenAutoMon", "m_OMenAutoMon", [this] { mehOMenAutoMonClick(); });
   AddItem(options, "OMenProtocol", "m_OMenProtocol", [this] { mehOMenProtocolClick(); });
   AddItem(options, "OMenExport", "m_OMenExport");
   AddSeparator(options);

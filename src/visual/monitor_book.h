@@ -104,12 +104,13 @@ public:
   void LoadCustomMonitorReg();
   TMonitorMan* LoadMonitor(TRegistry* registry);
 
-private:
   // Runs one page's load; a page that fails is reported and freed. False when it failed or
   // came back incomplete.
+  bool LoadOnePage(const std::string& what, const std::string& class_name, const std::function<TMonitorMan*()>& load);
+
+private:
   // The chosen entry of the custom monitors' list, -1 when the user cancels.
   int SelectCustomMonitor(TStringList& names);
-  bool LoadOnePage(const std::string& what, const std::string& class_name, const std::function<TMonitorMan*()>& load);
   void Connect(TMonitorMan* monitor);
   void NewFirstMonitor();
   TNotebook* notebook_ = nullptr;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/dt_stamp.h"
 #include "platform/gui/graphics.h"
@@ -253,6 +254,16 @@ private:
   TDtAxisScale* top_axis_ = nullptr;
   TDt1AxisLabel* fine_row_ = nullptr;
   TDt2AxisLabel* coarse_row_ = nullptr;
+};
+
+// The curve colours taken in one plot: a wanted colour while it is free, else the first free
+// colour of the curves' palette.
+class TUsedColors {
+public:
+  TColor UseColor(TColor wanted);
+
+private:
+  std::vector<TColor> used_;
 };
 
 // The class reference the visual-object registry creates time plots from.

@@ -78,17 +78,8 @@ TEST(StdControls, ValueChangesFireTheirEventsOnce) {
   EXPECT_EQ(list->ItemIndex(), 1);
 }
 
-TEST(StdControls, MemoShowsItsLinesAndCountingKeepsAListSelection) {
+TEST(StdControls, CountingKeepsAListSelection) {
   TForm form(nullptr);
-  auto* memo = new TMemo(&form);
-  memo->SetParent(&form);
-  memo->SetReadOnly(true);
-  memo->Lines().Add("first");
-  memo->Lines().Add("second");
-  EXPECT_EQ(memo->ShownText(), "first\nsecond");
-  memo->Lines().Delete(0);
-  EXPECT_EQ(memo->ShownText(), "second");
-
   auto* list = new TListBox(&form);
   list->SetParent(&form);
   list->SetMultiSelect(true);
@@ -174,6 +165,24 @@ TEST(StdControls, PanelClientAreaExcludesBevelsAndBorder) {
   child->SetParent(panel);
   child->SetAlign(TAlign::alClient);
   EXPECT_EQ(child->BoundsRect(), Rect(4, 4, 96, 96));
+}
+
+TEST(StdControls, MemoKeepsWholeLinesAndShowsThem) {
+  TForm form(nullptr);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  memo->SetReadOnly(true);
+  memo->SetWordWrap(false);
+  for (const char* line : {"first", "Grüße", "", "last"}) memo->AddLine(line);
+  memo->DeleteLine(0);
+  memo->DeleteLine(7);  // outside: nothing
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"Grüße", "", "last"}));
+  EXPECT_EQ(memo->ShownText(), "Grüße\n\nlast");
+  EXPECT_TRUE(memo->ReadOnly());
+  EXPECT_FALSE(memo->WordWrap());
+  memo->ClearLines();
+  EXPECT_EQ(memo->LineCount(), 0);
+  EXPECT_EQ(memo->ShownText(), "");
 }
 
 }  // namespace

@@ -250,8 +250,8 @@ TEST_F(AutobacTest, TheTimerScansAndTheMinuteTaskCopies) {
   AbMonitor->Scan();
   AbMonitor->CopyPass();
   AbMonitor->CopyPass();
-  TStringList& lines = Frame()->SavedFileM->Lines();
-  EXPECT_EQ(lines.Count(), TAbMonitor::MaxSavedLines);
+  const std::vector<std::string>& lines = Frame()->SavedFileM->Lines();
+  EXPECT_EQ(lines.size(), static_cast<size_t>(TAbMonitor::MaxSavedLines));
   EXPECT_EQ(lines[0], "many/F1050.QVR");
   EXPECT_EQ(lines[99], "many/F1149.QVR");
 }

@@ -43,6 +43,7 @@
 #include "shell/d72_sel_start_date_time.h"
 #include "shell/program_start.h"
 #include "support/temp_dir.h"
+#include "visual/auto_monitor.h"
 #include "visual/bit_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
@@ -178,6 +179,11 @@ protected:
     auto* book = QVMainFm ? QVMainFm->Book() : nullptr;
     return book ? dynamic_cast<TDDTMonitor*>(book->GetMonitor(index)) : nullptr;
   }
+  // The first page of the user's own, and the selected device's automatic page.
+  static TDDTMonitor* UserPage() { return QVMainFm ? Page(QVMainFm->Book()->FirstPageOfGroup(100)) : nullptr; }
+  static TDDTMonitor* AutoPage() {
+    return QVMainFm ? Page(QVMainFm->Book()->FirstPageOfGroup(TAutoMonitor::kGroup)) : nullptr;
+  }
   // The records in the data set's present window, and the curve points the plot draws of them.
   static size_t WindowRecords(TData* data) {
     auto* dt = dynamic_cast<TDtData*>(data);
@@ -305,12 +311,22 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   const std::vector<std::string> memory = StoredRecords(sub);
   EXPECT_EQ(memory.size(), static_cast<size_t>(kMemSamples)) << Shown();
 
-  // A plot on the monitor page, added with the page's own button, shows the channels read.
-  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->MonButton1->Visible(); }));
+  // The read switched to the logger: its automatic page holds every channel in its table.
+  TChanSelList cells;
+  module->FillTotalChanList(&cells);
+  ASSERT_TRUE(AutoPage() && AutoPage()->TableVO());
+  EXPECT_EQ(AutoPage()->TableVO()->GetGlobChanCount(), static_cast<int>(cells.size()));
+  EXPECT_FALSE(AutoPage()->DiagramList().empty());
+
+  // A plot on a page of the user's own, added with the page's own button, shows the channels
+  // read.
+  if (!UserPage()) w->Book()->AddGroupMonitor(100, &DDTMonitorClass);
+  w->Book()->SetTabIndex(UserPage()->PageIndex);
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->MonButton1->Enabled(); }));
   w->MonButton1->Click();
-  ASSERT_NE(Page(0), nullptr);
-  ASSERT_EQ(Page(0)->DiagramList().size(), 1u);
-  auto* plot = dynamic_cast<TDtPlotVO*>(Page(0)->DiagramList()[0]);
+  ASSERT_NE(UserPage(), nullptr);
+  ASSERT_EQ(UserPage()->DiagramList().size(), 1u);
+  auto* plot = dynamic_cast<TDtPlotVO*>(UserPage()->DiagramList()[0]);
   ASSERT_NE(plot, nullptr);
   for (int v = 0; v < sub->Channels()->ValueCount(); ++v)
     EXPECT_TRUE(plot->AddGlobChan(sub->Data(), sub->Channels()->GetValueChannel(v)));
@@ -340,8 +356,12 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   EXPECT_EQ(module->Name(), "Cellar");
   EXPECT_EQ(DbShell->GetSelDevice(), module);
   EXPECT_EQ(Connection->Port()->ComNumber(), kCom);
-  ASSERT_TRUE(Page(0) && Page(0)->DiagramList().size() == 1u);
-  plot = dynamic_cast<TDtPlotVO*>(Page(0)->DiagramList()[0]);
+  // The logger's automatic page came back from its Device.ini.
+  ASSERT_TRUE(AutoPage() && AutoPage()->TableVO());
+  EXPECT_EQ(AutoPage()->TableVO()->GetGlobChanCount(), static_cast<int>(cells.size()));
+  EXPECT_GT(TIniFile2(module->GetIniName()).ReadInteger("AutoMonitor", "Count", 0), 0);
+  ASSERT_TRUE(UserPage() && UserPage()->DiagramList().size() == 1u);
+  plot = dynamic_cast<TDtPlotVO*>(UserPage()->DiagramList()[0]);
   ASSERT_NE(plot, nullptr);
   EXPECT_EQ(plot->GetGlobChanCount(), curves);
   w->Button("LastButton")->Click();
@@ -377,8 +397,8 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   ASSERT_TRUE(module && sampler);
   EXPECT_EQ(StoredRecords(module->GetSubModul(1)), memory);
   EXPECT_EQ(StoredRecords(sampler->GetSubModul(1)), recorded);
-  ASSERT_TRUE(Page(0) && Page(0)->DiagramList().size() == 1u);
-  plot = dynamic_cast<TDtPlotVO*>(Page(0)->DiagramList()[0]);
+  ASSERT_TRUE(UserPage() && UserPage()->DiagramList().size() == 1u);
+  plot = dynamic_cast<TDtPlotVO*>(UserPage()->DiagramList()[0]);
   ASSERT_NE(plot, nullptr);
   EXPECT_EQ(plot->GetGlobChanCount(), curves);
   EndProgram();

@@ -1,5 +1,6 @@
-// Writes PNGs of the logger main window: empty, after a memory read of a simulated logger with a
-// plot of its channels, and with the automatic backup's page. Usage: mainwin_showcase OUTPUT_FOLDER [LOCALE]
+// Writes PNGs of the logger main window: empty, after a memory read of a simulated logger with
+// the logger's automatic monitor and with a plot of its channels, the protocol page and the
+// automatic backup's page. Usage: mainwin_showcase OUTPUT_FOLDER [LOCALE]
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -24,9 +25,12 @@
 #include "shell/d72_sel_start_date_time.h"
 #include "shell/program_start.h"
 #include "shell/qv_main_fm.h"
+#include "base/msg_handler.h"
+#include "visual/auto_monitor.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
 #include "visual/plot_vo.h"
+#include "visual/prot_monitor.h"
 
 namespace qv {
 namespace {
@@ -69,6 +73,8 @@ int Run(const std::string& out, const std::string& locale) {
     w->SetBounds(0, 0, 1000, 640);
     for (int i = 0; i < 5; ++i) Application->ProcessMessages(), Application->DoIdle();
     failures += !Save(w, out + "/main_window_empty.png");
+    // Protocol logging on: its page opens and follows the log.
+    MsgHandler->SetModes(MsgHandler->Modes() | ProtocolEnabled);
 
     // The start-date question of the memory read: everything.
     IdleTaskManager->AddTask(&failures, nullptr, [](TIdleTaskManager*, TTimer2*, bool&) {
@@ -95,6 +101,28 @@ int Run(const std::string& out, const std::string& locale) {
       Application->ProcessMessages(), Application->DoIdle();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    // The read switched to the logger, whose automatic pages were built.
+    TMonitorBook* book = w->Book();
+    const int auto_page = book->FirstPageOfGroup(TAutoMonitor::kGroup);
+    if (auto_page < 0) {
+      std::cerr << "no automatic monitor\n";
+      return 1;
+    }
+    book->SetTabIndex(auto_page);
+    w->Button("LastButton")->Click();
+    for (int i = 0; i < 30; ++i) {
+      Application->ProcessMessages(), Application->DoIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    failures += !Save(w, out + "/main_window_automon.png");
+    int user_page = book->FirstPageOfGroup(100);
+    if (user_page < 0) user_page = book->AddGroupMonitor(100, &DDTMonitorClass)->PageIndex;
+    book->SetTabIndex(user_page);
+    // The deferred update hands the page's buttons over.
+    for (int i = 0; i < 30; ++i) {
+      Application->ProcessMessages(), Application->DoIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     w->MonButton1->Click();
     auto* page = dynamic_cast<TDDTMonitor*>(w->Book()->GetSelMonMan());
     auto* plot = page && !page->DiagramList().empty() ? dynamic_cast<TDtPlotVO*>(page->DiagramList()[0]) : nullptr;
@@ -112,6 +140,14 @@ int Run(const std::string& out, const std::string& locale) {
     }
     failures += !Save(w, out + "/main_window_plot.png");
 
+    // The protocol page shows the newest lines of the protocol of the read.
+    if (!ProtMonitor) {
+      std::cerr << "no protocol monitor\n";
+      return 1;
+    }
+    book->SetTabIndex(ProtMonitor->PageIndex);
+    for (int i = 0; i < 10; ++i) Application->ProcessMessages(), Application->DoIdle();
+    failures += !Save(w, out + "/main_window_protocol.png");
     // The automatic backup's page, switched on, after the data files just read were saved.
     {
       TIniFile2 ini(IniFileName);

@@ -23,6 +23,7 @@
 #include "platform/gui/scroll_box.h"
 #include "visual/d25_edit_plot_chan.h"
 #include "visual/d26_y_range_dlg.h"
+#include "visual/d30_ed_auto_mon.h"
 #include "visual/d29_sel_glob_chan.h"
 #include "visual/axis_scale.h"
 #include "visual/plot_box.h"
@@ -125,13 +126,15 @@ int main(int argc, char** argv) {
   // --d34 and --d44 FILE write the page-layout dialog and the choice of diagrams to print.
   // --bitmon FILE writes a picture monitor: a floor plan with device icons, zoomed in once.
   // --d25, --d26 and --d29 FILE write the curve, the range and the channel dialog as PNG files
-  // too (the channel dialog without a device tree: its lists stay empty).
-  std::string screenshot, d25_file, d26_file, d29_file, book_file, d35_file, d40_file, view_menu_file, table_file,
-      d39_file, d41_file, valtable_file, print4_file, valprint_file, d34_file, d44_file, bitmon_file;
+  // too (the channel dialog without a device tree: its lists stay empty). --d30 FILE writes the
+  // settings dialog of the automatic monitors.
+  std::string screenshot, d25_file, d26_file, d30_file, d29_file, book_file, d35_file, d40_file, view_menu_file,
+      table_file, d39_file, d41_file, valtable_file, print4_file, valprint_file, d34_file, d44_file, bitmon_file;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
     if (std::strcmp(argv[i], "--d25") == 0) d25_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d26") == 0) d26_file = argv[i + 1];
+    if (std::strcmp(argv[i], "--d30") == 0) d30_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d29") == 0) d29_file = argv[i + 1];
     if (std::strcmp(argv[i], "--book") == 0) book_file = argv[i + 1];
     if (std::strcmp(argv[i], "--d35") == 0) d35_file = argv[i + 1];
@@ -232,6 +235,13 @@ int main(int argc, char** argv) {
     d26.Show();
     for (int i = 0; i < 5; ++i) Application->ProcessMessages();
     ok = SaveWindowImage(&d26, d26_file) && ok;
+  }
+  if (!d30_file.empty()) {
+    TD30_EdAutoMon d30(nullptr);
+    d30.SetValues(TAutoMonSettings{});
+    d30.Show();
+    for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+    ok = SaveWindowImage(&d30, d30_file) && ok;
   }
   if (!book_file.empty()) {
     TSelector selector;

@@ -340,6 +340,57 @@ void TComboBox::CMTextChanged(TMessage&) {
 }
 
 // ---------------------------------------------------------------------------------------------
+TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
+  auto* m = new QPlainTextEdit;
+  SetNative(this, m);
+  SetTabStop(true);
+  SetBounds(0, 0, 185, 89);
+  SetColor(clWindow);
+}
+void TMemo::ShowLines(bool to_end) {
+  std::string text;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (i) text += '\n';
+    text += lines_[i];
+  }
+  auto* m = Native<QPlainTextEdit>(this);
+  m->setPlainText(Q(text));
+  if (to_end) m->moveCursor(QTextCursor::End);
+}
+std::string TMemo::ShownText() const { return Native<QPlainTextEdit>(this)->toPlainText().toStdString(); }
+void TMemo::AddLine(const std::string& line) {
+  lines_.push_back(line);
+  ShowLines(true);
+}
+void TMemo::DeleteLine(int index) {
+  if (index < 0 || index >= LineCount()) return;
+  lines_.erase(lines_.begin() + index);
+  ShowLines(true);
+}
+void TMemo::ClearLines() {
+  lines_.clear();
+  ShowLines(false);
+}
+void TMemo::SetReadOnly(bool v) {
+  read_only_ = v;
+  Native<QPlainTextEdit>(this)->setReadOnly(v);
+}
+void TMemo::SetWordWrap(bool v) {
+  word_wrap_ = v;
+  Native<QPlainTextEdit>(this)->setLineWrapMode(v ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+void TMemo::SetScrollBars(bool horizontal, bool vertical) {
+  auto* m = Native<QPlainTextEdit>(this);
+  m->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  m->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+void TMemo::CMColorChanged(TMessage&) {
+  auto* m = Native<QPlainTextEdit>(this);
+  QPalette pal = m->palette();
+  pal.setColor(QPalette::Base, ToQColor(Color()));
+  m->setPalette(pal);
+}
+
 TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
   auto* l = new QListWidget;
   SetNative(this, l);
@@ -382,39 +433,6 @@ bool TListBox::Selected(int index) {
 void TListBox::SetSelected(int index, bool v) {
   SyncItems();
   if (auto* item = Native<QListWidget>(this)->item(index)) item->setSelected(v);
-}
-
-// ---------------------------------------------------------------------------------------------
-TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
-  auto* m = new QPlainTextEdit;
-  m->setLineWrapMode(QPlainTextEdit::NoWrap);
-  SetNative(this, m);
-  SetTabStop(true);
-  SetBounds(0, 0, 185, 89);
-  SetColor(clWindow);
-}
-TStringList& TMemo::Lines() {
-  MarkItemsDirty(this, lines_dirty_, [this] { SyncLines(); });
-  return lines_;
-}
-void TMemo::SyncLines() {
-  if (!lines_dirty_) return;
-  lines_dirty_ = false;
-  auto* m = Native<QPlainTextEdit>(this);
-  QStringList lines;
-  for (int i = 0; i < lines_.Count(); ++i) lines << Q(lines_[i]);
-  m->setPlainText(lines.join('\n'));
-  // The newest line is the one to see.
-  m->moveCursor(QTextCursor::End);
-  m->ensureCursorVisible();
-}
-void TMemo::SetReadOnly(bool v) {
-  read_only_ = v;
-  Native<QPlainTextEdit>(this)->setReadOnly(v);
-}
-std::string TMemo::ShownText() {
-  SyncLines();
-  return Native<QPlainTextEdit>(this)->toPlainText().toStdString();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 // Standard controls: label, button, check box, edit, memo, combo box, list box and group box.
 #include <string>
+#include <vector>
 
 #include "platform/gui/controls.h"
 #include "platform/rtl/string_list.h"
@@ -137,25 +138,6 @@ private:
   char password_char_ = 0;
 };
 
-// A multi-line text. After changing the lines through Lines() the control shows them the next time
-// it is asked for its state or the loop runs.
-class TMemo : public TWinControl {
-public:
-  explicit TMemo(TComponent* owner);
-  std::string ClassName() const override { return "TMemo"; }
-  TStringList& Lines();
-  bool ReadOnly() const { return read_only_; }
-  void SetReadOnly(bool v);
-  // The text as the control shows it, lines joined by line feeds.
-  std::string ShownText();
-  void SyncLines();
-
-private:
-  TStringList lines_;
-  bool lines_dirty_ = false;
-  bool read_only_ = false;
-};
-
 enum class TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 
 // The items are a string list; after changing them through Items() the control shows them the next
@@ -204,6 +186,38 @@ private:
   TStringList items_;
   bool items_dirty_ = false;
   bool multi_select_ = false;
+};
+
+// A multi-line text box holding whole lines. The lines are kept here; the native box shows
+// them (read-only or not, with or without word wrap, with the scroll bars asked for) and stays
+// at its last line when a line is appended.
+class TMemo : public TWinControl {
+public:
+  explicit TMemo(TComponent* owner);
+  std::string ClassName() const override { return "TMemo"; }
+  int LineCount() const { return static_cast<int>(lines_.size()); }
+  const std::string& Line(int index) const { return lines_.at(static_cast<size_t>(index)); }
+  const std::vector<std::string>& Lines() const { return lines_; }
+  void AddLine(const std::string& line);
+  // Index outside the lines: nothing.
+  void DeleteLine(int index);
+  void ClearLines();
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool v);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool v);
+  void SetScrollBars(bool horizontal, bool vertical);
+  // The text the native box shows, lines joined by line feeds.
+  std::string ShownText() const;
+
+protected:
+  void CMColorChanged(TMessage&) override;
+
+private:
+  void ShowLines(bool to_end);
+  std::vector<std::string> lines_;
+  bool read_only_ = false;
+  bool word_wrap_ = true;
 };
 
 // A captioned frame around a group of controls; the controls take it as their parent.
