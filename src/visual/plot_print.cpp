@@ -13,6 +13,7 @@
 #include "devices/db_shell.h"
 #include "devices/device.h"
 #include "platform/gui/printers.h"
+#include "visual/auto_monitor.h"
 #include "visual/d44_select_diagrams.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
@@ -175,8 +176,10 @@ int SelectedDevice() { return DbShell ? DbShell->SelIndex() : 0; }
 void SelectDevice(int device) {
   if (DbShell && DbShell->GetDeviceCount() > 0 && DbShell->SelIndex() != device) DbShell->SetSelIndex(device);
 }
-// The selected device's id and name, empty without one.
+// The id and name of the device whose automatic pages are shown; without the builder, those of
+// the selected device; empty without one.
 std::string DeviceTitle() {
+  if (TAutoMonitor* builder = TheAutoMonitor()) return builder->GetDeviceIdName();
   TDevice* device = DbShell ? DbShell->GetSelDevice() : nullptr;
   return device ? device->GetIdName() : std::string();
 }
