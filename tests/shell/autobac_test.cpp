@@ -14,11 +14,13 @@
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
+#include "base/resource_locale.h"
 #include "controls/sty_spin_edit.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/std_ctrls.h"
 #include "platform/os/tick_count.h"
+#include "platform/rtl/format_settings.h"
 #include "shell/ab_frame.h"
 #include "shell/ab_monitor.h"
 #include "shell/program_start.h"
@@ -307,6 +309,7 @@ TEST_F(AutobacTest, AtTheProgramsEndTheSwitchStaysOnForTheNextStart) {
 
 TEST(AutobacProgram, TheFirstIdlePassOpensThePage) {
   InitializeGui();
+  const TFormatSettings formats = FormatSettings;
   SetMessageDlgAnswerer([](const std::string&, TMsgDlgType, TMsgDlgButtons) { return static_cast<int>(mrOk); });
   test::TempDir home;
   home.Write("quarvel.INI", "[Autobac]\r\nEnabled=1\r\nExt=.QVR\r\n");
@@ -324,6 +327,10 @@ TEST(AutobacProgram, TheFirstIdlePassOpensThePage) {
   EXPECT_EQ(AbMonitor, nullptr);
   EXPECT_EQ(TIniFile2(home.File("quarvel.INI")).ReadString("Autobac", "Enabled", ""), "1");
   SetMessageDlgAnswerer(nullptr);
+  // The start chose a language and its formats; the tests after this one expect the defaults.
+  SetResourceLocale(0, false);
+  ResetResourceLanguageSetup();
+  ReplaceFormatSettings(formats);
 }
 
 }  // namespace
