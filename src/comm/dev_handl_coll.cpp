@@ -239,6 +239,12 @@ void TDevHandlColl::UpdateMenus() {
   if (sync_clock_menu_) sync_clock_menu_->SetEnabled(h && h->CanSyncClock() && !running);
 }
 
+bool TDevHandlColl::LineBusy() const {
+  for (int i = 0; i < Count(); ++i)
+    if (Handlers(i)->ProtocolRunning()) return true;
+  return false;
+}
+
 bool TDevHandlColl::Running() const { return recorder_ && recorder_->Running(); }
 
 void TDevHandlColl::BindRecorder(TRecorder* recorder) {

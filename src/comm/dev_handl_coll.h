@@ -37,6 +37,8 @@ public:
   void DeleteHandler(int index);
   int Count() const { return static_cast<int>(handlers_.size()); }
   TDevHandler0* Handlers(int index) const { return handlers_.at(static_cast<size_t>(index)).get(); }
+  // Some handler is talking to a logger right now.
+  bool LineBusy() const;
   int SelIndex() const { return sel_index_; }
   int UsableCount() const;
 

@@ -1,5 +1,6 @@
 #include "comm/dev_handler0.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "base/app_globals.h"
@@ -151,6 +152,10 @@ void TDevHandler0::KeepProtocol(std::unique_ptr<TComProtocol> protocol) {
   protocol->AnswerTimeOut = GetAnswerTimeOut();
   protocols_.push_back(std::move(protocol));
   Connection->OnDisConnect = [this](TConnection*) { FreeProtocols(); };
+}
+
+bool TDevHandler0::ProtocolRunning() const {
+  return std::any_of(protocols_.begin(), protocols_.end(), [](const auto& p) { return p->Running(); });
 }
 
 void TDevHandler0::FreeProtocols() {

@@ -100,6 +100,8 @@ public:
   }
   void FreeProtocols();
   int ProtocolCount() const { return static_cast<int>(protocols_.size()); }
+  // A read, write or scan of this handler is under way on the line.
+  bool ProtocolRunning() const;
 
   int32_t GetAnswerTimeOut() const { return DevRespTO[ConnType]; }
   int32_t GetBaud() const { return Baud[ConnType]; }

@@ -379,7 +379,10 @@ void TQvBaseForm::UpdateCaption() {
 }
 
 void TQvBaseForm::DeviceChanged() {
-  if (DisconnectOnDevChange && !(Recorder && Recorder->Running()) && Connection && Connection->InProcess())
+  // A read that adds the logger to the tree changes the selection itself: its line stays until
+  // the read is done.
+  if (DisconnectOnDevChange && !(Recorder && Recorder->Running()) && !(DevHandlColl && DevHandlColl->LineBusy()) &&
+      Connection && Connection->InProcess())
     Connection->DisConnect();
   UpdateCaption();
   if (auto_monitor_) auto_monitor_->SelDeviceChanged();

@@ -34,6 +34,7 @@
 #include "platform/gui/menus.h"
 #include "platform/gui/printers.h"
 #include "platform/gui/std_ctrls.h"
+#include "platform/rtl/format.h"
 #include "platform/os/message_queue.h"
 #include "platform/rtl/string_list.h"
 #include "pty_logger.h"
@@ -262,7 +263,11 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   EXPECT_EQ(Connection->Port()->ComNumber(), kCom);
 
   // Identify the logger and read its configuration: it joins the device tree and is selected.
+  // The new logger joining the tree must not cut the line under the read that adds it: the read
+  // ends well and only offers to switch to the logger.
   w->Item("IMenReadCfg")->Click();
+  ASSERT_EQ(shown.size(), 1u) << Shown();
+  EXPECT_EQ(shown[0], Format(LoadResString("deh_SwitchToCurDevF"), "Logger_1"));
   TTv10Modul* module = Logger0();
   ASSERT_NE(module, nullptr) << (shown.empty() ? "" : shown.back());
   EXPECT_EQ(module->Kennung(), 0x2345);
