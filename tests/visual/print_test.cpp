@@ -355,6 +355,16 @@ TEST_F(PrintTest, EveryDeviceAndTheTickedChoice) {
   const std::string cellar = shell.GetSelDevice()->GetIdName();
   EXPECT_TRUE(Has(pages[0], cellar + " - Temp"));
   EXPECT_TRUE(Has(pages[3], attic + " - Hum=rH"));
+  // Every device in turn, its plots grouped on one page under the device's title.
+  Print(first, 4);
+  pages = PdfPages(pdf);
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_TRUE(Has(pages[0], cellar));
+  EXPECT_TRUE(Has(pages[0], "Temp"));
+  EXPECT_TRUE(Has(pages[0], "Hum=rH"));
+  EXPECT_TRUE(Has(pages[1], attic));
+  EXPECT_TRUE(Has(pages[1], "Hum=rH"));
+  EXPECT_EQ(shell.SelIndex(), 0);
   EXPECT_EQ(shell.SelIndex(), 0);
   // The choice: one ticked plot of the cellar, both of the attic, grouped; the dialog closed
   // without OK still prints and keeps the ticks.
