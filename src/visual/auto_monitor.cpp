@@ -326,61 +326,49 @@ void TAutoMonitor::FreeMonitors() {
 void TAutoMonitor::ReadMonIni(TIniFile2* ini) {
   if (!ini || !ini->SectionExists(kSection)) throw Exception("TAutoMonitor.ReadMonIni: inifile nil or invalid key!");
   const int32_t count = std::min(ini->ReadInteger(kSection, "Count", -1), kMaxMonitors);
-  if (count <= 0) {
-    Rebuild();
-    return;
-  }
-  BeginWork();
-  try {
-    FreeMonitors();
-    if (Enabled() && book_) {
-      for (int n = 0; n < count; ++n) {
-        const std::string section = MonitorSection(n);
-        if (!ini->SectionExists(section)) continue;
-        TMonitorMan* loaded = nullptr;
-        book_->LoadOnePage("[" + section + "] of " + device_->GetIniName(), ini->ReadString(section, "ClassName", ""),
-                           [&] { return loaded = book_->LoadMonitorIni(ini, section); });
-        if (auto* m = dynamic_cast<TDDTMonitor*>(loaded); m && book_->GetMonitor(m->PageIndex) == m) {
-          monitors_.push_back(m);
-          watch_->Watch(m);
-        }
-      }
-      if (!monitors_.empty()) book_->SetTabIndex(monitors_.front()->PageIndex);
-      book_->FreeEmptyMonitors();
-    }
-  } catch (...) {
-    EndWork();
-    throw;
-  }
-  EndWork();
-  // Stored pages that are all lost would leave the device without automatic monitors.
-  if (Enabled() && monitors_.empty()) Rebuild();
+  RestoreMonitors(count, [&](int n) -> TMonitorMan* {
+    const std::string section = MonitorSection(n);
+    if (!ini->SectionExists(section)) return nullptr;
+    TMonitorMan* loaded = nullptr;
+    book_->LoadOnePage("[" + section + "] of " + device_->GetIniName(), ini->ReadString(section, "ClassName", ""),
+                       [&] { return loaded = book_->LoadMonitorIni(ini, section); });
+    return loaded;
+  });
 }
 
 void TAutoMonitor::ReadMonRegKey(TRegistry* registry) {
   if (!registry || !registry->HasCurrentKey())
     throw Exception("TAutoMonitor.ReadMonRegKey: registry nil or invalid key!");
   const int32_t count = registry->ValueExists("Count") ? std::min(registry->ReadInteger("Count"), kMaxMonitors) : 0;
+  const std::string path = "\\" + registry->CurrentPath();
+  RestoreMonitors(count, [&](int n) -> TMonitorMan* {
+    const std::string key = path + "\\Monitor" + std::to_string(n);
+    if (!registry->OpenKey(key, false)) return nullptr;
+    TMonitorMan* loaded = nullptr;
+    book_->LoadOnePage(key, registry->ValueExists("ClassName") ? registry->ReadString("ClassName") : "",
+                       [&] { return loaded = book_->LoadMonitor(registry); });
+    registry->OpenKey(path, false);
+    return loaded;
+  });
+}
+
+// The stored pages 0 .. count - 1, each loaded by load (null for a page that is not there); the
+// diagram monitors among them become the automatic monitors. Nothing stored, or nothing left of
+// it while automatic monitors are on, builds them anew.
+void TAutoMonitor::RestoreMonitors(int count, const std::function<TMonitorMan*(int)>& load) {
   if (count <= 0) {
     Rebuild();
     return;
   }
-  const std::string path = "\\" + registry->CurrentPath();
   BeginWork();
   try {
     FreeMonitors();
     if (Enabled() && book_) {
       for (int n = 0; n < count; ++n) {
-        if (!registry->OpenKey(path + "\\Monitor" + std::to_string(n), false)) continue;
-        TMonitorMan* loaded = nullptr;
-        book_->LoadOnePage(path + "\\Monitor" + std::to_string(n),
-                           registry->ValueExists("ClassName") ? registry->ReadString("ClassName") : "",
-                           [&] { return loaded = book_->LoadMonitor(registry); });
-        if (auto* m = dynamic_cast<TDDTMonitor*>(loaded); m && book_->GetMonitor(m->PageIndex) == m) {
+        if (auto* m = dynamic_cast<TDDTMonitor*>(load(n)); m && book_->GetMonitor(m->PageIndex) == m) {
           monitors_.push_back(m);
           watch_->Watch(m);
         }
-        registry->OpenKey(path, false);
       }
       if (!monitors_.empty()) book_->SetTabIndex(monitors_.front()->PageIndex);
       book_->FreeEmptyMonitors();

@@ -20,6 +20,7 @@ class TDDTMonitor;
 class TDtPlotVO;
 class TIniFile2;
 class TMonitorBook;
+class TMonitorMan;
 class TRegistry;
 class TValTable;
 
@@ -104,6 +105,7 @@ private:
   void ReadParRegKey(TRegistry* registry);
   void ReadMonIni(TIniFile2* ini);
   void ReadMonRegKey(TRegistry* registry);
+  void RestoreMonitors(int count, const std::function<TMonitorMan*(int)>& load);
   // Frees the automatic pages and forgets the built objects.
   void FreeMonitors();
   void StoreSetting(const std::function<void()>& store);
