@@ -311,8 +311,10 @@ std::string TIniFile::ReadValue(const std::string& section, const std::string& i
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) const {
-  return ReadValue(section, ident, def, kPlainMaxChars);
+  return ReadValue(section, ident, def, MaxValueChars());
 }
+
+size_t TIniFile::MaxValueChars() const { return kPlainMaxChars; }
 
 namespace {
 
@@ -397,9 +399,21 @@ void TIniFile::ReadSections(TStringList& strings) const {
 
 void TIniFile::ReadSectionValues(const std::string& section, TStringList& strings) const {
   strings.Clear();
-  TStringList keys;
-  ReadSection(section, keys);
-  for (int i = 0; i < keys.Count(); ++i) strings.Add(keys[i] + "=" + ReadString(section, keys[i], ""));
+  // One pass over the section: each key's first line gives its value, as ReadString would find.
+  const size_t max_chars = MaxValueChars();
+  const std::vector<std::string> pairs = store_->Read([&](const Lines& lines) {
+    std::vector<std::string> out;
+    size_t begin, end;
+    if (!FindSection(lines, section, begin, end)) return out;
+    std::unordered_set<std::string> seen;
+    for (size_t i = begin; i < end; ++i) {
+      const Line& l = lines[i];
+      if (l.kind == Line::kKey && seen.insert(FoldedName(l.name)).second)
+        out.push_back(l.name + "=" + CutChars(Unquote(l.value), max_chars));
+    }
+    return out;
+  });
+  for (const std::string& p : pairs) strings.Add(p);
 }
 
 void TIniFile::EraseSection(const std::string& section) {

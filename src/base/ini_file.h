@@ -63,6 +63,8 @@ public:
   bool ValueExists(const std::string& section, const std::string& ident) const;
 
 protected:
+  // The characters a read value keeps; the rest is cut.
+  virtual size_t MaxValueChars() const;
   std::string ReadValue(const std::string& section, const std::string& ident, const std::string& def,
                         size_t max_chars) const;
 

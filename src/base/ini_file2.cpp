@@ -88,6 +88,8 @@ std::string TIniFile2::ReadString(const std::string& section, const std::string&
   return ReadValue(section, ident, def, kLongMaxChars);
 }
 
+size_t TIniFile2::MaxValueChars() const { return kLongMaxChars; }
+
 double TIniFile2::ReadFloat2(const std::string& section, const std::string& ident, double def) const {
   // A missing key gives Default itself, not Default after a trip through 15-digit text.
   if (!ValueExists(section, ident)) return def;

@@ -42,6 +42,9 @@ public:
 
   // Erases every section whose name begins with Prefix (case-sensitive); "" erases all.
   void EraseSections(const std::string& prefix);
+
+protected:
+  size_t MaxValueChars() const override;
 };
 
 }  // namespace qv

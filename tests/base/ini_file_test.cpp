@@ -90,6 +90,13 @@ TEST(IniFile, ReadsHandWrittenFiles) {
                                                       "Big", "AllBits", "Junk", "Latin"}));
   ini.ReadSectionValues("Second", list);
   EXPECT_EQ(list.Strings(), (std::vector<std::string>{"Key=2"}));
+  // The values as ReadString gives them: unquoted, the first of a name, the first section only.
+  ini.ReadSectionValues(" main ", list);
+  EXPECT_EQ(list.Strings(), (std::vector<std::string>{"Name=Logger 1", "Quoted=  padded  ", "Single=x", "Half=\"open",
+                                                      "Empty=", "Hex=$1F", "Hex2=0x1f", "Neg=-12", "Big=2147483648",
+                                                      "AllBits=$FFFFFFFF", "Junk=12abc", "Latin=Gr\u00FC\u00DFe"}));
+  ini.ReadSectionValues("Missing", list);
+  EXPECT_EQ(list.Count(), 0);
   EXPECT_TRUE(ini.ValueExists("MAIN", "empty"));
   EXPECT_FALSE(ini.ValueExists("Main", "Other"));
   EXPECT_TRUE(ini.SectionExists("second"));
@@ -249,6 +256,16 @@ TEST(IniFile2, LongValuesAreReadWhole) {
   EXPECT_EQ(plain.ReadInteger("L", "a", 3), 3);
   TIniFile2 ini(dir.File("a.ini"));
   EXPECT_EQ(ini.ReadString("L", "u", "").size(), 3004u);
+  // The listing of values cuts them as each class's ReadString does.
+  TStringList list;
+  ini.ReadSectionValues("L", list);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list[0], "a=" + v5000);
+  EXPECT_EQ(list[1], "b=" + std::string(40960, 'y'));
+  plain.ReadSectionValues("L", list);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list[0], "a=" + std::string(2047, 'x'));
+  EXPECT_EQ(list[2], "u=" + std::string(2047, 'a'));
 }
 
 TEST(IniFile2, FloatsAlwaysWithPoint) {
