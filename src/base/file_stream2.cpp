@@ -10,8 +10,23 @@
 namespace qv {
 
 namespace {
-std::string OpenFailure(const char* key, const std::string& file_name, uint32_t code) {
-  return LoadResString("stm_StreamCreateError") + ". " + LoadResString(key) + file_name + "\r\n" + DosErrorText(code);
+std::string OpenFailure(const char* key, const std::string& file_name, const EStreamError& e) {
+  return LoadResString("stm_StreamCreateError") + ". " + LoadResString(key) + file_name + "\r\n" +
+         DosErrorText(e.OsError(), e.Reason());
+}
+
+// The key of a code's text; null for a code without a text of its own.
+const char* DosErrorKey(uint32_t code) {
+  switch (code) {
+    case 2: return "dos_FileNotFound";
+    case 3: return "dos_PathNotFound";
+    case 5: return "dos_AccessDenied";
+    case 6: return "dos_HandleNotValid";
+    case 8: return "dos_NotEnoughMemory";
+    case 10: return "dos_EnvironmentNotValid";
+    case 11: return "dos_FormatNotValid";
+    default: return nullptr;
+  }
 }
 
 void WriteBytes(const char* p, size_t n, TStream& stream) {
@@ -25,14 +40,14 @@ void WriteBytes(const char* p, size_t n, TStream& stream) {
 
 TFileStream2::TFileStream2(const std::string& file_name, uint16_t mode) try : TFileStream(file_name, mode) {
 } catch (const EFCreateError& e) {
-  throw EFCreateError(OpenFailure("stm_FCreateError", file_name, e.OsError()), e.OsError());
+  throw EFCreateError(OpenFailure("stm_FCreateError", file_name, e), e.OsError(), e.Reason());
 } catch (const EFOpenError& e) {
-  throw EFOpenError(OpenFailure("stm_FOpenError", file_name, e.OsError()), e.OsError());
+  throw EFOpenError(OpenFailure("stm_FOpenError", file_name, e), e.OsError(), e.Reason());
 }
 
 TAtomicFileStream2::TAtomicFileStream2(const std::string& target) try : TAtomicFileStream(target) {
 } catch (const EFCreateError& e) {
-  throw EFCreateError(OpenFailure("stm_FCreateError", target, e.OsError()), e.OsError());
+  throw EFCreateError(OpenFailure("stm_FCreateError", target, e), e.OsError(), e.Reason());
 }
 
 void TMemoryStream2::ReadBuffer(void* buffer, int32_t count) {
@@ -54,16 +69,14 @@ void TMemoryStream2::WriteBuffer(const void* buffer, int32_t count) {
 }
 
 std::string DosErrorText(uint32_t code) {
-  switch (code) {
-    case 2: return LoadResString("dos_FileNotFound");
-    case 3: return LoadResString("dos_PathNotFound");
-    case 5: return LoadResString("dos_AccessDenied");
-    case 6: return LoadResString("dos_HandleNotValid");
-    case 8: return LoadResString("dos_NotEnoughMemory");
-    case 10: return LoadResString("dos_EnvironmentNotValid");
-    case 11: return LoadResString("dos_FormatNotValid");
-    default: return LoadResString("dos_UndocumentedError");
-  }
+  const char* key = DosErrorKey(code);
+  return LoadResString(key ? key : "dos_UndocumentedError");
+}
+
+std::string DosErrorText(uint32_t code, const std::string& reason) {
+  if (reason.empty()) return DosErrorText(code);
+  const char* key = DosErrorKey(code);
+  return key ? LoadResString(key) + " " + reason : reason;
 }
 
 void StreamWritePChar(const char* p, TStream& stream) { WriteBytes(p, p ? ::strnlen(p, MaxStreamStrLen) : 0, stream); }

@@ -9,7 +9,8 @@
 
 namespace qv {
 
-// A file stream whose create and open failures say which file and why. Modes as TFileStream.
+// A file stream whose create and open failures say which file and why (the translated text of
+// the code and the system's reason). Modes as TFileStream.
 class TFileStream2 : public TFileStream {
 public:
   TFileStream2(const std::string& file_name, uint16_t mode);
@@ -31,6 +32,9 @@ public:
 
 // The translated text of a Win32 file-error code.
 std::string DosErrorText(uint32_t code);
+// Why a file operation failed: the translated text of the code followed by the system's own text
+// (reason); the system's text alone where the code has no text of its own ("undocumented").
+std::string DosErrorText(uint32_t code, const std::string& reason);
 
 constexpr uint32_t MaxStreamStrLen = 65535;
 

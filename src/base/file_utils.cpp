@@ -72,7 +72,11 @@ void CopyReplacing(const std::string& source, const std::string& dest, const str
   std::vector<char> buf(65536);
   for (;;) {
     const int32_t n = in.Read(buf.data(), static_cast<int32_t>(buf.size()));
-    if (n < 0) throw EReadError("Stream read error");
+    if (n < 0) {
+      const int err = errno;
+      throw EReadError("Stream read error: \"" + source + "\": " + std::strerror(err), Win32ErrorOfErrno(err, source),
+                       std::strerror(err));
+    }
     if (n == 0) break;
     out.WriteBuffer(buf.data(), n);
   }
@@ -84,7 +88,8 @@ void CopyReplacing(const std::string& source, const std::string& dest, const str
     if (::futimens(out.Handle(), times) != 0) err = errno;
   }
   if (err != 0)
-    throw EWriteError("Cannot write file \"" + dest + "\". " + std::strerror(err), Win32ErrorOfErrno(err, dest));
+    throw EWriteError("Cannot write file \"" + dest + "\". " + std::strerror(err), Win32ErrorOfErrno(err, dest),
+                      std::strerror(err));
   out.Commit();
 }
 

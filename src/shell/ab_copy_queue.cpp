@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -42,6 +44,16 @@ std::string WithReason(const std::string& text, const std::string& file, const s
   std::string out = text + " \"" + file + "\"";
   if (!reason.empty()) out += ": " + reason;
   return out;
+}
+
+// Makes folder with its parents; false with the system's reason when it is no folder after.
+bool MakeFolder(const std::string& folder, std::string& reason) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  std::error_code is_dir_ec;
+  if (std::filesystem::is_directory(folder, is_dir_ec)) return true;
+  reason = ec ? ec.message() : std::strerror(ENOTDIR);
+  return false;
 }
 
 }  // namespace
@@ -211,11 +223,10 @@ void TAbCopyQueue::ScanFolder(const std::string& folder, std::deque<std::string>
 std::vector<std::string> TAbCopyQueue::CopyPass() {
   std::vector<std::string> copied;
   if (queue_.empty() || Destination.empty()) return copied;
-  std::error_code ec;
-  std::filesystem::create_directories(Destination, ec);
-  if (!std::filesystem::is_directory(Destination, ec)) {
+  std::string reason;
+  if (!MakeFolder(Destination, reason)) {
     // A drive that is not there: one report, and the files wait for it.
-    if (!root_reported_) Report(LoadResString("stm_FCreateError") + Destination);
+    if (!root_reported_) Report(LoadResString("stm_FCreateError") + Destination + ": " + reason);
     root_reported_ = true;
     return copied;
   }
@@ -236,9 +247,8 @@ std::vector<std::string> TAbCopyQueue::CopyPass() {
     // Entries of one folder follow each other: the folder is made once for them.
     const std::string folder = dest.substr(0, dest.rfind('/') + 1);
     if (folder != made_folder) {
-      std::filesystem::create_directories(folder, ec);
-      if (!std::filesystem::is_directory(folder, ec)) {
-        Report(LoadResString("stm_FCreateError") + entry);
+      if (!MakeFolder(folder, reason)) {
+        Report(WithReason(LoadResString("stm_FCreateError") + entry, folder, reason));
         continue;
       }
       made_folder = folder;
@@ -249,7 +259,7 @@ std::vector<std::string> TAbCopyQueue::CopyPass() {
         copied.push_back(entry);
       }
     } catch (const EFOpenError& e) {
-      Report(DosErrorText(e.OsError()) + " (" + source + ")");
+      Report(DosErrorText(e.OsError(), e.Reason()) + " (" + source + ")");
       if (e.OsError() == ERROR_ACCESS_DENIED) denied.push_back(entry);
     } catch (const EFCreateError& e) {
       Report(WithReason(LoadResString("stm_FCreateError") + entry, dest, e.Reason()));

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include "base/res_string.h"
 #include "support/temp_dir.h"
 
@@ -104,19 +108,30 @@ TEST(StreamStringTest, TruncatedInputRaisesReadError) {
   }
 }
 
+// Every failure names the file and the system's reason, after the table's text where the code
+// has one; a cause without a text of its own is never "undocumented".
 TEST(FileStream2Test, FailuresNameTheFileAndTheCause) {
   test::TempDir dir;
+  std::filesystem::create_symlink(dir.File("loop-b"), dir.File("loop-a"));
+  std::filesystem::create_symlink(dir.File("loop-a"), dir.File("loop-b"));
+  dir.Write("held.bin", "held");
+  TFileStream hold(dir.File("held.bin"), fmOpenRead | fmShareExclusive);
+  const std::string head = "stm_StreamCreateError. ";
   struct Case {
     std::string name;
     uint16_t mode;
     std::string message;
   } cases[] = {
       {dir.File("none.bin"), 0,
-       "stm_StreamCreateError. stm_FOpenError" + dir.File("none.bin") + "\r\ndos_FileNotFound"},
+       head + "stm_FOpenError" + dir.File("none.bin") + "\r\ndos_FileNotFound " + std::strerror(ENOENT)},
       {dir.File("no/none.bin"), 32,
-       "stm_StreamCreateError. stm_FOpenError" + dir.File("no/none.bin") + "\r\ndos_PathNotFound"},
+       head + "stm_FOpenError" + dir.File("no/none.bin") + "\r\ndos_PathNotFound " + std::strerror(ENOENT)},
       {dir.File("no/none.bin"), 65535,
-       "stm_StreamCreateError. stm_FCreateError" + dir.File("no/none.bin") + "\r\ndos_PathNotFound"},
+       head + "stm_FCreateError" + dir.File("no/none.bin") + "\r\ndos_PathNotFound " + std::strerror(ENOENT)},
+      {dir.File("loop-a"), 0, head + "stm_FOpenError" + dir.File("loop-a") + "\r\n" + std::strerror(ELOOP)},
+      {dir.File("held.bin"), 0, head + "stm_FOpenError" + dir.File("held.bin") + "\r\n" + SharingViolationText},
+      {dir.File(std::string(300, 'n')), 65535,
+       head + "stm_FCreateError" + dir.File(std::string(300, 'n')) + "\r\n" + std::strerror(ENAMETOOLONG)},
   };
   for (const Case& c : cases) {
     try {
@@ -125,16 +140,25 @@ TEST(FileStream2Test, FailuresNameTheFileAndTheCause) {
     } catch (const EStreamError& e) {
       EXPECT_EQ(e.Message(), c.message);
       EXPECT_EQ(e.ClassName(), c.mode == 65535 ? "EFCreateError" : "EFOpenError");
+      EXPECT_FALSE(e.Reason().empty()) << c.name;
     }
   }
   TFileStream2 f(dir.File("ok.bin"), 65535);
   f.WriteBuffer("x", 1);
-  try {
-    TAtomicFileStream2 a(dir.File("no/none.bin"));
-    ADD_FAILURE();
-  } catch (const EFCreateError& e) {
-    EXPECT_EQ(e.Message(), cases[2].message);
+  // The atomic rewrite names its target and keeps the reason for those who word it anew.
+  dir.Write("file", "in the way");
+  for (const std::string& name : {dir.File("no/none.bin"), dir.File("file/none.bin")}) {
+    try {
+      TAtomicFileStream2 a(name);
+      ADD_FAILURE() << name;
+    } catch (const EFCreateError& e) {
+      const std::string reason = std::strerror(name == dir.File("no/none.bin") ? ENOENT : ENOTDIR);
+      EXPECT_EQ(e.Message(), head + "stm_FCreateError" + name + "\r\ndos_PathNotFound " + reason);
+      EXPECT_EQ(e.Reason(), reason);
+    }
   }
+  EXPECT_EQ(DosErrorText(ERROR_DISK_FULL, "No space left on device"), "No space left on device");
+  EXPECT_EQ(DosErrorText(ERROR_DISK_FULL, ""), "dos_UndocumentedError");
 }
 
 std::string Translate(const std::string& key) { return "[" + key + "]"; }

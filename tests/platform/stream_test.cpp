@@ -272,6 +272,16 @@ TEST(AtomicFileStreamTest, WriteErrorsNameTheFileAndTheReason) {
   }
   EXPECT_EQ(dir.Read("d.bin"), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+  // A size beyond what the disk takes, likewise.
+  try {
+    test::FileSizeLimit limit(100);
+    TFileStream f(dir.File("d.bin"), fmOpenReadWrite);
+    f.SetSize(200);
+    ADD_FAILURE() << "no error beyond the size limit";
+  } catch (const EStreamError& e) {
+    EXPECT_EQ(e.Message(), "Stream write error: \"" + dir.File("d.bin") + "\": File too large");
+    EXPECT_EQ(e.Reason(), "File too large");
+  }
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -260,7 +262,8 @@ TEST_F(AbCopyQueueTest, AMissingBackupFolderKeepsTheQueue) {
   EXPECT_TRUE(queue.CopyPass().empty());
   EXPECT_TRUE(queue.CopyPass().empty());
   EXPECT_EQ(Queued(), std::vector<std::string>{"a.QVR"});
-  EXPECT_EQ(log.size(), 1u);  // reported once, not every minute
+  ASSERT_EQ(log.size(), 1u);  // reported once, not every minute
+  EXPECT_EQ(log[0], "Cannot create file " + queue.Destination + ": " + std::strerror(ENOTDIR));
 
   // A sub-folder that cannot be made: reported, and the other files go on.
   queue.Destination = dir.File("backup") + "/";
@@ -269,7 +272,29 @@ TEST_F(AbCopyQueueTest, AMissingBackupFolderKeepsTheQueue) {
   queue.Scan();
   EXPECT_EQ(queue.CopyPass(), std::vector<std::string>{"a.QVR"});
   ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log[1], "Cannot create file sub/b.QVR");
+  EXPECT_EQ(log[1].rfind("Cannot create file sub/b.QVR \"" + dir.File("backup/sub/") + "\": ", 0), 0u) << log[1];
+  EXPECT_GT(log[1].size(), log[1].rfind(": ") + 2) << log[1];
+}
+
+// Every failure of a copy names the file and the system's reason: a backup folder that takes no
+// new file (here it turns into a file once the pass has made it), and a source held by another
+// part of the program.
+TEST_F(AbCopyQueueTest, FailedCopiesNameTheFileAndTheReason) {
+  Put("a.QVR", "a");
+  Put("held.QVR", "held");
+  TFileStream hold(dir.File("data/held.QVR"), fmOpenRead | fmShareExclusive);
+  queue.CopyFile = [&](const std::string& source, const std::string& dest) {
+    if (fs::is_directory(dir.File("backup"))) {
+      fs::remove_all(dir.File("backup"));
+      dir.Write("backup", "in the way");
+    }
+    return FileCopy2(source, dest, false, true, cpNewer);
+  };
+  queue.Scan();
+  EXPECT_TRUE(queue.CopyPass().empty());
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], "Cannot create file a.QVR \"" + dir.File("backup/a.QVR") + "\": " + std::strerror(ENOTDIR));
+  EXPECT_EQ(log[1], std::string(SharingViolationText) + " (" + dir.File("data/held.QVR") + ")");
 }
 
 }  // namespace

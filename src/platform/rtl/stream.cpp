@@ -235,23 +235,21 @@ TFileStream::TFileStream(const std::string& file_name, uint16_t mode) : file_nam
     }
     share_ = ShareFlags(mode);
   }
-  auto fail = [&](uint32_t code) {
-    std::string why = std::strerror(errno);
-    if (create) throw EFCreateError("Cannot create file \"" + file_name + "\". " + why, code);
-    throw EFOpenError("Cannot open file \"" + file_name + "\". " + why, code);
+  auto fail = [&](uint32_t code, std::string why) {
+    if (create) throw EFCreateError("Cannot create file \"" + file_name + "\". " + why, code, why);
+    throw EFOpenError("Cannot open file \"" + file_name + "\". " + why, code, why);
   };
   fd_ = ::open(file_name.c_str(), flags, 0666);
   if (fd_ < 0) {
-    uint32_t code = Win32ErrorOfErrno(errno, file_name);
-    fail(code);
+    const int err = errno;
+    fail(Win32ErrorOfErrno(err, file_name), std::strerror(err));
   }
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-    errno = S_ISDIR(st.st_mode) ? EISDIR : errno;
-    uint32_t code = Win32ErrorOfErrno(errno, file_name);
+    const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd_);
     fd_ = -1;
-    fail(code);
+    fail(Win32ErrorOfErrno(err, file_name), std::strerror(err));
   }
   share_key_dev_ = st.st_dev;
   share_key_ino_ = st.st_ino;
@@ -264,18 +262,17 @@ TFileStream::TFileStream(const std::string& file_name, uint16_t mode) : file_nam
       if (Conflicts(me, e)) {
         ::close(fd_);
         fd_ = -1;
-        errno = EBUSY;
         if (list.empty()) t.open.erase({share_key_dev_, share_key_ino_});
-        fail(ERROR_SHARING_VIOLATION);
+        fail(ERROR_SHARING_VIOLATION, SharingViolationText);
       }
     }
     list.push_back(me);
   }
   // Truncate only once the sharing check has let us in, so a refused create loses nothing.
   if (create && ::ftruncate(fd_, 0) != 0) {
-    uint32_t code = Win32ErrorOfErrno(errno, file_name);
+    const int err = errno;
     Close();
-    fail(code);
+    fail(Win32ErrorOfErrno(err, file_name), std::strerror(err));
   }
 }
 
@@ -335,9 +332,11 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TFileStream::SetSize(int64_t size) {
-  if (::ftruncate(fd_, size) != 0)
-    throw EStreamError(std::string("Stream write error: ") + std::strerror(errno),
-                       Win32ErrorOfErrno(errno, file_name_));
+  if (::ftruncate(fd_, size) != 0) {
+    const int err = errno;
+    throw EStreamError("Stream write error: \"" + file_name_ + "\": " + std::strerror(err),
+                       Win32ErrorOfErrno(err, file_name_), std::strerror(err));
+  }
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
 }
 
@@ -456,9 +455,12 @@ TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target
   } catch (const EStreamError& e) {
     if (!file_ && IsLive(temp_)) Discard();
     errno = 0;
-    throw EFCreateError(
-        e.Message().find(target) != std::string::npos ? e.Message() : "Cannot create file \"" + target + "\"",
-        e.OsError(), e.Reason());
+    std::string message = e.Message();
+    if (message.find(target) == std::string::npos) {
+      message = "Cannot create file \"" + target + "\"";
+      if (!e.Reason().empty()) message += ". " + e.Reason();
+    }
+    throw EFCreateError(message, e.OsError(), e.Reason());
   }
   // A rewritten file keeps its mode, so a private file does not become readable by others.
   struct stat old_stat;

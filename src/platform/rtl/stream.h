@@ -127,13 +127,16 @@ constexpr uint32_t ERROR_GEN_FAILURE = 31;
 constexpr uint32_t ERROR_SHARING_VIOLATION = 32;
 constexpr uint32_t ERROR_DISK_FULL = 112;
 
+// The reason an open gives when the program's own sharing rules refuse it.
+constexpr const char* SharingViolationText = "Sharing violation: the file is in use";
+
 // The Win32 code of a failed call's errno; path names the file for ENOENT, which is
 // ERROR_PATH_NOT_FOUND when a parent folder is missing.
 uint32_t Win32ErrorOfErrno(int err, const std::string& path = "");
 
 // A file opened with the runtime's modes. Sharing is honoured among this program's own opens
 // of the same file: a conflicting open fails with ERROR_SHARING_VIOLATION. Failures raise
-// EFCreateError or EFOpenError with the Win32 code of the cause.
+// EFCreateError or EFOpenError with the Win32 code of the cause and the system's text of it.
 class TFileStream : public TStream {
 public:
   TFileStream(const std::string& file_name, uint16_t mode);
