@@ -433,6 +433,11 @@ bool TQvBaseForm::CloseQuery() {
   return TMultilingualForm1::CloseQuery() && mehFormCloseQuery();
 }
 
+void TQvBaseForm::DoClose(TCloseAction& action) {
+  TMultilingualForm1::DoClose(action);
+  if (action != TCloseAction::caNone && book_ && Application && Application->MainForm() == this) book_->CloseSession();
+}
+
 void TQvBaseForm::mehOMenProtocolClick() {
   NoteUserActivity();
   if (MsgHandler) MsgHandler->EditProtOptions();

@@ -125,6 +125,9 @@ protected:
   // Keys of the page and arrow group go to the selected visual object.
   void KeyDown(uint16_t& key, TShiftState shift) override;
   bool CloseQuery() override;
+  // Closing the main window ends the program: the session's pages are saved now, while a failure
+  // can still be shown.
+  void DoClose(TCloseAction& action) override;
   // True from the start of the destructor on.
   bool destroying_ = false;
   // The module was made by this window and goes with it, after its components.

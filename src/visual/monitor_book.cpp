@@ -67,7 +67,7 @@ void TMonitorBook::NewFirstMonitor() {
 }
 
 TMonitorBook::~TMonitorBook() {
-  SaveSessionMonitors();
+  if (!session_closed_) SaveSession(false);
   destroying_ = true;
   OnChange = nullptr;
   // Last page first, so that no page index has to move.
@@ -403,7 +403,15 @@ void TMonitorBook::UpdateMonitorMenu() {
 
 std::string TMonitorBook::SessionFileName() { return ExePath + "Monitors.ini"; }
 
-void TMonitorBook::SaveSessionMonitors() {
+void TMonitorBook::SaveSessionMonitors() { SaveSession(true); }
+
+void TMonitorBook::CloseSession() {
+  if (session_closed_) return;
+  SaveSession(true);
+  session_closed_ = true;
+}
+
+void TMonitorBook::SaveSession(bool show_failure) {
   namespace fs = std::filesystem;
   const std::string file = SessionFileName();
   if (session_load_failed_) {
@@ -431,7 +439,12 @@ void TMonitorBook::SaveSessionMonitors() {
     fs::rename(temp, file);
   } catch (const std::exception& e) {
     fs::remove(temp, ec);
-    Report("The monitors could not be saved to " + file + ": " + e.what());
+    // The user's pages are lost for the next start unless the user learns of it.
+    const std::string text = "The monitors could not be saved to " + file + ": " + e.what();
+    if (show_failure && MsgHandler)
+      MsgHandler->DoMessage(text, "", TMsgDlgType::mtError, mbOK, 0, mrOk, true, mkError);
+    else
+      Report(text);
   }
 }
 

@@ -85,10 +85,15 @@ public:
 
   // "Monitors.ini" in the program folder.
   static std::string SessionFileName();
-  // Writes the pages to a new file that replaces the old one only when complete; a failure is
-  // reported and leaves the old file as it was. After a restore that lost anything the stored
-  // pages are kept as they are for this run, and that is reported.
+  // Writes the pages to a new file that replaces the old one only when complete; a failure
+  // leaves the old file as it was and is shown to the user, naming the file and the reason. After
+  // a restore that lost anything the stored pages are kept as they are for this run, and that is
+  // logged.
   void SaveSessionMonitors();
+  // The program ends: the pages are saved while a failure can still be shown, and the book saves
+  // nothing more when it goes. Without it the book saves when it goes, logging a failure only
+  // (no dialog runs from a destructor).
+  void CloseSession();
   bool SessionLoadFailed() const { return session_load_failed_; }
   // A page or object that cannot be restored is reported and skipped; the others come back.
   void LoadSessionMonitors();
@@ -113,11 +118,14 @@ private:
   int SelectCustomMonitor(TStringList& names);
   void Connect(TMonitorMan* monitor);
   void NewFirstMonitor();
+  void SaveSession(bool show_failure);
   TNotebook* notebook_ = nullptr;
   TTabSet* tab_set_ = nullptr;
   bool destroying_ = false;
   // Something of "Monitors.ini" could not be restored: this run's saves leave the file alone.
   bool session_load_failed_ = false;
+  // CloseSession has saved the pages for the last time.
+  bool session_closed_ = false;
   TMenuItem* monitor_menu_ = nullptr;
 };
 

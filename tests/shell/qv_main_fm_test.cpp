@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -474,6 +476,28 @@ TEST_F(MainWindow, AnUpdateStartImportsTheOlderProfilesPagesOrKeepsTheStoredOnes
       EXPECT_EQ(file, stored);
     EndProgram();
   }
+}
+
+// Closing the program saves the session's pages while the user can still be told: a save that
+// fails is shown, naming the file and the reason, and the stored pages stay as they were.
+TEST_F(MainWindow, AFailedSaveOfTheSessionPagesIsShownAtClose) {
+  const std::string stored =
+      "[SessionMonitors]\r\nCount=1\r\n[SessionMonitors/Monitor0]\r\nClassName=TDDTMonitor\r\nGroupIndex=100\r\n"
+      "CustomTitle=Stored\r\nDiagramCount=0\r\n";
+  home.Write("Monitors.ini", stored);
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  std::filesystem::create_directories(home.File("Monitors.ini.saving/blocked"));
+  shown.clear();
+  w->Close();
+  EXPECT_TRUE(Application->Terminated());
+  ASSERT_EQ(shown.size(), 1u) << Shown();
+  EXPECT_EQ(shown[0].rfind("The monitors could not be saved to " + home.File("Monitors.ini") + ": ", 0), 0u)
+      << shown[0];
+  EXPECT_NE(shown[0].find(std::strerror(EISDIR)), std::string::npos) << shown[0];
+  EndProgram();
+  EXPECT_EQ(shown.size(), 1u) << Shown();
+  EXPECT_EQ(home.Read("Monitors.ini"), stored);
 }
 
 TEST_F(MainWindow, TheWindowsImageIsPrinted) {

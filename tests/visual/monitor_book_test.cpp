@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "base/ini_file2.h"
@@ -210,16 +212,39 @@ TEST_F(MonitorBookTest, DamagedStoredPagesAreSkipped) {
   EXPECT_NE(log.lines[3].find("Monitors.ini"), std::string::npos);
 }
 
-// A save that cannot be written leaves the stored pages as they were.
-TEST_F(MonitorBookTest, AFailedSaveKeepsTheStoredPages) {
+// A save that cannot be written leaves the stored pages as they were and is shown to the user
+// with the file and the reason. From the destructor, where no dialog may run, it is logged; after
+// the program's last save at close the book saves no more.
+TEST_F(MonitorBookTest, AFailedSaveKeepsTheStoredPagesAndIsShown) {
   test::TRecordingMsgHandler log;
   const std::string file = TMonitorBook::SessionFileName();
-  WriteFileAtomic(file, "[SessionMonitors]\r\nCount=7\r\n");
+  const std::string stored = "[SessionMonitors]\r\nCount=7\r\n";
+  WriteFileAtomic(file, stored);
   std::filesystem::create_directories(file + ".saving/blocked");
+  const std::string shown = "/" + std::to_string(mkError) + "/error/time";
+  const std::string logged = "/" + std::to_string(mkLogOnly) + "/time";
+  auto ends_with = [](const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+  };
   book->SaveSessionMonitors();
-  EXPECT_EQ(ReadFileBytes(file), "[SessionMonitors]\r\nCount=7\r\n");
+  EXPECT_EQ(ReadFileBytes(file), stored);
   ASSERT_EQ(log.lines.size(), 1u);
-  EXPECT_NE(log.lines[0].find("Monitors.ini"), std::string::npos);
+  EXPECT_EQ(log.lines[0].rfind("The monitors could not be saved to " + file + ": ", 0), 0u) << log.lines[0];
+  EXPECT_NE(log.lines[0].find(std::strerror(EISDIR)), std::string::npos) << log.lines[0];
+  EXPECT_TRUE(ends_with(log.lines[0], shown)) << log.lines[0];
+
+  delete book;
+  book = NewBook();
+  ASSERT_EQ(log.lines.size(), 2u);
+  EXPECT_TRUE(ends_with(log.lines[1], logged)) << log.lines[1];
+
+  book->CloseSession();
+  ASSERT_EQ(log.lines.size(), 3u);
+  EXPECT_TRUE(ends_with(log.lines[2], shown)) << log.lines[2];
+  delete book;
+  book = nullptr;
+  EXPECT_EQ(log.lines.size(), 3u);
+  EXPECT_EQ(ReadFileBytes(file), stored);
   std::filesystem::remove_all(file + ".saving");
 }
 
