@@ -6,6 +6,7 @@
 
 #include "base/file_stream2.h"
 #include "base/ini_file2.h"
+#include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "base/utils.h"
 #include "datastore/channel.h"
@@ -183,8 +184,17 @@ TExportSettings ReadExportSettings(const TIniFile2& ini) {
   if (StringToInfoSet(ini.ReadString(ExportSection, "GlobChanInfo", "$$Invalid$$"), set)) s.InfoSet = set;
   s.DateFormat = ini.ReadString(ExportSection, "DateFormat", system.ShortDateFormat);
   s.TimeFormat = ini.ReadString(ExportSection, "TimeFormat", system.LongTimeFormat);
+  // The separator is one byte; a character beyond ASCII (a hand-edited file) cannot be one and
+  // would be cut inside itself, so the system's separator stands in for it.
   const std::string decimal = ini.ReadString(ExportSection, "DecimalSeparator", "");
-  s.DecimalSeparator = decimal.empty() ? system.DecimalSeparator : decimal[0];
+  s.DecimalSeparator = system.DecimalSeparator;
+  if (!decimal.empty() && static_cast<unsigned char>(decimal[0]) < 0x80) {
+    s.DecimalSeparator = decimal[0];
+  } else if (!decimal.empty() && MsgHandler) {
+    MsgHandler->HandleMessage("[Export] DecimalSeparator \"" + decimal +
+                                  "\" is no single-byte character: the system's decimal separator is used",
+                              "ReadExportSettings", TMsgDlgType::mtWarning, mbOK, 0, 0, true, mkLogOnly);
+  }
   // A name that does not convert keeps the first entry.
   auto index_of = [&](int32_t (*convert)(const std::string&), const char* key, const char* def) {
     try {
@@ -310,15 +320,16 @@ void TExportModul::Execute() {
   if (!list_ || !view_) throw Exception("TExportModul.Execute: GlobChanList/DataView = nil");
   if (StartDt <= NoDateTime || StopDt <= NoDateTime) throw Exception("TExportModul.Execute: invalid date/time range");
   if (list_->DataCount() == 0) return;
-  const TDtStamp start = StartStamp();
-  const TDtStamp stop = StopStamp();
+  DoExport();
+}
+
+void TExportModul::ReadWindow(const TDtStamp& start, const TDtStamp& stop) {
   for (const auto& c : copies_) {
     if (OnProgress) OnProgress();
     c->data->OpenDT(start, stop, NoDtStamp, NoDtStamp);
   }
   if (OnProgress) OnProgress();
   view_->Rebuild();
-  DoExport();
 }
 
 void TExportModul::DoExport() {
@@ -326,6 +337,22 @@ void TExportModul::DoExport() {
   record_->TimeOnly = TimeOnly;
   const TDtStamp start = StartStamp();
   const TDtStamp stop = StopStamp();
+  // A data set reads at most a year at a time: the range is walked in windows of up to a year
+  // that meet without overlap, so every row of the range is written once, in time order.
+  TDtStamp window_start = start;
+  for (;;) {
+    TDtStamp window_stop = stop;
+    LimitToOneYear(window_start, window_stop);
+    ReadWindow(window_start, window_stop);
+    WriteRows(window_start, window_stop);
+    if (!DtStampLater(stop, window_stop)) break;
+    window_start = window_stop;
+    IncDtStampSecs(window_start, 1);
+    if (!DtStampLater(window_start, window_stop)) break;  // the end of the calendar
+  }
+}
+
+void TExportModul::WriteRows(const TDtStamp& start, const TDtStamp& stop) {
   TDataLock lock(*view_);
   uint32_t rows = 0;
   for (bool ok = view_->First(); ok; ok = view_->Next()) {

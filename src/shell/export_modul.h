@@ -123,7 +123,8 @@ std::string InfoSetToString(uint16_t info_set);
 // is left over, the marker of a missing key included.
 bool StringToInfoSet(const std::string& text, uint16_t& info_set);
 // Missing or unreadable keys give the defaults: no items, the program's date and time formats
-// and decimal separator, "TAB", "CR_LF", an empty bad-value text.
+// and decimal separator, "TAB", "CR_LF", an empty bad-value text. A decimal separator whose
+// first character is not ASCII gives the default too, with a line in the protocol.
 TExportSettings ReadExportSettings(const TIniFile2& ini);
 void WriteExportSettings(TIniFile2& ini, const TExportSettings& settings);
 
@@ -138,9 +139,10 @@ public:
 
   virtual std::unique_ptr<TExpImpRecord> CreateRecord(int32_t value_count) = 0;
   virtual std::unique_ptr<TGlobalChannel> CreateGlobChan(TData* data, TChannel* channel);
-  // Writes every row of the view whose time stamp lies in the range, both ends included.
+  // Reads the range from every source, a year at most at a time, and writes every row whose
+  // time stamp lies in the range, both ends included, in time order.
   virtual void DoExport();
-  // Reads the range from every source and writes the export. Raises
+  // Writes the export. Raises
   // "TExportModul.Execute: GlobChanList/DataView = nil" without sources and
   // "TExportModul.Execute: invalid date/time range" without a range.
   virtual void Execute();
@@ -171,6 +173,10 @@ protected:
 private:
   struct TSourceCopy;
   void ReleaseSources();
+  // Opens every source's copy on [start, stop] (at most a year) and rebuilds the view from them.
+  void ReadWindow(const TDtStamp& start, const TDtStamp& stop);
+  // The view's rows with time stamps in [start, stop].
+  void WriteRows(const TDtStamp& start, const TDtStamp& stop);
 
   std::vector<std::unique_ptr<TSourceCopy>> copies_;
   std::unique_ptr<TGlobChanList> list_;

@@ -2,18 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/ini_file2.h"
 #include "datastore/channel.h"
 #include "datastore/channels.h"
+#include "base/msg_handler.h"
 #include "datastore/data_globals.h"
 #include "datastore/global_channel.h"
 #include "datastore/kw_data.h"
@@ -168,6 +173,82 @@ TEST_F(ExportTest, AppendingKeepsTheContentAndWritesRowsOnly) {
   EXPECT_EQ(ReadFile(m->FileName), full);
 }
 
+// A range of three years is read a year at a time and written whole: every row once, in time
+// order, also the rows on the stamps where one year's window ends and the next begins.
+TEST_F(ExportTest, ARangeOfThreeYearsWritesEveryRow) {
+  TDeviceData daily(dir_.Path() + "D/", 1);
+  TDeviceData weekly(dir_.Path() + "W/", 1);
+  daily.Chan(0)->SetDecimals(1);
+  weekly.Chan(0)->SetDecimals(0);
+  const uint16_t first = DateToDayNo(1, 1, 2019), last = DateToDayNo(31, 12, 2021);
+  constexpr int32_t Noon = 12 * 3600;
+  // Stamp -> the two columns' values (M where a device has no record).
+  std::map<std::pair<uint16_t, int32_t>, std::vector<double>> rows;
+  std::vector<std::pair<TDtStamp, std::vector<double>>> d, w;
+  auto add = [&](TDtStamp t, int column, double v) {
+    auto& row = rows.try_emplace({t.Date, t.Time}, std::vector<double>{M, M}).first->second;
+    row[column] = v;
+    (column == 0 ? d : w).push_back({t, {v}});
+  };
+  for (int n = first - 1; n <= last + 1; ++n) {
+    const auto day = static_cast<uint16_t>(n);
+    add({day, Noon}, 0, (n % 700) / 10.0);
+    if (n % 7 == 0) add({day, Noon}, 1, n % 90);
+    // Just before a year's window ends.
+    uint16_t dd, mm, yy;
+    DayNoToDate(day, dd, mm, yy);
+    if (dd == 1 && mm == 1) add({day, Noon - 1}, 1, 99);
+  }
+  add({last, Noon + 1}, 0, 1.5);
+  // Weekly data sets are written a few weeks at a time.
+  auto store = [](TDeviceData& dev, const std::vector<std::pair<TDtStamp, std::vector<double>>>& recs) {
+    for (size_t from = 0; from < recs.size();) {
+      const TDtStamp start{recs[from].first.Date, 0};
+      const TDtStamp stop{static_cast<uint16_t>(start.Date + 27), 86399};
+      dev.data->OpenDT(start, stop, NoDtStamp, NoDtStamp);
+      TDataLock lock(*dev.data);
+      for (; from < recs.size() && DtStampLaterOrEqual(stop, recs[from].first); ++from) {
+        TDtRecord r(1);
+        r.Date = recs[from].first.Date;
+        r.Time = recs[from].first.Time;
+        r.SetValues(0, recs[from].second[0]);
+        dev.data->InsertRecord(r);
+      }
+      ASSERT_EQ(dev.data->Flush(), drDone);
+    }
+    dev.data->FreeBuffer();
+  };
+  store(daily, d);
+  store(weekly, w);
+
+  TChanSelList sources = {{daily.data.get(), daily.Chan(0)}, {weekly.data.get(), weekly.Chan(0)}};
+  TTxtExpModul m;
+  m.SetSources(&sources);
+  const TDtStamp start{first, Noon}, stop{last, Noon};
+  m.SetRange(DtStampToDateTime(start), DtStampToDateTime(stop));
+  m.FileName = dir_.File("years.txt");
+  m.DateFormat = "yyyy\"-\"mm\"-\"dd";
+  m.TimeFormat = "hh\":\"nn\":\"ss";
+  m.DecimalSeparator = '.';
+  m.FieldSeparator = '|';
+  m.LineEnd = "\n";
+  m.BadValueString = "-";
+  m.Execute();
+
+  std::string expected;
+  size_t count = 0;
+  for (const auto& [stamp, values] : rows) {
+    const TDtStamp t{stamp.first, stamp.second};
+    if (DtStampLater(start, t) || DtStampLater(t, stop)) continue;
+    expected += FormatDateTime("yyyy\"-\"mm\"-\"dd\"|\"hh\":\"nn\":\"ss", DtStampToDateTime(t));
+    expected += "|" + (values[0] <= M ? "-" : daily.Chan(0)->ValueToColStr(values[0]));
+    expected += "|" + (values[1] <= M ? "-" : weekly.Chan(0)->ValueToColStr(values[1])) + "\n";
+    ++count;
+  }
+  ASSERT_GT(count, 3u * 365);
+  EXPECT_EQ(ReadFile(m.FileName), expected);
+}
+
 // A row writer that fails from its third row on.
 class TFailingRec : public TTxtExpImpRec {
 public:
@@ -208,8 +289,23 @@ TEST_F(ExportTest, AFailedExportLeavesTheFileAsItWas) {
   for (const auto& e : std::filesystem::directory_iterator(dir_.Path()))
     if (e.is_regular_file()) names.push_back(e.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"x.txt"});
-  auto m = Module("missing/y.txt");
-  EXPECT_THROW(m->Execute(), EFCreateError);
+  // A file that cannot be made names itself and the system's reason, with or without Append.
+  std::ofstream(dir_.File("in-the-way"), std::ios::binary) << "a file where a folder would be";
+  for (bool append : {false, true}) {
+    for (const auto& [name, err] :
+         {std::pair<std::string, int>{"missing/y.txt", ENOENT}, {"in-the-way/y.txt", ENOTDIR}}) {
+      auto m = Module(name);
+      m->Append = append;
+      try {
+        m->Execute();
+        ADD_FAILURE() << name;
+      } catch (const EFCreateError& e) {
+        const std::string text = e.Message();
+        EXPECT_NE(text.find(dir_.File(name)), std::string::npos) << text;
+        EXPECT_NE(text.find(std::strerror(err)), std::string::npos) << text;
+      }
+    }
+  }
 }
 
 TEST_F(ExportTest, ACommaSystemSeparatorIsReplacedInRowsAndLimits) {
@@ -315,6 +411,20 @@ TEST_F(ExportTest, OnlyWeeklyDataSetsBecomeColumnsAndTheCopiesAreAnonymous) {
   EXPECT_EQ(m.Record(), nullptr);
 }
 
+// The program's message handler for a test: records each message and its kind, shows nothing.
+class TLogRecorder : public TMsgHandler {
+public:
+  explicit TLogRecorder(const test::TempDir& dir) : TMsgHandler(nullptr, dir.Path(), dir.File("QV.INI")) {
+    MsgHandler = this;
+  }
+  uint16_t HandleMessage(const std::string& msg, const std::string&, TMsgDlgType, TMsgDlgButtons, int32_t,
+                         uint16_t default_result, bool, TMsgKind kind) override {
+    lines.emplace_back(msg, kind);
+    return default_result;
+  }
+  std::vector<std::pair<std::string, TMsgKind>> lines;
+};
+
 TEST(ExportSettings, NamesAndStoredFormsRoundTrip) {
   EXPECT_EQ(GetChanInfoName(ciUnit), "gci_Unit");
   EXPECT_EQ(GetChanInfoName(128 + ciUnit), "gci_Unit");
@@ -364,6 +474,19 @@ TEST(ExportSettings, NamesAndStoredFormsRoundTrip) {
   EXPECT_EQ(bad.FieldSeparator, 0);
   EXPECT_EQ(bad.DecimalSeparator, CurrentFormatSettings().DecimalSeparator);
   EXPECT_EQ(bad.BadValueString, "");
+
+  // A hand-edited separator beyond ASCII is never cut to its first byte: the system's stands in,
+  // and the protocol says so.
+  for (const char* text : {"\u066B", "\u00B7x"}) {
+    TLogRecorder log(dir);
+    ini.WriteString("Export", "DecimalSeparator", text);
+    EXPECT_EQ(ReadExportSettings(ini).DecimalSeparator, CurrentFormatSettings().DecimalSeparator) << text;
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_NE(log.lines[0].first.find(text), std::string::npos) << log.lines[0].first;
+    EXPECT_EQ(log.lines[0].second, mkLogOnly);
+  }
+  ini.WriteString("Export", "DecimalSeparator", ",x");
+  EXPECT_EQ(ReadExportSettings(ini).DecimalSeparator, ',');
 }
 
 }  // namespace
