@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "archive/archive_globals.h"
 #include "archive/dy_crypt.h"
