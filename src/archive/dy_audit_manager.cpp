@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "archive/archive_globals.h"
 #include "archive/dy_crypt.h"
@@ -82,6 +78,10 @@ constexpr std::array<const char*, AuditKindCount> EventNames{
 constexpr std::array<const char*, 4> EventTypeTexts{"AET_System", "AET_Device", "AET_Document", "AET_DocType"};
 
 void InfoBox(const std::string& key) { ArchiveInfoBox(LoadResString(key)); }
+
+// How far back the clock may go (a change from summer time, a corrected clock) without the time
+// search missing lines recorded before the step.
+constexpr TDateTime ClockBackWindow = 2.0 / 24.0;
 
 // Hex digits deciphered to find a line's time: four whole blocks hold any time text and its "|".
 constexpr size_t TimeProbeHexDigits = 64;
@@ -304,10 +304,17 @@ int FindFirstLineAt(const std::vector<std::string>& hex_lines, TDateTime time) {
     }
     break;
   }
-  // The clock may have gone back (winter time, a corrected clock): the search above assumes
-  // ascending times, so earlier lines at or after T are taken in as well.
-  TDateTime before = 0;
-  while (result > 0 && at(result - 1, before) && before >= time) --result;
+  // The clock may have gone back (winter time, a corrected clock) by up to ClockBackWindow: the
+  // search above assumes ascending times, so the lines of that window before the found one are
+  // scanned as well, and the earliest of them at or after T is the first line.
+  TDateTime found = 0;
+  if (!at(result, found)) return result;
+  const TDateTime floor = std::min(time, found) - ClockBackWindow;
+  for (int i = result - 1; i >= 0; --i) {
+    TDateTime t = 0;
+    if (!at(i, t) || t < floor) break;
+    if (t >= time) result = i;
+  }
   return result;
 }
 
@@ -358,29 +365,14 @@ TDY_AuditEventList TDY_AuditManager::Events() const {
 
 void TDY_AuditManager::RecordEvent(TAuditKind kind, const std::string& subject, const std::string& comment) {
   std::lock_guard lock(mutex_);
-  TDY_AuditEvent event(kind, clock_.Now(), subject, comment, user_id_, user_name_);
-  events_.Add(event);
-  AppendLine(FileName(), event);
+  // Only the file keeps the event: every reader loads what it needs from there, so a long
+  // recording with alarms does not grow the program.
+  AppendLine(FileName(), TDY_AuditEvent(kind, clock_.Now(), subject, comment, user_id_, user_name_));
 }
 
 void TDY_AuditManager::AppendLine(const std::string& file_name, const TDY_AuditEvent& event) {
-  const std::string line = EncodeLine(event) + "\r\n";
-  const int fd = ::open(file_name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) throw EInOutError("Cannot open " + file_name + ": " + std::strerror(errno), errno);
-  // One write per line: O_APPEND then places the whole line at the end in one piece.
-  size_t done = 0;
-  int error = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) throw EInOutError("Cannot write " + file_name + ": " + std::strerror(error), error);
+  // A line cut by a full disk would glue the next event to it; the file keeps whole lines only.
+  AppendFileWhole(file_name, EncodeLine(event) + "\r\n");
 }
 
 void TDY_AuditManager::ReadPage(const std::string& file_name, int page_size, std::vector<std::string>& lines,
@@ -434,17 +426,17 @@ void TDY_AuditManager::ReadRange(const std::string& file_name, int& count, std::
   }
 }
 
-bool TDY_AuditManager::LoadSinceLocked(TDateTime from_time) {
+bool TDY_AuditManager::LoadSinceLocked(TDateTime from_time, TDY_AuditEventList& into) {
   const std::vector<std::string> file_lines = ReadAuditFileLines(FileName());
   if (file_lines.empty()) return true;
-  events_.Clear();
+  into.Clear();
   const int k = std::max(FindFirstLineAt(file_lines, from_time), 0);
   bool ok = true;
   for (size_t i = static_cast<size_t>(k); i < file_lines.size(); ++i) {
     try {
       TDY_AuditEvent event;
       if (DecodeLine(file_lines[i], event))
-        events_.Add(std::move(event));
+        into.Add(std::move(event));
       else
         ok = false;
     } catch (const Exception&) {
@@ -458,18 +450,27 @@ void TDY_AuditManager::LoadSince(TDateTime from_time) {
   bool ok = true;
   {
     std::lock_guard lock(mutex_);
-    ok = LoadSinceLocked(from_time);
+    ok = LoadSinceLocked(from_time, events_);
   }
   if (!ok) ArchiveErrorBox(LoadResString("amg_ReadLogError"));
 }
 
 void TDY_AuditManager::CollectForSubject(const std::string& subject, TDY_AuditEventList& dest, TDateTime to_time,
                                          TDateTime from_time) {
-  LoadSince(from_time);
-  std::lock_guard lock(mutex_);
-  for (int i = 0; i < events_.Count(); ++i) {
-    const TDY_AuditEvent& event = events_.Get(i);
-    if (event.Subject != subject || event.Time < from_time || event.Time > to_time) continue;
+  // The loaded events are needed only here, so they are not kept beyond the call.
+  TDY_AuditEventList loaded;
+  bool ok = true;
+  {
+    std::lock_guard lock(mutex_);
+    ok = LoadSinceLocked(from_time, loaded);
+  }
+  if (!ok) ArchiveErrorBox(LoadResString("amg_ReadLogError"));
+  // Subjects are compared as the trail stores them: a character outside Windows-1252 reads
+  // back as "?".
+  const std::string stored = Cp1252ToUtf8(Utf8ToCp1252(subject));
+  for (int i = 0; i < loaded.Count(); ++i) {
+    const TDY_AuditEvent& event = loaded.Get(i);
+    if (event.Subject != stored || event.Time < from_time || event.Time > to_time) continue;
     if (event.Kind == TAuditKind::DeviceAlarmEmail || event.Kind == TAuditKind::DeviceAlarmEmailError) continue;
     dest.Add(event);
   }
@@ -482,19 +483,18 @@ bool TDY_AuditManager::ArchiveLog(const std::string& new_file_name, TDateTime fr
     // is lost between the old file and the new one.
     std::lock_guard lock(mutex_);
     const std::string file_name = FileName();
-    read_ok = LoadSinceLocked(from_time);
+    TDY_AuditEventList kept;
+    read_ok = LoadSinceLocked(from_time, kept);
     std::string why;
     if (!RenameNoReplace(file_name, new_file_name, why)) {
       if (!read_ok) ArchiveErrorBox(LoadResString("amg_ReadLogError"));
       return false;
     }
     std::string bytes;
-    for (int i = 0; i < events_.Count(); ++i) bytes += EncodeLine(events_.Get(i)) + "\r\n";
+    for (int i = 0; i < kept.Count(); ++i) bytes += EncodeLine(kept.Get(i)) + "\r\n";
     WriteFileAtomic(file_name, bytes);
-    TDY_AuditEvent event(TAuditKind::ArchiveAuditTrail, clock_.Now(), new_file_name, std::string(), user_id_,
-                         user_name_);
-    events_.Add(event);
-    AppendLine(file_name, event);
+    AppendLine(file_name, TDY_AuditEvent(TAuditKind::ArchiveAuditTrail, clock_.Now(), new_file_name, std::string(),
+                                         user_id_, user_name_));
   }
   if (!read_ok) ArchiveErrorBox(LoadResString("amg_ReadLogError"));
   return true;

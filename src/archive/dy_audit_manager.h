@@ -90,12 +90,14 @@ public:
                  TDateTime to_time, TDateTime from_time);
   // Replaces the event list by the trail's events from the first line at or after FromTime.
   void LoadSince(TDateTime from_time);
+  // Adds to dest the events of subject (compared as stored) from FromTime to ToTime, without the
+  // alarm-mail events.
   void CollectForSubject(const std::string& subject, TDY_AuditEventList& dest, TDateTime to_time, TDateTime from_time);
   // Moves the trail to NewFileName and starts a new one with the events from FromTime on; false
   // (nothing changed) when the file cannot be moved there, also when NewFileName exists.
   bool ArchiveLog(const std::string& new_file_name, TDateTime from_time);
 
-  // A copy of the events recorded or loaded.
+  // A copy of the events of the last LoadSince. Recorded events are kept in the file only.
   TDY_AuditEventList Events() const;
 
 protected:
@@ -103,8 +105,9 @@ protected:
 
 private:
   void AppendLine(const std::string& file_name, const TDY_AuditEvent& event);
-  // False when a line was no event or failed.
-  bool LoadSinceLocked(TDateTime from_time);
+  // Replaces into by the trail's events from the first line at or after from_time (into stays
+  // as it is without a line); false when a line was no event or failed.
+  bool LoadSinceLocked(TDateTime from_time, TDY_AuditEventList& into);
 
   const TWallClock& clock_;
   // Guards events_, the current user and every write of the trail file (appends from the main
@@ -119,7 +122,8 @@ private:
 // Time of an enciphered trail line; false when it has none.
 bool AuditLineTime(const std::string& hex_line, TDateTime& time);
 // The first line at or after T in lines of ascending times, the last line for a T after it, -1
-// when a probed line has no time.
+// when a probed line has no time. Lines out of order within two hours before the found line (the
+// clock went back) are searched as well.
 int FindFirstLineAt(const std::vector<std::string>& hex_lines, TDateTime time);
 // The lines of a text file, split at CR LF, CR or LF; empty when the file does not exist.
 std::vector<std::string> ReadAuditFileLines(const std::string& file_name);

@@ -29,6 +29,15 @@ constexpr double MissingValue = -1.501e38;
 // lock (the kept events are handed over under it).
 std::mutex pending_mutex;
 std::vector<TPendingAuditEvent> pending_events;
+size_t pending_dropped = 0;  // events beyond MaxPendingAuditEvents, not kept
+
+// Puts the note of the events not kept behind the kept ones, so that the trail says so.
+void NoteDroppedEvents() {
+  if (pending_dropped == 0) return;
+  pending_events.push_back({TDY_AuditEventKind::AuditError, std::string(),
+                            std::to_string(pending_dropped) + " events before the audit trail started were not kept"});
+  pending_dropped = 0;
+}
 
 std::function<void()> activity_hook;  // set by the archive window; main thread only
 
@@ -39,7 +48,11 @@ void AddAuditEvent(TDY_AuditEventKind kind, const std::string& subject, const st
   // event from another thread is being written to it.
   std::lock_guard lock(pending_mutex);
   if (!AuditManager) {
-    pending_events.push_back({kind, subject, comment});
+    // The archive may never start (it failed to): the kept events stay bounded.
+    if (pending_events.size() < MaxPendingAuditEvents)
+      pending_events.push_back({kind, subject, comment});
+    else
+      ++pending_dropped;
     return;
   }
   AuditManager->AddEvent(kind, subject, comment);
@@ -48,6 +61,7 @@ void AddAuditEvent(TDY_AuditEventKind kind, const std::string& subject, const st
 void InstallAuditService(TAuditService* service) {
   std::lock_guard lock(pending_mutex);
   if (service) {
+    NoteDroppedEvents();
     size_t handed = 0;
     try {
       for (; handed < pending_events.size(); ++handed) {
@@ -65,6 +79,7 @@ void InstallAuditService(TAuditService* service) {
 
 std::vector<TPendingAuditEvent> TakePendingAuditEvents() {
   std::lock_guard lock(pending_mutex);
+  NoteDroppedEvents();
   return std::exchange(pending_events, {});
 }
 

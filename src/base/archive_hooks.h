@@ -4,6 +4,7 @@
 // user-activity hook. The archive implements the services and installs them at start-up; until
 // it does (and in tests) the recording stand-ins below take the calls.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -111,8 +112,11 @@ extern TAuditService* AuditManager;
 extern TAlarmChannelsService* AlarmChannels;
 extern TAlarmMailService* SendMail;
 
+inline constexpr size_t MaxPendingAuditEvents = 1000;
 // Records through AuditManager; before one exists the events are kept, in order, until the
-// archive takes them with TakePendingAuditEvents. Any thread.
+// archive takes them with TakePendingAuditEvents. Any thread. At most MaxPendingAuditEvents are
+// kept; the rest are counted, and the events handed over end with an AuditError event that says
+// how many were not kept.
 void AddAuditEvent(TDY_AuditEventKind kind, const std::string& subject = std::string(),
                    const std::string& comment = std::string());
 struct TPendingAuditEvent {

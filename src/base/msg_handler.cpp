@@ -12,7 +12,6 @@
 
 #include "base/app_globals.h"
 #include "base/dt_stamp.h"
-#include "base/file_stream2.h"
 #include "base/ini_file2.h"
 #include "base/res_string.h"
 #include "platform/rtl/file_io.h"
@@ -67,22 +66,6 @@ TDateTime FileDay(const std::string& path) {
   if (!localtime_r(&secs, &t)) return NoDateTime;
   TDateTime day;
   return TryEncodeDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, day) ? day : NoDateTime;
-}
-
-// Appends line and CR LF as one piece at end; a write that falls short is cut back, so the file
-// holds whole lines only. Raises EWriteError.
-void AppendWholeLine(TFileStream& file, int64_t end, const std::string& line) {
-  const std::string bytes = line + "\r\n";
-  try {
-    file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  } catch (const EWriteError&) {
-    try {
-      file.SetSize(end);
-    } catch (const EStreamError&) {
-      // The short write stays; there is nothing more to do about it here.
-    }
-    throw;
-  }
 }
 
 // The longest diagnose name whose backup name (name + "2.log") still fits the system's limit
@@ -339,7 +322,7 @@ bool TMsgHandler::RetireProtocol(std::string& problem) {
 
 void TMsgHandler::WriteProtocol(const std::string& line) {
   const std::string p = ProtocolFileName();
-  bool exists = FileExists(p);
+  const bool exists = FileExists(p);
   if (exists && last_entry_date_ == NoDateTime) {
     // The settings lost the date of the last line: the file's own date stands in, and the
     // protocol is continued rather than started afresh.
@@ -348,60 +331,37 @@ void TMsgHandler::WriteProtocol(const std::string& line) {
   if (exists && (modes_.load() & AutoLogFile)) {
     const int64_t limit = std::max(prot_max_size_, MinRetireSize);
     if (static_cast<int64_t>(line.size()) + FileSizeOf(p) + 2 > limit) {
+      // On failure the line goes to the full file rather than anything being lost.
       std::string problem;
-      if (RetireProtocol(problem)) {
-        exists = false;
-      } else {
-        // The line goes to the full file rather than anything being lost.
-        ReportProtocolProblem(problem);
-      }
+      if (!RetireProtocol(problem)) ReportProtocolProblem(problem);
     }
   }
-  auto file = std::make_unique<TFileStream2>(p, exists ? fmOpenReadWrite | fmShareDenyWrite : fmCreate);
-  const int64_t end = file->Seek(0, TSeekOrigin::soEnd);
-  if (end < 0) {
-    file.reset();
-    modes_ &= static_cast<TMsgHandlMode>(~(ProtocolEnabled | AutoModeEnabled));
-    ReportProtocolProblem("Error in TMsgHandler.HandleMessage: Stream for protocol at Seek!");
-    return;
-  }
   try {
-    AppendWholeLine(*file, end, line);
-  } catch (const EWriteError& e) {
-    file.reset();
-    ReportProtocolProblem("Error in TMsgHandler.WriteProtocol: \"" + p + "\": " + DosErrorText(e.OsError()));
+    AppendFileWhole(p, line + "\r\n");
+  } catch (const EAppendWriteError& e) {
+    ReportProtocolProblem("Error in TMsgHandler.WriteProtocol: " + e.Message());
     return;
   }
-  file.reset();
   last_entry_date_ = clock_ ? Date(*clock_) : Date();
   StoreLastEntryDate();
 }
 
 void TMsgHandler::WriteDiagnose(const std::string& line) {
   const std::string d = DiagnoseFileName();
-  bool exists = FileExists(d);
   std::string problem;
-  if (exists) {
+  if (FileExists(d)) {
     const int64_t size = FileSizeOf(d);
     // An empty file has nothing to keep, so an oversize first line leaves the backup alone.
     if (size > 0 && static_cast<int64_t>(line.size()) + size + 2 > diagn_max_size_) {
       // The move replaces the one backup in a single step.
       const std::string backup = DiagnoseBackupName();
-      if (::rename(d.c_str(), backup.c_str()) == 0) {
-        exists = false;
-      } else {
+      if (::rename(d.c_str(), backup.c_str()) != 0) {
         problem = "Error in TMsgHandler.WriteDiagnose: cannot rename \"" + d + "\" to \"" + backup +
                   "\": " + std::strerror(errno);
       }
     }
   }
-  TFileStream2 file(d, exists ? fmOpenReadWrite | fmShareDenyWrite : fmCreate);
-  const int64_t end = file.Seek(0, TSeekOrigin::soEnd);
-  if (end < 0) {
-    modes_ &= static_cast<TMsgHandlMode>(~DiagnoseEnabled);
-    throw Exception("Error in TMsgHandler.HandleMessage: Stream for diagnose at Seek!");
-  }
-  AppendWholeLine(file, end, line);
+  AppendFileWhole(d, line + "\r\n");
   // The line is kept in the full file; the failed move is still an error of its own.
   if (!problem.empty()) throw Exception(problem);
 }

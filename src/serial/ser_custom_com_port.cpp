@@ -740,7 +740,7 @@ void TSerCustomComPort::WriteTrace(const std::string& name, bool hex, bool appen
     dispatcher_->StopTrace();
   }
   tracing_ = tlOff;
-  if (!text.empty()) RaiseOnError(this, WriteSerialTextFile(name, text, append));
+  if (!text.empty()) WriteSerialTextFile(name, text, append);
 }
 
 void TSerCustomComPort::DumpTrace(const std::string& name, bool hex) { WriteTrace(name, hex, false); }
@@ -759,7 +759,7 @@ void TSerCustomComPort::WriteLog(const std::string& name, bool hex, bool append)
     dispatcher_->StopLog();
   }
   logging_ = tlOff;
-  if (!text.empty()) RaiseOnError(this, WriteSerialTextFile(name, text, append));
+  if (!text.empty()) WriteSerialTextFile(name, text, append);
 }
 
 void TSerCustomComPort::DumpLog(const std::string& name, bool hex) { WriteLog(name, hex, false); }

@@ -186,23 +186,18 @@ std::string SerLogHeader(const std::string& device, const std::string& date_time
   return out;
 }
 
-int WriteSerialTextFile(const std::string& name, const std::string& text, bool append) {
-  if (!append) {
-    // A dump replaces the file whole, so a full disk keeps the previous trace.
-    try {
-      WriteFileAtomic(name, text);
-      return 0;
-    } catch (const EStreamError& e) {
-      uint32_t code = e.OsError();
-      return -(code == 2 || code == 3 ? 3 : code == 5 ? 5 : 101);
-    }
+void WriteSerialTextFile(const std::string& name, const std::string& text, bool append) {
+  // A dump replaces the file whole, so a full disk keeps the previous trace; an append adds all
+  // of the text or leaves the file as it was. The error names the file and the system's reason.
+  if (append) {
+    AppendFileWhole(name, text);
+    return;
   }
-  std::FILE* f = std::fopen(name.c_str(), "ab");
-  if (!f) return -(errno == ENOENT ? 3 : errno == EACCES ? 5 : 101);
-  size_t written = std::fwrite(text.data(), 1, text.size(), f);
-  int r = std::fclose(f);
-  if (written != text.size() || r != 0) return -101;
-  return 0;
+  try {
+    WriteFileAtomic(name, text);
+  } catch (const EStreamError& e) {
+    throw EInOutError(e.Message(), static_cast<int>(e.OsError()));
+  }
 }
 
 }  // namespace qv

@@ -59,7 +59,8 @@ constexpr uint32_t kLogHeadSize = 16;
 // The header lines of a log file for the device name, with the time text given.
 std::string SerLogHeader(const std::string& device, const std::string& date_time);
 
-// Writes text to name, appending when asked and the file exists; 0 or a negative code.
-int WriteSerialTextFile(const std::string& name, const std::string& text, bool append);
+// Writes text to name, appending when asked and the file exists. Raises EInOutError naming the
+// file and the system's reason; a failed append leaves the file as it was.
+void WriteSerialTextFile(const std::string& name, const std::string& text, bool append);
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
@@ -14,6 +15,7 @@
 #include "devices/db_shell.h"
 #include "devices/device.h"
 #include "platform/gui/forms.h"
+#include "platform/rtl/file_io.h"
 #include "platform/rtl/string_list.h"
 #include "visual/d30_ed_auto_mon.h"
 #include "visual/ddt_monitor.h"
@@ -35,6 +37,13 @@ std::string MonitorSection(int n) { return std::string(TAutoMonitor::kSection) +
 
 void Report(const std::string& text) {
   if (MsgHandler) MsgHandler->DoMessage(text, "", TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkLogOnly);
+}
+
+// While the program runs a failed store is shown: the user's pages of that device are not saved.
+void ShowStoreFailure(const std::string& file, const std::string& why) {
+  if (MsgHandler)
+    MsgHandler->DoMessage("The automatic monitors could not be stored in " + file + ": " + why, "",
+                          TMsgDlgType::mtWarning, mbOK, 0, mrOk, true, mkWarning);
 }
 
 bool InTree(const TDevice* node, const TDevice* wanted) {
@@ -251,13 +260,22 @@ bool KeyExists(const std::string& key) {
 }  // namespace
 
 void TAutoMonitor::SelDeviceChanged() {
-  SaveMonIni();
+  // A store that fails (a full or read-only home) is shown; the pages follow the selection all
+  // the same.
+  const auto store = [this] {
+    try {
+      SaveMonIni();
+    } catch (const std::exception& e) {
+      ShowStoreFailure(device_ ? device_->GetIniName() : std::string(), e.what());
+    }
+  };
+  store();
   TakeSelectedDevice();
   // An update start imports what the older profile holds for the device; without such a key the
   // device's stored pages are restored as on any start, so an update never overwrites them.
   if (UpdateStart() && KeyExists(LegacyKey())) {
     ImportFromRegistry();
-    SaveMonIni();
+    store();
   } else {
     LoadDevice();
   }
@@ -383,17 +401,34 @@ void TAutoMonitor::RestoreMonitors(int count, const std::function<TMonitorMan*(i
 
 void TAutoMonitor::SaveMonIni() {
   if (!Enabled() || !device_ || !DbShell || !DbShell->IsDeviceListed(device_)) return;
-  TIniFile2 ini(device_->GetIniName());
-  const int32_t stored = std::min(ini.ReadInteger(kSection, "Count", 0), kMaxMonitors);
-  for (int n = 0; n < stored; ++n) ini.EraseSections(MonitorSection(n));
-  WriteSettings(ini, settings_);
-  if (monitors_.empty()) {
-    ini.DeleteKey(kSection, "Count");
-    return;
+  namespace fs = std::filesystem;
+  // The pages go into a copy of "Device.ini" with all its other sections, which then replaces
+  // the file in one rename: a store cut short (a kill, a full disk) leaves the old set or the
+  // new one, never a count without its pages. A leftover of a crashed store is garbage.
+  const std::string file = TIniFile2(device_->GetIniName()).FileName();
+  const std::string temp = file + ".saving";
+  std::error_code ec;
+  fs::remove(temp, ec);
+  try {
+    if (fs::exists(file)) WriteFileAtomic(temp, ReadFileBytes(file));
+    {
+      TIniFile2 ini(temp);
+      const int32_t stored = std::min(ini.ReadInteger(kSection, "Count", 0), kMaxMonitors);
+      for (int n = 0; n < stored; ++n) ini.EraseSections(MonitorSection(n));
+      WriteSettings(ini, settings_);
+      if (monitors_.empty()) {
+        ini.DeleteKey(kSection, "Count");
+      } else {
+        ini.WriteInteger(kSection, "Count", static_cast<int32_t>(monitors_.size()));
+        for (size_t n = 0; n < monitors_.size(); ++n)
+          monitors_[n]->StoreIniSection(&ini, MonitorSection(static_cast<int>(n)));
+      }
+    }
+    fs::rename(temp, file);
+  } catch (...) {
+    fs::remove(temp, ec);
+    throw;
   }
-  ini.WriteInteger(kSection, "Count", static_cast<int32_t>(monitors_.size()));
-  for (size_t n = 0; n < monitors_.size(); ++n)
-    monitors_[n]->StoreIniSection(&ini, MonitorSection(static_cast<int>(n)));
 }
 
 // ---- changes of the device tree ----

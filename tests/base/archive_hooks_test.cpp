@@ -77,5 +77,31 @@ TEST(ArchiveHooks, EventsBeforeTheArchiveExistsAreKeptInOrder) {
   EXPECT_EQ(static_cast<int>(TDY_AuditEventKind::ArchiveAuditTrail), 53);
 }
 
+TEST(ArchiveHooks, EventsKeptBeforeTheArchiveAreBounded) {
+  // The archive failed to start and a long recording goes on: the kept events stop growing, and
+  // the trail, when it comes, learns how many were not kept.
+  ASSERT_EQ(AuditManager, nullptr);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    for (size_t i = 0; i < MaxPendingAuditEvents + 250; ++i)
+      AddAuditEvent(TDY_AuditEventKind::DeviceAlarmStart, std::to_string(i));
+    std::vector<TPendingAuditEvent> kept;
+    if (round == 0) {
+      kept = TakePendingAuditEvents();
+    } else {
+      TRecordingAuditService trail;
+      InstallAuditService(&trail);
+      InstallAuditService(nullptr);
+      for (const TRecordedAuditEvent& e : trail.Events()) kept.push_back({e.Kind, e.Subject, e.Comment});
+    }
+    ASSERT_EQ(kept.size(), MaxPendingAuditEvents + 1);
+    EXPECT_EQ(kept[0].Subject, "0");
+    EXPECT_EQ(kept[MaxPendingAuditEvents - 1].Subject, std::to_string(MaxPendingAuditEvents - 1));
+    EXPECT_EQ(kept.back().Kind, TDY_AuditEventKind::AuditError);
+    EXPECT_EQ(kept.back().Comment, "250 events before the audit trail started were not kept");
+    EXPECT_TRUE(TakePendingAuditEvents().empty());
+  }
+}
+
 }  // namespace
 }  // namespace qv

@@ -271,8 +271,8 @@ TEST_F(MsgHandlerTest, DiagnoseWriteErrorsNameTheFileAndTheReason) {
     test::FileSizeLimit limit(4000);
     h->HandleMessage("a line that does not fit", "S", TMsgDlgType::mtInformation, 0, 0, 0, false, mkDiagnoseOnly);
     ADD_FAILURE() << "no error beyond the size limit";
-  } catch (const EWriteError& e) {
-    EXPECT_EQ(e.Message(), "Stream write error: \"" + dir.File("Diagnose.log") + "\": File too large");
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Message(), "Cannot write file \"" + dir.File("Diagnose.log") + "\": File too large");
   }
   EXPECT_EQ(dir.Read("Diagnose.log"), std::string(3990, 'd'));  // whole lines only
 }
@@ -410,7 +410,9 @@ TEST_F(MsgHandlerTest, FullDiskKeepsWholeLinesOnly) {
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, old_handler);
   EXPECT_EQ(Protocol(), std::string(3990, 'p'));
-  EXPECT_TRUE(Has(Diagnose(), "Error in TMsgHandler.WriteProtocol:")) << Diagnose();
+  EXPECT_TRUE(Has(Diagnose(), "Error in TMsgHandler.WriteProtocol: Cannot write file \"" + dir.File("Protocol.log") +
+                                  "\": File too large"))
+      << Diagnose();
   EXPECT_TRUE(Has(Diagnose(), "S: a line that does not fit\r\n"));
 }
 

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/rtl/exception.h"
 #include "platform/serial/com_port_map.h"
 #include "serial/fake_dispatcher.h"
 #include "serial/pty_pair.h"
 #include "serial/ser_custom_com_port.h"
 #include "serial/ser_trace.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -118,6 +121,36 @@ TEST(SerialLog, RingKeepsTheNewestAndLongDataWraps) {
                         "Time      Type      SubType       Data      OtherData\r\n"
                         "--------  --------  ------------  --------  ---------\r\n"),
             std::string::npos);
+}
+
+TEST(SerialTrace, AnAppendOnAFullDiskLeavesTheFileAsItWas) {
+  test::TempDir dir;
+  const std::string name = dir.File("SERIAL.TRC");
+  dir.Write("SERIAL.TRC", "Transmit: \r\nAT");
+  struct Case {
+    const char* file;  // present before, or not
+    size_t limit;
+  } cases[] = {{"SERIAL.TRC", 20}, {"NEW.TRC", 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = dir.File(c.file);
+    const bool existed = std::filesystem::exists(path);
+    const std::string before = ReadFile(path);
+    std::string message;
+    {
+      test::FileSizeLimit full(c.limit);
+      try {
+        WriteSerialTextFile(path, "\r\n\r\nReceive: \r\nOK", true);
+      } catch (const EInOutError& e) {
+        message = e.Message();
+      }
+    }
+    EXPECT_NE(message.find(path + "\": File too large"), std::string::npos) << message;
+    EXPECT_EQ(std::filesystem::exists(path), existed);
+    EXPECT_EQ(ReadFile(path), before);
+  }
+  WriteSerialTextFile(name, "\r\n\r\nReceive: \r\nOK", true);
+  EXPECT_EQ(ReadFile(name), "Transmit: \r\nAT\r\n\r\nReceive: \r\nOK");
 }
 
 TEST(SerialTrace, PortWritesItsTraceAndLogWhenItCloses) {

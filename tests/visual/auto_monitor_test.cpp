@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "base/registry.h"
 #include "datastore/channel.h"
 #include "datastore/channels.h"
+#include "datastore/data_fixture.h"
 #include "datastore/global_channel.h"
 #include "devices/db_shell.h"
 #include "devices/dev_class_registry.h"
@@ -21,6 +23,7 @@
 #include "platform/gui/forms.h"
 #include "support/english_texts.h"
 #include "support/fake_db_shell_combo.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "visual/ddt_monitor.h"
 #include "visual/monitor_book.h"
@@ -331,6 +334,52 @@ TEST_F(AutoMonitorTest, DialogValuesApplyToTheSelectedDeviceOrToAll) {
   size_t diagrams = 0;
   for (TDDTMonitor* page : AutoPages()) diagrams += page->DiagramList().size();
   EXPECT_EQ(diagrams, 10u);
+}
+
+TEST_F(AutoMonitorTest, AStoreCutShortLeavesTheStoredSetAsItWas) {
+  MakeTree();
+  Open();
+  Select(0);
+  const std::string before = home.Read("DL001/Device.ini");
+  builder->SaveMonIni();
+  const std::string after = home.Read("DL001/Device.ini");
+  ASSERT_GT(after.size(), before.size() + 1000);
+  // The store cut short at one place after another, as a kill or a full disk would cut it:
+  // "Device.ini" holds the old set every time, with its other sections.
+  for (size_t limit = before.size() + 1; limit < after.size(); limit += (after.size() - before.size()) / 7) {
+    SCOPED_TRACE(limit);
+    home.Write("DL001/Device.ini", before);
+    {
+      test::FileSizeLimit full(limit);
+      EXPECT_ANY_THROW(builder->SaveMonIni());
+    }
+    EXPECT_EQ(home.Read("DL001/Device.ini"), before);
+    EXPECT_FALSE(std::filesystem::exists(home.File("DL001/Device.ini.saving")));
+  }
+  builder->SaveMonIni();
+  EXPECT_EQ(home.Read("DL001/Device.ini"), after);
+}
+
+TEST_F(AutoMonitorTest, AFailedStoreIsShownAndTheNewDevicesPagesComeUp) {
+  MakeTree();
+  Open();
+  Select(0);
+  test::TRecordingMsgHandler messages;
+  const std::string cellar = home.File("DL001/Device.ini");
+  const std::string before = home.Read("DL001/Device.ini");
+  {
+    // No room for the cellar's pages.
+    test::FileSizeLimit full(before.size() + 50);
+    Select(1);
+  }
+  ASSERT_EQ(AutoPages().size(), 1u);
+  EXPECT_EQ(AutoPages()[0]->GetTitle(), "Attic: #1");
+  EXPECT_EQ(builder->CurrentDevice(), shell->GetSelDevice());
+  ASSERT_EQ(messages.lines.size(), 1u);
+  EXPECT_EQ(messages.lines[0].rfind("The automatic monitors could not be stored in " + cellar + ": ", 0), 0u)
+      << messages.lines[0];
+  EXPECT_NE(messages.lines[0].find("File too large/1/time"), std::string::npos) << messages.lines[0];
+  EXPECT_EQ(home.Read("DL001/Device.ini"), before);
 }
 
 }  // namespace

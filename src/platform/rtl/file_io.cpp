@@ -53,6 +53,44 @@ void WriteFileAtomic(const std::string& file_name, const std::string& bytes) {
   out.Commit();
 }
 
+void AppendFileWhole(const std::string& file_name, const std::string& bytes) {
+  bool created = false;
+  int fd = ::open(file_name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(file_name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    created = fd >= 0;
+    // Created by someone else meanwhile: append to theirs.
+    if (fd < 0 && errno == EEXIST) fd = ::open(file_name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  }
+  if (fd < 0) {
+    const int err = errno;
+    throw EInOutError("Cannot open file \"" + file_name + "\": " + std::strerror(err), err);
+  }
+  struct stat st {};
+  int error = ::fstat(fd, &st) == 0 ? 0 : errno;  // nothing written yet, nothing to cut
+  const off_t before = st.st_size;
+  // O_APPEND places each piece at the end; only a failure part-way leaves a part behind.
+  bool wrote = false;
+  for (size_t done = 0; error == 0 && done < bytes.size();) {
+    wrote = true;
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno != EINTR) error = errno;
+      continue;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (error != 0) {
+    if (created) {
+      ::unlink(file_name.c_str());
+    } else if (wrote && ::ftruncate(fd, before) != 0) {
+      // The cut failed as well; the write's reason is the one to report.
+    }
+  }
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) throw EAppendWriteError("Cannot write file \"" + file_name + "\": " + std::strerror(error), error);
+}
+
 bool RenameNoReplace(const std::string& from, const std::string& to, std::string& why) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EINVAL || errno == ENOSYS) {
