@@ -471,7 +471,7 @@ void TRecorder::UpdateControls() {
 
 void TRecorder::UpdateLanguage() {
   UpdateControls();
-  if (running_ && status_box_) status_box_->SetHint(LoadResString("rcd_Running"));
+  if (running_ && status_box_ && !line_lost_) status_box_->SetHint(LoadResString("rcd_Running"));
 }
 
 void TRecorder::SetRunning(bool running) {
