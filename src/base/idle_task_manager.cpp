@@ -35,6 +35,11 @@ void TIdleTaskManager::RemoveTask(const void* owner, const TTimer2* timer) {
   if (index >= 0) DeleteTask(index);
 }
 
+void TIdleTaskManager::RemoveTimer(const TTimer2* timer) {
+  if (!timer) return;
+  std::erase_if(tasks_, [timer](const Task& t) { return t.timer == timer; });
+}
+
 void TIdleTaskManager::Run() {
   int index = 0;
   while (index < Count()) {

@@ -32,6 +32,8 @@ public:
   void DeleteTask(int index);
   // The owner removes its tasks before it or their timers are freed.
   void RemoveTask(const void* owner, const TTimer2* timer);
+  // Removes every task polling the timer, whatever its owner (the timer is being freed).
+  void RemoveTimer(const TTimer2* timer);
   int Count() const { return static_cast<int>(tasks_.size()); }
 
   // One idle pass. Tasks may add and remove tasks, also their own, and may start nested passes

@@ -196,7 +196,14 @@ TDateTime TMsgHandler::NowTime() const { return clock_ ? clock_->Now() : Now(); 
 uint16_t TMsgHandler::HandleMessage(const std::string& msg, const std::string& source, TMsgDlgType dlg_type,
                                     TMsgDlgButtons buttons, int32_t help_ctx, uint16_t default_result, bool with_time,
                                     TMsgKind kind) {
-  const TMsgDecision d = DecideMessage(kind, modes_.load());
+  TMsgDecision d = DecideMessage(kind, modes_.load());
+  if (d.Dialog && shutting_down_) {
+    d.Dialog = false;
+    d.Protocol = true;
+    std::lock_guard<std::mutex> lock(shutdown_mutex_);
+    if (std::find(shutdown_messages_.begin(), shutdown_messages_.end(), msg) == shutdown_messages_.end())
+      shutdown_messages_.push_back(msg);
+  }
   uint16_t result = default_result;
   if (d.Dialog) result = ShowDialog(msg, dlg_type, buttons, help_ctx, default_result);
   if (!d.Protocol && !d.Diagnose) return result;
@@ -215,6 +222,15 @@ uint16_t TMsgHandler::HandleMessage(const std::string& msg, const std::string& s
     PostLine(std::move(line), static_cast<uint8_t>((d.Protocol ? 1 : 0) | (d.Diagnose ? 2 : 0)));
   }
   return result;
+}
+
+void TMsgHandler::BeginShutdown() { shutting_down_ = true; }
+
+std::vector<std::string> TMsgHandler::TakeShutdownMessages() {
+  std::lock_guard<std::mutex> lock(shutdown_mutex_);
+  std::vector<std::string> out;
+  out.swap(shutdown_messages_);
+  return out;
 }
 
 uint16_t TMsgHandler::DoMessage(const std::string& msg, const std::string& source, TMsgDlgType dlg_type,

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/os/message_queue.h"
 #include "platform/rtl/component.h"
@@ -138,6 +139,14 @@ public:
   // Set by the layer that provides the protocol options dialog.
   TProtOptionsDialogProc ProtOptionsDialog;
 
+  // From here on the program is shutting down: no message shows a dialog any more, as its loop
+  // would reach objects half freed. What would have shown one is logged instead (questions take
+  // their default result) and kept, so that the program can tell the user once at the end.
+  void BeginShutdown();
+  bool ShuttingDown() const { return shutting_down_.load(); }
+  // The texts kept since BeginShutdown, each once, in their order; the list is emptied.
+  std::vector<std::string> TakeShutdownMessages();
+
 protected:
   HWND Handle() const { return wnd_; }
 
@@ -178,6 +187,11 @@ private:
   HWND wnd_ = nullptr;
   // Lines posted and not yet written, in posting order; each WM_LOGLINE names one of them.
   std::deque<std::unique_ptr<PostedLine>> pending_;
+
+  std::atomic<bool> shutting_down_{false};
+  // Protects shutdown_messages_; a leaf lock.
+  std::mutex shutdown_mutex_;
+  std::vector<std::string> shutdown_messages_;
 };
 
 // The program's one handler; null when there is none.

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "base/dt_stamp.h"
+#include "base/idle_task_manager.h"
+#include "platform/os/message_queue.h"
 
 namespace qv {
 
@@ -31,6 +33,11 @@ TDateTime SnapToTimeGrid(uint8_t grid_index, TDateTime dt) {
 TTimer2::TTimer2(uint32_t interval_ms, const TTickSource& ticks, const TWallClock& clock)
     : ticks_(&ticks), clock_(&clock) {
   SetInterval(interval_ms);
+}
+
+TTimer2::~TTimer2() {
+  // The manager is the main thread's; a worker's timers are never polled by it.
+  if (IdleTaskManager && IsMainThread()) IdleTaskManager->RemoveTimer(this);
 }
 
 bool TTimer2::Expired() const { return ExpiredAt(ticks_->GetTickCount()); }

@@ -25,6 +25,10 @@ public:
   // Started at once, not aligned.
   explicit TTimer2(uint32_t interval_ms, const TTickSource& ticks = DefaultTickSource(),
                    const TWallClock& clock = DefaultWallClock());
+  TTimer2(const TTimer2&) = default;
+  TTimer2& operator=(const TTimer2&) = default;
+  // An idle task polling a freed timer would read freed memory: its tasks go with it.
+  ~TTimer2();
 
   bool Expired() const;
   // Milliseconds until Due while running; 0 when expired.

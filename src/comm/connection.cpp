@@ -57,11 +57,13 @@ TConnection::TConnection()
       menu_watch_(std::make_unique<MenuWatch>(this)) {
   // A protocol that runs then ends on its own; the user learns here that the port is gone.
   port_->OnLineLost = [this](TComponent*) {
+    const std::string text = port_->LineLostText();
+    if (OnLineLost && OnLineLost(text)) return;
+    // Nobody answers the dialog of a log line: no button text is glued to it.
     if (MsgHandler)
-      MsgHandler->HandleMessage(port_->LineLostText(), "TConnection", TMsgDlgType::mtError, mbOK, 0, mrOk, true,
-                                mkError);
+      MsgHandler->HandleMessage(text, "TConnection", TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
     else
-      SerialShowException(Exception(port_->LineLostText()));
+      SerialShowException(Exception(text));
   };
   ReadSettings();
 }
@@ -202,6 +204,22 @@ bool TConnection::Connect() {
     if (in_process_) break;
   }
   return port_->Open();
+}
+
+void TConnection::Reopen() {
+  if (conn_type_ != ctDirect) throw Exception("Error in TConnection.Reopen: connect type not supported!");
+  try {
+    try {
+      port_->SetOpen(false);
+    } catch (const std::exception&) {
+      // A port whose line is gone may fail to close cleanly; it is opened afresh all the same.
+    }
+    port_->SetOpen(true);
+  } catch (...) {
+    SetInProcess(port_->Open());
+    throw;
+  }
+  SetInProcess(port_->Open());
 }
 
 bool TConnection::DisConnect() {

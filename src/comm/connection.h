@@ -52,8 +52,15 @@ public:
   // Lets the user choose the serial port.
   void Edit();
 
+  // One quiet attempt to open the port again after its line went away: no retries, pauses or
+  // dialogs, as whoever calls it tries again later. The open's error passes on.
+  void Reopen();
+
   // Fired with the connection after DisConnect has closed the port.
   std::function<void(TConnection* sender)> OnDisConnect;
+  // Asked first when the port's line goes away, with the port's words for it; answering true
+  // takes the report over (a running recording tells the user itself).
+  std::function<bool(const std::string& text)> OnLineLost;
   // The wait between two open attempts (tests replace it); the calling thread sleeps.
   std::function<void(int ms)> Sleep;
 

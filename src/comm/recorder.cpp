@@ -26,6 +26,7 @@
 #include "platform/os/tick_count.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/file_io.h"
+#include "platform/rtl/format.h"
 
 namespace qv {
 
@@ -328,6 +329,7 @@ TRecorder::~TRecorder() {
     // The program is ending; the stop's own messages have been reported.
   }
   ProcessPostedMessages();
+  if (Connection) Connection->OnLineLost = nullptr;
   DeallocateHWnd(wnd_);
   ClearTasks();
   if (DevHandlColl && DevHandlColl->BoundRecorder() == this) DevHandlColl->BindRecorder(nullptr);
@@ -469,7 +471,7 @@ void TRecorder::UpdateControls() {
 
 void TRecorder::UpdateLanguage() {
   UpdateControls();
-  if (running_ && status_box_) status_box_->SetHint(LoadResString("rcd_Running"));
+  if (running_ && status_box_ && !line_lost_) status_box_->SetHint(LoadResString("rcd_Running"));
 }
 
 void TRecorder::SetRunning(bool running) {
@@ -498,6 +500,8 @@ void TRecorder::PaintStatus() {
     bitmap.LoadFromFile(image);
     canvas.Draw(0, 0, bitmap);
   }
+  // A recording without its line stands still.
+  if (line_lost_) return;
   const uint32_t tick = GetTickCount();
   auto dot = [&](int x, int y, TColor color) {
     canvas.Brush().Color = color;
@@ -549,9 +553,12 @@ void TRecorder::Start() {
     sample_done_ = save_due_ = false;
     const bool sync = SyncInt > 0 && !IsKind7(tasks_.front()->Device);
     thread_ = std::make_unique<TRecorderThread>(*this, wnd_, SecondsToMs(MinSaveInt), sync ? SecondsToMs(SyncInt) : 0);
+    line_lost_ = false;
+    if (Connection) Connection->OnLineLost = [this](const std::string& text) { return LineLost(text); };
     thread_->Resume();
     SetRunning(true);
   } catch (...) {
+    if (Connection) Connection->OnLineLost = nullptr;
     if (thread_) {
       thread_->Terminate();
       while (!thread_->Done()) WaitAndProcessMessages(10);
@@ -606,10 +613,42 @@ void TRecorder::Finished() {
   }
   Log("deh_StopRecorder", mkLogOnly);
   if (MsgHandler) MsgHandler->SetModes(MsgHandler->Modes() & ~AutoModeEnabled);
+  if (Connection) Connection->OnLineLost = nullptr;
+  if (line_lost_) {
+    line_lost_ = false;
+    if (status_pane_) status_pane_->SetCaption("");
+  }
   SetRunning(false);
   ClearTasks();
   StopAutoScroll(true);
   thread_.reset();
+}
+
+bool TRecorder::LineLost(const std::string& text) {
+  if (!running_) return false;
+  if (line_lost_) return true;
+  line_lost_ = true;
+  const std::string shown = Format(LoadResString("rcd_LineLostF"), text);
+  if (status_pane_) status_pane_->SetCaption(shown);
+  if (status_box_) {
+    status_box_->SetHint(shown);
+    status_box_->Repaint();
+  }
+  // Logged only while recording (automatic mode); the status bar keeps it in view.
+  if (MsgHandler)
+    MsgHandler->HandleMessage(shown, LoadResString("rcd_Recorder"), TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
+  return true;
+}
+
+void TRecorder::LineBack() {
+  if (!line_lost_) return;
+  line_lost_ = false;
+  if (status_pane_) status_pane_->SetCaption("");
+  if (status_box_) {
+    status_box_->SetHint(LoadResString("rcd_Running"));
+    status_box_->Repaint();
+  }
+  Log("rcd_LineBack", mkLogOnly);
 }
 
 void TRecorder::ChildSucceeded(TComProtocol*) {
@@ -655,7 +694,10 @@ void TRecorder::Dispatch(TMessage& m) {
       return;
     }
     case WM_RECORDER_SAMPLE:
-      if (m.LParam == 0) ++samples_taken_;
+      if (m.LParam == 0) {
+        ++samples_taken_;
+        LineBack();
+      }
       if (save_due_)
         SaveData();
       else

@@ -22,6 +22,7 @@
 namespace qv {
 
 class TComProtocol;
+class TControl;
 class TDevice;
 class TMenuItem;
 class TPaintBox;
@@ -85,6 +86,8 @@ public:
   void SetAutoScrollBtn(TSpeedButton* button);
   // The status bar's paint box that shows the running recorder.
   void SetStatusBox(TPaintBox* box);
+  // The status bar's pane that tells of a lost line.
+  void SetStatusPane(TControl* pane) { status_pane_ = pane; }
   void UpdateControls();
   void UpdateLanguage();
 
@@ -92,6 +95,11 @@ public:
   void Stop();
   // Asks before stopping a running recording; true when the recorder is (now) stopped.
   bool ConfirmStop();
+
+  // The line of the recording has gone away (text: the port's words for it): the user is told
+  // once, and every sample tries the line again until one succeeds. False when nothing records.
+  bool LineLost(const std::string& text);
+  bool LineIsLost() const { return line_lost_; }
 
   // The end of a child protocol of the recording (OnSuccess and OnFailure).
   void ChildSucceeded(TComProtocol* sender);
@@ -140,6 +148,8 @@ private:
   void StartAutoScroll(bool forced);
   void StopAutoScroll(bool forced);
   void PaintStatus();
+  // Back to the running state after a lost line.
+  void LineBack();
   std::string RecDeviceKennung() const;
   void Log(const std::string& key, uint8_t kind) const;
 
@@ -164,6 +174,9 @@ private:
   TSpeedButton* rec_btn_ = nullptr;
   TSpeedButton* auto_scroll_btn_ = nullptr;
   TPaintBox* status_box_ = nullptr;
+  TControl* status_pane_ = nullptr;
+  // Since the line went away, until a sample succeeds again; main thread.
+  bool line_lost_ = false;
 };
 
 // The program's recorder; null while there is none.

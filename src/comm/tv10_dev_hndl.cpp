@@ -618,8 +618,10 @@ void TTv10DevHndl::EnsureLine() {
   if (!Connection || !Connection->Port()) throw Exception("TTv10DevHndl.RecProcessSample: Connection or ComPort nil!");
   TQvComPort* port = Connection->Port();
   if (port->Open() && !port->LineLost()) return;
-  Connection->DisConnect();
-  if (!Connection->Connect()) throw Exception(LoadResString("deh_TONoResponse"));
+  // While the line is away every sample tries once, quietly: a failed sample is reported as
+  // such, and the next one finds the line when it is back.
+  Connection->Reopen();
+  if (!port->Open()) throw Exception(LoadResString("deh_TONoResponse"));
 }
 
 void TTv10DevHndl::RecSyncClock() {

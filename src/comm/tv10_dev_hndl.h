@@ -127,8 +127,12 @@ private:
   TTv10SubModul* MemSubModul(const TTv10MeasHeader& header);
   void StoreMemStream(std::vector<TDtData*>& sets, std::vector<uint8_t>& set_channels);
   void MemDataLog(const std::string& line) const;
+  // What a read without a single block tells the user.
+  std::string EmptyReadText() const;
   int32_t mem_block_no_ = 0;
   std::array<TDateTime, 4> mem_newest_{};
+  // The start date-time each channel of the running read asked the logger for.
+  std::array<TDateTime, 4> mem_start_{};
 
   // ---- current values ----
 public:

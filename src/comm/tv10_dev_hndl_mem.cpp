@@ -22,6 +22,7 @@
 #include "devices/tv10_modul.h"
 #include "devices/visual_hooks.h"
 #include "platform/rtl/float_text.h"
+#include "platform/rtl/format.h"
 
 namespace qv {
 
@@ -69,12 +70,14 @@ void TTv10DevHndl::ReadMemSetDT(TTv10ReadMemProt* p) {
   if (!FCurModul) throw Exception("TTv10DevHndl.ReadMemSetDT: FCurModul is NIL!");
   const int slots = std::min(FCurModul->GetSlotCount(), 4);
   for (int slot = 1; slot <= slots; ++slot) p->SetDateTime(slot, FCurModul->GetLastUpdate(slot) + kSecond);
+  for (int slot = 1; slot <= 4; ++slot) mem_start_[static_cast<size_t>(slot - 1)] = p->GetDateTime(slot);
   // Only a user confirms one start for all channels; without one each keeps its own.
   if (!p->Interactive || !SelStartDateTimeProc) return;
   TDateTime start = ProposedStart();
   bool read_all = false;
-  if (!SelStartDateTimeProc(start, read_all)) return;
-  for (int slot = 1; slot <= slots; ++slot) p->SetDateTime(slot, read_all ? Tv10MemReadEpoch() : start);
+  if (SelStartDateTimeProc(start, read_all))
+    for (int slot = 1; slot <= slots; ++slot) p->SetDateTime(slot, read_all ? Tv10MemReadEpoch() : start);
+  for (int slot = 1; slot <= 4; ++slot) mem_start_[static_cast<size_t>(slot - 1)] = p->GetDateTime(slot);
 }
 
 void TTv10DevHndl::ReadMemBlockRead(TTv10ReadOfflProt* p) {
@@ -223,13 +226,23 @@ void TTv10DevHndl::StoreMemStream(std::vector<TDtData*>& sets, std::vector<uint8
   for (int ch = 1; ch <= 4; ++ch) mem_newest_[static_cast<size_t>(ch - 1)] = newest[static_cast<size_t>(ch - 1)];
 }
 
+std::string TTv10DevHndl::EmptyReadText() const {
+  // The logger only counts the blocks after the start asked for: nothing after a start later
+  // than the beginning of its memory does not mean that the memory is empty. The latest start
+  // is named, as no channel has data after it.
+  const TDateTime beginning = Tv10MemReadEpoch() + kSecond;
+  TDateTime latest = beginning;
+  for (TDateTime start : mem_start_) latest = std::max(latest, start);
+  if (latest <= beginning) return LoadResString("deh_MemoryEmpty");
+  return Format(LoadResString("deh_NoNewerDataF"), FormatDateTime("ddddd tt", latest));
+}
+
 void TTv10DevHndl::ReadMemBlocksFin() {
   if (!FCurModul) throw Exception("TTv10DevHndl.ReadMemBlocksFin: FCurModul is NIL!");
   MemDataLog("analysing received data");
   if (MemStream.Size() == 0) {
     if (MsgHandler)
-      MsgHandler->HandleMessage(LoadResString("deh_MemoryEmpty"), "", TMsgDlgType::mtInformation, mbOK, 0, 0, true,
-                                mkWarning);
+      MsgHandler->HandleMessage(EmptyReadText(), "", TMsgDlgType::mtInformation, mbOK, 0, 0, true, mkWarning);
     return;
   }
   TDataGlobals* registry = DataGlobals;
@@ -294,6 +307,7 @@ bool TTv10DevHndl::ReadMemAnonym(bool interactive, bool disconnect) {
     p->OnReadDone = [this](TComProtocol*, int32_t) { ReadMemBlocksFin(); };
     FCurModul = nullptr;
     EEChanged = false;
+    mem_start_.fill(Tv10MemReadEpoch());
     // Blocks left by a read that failed would run into this read's first header.
     MemStream.Clear();
     mem_block_no_ = 0;

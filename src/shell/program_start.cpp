@@ -190,10 +190,23 @@ int TProgram::Run() {
   if (!main_form_) return 1;
   main_form_->Show();
   Application->Run();
+  Shutdown();
+  // The windows and modules are gone; nothing a dialog's loop could reach is left half freed.
+  const std::vector<std::string> unsaved = MsgHandler ? MsgHandler->TakeShutdownMessages() : std::vector<std::string>{};
+  if (!unsaved.empty()) {
+    std::string text = LoadResString("app_ShutdownErrors");
+    for (const std::string& line : unsaved) text += "\n\n" + line;
+    MessageDlg(text, TMsgDlgType::mtError, mbOK);
+  }
   return 0;
 }
 
-TProgram::~TProgram() {
+void TProgram::Shutdown() {
+  if (shut_down_) return;
+  shut_down_ = true;
+  // Freeing the windows and the module chain writes what they hold. A dialog's loop would run
+  // idle tasks and timers of objects half freed: what goes wrong now is logged and kept.
+  if (MsgHandler) MsgHandler->BeginShutdown();
   delete main_form_;
   main_form_ = nullptr;
   delete StdDialogForm;
@@ -201,6 +214,10 @@ TProgram::~TProgram() {
   delete ApplModule;
   ApplModule = nullptr;
   if (archive_stop_) archive_stop_();
+}
+
+TProgram::~TProgram() {
+  Shutdown();
   // The message handler goes last and logs the program's end.
   delete MsgHandler;
   MsgHandler = nullptr;

@@ -29,7 +29,8 @@ public:
 
   // False when the program cannot start; Error() then says why (it has been reported).
   bool Start();
-  // Shows the main window and runs the message loop until it closes.
+  // Shows the main window and runs the message loop until it closes; then frees the windows and
+  // the modules and tells the user once what could not be saved meanwhile.
   int Run();
 
   const std::string& Error() const { return error_; }
@@ -43,12 +44,15 @@ private:
   void LoadLanguage();
   // False (reported) when the settings file exists but cannot be read.
   bool CheckSettingsFile();
+  // Frees the main window, the common-dialog holder and the module chain (once).
+  void Shutdown();
 
   std::vector<std::string> args_;
   std::string resource_dir_;
   std::string error_;
   std::vector<std::string> reports_;
   TQVMainFm* main_form_ = nullptr;
+  bool shut_down_ = false;
   std::function<void()> archive_start_;
   std::function<void()> archive_stop_;
 };

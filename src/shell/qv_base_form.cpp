@@ -159,7 +159,10 @@ void TQvBaseForm::CreateStatusBar() {
   StatusPaintBox->SetName("StatusPaintBox");
   StatusPaintBox->SetBounds(1, 1, 18, 16);
   StatusPaintBox->SetParent(AnimPanel);
-  if (Recorder) Recorder->SetStatusBox(StatusPaintBox);
+  if (Recorder) {
+    Recorder->SetStatusBox(StatusPaintBox);
+    Recorder->SetStatusPane(StatusPane);
+  }
 }
 
 void TQvBaseForm::WndProc(TMessage& message) {
@@ -575,6 +578,7 @@ void TQvBaseForm::Unbind() {
     Recorder->SetRecorderBtn(nullptr);
     Recorder->SetAutoScrollBtn(nullptr);
     Recorder->SetStatusBox(nullptr);
+    Recorder->SetStatusPane(nullptr);
   }
   if (ExportManager) {
     ExportManager->SetExportMenu(nullptr);

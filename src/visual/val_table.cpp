@@ -72,6 +72,9 @@ TValTable::~TValTable() {
 
 void TValTable::AfterConstruction() {
   TTableVO::AfterConstruction();
+  // Without this the print command of a value table does nothing.
+  DefaultVOOptions = static_cast<TVOOptions>(DefaultVOOptions | voPrintEnabled);
+  SetVOOptions(static_cast<TVOOptions>(VOOptions() | voPrintEnabled));
   if (title_label_) title_label_->SetCaption("");
   UpdateLanguage();
 }

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "platform/os/message_queue.h"
 #include "platform/rtl/exception.h"
 
 namespace qv {
@@ -75,6 +77,23 @@ TEST_F(IdleFixture, TimersGateTheirTasks) {
             "12-");
   manager.RemoveTask(A, &t1);
   EXPECT_EQ(manager.IndexOfTask(A, &t2), 0);
+}
+
+// An owner that frees its timer without removing the task (a window going while a dialog's
+// loop runs the idle passes) must not leave the task polling freed memory.
+TEST_F(IdleFixture, AFreedTimerTakesItsTasksAlong) {
+  SetMainThread();
+  IdleTaskManager = &manager;
+  auto timer = std::make_unique<TTimer2>(0);
+  TTimer2 kept(0);
+  manager.AddTask(A, timer.get(), Task("1"));
+  manager.AddTask(B, timer.get(), Task("2"));
+  manager.AddTask(C, &kept, Task("3"));
+  timer.reset();
+  EXPECT_EQ(manager.Count(), 1);
+  manager.Run();
+  EXPECT_EQ(log, "3");
+  IdleTaskManager = nullptr;
 }
 
 TEST_F(IdleFixture, TasksChangingTheListDuringAPass) {

@@ -137,6 +137,25 @@ TEST_F(MsgHandlerTest, LineFormatsAndStartStopLines) {
                             kStamp + ": mhd_ProtocolStopped\r\n");
 }
 
+// While the program shuts down nothing opens a dialog: what would have shown one is logged and
+// kept once for the program's last word.
+TEST_F(MsgHandlerTest, ShuttingDownLogsAndKeepsWhatWouldHaveShownADialog) {
+  auto h = Make();
+  h->SetModes(0);
+  h->BeginShutdown();
+  EXPECT_EQ(h->HandleMessage("Go on?", "Dev", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0, 7, false, mkQuestion), 7);
+  h->HandleMessage("/h/A/Device.ini: No space left", "TDevice.Destroy", TMsgDlgType::mtError, mbOK, 0, 0, false,
+                   mkError);
+  h->HandleMessage("/h/A/Device.ini: No space left", "TDevice.Destroy", TMsgDlgType::mtError, mbOK, 0, 0, false,
+                   mkError);
+  h->HandleMessage("only logged", "Dev", TMsgDlgType::mtInformation, 0, 0, 0, false, mkLogOnly);
+  EXPECT_TRUE(dialog.asked.empty());
+  EXPECT_TRUE(Has(Protocol(), "TDevice.Destroy: /h/A/Device.ini: No space left\r\n"));
+  EXPECT_TRUE(Has(Protocol(), "Dev: Go on?No\r\n"));  // the default answer taken
+  EXPECT_EQ(h->TakeShutdownMessages(), (std::vector<std::string>{"Go on?", "/h/A/Device.ini: No space left"}));
+  EXPECT_TRUE(h->TakeShutdownMessages().empty());
+}
+
 TEST(MsgHandlModesTest, TextOfModeSets) {
   struct Case {
     std::string text;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -327,6 +328,55 @@ TEST(Recorder, ALostLoggerIsReportedAndRecordingResumes) {
   EXPECT_EQ(line.handler.dialogs.size(), 1u);
   const auto diag = line.handler.Texts(mkDiagnoseOnly);
   EXPECT_NE(std::find(diag.begin(), diag.end(), "Reading current values failed."), diag.end());
+}
+
+// An unplugged logger is shown once, in the status bar and by the message handler (logged, as
+// recording runs in automatic mode), never by a dialog; each failed sample goes to the diagnose
+// log; when the logger is back the recording takes samples again by itself.
+TEST(Recorder, AnUnpluggedLoggerIsShownOnceAndRecordingResumesWhenItIsBack) {
+  std::unique_ptr<TPaintBox> box;  // outlive the recorder that shows on them
+  std::unique_ptr<TPanel> pane;
+  RecorderLine line;
+  box = std::make_unique<TPaintBox>(nullptr);
+  pane = std::make_unique<TPanel>(nullptr);
+  line.recorder->SetStatusBox(box.get());
+  line.recorder->SetStatusPane(pane.get());
+  line.recorder->Start();
+  ASSERT_TRUE(line.WaitForSamples(1));
+  line.handler.messages.clear();
+
+  line.Unplug();
+  const int failed = line.recorder->SamplesFailed();
+  ASSERT_TRUE(line.WaitUntil([&] { return line.recorder->SamplesFailed() >= failed + 3; }));
+  EXPECT_TRUE(line.recorder->Running());
+  EXPECT_TRUE(line.recorder->LineIsLost());
+  const std::string lost = pane->Caption();
+  EXPECT_NE(lost.find("lost its line"), std::string::npos) << lost;
+  EXPECT_NE(lost.find("hang-up"), std::string::npos) << lost;
+  EXPECT_EQ(box->Hint(), lost);
+  const auto errors = line.handler.Texts(mkError);
+  EXPECT_EQ(errors, std::vector<std::string>{lost});
+  const auto diag = line.handler.Texts(mkDiagnoseOnly);
+  EXPECT_GE(std::count(diag.begin(), diag.end(), "Reading current values failed."), 3);
+
+  line.Plug();
+  ASSERT_TRUE(line.WaitForSamples(2));
+  EXPECT_FALSE(line.recorder->LineIsLost());
+  EXPECT_EQ(pane->Caption(), "");
+  EXPECT_EQ(box->Hint(), "The recorder is running");
+  line.recorder->Stop();
+  EXPECT_EQ(line.handler.dialogs.size(), 1u);  // the battery warning
+  EXPECT_EQ(line.handler.Texts(mkError), std::vector<std::string>{lost});
+  // The log line ends with the text: no button of a dialog nobody saw is glued to it.
+  std::istringstream log(ReadFileBytes(line.handler.ProtocolFileName()));
+  int lines = 0;
+  for (std::string l; std::getline(log, l);)
+    if (l.find("hang-up") != std::string::npos) {
+      ++lines;
+      if (!l.empty() && l.back() == '\r') l.pop_back();
+      EXPECT_EQ(l.substr(l.size() - lost.size()), lost);
+    }
+  EXPECT_EQ(lines, 1);
 }
 
 // The status bar's box shows the running recorder: a yellow dot walking along y 12 and two red

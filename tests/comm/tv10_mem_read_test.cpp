@@ -176,11 +176,16 @@ TEST_P(Tv10MemStore, TheWeeklyFilesHoldExactlyTheLoggersSeries) {
   EXPECT_EQ(alarms.MailCount(), 1);
   EXPECT_TRUE(h.line.Logger().Violations().empty());
 
-  // The next read finds nothing after the data read and leaves the files as they are.
+  // The next read finds nothing after the data read, says so naming where it started (the
+  // memory is not empty), and leaves the files as they are.
+  TDateTime start = 0;
+  for (int ch = 1; ch <= channels; ++ch) start = std::max(start, m->GetLastUpdate(ch) + 1.0 / 86400);
   const auto before = StoredRecords(m->GetSubModul(1));
   h.line.Handler().messages.clear();
   ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << h.FirstWarning();
-  EXPECT_EQ(Count(h.line.Handler().Texts(mkWarning), "The logger's memory is empty."), 1);
+  EXPECT_EQ(h.line.Handler().Texts(mkWarning),
+            std::vector<std::string>{"No data newer than " + FormatDateTime("ddddd tt", start) +
+                                     " were found in the logger."});
   EXPECT_EQ(StoredRecords(m->GetSubModul(1)), before);
 }
 
@@ -228,13 +233,36 @@ TEST(Tv10MemStoreFaults, AReadThatFailsStoresNothingAndItsRepeatStoresEverything
     EXPECT_EQ(StoredRecords(m->GetSubModul(ch)), ExpectedRecords(h, m->GetSubModul(ch), ch)) << "channel " << ch;
 }
 
-TEST(Tv10MemStoreFaults, AnEmptyMemorySaysSo) {
-  HandlerLine h(MemLogger(5, 0));
-  std::vector<std::string> shown;
-  RetryAndRecord(h, shown);
-  ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << h.FirstWarning();
-  EXPECT_EQ(Count(h.line.Handler().Texts(mkWarning), "The logger's memory is empty."), 1);
-  EXPECT_TRUE(StoredRecords(h.Module(0)->GetSubModul(1)).empty());
+TEST(Tv10MemStoreFaults, AReadWithoutBlocksSaysWhetherTheMemoryIsEmptyOrHasNothingNewer) {
+  const TDateTime june = EncodeDate(2030, 6, 1) + 12.5 / 24;
+  const std::string nothing_newer =
+      "No data newer than " + FormatDateTime("ddddd tt", june) + " were found in the logger.";
+  const std::string empty = "The logger's memory is empty.";
+  const struct {
+    const char* name;
+    int samples;
+    bool confirm, all;
+    std::string said;
+  } cases[] = {
+      {"empty memory, no start confirmed", 0, false, false, empty},
+      {"empty memory, read all", 0, true, true, empty},
+      {"data older than the confirmed start", 40, true, false, nothing_newer},
+  };
+  for (const auto& c : cases) {
+    HandlerLine h(MemLogger(5, c.samples));
+    std::vector<std::string> shown;
+    RetryAndRecord(h, shown);
+    if (c.confirm)
+      SelStartDateTimeProc = [&c, june](TDateTime& start, bool& all) {
+        start = june;
+        all = c.all;
+        return true;
+      };
+    ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << c.name << ": " << h.FirstWarning();
+    SelStartDateTimeProc = nullptr;
+    EXPECT_EQ(h.line.Handler().Texts(mkWarning), std::vector<std::string>{c.said}) << c.name;
+    EXPECT_TRUE(StoredRecords(h.Module(0)->GetSubModul(1)).empty()) << c.name;
+  }
 }
 
 TEST(Tv10MemStoreKinds, TwoSlotsWithTheSameSensorKeepTheirChannelsApart) {

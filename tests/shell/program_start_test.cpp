@@ -14,6 +14,8 @@
 #include "base/res_string.h"
 #include "base/resource_locale.h"
 #include "devices/db_shell.h"
+#include "devices/device.h"
+#include "devices/tv10_modul.h"
 #include "platform/gui/forms.h"
 #include "shell/appl_module.h"
 #include "shell/qv_main_fm.h"
@@ -99,6 +101,44 @@ TEST_F(ProgramStart, ArchiveServicesStartBeforeTheModuleChainAndEndAfterIt) {
   ASSERT_EQ(program.Reports().size(), 1u);
   EXPECT_NE(program.Reports()[0].find("disk gone"), std::string::npos);
   EXPECT_NE(ApplModule, nullptr);
+}
+
+// A device that cannot write its settings at the end: no dialog runs while the windows and the
+// module chain are being freed (its loop would run idle tasks of half-freed objects); the user
+// is told once, naming the file, when they are gone.
+TEST_F(ProgramStart, WhatCannotBeSavedAtTheEndIsToldOnceWhenTheWindowsAreGone) {
+  std::vector<bool> while_freeing;
+  std::string device_ini;
+  {
+    TProgram program(Args(), resources.Path());
+    ASSERT_TRUE(program.Start()) << program.Error();
+    auto m = TDevice::Create<TTv10Modul>(DbShell->Root());
+    m->SetTavraTyp(5);
+    m->SetKennung(0x2345);
+    m->SetId(DbShell->Root()->FindNextId(1, TDevice::MaxId));
+    m->SetName("Logger_1");
+    ASSERT_TRUE(m->SetUpDevice());
+    device_ini = m.release()->Dir() + TDevice::IniFile;
+    std::filesystem::remove(device_ini);
+    std::filesystem::create_directories(device_ini + "/blocked");
+    SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+      shown.push_back(msg);
+      while_freeing.push_back(ApplModule != nullptr || QVMainFm != nullptr);
+      // A dialog's loop runs the idle passes.
+      if (IdleTaskManager) IdleTaskManager->Run();
+      return static_cast<int>(mrOk);
+    });
+    IdleTaskManager->AddTask(this, nullptr, [&](TIdleTaskManager*, TTimer2*, bool& done) {
+      done = true;
+      program.MainForm()->Item("FMenExit")->Click();
+    });
+    EXPECT_EQ(program.Run(), 0);
+    Application->ClearTerminated();
+  }
+  EXPECT_EQ(while_freeing, std::vector<bool>{false});
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind(LoadResString("app_ShutdownErrors"), 0), 0u) << shown[0];
+  EXPECT_NE(shown[0].find(device_ini), std::string::npos) << shown[0];
 }
 
 TEST_F(ProgramStart, MissingLanguageFileIsReportedAndEnglishUsed) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 #include "base/app_globals.h"
 #include "base/dt_stamp.h"
@@ -25,6 +27,7 @@
 #include "visual/monitor_book.h"
 #include "visual/plot_box.h"
 #include "visual/plot_vo.h"
+#include "visual/print_dialog_user.h"
 #include "visual/print_layout.h"
 #include "visual/selector.h"
 #include "visual/vis_fixture.h"
@@ -314,6 +317,38 @@ TEST_F(PrintTest, PlotsOnePerPageGroupedAndAlone) {
   plots[0]->Copies = 2;
   Print(plots[0], 2);
   EXPECT_EQ(PdfPages(pdf).size(), 4u);
+}
+
+// "Print to File (PDF)" chosen in the print dialog with a file name writes that file; on a
+// machine without printers the dialog offers a PDF file in the user's documents folder.
+TEST_F(PrintTest, APlotPrintsToThePdfFileChosenInThePrintDialog) {
+  Book();
+  TDtPlotVO* plot = AddPlot("Cellar");
+  Printer().SetOutputFile("");  // as the program starts
+  test::TempDir home;
+  std::filesystem::create_directories(home.File("Documents"));
+  const char* saved_home = std::getenv("HOME");
+  const std::string old_home = saved_home ? saved_home : "";
+  setenv("HOME", home.Path().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);  // no user-dirs file
+  const std::string chosen = dir.File("chosen.pdf");
+  const test::PrintDialogSeen seen = test::PrintToPdfThroughDialog(plot, chosen);
+  setenv("HOME", old_home.c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_TRUE(seen.accepted);
+  if (Printer().Printers().empty()) {
+    EXPECT_EQ(seen.offered_file.rfind(home.File("Documents") + "/", 0), 0u) << seen.offered_file;
+    EXPECT_EQ(seen.offered_file.substr(seen.offered_file.size() - 4), ".pdf") << seen.offered_file;
+  }
+  EXPECT_EQ(Printer().OutputFile(), chosen);
+  ASSERT_TRUE(std::filesystem::exists(chosen));
+  const auto pages = PdfPages(chosen);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_TRUE(Has(pages[0], "Cellar"));
+  // The next dialog opens on the file chosen last.
+  const std::string again = dir.File("again.pdf");
+  EXPECT_EQ(test::PrintToPdfThroughDialog(plot, again).offered_file, chosen);
+  EXPECT_TRUE(std::filesystem::exists(again));
 }
 
 TEST_F(PrintTest, TwoPlotsShareAPageInHalves) {

@@ -9,6 +9,7 @@
 #include "platform/gui/printers.h"
 #include "platform/rtl/date_time.h"
 #include "support/pdf_text.h"
+#include "visual/print_dialog_user.h"
 #include "visual/print_layout.h"
 #include "visual/table_fixture.h"
 
@@ -339,6 +340,21 @@ protected:
   const std::string pdf = dir.File("table.pdf");
   TPrintLayout layout_;
 };
+
+// The table printed through the print dialog's "Print to File (PDF)" lands in the chosen file.
+TEST_F(ValTablePrintTest, PrintsToThePdfFileChosenInThePrintDialog) {
+  CountingTable* t = NewTable();
+  Settle();
+  t->SetvobTitle("Rooms");
+  Printer().SetOutputFile("");  // as the program starts
+  const std::string chosen = dir.File("chosen.pdf");
+  EXPECT_TRUE(test::PrintToPdfThroughDialog(t, chosen).accepted);
+  ASSERT_TRUE(std::filesystem::exists(chosen));
+  const auto pages = test::PdfPages(chosen);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_TRUE(Has(pages[0], "Rooms"));
+  EXPECT_TRUE(Has(pages[0], Time(3600)));
+}
 
 // A narrow table prints its day's rows in blocks side by side; rows of other days stay out.
 TEST_F(ValTablePrintTest, NarrowTablePrintsBlocksSideBySide) {

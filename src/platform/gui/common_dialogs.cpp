@@ -1,6 +1,10 @@
 #include "platform/gui/common_dialogs.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -10,6 +14,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "platform/gui/forms.h"
 #include "platform/gui/printers.h"
 #include "platform/gui/qt_private.h"
 
@@ -82,11 +87,46 @@ std::string GetControlText(QDialog& dlg, int id) {
   return "";
 }
 
+// The print dialog's destination list and file field (Qt's own print dialog names them so).
+QComboBox* PrinterList(QDialog& dlg) { return dlg.findChild<QComboBox*>("printers"); }
+QLineEdit* PrintFileField(QDialog& dlg) { return dlg.findChild<QLineEdit*>("filename"); }
+// The entry of the destination list that prints to a PDF file: the last one.
+bool FileEntryChosen(QComboBox* list) { return list && list->count() > 0 && list->currentIndex() == list->count() - 1; }
+
+// A press and release of the left mouse button in the middle of the widget, as the window
+// system delivers them.
+void MouseClick(QWidget* w) {
+  const QPointF local(w->width() / 2.0, w->height() / 2.0);
+  const QPointF global = w->mapToGlobal(local);
+  QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+  QApplication::sendEvent(w, &release);
+}
+
 class Window : public TCommonDialogWindow {
 public:
   explicit Window(QDialog& dlg) : dlg_(dlg) {}
   std::string ControlText(int id) const override { return GetControlText(dlg_, id); }
   bool SaveImage(const std::string& png_file) const override { return dlg_.grab().save(Q(png_file), "PNG"); }
+  std::string PrintFile() const override {
+    QLineEdit* field = PrintFileField(dlg_);
+    return FileEntryChosen(PrinterList(dlg_)) && field ? field->text().toStdString() : "";
+  }
+  bool SetPrintFile(const std::string& file) override {
+    QComboBox* list = PrinterList(dlg_);
+    QLineEdit* field = PrintFileField(dlg_);
+    if (!list || !field || list->count() == 0) return false;
+    list->setCurrentIndex(list->count() - 1);
+    field->setText(Q(file));
+    return FileEntryChosen(list);
+  }
+  bool PressOk() override {
+    QAbstractButton* ok = BoxButton(dlg_, DlgOkId);
+    if (!ok || !ok->isEnabled()) return false;
+    MouseClick(ok);
+    return dlg_.result() == QDialog::Accepted;
+  }
 
 private:
   QDialog& dlg_;
@@ -97,10 +137,14 @@ private:
 bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back) {
   read_back = false;
   if (User()) {
+    dlg.setResult(QDialog::Rejected);
     dlg.show();
-    const bool ok = User()(d, Window(dlg));
+    Window window(dlg);
+    const bool ok = User()(d, window);
+    // Accepted through its own button, the dialog's values count.
+    read_back = dlg.result() == QDialog::Accepted;
     dlg.hide();
-    return ok;
+    return ok || read_back;
   }
   NestedLoop nested;
   read_back = dlg.exec() == QDialog::Accepted;
@@ -121,20 +165,39 @@ QStringList QtFilters(const std::string& filter) {
   return out;
 }
 
-// A printer set up as the program's printer is.
+bool IsPictureFile(const std::string& file) {
+  const QString name = Q(file).toLower();
+  return name.endsWith(".png") || name.endsWith(".bmp");
+}
+
+// A printer set up as the program's printer is: its PDF file, or its chosen printer.
 void PrepareQPrinter(QPrinter& p) {
   TPrinter& printer = Printer();
   const std::vector<std::string> names = printer.Printers();
-  if (printer.PrinterIndex() >= 0 && printer.PrinterIndex() < static_cast<int>(names.size()))
+  // Without a printer the dialog offers the PDF file.
+  const std::string pdf = printer.PdfFile();
+  if (!pdf.empty()) {
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setOutputFileName(Q(pdf));
+  } else if (printer.PrinterIndex() >= 0 && printer.PrinterIndex() < static_cast<int>(names.size())) {
     p.setPrinterName(Q(names[static_cast<size_t>(printer.PrinterIndex())]));
+  }
   p.setPageOrientation(printer.Orientation() == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
                                                                                  : QPageLayout::Portrait);
 }
+
+// What the user chose becomes the program's printer: a PDF file, or a system printer.
 void TakeQPrinter(const QPrinter& p) {
   TPrinter& printer = Printer();
-  const std::vector<std::string> names = printer.Printers();
-  for (size_t i = 0; i < names.size(); ++i)
-    if (Q(names[i]) == p.printerName()) printer.SetPrinterIndex(static_cast<int>(i));
+  if (p.outputFormat() == QPrinter::PdfFormat && !p.outputFileName().isEmpty()) {
+    printer.SetOutputFile(p.outputFileName().toStdString());
+  } else {
+    // A picture output is no choice of the dialog's; it stays.
+    if (!IsPictureFile(printer.OutputFile())) printer.SetOutputFile("");
+    const std::vector<std::string> names = printer.Printers();
+    for (size_t i = 0; i < names.size(); ++i)
+      if (Q(names[i]) == p.printerName()) printer.SetPrinterIndex(static_cast<int>(i));
+  }
   printer.SetOrientation(p.pageLayout().orientation() == QPageLayout::Landscape ? TPrinterOrientation::poLandscape
                                                                                 : TPrinterOrientation::poPortrait);
 }

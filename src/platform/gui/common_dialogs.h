@@ -44,10 +44,17 @@ public:
   // The text a control shows now, by its standard id ("" for an id the dialog does not have).
   virtual std::string ControlText(int id) const = 0;
   virtual bool SaveImage(const std::string& png_file) const = 0;
+  // The print dialog's PDF file while printing to a file is chosen, else "".
+  virtual std::string PrintFile() const = 0;
+  // Chooses printing to the PDF file in the print dialog; false when it offers no file.
+  virtual bool SetPrintFile(const std::string& file) = 0;
+  // Presses the dialog's OK button with the mouse; true when the dialog has then accepted.
+  virtual bool PressOk() = 0;
 };
 // Runs instead of the user: gets the dialog shown offscreen and answers whether the user
-// accepted; the dialog's values are then those the stand-in left in the TCommonDialog.
-using TCommonDialogUser = std::function<bool(TCommonDialog& dialog, const TCommonDialogWindow& window)>;
+// accepted; the dialog's values are then those the stand-in left in the TCommonDialog, or, when
+// it pressed the dialog's OK button, those of the dialog itself.
+using TCommonDialogUser = std::function<bool(TCommonDialog& dialog, TCommonDialogWindow& window)>;
 void SetCommonDialogUser(TCommonDialogUser user);
 
 class TCommonDialog : public TComponent {

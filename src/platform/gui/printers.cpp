@@ -1,11 +1,14 @@
 #include "platform/gui/printers.h"
 
+#include <QDir>
 #include <QImage>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QStandardPaths>
 #include <cstdio>
 
+#include "platform/gui/forms.h"
 #include "platform/gui/qt_private.h"
 
 namespace qv {
@@ -49,8 +52,20 @@ void TPrinter::SetPrinterIndex(int index) {
   printer_index_ = index;
 }
 
+std::string TPrinter::PdfFile() const {
+  if (!output_file_.empty()) return ImageFormat(output_file_) ? "" : output_file_;
+  if (printer_index_ >= 0) return "";
+  EnsureGui();
+  if (!QPrinterInfo::defaultPrinterName().isEmpty() || !QPrinterInfo::availablePrinterNames().isEmpty()) return "";
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+  const std::string title = Application && !Application->Title().empty() ? Application->Title() : "print";
+  return QDir(folder).filePath(QString::fromStdString(title) + ".pdf").toStdString();
+}
+
 std::string TPrinter::DeviceName() const {
   if (!output_file_.empty()) return "PDF: " + output_file_;
+  if (const std::string pdf = PdfFile(); !pdf.empty()) return "PDF: " + pdf;
   if (printer_index_ < 0) {
     EnsureGui();
     return QPrinterInfo::defaultPrinterName().toStdString();
@@ -68,6 +83,7 @@ void TPrinter::BeginDoc() {
   EnsureGui();
   QV_GUI_THREAD();
   if (printing_) throw EPrinter("Printing in progress");
+  doc_file_ = ImageFormat(output_file_) ? output_file_ : PdfFile();
   if (ImageFormat(output_file_)) {
     BeginImageDoc();
     return;
@@ -79,9 +95,9 @@ void TPrinter::BeginDoc() {
   p.setColorMode(color_ ? QPrinter::Color : QPrinter::GrayScale);
   p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
                                                                         : QPageLayout::Portrait);
-  if (!output_file_.empty()) {
+  if (!doc_file_.empty()) {
     p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(QString::fromStdString(output_file_));
+    p.setOutputFileName(QString::fromStdString(doc_file_));
   } else if (printer_index_ >= 0) {
     std::vector<std::string> names = Printers();
     if (printer_index_ < static_cast<int>(names.size()))
@@ -165,7 +181,7 @@ void TPrinter::Abort() {
   impl_->printer.reset();
   impl_->image.reset();
   canvas_ = std::make_unique<TCanvas>();
-  if (!output_file_.empty()) std::remove(output_file_.c_str());
+  if (!doc_file_.empty()) std::remove(doc_file_.c_str());
   printing_ = false;
   aborted_ = true;
 }

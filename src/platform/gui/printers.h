@@ -29,6 +29,10 @@ public:
   // ".bmp" makes each page a picture (name.png, name-2.png ...) drawn the same way.
   const std::string& OutputFile() const { return output_file_; }
   void SetOutputFile(const std::string& file) { output_file_ = file; }
+  // The PDF file the next document goes to: the output file, or on a machine without printers
+  // (none chosen, none there) a file named after the program in the user's documents folder;
+  // "" when it goes to a printer (or is a picture).
+  std::string PdfFile() const;
   // The name of the device the next document goes to: the PDF file, the chosen printer or the
   // system's default printer; empty when there is none (the printer index lies outside the list).
   std::string DeviceName() const;
@@ -63,6 +67,8 @@ private:
   std::unique_ptr<TPrinterImpl> impl_;
   std::unique_ptr<TCanvas> canvas_;
   std::string output_file_;
+  // The PDF file of the running document.
+  std::string doc_file_;
   TPrinterOrientation orientation_ = TPrinterOrientation::poPortrait;
   int printer_index_ = -1;
   bool color_ = true;
