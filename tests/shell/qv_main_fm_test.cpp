@@ -423,9 +423,12 @@ TEST_F(MainWindow, TheMemoryOfANewLoggerIsReadFirstThing) {
     d->OKBtn->Click();
     return true;
   };
+  // The user clicks the toolbar's button.
   TSpeedButton* button = w->Button("ReadMemButton");
   ASSERT_TRUE(button->Enabled());
-  button->Click();
+  const TPoint at{button->Left() + button->Width() / 2, button->Top() + button->Height() / 2};
+  SendMouseForTest(button->Parent(), WM_LBUTTONDOWN, at);
+  SendMouseForTest(button->Parent(), WM_LBUTTONUP, at);
   OnDialog = nullptr;
   TTv10Modul* module = Logger0();
   ASSERT_NE(module, nullptr) << Shown();
