@@ -480,6 +480,30 @@ TEST_F(MainWindow, TheClockOfANewLoggerIsSetOnce) {
   }
 }
 
+// The device change that a command causes (its new logger joins the tree) takes effect when the
+// command ends: the line of a sampling logger, which its read would keep open, closes then; the
+// recorder that adds its logger keeps the line it samples on.
+TEST_F(MainWindow, ADeviceChangeDuringACommandTakesEffectWhenItEnds) {
+  UseSamplingLogger();
+  StartLogger("[Connection]\r\nComNumber=9\r\n");
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  Answer = [](const std::string&, TMsgDlgButtons buttons) { return static_cast<int>((buttons & mbNo) ? mrNo : mrOk); };
+  w->Item("IMenReadCfg")->Click();
+  ASSERT_NE(Logger0(), nullptr) << Shown();
+  EXPECT_EQ(shown, std::vector<std::string>{Format(LoadResString("deh_SwitchToCurDevF"), Logger0()->Name())});
+  EXPECT_FALSE(Connection->InProcess());
+
+  sim.id = 0x3457;
+  StartLogger();
+  Answer = nullptr;
+  w->Button("RecorderBtn")->Click();
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  ASSERT_EQ(DbShell->Root()->ChildCount(), 2);
+  EXPECT_TRUE(Connection->InProcess());
+  Recorder->Stop();
+}
+
 TEST_F(MainWindow, EveryNamedItemIsBound) {
   TQVMainFm* w = StartProgram();
   ASSERT_NE(w, nullptr);
