@@ -1,6 +1,7 @@
 #include "comm/dev_handl_coll.h"
 
 #include "base/app_globals.h"
+#include "base/archive_hooks.h"
 #include "base/ini_file.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
@@ -58,6 +59,7 @@ void TDevHandlColl::RegisterHndlType(const THandlerClass& handler_class) {
   std::unique_ptr<TDevHandler0> handler = handler_class();
   for (const auto& h : handlers_)
     if (h->ClassName() == handler->ClassName()) return;
+  handler->OnCommandEnd = [this](bool keep_line) { CommandEnded(keep_line); };
   handlers_.push_back(std::move(handler));
 }
 
@@ -241,8 +243,16 @@ void TDevHandlColl::UpdateMenus() {
 
 bool TDevHandlColl::LineBusy() const {
   for (int i = 0; i < Count(); ++i)
-    if (Handlers(i)->ProtocolRunning()) return true;
+    if (Handlers(i)->InCommand() || Handlers(i)->ProtocolRunning()) return true;
   return false;
+}
+
+void TDevHandlColl::CommandEnded(bool keep_line) {
+  if (!disconnect_pending_ || LineBusy()) return;
+  disconnect_pending_ = false;
+  // The same rule as for a change on an idle line; a recording that started meanwhile keeps it.
+  if (keep_line || !DisconnectOnDevChange || Running() || (Recorder && Recorder->Running())) return;
+  if (Connection && Connection->InProcess()) Connection->DisConnect();
 }
 
 bool TDevHandlColl::Running() const { return recorder_ && recorder_->Running(); }

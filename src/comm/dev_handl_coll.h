@@ -37,8 +37,10 @@ public:
   void DeleteHandler(int index);
   int Count() const { return static_cast<int>(handlers_.size()); }
   TDevHandler0* Handlers(int index) const { return handlers_.at(static_cast<size_t>(index)).get(); }
-  // Some handler is talking to a logger right now.
+  // Some handler is talking to a logger right now, or runs a command that will.
   bool LineBusy() const;
+  // A device change while the line is busy: the idle connection closes when the command ends.
+  void DisconnectAfterCommand() { disconnect_pending_ = true; }
   int SelIndex() const { return sel_index_; }
   int UsableCount() const;
 
@@ -82,6 +84,8 @@ protected:
 
 private:
   bool Running() const;
+  // A handler's outermost command has ended: a device change during it closes the line now.
+  void CommandEnded(bool keep_line);
   // Reports a translation key as a warning with an error dialog; answers false.
   bool Refuse(const std::string& key, const std::string& source) const;
   // The selected handler when it can do what can answers, else the refusal.
@@ -98,6 +102,7 @@ private:
   TMenuItem* clear_mem_menu_ = nullptr;
   TMenuItem* sync_clock_menu_ = nullptr;
   TRecorder* recorder_ = nullptr;
+  bool disconnect_pending_ = false;
 };
 
 // The program's collection, created by the application module; null while there is none.

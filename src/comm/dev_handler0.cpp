@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "base/app_globals.h"
 #include "base/ini_file.h"
@@ -156,6 +157,20 @@ void TDevHandler0::KeepProtocol(std::unique_ptr<TComProtocol> protocol) {
 
 bool TDevHandler0::ProtocolRunning() const {
   return std::any_of(protocols_.begin(), protocols_.end(), [](const auto& p) { return p->Running(); });
+}
+
+void TDevHandler0::EndCommand() noexcept {
+  if (--command_depth_ > 0) return;
+  const bool keep_line = std::exchange(keep_line_, false);
+  if (!OnCommandEnd) return;
+  try {
+    OnCommandEnd(keep_line);
+  } catch (const std::exception& e) {
+    // Closing the line after a command has nobody to raise to.
+    if (MsgHandler)
+      MsgHandler->HandleMessage(e.what(), ClassName() + ".EndCommand", TMsgDlgType::mtError, mbOK, 0, 0, true,
+                                mkDiagnoseOnly);
+  }
 }
 
 void TDevHandler0::FreeProtocols() {

@@ -5,6 +5,7 @@
 // says no; a family's handler implements what its devices support.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,6 +104,26 @@ public:
   // A read, write or scan of this handler is under way on the line.
   bool ProtocolRunning() const;
 
+  // A command of this handler (configuration read or write, memory read, clock, clear, current
+  // values, recorder start) owns the line and its protocols until the outermost one ends: a
+  // device change meanwhile, its own new logger included, takes effect only then.
+  class TCommand {
+  public:
+    explicit TCommand(TDevHandler0& handler) : handler_(handler) { ++handler_.command_depth_; }
+    ~TCommand() { handler_.EndCommand(); }
+    TCommand(const TCommand&) = delete;
+    TCommand& operator=(const TCommand&) = delete;
+    // The line goes on to the recorder that this command starts: a device change meanwhile
+    // leaves it open.
+    void KeepLine() { handler_.keep_line_ = true; }
+
+  private:
+    TDevHandler0& handler_;
+  };
+  bool InCommand() const { return command_depth_ > 0; }
+  // Called when the outermost command has ended, with whether its line goes on to the recorder.
+  std::function<void(bool keep_line)> OnCommandEnd;
+
   int32_t GetAnswerTimeOut() const { return DevRespTO[ConnType]; }
   int32_t GetBaud() const { return Baud[ConnType]; }
   bool HandlesModul(const TDevice* module) const;
@@ -137,8 +158,11 @@ protected:
 
 private:
   void KeepProtocol(std::unique_ptr<TComProtocol> protocol);
+  void EndCommand() noexcept;
 
   std::vector<std::unique_ptr<TComProtocol>> protocols_;
+  int command_depth_ = 0;
+  bool keep_line_ = false;
 };
 
 // Names of the flow and parity settings as stored.

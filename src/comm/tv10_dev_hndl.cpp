@@ -173,6 +173,7 @@ bool TTv10DevHndl::Connected(bool /*interactive*/) {
 
 bool TTv10DevHndl::WithConnection(const char* nil_error, bool disconnect, const std::function<bool()>& body) {
   if (!Connection || !Connection->Port()) throw Exception(nil_error);
+  TCommand command(*this);
   bool ok = false;
   try {
     ok = body();
@@ -508,6 +509,7 @@ TTv10Modul* TTv10DevHndl::RecModul(const char* error) const {
 
 void TTv10DevHndl::RecPrepareTasks() {
   if (!Connection || !Connection->Port()) throw Exception("TTv10DevHndl.ReadCfgAnonym: Connection or ComPort nil!");
+  TCommand command(*this);
   bool ok = false;
   if (Connection->InProcess() || Connected(false)) {
     FCurModul = nullptr;
@@ -535,8 +537,9 @@ void TTv10DevHndl::RecPrepareTasks() {
     }
   }
   RegisterNewModul();
-  // A kind-7 logger stays connected.
+  // A kind-7 logger stays connected: the recorder that starts now samples on its line.
   if (!(ok && DevKind == 7)) Connection->DisConnect();
+  if (ok && DevKind == 7) command.KeepLine();
   if (ok && FCurModul && Recorder) {
     TakeValueKinds(FCurModul);
     const int save = std::clamp<int>(FCurModul->SaveIntIdx.Value, Tv10FirstSaveIndex, Tv10IntervalCount - 1);

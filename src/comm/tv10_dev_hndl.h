@@ -121,7 +121,7 @@ private:
   // Selects the module in the device shell without closing the connection.
   void SelectModul(TTv10Modul* module);
   bool Connected(bool interactive);
-  // Runs body with the connection; any exception closes it and passes on.
+  // Runs body with the connection as one command; any exception closes it and passes on.
   bool WithConnection(const char* nil_error, bool disconnect, const std::function<bool()>& body);
   // Memory read-out helpers.
   TTv10SubModul* MemSubModul(const TTv10MeasHeader& header);
@@ -130,6 +130,8 @@ private:
   // What a read without a single block tells the user.
   std::string EmptyReadText() const;
   int32_t mem_block_no_ = 0;
+  // False block headers met while storing the current read.
+  int32_t mem_bad_headers_ = 0;
   std::array<TDateTime, 4> mem_newest_{};
   // The start date-time each channel of the running read asked the logger for.
   std::array<TDateTime, 4> mem_start_{};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "base/archive_hooks.h"
 #include "base/dt_stamp.h"
@@ -145,8 +146,14 @@ void TTv10DevHndl::StoreMemStream(std::vector<TDtData*>& sets, std::vector<uint8
       MemDataLog("Sensor Type: " + std::to_string(h.SensorType));
     }
     if (!h.Error.empty()) {
-      MemDataLog(h.Error);
-      Report(LoadResString("deh_BlockHeadErr"), TMsgDlgType::mtError);
+      // A memory with an erased tail holds thousands of false markers: each goes to the diagnose
+      // log, the user hears of them once per read.
+      ++mem_bad_headers_;
+      if (MsgHandler)
+        MsgHandler->HandleMessage(LoadResString("deh_BlockHeadErr") + " (" + h.Error + ") at byte " +
+                                      std::to_string(pos - 2) + " of " + std::to_string(size),
+                                  "TTv10DevHndl.ReadMemBlocksFin", TMsgDlgType::mtError, mbOK, 0, 0, true,
+                                  mkDiagnoseOnly);
     }
     if (h.Channel == 0 || h.ValueCount == 0) {
       MemDataLog("block " + nr + "is invalid (channel nr or value count is 0)");
@@ -250,6 +257,7 @@ void TTv10DevHndl::ReadMemBlocksFin() {
   if (ProcessWindow) ProcessWindow->SetText2(LoadResString("deh_StoringData"));
   std::vector<TDtData*> sets;
   std::vector<uint8_t> set_channels;
+  mem_bad_headers_ = 0;
   std::exception_ptr error;
   bool parsed = false;
   try {
@@ -279,6 +287,8 @@ void TTv10DevHndl::ReadMemBlocksFin() {
     set->Unlock();
   }
   if (registry) registry->Unlock();
+  if (mem_bad_headers_ > 0)
+    Report(Format(LoadResString("deh_BlockHeadErrCntF"), std::exchange(mem_bad_headers_, 0)), TMsgDlgType::mtWarning);
   if (parsed) {
     for (int ch = 1; ch <= 4; ++ch)
       if (!(failed & (1u << (ch - 1)))) FCurModul->SetLastUpdate(ch, mem_newest_[static_cast<size_t>(ch - 1)]);

@@ -202,7 +202,9 @@ void TTavra2GModul::RevertChanNums() {
 }
 
 void TTavra2GModul::ApplyChanNums() {
+  // Detached sub-modules too: a new sensor's sub-module is set up once it holds its slot.
   for (TTavra2GSubMod* sub : SubModuls()) sub->ModChanNum = sub->NewChanNum;
+  for (const auto& sub : detached_) sub->ModChanNum = sub->NewChanNum;
 }
 
 TDateTime TTavra2GModul::GetLastUpdate(int channel) const {
@@ -364,9 +366,15 @@ void TTavra2GModul::ReadEEPar(TStream* stream, bool& changed, uint8_t e2_version
         changed = true;
       }
     }
+    // A pending slot number (a sensor change not yet sent) stays: the read before a transmission
+    // must not undo it.
+    auto take_slot = [](TTavra2GSubMod* sub, int32_t number) {
+      if (sub->NewChanNum == sub->ModChanNum) sub->NewChanNum = number;
+      sub->ModChanNum = number;
+    };
     TTavra2GSubMod* former = GetSubModul(slot);
-    if (former && former != candidate) former->ModChanNum = former->NewChanNum = 0;
-    candidate->ModChanNum = candidate->NewChanNum = slot;
+    if (former && former != candidate) take_slot(former, 0);
+    take_slot(candidate, slot);
     candidate->ReadEEPar(stream, changed, e2_version, kind);
   }
   ReadEEParDone(stream, changed, e2_version, kind);
@@ -474,6 +482,7 @@ bool TTavra2GModul::TransmitEEPar() {
     // keeps matching what the logger holds.
     std::vector<std::pair<TTavra2GSubMod*, int32_t>> old_slots;
     for (TTavra2GSubMod* sub : SubModuls()) old_slots.emplace_back(sub, sub->ModChanNum);
+    for (const auto& sub : detached_) old_slots.emplace_back(sub.get(), sub->ModChanNum);
     const std::string old_image = ee_image_.Bytes();
     ApplyChanNums();
     bool written = false;

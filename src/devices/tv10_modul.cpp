@@ -61,6 +61,15 @@ int32_t RoundLimited(double v, int32_t lo, int32_t hi) {
   return static_cast<int32_t>(std::nearbyint(v));
 }
 
+// The raw maximum of a slot's range (minimum at +8, maximum at +10); ranges above the signed
+// field are stored as their unsigned bits. False for a range that is empty or upside down.
+bool SlotRange(const std::string& slot, int at, int32_t& raw_max) {
+  const int32_t raw_min = S16(slot, at + 8);
+  raw_max = S16(slot, at + 10);
+  if (raw_max < raw_min) raw_max = U16(slot, at + 10);
+  return raw_max > raw_min;
+}
+
 // Sensor types whose range is stored in whole units rather than tenths.
 bool WholeUnits(uint8_t type) { return type == 9 || type == 12 || type == 13 || type == 14; }
 
@@ -244,9 +253,16 @@ void TTv10Modul::CheckImage(const std::string& bytes) const {
   const uint8_t e2 = U8(bytes, 10);
   const uint8_t pcb = U8(bytes, TailOffsets(slots).pcb);
   TTv10SensorInfo entry;
-  for (int s = 0; s < slots; ++s)
-    if (!FindSensorInfo(pcb, U8(bytes, Tv10HeaderSize(slots) + kTv10SlotPartSize * s), e2, entry))
+  for (int s = 0; s < slots; ++s) {
+    const int at = Tv10HeaderSize(slots) + kTv10SlotPartSize * s;
+    if (!FindSensorInfo(pcb, U8(bytes, at), e2, entry))
       throw Exception("TTv10SubModul.SetSensorInfo: invalid SensorType/Pcb/E²Version");
+    // An empty or upside-down range scales no value: its alarm limits would change at every
+    // write and read-back.
+    int32_t raw_max = 0;
+    if (!SlotRange(bytes, at, raw_max))
+      throw EDeviceError(Format("TTv10Modul.ReadEEPar: the measuring range of slot %d is empty or reversed", s + 1));
+  }
 }
 
 void TTv10Modul::WriteHeader(TStream& stream, bool buffered) {
@@ -526,8 +542,8 @@ void TTv10SubModul::ReadEEPar(TStream* stream, bool& changed, uint8_t, uint8_t k
     // The range first: the raw alarm values are scaled over the range the logger uses.
     const double scale = WholeUnits(type) ? 1 : 10;
     const int32_t raw_min = S16(b, 8);
-    int32_t raw_max = S16(b, 10);
-    if (raw_max < raw_min) raw_max = U16(b, 10);
+    int32_t raw_max = 0;
+    SlotRange(b, 0, raw_max);
     const auto val_min = static_cast<float>(raw_min / scale), val_max = static_cast<float>(raw_max / scale);
     if (val_min != old_min || val_max != old_max) changed = true;
     SetValMin(val_min);

@@ -382,11 +382,14 @@ void TQvBaseForm::UpdateCaption() {
 }
 
 void TQvBaseForm::DeviceChanged() {
-  // A read that adds the logger to the tree changes the selection itself: its line stays until
-  // the read is done.
-  if (DisconnectOnDevChange && !(Recorder && Recorder->Running()) && !(DevHandlColl && DevHandlColl->LineBusy()) &&
-      Connection && Connection->InProcess())
-    Connection->DisConnect();
+  if (DisconnectOnDevChange && !(Recorder && Recorder->Running()) && Connection && Connection->InProcess()) {
+    // A command on the line keeps it until it ends, also when the change is its own (a read
+    // that adds its logger to the tree).
+    if (DevHandlColl && DevHandlColl->LineBusy())
+      DevHandlColl->DisconnectAfterCommand();
+    else
+      Connection->DisConnect();
+  }
   UpdateCaption();
   if (auto_monitor_) auto_monitor_->SelDeviceChanged();
 }

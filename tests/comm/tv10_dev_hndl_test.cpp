@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,6 +20,8 @@
 #include "devices/dev_class_registry.h"
 #include "datastore/dt_data.h"
 #include "devices/tv10_modul.h"
+#include "devices/tv10_sensor_info.h"
+#include "devices/tv10_sub_mod_ed0.h"
 
 namespace qv {
 namespace {
@@ -83,6 +86,52 @@ TEST_P(Tv10Handler, WritesTheModulesImageAndSetsTheClock) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Tv10Handler, ::testing::Values(5, 6, 7));
+
+// Another sensor chosen for a slot is sent to the logger: the read of the logger's configuration
+// before the write keeps the slot pending for the new sensor's sub-module, so the block written
+// carries the new type and the new sub-module holds the slot afterwards.
+TEST(Tv10HandlerSensors, AChangedSensorIsWrittenAndTakesItsSlot) {
+  HandlerLine h(Logger(5));
+  h.RetryLateAnswers();
+  TTv10DevHndlColl collection;  // the modules reach the logger through it
+  ASSERT_TRUE(collection.ReadCfgAnonym(false, true)) << h.FirstWarning();
+  TTv10Modul* m = h.Module(0);
+  ASSERT_NE(m, nullptr);
+  const uint8_t board = m->SensorPcb.Value;
+  const auto* taken1 = dynamic_cast<TTv10SubModul*>(m->GetSubModul(1));
+  auto* former = dynamic_cast<TTv10SubModul*>(m->GetSubModul(2));
+  ASSERT_TRUE(taken1 && former);
+  uint8_t other = 0;
+  const auto choice = Tv10SensorSelection(2, board);
+  for (size_t i = 0; i < Tv10SensorRows.size() && !other; ++i) {
+    const uint8_t type = Tv10SensorRows[i].SensorType;
+    if (choice.test(i) && type != taken1->SensorType && type != former->SensorType) other = type;
+  }
+  ASSERT_NE(other, 0);
+  SetChangeSensorsDlgProc([other](uint8_t, uint8_t, uint8_t, std::array<uint8_t, 4>& types) {
+    types[1] = other;
+    return true;
+  });
+  m->ChangeSensors();
+  SetChangeSensorsDlgProc(nullptr);
+  ASSERT_EQ(m->Detached().size(), 1u);
+  TTavra2GSubMod* chosen = m->Detached()[0].get();
+
+  EXPECT_TRUE(m->ApplyChanges()) << h.FirstWarning();
+  const std::string image = h.LoggerImage();
+  ASSERT_EQ(image.size(), static_cast<size_t>(Tv10ImageSize(2)));
+  EXPECT_EQ(static_cast<uint8_t>(image[Tv10HeaderSize(2) + kTv10SlotPartSize]), other);
+  // The tree, as the explorer lists it: the new sub-module is set up and holds slot 2.
+  EXPECT_TRUE(m->Detached().empty());
+  EXPECT_EQ(m->GetSubModul(2), chosen);
+  auto* holder = dynamic_cast<TTv10SubModul*>(m->GetSubModul(2));
+  ASSERT_NE(holder, nullptr);
+  EXPECT_EQ(holder->SensorType, other);
+  EXPECT_EQ(holder->Parent(), m);
+  EXPECT_NE(former->ModChanNum, 2);
+  EXPECT_EQ(ReadFile(m->Dir() + "EEPar.cfg"), image);
+  EXPECT_TRUE(h.line.Logger().Violations().empty());
+}
 
 TEST(Tv10HandlerWrite, TheModulesOwnKindDecidesWhetherItsImageIsSent) {
   HandlerLine h(Logger(5));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -201,7 +202,9 @@ const StoreCase kStoreCases[] = {
 INSTANTIATE_TEST_SUITE_P(Series, Tv10MemStore, ::testing::ValuesIn(kStoreCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Tv10MemStoreFaults, BadHeadersAreReportedOnceAndTheRestIsStored) {
+// The false headers of a read go to the diagnose log one by one, with their place; the user is
+// told once how many there were (in automatic mode it is only logged).
+TEST(Tv10MemStoreFaults, BadHeadersAreLoggedEachAndReportedOncePerRead) {
   // Three series per channel: headers 1 to 3 on channel 1, 4 to 6 on channel 2.
   HandlerLine h(MemLogger(5, 40, [](sim::SimConfig& cfg) {
     cfg.gaps = {{10, 2}, {20, 2}};
@@ -210,10 +213,31 @@ TEST(Tv10MemStoreFaults, BadHeadersAreReportedOnceAndTheRestIsStored) {
   std::vector<std::string> shown;
   RetryAndRecord(h, shown);
   ASSERT_TRUE(h.handler->ReadMemAnonym(true, true)) << h.FirstWarning();
-  EXPECT_EQ(Count(h.line.Handler().Texts(mkWarning), "Invalid data block header"), 4);
+  const std::string summary = "4 invalid data block headers were skipped.";
+  EXPECT_EQ(shown, std::vector<std::string>{summary});
+  EXPECT_EQ(h.line.Handler().Texts(mkWarning), std::vector<std::string>{summary});
+  std::vector<std::string> logged;
+  std::vector<std::string> places;
+  for (const std::string& line : h.line.Handler().Texts(mkDiagnoseOnly)) {
+    if (line.rfind("Invalid data block header (", 0) != 0) continue;
+    logged.push_back(line.substr(0, line.find(')') + 1));
+    places.push_back(line.substr(line.find(") at byte ")));
+  }
+  EXPECT_EQ(logged,
+            (std::vector<std::string>{
+                "Invalid data block header (invalid SaveInt)", "Invalid data block header (invalid HeaderCRC)",
+                "Invalid data block header (invalid SensorPcb)", "Invalid data block header (invalid SaveInt)"}));
+  EXPECT_EQ(std::set<std::string>(places.begin(), places.end()).size(), 4u);  // each at its own place
   TTv10Modul* m = h.Module(0);
   EXPECT_EQ(StoredRecords(m->GetSubModul(1)), ExpectedRecords(h, m->GetSubModul(1), 1, {2}));
   EXPECT_TRUE(StoredRecords(m->GetSubModul(2)).empty());
+
+  // Channel 2 is read again from its start; automatic mode shows nothing.
+  h.line.Handler().SetModes(h.line.Handler().Modes() | AutoModeEnabled);
+  shown.clear();
+  ASSERT_TRUE(h.handler->ReadMemAnonym(false, true)) << h.FirstWarning();
+  EXPECT_TRUE(shown.empty()) << shown.front();
+  EXPECT_EQ(Count(h.line.Handler().Texts(mkWarning), "3 invalid data block headers were skipped."), 1);
 }
 
 TEST(Tv10MemStoreFaults, AReadThatFailsStoresNothingAndItsRepeatStoresEverythingOnce) {

@@ -256,6 +256,12 @@ TEST_F(Tv10Modul, DamagedBlocksAreRefusedAndChangeNothing) {
   unknown_sensor[80] = 99;
   Bytes unknown_board = kKind5;
   unknown_board[65] = 15;
+  // Slot 1's range at 74 (minimum) and 76 (maximum), slot 2's at 88 and 90.
+  Bytes empty_range = kKind5;
+  std::copy_n(empty_range.begin() + 74, 2, empty_range.begin() + 76);
+  Bytes reversed_range = kKind5;
+  reversed_range[88] = 0xF4, reversed_range[89] = 0x01;  // 500
+  reversed_range[90] = 0x64, reversed_range[91] = 0x00;  // 100
   struct Case {
     uint8_t kind;
     std::string block;
@@ -265,6 +271,8 @@ TEST_F(Tv10Modul, DamagedBlocksAreRefusedAndChangeNothing) {
       {6, AsString(kKind5), "TTv10Modul.ReadEEPar: configuration block too short"},
       {5, AsString(unknown_sensor), "TTv10SubModul.SetSensorInfo: invalid SensorType/Pcb/E²Version"},
       {5, AsString(unknown_board), "TTv10SubModul.SetSensorInfo: invalid SensorType/Pcb/E²Version"},
+      {5, AsString(empty_range), "TTv10Modul.ReadEEPar: the measuring range of slot 1 is empty or reversed"},
+      {5, AsString(reversed_range), "TTv10Modul.ReadEEPar: the measuring range of slot 2 is empty or reversed"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);

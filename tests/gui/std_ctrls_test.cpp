@@ -143,6 +143,24 @@ TEST(StdControls, SpeedButtonsOfAGroupLatchOneAtATime) {
   EXPECT_TRUE(b->Down());
 }
 
+// A press released over the button clicks it once; one released elsewhere does not.
+TEST(StdControls, ASpeedButtonClicksOnAPressReleasedOverIt) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 100);
+  auto* button = new TSpeedButton(&form);
+  button->SetParent(&form);
+  button->SetBounds(10, 10, 25, 25);
+  form.Show();
+  int clicks = 0;
+  button->OnClick = [&](TComponent*) { ++clicks; };
+  SendMouseForTest(&form, WM_LBUTTONDOWN, {20, 20});
+  SendMouseForTest(&form, WM_LBUTTONUP, {20, 20});
+  EXPECT_EQ(clicks, 1);
+  SendMouseForTest(&form, WM_LBUTTONDOWN, {20, 20});
+  SendMouseForTest(&form, WM_LBUTTONUP, {120, 60});
+  EXPECT_EQ(clicks, 1);
+}
+
 TEST(StdControls, LabelSizesItselfToItsCaption) {
   TForm form(nullptr);
   auto* label = new TLabel(&form);

@@ -411,6 +411,101 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   EndProgram();
 }
 
+// A command whose own configuration read adds its logger to the tree keeps its line and its
+// protocols until it ends: reading the memory of a logger the home does not know yet, first
+// thing after the start, stores the memory (and touches nothing freed).
+TEST_F(MainWindow, TheMemoryOfANewLoggerIsReadFirstThing) {
+  StartLogger("[Connection]\r\nComNumber=9\r\n");
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  OnDialog = [&](TForm* f) {
+    auto* d = dynamic_cast<TD72_SelStartDateTime*>(f);
+    if (!d) return false;
+    d->ReadAllData->SetChecked(true);
+    d->OKBtn->Click();
+    return true;
+  };
+  // The user clicks the toolbar's button.
+  TSpeedButton* button = w->Button("ReadMemButton");
+  ASSERT_TRUE(button->Enabled());
+  const TPoint at{button->Left() + button->Width() / 2, button->Top() + button->Height() / 2};
+  SendMouseForTest(button->Parent(), WM_LBUTTONDOWN, at);
+  SendMouseForTest(button->Parent(), WM_LBUTTONUP, at);
+  OnDialog = nullptr;
+  TTv10Modul* module = Logger0();
+  ASSERT_NE(module, nullptr) << Shown();
+  EXPECT_EQ(module->Kennung(), 0x2345);
+  EXPECT_EQ(StoredRecords(module->GetSubModul(1)).size(), static_cast<size_t>(kMemSamples)) << Shown();
+  // Only the offer to show the data just read.
+  EXPECT_EQ(shown, std::vector<std::string>{LoadResString("deh_SwitchToCurData")}) << Shown();
+  EXPECT_FALSE(Connection->InProcess());
+  EXPECT_TRUE(logger->Violations().empty());
+}
+
+// Setting the clock of a logger the home does not know yet: its configuration read adds it to
+// the tree, and the clock is then set once on the same line, whatever the answer to the offer
+// to switch to it.
+TEST_F(MainWindow, TheClockOfANewLoggerIsSetOnce) {
+  StartLogger("[Connection]\r\nComNumber=9\r\n");
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  const struct {
+    int kind;
+    int id;
+    int answer;
+  } cases[] = {{5, 0x2345, mrYes}, {6, 0x2346, mrNo}};
+  int loggers = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind);
+    sim = sim::SimConfig();
+    sim.SetKind(c.kind);
+    sim.id = c.id;
+    sim.burst = true;
+    StartLogger();
+    shown.clear();
+    Answer = [&](const std::string&, TMsgDlgButtons buttons) {
+      if (buttons & mbYes) return c.answer;
+      return static_cast<int>(mrOk);
+    };
+    w->Item("IMenSyncClock")->Click();
+    Answer = nullptr;
+    ASSERT_EQ(DbShell->Root()->ChildCount(), ++loggers) << Shown();
+    auto* module = dynamic_cast<TTv10Modul*>(DbShell->Root()->GetChild(loggers - 1));
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(module->Kennung(), c.id);
+    const std::vector<std::string> requests = logger->Requests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "&T"), 1) << Shown();
+    EXPECT_EQ(shown, std::vector<std::string>{Format(LoadResString("deh_SwitchToCurDevF"), module->Name())}) << Shown();
+    EXPECT_EQ(DbShell->GetSelDevice() == module, c.answer == mrYes);
+    EXPECT_FALSE(Connection->InProcess());
+    EXPECT_TRUE(logger->Violations().empty());
+  }
+}
+
+// The device change that a command causes (its new logger joins the tree) takes effect when the
+// command ends: the line of a sampling logger, which its read would keep open, closes then; the
+// recorder that adds its logger keeps the line it samples on.
+TEST_F(MainWindow, ADeviceChangeDuringACommandTakesEffectWhenItEnds) {
+  UseSamplingLogger();
+  StartLogger("[Connection]\r\nComNumber=9\r\n");
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  Answer = [](const std::string&, TMsgDlgButtons buttons) { return static_cast<int>((buttons & mbNo) ? mrNo : mrOk); };
+  w->Item("IMenReadCfg")->Click();
+  ASSERT_NE(Logger0(), nullptr) << Shown();
+  EXPECT_EQ(shown, std::vector<std::string>{Format(LoadResString("deh_SwitchToCurDevF"), Logger0()->Name())});
+  EXPECT_FALSE(Connection->InProcess());
+
+  sim.id = 0x3457;
+  StartLogger();
+  Answer = nullptr;
+  w->Button("RecorderBtn")->Click();
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  ASSERT_EQ(DbShell->Root()->ChildCount(), 2);
+  EXPECT_TRUE(Connection->InProcess());
+  Recorder->Stop();
+}
+
 TEST_F(MainWindow, EveryNamedItemIsBound) {
   TQVMainFm* w = StartProgram();
   ASSERT_NE(w, nullptr);

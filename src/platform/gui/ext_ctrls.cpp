@@ -187,12 +187,16 @@ void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int 
   }
 }
 void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  // The button clicks itself (it has no csClickEvents): a press released over it.
+  bool click = false;
   if (pressed_ && button == TMouseButton::mbLeft) {
     pressed_ = false;
-    if (group_index_ != 0 && x >= 0 && y >= 0 && x < Width() && y < Height()) SetDown(!down_);
+    click = x >= 0 && y >= 0 && x < Width() && y < Height();
+    if (group_index_ != 0 && click) SetDown(!down_);
     Invalidate();
   }
   TGraphicControl::MouseUp(button, shift, x, y);
+  if (click) Click();
 }
 void TSpeedButton::Paint() {
   TCanvas& c = Canvas();
