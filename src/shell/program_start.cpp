@@ -152,6 +152,8 @@ bool TProgram::Start() {
     InstallBaseDevDialogs();
     StdDialogForm = new TStdDialogForm(Application);
     Application->SetMainForm(main_form_);
+    SetTerminationSignalHandler([this](int) { EndOnSignal(); });
+    signals_ = true;
   } catch (const std::exception& e) {
     Fail(Format(LoadResString("app_StartFailed"), std::string(e.what())));
     return false;
@@ -193,6 +195,16 @@ int TProgram::Run() {
   return 0;
 }
 
+void TProgram::EndOnSignal() {
+  // The end of closing the main window, without its question: a running recording is stopped
+  // and saved now, the rest is freed in order once the loop has ended.
+  if (ending_) return;
+  ending_ = true;
+  StopRecording();
+  if (main_form_) main_form_->Closing = true;
+  Application->Terminate();
+}
+
 TProgram::~TProgram() {
   delete main_form_;
   main_form_ = nullptr;
@@ -204,6 +216,7 @@ TProgram::~TProgram() {
   // The message handler goes last and logs the program's end.
   delete MsgHandler;
   MsgHandler = nullptr;
+  if (signals_) SetTerminationSignalHandler(nullptr);
 }
 
 }  // namespace qv

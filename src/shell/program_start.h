@@ -29,7 +29,8 @@ public:
 
   // False when the program cannot start; Error() then says why (it has been reported).
   bool Start();
-  // Shows the main window and runs the message loop until it closes.
+  // Shows the main window and runs the message loop until it closes, or until SIGTERM or SIGHUP
+  // end it as closing the main window does, without questions.
   int Run();
 
   const std::string& Error() const { return error_; }
@@ -43,12 +44,16 @@ private:
   void LoadLanguage();
   // False (reported) when the settings file exists but cannot be read.
   bool CheckSettingsFile();
+  // SIGTERM or SIGHUP, taken on the main loop.
+  void EndOnSignal();
 
   std::vector<std::string> args_;
   std::string resource_dir_;
   std::string error_;
   std::vector<std::string> reports_;
   TQVMainFm* main_form_ = nullptr;
+  bool ending_ = false;
+  bool signals_ = false;  // SIGTERM and SIGHUP come to EndOnSignal
   std::function<void()> archive_start_;
   std::function<void()> archive_stop_;
 };
