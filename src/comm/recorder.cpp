@@ -352,10 +352,12 @@ void TRecorder::AddTask(TDevice* device, uint32_t interval_ms) {
   const std::string file = RecBufName(device);
   if (std::filesystem::exists(file)) {
     // A file that cannot be read is reported; it does not keep the recording from starting.
+    // The file stays until its samples are stored or mirrored again: a crash before the first
+    // sample must not lose them.
     try {
       const std::string bytes = ReadFileBytes(file);
       task->Buffer.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-      std::filesystem::remove(file);
+      task->BufferFileWritten = true;
     } catch (const std::exception& e) {
       ReportRecorderError(e.what());
     }
@@ -372,7 +374,7 @@ void TRecorder::DeleteTask(int index) {
   try {
     if (task->Buffer.Size() > 0)
       WriteFileAtomic(file, task->Buffer.Bytes());
-    else
+    else if (task->BufferFileWritten)
       std::filesystem::remove(file);
   } catch (const std::exception& e) {
     if (MsgHandler)

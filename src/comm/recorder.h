@@ -67,9 +67,11 @@ public:
   TRecorder& operator=(const TRecorder&) = delete;
 
   // ---- tasks ----
-  // Loads (and deletes) "RecBuf.bin" of the device's folder into the new task's buffer.
+  // Loads "RecBuf.bin" of the device's folder into the new task's buffer; the file stays until
+  // the buffer is stored or mirrored again.
   void AddTask(TDevice* device, uint32_t interval_ms);
-  // Saves a non-empty buffer as "RecBuf.bin" in the device's folder, else deletes that file.
+  // Saves a non-empty buffer as "RecBuf.bin" in the device's folder, else deletes the file it
+  // loaded or wrote (a file it could not read is left alone).
   void DeleteTask(int index);
   void ClearTasks();
   int TaskCount() const { return static_cast<int>(tasks_.size()); }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/os/message_queue.h"
@@ -109,11 +110,15 @@ public:
   int SetQueues(uint32_t in_size, uint32_t out_size);
   bool DeviceValid() const { return device_open_; }
 
-  // Received data.
+  // Received data. While a delivery runs, only its reader takes or peeks at bytes (see
+  // reader_thread_); any other thread finds none.
   int GetBlock(uint8_t* buffer, uint32_t count);
   int PeekBlock(uint8_t* buffer, uint32_t count);
   bool CharReady();
   uint32_t InBuffUsed();
+  // What the calling thread can take with GetBlock now: nothing for a thread that is not the
+  // reader of the delivery under way.
+  uint32_t InBuffReadable();
   bool DispatchBufferFull();
   int FlushInBuffer();
 
@@ -260,6 +265,8 @@ private:
   int32_t AllocTriggerHandle();
   void ResetTriggers();
   uint32_t InBuffUsedLocked() const;
+  // Whether the calling thread may read now (under data_lock_).
+  bool MayReadLocked() const;
   // Whether a data event would reach anybody now (under the main lock).
   bool DataReceiversLocked() const;
   // A receiver of data events registered: the bytes already waiting are announced to it.
@@ -287,6 +294,12 @@ private:
   uint64_t received_total_ = 0, notified_total_ = 0;
   bool announce_waiting_ = false;  // guarded by main_lock_
   uint32_t read_offset_ = 0, max_read_offset_ = 0;
+  // The one thread that reads within a delivery, and so owns read_offset_: the thread that runs
+  // the event handlers, or the main thread while a window has the event. Any other thread (a
+  // late data event on the main thread while the packet manager reads) gets nothing until the
+  // delivery has ended.
+  std::thread::id reader_thread_;
+  bool reader_main_ = false;
   bool flush_during_delivery_ = false;
   // The bytes a flush during a delivery drops once the handlers are done: those it found. Bytes
   // that arrive meanwhile may answer a request the handlers have sent since.

@@ -13,10 +13,16 @@ namespace qv {
 
 uint32_t TSerBaseDispatcher::InBuffUsedLocked() const { return static_cast<uint32_t>(dispatch_buffer_.Used()); }
 
+bool TSerBaseDispatcher::MayReadLocked() const {
+  if (!delivering_) return true;
+  return reader_main_ ? IsMainThread() : std::this_thread::get_id() == reader_thread_;
+}
+
 int TSerBaseDispatcher::GetBlock(uint8_t* buffer, uint32_t count) {
   bool was_full;
   {
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+    if (!MayReadLocked()) return ecBufferIsEmpty;
     uint32_t offset = delivering_ ? read_offset_ : 0;
     uint32_t used = InBuffUsedLocked();
     if (count > used - std::min(offset, used)) return ecBufferIsEmpty;
@@ -40,6 +46,7 @@ int TSerBaseDispatcher::GetBlock(uint8_t* buffer, uint32_t count) {
 
 int TSerBaseDispatcher::PeekBlock(uint8_t* buffer, uint32_t count) {
   std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+  if (!MayReadLocked()) return ecBufferIsEmpty;
   uint32_t offset = delivering_ ? read_offset_ : 0;
   uint32_t used = InBuffUsedLocked();
   if (count > used - std::min(offset, used)) return ecBufferIsEmpty;
@@ -56,6 +63,11 @@ uint32_t TSerBaseDispatcher::InBuffUsed() {
   return used - std::min(offset, used);
 }
 
+uint32_t TSerBaseDispatcher::InBuffReadable() {
+  std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+  return MayReadLocked() ? InBuffUsed() : 0;
+}
+
 bool TSerBaseDispatcher::DispatchBufferFull() {
   std::lock_guard<std::recursive_mutex> dlock(data_lock_);
   return dispatch_buffer_.Full();
@@ -63,6 +75,8 @@ bool TSerBaseDispatcher::DispatchBufferFull() {
 
 int TSerBaseDispatcher::FlushInBuffer() {
   int r = device_open_ ? PurgeDevice(1) : 0;
+  // A line that hung up has nothing left to throw away: the device's EIO says only that.
+  if (line_lost_) r = 0;
   bool was_full;
   {
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
@@ -96,6 +110,8 @@ long TSerBaseDispatcher::WriteDevice(const uint8_t* data, uint32_t count) {
 
 int TSerBaseDispatcher::PutBlock(const uint8_t* data, uint32_t count) {
   if (count == 0) return 0;
+  // Nothing queued after a hang-up could ever go out.
+  if (line_lost_) return -kErrorGeneralFailure;
   {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     std::lock_guard<std::recursive_mutex> slock(send_lock_);
@@ -122,6 +138,9 @@ uint32_t TSerBaseDispatcher::OutBuffFree() {
   return static_cast<uint32_t>(send_ring_.Free());
 }
 
-int TSerBaseDispatcher::FlushOutBuffer() { return device_open_ ? PurgeDevice(0) : 0; }
+int TSerBaseDispatcher::FlushOutBuffer() {
+  const int r = device_open_ ? PurgeDevice(0) : 0;
+  return line_lost_ ? 0 : r;
+}
 
 }  // namespace qv

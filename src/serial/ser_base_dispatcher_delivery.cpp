@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <thread>
 
 #include "serial/ser_base_dispatcher_parts.h"
 #include "serial/ser_trace.h"
@@ -107,6 +108,8 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
     if (closing_) return false;
     std::lock_guard<std::recursive_mutex> dlock(data_lock_);
     delivering_ = true;
+    reader_thread_ = std::this_thread::get_id();
+    reader_main_ = false;
     max_read_offset_ = 0;
     flush_during_delivery_ = false;
     flush_drop_ = 0;
@@ -159,10 +162,16 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
     {
       std::lock_guard<std::recursive_mutex> dlock(data_lock_);
       read_offset_ = 0;
+      reader_main_ = true;
     }
     // A main thread that is busy for longer gets the event later, in order: trigger events
     // are one-shot and a dropped one would leave its waiter hanging.
     if (!SendMessageTimeout(wnd, msg, value, param, send_timeout_ms_, nullptr)) PostMessage(wnd, msg, value, param);
+    {
+      // A main thread still busy after the time-out reads no more in this delivery.
+      std::lock_guard<std::recursive_mutex> dlock(data_lock_);
+      reader_main_ = false;
+    }
     note_offset();
     if (close_pending_) go_on = false;
   }
@@ -187,6 +196,7 @@ bool TSerBaseDispatcher::DeliverEvent(uint32_t msg, uint32_t value, uint16_t dat
       flush_drop_ = 0;
       read_offset_ = 0;
       delivering_ = false;
+      reader_thread_ = std::thread::id();
     }
     if (purge_) {
       purge_ = false;

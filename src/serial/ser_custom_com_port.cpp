@@ -269,8 +269,9 @@ void TSerCustomComPort::PortWndProc(TMessage& m) {
     switch (m.Msg) {
       case kTriggerAvail: {
         // An event that reached a busy main thread late may announce bytes that another event
-        // took meanwhile: it carries what can be read now, and is dropped when that is nothing.
-        uint16_t count = static_cast<uint16_t>(std::min<uint32_t>(wparam, dispatcher_->InBuffUsed()));
+        // took meanwhile, or come while the dispatch thread reads for a newer one: it carries
+        // what this thread can read now, and is dropped when that is nothing.
+        uint16_t count = static_cast<uint16_t>(std::min<uint32_t>(wparam, dispatcher_->InBuffReadable()));
         if (count == 0) break;
         DoTrigger(kTriggerAvail, count, count);
         DoTriggerAvail(count);
@@ -400,7 +401,10 @@ void TSerCustomComPort::PutString(const std::string& s) {
 
 void TSerCustomComPort::PutBlock(const void* block, uint16_t len) {
   if (state_ == psClosing) return;
-  RaiseOnError(this, Dispatcher()->PutBlock(static_cast<const uint8_t*>(block), len));
+  TSerBaseDispatcher* d = Dispatcher();
+  const int r = d->PutBlock(static_cast<const uint8_t*>(block), len);
+  if (r < 0 && d->LineLost() && !Loading()) throw EInOutError(LineLostText(), kErrorGeneralFailure);
+  RaiseOnError(this, r);
 }
 
 void TSerCustomComPort::FlushInBuffer() {

@@ -273,7 +273,7 @@ void TSerDataPacketManager::OnDispatcherEvent(uint32_t msg, uint32_t value) {
   TSerBaseDispatcher* d = port_->CurrentDispatcher();
   if (msg == kTriggerAvail && d) {
     // A late data event on the main thread may have taken some of the announced bytes.
-    value = std::min(value, d->InBuffUsed());
+    value = std::min(value, d->InBuffReadable());
     std::vector<uint8_t> bytes(value);
     if (value == 0 || d->GetBlock(bytes.data(), value) != static_cast<int>(value)) return;
     matcher_.Append(bytes.data(), bytes.size());

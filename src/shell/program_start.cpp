@@ -152,6 +152,8 @@ bool TProgram::Start() {
     InstallBaseDevDialogs();
     StdDialogForm = new TStdDialogForm(Application);
     Application->SetMainForm(main_form_);
+    SetTerminationSignalHandler([this](int) { EndOnSignal(); });
+    signals_ = true;
   } catch (const std::exception& e) {
     Fail(Format(LoadResString("app_StartFailed"), std::string(e.what())));
     return false;
@@ -192,13 +194,24 @@ int TProgram::Run() {
   Application->Run();
   Shutdown();
   // The windows and modules are gone; nothing a dialog's loop could reach is left half freed.
+  // An end by SIGTERM or SIGHUP asks nobody: what could not be saved stays in the log.
   const std::vector<std::string> unsaved = MsgHandler ? MsgHandler->TakeShutdownMessages() : std::vector<std::string>{};
-  if (!unsaved.empty()) {
+  if (!unsaved.empty() && !ending_) {
     std::string text = LoadResString("app_ShutdownErrors");
     for (const std::string& line : unsaved) text += "\n\n" + line;
     MessageDlg(text, TMsgDlgType::mtError, mbOK);
   }
   return 0;
+}
+
+void TProgram::EndOnSignal() {
+  // The end of closing the main window, without its question: a running recording is stopped
+  // and saved now, the rest is freed in order once the loop has ended.
+  if (ending_) return;
+  ending_ = true;
+  StopRecording();
+  if (main_form_) main_form_->Closing = true;
+  Application->Terminate();
 }
 
 void TProgram::Shutdown() {
@@ -221,6 +234,7 @@ TProgram::~TProgram() {
   // The message handler goes last and logs the program's end.
   delete MsgHandler;
   MsgHandler = nullptr;
+  if (signals_) SetTerminationSignalHandler(nullptr);
 }
 
 }  // namespace qv

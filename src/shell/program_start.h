@@ -29,8 +29,9 @@ public:
 
   // False when the program cannot start; Error() then says why (it has been reported).
   bool Start();
-  // Shows the main window and runs the message loop until it closes; then frees the windows and
-  // the modules and tells the user once what could not be saved meanwhile.
+  // Shows the main window and runs the message loop until it closes, or until SIGTERM or SIGHUP
+  // end it as closing the main window does, without questions; then frees the windows and the
+  // modules and tells the user once what could not be saved meanwhile (not after a signal).
   int Run();
 
   const std::string& Error() const { return error_; }
@@ -46,6 +47,8 @@ private:
   bool CheckSettingsFile();
   // Frees the main window, the common-dialog holder and the module chain (once).
   void Shutdown();
+  // SIGTERM or SIGHUP, taken on the main loop.
+  void EndOnSignal();
 
   std::vector<std::string> args_;
   std::string resource_dir_;
@@ -53,6 +56,8 @@ private:
   std::vector<std::string> reports_;
   TQVMainFm* main_form_ = nullptr;
   bool shut_down_ = false;
+  bool ending_ = false;
+  bool signals_ = false;  // SIGTERM and SIGHUP come to EndOnSignal
   std::function<void()> archive_start_;
   std::function<void()> archive_stop_;
 };

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdlib>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -25,6 +29,7 @@
 #include "devices/dev_class_registry.h"
 #include "devices/tv10_modul.h"
 #include "platform/gui/ext_ctrls.h"
+#include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/menus.h"
 #include "platform/rtl/file_io.h"
@@ -95,6 +100,28 @@ public:
     DevClassRegistry = nullptr;
     if (logger_) logger_->Stop();
   }
+
+  // Kinds 5 and 6 sample at their save interval (a minute at least) and set their clock every
+  // 39 of them: the handler's values are kept for the test, then the recording runs the same
+  // steps every second and every sync_s seconds.
+  void Quicken(uint32_t sync_s) {
+    auto start = recorder->OnStart;
+    recorder->OnStart = [this, start, sync_s](TRecorder* r) {
+      start(r);
+      auto prepare = r->RecPrepareTasks;
+      r->RecPrepareTasks = [this, r, prepare, sync_s] {
+        prepare();
+        if (r->TaskCount() != 1) return;
+        prepared_interval = r->GetTask(0)->Timer.Interval();
+        prepared_sync = r->SyncInt;
+        r->GetTask(0)->Timer.SetInterval(1000);
+        r->GetTask(0)->Timer.SetAlignment(true, 1, 100);
+        r->SyncInt = sync_s;
+      };
+    };
+  }
+  uint32_t prepared_interval = 0;
+  uint32_t prepared_sync = 0;
 
   // Pumps the main loop until done answers true; false after seconds.
   bool WaitUntil(const std::function<bool()>& done, int seconds = 20) {
@@ -240,7 +267,9 @@ TEST(Recorder, SamplesOfABusyDataSetWaitInTheBufferFileAndSurviveARestart) {
   EXPECT_GE(buffered.size(), 2 * 34u);
   const size_t before = Samples(line.Stored(1)).size();
   line.recorder->Start();
-  EXPECT_FALSE(std::filesystem::exists(file));
+  // Until the first sample stores them, the kept samples are still on disk: a crash now loses none.
+  ASSERT_TRUE(std::filesystem::exists(file));
+  EXPECT_EQ(ReadFileBytes(file), buffered);
   ASSERT_TRUE(line.WaitForSamples(1));
   line.recorder->Stop();
   EXPECT_GE(Samples(line.Stored(1)).size(), before + buffered.size() / 34 / 1);
@@ -424,6 +453,105 @@ TEST(Recorder, WithoutALoggerNothingStarts) {
   EXPECT_FALSE(line.Connected());
   const auto kinds = line.AuditKinds();
   EXPECT_EQ(std::count(kinds.begin(), kinds.end(), TDY_AuditEventKind::DeviceRecorderStart), 0);
+}
+
+// Kinds 5 and 6 against a logger that answers at once: samples of every slot land in the data
+// sets, the clock is set by the synchronisation child, and a busy data set keeps its samples in
+// "RecBuf.bin" until it is free.
+class RecorderKind : public ::testing::TestWithParam<int> {};
+
+TEST_P(RecorderKind, SamplesSynchronisationAndABusyDataSet) {
+  const int kind = GetParam();
+  RecorderLine line([kind](sim::SimConfig& c) {
+    c.SetKind(kind);
+    c.burst = true;
+    c.interval = 1;  // minutes
+    for (int slot = 1; slot <= c.ChannelCount(); ++slot)
+      c.current[slot] = {static_cast<uint16_t>(30000 + slot), static_cast<uint16_t>(31000 + slot),
+                         static_cast<uint16_t>(32000 + slot)};
+  });
+  line.Quicken(2);
+  line.recorder->Start();
+  ASSERT_TRUE(line.recorder->Running());
+  // A sample every save interval; the clock set every 39 of them (three value kinds stored).
+  EXPECT_EQ(line.prepared_interval, 60000u);
+  EXPECT_EQ(line.prepared_sync, 60u * 39u);
+  TTv10Modul* m = line.Module();
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->TavraTyp(), kind);
+  TData* data = m->GetSubModul(1)->Data();
+  const std::string file = m->Dir() + kRecBufFile;
+  data->Lock();
+  ASSERT_TRUE(line.WaitForSamples(2));
+  EXPECT_TRUE(std::filesystem::exists(file));
+  data->Unlock();
+  ASSERT_TRUE(line.WaitUntil([&] { return !std::filesystem::exists(file); }));
+  auto clock_sets = [&] {
+    const auto requests = line.Logger().Requests();
+    return std::count(requests.begin(), requests.end(), std::string("&T"));
+  };
+  ASSERT_TRUE(line.WaitUntil([&] { return clock_sets() >= 1; }));
+  ASSERT_TRUE(line.WaitForSamples(1));
+  line.recorder->Stop();
+  EXPECT_FALSE(line.Connected());
+  EXPECT_EQ(line.recorder->SamplesFailed(), 0);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  for (int slot = 1; slot <= m->GetSlotCount(); ++slot) {
+    SCOPED_TRACE(slot);
+    const std::vector<TDtRecord> samples = Samples(line.Stored(slot));
+    ASSERT_FALSE(samples.empty());
+    TTavra2GSubMod* sub = m->GetSubModul(slot);
+    EXPECT_EQ(samples.back().GetValues(2), Value6ToDouble(DoubleToValue6(sub->RawToValue(32000 + slot))));
+  }
+  EXPECT_TRUE(line.handler.Texts(mkWarning).empty());
+  EXPECT_TRUE(line.Logger().Violations().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RecorderKind, ::testing::Values(5, 6),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Kind" + std::to_string(info.param); });
+
+// What a desktop session that ends does to the program: SIGTERM during a recording. It returns
+// the number of failed checks, so that the child's exit code tells them.
+int RecordUntilTerminated() {
+  int failures = 0;
+  auto check = [&](bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "failed: %s\n", what);
+    ++failures;
+  };
+  {
+    RecorderLine line;
+    line.recorder->Start();
+    TTv10Modul* m = line.Module();
+    if (!line.recorder->Running() || !m) return 100;
+    // Slot 1's data set is busy: its samples wait in the buffer file.
+    TData* data = m->GetSubModul(1)->Data();
+    data->Lock();
+    check(line.WaitForSamples(2), "samples taken");
+    SetTerminationSignalHandler([](int) {
+      StopRecording();
+      Application->Terminate();
+    });
+    ::kill(::getpid(), SIGTERM);
+    Application->Run();
+    Application->ClearTerminated();
+    SetTerminationSignalHandler(nullptr);
+    check(!line.recorder->Running(), "recording stopped");
+    check(line.handler.dialogs.size() == 1, "nothing asked besides the battery warning");
+    data->Unlock();
+    const std::string file = m->Dir() + kRecBufFile;
+    const std::string buffered = std::filesystem::exists(file) ? ReadFileBytes(file) : std::string();
+    check(buffered.size() >= 2 * 34u && buffered.size() % 34 == 0, "RecBuf.bin holds whole samples");
+    check(Samples(line.Stored(2)).size() >= 2, "weekly files hold the samples");
+    const auto kinds = line.AuditKinds();
+    check(!kinds.empty() && kinds.back() == TDY_AuditEventKind::DeviceRecorderStopped, "stop audited");
+  }
+  return failures;
+}
+
+TEST(RecorderSignal, SigtermEndsTheRecordingInOrderAndTheProcessExitsNormally) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(RecordUntilTerminated()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Recorder, SettingsAndRefusalsWhileRunning) {

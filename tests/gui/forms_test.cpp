@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <thread>
 
@@ -249,6 +250,28 @@ TEST_F(LoopFixture, IdleWithDoneFalseRunsAgainWithoutEvents) {
   };
   RunLoop();
   EXPECT_GE(passes, 5);
+}
+
+// SIGTERM and SIGHUP reach their handler from the main loop, one call per signal, never inside
+// the signal handler; without a handler the default action is back.
+TEST_F(LoopFixture, TerminationSignalsAreHandledFromTheLoop) {
+  std::vector<int> seen;
+  bool in_loop = false;
+  SetTerminationSignalHandler([&](int signal) {
+    EXPECT_TRUE(in_loop);
+    seen.push_back(signal);
+    if (seen.size() == 2) Application->Terminate();
+  });
+  ::raise(SIGTERM);
+  ::raise(SIGHUP);
+  EXPECT_TRUE(seen.empty());
+  in_loop = true;
+  RunLoop();
+  SetTerminationSignalHandler(nullptr);
+  EXPECT_EQ(seen, (std::vector<int>{SIGTERM, SIGHUP}));
+  struct sigaction action {};
+  ::sigaction(SIGTERM, nullptr, &action);
+  EXPECT_EQ(action.sa_handler, SIG_DFL);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "platform/serial/com_port_map.h"
@@ -294,6 +295,95 @@ TEST_F(ComPort, AHangUpIsReportedOnceAndNoThreadSpins) {
     EXPECT_FALSE(port.LineLost());
     SetSerialShowException(nullptr);
   }
+}
+
+// Nothing sent after a hang-up could go out: a send is refused with the hang-up's error and
+// queues nothing, and the flushes of a protocol's end stay quiet.
+TEST_F(ComPort, AfterAHangUpSendsAreRefusedAndFlushesAreQuiet) {
+  test::PtyPair line;
+  SetComPortMapHook([&](int n) { return n == kCom ? line.SlavePath() : std::string(); });
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  port.OnLineLost = [](TComponent*) {};
+  port.SetOpen(true);
+  line.CloseMaster();
+  ASSERT_TRUE(test::PumpUntil([&] { return port.LineLost(); }));
+  try {
+    port.PutString("$?E");
+    ADD_FAILURE() << "the send was taken";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(std::string(e.what()), port.LineLostText());
+  }
+  EXPECT_EQ(port.Dispatcher()->OutBuffUsed(), 0u);
+  EXPECT_NO_THROW(port.FlushInBuffer());
+  EXPECT_EQ(port.Dispatcher()->FlushOutBuffer(), 0);
+  port.SetOpen(false);
+  EXPECT_FALSE(port.Open());
+}
+
+// The packets match on the dispatch thread while the window's data events reach a busy main
+// thread late and read there (run under ThreadSanitizer too). No frame reaches the packets twice
+// or out of order, and once the window stops reading every frame arrives whole.
+TEST_F(ComPort, LateDataEventsWhilePacketsAreMatched) {
+  // A window that gets little time: its data events come late.
+  struct QuickSend : TSerWin32Dispatcher {
+    explicit QuickSend(TSerCustomComPort* owner) : TSerWin32Dispatcher(owner) { send_timeout_ms_ = 2; }
+  };
+  TSerComPort port;
+  port.SetComNumber(kCom);
+  port.DispatcherFactory = [](TSerCustomComPort* cp) { return std::make_unique<QuickSend>(cp); };
+  bool window_reads = true;
+  size_t window_bytes = 0;
+  port.SetOnTriggerAvail([&](TSerCustomComPort* cp, uint16_t count) {
+    if (!window_reads) return;
+    std::string piece(count, '\0');
+    ASSERT_EQ(cp->Dispatcher()->GetBlock(reinterpret_cast<uint8_t*>(piece.data()), count), count);
+    window_bytes += count;
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  });
+  TSerDataPacket packet;
+  packet.SetStartString("$");
+  packet.SetEndCond(ecPacketSize);
+  packet.SetPacketSize(8);
+  packet.SetIgnoreCase(false);
+  packet.SetComPort(&port);
+  std::vector<int> frames;  // the numbers of the whole frames the packets got
+  packet.OnStringPacket = [&](TSerDataPacket*, const std::string& data) {
+    if (data.size() == 8 && data[0] == '$' && data[7] == '#' &&
+        std::all_of(data.begin() + 1, data.begin() + 7, [](char c) { return c >= '0' && c <= '9'; }))
+      frames.push_back(std::stoi(data.substr(1, 6)));
+  };
+  port.SetOpen(true);
+  packet.SetEnabled(true);
+  auto frame = [](int n) {
+    char text[16];
+    std::snprintf(text, sizeof text, "$%06d#", n);
+    return std::string(text);
+  };
+  auto write_frames = [&](const std::string& lead, int from, int to) {
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+      pty.Write(lead);
+      for (int n = from; n < to; ++n) {
+        pty.Write(frame(n));
+        if (n % 16 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      written = true;
+    });
+    test::PumpUntil([&] { return written.load(); }, 20000);
+    writer.join();
+  };
+  // The window takes some bytes of the frames, so some frames are cut.
+  write_frames("", 0, 2000);
+  window_reads = false;
+  test::PumpUntil([] { return false; }, 50);  // late events still queued read nothing now
+  // The filler completes a packet cut short, so that the frames after it are whole.
+  write_frames("########", 2000, 2200);
+  ASSERT_TRUE(test::PumpUntil([&] { return !frames.empty() && frames.back() == 2199; }, 20000));
+  for (size_t i = 1; i < frames.size(); ++i) ASSERT_LT(frames[i - 1], frames[i]) << "at " << i;
+  EXPECT_EQ(std::count_if(frames.begin(), frames.end(), [](int n) { return n >= 2000; }), 200);
+  packet.SetComPort(nullptr);
+  port.SetOpen(false);
 }
 
 TEST_F(ComPort, AnAnswerWaitingWhenThePacketsJoinIsDelivered) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <numeric>
 #include <thread>
 
@@ -349,6 +350,38 @@ TEST_F(Dispatcher, EventsOfABusyMainThreadArriveLateInOrder) {
   EXPECT_EQ(seen, (std::vector<uint32_t>{static_cast<uint32_t>(a), static_cast<uint32_t>(b)}));
   d.DeregisterWindowHandler(wnd);
   DeallocateHWnd(wnd);
+}
+
+// Only the thread that runs a delivery reads within it. A data event that reached the main thread
+// late, while the dispatch thread hands newer bytes to the packets, takes nothing then: the
+// packets get every byte once, in order.
+TEST_F(Dispatcher, ALateReaderOnAnotherThreadTakesNothingDuringADelivery) {
+  d.input = "abcdef";
+  ASSERT_EQ(d.ReadDeviceData(), 6u);
+  std::promise<void> first_half, main_done;
+  std::shared_future<void> main_done_seen = main_done.get_future().share();
+  std::string got;
+  on_event = [&](uint32_t msg, uint32_t) {
+    if (msg != kTriggerAvail) return;
+    got += Take(3);
+    first_half.set_value();
+    main_done_seen.wait();
+    got += Take(3);
+  };
+  std::thread worker([&] { d.DeliverEvent(kTriggerAvail, 6, 0); });
+  first_half.get_future().wait();
+  uint8_t buffer[2];
+  EXPECT_EQ(d.InBuffReadable(), 0u);
+  EXPECT_EQ(d.GetBlock(buffer, 2), ecBufferIsEmpty);
+  main_done.set_value();
+  worker.join();
+  EXPECT_EQ(got, "abcdef");
+  EXPECT_EQ(d.InBuffUsed(), 0u);
+  // Outside a delivery any thread reads.
+  d.input = "gh";
+  d.ReadDeviceData();
+  EXPECT_EQ(d.InBuffReadable(), 2u);
+  EXPECT_EQ(Take(2), "gh");
 }
 
 TEST(DispatcherReceivers, BytesWaitingForTheirReceiversAreAnnouncedWhenTheyRegister) {

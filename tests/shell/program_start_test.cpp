@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -81,6 +82,33 @@ TEST_F(ProgramStart, FreshHomeOpensTheMainWindowAndEndsInOrder) {
   EXPECT_EQ(StdDialogForm, nullptr);
   TIniFile2 ini(home.File("quarvel.INI"));
   EXPECT_EQ(ini.ReadString("Main", "IniVersion", ""), GetExeVersionText());
+}
+
+// A desktop session that ends sends SIGTERM or SIGHUP: the program ends as when its main window
+// closes, without a question, and its loop returns normally.
+TEST_F(ProgramStart, TerminationSignalsEndTheProgramInOrder) {
+  for (int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    std::filesystem::remove(home.File("Monitors.ini"));
+    {
+      TProgram program(Args(), resources.Path());
+      ASSERT_TRUE(program.Start()) << program.Error();
+      bool sent = false;
+      IdleTaskManager->AddTask(this, nullptr, [&](TIdleTaskManager*, TTimer2*, bool& done) {
+        done = true;
+        if (!sent) ::raise(signal);
+        sent = true;
+      });
+      EXPECT_EQ(program.Run(), 0);
+      Application->ClearTerminated();
+      EXPECT_TRUE(program.MainForm()->Closing);
+    }
+    EXPECT_EQ(ApplModule, nullptr);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(std::filesystem::exists(home.File("Monitors.ini")));  // the session's pages
+    TIniFile2 ini(home.File("quarvel.INI"));
+    EXPECT_EQ(ini.ReadString("Main", "IniVersion", ""), GetExeVersionText());
+  }
 }
 
 TEST_F(ProgramStart, ArchiveServicesStartBeforeTheModuleChainAndEndAfterIt) {

@@ -7,8 +7,15 @@
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/gui/desktop.h"
 #include "platform/gui/qt_private.h"
@@ -110,6 +117,57 @@ void InitializeGui() { EnsureGui(); }
 void PostDeferredCall(std::function<void()> fn) {
   EnsureGui();
   QTimer::singleShot(0, qApp, [fn = std::move(fn)] { GuardedCall(fn); });
+}
+
+namespace {
+
+// The pipe from the signal handler to the main loop; made once, never closed (a signal may
+// come at any time).
+int g_signal_pipe[2] = {-1, -1};
+
+std::function<void(int)>& TerminationHandler() {
+  static std::function<void(int)> handler;
+  return handler;
+}
+
+// Only what is safe in a signal handler: one write, errno kept.
+extern "C" void OnTerminationSignal(int signal) {
+  const int saved = errno;
+  const unsigned char byte = static_cast<unsigned char>(signal);
+  [[maybe_unused]] const ssize_t n = ::write(g_signal_pipe[1], &byte, 1);
+  errno = saved;
+}
+
+void TakeTerminationSignals() {
+  unsigned char bytes[16];
+  ssize_t n;
+  while ((n = ::read(g_signal_pipe[0], bytes, sizeof bytes)) > 0) {
+    for (ssize_t i = 0; i < n; ++i) {
+      // A copy: the handler may replace itself.
+      auto handler = TerminationHandler();
+      if (handler) GuardedCall([&] { handler(bytes[i]); });
+    }
+  }
+}
+
+}  // namespace
+
+void SetTerminationSignalHandler(std::function<void(int signal)> handler) {
+  EnsureGui();
+  QV_GUI_THREAD();
+  if (g_signal_pipe[0] < 0) {
+    if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+      throw Exception(std::string("Cannot watch for termination signals: ") + std::strerror(errno));
+    auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] { TakeTerminationSignals(); });
+  }
+  TerminationHandler() = std::move(handler);
+  struct sigaction action {};
+  action.sa_handler = TerminationHandler() ? OnTerminationSignal : SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
 }
 
 void InitializeGui(int& argc, char** argv) {

@@ -154,6 +154,11 @@ int DoubleClickTime();
 // Runs fn from the main loop after the running handler returned (deferred frees).
 void PostDeferredCall(std::function<void()> fn);
 
+// SIGTERM and SIGHUP (a desktop session ending) call handler with the signal number from the
+// main loop: the signal handler only writes to a pipe that wakes the loop. Null restores the
+// signals' default action.
+void SetTerminationSignalHandler(std::function<void(int signal)> handler);
+
 // Starts the GUI with the program's arguments (before any window exists).
 void InitializeGui(int& argc, char** argv);
 // Starts the GUI with default arguments unless it runs already (tests and tools).
