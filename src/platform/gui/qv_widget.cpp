@@ -369,6 +369,7 @@ void QvWidget::resizeEvent(QResizeEvent*) {
 void QvWidget::moveEvent(QMoveEvent*) {
   GuardedCall([&] {
     if (!control || control->Parent() || !isWindow()) return;
+    // x() and y() are the frame's corner, which is what a window's Left and Top hold.
     if (x() == control->Left() && y() == control->Top()) return;
     control->Impl().syncing = true;
     control->SetBounds(x(), y(), control->Width(), control->Height());
