@@ -19,8 +19,9 @@
 namespace qv {
 
 #if defined(__SANITIZE_ADDRESS__)
-// The font configuration library keeps its caches until the process ends.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+// The font configuration library keeps its caches until the process ends, and so does the
+// desktop bus library that Qt uses on a real X display.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libdbus-1\n"; }
 #endif
 
 void FillMenuBarMenu(QMenu* menu, TMenuItem* items);
@@ -182,8 +183,8 @@ void TForm::PlaceOnShow() {
                                                                    : nullptr;
     if (position_ == TPosition::poOwnerFormCenter && !center_on) center_on = Application->MainForm();
     if (center_on && center_on != this && center_on->Visible()) area = WindowFrameRect(center_on);
-    outer = Bounds(area.Left + (area.Width() - outer_w) / 2, area.Top + (area.Height() - outer_h) / 2, outer_w,
-                   outer_h);
+    outer =
+        Bounds(area.Left + (area.Width() - outer_w) / 2, area.Top + (area.Height() - outer_h) / 2, outer_w, outer_h);
     // A dialog lies wholly on the screen, whatever it is centred on.
     outer = KeepInside(outer, WorkAreaNear(Centre(outer)));
   } else if (!TopEdgeOnScreen(outer)) {
