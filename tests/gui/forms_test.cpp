@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace qv {
@@ -141,18 +142,23 @@ TEST(Forms, ShownFormsAreCentredAsAskedAndKeptOnTheScreen) {
        Bounds(0, 0, 200, 100),
        {area.Left + 40 + 100, area.Top + 30 + 100}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    TForm form(&owner);
-    form.SetPosition(c.position);
-    form.SetBounds(c.bounds.Left, c.bounds.Top, c.bounds.Width(), c.bounds.Height());
-    form.Show();
-    Application->ProcessMessages();
-    EXPECT_EQ(form.Left(), c.shown.X);
-    EXPECT_EQ(form.Top(), c.shown.Y);
-    EXPECT_EQ(form.Width(), c.bounds.Width());
-    EXPECT_EQ(form.Height(), c.bounds.Height());
-  }
+  for (const TBorderStyle style : {TBorderStyle::bsSizeable, TBorderStyle::bsDialog})
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (style == TBorderStyle::bsDialog ? ", dialog frame" : ""));
+      TForm form(&owner);
+      form.SetFormBorderStyle(style);
+      form.SetPosition(c.position);
+      form.SetBounds(c.bounds.Left, c.bounds.Top, c.bounds.Width(), c.bounds.Height());
+      form.Show();
+      Application->ProcessMessages();
+      EXPECT_EQ(form.Left(), c.shown.X);
+      EXPECT_EQ(form.Top(), c.shown.Y);
+      EXPECT_EQ(form.Width(), c.bounds.Width());
+      EXPECT_EQ(form.Height(), c.bounds.Height());
+      // The window system put the frame's corner there.
+      EXPECT_EQ(WindowFrameRect(&form).Left, c.shown.X);
+      EXPECT_EQ(WindowFrameRect(&form).Top, c.shown.Y);
+    }
   // A dialog centred on an owner near the screen's corner lies wholly on the screen.
   owner.SetBounds(right - 150, bottom - 100, 300, 200);
   TForm dialog(&owner);
