@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace qv {
@@ -100,6 +101,88 @@ TEST(Forms, FormReleasedBeforeAnotherModalLoopIsFreedOnlyAfterThatLoop) {
   Application->OnIdle = nullptr;
   Application->ProcessMessages();
   EXPECT_TRUE(destroyed);
+}
+
+// Where a form lands when shown: its Left and Top (the outer corner) after Show.
+TEST(Forms, ShownFormsAreCentredAsAskedAndKeptOnTheScreen) {
+  InitializeGui();
+  const TRect area = Screen->Monitors(0).WorkareaRect;
+  TForm owner(nullptr);
+  owner.SetBounds(area.Left + 40, area.Top + 30, 400, 300);
+  owner.Show();
+  // The window system's frame around the client area (offscreen too has one).
+  const int fw = WindowFrameRect(&owner).Width() - owner.Width();
+  const int fh = WindowFrameRect(&owner).Height() - owner.Height();
+  struct Case {
+    const char* what;
+    TPosition position;
+    TRect bounds;  // before Show
+    TPoint shown;  // Left and Top after Show
+  };
+  const int right = area.Right, bottom = area.Bottom;
+  const Case cases[] = {
+      {"designed, on the screen",
+       TPosition::poDesigned,
+       Bounds(area.Left + 50, area.Top + 60, 200, 100),
+       {area.Left + 50, area.Top + 60}},
+      {"designed, partly off but its top edge on",
+       TPosition::poDesigned,
+       Bounds(right - 100, area.Top + 10, 200, 100),
+       {right - 100, area.Top + 10}},
+      {"stored off every screen", TPosition::poDesigned, Bounds(-5000, 4000, 200, 100), {area.Left, bottom - 100 - fh}},
+      {"title bar above the screen",
+       TPosition::poDesigned,
+       Bounds(area.Left + 20, area.Top - 646, 200, 700),
+       {area.Left + 20, area.Top}},
+      {"centred on the screen",
+       TPosition::poScreenCenter,
+       Bounds(0, 0, 200, 100),
+       {(Screen->Width() - 200 - fw) / 2, (Screen->Height() - 100 - fh) / 2}},
+      {"centred on its owner",
+       TPosition::poOwnerFormCenter,
+       Bounds(0, 0, 200, 100),
+       {area.Left + 40 + 100, area.Top + 30 + 100}},
+  };
+  for (const TBorderStyle style : {TBorderStyle::bsSizeable, TBorderStyle::bsDialog})
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (style == TBorderStyle::bsDialog ? ", dialog frame" : ""));
+      TForm form(&owner);
+      form.SetFormBorderStyle(style);
+      form.SetPosition(c.position);
+      form.SetBounds(c.bounds.Left, c.bounds.Top, c.bounds.Width(), c.bounds.Height());
+      form.Show();
+      Application->ProcessMessages();
+      EXPECT_EQ(form.Left(), c.shown.X);
+      EXPECT_EQ(form.Top(), c.shown.Y);
+      EXPECT_EQ(form.Width(), c.bounds.Width());
+      EXPECT_EQ(form.Height(), c.bounds.Height());
+      // The window system put the frame's corner there.
+      EXPECT_EQ(WindowFrameRect(&form).Left, c.shown.X);
+      EXPECT_EQ(WindowFrameRect(&form).Top, c.shown.Y);
+    }
+  // A dialog centred on an owner near the screen's corner lies wholly on the screen.
+  owner.SetBounds(right - 150, bottom - 100, 300, 200);
+  TForm dialog(&owner);
+  dialog.SetPosition(TPosition::poOwnerFormCenter);
+  dialog.SetBounds(0, 0, 240, 160);
+  dialog.Show();
+  EXPECT_EQ(dialog.Left(), right - 240 - fw);
+  EXPECT_EQ(dialog.Top(), bottom - 160 - fh);
+  EXPECT_EQ(WindowFrameRect(&dialog).Right, right);
+  EXPECT_EQ(WindowFrameRect(&dialog).Bottom, bottom);
+}
+
+// OnShow may still size a dialog: it is centred with the size it shows with.
+TEST(Forms, ADialogSizedInOnShowIsCentredWithThatSize) {
+  InitializeGui();
+  TForm dialog(nullptr);
+  dialog.SetPosition(TPosition::poScreenCenter);
+  dialog.SetBounds(0, 0, 100, 80);
+  dialog.OnShow = [&](TComponent*) { dialog.SetBounds(dialog.Left(), dialog.Top(), 300, 200); };
+  dialog.Show();
+  // Within the frame, which is not known before the dialog was first shown.
+  EXPECT_NEAR(dialog.Left(), (Screen->Width() - 300) / 2, 4);
+  EXPECT_NEAR(dialog.Top(), (Screen->Height() - 200) / 2, 4);
 }
 
 TEST(FormsDeathTest, TimerAndWindowCallsFromAWorkerThreadAssert) {

@@ -19,8 +19,9 @@
 namespace qv {
 
 #if defined(__SANITIZE_ADDRESS__)
-// The font configuration library keeps its caches until the process ends.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+// The font configuration library keeps its caches until the process ends, and so does the
+// desktop bus library that Qt uses on a real X display.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libdbus-1\n"; }
 #endif
 
 void FillMenuBarMenu(QMenu* menu, TMenuItem* items);
@@ -79,9 +80,11 @@ void TForm::SetVisible(bool visible) {
   TWinControl::SetVisible(visible);
   QWidget* w = Impl().widget;
   if (visible) {
+    // OnShow may still size the form (or maximise it): it is placed after, and shown last.
+    if (OnShow) OnShow(this);
+    if (!Visible()) return;
     PlaceOnShow();
     w->show();
-    if (OnShow) OnShow(this);
   } else {
     w->hide();
     if (OnHide) OnHide(this);
@@ -98,6 +101,63 @@ void TForm::Show() {
   Impl().widget->raise();
 }
 
+namespace {
+TRect ToRect(const QRect& r) { return Bounds(r.x(), r.y(), r.width(), r.height()); }
+
+// The room the window system's frame takes around a window's client area: known once a window was
+// shown; until then that of another shown window stands in for it (one window manager frames both).
+TRect FrameMargins(const QWidget* w) {
+  const QWidget* known = w->isVisible() ? w : nullptr;
+  if (!known)
+    for (const QWidget* top : QApplication::topLevelWidgets())
+      if (top->isVisible() && top->isWindow() && top->frameGeometry() != top->geometry()) {
+        known = top;
+        break;
+      }
+  if (!known) return TRect{};
+  const QRect f = known->frameGeometry(), g = known->geometry();
+  return TRect{g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
+}
+
+// The work area of the monitor nearest to a point.
+TRect WorkAreaNear(TPoint p) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  const QScreen* best = QGuiApplication::primaryScreen();
+  long best_d = -1;
+  for (const QScreen* s : screens) {
+    const QRect g = s->geometry();
+    const long dx = p.X < g.left() ? g.left() - p.X : p.X > g.right() ? p.X - g.right() : 0;
+    const long dy = p.Y < g.top() ? g.top() - p.Y : p.Y > g.bottom() ? p.Y - g.bottom() : 0;
+    if (best_d < 0 || dx * dx + dy * dy < best_d) {
+      best = s;
+      best_d = dx * dx + dy * dy;
+    }
+  }
+  return ToRect(best->availableGeometry());
+}
+
+// Whether some monitor's work area holds a stretch of the window's top edge: its title bar, by
+// which the user moves it.
+bool TopEdgeOnScreen(const TRect& outer) {
+  for (const QScreen* s : QGuiApplication::screens()) {
+    const TRect a = ToRect(s->availableGeometry());
+    if (outer.Top >= a.Top && outer.Top < a.Bottom && outer.Left < a.Right && outer.Right > a.Left) return true;
+  }
+  return false;
+}
+
+// Moves the outer rectangle into the area as far as its size allows (its top-left corner first).
+TRect KeepInside(const TRect& outer, const TRect& area) {
+  const int left = std::max(area.Left, std::min(outer.Left, area.Right - outer.Width()));
+  const int top = std::max(area.Top, std::min(outer.Top, area.Bottom - outer.Height()));
+  return Bounds(left, top, outer.Width(), outer.Height());
+}
+
+TPoint Centre(const TRect& r) { return {r.Left + r.Width() / 2, r.Top + r.Height() / 2}; }
+}  // namespace
+
+TRect WindowFrameRect(const TForm* form) { return ToRect(form->Impl().widget->frameGeometry()); }
+
 void TForm::PlaceOnShow() {
   QWidget* w = Impl().widget;
   Qt::WindowFlags flags = Qt::Window;
@@ -109,13 +169,29 @@ void TForm::PlaceOnShow() {
     default: break;
   }
   if (w->windowFlags() != flags) w->setWindowFlags(flags);
-  if (position_ == TPosition::poScreenCenter || position_ == TPosition::poDesktopCenter ||
-      position_ == TPosition::poMainFormCenter || position_ == TPosition::poOwnerFormCenter) {
+  if (Parent() || w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+  // Left and Top are the frame's corner; the outer rectangle adds the frame to the client size.
+  const TRect m = FrameMargins(w);
+  const int outer_w = Width() + m.Left + m.Right, outer_h = Height() + m.Top + m.Bottom;
+  TRect outer = Bounds(Left(), Top(), outer_w, outer_h);
+  const bool centred = position_ == TPosition::poScreenCenter || position_ == TPosition::poDesktopCenter ||
+                       position_ == TPosition::poMainFormCenter || position_ == TPosition::poOwnerFormCenter;
+  if (centred) {
     TRect area{0, 0, Screen->Width(), Screen->Height()};
-    TForm* center_on = position_ == TPosition::poMainFormCenter ? Application->MainForm() : nullptr;
-    if (center_on && center_on != this && center_on->Visible()) area = center_on->BoundsRect();
-    SetBounds(area.Left + (area.Width() - Width()) / 2, area.Top + (area.Height() - Height()) / 2, Width(), Height());
+    TForm* center_on = position_ == TPosition::poMainFormCenter    ? Application->MainForm()
+                       : position_ == TPosition::poOwnerFormCenter ? dynamic_cast<TForm*>(Owner())
+                                                                   : nullptr;
+    if (position_ == TPosition::poOwnerFormCenter && !center_on) center_on = Application->MainForm();
+    if (center_on && center_on != this && center_on->Visible()) area = WindowFrameRect(center_on);
+    outer =
+        Bounds(area.Left + (area.Width() - outer_w) / 2, area.Top + (area.Height() - outer_h) / 2, outer_w, outer_h);
+    // A dialog lies wholly on the screen, whatever it is centred on.
+    outer = KeepInside(outer, WorkAreaNear(Centre(outer)));
+  } else if (!TopEdgeOnScreen(outer)) {
+    // A stored position off every screen (another monitor set-up) comes back to the nearest one.
+    outer = KeepInside(outer, WorkAreaNear(Centre(outer)));
   }
+  if (outer.Left != Left() || outer.Top != Top()) SetBounds(outer.Left, outer.Top, Width(), Height());
 }
 
 int TForm::ShowModal() {

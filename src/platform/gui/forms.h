@@ -25,6 +25,8 @@ enum class TPosition {
 };
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 
+// A top-level form's Left and Top are its outer corner (the frame's, under a window manager); its
+// Width and Height are those of the client area.
 class TForm : public TWinControl {
 public:
   explicit TForm(TComponent* owner);
@@ -145,6 +147,9 @@ private:
 
 // The application object; created with the GUI's first use.
 extern TApplication* Application;
+// The window as the window system places it, its frame and title bar included, in screen
+// coordinates (without a window manager: the client area).
+TRect WindowFrameRect(const TForm* form);
 // Writes what the window shows now (its children included) as a PNG file; false on failure.
 bool SaveWindowImage(TWinControl* window, const std::string& png_file);
 

@@ -368,7 +368,10 @@ void QvWidget::resizeEvent(QResizeEvent*) {
 }
 void QvWidget::moveEvent(QMoveEvent*) {
   GuardedCall([&] {
-    if (!control || control->Parent() || !isWindow()) return;
+    // A hidden window lies where it was put; while it is being shown, the window system reports
+    // passing positions (the frame not yet known).
+    if (!control || control->Parent() || !isWindow() || !isVisible()) return;
+    // x() and y() are the frame's corner, which is what a window's Left and Top hold.
     if (x() == control->Left() && y() == control->Top()) return;
     control->Impl().syncing = true;
     control->SetBounds(x(), y(), control->Width(), control->Height());

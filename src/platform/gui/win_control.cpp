@@ -138,7 +138,11 @@ void TWinControl::ApplyBounds() {
       TPoint off = Parent()->ClientOffset();
       w->setGeometry(off.X + Left(), off.Y + Top(), Width(), Height());
     } else {
-      w->setGeometry(Left(), Top(), Width(), Height());
+      // A window's Left and Top are its frame's corner, its Width and Height its client size: so
+      // move and resize take them (setGeometry would put the client area at the corner). Only a
+      // change is passed on, so that a maximised window stays maximised.
+      if (w->pos() != QPoint(Left(), Top())) w->move(Left(), Top());
+      if (w->size() != QSize(Width(), Height())) w->resize(Width(), Height());
     }
   }
   if (win_->native)
