@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/user_input.h"
 #include "platform/rtl/date_time.h"
 
 namespace qv {
@@ -141,6 +143,55 @@ TEST(StdControls, SpeedButtonsOfAGroupLatchOneAtATime) {
   EXPECT_TRUE(b->Down());
   b->SetDown(false);  // without AllowAllUp the last one stays down
   EXPECT_TRUE(b->Down());
+}
+
+// A press and release with the mouse over a speed button clicks it once, grouped or not; a
+// press released elsewhere clicks nothing and leaves the group as it was.
+TEST(StdControls, SpeedButtonsClickOnceOnAPressAndReleaseOverThem) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 100);
+  auto* loose = new TSpeedButton(&form);
+  auto* a = new TSpeedButton(&form);
+  auto* b = new TSpeedButton(&form);
+  std::vector<std::string> clicks;
+  int left = 10;
+  for (auto [button, name] : {std::pair{loose, "loose"}, std::pair{a, "a"}, std::pair{b, "b"}}) {
+    button->SetParent(&form);
+    button->SetBounds(left, 10, 23, 22);
+    button->OnClick = [&clicks, name = std::string(name)](TComponent*) { clicks.push_back(name); };
+    left += 30;
+  }
+  a->SetGroupIndex(1);
+  b->SetGroupIndex(1);
+  form.Show();
+
+  UserClick(loose);
+  EXPECT_EQ(clicks, std::vector<std::string>{"loose"});
+  EXPECT_FALSE(loose->Down());
+  UserClick(a);
+  UserClick(b);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"loose", "a", "b"}));
+  EXPECT_FALSE(a->Down());
+  EXPECT_TRUE(b->Down());
+  UserClick(b);  // the down one stays down and still clicks
+  EXPECT_TRUE(b->Down());
+  EXPECT_EQ(clicks.size(), 4u);
+
+  // Pressed, then released outside the button (over the form, and over another button).
+  clicks.clear();
+  UserPress(a, {5, 5});
+  UserMove(a, {-40, 5});
+  UserRelease(a, {-40, 5});
+  UserPress(loose, {5, 5});
+  UserRelease(loose, {120, 50});
+  EXPECT_TRUE(clicks.empty());
+  EXPECT_TRUE(b->Down());
+  EXPECT_FALSE(a->Down());
+
+  // A disabled button takes no click.
+  loose->SetEnabled(false);
+  UserClick(loose);
+  EXPECT_TRUE(clicks.empty());
 }
 
 TEST(StdControls, LabelSizesItselfToItsCaption) {
