@@ -84,6 +84,7 @@ protected:
     });
   }
   void TearDown() override {
+    reading_tick_.reset();
     program.reset();
     if (logger) logger->Stop();
     SetMessageDlgAnswerer(nullptr);
@@ -152,6 +153,13 @@ protected:
     SetMessageDlgAnswerer(nullptr);
     real_boxes_ = true;
   }
+  // A user reads a box for a while before answering it; the program's own work goes on meanwhile.
+  void ReadBoxesFor(int ms) {
+    reading_ms_ = ms;
+    reading_tick_ = std::make_unique<TTimer>(nullptr);
+    reading_tick_->SetInterval(50);
+    reading_tick_->OnTimer = [this](TComponent*) { DriveDialogs(); };
+  }
   // The answer runs from the main loop, not from inside the idle pass, so that the work it starts
   // (a progress window of its own) gets idle passes too. A dialog that its answer opens is
   // answered from that dialog's own loop.
@@ -165,6 +173,17 @@ protected:
       if (std::find(acting_on_.begin(), acting_on_.end(), top.Id) != acting_on_.end()) return;
       acting_on_.push_back(top.Id);
       if (!top.Form && real_boxes_) {
+        if (reading_ms_ > 0) {
+          if (top.Id != reading_box_) {
+            reading_box_ = top.Id;
+            reading_since_ = std::chrono::steady_clock::now();
+          }
+          if (std::chrono::steady_clock::now() - reading_since_ < std::chrono::milliseconds(reading_ms_)) {
+            acting_on_.pop_back();
+            return;
+          }
+          reading_box_ = nullptr;
+        }
         shown.push_back(top.Text);
         std::string answer = BoxAnswer ? BoxAnswer(top.Text) : "";
         const auto has = [&](const std::string& b) {
@@ -180,6 +199,10 @@ protected:
   }
   bool posted_ = false;
   bool real_boxes_ = false;
+  int reading_ms_ = 0;
+  std::unique_ptr<TTimer> reading_tick_;
+  const void* reading_box_ = nullptr;
+  std::chrono::steady_clock::time_point reading_since_;
   std::vector<const void*> acting_on_;
   // Clicks the monitor book's tab of a page.
   static void ClickPageTab(int page_index) {
@@ -514,6 +537,7 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
 // window takes the mouse afterwards.
 TEST_F(MainWindow, RecordingStartsRightAfterASwitchToTheLoggerJustRead) {
   UseRealMessageBoxes();
+  ReadBoxesFor(1500);
   UseSamplingLogger();
   StartLogger("[Connection]\r\nComNumber=9\r\n");
   TQVMainFm* w = StartProgram();
@@ -530,10 +554,13 @@ TEST_F(MainWindow, RecordingStartsRightAfterASwitchToTheLoggerJustRead) {
   EXPECT_EQ(shown[1], LoadResString("rcd_BatteryWarning"));
   ASSERT_TRUE(Recorder->Running()) << Shown();
   const int taken = Recorder->SamplesTaken();
-  for (int i = 0; i < 20; ++i) {
+  // The pointer moves over the toolbar and the page, and rests now and then long enough for a
+  // hint to show.
+  for (int i = 0; i < 12; ++i) {
     UserMove(w->ToolBar, {5 + 20 * (i % 10), 8});
-    UserMove(w->Book(), {40 + 15 * i, 60 + 5 * i});
-    Pump(5, 10);
+    UserMove(w->Book(), {40 + 30 * i, 60 + 20 * i});
+    const auto rest = std::chrono::steady_clock::now() + std::chrono::milliseconds(i % 3 == 0 ? 900 : 50);
+    while (std::chrono::steady_clock::now() < rest) Pump(1, 10);
   }
   ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() >= taken + 2; })) << Shown();
   UserClick(rec);
