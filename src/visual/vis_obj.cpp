@@ -344,14 +344,20 @@ void TVisObj::DoDestroy() {
 void TVisObj::RequestDelete() { DoDelete(false); }
 
 void TVisObj::Delete(bool confirm) {
-  if (confirm && MessageDlg(Format(LoadResString("vob_ConfDelVObj"), GetvobTitle()), TMsgDlgType::mtConfirmation,
-                            mbOKCancel) != mrOk) {
-    PendingRelease = false;
-    return;
+  std::weak_ptr<bool> alive = alive_;
+  if (confirm) {
+    const bool yes = MessageDlg(Format(LoadResString("vob_ConfDelVObj"), GetvobTitle()), TMsgDlgType::mtConfirmation,
+                                mbOKCancel) == mrOk;
+    // The question's loop runs the program's other work: a device change may have rebuilt the
+    // page and freed the object meanwhile.
+    if (alive.expired()) return;
+    if (!yes) {
+      PendingRelease = false;
+      return;
+    }
   }
   if (PendingRelease) {
     // The object's own button or menu handler is still running: free it after that returns.
-    std::weak_ptr<bool> alive = alive_;
     PostDeferredCall([this, alive] {
       auto flag = alive.lock();
       if (flag && *flag) delete this;

@@ -194,6 +194,44 @@ TEST(StdControls, SpeedButtonsClickOnceOnAPressAndReleaseOverThem) {
   EXPECT_TRUE(clicks.empty());
 }
 
+// A click whose handler runs a message box, while the program's other work frees the panel that
+// holds the button (a speed button, and a push button of its own window): the mouse release that
+// clicked it ends without touching the freed button or its window, and the form takes the mouse
+// afterwards.
+TEST(StdControls, AButtonFreedWhileItsClickShowsAMessageEndsCleanly) {
+  for (const bool windowed : {false, true}) {
+    SCOPED_TRACE(windowed ? "push button" : "speed button");
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 200, 100);
+    auto* panel = new TPanel(&form);
+    panel->SetParent(&form);
+    panel->SetBounds(0, 0, 200, 60);
+    TControl* button = windowed ? static_cast<TControl*>(new TButton(panel)) : new TSpeedButton(panel);
+    button->SetParent(panel);
+    button->SetBounds(10, 10, 60, 22);
+    int answered = 0;
+    button->OnClick = [&](TComponent*) { answered = MessageDlg("Battery", TMsgDlgType::mtInformation, mbOK); };
+    form.Show();
+    TTimer reader(nullptr);
+    reader.SetInterval(20);
+    reader.OnTimer = [&](TComponent*) {
+      TModalWindow box;
+      if (!TopModalWindow(box) || box.Form) return;
+      reader.SetEnabled(false);
+      delete panel;  // the rebuild that happens while the box is open
+      panel = nullptr;
+      EXPECT_TRUE(UserClickDialogButton("OK"));
+    };
+    UserClick(button);
+    EXPECT_EQ(answered, mrOk);
+    EXPECT_EQ(panel, nullptr);
+    int clicks = 0;
+    form.OnClick = [&](TComponent*) { ++clicks; };
+    UserClick(&form, {20, 80});
+    EXPECT_EQ(clicks, 1);
+  }
+}
+
 TEST(StdControls, LabelSizesItselfToItsCaption) {
   TForm form(nullptr);
   auto* label = new TLabel(&form);

@@ -166,7 +166,9 @@ protected:
   void DriveDialogs() {
     if ((!OnDialog && !real_boxes_) || posted_) return;
     posted_ = true;
-    PostDeferredCall([this] {
+    // The call may still be queued when the test is over.
+    PostDeferredCall([this, alive = std::weak_ptr<bool>(alive_)] {
+      if (alive.expired()) return;
       posted_ = false;
       TModalWindow top;
       if (!TopModalWindow(top)) return;
@@ -197,6 +199,7 @@ protected:
       acting_on_.erase(std::find(acting_on_.begin(), acting_on_.end(), top.Id));
     });
   }
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool posted_ = false;
   bool real_boxes_ = false;
   int reading_ms_ = 0;
