@@ -159,6 +159,7 @@ void TVisObj::AfterConstruction() {
 TVisObj::~TVisObj() {
   being_destroyed_ = true;
   *alive_ = false;
+  if (modal_dialog_) modal_dialog_->SetModalResult(mrCancel);
   OnStartSelect = nullptr;
   OnDelete = nullptr;
   try {
@@ -342,6 +343,21 @@ void TVisObj::DoDestroy() {
   if (OnDestroy) OnDestroy(this);
 }
 void TVisObj::RequestDelete() { DoDelete(false); }
+
+bool TVisObj::RunModal(TForm& dialog, int& result) {
+  std::weak_ptr<bool> alive = alive_;
+  TForm* outer = modal_dialog_;
+  modal_dialog_ = &dialog;
+  try {
+    result = dialog.ShowModal();
+  } catch (...) {
+    if (!alive.expired()) modal_dialog_ = outer;
+    throw;
+  }
+  if (alive.expired()) return false;
+  modal_dialog_ = outer;
+  return true;
+}
 
 void TVisObj::Delete(bool confirm) {
   std::weak_ptr<bool> alive = alive_;

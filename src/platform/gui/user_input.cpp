@@ -123,6 +123,15 @@ void UserDoubleClick(TControl* control, TPoint client) {
   QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, at);
 }
 
+void UserRightClick(TControl* control, TPoint client) {
+  QWindow* window = nullptr;
+  QPoint at;
+  if (!Locate(control, client, window, at)) return;
+  QPointer<QWindow> alive = window;
+  QTest::mousePress(window, Qt::RightButton, Qt::NoModifier, at);
+  if (alive) QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, at);
+}
+
 void UserPress(TControl* control, TPoint client) {
   QWindow* window = nullptr;
   QPoint at;
@@ -220,6 +229,17 @@ bool UserChooseMenu(TMenuItem* item) {
     if (level + 1 < path.size()) menu = OpenMenu(a);
   }
   return true;
+}
+
+bool UserChoosePopupItem(const std::string& caption) {
+  EnsureGui();
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  QAction* a = menu ? ActionByText(menu->actions(), caption) : nullptr;
+  if (!a || !a->isEnabled()) {
+    Fail("no enabled pop-up entry " + caption);
+    return false;
+  }
+  return ClickWidgetRect(menu, menu->actionGeometry(a));
 }
 
 bool TopModalWindow(TModalWindow& out) {

@@ -21,6 +21,8 @@ TPoint CentreOf(const TControl* control);
 void UserClick(TControl* control);
 void UserClick(TControl* control, TPoint client, TShiftState shift = 0);
 void UserDoubleClick(TControl* control, TPoint client);
+// A right click, which opens the control's context menu.
+void UserRightClick(TControl* control, TPoint client);
 // A press at a client point of `control`; the release may happen over another point, also one
 // outside the control (negative or past its size), which lies in the same top-level window.
 void UserPress(TControl* control, TPoint client);
@@ -40,6 +42,9 @@ void UserRetype(TControl* edit, const std::string& text);
 // Opens the menus on the way to item with clicks, from the form's menu bar down, and clicks the
 // item. False when an item on the way is not shown or not enabled.
 bool UserChooseMenu(TMenuItem* item);
+
+// Clicks the entry with this caption in the pop-up menu now open. False when there is none.
+bool UserChoosePopupItem(const std::string& caption);
 
 // The topmost modal window now open.
 struct TModalWindow {
