@@ -351,10 +351,10 @@ bool TVisObj::RunModal(TForm& dialog, int& result) {
   try {
     result = dialog.ShowModal();
   } catch (...) {
-    if (!alive.expired()) modal_dialog_ = outer;
+    if (const auto flag = alive.lock(); flag && *flag) modal_dialog_ = outer;
     throw;
   }
-  if (alive.expired()) return false;
+  if (const auto flag = alive.lock(); !flag || !*flag) return false;
   modal_dialog_ = outer;
   return true;
 }
@@ -366,7 +366,7 @@ void TVisObj::Delete(bool confirm) {
                                 mbOKCancel) == mrOk;
     // The question's loop runs the program's other work: a device change may have rebuilt the
     // page and freed the object meanwhile.
-    if (alive.expired()) return;
+    if (const auto flag = alive.lock(); !flag || !*flag) return;
     if (!yes) {
       PendingRelease = false;
       return;
