@@ -119,12 +119,13 @@ void TDbShell::RefreshDeviceList() {
   }
   if (remembered && IsDeviceListed(remembered)) {
     SelectDevice(remembered);
-    return;
+  } else {
+    const int index = std::clamp(sel_index_, -1, n - 1);
+    const bool unchanged = index == sel_index_;
+    SetSelIndex(index);
+    if (unchanged) DoChange();
   }
-  const int index = std::clamp(sel_index_, -1, n - 1);
-  const bool unchanged = index == sel_index_;
-  SetSelIndex(index);
-  if (unchanged) DoChange();
+  if (OnListChange) OnListChange(this);
 }
 
 int TDbShell::GetDeviceCount() const { return root_ ? root_->ChildCount() : 0; }

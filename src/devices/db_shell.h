@@ -81,6 +81,9 @@ public:
 
   // Fired when the selection or the list changes.
   std::function<void(TDbShell* sender)> OnChange;
+  // Fired after every refill of the list, also when the selection stays: a device's name in it
+  // may have changed.
+  std::function<void(TDbShell* sender)> OnListChange;
 
 private:
   void DoChange();

@@ -75,7 +75,11 @@ void TQvBaseForm::Initialize() {
     Loaded();
     BindComponents();
     if (DevHandlColl && Recorder) DevHandlColl->BindRecorder(Recorder);
-    if (DbShell) DbShell->OnChange = [this](TDbShell*) { DeviceChanged(); };
+    if (DbShell) {
+      DbShell->OnChange = [this](TDbShell*) { DeviceChanged(); };
+      // A renamed device keeps its place in the list: the caption follows its new name.
+      DbShell->OnListChange = [this](TDbShell*) { UpdateCaption(); };
+    }
     if (IdleTaskManager)
       IdleTaskManager->AddTask(this, nullptr, [this](TIdleTaskManager*, TTimer2*, bool& done) { StartupTask(done); });
   } catch (const std::exception& e) {
@@ -565,6 +569,7 @@ void TQvBaseForm::PrintScreenshot() {
 void TQvBaseForm::Unbind() {
   if (DbShell) {
     DbShell->OnChange = nullptr;
+    DbShell->OnListChange = nullptr;
     DbShell->SetDeviceCombo(nullptr);
     DbShell->SetSelDevMenu(nullptr);
   }

@@ -246,9 +246,13 @@ int32_t TMonitorMan::GetNextId(int32_t& last_id, const std::vector<TVisObj*>* vo
 
 void TMonitorMan::DeleteMonitor(TMonitorMan* monitor, bool confirm) {
   if (!monitor) return;
+  const std::weak_ptr<bool> alive = monitor->alive_;
   if (confirm && MessageDlg(Format(LoadResString("mom_ConfDelMon"), monitor->GetTitle()), TMsgDlgType::mtConfirmation,
                             mbOKCancel) != mrOk)
     return;
+  // The question's loop runs the program's other work: the page may have gone meanwhile (a caller
+  // may still hold the token, so its value tells).
+  if (const auto flag = alive.lock(); !flag || !*flag) return;
   delete monitor;
 }
 

@@ -739,7 +739,9 @@ void TPlotVO::AxisRangeClick(TComponent* sender) {
     dlg.SetYAutoMax(auto_max);
     dlg.SetCustMin(axis == 0 ? yl_cust_min_ : yr_cust_min_);
     dlg.SetCustMax(axis == 0 ? yl_cust_max_ : yr_cust_max_);
-    if (dlg.ShowModal() == mrOk) {
+    int result = mrCancel;
+    if (!RunModal(dlg, result)) return;
+    if (result == mrOk) {
       if (axis == 0)
         SetLeftCustRange(dlg.GetMax(), dlg.GetMin());
       else
@@ -761,7 +763,8 @@ void TPlotVO::EditGlobChan(int index) {
     dlg.SetChanList(vobGlobChanList());
     dlg.SelectCurve(std::clamp(index, 0, GetGlobChanCount() - 1));
     dlg.OnApply = [this] { GlobChanLoaded(nullptr); };
-    dlg.ShowModal();
+    int result = mrCancel;
+    if (!RunModal(dlg, result)) return;
   } catch (...) {
     curve_dialog_open_ = false;
     throw;
@@ -780,7 +783,9 @@ void TPlotVO::AddChanMenuClick(TComponent*) {
     dlg.SetText(Format(LoadResString("vob_AddChanCapF"), GetGlbChanDescr()));
     dlg.SetFilter([this](TData* d, TChannel* c, uint8_t& reason) { return CanAcceptGlbChan(d, c, reason); });
     dlg.SelectData(GetGlobChanCount() > 0 ? vobGlobChanList()->GetGlobChan_I(0)->Data() : nullptr);
-    if (dlg.ShowModal() == mrOk && dlg.GetSelChannel()) {
+    int result = mrCancel;
+    if (!RunModal(dlg, result)) return;
+    if (result == mrOk && dlg.GetSelChannel()) {
       data = dlg.GetSelChannel()->Data;
       channel = dlg.GetSelChannel()->Channel;
     }

@@ -549,7 +549,9 @@ void TTableVO::RetrieveColumn() {
     dlg.SetColumns(masked, destinations);
     dlg.SetColIndex(0);
     dlg.SetDestIndex(static_cast<int>(destinations.size()) - 1);
-    if (dlg.ShowModal() == mrOk) {
+    int result = mrCancel;
+    if (!RunModal(dlg, result)) return;
+    if (result == mrOk) {
       col = dlg.GetColIndex();
       dest = dlg.GetDestIndex();
     }
@@ -579,7 +581,9 @@ void TTableVO::SetupColumns() {
     TD41_SetupGlChans dlg(Application);
     dlg.SetText(LoadResString("tvo_SetupCols"));
     dlg.SetSelectList(&pairs);
-    ok = dlg.ShowModal() == mrOk;
+    int result = mrCancel;
+    if (!RunModal(dlg, result)) return;
+    ok = result == mrOk;
   } catch (...) {
     dialog_open_ = false;
     throw;
@@ -603,7 +607,9 @@ void TTableVO::AddChanMenuClick(TComponent*) {
     dlg.SetText(Format(LoadResString("vob_AddChanCapF"), GetGlbChanDescr()));
     dlg.SetFilter([this](TData* d, TChannel* c, uint8_t& reason) { return CanAcceptGlbChan(d, c, reason); });
     dlg.SelectData(GetGlobChanCount() > 0 ? Column(0)->Data() : nullptr);
-    if (dlg.ShowModal() == mrOk && dlg.GetSelChannel()) {
+    int result = mrCancel;
+    if (!RunModal(dlg, result)) return;
+    if (result == mrOk && dlg.GetSelChannel()) {
       data = dlg.GetSelChannel()->Data;
       channel = dlg.GetSelChannel()->Channel;
     }

@@ -159,6 +159,7 @@ void TVisObj::AfterConstruction() {
 TVisObj::~TVisObj() {
   being_destroyed_ = true;
   *alive_ = false;
+  if (modal_dialog_) modal_dialog_->SetModalResult(mrCancel);
   OnStartSelect = nullptr;
   OnDelete = nullptr;
   try {
@@ -343,15 +344,36 @@ void TVisObj::DoDestroy() {
 }
 void TVisObj::RequestDelete() { DoDelete(false); }
 
+bool TVisObj::RunModal(TForm& dialog, int& result) {
+  std::weak_ptr<bool> alive = alive_;
+  TForm* outer = modal_dialog_;
+  modal_dialog_ = &dialog;
+  try {
+    result = dialog.ShowModal();
+  } catch (...) {
+    if (const auto flag = alive.lock(); flag && *flag) modal_dialog_ = outer;
+    throw;
+  }
+  if (const auto flag = alive.lock(); !flag || !*flag) return false;
+  modal_dialog_ = outer;
+  return true;
+}
+
 void TVisObj::Delete(bool confirm) {
-  if (confirm && MessageDlg(Format(LoadResString("vob_ConfDelVObj"), GetvobTitle()), TMsgDlgType::mtConfirmation,
-                            mbOKCancel) != mrOk) {
-    PendingRelease = false;
-    return;
+  std::weak_ptr<bool> alive = alive_;
+  if (confirm) {
+    const bool yes = MessageDlg(Format(LoadResString("vob_ConfDelVObj"), GetvobTitle()), TMsgDlgType::mtConfirmation,
+                                mbOKCancel) == mrOk;
+    // The question's loop runs the program's other work: a device change may have rebuilt the
+    // page and freed the object meanwhile.
+    if (const auto flag = alive.lock(); !flag || !*flag) return;
+    if (!yes) {
+      PendingRelease = false;
+      return;
+    }
   }
   if (PendingRelease) {
     // The object's own button or menu handler is still running: free it after that returns.
-    std::weak_ptr<bool> alive = alive_;
     PostDeferredCall([this, alive] {
       auto flag = alive.lock();
       if (flag && *flag) delete this;

@@ -18,6 +18,7 @@ namespace qv {
 
 class TData;
 class TChannel;
+class TForm;
 class TIniFile2;
 class TRegistry;
 class TProcessWindowService;
@@ -224,6 +225,10 @@ protected:
   void CMEnter(TMessage& m) override;
   void KeyDown(uint16_t& key, TShiftState shift) override;
   TMenuItem* AddPopupItem(const std::string& caption, TNotifyEvent on_click);
+  // Shows a dialog of the object modally; result is its modal result. The dialog's loop runs the
+  // program's other work, which may rebuild the page: an object freed meanwhile cancels the
+  // dialog, and false tells the caller not to touch the object again.
+  bool RunModal(TForm& dialog, int& result);
 
   TMenuItem* EMenVO = nullptr;
   TMenuItem* VMenVO = nullptr;
@@ -247,6 +252,8 @@ private:
   bool being_destroyed_ = false;
   // Cleared by the destructor, so that a queued release of a freed object does nothing.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // The dialog RunModal shows now, or null.
+  TForm* modal_dialog_ = nullptr;
 
   TPopupMenu* popup_ = nullptr;
   TMenuItem* men_edit_title_ = nullptr;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/user_input.h"
 #include "platform/rtl/date_time.h"
 
 namespace qv {
@@ -143,22 +145,91 @@ TEST(StdControls, SpeedButtonsOfAGroupLatchOneAtATime) {
   EXPECT_TRUE(b->Down());
 }
 
-// A press released over the button clicks it once; one released elsewhere does not.
-TEST(StdControls, ASpeedButtonClicksOnAPressReleasedOverIt) {
+// A press and release with the mouse over a speed button clicks it once, grouped or not; a
+// press released elsewhere clicks nothing and leaves the group as it was.
+TEST(StdControls, SpeedButtonsClickOnceOnAPressAndReleaseOverThem) {
   TForm form(nullptr);
   form.SetBounds(0, 0, 200, 100);
-  auto* button = new TSpeedButton(&form);
-  button->SetParent(&form);
-  button->SetBounds(10, 10, 25, 25);
+  auto* loose = new TSpeedButton(&form);
+  auto* a = new TSpeedButton(&form);
+  auto* b = new TSpeedButton(&form);
+  std::vector<std::string> clicks;
+  int left = 10;
+  for (auto [button, name] : {std::pair{loose, "loose"}, std::pair{a, "a"}, std::pair{b, "b"}}) {
+    button->SetParent(&form);
+    button->SetBounds(left, 10, 23, 22);
+    button->OnClick = [&clicks, name = std::string(name)](TComponent*) { clicks.push_back(name); };
+    left += 30;
+  }
+  a->SetGroupIndex(1);
+  b->SetGroupIndex(1);
   form.Show();
-  int clicks = 0;
-  button->OnClick = [&](TComponent*) { ++clicks; };
-  SendMouseForTest(&form, WM_LBUTTONDOWN, {20, 20});
-  SendMouseForTest(&form, WM_LBUTTONUP, {20, 20});
-  EXPECT_EQ(clicks, 1);
-  SendMouseForTest(&form, WM_LBUTTONDOWN, {20, 20});
-  SendMouseForTest(&form, WM_LBUTTONUP, {120, 60});
-  EXPECT_EQ(clicks, 1);
+
+  UserClick(loose);
+  EXPECT_EQ(clicks, std::vector<std::string>{"loose"});
+  EXPECT_FALSE(loose->Down());
+  UserClick(a);
+  UserClick(b);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"loose", "a", "b"}));
+  EXPECT_FALSE(a->Down());
+  EXPECT_TRUE(b->Down());
+  UserClick(b);  // the down one stays down and still clicks
+  EXPECT_TRUE(b->Down());
+  EXPECT_EQ(clicks.size(), 4u);
+
+  // Pressed, then released outside the button (over the form, and over another button).
+  clicks.clear();
+  UserPress(a, {5, 5});
+  UserMove(a, {-40, 5});
+  UserRelease(a, {-40, 5});
+  UserPress(loose, {5, 5});
+  UserRelease(loose, {120, 50});
+  EXPECT_TRUE(clicks.empty());
+  EXPECT_TRUE(b->Down());
+  EXPECT_FALSE(a->Down());
+
+  // A disabled button takes no click.
+  loose->SetEnabled(false);
+  UserClick(loose);
+  EXPECT_TRUE(clicks.empty());
+}
+
+// A click whose handler runs a message box, while the program's other work frees the panel that
+// holds the button (a speed button, and a push button of its own window): the mouse release that
+// clicked it ends without touching the freed button or its window, and the form takes the mouse
+// afterwards.
+TEST(StdControls, AButtonFreedWhileItsClickShowsAMessageEndsCleanly) {
+  for (const bool windowed : {false, true}) {
+    SCOPED_TRACE(windowed ? "push button" : "speed button");
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 200, 100);
+    auto* panel = new TPanel(&form);
+    panel->SetParent(&form);
+    panel->SetBounds(0, 0, 200, 60);
+    TControl* button = windowed ? static_cast<TControl*>(new TButton(panel)) : new TSpeedButton(panel);
+    button->SetParent(panel);
+    button->SetBounds(10, 10, 60, 22);
+    int answered = 0;
+    button->OnClick = [&](TComponent*) { answered = MessageDlg("Battery", TMsgDlgType::mtInformation, mbOK); };
+    form.Show();
+    TTimer reader(nullptr);
+    reader.SetInterval(20);
+    reader.OnTimer = [&](TComponent*) {
+      TModalWindow box;
+      if (!TopModalWindow(box) || box.Form) return;
+      reader.SetEnabled(false);
+      delete panel;  // the rebuild that happens while the box is open
+      panel = nullptr;
+      EXPECT_TRUE(UserClickDialogButton("OK"));
+    };
+    UserClick(button);
+    EXPECT_EQ(answered, mrOk);
+    EXPECT_EQ(panel, nullptr);
+    int clicks = 0;
+    form.OnClick = [&](TComponent*) { ++clicks; };
+    UserClick(&form, {20, 80});
+    EXPECT_EQ(clicks, 1);
+  }
 }
 
 TEST(StdControls, LabelSizesItselfToItsCaption) {

@@ -39,6 +39,7 @@ protected:
     IniFileName = dir.File("quarvel.INI");
   }
   void TearDown() override {
+    SetMessageDlgAnswerer(nullptr);
     for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager", "TTv10DevHndlColl"})
       UnregisterApplObjectFactory(name);
     delete MsgHandler;
@@ -251,6 +252,8 @@ TEST_F(ModuleChain, ARecordingRunningAtTheEndIsSavedBeforeTheDevicesGo) {
   TTv10AppModul* m = Start();
   Connection->Port()->SetComNumber(test::LoggerLine::kCom);
   ASSERT_NE(Recorder, nullptr);
+  // The recorder's battery note is read and closed.
+  SetMessageDlgAnswerer([](const std::string&, TMsgDlgType, TMsgDlgButtons) { return static_cast<int>(mrOk); });
   Recorder->Start();
   ASSERT_TRUE(Recorder->Running());
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);

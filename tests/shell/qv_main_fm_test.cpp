@@ -26,16 +26,19 @@
 #include "comm/com_port_list.h"
 #include "comm/connection.h"
 #include "comm/recorder.h"
+#include "controls/sty_toolbar.h"
 #include "datastore/dt_navigator.h"
 #include "datastore/kw_data.h"
 #include "devices/db_shell.h"
 #include "devices/tv10_modul.h"
+#include "devices/device_frame.h"
 #include "devices/tv10_mod_editor.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/printers.h"
 #include "platform/gui/std_ctrls.h"
+#include "platform/gui/user_input.h"
 #include "platform/rtl/format.h"
 #include "platform/os/message_queue.h"
 #include "platform/rtl/string_list.h"
@@ -83,6 +86,7 @@ protected:
     });
   }
   void TearDown() override {
+    reading_tick_.reset();
     program.reset();
     if (logger) logger->Stop();
     SetMessageDlgAnswerer(nullptr);
@@ -145,20 +149,76 @@ protected:
     }
     return true;
   }
+  // Message boxes show and are answered with the mouse, as a user answers them: the button that
+  // BoxAnswer names (unset: Yes, else Retry, else OK). Their texts go to `shown`.
+  void UseRealMessageBoxes() {
+    SetMessageDlgAnswerer(nullptr);
+    real_boxes_ = true;
+  }
+  // A user reads a box for a while before answering it; the program's own work goes on meanwhile.
+  void ReadBoxesFor(int ms) {
+    reading_ms_ = ms;
+    reading_tick_ = std::make_unique<TTimer>(nullptr);
+    reading_tick_->SetInterval(50);
+    reading_tick_->OnTimer = [this](TComponent*) { DriveDialogs(); };
+  }
   // The answer runs from the main loop, not from inside the idle pass, so that the work it starts
-  // (a progress window of its own) gets idle passes too.
+  // (a progress window of its own) gets idle passes too. A dialog that its answer opens is
+  // answered from that dialog's own loop.
   void DriveDialogs() {
-    if (!OnDialog || acting_) return;
-    acting_ = true;
-    PostDeferredCall([this] {
-      for (int i = 0; i < Screen->FormCount() && OnDialog; ++i) {
-        TForm* f = Screen->Forms(i);
-        if (f->Modal() && f->ModalResult() == mrNone && OnDialog(f)) break;
+    if ((!OnDialog && !real_boxes_) || posted_) return;
+    posted_ = true;
+    // The call may still be queued when the test is over.
+    PostDeferredCall([this, alive = std::weak_ptr<bool>(alive_)] {
+      if (alive.expired()) return;
+      posted_ = false;
+      TModalWindow top;
+      if (!TopModalWindow(top)) return;
+      if (std::find(acting_on_.begin(), acting_on_.end(), top.Id) != acting_on_.end()) return;
+      acting_on_.push_back(top.Id);
+      if (!top.Form && real_boxes_) {
+        if (reading_ms_ > 0) {
+          if (top.Id != reading_box_) {
+            reading_box_ = top.Id;
+            reading_since_ = std::chrono::steady_clock::now();
+          }
+          if (std::chrono::steady_clock::now() - reading_since_ < std::chrono::milliseconds(reading_ms_)) {
+            acting_on_.pop_back();
+            return;
+          }
+          reading_box_ = nullptr;
+        }
+        shown.push_back(top.Text);
+        std::string answer = BoxAnswer ? BoxAnswer(top.Text) : "";
+        const auto has = [&](const std::string& b) {
+          return std::find(top.Buttons.begin(), top.Buttons.end(), b) != top.Buttons.end();
+        };
+        if (answer.empty()) answer = has("Yes") ? "Yes" : has("Retry") ? "Retry" : "OK";
+        EXPECT_TRUE(UserClickDialogButton(answer)) << top.Text;
+      } else if (top.Form && OnDialog && top.Form->ModalResult() == mrNone) {
+        OnDialog(top.Form);
       }
-      acting_ = false;
+      acting_on_.erase(std::find(acting_on_.begin(), acting_on_.end(), top.Id));
     });
   }
-  bool acting_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  bool posted_ = false;
+  bool real_boxes_ = false;
+  int reading_ms_ = 0;
+  std::unique_ptr<TTimer> reading_tick_;
+  const void* reading_box_ = nullptr;
+  std::chrono::steady_clock::time_point reading_since_;
+  std::vector<const void*> acting_on_;
+  // Clicks the monitor book's tab of a page.
+  static void ClickPageTab(int page_index) {
+    TTabSet* tabs = QVMainFm->Book()->TabSet();
+    for (int x = 0; x < tabs->Width(); ++x)
+      if (tabs->TabAt(x) == page_index) {
+        UserClick(tabs, {x + 3, tabs->Height() / 2});
+        return;
+      }
+    ADD_FAILURE() << "no tab for page " << page_index;
+  }
 
   std::string Shown() const {
     std::string out;
@@ -236,11 +296,16 @@ protected:
   std::unique_ptr<TProgram> program;
   std::vector<std::string> shown;
   std::function<int(const std::string& msg, TMsgDlgButtons buttons)> Answer;
+  std::function<std::string(const std::string& msg)> BoxAnswer;
   // Acts on an open modal dialog; answers true when it did.
   std::function<bool(TForm*)> OnDialog;
 };
 
+// The main road as a user walks it, every step with the mouse and the keyboard: the port, the
+// logger's configuration, the explorer, a memory read, a plot, a restart, and online recording
+// on a logger read just before.
 TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
+  UseRealMessageBoxes();
   StartLogger();
   TQVMainFm* w = StartProgram();
   ASSERT_NE(w, nullptr);
@@ -257,87 +322,128 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   OnDialog = [&](TForm* f) {
     auto* d = dynamic_cast<TD20_SelectDlg*>(f);
     if (!d) return false;
-    d->SetSelIndex(com_index);
-    d->OKBtn->Click();
+    auto* list = dynamic_cast<TListBox*>(d->ChoiceControl());
+    EXPECT_NE(list, nullptr);
+    if (list) {
+      EXPECT_TRUE(UserClickListItem(list, com_index));
+    }
+    UserClick(d->OKBtn);
     return true;
   };
-  w->Item("IMenComm")->Click();
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenComm")));
   EXPECT_EQ(Connection->Port()->ComNumber(), kCom);
 
-  // Identify the logger and read its configuration: it joins the device tree and is selected.
-  // The new logger joining the tree must not cut the line under the read that adds it: the read
-  // ends well and only offers to switch to the logger.
-  w->Item("IMenReadCfg")->Click();
+  // Identify the logger and read its configuration: it joins the device tree, and the read ends
+  // well (the new logger joining the tree does not cut the line under it) with the offer to
+  // switch to the logger. Yes selects it.
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenReadCfg")));
   ASSERT_EQ(shown.size(), 1u) << Shown();
   EXPECT_EQ(shown[0], Format(LoadResString("deh_SwitchToCurDevF"), "Logger_1"));
   TTv10Modul* module = Logger0();
-  ASSERT_NE(module, nullptr) << (shown.empty() ? "" : shown.back());
+  ASSERT_NE(module, nullptr) << Shown();
   EXPECT_EQ(module->Kennung(), 0x2345);
   ASSERT_EQ(w->DeviceComboB->Items().Count(), 1);
-  w->DeviceComboB->SetItemIndex(0);
-  w->DeviceComboB->OnSelect(w->DeviceComboB);
   EXPECT_EQ(DbShell->GetSelDevice(), module);
   EXPECT_EQ(w->Caption(), "Quarvel2 - [" + module->GetTreeIdName() + "]");
 
-  // Change its configuration in the explorer: the new name goes to the logger.
+  // Change its configuration in the explorer: a new name on the first tab, another saving
+  // interval on the Recording tab; both go to the logger, and the caption follows the name.
   const std::vector<uint8_t> image_before = logger->Image();
+  int save_index_before = -1;
   bool edited = false;
   OnDialog = [&](TForm* f) {
     auto* d = dynamic_cast<TD31_Explorer*>(f);
     if (!d || edited) return false;
     edited = true;
-    d->SelectElement(module);
+    EXPECT_EQ(d->CurrentElement(), static_cast<TExplElement*>(module));
     auto* editor = dynamic_cast<TTv10ModEditor*>(module->Editor());
     EXPECT_NE(editor, nullptr);
-    if (editor) {
-      editor->ModFrame()->LNameEdit->SetText("Cellar");
-      TComboBox* save = editor->ModFrame()->SaveIntCombo;
-      save->SetItemIndex(save->ItemIndex() == 0 ? 1 : 0);
-      save->OnChange(save);
-    }
-    d->OKBtnClick();
+    if (!editor) return true;
+    TTv10ModFrame* frame = editor->ModFrame();
+    TEditorPages& pages = *frame->PageControl;
+    UserClick(pages.Tabs[TTv10ModFrame::kLoggingSheet]);
+    EXPECT_EQ(pages.ActivePage(), TTv10ModFrame::kLoggingSheet);
+    EXPECT_TRUE(pages.Sheets[TTv10ModFrame::kLoggingSheet]->Visible());
+    TComboBox* save = frame->SaveIntCombo;
+    save_index_before = save->ItemIndex();
+    UserClick(save);
+    UserKey(save_index_before == 0 ? VK_DOWN : VK_UP);
+    UserKey(VK_RETURN);
+    EXPECT_NE(save->ItemIndex(), save_index_before);
+    UserClick(pages.Tabs[TTv10ModFrame::kSensorSheet]);
+    EXPECT_EQ(pages.ActivePage(), TTv10ModFrame::kSensorSheet);
+    UserClick(pages.Tabs[TTv10ModFrame::kInfoSheet]);
+    EXPECT_EQ(pages.ActivePage(), TTv10ModFrame::kInfoSheet);
+    UserRetype(frame->LNameEdit, "Cellar");
+    EXPECT_EQ(frame->LNameEdit->Text(), "Cellar");
+    UserClick(d->OKBtn);
     return true;
   };
-  w->Item("IMenExplorer")->Click();
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenExplorer")));
+  OnDialog = nullptr;
   EXPECT_TRUE(edited);
   EXPECT_EQ(module->Name(), "Cellar");
   EXPECT_NE(logger->Image(), image_before);
+  EXPECT_EQ(w->Caption(), "Quarvel2 - [" + module->GetTreeIdName() + "]");
+  EXPECT_NE(module->GetTreeIdName().find("Cellar"), std::string::npos);
 
-  // Read its memory from the toolbar, all of it, and follow the newest data.
+  // Read its memory from the toolbar, all of it.
   OnDialog = [&](TForm* f) {
     auto* d = dynamic_cast<TD72_SelStartDateTime*>(f);
     if (!d) return false;
-    d->ReadAllData->SetChecked(true);
-    d->OKBtn->Click();
+    if (!d->ReadAllData->Checked()) UserClick(d->ReadAllData);
+    EXPECT_TRUE(d->ReadAllData->Checked());
+    UserClick(d->OKBtn);
     return true;
   };
-  w->Button("ReadMemButton")->Click();
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->Button("ReadMemButton")->Enabled(); }));
+  UserClick(w->Button("ReadMemButton"));
   OnDialog = nullptr;
   TTavra2GSubMod* sub = module->GetSubModul(1);
   ASSERT_NE(sub, nullptr);
   const std::vector<std::string> memory = StoredRecords(sub);
   EXPECT_EQ(memory.size(), static_cast<size_t>(kMemSamples)) << Shown();
 
-  // The read switched to the logger: its automatic page holds every channel in its table.
+  // The logger's automatic page holds every channel in its table.
   TChanSelList cells;
   module->FillTotalChanList(&cells);
   ASSERT_TRUE(AutoPage() && AutoPage()->TableVO());
   EXPECT_EQ(AutoPage()->TableVO()->GetGlobChanCount(), static_cast<int>(cells.size()));
   EXPECT_FALSE(AutoPage()->DiagramList().empty());
 
-  // A plot on a page of the user's own, added with the page's own button, shows the channels
-  // read.
-  if (!UserPage()) w->Book()->AddGroupMonitor(100, &DDTMonitorClass);
-  w->Book()->SetTabIndex(UserPage()->PageIndex);
-  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->MonButton1->Enabled(); }));
-  w->MonButton1->Click();
+  // A page of the user's own, added from the menu, chosen by its tab; a plot added with the
+  // page's button shows the channels read.
+  if (!UserPage()) {
+    const std::string ddt =
+        DDTMonitorClass.GetTypeDescr ? DDTMonitorClass.GetTypeDescr() : std::string(DDTMonitorClass.Name);
+    OnDialog = [&](TForm* f) {
+      auto* d = dynamic_cast<TD20_SelectDlg*>(f);
+      auto* list = d ? dynamic_cast<TListBox*>(d->ChoiceControl()) : nullptr;
+      if (!list) return false;
+      const int index = list->Items().IndexOf(ddt);
+      EXPECT_GE(index, 0) << ddt;
+      if (index >= 0) {
+        EXPECT_TRUE(UserClickListItem(list, index));
+      }
+      UserClick(d->OKBtn);
+      return true;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->EMenAddMonitor->Enabled(); }));
+    ASSERT_TRUE(UserChooseMenu(w->EMenAddMonitor));
+    OnDialog = nullptr;
+  }
   ASSERT_NE(UserPage(), nullptr);
+  ClickPageTab(UserPage()->PageIndex);
+  ASSERT_EQ(w->Book()->TabSet()->TabIndex(), UserPage()->PageIndex);
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->MonButton1->Enabled(); }));
+  UserClick(w->MonButton1);
   ASSERT_EQ(UserPage()->DiagramList().size(), 1u);
   auto* plot = dynamic_cast<TDtPlotVO*>(UserPage()->DiagramList()[0]);
   ASSERT_NE(plot, nullptr);
   for (int v = 0; v < sub->Channels()->ValueCount(); ++v)
     EXPECT_TRUE(plot->AddGlobChan(sub->Data(), sub->Channels()->GetValueChannel(v)));
-  w->Button("LastButton")->Click();
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->Button("LastButton")->Enabled(); }));
+  UserClick(w->Button("LastButton"));
   Pump(3);
   EXPECT_GT(WindowRecords(sub->Data()), 0u);
   EXPECT_GE(CurvePoints(plot), 2u);
@@ -345,8 +451,8 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   const size_t read = WindowRecords(sub->Data());
   const int curves = plot->GetGlobChanCount();
 
-  // Close; the stored files hold the session.
-  w->Item("FMenExit")->Click();
+  // Close from the menu; the stored files hold the session.
+  ASSERT_TRUE(UserChooseMenu(w->Item("FMenExit")));
   EXPECT_TRUE(w->Closing);
   EXPECT_TRUE(Application->Terminated());
   const std::string module_dir = module->Dir();
@@ -362,8 +468,8 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(module->Name(), "Cellar");
   EXPECT_EQ(DbShell->GetSelDevice(), module);
+  EXPECT_EQ(w->Caption(), "Quarvel2 - [" + module->GetTreeIdName() + "]");
   EXPECT_EQ(Connection->Port()->ComNumber(), kCom);
-  // The logger's automatic page came back from its Device.ini.
   ASSERT_TRUE(AutoPage() && AutoPage()->TableVO());
   EXPECT_EQ(AutoPage()->TableVO()->GetGlobChanCount(), static_cast<int>(cells.size()));
   EXPECT_GT(TIniFile2(module->GetIniName()).ReadInteger("AutoMonitor", "Count", 0), 0);
@@ -371,28 +477,48 @@ TEST_F(MainWindow, MainRoadAgainstTheSimulatedLogger) {
   plot = dynamic_cast<TDtPlotVO*>(UserPage()->DiagramList()[0]);
   ASSERT_NE(plot, nullptr);
   EXPECT_EQ(plot->GetGlobChanCount(), curves);
-  w->Button("LastButton")->Click();
+  ClickPageTab(UserPage()->PageIndex);
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending && w->Button("LastButton")->Enabled(); }));
+  UserClick(w->Button("LastButton"));
   Pump(3);
   EXPECT_EQ(WindowRecords(module->GetSubModul(1)->Data()), read);
   EXPECT_GE(CurvePoints(plot), 2u);
 
-  // Another logger, one that samples every second, takes the adapter's place and records online
-  // from the toolbar: the recorder identifies it and adds it to the tree.
+  // Another logger, one that samples every second, takes the adapter's place. Its configuration
+  // is read and the program switches to it; the recorder started from the toolbar right after
+  // shows its battery note, and the pages that the switch rebuilt take the mouse afterwards.
   UseSamplingLogger();
   StartLogger();
-  TSpeedButton* rec = w->Button("RecorderBtn");
-  rec->Click();
-  ASSERT_TRUE(Recorder->Running()) << Shown();
-  const int taken = Recorder->SamplesTaken();
-  ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() >= taken + 2; })) << Shown();
-  rec->Click();
-  ASSERT_TRUE(PumpUntil([&] { return !Recorder->Running(); }));
+  shown.clear();
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenReadCfg")));
+  ASSERT_EQ(shown.size(), 1u) << Shown();
+  EXPECT_EQ(shown[0], Format(LoadResString("deh_SwitchToCurDevF"), "Logger_2"));
   ASSERT_EQ(DbShell->Root()->ChildCount(), 2) << Shown();
   auto* sampler = dynamic_cast<TTv10Modul*>(DbShell->Root()->GetChild(1));
   ASSERT_NE(sampler, nullptr);
+  EXPECT_EQ(sampler->Kennung(), 0x3456);
+  EXPECT_EQ(DbShell->GetSelDevice(), sampler);
+  TSpeedButton* rec = w->Button("RecorderBtn");
+  ASSERT_TRUE(rec->Enabled());
+  UserClick(rec);
+  ASSERT_EQ(shown.size(), 2u) << Shown();
+  EXPECT_EQ(shown[1], LoadResString("rcd_BatteryWarning"));
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  EXPECT_TRUE(rec->Down());
+  const int taken = Recorder->SamplesTaken();
+  for (int i = 0; i < 20 && Recorder->SamplesTaken() < taken + 2; ++i) {
+    // The pointer wanders over the toolbar and the page while the recorder samples.
+    UserMove(w->ToolBar, {5 + 20 * (i % 10), 8});
+    UserMove(w->Book(), {40 + 15 * i, 60 + 5 * i});
+    Pump(10, 10);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() >= taken + 2; })) << Shown();
+  UserClick(rec);
+  ASSERT_TRUE(PumpUntil([&] { return !Recorder->Running(); }));
+  EXPECT_FALSE(rec->Down());
   const std::vector<std::string> recorded = StoredRecords(sampler->GetSubModul(1));
   EXPECT_FALSE(recorded.empty());
-  w->Item("FMenExit")->Click();
+  ASSERT_TRUE(UserChooseMenu(w->Item("FMenExit")));
   EndProgram();
 
   // Restart again: both loggers with their stored data, and the plot.
@@ -421,16 +547,14 @@ TEST_F(MainWindow, TheMemoryOfANewLoggerIsReadFirstThing) {
   OnDialog = [&](TForm* f) {
     auto* d = dynamic_cast<TD72_SelStartDateTime*>(f);
     if (!d) return false;
-    d->ReadAllData->SetChecked(true);
-    d->OKBtn->Click();
+    UserClick(d->ReadAllData);
+    UserClick(d->OKBtn);
     return true;
   };
   // The user clicks the toolbar's button.
   TSpeedButton* button = w->Button("ReadMemButton");
   ASSERT_TRUE(button->Enabled());
-  const TPoint at{button->Left() + button->Width() / 2, button->Top() + button->Height() / 2};
-  SendMouseForTest(button->Parent(), WM_LBUTTONDOWN, at);
-  SendMouseForTest(button->Parent(), WM_LBUTTONUP, at);
+  UserClick(button);
   OnDialog = nullptr;
   TTv10Modul* module = Logger0();
   ASSERT_NE(module, nullptr) << Shown();
@@ -467,7 +591,7 @@ TEST_F(MainWindow, TheClockOfANewLoggerIsSetOnce) {
       if (buttons & mbYes) return c.answer;
       return static_cast<int>(mrOk);
     };
-    w->Item("IMenSyncClock")->Click();
+    ASSERT_TRUE(UserChooseMenu(w->Item("IMenSyncClock")));
     Answer = nullptr;
     ASSERT_EQ(DbShell->Root()->ChildCount(), ++loggers) << Shown();
     auto* module = dynamic_cast<TTv10Modul*>(DbShell->Root()->GetChild(loggers - 1));
@@ -491,7 +615,7 @@ TEST_F(MainWindow, ADeviceChangeDuringACommandTakesEffectWhenItEnds) {
   TQVMainFm* w = StartProgram();
   ASSERT_NE(w, nullptr);
   Answer = [](const std::string&, TMsgDlgButtons buttons) { return static_cast<int>((buttons & mbNo) ? mrNo : mrOk); };
-  w->Item("IMenReadCfg")->Click();
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenReadCfg")));
   ASSERT_NE(Logger0(), nullptr) << Shown();
   EXPECT_EQ(shown, std::vector<std::string>{Format(LoadResString("deh_SwitchToCurDevF"), Logger0()->Name())});
   EXPECT_FALSE(Connection->InProcess());
@@ -499,11 +623,47 @@ TEST_F(MainWindow, ADeviceChangeDuringACommandTakesEffectWhenItEnds) {
   sim.id = 0x3457;
   StartLogger();
   Answer = nullptr;
-  w->Button("RecorderBtn")->Click();
+  UserClick(w->Button("RecorderBtn"));
   ASSERT_TRUE(Recorder->Running()) << Shown();
   ASSERT_EQ(DbShell->Root()->ChildCount(), 2);
   EXPECT_TRUE(Connection->InProcess());
   Recorder->Stop();
+}
+
+// A sampling logger read from the menu and switched to; the recorder started from the toolbar
+// right after shows its battery note while the switch rebuilds the logger's pages, and the
+// window takes the mouse afterwards.
+TEST_F(MainWindow, RecordingStartsRightAfterASwitchToTheLoggerJustRead) {
+  UseRealMessageBoxes();
+  ReadBoxesFor(1500);
+  UseSamplingLogger();
+  StartLogger("[Connection]\r\nComNumber=9\r\n");
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenReadCfg")));
+  ASSERT_EQ(shown.size(), 1u) << Shown();
+  EXPECT_EQ(shown[0], Format(LoadResString("deh_SwitchToCurDevF"), "Logger_1"));
+  TTv10Modul* sampler = Logger0();
+  ASSERT_NE(sampler, nullptr);
+  EXPECT_EQ(DbShell->GetSelDevice(), sampler);
+  TSpeedButton* rec = w->Button("RecorderBtn");
+  ASSERT_TRUE(UserChooseMenu(w->Item("IRMenStartStop")));
+  ASSERT_EQ(shown.size(), 2u) << Shown();
+  EXPECT_EQ(shown[1], LoadResString("rcd_BatteryWarning"));
+  ASSERT_TRUE(Recorder->Running()) << Shown();
+  const int taken = Recorder->SamplesTaken();
+  // The pointer moves over the toolbar and the page, and rests now and then long enough for a
+  // hint to show.
+  for (int i = 0; i < 12; ++i) {
+    UserMove(w->ToolBar, {5 + 20 * (i % 10), 8});
+    UserMove(w->Book(), {40 + 30 * i, 60 + 20 * i});
+    const auto rest = std::chrono::steady_clock::now() + std::chrono::milliseconds(i % 3 == 0 ? 900 : 50);
+    while (std::chrono::steady_clock::now() < rest) Pump(1, 10);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return Recorder->SamplesTaken() >= taken + 2; })) << Shown();
+  UserClick(rec);
+  ASSERT_TRUE(PumpUntil([&] { return !Recorder->Running(); }));
+  EndProgram();
 }
 
 TEST_F(MainWindow, EveryNamedItemIsBound) {

@@ -10,7 +10,9 @@
 #include "base/registry.h"
 #include "datastore/data_fixture.h"
 #include "controls/sty_splitter.h"
+#include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/user_input.h"
 #include "platform/rtl/file_io.h"
 #include "comm/process_window_service.h"
 #include "platform/rtl/string_list.h"
@@ -593,6 +595,37 @@ TEST_F(MonitorBookTest, RightClickOnTheSelectedTabOpensThePagesPopup) {
   EXPECT_EQ(shown, second->Popup());
   SetPopupMenuHook(nullptr);
   EXPECT_EQ(book->GetSelMonMan(), second);
+}
+
+// The delete question's loop runs the program's other work; a device change that rebuilds the
+// pages frees the page while the question is open. Answering it leaves the freed page alone.
+TEST_F(MonitorBookTest, APageFreedWhileItsDeleteQuestionIsOpenIsLeftAlone) {
+  TMonitorMan* second = book->AddGroupMonitor(100, &DDTMonitorClass);
+  book->SetTabIndex(1);
+  form->Show();
+  TTabSet* tabs = book->TabSet();
+  int x_second = -1;
+  for (int x = 0; x < 400 && x_second < 0; ++x)
+    if (tabs->TabAt(x) == 1) x_second = x + 2;
+  ASSERT_GE(x_second, 0);
+  int questions = 0;
+  SetMessageDlgAnswerer([&](const std::string&, TMsgDlgType, TMsgDlgButtons) {
+    ++questions;
+    delete second;  // the pages rebuilt meanwhile
+    return static_cast<int>(mrOk);
+  });
+  const std::string del = second->Popup()->Items()->Items(1)->Caption();
+  TTimer user(nullptr);
+  user.SetInterval(20);
+  user.OnTimer = [&](TComponent*) {
+    user.SetEnabled(false);
+    PostDeferredCall([&] { EXPECT_TRUE(UserChoosePopupItem(del)); });
+  };
+  UserRightClick(tabs, {x_second, 3});
+  for (int i = 0; i < 5; ++i) Application->ProcessMessages();
+  SetMessageDlgAnswerer(nullptr);
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(book->GetMonitorCount(), 1);
 }
 
 // Deleting a page behind the shown one leaves the user on his page.

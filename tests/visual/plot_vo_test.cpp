@@ -10,7 +10,9 @@
 #include "datastore/channels.h"
 #include "datastore/data_fixture.h"
 #include "datastore/dt_navigator.h"
+#include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/user_input.h"
 #include "platform/rtl/date_time.h"
 #include "visual/axis_label.h"
 #include "visual/axis_scale.h"
@@ -98,6 +100,38 @@ protected:
   TFixedClock clock_;
   std::string saved_ini_;
 };
+
+// The channel dialog's loop runs the program's other work; a device change that rebuilds the
+// page frees the plot while the dialog is open. The dialog closes and nothing touches the plot.
+TEST_F(PlotVOTest, APlotFreedWhileItsChannelDialogIsOpenClosesTheDialog) {
+  TDtPlotVO* vo = NewPlot();
+  form->Show();
+  const std::string add = vo->AddChanItem()->Caption();
+  int step = 0;
+  TTimer user(nullptr);
+  user.SetInterval(20);
+  user.OnTimer = [&](TComponent*) {
+    TModalWindow modal;
+    if (step == 0) {
+      // From the menu's loop, not from this tick: the dialog the entry opens needs the ticks.
+      step = 1;
+      PostDeferredCall([&] { EXPECT_TRUE(UserChoosePopupItem(add)); });
+    } else if (step == 1 && TopModalWindow(modal) && modal.Form) {
+      step = 2;
+      delete vo;  // the page rebuilt meanwhile
+    } else if (step == 2 && TopModalWindow(modal)) {
+      // Still open: the user cancels it.
+      step = 3;
+      for (const std::string& b : modal.Buttons)
+        if (b.find("Cancel") != std::string::npos) UserClickDialogButton(b);
+    }
+  };
+  UserRightClick(vo, {50, 10});
+  user.SetEnabled(false);
+  EXPECT_EQ(step, 2);  // the dialog closed with the plot
+  TModalWindow modal;
+  EXPECT_FALSE(TopModalWindow(modal));
+}
 
 TEST_F(PlotVOTest, CurvesTakeTheAxisOfTheirUnit) {
   TDtPlotVO* vo = NewPlot();

@@ -5,6 +5,8 @@
 #include "base/ini_file2.h"
 #include "base/res_string.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/user_input.h"
 #include "visual/d39_retrieve_tbl_col.h"
 #include "visual/d41_setup_gl_chans.h"
 #include "visual/table_fixture.h"
@@ -89,6 +91,36 @@ TEST(TableFormat, SegmentWidthCutsAfterEachBackslash) {
 
 // Three columns of one data set and one of another: the first name stands once over its three
 // columns, and the group, narrower than its name, widens its last two columns.
+// The channel dialog's loop runs the program's other work; a device change that rebuilds the
+// page frees the table while the dialog is open. The dialog closes and nothing touches the table.
+TEST_F(TableTest, ATableFreedWhileItsChannelDialogIsOpenClosesTheDialog) {
+  form->Show();
+  const std::string add = table_->Popup()->Items()->Items(3)->Caption();
+  int step = 0;
+  TTimer user(nullptr);
+  user.SetInterval(20);
+  user.OnTimer = [&](TComponent*) {
+    TModalWindow modal;
+    if (step == 0) {
+      step = 1;
+      PostDeferredCall([&] { EXPECT_TRUE(UserChoosePopupItem(add)); });
+    } else if (step == 1 && TopModalWindow(modal) && modal.Form) {
+      step = 2;
+      delete table_;  // the page rebuilt meanwhile
+      table_ = nullptr;
+    } else if (step == 2 && TopModalWindow(modal)) {
+      step = 3;  // still open: the user cancels it
+      for (const std::string& b : modal.Buttons)
+        if (b.find("Cancel") != std::string::npos) UserClickDialogButton(b);
+    }
+  };
+  UserRightClick(table_, {50, 10});
+  user.SetEnabled(false);
+  EXPECT_EQ(step, 2);  // the dialog closed with the table
+  TModalWindow modal;
+  EXPECT_FALSE(TopModalWindow(modal));
+}
+
 TEST_F(TableTest, HeaderJoinsNeighboursOfOneDataSet) {
   Add(table_, room_, 0);
   Add(table_, room_, 1);

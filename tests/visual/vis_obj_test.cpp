@@ -5,6 +5,7 @@
 #include "base/ini_file2.h"
 #include "comm/process_window_service.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/user_input.h"
 #include "visual/selector.h"
 #include "visual/vis_fixture.h"
 
@@ -158,6 +159,27 @@ TEST_F(VisObjTest, RefusedDeletionKeepsTheObject) {
   Application->ProcessMessages();
   EXPECT_FALSE(vo->PendingRelease);
   EXPECT_EQ(form->ComponentCount(), 1);
+}
+
+// The delete question's loop runs the program's other work; a device change that rebuilds the
+// page frees the object while the question is open. Answering it then leaves the freed object
+// and its button alone.
+TEST_F(VisObjTest, AnObjectFreedWhileItsDeleteQuestionIsOpenIsLeftAlone) {
+  TSizeVisObj* vo = NewObj(1);
+  form->SetBounds(0, 0, 300, 200);
+  form->Show();
+  bool destroyed = false;
+  vo->OnDestroy = [&](TComponent*) { destroyed = true; };
+  SetMessageDlgAnswerer([&](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+    questions.push_back(msg);
+    delete vo;  // the page rebuilt meanwhile
+    return static_cast<int>(mrOk);
+  });
+  UserClick(vo->DelButton());
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_TRUE(destroyed);
+  Application->ProcessMessages();
+  EXPECT_EQ(form->ComponentCount(), 0);
 }
 
 TEST_F(VisObjTest, KeysRoundTripThroughTheMonitorFile) {

@@ -77,6 +77,7 @@ TInputQueryAnswerer& QueryAnswerer() {
 bool g_started = false;
 
 int g_nested_loops = 0;
+bool g_main_loop_running = false;
 
 void StartGui(int& argc, char** argv) {
   g_started = true;
@@ -101,6 +102,8 @@ std::vector<TForm*>& WaitingReleases() {
 }
 
 int NestedLoopDepth() { return g_nested_loops; }
+
+void SetMainLoopRunning(bool running) { g_main_loop_running = running; }
 
 void MarkGuiBusy() { static_cast<QvApplication*>(qApp)->busy = true; }
 
@@ -225,7 +228,9 @@ void TApplication::ClearTerminated() { terminated_ = false; }
 
 void TApplication::Terminate() {
   terminated_ = true;
-  QCoreApplication::exit(0);
+  // Only loops that run are told to end: a request left pending would end the next message
+  // box's loop at once, before anyone could read it.
+  if (g_main_loop_running || g_nested_loops > 0) QCoreApplication::exit(0);
   QAbstractEventDispatcher::instance()->wakeUp();
 }
 

@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPointer>
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/gui/actions.h"
 #include "platform/gui/controls_private.h"
@@ -27,10 +28,20 @@ std::vector<TWinControl*>& TopLevels() {
   return list;
 }
 
+namespace {
+std::unordered_set<const TControl*>& LiveControls() {
+  static std::unordered_set<const TControl*> live;
+  return live;
+}
+}  // namespace
+
+bool ControlAlive(const TControl* control) { return LiveControls().count(control) > 0; }
+
 // ---------------------------------------------------------------------------------------------
 TControl::TControl(TComponent* owner) : TComponent(owner) {
   EnsureGui();
   QV_GUI_THREAD();
+  LiveControls().insert(this);
   font_.OnChange = [this](TFont*) {
     parent_font_ = false;
     Perform(CM_FONTCHANGED, 0, 0);
@@ -42,6 +53,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 }
 
 TControl::~TControl() {
+  LiveControls().erase(this);
   BeginDestroy();
   if (action_) action_->RemoveClient(this);
   if (g_capture == this) g_capture = nullptr;
@@ -302,6 +314,7 @@ void TControl::MouseMessage(TMessage& m) {
       }
       mouse_pressed_ = true;
       if (control_style_ & csDoubleClicks) DblClick();
+      if (!ControlAlive(this)) break;  // freed by the double click's handler
       MouseDown(TMouseButton::mbLeft, shift | ssDouble, x, y);
       break;
     case WM_RBUTTONDOWN: MouseDown(TMouseButton::mbRight, shift, x, y); break;
@@ -312,11 +325,15 @@ void TControl::MouseMessage(TMessage& m) {
       mouse_pressed_ = false;
       if (g_capture == this) g_capture = nullptr;
       MouseUp(TMouseButton::mbLeft, shift, x, y);
+      // The release's handler may have freed the control: a modal loop inside it runs the
+      // program's other work.
+      if (!ControlAlive(this)) break;
       if (was_pressed && (control_style_ & csClickEvents) && x >= 0 && y >= 0 && x < width_ && y < height_) Click();
       break;
     }
     case WM_RBUTTONUP: {
       MouseUp(TMouseButton::mbRight, shift, x, y);
+      if (!ControlAlive(this)) break;
       const TPoint screen = ClientToScreen(TPoint{x, y});
       Perform(WM_CONTEXTMENU, 0, MakeLParam(screen.X, screen.Y));
       break;

@@ -17,6 +17,8 @@ extern bool g_capture_explicit;
 extern bool g_cursor_set;
 extern TPoint g_cursor;
 std::vector<TWinControl*>& TopLevels();
+// False once the control is freed (or before it was made).
+bool ControlAlive(const TControl* control);
 
 TShiftState ShiftFromQt(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons);
 uintptr_t KeysFromShift(TShiftState s);

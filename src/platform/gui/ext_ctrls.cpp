@@ -187,15 +187,16 @@ void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int 
   }
 }
 void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  // The button clicks itself (it has no csClickEvents): a press released over it.
+  // Only a release over the button that took the press clicks it, once.
   bool click = false;
   if (pressed_ && button == TMouseButton::mbLeft) {
     pressed_ = false;
-    click = x >= 0 && y >= 0 && x < Width() && y < Height();
-    if (group_index_ != 0 && click) SetDown(!down_);
+    click = x >= 0 && y >= 0 && x < Width() && y < Height() && Enabled();
+    if (click && group_index_ != 0) SetDown(!down_);
     Invalidate();
   }
   TGraphicControl::MouseUp(button, shift, x, y);
+  // Last: the click's handler may free the button.
   if (click) Click();
 }
 void TSpeedButton::Paint() {

@@ -38,7 +38,9 @@ void TApplication::Run() {
   if (terminated_) return;
   // A loop that starts owes one idle pass once it runs dry.
   MarkGuiBusy();
+  SetMainLoopRunning(true);
   QApplication::exec();
+  SetMainLoopRunning(false);
 }
 
 // ---------------------------------------------------------------------------------------------

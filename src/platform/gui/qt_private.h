@@ -107,6 +107,8 @@ struct NestedLoop {
 };
 // How many nested loops run now; forms whose release waits for them to end.
 int NestedLoopDepth();
+// Set while the application's main loop runs.
+void SetMainLoopRunning(bool running);
 std::vector<TForm*>& WaitingReleases();
 // Tells the idle logic that the loop has work: one idle pass follows when it runs dry.
 void MarkGuiBusy();
