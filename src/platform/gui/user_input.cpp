@@ -91,13 +91,23 @@ QAction* ActionByText(const QList<QAction*>& actions, const std::string& caption
   return nullptr;
 }
 
-// The menu that a menu item opened, shown as a pop-up now.
-QMenu* OpenMenu(QAction* action) {
-  QMenu* menu = action ? action->menu() : nullptr;
-  if (menu && menu->isVisible()) return menu;
-  QApplication::processEvents();
-  menu = action ? action->menu() : nullptr;
-  return menu && menu->isVisible() ? menu : nullptr;
+// The menu that a menu entry opened, shown as a pop-up now. Opening a menu may rebuild the menus
+// (the program refreshes items when a menu drops down), so the entry is looked up again by its
+// caption among the actions of its holder rather than kept across the events.
+QMenu* OpenMenu(QWidget* holder, const std::string& caption) {
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass) QApplication::processEvents();
+    if (QApplication::activePopupWidget()) {
+      if (auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        QAction* owner = holder ? ActionByText(holder->actions(), caption) : nullptr;
+        if (owner && owner->menu() == open) return open;
+      }
+    }
+    QAction* action = holder ? ActionByText(holder->actions(), caption) : nullptr;
+    QMenu* menu = action ? action->menu() : nullptr;
+    if (menu && menu->isVisible()) return menu;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -212,7 +222,7 @@ bool UserChooseMenu(TMenuItem* item) {
     Fail("menu not enabled: " + path[0]->Caption());
     return false;
   }
-  QMenu* menu = OpenMenu(action);
+  QMenu* menu = OpenMenu(bar, path[0]->Caption());
   for (size_t level = 1; level < path.size(); ++level) {
     if (!menu) {
       Fail("menu did not open above " + path[level]->Caption());
@@ -225,8 +235,9 @@ bool UserChooseMenu(TMenuItem* item) {
       return false;
     }
     // The click on the last item runs its command, which may open a modal loop of its own.
+    QPointer<QMenu> holder = menu;
     ClickWidgetRect(menu, menu->actionGeometry(a));
-    if (level + 1 < path.size()) menu = OpenMenu(a);
+    if (level + 1 < path.size()) menu = holder ? OpenMenu(holder, path[level]->Caption()) : nullptr;
   }
   return true;
 }
