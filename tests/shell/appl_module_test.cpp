@@ -37,12 +37,17 @@ protected:
     InitializeGui();
     ExePath = dir.Path();
     IniFileName = dir.File("quarvel.INI");
+    // Without the later layers' factories, whatever an earlier test of the process registered.
+    UnregisterLaterLayers();
   }
   void TearDown() override {
-    for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager", "TTv10DevHndlColl"})
-      UnregisterApplObjectFactory(name);
+    UnregisterLaterLayers();
     delete MsgHandler;
     MsgHandler = nullptr;
+  }
+  static void UnregisterLaterLayers() {
+    for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager", "TTv10DevHndlColl"})
+      UnregisterApplObjectFactory(name);
   }
   TTv10AppModul* Start() {
     return CreateApplModule<TTv10AppModul>(
