@@ -31,7 +31,7 @@ void SetTimerScale(double scale) { timer_scale = scale; }
 int32_t ScaledTimerTicks(int32_t ticks) {
   const double scale = timer_scale;
   if (scale == 1.0 || ticks <= 0) return ticks;
-  return std::max(std::min(ticks, kMinScaledTicks), static_cast<int32_t>(std::lround(ticks * scale)));
+  return std::max<int32_t>(1, static_cast<int32_t>(std::lround(ticks * scale)));
 }
 
 bool TickTimerExpired(const TTickTimer& timer, uint64_t now_ms) {

@@ -231,7 +231,7 @@ TEST(Tv10WriteEE, RefusesBadParameters) {
 // the logger's answer comes meanwhile.
 void HoldAfterSending(TOutTelegram* t) {
   t->OnSent = [sent = t->OnSent](TTelegram* s) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(test::ScaledMs(300)));
     if (sent) sent(s);
   };
 }

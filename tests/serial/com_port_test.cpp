@@ -405,16 +405,16 @@ TEST_F(ComPort, TheTimerScaleShortensEveryTimerTrigger) {
   port.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t) { ++fired; });
   port.SetOpen(true);
   int t = port.AddTimerTrigger();
-  port.SetTimerTrigger(t, SecondsToTicks(1), true);  // 18 ticks, a quarter rounded: 5
-  now += 5 * 55;
+  port.SetTimerTrigger(t, SecondsToTicks(5), true);  // 91 ticks, a quarter rounded: 23
+  now += 23 * 55;
   test::PumpUntil([] { return false; }, 150);
   EXPECT_EQ(fired, 0);
   now += 55;
   ASSERT_TRUE(test::PumpUntil([&] { return fired == 1; }));
-  // A timer shortened keeps a few ticks.
+  // A timer shortened keeps a tick.
   SetTimerScale(0.01);
-  port.SetTimerTrigger(t, 9, true);
-  now += kMinScaledTicks * 55;
+  port.SetTimerTrigger(t, 20, true);
+  now += 55;
   test::PumpUntil([] { return false; }, 150);
   EXPECT_EQ(fired, 1);
   now += 55;
