@@ -37,11 +37,15 @@ protected:
     InitializeGui();
     ExePath = dir.Path();
     IniFileName = dir.File("quarvel.INI");
-    // Without the later layers' factories, whatever an earlier test of the process registered.
+    // Without the later layers' factories and without dialogs (questions take their default),
+    // whatever an earlier test of the process installed.
     UnregisterLaterLayers();
+    saved_dialogs_ = MsgDialogProc;
+    MsgDialogProc = nullptr;
   }
   void TearDown() override {
     UnregisterLaterLayers();
+    MsgDialogProc = saved_dialogs_;
     delete MsgHandler;
     MsgHandler = nullptr;
   }
@@ -62,6 +66,7 @@ protected:
     delete MsgHandler;
     MsgHandler = nullptr;
   }
+  TMsgDialogProc saved_dialogs_;
   test::TempDir dir;
   std::vector<std::string> steps;
 };
