@@ -1,7 +1,9 @@
 #include "serial/ser_base_component.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 
 namespace qv {
 
@@ -18,6 +20,18 @@ int32_t SecondsToTicks(int32_t seconds) { return static_cast<int32_t>(int64_t{se
 void StartTickTimer(TTickTimer& timer, int32_t ticks, uint64_t now_ms) {
   timer.StartTicks = static_cast<int64_t>(now_ms / kTickMs);
   timer.ExpiryTicks = timer.StartTicks + std::min(ticks, kMaxTimerTicks);
+}
+
+namespace {
+std::atomic<double> timer_scale{1.0};
+}
+
+void SetTimerScale(double scale) { timer_scale = scale; }
+
+int32_t ScaledTimerTicks(int32_t ticks) {
+  const double scale = timer_scale;
+  if (scale == 1.0 || ticks <= 0) return ticks;
+  return std::max<int32_t>(1, static_cast<int32_t>(std::lround(ticks * scale)));
 }
 
 bool TickTimerExpired(const TTickTimer& timer, uint64_t now_ms) {

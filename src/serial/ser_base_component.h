@@ -31,6 +31,12 @@ struct TTickTimer {
 };
 
 void StartTickTimer(TTickTimer& timer, int32_t ticks, uint64_t now_ms);
+
+// One factor for the length of every timer trigger of the process (the protocols' time-outs and
+// pauses), at least one tick remaining. The program leaves it at 1; a test process sets it once so
+// that waiting for a logger that never answers takes a fraction of the time.
+void SetTimerScale(double scale);
+int32_t ScaledTimerTicks(int32_t ticks);
 bool TickTimerExpired(const TTickTimer& timer, uint64_t now_ms);
 
 // Base of the port and the data packet components.

@@ -49,7 +49,7 @@ int TSerBaseDispatcher::SetTimerTrigger(int32_t handle, int32_t ticks, bool acti
     if (t.Handle != handle) continue;
     if (activate) {
       if (ticks != 0) t.Ticks = ticks;
-      StartTickTimer(t.Timer, t.Ticks, clock_());
+      StartTickTimer(t.Timer, ScaledTimerTicks(t.Ticks), clock_());
       LogTrigger(ltTrDatChg, lsAllocTimer, static_cast<uint32_t>(handle), &t.Ticks, 4);
     } else {
       LogTrigger(ltTrDatChg, lsAllocTimer, static_cast<uint32_t>(handle), "Deactivated", 11);

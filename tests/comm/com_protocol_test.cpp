@@ -161,7 +161,7 @@ TEST(ProtocolRun, ASendRefusedForWantOfTrialsEndsTheProtocol) {
 }
 
 TEST(ProtocolRun, ALateAnswerInsideTheTimeOutIsTaken) {
-  LoggerLine line(Faults([](sim::Faults& f) { f.late_ms = 800; }));
+  LoggerLine line(Faults([](sim::Faults& f) { f.late_ms = test::ScaledMs(800); }));
   IdentifyProt p;
   p.UseWakeUp = false;
   p.AnswerTimeOut = 2;
@@ -172,7 +172,7 @@ TEST(ProtocolRun, ALateAnswerInsideTheTimeOutIsTaken) {
 }
 
 TEST(ProtocolRun, AnAnswerAfterTheTimeOutIsNoResponseAndReachesNobody) {
-  LoggerLine line(Faults([](sim::Faults& f) { f.late_ms = 2500; }));
+  LoggerLine line(Faults([](sim::Faults& f) { f.late_ms = test::ScaledMs(2500); }));
   auto p = std::make_unique<IdentifyProt>();
   p->UseWakeUp = false;
   p->AnswerTimeOut = 1;
@@ -187,7 +187,7 @@ TEST(ProtocolRun, AnAnswerAfterTheTimeOutIsNoResponseAndReachesNobody) {
   // The late answer comes after the protocol is gone.
   p.reset();
   const size_t messages = line.Handler().messages.size();
-  test::PumpUntil([] { return false; }, 2000);
+  test::PumpUntil([] { return false; }, 2 * test::ScaledMs(2500));
   EXPECT_EQ(line.Handler().messages.size(), messages);
   EXPECT_EQ(line.Logger().Requests(), std::vector<std::string>{"&S"});
 }

@@ -5,6 +5,8 @@
 namespace qv::test {
 
 namespace {
+[[maybe_unused]] const bool timers_scaled = (SetTimerScale(kTimerScale), true);
+
 [[noreturn]] void InvalidEvent(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid event"); }
 }  // namespace
 

@@ -27,6 +27,13 @@
 
 namespace qv::test {
 
+// The protocols' time-outs and pauses in this test process are half the program's (set once in
+// comm_fixture.cpp), so that a logger that never answers is given up in half the time. A delay
+// meant to fall inside or beyond a time-out (the logger's, or the program's on a busy machine) is
+// scaled alike.
+constexpr double kTimerScale = 0.5;
+constexpr int ScaledMs(int ms) { return static_cast<int>(ms * kTimerScale); }
+
 // A home folder of its own with the program's INI file, set as the application globals.
 class Home {
 public:

@@ -290,6 +290,8 @@ struct OnlineCase {
   int kind;
   int stored;  // storing-mode bits: 4 minimum, 2 maximum, 1 average
 };
+// The case's name stands for it in the test's name, not its bytes.
+void PrintTo(const OnlineCase& c, std::ostream* os) { *os << c.name; }
 
 class Tv10HandlerOnline : public ::testing::TestWithParam<OnlineCase> {};
 

@@ -75,6 +75,8 @@ struct BadHeader {
   std::function<void(Fields&)> set;
   const char* error;
 };
+// The case's name stands for it in the test's name, not its bytes.
+void PrintTo(const BadHeader& c, std::ostream* os) { *os << c.name; }
 
 class Tv10BadHeader : public ::testing::TestWithParam<BadHeader> {};
 

@@ -147,6 +147,8 @@ struct MemFault {
   bool retry_asked;   // a retry question was shown
   bool retry = true;  // the user answers Retry
 };
+// The case's name stands for it in the test's name, not its bytes.
+void PrintTo(const MemFault& c, std::ostream* os) { *os << c.name; }
 
 class Tv10MemReadFaults : public ::testing::TestWithParam<MemFault> {};
 

@@ -142,6 +142,8 @@ struct StoreCase {
   int mode;
   std::vector<std::pair<int, int>> gaps;
 };
+// The case's name stands for it in the test's name, not its bytes.
+void PrintTo(const StoreCase& c, std::ostream* os) { *os << c.name; }
 
 class Tv10MemStore : public ::testing::TestWithParam<StoreCase> {};
 

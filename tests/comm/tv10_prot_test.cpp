@@ -117,6 +117,8 @@ struct ReadFault {
   const char* text;    // first warning; "" = the read succeeds
   bool retry = false;  // the user answers Retry to every question
 };
+// The case's name stands for it in the test's name, not its bytes.
+void PrintTo(const ReadFault& c, std::ostream* os) { *os << c.name; }
 
 class Tv10ReadFaults : public ::testing::TestWithParam<ReadFault> {};
 
@@ -162,7 +164,7 @@ const ReadFault kReadFaults[] = {
     {"RefusedRead", [](sim::Faults& f) { f.refuse["?E"] = 1; }, "The logger reported an error."},
     {"RefusedReadRepeated", [](sim::Faults& f) { f.refuse["?E"] = 1; }, "", true},
     {"WrongSumOfTheIdentity", [](sim::Faults& f) { f.bad_sum_frames = {3}; }, "The logger does not answer."},
-    {"LateAnswers", [](sim::Faults& f) { f.late_ms = 200; }, ""},
+    {"LateAnswers", [](sim::Faults& f) { f.late_ms = test::ScaledMs(200); }, ""},
     {"WakesOnTheThirdSpace", [](sim::Faults& f) { f.wake_after = 3; }, ""},
 };
 
@@ -229,7 +231,7 @@ TEST(Tv10WriteEE, RefusesBadParameters) {
 // the logger's answer comes meanwhile.
 void HoldAfterSending(TOutTelegram* t) {
   t->OnSent = [sent = t->OnSent](TTelegram* s) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(test::ScaledMs(300)));
     if (sent) sent(s);
   };
 }

@@ -25,6 +25,21 @@ inline std::string RunTool(const std::string& command) {
   return out;
 }
 
+// The python3 interpreter itself, asked for once per process: a launcher on the PATH (a version
+// manager's shim) can take longer to start than the script takes to run.
+inline const std::string& Python3() {
+  static const std::string path = [] {
+    std::string p;
+    try {
+      p = RunTool("python3 -c 'import sys; print(sys.executable)'");
+    } catch (const std::exception&) {
+    }
+    while (!p.empty() && (p.back() == '\n' || p.back() == '\r')) p.pop_back();
+    return p.empty() || p.find('\'') != std::string::npos ? std::string("python3") : "'" + p + "'";
+  }();
+  return path;
+}
+
 }  // namespace qv::test
 
 #define QV_REQUIRE_TOOL(name) \

@@ -281,7 +281,7 @@ for line in open(sys.argv[1]):
         r = ('T' + out(pow(x, -1, m) if m != 1 else 0)) if g == 1 else ('F' + out(g))
     print(r)
 )");
-  std::string result = test::RunTool("python3 " + dir.File("check.py") + " " + dir.File("cases.txt"));
+  std::string result = test::RunTool(test::Python3() + " " + dir.File("check.py") + " " + dir.File("cases.txt"));
   std::istringstream lines(result);
   std::istringstream cases(input.str());
   std::string expect, case_line;

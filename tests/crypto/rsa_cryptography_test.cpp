@@ -40,6 +40,12 @@ protected:
   }
 
   // 01, the FF bytes that make it `len` bytes long, 00 and `t`.
+  // GCC 12 at -O3 wrongly reports the move of the one-byte vector's old contents, as the insert
+  // below grows it, as out of bounds (-Warray-bounds, -Wstringop-overread). It reports it in the
+  // inlined library copy, so the two warnings are set aside around this function only.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
   static std::vector<uint8_t> Pkcs1Block(const std::string& t_hex, size_t len, uint8_t type = 0x01) {
     const std::vector<uint8_t> t = HexTextToBytes(t_hex);
     std::vector<uint8_t> block{type};
@@ -48,6 +54,7 @@ protected:
     block.insert(block.end(), t.begin(), t.end());
     return block;
   }
+#pragma GCC diagnostic pop
 
   static std::string Sha1Hex(const std::string& s) {
     TAS_DigestSHA1 sha;
@@ -395,8 +402,11 @@ TEST_F(RsaTest, SigningAndVerifyingNeedEightPaddingBytes) {
 TEST_F(RsaTest, LowExponentForgeriesAreRefused) {
   QV_REQUIRE_TOOL("openssl");
   QV_REQUIRE_TOOL("python3");
-  test::OpensslRsaKey& key = Key(2048, 3);
+  // 1280 bits is the smallest modulus whose 159-byte block leaves the cube root room for each
+  // forgery below (a cube fixes about its top two thirds); a larger key shows nothing more.
+  test::OpensslRsaKey& key = Key(1280, 3);
   ASSERT_EQ(key.e, "03");
+  ASSERT_EQ(key.n.size(), 2u * 160);
   test::TempDir dir;
   dir.Write("forge.py", R"(import sys
 def icbrt(n):
@@ -448,18 +458,18 @@ print(s.to_bytes((s.bit_length() + 7) // 8, 'big').hex())
     size_t size;
     std::string error;
   } forgeries[3];
-  forgeries[0] = {"no padding, junk parameter, short block", {}, {}, 200, format};
-  junk_parameter("0100", 200, forgeries[0].head, forgeries[0].tail);
-  forgeries[1] = {"junk parameter in a full block", {}, {}, 255, format};
-  junk_parameter(eight_ff, 255, forgeries[1].head, forgeries[1].tail);
+  forgeries[0] = {"no padding, junk parameter, short block", {}, {}, 140, format};
+  junk_parameter("0100", 140, forgeries[0].head, forgeries[0].tail);
+  forgeries[1] = {"junk parameter in a full block", {}, {}, 159, format};
+  junk_parameter(eight_ff, 159, forgeries[1].head, forgeries[1].tail);
   forgeries[2] = {"garbage after the DigestInfo",
                   HexTextToBytes(eight_ff + kDigestInfoPrefix + Sha1Hex(text)),
                   {},
-                  255,
-                  "EASN1Error: Error: parsed 38 of 245 bytes"};
+                  159,
+                  "EASN1Error: Error: parsed 38 of 149 bytes"};
   for (const Forgery& f : forgeries) {
     const std::string s = Trim(test::RunTool(
-        "python3 " + dir.File("forge.py") + " " +
+        test::Python3() + " " + dir.File("forge.py") + " " +
         BytesToHexText(f.head.data(), static_cast<std::ptrdiff_t>(f.head.size())) + " '" +
         BytesToHexText(f.tail.data(), static_cast<std::ptrdiff_t>(f.tail.size())) + "' " + std::to_string(f.size)));
     TAS_RSACryptography v;

@@ -481,6 +481,36 @@ TEST_F(ComPort, TimerEventArrivesOnTheMainThread) {
   EXPECT_EQ(fired, std::vector<uint16_t>{static_cast<uint16_t>(t)});
 }
 
+// A test process may shorten every timer trigger by one factor (the program leaves it at 1).
+TEST_F(ComPort, TheTimerScaleShortensEveryTimerTrigger) {
+  struct Restore {
+    ~Restore() { SetTimerScale(1.0); }
+  } restore;
+  SetTimerScale(0.25);
+  std::atomic<uint64_t> now{55 * 100000};
+  TSerComPort port;
+  port.Clock = [&] { return now.load(); };
+  port.SetComNumber(kCom);
+  int fired = 0;
+  port.SetOnTriggerTimer([&](TSerCustomComPort*, uint16_t) { ++fired; });
+  port.SetOpen(true);
+  int t = port.AddTimerTrigger();
+  port.SetTimerTrigger(t, SecondsToTicks(5), true);  // 91 ticks, a quarter rounded: 23
+  now += 23 * 55;
+  test::PumpUntil([] { return false; }, 150);
+  EXPECT_EQ(fired, 0);
+  now += 55;
+  ASSERT_TRUE(test::PumpUntil([&] { return fired == 1; }));
+  // A timer shortened keeps a tick.
+  SetTimerScale(0.01);
+  port.SetTimerTrigger(t, 20, true);
+  now += 55;
+  test::PumpUntil([] { return false; }, 150);
+  EXPECT_EQ(fired, 1);
+  now += 55;
+  EXPECT_TRUE(test::PumpUntil([&] { return fired == 2; }));
+}
+
 TEST_F(ComPort, CloseFromInsideAHandlerCompletesLaterAndCanReopen) {
   std::atomic<uint64_t> now{0};
   TSerComPort port;

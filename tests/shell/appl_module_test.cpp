@@ -37,13 +37,22 @@ protected:
     InitializeGui();
     ExePath = dir.Path();
     IniFileName = dir.File("quarvel.INI");
+    // Without the later layers' factories and without dialogs (questions take their default),
+    // whatever an earlier test of the process installed.
+    UnregisterLaterLayers();
+    saved_dialogs_ = MsgDialogProc;
+    MsgDialogProc = nullptr;
   }
   void TearDown() override {
     SetMessageDlgAnswerer(nullptr);
-    for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager", "TTv10DevHndlColl"})
-      UnregisterApplObjectFactory(name);
+    UnregisterLaterLayers();
+    MsgDialogProc = saved_dialogs_;
     delete MsgHandler;
     MsgHandler = nullptr;
+  }
+  static void UnregisterLaterLayers() {
+    for (const char* name : {"PhoneBook", "Autobac", "Recorder", "ExportManager", "TTv10DevHndlColl"})
+      UnregisterApplObjectFactory(name);
   }
   TTv10AppModul* Start() {
     return CreateApplModule<TTv10AppModul>(
@@ -58,6 +67,7 @@ protected:
     delete MsgHandler;
     MsgHandler = nullptr;
   }
+  TMsgDialogProc saved_dialogs_;
   test::TempDir dir;
   std::vector<std::string> steps;
 };

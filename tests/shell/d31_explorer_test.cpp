@@ -21,6 +21,7 @@
 #include "platform/gui/outline.h"
 #include "platform/gui/printers.h"
 #include "platform/rtl/date_time.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/string_list.h"
 #include "shell/d12_enter_string.h"
@@ -274,6 +275,13 @@ TEST_F(Explorer, ALoggerJumpsToItsSlotsAndToTheNewHolderOfAChangedSensor) {
 }
 
 TEST_F(Explorer, TheSheetOfASlotDescribesItsLoggerAndAllItsSlots) {
+  // The sheet's date in the default formats, whatever an earlier test of the process left.
+  const TFormatSettings saved_formats = FormatSettings;
+  ReplaceFormatSettings(TFormatSettings{});
+  struct Restore {
+    const TFormatSettings& formats;
+    ~Restore() { ReplaceFormatSettings(formats); }
+  } restore{saved_formats};
   root = LoadRoot();
   TTv10Modul* logger = ReadLogger(root.get());
   logger->SetName("Greenhouse");

@@ -10,7 +10,8 @@
 namespace qv::test {
 
 inline std::vector<std::string> PdfText(const std::string& pdf) {
-  std::istringstream in(RunTool("python3 " + std::string(QV_SOURCE_DIR) + "/tests/support/pdf_text.py '" + pdf + "'"));
+  std::istringstream in(
+      RunTool(Python3() + " " + std::string(QV_SOURCE_DIR) + "/tests/support/pdf_text.py '" + pdf + "'"));
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;

@@ -85,8 +85,11 @@ protected:
 
 // The registry offers the picture monitor beside the diagram monitor.
 TEST_F(BitMonitorTest, RegisteredAsAMonitorClass) {
+  // The process-wide defaults are put back: other tests expect a registry without them.
+  const std::vector<const TMonitorClass*> saved = DefaultMonitorClasses;
   RegisterMonitorClasses();
   TMonitorClassReg reg;
+  DefaultMonitorClasses = saved;
   ASSERT_GE(reg.Count(), 2);
   EXPECT_EQ(reg.Classes(0), &DDTMonitorClass);
   EXPECT_EQ(reg.Classes(1), &BitMonitorClass);

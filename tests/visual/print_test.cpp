@@ -99,6 +99,7 @@ protected:
     Application->OnIdle = nullptr;
     Printer().SetOutputFile("");
     Printer().SetColor(true);
+    Printer().SetPixelsPerInch(300);
     delete book_;
     layout_.reset();
     form.reset();
@@ -128,6 +129,9 @@ protected:
     plot->BottomTimeAxis()->SetInterval(TDtStamp{kDay, 0}, TDtStamp{kDay, 86399});
     return plot;
   }
+  // For the tests whose checks do not depend on the resolution (the pages' texts): a quarter of
+  // the program's draws the thin lines, pixel by pixel, in a fraction of the time.
+  static void LowResolution(int pixels_per_inch = 75) { Printer().SetPixelsPerInch(pixels_per_inch); }
   void Print(TPlotVO* plot, int selection) {
     plot->PrintSelection = selection;
     plot->Printing = true;
@@ -226,6 +230,7 @@ TEST_F(PrintTest, SettingsAreClampedAndKept) {
 }
 
 TEST_F(PrintTest, OneTwoAndFourAreasWithTheirTexts) {
+  LowResolution();
   layout_->SetCustTitle("Cold store");
   Printer().BeginDoc();
   // An empty sub-title takes no line.
@@ -292,6 +297,7 @@ TEST_F(PrintTest, LayoutDialogTakesTheUsersValues) {
 // ---- plots ----
 
 TEST_F(PrintTest, PlotsOnePerPageGroupedAndAlone) {
+  LowResolution();
   Book();
   std::vector<TDtPlotVO*> plots;
   for (const char* t : {"P1", "P2", "P3", "P4", "P5"}) plots.push_back(AddPlot(t));
@@ -352,6 +358,7 @@ TEST_F(PrintTest, APlotPrintsToThePdfFileChosenInThePrintDialog) {
 }
 
 TEST_F(PrintTest, TwoPlotsShareAPageInHalves) {
+  LowResolution();
   Book();
   TDtPlotVO* a = AddPlot("Upper plot");
   AddPlot("Lower plot");
@@ -365,6 +372,7 @@ TEST_F(PrintTest, TwoPlotsShareAPageInHalves) {
 }
 
 TEST_F(PrintTest, EveryDeviceAndTheTickedChoice) {
+  LowResolution();
   ExePath = home.Path();
   {
     auto root = LoadRoot();
@@ -436,6 +444,7 @@ TEST_F(PrintTest, EveryDeviceAndTheTickedChoice) {
 
 // The curves' pens on the printer: scaled in colour, one pixel in dotted black and white.
 TEST_F(PrintTest, CurvePensInColourAndDottedBlackAndWhite) {
+  LowResolution(150);  // the scaled pens stay well apart from the dotted one-pixel pen
   Book();
   TDtPlotVO* plot = AddPlot("Pens");
   const int width = plot->PlotBox()->CurvePenWidth;

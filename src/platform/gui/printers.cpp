@@ -35,7 +35,10 @@ std::string PageImageFile(const std::string& file, int page) {
 }
 }  // namespace
 
-TPrinter::TPrinter() : impl_(std::make_unique<TPrinterImpl>()), canvas_(std::make_unique<TCanvas>()) {}
+TPrinter::TPrinter()
+    : impl_(std::make_unique<TPrinterImpl>()),
+      canvas_(std::make_unique<TCanvas>()),
+      pixels_per_inch_(kPrinterResolution) {}
 TPrinter::~TPrinter() {
   if (printing_) Abort();
 }
@@ -90,7 +93,7 @@ void TPrinter::BeginDoc() {
   }
   impl_->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   QPrinter& p = *impl_->printer;
-  p.setResolution(kPrinterResolution);
+  p.setResolution(pixels_per_inch_);
   p.setDocName(QString::fromStdString(Title));
   p.setColorMode(color_ ? QPrinter::Color : QPrinter::GrayScale);
   p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
@@ -113,7 +116,7 @@ void TPrinter::BeginDoc() {
   TCanvasImpl& c = canvas_->Impl();
   c.device = &p;
   c.running = impl_->painter.get();
-  c.pixels_per_inch = kPrinterResolution;
+  c.pixels_per_inch = pixels_per_inch_;
   printing_ = true;
   aborted_ = false;
   page_number_ = 1;
@@ -127,7 +130,7 @@ void TPrinter::BeginImageDoc() {
   TCanvasImpl& c = canvas_->Impl();
   c.device = impl_->image.get();
   c.running = impl_->painter.get();
-  c.pixels_per_inch = kPrinterResolution;
+  c.pixels_per_inch = pixels_per_inch_;
   printing_ = true;
   aborted_ = false;
   page_number_ = 1;
@@ -188,26 +191,39 @@ void TPrinter::Abort() {
 
 namespace {
 // The drawing area of a page at the printing resolution, or in millimetres.
-QSize PageSize(const QPrinter* running, TPrinterOrientation orientation, bool mm) {
+QSize PageSize(const QPrinter* running, TPrinterOrientation orientation, int pixels_per_inch, bool mm) {
   const auto size = [mm](const QPrinter& p) {
     return mm ? QSize(p.widthMM(), p.heightMM()) : QSize(p.width(), p.height());
   };
   if (running) return size(*running);
   EnsureGui();
   QPrinter p(QPrinter::HighResolution);
-  p.setResolution(kPrinterResolution);
+  p.setResolution(pixels_per_inch);
   p.setPageOrientation(orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
                                                                        : QPageLayout::Portrait);
   return size(p);
 }
 }  // namespace
 
-int TPrinter::PageWidth() const { return PageSize(impl_->printer.get(), orientation_, false).width(); }
-int TPrinter::PageHeight() const { return PageSize(impl_->printer.get(), orientation_, false).height(); }
-int TPrinter::PageWidthMM() const { return PageSize(impl_->printer.get(), orientation_, true).width(); }
-int TPrinter::PageHeightMM() const { return PageSize(impl_->printer.get(), orientation_, true).height(); }
+int TPrinter::PageWidth() const {
+  return PageSize(impl_->printer.get(), orientation_, pixels_per_inch_, false).width();
+}
+int TPrinter::PageHeight() const {
+  return PageSize(impl_->printer.get(), orientation_, pixels_per_inch_, false).height();
+}
+int TPrinter::PageWidthMM() const {
+  return PageSize(impl_->printer.get(), orientation_, pixels_per_inch_, true).width();
+}
+int TPrinter::PageHeightMM() const {
+  return PageSize(impl_->printer.get(), orientation_, pixels_per_inch_, true).height();
+}
 
-int TPrinter::PixelsPerInch() const { return kPrinterResolution; }
+int TPrinter::PixelsPerInch() const { return pixels_per_inch_; }
+
+void TPrinter::SetPixelsPerInch(int pixels_per_inch) {
+  if (printing_) throw EPrinter("Printing in progress");
+  pixels_per_inch_ = pixels_per_inch;
+}
 
 TCanvas& TPrinter::Canvas() { return *canvas_; }
 

@@ -55,6 +55,9 @@ public:
   int PageWidth() const;
   int PageHeight() const;
   int PixelsPerInch() const;
+  // 300 unless set: tests lower it where what they check does not depend on it, as every thin
+  // line is drawn pixel by pixel.
+  void SetPixelsPerInch(int pixels_per_inch);
   // The page's drawing area in millimetres.
   int PageWidthMM() const;
   int PageHeightMM() const;
@@ -75,6 +78,7 @@ private:
   bool printing_ = false;
   bool aborted_ = false;
   int page_number_ = 0;
+  int pixels_per_inch_;
 };
 
 // The program's printer.
