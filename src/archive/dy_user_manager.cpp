@@ -57,9 +57,9 @@ const TRightItems& ItemsOfRight(int right) {
       {{}, {}},
       {{}, {"OMenProtocol"}},
       {{}, {"OMenAutoMon"}},
-      {{}, {"IMenComm", "IMenExplorer", "IMenDelDevice", "ReadConfigItem"}},
+      {{}, {"IMenComm", "IMenExplorer", "IMenDelDevice", "IMenReadCfg"}},
       {{},
-       {"ReadMemItem", "ClearMemItem", "SyncClockItem", "ReadMemButton", "RecorderItem", "RecorderBtn",
+       {"IMenReadMem", "IMenClearMem", "IMenSyncClock", "ReadMemButton", "IMenRecorder", "RecorderBtn",
         "AutoScrollBtn"}},
       {{"ShowAuditLogAction"}, {}}};
   return table[right];
