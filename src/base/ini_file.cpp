@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <unordered_set>
@@ -414,6 +415,72 @@ void TIniFile::ReadSectionValues(const std::string& section, TStringList& string
     return out;
   });
   for (const std::string& p : pairs) strings.Add(p);
+}
+
+std::vector<std::pair<std::string, TIniFile::TKeyValues>> TIniFile::ReadAllSections() const {
+  const size_t max_chars = MaxValueChars();
+  return store_->Read([&](const Lines& lines) {
+    std::vector<std::pair<std::string, TKeyValues>> out;
+    std::unordered_set<std::string> seen;
+    for (const Line& l : lines) {
+      if (l.kind == Line::kSection) {
+        out.emplace_back(l.name, TKeyValues());
+        seen.clear();
+      } else if (l.kind == Line::kKey && !out.empty() && seen.insert(FoldedName(l.name)).second) {
+        out.back().second.emplace_back(l.name, CutChars(Unquote(l.value), max_chars));
+      }
+    }
+    return out;
+  });
+}
+
+void TIniFile::ReplaceSections(const std::vector<std::string>& erase,
+                               const std::vector<std::pair<std::string, TKeyValues>>& write) {
+  std::unordered_set<std::string> erased;
+  for (const std::string& e : erase) erased.insert(FoldedName(TrimBlank(e)));
+  store_->Modify(file_name_, [&](Lines& lines) {
+    Lines kept;
+    kept.reserve(lines.size());
+    std::unordered_set<std::string> present;
+    // New sections take the place of the first erased one, so rewriting keeps the file's order.
+    size_t insert_at = std::string::npos;
+    bool dropping = false;
+    for (Line& l : lines) {
+      if (l.kind == Line::kSection) {
+        dropping = erased.count(FoldedName(l.name)) != 0;
+        if (dropping && insert_at == std::string::npos) insert_at = kept.size();
+        if (!dropping) present.insert(FoldedName(l.name));
+      }
+      if (!dropping) kept.push_back(std::move(l));
+    }
+    if (insert_at == std::string::npos) insert_at = kept.size();
+    Lines added;
+    for (const auto& [section, values] : write) {
+      const std::string sec = TrimBlank(section);
+      if (present.count(FoldedName(sec))) continue;
+      present.insert(FoldedName(sec));
+      added.push_back(IniStore::Parse("[" + sec + "]"));
+      for (const auto& [ident, value] : values) {
+        std::string v = value;
+        for (char& c : v)
+          if (c == '\r' || c == '\n') c = ' ';
+        added.push_back(IniStore::Parse(TrimBlank(ident) + "=" + v));
+      }
+    }
+    kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(insert_at), std::make_move_iterator(added.begin()),
+                std::make_move_iterator(added.end()));
+    lines = std::move(kept);
+    // Sections that were there and stay: their keys are set in place.
+    std::unordered_set<std::string> fresh;
+    for (const Line& l : added)
+      if (l.kind == Line::kSection) fresh.insert(FoldedName(l.name));
+    for (const auto& [section, values] : write) {
+      const std::string sec = TrimBlank(section);
+      if (fresh.count(FoldedName(sec))) continue;
+      for (const auto& [ident, value] : values) SetKey(lines, sec, TrimBlank(ident), value);
+    }
+    return true;
+  });
 }
 
 void TIniFile::EraseSection(const std::string& section) {

@@ -53,6 +53,14 @@ public:
   void ReadSection(const std::string& section, TStringList& strings) const;
   void ReadSections(TStringList& strings) const;
   void ReadSectionValues(const std::string& section, TStringList& strings) const;
+  // Every section with its keys (first line of each key, unquoted and cut as ReadString does),
+  // in file order, in one pass: for files of many sections.
+  using TKeyValues = std::vector<std::pair<std::string, std::string>>;
+  std::vector<std::pair<std::string, TKeyValues>> ReadAllSections() const;
+  // Removes the sections named in erase, then sets the keys of the sections in write (a new
+  // section goes to the end), all in one rewrite of the file.
+  void ReplaceSections(const std::vector<std::string>& erase,
+                       const std::vector<std::pair<std::string, TKeyValues>>& write);
   // Removes every section of that name with all its lines.
   void EraseSection(const std::string& section);
   void DeleteKey(const std::string& section, const std::string& ident);

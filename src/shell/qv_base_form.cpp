@@ -366,17 +366,49 @@ void TQvBaseForm::UpdateControls() {
 void TQvBaseForm::UpdateDeviceMenus() {
   auto* module = DbShell ? dynamic_cast<TTv10Modul*>(DbShell->GetSelDevice()) : nullptr;
   if (!module) return;
-  TMenuItem* read_mem = Named<TMenuItem>(this, "IMenReadMem");
   if (module->TavraTyp() == 7) {
     for (const char* name : {"IMenReadMem", "IMenClearMem", "IMenSyncClock"})
       if (TMenuItem* m = Named<TMenuItem>(this, name)) m->SetEnabled(false);
     if (read_mem_button_) read_mem_button_->SetEnabled(false);
     return;
   }
-  // Without user administration every user holds every right: the items follow what the
-  // selected handler can do.
+  // The items follow what the selected handler can do, less what the user's rights take away.
+  FollowDeviceHandlers();
+}
+
+void TQvBaseForm::FollowDeviceHandlers() {
   if (DevHandlColl) DevHandlColl->UpdateMenus();
-  if (read_mem_button_) read_mem_button_->SetEnabled(!read_mem || read_mem->Enabled());
+  for (const char* name : {"IMenReadMem", "IMenClearMem", "IMenSyncClock", "IMenReadCfg"})
+    if (TMenuItem* m = Named<TMenuItem>(this, name); m && Denied(name)) m->SetEnabled(false);
+  TMenuItem* read_mem = Named<TMenuItem>(this, "IMenReadMem");
+  if (read_mem_button_) read_mem_button_->SetEnabled((!read_mem || read_mem->Enabled()) && !Denied("ReadMemButton"));
+}
+
+bool TQvBaseForm::Denied(const std::string& name) const {
+  return std::find(denied_device_commands_.begin(), denied_device_commands_.end(), name) !=
+         denied_device_commands_.end();
+}
+
+void TQvBaseForm::SetCommandEnabled(const std::string& name, bool enabled) {
+  if (IsName(name, {"IMenReadMem", "IMenClearMem", "IMenSyncClock", "IMenReadCfg", "ReadMemButton"})) {
+    auto it = std::find(denied_device_commands_.begin(), denied_device_commands_.end(), name);
+    if (!enabled && it == denied_device_commands_.end()) denied_device_commands_.push_back(name);
+    if (enabled && it != denied_device_commands_.end()) denied_device_commands_.erase(it);
+    if (!enabled) {
+      if (name == "ReadMemButton") {
+        if (read_mem_button_) read_mem_button_->SetEnabled(false);
+      } else if (TMenuItem* m = Named<TMenuItem>(this, name)) {
+        m->SetEnabled(false);
+      }
+    } else if (DbShell && dynamic_cast<TTv10Modul*>(DbShell->GetSelDevice())) {
+      UpdateDeviceMenus();
+    } else {
+      FollowDeviceHandlers();
+    }
+    return;
+  }
+  if (TMenuItem* m = Named<TMenuItem>(this, name)) m->SetEnabled(enabled);
+  if (TSpeedButton* b = Named<TSpeedButton>(this, name)) b->SetEnabled(enabled);
 }
 
 void TQvBaseForm::UpdateCaption() {

@@ -102,6 +102,10 @@ public:
   void RequestUpdate();
   void UpdateCaption();
   void UpdateDeviceMenus();
+  // The user's rights on a named command of the window. The memory, clock and configuration items
+  // and the read button also follow what the selected device can do, so a right only takes them
+  // away; the other items take the state as given. An unknown name changes nothing.
+  void SetCommandEnabled(const std::string& name, bool enabled);
   // The window's own printing of its image, scaled to fit the page.
   void PrintScreenshot();
   // WM_CANCELMODE ends a pending drag on a selected picture monitor.
@@ -148,6 +152,11 @@ private:
   std::unique_ptr<TPrintLayout> print_layout_;
   TAutoMonitor* auto_monitor_ = nullptr;
   TSpeedButton* read_mem_button_ = nullptr;
+  // Device commands the user's rights take away.
+  std::vector<std::string> denied_device_commands_;
+  bool Denied(const std::string& name) const;
+  // The device commands as the selected handler allows them, less what the rights take away.
+  void FollowDeviceHandlers();
 };
 
 }  // namespace qv

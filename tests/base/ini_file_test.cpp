@@ -192,6 +192,28 @@ TEST(IniFile, SeveralKeysGoInOneRewrite) {
   EXPECT_EQ(names.CommaText(), "old,first,second,third");
 }
 
+// Several sections replaced in one rewrite: the new ones where the first erased one stood, the
+// others untouched, keys of a kept section set in place.
+TEST(IniFile, SectionsAreReplacedInOneRewrite) {
+  test::TempDir dir;
+  dir.Write("a.ini", "[Head]\r\nN=2\r\n[S0]\r\nP=a\r\n[s1]\r\nP=b\r\n[Other]\r\nk=1\r\n");
+  TIniFile ini(dir.File("a.ini"));
+  ini.ReplaceSections({"S0", "S1"}, {{"Head", {{"N", "1"}}}, {"S0", {{"P", "c\nd"}}}});
+  EXPECT_EQ(dir.Read("a.ini"), "[Head]\r\nN=1\r\n[S0]\r\nP=c d\r\n[Other]\r\nk=1\r\n");
+  const auto all = ini.ReadAllSections();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[1].first, "S0");
+  EXPECT_EQ(all[1].second, (TIniFile::TKeyValues{{"P", "c d"}}));
+  try {
+    test::FileSizeLimit limit(20);
+    ini.ReplaceSections({"S0"}, {{"S0", {{"P", std::string(40, 'x')}}}});
+    ADD_FAILURE() << "no error beyond the size limit";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + dir.File("a.ini") + ": File too large");
+  }
+  EXPECT_EQ(dir.Read("a.ini"), "[Head]\r\nN=1\r\n[S0]\r\nP=c d\r\n[Other]\r\nk=1\r\n");
+}
+
 // A file that exists but cannot be read is never replaced by one that holds only the new key.
 // Runs in a child process without root's rights, which read every file.
 TEST(IniFile, UnreadableFileIsNotOverwritten) {

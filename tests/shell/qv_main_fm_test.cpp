@@ -564,6 +564,22 @@ TEST_F(MainWindow, TheMemoryOfANewLoggerIsReadFirstThing) {
   EXPECT_EQ(shown, std::vector<std::string>{LoadResString("deh_SwitchToCurData")}) << Shown();
   EXPECT_FALSE(Connection->InProcess());
   EXPECT_TRUE(logger->Violations().empty());
+
+  // The user's rights take commands away; given back, the device commands follow the logger again.
+  for (const char* name : {"IMenReadMem", "ReadMemButton", "OMenProtocol", "FMenPageSetup"})
+    w->SetCommandEnabled(name, false);
+  w->RequestUpdate();
+  ASSERT_TRUE(PumpUntil([&] { return !w->UpdatePending; }));
+  EXPECT_FALSE(w->Item("IMenReadMem")->Enabled());
+  EXPECT_FALSE(button->Enabled());
+  EXPECT_FALSE(w->Item("OMenProtocol")->Enabled());
+  EXPECT_FALSE(w->Item("FMenPageSetup")->Enabled());
+  EXPECT_TRUE(w->Item("IMenClearMem")->Enabled());
+  for (const char* name : {"IMenReadMem", "ReadMemButton", "OMenProtocol"}) w->SetCommandEnabled(name, true);
+  EXPECT_TRUE(w->Item("IMenReadMem")->Enabled());
+  EXPECT_TRUE(button->Enabled());
+  EXPECT_TRUE(w->Item("OMenProtocol")->Enabled());
+  w->SetCommandEnabled("NoSuchItem", false);
 }
 
 // Setting the clock of a logger the home does not know yet: its configuration read adds it to

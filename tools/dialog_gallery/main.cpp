@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "archive/forms/d55_edit_user.h"
+#include "archive/forms/d57_logon.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
@@ -94,5 +96,24 @@ int main(int argc, char** argv) {
   progress.SetText2("/home/user/.local/share/quarvel/Export3.txt");
   progress.SetCancelVisible(true);
   ok &= Shot(progress, out + "/export_progress.png");
+
+  // The archive's log-on and user dialogs.
+  qv::TD57_Logon logon(nullptr);
+  logon.SetUserName("admin");
+  logon.PasswordEdit->SetText("secret");
+  ok &= Shot(logon, out + "/logon.png");
+  qv::TD55_EditUser user(nullptr);
+  user.SetText(qv::LoadResString("umg_AddAdmin"));
+  user.UserIDNameEdit->SetText("ann");
+  user.PasswordEdit1->SetText("Secret12");
+  user.PasswordEdit2->SetText("Secret12");
+  user.FirstNameEdit->SetText("Ann");
+  user.SurNameEdit->SetText("Lee");
+  user.CompanyEdit->SetText("Cellar & Co");
+  user.EmailEdit->SetText("ann@example.com");
+  for (const char* group : {"Administrators", "Users", "Readers"}) user.GroupComboBox->Items().Add(group);
+  user.GroupComboBox->SyncItems();
+  user.GroupComboBox->SetItemIndex(0);
+  ok &= Shot(user, out + "/edit_user.png");
   return ok ? 0 : 1;
 }

@@ -87,6 +87,16 @@ void TForm::SetVisible(bool visible) {
     if (!Visible()) return;
     PlaceOnShow();
     w->show();
+    // The form's active control takes the focus once the window system has shown the window (the
+    // widget goes with the form, so the call never outlives it).
+    QMetaObject::invokeMethod(
+        w,
+        [this] {
+          GuardedCall([&] {
+            if (active_control_ && Visible()) active_control_->SetFocus();
+          });
+        },
+        Qt::QueuedConnection);
   } else {
     w->hide();
     if (OnHide) OnHide(this);
