@@ -1,11 +1,15 @@
 #include "archive/dy_signature.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <exception>
 
 #include "archive/archive_globals.h"
 #include "archive/dy_crypt.h"
 #include "base/res_string.h"
 #include "crypto/as_coding.h"
+#include "crypto/crypto_kit.h"
 #include "crypto/crypto_text.h"
 #include "crypto/digest_engines.h"
 #include "crypto/rsa_cryptography.h"
@@ -29,14 +33,32 @@ const std::string DigestMethodLine = std::string("DigestMethod Algorithm=\"") + 
 const std::string ContentRef = "Reference URI=\"#DocContent\"";
 const std::string SigInfoRef = "Reference URI=\"#SignatureInfo\"";
 
+// The lines are gathered into a small block before hashing, so the engine sees few large
+// updates; the document itself is never copied whole.
 template <typename Lines>
 std::string Sha1Hex(const Lines& lines) {
   digest::Sha1 sha;
-  static const uint8_t crlf[2] = {'\r', '\n'};
+  constexpr size_t BlockSize = 16384;
+  std::unique_ptr<uint8_t[]> block(new uint8_t[BlockSize]);
+  size_t used = 0;
+  auto add = [&](const char* data, size_t size) {
+    while (size > 0) {
+      if (used == BlockSize) {
+        sha.Update(block.get(), used);
+        used = 0;
+      }
+      const size_t n = std::min(size, BlockSize - used);
+      std::memcpy(block.get() + used, data, n);
+      used += n;
+      data += n;
+      size -= n;
+    }
+  };
   for (const auto& line : lines) {
-    sha.Update(reinterpret_cast<const uint8_t*>(line.data()), line.size());
-    sha.Update(crlf, 2);
+    add(line.data(), line.size());
+    add("\r\n", 2);
   }
+  sha.Update(block.get(), used);
   uint8_t out[digest::Sha1::kSize];
   sha.Final(out);
   return BytesToHexText(out, digest::Sha1::kSize);
@@ -79,7 +101,33 @@ bool ReadReference(const TXmlLineViews& lines, int& index, const std::string& re
 }  // namespace
 
 std::string LinesSha1Hex(const TXmlLines& lines) { return Sha1Hex(lines); }
-std::string LinesSha1Hex(const TXmlLineViews& lines) { return Sha1Hex(lines); }
+// Lines read from a file mostly lie one after the other with CR LF between them: such runs are
+// hashed in place.
+std::string LinesSha1Hex(const TXmlLineViews& lines) {
+  digest::Sha1 sha;
+  static const uint8_t crlf[2] = {'\r', '\n'};
+  const char* run = nullptr;
+  const char* run_end = nullptr;
+  auto flush = [&] {
+    if (run) sha.Update(reinterpret_cast<const uint8_t*>(run), static_cast<size_t>(run_end - run));
+    sha.Update(crlf, 2);
+  };
+  for (const std::string_view& line : lines) {
+    // Two bytes between the run and this line: the line break of the text both lie in.
+    if (run && reinterpret_cast<uintptr_t>(line.data()) - reinterpret_cast<uintptr_t>(run_end) == 2 &&
+        run_end[0] == '\r' && run_end[1] == '\n') {
+      run_end = line.data() + line.size();
+      continue;
+    }
+    if (run) flush();
+    run = line.data();
+    run_end = run + line.size();
+  }
+  if (run) flush();
+  uint8_t out[digest::Sha1::kSize];
+  sha.Final(out);
+  return BytesToHexText(out, digest::Sha1::kSize);
+}
 
 void TDY_SigInfoList::WriteXml(TXmlLines& lines, int level) const {
   lines.push_back(XmlTagOpenClose("Object Id=\"SignatureInfo\"", true, level));
@@ -138,7 +186,9 @@ bool TDY_SigInfoList::ReadXml(const TXmlLineViews& lines, int& index) {
 }
 
 TDY_Signature::TDY_Signature()
-    : Status(LoadResString("DY_SignatureNotChecked")), rsa_(std::make_unique<TAS_RSACryptography>()) {}
+    : Status(LoadResString("DY_SignatureNotChecked")), rsa_(std::make_unique<TAS_RSACryptography>()) {
+  RegisterCryptoAlgorithms();  // the RSA component finds its digest by OID
+}
 
 TDY_Signature::~TDY_Signature() = default;
 
@@ -270,7 +320,7 @@ bool TDY_Signature::Sign(const TXmlLines& content_lines, const TDY_SignerKeys& k
 
 bool TDY_Signature::VerifyDigests(const TXmlLineViews& content_lines) {
   try {
-    if (Sha1Hex(content_lines) != ContentDigest) throw Exception("content");
+    if (LinesSha1Hex(content_lines) != ContentDigest) throw Exception("content");
     if (SigInfoLines.empty()) SigInfos.WriteXml(SigInfoLines, 2);
     if (Sha1Hex(SigInfoLines) != SigInfoDigest) throw Exception("entries");
   } catch (const std::exception&) {

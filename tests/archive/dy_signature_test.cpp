@@ -11,7 +11,6 @@
 #include "archive_test_support.h"
 #include "base/res_string.h"
 #include "crypto/as_coding.h"
-#include "crypto/crypto_kit.h"
 #include "crypto/crypto_text.h"
 #include "crypto/openssl_rsa_key.h"
 #include "crypto/openssl_tool.h"
@@ -118,7 +117,6 @@ std::string ValueOf(const std::string& bytes, const std::string& tag, size_t fro
 
 class SignatureTest : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() { RegisterCryptoAlgorithms(); }
   void SetUp() override {
     FillDocument(doc);
     WriteDocContentXml(doc, content, 1);
@@ -402,6 +400,22 @@ TEST_F(SignatureTest, SaveDigestsTheEntriesItWrites) {
   sig.CalcDigests(content);
   const Opened o = Open(FileBytes(content, sig));
   EXPECT_TRUE(o.read && o.valid) << o.status;
+}
+
+// Lines read from a file are hashed in place where CR LF joins them, line by line elsewhere: the
+// digest is that of the lines, whatever the breaks in the file and wherever the list starts or ends.
+TEST(LinesSha1, DigestOfLinesDoesNotDependOnTheFilesLineBreaks) {
+  const TXmlLines lines{"a", "", "bc", "d", "ef"};
+  const std::string expected = LinesSha1Hex(lines);
+  for (const std::string& text : {std::string("a\r\n\r\nbc\r\nd\r\nef\r\n"), std::string("a\n\nbc\rd\r\nef"),
+                                  std::string("a\r\n\nbc\r\nd\ref\n")}) {
+    const TXmlLineViews views = SplitDocumentLineViews(text);
+    EXPECT_EQ(LinesSha1Hex(views), expected) << text;
+    EXPECT_EQ(LinesSha1Hex(TXmlLineViews(views.begin() + 1, views.end() - 1)),
+              LinesSha1Hex(TXmlLines(lines.begin() + 1, lines.end() - 1)));
+  }
+  EXPECT_EQ(LinesSha1Hex(XmlLineViews(lines)), expected);
+  EXPECT_EQ(LinesSha1Hex(TXmlLineViews{}), "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709");
 }
 
 // openssl agrees on the SHA-1 digests and on the PKCS #1 v1.5 block with the kit's digest OID.
