@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/xml_lines.h"
+#include "base/archive_hooks.h"
 #include "platform/rtl/date_time.h"
 
 namespace qv {
@@ -43,6 +44,18 @@ public:
 private:
   std::vector<TDY_SigInfo> items_;
 };
+
+// The reasons offered when signing, in the order of the reason dialog: the item's text key and
+// the audit event that signing for it records.
+struct TDY_SigReason {
+  const char* ItemKey;
+  TDY_AuditEventKind Event;
+};
+inline constexpr TDY_SigReason SigReasons[4] = {
+    {"D66_ReasonAuthorship", TDY_AuditEventKind::DocumentSignedAuthorship},
+    {"D66_ReasonResponsibility", TDY_AuditEventKind::DocumentSignedResponsibility},
+    {"D66_ReasonReview", TDY_AuditEventKind::DocumentSignedReview},
+    {"D66_ReasonApproval", TDY_AuditEventKind::DocumentSignedApproval}};
 
 // The keys of the logged-on user, as hexadecimal texts of their DER codes, and the user's
 // certificate (hexadecimal DER text, empty when the user has none).

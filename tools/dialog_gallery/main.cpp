@@ -1,10 +1,11 @@
-// Writes a PNG of each dialog of the base services and the device model into the folder given
-// with --out, in English, with sample contents.
+// Writes a PNG of each dialog of the base services, the device model and the archive into the
+// folder given with --out, in English, with sample contents.
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "archive/forms/d66_sig_reason.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
@@ -94,5 +95,9 @@ int main(int argc, char** argv) {
   progress.SetText2("/home/user/.local/share/quarvel/Export3.txt");
   progress.SetCancelVisible(true);
   ok &= Shot(progress, out + "/export_progress.png");
+
+  // The archive's choice of the reason for signing a document.
+  qv::TD66_SigReason sig_reason(nullptr);
+  ok &= Shot(sig_reason, out + "/sig_reason.png");
   return ok ? 0 : 1;
 }
