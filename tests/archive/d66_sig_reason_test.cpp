@@ -17,7 +17,7 @@ void ClickControl(TWinControl* control) {
 }
 
 // The reason is picked by clicking its item and confirmed by clicking OK, or the dialog cancelled.
-TEST(SigReasonDialog, ClickedReasonIsTakenOnOkAndEscapeCancels) {
+TEST(SigReasonDialog, ClickedReasonIsTakenOnOkOrCancelled) {
   InitializeGui();
   struct Case {
     int click;  // the item clicked, -1: none
