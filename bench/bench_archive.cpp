@@ -4,6 +4,8 @@
 // to disk) and reading the same bytes with plain file I/O (the document should stay within 3x).
 // Users: log-on (password check and the user's keys) among 1,000 users under 50 ms; loading and
 // saving "Users.dat" of 2,000 users against 1,000 (linear: about 2x).
+// Signatures: signing and verifying the content lines of a document of 100,000 data rows against
+// the kit's SHA-1 of the same bytes plus one RSA signing (verifying) operation (within 1.2x).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -19,6 +21,10 @@
 #include "archive/dy_crypt.h"
 #include "archive/dy_document_file.h"
 #include "archive/dy_user_manager.h"
+#include "archive/dy_signature.h"
+#include "crypto/as_digest.h"
+#include "crypto/prime_generator.h"
+#include "crypto/rsa_cryptography.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/text_encoding.h"
 
@@ -209,6 +215,83 @@ BENCHMARK(BM_UsersLoad2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UsersSave1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UsersSave2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UsersLogon1000)->Unit(benchmark::kMillisecond);
+// A user's key pair as the user manager makes it, and the content lines of the large document.
+struct SignSetup {
+  TDY_SignerKeys keys;
+  TXmlLines content;
+  std::string bytes;  // the same lines as they stand in the file
+  SignSetup() {
+    TAS_PrimeGenerator primes;
+    TAS_RSACryptography rsa;
+    rsa.SetPrimeGenerator(&primes);
+    rsa.SetSmallPublicExp(0);
+    rsa.GenerateKeys(64);
+    keys = {rsa.PrivateKeyBitValue(), rsa.PublicKeyBitValue(), ""};
+    TDY_DocContent doc;
+    FillDocument(doc);
+    WriteDocContentXml(doc, content, 1);
+    for (const std::string& line : content) bytes += line + "\r\n";
+  }
+};
+
+const SignSetup& TheSignSetup() {
+  static SignSetup setup;
+  return setup;
+}
+
+void BM_SignDocument(benchmark::State& state) {
+  const SignSetup& s = TheSignSetup();
+  TDY_Signature sig;
+  sig.SigInfos.Add(TDY_SigInfo{EncodeDate(2026, 1, 2), "Review", "anna", "Anna Berg", "Cold", "a@b.c"});
+  for (auto _ : state)
+    if (!sig.Sign(s.content, s.keys)) state.SkipWithError("signing failed");
+}
+
+void BM_VerifyDocument(benchmark::State& state) {
+  const SignSetup& s = TheSignSetup();
+  TDY_Signature sig;
+  sig.SigInfos.Add(TDY_SigInfo{EncodeDate(2026, 1, 2), "Review", "anna", "Anna Berg", "Cold", "a@b.c"});
+  sig.Sign(s.content, s.keys);
+  SignerStoredPublicKey = [&s](const std::string&) { return s.keys.PublicKey; };
+  const TXmlLineViews views = SplitDocumentLineViews(s.bytes);  // as read from the file
+  for (auto _ : state)
+    if (!sig.VerifySignature(views)) state.SkipWithError("verifying failed");
+  SignerStoredPublicKey = nullptr;
+}
+
+// The peers: one SHA-1 of the file's bytes and one RSA operation on a short text.
+void BM_Sha1PlusRsaSign(benchmark::State& state) {
+  const SignSetup& s = TheSignSetup();
+  TAS_DigestSHA1 sha;
+  TAS_RSACryptography rsa;
+  rsa.SetPrivateKeyBitValue(s.keys.PrivateKey);
+  const std::string text(900, 'x');  // about the size of the signed block
+  for (auto _ : state) {
+    sha.CalcDigest(s.bytes.data(), s.bytes.size());
+    rsa.SignString(text);
+    benchmark::DoNotOptimize(rsa.Signature().data());
+  }
+}
+
+void BM_Sha1PlusRsaVerify(benchmark::State& state) {
+  const SignSetup& s = TheSignSetup();
+  TAS_DigestSHA1 sha;
+  TAS_RSACryptography rsa;
+  rsa.SetPrivateKeyBitValue(s.keys.PrivateKey);
+  rsa.SetPublicKeyBitValue(s.keys.PublicKey);
+  const std::string text(900, 'x');
+  rsa.SignString(text);
+  rsa.SetVerifySignatureHex(rsa.GetSignatureHex());
+  for (auto _ : state) {
+    sha.CalcDigest(s.bytes.data(), s.bytes.size());
+    rsa.VerifyString(text);
+  }
+}
+
+BENCHMARK(BM_SignDocument)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sha1PlusRsaSign)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VerifyDocument)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sha1PlusRsaVerify)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AuditReadLastPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AuditDecipherWholeFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DocumentWriteRead)->Unit(benchmark::kMillisecond);
@@ -253,5 +336,9 @@ int main(int argc, char** argv) {
   qv::PrintRatio("users: save 2,000 / save 1,000", reporter.Of("BM_UsersSave2000"), reporter.Of("BM_UsersSave1000"),
                  "about 2");
   std::printf("%-44s %10.3f ms  (goal < 50 ms)\n", "users: log-on among 1,000", reporter.Of("BM_UsersLogon1000"));
+  qv::PrintRatio("sign document / SHA-1 + one RSA signing", reporter.Of("BM_SignDocument"),
+                 reporter.Of("BM_Sha1PlusRsaSign"), "<= 1.2");
+  qv::PrintRatio("verify document / SHA-1 + one RSA verifying", reporter.Of("BM_VerifyDocument"),
+                 reporter.Of("BM_Sha1PlusRsaVerify"), "<= 1.2");
   return 0;
 }

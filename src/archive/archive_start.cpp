@@ -7,6 +7,8 @@
 
 #include "archive/archive_globals.h"
 #include "archive/dy_audit_manager.h"
+#include "archive/dy_signature.h"
+#include "archive/dy_user_manager.h"
 #include "base/app_globals.h"
 #include "platform/rtl/exception.h"
 
@@ -20,6 +22,12 @@ void StartArchiveServices() {
   UsersFile = ArchiveDataPath + "Users.dat";
   if (::mkdir(ArchiveDataPath.c_str(), 0755) != 0 && errno != EEXIST)
     throw EInOutError("Cannot create " + ArchiveDataPath + ": " + std::strerror(errno), errno);
+  // A signature is checked against the key its signer has in the users file.
+  SignerStoredPublicKey = [](const std::string& user_name) {
+    std::string key;
+    if (UserManager && UserManager->FindUserPublicKey(user_name, key)) return key;
+    return std::string();
+  };
   if (AuditTrail) return;
   auto* trail = new TDY_AuditManager();
   try {
@@ -32,6 +40,7 @@ void StartArchiveServices() {
 }
 
 void StopArchiveServices() {
+  SignerStoredPublicKey = nullptr;
   if (!AuditTrail) return;
   InstallAuditService(nullptr);
   delete AuditTrail;

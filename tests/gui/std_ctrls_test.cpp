@@ -402,3 +402,41 @@ TEST_F(KeyForm, ClearedKeyLeavesTheListSelectionAlone) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+
+// A click on an item's button checks it alone and fires the group's OnClick once; ItemIndex
+// set from code does the same.
+TEST(StdControls, ARadioGroupTakesTheClickedItem) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 240, 160);
+  auto* group = new TRadioGroup(&form);
+  group->SetParent(&form);
+  group->SetBounds(10, 10, 200, 120);
+  group->SetItems({"one", "two", "three"});
+  form.Show();
+  int clicks = 0;
+  group->OnClick = [&](TComponent*) { ++clicks; };
+  EXPECT_EQ(group->ItemIndex(), -1);
+  TRadioButton* third = group->Button(2);
+  SendMouseForTest(third, WM_LBUTTONDOWN, {6, 8});
+  SendMouseForTest(third, WM_LBUTTONUP, {6, 8});
+  EXPECT_EQ(group->ItemIndex(), 2);
+  EXPECT_TRUE(third->Checked());
+  EXPECT_EQ(clicks, 1);
+  group->SetItemIndex(0);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_TRUE(group->Button(0)->Checked());
+  EXPECT_FALSE(third->Checked());
+  SendMouseForTest(group->Button(0), WM_LBUTTONDOWN, {6, 8});
+  SendMouseForTest(group->Button(0), WM_LBUTTONUP, {6, 8});
+  EXPECT_EQ(clicks, 2);  // already checked: no change
+  SendMouseForTest(group->Button(1), WM_LBUTTONDOWN, {6, 8});
+  SendMouseForTest(group->Button(1), WM_LBUTTONUP, {6, 8});
+  EXPECT_EQ(group->ItemIndex(), 1);
+  EXPECT_TRUE(group->Button(1)->Checked());
+  EXPECT_FALSE(group->Button(0)->Checked());
+  EXPECT_EQ(clicks, 3);
+}
+
+}  // namespace qv

@@ -1,5 +1,5 @@
-// Writes a PNG of each dialog of the base services and the device model into the folder given
-// with --out, in English, with sample contents.
+// Writes a PNG of each dialog of the base services, the device model and the archive into the
+// folder given with --out, in English, with sample contents.
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -7,6 +7,7 @@
 
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
+#include "archive/forms/d66_sig_reason.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
@@ -115,5 +116,8 @@ int main(int argc, char** argv) {
   user.GroupComboBox->SyncItems();
   user.GroupComboBox->SetItemIndex(0);
   ok &= Shot(user, out + "/edit_user.png");
+  // The archive's choice of the reason for signing a document.
+  qv::TD66_SigReason sig_reason(nullptr);
+  ok &= Shot(sig_reason, out + "/sig_reason.png");
   return ok ? 0 : 1;
 }

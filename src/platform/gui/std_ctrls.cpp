@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTimer>
@@ -461,6 +462,95 @@ void TGroupBox::Paint() {
   c.Brush().Style = TBrushStyle::bsClear;
   c.DrawText(Caption(), text, DT_SINGLELINE);
   c.Brush().Style = TBrushStyle::bsSolid;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The exclusion among siblings is kept here rather than by the native buttons, so that it holds
+// the same for changes from code; a click on the checked button leaves it checked.
+struct RadioButtonBridge {
+  static void FromNative(TRadioButton* b, QRadioButton* native, bool checked) {
+    if (checked) {
+      b->SetChecked(true);
+    } else if (b->checked_) {
+      QSignalBlocker block(native);
+      native->setChecked(true);
+    }
+  }
+};
+
+TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
+  auto* b = new QRadioButton;
+  b->setAutoExclusive(false);
+  SetNative(this, b);
+  QObject::connect(b, &QRadioButton::toggled,
+                   [this, b](bool on) { GuardedCall([&] { RadioButtonBridge::FromNative(this, b, on); }); });
+  SetTabStop(true);
+  SetBounds(0, 0, 113, 17);
+}
+void TRadioButton::SetChecked(bool v) {
+  if (!StoreChanged(checked_, v)) return;
+  auto* b = Native<QRadioButton>(this);
+  if (b->isChecked() != v) {
+    QSignalBlocker block(b);
+    b->setChecked(v);
+  }
+  if (!v) return;
+  if (TWinControl* parent = Parent()) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+      auto* other = dynamic_cast<TRadioButton*>(parent->Controls(i));
+      if (other && other != this) other->SetChecked(false);
+    }
+  }
+  TWinControl::Click();
+}
+// A click (by mouse or from code) checks the button; on the checked one it changes nothing.
+void TRadioButton::Click() {
+  if (!checked_) SetChecked(true);
+}
+void TRadioButton::CMTextChanged(TMessage&) { Native<QRadioButton>(this)->setText(Q(Caption())); }
+
+TRadioGroup::TRadioGroup(TComponent* owner) : TGroupBox(owner) {}
+
+void TRadioGroup::SetItems(const std::vector<std::string>& items) {
+  for (TRadioButton* b : buttons_) delete b;
+  buttons_.clear();
+  item_index_ = -1;
+  for (size_t i = 0; i < items.size(); ++i) {
+    auto* b = new TRadioButton(this);
+    b->SetParent(this);
+    b->SetText(items[i]);
+    const int index = static_cast<int>(i);
+    b->OnClick = [this, index](TComponent*) {
+      if (StoreChanged(item_index_, index)) Click();
+    };
+    buttons_.push_back(b);
+  }
+  ArrangeButtons();
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+  if (index < -1 || index >= ItemCount()) index = -1;
+  if (index == item_index_) return;
+  if (index < 0) {
+    Button(item_index_)->SetChecked(false);
+    item_index_ = -1;
+    Click();
+    return;
+  }
+  Button(index)->SetChecked(true);  // its OnClick stores the index and fires OnClick
+}
+
+void TRadioGroup::Resize() {
+  TGroupBox::Resize();
+  ArrangeButtons();
+}
+
+void TRadioGroup::ArrangeButtons() {
+  if (buttons_.empty()) return;
+  const int top = 16;
+  const int step = std::max(17, (Height() - top - 4) / ItemCount());
+  for (size_t i = 0; i < buttons_.size(); ++i)
+    buttons_[i]->SetBounds(8, top + static_cast<int>(i) * step, std::max(20, Width() - 16), 17);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -230,6 +230,44 @@ protected:
   void Paint() override;
 };
 
+// A radio button; buttons with the same parent exclude each other. Becoming checked fires OnClick.
+class TRadioButton : public TWinControl {
+public:
+  explicit TRadioButton(TComponent* owner);
+  std::string ClassName() const override { return "TRadioButton"; }
+  bool Checked() const { return checked_; }
+  void SetChecked(bool v);
+  void Click() override;
+
+protected:
+  void CMTextChanged(TMessage&) override;
+
+private:
+  friend struct RadioButtonBridge;
+  bool checked_ = false;
+};
+
+// A framed group of radio buttons, one per item, in one column; ItemIndex is the checked one
+// (-1: none). A change of ItemIndex fires OnClick.
+class TRadioGroup : public TGroupBox {
+public:
+  explicit TRadioGroup(TComponent* owner);
+  std::string ClassName() const override { return "TRadioGroup"; }
+  void SetItems(const std::vector<std::string>& items);
+  int ItemCount() const { return static_cast<int>(buttons_.size()); }
+  TRadioButton* Button(int index) const { return buttons_.at(static_cast<size_t>(index)); }
+  int ItemIndex() const { return item_index_; }
+  void SetItemIndex(int index);
+
+protected:
+  void Resize() override;
+
+private:
+  void ArrangeButtons();
+  std::vector<TRadioButton*> buttons_;
+  int item_index_ = -1;
+};
+
 // What moved a scroll bar: the arrows, the page areas, the thumb while dragged and at its release.
 enum class TScrollCode {
   scLineUp,
