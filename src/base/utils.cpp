@@ -1,5 +1,6 @@
 #include "base/utils.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -61,6 +62,46 @@ std::string FloatToWidthStr(uint8_t width, uint8_t decimals, double value) {
   }
   if (size_t point = out.find('.'); point != std::string::npos) out[point] = CurrentFormatSettings().DecimalSeparator;
   return out;
+}
+
+bool AppendFixedWidthText(std::string& out, uint8_t width, uint8_t decimals, double value, char separator) {
+  static constexpr double Pow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (!std::isfinite(value) || decimals > 15) return false;
+  const double a = std::fabs(value);
+  const double scaled = a * Pow10[decimals];
+  // Up to 15 digits all come out exact; longer texts are rounded to 18 digits first, which is
+  // left to FloatToWidthStr.
+  if (!(scaled < 1e15)) return false;
+  char text[48];
+  char* end;
+  // Halves round away from zero as in FloatToStrFixed; std::to_chars rounds them to even. A half
+  // is exact only where the scaled product is (fma gives the product's rounding error).
+  if (scaled >= 0.5 && std::fma(a, Pow10[decimals], -scaled) == 0 && scaled - std::floor(scaled) == 0.5) {
+    char digits[24];
+    char* d_end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(scaled) + 1).ptr;
+    size_t n = static_cast<size_t>(d_end - digits);
+    // At least one integer digit before the decimals.
+    size_t lead = n <= decimals ? decimals + 1 - n : 0;
+    end = text;
+    for (size_t k = 0; k < lead + n; ++k) {
+      if (decimals > 0 && k == lead + n - decimals) *end++ = '.';
+      *end++ = k < lead ? '0' : digits[k - lead];
+    }
+  } else {
+    end = std::to_chars(text, text + sizeof text, a, std::chars_format::fixed, decimals).ptr;
+  }
+  bool zero = true;
+  for (const char* c = text; c != end; ++c)
+    if (*c >= '1' && *c <= '9') zero = false;
+  // A value that rounds to zero carries no sign.
+  const bool minus = std::signbit(value) && !zero;
+  const size_t chars = static_cast<size_t>(end - text) + (minus ? 1 : 0);
+  if (chars > width) return false;
+  out.append(width - chars, ' ');
+  if (minus) out += '-';
+  for (const char* c = text; c != end; ++c) out += *c == '.' ? separator : *c;
+  return true;
 }
 
 int FloatExponent(double x) { return SplitScientific(x).exponent; }

@@ -39,6 +39,10 @@ std::string FloatToStrF2(TFloatFormat format, int precision, int digits, double 
 // Value right-aligned in Width characters with Decimals decimals; a shortened scientific form
 // ("1.2E5") when the fixed form does not fit. The decimal point is the locale's.
 std::string FloatToWidthStr(uint8_t width, uint8_t decimals, double value);
+// The fixed form of FloatToWidthStr appended to out with separator as the decimal point, built
+// without allocating; false, with nothing appended, where FloatToWidthStr would take another form
+// (not finite, wider than Width) or the value has more than 15 digits (left to FloatToWidthStr).
+bool AppendFixedWidthText(std::string& out, uint8_t width, uint8_t decimals, double value, char separator);
 // Decimal exponent in scientific notation (123.45 gives 2, 0.05 gives -2, 0 gives 0).
 int FloatExponent(double x);
 // Decimals needed to show x, from the first 8 mantissa decimals of its scientific form.

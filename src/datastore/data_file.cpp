@@ -31,16 +31,69 @@ bool RecordIsEmptyAt(const uint8_t* record, int32_t record_size) {
   return true;
 }
 
-TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_block, int32_t record_size) {
+namespace {
+
+// Reads a byte range in memory as a stream, so that the block is parsed without a copy.
+class TByteView : public TStream {
+public:
+  TByteView(const uint8_t* data, int64_t size) : data_(data), size_(size) {}
+  int32_t Read(void* buffer, int32_t count) override {
+    const int64_t n = std::clamp<int64_t>(size_ - pos_, 0, std::max(count, 0));
+    if (n > 0) std::memcpy(buffer, data_ + pos_, static_cast<size_t>(n));
+    pos_ += n;
+    return static_cast<int32_t>(n);
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    const int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : size_;
+    pos_ = std::max<int64_t>(base + offset, 0);
+    return pos_;
+  }
+  void SetSize(int64_t) override { throw EStreamError("TByteView.SetSize: read only"); }
+
+private:
+  const uint8_t* data_;
+  int64_t size_;
+  int64_t pos_ = 0;
+};
+
+void CopyBytes(TStream& file, int64_t left, TStream& dest) {
+  if (left <= 0) return;
+  if (auto* mem = dynamic_cast<TMemoryStream*>(&dest)) {
+    // Straight into the buffer: no staging copy of what may be a year of records.
+    while (left > 0) {
+      auto n = static_cast<int32_t>(std::min<int64_t>(left, CopyChunk));
+      mem->WriteFrom(file, n);
+      left -= n;
+    }
+    return;
+  }
+  std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(left, CopyChunk)));
+  while (left > 0) {
+    auto n = static_cast<int32_t>(std::min<int64_t>(left, static_cast<int64_t>(chunk.size())));
+    file.ReadBuffer(chunk.data(), n);
+    dest.WriteBuffer(chunk.data(), n);
+    left -= n;
+  }
+}
+
+}  // namespace
+
+TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_block, int32_t record_size,
+                               int64_t file_size) {
   // The block is parsed from memory: it is read field by field, and the file is unbuffered.
-  const int64_t size = file.Size();
+  const int64_t size = file_size >= 0 ? file_size : file.Size();
   int64_t n = std::min<int64_t>(size, HeadChunk);
   TDataFileHead head;
   for (;;) {
-    TMemoryStream bytes;
+    head.Bytes.resize(static_cast<size_t>(n));
     file.SetPosition(0);
-    if (n > 0) bytes.CopyFrom(file, n);
-    bytes.SetPosition(0);
+    for (int64_t done = 0; done < n;) {
+      auto part = static_cast<int32_t>(std::min<int64_t>(n - done, CopyChunk));
+      file.ReadBuffer(head.Bytes.data() + done, part);
+      done += part;
+    }
+    TByteView bytes(head.Bytes.data(), n);
     try {
       head.ValueCount = read_block(bytes);
       head.RecordsPos = bytes.Position();
@@ -61,24 +114,21 @@ TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_bl
 }
 
 void CopyRecords(TStream& file, int64_t count, int32_t record_size, TStream& dest) {
-  int64_t left = count * record_size;
-  if (left <= 0) return;
-  if (auto* mem = dynamic_cast<TMemoryStream*>(&dest)) {
-    // Straight into the buffer: no staging copy of what may be a year of records.
-    while (left > 0) {
-      auto n = static_cast<int32_t>(std::min<int64_t>(left, CopyChunk));
-      mem->WriteFrom(file, n);
-      left -= n;
-    }
-    return;
+  CopyBytes(file, count * record_size, dest);
+}
+
+void CopyHeadRecords(TStream& file, const TDataFileHead& head, int64_t count, int32_t record_size, TStream& dest) {
+  const int64_t bytes = count * record_size;
+  if (bytes <= 0) return;
+  const int64_t held = std::clamp<int64_t>(static_cast<int64_t>(head.Bytes.size()) - head.RecordsPos, 0, bytes);
+  for (int64_t done = 0; done < held;) {
+    auto part = static_cast<int32_t>(std::min<int64_t>(held - done, CopyChunk));
+    dest.WriteBuffer(head.Bytes.data() + head.RecordsPos + done, part);
+    done += part;
   }
-  std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(left, CopyChunk)));
-  while (left > 0) {
-    auto n = static_cast<int32_t>(std::min<int64_t>(left, static_cast<int64_t>(chunk.size())));
-    file.ReadBuffer(chunk.data(), n);
-    dest.WriteBuffer(chunk.data(), n);
-    left -= n;
-  }
+  if (held == bytes) return;
+  file.SetPosition(head.RecordsPos + held);
+  CopyBytes(file, bytes - held, dest);
 }
 
 void WriteDataFile(const std::string& file_name, const TChannelBlockWriter& write_block, const uint8_t* records,

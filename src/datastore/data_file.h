@@ -30,16 +30,24 @@ struct TDataFileHead {
   int64_t RecordsPos = 0;     // byte position of the first record
   int64_t RecordCount = 0;    // whole records behind the block
   int64_t TrailingBytes = 0;  // bytes of a cut-off last record, ignored
+  // The bytes read from the file's start to parse the block; CopyHeadRecords takes the first
+  // records from them instead of reading them again.
+  std::vector<uint8_t> Bytes;
 };
 
 // Reads the channel block of an open data file and measures the records behind it. The reader's
 // exceptions pass on; the stream stands at the first record afterwards. The reader may be called
 // a second time (with the whole file) when the first try fails.
-TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_block, int32_t record_size);
+// The file's size may be given when the caller knows it (the stream then measures nothing).
+TDataFileHead ReadDataFileHead(TStream& file, const TChannelBlockReader& read_block, int32_t record_size,
+                               int64_t file_size = -1);
 
 // Appends count records from the file's current position to the stream in one pass (large
 // blocks, no per-record work).
 void CopyRecords(TStream& file, int64_t count, int32_t record_size, TStream& dest);
+// The same for the first count records of the file whose head was read: those among the head's
+// bytes come from memory, the rest from the file.
+void CopyHeadRecords(TStream& file, const TDataFileHead& head, int64_t count, int32_t record_size, TStream& dest);
 
 // Rewrites a data file as a whole: a temporary file beside it receives the channel block and the
 // records and is then renamed over it. When anything fails, the old file stays as it was and the

@@ -14,7 +14,7 @@
 namespace qv {
 
 TDataFileHead ReadFileChannels(TStream& file, std::unique_ptr<TChannels>& file_channels, const TChannels* expected,
-                               int32_t record_size) {
+                               int32_t record_size, int64_t file_size) {
   TDataFileHead head;
   try {
     head = ReadDataFileHead(
@@ -24,7 +24,7 @@ TDataFileHead ReadFileChannels(TStream& file, std::unique_ptr<TChannels>& file_c
           file_channels->LoadFromStream(s);
           return file_channels->ValueCount();
         },
-        record_size);
+        record_size, file_size);
   } catch (const EChanLoadError& e) {
     throw EDatFormatError(LoadResString("dat_UncompatibleFormat") + "\r\n" + e.Message());
   } catch (const EChanVersionError& e) {

@@ -17,9 +17,9 @@ class TChannels;
 // Reads the channel block of an open data file into file_channels and checks that its records
 // have record_size bytes and, with an expected list, as many channels: a block that cannot be
 // read raises EDatFormatError "dat_UncompatibleFormat" with the reason, one that does not fit
-// EDatFormatError "dat_UncompatibleChannels".
+// EDatFormatError "dat_UncompatibleChannels". The file's size may be given as ReadDataFileHead takes it.
 TDataFileHead ReadFileChannels(TStream& file, std::unique_ptr<TChannels>& file_channels, const TChannels* expected,
-                               int32_t record_size);
+                               int32_t record_size, int64_t file_size = -1);
 // Writes the list's channel block (an empty block without list).
 void WriteFileChannels(TStream& file, TChannels* channels);
 

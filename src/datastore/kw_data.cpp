@@ -140,12 +140,22 @@ int32_t TKwData::ReadData() {
 }
 
 bool TKwData::PrepareWeek(int32_t key, WeekRead& week) {
-  week.name = FindFileIgnoringCase(Path, KwFileNameOfKey(key));
-  if (week.name.empty()) return false;
+  // The file of the exact name is opened straight away (the open tells whether it is there); a
+  // name in other case is looked for in the folder only when that fails.
+  const std::string file_name = KwFileNameOfKey(key);
+  week.name = Path + file_name;
   try {
-    week.file = std::make_unique<TFileStream2>(week.name, fmOpenRead | fmShareDenyNone);
+    try {
+      week.file = std::make_unique<TFileStream2>(week.name, fmOpenRead | fmShareDenyNone);
+    } catch (const EFOpenError&) {
+      week.name = FindFileIgnoringCase(Path, file_name);
+      if (week.name.empty()) return false;
+      week.file = std::make_unique<TFileStream2>(week.name, fmOpenRead | fmShareDenyNone);
+    }
     std::unique_ptr<TChannels> file_channels;
-    week.head = ReadFileChannels(*week.file, file_channels, Channels(), Rec()->Size());
+    // One seek measures the file (Size would take three); the head starts from the beginning anyway.
+    const int64_t file_size = week.file->Seek(0, TSeekOrigin::soEnd);
+    week.head = ReadFileChannels(*week.file, file_channels, Channels(), Rec()->Size(), file_size);
     if (week.head.TrailingBytes > 0) {
       ReportDataMessage(
           week.name + ": " + std::to_string(week.head.TrailingBytes) + " bytes of a cut-off record ignored",
@@ -167,7 +177,7 @@ void TKwData::AppendWeek(WeekRead& week, const TDtStamp& start, const TDtStamp& 
   try {
     CheckGrowth(fill + week.Bytes(size) - BufferSize(), "TKwData.ReadData");
     Buffer()->SetPosition(fill);
-    CopyRecords(*week.file, week.head.RecordCount, size, *Buffer());
+    CopyHeadRecords(*week.file, week.head, week.head.RecordCount, size, *Buffer());
   } catch (const EDatOutOfMemError&) {
     throw;
   } catch (const std::bad_alloc&) {
@@ -178,6 +188,7 @@ void TKwData::AppendWeek(WeekRead& week, const TDtStamp& start, const TDtStamp& 
     return;
   }
   week.file.reset();
+  week.head.Bytes = {};
   uint8_t* records = Buffer()->Memory() + first_pos;
   int64_t count = week.head.RecordCount;
   TDtStamp last_read = NoDtStamp;

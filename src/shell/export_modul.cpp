@@ -1,8 +1,11 @@
 #include "shell/export_modul.h"
 
+#include <cctype>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <typeinfo>
 
 #include "base/file_stream2.h"
 #include "base/ini_file2.h"
@@ -84,11 +87,157 @@ void TExpImpRecord::SetGlobChanList(TGlobChanList* list) {
   list_ = list;
 }
 
+// The stamp text of a row prepared once from its format: literal texts and number fields. A
+// format with names, nested formats or am/pm markers is left to FormatDateTime, as is a stamp
+// outside the day.
+class TTxtExpImpRec::TStampText {
+public:
+  TStampText(bool time_only, const std::string& date_format, char field_separator, const std::string& time_format,
+             const TFormatSettings& fs)
+      : time_only_(time_only),
+        date_format_(date_format),
+        field_separator_(field_separator),
+        time_format_(time_format),
+        date_separator_(fs.DateSeparator),
+        time_separator_(fs.TimeSeparator) {
+    prepared_ = Prepare(Format());
+  }
+
+  bool Matches(bool time_only, const std::string& date_format, char field_separator, const std::string& time_format,
+               const TFormatSettings& fs) const {
+    return time_only == time_only_ && field_separator == field_separator_ && fs.DateSeparator == date_separator_ &&
+           fs.TimeSeparator == time_separator_ && time_format == time_format_ &&
+           (time_only || date_format == date_format_);
+  }
+
+  // The format as FormatDateTime takes it; the separator as a quoted literal makes date and
+  // time two columns.
+  std::string Format() const {
+    return time_only_ ? time_format_ : date_format_ + '"' + field_separator_ + '"' + time_format_;
+  }
+
+  // The text of the day (a whole TDateTime) at secs appended to out; false where it is left to
+  // FormatDateTime.
+  bool Append(std::string& out, TDateTime day, int32_t secs) {
+    if (!prepared_ || secs < 0 || secs >= 86400 || day == NoDateTime) return false;
+    if (day != day_) {
+      DecodeDate(day, year_, month_, mday_);
+      day_ = day;
+    }
+    const unsigned hour = static_cast<unsigned>(secs / 3600), min = static_cast<unsigned>(secs / 60 % 60),
+                   sec = static_cast<unsigned>(secs % 60);
+    for (const TPiece& p : pieces_) {
+      switch (p.field) {
+        case TField::Text: out += p.text; break;
+        case TField::Year2: AppendNumber(out, year_ % 100u, 2); break;
+        case TField::Year4: AppendNumber(out, year_, 4); break;
+        case TField::Month: AppendNumber(out, month_, p.digits); break;
+        case TField::Day: AppendNumber(out, mday_, p.digits); break;
+        case TField::Hour: AppendNumber(out, hour, p.digits); break;
+        case TField::Min: AppendNumber(out, min, p.digits); break;
+        case TField::Sec: AppendNumber(out, sec, p.digits); break;
+        case TField::Msec: AppendNumber(out, 0, p.digits); break;
+      }
+    }
+    return true;
+  }
+
+private:
+  enum class TField : uint8_t { Text, Year2, Year4, Month, Day, Hour, Min, Sec, Msec };
+  struct TPiece {
+    TField field;
+    int digits;
+    std::string text;
+  };
+
+  static void AppendNumber(std::string& out, unsigned v, int digits) {
+    char text[16];
+    char* end = std::to_chars(text, text + sizeof text, v).ptr;
+    for (int n = static_cast<int>(end - text); n < digits; ++n) out += '0';
+    out.append(text, end);
+  }
+
+  void AddText(const std::string& text) {
+    if (text.empty()) return;
+    if (!pieces_.empty() && pieces_.back().field == TField::Text)
+      pieces_.back().text += text;
+    else
+      pieces_.push_back({TField::Text, 0, text});
+  }
+
+  // Reads the format token by token as FormatDateTime does.
+  bool Prepare(const std::string& f) {
+    if (f.empty()) return false;  // FormatDateTime's default form
+    char last_token = ' ';
+    size_t i = 0;
+    while (i < f.size()) {
+      const char starter = f[i++];
+      char token = static_cast<char>(std::toupper(static_cast<unsigned char>(starter)));
+      if (token >= 'A' && token <= 'Z') {
+        if (token == 'M' && last_token == 'H') token = 'N';
+        last_token = token;
+      }
+      int count = 1;
+      auto counted = [&] {
+        while (i < f.size() && f[i] == starter) {
+          ++i;
+          ++count;
+        }
+        return count;
+      };
+      switch (token) {
+        case 'Y': pieces_.push_back({counted() <= 2 ? TField::Year2 : TField::Year4, 0, {}}); break;
+        case 'M':
+        case 'D':
+          if (counted() > 2) return false;  // names
+          pieces_.push_back({token == 'M' ? TField::Month : TField::Day, count, {}});
+          break;
+        // An hour is on the 12-hour clock only beside an am/pm marker, which is not prepared.
+        case 'H': pieces_.push_back({TField::Hour, std::min(counted(), 2), {}}); break;
+        case 'N': pieces_.push_back({TField::Min, std::min(counted(), 2), {}}); break;
+        case 'S': pieces_.push_back({TField::Sec, std::min(counted(), 2), {}}); break;
+        case 'Z': pieces_.push_back({TField::Msec, std::min(counted(), 3), {}}); break;
+        case 'A':
+        case 'C':
+        case 'T': return false;
+        case '/':
+          if (date_separator_) AddText(std::string(1, date_separator_));
+          break;
+        case ':':
+          if (time_separator_) AddText(std::string(1, time_separator_));
+          break;
+        case '\'':
+        case '"': {
+          size_t end = f.find(starter, i);
+          if (end == std::string::npos) end = f.size();
+          AddText(f.substr(i, end - i));
+          i = end < f.size() ? end + 1 : end;
+          break;
+        }
+        default: AddText(std::string(1, starter));
+      }
+    }
+    return true;
+  }
+
+  bool time_only_;
+  std::string date_format_;
+  char field_separator_;
+  std::string time_format_;
+  char date_separator_, time_separator_;
+  bool prepared_ = false;
+  std::vector<TPiece> pieces_;
+  TDateTime day_ = NoDateTime;
+  uint16_t year_ = 0, month_ = 0, mday_ = 0;
+};
+
 TTxtExpImpRec::TTxtExpImpRec(int32_t value_count)
     : TExpImpRecord(value_count),
       DateFormat(CurrentFormatSettings().ShortDateFormat),
       TimeFormat(CurrentFormatSettings().LongTimeFormat),
       DecimalSeparator(CurrentFormatSettings().DecimalSeparator) {}
+
+TTxtExpImpRec::~TTxtExpImpRec() = default;
 
 void TTxtExpImpRec::SetLineEnd(const std::string& text) {
   if (text.empty()) throw Exception("TTxtExpImpRec.SetLineEnd: no empty line end!");
@@ -99,16 +248,23 @@ void TTxtExpImpRec::DoImport() { throw Exception("TTxtExpImpRec.DoImport: method
 
 std::string TTxtExpImpRec::RowText() const {
   std::string text;
-  if (TimeOnly) {
-    text = Time == -1 ? "Bad Time" : FormatDateTime(TimeFormat, SecsToDateTime(Time));
-  } else if (Date == NoDayNo || Time == -1) {
-    text = "Bad Date/Time";
+  AppendRowText(text);
+  return text;
+}
+
+void TTxtExpImpRec::AppendRowText(std::string& text) const {
+  const TFormatSettings& fs = CurrentFormatSettings();
+  if (TimeOnly ? Time == -1 : Date == NoDayNo || Time == -1) {
+    text += TimeOnly ? "Bad Time" : "Bad Date/Time";
   } else {
-    // The separator as a quoted literal makes date and time two columns.
-    text =
-        FormatDateTime(DateFormat + '"' + FieldSeparator + '"' + TimeFormat, DtStampToDateTime(TDtStamp{Date, Time}));
+    if (!stamp_ || !stamp_->Matches(TimeOnly, DateFormat, FieldSeparator, TimeFormat, fs))
+      stamp_ = std::make_unique<TStampText>(TimeOnly, DateFormat, FieldSeparator, TimeFormat, fs);
+    const TDateTime day = TimeOnly ? 0.0 : DtStampToDateTime(TDtStamp{Date, 0});
+    if (!stamp_->Append(text, day, Time))
+      text += FormatDateTime(stamp_->Format(),
+                             TimeOnly ? SecsToDateTime(Time) : DtStampToDateTime(TDtStamp{Date, Time}), fs);
   }
-  const char system_separator = CurrentFormatSettings().DecimalSeparator;
+  const char system_separator = fs.DecimalSeparator;
   const TGlobChanList* list = GlobChanList();
   for (int32_t i = 0; i < ValueCount(); ++i) {
     const double v = GetValues(i);
@@ -117,18 +273,25 @@ std::string TTxtExpImpRec::RowText() const {
       text += BadValueString;
       continue;
     }
-    std::string value = list ? list->GetGlobChan_I(i)->Channel()->ValueToColStr(v) : FloatToWidthStr(8, 1, v);
+    // A plain channel's column text is built in place; other channels and other forms take the
+    // channel's own text.
+    const TChannel* channel = list ? list->GetGlobChan_I(i)->Channel() : nullptr;
+    const bool plain = !channel || typeid(*channel) == typeid(TChannel);
+    const uint8_t width = channel ? channel->ColumnChars() : 8;
+    const uint8_t decimals = channel ? channel->Decimals() : 1;
+    if (plain && AppendFixedWidthText(text, width, decimals, v, DecimalSeparator)) continue;
+    std::string value = channel ? channel->ValueToColStr(v) : FloatToWidthStr(width, decimals, v);
     ReplaceFirst(value, system_separator, DecimalSeparator);
     text += value;
   }
   text += line_end_;
-  return text;
 }
 
 void TTxtExpImpRec::DoExport() {
   if (!Stream) throw Exception("TTxtExpImpRec.DoExport: Stream nil");
-  const std::string text = RowText();
-  Stream->WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
+  row_.clear();
+  AppendRowText(row_);
+  Stream->WriteBuffer(row_.data(), static_cast<int32_t>(row_.size()));
 }
 
 // ---- names and settings ----

@@ -50,6 +50,7 @@ class TTxtExpImpRec : public TExpImpRecord {
 public:
   // The formats and the decimal separator default to the program's current settings.
   explicit TTxtExpImpRec(int32_t value_count);
+  ~TTxtExpImpRec() override;
 
   std::string ClassName() const override { return "TTxtExpImpRec"; }
   // Without a stream raises "TTxtExpImpRec.DoExport: Stream nil".
@@ -58,6 +59,8 @@ public:
   void DoImport() override;
   // The text of the current row with its line end.
   std::string RowText() const;
+  // The same text appended to out.
+  void AppendRowText(std::string& out) const;
 
   // An empty text raises "TTxtExpImpRec.SetLineEnd: no empty line end!".
   void SetLineEnd(const std::string& text);
@@ -71,7 +74,10 @@ public:
   std::string BadValueString;
 
 private:
+  class TStampText;
   std::string line_end_ = "\r\n";
+  std::string row_;                            // the row being written, reused
+  mutable std::unique_ptr<TStampText> stamp_;  // the stamp format prepared for the current settings
 };
 
 // The channel-information header rows: bit i of an information set stands for item i.

@@ -60,6 +60,79 @@ TEST(DataFile, WriteReadRoundTripIgnoresACutOffRecord) {
   }
 }
 
+// A file in memory that counts the bytes read from it and the times its size is measured.
+class TCountingFile : public TMemoryStream {
+public:
+  int32_t Read(void* buffer, int32_t count) override {
+    const int32_t n = TMemoryStream::Read(buffer, count);
+    bytes_read += n;
+    return n;
+  }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    if (origin == TSeekOrigin::soEnd) ++size_asked;
+    return TMemoryStream::Seek(offset, origin);
+  }
+  int64_t bytes_read = 0;
+  int size_asked = 0;
+};
+
+// A window read takes each byte of a file once: the records among the head's bytes come from
+// memory, the rest from the file behind them, also when the block outgrows the first chunk; a
+// given size is not measured again.
+TEST(DataFile, HeadRecordsAreReadOnce) {
+  const int32_t size = DtRecordBytes(2);
+  std::vector<std::pair<TDtStamp, double>> list;
+  for (int i = 0; i < 5000; ++i) list.push_back({TDtStamp{100, i * 10}, i / 4.0});
+  const std::string recs = Records(list);
+  // A block of a two-byte length and as many bytes.
+  auto long_block = [](TStream& s) {
+    uint8_t n[2];
+    s.ReadBuffer(n, 2);
+    std::string skip(static_cast<size_t>(n[0] | n[1] << 8), '\0');
+    s.ReadBuffer(skip.data(), static_cast<int32_t>(skip.size()));
+    return 2;
+  };
+  const std::string long_head = std::string("\x60\xEA", 2) + std::string(60000, 'b');  // 60002 bytes
+  struct Case {
+    const char* what;
+    std::string head;
+    size_t records;
+  };
+  const std::vector<Case> cases = {
+      {"all records in the head", "CB\x02", 20},
+      {"records beyond the head", "CB\x02", 5000},
+      {"records across the chunk's end behind a long block", long_head, 5000},
+      {"no records", "CB\x02", 0},
+  };
+  for (const Case& c : cases) {
+    TCountingFile f;
+    const std::string bytes = c.head + recs.substr(0, c.records * static_cast<size_t>(size));
+    f.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    f.SetPosition(0);
+    const bool long_reader = c.head.size() > 3;
+    TDataFileHead head = long_reader ? ReadDataFileHead(f, long_block, size, static_cast<int64_t>(bytes.size()))
+                                     : ReadDataFileHead(f, ReadBlock, size, static_cast<int64_t>(bytes.size()));
+    ASSERT_EQ(head.RecordCount, static_cast<int64_t>(c.records)) << c.what;
+    TMemoryStream out;
+    CopyHeadRecords(f, head, head.RecordCount, size, out);
+    EXPECT_EQ(out.Bytes(), recs.substr(0, c.records * static_cast<size_t>(size))) << c.what;
+    EXPECT_EQ(f.bytes_read, static_cast<int64_t>(bytes.size())) << c.what;
+    EXPECT_EQ(f.size_asked, 0) << c.what;
+  }
+  // A block longer than the first chunk is read with the whole file once more; the records then
+  // all come from memory.
+  TCountingFile f;
+  const std::string bytes =
+      std::string("\xFF\xFF", 2) + std::string(65535, 'b') + recs.substr(0, static_cast<size_t>(100 * size));
+  f.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  TDataFileHead head = ReadDataFileHead(f, long_block, size);
+  ASSERT_EQ(head.RecordCount, 100);
+  TMemoryStream out;
+  CopyHeadRecords(f, head, 100, size, out);
+  EXPECT_EQ(out.Bytes(), recs.substr(0, static_cast<size_t>(100 * size)));
+  EXPECT_EQ(f.bytes_read, 65536 + static_cast<int64_t>(bytes.size()));
+}
+
 TEST(DataFile, InterruptedWriteLeavesTheOldFile) {
   test::TempDir dir;
   dir.Write("KW0901.QVR", "old contents");

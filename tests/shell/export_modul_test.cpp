@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,10 +16,12 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "base/ini_file2.h"
+#include "base/utils.h"
 #include "datastore/channel.h"
 #include "datastore/channels.h"
 #include "base/msg_handler.h"
@@ -353,6 +358,148 @@ TEST_F(ExportTest, RowTextsOfBadStampsAndUnboundColumns) {
     r.Time = time;
     r.TimeOnly = time_only;
     EXPECT_EQ(r.RowText(), text);
+  }
+}
+
+// The row text as the export built it before its texts were built in place: the reference the
+// prepared stamp and number texts must equal.
+std::string ReferenceRowText(const TTxtExpImpRec& r) {
+  std::string text;
+  if (r.TimeOnly) {
+    text = r.Time == -1 ? "Bad Time" : FormatDateTime(r.TimeFormat, SecsToDateTime(r.Time));
+  } else if (r.Date == NoDayNo || r.Time == -1) {
+    text = "Bad Date/Time";
+  } else {
+    text = FormatDateTime(r.DateFormat + '"' + r.FieldSeparator + '"' + r.TimeFormat,
+                          DtStampToDateTime(TDtStamp{r.Date, r.Time}));
+  }
+  for (int32_t i = 0; i < r.ValueCount(); ++i) {
+    const double v = r.GetValues(i);
+    text += r.FieldSeparator;
+    if (v <= NoValue) {
+      text += r.BadValueString;
+      continue;
+    }
+    std::string value = FloatToWidthStr(8, 1, v);
+    if (size_t p = value.find(CurrentFormatSettings().DecimalSeparator); p != std::string::npos)
+      value[p] = r.DecimalSeparator;
+    text += value;
+  }
+  return text + r.LineEnd();
+}
+
+// The fixed column text equals FloatToWidthStr (with the separator put in) wherever it is built,
+// and is built for every ordinary value; exact halves round away from zero.
+TEST(ExportNumberText, FixedColumnTextsEqualTheFormatter) {
+  auto reference = [](uint8_t width, uint8_t decimals, double v, char sep) {
+    std::string text = FloatToWidthStr(width, decimals, v);
+    if (size_t p = text.find('.'); p != std::string::npos) text[p] = sep;
+    return text;
+  };
+  auto check = [&](uint8_t width, uint8_t decimals, double v, char sep) {
+    std::string text = "x";
+    const bool built = AppendFixedWidthText(text, width, decimals, v, sep);
+    if (built)
+      EXPECT_EQ(text, "x" + reference(width, decimals, v, sep)) << v << " w" << int{width} << " d" << int{decimals};
+    else
+      EXPECT_EQ(text, "x");
+    return built;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::tuple<uint8_t, uint8_t, double, bool>> cases = {
+      // width, decimals, value, built in place
+      {8, 1, 0.0, true},
+      {8, 1, -0.0, true},
+      {8, 1, 0.05, true},
+      {8, 1, -0.05, true},
+      {8, 1, -0.04, true},
+      {8, 1, 0.25, true},
+      {8, 1, -0.25, true},
+      {8, 0, 0.5, true},
+      {8, 0, 2.5, true},
+      {8, 0, -2.5, true},
+      {8, 2, 0.125, true},
+      {8, 2, 1.005, true},
+      {8, 2, 999.995, true},
+      {8, 1, 99999.95, true},
+      {7, 1, 99999.96, false},
+      {3, 1, 12.5, false},
+      {4, 1, -9.96, false},
+      {5, 1, -9.96, true},
+      {20, 0, 1e14, true},
+      {20, 0, 1e15, false},
+      {20, 1, 123456789012.35, true},
+      {20, 15, 0.123456789012345, true},
+      {20, 16, 0.5, false},
+      {8, 2, 5e-324, true},
+      {8, 2, -1e-20, true},
+      {30, 2, 1.7e308, false},
+      {8, 1, inf, false},
+      {8, 1, -inf, false},
+      {8, 1, std::numeric_limits<double>::quiet_NaN(), false},
+      {0, 0, 7.0, false},
+      {1, 0, 7.0, true},
+      {8, 3, 0.0005, true},
+      {8, 3, 0.0004999, true},
+  };
+  for (const auto& [width, decimals, v, built] : cases) {
+    EXPECT_EQ(check(width, decimals, v, ','), built) << v << " w" << int{width} << " d" << int{decimals};
+  }
+  std::mt19937_64 random(48);
+  std::uniform_int_distribution<int> exponent(-12, 16), digits(0, 15), width(1, 24);
+  std::uniform_real_distribution<double> mantissa(-10, 10);
+  std::uniform_int_distribution<int64_t> whole(-2000000, 2000000);
+  int built = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const auto d = static_cast<uint8_t>(digits(random));
+    // Every other value an exact binary fraction, many of them halves at some decimal.
+    const double v = i % 2 ? mantissa(random) * std::pow(10.0, exponent(random))
+                           : static_cast<double>(whole(random)) / static_cast<double>(1 << (i % 12));
+    built += check(static_cast<uint8_t>(width(random)), d, v, '.') ? 1 : 0;
+  }
+  EXPECT_GT(built, 30000);
+}
+
+// The prepared stamp text equals FormatDateTime on every format, the ones it leaves to
+// FormatDateTime included, over the whole calendar and with other date and time separators.
+TEST_F(ExportTest, RowTextsEqualTheFormatterOnFormatsAndStamps) {
+  const std::vector<std::pair<std::string, std::string>> formats = {
+      {"dd\".\"mm\".\"yyyy", "hh\":\"nn\":\"ss"},
+      {"d/m/yy", "h:n:s"},
+      {"yyyy-mm-dd", "hh:mm"},  // m after h is the minute
+      {"mmmm d, yyyy", "hh:nn"},
+      {"ddd dd", "t"},
+      {"'Day' dd mm", "hh 'h' nn z zzz"},
+      {"yymmdd", "hh:nn am/pm"},
+      {"c", ""},
+      {"dd'x", "hh"},
+      {"\"", "ss"},
+  };
+  std::mt19937 random(48);
+  std::uniform_int_distribution<int> day(0, LastDayNo), secs(0, 86399), value(-20000, 20000);
+  TTxtExpImpRec r(2);
+  r.SetLineEnd("\r\n");
+  r.BadValueString = "<>";
+  r.DecimalSeparator = ',';
+  for (const char date_sep : {'/', '-'}) {
+    TFormatSettings f = CurrentFormatSettings();
+    f.DateSeparator = date_sep;
+    f.TimeSeparator = date_sep == '/' ? ':' : '.';
+    ReplaceFormatSettings(f);
+    for (const auto& [date_format, time_format] : formats) {
+      r.DateFormat = date_format;
+      r.TimeFormat = time_format;
+      for (int i = 0; i < 400; ++i) {
+        r.TimeOnly = i % 5 == 4;
+        r.FieldSeparator = i % 3 ? '\t' : ' ';
+        r.Date = i < 4 ? std::vector<uint16_t>{0, 1, LastDayNo, 366}[i] : static_cast<uint16_t>(day(random));
+        r.Time = i < 4 ? std::vector<int32_t>{0, 86399, 43200, 59}[i] : secs(random);
+        r.SetValues(0, value(random) / 100.0);
+        r.SetValues(1, i % 7 ? value(random) / 16.0 : M);
+        EXPECT_EQ(r.RowText(), ReferenceRowText(r))
+            << date_format << " " << time_format << " " << r.Date << " " << r.Time;
+      }
+    }
   }
 }
 

@@ -112,7 +112,16 @@ void TMemoryStream::SetCapacity(int64_t capacity) {
           : std::max<int64_t>(capacity, std::min<int64_t>(static_cast<int64_t>(data_.size()) * 3 / 2, INT32_MAX));
   try {
     if (cap > INT32_MAX) throw std::bad_alloc();
-    data_.resize(static_cast<size_t>(cap));
+    if (cap > static_cast<int64_t>(data_.size())) {
+      // A new buffer takes the stream's bytes in one copy: the vector's own growth would move
+      // them one by one through the allocator, and would move the unused rest as well.
+      std::vector<uint8_t, NoInitAlloc> bigger;
+      bigger.resize(static_cast<size_t>(cap));
+      if (size_ > 0) std::memcpy(bigger.data(), data_.data(), static_cast<size_t>(size_));
+      data_.swap(bigger);
+    } else {
+      data_.resize(static_cast<size_t>(cap));
+    }
   } catch (const std::bad_alloc&) {
     throw EStreamError("Out of memory while expanding memory stream");
   }
