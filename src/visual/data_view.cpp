@@ -119,7 +119,7 @@ void FillRow(TDtRecord& row, bool fresh, const TDtRecord& rec,
 void FillRow(TDtRecord& row, bool fresh, const TDtCursor& rec,
              const std::vector<std::pair<int32_t, int32_t>>& columns) {
   for (const auto& [column, index] : columns) {
-    if (!(fresh || row.ValueMissing(column))) continue;
+    if (!(fresh || StoredValueMissing(row.ValueBytes(column).data()))) continue;
     const uint8_t* v = rec.ValueBytes(index);
     if (!StoredValueMissing(v)) row.SetValueBytes(column, TValue6{v[0], v[1], v[2], v[3], v[4], v[5]});
   }
