@@ -103,9 +103,10 @@ struct TYearPlot {
   // The peer's own decoder of a six-byte value.
   static double PlainValue(const uint8_t* p) {
     if (p[0] == 0) return 0.0;
-    uint64_t f = 0;
-    std::memcpy(&f, p + 1, 5);
-    const uint64_t bits = uint64_t{p[5] & 0x80u} << 56 | (uint64_t{p[0]} + 894) << 52 | (f & 0x7FFFFFFFFFull) << 13;
+    uint32_t low;
+    std::memcpy(&low, p + 1, 4);
+    const uint64_t f = uint64_t{low} | uint64_t{p[5] & 0x7Fu} << 32;
+    const uint64_t bits = uint64_t{p[5] & 0x80u} << 56 | (uint64_t{p[0]} + 894) << 52 | f << 13;
     double x;
     std::memcpy(&x, &bits, sizeof x);
     return x;
