@@ -1,6 +1,8 @@
 // The merged view and the text export against plain work in the same run. Merge: four data sets
 // of a year of one-minute records (two values each, equal stamps) rebuilt into one view, against
-// one pass over the four sets' records with the same reading operations. Export: the same year
+// a raw k-way merge of the sets' buffer bytes that builds the same rows into a buffer of the
+// view's size; and 1 against 50 loggers of one value for the same 30 days of rows, whose ratio
+// shows whether the merge grows linearly with the number of loggers. Export: the same year
 // from four weekly data folders written as text, against the same rows built with std::to_chars
 // and written with the same fsyncs, rename and folder fsync. Prints the ratios.
 // Under QV_BENCH_BRIEF two weeks of records stand in for the year.
@@ -13,6 +15,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -68,6 +72,7 @@ public:
   std::string GetName() override { return "mem"; }
   std::string GetSName() override { return "mem"; }
   bool NoData() override { return BufferSize() == 0; }
+  using TDtData::Buffer;
 };
 
 void Fill(TDtData& data, int set) {
@@ -83,20 +88,30 @@ void Fill(TDtData& data, int set) {
   }
 }
 
+// sets data sets of values values each over minutes minutes, and a list with every value of each.
 struct MemSets {
   std::unique_ptr<TChannels> channels = MakeChannels();
   std::vector<std::unique_ptr<TDtRecord>> recs;
   std::vector<std::unique_ptr<TMemSet>> sets;
   TGlobChanList list;
-  MemSets() {
-    for (int s = 0; s < Sets; ++s) {
-      recs.push_back(std::make_unique<TDtRecord>(Values));
+  explicit MemSets(int sets_n = Sets, int values = Values, int64_t minutes = Minutes()) {
+    for (int s = 0; s < sets_n; ++s) {
+      recs.push_back(std::make_unique<TDtRecord>(values));
       sets.push_back(std::make_unique<TMemSet>(recs.back().get()));
       sets.back()->SetChannels(channels.get());
-      Fill(*sets.back(), s);
+      TDtRecord r(values);
+      TDataLock lock(*sets.back());
+      sets.back()->NewBuffer();
+      for (int64_t i = 0; i < minutes; ++i) {
+        const TDtStamp st = StampOf(i);
+        r.Date = st.Date;
+        r.Time = st.Time;
+        for (int v = 0; v < values; ++v) r.SetValues(v, ValueOf(s, v, i));
+        sets.back()->InsertRecord(r);
+      }
     }
-    for (int s = 0; s < Sets; ++s)
-      for (int v = 0; v < Values; ++v)
+    for (int s = 0; s < sets_n; ++s)
+      for (int v = 0; v < values; ++v)
         list.Add(std::make_unique<TGlobalChannel>(sets[s].get(), channels->GetValueChannel(v)));
   }
 };
@@ -104,6 +119,89 @@ struct MemSets {
 MemSets& TheMemSets() {
   static MemSets m;
   return m;
+}
+
+// The peer's own test for a missing value: a negative image with the top exponent whose
+// magnitude reaches the missing value's.
+bool PlainMissing(const uint8_t* v) {
+  static const uint8_t image[6] = {0xFF, 0xF5, 0xBB, 0x6A, 0xD8, 0xE1};
+  if (v[0] != 0xFF || !(v[5] & 0x80)) return false;
+  for (int i = 5; i >= 1; --i) {
+    const int a = v[i] & (i == 5 ? 0x7F : 0xFF), b = image[i] & (i == 5 ? 0x7F : 0xFF);
+    if (a != b) return a > b;
+  }
+  return true;
+}
+
+// The raw k-way merge: the sets' record images taken from their buffers by a heap on (stamp, set
+// order); a row per stamp at which some set has a valid value, each set's values copied into
+// their columns, written into out (of the view's size). Answers the bytes written.
+int64_t RawMerge(MemSets& m, uint8_t* out) {
+  struct Src {
+    const uint8_t* p;
+    const uint8_t* end;
+    int64_t size;
+    int values;
+    int first_column;
+  };
+  std::vector<Src> src;
+  int columns = 0;
+  for (auto& set : m.sets) {
+    const int values = set->DtRec()->ValueCount();
+    const uint8_t* p = set->Buffer()->Memory();
+    src.push_back({p, p + set->BufferSize(), 12 + 6 * values, values, columns});
+    columns += values;
+  }
+  auto key = [](const uint8_t* p) {
+    uint16_t date;
+    uint32_t time;
+    std::memcpy(&date, p, 2);
+    std::memcpy(&time, p + 6, 4);
+    return uint64_t{date} << 32 | (time ^ 0x80000000u);
+  };
+  struct Entry {
+    uint64_t key;
+    uint32_t order;
+    bool operator>(const Entry& o) const { return key != o.key ? key > o.key : order > o.order; }
+  };
+  std::vector<Entry> heap;
+  for (size_t i = 0; i < src.size(); ++i)
+    if (src[i].p < src[i].end) heap.push_back({key(src[i].p), static_cast<uint32_t>(i)});
+  std::make_heap(heap.begin(), heap.end(), std::greater<>());
+  static const uint8_t missing[6] = {0xFF, 0xF5, 0xBB, 0x6A, 0xD8, 0xE1};
+  const int64_t row_size = 12 + 6 * columns;
+  uint8_t* row = nullptr;
+  uint64_t row_key = 0;
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+    Entry& e = heap.back();
+    Src& s = src[e.order];
+    const uint8_t* r = s.p;
+    bool valid = false;
+    for (int v = 0; v < s.values && !valid; ++v) valid = !PlainMissing(r + 12 + 6 * v);
+    if (valid) {
+      if (!row || e.key != row_key) {
+        row = row ? row + row_size : out;
+        std::memcpy(row, r, 12);
+        std::memset(row + 2, 0, 4);
+        std::memset(row + 10, 0, 2);
+        for (int c = 0; c < columns; ++c) std::memcpy(row + 12 + 6 * c, missing, 6);
+        row_key = e.key;
+      }
+      for (int v = 0; v < s.values; ++v) {
+        uint8_t* cell = row + 12 + 6 * (s.first_column + v);
+        if (PlainMissing(cell) && !PlainMissing(r + 12 + 6 * v)) std::memcpy(cell, r + 12 + 6 * v, 6);
+      }
+    }
+    s.p += s.size;
+    if (s.p < s.end) {
+      e.key = key(s.p);
+      std::push_heap(heap.begin(), heap.end(), std::greater<>());
+    } else {
+      heap.pop_back();
+    }
+  }
+  return row ? row + row_size - out : 0;
 }
 
 std::map<std::string, double>& Seconds() {
@@ -114,9 +212,9 @@ void Note(benchmark::State& state, const std::string& name, double total) {
   Seconds()[name] = total / static_cast<double>(state.iterations());
 }
 
-void BM_MergeFourSets(benchmark::State& state) {
-  MemSets& m = TheMemSets();
-  TDtRecord proto(Sets * Values);
+// Rebuilds a view over m's list; the seconds of one rebuild go to name.
+void MergeView(benchmark::State& state, MemSets& m, const std::string& name) {
+  TDtRecord proto(m.list.Count());
   TDataView view(&proto);
   view.SetSourceRange(0);
   view.SetGlobChanList(&m.list);
@@ -127,26 +225,68 @@ void BM_MergeFourSets(benchmark::State& state) {
     total += std::chrono::duration<double>(Clock::now() - t0).count();
   }
   state.counters["rows"] = static_cast<double>(view.BufferSize() / proto.Size());
-  Note(state, "merge", total);
+  Note(state, name, total);
 }
 
-// The peer: every record of the four sets read once, its values taken.
-void BM_PassOverFourSets(benchmark::State& state) {
+void BM_MergeFourSets(benchmark::State& state) { MergeView(state, TheMemSets(), "merge"); }
+
+int64_t FourSetRowSize() { return 12 + 6 * Sets * Values; }
+
+// The peer: the raw k-way merge into a buffer of the view's size, allocated as the view's is.
+void BM_RawMergeFourSets(benchmark::State& state) {
   MemSets& m = TheMemSets();
+  double total = 0;
+  int64_t written = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    std::unique_ptr<uint8_t[]> out(new uint8_t[static_cast<size_t>(Minutes() * FourSetRowSize())]);
+    written = RawMerge(m, out.get());
+    benchmark::DoNotOptimize(out.get());
+    total += std::chrono::duration<double>(Clock::now() - t0).count();
+  }
+  state.counters["rows"] = static_cast<double>(written / FourSetRowSize());
+  Note(state, "raw_merge", total);
+}
+
+// Whether the peer's rows are the view's, byte for byte.
+bool SameRowsAsTheView() {
+  MemSets& m = TheMemSets();
+  TDtRecord proto(m.list.Count());
+  TDataView view(&proto);
+  view.SetSourceRange(0);
+  view.SetGlobChanList(&m.list);
+  std::vector<uint8_t> out(static_cast<size_t>(Minutes() * FourSetRowSize()));
+  if (RawMerge(m, out.data()) != view.BufferSize()) return false;
+  TDataLock lock(view);
+  view.SelectWindow(0);
+  std::vector<uint8_t> row(static_cast<size_t>(FourSetRowSize()));
+  int64_t at = 0;
+  for (bool ok = view.First(); ok; ok = view.Next(), at += FourSetRowSize()) {
+    view.DtRec()->PutBytes(row.data());
+    if (std::memcmp(row.data(), out.data() + at, row.size()) != 0) return false;
+  }
+  return at == view.BufferSize();
+}
+
+// 1 and 50 loggers of one value over the same 30 days: the same rows, 50 times the records.
+int64_t LoggerMinutes() { return Brief() ? 2 * 1440 : 30 * 1440; }
+void BM_MergeLoggers(benchmark::State& state) {
+  const int loggers = static_cast<int>(state.range(0));
+  MemSets m(loggers, 1, LoggerMinutes());
+  MergeView(state, m, "loggers" + std::to_string(loggers));
+}
+// The same growth for the raw merge, to tell the merge's own growth from that of the work.
+void BM_RawMergeLoggers(benchmark::State& state) {
+  const int loggers = static_cast<int>(state.range(0));
+  MemSets m(loggers, 1, LoggerMinutes());
   double total = 0;
   for (auto _ : state) {
     auto t0 = Clock::now();
-    double sum = 0;
-    for (auto& set : m.sets) {
-      TDataLock lock(*set);
-      set->SelectWindow(0);
-      for (bool ok = set->First(); ok; ok = set->Next())
-        for (int v = 0; v < Values; ++v) sum += set->DtRec()->GetValues(v);
-    }
-    benchmark::DoNotOptimize(sum);
+    std::unique_ptr<uint8_t[]> out(new uint8_t[static_cast<size_t>(LoggerMinutes() * (12 + 6 * loggers))]);
+    benchmark::DoNotOptimize(RawMerge(m, out.get()));
     total += std::chrono::duration<double>(Clock::now() - t0).count();
   }
-  Note(state, "pass", total);
+  Note(state, "raw_loggers" + std::to_string(loggers), total);
 }
 
 // Four weekly data folders of the same year, and the export's file.
@@ -290,16 +430,40 @@ int main(int argc, char** argv) {
   using Fn = void (*)(benchmark::State&);
   // The export runs before its peer, whose rows are checked against its bytes.
   const std::pair<const char*, Fn> benches[] = {{"BM_MergeFourSets", BM_MergeFourSets},
-                                                {"BM_PassOverFourSets", BM_PassOverFourSets},
+                                                {"BM_RawMergeFourSets", BM_RawMergeFourSets},
                                                 {"BM_ExportYear", BM_ExportYear},
                                                 {"BM_ToCharsRowsSameDurability", BM_ToCharsRowsSameDurability}};
+  // The merges take a fraction of a second: more repeats, so that the first rebuild's cold
+  // buffer does not decide their ratios.
+  const int merge_iterations = Brief() ? 1 : 20;
   for (const auto& [name, fn] : benches)
-    benchmark::RegisterBenchmark(name, fn)->Iterations(iterations)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(name, fn)
+        ->Iterations(std::string(name).find("Merge") != std::string::npos ? merge_iterations : iterations)
+        ->Unit(benchmark::kMillisecond);
+  for (int loggers : {1, 50}) {
+    benchmark::RegisterBenchmark("BM_MergeLoggers", BM_MergeLoggers)
+        ->Arg(loggers)
+        ->Iterations(merge_iterations)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_RawMergeLoggers", BM_RawMergeLoggers)
+        ->Arg(loggers)
+        ->Iterations(merge_iterations)
+        ->Unit(benchmark::kMillisecond);
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   auto& s = Seconds();
-  if (s.count("merge") && s.count("pass"))
-    PrintRatio("merge four sets / one pass over their records", s["merge"], s["pass"], 2);
+  if (s.count("merge") && s.count("raw_merge")) {
+    std::printf("raw merge builds the view's rows: %s\n", SameRowsAsTheView() ? "yes" : "NO");
+    PrintRatio("merge four sets / raw k-way merge of the same rows", s["merge"], s["raw_merge"], 2);
+  }
+  if (s.count("loggers1") && s.count("loggers50"))
+    PrintRatio("merge 50 loggers / 1 logger, same rows", s["loggers50"], s["loggers1"], 50);
+  if (s.count("raw_loggers1") && s.count("raw_loggers50"))
+    std::printf("%-52s %6.2fx  (for comparison: the raw merge's own growth)\n", "raw merge 50 loggers / 1 logger",
+                s["raw_loggers50"] / s["raw_loggers1"]);
+  if (s.count("loggers50") && s.count("raw_loggers50"))
+    std::printf("%-52s %6.2fx\n", "merge 50 loggers / raw merge 50 loggers", s["loggers50"] / s["raw_loggers50"]);
   if (s.count("export") && s.count("to_chars_rows"))
     PrintRatio("export a year / to_chars rows, same fsyncs and rename", s["export"], s["to_chars_rows"], 1.5);
   benchmark::Shutdown();

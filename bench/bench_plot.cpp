@@ -1,12 +1,14 @@
 // Painting a plot box over a year of 1-minute data (525,600 records) with 12 curves into a
-// 1920-pixel-wide bitmap, against (a) one linear scan of the same records that reads each of
-// their 12 values once and (b) drawing the reduced polylines alone. Goal: the paint within 2 x (a + b), and (b) under 16 ms.
+// 1920-pixel-wide bitmap, against (a) a plain scan of the same buffer bytes that decodes each
+// record's stamp and 12 values with its own decoder and allocates nothing and (b) drawing the
+// same reduced polylines alone. Goal: the paint within 2 x (a + b), and (b) under 16 ms.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,15 +100,35 @@ struct TYearPlot {
 
   void Paint() { box->PaintOn(bitmap.Canvas()); }
 
+  // The peer's own decoder of a six-byte value.
+  static double PlainValue(const uint8_t* p) {
+    if (p[0] == 0) return 0.0;
+    uint32_t low;
+    std::memcpy(&low, p + 1, 4);
+    const uint64_t f = uint64_t{low} | uint64_t{p[5] & 0x7Fu} << 32;
+    const uint64_t bits = uint64_t{p[5] & 0x80u} << 56 | (uint64_t{p[0]} + 894) << 52 | f << 13;
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+  }
+
   double Scan() {
-    double sum = 0;
+    // A sum per curve, so that the additions do not wait on one another.
+    double sums[kCurves + 1] = {};
     TDataLock lock(data);
-    data.SelectWindow(1);
-    // Every record once, with every value the curves show.
-    for (bool ok = data.First(); ok; ok = data.Next()) {
-      sum += data.DtRec()->Time;
-      for (int c = 0; c < kCurves; ++c) sum += data.DtRec()->GetValues(c);
+    // Every record once, with its stamp and every value the curves show.
+    const uint8_t* p = data.Buffer()->Memory();
+    const int64_t size = rec.Size(), n = data.BufferSize() / size;
+    for (int64_t i = 0; i < n; ++i, p += size) {
+      uint16_t date;
+      int32_t time;
+      std::memcpy(&date, p, 2);
+      std::memcpy(&time, p + 6, 4);
+      sums[kCurves] += date + time;
+      for (int c = 0; c < kCurves; ++c) sums[c] += PlainValue(p + 12 + 6 * c);
     }
+    double sum = 0;
+    for (double x : sums) sum += x;
     return sum;
   }
 
@@ -166,9 +188,9 @@ int main(int argc, char** argv) {
   std::printf("records %lld, curves %d, polylines %zu, points %zu\n", static_cast<long long>(kRecords), kCurves,
               p.polylines.size(), points);
   std::printf(
-      "paint %.2f ms; (a) scan %.2f ms + (b) draw %.2f ms = %.2f ms; ratio %.2f (goal <= 2); draw step %.2f ms "
-      "(goal < 16)\n",
-      paint, scan, draw, scan + draw, paint / (scan + draw), draw);
+      "paint %.2f ms; (a) plain scan %.2f ms + (b) draw %.2f ms = %.2f ms; ratio %.2f (goal <= 2)%s; draw step "
+      "%.2f ms (goal < 16)\n",
+      paint, scan, draw, scan + draw, paint / (scan + draw), paint / (scan + draw) <= 2 ? " met" : " missed", draw);
   benchmark::Shutdown();
   return 0;
 }

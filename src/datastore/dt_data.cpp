@@ -64,6 +64,23 @@ void TDtData::EnsureScratch() {
   if (newest_rec_->ValueCount() != n) newest_rec_->ChangeValCount(n);
 }
 
+TDtCursor::TDtCursor(const uint8_t* bytes, int64_t size, int64_t start, int64_t stop, int32_t values)
+    : bytes_(bytes),
+      size_(bytes ? size : 0),
+      start_(start),
+      stop_(stop),
+      record_size_(12 + 6 * values),
+      values_(values) {}
+
+void TDtCursor::BadIndex(int32_t index) {
+  throw Exception("TTRecord.GetValues: invalid Index: " + std::to_string(index));
+}
+
+TDtCursor TDtData::Records() const {
+  if (!HasBuffer()) return TDtCursor{};
+  return TDtCursor(Buffer()->Memory(), BufferSize(), WinStart(), WinStop(), DtRec()->ValueCount());
+}
+
 TDtStamp TDtData::StampAt(int64_t pos) const {
   const uint8_t* p = Buffer()->Memory() + pos;
   return TDtStamp{GetLE16(p), GetLE32s(p + 6)};

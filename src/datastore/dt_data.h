@@ -10,8 +10,53 @@
 #include "base/dt_stamp.h"
 #include "datastore/data.h"
 #include "datastore/dt_record.h"
+#include "platform/rtl/byte_order.h"
 
 namespace qv {
+
+// Walks the records of a data set's read window in its buffer, the records First and Next would
+// read, without copying them into the record buffer and without allocating. The caller holds the
+// data set's lock and leaves the buffer alone while it walks.
+class TDtCursor {
+public:
+  TDtCursor() = default;
+  // bytes..bytes+size the buffer, start and stop the read window's positions (as WinStart and
+  // WinStop), values the number of values of each record.
+  TDtCursor(const uint8_t* bytes, int64_t size, int64_t start, int64_t stop, int32_t values);
+
+  // To the window's first record, then to each next one; false past the last.
+  bool Next() {
+    const int64_t pos = pos_ < 0 ? start_ : pos_ + record_size_;
+    const bool ok = pos_ < 0 ? start_ >= 0 && start_ + record_size_ <= size_
+                             : pos_ < size_ && stop_ >= 0 && pos <= stop_ && size_ - pos >= record_size_;
+    pos_ = ok ? pos : size_;
+    return ok;
+  }
+  int64_t Position() const { return pos_; }
+  uint16_t Date() const { return GetLE16(Record()); }
+  int32_t Time() const { return GetLE32s(Record() + 6); }
+  TDtStamp Stamp() const { return TDtStamp{Date(), Time()}; }
+  int32_t ValueCount() const { return values_; }
+  // As TTRecord::GetValues and ValueMissing of the record, with its error for a bad index.
+  double Value(int32_t index) const { return StoredValue(ValueBytes(index)); }
+  bool ValueMissing(int32_t index) const { return StoredValueMissing(ValueBytes(index)); }
+  const uint8_t* ValueBytes(int32_t index) const {
+    if (index < 0 || index >= values_) BadIndex(index);
+    return Record() + 12 + 6 * index;
+  }
+
+private:
+  const uint8_t* Record() const { return bytes_ + pos_; }
+  [[noreturn]] static void BadIndex(int32_t index);
+
+  const uint8_t* bytes_ = nullptr;
+  int64_t size_ = 0;
+  int64_t start_ = -1;
+  int64_t stop_ = -1;
+  int64_t pos_ = -1;  // -1 before the first record, size_ past the last
+  int32_t record_size_ = 12;
+  int32_t values_ = 0;
+};
 
 // Decisions of CheckInsert.
 enum TInsertDecision : int32_t {
@@ -80,6 +125,9 @@ public:
                                      uint8_t flags, bool& over_before);
 
   TDtRecord* DtRec() const { return static_cast<TDtRecord*>(Rec()); }
+  // A cursor over the records of the selected read window; valid while the caller holds the lock
+  // and the buffer does not change.
+  TDtCursor Records() const;
   TDtRecord& NewestRec() const { return *newest_rec_; }
   // Window 1 or 2: its stamps and byte positions (-1 not set, -2 not found, DataPosMax open).
   TDtStamp StartDt(int window) const { return win_[Index(window)].start; }

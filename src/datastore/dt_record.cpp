@@ -16,14 +16,6 @@ constexpr double kTwo39 = 549755813888.0;  // 2^39
 constexpr uint64_t kFractionMask = (uint64_t{1} << 39) - 1;
 }  // namespace
 
-double Value6ToDouble(const TValue6& v) {
-  if (v[0] == 0) return 0.0;
-  uint64_t m = uint64_t{v[1]} | (uint64_t{v[2]} << 8) | (uint64_t{v[3]} << 16) | (uint64_t{v[4]} << 24) |
-               (uint64_t{v[5] & 0x7Fu} << 32);
-  double x = std::ldexp(1.0 + static_cast<double>(m) / kTwo39, int{v[0]} - 129);
-  return (v[5] & 0x80) ? -x : x;
-}
-
 TValue6 DoubleToValue6(double x) {
   TValue6 out{};
   if (std::isnan(x) || std::isinf(x)) throw EOverflow("Floating point overflow");
@@ -46,17 +38,17 @@ TValue6 DoubleToValue6(double x) {
 
 // ---- TRecord ----
 
-void TRecord::ReadBlock(TStream& stream, std::vector<uint8_t>& bytes, const std::string& class_name) {
+void TRecord::ReadBlock(TStream& stream, uint8_t* bytes, int32_t count, const std::string& class_name) {
   try {
-    stream.ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    stream.ReadBuffer(bytes, count);
   } catch (const EReadError&) {
     throw EReadError(class_name + ".SRead: " + LoadResString("stm_StreamReadError"));
   }
 }
 
-void TRecord::WriteBlock(TStream& stream, const std::vector<uint8_t>& bytes, const std::string& class_name) {
+void TRecord::WriteBlock(TStream& stream, const uint8_t* bytes, int32_t count, const std::string& class_name) {
   try {
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    stream.WriteBuffer(bytes, count);
   } catch (const EWriteError&) {
     throw EWriteError(class_name + ".SWrite: " + LoadResString("stm_StreamWriteError"));
   } catch (const EStreamError&) {
@@ -65,15 +57,15 @@ void TRecord::WriteBlock(TStream& stream, const std::vector<uint8_t>& bytes, con
 }
 
 int32_t TRecord::SRead(TStream& stream) {
-  std::vector<uint8_t> bytes(1);
-  for (uint16_t i = 0; i < size_; ++i) ReadBlock(stream, bytes, "TRecord");
+  uint8_t byte;
+  for (uint16_t i = 0; i < size_; ++i) ReadBlock(stream, &byte, 1, "TRecord");
   return 1;
 }
 
 int32_t TRecord::SWrite(TStream& stream) {
   std::vector<uint8_t> bytes(size_);
   for (uint16_t i = 0; i < size_; ++i) bytes[i] = static_cast<uint8_t>('0' + (i + 1) % 10);
-  WriteBlock(stream, bytes, "TRecord");
+  WriteBlock(stream, bytes.data(), size_, "TRecord");
   return 1;
 }
 
@@ -128,18 +120,18 @@ void TTRecord::GetValuesFrom(const uint8_t* p) {
 }
 
 int32_t TTRecord::SRead(TStream& stream) {
-  std::vector<uint8_t> bytes(size_);
-  ReadBlock(stream, bytes, "TTRecord");
+  TImage bytes;
+  ReadBlock(stream, bytes.data(), size_, "TTRecord");
   Time = GetLE32s(bytes.data());
   GetValuesFrom(bytes.data() + 4);
   return 1;
 }
 
 int32_t TTRecord::SWrite(TStream& stream) {
-  std::vector<uint8_t> bytes(size_);
+  TImage bytes;
   PutLE32(bytes.data(), static_cast<uint32_t>(Time));
   PutValues(bytes.data() + 4);
-  WriteBlock(stream, bytes, "TTRecord");
+  WriteBlock(stream, bytes.data(), size_, "TTRecord");
   return 1;
 }
 
@@ -197,12 +189,7 @@ bool TTRecord::LargeValueMissing(int32_t index) const {
 double TTRecord::GetValues(int32_t index) const {
   if (index < 0 || index >= value_count_)
     throw Exception("TTRecord.GetValues: invalid Index: " + std::to_string(index));
-  static const double kLow = Value6ToDouble(NoValueImage);
-  static const double kHigh = Value6ToDouble(MaxValueImage);
-  double v = Value6ToDouble(values_[static_cast<size_t>(index)]);
-  if (v <= kLow) return NoValue;
-  if (v >= kHigh) return MaxValue;
-  return v;
+  return StoredValue(values_[static_cast<size_t>(index)].data());
 }
 
 void TTRecord::SetValues(int32_t index, double x) {
@@ -235,8 +222,8 @@ void TDtRecord::ChangeValCount(int32_t n) {
 }
 
 int32_t TDtRecord::SRead(TStream& stream) {
-  std::vector<uint8_t> bytes(size_);
-  ReadBlock(stream, bytes, "TDtRecord");
+  TImage bytes;
+  ReadBlock(stream, bytes.data(), size_, "TDtRecord");
   Date = GetLE16(bytes.data());
   Time = GetLE32s(bytes.data() + 6);
   GetValuesFrom(bytes.data() + 12);
@@ -244,9 +231,9 @@ int32_t TDtRecord::SRead(TStream& stream) {
 }
 
 int32_t TDtRecord::SWrite(TStream& stream) {
-  std::vector<uint8_t> bytes(size_, 0);
+  TImage bytes;
   PutBytes(bytes.data());
-  WriteBlock(stream, bytes, "TDtRecord");
+  WriteBlock(stream, bytes.data(), size_, "TDtRecord");
   return 1;
 }
 

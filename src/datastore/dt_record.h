@@ -3,6 +3,7 @@
 // floating-point number. The stream format is the format of every record in a data file and
 // in a data set's buffer.
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,8 +17,16 @@ namespace qv {
 // a 39-bit fraction with the sign in the top bit of byte 5.
 using TValue6 = std::array<uint8_t, 6>;
 
-// Exact.
-double Value6ToDouble(const TValue6& v);
+// Exact: the double is built from the bits (the format's exponents and fractions are all normal
+// doubles), the six bytes at p.
+constexpr double Value6BitsToDouble(const uint8_t* p) {
+  if (p[0] == 0) return 0.0;
+  const uint64_t fraction = uint64_t{p[1]} | (uint64_t{p[2]} << 8) | (uint64_t{p[3]} << 16) | (uint64_t{p[4]} << 24) |
+                            (uint64_t{p[5] & 0x7Fu} << 32);
+  // Exponent byte - 129 + 1023; the 39 fraction bits lead the double's 52.
+  return std::bit_cast<double>(uint64_t{p[5] & 0x80u} << 56 | (uint64_t{p[0]} + 894) << 52 | fraction << 13);
+}
+inline double Value6ToDouble(const TValue6& v) { return Value6BitsToDouble(v.data()); }
 // Rounds at the 39th fraction bit, halves away from zero; magnitudes below 2^-128 give 0;
 // raises EOverflow for magnitudes beyond the format (and for infinities and NaN).
 TValue6 DoubleToValue6(double x);
@@ -28,6 +37,22 @@ constexpr double MaxValue = 1.501e38;
 extern const TValue6 NoValueImage;  // FF F5 BB 6A D8 E1
 constexpr uint8_t NoValueExponent = 0xFF;
 extern const TValue6 MaxValueImage;  // FF F5 BB 6A D8 61
+
+// The value a record gives for the six stored bytes at p (TTRecord::GetValues): NoValue at or
+// below the missing value's image, MaxValue at or above the upper bound's.
+inline double StoredValue(const uint8_t* p) {
+  constexpr uint8_t low[6] = {0xFF, 0xF5, 0xBB, 0x6A, 0xD8, 0xE1};
+  constexpr uint8_t high[6] = {0xFF, 0xF5, 0xBB, 0x6A, 0xD8, 0x61};
+  constexpr double kLow = Value6BitsToDouble(low);
+  constexpr double kHigh = Value6BitsToDouble(high);
+  const double v = Value6BitsToDouble(p);
+  if (v <= kLow) return NoValue;
+  if (v >= kHigh) return MaxValue;
+  return v;
+}
+// Whether the six stored bytes at p are a missing value: only the largest magnitudes share the
+// missing value's exponent byte.
+inline bool StoredValueMissing(const uint8_t* p) { return p[0] == NoValueExponent && StoredValue(p) <= NoValue; }
 
 class TRecord {
 public:
@@ -47,8 +72,12 @@ public:
 
 protected:
   // Reads or writes one block of `bytes`, giving stream failures the prefix of `class_name`.
-  static void ReadBlock(TStream& stream, std::vector<uint8_t>& bytes, const std::string& class_name);
-  static void WriteBlock(TStream& stream, const std::vector<uint8_t>& bytes, const std::string& class_name);
+  static void ReadBlock(TStream& stream, uint8_t* bytes, int32_t count, const std::string& class_name);
+  static void WriteBlock(TStream& stream, const uint8_t* bytes, int32_t count, const std::string& class_name);
+  // The largest record image: a date record with 255 values. Records are read and written
+  // through a block of this size on the stack, not a block allocated per record.
+  static constexpr int32_t MaxImageSize = 12 + 6 * 255;
+  using TImage = std::array<uint8_t, MaxImageSize>;
 
   uint16_t size_;
 };

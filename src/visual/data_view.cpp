@@ -14,7 +14,9 @@ namespace qv {
 namespace {
 
 // Orders records by date, then time.
-uint64_t StampKey(const TDtRecord& r) { return uint64_t{r.Date} << 32 | (static_cast<uint32_t>(r.Time) ^ 0x80000000u); }
+uint64_t StampKey(uint16_t date, int32_t time) {
+  return uint64_t{date} << 32 | (static_cast<uint32_t>(time) ^ 0x80000000u);
+}
 
 bool SameStamp(const TDtRecord& a, const TDtRecord& b) { return a.Date == b.Date && a.Time == b.Time; }
 
@@ -27,15 +29,69 @@ bool HasValidValue(const TDtRecord& r) {
   return false;
 }
 
-// One source of a merge: its columns as (column, value index) pairs.
+bool HasValidValue(const TDtCursor& r) {
+  for (int32_t i = 0; i < r.ValueCount(); ++i)
+    if (!r.ValueMissing(i)) return true;
+  return false;
+}
+
+// One source of a merge: its columns as (column, value index) pairs and the cursor over its
+// records.
 struct TMergeSource {
   TDtData* data;
   std::vector<std::pair<int32_t, int32_t>> columns;
+  TDtCursor records;
+  bool locked = false;
 };
-// A source in the merge order, by the stamp of its current record.
-struct TMergeEntry {
-  uint64_t key;
-  TMergeSource* source;
+
+// The sources that still have records as a binary min-heap on (stamp of the current record,
+// order in the list): the next record to merge is always at the top, and moving a source on costs
+// log(sources), whatever the number of sources at one time stamp.
+class TMergeHeap {
+public:
+  struct TEntry {
+    uint64_t key;
+    uint32_t order;
+    bool operator<(const TEntry& o) const { return key != o.key ? key < o.key : order < o.order; }
+  };
+  void Reserve(size_t n) { heap_.reserve(n); }
+  void Push(TEntry e) {
+    heap_.push_back(e);
+    size_t i = heap_.size() - 1;
+    while (i > 0 && heap_[i] < heap_[(i - 1) / 2]) {
+      std::swap(heap_[i], heap_[(i - 1) / 2]);
+      i = (i - 1) / 2;
+    }
+  }
+  bool Empty() const { return heap_.empty(); }
+  const TEntry& Top() const { return heap_.front(); }
+  // The top source moved on to a record with this key.
+  void ReplaceTop(uint64_t key) {
+    heap_.front().key = key;
+    SiftDown();
+  }
+  void PopTop() {
+    heap_.front() = heap_.back();
+    heap_.pop_back();
+    if (!heap_.empty()) SiftDown();
+  }
+
+private:
+  void SiftDown() {
+    const size_t n = heap_.size();
+    size_t i = 0;
+    const TEntry e = heap_[0];
+    for (;;) {
+      size_t c = 2 * i + 1;
+      if (c >= n) break;
+      if (c + 1 < n && heap_[c + 1] < heap_[c]) ++c;
+      if (!(heap_[c] < e)) break;
+      heap_[i] = heap_[c];
+      i = c;
+    }
+    heap_[i] = e;
+  }
+  std::vector<TEntry> heap_;
 };
 
 // The columns of the first n entries of list that refer to data and whose value index exists in
@@ -58,6 +114,15 @@ void FillRow(TDtRecord& row, bool fresh, const TDtRecord& rec,
   for (const auto& [column, index] : columns)
     if ((fresh || row.ValueMissing(column)) && !rec.ValueMissing(index))
       row.SetValueBytes(column, rec.ValueBytes(index));
+}
+
+void FillRow(TDtRecord& row, bool fresh, const TDtCursor& rec,
+             const std::vector<std::pair<int32_t, int32_t>>& columns) {
+  for (const auto& [column, index] : columns) {
+    if (!(fresh || StoredValueMissing(row.ValueBytes(column).data()))) continue;
+    const uint8_t* v = rec.ValueBytes(index);
+    if (!StoredValueMissing(v)) row.SetValueBytes(column, TValue6{v[0], v[1], v[2], v[3], v[4], v[5]});
+  }
 }
 
 }  // namespace
@@ -103,13 +168,12 @@ void TDataView::Rebuild() {
   TDataGlobals* registry = DataGlobals;
   if (registry) registry->Lock();
   Lock();
+  // Locked in the list's order of data sets; each is released as soon as it runs out of records.
   std::vector<TMergeSource> sources;
-  // The sources that still have records, the one with the earliest current record first; each
-  // of them is locked.
-  std::vector<TMergeEntry> merge;
   auto release = [&] {
-    for (TMergeEntry& e : merge) e.source->data->Unlock();
-    merge.clear();
+    for (TMergeSource& s : sources)
+      if (s.locked) s.data->Unlock();
+    sources.clear();
     if (registry) registry->Unlock();
     Unlock();
   };
@@ -119,20 +183,22 @@ void TDataView::Rebuild() {
       NewBuffer();
       int64_t most = 0;
       sources.reserve(static_cast<size_t>(list_->DataCount()));
+      TMergeHeap merge;
+      merge.Reserve(static_cast<size_t>(list_->DataCount()));
       for (int32_t d = 0; d < list_->DataCount(); ++d) {
         auto* data = dynamic_cast<TDtData*>(list_->GetData_I(d));
         if (!data || data == this) continue;
         data->Lock();
-        sources.push_back(TMergeSource{data, {}});
-        merge.push_back(TMergeEntry{0, &sources.back()});
+        TMergeSource& s = sources.emplace_back(TMergeSource{data, {}, {}, true});
         data->SelectWindow(source_range_);
-        if (!data->First()) {
-          merge.pop_back();
+        s.records = data->Records();
+        if (!s.records.Next()) {
+          s.locked = false;
           data->Unlock();
           continue;
         }
-        merge.back().key = StampKey(*data->DtRec());
-        sources.back().columns = ColumnsOf(*list_, n, *data);
+        merge.Push({StampKey(s.records.Date(), s.records.Time()), static_cast<uint32_t>(sources.size() - 1)});
+        s.columns = ColumnsOf(*list_, n, *data);
         most = std::max<int64_t>(most, data->RecordCount());
       }
       TDtRecord row(n);
@@ -140,37 +206,33 @@ void TDataView::Rebuild() {
       // when the first row has started the buffer.
       reserve_ = most * row.Size();
       rows_end_ = 0;
-      std::stable_sort(merge.begin(), merge.end(),
-                       [](const TMergeEntry& a, const TMergeEntry& b) { return a.key < b.key; });
       // Records of several sources with one time stamp are gathered into one row before it is
       // stored: the row is inserted once per time stamp, whichever source came first.
       bool pending = false;
-      while (!merge.empty()) {
-        TMergeSource& s = *merge.front().source;
-        const TDtRecord& rec = *s.data->DtRec();
+      while (!merge.Empty()) {
+        TMergeSource& s = sources[merge.Top().order];
+        TDtCursor& rec = s.records;
         if (!SkipEmptyRows || HasValidValue(rec)) {
           // Without skipping, every record keeps a row of its own (an empty one marks the start
           // of a recording), and the insertion decides how equal stamps meet.
-          if (pending && (!SkipEmptyRows || !SameStamp(row, rec))) {
+          if (pending && (!SkipEmptyRows || row.Date != rec.Date() || row.Time != rec.Time())) {
             AddRow(row);
             pending = false;
           }
           const bool fresh = !pending;
           if (fresh) {
             row.Clear();
-            row.Date = rec.Date;
-            row.Time = rec.Time;
+            row.Date = rec.Date();
+            row.Time = rec.Time();
             pending = true;
           }
           FillRow(row, fresh, rec, s.columns);
         }
-        if (s.data->Next()) {
-          // Only the first entry moved: carry it behind the ones that are earlier.
-          merge.front().key = StampKey(rec);
-          for (size_t i = 1; i < merge.size() && merge[i].key < merge[i - 1].key; ++i)
-            std::swap(merge[i], merge[i - 1]);
+        if (rec.Next()) {
+          merge.ReplaceTop(StampKey(rec.Date(), rec.Time()));
         } else {
-          merge.erase(merge.begin());
+          merge.PopTop();
+          s.locked = false;
           s.data->Unlock();
         }
       }

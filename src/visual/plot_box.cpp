@@ -447,14 +447,13 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
       if (curves.empty()) continue;
       TDataLock lock(*data);
       data->SelectWindow(1);
-      const TDtRecord* rec = data->DtRec();
       const TDtAxisScale::TDtPixelMap x_of = time_axis->DtPixelMap();
-      for (bool ok = data->First(); ok; ok = data->Next()) {
-        const TDtStamp t{rec->Date, rec->Time};
+      for (TDtCursor rec = data->Records(); rec.Next();) {
+        const TDtStamp t = rec.Stamp();
         const bool stamped = Complete(t);
         const int x = stamped ? x_of(t) : 0;
         for (TCurve& cv : curves) {
-          const double v = rec->GetValues(cv.index);
+          const double v = rec.Value(cv.index);
           if (v > kBadFloat && stamped)
             cv.reducer->Add(x, cv.map(v));
           else

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <optional>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -503,6 +504,31 @@ bool RefSetPositions(RefWin (&wins)[2], const std::string& bytes, int64_t size, 
   return (!wins[0].Set() || wins[0].start_pos >= 0) && (!wins[1].Set() || wins[1].start_pos >= 0);
 }
 
+// Each record as its stamp, values and missing marks.
+std::string RecordText(uint16_t date, int32_t time, const std::function<double(int)>& value,
+                       const std::function<bool(int)>& missing, int count) {
+  std::string text = std::to_string(date) + "/" + std::to_string(time) + ":";
+  for (int i = 0; i < count; ++i) text += " " + std::to_string(value(i)) + (missing(i) ? "m" : "");
+  return text;
+}
+std::vector<std::string> ReadWalk(TDtData& data) {
+  std::vector<std::string> out;
+  const TDtRecord& r = *data.DtRec();
+  for (bool ok = data.First(); ok; ok = data.Next())
+    out.push_back(RecordText(
+        r.Date, r.Time, [&](int i) { return r.GetValues(i); }, [&](int i) { return r.ValueMissing(i); },
+        r.ValueCount()));
+  return out;
+}
+std::vector<std::string> CursorWalk(const TDtData& data) {
+  std::vector<std::string> out;
+  for (TDtCursor c = data.Records(); c.Next();)
+    out.push_back(RecordText(
+        c.Date(), c.Time(), [&](int i) { return c.Value(i); }, [&](int i) { return c.ValueMissing(i); },
+        c.ValueCount()));
+  return out;
+}
+
 // Random sorted buffers (repeated stamps, empty records, a cut-off record at the end) and windows
 // around them: the positioning finds what a walk over every record finds, from the start and
 // when a read appends records behind those already positioned.
@@ -565,6 +591,11 @@ TEST_F(DtWindowTest, PositionsMatchAWalkOverEveryRecord) {
     EXPECT_EQ(data_.SetPositions(from_start, start_pos), want) << "round " << round;
     expect_same("grown");
     EXPECT_EQ(data_.Buffer()->Position(), stream_pos) << "round " << round;
+    // The cursor walks every window's records as First and Next read them.
+    for (uint8_t w : {0, 1, 2, 3}) {
+      data_.SelectWindow(w);
+      EXPECT_EQ(CursorWalk(data_), ReadWalk(data_)) << "round " << round << " window " << int{w};
+    }
   }
 }
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 #include "platform/rtl/exception.h"
 
@@ -61,6 +63,72 @@ TEST(Value6Test, RoundTripsAndOverflow) {
   EXPECT_THROW(DoubleToValue6(std::numeric_limits<double>::infinity()), EOverflow);
   EXPECT_THROW(DoubleToValue6(std::nan("")), EOverflow);
   EXPECT_EQ(Value6ToDouble(TValue6{0, 1, 2, 3, 4, 5}), 0.0);
+}
+
+// The decoder the bit-built one replaced: the same value by scaling the fraction.
+double LdexpValue6(const TValue6& v) {
+  if (v[0] == 0) return 0.0;
+  uint64_t m = uint64_t{v[1]} | (uint64_t{v[2]} << 8) | (uint64_t{v[3]} << 16) | (uint64_t{v[4]} << 24) |
+               (uint64_t{v[5] & 0x7Fu} << 32);
+  double x = std::ldexp(1.0 + static_cast<double>(m) / 549755813888.0, int{v[0]} - 129);
+  return (v[5] & 0x80) ? -x : x;
+}
+
+uint64_t Bits(double x) {
+  uint64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  return b;
+}
+
+// Same bits (a sign of zero or a rounding would show), and the record's view of the bytes (the
+// clamped value and the missing test) as the record gives it.
+void ExpectDecodedAsBefore(const TValue6& v) {
+  ASSERT_EQ(Bits(Value6ToDouble(v)), Bits(LdexpValue6(v))) << Hex(v);
+  const double before = LdexpValue6(v);
+  const double clamped = before <= LdexpValue6(NoValueImage)    ? NoValue
+                         : before >= LdexpValue6(MaxValueImage) ? MaxValue
+                                                                : before;
+  ASSERT_EQ(Bits(StoredValue(v.data())), Bits(clamped)) << Hex(v);
+  ASSERT_EQ(StoredValueMissing(v.data()), clamped <= NoValue) << Hex(v);
+  TTRecord r(1);
+  r.SetValueBytes(0, v);
+  ASSERT_EQ(Bits(r.GetValues(0)), Bits(clamped)) << Hex(v);
+  ASSERT_EQ(r.ValueMissing(0), clamped <= NoValue) << Hex(v);
+}
+
+TEST(Value6Test, BitBuiltDecoderEqualsTheScalingOne) {
+  // Both ends of the exponent, of the fraction and the sign, the bounds and their neighbours.
+  const TValue6 edges[] = {
+      {0, 0, 0, 0, 0, 0},
+      {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+      {1, 0, 0, 0, 0, 0},
+      {1, 0, 0, 0, 0, 0x80},
+      {1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+      {0x81, 0, 0, 0, 0, 0},
+      {0x81, 1, 0, 0, 0, 0},
+      {0x81, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F},
+      {0x80, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+      {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+      {0xFF, 0, 0, 0, 0, 0},
+      {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F},
+      {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+      NoValueImage,
+      MaxValueImage,
+      {0xFF, 0xF4, 0xBB, 0x6A, 0xD8, 0xE1},
+      {0xFF, 0xF6, 0xBB, 0x6A, 0xD8, 0xE1},
+      {0xFF, 0xF4, 0xBB, 0x6A, 0xD8, 0x61},
+      {0xFF, 0xF6, 0xBB, 0x6A, 0xD8, 0x61},
+      DoubleToValue6(0.1),
+      DoubleToValue6(-273.15),
+  };
+  for (const TValue6& v : edges) ExpectDecodedAsBefore(v);
+  std::mt19937_64 random(48);
+  for (int i = 0; i < 200000; ++i) {
+    const uint64_t r = random();
+    TValue6 v;
+    for (int b = 0; b < 6; ++b) v[static_cast<size_t>(b)] = static_cast<uint8_t>(r >> (8 * b));
+    ExpectDecodedAsBefore(v);
+  }
 }
 
 TEST(DtRecordTest, CreateAndEmptiness) {

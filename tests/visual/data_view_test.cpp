@@ -168,6 +168,35 @@ TEST_F(DataViewTest, RandomMergesMatchTheBruteForceMerge) {
   }
 }
 
+TEST_F(DataViewTest, ManySourcesCrowdedOnFewStampsMatchTheBruteForceMerge) {
+  // Up to 16 sources on 12 stamps: most stamps are shared by many sources, so the merge order
+  // among sources at one stamp is exercised at every row.
+  for (unsigned seed = 1; seed <= 30; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rnd(seed);
+    view_.reset();
+    while (list_.Count()) list_.Delete(0, true);
+    src_.clear();
+    const int count = 1 + static_cast<int>(rnd() % 16);
+    std::vector<std::map<int32_t, std::vector<double>>> sources(static_cast<size_t>(count));
+    for (int s = 0; s < count; ++s) {
+      src_.push_back(std::make_unique<TSource>(2, "C" + std::to_string(s) + "/"));
+      for (int32_t t = 0; t < 12; ++t) {
+        if (rnd() % 3 == 0) continue;
+        std::vector<double> values;
+        for (int v = 0; v < 2; ++v) values.push_back(rnd() % 5 == 0 ? M : static_cast<double>(rnd() % 100));
+        sources[static_cast<size_t>(s)][t] = values;
+        src_[static_cast<size_t>(s)]->Add(At(10, 0, t), values);
+      }
+    }
+    std::vector<TColumn> columns;
+    for (int c = 0; c < 2 * count; ++c)
+      columns.push_back({static_cast<int>(rnd() % static_cast<unsigned>(count)), static_cast<int>(rnd() % 2)});
+    Columns(columns);
+    EXPECT_EQ(Rows(), BruteForce(sources, columns));
+  }
+}
+
 TEST_F(DataViewTest, WithoutListOrColumnsTheViewHasNoBuffer) {
   TDtRecord proto(1);
   TDataView view(&proto);
