@@ -72,4 +72,17 @@ void TDbShellMenuItem::SetItemState(int index, bool enabled, bool checked) {
 
 void TDbShellMenuItem::SetEnabled(bool enabled) { item_->SetEnabled(enabled); }
 
+void TDbShellMenuItem::BeginUpdate() {
+  TMenu* menu = item_->Menu();
+  if (menu) menu->BeginUpdate();
+  updating_.push_back(menu);
+}
+
+void TDbShellMenuItem::EndUpdate() {
+  if (updating_.empty()) return;
+  TMenu* menu = updating_.back();
+  updating_.pop_back();
+  if (menu) menu->EndUpdate();
+}
+
 }  // namespace qv
