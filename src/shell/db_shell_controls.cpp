@@ -24,8 +24,9 @@ void TDbShellComboBox::ClearItems() {
 }
 
 void TDbShellComboBox::AddItem(const std::string& text, void* object) {
+  // The native list follows once for the whole list, when the choice is next read or set; a
+  // sync per entry refills it each time.
   combo_->Items().AddObject(text, object);
-  combo_->SyncItems();
 }
 
 int TDbShellComboBox::TextWidth(const std::string& text) const {
