@@ -227,6 +227,11 @@ void TDevHandlColl::SetSyncClockMenu(TMenuItem* item) {
 void TDevHandlColl::UpdateMenus() {
   bool running = Running();
   TDevHandler0* h = GetCurHandler();
+  // The items share the main menu: it is rebuilt once for all of them.
+  TMenu* menu = nullptr;
+  for (TMenuItem* item : {dev_type_menu_, read_cfg_menu_, read_mem_menu_, clear_mem_menu_, sync_clock_menu_})
+    if (item && !menu) menu = item->Menu();
+  TMenuUpdate batch(menu);
   if (dev_type_menu_) {
     bool several = UsableCount() >= 2;
     dev_type_menu_->SetVisible(several);

@@ -24,6 +24,7 @@
 #include "devices/visual_hooks.h"
 #include "platform/rtl/float_text.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/stream.h"
 
 namespace qv {
 
@@ -269,29 +270,34 @@ void TTv10DevHndl::ReadMemBlocksFin() {
   // Every data set taken is written and given back, also after an error. A channel whose data
   // could not all be written keeps its last update, so that the next read fetches them again.
   uint8_t failed = 0;
-  for (size_t i = 0; i < sets.size(); ++i) {
-    TDtData* set = sets[i];
-    try {
-      if (set->Flush() != drDone) {
+  {
+    // The weekly files are renamed into place before their folders are flushed, once each and
+    // before the last updates that count them as stored are written.
+    TAtomicWriteBatch batch;
+    for (size_t i = 0; i < sets.size(); ++i) {
+      TDtData* set = sets[i];
+      try {
+        if (set->Flush() != drDone) {
+          failed |= set_channels[i];
+          if (MsgHandler)
+            MsgHandler->HandleMessage(LoadResString("dat_CannotSaveData") + " (" + set->Path + ")",
+                                      "TTv10DevHndl.ReadMemBlocksFin", TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
+        }
+        set->FreeBuffer();
+        set->NavigatorChanged();
+      } catch (...) {
         failed |= set_channels[i];
-        if (MsgHandler)
-          MsgHandler->HandleMessage(LoadResString("dat_CannotSaveData") + " (" + set->Path + ")",
-                                    "TTv10DevHndl.ReadMemBlocksFin", TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
+        if (!error) error = std::current_exception();
       }
-      set->FreeBuffer();
-      set->NavigatorChanged();
-    } catch (...) {
-      failed |= set_channels[i];
-      if (!error) error = std::current_exception();
+      set->Unlock();
     }
-    set->Unlock();
   }
   if (registry) registry->Unlock();
   if (mem_bad_headers_ > 0)
     Report(Format(LoadResString("deh_BlockHeadErrCntF"), std::exchange(mem_bad_headers_, 0)), TMsgDlgType::mtWarning);
   if (parsed) {
-    for (int ch = 1; ch <= 4; ++ch)
-      if (!(failed & (1u << (ch - 1)))) FCurModul->SetLastUpdate(ch, mem_newest_[static_cast<size_t>(ch - 1)]);
+    // All channels' last updates in one rewrite of the module's file.
+    FCurModul->SetLastUpdates(mem_newest_, static_cast<uint8_t>(~failed & 0x0F));
     MemDataLog("finished analysing received data !");
     MemStream.Clear();
   }

@@ -14,6 +14,7 @@
 #include "datastore/kw_week.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/store_changed.h"
+#include "platform/rtl/stream.h"
 
 namespace qv {
 
@@ -217,6 +218,8 @@ int32_t TKwData::WriteData() {
   const int64_t saved_pos = StreamPosition();
   int32_t result = drDone;
   bool failed = false;
+  // The weeks' folder is flushed once, after all of them are renamed into place.
+  TAtomicWriteBatch batch;
   int64_t pos = AppendPos();
   while (pos + size <= total) {
     // A run: the records of one ISO week, Monday to Sunday.

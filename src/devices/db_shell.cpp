@@ -82,6 +82,16 @@ void TDbShell::SetEnabled(bool enabled) {
 }
 
 void TDbShell::RefreshDeviceList() {
+  // The menus are rebuilt once for the whole list and the selection, not once per entry.
+  struct Batch {
+    TDbShellMenu* menu;
+    explicit Batch(TDbShellMenu* m) : menu(m) {
+      if (menu) menu->BeginUpdate();
+    }
+    ~Batch() {
+      if (menu) menu->EndUpdate();
+    }
+  } batch(menu_);
   TDevice* remembered = nullptr;
   int n = 0;
   TStringList lines;

@@ -43,6 +43,9 @@ public:
   virtual void SetItem(int index, const std::string& caption, int tag) = 0;
   virtual void SetItemState(int index, bool enabled, bool checked) = 0;
   virtual void SetEnabled(bool enabled) = 0;
+  // Around a batch of changes, so that the menus are rebuilt once for all of them.
+  virtual void BeginUpdate() {}
+  virtual void EndUpdate() {}
   // Set by the shell.
   std::function<void(int tag)> OnItemClick;
 };

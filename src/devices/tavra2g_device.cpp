@@ -218,6 +218,15 @@ void TTavra2GModul::SetLastUpdate(int channel, TDateTime value) {
   if (!IsNew()) TIniFile2(GetIniName()).WriteDateTime(IniSection, "LastUpdate" + std::to_string(channel), value);
 }
 
+void TTavra2GModul::SetLastUpdates(const std::array<TDateTime, 4>& values, uint8_t mask) {
+  std::vector<std::pair<std::string, std::string>> changed;
+  for (size_t c = 0; c < 4; ++c) {
+    if (!(mask & (1u << c)) || !StoreChanged(last_update_[c], values[c])) continue;
+    changed.emplace_back("LastUpdate" + std::to_string(c + 1), DateTimeToTagStr(values[c]));
+  }
+  if (!changed.empty() && !IsNew()) TIniFile2(GetIniName()).WriteValues(IniSection, changed);
+}
+
 void TTavra2GModul::ReadIni() {
   TTavra2GDevice::ReadIni();
   TIniFile2 ini(GetIniName());

@@ -125,6 +125,9 @@ public:
   TDateTime GetLastUpdate(int channel) const;
   // Writes "LastUpdate" + channel of section "Device" at once when the value changes.
   void SetLastUpdate(int channel, TDateTime value);
+  // The channels of mask (bit 0 for channel 1) take values[channel - 1]; the changed ones are
+  // written in one rewrite of the file.
+  void SetLastUpdates(const std::array<TDateTime, 4>& values, uint8_t mask);
 
   // Writes the image to "EEPar.cfg" of the module folder, or deletes that file for an empty
   // image.

@@ -24,8 +24,9 @@ void TDbShellComboBox::ClearItems() {
 }
 
 void TDbShellComboBox::AddItem(const std::string& text, void* object) {
+  // The native list follows once for the whole list, when the choice is next read or set; a
+  // sync per entry refills it each time.
   combo_->Items().AddObject(text, object);
-  combo_->SyncItems();
 }
 
 int TDbShellComboBox::TextWidth(const std::string& text) const {
@@ -71,5 +72,18 @@ void TDbShellMenuItem::SetItemState(int index, bool enabled, bool checked) {
 }
 
 void TDbShellMenuItem::SetEnabled(bool enabled) { item_->SetEnabled(enabled); }
+
+void TDbShellMenuItem::BeginUpdate() {
+  TMenu* menu = item_->Menu();
+  if (menu) menu->BeginUpdate();
+  updating_.push_back(menu);
+}
+
+void TDbShellMenuItem::EndUpdate() {
+  if (updating_.empty()) return;
+  TMenu* menu = updating_.back();
+  updating_.pop_back();
+  if (menu) menu->EndUpdate();
+}
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 // them.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "devices/db_shell.h"
 #include "platform/gui/menus.h"
@@ -39,9 +40,12 @@ public:
   void SetItem(int index, const std::string& caption, int tag) override;
   void SetItemState(int index, bool enabled, bool checked) override;
   void SetEnabled(bool enabled) override;
+  void BeginUpdate() override;
+  void EndUpdate() override;
 
 private:
   TMenuItem* item_;
+  std::vector<TMenu*> updating_;  // the menu of each open BeginUpdate
 };
 
 }  // namespace qv

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/dt_stamp.h"
+#include "base/ini_file2.h"
 #include "comm/tv10_mem_prot.h"
 #include "datastore/kw_data.h"
 #include "devices/visual_hooks.h"
@@ -203,6 +207,61 @@ const StoreCase kStoreCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Series, Tv10MemStore, ::testing::ValuesIn(kStoreCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The names renamed into place in each watched folder while f runs, with their counts.
+std::map<std::string, std::map<std::string, int>> RenamesDuring(const std::vector<std::string>& folders,
+                                                                const std::function<void()>& f) {
+  const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  std::map<int, std::string> watched;
+  // The creates keep two renames of one name apart: the queue merges equal events in a row.
+  for (const std::string& folder : folders)
+    watched[::inotify_add_watch(fd, folder.c_str(), IN_MOVED_TO | IN_CREATE)] = folder;
+  f();
+  std::map<std::string, std::map<std::string, int>> out;
+  alignas(inotify_event) char buf[1 << 16];
+  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+    for (char* p = buf; p < buf + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len) {
+      const auto* e = reinterpret_cast<inotify_event*>(p);
+      if (e->mask & IN_MOVED_TO) ++out[watched[e->wd]][e->name];
+    }
+  ::close(fd);
+  return out;
+}
+
+// Three weeks of two channels: the module's file takes both last updates in one rewrite, and
+// each weekly file is written once.
+TEST(Tv10MemStoreFiles, TheStoringStepWritesEachFileOnce) {
+  const sim::SimConfig config = MemLogger(5, 3 * 7 * 24 * 6);
+  HandlerLine h(config);
+  sim::LoggerSim logger(config, {2030, 6, 1, 0, 0, 0}, 0);
+  const sim::Bytes& image = logger.Image();
+  TTv10Modul* m = h.AddModule(5, config.id, std::string(image.begin(), image.end()));
+  h.handler->AllocEEBuf(static_cast<uint16_t>(image.size()));
+  std::copy(image.begin(), image.end(), h.handler->EEBuf.begin());
+  bool changed = false;
+  h.handler->EEBufToModul(m, static_cast<uint8_t>(config.ee), changed);
+  h.handler->FCurModul = m;
+  h.handler->DevKind = 5;
+  h.handler->EEVersion = static_cast<uint8_t>(config.ee);
+  for (int ch = 1; ch <= 2; ++ch) {
+    const sim::Bytes part = logger.ChannelStream(ch, 0);
+    h.handler->MemStream.WriteBuffer(part.data(), static_cast<int32_t>(part.size()));
+  }
+  std::vector<std::string> folders{m->Dir()};
+  for (int ch = 1; ch <= 2; ++ch) folders.push_back(m->GetSubModul(ch)->Dir());
+
+  const auto renames = RenamesDuring(folders, [&] { h.handler->ReadMemBlocksFin(); });
+
+  EXPECT_EQ(renames.at(m->Dir()), (std::map<std::string, int>{{"Device.ini", 1}}));
+  for (int ch = 1; ch <= 2; ++ch) {
+    const auto& files = renames.at(m->GetSubModul(ch)->Dir());
+    EXPECT_GE(files.size(), 3u) << "channel " << ch;
+    for (const auto& [name, count] : files) EXPECT_EQ(count, 1) << name;
+    EXPECT_EQ(m->GetLastUpdate(ch),
+              TIniFile2(m->GetIniName()).ReadDateTime("Device", "LastUpdate" + std::to_string(ch), 0));
+    EXPECT_GT(m->GetLastUpdate(ch), Tv10MemReadEpoch());
+  }
+}
 
 // The false headers of a read go to the diagnose log one by one, with their place; the user is
 // told once how many there were (in automatic mode it is only logged).

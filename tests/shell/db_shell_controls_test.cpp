@@ -66,5 +66,42 @@ TEST_F(DbShellControls, ComboAndMenuOfTheMainWindowFollowTheShell) {
   EXPECT_EQ(combo->Items().Count(), 1);
 }
 
+// The main window's menus are rebuilt once per change of the device list, not once per entry.
+TEST_F(DbShellControls, TheMenuBarIsRebuiltOncePerListChange) {
+  {
+    auto root = LoadRoot();
+    for (int i = 1; i <= 6; ++i) AddDevice(root.get(), "Logger " + std::to_string(i), i);
+  }
+  TForm form(nullptr);
+  auto* combo = new TComboBox(&form);
+  combo->SetParent(&form);
+  auto* menu = new TMainMenu(&form);
+  auto* devices = new TMenuItem(&form);
+  menu->Items()->Add(devices);
+  form.SetMenu(menu);
+  int rebuilds = 0;
+  const auto rebuild = menu->OnItemsChanged;
+  menu->OnItemsChanged = [&] {
+    ++rebuilds;
+    rebuild();
+  };
+  TDbShellComboBox combo_adapter(combo);
+  TDbShellMenuItem menu_adapter(devices);
+  TDbShell shell;
+  shell.SetDeviceCombo(&combo_adapter);
+  rebuilds = 0;
+  shell.SetSelDevMenu(&menu_adapter);
+  EXPECT_EQ(devices->Count(), 6);
+  EXPECT_EQ(rebuilds, 1);
+
+  rebuilds = 0;
+  AddDevice(shell.Root(), "Logger 7", 7);
+  EXPECT_EQ(devices->Count(), 7);
+  EXPECT_EQ(devices->Items(6)->Caption(), "&7  DL007 Logger 7");
+  EXPECT_LE(rebuilds, 2);
+  shell.SetDeviceCombo(nullptr);
+  shell.SetSelDevMenu(nullptr);
+}
+
 }  // namespace
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <QWidgetAction>
 #include <algorithm>
+#include <utility>
 
 #include "platform/gui/qt_private.h"
 #include "platform/rtl/store_changed.h"
@@ -48,7 +49,13 @@ TMenuItem::~TMenuItem() {
 }
 
 void TMenuItem::Changed() {
-  if (TMenu* m = Menu(); m && m->OnItemsChanged) m->OnItemsChanged();
+  TMenu* m = Menu();
+  if (!m) return;
+  if (m->update_count_ > 0) {
+    m->changed_in_update_ = true;
+    return;
+  }
+  if (m->OnItemsChanged) m->OnItemsChanged();
 }
 void TMenuItem::SetCaption(const std::string& c) {
   if (!StoreChanged(caption_, c)) return;
@@ -121,6 +128,11 @@ TMenu* TMenuItem::Menu() const {
 }
 
 TMenu::TMenu(TComponent* owner) : TComponent(owner), items_(new TMenuItem(nullptr)) { items_->menu_ = this; }
+void TMenu::EndUpdate() {
+  if (update_count_ == 0 || --update_count_ > 0 || !std::exchange(changed_in_update_, false)) return;
+  if (OnItemsChanged) OnItemsChanged();
+}
+
 TMenu::~TMenu() {
   BeginDestroy();
   delete items_;

@@ -74,11 +74,33 @@ public:
   ~TMenu() override;
   TMenuItem* Items() const { return items_; }
   TMenuItem* FindItemByName(const std::string& name) const { return items_->FindByName(name); }
-  // Called after any item of the menu changed.
+  // Called after any item of the menu changed; between BeginUpdate and the matching EndUpdate
+  // once at the end, when an item changed in between.
   std::function<void()> OnItemsChanged;
+  void BeginUpdate() { ++update_count_; }
+  void EndUpdate();
 
 private:
+  friend class TMenuItem;
   TMenuItem* items_;
+  int update_count_ = 0;
+  bool changed_in_update_ = false;
+};
+
+// BeginUpdate and EndUpdate of a menu (none for null) for one scope.
+class TMenuUpdate {
+public:
+  explicit TMenuUpdate(TMenu* menu) : menu_(menu) {
+    if (menu_) menu_->BeginUpdate();
+  }
+  ~TMenuUpdate() {
+    if (menu_) menu_->EndUpdate();
+  }
+  TMenuUpdate(const TMenuUpdate&) = delete;
+  TMenuUpdate& operator=(const TMenuUpdate&) = delete;
+
+private:
+  TMenu* menu_;
 };
 
 class TMainMenu : public TMenu {

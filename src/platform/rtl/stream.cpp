@@ -403,6 +403,14 @@ bool AllOf(const std::string& s, size_t from, size_t to, const char* chars) {
   return true;
 }
 
+void SyncFolder(const std::string& folder) {
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
 // Removes the leftovers of crashed rewrites in folder ("" for the current one).
 void RemoveStaleTemps(const std::string& folder) {
   DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
@@ -443,7 +451,13 @@ bool TAtomicFileStream::IsTempFileName(const std::string& name) {
 TAtomicFileStream::TAtomicFileStream(const std::string& target) : target_(target) {
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  RemoveStaleTemps(folder);
+  TAtomicWriteBatch* batch = TAtomicWriteBatch::Current();
+  if (!batch) {
+    RemoveStaleTemps(folder);
+  } else if (std::find(batch->cleaned_.begin(), batch->cleaned_.end(), folder) == batch->cleaned_.end()) {
+    RemoveStaleTemps(folder);
+    batch->cleaned_.push_back(folder);
+  }
   try {
     // The temporary file is made exclusively, so a leftover file or a planted link of that
     // name is never written through; a taken name is simply drawn again.
@@ -498,13 +512,38 @@ void TAtomicFileStream::Commit() {
                       std::strerror(err));
   }
   SetLive(temp_, false);
-  // Make the rename itself durable.
+  // Make the rename itself durable, now or at the end of the batch.
   std::string folder = std::filesystem::path(target_).parent_path().string();
-  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  if (folder.empty()) folder = ".";
+  if (TAtomicWriteBatch* batch = TAtomicWriteBatch::Current()) {
+    if (std::find(batch->synced_.begin(), batch->synced_.end(), folder) == batch->synced_.end())
+      batch->synced_.push_back(folder);
+    return;
   }
+  SyncFolder(folder);
+}
+
+namespace {
+thread_local TAtomicWriteBatch* current_batch = nullptr;
+}  // namespace
+
+TAtomicWriteBatch::TAtomicWriteBatch() {
+  if (current_batch) return;
+  current_batch = this;
+  outermost_ = true;
+}
+
+TAtomicWriteBatch::~TAtomicWriteBatch() {
+  if (!outermost_) return;
+  SyncFolders();
+  current_batch = nullptr;
+}
+
+TAtomicWriteBatch* TAtomicWriteBatch::Current() { return current_batch; }
+
+void TAtomicWriteBatch::SyncFolders() {
+  for (const std::string& folder : synced_) SyncFolder(folder);
+  synced_.clear();
 }
 
 }  // namespace qv

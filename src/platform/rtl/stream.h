@@ -210,4 +210,29 @@ private:
   std::unique_ptr<TFileStream> file_;
 };
 
+// Atomic rewrites of several files in one step: while one lives on a thread, the rewrites
+// committed on that thread still flush each file before renaming it over its target (so no
+// target is ever half-written), but leave the flush of their folders to it, which flushes each
+// folder once when it ends. A write that must not reach the disk before these renames (a file
+// that records them as stored) comes after the batch's end. The leftovers of crashed rewrites
+// are looked for once per folder. A batch opened inside another one joins it.
+class TAtomicWriteBatch {
+public:
+  TAtomicWriteBatch();
+  ~TAtomicWriteBatch();
+  TAtomicWriteBatch(const TAtomicWriteBatch&) = delete;
+  TAtomicWriteBatch& operator=(const TAtomicWriteBatch&) = delete;
+
+  // The outermost batch of this thread, or null.
+  static TAtomicWriteBatch* Current();
+  // Flushes the folders of the renames so far.
+  void SyncFolders();
+
+private:
+  friend class TAtomicFileStream;
+  bool outermost_ = false;
+  std::vector<std::string> synced_;   // folders to flush
+  std::vector<std::string> cleaned_;  // folders already cleared of leftovers
+};
+
 }  // namespace qv
