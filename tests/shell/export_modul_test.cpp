@@ -393,7 +393,7 @@ std::string ReferenceRowText(const TTxtExpImpRec& r) {
 TEST(ExportNumberText, FixedColumnTextsEqualTheFormatter) {
   auto reference = [](uint8_t width, uint8_t decimals, double v, char sep) {
     std::string text = FloatToWidthStr(width, decimals, v);
-    if (size_t p = text.find('.'); p != std::string::npos) text[p] = sep;
+    if (size_t p = text.find(CurrentFormatSettings().DecimalSeparator); p != std::string::npos) text[p] = sep;
     return text;
   };
   auto check = [&](uint8_t width, uint8_t decimals, double v, char sep) {

@@ -72,6 +72,7 @@ class MainWindow : public ::testing::Test {
 protected:
   void SetUp() override {
     InitializeGui();
+    formats_ = FormatSettings;
     sim.SetKind(5);
     sim.id = 0x2345;
     sim.samples = kMemSamples;
@@ -93,6 +94,8 @@ protected:
     Application->ClearTerminated();
     SetResourceLocale(0, false);
     ResetResourceLanguageSetup();
+    // A language switch brings that language's number and date formats along.
+    ReplaceFormatSettings(formats_);
   }
 
   // A logger behind the link that COM9 names, as a plugged-in adapter; a later call plugs another
@@ -206,6 +209,7 @@ protected:
   bool real_boxes_ = false;
   int reading_ms_ = 0;
   std::unique_ptr<TTimer> reading_tick_;
+  TFormatSettings formats_;
   const void* reading_box_ = nullptr;
   std::chrono::steady_clock::time_point reading_since_;
   std::vector<const void*> acting_on_;
