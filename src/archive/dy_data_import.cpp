@@ -1,21 +1,300 @@
 #include "archive/dy_data_import.h"
 
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "archive/archive_globals.h"
+#include "base/dt_stamp.h"
+#include "base/res_string.h"
+#include "datastore/channel.h"
+#include "datastore/channels.h"
 #include "datastore/global_channel.h"
+#include "datastore/kw_data.h"
+#include "devices/db_shell.h"
+#include "devices/device.h"
+#include "visual/data_view.h"
 
 namespace qv {
 
 std::function<bool(ChannelCellList& cells)> SelectChannelsDialog;
 
-ChannelCellList TDY_DataImport::TotalCells() { return {}; }
-void TDY_DataImport::CopyChannel(const ChannelCell*, TDY_Channel*) {}
-bool TDY_DataImport::CompareChannel(const ChannelCell*, const TDY_Channel*) { return true; }
-int32_t TDY_DataImport::ChannelPosition(const ChannelCell&) { return -1; }
-std::optional<ChannelCell> TDY_DataImport::FindCell(const TDY_Channel&) { return std::nullopt; }
-bool TDY_DataImport::UpdateChannels(TDY_ChannelList&) { return false; }
-void TDY_DataImport::CellsOfChannels(TDY_ChannelList&, ChannelCellList&) {}
-bool TDY_DataImport::SelectChannels(TDY_ChannelList&) { return false; }
-int TDY_DataImport::ImportData(TDY_ChannelList&, TDY_DataList&, TDateTime, TDateTime) { return 0; }
+namespace {
+
+// Limits that differ by no more than this count as equal: they went through text with fewer
+// digits than a double holds.
+constexpr double LimitTolerance = 0.001;
+
+bool CellMissing(const ChannelCell* cell) { return !cell || !cell->Data || !cell->Channel; }
+
+bool SameDescription(const TChannel& a, const TChannel& b) {
+  return a.Name() == b.Name() && a.Key() == b.Key() && a.SName() == b.SName() && a.Unit() == b.Unit() &&
+         a.Description() == b.Description() && a.SensType() == b.SensType() && a.MeasType() == b.MeasType() &&
+         a.CalcType() == b.CalcType();
+}
+
+// The ChannelID of every cell: its position among the cells of its logger id, counted over the
+// whole list, so that a logger whose cells lie in several places never gives two channels one id.
+std::vector<int32_t> Positions(const ChannelCellList& cells) {
+  std::map<int32_t, int32_t> counts;
+  std::vector<int32_t> positions;
+  positions.reserve(cells.size());
+  for (const ChannelCell& cell : cells) positions.push_back(++counts[cell.Data->LoggerId]);
+  return positions;
+}
+
+}  // namespace
+
+ChannelCellList TDY_DataImport::TotalCells() {
+  ChannelCellList cells;
+  if (DbShell && DbShell->Root()) DbShell->Root()->FillTotalChanList(&cells);
+  return cells;
+}
+
+void TDY_DataImport::CopyChannel(const ChannelCell* cell, TDY_Channel* channel) {
+  if (CellMissing(cell) || !channel) {
+    ArchiveErrorBox("CopyChannel : QVChannel oder DYChannel sind nil !");
+    return;
+  }
+  TData& data = *cell->Data;
+  const TChannel& c = *cell->Channel;
+  channel->Device->LoggerID = data.LoggerId;
+  channel->Device->DeviceName = data.GetName();
+  channel->Device->DeviceSName = data.GetSName();
+  channel->ChannelType = c.Key();
+  channel->ChannelName = c.Name();
+  channel->ChannelSName = c.SName();
+  channel->SensorType = c.SensType();
+  channel->Unit = c.Unit();
+  channel->ChannelMin = c.ValMin();
+  channel->ChannelMax = c.ValMax();
+  channel->AlarmMin = c.AlarmMin();
+  channel->AlarmMax = c.AlarmMax();
+  channel->MeasType = c.MeasType();
+  channel->CalcType = c.CalcType();
+  channel->CellWidth = c.ColumnChars();
+  channel->ViewMin = c.ViewMin();
+  channel->ViewMax = c.ViewMax();
+  channel->DecWidth = c.ValueChars();
+  channel->Decimals = c.Decimals();
+}
+
+bool TDY_DataImport::CompareChannel(const ChannelCell* cell, const TDY_Channel* channel) {
+  if (CellMissing(cell) || !channel) {
+    ArchiveErrorBox("CompareChannel : QVChannel oder DYChannel sind nil !");
+    return true;
+  }
+  TData& data = *cell->Data;
+  const TChannel& c = *cell->Channel;
+  auto near = [](double a, double b) { return std::fabs(a - b) <= LimitTolerance; };
+  return channel->Device->LoggerID == data.LoggerId && channel->Device->DeviceName == data.GetName() &&
+         channel->Device->DeviceSName == data.GetSName() && channel->ChannelType == c.Key() &&
+         channel->ChannelName == c.Name() && channel->ChannelSName == c.SName() &&
+         channel->SensorType == c.SensType() && channel->Unit == c.Unit() && channel->MeasType == c.MeasType() &&
+         channel->CalcType == c.CalcType() && channel->CellWidth == c.ColumnChars() &&
+         channel->DecWidth == c.ValueChars() && channel->Decimals == c.Decimals() &&
+         near(channel->ChannelMin, c.ValMin()) && near(channel->ChannelMax, c.ValMax()) &&
+         near(channel->AlarmMin, c.AlarmMin()) && near(channel->AlarmMax, c.AlarmMax()) &&
+         near(channel->ViewMin, c.ViewMin()) && near(channel->ViewMax, c.ViewMax());
+}
+
+int32_t TDY_DataImport::ChannelPosition(const ChannelCell& cell) {
+  if (CellMissing(&cell)) return -1;
+  const ChannelCellList cells = TotalCells();
+  const std::vector<int32_t> positions = Positions(cells);
+  // A cell of the tree has its own position; two channels of one logger that look alike (in
+  // two sensor folders) would otherwise share the first one's id and its data.
+  for (size_t i = 0; i < cells.size(); ++i)
+    if (cells[i].Data == cell.Data && cells[i].Channel == cell.Channel) return positions[i];
+  for (size_t i = 0; i < cells.size(); ++i)
+    if (cells[i].Data->LoggerId == cell.Data->LoggerId && SameDescription(*cells[i].Channel, *cell.Channel))
+      return positions[i];
+  return -1;
+}
+
+std::optional<ChannelCell> TDY_DataImport::FindCell(const TDY_Channel& channel) {
+  const ChannelCellList cells = TotalCells();
+  const std::vector<int32_t> positions = Positions(cells);
+  for (size_t i = 0; i < cells.size(); ++i)
+    if (cells[i].Data->LoggerId == channel.Device->LoggerID && positions[i] == channel.ChannelID) return cells[i];
+  return std::nullopt;
+}
+
+bool TDY_DataImport::UpdateChannels(TDY_ChannelList& channels) {
+  const ChannelCellList cells = TotalCells();
+  const std::vector<int32_t> positions = Positions(cells);
+  TDY_DeviceList devices;
+  BuildDeviceList(channels, devices);
+  bool changed = false;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    for (int d = 0; d < devices.Count(); ++d) {
+      if (devices.Get(d)->LoggerID != cells[i].Data->LoggerId) continue;
+      TDY_Channel* channel = channels.Find(cells[i].Data->LoggerId, positions[i]);
+      if (channel && !CompareChannel(&cells[i], channel)) {
+        CopyChannel(&cells[i], channel);
+        changed = true;
+      }
+    }
+  }
+  std::vector<int32_t> gone;
+  for (int d = 0; d < devices.Count(); ++d) {
+    const int32_t logger = devices.Get(d)->LoggerID;
+    bool present = false;
+    for (const ChannelCell& cell : cells) present = present || cell.Data->LoggerId == logger;
+    if (!present) gone.push_back(logger);
+  }
+  if (!gone.empty()) {
+    TDY_ChannelList kept;
+    for (int i = 0; i < channels.Count(); ++i) {
+      const TDY_Channel& channel = *channels.Get(i);
+      if (std::find(gone.begin(), gone.end(), channel.Device->LoggerID) == gone.end()) kept.Add(channel.Clone());
+    }
+    channels = std::move(kept);
+    changed = true;
+  }
+  return changed;
+}
+
+void TDY_DataImport::CellsOfChannels(TDY_ChannelList& channels, ChannelCellList& cells) {
+  for (const TFoundCell& found : FoundCells(channels)) cells.push_back(found.cell);
+}
+
+std::vector<TDY_DataImport::TFoundCell> TDY_DataImport::FoundCells(TDY_ChannelList& channels) {
+  std::vector<TFoundCell> result;
+  for (int i = 0; i < channels.Count(); ++i) {
+    TDY_Channel& channel = *channels.Get(i);
+    const std::optional<ChannelCell> cell = FindCell(channel);
+    if (!cell) {
+      ArchiveErrorBox(LoadResString("DY_ChannelNotFound") + " [" + channel.Device->DeviceName + ":" +
+                      channel.ChannelName + "]");
+      continue;
+    }
+    if (!CompareChannel(&*cell, &channel)) CopyChannel(&*cell, &channel);
+    result.push_back({*cell, channel.ChannelID});
+  }
+  return result;
+}
+
+bool TDY_DataImport::SelectChannels(TDY_ChannelList& channels) {
+  ChannelCellList cells;
+  CellsOfChannels(channels, cells);
+  if (!SelectChannelsDialog || !SelectChannelsDialog(cells)) return false;
+  channels.Clear();
+  for (const ChannelCell& cell : cells) {
+    if (!dynamic_cast<TKwData*>(cell.Data)) continue;
+    auto channel = std::make_unique<TDY_Channel>();
+    channel->ChannelID = ChannelPosition(cell);
+    channel->Device->DeviceType = 1;
+    CopyChannel(&cell, channel.get());
+    channels.Add(std::move(channel));
+  }
+  return true;
+}
+
+int TDY_DataImport::ImportData(TDY_ChannelList& channels, TDY_DataList& data, TDateTime start, TDateTime stop) {
+  // Only weekly data sets are read. Each row carries the id its channel was found under.
+  std::vector<TFoundCell> columns;
+  for (const TFoundCell& found : FoundCells(channels))
+    if (dynamic_cast<TKwData*>(found.cell.Data)) columns.push_back(found);
+  TDtStamp start_stamp, stop_stamp;
+  DateTimeToDtStamp(start_stamp, start);
+  DateTimeToDtStamp(stop_stamp, stop);
+  const int appended_before = data.Count();
+
+  // The view takes at most MaxColumns channels: longer lists are read in parts.
+  for (size_t first = 0; first < columns.size(); first += TDataView::MaxColumns) {
+    const size_t count = std::min<size_t>(TDataView::MaxColumns, columns.size() - first);
+    TGlobChanList list;
+    std::unique_ptr<TDtRecord> row;
+    std::unique_ptr<TDataView> view;
+    // Freed in this order however the part ends: the view, the copies it read, its record.
+    struct TGuard {
+      TDY_DataImport& importer;
+      TGlobChanList& list;
+      std::unique_ptr<TDataView>& view;
+      ~TGuard() {
+        view.reset();
+        importer.FreeSources(list);
+      }
+    } guard{*this, list, view};
+
+    // One private copy per data set serves all of its channels; it has no identity, so the
+    // registry of open data sets never hands it to anyone else, and the data sets that plots,
+    // tables and the recorder use are never touched.
+    std::map<TData*, TKwData*> copy_of;
+    for (size_t c = first; c < first + count; ++c) {
+      auto* source = static_cast<TKwData*>(columns[c].cell.Data);
+      TKwData*& copy = copy_of[source];
+      if (!copy) {
+        const int32_t values = source->Channels() ? source->Channels()->ValueCount() : 0;
+        auto record = std::make_unique<TDtRecord>(std::max(1, values));
+        auto fresh = std::make_unique<TKwData>(source->Path, source->Channels(), record.get());
+        fresh->NoIdent = true;
+        fresh->AddClient(this, DataEventBit(deKeepBuffer), nullptr);
+        fresh->SetName(source->GetName());
+        fresh->SetSName(source->GetSName());
+        fresh->LoggerId = source->LoggerId;
+        copy = fresh.get();
+        list.Add(std::make_unique<TGlobalChannel>(copy, columns[c].cell.Channel));
+        // The list owns it now: FreeSources frees it with its record.
+        fresh.release();
+        record.release();
+      } else {
+        list.Add(std::make_unique<TGlobalChannel>(copy, columns[c].cell.Channel));
+      }
+    }
+    row = std::make_unique<TDtRecord>(static_cast<int32_t>(count));
+    view = std::make_unique<TDataView>(row.get());
+    view->SetSourceRange(1);
+    view->SkipEmptyRows = true;
+    view->SetGlobChanList(&list);
+    view->FreeBuffer();
+    for (int d = 0; d < list.DataCount(); ++d) {
+      auto* source = static_cast<TKwData*>(list.GetData_I(d));
+      source->WithEdges1 = false;
+      source->OpenDT(start_stamp, stop_stamp, NoDtStamp, NoDtStamp);
+    }
+    view->Rebuild();
+
+    // One walk gathers every channel's rows; they are appended channel by channel.
+    std::vector<std::vector<TDY_Data>> rows(count);
+    {
+      TDataLock lock(*view);
+      for (bool ok = view->First(); ok; ok = view->Next()) {
+        const TDtStamp t{row->Date, row->Time};
+        if (!DtStampLaterOrEqual(t, start_stamp) || !DtStampLaterOrEqual(stop_stamp, t)) continue;
+        const TDateTime time = DtStampToDateTime(t);
+        for (size_t c = 0; c < count; ++c) {
+          if (row->ValueMissing(static_cast<int32_t>(c))) continue;
+          const ChannelCell& cell = columns[first + c].cell;
+          rows[c].push_back(
+              {cell.Data->LoggerId, columns[first + c].position, time, row->GetValues(static_cast<int32_t>(c))});
+        }
+      }
+    }
+    size_t total = 0;
+    for (const auto& r : rows) total += r.size();
+    data.Reserve(static_cast<size_t>(data.Count()) + total);
+    for (const auto& r : rows)
+      for (const TDY_Data& d : r) data.Add(d);
+  }
+  return data.Count() - appended_before;
+}
+
 void TDY_DataImport::FreeCells(ChannelCellList& cells) { cells.clear(); }
-void TDY_DataImport::FreeSources(TGlobChanList&) {}
+
+void TDY_DataImport::FreeSources(TGlobChanList& list) {
+  std::vector<TData*> sources;
+  for (int d = 0; d < list.DataCount(); ++d) sources.push_back(list.GetData_I(d));
+  while (list.Count() > 0) list.Delete(list.Count() - 1, true);
+  for (TData* data : sources) {
+    TRecord* record = data->Rec();
+    delete data;
+    delete record;
+  }
+}
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/dy_doc_content.h"
 #include "datastore/data.h"
@@ -61,8 +62,17 @@ public:
   int ImportData(TDY_ChannelList& channels, TDY_DataList& data, TDateTime start, TDateTime stop);
 
   void FreeCells(ChannelCellList& cells);
-  // Frees the data sets of the list (private copies) with their records, and empties it.
+  // Frees the data sets of a list the importer built (its private copies) with their records,
+  // and empties the list.
   void FreeSources(TGlobChanList& list);
+
+private:
+  struct TFoundCell {
+    ChannelCell cell;
+    int32_t position;  // the channel's ChannelID
+  };
+  // CellsOfChannels, keeping each cell's channel id.
+  std::vector<TFoundCell> FoundCells(TDY_ChannelList& channels);
 };
 
 }  // namespace qv
