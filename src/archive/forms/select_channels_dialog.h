@@ -1,0 +1,12 @@
+#pragma once
+// The channel choice of the archive's data import: the global-channel dialog of the logger side,
+// captioned for the archive and without the move buttons. Installed as SelectChannelsDialog.
+#include "datastore/data.h"
+
+namespace qv {
+
+// Shows the dialog modal on cells, which it edits in place; true on OK. False at once when the
+// dialog is open already.
+bool SelectChannelsWithDialog(TChanSelList& cells);
+
+}  // namespace qv
