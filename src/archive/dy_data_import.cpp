@@ -28,6 +28,25 @@ namespace {
 // digits than a double holds.
 constexpr double LimitTolerance = 0.001;
 
+// DtStampToDateTime for stamps that come day by day: the day's part is worked out once per day.
+class TStampConverter {
+public:
+  TDateTime operator()(const TDtStamp& t) {
+    if (t.Time < 0 || t.Time >= 86400) return DtStampToDateTime(t);
+    if (t.Date != day_) {
+      day_ = t.Date;
+      day_time_ = DayNoToDateTime(t.Date);
+    }
+    if (day_time_ == NoDateTime) return NoDateTime;
+    // As EncodeTime gives it for whole seconds.
+    return day_time_ + static_cast<double>(t.Time * 1000) / 86400000.0;
+  }
+
+private:
+  uint16_t day_ = NoDayNo;
+  TDateTime day_time_ = NoDateTime;
+};
+
 bool CellMissing(const ChannelCell* cell) { return !cell || !cell->Data || !cell->Channel; }
 
 bool SameDescription(const TChannel& a, const TChannel& b) {
@@ -259,27 +278,24 @@ int TDY_DataImport::ImportData(TDY_ChannelList& channels, TDY_DataList& data, TD
     }
     view->Rebuild();
 
-    // One walk gathers every channel's rows; they are appended channel by channel.
-    std::vector<std::vector<TDY_Data>> rows(count);
-    {
-      TDataLock lock(*view);
-      for (bool ok = view->First(); ok; ok = view->Next()) {
-        const TDtStamp t{row->Date, row->Time};
-        if (!DtStampLaterOrEqual(t, start_stamp) || !DtStampLaterOrEqual(stop_stamp, t)) continue;
-        const TDateTime time = DtStampToDateTime(t);
-        for (size_t c = 0; c < count; ++c) {
-          if (row->ValueMissing(static_cast<int32_t>(c))) continue;
-          const ChannelCell& cell = columns[first + c].cell;
-          rows[c].push_back(
-              {cell.Data->LoggerId, columns[first + c].position, time, row->GetValues(static_cast<int32_t>(c))});
-        }
+    // One walk over the view's rows per channel appends that channel's rows in time order,
+    // straight from the row images.
+    TDataLock lock(*view);
+    view->SelectWindow(0);
+    data.Reserve(static_cast<size_t>(data.Count()) + static_cast<size_t>(view->RecordCount()) * count);
+    for (size_t c = 0; c < count; ++c) {
+      const auto column = static_cast<int32_t>(c);
+      const int32_t logger = columns[first + c].cell.Data->LoggerId;
+      const int32_t position = columns[first + c].position;
+      TDtCursor rows = view->Records();
+      TStampConverter to_date_time;
+      while (rows.Next()) {
+        const TDtStamp t = rows.Stamp();
+        if (!DtStampLaterOrEqual(t, start_stamp) || !DtStampLaterOrEqual(stop_stamp, t) || rows.ValueMissing(column))
+          continue;
+        data.Add({logger, position, to_date_time(t), rows.Value(column)});
       }
     }
-    size_t total = 0;
-    for (const auto& r : rows) total += r.size();
-    data.Reserve(static_cast<size_t>(data.Count()) + total);
-    for (const auto& r : rows)
-      for (const TDY_Data& d : r) data.Add(d);
   }
   return data.Count() - appended_before;
 }
