@@ -290,10 +290,9 @@ int TDY_DataImport::ImportData(TDY_ChannelList& channels, TDY_DataList& data, TD
       TDtCursor rows = view->Records();
       TStampConverter to_date_time;
       while (rows.Next()) {
-        const TDtStamp t = rows.Stamp();
-        if (!DtStampLaterOrEqual(t, start_stamp) || !DtStampLaterOrEqual(stop_stamp, t) || rows.ValueMissing(column))
-          continue;
-        data.Add({logger, position, to_date_time(t), rows.Value(column)});
+        if (rows.ValueMissing(column)) continue;
+        const TDateTime t = to_date_time(rows.Stamp());
+        if (start <= t && t <= stop) data.Add({logger, position, t, rows.Value(column)});
       }
     }
   }

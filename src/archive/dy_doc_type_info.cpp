@@ -94,7 +94,13 @@ std::string DocTypeNameError(const std::string& name) {
 
 TDY_DocTypeInfo::TDY_DocTypeInfo() = default;
 
-TDY_DocTypeInfo::~TDY_DocTypeInfo() { NoteUserActivity(); }
+TDY_DocTypeInfo::~TDY_DocTypeInfo() {
+  try {
+    NoteUserActivity();
+  } catch (...) {
+    // Nothing leaves a destructor; the activity hook only restarts a timer.
+  }
+}
 
 void TDY_DocTypeInfo::Save(const std::string& file_name) {
   NoteUserActivity();
