@@ -215,85 +215,109 @@ bool TDY_DataImport::SelectChannels(TDY_ChannelList& channels) {
 
 int TDY_DataImport::ImportData(TDY_ChannelList& channels, TDY_DataList& data, TDateTime start, TDateTime stop) {
   // Only weekly data sets are read. Each row carries the id its channel was found under.
-  std::vector<TFoundCell> columns;
-  for (const TFoundCell& found : FoundCells(channels))
-    if (dynamic_cast<TKwData*>(found.cell.Data)) columns.push_back(found);
+  std::vector<TFoundCell> found;
+  for (const TFoundCell& f : FoundCells(channels))
+    if (dynamic_cast<TKwData*>(f.cell.Data)) found.push_back(f);
   TDtStamp start_stamp, stop_stamp;
   DateTimeToDtStamp(start_stamp, start);
   DateTimeToDtStamp(stop_stamp, stop);
   const int appended_before = data.Count();
 
-  // The view takes at most MaxColumns channels: longer lists are read in parts.
-  for (size_t first = 0; first < columns.size(); first += TDataView::MaxColumns) {
-    const size_t count = std::min<size_t>(TDataView::MaxColumns, columns.size() - first);
+  // One merged view per data set, over the channels of the list that it holds: their records
+  // share its time stamps, so the view's rows are no more than the data set's records. (One view
+  // over several data sets would hold a row per time stamp of any of them, with a column for
+  // every channel.) Freed however the import ends: each view, then the copy it read, then its
+  // record.
+  struct TSource {
+    TData* data;
     TGlobChanList list;
     std::unique_ptr<TDtRecord> row;
     std::unique_ptr<TDataView> view;
-    // Freed in this order however the part ends: the view, the copies it read, its record.
-    struct TGuard {
-      TDY_DataImport& importer;
-      TGlobChanList& list;
-      std::unique_ptr<TDataView>& view;
-      ~TGuard() {
-        view.reset();
-        importer.FreeSources(list);
+  };
+  struct TSources {
+    TDY_DataImport& importer;
+    std::vector<std::unique_ptr<TSource>> items;
+    ~TSources() {
+      for (auto& s : items) {
+        s->view.reset();
+        importer.FreeSources(s->list);
       }
-    } guard{*this, list, view};
-
-    // One private copy per data set serves all of its channels; it has no identity, so the
-    // registry of open data sets never hands it to anyone else, and the data sets that plots,
-    // tables and the recorder use are never touched.
-    std::map<TData*, TKwData*> copy_of;
-    for (size_t c = first; c < first + count; ++c) {
-      auto* source = static_cast<TKwData*>(columns[c].cell.Data);
-      TKwData*& copy = copy_of[source];
+    }
+  } sources{*this, {}};
+  struct TColumn {
+    TSource* source;
+    int32_t column;
+  };
+  std::vector<TColumn> columns;
+  for (const TFoundCell& f : found) {
+    auto* data_set = static_cast<TKwData*>(f.cell.Data);
+    TSource* source = nullptr;
+    for (auto& s : sources.items)
+      if (s->data == data_set) source = s.get();
+    if (!source) {
+      source = sources.items.emplace_back(std::make_unique<TSource>()).get();
+      source->data = data_set;
+    }
+    TGlobChanList& list = source->list;
+    int32_t column = list.IndexOfChan(f.cell.Channel);
+    if (column < 0) {
+      // The private copy has no identity, so the registry of open data sets never hands it to
+      // anyone else, and the data sets that plots, tables and the recorder use are never touched.
+      TData* copy = list.DataCount() > 0 ? list.GetData_I(0) : nullptr;
       if (!copy) {
-        const int32_t values = source->Channels() ? source->Channels()->ValueCount() : 0;
+        const int32_t values = data_set->Channels() ? data_set->Channels()->ValueCount() : 0;
         auto record = std::make_unique<TDtRecord>(std::max(1, values));
-        auto fresh = std::make_unique<TKwData>(source->Path, source->Channels(), record.get());
+        auto fresh = std::make_unique<TKwData>(data_set->Path, data_set->Channels(), record.get());
         fresh->NoIdent = true;
         fresh->AddClient(this, DataEventBit(deKeepBuffer), nullptr);
-        fresh->SetName(source->GetName());
-        fresh->SetSName(source->GetSName());
-        fresh->LoggerId = source->LoggerId;
-        copy = fresh.get();
-        list.Add(std::make_unique<TGlobalChannel>(copy, columns[c].cell.Channel));
-        // The list owns it now: FreeSources frees it with its record.
+        fresh->SetName(data_set->GetName());
+        fresh->SetSName(data_set->GetSName());
+        fresh->LoggerId = data_set->LoggerId;
+        list.Add(std::make_unique<TGlobalChannel>(fresh.get(), f.cell.Channel));
+        // The list holds it now: FreeSources frees it with its record.
         fresh.release();
         record.release();
       } else {
-        list.Add(std::make_unique<TGlobalChannel>(copy, columns[c].cell.Channel));
+        list.Add(std::make_unique<TGlobalChannel>(copy, f.cell.Channel));
       }
+      column = list.Count() - 1;
     }
-    row = std::make_unique<TDtRecord>(static_cast<int32_t>(count));
-    view = std::make_unique<TDataView>(row.get());
-    view->SetSourceRange(1);
-    view->SkipEmptyRows = true;
-    view->SetGlobChanList(&list);
-    view->FreeBuffer();
-    for (int d = 0; d < list.DataCount(); ++d) {
-      auto* source = static_cast<TKwData*>(list.GetData_I(d));
-      source->WithEdges1 = false;
-      source->OpenDT(start_stamp, stop_stamp, NoDtStamp, NoDtStamp);
-    }
-    view->Rebuild();
+    columns.push_back({source, column});
+  }
 
-    // One walk over the view's rows per channel appends that channel's rows in time order,
-    // straight from the row images.
-    TDataLock lock(*view);
-    view->SelectWindow(0);
-    data.Reserve(static_cast<size_t>(data.Count()) + static_cast<size_t>(view->RecordCount()) * count);
-    for (size_t c = 0; c < count; ++c) {
-      const auto column = static_cast<int32_t>(c);
-      const int32_t logger = columns[first + c].cell.Data->LoggerId;
-      const int32_t position = columns[first + c].position;
-      TDtCursor rows = view->Records();
-      TStampConverter to_date_time;
-      while (rows.Next()) {
-        if (rows.ValueMissing(column)) continue;
-        const TDateTime t = to_date_time(rows.Stamp());
-        if (start <= t && t <= stop) data.Add({logger, position, t, rows.Value(column)});
-      }
+  for (auto& s : sources.items) {
+    auto* copy = static_cast<TKwData*>(s->list.GetData_I(0));
+    s->row = std::make_unique<TDtRecord>(s->list.Count());
+    s->view = std::make_unique<TDataView>(s->row.get());
+    s->view->SetSourceRange(1);
+    s->view->SkipEmptyRows = true;
+    s->view->SetGlobChanList(&s->list);
+    s->view->FreeBuffer();
+    copy->WithEdges1 = false;
+    copy->OpenDT(start_stamp, stop_stamp, NoDtStamp, NoDtStamp);
+    s->view->Rebuild();
+    // The view holds the rows now.
+    copy->FreeBuffer();
+    s->view->SelectWindow(0);
+  }
+
+  // Room for every row at once: a channel has at most as many rows as its view.
+  size_t room = 0;
+  for (const TColumn& c : columns) room += static_cast<size_t>(c.source->view->RecordCount());
+  data.Reserve(static_cast<size_t>(data.Count()) + room);
+  // Channel by channel in list order, each a walk over its view's rows straight from their bytes.
+  for (size_t i = 0; i < columns.size(); ++i) {
+    TDataView& view = *columns[i].source->view;
+    const int32_t column = columns[i].column;
+    const int32_t logger = found[i].cell.Data->LoggerId;
+    const int32_t position = found[i].position;
+    TDataLock lock(view);
+    TDtCursor rows = view.Records();
+    TStampConverter to_date_time;
+    while (rows.Next()) {
+      if (rows.ValueMissing(column)) continue;
+      const TDateTime t = to_date_time(rows.Stamp());
+      if (start <= t && t <= stop) data.Add({logger, position, t, rows.Value(column)});
     }
   }
   return data.Count() - appended_before;

@@ -5,6 +5,11 @@
 
 namespace qv {
 
+class TD41_SetupGlChans;
+
+// Captions the dialog for the archive and hides its move buttons.
+void SetUpSelectChannelsDialog(TD41_SetupGlChans& dialog);
+
 // Shows the dialog modal on cells, which it edits in place; true on OK. False at once when the
 // dialog is open already.
 bool SelectChannelsWithDialog(TChanSelList& cells);
