@@ -170,20 +170,21 @@ TEST_F(DataImportTest, TheRangeIsImportedRowByRowGroupedByChannel) {
   channels.Add(Described(dl1, 1));
   channels.Add(Described(dl3, 0));
   channels.Add(Described(dl1, 0));
+  channels.Add(Described(dl2, 0));  // a channel listed twice has its rows twice
   const TDtStamp start = At(2, 0, 0), stop = At(4, 0, 0);
   TDY_DataList data;
   data.Add({1, 1, 1, 1});  // rows already there stay
   const int n = importer.ImportData(channels, data, DtStampToDateTime(start), DtStampToDateTime(stop));
 
   std::vector<std::tuple<int32_t, int32_t, TDateTime, double>> expected = {{1, 1, 1, 1}};
-  for (auto [device, index, id] : {std::tuple{dl2, 0, 1}, {dl1, 1, 2}, {dl3, 0, 3}, {dl1, 0, 1}}) {
+  for (auto [device, index, id] : {std::tuple{dl2, 0, 1}, {dl1, 1, 2}, {dl3, 0, 3}, {dl1, 0, 1}, {dl2, 0, 1}}) {
     const auto part = Expected(device, index, id, start, stop);
     expected.insert(expected.end(), part.begin(), part.end());
   }
   EXPECT_EQ(Rows(data), expected);
   EXPECT_EQ(n, static_cast<int>(expected.size()) - 1);
   // Both ends are included; the records just outside are not, nor the missing values.
-  EXPECT_EQ(n, 2 + 3 + 2 + 3);
+  EXPECT_EQ(n, 2 + 3 + 2 + 3 + 2);
   EXPECT_TRUE(boxes.Texts.empty());
   // The tree's own data sets were not used for it.
   EXPECT_FALSE(dl1->Data()->HasBuffer());
