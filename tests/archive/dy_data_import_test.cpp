@@ -11,6 +11,7 @@
 
 #include "archive_test_support.h"
 #include "base/app_globals.h"
+#include "base/archive_hooks.h"
 #include "base/dt_stamp.h"
 #include "base/res_string.h"
 #include "datastore/channel.h"
@@ -129,6 +130,8 @@ protected:
     return rows;
   }
 
+  // The device tree records its events here, not in the trail kept for the archive's start.
+  TArchiveStandIns stand_ins;
   test::TempDir home;
   TCapturedBoxes boxes;
   std::string old_exe_, old_ini_;

@@ -8,6 +8,7 @@
 
 #include "archive_test_support.h"
 #include "base/app_globals.h"
+#include "base/archive_hooks.h"
 #include "base/res_string.h"
 #include "datastore/channel.h"
 #include "datastore/channels.h"
@@ -73,6 +74,8 @@ protected:
             devices[static_cast<size_t>(device)]->Channels()->GetValueChannel(index)};
   }
 
+  // The device tree records its events here, not in the trail kept for the archive's start.
+  TArchiveStandIns stand_ins;
   test::TempDir home;
   TCapturedBoxes boxes;
   std::string old_exe_, old_ini_;
