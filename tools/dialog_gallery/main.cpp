@@ -1,13 +1,17 @@
 // Writes a PNG of each dialog of the base services, the device model and the archive into the
 // folder given with --out, in English, with sample contents.
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
+#include "archive/forms/d60_show_log.h"
 #include "archive/forms/d66_sig_reason.h"
+#include "archive/archive_globals.h"
+#include "archive/dy_audit_manager.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
@@ -119,5 +123,28 @@ int main(int argc, char** argv) {
   // The archive's choice of the reason for signing a document.
   qv::TD66_SigReason sig_reason(nullptr);
   ok &= Shot(sig_reason, out + "/sig_reason.png");
+  // The audit-trail viewer on a short trail of a morning's events.
+  {
+    char pattern[] = "/tmp/qv_gallery_XXXXXX";
+    const std::string folder = ::mkdtemp(pattern);
+    qv::ArchiveDataPath = folder + "/";
+    qv::TFixedClock clock(qv::EncodeDate(2026, 12, 9) + 8.0 / 24);
+    qv::TDY_AuditManager trail(clock);
+    trail.SetCurrentUser(1, "admin");
+    trail.AddEvent(qv::TAuditKind::UserLogon, "admin");
+    for (int i = 0; i < 40; ++i) {
+      clock.Set(clock.Now() + 7.0 / 1440);
+      if (i % 9 == 4)
+        trail.AddEvent(qv::TAuditKind::DeviceAlarmStart, "Cellar 7", "Channel 1: 9.5 above the alarm limit 8.0");
+      else if (i % 9 == 7)
+        trail.AddEvent(qv::TAuditKind::DocumentSaved, "Cold store/Week 49.xml");
+      else
+        trail.AddEvent(qv::TAuditKind::DeviceData, "Cellar 7", "read " + std::to_string(120 + i) + " records");
+    }
+    qv::TD60_ShowLog viewer(nullptr, trail, &clock);
+    ok &= Shot(viewer, out + "/audit_viewer.png");
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+  }
   return ok ? 0 : 1;
 }
