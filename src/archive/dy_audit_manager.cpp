@@ -266,10 +266,12 @@ bool AuditLineTime(const std::string& hex_line, TDateTime& time) {
   }
 }
 
-int FindFirstLineAt(const std::vector<std::string>& hex_lines, TDateTime time) {
-  const int n = static_cast<int>(hex_lines.size());
+namespace {
+
+// The search over n lines whose times at(i, t) gives.
+template <class TimeAt>
+int FindFirstLine(int n, TDateTime time, TimeAt&& at) {
   if (n == 0) return -1;
-  auto at = [&](int i, TDateTime& t) { return AuditLineTime(hex_lines[static_cast<size_t>(i)], t); };
   int lo = 0, hi = n - 1, step = hi;
   int result = -1;
   for (;;) {
@@ -316,6 +318,17 @@ int FindFirstLineAt(const std::vector<std::string>& hex_lines, TDateTime time) {
     if (t >= time) result = i;
   }
   return result;
+}
+
+}  // namespace
+
+int FindFirstLineAt(const std::vector<std::string>& hex_lines, TDateTime time) {
+  return FindFirstLine(static_cast<int>(hex_lines.size()), time,
+                       [&](int i, TDateTime& t) { return AuditLineTime(hex_lines[static_cast<size_t>(i)], t); });
+}
+
+int FindFirstLineAt(TAuditLineIndex& index, TDateTime time) {
+  return FindFirstLine(index.Count(), time, [&](int i, TDateTime& t) { return AuditLineTime(index.Line(i), t); });
 }
 
 std::vector<std::string> ReadAuditFileLines(const std::string& file_name) {
@@ -377,8 +390,9 @@ void TDY_AuditManager::AppendLine(const std::string& file_name, const TDY_AuditE
 
 void TDY_AuditManager::ReadPage(const std::string& file_name, int page_size, std::vector<std::string>& lines,
                                 int& first, int& last) {
-  const std::vector<std::string> file_lines = ReadAuditFileLines(file_name);
-  const int n = static_cast<int>(file_lines.size());
+  std::lock_guard lock(index_mutex_);
+  index_.Update(file_name);
+  const int n = index_.Count();
   if (n == 0) return;
   if (last < 0) {
     first = std::max(0, n - page_size);
@@ -387,10 +401,10 @@ void TDY_AuditManager::ReadPage(const std::string& file_name, int page_size, std
     last = std::min(last, n - 1);
     first = std::max(0, last - page_size);
   }
-  for (int i = first; i <= last; ++i) {
+  for (const std::string& line : index_.Lines(first, last)) {
     try {
       TDY_AuditEvent event;
-      if (DecodeLine(file_lines[static_cast<size_t>(i)], event)) lines.push_back(event.DisplayText());
+      if (DecodeLine(line, event)) lines.push_back(event.DisplayText());
     } catch (const Exception&) {
       InfoBox("AE_AuditError");
       return;
@@ -400,29 +414,37 @@ void TDY_AuditManager::ReadPage(const std::string& file_name, int page_size, std
 
 void TDY_AuditManager::ReadRange(const std::string& file_name, int& count, std::vector<std::string>& lines, int& first,
                                  int& last, TDateTime to_time, TDateTime from_time) {
-  const std::vector<std::string> file_lines = ReadAuditFileLines(file_name);
+  std::lock_guard lock(index_mutex_);
+  index_.Update(file_name);
   count = 0;
   first = 0;
   last = 0;
-  if (file_lines.empty()) return;
-  const int k = FindFirstLineAt(file_lines, from_time);
+  const int n = index_.Count();
+  if (n == 0) return;
+  const int k = FindFirstLineAt(index_, from_time);
   if (k < 0) {
     InfoBox("AE_AuditError");
     return;
   }
   first = k;
-  for (int i = k; i < static_cast<int>(file_lines.size()); ++i) {
-    try {
-      TDY_AuditEvent event;
-      if (!DecodeLine(file_lines[static_cast<size_t>(i)], event)) continue;
-      if (event.Time > to_time) break;
-      lines.push_back(event.DisplayText());
-      ++count;
-      last = i;
-    } catch (const Exception&) {
-      InfoBox("AE_AuditError");
-      return;
+  // The range is read a block of lines at a time and ends at its first event after ToTime.
+  constexpr int Block = 512;
+  for (int from = k; from < n; from += Block) {
+    const std::vector<std::string> block = index_.Lines(from, from + Block - 1);
+    for (size_t j = 0; j < block.size(); ++j) {
+      try {
+        TDY_AuditEvent event;
+        if (!DecodeLine(block[j], event)) continue;
+        if (event.Time > to_time) return;
+        lines.push_back(event.DisplayText());
+        ++count;
+        last = from + static_cast<int>(j);
+      } catch (const Exception&) {
+        InfoBox("AE_AuditError");
+        return;
+      }
     }
+    if (static_cast<int>(block.size()) < Block) return;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/audit_line_index.h"
 #include "archive/xml_lines.h"
 #include "base/archive_hooks.h"
 #include "platform/rtl/date_time.h"
@@ -83,7 +84,8 @@ public:
   // The user logged on now; the user manager keeps it up to date. Any thread.
   void SetCurrentUser(int32_t user_id, const std::string& user_name);
 
-  // Display lines of one page of a trail file; Last < 0 asks for the last page.
+  // Display lines of one page of a trail file; Last < 0 asks for the last page. Only the page's
+  // lines are read: where the file's lines lie is learned once and kept up to date.
   void ReadPage(const std::string& file_name, int page_size, std::vector<std::string>& lines, int& first, int& last);
   // Display lines of the events from FromTime to ToTime.
   void ReadRange(const std::string& file_name, int& count, std::vector<std::string>& lines, int& first, int& last,
@@ -110,6 +112,9 @@ private:
   bool LoadSinceLocked(TDateTime from_time, TDY_AuditEventList& into);
 
   const TWallClock& clock_;
+  // Where the lines of the file last shown lie; the viewer's reads only (main thread).
+  std::mutex index_mutex_;
+  TAuditLineIndex index_;
   // Guards events_, the current user and every write of the trail file (appends from the main
   // thread and the recorder's worker, and archiving). Taken after the pending-event lock of the
   // base services, before the cipher's.
@@ -125,6 +130,7 @@ bool AuditLineTime(const std::string& hex_line, TDateTime& time);
 // when a probed line has no time. Lines out of order within two hours before the found line (the
 // clock went back) are searched as well.
 int FindFirstLineAt(const std::vector<std::string>& hex_lines, TDateTime time);
+int FindFirstLineAt(TAuditLineIndex& index, TDateTime time);
 // The lines of a text file, split at CR LF, CR or LF; empty when the file does not exist.
 std::vector<std::string> ReadAuditFileLines(const std::string& file_name);
 

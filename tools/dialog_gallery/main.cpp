@@ -8,8 +8,11 @@
 
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
+#include "archive/forms/d60_show_log.h"
 #include "archive/forms/d66_sig_reason.h"
 #include "archive/forms/select_channels_dialog.h"
+#include "archive/archive_globals.h"
+#include "archive/dy_audit_manager.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
@@ -142,6 +145,29 @@ int main(int argc, char** argv) {
     choice.SetSelectList(&chosen);
     ok &= Shot(choice, out + "/archive_select_channels.png");
     std::filesystem::remove_all(dir);
+  }
+  // The audit-trail viewer on a short trail of a morning's events.
+  {
+    char pattern[] = "/tmp/qv_gallery_XXXXXX";
+    const std::string folder = ::mkdtemp(pattern);
+    qv::ArchiveDataPath = folder + "/";
+    qv::TFixedClock clock(qv::EncodeDate(2026, 12, 9) + 8.0 / 24);
+    qv::TDY_AuditManager trail(clock);
+    trail.SetCurrentUser(1, "admin");
+    trail.AddEvent(qv::TAuditKind::UserLogon, "admin");
+    for (int i = 0; i < 40; ++i) {
+      clock.Set(clock.Now() + 7.0 / 1440);
+      if (i % 9 == 4)
+        trail.AddEvent(qv::TAuditKind::DeviceAlarmStart, "Cellar 7", "Channel 1: 9.5 above the alarm limit 8.0");
+      else if (i % 9 == 7)
+        trail.AddEvent(qv::TAuditKind::DocumentSaved, "Cold store/Week 49.xml");
+      else
+        trail.AddEvent(qv::TAuditKind::DeviceData, "Cellar 7", "read " + std::to_string(120 + i) + " records");
+    }
+    qv::TD60_ShowLog viewer(nullptr, trail, &clock);
+    ok &= Shot(viewer, out + "/audit_viewer.png");
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
   }
   return ok ? 0 : 1;
 }

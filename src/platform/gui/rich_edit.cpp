@@ -47,19 +47,18 @@ void TRichEdit::Paint() {
   c.Brush().Style = TBrushStyle::bsSolid;
 }
 
-void TRichEdit::Print(const std::string& title) {
+void PrintTextLines(const std::vector<std::string>& lines, const TFont& font, TRect page, const std::string& title) {
   TPrinter& printer = Printer();
   printer.Title = title;
   printer.BeginDoc();
   try {
     TCanvas& c = printer.Canvas();
-    c.Font().Assign(Font());
-    TRect page = PageRect;
+    c.Font().Assign(font);
     if (page.Width() <= 0 || page.Height() <= 0) page = TRect{0, 0, printer.PageWidth(), printer.PageHeight()};
     const int h = c.TextHeight("Pp");
     int y = page.Top;
-    for (int i = 0; i < lines_.Count(); ++i) {
-      for (const std::string& segment : WrapLine(c, lines_[i], page.Width())) {
+    for (const std::string& line : lines) {
+      for (const std::string& segment : WrapLine(c, line, page.Width())) {
         if (y + h > page.Bottom && y > page.Top) {
           printer.NewPage();
           y = page.Top;
@@ -73,6 +72,13 @@ void TRichEdit::Print(const std::string& title) {
     printer.Abort();
     throw;
   }
+}
+
+void TRichEdit::Print(const std::string& title) {
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<size_t>(lines_.Count()));
+  for (int i = 0; i < lines_.Count(); ++i) lines.push_back(lines_[i]);
+  PrintTextLines(lines, Font(), PageRect, title);
 }
 
 }  // namespace qv

@@ -356,12 +356,21 @@ void TMemo::ShowLines(bool to_end) {
   }
   auto* m = Native<QPlainTextEdit>(this);
   m->setPlainText(Q(text));
-  if (to_end) m->moveCursor(QTextCursor::End);
+  m->moveCursor(to_end ? QTextCursor::End : QTextCursor::Start);
+  m->ensureCursorVisible();
 }
 std::string TMemo::ShownText() const { return Native<QPlainTextEdit>(this)->toPlainText().toStdString(); }
 void TMemo::AddLine(const std::string& line) {
   lines_.push_back(line);
   ShowLines(true);
+}
+void TMemo::SetLines(std::vector<std::string> lines, bool to_end) {
+  lines_ = std::move(lines);
+  ShowLines(to_end);
+}
+int TMemo::TopLine() const {
+  const auto* m = Native<QPlainTextEdit>(this);
+  return m->cursorForPosition(QPoint(0, 0)).blockNumber();
 }
 void TMemo::DeleteLine(int index) {
   if (index < 0 || index >= LineCount()) return;

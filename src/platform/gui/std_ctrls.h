@@ -199,6 +199,11 @@ public:
   const std::string& Line(int index) const { return lines_.at(static_cast<size_t>(index)); }
   const std::vector<std::string>& Lines() const { return lines_; }
   void AddLine(const std::string& line);
+  // Replaces every line at once; to_end puts the caret after the last line and scrolls to it,
+  // otherwise the view starts at the first line.
+  void SetLines(std::vector<std::string> lines, bool to_end);
+  // The line at the top of the view.
+  int TopLine() const;
   // Index outside the lines: nothing.
   void DeleteLine(int index);
   void ClearLines();
