@@ -17,6 +17,7 @@
 #include "devices/dev_class_registry.h"
 #include "devices/tv10_modul.h"
 #include "platform/gui/forms.h"
+#include "platform/rtl/format.h"
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/text_utils.h"
@@ -67,7 +68,10 @@ const TApplObjectFactory* FindApplObjectFactory(const std::string& name) {
   return it == Factories().end() ? nullptr : &it->second;
 }
 
-std::string GetExeVersionText() { return QV_VERSION_TEXT; }
+std::string GetExeVersionText() {
+  // Major and minor number only, as older installations stored it and show it.
+  return Format("%d.%d", QV_VERSION_MAJOR, QV_VERSION_MINOR);
+}
 
 std::string HelpFileName(const std::string& program_path, int32_t language) {
   const char* suffix = "_E";

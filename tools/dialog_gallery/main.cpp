@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   qv::TD28_EditPhoneNr entry(nullptr);
   entry.SetEntry("Cellar logger", "0761 123456");
   ok &= Shot(entry, out + "/phone_entry.png");
-  qv::TInfoData info("Quarvel V2.0.0", "1999");
+  qv::TInfoData info("Quarvel V2.0", "1999");
   qv::InfoData = &info;
   qv::TD22_AboutBox about(nullptr);
   ok &= Shot(about, out + "/about_box.png");
