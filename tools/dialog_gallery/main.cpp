@@ -11,7 +11,9 @@
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
+#include "base/iv_select_resource_language_dialog.h"
 #include "base/language_file.h"
+#include "base/resource_locale.h"
 #include "base/res_string.h"
 #include "comm/phone_book.h"
 #include "datastore/chan_frame.h"
@@ -119,5 +121,14 @@ int main(int argc, char** argv) {
   // The archive's choice of the reason for signing a document.
   qv::TD66_SigReason sig_reason(nullptr);
   ok &= Shot(sig_reason, out + "/sig_reason.png");
+
+  // The language dialog as the program opens it on its default language 9 (English).
+  qv::TResourceLanguageSetup languages = qv::DefaultResourceLanguageSetup();
+  languages.ModuleFile = std::string(QV_SOURCE_DIR) + "/res/quarvel";
+  qv::SetResourceLanguageSetup(languages);
+  qv::SetResourceLocale(9, false);
+  qv::TIvSelectResourceLanguageDialog language(nullptr);
+  language.FillList();
+  ok &= Shot(language, out + "/select_language.png");
   return ok ? 0 : 1;
 }
