@@ -23,10 +23,6 @@
 #include "platform/rtl/text_utils.h"
 #include "visual/prot_monitor.h"
 
-#ifndef QV_VERSION_TEXT
-#define QV_VERSION_TEXT "0"
-#endif
-
 namespace qv {
 
 std::string StoredIniVersion;
@@ -69,8 +65,12 @@ const TApplObjectFactory* FindApplObjectFactory(const std::string& name) {
 }
 
 std::string GetExeVersionText() {
-  // Major and minor number only, as older installations stored it and show it.
+#if defined(QV_VERSION_MAJOR) && defined(QV_VERSION_MINOR)
+  // Major and minor number only, as the program shows and stores its version.
   return Format("%d.%d", QV_VERSION_MAJOR, QV_VERSION_MINOR);
+#else
+  return "0";  // a build without version information
+#endif
 }
 
 std::string HelpFileName(const std::string& program_path, int32_t language) {
