@@ -1,6 +1,7 @@
 #include "base/iv_select_resource_language_dialog.h"
 
 #include "base/locale_helpers.h"
+#include "base/locale_table.h"
 #include "base/resource_locale.h"
 #include "base/text_keys.h"
 #include "platform/gui/std_ctrls.h"
@@ -63,10 +64,22 @@ void TIvSelectResourceLanguageDialog::FillList() {
     items_.push_back(std::move(item));
   }
   LanguageList->SyncItems();
-  const uint32_t current = CurrentResourceLocale();
-  if (!(current != 0 && SelectLocale(current)) && !(BuiltInLocale != 0 && SelectLocale(BuiltInLocale)) &&
-      list.Count() > 0)
+  if (!SelectLocaleInUse() && !(BuiltInLocale != 0 && SelectLocale(BuiltInLocale)) && list.Count() > 0)
     LanguageList->SetItemIndex(0);
+}
+
+bool TIvSelectResourceLanguageDialog::SelectLocaleInUse() {
+  const uint32_t current = CurrentResourceLocale();
+  if (current == 0) return false;
+  if (SelectLocale(current)) return true;
+  // A language without a country ("de" on the command line, 9 in the settings) runs on the file
+  // of one of its countries, which the list names with its country: the language's default
+  // country first, else any entry of the language.
+  if (SubLangId(current) != 0) return false;
+  if (const TLocaleInfo* info = FindLocaleInfo(current); info && SelectLocale(info->Lcid)) return true;
+  for (const auto& item : items_)
+    if (PrimaryLangId(item->Locale) == current) return SelectLocale(item->Locale);
+  return false;
 }
 
 uint32_t TIvSelectResourceLanguageDialog::SelectedLocale() {

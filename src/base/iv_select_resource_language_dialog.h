@@ -45,6 +45,8 @@ public:
   TButton* CancelButton;
 
 private:
+  // Selects the entry of the language in use; false when none is listed.
+  bool SelectLocaleInUse();
   TTextKeys* keys_;
   std::vector<std::unique_ptr<TLanguageItem>> items_;
 };

@@ -177,6 +177,8 @@ TFormatSettings LocaleFormatSettings(uint32_t lcid) {
     fs.DecimalSeparator = info->DecimalSeparator;
     fs.DateSeparator = info->DateSeparator;
     fs.ShortDateFormat = info->ShortDate;
+    fs.LocaleName = info->Iso639;
+    if (*info->Iso3166) fs.LocaleName += std::string("_") + info->Iso3166;
     fs.LongDateFormat = info->LongDate;
     fs.TimeSeparator = info->TimeSeparator;
     fs.TimeAMString = info->Am;

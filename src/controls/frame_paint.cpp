@@ -304,7 +304,11 @@ TRect PaintControlBorders(TCanvas& c, const TRect& bounds, TFrameStyleEx border_
 
 TRect PaintEditFrame(TCanvas& c, int width, int height, TFrameStyle frame_style, TColor color, TColor frame_color,
                      TSides frame_sides) {
-  TRect r = PaintSideLines(c, TRect{0, 0, width, height}, color, sdAllSides, 2, color);
+  // The two rings in the control's colour cover the platform's border; the frame then takes
+  // that border's place from the outer edge in. Inside it lies the client area, which the
+  // control paints over, so a frame drawn there would never be seen.
+  const TRect r{0, 0, width, height};
+  PaintSideLines(c, r, color, sdAllSides, 2, color);
   switch (frame_style) {
     case TFrameStyleEx::fsFlat: return PaintSides(c, r, frame_color, frame_sides, frame_color);
     case TFrameStyleEx::fsFlatBold: return PaintSideLines(c, r, frame_color, frame_sides, 2, frame_color);

@@ -17,14 +17,11 @@
 #include "devices/dev_class_registry.h"
 #include "devices/tv10_modul.h"
 #include "platform/gui/forms.h"
+#include "platform/rtl/format.h"
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/text_utils.h"
 #include "visual/prot_monitor.h"
-
-#ifndef QV_VERSION_TEXT
-#define QV_VERSION_TEXT "0"
-#endif
 
 namespace qv {
 
@@ -67,7 +64,14 @@ const TApplObjectFactory* FindApplObjectFactory(const std::string& name) {
   return it == Factories().end() ? nullptr : &it->second;
 }
 
-std::string GetExeVersionText() { return QV_VERSION_TEXT; }
+std::string GetExeVersionText() {
+#if defined(QV_VERSION_MAJOR) && defined(QV_VERSION_MINOR)
+  // Major and minor number only, as the program shows and stores its version.
+  return Format("%d.%d", QV_VERSION_MAJOR, QV_VERSION_MINOR);
+#else
+  return "0";  // a build without version information
+#endif
+}
 
 std::string HelpFileName(const std::string& program_path, int32_t language) {
   const char* suffix = "_E";

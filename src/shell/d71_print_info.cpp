@@ -87,8 +87,10 @@ TD71_PrintInfo::TD71_PrintInfo(TComponent* owner) : TForm(owner) {
 }
 
 bool TD71_PrintInfo::PrintSheet(const std::string& title) {
-  if (StdDialogForm && !StdDialogForm->PrintDialog->Execute()) return false;
   TPrinter& printer = Printer();
+  printer.Title = title;
+  printer.FileTitle.clear();
+  if (StdDialogForm && !StdDialogForm->PrintDialog->Execute()) return false;
   const int ppi = printer.PixelsPerInch();
   RichEdit->PageRect = TRect{ppi / 2, ppi * 3 / 4, printer.PageWidth() - ppi / 2, printer.PageHeight() - ppi * 3 / 4};
   RichEdit->Print(title);

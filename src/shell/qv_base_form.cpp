@@ -584,6 +584,7 @@ void TQvBaseForm::PrintScreenshot() {
   PaintTo(image.Canvas(), 0, 0);
   TPrinter& printer = Printer();
   printer.Title = Caption();
+  printer.FileTitle.clear();
   printer.BeginDoc();
   try {
     // Scaled to fit the page, keeping the window's proportions.

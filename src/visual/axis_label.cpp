@@ -52,6 +52,12 @@ void TAxisLabel::ReportLabelSize(int& height, int& width) {
   height = std::abs(Font().Height());
 }
 
+int TAxisLabel::TextHeight() {
+  TCanvas& c = ScreenCanvas();
+  c.Font().Assign(Font());
+  return c.TextHeight("8");
+}
+
 int TAxisLabel::LabelWidth() {
   TCanvas& c = ScreenCanvas();
   c.Font().Assign(Font());

@@ -27,6 +27,8 @@ public:
   // Pixels a vertical label column needs.
   virtual int LabelWidth();
   int RequiredSize();
+  // The height of one label text in the label font.
+  int TextHeight();
   // The text of a numeric label: fixed-point, right-justified in the field width.
   static std::string ValueText(double v, int width, int decimals);
 

@@ -20,6 +20,7 @@ namespace {
 constexpr const char* kSessionSection = "SessionMonitors";
 constexpr const char* kNewPage = "NewMonitor";
 constexpr int kMaxMonitorId = 99;
+constexpr const char* kMonitorIdKey = "MonitorId";
 // As many entries as the store command lists.
 constexpr int kMaxCustomEntries = 1000;
 
@@ -431,7 +432,10 @@ void TMonitorBook::SaveSession(bool show_failure) {
       for (int i = 0; i < notebook_->ComponentCount(); ++i) {
         auto* m = dynamic_cast<TMonitorMan*>(notebook_->Components(i));
         if (!m || m->GroupIndex < 0 || m->GroupIndex > 999 || !(m->MonOptions() & moStoreLoadEnab)) continue;
-        m->StoreIniSection(&ini, std::string(kSessionSection) + "/Monitor" + std::to_string(n));
+        const std::string section = std::string(kSessionSection) + "/Monitor" + std::to_string(n);
+        m->StoreIniSection(&ini, section);
+        // The id makes the automatic title ("Monitor3"); without it a restart would renumber.
+        ini.WriteInteger(section, kMonitorIdKey, m->Id);
         ++n;
       }
       ini.WriteInteger(kSessionSection, "Count", n);
@@ -475,12 +479,29 @@ void TMonitorBook::LoadSessionMonitors() {
   for (int i = 0; i < count; ++i) {
     const std::string section = std::string(kSessionSection) + "/Monitor" + std::to_string(i);
     if (!ini.SectionExists(section)) continue;
-    if (!LoadOnePage("[" + section + "] of " + SessionFileName(), ini.ReadString(section, "ClassName", ""),
-                     [&] { return LoadMonitorIni(&ini, section); }))
+    if (!LoadOnePage("[" + section + "] of " + SessionFileName(), ini.ReadString(section, "ClassName", ""), [&] {
+          TMonitorMan* monitor = LoadMonitorIni(&ini, section);
+          if (monitor) RestoreMonitorId(monitor, ini.ReadInteger(section, kMonitorIdKey, 0));
+          return monitor;
+        }))
       session_load_failed_ = true;
   }
   SetVisible(true);
   FreeEmptyMonitors();
+}
+
+void TMonitorBook::RestoreMonitorId(TMonitorMan* monitor, int32_t id) {
+  if (id < 1 || id > kMaxMonitorId || id == monitor->Id) return;
+  for (int i = 0; i < GetMonitorCount(); ++i) {
+    TMonitorMan* other = GetMonitor(i);
+    if (!other || other == monitor || other->Id != id) continue;
+    if (!other->IsEmpty()) return;
+    other->Id = monitor->Id;  // the empty starting page, which goes after the restore
+  }
+  monitor->Id = id;
+  // New pages get ids above the restored ones while there are ids left.
+  LastMonitorId = std::max(LastMonitorId, id);
+  UpdateTabCaptions();
 }
 
 TMonitorMan* TMonitorBook::LoadMonitorIni(TIniFile2* ini, const std::string& section) {

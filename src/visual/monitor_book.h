@@ -112,6 +112,9 @@ public:
   // Runs one page's load; a page that fails is reported and freed. False when it failed or
   // came back incomplete.
   bool LoadOnePage(const std::string& what, const std::string& class_name, const std::function<TMonitorMan*()>& load);
+  // A restored page takes the id it had when it was stored (1 to 99), so its automatic title
+  // comes back too; a page with content that holds that id keeps it, an empty one gives it up.
+  void RestoreMonitorId(TMonitorMan* monitor, int32_t id);
 
 private:
   // The chosen entry of the custom monitors' list, -1 when the user cancels.

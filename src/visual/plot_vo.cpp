@@ -470,7 +470,12 @@ void TPlotVO::ArrangeControls() {
   const int plotW = std::max(client->Width() - 2 * x_margin_ - wL - wR - 2 * s, 2);
   const int rowW = wL + plotW + wR + 2 * s;
   const int c = static_cast<int>(caption_->Height() * 1.2);
-  const int plotH = std::max(client->Height() - 2 * y_margin_ - c - 2 * s - hF - hC, 2);
+  // A Y label stands centred on its tick, so the outermost ones reach half a text height beyond
+  // the plot box: the labels get that room above and below (s - 1 and s + 1 pixels usually do).
+  const int th = std::max(left_label_->TextHeight(), right_label_->TextHeight());
+  const int moreTop = std::max(th / 2 - (s - 1), 0);
+  const int moreBottom = std::max(th - th / 2 - (s + 1), 0);
+  const int plotH = std::max(client->Height() - 2 * y_margin_ - c - 2 * s - hF - hC - moreTop - moreBottom, 2);
   // 4 to 6: positions.
   const int xLabel = x_margin_;
   const int xAxisL = xLabel + wL;
@@ -479,17 +484,21 @@ void TPlotVO::ArrangeControls() {
   const int xLabelR = xAxisR + s;
   const int capTop = y_margin_;
   const int yLabels = capTop + c;
-  const int yBox = yLabels + s - 1;
+  const int yBox = yLabels + moreTop + s - 1;
   const int yBottom = yBox + plotH;
-  left_label_->SetBounds(xLabel, yLabels, wL, 2 * s + plotH);
-  right_label_->SetBounds(xLabelR, yLabels, wR, 2 * s + plotH);
+  const int labelH = moreTop + 2 * s + plotH + moreBottom;
+  left_label_->SetBounds(xLabel, yLabels, wL, labelH);
+  right_label_->SetBounds(xLabelR, yLabels, wR, labelH);
+  // The labels' texts stand at their axis's pixels, which start at the plot box's top.
+  left_label_->PixelOffset = yBox - yLabels;
+  right_label_->PixelOffset = yBox - yLabels;
   left_axis_->SetBounds(xAxisL, yBox, s, plotH);
   right_axis_->SetBounds(xAxisR, yBox, s, plotH);
-  top->SetBounds(xBox, yLabels, plotW, s);
+  top->SetBounds(xBox, yLabels + moreTop, plotW, s);
   plot_box_->SetBounds(xBox, yBox, plotW, plotH);
   bottom->SetBounds(xBox, yBottom, plotW, s);
-  fine->SetBounds(xLabel, yBottom + s, rowW, hF);
-  coarse->SetBounds(xLabel, yBottom + s + hF, rowW, hC);
+  fine->SetBounds(xLabel, yBottom + s + moreBottom, rowW, hF);
+  coarse->SetBounds(xLabel, yBottom + s + moreBottom + hF, rowW, hC);
   fine->PixelOffset = xBox - xLabel;
   coarse->PixelOffset = xBox - xLabel;
   const int capLeft = xLabel + wL / 2;

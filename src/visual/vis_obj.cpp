@@ -716,6 +716,9 @@ void TVisObj::PrintBtnMenuClick(TComponent* sender) {
     if (!PrintSelectDlgProc || PrintSelectDlgProc(selection) != mrOk) return;
     PrintSelection = selection;
   }
+  // Named before the dialog, which proposes a PDF file after the object's title.
+  Printer().Title = "Quarvel - " + GetvobTitle();
+  Printer().FileTitle = GetvobTitle();
   if (dynamic_cast<TMenuItem*>(sender)) {
     TPrintDialog dialog(nullptr);
     if (pages > 1) {
@@ -737,7 +740,6 @@ void TVisObj::PrintBtnMenuClick(TComponent* sender) {
     if (dialog.Copies > 1) Copies = dialog.Copies;
   }
   if (ProcessWindow) throw Exception("TVisObj.PrintBtnMenuClick: ProcessWindow in use");
-  Printer().Title = "Quarvel - " + GetvobTitle();
   Printing = true;
   // Printing is cleared on every way out, so that a failed start does not block the next one.
   try {

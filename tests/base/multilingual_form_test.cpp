@@ -119,6 +119,24 @@ TEST_F(FormTranslationTest, OpenFormsAreRetranslatedInPlace) {
   EXPECT_EQ(form.retranslations, 3);
 }
 
+// The dialog opens on the language in use, also when that was chosen without a country (the
+// settings' default 9, "de" on the command line) and runs on the file of one of its countries.
+TEST_F(FormTranslationTest, LanguageDialogPreselectsTheLanguageInUse) {
+  dir_.Write("Q.ENU", "OK=OK\n");
+  const struct {
+    uint32_t in_use, preselected;
+  } cases[] = {{9, 0x0409}, {7, 0x0407}, {0x0407, 0x0407}, {0x0409, 0x0409}, {0x0C, 0x0C}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in_use);
+    ASSERT_TRUE(SetResourceLocale(c.in_use, false));
+    // As the program opens it: no built-in language in the list.
+    TIvSelectResourceLanguageDialog d(nullptr);
+    d.FillList();
+    EXPECT_EQ(d.SelectedLocale(), c.preselected);
+    EXPECT_EQ(d.LanguageList->Items()[d.LanguageList->ItemIndex()], LocaleDisplayName(c.preselected, true));
+  }
+}
+
 TEST_F(FormTranslationTest, DialogBaseKeepsItsDictionaryName) {
   TMultilingualDlg dlg(nullptr);
   EXPECT_EQ(dlg.DictName(), "");

@@ -128,8 +128,9 @@ TEST(FramePaint, EditFrameCoversThePlatformBorderFirst) {
   Log log = DrawLog(c);
   ASSERT_EQ(log.size(), 9u);
   EXPECT_EQ(log[0], "line window 0,0-0,5");
-  EXPECT_EQ(log[8], "line shadow 2,2-4,2");
-  EXPECT_EQ(inside, Rect(2, 3, 4, 3));
+  // The frame lies on the outer edge, where the platform's border was: inside is the client area.
+  EXPECT_EQ(log[8], "line shadow 0,0-6,0");
+  EXPECT_EQ(inside, Rect(0, 1, 6, 5));
 }
 
 TEST(FramePaint, ArrowsAndTheirCanvasState) {

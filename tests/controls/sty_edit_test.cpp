@@ -4,7 +4,10 @@
 
 #include "controls/draw_log.h"
 #include "controls/sty_frame_controller.h"
+#include "controls/sty_list_box.h"
 #include "controls/sty_spin_edit.h"
+#include "platform/gui/forms.h"
+#include "platform/gui/user_input.h"
 
 namespace qv {
 namespace {
@@ -44,6 +47,77 @@ TEST(StyEdit, OwnFrameOnlyWhenVisibleAndHotWhileFocused) {
   EXPECT_TRUE(Drew(e, clBlue));
   e->Perform(CM_MOUSELEAVE, 0, 0);
   EXPECT_FALSE(Drew(e, clBlue));
+}
+
+// How many pixels of ring `ring` (0 the outermost) of the control's real pixels have `color`,
+// and how many pixels the ring has.
+std::pair<int, int> RingPixels(TWinControl* c, int ring, TColor color) {
+  TBitmap shot;
+  GrabWindowImage(c, shot);
+  const TColor want = ColorToRGB(color);
+  int found = 0, all = 0;
+  const int l = ring, t = ring, r = shot.Width() - 1 - ring, b = shot.Height() - 1 - ring;
+  for (int y = t; y <= b; ++y)
+    for (int x = l; x <= r; ++x) {
+      if (x != l && x != r && y != t && y != b) continue;
+      ++all;
+      if (shot.Pixel(x, y) == want) ++found;
+    }
+  return {found, all};
+}
+
+// The own frame shows in what the window system draws: the edit, the spin edit and the list box
+// paint it on their border, outside the client area that their native part covers.
+TEST(StyFramedControls, FrameAndHotFrameShowInTheRealPixels) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  auto* edit = new TStyEdit(&form);
+  auto* spin = new TStySpinEdit(&form);
+  auto* list = new TStyListBox(&form);
+  const int lefts[] = {10, 120, 10};
+  const int tops[] = {10, 10, 50};
+  TWinControl* controls[] = {edit, spin, list};
+  for (int i = 0; i < 3; ++i) {
+    controls[i]->SetParent(&form);
+    controls[i]->SetBounds(lefts[i], tops[i], 90, i == 2 ? 80 : 21);
+  }
+  list->AddItem("Cellar");
+  form.Show();
+  const auto set_frame = [](auto* c) {
+    c->SetFrameColor(clRed);
+    c->SetFrameHotColor(clBlue);
+    c->SetFrameHotTrack(true);  // also shows the frame
+  };
+  set_frame(edit);
+  set_frame(spin);
+  set_frame(list);
+  // fsFlat: one ring of the frame colour on the outer edge, the control's colour inside it.
+  const auto expect_plain = [](TWinControl* c) {
+    SCOPED_TRACE(c->ClassName());
+    auto [red, ring0] = RingPixels(c, 0, clRed);
+    EXPECT_EQ(red, ring0);
+    auto [window, ring1] = RingPixels(c, 1, clWindow);
+    EXPECT_EQ(window, ring1);
+  };
+  // The hot frame, fsFlatBold: two rings of the hot colour.
+  const auto expect_hot = [](TWinControl* c) {
+    SCOPED_TRACE(c->ClassName());
+    for (int ring : {0, 1}) {
+      auto [blue, all] = RingPixels(c, ring, clBlue);
+      EXPECT_EQ(blue, all) << "ring " << ring;
+    }
+  };
+  UserClick(edit);
+  Application->ProcessMessages();
+  ASSERT_TRUE(edit->Focused());
+  expect_hot(edit);
+  expect_plain(spin);
+  expect_plain(list);
+  UserClick(list, {20, 10});
+  Application->ProcessMessages();
+  ASSERT_TRUE(list->Focused());
+  expect_plain(edit);
+  expect_hot(list);
 }
 
 TEST(StyEdit, HotTrackSwitchesTheFrameOnWithAllSides) {

@@ -147,9 +147,13 @@ TEST_F(ModuleChain, IniVersionAndUpdateStart) {
     bool rewritten;
   };
   const std::string current = GetExeVersionText();
+  // The version is the major and the minor number, as "%d.%d" formats them.
+  EXPECT_EQ(current, std::to_string(QV_VERSION_MAJOR) + "." + std::to_string(QV_VERSION_MINOR));
   const Case cases[] = {
       {"[Main]\r\nDoUpdate=1\r\n", true, true},
       {"[Main]\r\nIniVersion=0.9\r\nDoUpdate=1\r\n", false, true},
+      // Written by builds that stored three numbers: read as a stored version, no update start.
+      {"[Main]\r\nIniVersion=2.0.0\r\nDoUpdate=1\r\n", false, true},
       {"[Main]\r\nDoUpdate=yes\r\n", false, true},  // unreadable: the default 0
       {"", false, true},
   };

@@ -12,14 +12,14 @@ namespace {
 
 TEST(AboutBox, ShowsTheVersionTextsAndClosesWithOk) {
   InitializeGui();
-  TInfoData info("Quarvel V2.0.0", "1999");
+  TInfoData info("Quarvel V2.0", "1999");
   InfoData = &info;
   bool acted = false;
   Application->OnIdle = [&](TComponent*, bool& done) {
     done = true;
     if (acted || !D22_AboutBox || !D22_AboutBox->Modal()) return;
     acted = true;
-    EXPECT_EQ(D22_AboutBox->VersionLbl->Text(), "Quarvel V2.0.0");
+    EXPECT_EQ(D22_AboutBox->VersionLbl->Text(), "Quarvel V2.0");
     EXPECT_EQ(D22_AboutBox->YearLbl->Text(), info.CopyrightText());
     // OK centred under the panels, the form ending 5 pixels under it.
     EXPECT_EQ(D22_AboutBox->OKBtn->Left(), D22_AboutBox->Width() / 2 - 40);

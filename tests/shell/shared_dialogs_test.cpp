@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "base/archive_hooks.h"
+#include "base/locale_helpers.h"
 #include "base/res_string.h"
 #include "base/resource_locale.h"
+#include "platform/rtl/date_time.h"
 #include "shell/d12_enter_string.h"
 #include "shell/d21_edit_title.h"
 #include "shell/d32_insert_dt_range.h"
@@ -199,6 +201,27 @@ TEST(SingleDateTime, DefaultAcceptAndCancel) {
     EXPECT_EQ(result, button);
   }
   EXPECT_NEAR(d.GetSelDt(), At(2026, 5, 1, 8, 0, 0), 1e-6);
+}
+
+// The pickers write the date as every other date of the program is written, and an open dialog
+// follows a change of language.
+TEST(SingleDateTime, PickersShowTheProgramsShortDateInTheLanguageInUse) {
+  TArchiveStandIns archive;
+  const TFormatSettings saved = FormatSettings;
+  TFixedClock clock(At(2026, 12, 10, 15, 30, 45));
+  TD70_SelDateTime d(Application, &clock);
+  d.SetSelDt(At(2026, 12, 9, 8, 0, 0));
+  const struct {
+    uint32_t locale;
+    const char* shown;
+  } cases[] = {{0x0407, "09.12.2026"}, {0x0409, "12/9/2026"}, {0x0809, "09/12/2026"}, {0x0407, "09.12.2026"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale);
+    SetLocaleFormatSettings(c.locale);
+    EXPECT_EQ(FormatDateTime(FormatSettings.ShortDateFormat, At(2026, 12, 9, 0, 0, 0)), c.shown);
+    EXPECT_EQ(d.SelDate->ShownText(), c.shown);
+  }
+  ReplaceFormatSettings(saved);
 }
 
 TEST(StartDateDialog, TickingAllDataRestsThePickersAndOkTakesTheChoice) {

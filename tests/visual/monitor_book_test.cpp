@@ -175,6 +175,30 @@ TEST_F(MonitorBookTest, SessionPagesRoundTrip) {
   EXPECT_EQ(Tabs()[1], "Hall");
 }
 
+// Pages keep their ids, and with them their automatic titles, across a restart; pages added
+// afterwards take ids that are not in use.
+TEST_F(MonitorBookTest, SessionPagesKeepTheirIdsAndTitles) {
+  TMonitorMan* first = book->GetMonitor(0);
+  AddPlot(first);
+  TMonitorMan* second = book->AddGroupMonitor(100, &DDTMonitorClass);
+  AddPlot(second);
+  TMonitorMan* third = book->AddGroupMonitor(100, &DDTMonitorClass);
+  AddPlot(third);
+  const std::string prefix = first->AutoTitlePrefix;
+  ASSERT_EQ(third->GetTitle(), prefix + "3");
+  delete second;
+  delete book;
+  book = nullptr;
+
+  book = NewBook();
+  book->LoadSessionMonitors();
+  ASSERT_EQ(book->GetMonitorCount(), 2);
+  EXPECT_EQ(book->GetMonitor(0)->Id, 1);
+  EXPECT_EQ(book->GetMonitor(1)->Id, 3);
+  EXPECT_EQ(Tabs(), (std::vector<std::string>{prefix + "1", prefix + "3"}));
+  EXPECT_EQ(book->AddGroupMonitor(100, &DDTMonitorClass)->Id, 4);
+}
+
 // A page or object that cannot be restored is reported and skipped; the others come back.
 TEST_F(MonitorBookTest, DamagedStoredPagesAreSkipped) {
   test::TRecordingMsgHandler log;

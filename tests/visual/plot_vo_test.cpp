@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "base/app_globals.h"
 #include "base/dt_stamp.h"
 #include "base/ini_file2.h"
@@ -462,6 +464,58 @@ TEST_F(PlotVOTest, BadStoredRangesBecomeAutomatic) {
   EXPECT_FALSE(vo->LeftGridOn());
   ASSERT_EQ(log.lines.size(), 1u);
   EXPECT_NE(log.lines[0].find("lots"), std::string::npos);
+}
+
+// The rows of dark (text) pixels in a rectangle of a picture, grouped into runs of rows: one run
+// per label text of a Y axis. Each run is {first row, last row}.
+std::vector<std::pair<int, int>> TextRuns(const TBitmap& shot, const TRect& r) {
+  std::vector<std::pair<int, int>> runs;
+  for (int y = r.Top; y < r.Bottom; ++y) {
+    bool dark = false;
+    for (int x = r.Left; x < r.Right && !dark; ++x) {
+      const TColor p = shot.Pixel(x, y);
+      dark = GetRValue(p) + GetGValue(p) + GetBValue(p) < 200;
+    }
+    if (!dark) continue;
+    if (!runs.empty() && runs.back().second == y - 1)
+      runs.back().second = y;
+    else
+      runs.push_back({y, y});
+  }
+  return runs;
+}
+
+// Every label of both Y axes is written whole and centred on its tick, the outermost ones too.
+TEST_F(PlotVOTest, YLabelsStandWholeAtTheirTicks) {
+  TDtPlotVO* vo = NewPlot();
+  ASSERT_TRUE(vo->AddGlobChan(a_.get(), A(1)));
+  ASSERT_TRUE(vo->AddGlobChan(b_.get(), B()));
+  form->Show();
+  Application->ProcessMessages();
+  TBitmap shot;
+  GrabWindowImage(vo, shot);
+  for (TAxisLabel* label : {vo->LeftLabel(), vo->RightLabel()}) {
+    SCOPED_TRACE(label == vo->LeftLabel() ? "left" : "right");
+    TAxisScale* axis = label->Axis();
+    const TPoint at = vo->ScreenToClient(label->ClientToScreen({0, 0}));
+    const TRect r{at.X, at.Y, at.X + label->Width(), at.Y + label->Height()};
+    const int box_top = vo->ScreenToClient(vo->PlotBox()->ClientToScreen({0, 0})).Y;
+    const std::vector<std::pair<int, int>> runs = TextRuns(shot, r);
+    const double step = std::fabs(axis->MajorStep());
+    const int texts = static_cast<int>(std::lround(std::fabs(axis->EndValue() - axis->StartValue()) / step)) + 1;
+    ASSERT_EQ(static_cast<int>(runs.size()), texts);
+    // The top text is not cut: it lies inside the label, as high as the others.
+    EXPECT_GT(runs.front().first, r.Top);
+    EXPECT_EQ(runs.front().second - runs.front().first, runs[1].second - runs[1].first);
+    EXPECT_LT(runs.back().second, r.Bottom - 1);
+    // Each text is centred on its tick (the digits are centred within a pixel or two).
+    for (int i = 0; i < texts; ++i) {
+      const double v = std::max(axis->StartValue(), axis->EndValue()) - i * step;
+      const int tick = box_top + axis->ValueToPixel(v);
+      EXPECT_NEAR((runs[static_cast<size_t>(i)].first + runs[static_cast<size_t>(i)].second) / 2.0, tick, 2.0)
+          << "value " << v;
+    }
+  }
 }
 
 TEST_F(PlotVOTest, LayoutAndRegistry) {

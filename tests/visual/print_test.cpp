@@ -331,8 +331,7 @@ TEST_F(PrintTest, APlotPrintsToThePdfFileChosenInThePrintDialog) {
   Book();
   TDtPlotVO* plot = AddPlot("Cellar");
   Printer().SetOutputFile("");  // as the program starts
-  test::TempDir home;
-  std::filesystem::create_directories(home.File("Documents"));
+  test::TempDir home;           // a user without a documents folder yet
   const char* saved_home = std::getenv("HOME");
   const std::string old_home = saved_home ? saved_home : "";
   setenv("HOME", home.Path().c_str(), 1);
@@ -342,19 +341,35 @@ TEST_F(PrintTest, APlotPrintsToThePdfFileChosenInThePrintDialog) {
   setenv("HOME", old_home.c_str(), 1);
   unsetenv("XDG_CONFIG_HOME");
   EXPECT_TRUE(seen.accepted);
+  // The proposal: the page's title in the user's documents folder, not the program's folder.
   if (Printer().Printers().empty()) {
-    EXPECT_EQ(seen.offered_file.rfind(home.File("Documents") + "/", 0), 0u) << seen.offered_file;
-    EXPECT_EQ(seen.offered_file.substr(seen.offered_file.size() - 4), ".pdf") << seen.offered_file;
+    EXPECT_EQ(seen.offered_file, home.File("Documents") + "/Cellar.pdf");
   }
   EXPECT_EQ(Printer().OutputFile(), chosen);
   ASSERT_TRUE(std::filesystem::exists(chosen));
   const auto pages = PdfPages(chosen);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_TRUE(Has(pages[0], "Cellar"));
-  // The next dialog opens on the file chosen last.
+  // The next dialog proposes the page's title in the folder chosen last, so the file of another
+  // page is not overwritten unasked.
+  TDtPlotVO* other = AddPlot("Attic");
   const std::string again = dir.File("again.pdf");
-  EXPECT_EQ(test::PrintToPdfThroughDialog(plot, again).offered_file, chosen);
+  EXPECT_EQ(test::PrintToPdfThroughDialog(other, again).offered_file, dir.File("Attic.pdf"));
   EXPECT_TRUE(std::filesystem::exists(again));
+  // Printed without the dialog on a machine without printers, the file goes to the proposal,
+  // and its folder is made.
+  if (Printer().Printers().empty()) {
+    Printer().SetOutputFile("");
+    setenv("HOME", home.Path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
+    Printer().FileTitle = "Attic";
+    EXPECT_EQ(Printer().PdfFile(), home.File("Documents") + "/Attic.pdf");
+    Printer().BeginDoc();
+    Printer().EndDoc();
+    setenv("HOME", old_home.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(std::filesystem::exists(home.File("Documents") + "/Attic.pdf"));
+  }
 }
 
 TEST_F(PrintTest, TwoPlotsShareAPageInHalves) {

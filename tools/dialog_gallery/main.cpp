@@ -16,7 +16,9 @@
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
+#include "base/iv_select_resource_language_dialog.h"
 #include "base/language_file.h"
+#include "base/resource_locale.h"
 #include "base/res_string.h"
 #include "comm/phone_book.h"
 #include "datastore/chan_frame.h"
@@ -80,7 +82,7 @@ int main(int argc, char** argv) {
   qv::TD28_EditPhoneNr entry(nullptr);
   entry.SetEntry("Cellar logger", "0761 123456");
   ok &= Shot(entry, out + "/phone_entry.png");
-  qv::TInfoData info("Quarvel V2.0.0", "1999");
+  qv::TInfoData info("Quarvel V2.0", "1999");
   qv::InfoData = &info;
   qv::TD22_AboutBox about(nullptr);
   ok &= Shot(about, out + "/about_box.png");
@@ -169,5 +171,14 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::remove_all(folder, error);
   }
+
+  // The language dialog as the program opens it on its default language 9 (English).
+  qv::TResourceLanguageSetup languages = qv::DefaultResourceLanguageSetup();
+  languages.ModuleFile = std::string(QV_SOURCE_DIR) + "/res/quarvel";
+  qv::SetResourceLanguageSetup(languages);
+  qv::SetResourceLocale(9, false);
+  qv::TIvSelectResourceLanguageDialog language(nullptr);
+  language.FillList();
+  ok &= Shot(language, out + "/select_language.png");
   return ok ? 0 : 1;
 }

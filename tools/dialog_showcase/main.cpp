@@ -9,6 +9,7 @@
 #include "base/res_string.h"
 #include "base/resource_locale.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/printers.h"
 #include "platform/os/home_folder.h"
 #include "platform/rtl/date_time.h"
 #include "shell/d12_enter_string.h"
@@ -102,7 +103,9 @@ int Run(const std::string& out, uint32_t locale) {
   holder.SaveDialog->FileName = "Export1.txt";
   SaveCommon(holder.SaveDialog, dir + "common_save.png");
   SaveCommon(holder.OpenPictureDialog, dir + "common_open_picture.png");
+  Printer().FileTitle = "Hall temperature";  // what a plot of that title prints
   SaveCommon(holder.PrintDialog, dir + "common_print.png");
+  Printer().FileTitle.clear();
   SaveCommon(holder.PrinterSetupDialog, dir + "common_printer_setup.png");
   SaveCommon(holder.FontDialog, dir + "common_font.png");
   SaveCommon(holder.ColorDialog, dir + "common_color.png");

@@ -19,6 +19,8 @@
 
 #include "platform/gui/desktop.h"
 #include "platform/gui/qt_private.h"
+#include "platform/gui/std_ctrls.h"
+#include "platform/rtl/format_settings.h"
 
 namespace qv {
 
@@ -79,8 +81,20 @@ bool g_started = false;
 int g_nested_loops = 0;
 bool g_main_loop_running = false;
 
+// Date pickers show the program's date format and language; a change of language reaches the
+// ones that are open.
+void ApplyDateFormats(TWinControl* w) {
+  if (auto* picker = dynamic_cast<TDateTimePicker*>(w)) picker->ApplyFormat();
+  for (int i = 0; i < w->ControlCount(); ++i)
+    if (auto* child = dynamic_cast<TWinControl*>(w->Controls(i))) ApplyDateFormats(child);
+}
+
 void StartGui(int& argc, char** argv) {
   g_started = true;
+  SetFormatSettingsChangedHook([] {
+    if (!Screen) return;
+    for (int i = 0; i < Screen->FormCount(); ++i) ApplyDateFormats(Screen->Forms(i));
+  });
   SetMainThread();
   new QvApplication(argc, argv);
   QApplication::setFont(ToQFont(TFont()));

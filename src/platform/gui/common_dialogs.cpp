@@ -13,6 +13,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 
 #include "platform/gui/forms.h"
 #include "platform/gui/printers.h"
@@ -134,11 +135,12 @@ private:
 
 }  // namespace
 
-bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back) {
+bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back, const std::function<void()>& shown) {
   read_back = false;
   if (User()) {
     dlg.setResult(QDialog::Rejected);
     dlg.show();
+    if (shown) shown();
     Window window(dlg);
     const bool ok = User()(d, window);
     // Accepted through its own button, the dialog's values count.
@@ -147,6 +149,7 @@ bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back) {
     return ok || read_back;
   }
   NestedLoop nested;
+  if (shown) QTimer::singleShot(0, &dlg, shown);
   read_back = dlg.exec() == QDialog::Accepted;
   return read_back;
 }
@@ -174,11 +177,11 @@ bool IsPictureFile(const std::string& file) {
 void PrepareQPrinter(QPrinter& p) {
   TPrinter& printer = Printer();
   const std::vector<std::string> names = printer.Printers();
-  // Without a printer the dialog offers the PDF file.
-  const std::string pdf = printer.PdfFile();
-  if (!pdf.empty()) {
+  // Without a printer the dialog offers the PDF file, named after what is printed.
+  p.setDocName(Q(printer.FileTitle.empty() ? printer.Title : printer.FileTitle));
+  if (!printer.PdfFile().empty()) {
     p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(Q(pdf));
+    p.setOutputFileName(Q(printer.ProposedPdfFile()));
   } else if (printer.PrinterIndex() >= 0 && printer.PrinterIndex() < static_cast<int>(names.size())) {
     p.setPrinterName(Q(names[static_cast<size_t>(printer.PrinterIndex())]));
   }
@@ -264,7 +267,13 @@ bool TPrintDialog::Execute() {
   }
   ApplyTexts(TCommonDialogCode::cdcPrint, dlg, Title);
   bool read_back = false;
-  if (!RunCommonDialog(*this, dlg, read_back)) return false;
+  // While a printer is chosen, printing to a file proposes the same file as without a printer,
+  // not one in the working folder.
+  const auto propose_file = [&dlg] {
+    QLineEdit* field = PrintFileField(dlg);
+    if (field && !FileEntryChosen(PrinterList(dlg))) field->setText(Q(Printer().ProposedPdfFile()));
+  };
+  if (!RunCommonDialog(*this, dlg, read_back, propose_file)) return false;
   if (read_back) {
     TakeQPrinter(printer);
     Copies = printer.copyCount();

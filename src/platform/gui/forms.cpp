@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -29,6 +30,17 @@ void FillMenuBarMenu(QMenu* menu, TMenuItem* items);
 bool SaveWindowImage(TWinControl* window, const std::string& png_file) {
   QV_GUI_THREAD();
   return window->Impl().widget->grab().save(QString::fromStdString(png_file), "PNG");
+}
+
+void GrabWindowImage(TWinControl* window, TBitmap& into) {
+  QV_GUI_THREAD();
+  const QImage image = window->Impl().widget->grab().toImage();
+  into.SetSize(image.width(), image.height());
+  {
+    QPainter p(&BitmapImage(into));
+    p.drawImage(0, 0, image);
+  }
+  into.Changed();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -152,6 +152,9 @@ extern TApplication* Application;
 TRect WindowFrameRect(const TForm* form);
 // Writes what the window shows now (its children included) as a PNG file; false on failure.
 bool SaveWindowImage(TWinControl* window, const std::string& png_file);
+// Copies what the window shows now (its children and native parts included) into `into`, which
+// takes the window's size.
+void GrabWindowImage(TWinControl* window, TBitmap& into);
 
 // The system's double-click time in milliseconds.
 int DoubleClickTime();

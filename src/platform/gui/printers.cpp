@@ -1,6 +1,7 @@
 #include "platform/gui/printers.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
 #include <QPrinter>
@@ -60,10 +61,25 @@ std::string TPrinter::PdfFile() const {
   if (printer_index_ >= 0) return "";
   EnsureGui();
   if (!QPrinterInfo::defaultPrinterName().isEmpty() || !QPrinterInfo::availablePrinterNames().isEmpty()) return "";
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-  const std::string title = Application && !Application->Title().empty() ? Application->Title() : "print";
-  return QDir(folder).filePath(QString::fromStdString(title) + ".pdf").toStdString();
+  return ProposedPdfFile();
+}
+
+std::string TPrinter::ProposedPdfFile() const {
+  EnsureGui();
+  QString folder;
+  if (!output_file_.empty() && !ImageFormat(output_file_))
+    folder = QFileInfo(QString::fromStdString(output_file_)).absolutePath();
+  // The documents folder even while it does not exist yet: it is made when the file is written.
+  if (folder.isEmpty()) folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (folder.isEmpty()) folder = QDir::homePath() + "/Documents";
+  std::string name = !FileTitle.empty()                             ? FileTitle
+                     : !Title.empty()                               ? Title
+                     : Application && !Application->Title().empty() ? Application->Title()
+                                                                    : std::string("print");
+  // A title may hold what a file name cannot.
+  for (char& ch : name)
+    if (ch == '/') ch = '-';
+  return QDir(folder).filePath(QString::fromStdString(name) + ".pdf").toStdString();
 }
 
 std::string TPrinter::DeviceName() const {
@@ -99,6 +115,7 @@ void TPrinter::BeginDoc() {
   p.setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
                                                                         : QPageLayout::Portrait);
   if (!doc_file_.empty()) {
+    QDir().mkpath(QFileInfo(QString::fromStdString(doc_file_)).absolutePath());
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(QString::fromStdString(doc_file_));
   } else if (printer_index_ >= 0) {

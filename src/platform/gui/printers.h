@@ -30,9 +30,12 @@ public:
   const std::string& OutputFile() const { return output_file_; }
   void SetOutputFile(const std::string& file) { output_file_ = file; }
   // The PDF file the next document goes to: the output file, or on a machine without printers
-  // (none chosen, none there) a file named after the program in the user's documents folder;
-  // "" when it goes to a printer (or is a picture).
+  // (none chosen, none there) the proposed file; "" when it goes to a printer (or is a picture).
   std::string PdfFile() const;
+  // The PDF file proposed for the next document: named after what is printed (FileTitle, else
+  // Title, else the program), in the folder of the last PDF file chosen, else in the user's
+  // documents folder.
+  std::string ProposedPdfFile() const;
   // The name of the device the next document goes to: the PDF file, the chosen printer or the
   // system's default printer; empty when there is none (the printer index lies outside the list).
   std::string DeviceName() const;
@@ -41,7 +44,10 @@ public:
   void SetColor(bool color);
   TPrinterOrientation Orientation() const { return orientation_; }
   void SetOrientation(TPrinterOrientation o) { orientation_ = o; }
+  // The job's title, and the name of what is printed (a page or an object) when the file
+  // proposed for it should not carry the whole job title.
   std::string Title;
+  std::string FileTitle;
 
   void BeginDoc();
   void NewPage();

@@ -131,6 +131,7 @@ void ApplyTexts(TCommonDialogCode kind, QDialog& dlg, const std::string& title);
 // Shows a common dialog modally, or hands it to the installed stand-in for the user. Answers
 // whether it was accepted and whether its values are to be read back from the Qt dialog.
 class TCommonDialog;
-bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back);
+// `shown` runs once the dialog is on the screen, before the user acts.
+bool RunCommonDialog(TCommonDialog& d, QDialog& dlg, bool& read_back, const std::function<void()>& shown = {});
 
 }  // namespace qv

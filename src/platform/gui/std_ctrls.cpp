@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCalendarWidget>
 #include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QPalette>
@@ -618,11 +619,23 @@ TDateTimePicker::TDateTimePicker(TComponent* owner) : TWinControl(owner) {
 
 void TDateTimePicker::SetKind(TDateTimeKind kind) {
   kind_ = kind;
+  Native<QDateTimeEdit>(this)->setCalendarPopup(kind == TDateTimeKind::dtkDate);
+  ApplyFormat();
+}
+
+void TDateTimePicker::ApplyFormat() {
   auto* e = Native<QDateTimeEdit>(this);
-  e->setDisplayFormat(kind == TDateTimeKind::dtkDate ? QtDateFormat() : QString("HH:mm:ss"));
-  e->setCalendarPopup(kind == TDateTimeKind::dtkDate);
+  const TFormatSettings& fs = CurrentFormatSettings();
+  const QLocale locale = fs.LocaleName.empty() ? QLocale::c() : QLocale(QString::fromStdString(fs.LocaleName));
+  showing_ = true;
+  e->setLocale(locale);
+  if (QCalendarWidget* calendar = e->calendarWidget()) calendar->setLocale(locale);
+  e->setDisplayFormat(kind_ == TDateTimeKind::dtkDate ? QtDateFormat() : QString("HH:mm:ss"));
+  showing_ = false;
   ShowValue();
 }
+
+std::string TDateTimePicker::ShownText() const { return Native<QDateTimeEdit>(this)->text().toStdString(); }
 
 void TDateTimePicker::SetDateTime(double value) {
   value_ = value;

@@ -329,6 +329,10 @@ public:
   // The user changed the value: calls OnChange.
   virtual void Change();
   TNotifyEvent OnChange;
+  // The text the native picker shows.
+  std::string ShownText() const;
+  // Takes the program's current short date format and language (after a change of language).
+  void ApplyFormat();
 
 private:
   void ShowValue();

@@ -25,6 +25,8 @@ const std::thread::id g_main_thread = std::this_thread::get_id();
 std::mutex g_published_mutex;
 std::deque<TFormatSettings> g_published_records{TFormatSettings{}};
 std::atomic<const TFormatSettings*> g_published{&g_published_records.front()};
+// Main thread only, as ReplaceFormatSettings.
+std::function<void()> g_changed_hook;
 }  // namespace
 
 const TFormatSettings& CurrentFormatSettings() {
@@ -34,10 +36,15 @@ const TFormatSettings& CurrentFormatSettings() {
 
 void ReplaceFormatSettings(const TFormatSettings& settings) {
   FormatSettings = settings;
-  std::lock_guard<std::mutex> lock(g_published_mutex);
-  g_published_records.push_back(settings);
-  g_published.store(&g_published_records.back(), std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> lock(g_published_mutex);
+    g_published_records.push_back(settings);
+    g_published.store(&g_published_records.back(), std::memory_order_release);
+  }
+  if (g_changed_hook) g_changed_hook();
 }
+
+void SetFormatSettingsChangedHook(std::function<void()> hook) { g_changed_hook = std::move(hook); }
 
 namespace {
 

@@ -3,6 +3,7 @@
 // months used by Format, FormatDateTime and StrToDate/StrToTime. The global FormatSettings holds
 // the program's current settings; the locale helpers fill it from the chosen locale.
 #include <array>
+#include <functional>
 #include <string>
 
 namespace qv {
@@ -33,6 +34,9 @@ struct TFormatSettings {
   std::string ListSeparator = ",";
   // Set for English (United States): the page-setup dialog then measures in inches.
   bool UsEnglish = false;
+  // The locale as language and country, "de_DE"; empty when unknown. Native controls that show
+  // dates (the calendar's month and day names) speak it.
+  std::string LocaleName;
 };
 
 // The program's current settings as the main thread sees them. Written only on the main thread
@@ -44,7 +48,9 @@ extern TFormatSettings FormatSettings;
 // language, so they never see a record being changed: a published record is immutable and kept
 // until the program ends, so a reference taken from it stays valid.
 const TFormatSettings& CurrentFormatSettings();
-// Main thread: sets FormatSettings and publishes a copy for the other threads.
+// Main thread: sets FormatSettings and publishes a copy for the other threads; then calls the
+// hook, by which controls that show dates take the new formats.
 void ReplaceFormatSettings(const TFormatSettings& settings);
+void SetFormatSettingsChangedHook(std::function<void()> hook);
 
 }  // namespace qv
