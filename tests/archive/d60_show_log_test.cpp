@@ -34,6 +34,7 @@ public:
       TModalWindow w;
       if (!TopModalWindow(w) || !w.Form || w.Form == viewer || w.Form->ModalResult() != mrNone) return;
       if (w.Id == last_) return;
+      done = true;
       last_ = w.Id;
       Seen.push_back(w.Form->ClassName());
       if (prepare) prepare(*w.Form);

@@ -9,6 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "platform/gui/std_ctrls.h"
+#include "platform/gui/user_input.h"
+
 namespace qv {
 namespace {
 
@@ -29,6 +32,30 @@ TEST(Forms, ShowModalReturnsTheResultOnceCloseQueryAgrees) {
   EXPECT_EQ(form.ShowModal(), mrYes);
   EXPECT_EQ(queries, 2);
   EXPECT_FALSE(form.Visible());
+  Application->OnIdle = nullptr;
+}
+
+// A click from the idle pass ends the modal loop at once: the events the click sends are handled
+// inside the pass, and the loop must not then sleep until something else happens. The timer only
+// ends a loop that slept.
+TEST(Forms, AClickFromTheIdlePassEndsTheModalLoopAtOnce) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 100);
+  auto* ok = new TButton(&form);
+  ok->SetParent(&form);
+  ok->SetBounds(10, 10, 80, 25);
+  ok->SetModalResult(mrOk);
+  TTimer slept(nullptr);
+  slept.SetInterval(10000);
+  slept.OnTimer = [&](TComponent*) { form.SetModalResult(mrAbort); };
+  bool clicked = false;
+  Application->OnIdle = [&](TComponent*, bool& done) {
+    done = true;
+    if (!form.Modal() || clicked) return;
+    clicked = true;
+    UserClick(ok);
+  };
+  EXPECT_EQ(form.ShowModal(), mrOk);
   Application->OnIdle = nullptr;
 }
 

@@ -232,7 +232,10 @@ void TApplication::DoIdle() {
     if (handler) handler(this, done);
   });
   in_idle_ = false;
-  if (!done) {
+  // Events handled inside the pass (a click sent to a control, a nested loop) may have ended a
+  // modal loop or changed what the loop waits for; their wake-ups were used up inside the pass,
+  // so the loop is woken again to look, instead of blocking until the next outside event.
+  if (!done || app->busy) {
     app->busy = true;
     QAbstractEventDispatcher::instance()->wakeUp();
   }
