@@ -30,24 +30,22 @@ class EditEmailDialog : public ::testing::Test {
 protected:
   EditEmailDialog() {
     InitializeGui();
-    // Message boxes are answered as a user would, and their texts kept; a modal dialog gets
-    // the script's actions once it is shown.
-    Application->OnIdle = [this](TComponent*, bool& done) {
-      done = true;
+    // Message boxes are answered as a user would, and their texts kept: a timer looks for them,
+    // since a box that opens wakes no idle pass. A modal dialog gets the script's actions once it
+    // is shown, run from the event loop so that the timer answers the boxes the script opens.
+    box_tick.SetInterval(50);
+    box_tick.OnTimer = [this](TComponent*) {
       TModalWindow top;
       if (!TopModalWindow(top)) return;
       if (!top.Form) {
         boxes.push_back(top.Text);
         UserClickDialogButton("OK");
       } else if (script) {
-        // Run from the event loop, not from the idle handler, so that the idle handler answers
-        // the boxes the script opens.
         PostDeferredCall(std::move(script));
         script = nullptr;
       }
     };
   }
-  ~EditEmailDialog() override { Application->OnIdle = nullptr; }
 
   // Pumps the main loop until done answers true; false when it never does.
   static bool PumpUntil(const std::function<bool()>& done) {
@@ -66,6 +64,7 @@ protected:
   TSendMail mail;
   std::vector<std::string> boxes;
   std::function<void()> script;
+  TTimer box_tick{nullptr};
 };
 
 TEST_F(EditEmailDialog, ShowsTheSettingsAndTheModeBoxesExcludeEachOther) {
