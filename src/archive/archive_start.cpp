@@ -6,15 +6,44 @@
 #include <cstring>
 
 #include "archive/archive_globals.h"
+#include "archive/dy_alarm_channel_list.h"
 #include "archive/dy_audit_manager.h"
 #include "archive/dy_signature.h"
 #include "archive/dy_user_manager.h"
+#include "archive/send_mail.h"
 #include "base/app_globals.h"
 #include "platform/rtl/exception.h"
 
 namespace qv {
 
 TDY_AuditManager* AuditTrail = nullptr;
+TDY_AlarmChannelList* AlarmChannelList = nullptr;
+TSendMail* MailSender = nullptr;
+
+namespace {
+
+void StartAlarmServices() {
+  if (!MailSender) {
+    MailSender = new TSendMail();
+    MailSender->LoadSettings();
+    SendMail = MailSender;
+  }
+  if (!AlarmChannelList) {
+    AlarmChannelList = new TDY_AlarmChannelList();
+    AlarmChannels = AlarmChannelList;
+  }
+}
+
+void StopAlarmServices() {
+  if (AlarmChannels == AlarmChannelList) AlarmChannels = nullptr;
+  delete AlarmChannelList;
+  AlarmChannelList = nullptr;
+  if (SendMail == MailSender) SendMail = nullptr;
+  delete MailSender;
+  MailSender = nullptr;
+}
+
+}  // namespace
 
 void StartArchiveServices() {
   ArchiveIniFile = ExePath + "Dossaly.ini";
@@ -28,6 +57,7 @@ void StartArchiveServices() {
     if (UserManager && UserManager->FindUserPublicKey(user_name, key)) return key;
     return std::string();
   };
+  StartAlarmServices();
   if (AuditTrail) return;
   auto* trail = new TDY_AuditManager();
   try {
@@ -41,6 +71,7 @@ void StartArchiveServices() {
 
 void StopArchiveServices() {
   SignerStoredPublicKey = nullptr;
+  StopAlarmServices();
   if (!AuditTrail) return;
   InstallAuditService(nullptr);
   delete AuditTrail;

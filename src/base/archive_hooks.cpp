@@ -174,6 +174,11 @@ bool TRecordingAlarmMail::SendAlarmMail(const std::string& text, int32_t logger_
   return Result.load();
 }
 
+void TRecordingAlarmMail::PostAlarmMail(const std::string& text, int32_t logger_no) {
+  std::lock_guard lock(mutex_);
+  mails_.push_back({text, logger_no, false});
+}
+
 std::vector<TRecordedMail> TRecordingAlarmMail::Mails() const {
   std::lock_guard lock(mutex_);
   return mails_;

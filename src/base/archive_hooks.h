@@ -105,6 +105,9 @@ public:
   virtual ~TAlarmMailService() = default;
   // Answers success; the sender records success and failure in the audit trail unless quiet.
   virtual bool SendAlarmMail(const std::string& text, int32_t logger_no, bool quiet) = 0;
+  // Queues the mail and returns at once: a server that hangs holds up neither the recording nor
+  // the window. The sender records success and failure in the audit trail.
+  virtual void PostAlarmMail(const std::string& text, int32_t logger_no) = 0;
 };
 
 // Installed by the archive; null until then.
@@ -223,6 +226,8 @@ struct TRecordedMail {
 class TRecordingAlarmMail : public TAlarmMailService {
 public:
   bool SendAlarmMail(const std::string& text, int32_t logger_no, bool quiet) override;
+  // Recorded as a mail that is not quiet.
+  void PostAlarmMail(const std::string& text, int32_t logger_no) override;
   std::vector<TRecordedMail> Mails() const;
   std::atomic<bool> Result{true};  // what SendAlarmMail answers
 

@@ -699,7 +699,8 @@ void TTv10DevHndl::CheckAlarm(TTv10Modul* module, TTavra2GSubMod* sub, int32_t s
                            ": " + module->Name() + " " + LoadResString("AlarmValue") + ": " + Fixed(value, decimals) +
                            " " + LoadResString("AlarmMessage") + " (" + Fixed(sub->AlarmMin(), decimals) + ".." +
                            Fixed(sub->AlarmMax(), decimals) + ")";
-  SendMail->SendAlarmMail(mail, module->Kennung(), false);
+  // Queued: a mail server that hangs must not hold up the next sample.
+  SendMail->PostAlarmMail(mail, module->Kennung());
   LastAlarmMailTime = now;
 }
 

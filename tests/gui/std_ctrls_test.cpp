@@ -440,3 +440,36 @@ TEST(StdControls, ARadioGroupTakesTheClickedItem) {
 }
 
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// What the user types into a memo becomes its lines and is told through OnChange; lines the
+// program puts in are not a change.
+TEST(StdControls, MemoTakesTheUsersTypingIntoItsLines) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  int changes = 0;
+  memo->OnChange = [&](TComponent*) { ++changes; };
+  memo->AddLine("first");
+  memo->ClearLines();
+  EXPECT_EQ(changes, 0);
+  form.Show();
+  Application->ProcessMessages();
+  UserClick(memo);
+  UserType("ab");
+  UserKey(VK_RETURN);
+  UserType("c");
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"ab", "c"}));
+  EXPECT_EQ(changes, 4);
+  UserKey(VK_BACK);
+  UserKey(VK_BACK);
+  UserKey(VK_BACK);
+  UserKey(VK_BACK);
+  EXPECT_TRUE(memo->Lines().empty());
+}
+
+}  // namespace
+}  // namespace qv

@@ -13,6 +13,8 @@
 #include "archive/forms/select_channels_dialog.h"
 #include "archive/archive_globals.h"
 #include "archive/dy_audit_manager.h"
+#include "archive/forms/d65_edit_email.h"
+#include "archive/send_mail.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
@@ -180,5 +182,25 @@ int main(int argc, char** argv) {
   qv::TIvSelectResourceLanguageDialog language(nullptr);
   language.FillList();
   ok &= Shot(language, out + "/select_language.png");
+  // The alarm e-mail settings after a test mail.
+  qv::TSendMail mail;
+  qv::TMailSettings settings;
+  settings.UseSmtp = true;
+  settings.Recipient = "ann@example.com";
+  settings.CCRecipients = "bob@example.com";
+  settings.Subject = "Quarvel Alarm";
+  settings.AddText = "Cellar 2, Building B\r\nPlease call the caretaker.\r\n";
+  settings.SenderName = "Quarvel";
+  settings.SenderEmail = "logger@example.com";
+  settings.SmtpHost = "mail.example.com";
+  settings.SmtpPort = 587;
+  settings.AuthRequired = true;
+  settings.User = "alarm";
+  settings.Password = "secret";
+  mail.SetSettings(settings);
+  qv::TD65_EditEmail email(nullptr, mail);
+  email.TestResultEdit->SetText(qv::LoadResString("DY_EmailTestOK"));
+  email.TestResultEdit->SetVisible(true);
+  ok &= Shot(email, out + "/edit_email.png");
   return ok ? 0 : 1;
 }

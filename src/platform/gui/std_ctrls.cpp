@@ -345,6 +345,7 @@ void TComboBox::CMTextChanged(TMessage&) {
 TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
   auto* m = new QPlainTextEdit;
   SetNative(this, m);
+  QObject::connect(m, &QPlainTextEdit::textChanged, [this] { GuardedCall([&] { UserTextChanged(); }); });
   SetTabStop(true);
   SetBounds(0, 0, 185, 89);
   SetColor(clWindow);
@@ -356,9 +357,23 @@ void TMemo::ShowLines(bool to_end) {
     text += lines_[i];
   }
   auto* m = Native<QPlainTextEdit>(this);
+  showing_ = true;
   m->setPlainText(Q(text));
+  showing_ = false;
   m->moveCursor(to_end ? QTextCursor::End : QTextCursor::Start);
   m->ensureCursorVisible();
+}
+void TMemo::UserTextChanged() {
+  if (showing_) return;
+  const std::string text = ShownText();
+  lines_.clear();
+  if (!text.empty()) {
+    size_t pos = 0;
+    for (size_t nl; (nl = text.find('\n', pos)) != std::string::npos; pos = nl + 1)
+      lines_.push_back(text.substr(pos, nl - pos));
+    lines_.push_back(text.substr(pos));
+  }
+  if (OnChange) OnChange(this);
 }
 std::string TMemo::ShownText() const { return Native<QPlainTextEdit>(this)->toPlainText().toStdString(); }
 void TMemo::AddLine(const std::string& line) {

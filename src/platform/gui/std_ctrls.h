@@ -214,13 +214,17 @@ public:
   void SetScrollBars(bool horizontal, bool vertical);
   // The text the native box shows, lines joined by line feeds.
   std::string ShownText() const;
+  // The user changed the text; Lines follows it.
+  TNotifyEvent OnChange;
 
 protected:
   void CMColorChanged(TMessage&) override;
 
 private:
   void ShowLines(bool to_end);
+  void UserTextChanged();
   std::vector<std::string> lines_;
+  bool showing_ = false;  // the lines are being put into the native box
   bool read_only_ = false;
   bool word_wrap_ = true;
 };
