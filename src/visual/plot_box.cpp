@@ -127,6 +127,9 @@ TSliceReducer::TSliceReducer(int slice_width, TChunkEvent on_chunk)
 
 void TSliceReducer::Add(int x, int y) {
   if (open_ && x >= sx_ + width_) EmitSlice();
+  // A point without its value leaves the extremes' values unknown.
+  top_u_ = kUnknownTop;
+  bottom_u_ = -kUnknownTop;
   if (!open_) {
     open_ = true;
     sx_ = x;
@@ -140,6 +143,31 @@ void TSliceReducer::Add(int x, int y) {
   } else if (y > bottom_) {
     bottom_ = y;
     top_last_ = false;
+  }
+}
+
+void TSliceReducer::AddMapped(int x, double u, int y) {
+  if (open_ && x >= sx_ + width_) EmitSlice();
+  if (!open_) {
+    open_ = true;
+    sx_ = x;
+    top_ = bottom_ = y;
+    top_last_ = false;
+    top_u_ = bottom_u_ = u;
+    return;
+  }
+  if (y < top_) {
+    top_ = y;
+    top_last_ = true;
+    top_u_ = u;
+  } else if (y > bottom_) {
+    bottom_ = y;
+    top_last_ = false;
+    bottom_u_ = u;
+  } else {
+    // Same pixel as an extreme: the wider value range still maps to it.
+    if (y == top_ && u < top_u_) top_u_ = u;
+    if (y == bottom_ && u > bottom_u_) bottom_u_ = u;
   }
 }
 
@@ -430,6 +458,8 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
         TValuePixelMap map;
         int index;
         std::unique_ptr<TSliceReducer> reducer;
+        // 1 or -1 as the pixels follow the values or run against them; 0 when not known.
+        double rising = 0;
       };
       std::vector<TCurve> curves;
       for (int j = i; j < count; ++j) {
@@ -443,6 +473,9 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
         curves.push_back(
             {curve, axis->PixelMap(), curve->ValueIndex(),
              std::make_unique<TSliceReducer>(slice, [&out](const std::vector<TPoint>& p) { out.push_back(p); })});
+        const TValuePixelMap& map = curves.back().map;
+        if (std::isfinite(map.Start) && std::isfinite(map.Range) && map.Range != 0)
+          curves.back().rising = (map.Range > 0) == (map.Length > 0) ? 1 : -1;
       }
       if (curves.empty()) continue;
       TDataLock lock(*data);
@@ -454,10 +487,12 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
         const int x = stamped ? x_of(t) : 0;
         for (TCurve& cv : curves) {
           const double v = rec.Value(cv.index);
-          if (v > kBadFloat && stamped)
-            cv.reducer->Add(x, cv.map(v));
-          else
+          if (!(v > kBadFloat && stamped))
             cv.reducer->Break();
+          else if (cv.rising != 0)
+            cv.reducer->AddValue(x, v, cv.map, cv.rising);
+          else
+            cv.reducer->Add(x, cv.map(v));
         }
       }
       for (TCurve& cv : curves) {

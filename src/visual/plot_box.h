@@ -5,6 +5,7 @@
 // many records the window holds. Online records extend a curve by one segment.
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,15 @@ public:
   using TChunkEvent = std::function<void(const std::vector<TPoint>& points)>;
   TSliceReducer(int slice_width, TChunkEvent on_chunk);
   void Add(int x, int y);
+  // Add(x, map(v)) for a map whose pixels never fall as rising * v grows (rising 1 or -1). A
+  // value that lies between the values of the slice's two extremes cannot change them and is
+  // not mapped at all.
+  template <class TMap>
+  void AddValue(int x, double v, const TMap& map, double rising) {
+    const double u = rising * v;
+    if (open_ && x < sx_ + width_ && top_u_ <= u && u <= bottom_u_) return;
+    AddMapped(x, u, map(v));
+  }
   // A missing value or stamp: the curve is broken here.
   void Break();
   // After the last record: the curve ends at LastPoint.
@@ -64,10 +74,15 @@ public:
 private:
   void EmitSlice();
   void Flush();
+  // Add, keeping the values (times rising) of the extremes.
+  void AddMapped(int x, double u, int y);
   int width_, half_;
   bool open_ = false;
   int sx_ = 0, top_ = 0, bottom_ = 0;
   bool top_last_ = false;
+  // Values (times rising) known to map to top_ and bottom_; +inf and -inf while unknown.
+  double top_u_ = kUnknownTop, bottom_u_ = -kUnknownTop;
+  static constexpr double kUnknownTop = std::numeric_limits<double>::infinity();
   std::vector<TPoint> buffer_;
   TChunkEvent on_chunk_;
 };

@@ -119,6 +119,40 @@ TEST(SliceReducerTest, KeepsEveryExtremeOfRandomData) {
   }
 }
 
+// Adding values through the map gives the very points of adding their pixels, for rising and
+// falling maps, values crowded on few pixels (where extremes tie) and a plain Add in between.
+TEST(SliceReducerTest, AddValueDrawsWhatAddDraws) {
+  std::mt19937 rng(11);
+  const TValuePixelMap maps[] = {{-20, 200, 600}, {180, -200, 600}, {0, 1e-3, 2}, {5, -1e6, 1000}, {-1e30, 2e30, 600}};
+  for (const TValuePixelMap& map : maps) {
+    const double rising = (map.Range > 0) == (map.Length > 0) ? 1 : -1;
+    for (int width : {2, 5}) {
+      Chunks plain, fast;
+      TSliceReducer a(width, [&](const std::vector<TPoint>& p) { plain.push_back(p); });
+      TSliceReducer b(width, [&](const std::vector<TPoint>& p) { fast.push_back(p); });
+      int x = 0;
+      for (int i = 0; i < 30000; ++i) {
+        x += rng() % 7 == 0 ? 1 : 0;
+        const double v = map.Start + map.Range * ((static_cast<int>(rng() % 2001) - 1000) / 700.0);
+        if (rng() % 997 == 0) {
+          a.Break();
+          b.Break();
+        } else if (rng() % 503 == 0) {
+          a.Add(x, map(v));
+          b.Add(x, map(v));
+        } else {
+          a.Add(x, map(v));
+          b.AddValue(x, v, map, rising);
+        }
+      }
+      a.Finish();
+      b.Finish();
+      EXPECT_EQ(fast, plain) << map.Start << " " << map.Range << " " << width;
+      EXPECT_EQ(b.LastPoint, a.LastPoint);
+    }
+  }
+}
+
 TEST(PlotGlbChanTest, KeysRoundTripAndBadColoursAreKept) {
   test::TempDir dir;
   test::TRecordingMsgHandler log;
