@@ -1,6 +1,7 @@
 #include "visual/data_view.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -44,54 +45,104 @@ struct TMergeSource {
   bool locked = false;
 };
 
-// The sources that still have records as a binary min-heap on (stamp of the current record,
-// order in the list): the next record to merge is always at the top, and moving a source on costs
-// log(sources), whatever the number of sources at one time stamp.
-class TMergeHeap {
+// The sources that still have records, gathered into groups of the sources whose current records
+// share a time stamp: a binary min-heap of groups on that stamp, each group's sources in list
+// order. Taking the first group (merged with any other group at its stamp) hands out the sources
+// in the order of (stamp, order in the list). Sources whose stamps advance together, as loggers
+// of one interval do, stay in one group: a row costs one heap step, not one per source.
+class TMergeGroups {
 public:
-  struct TEntry {
+  // Sources come in list order.
+  void Add(uint64_t key, uint32_t order) {
+    if (!heap_.empty() && groups_[heap_.front()].key == key && heap_.size() == 1) {
+      groups_[heap_.front()].orders.push_back(order);
+      return;
+    }
+    moved_.clear();
+    moved_.push_back({key, order});
+    PutBack(moved_);
+  }
+  bool Empty() const { return heap_.empty(); }
+  // The sources at the earliest stamp, in list order, go to orders; answers the stamp's key.
+  uint64_t TakeFirst(std::vector<uint32_t>& orders) {
+    uint32_t g = PopGroup();
+    const uint64_t key = groups_[g].key;
+    orders.swap(groups_[g].orders);
+    free_.push_back(g);
+    while (!heap_.empty() && groups_[heap_.front()].key == key) {
+      g = PopGroup();
+      merged_.clear();
+      std::merge(orders.begin(), orders.end(), groups_[g].orders.begin(), groups_[g].orders.end(),
+                 std::back_inserter(merged_));
+      orders.swap(merged_);
+      free_.push_back(g);
+    }
+    return key;
+  }
+  // Puts sources back at the keys of their next records; moved comes in list order.
+  void PutBack(std::vector<std::pair<uint64_t, uint32_t>>& moved) {
+    if (moved.empty()) return;
+    const uint64_t first = moved.front().first;
+    if (std::any_of(moved.begin(), moved.end(), [&](const auto& m) { return m.first != first; }))
+      std::stable_sort(moved.begin(), moved.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < moved.size();) {
+      const uint32_t g = NewGroup(moved[i].first);
+      for (; i < moved.size() && moved[i].first == groups_[g].key; ++i) groups_[g].orders.push_back(moved[i].second);
+      PushGroup(g);
+    }
+  }
+
+private:
+  struct TGroup {
     uint64_t key;
-    uint32_t order;
-    bool operator<(const TEntry& o) const { return key != o.key ? key < o.key : order < o.order; }
+    std::vector<uint32_t> orders;
   };
-  void Reserve(size_t n) { heap_.reserve(n); }
-  void Push(TEntry e) {
-    heap_.push_back(e);
+  uint32_t NewGroup(uint64_t key) {
+    uint32_t g;
+    if (free_.empty()) {
+      g = static_cast<uint32_t>(groups_.size());
+      groups_.push_back({});
+    } else {
+      g = free_.back();
+      free_.pop_back();
+    }
+    groups_[g].key = key;
+    groups_[g].orders.clear();
+    return g;
+  }
+  bool Less(uint32_t a, uint32_t b) const { return groups_[a].key < groups_[b].key; }
+  void PushGroup(uint32_t g) {
+    heap_.push_back(g);
     size_t i = heap_.size() - 1;
-    while (i > 0 && heap_[i] < heap_[(i - 1) / 2]) {
+    while (i > 0 && Less(heap_[i], heap_[(i - 1) / 2])) {
       std::swap(heap_[i], heap_[(i - 1) / 2]);
       i = (i - 1) / 2;
     }
   }
-  bool Empty() const { return heap_.empty(); }
-  const TEntry& Top() const { return heap_.front(); }
-  // The top source moved on to a record with this key.
-  void ReplaceTop(uint64_t key) {
-    heap_.front().key = key;
-    SiftDown();
-  }
-  void PopTop() {
+  uint32_t PopGroup() {
+    const uint32_t top = heap_.front();
     heap_.front() = heap_.back();
     heap_.pop_back();
-    if (!heap_.empty()) SiftDown();
-  }
-
-private:
-  void SiftDown() {
     const size_t n = heap_.size();
+    if (n == 0) return top;
     size_t i = 0;
-    const TEntry e = heap_[0];
+    const uint32_t e = heap_[0];
     for (;;) {
       size_t c = 2 * i + 1;
       if (c >= n) break;
-      if (c + 1 < n && heap_[c + 1] < heap_[c]) ++c;
-      if (!(heap_[c] < e)) break;
+      if (c + 1 < n && Less(heap_[c + 1], heap_[c])) ++c;
+      if (!Less(heap_[c], e)) break;
       heap_[i] = heap_[c];
       i = c;
     }
     heap_[i] = e;
+    return top;
   }
-  std::vector<TEntry> heap_;
+  std::vector<TGroup> groups_;
+  std::vector<uint32_t> heap_;
+  std::vector<uint32_t> free_;
+  std::vector<uint32_t> merged_;
+  std::vector<std::pair<uint64_t, uint32_t>> moved_;
 };
 
 // The columns of the first n entries of list that refer to data and whose value index exists in
@@ -183,8 +234,7 @@ void TDataView::Rebuild() {
       NewBuffer();
       int64_t most = 0;
       sources.reserve(static_cast<size_t>(list_->DataCount()));
-      TMergeHeap merge;
-      merge.Reserve(static_cast<size_t>(list_->DataCount()));
+      TMergeGroups merge;
       for (int32_t d = 0; d < list_->DataCount(); ++d) {
         auto* data = dynamic_cast<TDtData*>(list_->GetData_I(d));
         if (!data || data == this) continue;
@@ -197,7 +247,7 @@ void TDataView::Rebuild() {
           data->Unlock();
           continue;
         }
-        merge.Push({StampKey(s.records.Date(), s.records.Time()), static_cast<uint32_t>(sources.size() - 1)});
+        merge.Add(StampKey(s.records.Date(), s.records.Time()), static_cast<uint32_t>(sources.size() - 1));
         s.columns = ColumnsOf(*list_, n, *data);
         most = std::max<int64_t>(most, data->RecordCount());
       }
@@ -209,32 +259,46 @@ void TDataView::Rebuild() {
       // Records of several sources with one time stamp are gathered into one row before it is
       // stored: the row is inserted once per time stamp, whichever source came first.
       bool pending = false;
+      std::vector<uint32_t> batch;
+      std::vector<std::pair<uint64_t, uint32_t>> moved;
       while (!merge.Empty()) {
-        TMergeSource& s = sources[merge.Top().order];
-        TDtCursor& rec = s.records;
-        if (!SkipEmptyRows || HasValidValue(rec)) {
-          // Without skipping, every record keeps a row of its own (an empty one marks the start
-          // of a recording), and the insertion decides how equal stamps meet.
-          if (pending && (!SkipEmptyRows || row.Date != rec.Date() || row.Time != rec.Time())) {
-            AddRow(row);
-            pending = false;
+        const uint64_t key = merge.TakeFirst(batch);
+        moved.clear();
+        for (const uint32_t order : batch) {
+          TMergeSource& s = sources[order];
+          TDtCursor& rec = s.records;
+          for (;;) {
+            if (!SkipEmptyRows || HasValidValue(rec)) {
+              // Without skipping, every record keeps a row of its own (an empty one marks the
+              // start of a recording), and the insertion decides how equal stamps meet.
+              if (pending && (!SkipEmptyRows || row.Date != rec.Date() || row.Time != rec.Time())) {
+                AddRow(row);
+                pending = false;
+              }
+              const bool fresh = !pending;
+              if (fresh) {
+                row.Clear();
+                row.Date = rec.Date();
+                row.Time = rec.Time();
+                pending = true;
+              }
+              FillRow(row, fresh, rec, s.columns);
+            }
+            if (!rec.Next()) {
+              s.locked = false;
+              s.data->Unlock();
+              break;
+            }
+            // A next record at this stamp or before it (out of order) comes before every other
+            // source's, as this source's place in the list comes first among those left.
+            const uint64_t next = StampKey(rec.Date(), rec.Time());
+            if (next > key) {
+              moved.emplace_back(next, order);
+              break;
+            }
           }
-          const bool fresh = !pending;
-          if (fresh) {
-            row.Clear();
-            row.Date = rec.Date();
-            row.Time = rec.Time();
-            pending = true;
-          }
-          FillRow(row, fresh, rec, s.columns);
         }
-        if (rec.Next()) {
-          merge.ReplaceTop(StampKey(rec.Date(), rec.Time()));
-        } else {
-          merge.PopTop();
-          s.locked = false;
-          s.data->Unlock();
-        }
+        merge.PutBack(moved);
       }
       if (pending) AddRow(row);
       // The rows went in ascending order: the last one is the newest.
