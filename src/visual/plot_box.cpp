@@ -127,10 +127,10 @@ TSliceReducer::TSliceReducer(int slice_width, TChunkEvent on_chunk)
 
 void TSliceReducer::Add(int x, int y) {
   if (open_ && x >= sx_ + width_) EmitSlice();
-  // A point without its value leaves the extremes' values unknown.
-  top_u_ = kUnknownTop;
-  bottom_u_ = -kUnknownTop;
   if (!open_) {
+    // A point without its value: no value is known to map into the new slice.
+    low_u_ = kInf;
+    high_u_ = -kInf;
     open_ = true;
     sx_ = x;
     top_ = bottom_ = y;
@@ -146,28 +146,35 @@ void TSliceReducer::Add(int x, int y) {
   }
 }
 
-void TSliceReducer::AddMapped(int x, double u, int y) {
+double TSliceReducer::PixelEnd(int y, int side, double known, const TValuePixelMap& map, double rising) {
+  // Just inside the pixel's edge; the map itself has the last word.
+  const double v = map.Start + map.Range * ((y + side * 0.49) / map.Length);
+  return std::isfinite(v) && map(v) == y ? rising * v : known;
+}
+
+void TSliceReducer::AddMapped(int x, double u, int y, const TValuePixelMap& map, double rising) {
   if (open_ && x >= sx_ + width_) EmitSlice();
   if (!open_) {
     open_ = true;
     sx_ = x;
     top_ = bottom_ = y;
     top_last_ = false;
-    top_u_ = bottom_u_ = u;
+    low_u_ = std::min(u, PixelEnd(y, -1, u, map, rising));
+    high_u_ = std::max(u, PixelEnd(y, 1, u, map, rising));
     return;
   }
+  // Every value between two that map between the extremes maps there too.
   if (y < top_) {
     top_ = y;
     top_last_ = true;
-    top_u_ = u;
+    low_u_ = std::min({low_u_, u, PixelEnd(y, -1, u, map, rising)});
   } else if (y > bottom_) {
     bottom_ = y;
     top_last_ = false;
-    bottom_u_ = u;
+    high_u_ = std::max({high_u_, u, PixelEnd(y, 1, u, map, rising)});
   } else {
-    // Same pixel as an extreme: the wider value range still maps to it.
-    if (y == top_ && u < top_u_) top_u_ = u;
-    if (y == bottom_ && u > bottom_u_) bottom_u_ = u;
+    low_u_ = std::min(low_u_, u);
+    high_u_ = std::max(high_u_, u);
   }
 }
 

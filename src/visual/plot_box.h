@@ -14,6 +14,7 @@
 #include "datastore/global_channel.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/ext_ctrls.h"
+#include "visual/axis_scale.h"
 
 namespace qv {
 
@@ -56,13 +57,12 @@ public:
   TSliceReducer(int slice_width, TChunkEvent on_chunk);
   void Add(int x, int y);
   // Add(x, map(v)) for a map whose pixels never fall as rising * v grows (rising 1 or -1). A
-  // value that lies between the values of the slice's two extremes cannot change them and is
-  // not mapped at all.
-  template <class TMap>
-  void AddValue(int x, double v, const TMap& map, double rising) {
+  // value that lies among values known to map between the slice's extremes cannot change them
+  // and is not mapped at all.
+  void AddValue(int x, double v, const TValuePixelMap& map, double rising) {
     const double u = rising * v;
-    if (open_ && x < sx_ + width_ && top_u_ <= u && u <= bottom_u_) return;
-    AddMapped(x, u, map(v));
+    if (open_ && x < sx_ + width_ && low_u_ <= u && u <= high_u_) return;
+    AddMapped(x, u, map(v), map, rising);
   }
   // A missing value or stamp: the curve is broken here.
   void Break();
@@ -74,15 +74,19 @@ public:
 private:
   void EmitSlice();
   void Flush();
-  // Add, keeping the values (times rising) of the extremes.
-  void AddMapped(int x, double u, int y);
+  // Add, widening the range of values known to map between the extremes.
+  void AddMapped(int x, double u, int y, const TValuePixelMap& map, double rising);
+  // A value (times rising) on pixel y near its lower (side -1) or upper (side 1) edge, or known
+  // when the map does not confirm it.
+  static double PixelEnd(int y, int side, double known, const TValuePixelMap& map, double rising);
   int width_, half_;
   bool open_ = false;
   int sx_ = 0, top_ = 0, bottom_ = 0;
   bool top_last_ = false;
-  // Values (times rising) known to map to top_ and bottom_; +inf and -inf while unknown.
-  double top_u_ = kUnknownTop, bottom_u_ = -kUnknownTop;
-  static constexpr double kUnknownTop = std::numeric_limits<double>::infinity();
+  // Every value (times rising) from low_u_ to high_u_ maps between top_ and bottom_ (the map
+  // being monotonic); an empty range (+inf to -inf) when none is known.
+  static constexpr double kInf = std::numeric_limits<double>::infinity();
+  double low_u_ = kInf, high_u_ = -kInf;
   std::vector<TPoint> buffer_;
   TChunkEvent on_chunk_;
 };
