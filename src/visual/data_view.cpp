@@ -1,6 +1,7 @@
 #include "visual/data_view.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "datastore/channel.h"
 #include "datastore/data_globals.h"
 #include "datastore/global_channel.h"
+#include "platform/rtl/byte_order.h"
 
 namespace qv {
 
@@ -63,21 +65,41 @@ public:
     PutBack(moved_);
   }
   bool Empty() const { return heap_.empty(); }
-  // The sources at the earliest stamp, in list order, go to orders; answers the stamp's key.
-  uint64_t TakeFirst(std::vector<uint32_t>& orders) {
-    uint32_t g = PopGroup();
-    const uint64_t key = groups_[g].key;
-    orders.swap(groups_[g].orders);
-    free_.push_back(g);
-    while (!heap_.empty() && groups_[heap_.front()].key == key) {
-      g = PopGroup();
-      merged_.clear();
-      std::merge(orders.begin(), orders.end(), groups_[g].orders.begin(), groups_[g].orders.end(),
-                 std::back_inserter(merged_));
-      orders.swap(merged_);
-      free_.push_back(g);
+  // The sources at the earliest stamp, in list order, and that stamp's key. The list stays valid
+  // until Advance.
+  const std::vector<uint32_t>& First(uint64_t& key) {
+    key = groups_[heap_.front()].key;
+    // Another group at the same stamp would be a child of the top.
+    const size_t n = heap_.size();
+    if ((n > 1 && groups_[heap_[1]].key == key) || (n > 2 && groups_[heap_[2]].key == key)) {
+      const uint32_t g = PopGroup();
+      while (!heap_.empty() && groups_[heap_.front()].key == key) {
+        const uint32_t other = PopGroup();
+        merged_.clear();
+        std::merge(groups_[g].orders.begin(), groups_[g].orders.end(), groups_[other].orders.begin(),
+                   groups_[other].orders.end(), std::back_inserter(merged_));
+        groups_[g].orders.swap(merged_);
+        free_.push_back(other);
+      }
+      PushGroup(g);
     }
-    return key;
+    return groups_[heap_.front()].orders;
+  }
+  // The sources of First moved on: moved holds those with records left, at the keys of their next
+  // records, in list order. When all of them are left and at one stamp, the group moves as one.
+  void Advance(std::vector<std::pair<uint64_t, uint32_t>>& moved) {
+    const uint32_t g = heap_.front();
+    if (!moved.empty() && moved.size() == groups_[g].orders.size()) {
+      const uint64_t key = moved.front().first;
+      if (std::all_of(moved.begin(), moved.end(), [&](const auto& m) { return m.first == key; })) {
+        groups_[g].key = key;
+        SiftDown();
+        return;
+      }
+    }
+    PopGroup();
+    free_.push_back(g);
+    PutBack(moved);
   }
   // Puts sources back at the keys of their next records; moved comes in list order.
   void PutBack(std::vector<std::pair<uint64_t, uint32_t>>& moved) {
@@ -123,8 +145,12 @@ private:
     const uint32_t top = heap_.front();
     heap_.front() = heap_.back();
     heap_.pop_back();
+    if (!heap_.empty()) SiftDown();
+    return top;
+  }
+  // The top group's key grew: it sinks to its place.
+  void SiftDown() {
     const size_t n = heap_.size();
-    if (n == 0) return top;
     size_t i = 0;
     const uint32_t e = heap_[0];
     for (;;) {
@@ -136,7 +162,6 @@ private:
       i = c;
     }
     heap_[i] = e;
-    return top;
   }
   std::vector<TGroup> groups_;
   std::vector<uint32_t> heap_;
@@ -167,12 +192,24 @@ void FillRow(TDtRecord& row, bool fresh, const TDtRecord& rec,
       row.SetValueBytes(column, rec.ValueBytes(index));
 }
 
-void FillRow(TDtRecord& row, bool fresh, const TDtCursor& rec,
-             const std::vector<std::pair<int32_t, int32_t>>& columns) {
+// Fills the image's missing columns from the source's current record; the values keep their
+// stored bytes.
+void FillImage(uint8_t* image, const TDtCursor& rec, const std::vector<std::pair<int32_t, int32_t>>& columns) {
   for (const auto& [column, index] : columns) {
-    if (!(fresh || StoredValueMissing(row.ValueBytes(column).data()))) continue;
+    uint8_t* cell = image + 12 + 6 * column;
+    if (!StoredValueMissing(cell)) continue;
     const uint8_t* v = rec.ValueBytes(index);
-    if (!StoredValueMissing(v)) row.SetValueBytes(column, TValue6{v[0], v[1], v[2], v[3], v[4], v[5]});
+    if (!StoredValueMissing(v)) std::memcpy(cell, v, 6);
+  }
+}
+
+// The row whose stored image is at image.
+void ImageToRow(const uint8_t* image, TDtRecord& row) {
+  row.Date = GetLE16(image);
+  row.Time = GetLE32s(image + 6);
+  for (int32_t i = 0; i < row.ValueCount(); ++i) {
+    const uint8_t* v = image + 12 + 6 * i;
+    row.SetValueBytes(i, TValue6{v[0], v[1], v[2], v[3], v[4], v[5]});
   }
 }
 
@@ -252,17 +289,27 @@ void TDataView::Rebuild() {
         most = std::max<int64_t>(most, data->RecordCount());
       }
       TDtRecord row(n);
+      const size_t row_size = row.Size();
       // At least as many rows as the longest source has records: room for them at once, made
       // when the first row has started the buffer.
-      reserve_ = most * row.Size();
+      reserve_ = most * static_cast<int64_t>(row_size);
       rows_end_ = 0;
+      // A row is built as its stored image: the empty row's image, the stamp, then each value's
+      // six bytes as the sources store them.
+      std::vector<uint8_t> empty(row_size);
+      row.Clear();
+      row.PutBytes(empty.data());
+      row_bytes_.resize(row_size);
+      uint8_t* const image = row_bytes_.data();
+      uint16_t row_date = 0;
+      int32_t row_time = 0;
       // Records of several sources with one time stamp are gathered into one row before it is
       // stored: the row is inserted once per time stamp, whichever source came first.
       bool pending = false;
-      std::vector<uint32_t> batch;
       std::vector<std::pair<uint64_t, uint32_t>> moved;
       while (!merge.Empty()) {
-        const uint64_t key = merge.TakeFirst(batch);
+        uint64_t key;
+        const std::vector<uint32_t>& batch = merge.First(key);
         moved.clear();
         for (const uint32_t order : batch) {
           TMergeSource& s = sources[order];
@@ -271,18 +318,19 @@ void TDataView::Rebuild() {
             if (!SkipEmptyRows || HasValidValue(rec)) {
               // Without skipping, every record keeps a row of its own (an empty one marks the
               // start of a recording), and the insertion decides how equal stamps meet.
-              if (pending && (!SkipEmptyRows || row.Date != rec.Date() || row.Time != rec.Time())) {
-                AddRow(row);
+              if (pending && (!SkipEmptyRows || row_date != rec.Date() || row_time != rec.Time())) {
+                AddRow(image, row);
                 pending = false;
               }
-              const bool fresh = !pending;
-              if (fresh) {
-                row.Clear();
-                row.Date = rec.Date();
-                row.Time = rec.Time();
+              if (!pending) {
+                std::memcpy(image, empty.data(), row_size);
+                row_date = rec.Date();
+                row_time = rec.Time();
+                PutLE16(image, row_date);
+                PutLE32(image + 6, static_cast<uint32_t>(row_time));
                 pending = true;
               }
-              FillRow(row, fresh, rec, s.columns);
+              FillImage(image, rec, s.columns);
             }
             if (!rec.Next()) {
               s.locked = false;
@@ -298,11 +346,14 @@ void TDataView::Rebuild() {
             }
           }
         }
-        merge.PutBack(moved);
+        merge.Advance(moved);
       }
-      if (pending) AddRow(row);
+      if (pending) AddRow(image, row);
       // The rows went in ascending order: the last one is the newest.
-      if (BufferSize() > 0) NoteNewest(row);
+      if (BufferSize() > 0) {
+        ImageToRow(image, row);
+        NoteNewest(row);
+      }
     }
   } catch (...) {
     release();
@@ -311,11 +362,13 @@ void TDataView::Rebuild() {
   release();
 }
 
-void TDataView::AddRow(TDtRecord& row) {
+void TDataView::AddRow(const uint8_t* image, TDtRecord& row) {
   // A row after the last one is appended as InsertRecord would append it; the first row, and a
   // row that meets the last one's time stamp, take the insertion rule.
   const int64_t size = row.Size();
-  if (rows_end_ == 0 || !DtStampLater(TDtStamp{row.Date, row.Time}, RangeStop)) {
+  const TDtStamp stamp{GetLE16(image), GetLE32s(image + 6)};
+  if (rows_end_ == 0 || !DtStampLater(stamp, RangeStop)) {
+    ImageToRow(image, row);
     InsertRecord(row);
     rows_end_ = BufferSize();
     if (reserve_ > 0 && rows_end_ > 0) {
@@ -325,14 +378,12 @@ void TDataView::AddRow(TDtRecord& row) {
     return;
   }
   if (rows_end_ + size > int64_t{DataPosMax} - size) RaiseOutOfMem(RebuildOperation);
-  row_bytes_.resize(static_cast<size_t>(size));
-  row.PutBytes(row_bytes_.data());
   GuardMemory(RebuildOperation, [&] {
     Buffer()->SetPosition(rows_end_);
-    Buffer()->Write(row_bytes_.data(), static_cast<int32_t>(size));
+    Buffer()->Write(image, static_cast<int32_t>(size));
   });
   rows_end_ += size;
-  RangeStop = TDtStamp{row.Date, row.Time};
+  RangeStop = stamp;
 }
 
 bool TDataView::ReplaceEmptyLastRow(TDtRecord& row) {
