@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "base/ini_file2.h"
 #include "base/idle_task_manager.h"
@@ -488,18 +489,66 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
       TDataLock lock(*data);
       data->SelectWindow(1);
       const TDtAxisScale::TDtPixelMap x_of = time_axis->DtPixelMap();
-      for (TDtCursor rec = data->Records(); rec.Next();) {
-        const TDtStamp t = rec.Stamp();
-        const bool stamped = Complete(t);
-        const int x = stamped ? x_of(t) : 0;
+      TDtCursor rec = data->Records();
+      const bool indices_valid = std::all_of(curves.begin(), curves.end(),
+                                             [&](const TCurve& cv) { return cv.index < rec.ValueCount(); });
+      if (!indices_valid) {
+        // Record by record, so that a bad index raises its error.
+        while (rec.Next()) {
+          const TDtStamp t = rec.Stamp();
+          const bool stamped = Complete(t);
+          const int x = stamped ? x_of(t) : 0;
+          for (TCurve& cv : curves) {
+            const double v = rec.Value(cv.index);
+            if (!(v > kBadFloat && stamped))
+              cv.reducer->Break();
+            else if (cv.rising != 0)
+              cv.reducer->AddValue(x, v, cv.map, cv.rising);
+            else
+              cv.reducer->Add(x, cv.map(v));
+          }
+        }
+      }
+      // Blocks of records: the pixel x of each record once, then each curve through the block
+      // with the reducer's test for values it need not map kept at hand.
+      constexpr int kBlock = 256;
+      constexpr int kNoX = std::numeric_limits<int>::max();  // a record without a complete stamp
+      const uint8_t* at[kBlock];
+      int xs[kBlock];
+      for (bool more = indices_valid; more;) {
+        int n = 0;
+        while (n < kBlock && (more = rec.Next())) {
+          const TDtStamp t = rec.Stamp();
+          at[n] = rec.RecordBytes();
+          xs[n] = Complete(t) ? x_of(t) : kNoX;
+          ++n;
+        }
         for (TCurve& cv : curves) {
-          const double v = rec.Value(cv.index);
-          if (!(v > kBadFloat && stamped))
-            cv.reducer->Break();
-          else if (cv.rising != 0)
-            cv.reducer->AddValue(x, v, cv.map, cv.rising);
-          else
-            cv.reducer->Add(x, cv.map(v));
+          TSliceReducer& r = *cv.reducer;
+          const int offset = 12 + 6 * cv.index;
+          if (cv.rising == 0) {
+            for (int j = 0; j < n; ++j) {
+              const double v = StoredValue(at[j] + offset);
+              if (v > kBadFloat && xs[j] != kNoX)
+                r.Add(xs[j], cv.map(v));
+              else
+                r.Break();
+            }
+            continue;
+          }
+          int limit;
+          double low, high;
+          r.FastRange(limit, low, high);
+          for (int j = 0; j < n; ++j) {
+            const double v = StoredValue(at[j] + offset);
+            const double u = cv.rising * v;
+            if (xs[j] < limit && v > kBadFloat && low <= u && u <= high) continue;
+            if (v > kBadFloat && xs[j] != kNoX)
+              r.AddValue(xs[j], v, cv.map, cv.rising);
+            else
+              r.Break();
+            r.FastRange(limit, low, high);
+          }
         }
       }
       for (TCurve& cv : curves) {

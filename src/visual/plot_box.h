@@ -64,6 +64,13 @@ public:
     if (open_ && x < sx_ + width_ && low_u_ <= u && u <= high_u_) return;
     AddMapped(x, u, map(v), map, rising);
   }
+  // AddValue's test for a value it need not map, for a caller's loop: x below x_limit and the
+  // value (times rising) from low to high. Valid until the next call that adds or breaks.
+  void FastRange(int& x_limit, double& low, double& high) const {
+    x_limit = open_ ? sx_ + width_ : std::numeric_limits<int>::min();
+    low = low_u_;
+    high = high_u_;
+  }
   // A missing value or stamp: the curve is broken here.
   void Break();
   // After the last record: the curve ends at LastPoint.
