@@ -490,8 +490,8 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
       data->SelectWindow(1);
       const TDtAxisScale::TDtPixelMap x_of = time_axis->DtPixelMap();
       TDtCursor rec = data->Records();
-      const bool indices_valid = std::all_of(curves.begin(), curves.end(),
-                                             [&](const TCurve& cv) { return cv.index < rec.ValueCount(); });
+      const bool indices_valid =
+          std::all_of(curves.begin(), curves.end(), [&](const TCurve& cv) { return cv.index < rec.ValueCount(); });
       if (!indices_valid) {
         // Record by record, so that a bad index raises its error.
         while (rec.Next()) {

@@ -111,10 +111,10 @@ void StrokeLine(QPainter& p, const TPen& pen, int x1, int y1, int x2, int y2) {
     };
     for (const QPoint& pt : LinePoints(x1, y1, x2, y2)) {
       if (pattern.empty() || run % 2 == 0) {
-        const bool row = block.height() == 1 && pt.y() == block.top() &&
-                         (pt.x() == block.right() + 1 || pt.x() == block.left() - 1);
-        const bool column = block.width() == 1 && pt.x() == block.left() &&
-                            (pt.y() == block.bottom() + 1 || pt.y() == block.top() - 1);
+        const bool row =
+            block.height() == 1 && pt.y() == block.top() && (pt.x() == block.right() + 1 || pt.x() == block.left() - 1);
+        const bool column =
+            block.width() == 1 && pt.x() == block.left() && (pt.y() == block.bottom() + 1 || pt.y() == block.top() - 1);
         if (!block.isNull() && (row || column)) {
           block = block.united(QRect(pt.x(), pt.y(), 1, 1));
         } else {
