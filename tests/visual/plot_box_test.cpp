@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "base/idle_task_manager.h"
@@ -242,6 +243,63 @@ protected:
   TDtAxisScale* time_;
   TDtPlotBox* box_;
 };
+
+// A day of records every 10 seconds on two curves, one on a falling axis with values beyond it,
+// both with gaps: each curve's lines are those of reducing every record's pixels one by one.
+TEST_F(PlotBoxTest, CurvesAreTheReductionOfEveryRecordsPixels) {
+  right_->SetRange(-50, 150);
+  TPlotGlbChan* red = Curve(1, clRed);
+  TPlotGlbChan* blue = Curve(2, clBlue);
+  blue->gchAssignedYAxis = 1;
+  std::mt19937 rng(48);
+  double walk = 50;
+  struct TIn {
+    TDtStamp t;
+    double v[2];
+  };
+  std::vector<TIn> in;
+  for (int i = 0; i < 8640; ++i) {
+    walk += static_cast<double>(static_cast<int>(rng() % 2001) - 1000) / 400.0;
+    const double a = rng() % 500 == 0 ? NoValue : walk;
+    const double b = rng() % 700 == 0 ? NoValue : 50 + 120 * std::sin(i / 300.0) + static_cast<double>(rng() % 100) / 7;
+    in.push_back({test::At(0, 0, 10 * i), {a, b}});
+    TDtRecord r = test::Rec(in.back().t, {a, b});
+    data_.InsertRecord(r);
+  }
+  Open();
+  TRecordingCanvas canvas(400, 200);
+  canvas.StartRecording();
+  box_->PaintOn(canvas);
+  for (int curve = 0; curve < 2; ++curve) {
+    const TColor color = curve == 0 ? clRed : clBlue;
+    TAxisScale* axis = curve == 0 ? left_ : right_;
+    std::vector<TCanvasCall> expected;
+    TSliceReducer r(SliceWidth(400, TPlotBox::GetMaxDotsPerCurve()), [&](const std::vector<TPoint>& p) {
+      TCanvasCall call;
+      call.Op = p.size() == 1 ? "Line" : "Polyline";
+      call.Points = p.size() == 1 ? std::vector<TPoint>{p[0], p[0]} : p;
+      expected.push_back(call);
+    });
+    for (const TIn& rec : in) {
+      const double v = rec.v[curve];
+      if (v > NoValue)
+        r.Add(time_->DtToPixel(rec.t), axis->ValueToPixel(v));
+      else
+        r.Break();
+    }
+    r.Finish();
+    std::vector<TCanvasCall> drawn;
+    for (const TCanvasCall& c : canvas.Calls())
+      if (c.Pen.Color == color && c.Pen.Width == box_->CurvePenWidth) drawn.push_back(c);
+    ASSERT_EQ(drawn.size(), expected.size()) << curve;
+    ASSERT_GT(expected.size(), 10u);
+    for (size_t i = 0; i < drawn.size(); ++i) {
+      EXPECT_EQ(drawn[i].Op, expected[i].Op) << curve << " " << i;
+      EXPECT_EQ(drawn[i].Points, expected[i].Points) << curve << " " << i;
+    }
+    EXPECT_EQ((curve == 0 ? red : blue)->LastPoint, r.LastPoint);
+  }
+}
 
 TEST_F(PlotBoxTest, AGapBreaksTheCurveAndAloneValueIsADot) {
   Curve(1, clRed);
