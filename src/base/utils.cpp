@@ -64,6 +64,23 @@ std::string FloatToWidthStr(uint8_t width, uint8_t decimals, double value) {
   return out;
 }
 
+namespace {
+
+// The digits of n with decimals of them after a point and at least one before it.
+char* FixedDigits(char* out, uint64_t n, uint8_t decimals) {
+  char digits[24];
+  const char* d_end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  const size_t count = static_cast<size_t>(d_end - digits);
+  const size_t lead = count <= decimals ? decimals + 1 - count : 0;
+  for (size_t k = 0; k < lead + count; ++k) {
+    if (decimals > 0 && k == lead + count - decimals) *out++ = '.';
+    *out++ = k < lead ? '0' : digits[k - lead];
+  }
+  return out;
+}
+
+}  // namespace
+
 bool AppendFixedWidthText(std::string& out, uint8_t width, uint8_t decimals, double value, char separator) {
   static constexpr double Pow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -73,34 +90,39 @@ bool AppendFixedWidthText(std::string& out, uint8_t width, uint8_t decimals, dou
   // Up to 15 digits all come out exact; longer texts are rounded to 18 digits first, which is
   // left to FloatToWidthStr.
   if (!(scaled < 1e15)) return false;
+  // A minus sign, then the digits (at most 15 and a point).
   char text[48];
+  char* const digits = text + 1;
   char* end;
-  // Halves round away from zero as in FloatToStrFixed; std::to_chars rounds them to even. A half
-  // is exact only where the scaled product is (fma gives the product's rounding error).
-  if (scaled >= 0.5 && std::fma(a, Pow10[decimals], -scaled) == 0 && scaled - std::floor(scaled) == 0.5) {
-    char digits[24];
-    char* d_end = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(scaled) + 1).ptr;
-    size_t n = static_cast<size_t>(d_end - digits);
-    // At least one integer digit before the decimals.
-    size_t lead = n <= decimals ? decimals + 1 - n : 0;
-    end = text;
-    for (size_t k = 0; k < lead + n; ++k) {
-      if (decimals > 0 && k == lead + n - decimals) *end++ = '.';
-      *end++ = k < lead ? '0' : digits[k - lead];
-    }
+  // The integer part of the scaled value and its fraction, both exact.
+  const auto whole = static_cast<uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(whole);
+  if (fraction == 0.5 && std::fma(a, Pow10[decimals], -scaled) == 0) {
+    // Halves round away from zero as in FloatToStrFixed; std::to_chars rounds them to even. A
+    // half is exact only where the scaled product is (fma gives the product's rounding error).
+    end = FixedDigits(digits, whole + 1, decimals);
+  } else if (fraction != 0.5) {
+    // The halves below 1e15 are doubles, and the rounded product lies on the same side of each
+    // of them as the exact one (or on it): the fraction rounds the exact value as to_chars does.
+    end = FixedDigits(digits, whole + (fraction > 0.5 ? 1 : 0), decimals);
   } else {
-    end = std::to_chars(text, text + sizeof text, a, std::chars_format::fixed, decimals).ptr;
+    end = std::to_chars(digits, text + sizeof text, a, std::chars_format::fixed, decimals).ptr;
   }
   bool zero = true;
-  for (const char* c = text; c != end; ++c)
+  for (char* c = digits; c != end; ++c) {
     if (*c >= '1' && *c <= '9') zero = false;
+    if (*c == '.') *c = separator;
+  }
   // A value that rounds to zero carries no sign.
   const bool minus = std::signbit(value) && !zero;
-  const size_t chars = static_cast<size_t>(end - text) + (minus ? 1 : 0);
+  const char* const first = minus ? text : digits;
+  if (minus) text[0] = '-';
+  const size_t chars = static_cast<size_t>(end - first);
   if (chars > width) return false;
-  out.append(width - chars, ' ');
-  if (minus) out += '-';
-  for (const char* c = text; c != end; ++c) out += *c == '.' ? separator : *c;
+  // Character by character: a field has a few of them, and a block copy or fill of a few bytes
+  // starts slower than that.
+  for (size_t i = chars; i < width; ++i) out.push_back(' ');
+  for (const char* c = first; c != end; ++c) out.push_back(*c);
   return true;
 }
 

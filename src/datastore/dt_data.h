@@ -37,6 +37,8 @@ public:
   int32_t Time() const { return GetLE32s(Record() + 6); }
   TDtStamp Stamp() const { return TDtStamp{Date(), Time()}; }
   int32_t ValueCount() const { return values_; }
+  // The current record's stored bytes: the stamp, then ValueCount six-byte values from byte 12.
+  const uint8_t* RecordBytes() const { return Record(); }
   // As TTRecord::GetValues and ValueMissing of the record, with its error for a bad index.
   double Value(int32_t index) const { return StoredValue(ValueBytes(index)); }
   bool ValueMissing(int32_t index) const { return StoredValueMissing(ValueBytes(index)); }

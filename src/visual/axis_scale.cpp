@@ -30,13 +30,6 @@ TDtStamp Stamp(uint16_t day, int hour, int min, int sec) { return TDtStamp{day, 
 
 }  // namespace
 
-int RoundAxisPixel(double p) {
-  if (std::isnan(p)) return 0;
-  if (p < -kAxisPixelLimit) return -kAxisPixelLimit;
-  if (p > kAxisPixelLimit) return kAxisPixelLimit;
-  return static_cast<int>(std::nearbyint(p));
-}
-
 int PickStep(const int* table, int count, double x) {
   const double ax = std::fabs(x);
   int step = table[count - 1];

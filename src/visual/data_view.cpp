@@ -1,6 +1,8 @@
 #include "visual/data_view.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "datastore/channel.h"
 #include "datastore/data_globals.h"
 #include "datastore/global_channel.h"
+#include "platform/rtl/byte_order.h"
 
 namespace qv {
 
@@ -44,54 +47,127 @@ struct TMergeSource {
   bool locked = false;
 };
 
-// The sources that still have records as a binary min-heap on (stamp of the current record,
-// order in the list): the next record to merge is always at the top, and moving a source on costs
-// log(sources), whatever the number of sources at one time stamp.
-class TMergeHeap {
+// The sources that still have records, gathered into groups of the sources whose current records
+// share a time stamp: a binary min-heap of groups on that stamp, each group's sources in list
+// order. Taking the first group (merged with any other group at its stamp) hands out the sources
+// in the order of (stamp, order in the list). Sources whose stamps advance together, as loggers
+// of one interval do, stay in one group: a row costs one heap step, not one per source.
+class TMergeGroups {
 public:
-  struct TEntry {
+  // Sources come in list order.
+  void Add(uint64_t key, uint32_t order) {
+    if (!heap_.empty() && groups_[heap_.front()].key == key && heap_.size() == 1) {
+      groups_[heap_.front()].orders.push_back(order);
+      return;
+    }
+    moved_.clear();
+    moved_.push_back({key, order});
+    PutBack(moved_);
+  }
+  bool Empty() const { return heap_.empty(); }
+  // The sources at the earliest stamp, in list order, and that stamp's key. The list stays valid
+  // until Advance.
+  const std::vector<uint32_t>& First(uint64_t& key) {
+    key = groups_[heap_.front()].key;
+    // Another group at the same stamp would be a child of the top.
+    const size_t n = heap_.size();
+    if ((n > 1 && groups_[heap_[1]].key == key) || (n > 2 && groups_[heap_[2]].key == key)) {
+      const uint32_t g = PopGroup();
+      while (!heap_.empty() && groups_[heap_.front()].key == key) {
+        const uint32_t other = PopGroup();
+        merged_.clear();
+        std::merge(groups_[g].orders.begin(), groups_[g].orders.end(), groups_[other].orders.begin(),
+                   groups_[other].orders.end(), std::back_inserter(merged_));
+        groups_[g].orders.swap(merged_);
+        free_.push_back(other);
+      }
+      PushGroup(g);
+    }
+    return groups_[heap_.front()].orders;
+  }
+  // The sources of First moved on: moved holds those with records left, at the keys of their next
+  // records, in list order. When all of them are left and at one stamp, the group moves as one.
+  void Advance(std::vector<std::pair<uint64_t, uint32_t>>& moved) {
+    const uint32_t g = heap_.front();
+    if (!moved.empty() && moved.size() == groups_[g].orders.size()) {
+      const uint64_t key = moved.front().first;
+      if (std::all_of(moved.begin(), moved.end(), [&](const auto& m) { return m.first == key; })) {
+        groups_[g].key = key;
+        SiftDown();
+        return;
+      }
+    }
+    PopGroup();
+    free_.push_back(g);
+    PutBack(moved);
+  }
+  // Puts sources back at the keys of their next records; moved comes in list order.
+  void PutBack(std::vector<std::pair<uint64_t, uint32_t>>& moved) {
+    if (moved.empty()) return;
+    const uint64_t first = moved.front().first;
+    if (std::any_of(moved.begin(), moved.end(), [&](const auto& m) { return m.first != first; }))
+      std::stable_sort(moved.begin(), moved.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < moved.size();) {
+      const uint32_t g = NewGroup(moved[i].first);
+      for (; i < moved.size() && moved[i].first == groups_[g].key; ++i) groups_[g].orders.push_back(moved[i].second);
+      PushGroup(g);
+    }
+  }
+
+private:
+  struct TGroup {
     uint64_t key;
-    uint32_t order;
-    bool operator<(const TEntry& o) const { return key != o.key ? key < o.key : order < o.order; }
+    std::vector<uint32_t> orders;
   };
-  void Reserve(size_t n) { heap_.reserve(n); }
-  void Push(TEntry e) {
-    heap_.push_back(e);
+  uint32_t NewGroup(uint64_t key) {
+    uint32_t g;
+    if (free_.empty()) {
+      g = static_cast<uint32_t>(groups_.size());
+      groups_.push_back({});
+    } else {
+      g = free_.back();
+      free_.pop_back();
+    }
+    groups_[g].key = key;
+    groups_[g].orders.clear();
+    return g;
+  }
+  bool Less(uint32_t a, uint32_t b) const { return groups_[a].key < groups_[b].key; }
+  void PushGroup(uint32_t g) {
+    heap_.push_back(g);
     size_t i = heap_.size() - 1;
-    while (i > 0 && heap_[i] < heap_[(i - 1) / 2]) {
+    while (i > 0 && Less(heap_[i], heap_[(i - 1) / 2])) {
       std::swap(heap_[i], heap_[(i - 1) / 2]);
       i = (i - 1) / 2;
     }
   }
-  bool Empty() const { return heap_.empty(); }
-  const TEntry& Top() const { return heap_.front(); }
-  // The top source moved on to a record with this key.
-  void ReplaceTop(uint64_t key) {
-    heap_.front().key = key;
-    SiftDown();
-  }
-  void PopTop() {
+  uint32_t PopGroup() {
+    const uint32_t top = heap_.front();
     heap_.front() = heap_.back();
     heap_.pop_back();
     if (!heap_.empty()) SiftDown();
+    return top;
   }
-
-private:
+  // The top group's key grew: it sinks to its place.
   void SiftDown() {
     const size_t n = heap_.size();
     size_t i = 0;
-    const TEntry e = heap_[0];
+    const uint32_t e = heap_[0];
     for (;;) {
       size_t c = 2 * i + 1;
       if (c >= n) break;
-      if (c + 1 < n && heap_[c + 1] < heap_[c]) ++c;
-      if (!(heap_[c] < e)) break;
+      if (c + 1 < n && Less(heap_[c + 1], heap_[c])) ++c;
+      if (!Less(heap_[c], e)) break;
       heap_[i] = heap_[c];
       i = c;
     }
     heap_[i] = e;
   }
-  std::vector<TEntry> heap_;
+  std::vector<TGroup> groups_;
+  std::vector<uint32_t> heap_;
+  std::vector<uint32_t> free_;
+  std::vector<uint32_t> merged_;
+  std::vector<std::pair<uint64_t, uint32_t>> moved_;
 };
 
 // The columns of the first n entries of list that refer to data and whose value index exists in
@@ -116,12 +192,24 @@ void FillRow(TDtRecord& row, bool fresh, const TDtRecord& rec,
       row.SetValueBytes(column, rec.ValueBytes(index));
 }
 
-void FillRow(TDtRecord& row, bool fresh, const TDtCursor& rec,
-             const std::vector<std::pair<int32_t, int32_t>>& columns) {
+// Fills the image's missing columns from the source's current record; the values keep their
+// stored bytes.
+void FillImage(uint8_t* image, const TDtCursor& rec, const std::vector<std::pair<int32_t, int32_t>>& columns) {
   for (const auto& [column, index] : columns) {
-    if (!(fresh || StoredValueMissing(row.ValueBytes(column).data()))) continue;
+    uint8_t* cell = image + 12 + 6 * column;
+    if (!StoredValueMissing(cell)) continue;
     const uint8_t* v = rec.ValueBytes(index);
-    if (!StoredValueMissing(v)) row.SetValueBytes(column, TValue6{v[0], v[1], v[2], v[3], v[4], v[5]});
+    if (!StoredValueMissing(v)) std::memcpy(cell, v, 6);
+  }
+}
+
+// The row whose stored image is at image.
+void ImageToRow(const uint8_t* image, TDtRecord& row) {
+  row.Date = GetLE16(image);
+  row.Time = GetLE32s(image + 6);
+  for (int32_t i = 0; i < row.ValueCount(); ++i) {
+    const uint8_t* v = image + 12 + 6 * i;
+    row.SetValueBytes(i, TValue6{v[0], v[1], v[2], v[3], v[4], v[5]});
   }
 }
 
@@ -183,8 +271,7 @@ void TDataView::Rebuild() {
       NewBuffer();
       int64_t most = 0;
       sources.reserve(static_cast<size_t>(list_->DataCount()));
-      TMergeHeap merge;
-      merge.Reserve(static_cast<size_t>(list_->DataCount()));
+      TMergeGroups merge;
       for (int32_t d = 0; d < list_->DataCount(); ++d) {
         auto* data = dynamic_cast<TDtData*>(list_->GetData_I(d));
         if (!data || data == this) continue;
@@ -197,48 +284,76 @@ void TDataView::Rebuild() {
           data->Unlock();
           continue;
         }
-        merge.Push({StampKey(s.records.Date(), s.records.Time()), static_cast<uint32_t>(sources.size() - 1)});
+        merge.Add(StampKey(s.records.Date(), s.records.Time()), static_cast<uint32_t>(sources.size() - 1));
         s.columns = ColumnsOf(*list_, n, *data);
         most = std::max<int64_t>(most, data->RecordCount());
       }
       TDtRecord row(n);
+      const size_t row_size = row.Size();
       // At least as many rows as the longest source has records: room for them at once, made
       // when the first row has started the buffer.
-      reserve_ = most * row.Size();
+      reserve_ = most * static_cast<int64_t>(row_size);
       rows_end_ = 0;
+      // A row is built as its stored image: the empty row's image, the stamp, then each value's
+      // six bytes as the sources store them.
+      std::vector<uint8_t> empty(row_size);
+      row.Clear();
+      row.PutBytes(empty.data());
+      row_bytes_.resize(row_size);
+      uint8_t* const image = row_bytes_.data();
+      uint16_t row_date = 0;
+      int32_t row_time = 0;
       // Records of several sources with one time stamp are gathered into one row before it is
       // stored: the row is inserted once per time stamp, whichever source came first.
       bool pending = false;
+      std::vector<std::pair<uint64_t, uint32_t>> moved;
       while (!merge.Empty()) {
-        TMergeSource& s = sources[merge.Top().order];
-        TDtCursor& rec = s.records;
-        if (!SkipEmptyRows || HasValidValue(rec)) {
-          // Without skipping, every record keeps a row of its own (an empty one marks the start
-          // of a recording), and the insertion decides how equal stamps meet.
-          if (pending && (!SkipEmptyRows || row.Date != rec.Date() || row.Time != rec.Time())) {
-            AddRow(row);
-            pending = false;
+        uint64_t key;
+        const std::vector<uint32_t>& batch = merge.First(key);
+        moved.clear();
+        for (const uint32_t order : batch) {
+          TMergeSource& s = sources[order];
+          TDtCursor& rec = s.records;
+          for (;;) {
+            if (!SkipEmptyRows || HasValidValue(rec)) {
+              // Without skipping, every record keeps a row of its own (an empty one marks the
+              // start of a recording), and the insertion decides how equal stamps meet.
+              if (pending && (!SkipEmptyRows || row_date != rec.Date() || row_time != rec.Time())) {
+                AddRow(image, row);
+                pending = false;
+              }
+              if (!pending) {
+                std::memcpy(image, empty.data(), row_size);
+                row_date = rec.Date();
+                row_time = rec.Time();
+                PutLE16(image, row_date);
+                PutLE32(image + 6, static_cast<uint32_t>(row_time));
+                pending = true;
+              }
+              FillImage(image, rec, s.columns);
+            }
+            if (!rec.Next()) {
+              s.locked = false;
+              s.data->Unlock();
+              break;
+            }
+            // A next record at this stamp or before it (out of order) comes before every other
+            // source's, as this source's place in the list comes first among those left.
+            const uint64_t next = StampKey(rec.Date(), rec.Time());
+            if (next > key) {
+              moved.emplace_back(next, order);
+              break;
+            }
           }
-          const bool fresh = !pending;
-          if (fresh) {
-            row.Clear();
-            row.Date = rec.Date();
-            row.Time = rec.Time();
-            pending = true;
-          }
-          FillRow(row, fresh, rec, s.columns);
         }
-        if (rec.Next()) {
-          merge.ReplaceTop(StampKey(rec.Date(), rec.Time()));
-        } else {
-          merge.PopTop();
-          s.locked = false;
-          s.data->Unlock();
-        }
+        merge.Advance(moved);
       }
-      if (pending) AddRow(row);
+      if (pending) AddRow(image, row);
       // The rows went in ascending order: the last one is the newest.
-      if (BufferSize() > 0) NoteNewest(row);
+      if (BufferSize() > 0) {
+        ImageToRow(image, row);
+        NoteNewest(row);
+      }
     }
   } catch (...) {
     release();
@@ -247,11 +362,13 @@ void TDataView::Rebuild() {
   release();
 }
 
-void TDataView::AddRow(TDtRecord& row) {
+void TDataView::AddRow(const uint8_t* image, TDtRecord& row) {
   // A row after the last one is appended as InsertRecord would append it; the first row, and a
   // row that meets the last one's time stamp, take the insertion rule.
   const int64_t size = row.Size();
-  if (rows_end_ == 0 || !DtStampLater(TDtStamp{row.Date, row.Time}, RangeStop)) {
+  const TDtStamp stamp{GetLE16(image), GetLE32s(image + 6)};
+  if (rows_end_ == 0 || !DtStampLater(stamp, RangeStop)) {
+    ImageToRow(image, row);
     InsertRecord(row);
     rows_end_ = BufferSize();
     if (reserve_ > 0 && rows_end_ > 0) {
@@ -261,14 +378,12 @@ void TDataView::AddRow(TDtRecord& row) {
     return;
   }
   if (rows_end_ + size > int64_t{DataPosMax} - size) RaiseOutOfMem(RebuildOperation);
-  row_bytes_.resize(static_cast<size_t>(size));
-  row.PutBytes(row_bytes_.data());
   GuardMemory(RebuildOperation, [&] {
     Buffer()->SetPosition(rows_end_);
-    Buffer()->Write(row_bytes_.data(), static_cast<int32_t>(size));
+    Buffer()->Write(image, static_cast<int32_t>(size));
   });
   rows_end_ += size;
-  RangeStop = TDtStamp{row.Date, row.Time};
+  RangeStop = stamp;
 }
 
 bool TDataView::ReplaceEmptyLastRow(TDtRecord& row) {

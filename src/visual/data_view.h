@@ -64,8 +64,9 @@ public:
 
 private:
   int32_t ColumnCount() const;
-  // Stores a row of a rebuild, whose rows come in ascending order of time stamp.
-  void AddRow(TDtRecord& row);
+  // Stores a row of a rebuild, whose rows come in ascending order of time stamp, from its stored
+  // image; row is the record through which an insertion takes it.
+  void AddRow(const uint8_t* image, TDtRecord& row);
   // Puts a row with values in the place of a last row of the same time stamp without any; false
   // when there is no such row.
   bool ReplaceEmptyLastRow(TDtRecord& row);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "base/ini_file2.h"
 #include "base/idle_task_manager.h"
@@ -128,6 +129,9 @@ TSliceReducer::TSliceReducer(int slice_width, TChunkEvent on_chunk)
 void TSliceReducer::Add(int x, int y) {
   if (open_ && x >= sx_ + width_) EmitSlice();
   if (!open_) {
+    // A point without its value: no value is known to map into the new slice.
+    low_u_ = kInf;
+    high_u_ = -kInf;
     open_ = true;
     sx_ = x;
     top_ = bottom_ = y;
@@ -140,6 +144,38 @@ void TSliceReducer::Add(int x, int y) {
   } else if (y > bottom_) {
     bottom_ = y;
     top_last_ = false;
+  }
+}
+
+double TSliceReducer::PixelEnd(int y, int side, double known, const TValuePixelMap& map, double rising) {
+  // Just inside the pixel's edge; the map itself has the last word.
+  const double v = map.Start + map.Range * ((y + side * 0.49) / map.Length);
+  return std::isfinite(v) && map(v) == y ? rising * v : known;
+}
+
+void TSliceReducer::AddMapped(int x, double u, int y, const TValuePixelMap& map, double rising) {
+  if (open_ && x >= sx_ + width_) EmitSlice();
+  if (!open_) {
+    open_ = true;
+    sx_ = x;
+    top_ = bottom_ = y;
+    top_last_ = false;
+    low_u_ = std::min(u, PixelEnd(y, -1, u, map, rising));
+    high_u_ = std::max(u, PixelEnd(y, 1, u, map, rising));
+    return;
+  }
+  // Every value between two that map between the extremes maps there too.
+  if (y < top_) {
+    top_ = y;
+    top_last_ = true;
+    low_u_ = std::min({low_u_, u, PixelEnd(y, -1, u, map, rising)});
+  } else if (y > bottom_) {
+    bottom_ = y;
+    top_last_ = false;
+    high_u_ = std::max({high_u_, u, PixelEnd(y, 1, u, map, rising)});
+  } else {
+    low_u_ = std::min(low_u_, u);
+    high_u_ = std::max(high_u_, u);
   }
 }
 
@@ -430,6 +466,8 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
         TValuePixelMap map;
         int index;
         std::unique_ptr<TSliceReducer> reducer;
+        // 1 or -1 as the pixels follow the values or run against them; 0 when not known.
+        double rising = 0;
       };
       std::vector<TCurve> curves;
       for (int j = i; j < count; ++j) {
@@ -443,21 +481,74 @@ void TDtPlotBox::PaintOn(TCanvas& c) {
         curves.push_back(
             {curve, axis->PixelMap(), curve->ValueIndex(),
              std::make_unique<TSliceReducer>(slice, [&out](const std::vector<TPoint>& p) { out.push_back(p); })});
+        const TValuePixelMap& map = curves.back().map;
+        if (std::isfinite(map.Start) && std::isfinite(map.Range) && map.Range != 0)
+          curves.back().rising = (map.Range > 0) == (map.Length > 0) ? 1 : -1;
       }
       if (curves.empty()) continue;
       TDataLock lock(*data);
       data->SelectWindow(1);
       const TDtAxisScale::TDtPixelMap x_of = time_axis->DtPixelMap();
-      for (TDtCursor rec = data->Records(); rec.Next();) {
-        const TDtStamp t = rec.Stamp();
-        const bool stamped = Complete(t);
-        const int x = stamped ? x_of(t) : 0;
+      TDtCursor rec = data->Records();
+      const bool indices_valid =
+          std::all_of(curves.begin(), curves.end(), [&](const TCurve& cv) { return cv.index < rec.ValueCount(); });
+      if (!indices_valid) {
+        // Record by record, so that a bad index raises its error.
+        while (rec.Next()) {
+          const TDtStamp t = rec.Stamp();
+          const bool stamped = Complete(t);
+          const int x = stamped ? x_of(t) : 0;
+          for (TCurve& cv : curves) {
+            const double v = rec.Value(cv.index);
+            if (!(v > kBadFloat && stamped))
+              cv.reducer->Break();
+            else if (cv.rising != 0)
+              cv.reducer->AddValue(x, v, cv.map, cv.rising);
+            else
+              cv.reducer->Add(x, cv.map(v));
+          }
+        }
+      }
+      // Blocks of records: the pixel x of each record once, then each curve through the block
+      // with the reducer's test for values it need not map kept at hand.
+      constexpr int kBlock = 256;
+      constexpr int kNoX = std::numeric_limits<int>::max();  // a record without a complete stamp
+      const uint8_t* at[kBlock];
+      int xs[kBlock];
+      for (bool more = indices_valid; more;) {
+        int n = 0;
+        while (n < kBlock && (more = rec.Next())) {
+          const TDtStamp t = rec.Stamp();
+          at[n] = rec.RecordBytes();
+          xs[n] = Complete(t) ? x_of(t) : kNoX;
+          ++n;
+        }
         for (TCurve& cv : curves) {
-          const double v = rec.Value(cv.index);
-          if (v > kBadFloat && stamped)
-            cv.reducer->Add(x, cv.map(v));
-          else
-            cv.reducer->Break();
+          TSliceReducer& r = *cv.reducer;
+          const int offset = 12 + 6 * cv.index;
+          if (cv.rising == 0) {
+            for (int j = 0; j < n; ++j) {
+              const double v = StoredValue(at[j] + offset);
+              if (v > kBadFloat && xs[j] != kNoX)
+                r.Add(xs[j], cv.map(v));
+              else
+                r.Break();
+            }
+            continue;
+          }
+          int limit;
+          double low, high;
+          r.FastRange(limit, low, high);
+          for (int j = 0; j < n; ++j) {
+            const double v = StoredValue(at[j] + offset);
+            const double u = cv.rising * v;
+            if (xs[j] < limit && v > kBadFloat && low <= u && u <= high) continue;
+            if (v > kBadFloat && xs[j] != kNoX)
+              r.AddValue(xs[j], v, cv.map, cv.rising);
+            else
+              r.Break();
+            r.FastRange(limit, low, high);
+          }
         }
       }
       for (TCurve& cv : curves) {

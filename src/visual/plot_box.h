@@ -5,6 +5,7 @@
 // many records the window holds. Online records extend a curve by one segment.
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "datastore/global_channel.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/ext_ctrls.h"
+#include "visual/axis_scale.h"
 
 namespace qv {
 
@@ -54,6 +56,21 @@ public:
   using TChunkEvent = std::function<void(const std::vector<TPoint>& points)>;
   TSliceReducer(int slice_width, TChunkEvent on_chunk);
   void Add(int x, int y);
+  // Add(x, map(v)) for a map whose pixels never fall as rising * v grows (rising 1 or -1). A
+  // value that lies among values known to map between the slice's extremes cannot change them
+  // and is not mapped at all.
+  void AddValue(int x, double v, const TValuePixelMap& map, double rising) {
+    const double u = rising * v;
+    if (open_ && x < sx_ + width_ && low_u_ <= u && u <= high_u_) return;
+    AddMapped(x, u, map(v), map, rising);
+  }
+  // AddValue's test for a value it need not map, for a caller's loop: x below x_limit and the
+  // value (times rising) from low to high. Valid until the next call that adds or breaks.
+  void FastRange(int& x_limit, double& low, double& high) const {
+    x_limit = open_ ? sx_ + width_ : std::numeric_limits<int>::min();
+    low = low_u_;
+    high = high_u_;
+  }
   // A missing value or stamp: the curve is broken here.
   void Break();
   // After the last record: the curve ends at LastPoint.
@@ -64,10 +81,19 @@ public:
 private:
   void EmitSlice();
   void Flush();
+  // Add, widening the range of values known to map between the extremes.
+  void AddMapped(int x, double u, int y, const TValuePixelMap& map, double rising);
+  // A value (times rising) on pixel y near its lower (side -1) or upper (side 1) edge, or known
+  // when the map does not confirm it.
+  static double PixelEnd(int y, int side, double known, const TValuePixelMap& map, double rising);
   int width_, half_;
   bool open_ = false;
   int sx_ = 0, top_ = 0, bottom_ = 0;
   bool top_last_ = false;
+  // Every value (times rising) from low_u_ to high_u_ maps between top_ and bottom_ (the map
+  // being monotonic); an empty range (+inf to -inf) when none is known.
+  static constexpr double kInf = std::numeric_limits<double>::infinity();
+  double low_u_ = kInf, high_u_ = -kInf;
   std::vector<TPoint> buffer_;
   TChunkEvent on_chunk_;
 };

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -44,6 +48,66 @@ TEST(Graphics, LinesLeaveOutTheirEndPointAndFillsAreHalfOpen) {
   EXPECT_EQ(c.Calls()[1].Op, "Line");
   EXPECT_EQ(c.Calls()[1].Pen.Color, clRed);
   EXPECT_EQ(c.Calls()[1].Points, (std::vector<TPoint>{{1, 1}, {5, 1}}));
+}
+
+// One-pixel lines of every style, in every direction, set the pixels of their pattern's on runs
+// along the line and no others; an xor pen drawn twice leaves the background, so each pixel is
+// set once.
+TEST(Graphics, OnePixelLinesFollowTheirStylesPatternInEveryDirection) {
+  struct Style {
+    TPenStyle style;
+    std::vector<int> runs;  // on, off, on, off ...
+  } styles[] = {{TPenStyle::psSolid, {}},
+                {TPenStyle::psDot, {3, 3}},
+                {TPenStyle::psDash, {18, 6}},
+                {TPenStyle::psDashDot, {9, 6, 3, 6}},
+                {TPenStyle::psDashDotDot, {9, 3, 3, 3, 3, 3}}};
+  struct Line {
+    int x1, y1, x2, y2;
+  } lines[] = {{2, 5, 57, 5}, {57, 9, 2, 9}, {5, 2, 5, 57}, {9, 57, 9, 2}, {2, 2, 50, 50}, {50, 12, 12, 50}};
+  for (const Style& st : styles)
+    for (const Line& l : lines) {
+      TRecordingCanvas c(60, 60);
+      c.Brush().Color = clWhite;
+      c.FillRect(Rect(0, 0, 60, 60));
+      c.Pen().Color = clRed;
+      c.Pen().Style = st.style;
+      c.MoveTo(l.x1, l.y1);
+      c.LineTo(l.x2, l.y2);
+      const int steps = std::max(std::abs(l.x2 - l.x1), std::abs(l.y2 - l.y1));
+      const int dx = (l.x2 > l.x1) - (l.x2 < l.x1), dy = (l.y2 > l.y1) - (l.y2 < l.y1);
+      std::vector<std::vector<bool>> on(60, std::vector<bool>(60, false));
+      size_t run = 0;
+      int left = st.runs.empty() ? 0 : st.runs[0];
+      for (int k = 0; k < steps; ++k) {
+        if (st.runs.empty() || run % 2 == 0)
+          on[static_cast<size_t>(l.x1 + k * dx)][static_cast<size_t>(l.y1 + k * dy)] = true;
+        if (!st.runs.empty() && --left == 0) {
+          run = (run + 1) % st.runs.size();
+          left = st.runs[run];
+        }
+      }
+      int wrong = 0;
+      for (int x = 0; x < 60; ++x)
+        for (int y = 0; y < 60; ++y)
+          wrong += c.Pixel(x, y) != (on[static_cast<size_t>(x)][static_cast<size_t>(y)] ? clRed : clWhite);
+      EXPECT_EQ(wrong, 0) << static_cast<int>(st.style) << " from " << l.x1 << "," << l.y1 << " to " << l.x2 << ","
+                          << l.y2;
+      c.Pen().Mode = TPenMode::pmXor;
+      c.Pen().Color = clWhite;
+      c.MoveTo(l.x1, l.y1);
+      c.LineTo(l.x2, l.y2);
+      c.Pen().Color = clRed;
+      c.MoveTo(l.x1, l.y1);
+      c.LineTo(l.x2, l.y2);
+      c.MoveTo(l.x1, l.y1);
+      c.LineTo(l.x2, l.y2);
+      wrong = 0;
+      for (int x = 0; x < 60; ++x)
+        for (int y = 0; y < 60; ++y)
+          wrong += c.Pixel(x, y) != (on[static_cast<size_t>(x)][static_cast<size_t>(y)] ? RGB(0, 255, 255) : clWhite);
+      EXPECT_EQ(wrong, 0) << "xor " << static_cast<int>(st.style);
+    }
 }
 
 TEST(Graphics, OriginAndClipStateAreSavedAndRestored) {

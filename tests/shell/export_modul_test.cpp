@@ -458,6 +458,15 @@ TEST(ExportNumberText, FixedColumnTextsEqualTheFormatter) {
     built += check(static_cast<uint8_t>(width(random)), d, v, '.') ? 1 : 0;
   }
   EXPECT_GT(built, 30000);
+  // Values a few units in the last place from a half at the last decimal, where the scaled
+  // product's rounding error decides between the two neighbours.
+  std::uniform_int_distribution<int> ulps(-4, 4);
+  for (int i = 0; i < 100000; ++i) {
+    const auto d = static_cast<uint8_t>(digits(random));
+    double v = (static_cast<double>(whole(random)) + 0.5) / std::pow(10.0, d);
+    for (int k = ulps(random); k != 0; k += k > 0 ? -1 : 1) v = std::nextafter(v, k > 0 ? 1e300 : -1e300);
+    check(24, d, v, '.');
+  }
 }
 
 // The prepared stamp text equals FormatDateTime on every format, the ones it leaves to

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
 #include "platform/gui/forms.h"
 
 namespace qv {
@@ -52,6 +57,26 @@ TEST_F(AxisScaleTest, ValueToPixelAtTheEdgesAndBeyond) {
   bottom.SetBounds(0, 0, 500, 20);
   EXPECT_EQ(bottom.ValueToPixel(0), 0);
   EXPECT_EQ(bottom.ValueToPixel(100), 500);
+}
+
+// The pixel rounding equals nearbyint with the limits, halves and NaN included.
+TEST(RoundAxisPixelTest, RoundsAsNearbyintWithinTheLimits) {
+  const double cases[] = {0.0,     -0.0,     0.5,      1.5,    2.5,     -0.5,    -1.5,
+                          -2.5,    0.49999,  0.500001, 9999.5, -9999.5, 10000.0, -10000.0,
+                          10000.4, -10000.4, 1e300,    -1e300, 1e-300,  12.25,   std::nextafter(0.5, 0.0)};
+  for (double p : cases) {
+    const double expect = std::max(-10000.0, std::min(10000.0, std::nearbyint(p)));
+    EXPECT_EQ(RoundAxisPixel(p), static_cast<int>(expect)) << p;
+  }
+  EXPECT_EQ(RoundAxisPixel(std::nan("")), 0);
+  EXPECT_EQ(RoundAxisPixel(std::numeric_limits<double>::infinity()), kAxisPixelLimit);
+  EXPECT_EQ(RoundAxisPixel(-std::numeric_limits<double>::infinity()), -kAxisPixelLimit);
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> any(-10000.0, 10000.0);
+  for (int i = 0; i < 100000; ++i) {
+    const double p = i % 2 ? any(rng) : std::floor(any(rng)) + 0.5;
+    ASSERT_EQ(RoundAxisPixel(p), static_cast<int>(std::nearbyint(p))) << p;
+  }
 }
 
 TEST_F(AxisScaleTest, SlaveReadsItsMasterAndASlaveCannotLead) {

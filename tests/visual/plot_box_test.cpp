@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "base/idle_task_manager.h"
@@ -119,6 +120,40 @@ TEST(SliceReducerTest, KeepsEveryExtremeOfRandomData) {
   }
 }
 
+// Adding values through the map gives the very points of adding their pixels, for rising and
+// falling maps, values crowded on few pixels (where extremes tie) and a plain Add in between.
+TEST(SliceReducerTest, AddValueDrawsWhatAddDraws) {
+  std::mt19937 rng(11);
+  const TValuePixelMap maps[] = {{-20, 200, 600}, {180, -200, 600}, {0, 1e-3, 2}, {5, -1e6, 1000}, {-1e30, 2e30, 600}};
+  for (const TValuePixelMap& map : maps) {
+    const double rising = (map.Range > 0) == (map.Length > 0) ? 1 : -1;
+    for (int width : {2, 5}) {
+      Chunks plain, fast;
+      TSliceReducer a(width, [&](const std::vector<TPoint>& p) { plain.push_back(p); });
+      TSliceReducer b(width, [&](const std::vector<TPoint>& p) { fast.push_back(p); });
+      int x = 0;
+      for (int i = 0; i < 30000; ++i) {
+        x += rng() % 7 == 0 ? 1 : 0;
+        const double v = map.Start + map.Range * ((static_cast<int>(rng() % 2001) - 1000) / 700.0);
+        if (rng() % 997 == 0) {
+          a.Break();
+          b.Break();
+        } else if (rng() % 503 == 0) {
+          a.Add(x, map(v));
+          b.Add(x, map(v));
+        } else {
+          a.Add(x, map(v));
+          b.AddValue(x, v, map, rising);
+        }
+      }
+      a.Finish();
+      b.Finish();
+      EXPECT_EQ(fast, plain) << map.Start << " " << map.Range << " " << width;
+      EXPECT_EQ(b.LastPoint, a.LastPoint);
+    }
+  }
+}
+
 TEST(PlotGlbChanTest, KeysRoundTripAndBadColoursAreKept) {
   test::TempDir dir;
   test::TRecordingMsgHandler log;
@@ -208,6 +243,63 @@ protected:
   TDtAxisScale* time_;
   TDtPlotBox* box_;
 };
+
+// A day of records every 10 seconds on two curves, one on a falling axis with values beyond it,
+// both with gaps: each curve's lines are those of reducing every record's pixels one by one.
+TEST_F(PlotBoxTest, CurvesAreTheReductionOfEveryRecordsPixels) {
+  right_->SetRange(-50, 150);
+  TPlotGlbChan* red = Curve(1, clRed);
+  TPlotGlbChan* blue = Curve(2, clBlue);
+  blue->gchAssignedYAxis = 1;
+  std::mt19937 rng(48);
+  double walk = 50;
+  struct TIn {
+    TDtStamp t;
+    double v[2];
+  };
+  std::vector<TIn> in;
+  for (int i = 0; i < 8640; ++i) {
+    walk += static_cast<double>(static_cast<int>(rng() % 2001) - 1000) / 400.0;
+    const double a = rng() % 500 == 0 ? NoValue : walk;
+    const double b = rng() % 700 == 0 ? NoValue : 50 + 120 * std::sin(i / 300.0) + static_cast<double>(rng() % 100) / 7;
+    in.push_back({test::At(0, 0, 10 * i), {a, b}});
+    TDtRecord r = test::Rec(in.back().t, {a, b});
+    data_.InsertRecord(r);
+  }
+  Open();
+  TRecordingCanvas canvas(400, 200);
+  canvas.StartRecording();
+  box_->PaintOn(canvas);
+  for (int curve = 0; curve < 2; ++curve) {
+    const TColor color = curve == 0 ? clRed : clBlue;
+    TAxisScale* axis = curve == 0 ? left_ : right_;
+    std::vector<TCanvasCall> expected;
+    TSliceReducer r(SliceWidth(400, TPlotBox::GetMaxDotsPerCurve()), [&](const std::vector<TPoint>& p) {
+      TCanvasCall call;
+      call.Op = p.size() == 1 ? "Line" : "Polyline";
+      call.Points = p.size() == 1 ? std::vector<TPoint>{p[0], p[0]} : p;
+      expected.push_back(call);
+    });
+    for (const TIn& rec : in) {
+      const double v = rec.v[curve];
+      if (v > NoValue)
+        r.Add(time_->DtToPixel(rec.t), axis->ValueToPixel(v));
+      else
+        r.Break();
+    }
+    r.Finish();
+    std::vector<TCanvasCall> drawn;
+    for (const TCanvasCall& c : canvas.Calls())
+      if (c.Pen.Color == color && c.Pen.Width == box_->CurvePenWidth) drawn.push_back(c);
+    ASSERT_EQ(drawn.size(), expected.size()) << curve;
+    ASSERT_GT(expected.size(), 10u);
+    for (size_t i = 0; i < drawn.size(); ++i) {
+      EXPECT_EQ(drawn[i].Op, expected[i].Op) << curve << " " << i;
+      EXPECT_EQ(drawn[i].Points, expected[i].Points) << curve << " " << i;
+    }
+    EXPECT_EQ((curve == 0 ? red : blue)->LastPoint, r.LastPoint);
+  }
+}
 
 TEST_F(PlotBoxTest, AGapBreaksTheCurveAndAloneValueIsADot) {
   Curve(1, clRed);

@@ -103,13 +103,33 @@ void StrokeLine(QPainter& p, const TPen& pen, int x1, int y1, int x2, int y2) {
     std::vector<int> pattern = DashPattern(pen.Style);
     size_t run = 0;
     int left = pattern.empty() ? 0 : pattern[0];
+    // Neighbouring pixels in one row or one column are filled as one rectangle.
+    QRect block;
+    auto fill = [&] {
+      if (!block.isNull()) p.fillRect(block, c);
+      block = QRect();
+    };
     for (const QPoint& pt : LinePoints(x1, y1, x2, y2)) {
-      if (pattern.empty() || run % 2 == 0) p.fillRect(pt.x(), pt.y(), 1, 1, c);
+      if (pattern.empty() || run % 2 == 0) {
+        const bool row =
+            block.height() == 1 && pt.y() == block.top() && (pt.x() == block.right() + 1 || pt.x() == block.left() - 1);
+        const bool column =
+            block.width() == 1 && pt.x() == block.left() && (pt.y() == block.bottom() + 1 || pt.y() == block.top() - 1);
+        if (!block.isNull() && (row || column)) {
+          block = block.united(QRect(pt.x(), pt.y(), 1, 1));
+        } else {
+          fill();
+          block = QRect(pt.x(), pt.y(), 1, 1);
+        }
+      } else {
+        fill();
+      }
       if (!pattern.empty() && --left == 0) {
         run = (run + 1) % pattern.size();
         left = pattern[run];
       }
     }
+    fill();
   } else {
     QPen qp(c, pen.Width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     p.setPen(qp);
