@@ -3,7 +3,6 @@
 #include "base/archive_hooks.h"
 #include "base/res_string.h"
 #include "platform/gui/ext_ctrls.h"
-#include "platform/rtl/format.h"
 #include "shell/dialog_parts.h"
 
 namespace qv {
@@ -54,13 +53,14 @@ TD52_DossalyAboutBox::TD52_DossalyAboutBox(TComponent* owner) : TForm(owner) {
   ProgramIcon->OnPaint = [this](TComponent*) { PaintIcon(ProgramIcon); };
   ProductName = PanelLabel(Panel1, LoadResString("D52_ProductName"), 16);
   ProductName->Font().SetStyle(static_cast<TFontStyles>(TFontStyle::fsBold));
-  Version = PanelLabel(Panel1, Format(LoadResString("D52_Version"), ArchiveVersionText()), 40);
+  Version = PanelLabel(Panel1, LoadResString("D52_Version") + " " + ArchiveVersionText(), 40);
   Notice = PanelLabel(Panel1, LoadResString("D52_Notice"), 72);
   OKButton = MakeDlgButton(this, "b_&OK", mrOk);
   OKButton->SetDefault(true);
   OKButton->SetBounds((352 - DlgButtonWidth) / 2, 128, DlgButtonWidth, DlgButtonHeight);
   NoteActivityOnMouse(OKButton);
   SetBounds(Left(), Top(), 352 + 4, 128 + DlgButtonHeight + 14);
+  SetActiveControl(OKButton);
 }
 
 void ShowD52DossalyAboutBox() {

@@ -125,6 +125,7 @@ TD53_DossalyOptions::TD53_DossalyOptions(TComponent* owner) : TForm(owner) {
   OKBtn->SetBounds(buttons_left, Margin, DlgButtonWidth, DlgButtonHeight);
   CancelBtn->SetBounds(buttons_left, Margin + DlgButtonHeight + DlgButtonGap, DlgButtonWidth, DlgButtonHeight);
   SetBounds(Left(), Top(), buttons_left + DlgButtonWidth + Margin + 4, top + Margin + 8);
+  SetActiveControl(UseWindowsLogonCheckBox);
   FormCreate();
 }
 

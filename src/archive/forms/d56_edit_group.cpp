@@ -47,11 +47,14 @@ TD56_EditGroup::TD56_EditGroup(TComponent* owner) : TForm(owner) {
   label("D56_GroupPermissions");
   GroupPermissionsCheckListBox = new TStyCheckList(this);
   GroupPermissionsCheckListBox->SetParent(this);
-  GroupPermissionsCheckListBox->SetBounds(2 * Margin + LabelWidth, top, EditWidth, 236);
+  GroupPermissionsCheckListBox->SetBounds(2 * Margin + LabelWidth, top, EditWidth, 100);
   GroupPermissionsCheckListBox->OnChange = [this](TComponent*, int, TCheckBoxState) { Changed(); };
   NoteActivityOnMouse(GroupPermissionsCheckListBox);
   for (int r = 0; r < UserRightCount; ++r) GroupPermissionsCheckListBox->AddItem(LoadResString(UserAction2String(r)));
-  top += 236 + 8;
+  // Every right in view.
+  const int list_height = UserRightCount * GroupPermissionsCheckListBox->ItemHeight() + 6;
+  GroupPermissionsCheckListBox->SetBounds(2 * Margin + LabelWidth, top, EditWidth, list_height);
+  top += list_height + 8;
   SettingsBox->SetBounds(Margin, 8, 2 * Margin + LabelWidth + EditWidth, top - 8);
   OKButton = MakeDlgButton(this, "b_&OK", mrOk);
   OKButton->SetDefault(true);

@@ -53,7 +53,8 @@ TD59_AdminUser::TD59_AdminUser(TComponent* owner) : TForm(owner) {
   CancelButton = MakeDlgButton(this, "b_&Cancel", mrCancel);
   CancelButton->SetCancel(true);
   PlaceColumn(this, {EditUserButton, NewUserButton, DeleteUserButton, Button1, CancelButton});
-  SetActiveControl(UserListBox);
+  // The list starts without a selection: focused first, it would select its first entry unasked.
+  SetActiveControl(EditUserButton);
 }
 
 void TD59_AdminUser::ListClicked() {
@@ -74,7 +75,7 @@ TD58_AdminGroup::TD58_AdminGroup(TComponent* owner) : TForm(owner) {
   CancelButton = MakeDlgButton(this, "b_&Cancel", mrCancel);
   CancelButton->SetCancel(true);
   PlaceColumn(this, {EditGroupButton, CancelButton});
-  SetActiveControl(GroupListBox);
+  SetActiveControl(EditGroupButton);
 }
 
 namespace {
@@ -89,6 +90,7 @@ public:
     list->Items().Clear();
     for (const std::string& n : names) list->Items().Add(n);
     list->SyncItems();
+    list->SetItemIndex(-1);
   }
   int SelectedIndex() const override { return (form_.get()->*list_)->ItemIndex(); }
   void SetCaption(const std::string& caption) override { form_->SetText(caption); }
