@@ -435,7 +435,7 @@ TEST_F(OptionsDialog, OptionsAreEditedStoredAndShownAgain) {
 
 // The data folder with a users file, a document type folder and a large document.
 void FillDataFolder(const std::string& path) {
-  WriteFileAtomic(path + "Users.dat", "[Groups]\r\nNumGroups=0\r\n");
+  WriteFileAtomic(path + "Users.dat", "[Groups]\r\nNumGroups=0\r\n[Users]\r\nNumUsers=0\r\n");
   std::filesystem::create_directory(path + "Reports");
   WriteFileAtomic(path + "Reports/big.xml", std::string(256 * 1024, 'd'));
   WriteFileAtomic(path + "Reports/small.xml", "<doc/>");
@@ -486,7 +486,7 @@ TEST_F(OptionsDialog, AMoveThatFailsHalfWayKeepsTheOldFolderInUse) {
   EXPECT_EQ(ArchiveDataPath, old_path);
   EXPECT_EQ(UsersFile, old_path + "Users.dat");
   EXPECT_EQ(ReadFileBytes(old_path + "Reports/big.xml"), std::string(256 * 1024, 'd'));
-  EXPECT_EQ(ReadFileBytes(old_path + "Users.dat"), "[Groups]\r\nNumGroups=0\r\n");
+  EXPECT_EQ(ReadFileBytes(old_path + "Users.dat"), "[Groups]\r\nNumGroups=0\r\n[Users]\r\nNumUsers=0\r\n");
 }
 
 TEST_F(OptionsDialog, TheDataFolderStaysWhileDocumentsAreOpenOrWhenChosenAgain) {
