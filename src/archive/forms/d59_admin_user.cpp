@@ -33,7 +33,7 @@ void PlaceColumn(TForm* form, std::initializer_list<TButton*> buttons) {
     top += DlgButtonHeight + DlgButtonGap;
   }
   form->SetBounds(form->Left(), form->Top(), 3 * Margin + ListWidth + DlgButtonWidth + 20 + 16,
-                  2 * Margin + ListHeight + 40);
+                  2 * Margin + ListHeight);
 }
 
 }  // namespace
