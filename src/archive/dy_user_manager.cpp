@@ -669,7 +669,8 @@ bool TDY_UserManager::AddOrEditUser(int32_t id) {
           hex += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       return hex;
     };
-    if (user.HasCertificate != has_certificate || hex_only(user.Certificate) != hex_only(certificate)) {
+    if (dialog->CertificateImported() &&
+        (user.HasCertificate != has_certificate || hex_only(user.Certificate) != hex_only(certificate))) {
       AppendItem(comment, LoadResString("umg_CertChanged"));
       user.HasCertificate = has_certificate;
       user.Certificate = certificate;

@@ -119,6 +119,9 @@ public:
   virtual bool HasCertificate() const { return false; }
   // The certificate as its hexadecimal DER text lines; empty without one.
   virtual std::string CertificateText() const { return std::string(); }
+  // A certificate was imported in the dialog; otherwise an edited user keeps his stored one, also
+  // one the dialog could not read.
+  virtual bool CertificateImported() const { return false; }
 };
 
 // The user list (results: edit mrOk, new 6, delete 9, print 10) or the group list (edit mrOk).

@@ -344,6 +344,20 @@ TEST_F(AdminDialogs, CertificatesAreImportedFromGoodFilesOnly) {
   manager.User(1).Certificate = TDY_UserManager().User(1).Certificate;
   EXPECT_FALSE(manager.EditUser(2));
   EXPECT_TRUE(boxes.Texts.empty());
+
+  // A stored certificate the dialog cannot read is reported and kept when other fields change.
+  manager.User(1).Certificate = "30 03 02 01\r\n";
+  TModalDriver change({[](TForm&) {
+    EXPECT_FALSE(D55_EditUser->CheckBox1->Checked());
+    Retype(D55_EditUser->CompanyEdit, "Acme");
+    UserClick(D55_EditUser->OkButton);
+  }});
+  EXPECT_TRUE(manager.EditUser(2));
+  EXPECT_EQ(change.Done(), 1u);
+  ASSERT_EQ(boxes.Texts.size(), 1u);
+  EXPECT_EQ(boxes.Texts[0].rfind(LoadResString("DY_ErrorReadCert"), 0), 0u);
+  EXPECT_TRUE(manager.User(1).HasCertificate);
+  EXPECT_EQ(manager.User(1).Certificate, "30 03 02 01\r\n");
 }
 
 class OptionsDialog : public ::testing::Test {

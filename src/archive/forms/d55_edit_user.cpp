@@ -160,6 +160,7 @@ bool TD55_EditUser::ImportCertificate() {
     CheckBox1->SetChecked(false);
     return false;
   }
+  certificate_imported_ = true;
   Changed();
   CheckBox1->SetChecked(true);
   return true;
@@ -210,11 +211,13 @@ public:
     form_->UserIDEdit->SetText(std::to_string(user.UserID));
     const bool loaded = user.HasCertificate && form_->SetCertificateText(user.Certificate);
     form_->CheckBox1->SetChecked(loaded);
+    form_->ClearCertificateImported();
   }
   void SetPersonalEnabled(bool enabled) override { form_->SetPersonalEnabled(enabled); }
   void ClearModified() override { form_->ClearModified(); }
   bool HasCertificate() const override { return form_->CheckBox1->Checked(); }
   std::string CertificateText() const override { return form_->GetCertificateText(); }
+  bool CertificateImported() const override { return form_->CertificateImported(); }
   void Beep() override { MessageBeep(); }
   int ShowModal() override {
     D55_EditUser = form_.get();

@@ -31,6 +31,9 @@ public:
   // Asks for a ".cer", ".der" or ".pem" file and loads it; false (after the error box) when the
   // chosen file holds no certificate. Cancelled or another extension: true, nothing changes.
   bool ImportCertificate();
+  // A certificate was loaded from a file since the form was filled.
+  bool CertificateImported() const { return certificate_imported_; }
+  void ClearCertificateImported() { certificate_imported_ = false; }
 
   TGroupBox* SettingsBox;
   TEdit* UserIDNameEdit;
@@ -52,6 +55,7 @@ public:
 private:
   void Changed();
   bool modified_ = false;
+  bool certificate_imported_ = false;
 };
 
 // The dialog as adding a user drives it.
