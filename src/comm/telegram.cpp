@@ -7,7 +7,6 @@
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "comm/qv_com_port.h"
-#include "platform/gui/forms.h"
 #include "serial/ser_custom_com_port.h"
 #include "serial/ser_data_packet.h"
 

@@ -10,6 +10,7 @@
 #include "base/msg_handler_dialogs.h"
 #include "base/res_string.h"
 #include "base/resource_locale.h"
+#include "comm/comm_gui_install.h"
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
 #include "devices/device_editors.h"
@@ -87,6 +88,7 @@ bool TProgram::Start() {
   InstallComPortMap();
   InstallComSelectForm();
   InstallMsgHandlerDialogs();
+  InstallCommGuiHooks();
   InstallProcessWindowFactory();
   InstallCommonDialogTexts();
   InstallDeviceEditors();

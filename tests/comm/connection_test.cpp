@@ -9,7 +9,7 @@
 
 #include "comm/com_port_list.h"
 #include "comm_fixture.h"
-#include "platform/gui/menus.h"
+#include "fake_menu_items.h"
 #include "serial/pty_pair.h"
 #include "serial/serial_exception.h"
 
@@ -99,6 +99,7 @@ protected:
   ~ConnectionOnLine() override { connection_.reset(); }
 
   test::PtyPair pty_;
+  test::FakeMenuItemHook menu_hook_;
   Home home_;
   EnglishTexts texts_;
   RecordingHandler handler_;
@@ -108,16 +109,17 @@ protected:
 };
 
 TEST_F(ConnectionOnLine, ConnectsAndDisconnectsWithTheMenuItemFollowing) {
-  TMenuItem item(nullptr);
-  connection_->SetCommMenu(&item);
-  EXPECT_TRUE(item.Enabled());
+  test::FakeMenuItem item;
+  connection_->SetCommMenu(item.Handle());
+  EXPECT_EQ(connection_->CommMenu(), item.Handle());
+  EXPECT_TRUE(item.enabled);
   EXPECT_TRUE(connection_->DisConnect());
   EXPECT_EQ(disconnects_, 0);
 
   connection_->Port()->SetComNumber(8);
   ASSERT_TRUE(connection_->Connect());
   EXPECT_TRUE(connection_->InProcess());
-  EXPECT_FALSE(item.Enabled());
+  EXPECT_FALSE(item.enabled);
   EXPECT_THROW(connection_->Connect(), EAlreadyOpen);
   try {
     connection_->Edit();
@@ -134,11 +136,13 @@ TEST_F(ConnectionOnLine, ConnectsAndDisconnectsWithTheMenuItemFollowing) {
   EXPECT_TRUE(connection_->DisConnect());
   EXPECT_FALSE(connection_->InProcess());
   EXPECT_FALSE(connection_->Port()->Open());
-  EXPECT_TRUE(item.Enabled());
+  EXPECT_TRUE(item.enabled);
   EXPECT_EQ(disconnects_, 1);
   item.Click();
   EXPECT_EQ(asked, 1);
   CommSelectDlgProc = nullptr;
+  connection_->SetCommMenu(nullptr);
+  EXPECT_EQ(item.click, nullptr);
   EXPECT_TRUE(sleeps_.empty());
 }
 
@@ -239,16 +243,6 @@ TEST_F(ConnectionOnLine, ALostLineIsReportedAndTheConnectionStillCloses) {
   EXPECT_TRUE(connection_->DisConnect());
   EXPECT_FALSE(connection_->InProcess());
   EXPECT_EQ(disconnects_, 1);
-}
-
-TEST_F(ConnectionOnLine, AMenuItemFreedFirstIsForgotten) {
-  auto* item = new TMenuItem(nullptr);
-  connection_->SetCommMenu(item);
-  delete item;
-  EXPECT_EQ(connection_->CommMenu(), nullptr);
-  connection_->Port()->SetComNumber(8);
-  ASSERT_TRUE(connection_->Connect());
-  EXPECT_TRUE(connection_->DisConnect());
 }
 
 }  // namespace
