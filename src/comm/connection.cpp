@@ -8,6 +8,7 @@
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "base/select_dlg.h"
 #include "base/utils.h"
 #include "comm/com_port_list.h"
 #include "comm/comm_gui_hooks.h"
@@ -226,9 +227,9 @@ void TConnection::Edit() {
   list.SetSorted(false);
   ListComPorts(list);
   int32_t index = port_->ComNumber() == 0 ? -1 : list.IndexOf("COM" + std::to_string(port_->ComNumber()));
-  if (!CommSelectDlgProc) return;
+  if (!SelectDlgProc) return;
   const int result =
-      CommSelectDlgProc(LoadResString("con_EditParCaption"), LoadResString("con_EditComNo"), "", 2, list, index);
+      SelectDlgProc(LoadResString("con_EditParCaption"), LoadResString("con_EditComNo"), "", 2, list, index);
   if (result == 1 && index >= 0 && index < list.Count())
     port_->SetComNumber(static_cast<uint16_t>(ComPortNumber(list[index])));
 }

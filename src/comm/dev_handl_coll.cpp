@@ -5,6 +5,7 @@
 #include "base/ini_file.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "base/select_dlg.h"
 #include "comm/comm_gui_hooks.h"
 #include "comm/process_window_service.h"
 #include "comm/recorder.h"
@@ -112,12 +113,11 @@ bool TDevHandlColl::SelectByModul(const TDevice* module) {
 }
 
 void TDevHandlColl::SelectTypeOfInstr() {
-  if (UsableCount() < 2 || !CommSelectDlgProc) return;
+  if (UsableCount() < 2 || !SelectDlgProc) return;
   TStringList names;
   for (const auto& h : handlers_) names.Add(h->GetName());
   int32_t index = sel_index_;
-  if (CommSelectDlgProc(LoadResString("dhc_SelTypeOfInstr"), "", "", 0, names, index) == mrOk)
-    SelectHandler(index, true);
+  if (SelectDlgProc(LoadResString("dhc_SelTypeOfInstr"), "", "", 0, names, index) == mrOk) SelectHandler(index, true);
 }
 
 bool TDevHandlColl::Refuse(const std::string& key, const std::string& source) const {

@@ -10,6 +10,7 @@
 #include "base/msg_handler_dialogs.h"
 #include "base/res_string.h"
 #include "base/resource_locale.h"
+#include "base/select_dlg.h"
 #include "comm/comm_gui_install.h"
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
@@ -92,7 +93,7 @@ bool TProgram::Start() {
   InstallProcessWindowFactory();
   InstallCommonDialogTexts();
   InstallDeviceEditors();
-  CommSelectDlgProc = StartD20SelectDlg;
+  SelectDlgProc = StartD20SelectDlg;
   MultiSelectDlgProc = StartD20MultiSelectDlg;
   EditTitleDlgProc = StartD21EditTitle;
   PrintSelectDlgProc = [](int32_t& selection) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/select_dlg.h"
 #include "comm/com_port_list.h"
 #include "comm_fixture.h"
 #include "fake_menu_items.h"
@@ -129,7 +130,7 @@ TEST_F(ConnectionOnLine, ConnectsAndDisconnectsWithTheMenuItemFollowing) {
   }
   EXPECT_THROW(connection_->SetPermCTypes(ConnTypeBit(ctModem)), EAlreadyOpen);
   int asked = 0;
-  CommSelectDlgProc = [&](auto&&...) { return ++asked, 2; };
+  SelectDlgProc = [&](auto&&...) { return ++asked, 2; };
   item.Click();  // does nothing while connected
   EXPECT_EQ(asked, 0);
 
@@ -140,7 +141,7 @@ TEST_F(ConnectionOnLine, ConnectsAndDisconnectsWithTheMenuItemFollowing) {
   EXPECT_EQ(disconnects_, 1);
   item.Click();
   EXPECT_EQ(asked, 1);
-  CommSelectDlgProc = nullptr;
+  SelectDlgProc = nullptr;
   connection_->SetCommMenu(nullptr);
   EXPECT_EQ(item.click, nullptr);
   EXPECT_TRUE(sleeps_.empty());
@@ -200,8 +201,8 @@ TEST_F(ConnectionOnLine, EditOffersThePresentPortsAndTakesTheChoice) {
   TStringList shown;
   int32_t preselected = -2;
   std::string caption, prompt;
-  CommSelectDlgProc = [&](const std::string& c, const std::string& t1, const std::string& t2, uint8_t style,
-                          TStringList& list, int32_t& index) {
+  SelectDlgProc = [&](const std::string& c, const std::string& t1, const std::string& t2, uint8_t style,
+                      TStringList& list, int32_t& index) {
     caption = c;
     prompt = t1;
     EXPECT_EQ(t2, "");
@@ -228,7 +229,7 @@ TEST_F(ConnectionOnLine, EditOffersThePresentPortsAndTakesTheChoice) {
 
   connection_->SetPermCTypes(ConnTypeBit(ctDirect) | ConnTypeBit(ctGSM));
   EXPECT_THROW(connection_->Edit(), Exception);
-  CommSelectDlgProc = nullptr;
+  SelectDlgProc = nullptr;
   connection_.reset();
   EXPECT_NE(home_.Read("QUARVEL.INI").find("ComNumber=8"), std::string::npos);
 }

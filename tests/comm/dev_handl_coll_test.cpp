@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/ini_file.h"
+#include "base/select_dlg.h"
 #include "comm/process_window_service.h"
 #include "comm_fixture.h"
 #include "devices/device.h"
@@ -265,15 +266,15 @@ TEST(DevHandlColl, TheTypeDialogOffersTheHandlersByName) {
   Coll coll;
   std::vector<std::string> offered;
   int32_t preselected = -2;
-  CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
-                          int32_t& index) {
+  SelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
+                      int32_t& index) {
     for (int i = 0; i < list.Count(); ++i) offered.push_back(list[i]);
     preselected = index;
     index = 2;
     return mrOk;
   };
   coll.SelectTypeOfInstr();
-  CommSelectDlgProc = nullptr;
+  SelectDlgProc = nullptr;
   EXPECT_EQ(offered, (std::vector<std::string>{"", "Fake", "Other"}));
   EXPECT_EQ(preselected, 1);
   EXPECT_EQ(coll.SelIndex(), 2);
