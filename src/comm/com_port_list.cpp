@@ -2,18 +2,15 @@
 
 #include <charconv>
 
-#include "platform/gui/forms.h"
+#include "comm/comm_gui_hooks.h"
 #include "platform/serial/com_port_map.h"
 
 namespace qv {
 
 void ListComPorts(TStringList& list) {
-  TScreen* screen = Screen;
-  const TCursor old_cursor = screen ? screen->Cursor() : crDefault;
-  if (screen) screen->SetCursor(crHourGlass);
+  TBusyCursor busy;
   list.Clear();
   for (int n : ExistingComPorts()) list.Add("COM" + std::to_string(n));
-  if (screen) screen->SetCursor(old_cursor);
 }
 
 int ComPortNumber(const std::string& text) {

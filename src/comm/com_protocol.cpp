@@ -4,8 +4,8 @@
 
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "comm/comm_gui_hooks.h"
 #include "comm/qv_com_port.h"
-#include "platform/gui/forms.h"
 #include "platform/rtl/format.h"
 #include "serial/ser_base_component.h"
 #include "serial/ser_custom_com_port.h"
@@ -280,7 +280,7 @@ bool TComProtocol::Execute() {
     result = mrCancel;
   }
   FreeProcessWindow();
-  if (Application) Application->ProcessMessages();
+  ProcessGuiMessages();
   return result == mrOk;
 }
 

@@ -8,10 +8,11 @@
 #include "base/ini_file2.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "base/select_dlg.h"
 #include "base/utils.h"
 #include "comm/com_port_list.h"
+#include "comm/comm_gui_hooks.h"
 #include "comm/process_window_service.h"
-#include "platform/gui/menus.h"
 #include "serial/ser_base_component.h"
 #include "serial/serial_exception.h"
 
@@ -34,27 +35,9 @@ std::string Upper(std::string s) {
 
 const char* ConnTypeName(TConnType type) { return type < kConnTypeCount ? kConnTypeNames[type] : ""; }
 
-// Forgets the menu item when it is freed before the connection.
-class TConnection::MenuWatch : public TComponent {
-public:
-  explicit MenuWatch(TConnection* owner) : TComponent(nullptr), owner_(owner) {}
-  ~MenuWatch() override {
-    BeginDestroy();
-    if (owner_->comm_menu_) owner_->comm_menu_->RemoveFreeNotification(this);
-  }
-  void Notification(TComponent* component, TOperation operation) override {
-    TComponent::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == owner_->comm_menu_) owner_->comm_menu_ = nullptr;
-  }
-
-private:
-  TConnection* owner_;
-};
-
 TConnection::TConnection()
     : Sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }),
-      port_(std::make_unique<TQvComPort>()),
-      menu_watch_(std::make_unique<MenuWatch>(this)) {
+      port_(std::make_unique<TQvComPort>()) {
   // A protocol that runs then ends on its own; the user learns here that the port is gone.
   port_->OnLineLost = [this](TComponent*) {
     const std::string text = port_->LineLostText();
@@ -77,7 +60,6 @@ TConnection::~TConnection() {
                                 mkDiagnoseOnly);
   }
   SetCommMenu(nullptr);
-  menu_watch_.reset();
   port_.reset();
   if (Connection == this) Connection = nullptr;
 }
@@ -136,19 +118,15 @@ void TConnection::SetConnType(TConnType type) {
 }
 
 void TConnection::SetCommMenu(TMenuItem* item) {
-  if (item == comm_menu_) return;
-  if (comm_menu_) {
-    comm_menu_->RemoveFreeNotification(menu_watch_.get());
-    comm_menu_->OnClick = nullptr;
-  }
-  comm_menu_ = item;
-  if (!comm_menu_) return;
-  comm_menu_->FreeNotification(menu_watch_.get());
-  comm_menu_->OnClick = [this](TComponent*) {
+  if (item == CommMenu()) return;
+  comm_menu_.reset();
+  comm_menu_ = BindMenuItem(item, [this] {
     if (!in_process_) Edit();
-  };
+  });
   UpdateMenu();
 }
+
+TMenuItem* TConnection::CommMenu() const { return comm_menu_ ? comm_menu_->Item() : nullptr; }
 
 void TConnection::UpdateMenu() {
   if (comm_menu_) comm_menu_->SetEnabled(!in_process_);
@@ -249,9 +227,9 @@ void TConnection::Edit() {
   list.SetSorted(false);
   ListComPorts(list);
   int32_t index = port_->ComNumber() == 0 ? -1 : list.IndexOf("COM" + std::to_string(port_->ComNumber()));
-  if (!CommSelectDlgProc) return;
+  if (!SelectDlgProc) return;
   const int result =
-      CommSelectDlgProc(LoadResString("con_EditParCaption"), LoadResString("con_EditComNo"), "", 2, list, index);
+      SelectDlgProc(LoadResString("con_EditParCaption"), LoadResString("con_EditComNo"), "", 2, list, index);
   if (result == 1 && index >= 0 && index < list.Count())
     port_->SetComNumber(static_cast<uint16_t>(ComPortNumber(list[index])));
 }

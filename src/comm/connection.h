@@ -12,6 +12,7 @@
 
 namespace qv {
 
+class TBoundMenuItem;
 class TMenuItem;
 
 // The connect types; only a direct cable can connect.
@@ -40,9 +41,9 @@ public:
   TQvComPort* Port() const { return port_.get(); }
 
   // Binds the communication menu item: its click runs Edit unless a connection is open, and it
-  // is enabled only while none is. Null unbinds.
+  // is enabled only while none is. Null unbinds; an item freed first is forgotten.
   void SetCommMenu(TMenuItem* item);
-  TMenuItem* CommMenu() const { return comm_menu_; }
+  TMenuItem* CommMenu() const;
 
   // Opens the port, at most three attempts one second apart. A port in use or missing raises
   // EAlreadyOpen or EBadId at once; other failures end in an alert and false.
@@ -68,7 +69,6 @@ public:
   void WriteSettings() const;
 
 private:
-  class MenuWatch;
   void SetInProcess(bool value);
   void UpdateMenu();
 
@@ -76,8 +76,7 @@ private:
   TConnType conn_type_ = ctDirect;
   TConnTypes perm_ctypes_ = ConnTypeBit(ctDirect);
   std::unique_ptr<TQvComPort> port_;
-  TMenuItem* comm_menu_ = nullptr;
-  std::unique_ptr<MenuWatch> menu_watch_;
+  std::unique_ptr<TBoundMenuItem> comm_menu_;
 };
 
 // The program's one connection; null when there is none.

@@ -5,11 +5,12 @@
 #include "base/ini_file.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "base/select_dlg.h"
+#include "comm/comm_gui_hooks.h"
 #include "comm/process_window_service.h"
 #include "comm/recorder.h"
 #include "devices/db_shell.h"
 #include "devices/tavra2g_device.h"
-#include "platform/gui/menus.h"
 
 namespace qv {
 
@@ -112,12 +113,11 @@ bool TDevHandlColl::SelectByModul(const TDevice* module) {
 }
 
 void TDevHandlColl::SelectTypeOfInstr() {
-  if (UsableCount() < 2 || !CommSelectDlgProc) return;
+  if (UsableCount() < 2 || !SelectDlgProc) return;
   TStringList names;
   for (const auto& h : handlers_) names.Add(h->GetName());
   int32_t index = sel_index_;
-  if (CommSelectDlgProc(LoadResString("dhc_SelTypeOfInstr"), "", "", 0, names, index) == mrOk)
-    SelectHandler(index, true);
+  if (SelectDlgProc(LoadResString("dhc_SelTypeOfInstr"), "", "", 0, names, index) == mrOk) SelectHandler(index, true);
 }
 
 bool TDevHandlColl::Refuse(const std::string& key, const std::string& source) const {
@@ -195,16 +195,14 @@ void TDevHandlColl::EditConnection() {
   if (Connection) Connection->Edit();
 }
 
-void TDevHandlColl::BindMenu(TMenuItem*& slot, TMenuItem* item, std::function<void()> click) {
+void TDevHandlColl::BindMenu(std::unique_ptr<TBoundMenuItem>& slot, TMenuItem* item, std::function<void()> click) {
   // Null unbinds: the window that owns the item goes before the collection.
   if (!item) {
-    if (slot) slot->OnClick = nullptr;
-    slot = nullptr;
+    slot.reset();
     return;
   }
-  if (slot) return;
-  slot = item;
-  item->OnClick = [click](TComponent*) { click(); };
+  if (slot && slot->Item()) return;
+  slot = BindMenuItem(item, std::move(click));
   UpdateMenus();
 }
 
@@ -228,10 +226,8 @@ void TDevHandlColl::UpdateMenus() {
   bool running = Running();
   TDevHandler0* h = GetCurHandler();
   // The items share the main menu: it is rebuilt once for all of them.
-  TMenu* menu = nullptr;
-  for (TMenuItem* item : {dev_type_menu_, read_cfg_menu_, read_mem_menu_, clear_mem_menu_, sync_clock_menu_})
-    if (item && !menu) menu = item->Menu();
-  TMenuUpdate batch(menu);
+  TBoundMenuUpdate batch({dev_type_menu_.get(), read_cfg_menu_.get(), read_mem_menu_.get(), clear_mem_menu_.get(),
+                          sync_clock_menu_.get()});
   if (dev_type_menu_) {
     bool several = UsableCount() >= 2;
     dev_type_menu_->SetVisible(several);

@@ -12,6 +12,7 @@
 
 namespace qv {
 
+class TBoundMenuItem;
 class TMenuItem;
 class TRecorder;
 
@@ -92,15 +93,16 @@ private:
   TDevHandler0* Checked(bool (TDevHandler0::*can)() const, const std::string& source) const;
   // The first handler accepting the module (selected), else null after the refusal.
   TDevHandler0* ForModule(TDevice* module, bool (TDevHandler0::*can)(TDevice*) const, const std::string& source);
-  void BindMenu(TMenuItem*& slot, TMenuItem* item, std::function<void()> click);
+  void BindMenu(std::unique_ptr<TBoundMenuItem>& slot, TMenuItem* item, std::function<void()> click);
 
   std::vector<std::unique_ptr<TDevHandler0>> handlers_;
   int sel_index_ = -1;
-  TMenuItem* dev_type_menu_ = nullptr;
-  TMenuItem* read_cfg_menu_ = nullptr;
-  TMenuItem* read_mem_menu_ = nullptr;
-  TMenuItem* clear_mem_menu_ = nullptr;
-  TMenuItem* sync_clock_menu_ = nullptr;
+  // Forgotten when their window goes first.
+  std::unique_ptr<TBoundMenuItem> dev_type_menu_;
+  std::unique_ptr<TBoundMenuItem> read_cfg_menu_;
+  std::unique_ptr<TBoundMenuItem> read_mem_menu_;
+  std::unique_ptr<TBoundMenuItem> clear_mem_menu_;
+  std::unique_ptr<TBoundMenuItem> sync_clock_menu_;
   TRecorder* recorder_ = nullptr;
   bool disconnect_pending_ = false;
 };

@@ -4,6 +4,5 @@ namespace qv {
 
 TProcessWindowService* ProcessWindow = nullptr;
 std::function<TProcessWindowService*()> ProcessWindowFactory;
-TCommSelectDlgProc CommSelectDlgProc;
 
 }  // namespace qv

@@ -1,12 +1,10 @@
 #pragma once
-// What the protocols use of the application shell: the progress window they run under and the
-// selection dialog of the port choice. The shell provides both and installs them at start-up;
-// the communication code never includes the shell.
+// What the protocols use of the application shell: the progress window they run under. The
+// shell provides it and installs it at start-up; the communication code never includes the
+// shell.
 #include <cstdint>
 #include <functional>
 #include <string>
-
-#include "platform/rtl/string_list.h"
 
 namespace qv {
 
@@ -43,13 +41,5 @@ extern TProcessWindowService* ProcessWindow;
 // Creates a progress window (hidden); installed by the shell. Without it no protocol can run
 // modally.
 extern std::function<TProcessWindowService*()> ProcessWindowFactory;
-
-// Runs the one-instance selection dialog (caption, two prompts, style 0 to 3, the choices, the
-// preselected index or -1) and answers its modal result, 1 for OK, after which index is the
-// chosen entry. Installed by the shell; without it the choice is cancelled (2).
-using TCommSelectDlgProc =
-    std::function<int(const std::string& caption, const std::string& text1, const std::string& text2, uint8_t style,
-                      TStringList& list, int32_t& index)>;
-extern TCommSelectDlgProc CommSelectDlgProc;
 
 }  // namespace qv

@@ -1,7 +1,6 @@
 #include "comm/recorder.h"
 
 #include <algorithm>
-#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <filesystem>
@@ -14,16 +13,12 @@
 #include "base/ini_file.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "comm/comm_gui_hooks.h"
 #include "comm/connection.h"
 #include "comm/dev_handl_coll.h"
 #include "datastore/dt_navigator.h"
 #include "devices/db_shell.h"
 #include "devices/tavra2g_device.h"
-#include "platform/gui/ext_ctrls.h"
-#include "platform/gui/graphics.h"
-#include "platform/gui/list_ctrls.h"
-#include "platform/gui/menus.h"
-#include "platform/os/tick_count.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/format.h"
@@ -410,110 +405,25 @@ void TRecorder::SetAutoScroll(bool on) {
   UpdateControls();
 }
 
-void TRecorder::SetRecorderMenu(TMenuItem* menu) {
-  menu_ = menu;
-  if (!menu) return;
-  start_stop_item_ = menu->FindByName("IRMenStartStop");
-  settings_item_ = menu->FindByName("IRMenSettings");
-  auto_scroll_item_ = menu->FindByName("IRMenAutoScroll");
-  if (start_stop_item_) start_stop_item_->OnClick = [this](TComponent*) { running_ ? Stop() : Start(); };
-  if (settings_item_) settings_item_->SetVisible(false);
-  if (auto_scroll_item_) {
-    auto_scroll_item_->SetChecked(false);
-    auto_scroll_item_->OnClick = [this](TComponent*) { SetAutoScroll(!auto_scroll_); };
-  }
+void TRecorder::SetView(std::unique_ptr<TRecorderView> view) {
+  view_ = std::move(view);
   UpdateControls();
 }
-
-void TRecorder::SetRecorderBtn(TSpeedButton* button) {
-  rec_btn_ = button;
-  if (!button) return;
-  button->OnClick = [this](TComponent*) {
-    if (!enabled_) return;
-    running_ ? Stop() : Start();
-  };
-  button->SetGroupIndex(1);
-  button->SetAllowAllUp(true);
-  UpdateControls();
-}
-
-void TRecorder::SetAutoScrollBtn(TSpeedButton* button) {
-  auto_scroll_btn_ = button;
-  if (!button) return;
-  button->OnClick = [this](TComponent*) { SetAutoScroll(!auto_scroll_); };
-  button->SetGroupIndex(2);
-  button->SetAllowAllUp(true);
-  UpdateControls();
-}
-
-void TRecorder::SetStatusBox(TPaintBox* box) { status_box_ = box; }
 
 void TRecorder::UpdateControls() {
-  const std::string caption = LoadResString(running_ ? "deh_StopRecorder" : "deh_StartRecorder");
-  if (menu_) menu_->SetEnabled(enabled_);
-  if (start_stop_item_) {
-    start_stop_item_->SetEnabled(enabled_);
-    start_stop_item_->SetCaption(caption);
-  }
-  if (settings_item_) settings_item_->SetEnabled(enabled_);
-  if (auto_scroll_item_) {
-    auto_scroll_item_->SetEnabled(enabled_);
-    auto_scroll_item_->SetChecked(auto_scroll_);
-  }
-  if (rec_btn_) {
-    rec_btn_->SetEnabled(enabled_);
-    rec_btn_->SetDown(running_);
-    rec_btn_->SetHint(caption);
-  }
-  if (auto_scroll_btn_) {
-    auto_scroll_btn_->SetEnabled(enabled_);
-    auto_scroll_btn_->SetDown(auto_scroll_);
-  }
+  if (view_) view_->UpdateControls();
 }
 
 void TRecorder::UpdateLanguage() {
   UpdateControls();
-  if (running_ && status_box_ && !line_lost_) status_box_->SetHint(LoadResString("rcd_Running"));
+  if (running_ && view_ && !line_lost_) view_->UpdateRunningHint();
 }
 
 void TRecorder::SetRunning(bool running) {
   running_ = running;
   UpdateControls();
   if (OnChange) OnChange(this);
-  if (!status_box_) return;
-  if (running) {
-    status_box_->OnPaint = [this](TComponent*) { PaintStatus(); };
-    status_box_->SetHint(LoadResString("rcd_Running"));
-    status_box_->SetShowHint(true);
-  } else {
-    status_box_->OnPaint = nullptr;
-    status_box_->SetHint("");
-    status_box_->SetShowHint(false);
-  }
-  status_box_->Repaint();
-}
-
-void TRecorder::PaintStatus() {
-  if (!status_box_) return;
-  TCanvas& canvas = status_box_->Canvas();
-  const std::string image = ExePath + "Images/RecordAn.bmp";
-  if (std::filesystem::exists(image)) {
-    TBitmap bitmap;
-    bitmap.LoadFromFile(image);
-    canvas.Draw(0, 0, bitmap);
-  }
-  // A recording without its line stands still.
-  if (line_lost_) return;
-  const uint32_t tick = GetTickCount();
-  auto dot = [&](int x, int y, TColor color) {
-    canvas.Brush().Color = color;
-    canvas.FillRect(TRect{x, y, x + 2, y + 2});
-  };
-  dot(3 + static_cast<int>((tick / 500) % 10), 12, clYellow);
-  const double angle = static_cast<double>(tick % 10000) * 6.2831e-4;
-  for (const auto& [cx, a] : {std::pair{3.0, angle}, std::pair{11.0, angle + 1.5708}})
-    dot(static_cast<int>(std::nearbyint(cx + 3.5 * std::sin(a))),
-        static_cast<int>(std::nearbyint(5 + 3.5 * std::cos(a))), clRed);
+  if (view_) view_->ShowRunning(running);
 }
 
 void TRecorder::Log(const std::string& key, uint8_t kind) const {
@@ -618,7 +528,7 @@ void TRecorder::Finished() {
   if (Connection) Connection->OnLineLost = nullptr;
   if (line_lost_) {
     line_lost_ = false;
-    if (status_pane_) status_pane_->SetCaption("");
+    if (view_) view_->ShowLineLost("");
   }
   SetRunning(false);
   ClearTasks();
@@ -631,11 +541,7 @@ bool TRecorder::LineLost(const std::string& text) {
   if (line_lost_) return true;
   line_lost_ = true;
   const std::string shown = Format(LoadResString("rcd_LineLostF"), text);
-  if (status_pane_) status_pane_->SetCaption(shown);
-  if (status_box_) {
-    status_box_->SetHint(shown);
-    status_box_->Repaint();
-  }
+  if (view_) view_->ShowLineLost(shown);
   // Logged only while recording (automatic mode); the status bar keeps it in view.
   if (MsgHandler)
     MsgHandler->HandleMessage(shown, LoadResString("rcd_Recorder"), TMsgDlgType::mtError, mbOK, 0, 0, true, mkError);
@@ -645,11 +551,7 @@ bool TRecorder::LineLost(const std::string& text) {
 void TRecorder::LineBack() {
   if (!line_lost_) return;
   line_lost_ = false;
-  if (status_pane_) status_pane_->SetCaption("");
-  if (status_box_) {
-    status_box_->SetHint(LoadResString("rcd_Running"));
-    status_box_->Repaint();
-  }
+  if (view_) view_->ShowLineBack();
   Log("rcd_LineBack", mkLogOnly);
 }
 
@@ -716,7 +618,7 @@ void TRecorder::Dispatch(TMessage& m) {
     case WM_RECORDER_SAMPLE_FAILED:
     case WM_RECORDER_FIRST_FAILED: {
       // A kind-7 logger has no display of its own: the failure is heard.
-      if (m.WParam) MessageBeep();
+      if (m.WParam) WarningBeep();
       if (m.Msg == WM_RECORDER_SYNC_FAILED) {
         if (MsgHandler)
           MsgHandler->HandleMessage(LoadResString("rcd_SyncAborted"), source, TMsgDlgType::mtWarning, mbOK, 0, mrOk,
@@ -731,7 +633,7 @@ void TRecorder::Dispatch(TMessage& m) {
       return;
     }
     case WM_RECORDER_DISPLAY:
-      if (status_box_ && running_) status_box_->Repaint();
+      if (view_ && running_) view_->Animate();
       return;
     default: return;
   }

@@ -1,8 +1,9 @@
 #pragma once
 // The online recorder: samples the current values of one logger at the logger's own interval
 // while the program runs, stores them in the sensors' data sets, saves them periodically and
-// keeps the logger's clock synchronised. TRecorder lives on the main thread with its controls
-// and the hooks that the selected device handler binds (all logger specifics live there); its
+// keeps the logger's clock synchronised. TRecorder lives on the main thread with its view (the
+// controls, made on the GUI side) and the hooks that the selected device handler binds (all
+// logger specifics live there); its
 // worker thread opens the connection, waits for the interval timers on the wall-clock grid and
 // starts the handler's sampling and clock protocols. The worker never touches the GUI: it posts
 // its results (1027 to 1033) to the recorder's message window and has protocols started and the
@@ -22,11 +23,8 @@
 namespace qv {
 
 class TComProtocol;
-class TControl;
 class TDevice;
-class TMenuItem;
-class TPaintBox;
-class TSpeedButton;
+class TRecorder;
 struct TDtStamp;
 
 // Messages of the worker thread to the recorder's window.
@@ -57,6 +55,27 @@ void RunOnMainThread(const std::function<void()>& fn);
 // worker too; in automatic mode it is only logged).
 void ReportRecorderError(const std::string& text, TMsgKind kind = mkError);
 
+// The recorder's controls on the GUI side (its menu, buttons and the status bar's box and
+// pane). The recorder tells them what changed; they read its state and call Start, Stop and
+// SetAutoScroll. Main thread only.
+class TRecorderView {
+public:
+  virtual ~TRecorderView() = default;
+  // Enabled, running or automatic scrolling changed, or the language.
+  virtual void UpdateControls() = 0;
+  // The recording started or ended.
+  virtual void ShowRunning(bool running) = 0;
+  // The running recording's text in the status box, as the language changed.
+  virtual void UpdateRunningHint() = 0;
+  // The line went away (text: what the user is told); "" when it is back or the recording ended
+  // without it.
+  virtual void ShowLineLost(const std::string& text) = 0;
+  // The line is back while recording.
+  virtual void ShowLineBack() = 0;
+  // The running recording's next frame.
+  virtual void Animate() = 0;
+};
+
 class TRecorder {
 public:
   // Reads section "Recorder" of the program's INI file.
@@ -83,13 +102,9 @@ public:
   void SetEnabled(bool enabled);
   bool AutoScroll() const { return auto_scroll_; }
   void SetAutoScroll(bool on);
-  void SetRecorderMenu(TMenuItem* menu);
-  void SetRecorderBtn(TSpeedButton* button);
-  void SetAutoScrollBtn(TSpeedButton* button);
-  // The status bar's paint box that shows the running recorder.
-  void SetStatusBox(TPaintBox* box);
-  // The status bar's pane that tells of a lost line.
-  void SetStatusPane(TControl* pane) { status_pane_ = pane; }
+  // The controls; the recorder owns them.
+  void SetView(std::unique_ptr<TRecorderView> view);
+  TRecorderView* View() const { return view_.get(); }
   void UpdateControls();
   void UpdateLanguage();
 
@@ -149,7 +164,6 @@ private:
   void FollowNewest(int32_t task);
   void StartAutoScroll(bool forced);
   void StopAutoScroll(bool forced);
-  void PaintStatus();
   // Back to the running state after a lost line.
   void LineBack();
   std::string RecDeviceKennung() const;
@@ -169,14 +183,7 @@ private:
   bool finish_pending_ = false;
   int samples_taken_ = 0;
   int samples_failed_ = 0;
-  TMenuItem* menu_ = nullptr;
-  TMenuItem* start_stop_item_ = nullptr;
-  TMenuItem* settings_item_ = nullptr;
-  TMenuItem* auto_scroll_item_ = nullptr;
-  TSpeedButton* rec_btn_ = nullptr;
-  TSpeedButton* auto_scroll_btn_ = nullptr;
-  TPaintBox* status_box_ = nullptr;
-  TControl* status_pane_ = nullptr;
+  std::unique_ptr<TRecorderView> view_;
   // Since the line went away, until a sample succeeds again; main thread.
   bool line_lost_ = false;
 };

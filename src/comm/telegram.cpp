@@ -7,7 +7,6 @@
 #include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "comm/qv_com_port.h"
-#include "platform/gui/forms.h"
 #include "serial/ser_custom_com_port.h"
 #include "serial/ser_data_packet.h"
 
@@ -488,9 +487,15 @@ bool TTelgrProtocol::SendTelegram(TOutTelegram* telegram) {
 }
 
 bool TTelgrProtocol::SendListening(TOutTelegram* telegram, std::initializer_list<TInTelegram*> answers) {
+  answers_.assign(answers.begin(), answers.end());
   if (Port && Port->OutBuffFree() >= static_cast<uint32_t>(telegram->GetSize()))
     for (TInTelegram* answer : answers) ListenFor(answer);
   return SendTelegram(telegram);
+}
+
+void TTelgrProtocol::ListenForAnswers() {
+  for (TInTelegram* answer : answers_) ListenFor(answer);
+  ArmTimer(SecondsToTicks(AnswerTimeOut));
 }
 
 void TTelgrProtocol::ListenFor(TInTelegram* telegram, int32_t divisor) {

@@ -495,6 +495,13 @@ protected:
   // A request that has to wait for room in the output buffer is listened for once it is sent,
   // by the step that takes event 50 (listening again there changes nothing).
   bool SendListening(TOutTelegram* telegram, std::initializer_list<TInTelegram*> answers);
+
+public:
+  // The step after a SendListening: its answers are listened for (again) and the protocol's
+  // timer guards them with the answer time-out.
+  void ListenForAnswers();
+
+protected:
   // Listens on the protocol's port with the answer time-out of the protocols:
   // max(1, seconds div divisor) (3 for answers, 4 for the wake-up's).
   void ListenFor(TInTelegram* telegram, int32_t divisor = 3);
@@ -508,6 +515,7 @@ protected:
 private:
   std::vector<std::unique_ptr<TOutTelegram>> out_;
   std::vector<std::unique_ptr<TInTelegram>> in_;
+  std::vector<TInTelegram*> answers_;  // of the last SendListening
 };
 
 }  // namespace qv

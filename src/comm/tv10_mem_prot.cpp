@@ -1,6 +1,7 @@
 #include "comm/tv10_mem_prot.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -165,122 +166,105 @@ void TTv10ReadOfflProt::NextChannel() {
 }
 
 void TTv10ReadOfflProt::ProtProc(void* sender) {
-  switch (Step) {
-    case 0:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event != evStart) InvalidEvent(*this);
-      // The logger needs a pause between the channels before it wakes again.
-      Step = 1;
-      ArmTimer(SecondsToTicks(1));
+  using P = TTv10ReadOfflProt;
+  static constexpr std::array<TConvStep<P>, 10> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &P::PauseFirst},
+      {TStepKind::Timer, TOnCancel::Abort, &P::WakeLogger},
+      {TStepKind::Child, TOnCancel::Abort, &P::SendPrepare},
+      {TStepKind::Sent, TOnCancel::Abort, nullptr, &P::Retry},
+      {TStepKind::Answer, TOnCancel::Abort, &P::Prepared, &P::Retry, &P::Nack},
+      {TStepKind::Sent, TOnCancel::Abort},
+      {TStepKind::Answer, TOnCancel::Abort, &P::BlocksAnnounced, &P::Retry, &P::Nack},
+      {TStepKind::Body, TOnCancel::Abort, &P::BlockStep},
+      {TStepKind::Sent, TOnCancel::Ignore, &P::BlockAcked},
+      {TStepKind::Sent, TOnCancel::Ignore, &P::BlockRefused},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10ReadOfflProt::PauseFirst(void*) {
+  // The logger needs a pause between the channels before it wakes again.
+  Step = 1;
+  ArmTimer(SecondsToTicks(1));
+}
+
+void TTv10ReadOfflProt::WakeLogger(void*) {
+  DisarmTimer();
+  Step = 2;
+  WakeUp->ExecuteChild();
+}
+
+void TTv10ReadOfflProt::SendPrepare(void*) {
+  Step = 3;
+  SendListening(Prep, {Ack, Nack});
+}
+
+void TTv10ReadOfflProt::Prepared(void*) {
+  StopListening();
+  Step = 5;
+  DtRead->SetDateTime(GetDateTime(Channel()));
+  DtRead->ResetTrials();
+  SendListening(DtRead, {AckT, Nack});
+}
+
+void TTv10ReadOfflProt::BlocksAnnounced(void*) {
+  StopListening();
+  BlockCount = AckT->BlockCount();
+  BlockNo = 1;
+  TryCount = 1;
+  if (BlockCount == 0) return NextChannel();
+  // The first block follows the answer at once; the packet layer hands the answer over before
+  // it looks at the next byte.
+  StartBlock();
+}
+
+void TTv10ReadOfflProt::BlockStep(void*) {
+  if (Event == evPacket) {
+    DisarmTimer();
+    std::fill(buffer_.begin(), buffer_.end(), 0);
+    std::memcpy(buffer_.data(), PacketData, static_cast<size_t>(std::clamp<int32_t>(PacketSize, 0, BufLen)));
+    if (CheckCrc8408(buffer_.data(), BufLen)) {
+      Step = 8;
+      DataOk = true;
+      if (OnBlockRead) OnBlockRead(this);
+      SendTelegram(AckOut);
       return;
-    case 1:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event != evTimer) InvalidEvent(*this);
-      DisarmTimer();
-      Step = 2;
-      WakeUp->ExecuteChild();
-      return;
-    case 2:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evChildFailure) return CancelProtocol("", false);
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      Step = 3;
-      SendListening(Prep, {Ack, Nack});
-      return;
-    case 3:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTelgrSendTimeout) return Retry("sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      Step = 4;
-      ListenFor(Ack);
-      ListenFor(Nack);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 4:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender == Nack) return Retry("deh_ErrResponse");
-      StopListening();
-      Step = 5;
-      DtRead->SetDateTime(GetDateTime(Channel()));
-      DtRead->ResetTrials();
-      SendListening(DtRead, {AckT, Nack});
-      return;
-    case 5:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTelgrSendTimeout) return CancelWith(*this, "sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      Step = 6;
-      ListenFor(AckT);
-      ListenFor(Nack);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 6:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender == Nack) return Retry("deh_ErrResponse");
-      StopListening();
-      BlockCount = AckT->BlockCount();
-      BlockNo = 1;
-      TryCount = 1;
-      if (BlockCount == 0) return NextChannel();
-      // The first block follows the answer at once; the packet layer hands the answer over
-      // before it looks at the next byte.
-      return StartBlock();
-    case 7:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evPacket) {
-        DisarmTimer();
-        std::fill(buffer_.begin(), buffer_.end(), 0);
-        std::memcpy(buffer_.data(), PacketData, static_cast<size_t>(std::clamp<int32_t>(PacketSize, 0, BufLen)));
-        if (CheckCrc8408(buffer_.data(), BufLen)) {
-          Step = 8;
-          DataOk = true;
-          if (OnBlockRead) OnBlockRead(this);
-          SendTelegram(AckOut);
-          return;
-        }
-        std::fill(buffer_.begin(), buffer_.end(), 0);
-        DataOk = false;
-        if (MsgHandler)
-          MsgHandler->HandleMessage("bad CRC", "TTv10ReadOfflProt.ProtProc", TMsgDlgType::mtInformation, mbOK, 0, 0,
-                                    true, mkDiagnoseOnly);
-        if (TryCount >= 6) return CancelWith(*this, "deh_ChecksumErr");
-        Step = 9;
-        SendTelegram(NackOut);
-        return;
-      }
-      if (Event == evTimer) {
-        if (packet_->Enabled() && Port->CharReady()) throw Exception("TTv10ReadOfflProt.ProtProc: Datapacket corrupt");
-        DisablePacket();
-        return CancelWith(*this, "deh_TONoResponse");
-      }
-      if (Event == evPacketTimeout) {
-        DisarmTimer();
-        return CancelWith(*this, "deh_TONoResponse");
-      }
-      InvalidEvent(*this);
-    case 8:
-      if (Event == evUserCancel) return;
-      if (Event == evTelgrSendTimeout) return CancelWith(*this, "sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      TryCount = 1;
-      ShowPercent();
-      if (BlockNo < BlockCount) {
-        ++BlockNo;
-        return StartBlock();
-      }
-      return NextChannel();
-    case 9:
-      if (Event == evUserCancel) return;
-      if (Event == evTelgrSendTimeout) return CancelWith(*this, "sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      ++TryCount;
-      return StartBlock();  // the logger sends the block again
-    default: InvalidStep(*this);
+    }
+    std::fill(buffer_.begin(), buffer_.end(), 0);
+    DataOk = false;
+    if (MsgHandler)
+      MsgHandler->HandleMessage("bad CRC", "TTv10ReadOfflProt.ProtProc", TMsgDlgType::mtInformation, mbOK, 0, 0, true,
+                                mkDiagnoseOnly);
+    if (TryCount >= 6) return CancelWith(*this, "deh_ChecksumErr");
+    Step = 9;
+    SendTelegram(NackOut);
+    return;
   }
+  if (Event == evTimer) {
+    if (packet_->Enabled() && Port->CharReady()) throw Exception("TTv10ReadOfflProt.ProtProc: Datapacket corrupt");
+    DisablePacket();
+    return CancelWith(*this, "deh_TONoResponse");
+  }
+  if (Event == evPacketTimeout) {
+    DisarmTimer();
+    return CancelWith(*this, "deh_TONoResponse");
+  }
+  InvalidEvent(*this);
+}
+
+void TTv10ReadOfflProt::BlockAcked(void*) {
+  TryCount = 1;
+  ShowPercent();
+  if (BlockNo < BlockCount) {
+    ++BlockNo;
+    return StartBlock();
+  }
+  NextChannel();
+}
+
+void TTv10ReadOfflProt::BlockRefused(void*) {
+  ++TryCount;
+  StartBlock();  // the logger sends the block again
 }
 
 // ---- read the memory ----
@@ -323,37 +307,36 @@ void TTv10ReadMemProt::HookProcessWindow() {
   ProcessWindow->SetCancelVisible(true);
 }
 
-void TTv10ReadMemProt::ProtProc(void*) {
-  if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-  if (Event == evChildFailure && Step >= 1) return CancelProtocol("", false);
-  switch (Step) {
-    case 0:
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      ReadCfg->ExecuteChild();
-      return;
-    case 1: {
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      Kennung = ReadCfg->Kennung;
-      DevKind = ReadCfg->DevKind;
-      EEVersion = ReadCfg->EEVersion;
-      if (DevKind == 7) return FinishOk();
-      const int32_t block_len = Tv10MemBlockLen(DevKind);
-      if (block_len == 0) return CancelWith(*this, "deh_DevNotCompat");
-      if (OnMemStart) OnMemStart(this);
-      Step = 2;
-      ReadOffl->Kennung = Kennung;
-      ReadOffl->DevKind = DevKind;
-      ReadOffl->BufLen = block_len;
-      ReadOffl->ExecuteChild();
-      return;
-    }
-    case 2:
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      return FinishOk();
-    default: InvalidStep(*this);
-  }
+void TTv10ReadMemProt::ProtProc(void* sender) {
+  static constexpr std::array<TConvStep<TTv10ReadMemProt>, 3> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10ReadMemProt::ReadConfig},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10ReadMemProt::ConfigRead},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10ReadMemProt::MemoryRead},
+  }};
+  RunConvStep(*this, kSteps, sender);
 }
+
+void TTv10ReadMemProt::ReadConfig(void*) {
+  Step = 1;
+  ReadCfg->ExecuteChild();
+}
+
+void TTv10ReadMemProt::ConfigRead(void*) {
+  Kennung = ReadCfg->Kennung;
+  DevKind = ReadCfg->DevKind;
+  EEVersion = ReadCfg->EEVersion;
+  if (DevKind == 7) return FinishOk();
+  const int32_t block_len = Tv10MemBlockLen(DevKind);
+  if (block_len == 0) return CancelWith(*this, "deh_DevNotCompat");
+  if (OnMemStart) OnMemStart(this);
+  Step = 2;
+  ReadOffl->Kennung = Kennung;
+  ReadOffl->DevKind = DevKind;
+  ReadOffl->BufLen = block_len;
+  ReadOffl->ExecuteChild();
+}
+
+void TTv10ReadMemProt::MemoryRead(void*) { FinishOk(); }
 
 // ---- clear one channel ----
 
@@ -390,33 +373,25 @@ void TTv10ClearChanProt::Retry(const std::string& key) {
 }
 
 void TTv10ClearChanProt::ProtProc(void* sender) {
-  switch (Step) {
-    case 0:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      SendListening(Clear, {Ack, Nack});
-      return;
-    case 1:
-      if (Event == evUserCancel) return;
-      if (Event == evTelgrSendTimeout) return Retry("sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      Step = 2;
-      ListenFor(Ack);
-      ListenFor(Nack);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 2:
-      if (Event == evUserCancel) return;
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender == Nack) return Retry("deh_ErrResponse");
-      if (Ack->GetCommand() != "%" + std::to_string(Channel)) return CancelWith(*this, "sco_UndocErr");
-      DisarmTimer();
-      Nack->StopListen();
-      return FinishOk();
-    default: InvalidStep(*this);
-  }
+  static constexpr std::array<TConvStep<TTv10ClearChanProt>, 3> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10ClearChanProt::SendClear},
+      {TStepKind::Sent, TOnCancel::Ignore, nullptr, &TTv10ClearChanProt::Retry},
+      {TStepKind::Answer, TOnCancel::Ignore, &TTv10ClearChanProt::Cleared, &TTv10ClearChanProt::Retry,
+       &TTv10ClearChanProt::Nack},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10ClearChanProt::SendClear(void*) {
+  Step = 1;
+  SendListening(Clear, {Ack, Nack});
+}
+
+void TTv10ClearChanProt::Cleared(void*) {
+  if (Ack->GetCommand() != "%" + std::to_string(Channel)) return CancelWith(*this, "sco_UndocErr");
+  DisarmTimer();
+  Nack->StopListen();
+  FinishOk();
 }
 
 // ---- clear the memory ----
@@ -451,54 +426,58 @@ void TTv10ClearMemProt::HookProcessWindow() {
   ProcessWindow->SetCancelVisible(true);
 }
 
-void TTv10ClearMemProt::ProtProc(void*) {
-  if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-  if (Event == evChildFailure && Step >= 1) return CancelProtocol("", false);
-  switch (Step) {
-    case 0:
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      ReadCfg->ExecuteChild();
-      return;
-    case 1:
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      Kennung = ReadCfg->Kennung;
-      DevKind = ReadCfg->DevKind;
-      EEVersion = ReadCfg->EEVersion;
-      BufLen = ReadCfg->BufLen;
-      if (DevKind == 7) return FinishOk();
-      if (Tv10ChannelCount(DevKind) == 0) throw Exception("TTv10ClearMemProt.ProtProc: unknown number of channels !");
-      if (OnClearStart) {
-        try {
-          OnClearStart(this);
-        } catch (const EAbort&) {
-          return CancelWith(*this, "deh_UserAbort");
-        }
-      }
-      ClearChan->Kennung = Kennung;
-      Step = 2;
-      ArmTimer(SecondsToTicks(1));
-      return;
-    case 2:
-      if (Event != evTimer) InvalidEvent(*this);
-      Step = 3;
-      WakeUp->ExecuteChild();
-      return;
-    case 3:
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      Step = 4;
-      ClearChan->ExecuteChild();
-      return;
-    case 4:
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      if (ClearChan->Channel < Tv10ChannelCount(DevKind)) {
-        ++ClearChan->Channel;
-        ClearChan->ExecuteChild();
-        return;
-      }
-      return FinishOk();
-    default: InvalidStep(*this);
+void TTv10ClearMemProt::ProtProc(void* sender) {
+  static constexpr std::array<TConvStep<TTv10ClearMemProt>, 5> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10ClearMemProt::ReadConfig},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10ClearMemProt::ConfigRead},
+      {TStepKind::Timer, TOnCancel::Abort, &TTv10ClearMemProt::WakeLogger},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10ClearMemProt::ClearFirst},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10ClearMemProt::ChannelCleared},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10ClearMemProt::ReadConfig(void*) {
+  Step = 1;
+  ReadCfg->ExecuteChild();
+}
+
+void TTv10ClearMemProt::ConfigRead(void*) {
+  Kennung = ReadCfg->Kennung;
+  DevKind = ReadCfg->DevKind;
+  EEVersion = ReadCfg->EEVersion;
+  BufLen = ReadCfg->BufLen;
+  if (DevKind == 7) return FinishOk();
+  if (Tv10ChannelCount(DevKind) == 0) throw Exception("TTv10ClearMemProt.ProtProc: unknown number of channels !");
+  if (OnClearStart) {
+    try {
+      OnClearStart(this);
+    } catch (const EAbort&) {
+      return CancelWith(*this, "deh_UserAbort");
+    }
   }
+  ClearChan->Kennung = Kennung;
+  Step = 2;
+  ArmTimer(SecondsToTicks(1));
+}
+
+void TTv10ClearMemProt::WakeLogger(void*) {
+  Step = 3;
+  WakeUp->ExecuteChild();
+}
+
+void TTv10ClearMemProt::ClearFirst(void*) {
+  Step = 4;
+  ClearChan->ExecuteChild();
+}
+
+void TTv10ClearMemProt::ChannelCleared(void*) {
+  if (ClearChan->Channel < Tv10ChannelCount(DevKind)) {
+    ++ClearChan->Channel;
+    ClearChan->ExecuteChild();
+    return;
+  }
+  FinishOk();
 }
 
 }  // namespace qv

@@ -74,6 +74,14 @@ private:
   void DisablePacket();
   void NextChannel();
   void ShowPercent();
+  void PauseFirst(void* sender);
+  void WakeLogger(void* sender);
+  void SendPrepare(void* sender);
+  void Prepared(void* sender);
+  void BlocksAnnounced(void* sender);
+  void BlockStep(void* sender);
+  void BlockAcked(void* sender);
+  void BlockRefused(void* sender);
   std::unique_ptr<TSerDataPacket> packet_;
   std::vector<uint8_t> buffer_;
   std::array<TDateTime, 4> start_{};
@@ -108,6 +116,9 @@ public:
   std::unique_ptr<TTv10ReadOfflProt> ReadOffl;
 
 private:
+  void ReadConfig(void* sender);
+  void ConfigRead(void* sender);
+  void MemoryRead(void* sender);
   std::array<TDateTime, 4> start_{};
 };
 
@@ -130,6 +141,8 @@ public:
 
 private:
   void Retry(const std::string& key);
+  void SendClear(void* sender);
+  void Cleared(void* sender);
 };
 
 // Reads the configuration, lets the owner confirm (OnClearStart; an EAbort from it cancels),
@@ -154,6 +167,13 @@ public:
   std::unique_ptr<TTv10RdCfgProt> ReadCfg;
   std::unique_ptr<TTv10WakeUpProt> WakeUp;
   std::unique_ptr<TTv10ClearChanProt> ClearChan;
+
+private:
+  void ReadConfig(void* sender);
+  void ConfigRead(void* sender);
+  void WakeLogger(void* sender);
+  void ClearFirst(void* sender);
+  void ChannelCleared(void* sender);
 };
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "comm/tv10_onl_prot.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "base/res_string.h"
@@ -99,86 +100,81 @@ void TTv10ReadOnlProt::Done() {
 }
 
 void TTv10ReadOnlProt::ProtProc(void* sender) {
-  if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-  switch (Step) {
-    case 0:
-      if (Event != evStart && Event != evTimer) InvalidEvent(*this);
-      Step = 1;
-      CopyLine(*this, *WakeUp);
-      WakeUp->ExecuteChild();
-      return;
-    case 1:
-      if (Event == evChildFailure) return CancelProtocol("", false);
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      if (DevKind < 5 || DevKind > 7) return CancelProtocol("TTv10ReadOnlProt.ProtProc(): invalid Tavra type !", true);
-      Step = 2;
-      SendListening(Request(), {Ack, Nack});
-      return;
-    case 2:
-      if (Event == evTelgrSendTimeout) return Retry("sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      Step = 3;
-      ListenFor(Ack);
-      ListenFor(Nack);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 3:
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender == Nack) return Retry("deh_ErrResponse");
-      Nack->StopListen();
-      DisarmTimer();
-      // The answer follows the acknowledge at once; the packet layer hands the acknowledge over
-      // before it looks at the next byte.
-      if (DevKind == 5 || DevKind == 7) {
-        Step = 4;
-        ArmTimer(SecondsToTicks(AnswerTimeOut));
-        Receive->SetByteCount(std::min(kAnswerBytes, ValueBytes()));
-        ListenFor(Receive);
-        return;
-      }
-      if (DevKind == 6) {
-        Step = 6;
-        ArmTimer(SecondsToTicks(AnswerTimeOut));
-        Receive4k->SetByteCount(kChannelBytes);
-        ListenFor(Receive4k);
-        return;
-      }
-      return CancelProtocol("TTv10ReadOnlProt.ProtProc: invalid Tavra Type !", true);
-    case 4:
-    case 5: {
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      DisarmTimer();
-      if (sender != Receive) return Retry("sco_UndocErr");
-      if (Step == 4) {
-        TakeValues(Receive->GetValues(), Receive->ByteCount(), 0);
-        if (ValueBytes() <= kAnswerBytes) return Done();
-        Step = 5;
-        ArmTimer(SecondsToTicks(AnswerTimeOut));
-        Receive->SetByteCount(ValueBytes() - kAnswerBytes);
-        ListenFor(Receive);
-        return;
-      }
-      // The second answer's byte count is at least 4; only what the buffer still holds is taken.
-      TakeValues(Receive->GetValues(), Receive->ByteCount(), kAnswerBytes);
-      return Done();
-    }
-    case 6: {
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      DisarmTimer();
-      if (sender != Receive4k) return Retry("sco_UndocErr");
-      const int32_t channel = ReadOnl4k->Kanal();
-      TakeValues(Receive4k->GetValues(), kChannelBytes, kChannelBytes * (channel - 1));
-      if (channel >= kChannels6) return Done();
-      Step = 2;
-      ReadOnl4k->SetKanal(channel + 1);
-      SendListening(ReadOnl4k, {Ack, Nack});
-      return;
-    }
-    default: InvalidStep(*this);
+  static constexpr std::array<TConvStep<TTv10ReadOnlProt>, 7> kSteps{{
+      {TStepKind::Body, TOnCancel::Abort, &TTv10ReadOnlProt::WakeLogger},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10ReadOnlProt::SendRequest},
+      {TStepKind::Sent, TOnCancel::Abort, nullptr, &TTv10ReadOnlProt::Retry},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10ReadOnlProt::RequestAcked, &TTv10ReadOnlProt::Retry,
+       &TTv10ReadOnlProt::Nack},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10ReadOnlProt::ValuesReceived, &TTv10ReadOnlProt::Retry},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10ReadOnlProt::ValuesReceived, &TTv10ReadOnlProt::Retry},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10ReadOnlProt::ChannelReceived, &TTv10ReadOnlProt::Retry},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10ReadOnlProt::WakeLogger(void*) {
+  // The start, or the pause before another try.
+  if (Event != evStart && Event != evTimer) InvalidEvent(*this);
+  Step = 1;
+  CopyLine(*this, *WakeUp);
+  WakeUp->ExecuteChild();
+}
+
+void TTv10ReadOnlProt::SendRequest(void*) {
+  if (DevKind < 5 || DevKind > 7) return CancelProtocol("TTv10ReadOnlProt.ProtProc(): invalid Tavra type !", true);
+  Step = 2;
+  SendListening(Request(), {Ack, Nack});
+}
+
+void TTv10ReadOnlProt::RequestAcked(void*) {
+  Nack->StopListen();
+  DisarmTimer();
+  // The answer follows the acknowledge at once; the packet layer hands the acknowledge over
+  // before it looks at the next byte.
+  if (DevKind == 5 || DevKind == 7) {
+    Step = 4;
+    ArmTimer(SecondsToTicks(AnswerTimeOut));
+    Receive->SetByteCount(std::min(kAnswerBytes, ValueBytes()));
+    ListenFor(Receive);
+    return;
   }
+  if (DevKind == 6) {
+    Step = 6;
+    ArmTimer(SecondsToTicks(AnswerTimeOut));
+    Receive4k->SetByteCount(kChannelBytes);
+    ListenFor(Receive4k);
+    return;
+  }
+  CancelProtocol("TTv10ReadOnlProt.ProtProc: invalid Tavra Type !", true);
+}
+
+void TTv10ReadOnlProt::ValuesReceived(void* sender) {
+  DisarmTimer();
+  if (sender != Receive) return Retry("sco_UndocErr");
+  if (Step == 4) {
+    TakeValues(Receive->GetValues(), Receive->ByteCount(), 0);
+    if (ValueBytes() <= kAnswerBytes) return Done();
+    Step = 5;
+    ArmTimer(SecondsToTicks(AnswerTimeOut));
+    Receive->SetByteCount(ValueBytes() - kAnswerBytes);
+    ListenFor(Receive);
+    return;
+  }
+  // The second answer's byte count is at least 4; only what the buffer still holds is taken.
+  TakeValues(Receive->GetValues(), Receive->ByteCount(), kAnswerBytes);
+  Done();
+}
+
+void TTv10ReadOnlProt::ChannelReceived(void* sender) {
+  DisarmTimer();
+  if (sender != Receive4k) return Retry("sco_UndocErr");
+  const int32_t channel = ReadOnl4k->Kanal();
+  TakeValues(Receive4k->GetValues(), kChannelBytes, kChannelBytes * (channel - 1));
+  if (channel >= kChannels6) return Done();
+  Step = 2;
+  ReadOnl4k->SetKanal(channel + 1);
+  SendListening(ReadOnl4k, {Ack, Nack});
 }
 
 }  // namespace qv

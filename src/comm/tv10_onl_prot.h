@@ -53,6 +53,11 @@ private:
   // Takes bytes of an answer into the buffer at offset, never past its end.
   void TakeValues(const uint8_t* data, int32_t count, int32_t offset);
   void Done();
+  void WakeLogger(void* sender);
+  void SendRequest(void* sender);
+  void RequestAcked(void* sender);
+  void ValuesReceived(void* sender);
+  void ChannelReceived(void* sender);
 
   std::vector<uint8_t> values_;
 };

@@ -1,6 +1,7 @@
 #include "comm/tv10_prot.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "base/msg_handler.h"
@@ -17,9 +18,6 @@ namespace qv {
 using namespace tv10;
 
 namespace {
-
-// A child has reported the cause already.
-void Fail(TComProtocol& p) { p.CancelProtocol("", false); }
 
 void ShowText(int line, const std::string& text) {
   if (!ProcessWindow) return;
@@ -99,30 +97,35 @@ void TTv10WakeUpProt::SendSpace() {
 }
 
 void TTv10WakeUpProt::ProtProc(void* sender) {
-  if (Event == evUserCancel) return;  // the wake-up ends by itself within seconds
-  switch (Step) {
-    case 0:
-      if (Event != evStart && Event != evTimer && Event != evOutBuffFree) InvalidEvent(*this);
-      if (Port->OutBuffFree() >= 1) return SendSpace();
-      if (Event != evStart) return CancelWith(*this, "sco_OutTimeout");
-      Port->SetStatusTrigger(status_handle_, 1, true);
-      ArmTimer(SecondsToTicks(SendTimeOut));
-      return;
-    case 1:
-      if (Event == evTelgrValid && sender == Answer && Answer->GetCommand()[0] == ' ') return FinishOk();
-      if (Event == evTelgrValid || Event == evTelgrInvalid) {
-        // Another answer: treated as the wait running out.
-        DisarmTimer();
-        Event = evTimer;
-      }
-      if (Event != evTimer) InvalidEvent(*this);
-      Answer->StopListen();
-      if (SpaceCount >= 9) return CancelWith(*this, "deh_TONoResponse");
-      Step = 0;
-      Event = evStart;
-      return ProtProc(sender);
-    default: InvalidStep(*this);
+  // The Cancel button is not taken: the wake-up ends by itself within seconds.
+  static constexpr std::array<TConvStep<TTv10WakeUpProt>, 2> kSteps{{
+      {TStepKind::Body, TOnCancel::Ignore, &TTv10WakeUpProt::SpaceStep},
+      {TStepKind::Body, TOnCancel::Ignore, &TTv10WakeUpProt::SpaceAnswered},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10WakeUpProt::SpaceStep(void*) {
+  if (Event != evStart && Event != evTimer && Event != evOutBuffFree) InvalidEvent(*this);
+  if (Port->OutBuffFree() >= 1) return SendSpace();
+  if (Event != evStart) return CancelWith(*this, "sco_OutTimeout");
+  Port->SetStatusTrigger(status_handle_, 1, true);
+  ArmTimer(SecondsToTicks(SendTimeOut));
+}
+
+void TTv10WakeUpProt::SpaceAnswered(void* sender) {
+  if (Event == evTelgrValid && sender == Answer && Answer->GetCommand()[0] == ' ') return FinishOk();
+  if (Event == evTelgrValid || Event == evTelgrInvalid) {
+    // Another answer: treated as the wait running out.
+    DisarmTimer();
+    Event = evTimer;
   }
+  if (Event != evTimer) InvalidEvent(*this);
+  Answer->StopListen();
+  if (SpaceCount >= 9) return CancelWith(*this, "deh_TONoResponse");
+  Step = 0;
+  Event = evStart;
+  ProtProc(sender);
 }
 
 // ---- set clock ----
@@ -149,41 +152,31 @@ void TTv10SyncClProt::HookProcessWindow() {
 }
 
 void TTv10SyncClProt::ProtProc(void* sender) {
-  switch (Step) {
-    case 0:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      CopyLine(*this, *WakeUp);
-      WakeUp->ExecuteChild();
-      return;
-    case 1:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evChildFailure) return Fail(*this);
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      Step = 2;
-      SendListening(SetDt, {Ack, Nack});
-      return;
-    case 2:
-      if (Event == evUserCancel) return;
-      if (Event == evTelgrSendTimeout) return CancelWith(*this, "sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      Step = 3;
-      ListenFor(Ack);
-      ListenFor(Nack);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 3:
-      if (Event == evUserCancel) return;
-      if (Event == evTimer || Event == evTelgrInvalid) return CancelWith(*this, "deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender == Nack) return CancelWith(*this, "deh_ErrResponse");
-      if (Ack->GetCommand() != "&T") return CancelWith(*this, "sco_UndocErr");
-      DisarmTimer();
-      Nack->StopListen();
-      return FinishOk();
-    default: InvalidStep(*this);
-  }
+  static constexpr std::array<TConvStep<TTv10SyncClProt>, 4> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10SyncClProt::WakeLogger},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10SyncClProt::SendClock},
+      {TStepKind::Sent, TOnCancel::Ignore},
+      {TStepKind::Answer, TOnCancel::Ignore, &TTv10SyncClProt::ClockSet, nullptr, &TTv10SyncClProt::Nack},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10SyncClProt::WakeLogger(void*) {
+  Step = 1;
+  CopyLine(*this, *WakeUp);
+  WakeUp->ExecuteChild();
+}
+
+void TTv10SyncClProt::SendClock(void*) {
+  Step = 2;
+  SendListening(SetDt, {Ack, Nack});
+}
+
+void TTv10SyncClProt::ClockSet(void*) {
+  if (Ack->GetCommand() != "&T") return CancelWith(*this, "sco_UndocErr");
+  DisarmTimer();
+  Nack->StopListen();
+  FinishOk();
 }
 
 // ---- identify ----
@@ -231,49 +224,41 @@ void TTv10ScanProt::Retry(const std::string& key) {
 }
 
 void TTv10ScanProt::ProtProc(void* sender) {
-  if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-  switch (Step) {
-    case 0:
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      CopyLine(*this, *WakeUp);
-      WakeUp->ExecuteChild();
-      return;
-    case 1:
-      if (Event == evChildFailure) return Fail(*this);
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      return SendScan();
-    case 2:
-      if (Event == evTelgrSendTimeout) return Retry("sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      Step = 3;
-      ListenFor(Ack);
-      ListenFor(Nack);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 3:
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender == Nack) return Retry("deh_ErrResponse");
-      if (Ack->GetCommand() != "&S") return CancelWith(*this, "sco_UndocErr");
-      DisarmTimer();
-      Nack->StopListen();
-      Step = 4;
-      // The identity follows the acknowledge at once; the packet layer hands the acknowledge
-      // over before it looks at the next byte.
-      ListenFor(Id);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 4:
-      if (Event == evTimer || Event == evTelgrInvalid) return Retry("deh_TONoResponse");
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender != Id) return CancelWith(*this, "sco_UndocErr");
-      DisarmTimer();
-      Kennung = Id->Kennung();
-      DevKind = Id->DevKind();
-      return FinishOk();
-    default: InvalidStep(*this);
-  }
+  static constexpr std::array<TConvStep<TTv10ScanProt>, 5> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10ScanProt::WakeLogger},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10ScanProt::SendScanStep},
+      {TStepKind::Sent, TOnCancel::Abort, nullptr, &TTv10ScanProt::Retry},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10ScanProt::ScanAcked, &TTv10ScanProt::Retry, &TTv10ScanProt::Nack},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10ScanProt::IdReceived, &TTv10ScanProt::Retry},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10ScanProt::WakeLogger(void*) {
+  Step = 1;
+  CopyLine(*this, *WakeUp);
+  WakeUp->ExecuteChild();
+}
+
+void TTv10ScanProt::SendScanStep(void*) { SendScan(); }
+
+void TTv10ScanProt::ScanAcked(void*) {
+  if (Ack->GetCommand() != "&S") return CancelWith(*this, "sco_UndocErr");
+  DisarmTimer();
+  Nack->StopListen();
+  Step = 4;
+  // The identity follows the acknowledge at once; the packet layer hands the acknowledge over
+  // before it looks at the next byte.
+  ListenFor(Id);
+  ArmTimer(SecondsToTicks(AnswerTimeOut));
+}
+
+void TTv10ScanProt::IdReceived(void* sender) {
+  if (sender != Id) return CancelWith(*this, "sco_UndocErr");
+  DisarmTimer();
+  Kennung = Id->Kennung();
+  DevKind = Id->DevKind();
+  FinishOk();
 }
 
 // ---- read the configuration block ----
@@ -342,86 +327,82 @@ void TTv10ReadEEProt::StartBlock() {
 }
 
 void TTv10ReadEEProt::ProtProc(void* sender) {
-  switch (Step) {
-    case 0:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      SendListening(ReadEE, {AckEE, Nack});
-      return;
-    case 1:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTelgrSendTimeout) return Retry("sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      Step = 2;
-      ListenFor(AckEE);
-      ListenFor(Nack);
-      ArmTimer(SecondsToTicks(AnswerTimeOut));
-      return;
-    case 2:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTimer || Event == evTelgrInvalid) {
-        DisarmTimer();
-        AckEE->StopListen();
-        Nack->StopListen();
-        return Retry("deh_TONoResponse");
-      }
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      if (sender == Nack) {
-        DisarmTimer();
-        AckEE->StopListen();
-        return Retry("deh_ErrResponse");
-      }
-      EEVersion = AckEE->EEVersion();
-      if (EEVersion > MaxEEVersion) return CancelWith(*this, "deh_BadDevVersion");
-      DisarmTimer();
-      Nack->StopListen();
-      // The block follows the answer at once; the packet layer hands the answer over before it
-      // looks at the next byte.
-      return StartBlock();
-    case 3:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evPacket) {
-        DisarmTimer();
-        ++BlockCount;
-        std::fill(buffer_.begin(), buffer_.end(), 0);
-        std::memcpy(buffer_.data(), PacketData, static_cast<size_t>(std::clamp<int32_t>(PacketSize, 0, BufLen)));
-        if (CheckCrc8408(buffer_.data(), BufLen)) {
-          Step = 4;
-          DataOk = true;
-          AckOut->ResetTrials();
-          SendTelegram(AckOut);
-          return;
-        }
-        std::fill(buffer_.begin(), buffer_.end(), 0);
-        DataOk = false;
-        if (BlockCount > 5) return Retry("deh_ChecksumErr");
-        Step = 5;
-        // Each refusal is a send of its own: the trials guard only the wait for room.
-        NackOut->ResetTrials();
-        SendTelegram(NackOut);
-        return;
-      }
-      if (Event == evTimer) {
-        if (packet_->Enabled() && Port->CharReady()) throw Exception("TTv10ReadEEProt.ProtProc: Datapacket corrupt");
-        DisablePacket();
-        return Retry("deh_TONoResponse");
-      }
-      if (Event == evPacketTimeout) {
-        DisarmTimer();
-        DisablePacket();
-        return Retry("deh_TONoResponse");
-      }
-      InvalidEvent(*this);
-    case 4:
-    case 5:
-      if (Event == evUserCancel) return;
-      if (Event == evTelgrSendTimeout) return CancelWith(*this, "sco_OutTimeout");
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      if (Step == 4) return FinishOk();
-      return StartBlock();  // the logger sends the block again
-    default: InvalidStep(*this);
+  static constexpr std::array<TConvStep<TTv10ReadEEProt>, 6> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10ReadEEProt::SendRequest},
+      {TStepKind::Sent, TOnCancel::Abort, nullptr, &TTv10ReadEEProt::Retry},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10ReadEEProt::RequestAnswered, &TTv10ReadEEProt::RetryUnheard},
+      {TStepKind::Body, TOnCancel::Abort, &TTv10ReadEEProt::BlockStep},
+      {TStepKind::Sent, TOnCancel::Ignore, &TTv10ReadEEProt::BlockAnswered},
+      {TStepKind::Sent, TOnCancel::Ignore, &TTv10ReadEEProt::BlockAnswered},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10ReadEEProt::SendRequest(void*) {
+  Step = 1;
+  SendListening(ReadEE, {AckEE, Nack});
+}
+
+void TTv10ReadEEProt::RetryUnheard(const std::string& key) {
+  DisarmTimer();
+  AckEE->StopListen();
+  Nack->StopListen();
+  Retry(key);
+}
+
+void TTv10ReadEEProt::RequestAnswered(void* sender) {
+  if (sender == Nack) {
+    DisarmTimer();
+    AckEE->StopListen();
+    return Retry("deh_ErrResponse");
   }
+  EEVersion = AckEE->EEVersion();
+  if (EEVersion > MaxEEVersion) return CancelWith(*this, "deh_BadDevVersion");
+  DisarmTimer();
+  Nack->StopListen();
+  // The block follows the answer at once; the packet layer hands the answer over before it
+  // looks at the next byte.
+  StartBlock();
+}
+
+void TTv10ReadEEProt::BlockStep(void*) {
+  if (Event == evPacket) {
+    DisarmTimer();
+    ++BlockCount;
+    std::fill(buffer_.begin(), buffer_.end(), 0);
+    std::memcpy(buffer_.data(), PacketData, static_cast<size_t>(std::clamp<int32_t>(PacketSize, 0, BufLen)));
+    if (CheckCrc8408(buffer_.data(), BufLen)) {
+      Step = 4;
+      DataOk = true;
+      AckOut->ResetTrials();
+      SendTelegram(AckOut);
+      return;
+    }
+    std::fill(buffer_.begin(), buffer_.end(), 0);
+    DataOk = false;
+    if (BlockCount > 5) return Retry("deh_ChecksumErr");
+    Step = 5;
+    // Each refusal is a send of its own: the trials guard only the wait for room.
+    NackOut->ResetTrials();
+    SendTelegram(NackOut);
+    return;
+  }
+  if (Event == evTimer) {
+    if (packet_->Enabled() && Port->CharReady()) throw Exception("TTv10ReadEEProt.ProtProc: Datapacket corrupt");
+    DisablePacket();
+    return Retry("deh_TONoResponse");
+  }
+  if (Event == evPacketTimeout) {
+    DisarmTimer();
+    DisablePacket();
+    return Retry("deh_TONoResponse");
+  }
+  InvalidEvent(*this);
+}
+
+void TTv10ReadEEProt::BlockAnswered(void*) {
+  if (Step == 4) return FinishOk();
+  StartBlock();  // the logger sends the block again
 }
 
 // ---- identify and read ----
@@ -454,35 +435,36 @@ void TTv10RdCfgProt::DoneProtocol() {
   if (IsChild) ShowText(3, "");
 }
 
-void TTv10RdCfgProt::ProtProc(void*) {
-  if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-  switch (Step) {
-    case 0:
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      Scan->ExecuteChild();
-      return;
-    case 1:
-      if (Event == evChildFailure) return Fail(*this);
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      Kennung = Scan->Kennung;
-      DevKind = Scan->DevKind;
-      BufLen = Tv10ConfigBlockLen(DevKind);
-      if (BufLen == 0) return CancelWith(*this, "deh_DevNotCompat");
-      Step = 2;
-      Read->Kennung = Kennung;
-      Read->DevKind = DevKind;
-      Read->BufLen = BufLen;
-      Read->ExecuteChild();
-      return;
-    case 2:
-      if (Event == evChildFailure) return Fail(*this);
-      if (Event != evChildSuccess) InvalidEvent(*this);
-      EEVersion = Read->EEVersion;
-      if (OnConfigRead) OnConfigRead(this);
-      return FinishOk();
-    default: InvalidStep(*this);
-  }
+void TTv10RdCfgProt::ProtProc(void* sender) {
+  static constexpr std::array<TConvStep<TTv10RdCfgProt>, 3> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10RdCfgProt::StartScan},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10RdCfgProt::Identified},
+      {TStepKind::Child, TOnCancel::Abort, &TTv10RdCfgProt::BlockRead},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10RdCfgProt::StartScan(void*) {
+  Step = 1;
+  Scan->ExecuteChild();
+}
+
+void TTv10RdCfgProt::Identified(void*) {
+  Kennung = Scan->Kennung;
+  DevKind = Scan->DevKind;
+  BufLen = Tv10ConfigBlockLen(DevKind);
+  if (BufLen == 0) return CancelWith(*this, "deh_DevNotCompat");
+  Step = 2;
+  Read->Kennung = Kennung;
+  Read->DevKind = DevKind;
+  Read->BufLen = BufLen;
+  Read->ExecuteChild();
+}
+
+void TTv10RdCfgProt::BlockRead(void*) {
+  EEVersion = Read->EEVersion;
+  if (OnConfigRead) OnConfigRead(this);
+  FinishOk();
 }
 
 // ---- write the configuration block ----
@@ -529,12 +511,6 @@ void TTv10WriteEEProt::HookProcessWindow() {
   ShowCancel();
 }
 
-void TTv10WriteEEProt::Listen() {
-  ListenFor(Ack);
-  ListenFor(Nack);
-  ArmTimer(SecondsToTicks(AnswerTimeOut));
-}
-
 void TTv10WriteEEProt::SendChunk(bool same) {
   Step = 3;
   // A new chunk starts its trials afresh; the same chunk again counts on.
@@ -549,86 +525,81 @@ void TTv10WriteEEProt::Retry(const std::string& key) {
 }
 
 void TTv10WriteEEProt::ProtProc(void* sender) {
-  auto stop_both = [this]() {
-    DisarmTimer();
-    Ack->StopListen();
-    Nack->StopListen();
-  };
-  auto diagnose = [](const char* text) {
-    if (MsgHandler)
-      MsgHandler->HandleMessage(text, "TTv10WriteEEProt.ProtProc", TMsgDlgType::mtInformation, mbOK, 0, 0, true,
-                                mkDiagnoseOnly);
-  };
-  switch (Step) {
-    case 0:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event != evStart) InvalidEvent(*this);
-      Step = 1;
-      SendListening(PreWrite, {Ack, Nack});
-      return;
-    case 1:
-    case 3:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTelgrSendTimeout) {
-        if (Step == 1) return Retry("sco_OutTimeout");
-        return CancelWith(*this, "sco_OutTimeout");
-      }
-      if (Event != evTelgrSent) InvalidEvent(*this);
-      ++Step;
-      return Listen();
-    case 2:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTimer || Event == evTelgrInvalid) {
-        stop_both();
-        return Retry("deh_TONoResponse");
-      }
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      stop_both();
-      if (sender == Nack) return Retry("deh_ErrResponse");
-      if (Ack->GetCommand() != "%E") return CancelWith(*this, "sco_UndocErr");
-      RepeatCount = 0;
-      Offset = 0;
-      return SendChunk(false);
-    case 4:
-      if (Event == evUserCancel) return CancelWith(*this, "deh_UserAbort");
-      if (Event == evTimer || Event == evTelgrInvalid) {
-        stop_both();
-        return CancelWith(*this, "deh_TONoResponse");
-      }
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      stop_both();
-      if (sender == Nack) {
-        if (WriteData->TrialCount >= 6) return CancelWith(*this, "deh_ErrResponse");
-        diagnose("Repeating FWriteEEData-telegram");
-        return SendChunk(true);
-      }
-      if (Ack->GetCommand() != "%R") return CancelWith(*this, "sco_UndocErr");
-      Offset += 8;
-      if (Offset < GetBufLen()) return SendChunk(false);
-      ++RepeatCount;
-      Step = 5;
-      return Listen();
-    case 5:
-      if (Event == evUserCancel) return;
-      if (Event == evTimer || Event == evTelgrInvalid) {
-        stop_both();
-        return CancelWith(*this, "deh_TONoResponse");
-      }
-      if (Event != evTelgrValid) InvalidEvent(*this);
-      stop_both();
-      if (sender == Nack) {
-        if (RepeatCount > 5) {
-          RepeatCount = 0;
-          return Retry("deh_ErrResponse");
-        }
-        diagnose("Repeating total TransferBlock");
-        Offset = 0;
-        return SendChunk(false);
-      }
-      if (Ack->GetCommand() != "%R") return CancelWith(*this, "sco_UndocErr");
-      return FinishOk();
-    default: InvalidStep(*this);
+  static constexpr std::array<TConvStep<TTv10WriteEEProt>, 6> kSteps{{
+      {TStepKind::Start, TOnCancel::Abort, &TTv10WriteEEProt::SendAnnounce},
+      {TStepKind::Sent, TOnCancel::Abort, nullptr, &TTv10WriteEEProt::Retry},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10WriteEEProt::Announced, &TTv10WriteEEProt::RetryUnheard,
+       &TTv10WriteEEProt::Nack},
+      {TStepKind::Sent, TOnCancel::Abort},
+      {TStepKind::Answer, TOnCancel::Abort, &TTv10WriteEEProt::ChunkAnswered, &TTv10WriteEEProt::CancelUnheard},
+      {TStepKind::Answer, TOnCancel::Ignore, &TTv10WriteEEProt::BlockAnswered, &TTv10WriteEEProt::CancelUnheard},
+  }};
+  RunConvStep(*this, kSteps, sender);
+}
+
+void TTv10WriteEEProt::SendAnnounce(void*) {
+  Step = 1;
+  SendListening(PreWrite, {Ack, Nack});
+}
+
+void TTv10WriteEEProt::StopAnswers() {
+  DisarmTimer();
+  Ack->StopListen();
+  Nack->StopListen();
+}
+
+void TTv10WriteEEProt::RetryUnheard(const std::string& key) {
+  StopAnswers();
+  Retry(key);
+}
+
+void TTv10WriteEEProt::CancelUnheard(const std::string& key) {
+  StopAnswers();
+  CancelProtocol(LoadResString(key), true);
+}
+
+void TTv10WriteEEProt::Announced(void*) {
+  StopAnswers();
+  if (Ack->GetCommand() != "%E") return CancelWith(*this, "sco_UndocErr");
+  RepeatCount = 0;
+  Offset = 0;
+  SendChunk(false);
+}
+
+void TTv10WriteEEProt::ChunkAnswered(void* sender) {
+  StopAnswers();
+  if (sender == Nack) {
+    if (WriteData->TrialCount >= 6) return CancelWith(*this, "deh_ErrResponse");
+    Diagnose("Repeating FWriteEEData-telegram");
+    return SendChunk(true);
   }
+  if (Ack->GetCommand() != "%R") return CancelWith(*this, "sco_UndocErr");
+  Offset += 8;
+  if (Offset < GetBufLen()) return SendChunk(false);
+  ++RepeatCount;
+  Step = 5;
+  ListenForAnswers();
+}
+
+void TTv10WriteEEProt::BlockAnswered(void* sender) {
+  StopAnswers();
+  if (sender == Nack) {
+    if (RepeatCount > 5) {
+      RepeatCount = 0;
+      return Retry("deh_ErrResponse");
+    }
+    Diagnose("Repeating total TransferBlock");
+    Offset = 0;
+    return SendChunk(false);
+  }
+  if (Ack->GetCommand() != "%R") return CancelWith(*this, "sco_UndocErr");
+  FinishOk();
+}
+
+void TTv10WriteEEProt::Diagnose(const char* text) {
+  if (MsgHandler)
+    MsgHandler->HandleMessage(text, "TTv10WriteEEProt.ProtProc", TMsgDlgType::mtInformation, mbOK, 0, 0, true,
+                              mkDiagnoseOnly);
 }
 
 }  // namespace qv

@@ -33,6 +33,8 @@ public:
 
 private:
   void SendSpace();
+  void SpaceStep(void* sender);
+  void SpaceAnswered(void* sender);
   std::function<void(TComponent*)> saved_outbuff_free_;
   int32_t status_handle_ = 0;
   uint8_t saved_hw_flow_ = 0;
@@ -54,6 +56,11 @@ public:
   TSetDtOutTelgr* SetDt;
   TAckInTelgr* Ack;
   TNackInTelgr* Nack;
+
+private:
+  void WakeLogger(void* sender);
+  void SendClock(void* sender);
+  void ClockSet(void* sender);
 };
 
 // Wakes the logger and asks its identity.
@@ -79,6 +86,10 @@ public:
 private:
   void SendScan();
   void Retry(const std::string& key);
+  void WakeLogger(void* sender);
+  void SendScanStep(void* sender);
+  void ScanAcked(void* sender);
+  void IdReceived(void* sender);
 };
 
 // Reads the configuration block of a logger already awake and checks its CRC; a bad block is
@@ -113,8 +124,14 @@ public:
 
 private:
   void Retry(const std::string& key);
+  // Retry once the answers are no longer awaited.
+  void RetryUnheard(const std::string& key);
   void StartBlock();
   void DisablePacket();
+  void SendRequest(void* sender);
+  void RequestAnswered(void* sender);
+  void BlockStep(void* sender);
+  void BlockAnswered(void* sender);
   std::unique_ptr<TSerDataPacket> packet_;
   std::vector<uint8_t> buffer_;
 };
@@ -143,6 +160,11 @@ public:
   TProtocolEvent OnConfigRead;
   std::unique_ptr<TTv10ScanProt> Scan;
   std::unique_ptr<TTv10ReadEEProt> Read;
+
+private:
+  void StartScan(void* sender);
+  void Identified(void* sender);
+  void BlockRead(void* sender);
 };
 
 // Writes a configuration block: "%E" announces it, "%R" carries eight bytes at a time, and the
@@ -175,8 +197,15 @@ public:
 
 private:
   void SendChunk(bool same);
-  void Listen();
   void Retry(const std::string& key);
+  void StopAnswers();
+  void RetryUnheard(const std::string& key);
+  void CancelUnheard(const std::string& key);
+  void SendAnnounce(void* sender);
+  void Announced(void* sender);
+  void ChunkAnswered(void* sender);
+  void BlockAnswered(void* sender);
+  static void Diagnose(const char* text);
   std::vector<uint8_t> buffer_;
 };
 

@@ -104,6 +104,23 @@ void TStyFrameController::UnregisterControl(TControl* control) {
   RemoveFreeNotification(control);
 }
 
+void BindFrameController(TControl& control, TStyFrameController*& slot, TStyFrameController* fc) {
+  if (fc == slot) return;
+  if (slot) {
+    slot->UnregisterControl(&control);
+    control.RemoveFreeNotification(slot);
+  }
+  slot = fc;
+  if (fc) {
+    control.FreeNotification(fc);
+    fc->RegisterControl(&control);
+  }
+}
+
+void ForgetFreedFrameController(TStyFrameController*& slot, TComponent* component, TOperation operation) {
+  if (operation == TOperation::opRemove && component == slot) slot = nullptr;
+}
+
 void TStyFrameController::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != TOperation::opRemove) return;

@@ -165,6 +165,13 @@ private:
   TStyRegIniFile* reg_ini_file_ = nullptr;
 };
 
+// The link of a styled control to its controller, kept in the control's slot: binding registers
+// the control with the new controller (which applies its settings) and watches for the
+// controller's free, after the old one lets the control go.
+void BindFrameController(TControl& control, TStyFrameController*& slot, TStyFrameController* fc);
+// From the control's Notification: a controller being freed is forgotten.
+void ForgetFreedFrameController(TStyFrameController*& slot, TComponent* component, TOperation operation);
+
 // One timer for every blinking control. State 1 shows the blink colour, 0 the normal colour.
 class TStyBlinkingControlsList {
 public:

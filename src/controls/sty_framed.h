@@ -105,18 +105,7 @@ public:
     if (v == TFramingPreference::fpCustomFraming) RedrawFrame();
   }
   TStyFrameController* FrameController() const { return frame_controller_; }
-  virtual void SetFrameController(TStyFrameController* fc) {
-    if (fc == frame_controller_) return;
-    if (frame_controller_) {
-      frame_controller_->UnregisterControl(this);
-      this->RemoveFreeNotification(frame_controller_);
-    }
-    frame_controller_ = fc;
-    if (fc) {
-      this->FreeNotification(fc);
-      fc->RegisterControl(this);
-    }
-  }
+  virtual void SetFrameController(TStyFrameController* fc) { BindFrameController(*this, frame_controller_, fc); }
   // Visual themes are off, so the own frame is never left to them.
   virtual bool FrameLeftToTheme() const { return false; }
   bool TabOnEnter() const { return tab_on_enter_; }
@@ -128,7 +117,7 @@ public:
 
   void Notification(TComponent* component, TOperation operation) override {
     Base::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == frame_controller_) frame_controller_ = nullptr;
+    ForgetFreedFrameController(frame_controller_, component, operation);
   }
 
   // Color := the colour of the state: disabled, focused or normal; the user's colours stay.

@@ -312,22 +312,11 @@ void TStyLabel::ControllerChanged() {
   Invalidate();
 }
 
-void TStyLabel::SetFrameController(TStyFrameController* fc) {
-  if (fc == frame_controller_) return;
-  if (frame_controller_) {
-    frame_controller_->UnregisterControl(this);
-    RemoveFreeNotification(frame_controller_);
-  }
-  frame_controller_ = fc;
-  if (fc) {
-    FreeNotification(fc);
-    fc->RegisterControl(this);
-  }
-}
+void TStyLabel::SetFrameController(TStyFrameController* fc) { BindFrameController(*this, frame_controller_, fc); }
 
 void TStyLabel::Notification(TComponent* component, TOperation operation) {
   TCustomLabel::Notification(component, operation);
-  if (operation == TOperation::opRemove && component == frame_controller_) frame_controller_ = nullptr;
+  ForgetFreedFrameController(frame_controller_, component, operation);
 }
 
 // Angles below -360 are brought into 0 to 359 too.

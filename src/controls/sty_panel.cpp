@@ -218,7 +218,7 @@ void TStyCustomPanel::ControlChange(TControl* control, bool inserting) {
 
 void TStyCustomPanel::Notification(TComponent* component, TOperation operation) {
   TCustomPanel::Notification(component, operation);
-  if (operation == TOperation::opRemove && component == frame_controller_) frame_controller_ = nullptr;
+  ForgetFreedFrameController(frame_controller_, component, operation);
 }
 
 void TStyCustomPanel::ControllerChanged() {
@@ -235,18 +235,7 @@ void TStyCustomPanel::ControllerChanged() {
   Invalidate();
 }
 
-void TStyCustomPanel::SetFrameController(TStyFrameController* fc) {
-  if (fc == frame_controller_) return;
-  if (frame_controller_) {
-    frame_controller_->UnregisterControl(this);
-    RemoveFreeNotification(frame_controller_);
-  }
-  frame_controller_ = fc;
-  if (fc) {
-    FreeNotification(fc);
-    fc->RegisterControl(this);
-  }
-}
+void TStyCustomPanel::SetFrameController(TStyFrameController* fc) { BindFrameController(*this, frame_controller_, fc); }
 
 QV_STY_REPAINT_SETTER(TStyCustomPanel, AlignmentVertical, TAlignmentVertical, alignment_vertical_)
 QV_STY_REPAINT_SETTER(TStyCustomPanel, BorderColor, TColor, border_color_)

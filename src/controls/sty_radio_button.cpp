@@ -65,21 +65,12 @@ void TStyCustomGlyphButton::SetUseCustomGlyphs(bool v) {
 }
 
 void TStyCustomGlyphButton::SetFrameController(TStyFrameController* fc) {
-  if (fc == frame_controller_) return;
-  if (frame_controller_) {
-    frame_controller_->UnregisterControl(this);
-    RemoveFreeNotification(frame_controller_);
-  }
-  frame_controller_ = fc;
-  if (fc) {
-    FreeNotification(fc);
-    fc->RegisterControl(this);
-  }
+  BindFrameController(*this, frame_controller_, fc);
 }
 
 void TStyCustomGlyphButton::Notification(TComponent* component, TOperation operation) {
   TStyCustomButton::Notification(component, operation);
-  if (operation == TOperation::opRemove && component == frame_controller_) frame_controller_ = nullptr;
+  ForgetFreedFrameController(frame_controller_, component, operation);
 }
 
 void TStyCustomGlyphButton::ActionChange(TAction* sender, bool check_defaults) {

@@ -147,21 +147,12 @@ void TStyCustomStatusPane::ControllerChanged() {
 }
 
 void TStyCustomStatusPane::SetFrameController(TStyFrameController* fc) {
-  if (fc == frame_controller_) return;
-  if (frame_controller_) {
-    frame_controller_->UnregisterControl(this);
-    RemoveFreeNotification(frame_controller_);
-  }
-  frame_controller_ = fc;
-  if (fc) {
-    FreeNotification(fc);
-    fc->RegisterControl(this);
-  }
+  BindFrameController(*this, frame_controller_, fc);
 }
 
 void TStyCustomStatusPane::Notification(TComponent* component, TOperation operation) {
   TGraphicControl::Notification(component, operation);
-  if (operation == TOperation::opRemove && component == frame_controller_) frame_controller_ = nullptr;
+  ForgetFreedFrameController(frame_controller_, component, operation);
 }
 
 void TStyCustomStatusPane::SetBlinkPhase(bool on) {

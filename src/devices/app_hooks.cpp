@@ -8,7 +8,6 @@
 
 namespace qv {
 
-TSelectDlgProc SelectDlgProc;
 std::function<bool()> RecorderConfirmStop;
 TMonitorBookService* MonitorBook = nullptr;
 TAutoMonitorService* AutoMonitor = nullptr;
@@ -19,11 +18,6 @@ TDevEditorCreator dev_editor_creator;
 std::map<std::string, TDevEditorCreator> editor_classes;
 TChangeSensorsDlgProc change_sensors_dlg;
 }  // namespace
-
-int RunSelectDlg(const std::string& caption, const std::string& text1, const std::string& text2, uint8_t style,
-                 TStringList& list, int32_t& index) {
-  return SelectDlgProc ? SelectDlgProc(caption, text1, text2, style, list, index) : 2;
-}
 
 void SetDevEditorCreator(TDevEditorCreator creator) { dev_editor_creator = std::move(creator); }
 const TDevEditorCreator& DevEditorCreator() { return dev_editor_creator; }

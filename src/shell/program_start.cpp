@@ -10,6 +10,8 @@
 #include "base/msg_handler_dialogs.h"
 #include "base/res_string.h"
 #include "base/resource_locale.h"
+#include "base/select_dlg.h"
+#include "comm/comm_gui_install.h"
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
 #include "devices/device_editors.h"
@@ -87,10 +89,11 @@ bool TProgram::Start() {
   InstallComPortMap();
   InstallComSelectForm();
   InstallMsgHandlerDialogs();
+  InstallCommGuiHooks();
   InstallProcessWindowFactory();
   InstallCommonDialogTexts();
   InstallDeviceEditors();
-  CommSelectDlgProc = StartD20SelectDlg;
+  SelectDlgProc = StartD20SelectDlg;
   MultiSelectDlgProc = StartD20MultiSelectDlg;
   EditTitleDlgProc = StartD21EditTitle;
   PrintSelectDlgProc = [](int32_t& selection) {

@@ -14,6 +14,7 @@
 #include "comm/connection.h"
 #include "comm/dev_handl_coll.h"
 #include "comm/recorder.h"
+#include "comm/recorder_controls.h"
 #include "controls/sty_status_pane.h"
 #include "controls/sty_toolbar.h"
 #include "datastore/dt_navigator.h"
@@ -164,8 +165,8 @@ void TQvBaseForm::CreateStatusBar() {
   StatusPaintBox->SetBounds(1, 1, 18, 16);
   StatusPaintBox->SetParent(AnimPanel);
   if (Recorder) {
-    Recorder->SetStatusBox(StatusPaintBox);
-    Recorder->SetStatusPane(StatusPane);
+    RecorderControls(*Recorder).SetStatusBox(StatusPaintBox);
+    RecorderControls(*Recorder).SetStatusPane(StatusPane);
   }
 }
 
@@ -253,13 +254,13 @@ void TQvBaseForm::BindComponents() {
       Autobac->SetControl(item);
       bound = true;
     } else if (item && name == "IMenRecorder" && Recorder) {
-      Recorder->SetRecorderMenu(item);
+      RecorderControls(*Recorder).SetRecorderMenu(item);
       bound = true;
     } else if (speed && name == "RecorderBtn" && Recorder) {
-      Recorder->SetRecorderBtn(speed);
+      RecorderControls(*Recorder).SetRecorderBtn(speed);
       bound = true;
     } else if (speed && name == "AutoScrollBtn" && Recorder) {
-      Recorder->SetAutoScrollBtn(speed);
+      RecorderControls(*Recorder).SetAutoScrollBtn(speed);
       bound = true;
     } else if (item && name == "OMenExport" && ExportManager) {
       ExportManager->SetExportMenu(item);
@@ -615,11 +616,12 @@ void TQvBaseForm::Unbind() {
     DevHandlColl->SetSyncClockMenu(nullptr);
   }
   if (Recorder) {
-    Recorder->SetRecorderMenu(nullptr);
-    Recorder->SetRecorderBtn(nullptr);
-    Recorder->SetAutoScrollBtn(nullptr);
-    Recorder->SetStatusBox(nullptr);
-    Recorder->SetStatusPane(nullptr);
+    TRecorderControls& controls = RecorderControls(*Recorder);
+    controls.SetRecorderMenu(nullptr);
+    controls.SetRecorderBtn(nullptr);
+    controls.SetAutoScrollBtn(nullptr);
+    controls.SetStatusBox(nullptr);
+    controls.SetStatusPane(nullptr);
   }
   if (ExportManager) {
     ExportManager->SetExportMenu(nullptr);

@@ -9,6 +9,7 @@
 #include "base/msg_handler.h"
 #include "base/registry.h"
 #include "base/res_string.h"
+#include "base/select_dlg.h"
 #include "comm/process_window_service.h"
 #include "platform/rtl/string_list.h"
 #include "visual/bit_monitor.h"
@@ -606,8 +607,8 @@ void TMonitorBook::LoadCustomMonitorReg() {
 
 int TMonitorBook::SelectCustomMonitor(TStringList& names) {
   int32_t index = 0;
-  if (!CommSelectDlgProc ||
-      CommSelectDlgProc(LoadResString("mob_LoadMon"), LoadResString("mob_PromptLoadMon"), "", 1, names, index) != mrOk)
+  if (!SelectDlgProc ||
+      SelectDlgProc(LoadResString("mob_LoadMon"), LoadResString("mob_PromptLoadMon"), "", 1, names, index) != mrOk)
     return -1;
   return index;
 }

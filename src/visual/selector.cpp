@@ -1,6 +1,7 @@
 #include "visual/selector.h"
 
 #include "base/res_string.h"
+#include "base/select_dlg.h"
 #include "comm/process_window_service.h"
 #include "platform/gui/menus.h"
 #include "platform/rtl/string_list.h"
@@ -59,12 +60,12 @@ void TSelector::DoChange() {
 
 int RunClassSelectDlg(const std::string& caption, const std::string& text1, const std::string& text2,
                       const std::vector<std::string>& texts, int32_t& index) {
-  if (!CommSelectDlgProc) return 2;
+  if (!SelectDlgProc) return 2;
   TStringList list;
   for (const std::string& t : texts) list.Add(t);
   index = -1;
-  return CommSelectDlgProc(LoadResString(caption), LoadResString(text1), text2.empty() ? "" : LoadResString(text2), 2,
-                           list, index);
+  return SelectDlgProc(LoadResString(caption), LoadResString(text1), text2.empty() ? "" : LoadResString(text2), 2, list,
+                       index);
 }
 
 TVOClassRegistry::TVOClassRegistry() : TClassRegistryOf<TVisObj>("TVOClassRegistry") { RegisterDefaults(); }

@@ -8,6 +8,7 @@
 #include "base/registry.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "base/select_dlg.h"
 #include "comm/process_window_service.h"
 #include "datastore/channel.h"
 #include "datastore/data.h"
@@ -526,7 +527,7 @@ void TTableVO::MaskColumns() {
       TStringList list;
       for (const std::string& t : texts) list.Add(t);
       int32_t index = -1;
-      if (!CommSelectDlgProc || CommSelectDlgProc(LoadResString("tvo_MaskCol"), "", "", 3, list, index) != mrOk) return;
+      if (!SelectDlgProc || SelectDlgProc(LoadResString("tvo_MaskCol"), "", "", 3, list, index) != mrOk) return;
       if (index >= 0) chosen.push_back(index);
     }
   }

@@ -8,6 +8,7 @@
 #include "base/registry.h"
 #include "base/msg_handler.h"
 #include "base/res_string.h"
+#include "base/select_dlg.h"
 #include "comm/process_window_service.h"
 #include "datastore/channel.h"
 #include "datastore/channels.h"
@@ -555,12 +556,12 @@ void TVisObj::DelChanMenuClick(TComponent*) {
   if (count == 0) return;
   int32_t index = 0;
   if (count > 1) {
-    if (!CommSelectDlgProc) return;
+    if (!SelectDlgProc) return;
     TStringList list;
     for (int i = 0; i < count; ++i) list.Add(glob_chan_list_->GetGlobChan_I(i)->GetText());
     index = -1;
-    if (CommSelectDlgProc(Format(LoadResString("vob_DelChanF"), GetGlbChanDescr()), LoadResString("vob_SelDelElement"),
-                          "", 2, list, index) != mrOk ||
+    if (SelectDlgProc(Format(LoadResString("vob_DelChanF"), GetGlbChanDescr()), LoadResString("vob_SelDelElement"), "",
+                      2, list, index) != mrOk ||
         index < 0 || index >= count)
       return;
   }

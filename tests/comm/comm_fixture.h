@@ -18,7 +18,6 @@
 #include "comm/process_window_service.h"
 #include "comm/qv_com_port.h"
 #include "comm/telegram.h"
-#include "platform/gui/forms.h"
 #include "platform/os/message_queue.h"
 #include "platform/serial/com_port_map.h"
 #include "support/english_texts.h"

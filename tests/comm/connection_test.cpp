@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/select_dlg.h"
 #include "comm/com_port_list.h"
 #include "comm_fixture.h"
-#include "platform/gui/menus.h"
+#include "fake_menu_items.h"
 #include "serial/pty_pair.h"
 #include "serial/serial_exception.h"
 
@@ -99,6 +100,7 @@ protected:
   ~ConnectionOnLine() override { connection_.reset(); }
 
   test::PtyPair pty_;
+  test::FakeMenuItemHook menu_hook_;
   Home home_;
   EnglishTexts texts_;
   RecordingHandler handler_;
@@ -108,16 +110,17 @@ protected:
 };
 
 TEST_F(ConnectionOnLine, ConnectsAndDisconnectsWithTheMenuItemFollowing) {
-  TMenuItem item(nullptr);
-  connection_->SetCommMenu(&item);
-  EXPECT_TRUE(item.Enabled());
+  test::FakeMenuItem item;
+  connection_->SetCommMenu(item.Handle());
+  EXPECT_EQ(connection_->CommMenu(), item.Handle());
+  EXPECT_TRUE(item.enabled);
   EXPECT_TRUE(connection_->DisConnect());
   EXPECT_EQ(disconnects_, 0);
 
   connection_->Port()->SetComNumber(8);
   ASSERT_TRUE(connection_->Connect());
   EXPECT_TRUE(connection_->InProcess());
-  EXPECT_FALSE(item.Enabled());
+  EXPECT_FALSE(item.enabled);
   EXPECT_THROW(connection_->Connect(), EAlreadyOpen);
   try {
     connection_->Edit();
@@ -127,18 +130,20 @@ TEST_F(ConnectionOnLine, ConnectsAndDisconnectsWithTheMenuItemFollowing) {
   }
   EXPECT_THROW(connection_->SetPermCTypes(ConnTypeBit(ctModem)), EAlreadyOpen);
   int asked = 0;
-  CommSelectDlgProc = [&](auto&&...) { return ++asked, 2; };
+  SelectDlgProc = [&](auto&&...) { return ++asked, 2; };
   item.Click();  // does nothing while connected
   EXPECT_EQ(asked, 0);
 
   EXPECT_TRUE(connection_->DisConnect());
   EXPECT_FALSE(connection_->InProcess());
   EXPECT_FALSE(connection_->Port()->Open());
-  EXPECT_TRUE(item.Enabled());
+  EXPECT_TRUE(item.enabled);
   EXPECT_EQ(disconnects_, 1);
   item.Click();
   EXPECT_EQ(asked, 1);
-  CommSelectDlgProc = nullptr;
+  SelectDlgProc = nullptr;
+  connection_->SetCommMenu(nullptr);
+  EXPECT_EQ(item.click, nullptr);
   EXPECT_TRUE(sleeps_.empty());
 }
 
@@ -196,8 +201,8 @@ TEST_F(ConnectionOnLine, EditOffersThePresentPortsAndTakesTheChoice) {
   TStringList shown;
   int32_t preselected = -2;
   std::string caption, prompt;
-  CommSelectDlgProc = [&](const std::string& c, const std::string& t1, const std::string& t2, uint8_t style,
-                          TStringList& list, int32_t& index) {
+  SelectDlgProc = [&](const std::string& c, const std::string& t1, const std::string& t2, uint8_t style,
+                      TStringList& list, int32_t& index) {
     caption = c;
     prompt = t1;
     EXPECT_EQ(t2, "");
@@ -224,7 +229,7 @@ TEST_F(ConnectionOnLine, EditOffersThePresentPortsAndTakesTheChoice) {
 
   connection_->SetPermCTypes(ConnTypeBit(ctDirect) | ConnTypeBit(ctGSM));
   EXPECT_THROW(connection_->Edit(), Exception);
-  CommSelectDlgProc = nullptr;
+  SelectDlgProc = nullptr;
   connection_.reset();
   EXPECT_NE(home_.Read("QUARVEL.INI").find("ComNumber=8"), std::string::npos);
 }
@@ -239,16 +244,6 @@ TEST_F(ConnectionOnLine, ALostLineIsReportedAndTheConnectionStillCloses) {
   EXPECT_TRUE(connection_->DisConnect());
   EXPECT_FALSE(connection_->InProcess());
   EXPECT_EQ(disconnects_, 1);
-}
-
-TEST_F(ConnectionOnLine, AMenuItemFreedFirstIsForgotten) {
-  auto* item = new TMenuItem(nullptr);
-  connection_->SetCommMenu(item);
-  delete item;
-  EXPECT_EQ(connection_->CommMenu(), nullptr);
-  connection_->Port()->SetComNumber(8);
-  ASSERT_TRUE(connection_->Connect());
-  EXPECT_TRUE(connection_->DisConnect());
 }
 
 }  // namespace

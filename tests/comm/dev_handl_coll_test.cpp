@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "base/ini_file.h"
+#include "base/select_dlg.h"
 #include "comm/process_window_service.h"
 #include "comm_fixture.h"
 #include "devices/device.h"
-#include "platform/gui/menus.h"
+#include "fake_menu_items.h"
 
 namespace qv {
 namespace {
@@ -235,27 +236,28 @@ TEST(DevHandlColl, MenusFollowTheHandlers) {
       {false, false, true, true, false},
       {true, true, true, true, false},
   };
+  test::FakeMenuItemHook hook;
   for (const auto& c : cases) {
+    test::FakeMenuItem type, cfg, mem, clear, clock;
     Coll coll(c.with_other);
-    TMenuItem type(nullptr), cfg(nullptr), mem(nullptr), clear(nullptr), clock(nullptr);
-    coll.SetDevTypeMenu(&type);
-    coll.SetReadCfgMenu(&cfg);
-    coll.SetReadMemMenu(&mem);
-    coll.SetClearMemMenu(&clear);
-    coll.SetSyncClockMenu(&clock);
+    coll.SetDevTypeMenu(type.Handle());
+    coll.SetReadCfgMenu(cfg.Handle());
+    coll.SetReadMemMenu(mem.Handle());
+    coll.SetClearMemMenu(clear.Handle());
+    coll.SetSyncClockMenu(clock.Handle());
     coll.UpdateMenus();
-    EXPECT_EQ(type.Visible(), c.type_visible);
-    EXPECT_EQ(type.Enabled(), c.type_enabled);
-    EXPECT_EQ(cfg.Enabled(), c.cfg_enabled);
-    EXPECT_EQ(mem.Enabled(), c.mem_enabled);
-    EXPECT_FALSE(clear.Enabled());
-    EXPECT_FALSE(clock.Enabled());
+    EXPECT_EQ(type.visible, c.type_visible);
+    EXPECT_EQ(type.enabled, c.type_enabled);
+    EXPECT_EQ(cfg.enabled, c.cfg_enabled);
+    EXPECT_EQ(mem.enabled, c.mem_enabled);
+    EXPECT_FALSE(clear.enabled);
+    EXPECT_FALSE(clock.enabled);
     // A window going before the collection takes its item back; it is no longer driven.
     coll.SetReadMemMenu(nullptr);
-    EXPECT_EQ(mem.OnClick, nullptr);
-    mem.SetEnabled(true);
+    EXPECT_EQ(mem.click, nullptr);
+    mem.enabled = true;
     coll.UpdateMenus();
-    EXPECT_TRUE(mem.Enabled());
+    EXPECT_TRUE(mem.enabled);
   }
 }
 
@@ -264,15 +266,15 @@ TEST(DevHandlColl, TheTypeDialogOffersTheHandlersByName) {
   Coll coll;
   std::vector<std::string> offered;
   int32_t preselected = -2;
-  CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
-                          int32_t& index) {
+  SelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
+                      int32_t& index) {
     for (int i = 0; i < list.Count(); ++i) offered.push_back(list[i]);
     preselected = index;
     index = 2;
     return mrOk;
   };
   coll.SelectTypeOfInstr();
-  CommSelectDlgProc = nullptr;
+  SelectDlgProc = nullptr;
   EXPECT_EQ(offered, (std::vector<std::string>{"", "Fake", "Other"}));
   EXPECT_EQ(preselected, 1);
   EXPECT_EQ(coll.SelIndex(), 2);

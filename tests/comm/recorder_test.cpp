@@ -2,201 +2,38 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "base/archive_hooks.h"
-#include "base/dt_stamp.h"
 #include "base/ini_file.h"
-#include "comm/connection.h"
-#include "comm/tv10_dev_hndl.h"
-#include "comm_fixture.h"
-#include "datastore/dt_data.h"
-#include "devices/db_shell.h"
-#include "devices/dev_class_registry.h"
-#include "devices/tv10_modul.h"
-#include "platform/gui/ext_ctrls.h"
-#include "platform/gui/forms.h"
-#include "platform/gui/graphics.h"
-#include "platform/gui/menus.h"
+#include "fake_menu_items.h"
 #include "platform/rtl/file_io.h"
+#include "recorder_fixture.h"
 
 namespace qv {
 namespace {
 
-using test::LoggerLine;
-
-// Answers "in alarm" while the test says so; counts the samples it was given.
-class SwitchedAlarms : public TAlarmChannelsService {
+// The recorder's controls as the recorder drives them.
+class SeenView : public TRecorderView {
 public:
-  void Clear() override {}
-  bool AddSample(const std::string&, int32_t, int32_t, int32_t, const std::string&, int32_t, double, double,
-                 const std::string&, const std::string&, double) override {
-    ++samples;
-    return alarm;
+  void UpdateControls() override {}
+  void ShowRunning(bool on) override { running = on; }
+  void UpdateRunningHint() override {}
+  void ShowLineLost(const std::string& text) override { lost = text; }
+  void ShowLineBack() override {
+    lost.clear();
+    ++backs;
   }
-  void LogAlarms() override {}
-  void MailAlarms() override {}
-  std::atomic<bool> alarm{false};
-  std::atomic<int> samples{0};
+  void Animate() override {}
+
+  bool running = false;
+  std::string lost;
+  int backs = 0;
 };
-
-// A kind-7 logger sampling every second behind a link that stands for its serial device, the
-// program's connection, device tree, handler collection and recorder.
-class RecorderLine {
-public:
-  explicit RecorderLine(const std::function<void(sim::SimConfig&)>& setup = nullptr) {
-    config_.SetKind(7);
-    config_.id = 0x2345;
-    config_.sample = 1;
-    for (int slot = 1; slot <= 2; ++slot)
-      config_.current[slot] = {static_cast<uint16_t>(30000 + slot), static_cast<uint16_t>(31000 + slot),
-                               static_cast<uint16_t>(32000 + slot)};
-    if (setup) setup(config_);
-    logger_ = std::make_unique<sim::PtyLogger>(config_);
-    link_ = ExePath + "ttyLogger";
-    std::filesystem::create_symlink(logger_->SlavePath(), link_);
-    std::ofstream(IniFileName, std::ios::binary) << "[SerialPorts]\r\nCOM9=" << link_ << "\r\n";
-    SetMainThread();
-    InstallComPortMap();
-    logger_->Start();
-    AlarmChannels = &alarms;
-    DevClassRegistry = &registry_;
-    connection_ = std::make_unique<TConnection>();
-    Connection = connection_.get();
-    connection_->Port()->SetComNumber(LoggerLine::kCom);
-    shell_ = std::make_unique<TDbShell>();
-    DbShell = shell_.get();
-    coll_ = std::make_unique<TTv10DevHndlColl>();
-    DevHandlColl = coll_.get();
-    recorder = std::make_unique<TRecorder>();
-    coll_->BindRecorder(recorder.get());
-    // A late answer on a loaded machine is tried again, as a user would.
-    handler.Answer = [](const std::string&, TMsgDlgButtons buttons) {
-      if (buttons & mbRetry) return static_cast<int>(mrRetry);
-      return static_cast<int>((buttons & mbAbort) ? mrAbort : mrOk);
-    };
-  }
-  ~RecorderLine() {
-    recorder.reset();
-    coll_.reset();
-    DevHandlColl = nullptr;
-    shell_.reset();
-    DbShell = nullptr;
-    connection_.reset();
-    DevClassRegistry = nullptr;
-    if (logger_) logger_->Stop();
-  }
-
-  // Kinds 5 and 6 sample at their save interval (a minute at least) and set their clock every
-  // 39 of them: the handler's values are kept for the test, then the recording runs the same
-  // steps every second and every sync_s seconds.
-  void Quicken(uint32_t sync_s) {
-    auto start = recorder->OnStart;
-    recorder->OnStart = [this, start, sync_s](TRecorder* r) {
-      start(r);
-      auto prepare = r->RecPrepareTasks;
-      r->RecPrepareTasks = [this, r, prepare, sync_s] {
-        prepare();
-        if (r->TaskCount() != 1) return;
-        prepared_interval = r->GetTask(0)->Timer.Interval();
-        prepared_sync = r->SyncInt;
-        r->GetTask(0)->Timer.SetInterval(1000);
-        r->GetTask(0)->Timer.SetAlignment(true, 1, 100);
-        r->SyncInt = sync_s;
-      };
-    };
-  }
-  uint32_t prepared_interval = 0;
-  uint32_t prepared_sync = 0;
-
-  // Pumps the main loop until done answers true; false after seconds.
-  bool WaitUntil(const std::function<bool()>& done, int seconds = 20) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      WaitAndProcessMessages(20);
-    }
-    return true;
-  }
-  bool WaitForSamples(int n) {
-    const int target = recorder->SamplesTaken() + n;
-    return WaitUntil([&] { return recorder->SamplesTaken() >= target; });
-  }
-  // The logger's device goes away, as a pulled USB adapter does.
-  void Unplug() {
-    std::filesystem::remove(link_);
-    logger_->Stop();
-    logger_.reset();
-  }
-  // A logger comes back behind the same link.
-  void Plug() {
-    logger_ = std::make_unique<sim::PtyLogger>(config_);
-    std::filesystem::create_symlink(logger_->SlavePath(), link_);
-    logger_->Start();
-  }
-
-  TTv10Modul* Module() const { return dynamic_cast<TTv10Modul*>(shell_->Root()->GetChild(0)); }
-  TTv10DevHndl* Handler() const { return dynamic_cast<TTv10DevHndl*>(coll_->GetCurHandler()); }
-  sim::PtyLogger& Logger() { return *logger_; }
-  bool Connected() const { return connection_->InProcess(); }
-
-  // The records of a slot, read back from its weekly files.
-  std::vector<TDtRecord> Stored(int slot) {
-    auto* data = dynamic_cast<TDtData*>(Module()->GetSubModul(slot)->Data());
-    std::vector<TDtRecord> out;
-    if (!data) return out;
-    TDtStamp from{static_cast<uint16_t>(TodayDayNo() - 1), 0}, to{static_cast<uint16_t>(TodayDayNo() + 1), 86399};
-    data->OpenDT(from, to, NoDtStamp, NoDtStamp);
-    TDataLock lock(*data);
-    data->SelectWindow(1);
-    for (bool ok = data->First(); ok && out.size() < 10000; ok = data->Next()) out.push_back(*data->DtRec());
-    return out;
-  }
-  std::vector<TDY_AuditEventKind> AuditKinds() const {
-    std::vector<TDY_AuditEventKind> out;
-    for (const auto& e : archive.Audit.Events()) out.push_back(e.Kind);
-    return out;
-  }
-
-  test::Home home;
-  test::EnglishTexts texts;
-  test::RecordingHandler handler;
-  test::FakeWindowFactory windows;
-  TArchiveStandIns archive;
-  SwitchedAlarms alarms;
-  std::unique_ptr<TRecorder> recorder;
-
-private:
-  sim::SimConfig config_;
-  std::unique_ptr<sim::PtyLogger> logger_;
-  std::string link_;
-  TTv10DevClassReg registry_;
-  std::unique_ptr<TConnection> connection_;
-  std::unique_ptr<TDbShell> shell_;
-  std::unique_ptr<TTv10DevHndlColl> coll_;
-};
-
-// The records that carry a value (the start record is empty).
-std::vector<TDtRecord> Samples(const std::vector<TDtRecord>& records) {
-  std::vector<TDtRecord> out;
-  for (const TDtRecord& r : records)
-    if (!r.IsEmpty()) out.push_back(r);
-  return out;
-}
 
 int64_t Seconds(const TDtRecord& r) { return int64_t{r.Date} * 86400 + r.Time; }
 
@@ -363,14 +200,11 @@ TEST(Recorder, ALostLoggerIsReportedAndRecordingResumes) {
 // recording runs in automatic mode), never by a dialog; each failed sample goes to the diagnose
 // log; when the logger is back the recording takes samples again by itself.
 TEST(Recorder, AnUnpluggedLoggerIsShownOnceAndRecordingResumesWhenItIsBack) {
-  std::unique_ptr<TPaintBox> box;  // outlive the recorder that shows on them
-  std::unique_ptr<TPanel> pane;
   RecorderLine line;
-  box = std::make_unique<TPaintBox>(nullptr);
-  pane = std::make_unique<TPanel>(nullptr);
-  line.recorder->SetStatusBox(box.get());
-  line.recorder->SetStatusPane(pane.get());
+  auto* view = new SeenView;
+  line.recorder->SetView(std::unique_ptr<TRecorderView>(view));
   line.recorder->Start();
+  EXPECT_TRUE(view->running);
   ASSERT_TRUE(line.WaitForSamples(1));
   line.handler.messages.clear();
 
@@ -379,10 +213,9 @@ TEST(Recorder, AnUnpluggedLoggerIsShownOnceAndRecordingResumesWhenItIsBack) {
   ASSERT_TRUE(line.WaitUntil([&] { return line.recorder->SamplesFailed() >= failed + 3; }));
   EXPECT_TRUE(line.recorder->Running());
   EXPECT_TRUE(line.recorder->LineIsLost());
-  const std::string lost = pane->Caption();
+  const std::string lost = view->lost;
   EXPECT_NE(lost.find("lost its line"), std::string::npos) << lost;
   EXPECT_NE(lost.find("hang-up"), std::string::npos) << lost;
-  EXPECT_EQ(box->Hint(), lost);
   const auto errors = line.handler.Texts(mkError);
   EXPECT_EQ(errors, std::vector<std::string>{lost});
   const auto diag = line.handler.Texts(mkDiagnoseOnly);
@@ -391,9 +224,10 @@ TEST(Recorder, AnUnpluggedLoggerIsShownOnceAndRecordingResumesWhenItIsBack) {
   line.Plug();
   ASSERT_TRUE(line.WaitForSamples(2));
   EXPECT_FALSE(line.recorder->LineIsLost());
-  EXPECT_EQ(pane->Caption(), "");
-  EXPECT_EQ(box->Hint(), "The recorder is running");
+  EXPECT_EQ(view->lost, "");
+  EXPECT_EQ(view->backs, 1);
   line.recorder->Stop();
+  EXPECT_FALSE(view->running);
   EXPECT_EQ(line.handler.dialogs.size(), 1u);  // the battery warning
   EXPECT_EQ(line.handler.Texts(mkError), std::vector<std::string>{lost});
   // The log line ends with the text: no button of a dialog nobody saw is glued to it.
@@ -406,43 +240,6 @@ TEST(Recorder, AnUnpluggedLoggerIsShownOnceAndRecordingResumesWhenItIsBack) {
       EXPECT_EQ(l.substr(l.size() - lost.size()), lost);
     }
   EXPECT_EQ(lines, 1);
-}
-
-// The status bar's box shows the running recorder: a yellow dot walking along y 12 and two red
-// dots circling; stopped, it draws nothing and has no hint.
-TEST(Recorder, TheStatusBoxAnimatesWhileRecording) {
-  std::unique_ptr<TPaintBox> box;  // outlives the recorder that paints it
-  RecorderLine line;
-  box = std::make_unique<TPaintBox>(nullptr);
-  box->SetBounds(0, 0, 16, 16);
-  line.recorder->SetStatusBox(box.get());
-  auto paint = [&] {
-    TBitmap bitmap(16, 16);
-    bitmap.Canvas().StartRecording();
-    box->PaintTo(bitmap.Canvas(), 0, 0);
-    std::vector<TCanvasCall> dots;
-    for (const TCanvasCall& c : bitmap.Canvas().Calls())
-      if (c.Op == "FillRect") dots.push_back(c);
-    return dots;
-  };
-  EXPECT_TRUE(paint().empty());
-  line.recorder->Start();
-  ASSERT_TRUE(line.recorder->Running());
-  EXPECT_EQ(box->Hint(), "The recorder is running");
-  const std::vector<TCanvasCall> dots = paint();
-  ASSERT_EQ(dots.size(), 3u);
-  EXPECT_EQ(dots[0].Brush.Color, clYellow);
-  EXPECT_EQ(dots[0].Rect.Top, 12);
-  EXPECT_EQ(dots[0].Rect.Right - dots[0].Rect.Left, 2);
-  for (int i = 1; i < 3; ++i) {
-    EXPECT_EQ(dots[i].Brush.Color, clRed);
-    const int cx = i == 1 ? 3 : 11;
-    EXPECT_LE(std::abs(dots[i].Rect.Left - cx), 4);
-    EXPECT_LE(std::abs(dots[i].Rect.Top - 5), 4);
-  }
-  line.recorder->Stop();
-  EXPECT_TRUE(paint().empty());
-  EXPECT_EQ(box->Hint(), "");
 }
 
 TEST(Recorder, WithoutALoggerNothingStarts) {
@@ -510,61 +307,17 @@ TEST_P(RecorderKind, SamplesSynchronisationAndABusyDataSet) {
 INSTANTIATE_TEST_SUITE_P(Kinds, RecorderKind, ::testing::Values(5, 6),
                          [](const ::testing::TestParamInfo<int>& info) { return "Kind" + std::to_string(info.param); });
 
-// What a desktop session that ends does to the program: SIGTERM during a recording. It returns
-// the number of failed checks, so that the child's exit code tells them.
-int RecordUntilTerminated() {
-  int failures = 0;
-  auto check = [&](bool ok, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "failed: %s\n", what);
-    ++failures;
-  };
-  {
-    RecorderLine line;
-    line.recorder->Start();
-    TTv10Modul* m = line.Module();
-    if (!line.recorder->Running() || !m) return 100;
-    // Slot 1's data set is busy: its samples wait in the buffer file.
-    TData* data = m->GetSubModul(1)->Data();
-    data->Lock();
-    check(line.WaitForSamples(2), "samples taken");
-    SetTerminationSignalHandler([](int) {
-      StopRecording();
-      Application->Terminate();
-    });
-    ::kill(::getpid(), SIGTERM);
-    Application->Run();
-    Application->ClearTerminated();
-    SetTerminationSignalHandler(nullptr);
-    check(!line.recorder->Running(), "recording stopped");
-    check(line.handler.dialogs.size() == 1, "nothing asked besides the battery warning");
-    data->Unlock();
-    const std::string file = m->Dir() + kRecBufFile;
-    const std::string buffered = std::filesystem::exists(file) ? ReadFileBytes(file) : std::string();
-    check(buffered.size() >= 2 * 34u && buffered.size() % 34 == 0, "RecBuf.bin holds whole samples");
-    check(Samples(line.Stored(2)).size() >= 2, "weekly files hold the samples");
-    const auto kinds = line.AuditKinds();
-    check(!kinds.empty() && kinds.back() == TDY_AuditEventKind::DeviceRecorderStopped, "stop audited");
-  }
-  return failures;
-}
-
-TEST(RecorderSignal, SigtermEndsTheRecordingInOrderAndTheProcessExitsNormally) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(std::exit(RecordUntilTerminated()), ::testing::ExitedWithCode(0), "");
-}
-
 TEST(Recorder, SettingsAndRefusalsWhileRunning) {
-  std::vector<std::unique_ptr<TMenuItem>> items;  // outlive the collection that binds them
+  test::FakeMenuItemHook hook;
+  test::FakeMenuItem items[4];  // outlive the collection that binds them
   RecorderLine line;
-  for (int i = 0; i < 4; ++i) items.push_back(std::make_unique<TMenuItem>(nullptr));
-  DevHandlColl->SetReadCfgMenu(items[0].get());
-  DevHandlColl->SetReadMemMenu(items[1].get());
-  DevHandlColl->SetClearMemMenu(items[2].get());
-  DevHandlColl->SetSyncClockMenu(items[3].get());
+  DevHandlColl->SetReadCfgMenu(items[0].Handle());
+  DevHandlColl->SetReadMemMenu(items[1].Handle());
+  DevHandlColl->SetClearMemMenu(items[2].Handle());
+  DevHandlColl->SetSyncClockMenu(items[3].Handle());
   auto enabled = [&] {
     int n = 0;
-    for (const auto& item : items) n += item->Enabled() ? 1 : 0;
+    for (const auto& item : items) n += item.enabled ? 1 : 0;
     return n;
   };
   line.recorder.reset();  // it writes its settings
@@ -590,8 +343,8 @@ TEST(Recorder, SettingsAndRefusalsWhileRunning) {
   line.handler.Answer = [](const std::string&, TMsgDlgButtons) { return static_cast<int>(mrYes); };
   EXPECT_TRUE(line.recorder->ConfirmStop());
   EXPECT_FALSE(line.recorder->Running());
-  EXPECT_TRUE(items[0]->Enabled());
-  EXPECT_TRUE(items[3]->Enabled());
+  EXPECT_TRUE(items[0].enabled);
+  EXPECT_TRUE(items[3].enabled);
 }
 
 }  // namespace

@@ -586,6 +586,33 @@ TEST_F(MainWindow, TheMemoryOfANewLoggerIsReadFirstThing) {
   w->SetCommandEnabled("NoSuchItem", false);
 }
 
+// Deleting a device from the menu offers the deletable devices in the selection dialog and
+// deletes the one chosen.
+TEST_F(MainWindow, DeleteDeviceOffersTheDevicesAndDeletesTheChosenOne) {
+  StartLogger("[Connection]\r\nComNumber=9\r\n");
+  TQVMainFm* w = StartProgram();
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenReadCfg")));
+  ASSERT_NE(Logger0(), nullptr) << Shown();
+  int offered = -1;
+  OnDialog = [&](TForm* f) {
+    auto* d = dynamic_cast<TD20_SelectDlg*>(f);
+    if (!d) return false;
+    auto* list = dynamic_cast<TListBox*>(d->ChoiceControl());
+    EXPECT_NE(list, nullptr);
+    if (list) {
+      offered = list->Items().Count();
+      EXPECT_TRUE(UserClickListItem(list, 0));
+    }
+    UserClick(d->OKBtn);
+    return true;
+  };
+  ASSERT_TRUE(UserChooseMenu(w->Item("IMenDelDevice")));
+  OnDialog = nullptr;
+  EXPECT_EQ(offered, 1);
+  EXPECT_EQ(Logger0(), nullptr) << Shown();
+}
+
 // Setting the clock of a logger the home does not know yet: its configuration read adds it to
 // the tree, and the clock is then set once on the same line, whatever the answer to the offer
 // to switch to it.

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Fails when one of the given programs has a Qt library among its dependencies: the model
-# libraries (base, data store, devices) and their tests must run without the GUI layer.
+# libraries (base, data store, devices, communication, device handlers) and their tests must run
+# without the GUI layer.
 status=0
 for program in "$@"; do
   if [ ! -x "$program" ]; then

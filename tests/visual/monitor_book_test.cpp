@@ -8,6 +8,7 @@
 
 #include "base/ini_file2.h"
 #include "base/registry.h"
+#include "base/select_dlg.h"
 #include "datastore/data_fixture.h"
 #include "controls/sty_splitter.h"
 #include "platform/gui/forms.h"
@@ -335,14 +336,14 @@ TEST_F(MonitorBookTest, CustomMonitorsAreStoredAndLoaded) {
 
   // Loading offers the names and opens the chosen page in front.
   std::vector<std::string> listed;
-  CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
-                          int32_t& index) {
+  SelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t, TStringList& list,
+                      int32_t& index) {
     for (int i = 0; i < list.Count(); ++i) listed.push_back(list[i]);
     index = 0;
     return static_cast<int>(mrOk);
   };
   book->LoadCustomMonitor();
-  CommSelectDlgProc = nullptr;
+  SelectDlgProc = nullptr;
   EXPECT_EQ(listed, (std::vector<std::string>{"hall", "Cellar"}));
   ASSERT_EQ(book->GetMonitorCount(), 2);
   EXPECT_EQ(book->GetTabIndex(), 1);
@@ -473,8 +474,8 @@ TEST_F(RegistryImportTest, CustomMonitorsOfTheProfileAreOffered) {
   // An entry without a name keeps its place; one without a stored page loads nothing.
   for (const Case c : {Case{0, 1}, Case{2, 1}, Case{1, 2}}) {
     std::vector<std::string> listed;
-    CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t style,
-                            TStringList& list, int32_t& index) {
+    SelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t style, TStringList& list,
+                        int32_t& index) {
       EXPECT_EQ(style, 1);
       EXPECT_EQ(index, 0);
       for (int i = 0; i < list.Count(); ++i) listed.push_back(list[i]);
@@ -482,7 +483,7 @@ TEST_F(RegistryImportTest, CustomMonitorsOfTheProfileAreOffered) {
       return static_cast<int>(mrOk);
     };
     book->LoadCustomMonitor();
-    CommSelectDlgProc = nullptr;
+    SelectDlgProc = nullptr;
     EXPECT_EQ(listed, (std::vector<std::string>{"Hall", "Unnamed1", ""}));
     ASSERT_EQ(book->GetMonitorCount(), c.pages) << c.choice;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/app_globals.h"
+#include "base/select_dlg.h"
 #include "comm/process_window_service.h"
 #include "datastore/data_fixture.h"
 #include "devices/dev_class_registry.h"
@@ -59,9 +60,9 @@ TEST(ClassRegistryTest, SelectClassAsksOnlyBetweenSeveralCandidates) {
   const TVisObjClass* cls = nullptr;
   int asked = 0;
   std::vector<std::string> offered;
-  auto saved = CommSelectDlgProc;
-  CommSelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t style, TStringList& list,
-                          int32_t& index) {
+  auto saved = SelectDlgProc;
+  SelectDlgProc = [&](const std::string&, const std::string&, const std::string&, uint8_t style, TStringList& list,
+                      int32_t& index) {
     ++asked;
     EXPECT_EQ(style, 2);
     EXPECT_EQ(index, -1);
@@ -79,7 +80,7 @@ TEST(ClassRegistryTest, SelectClassAsksOnlyBetweenSeveralCandidates) {
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(offered, (std::vector<std::string>{"Plot", "Bars"}));
   EXPECT_EQ(cls, &BarClass);
-  CommSelectDlgProc = saved;
+  SelectDlgProc = saved;
 }
 
 TEST(MenuCopyTest, CopiesClampAndEmpty) {
