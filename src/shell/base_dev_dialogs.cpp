@@ -1,8 +1,8 @@
 #include "shell/base_dev_dialogs.h"
 
-#include "base/d23_edit_prot_options.h"
+#include "base/forms/d23_edit_prot_options.h"
 #include "base/msg_handler.h"
-#include "datastore/chan_frame.h"
+#include "datastore/forms/chan_frame.h"
 
 namespace qv {
 

@@ -2,7 +2,7 @@
 // The about box: the program's version, its year line and the distributor's two lines.
 #include <string>
 
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 // wizard with OK, after which the caller reads the choices.
 #include <string>
 
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 #include "datastore/data.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/std_ctrls.h"

@@ -5,7 +5,7 @@
 // work ends the run with Finish. There is at most one, held in ProcessWindow.
 #include <string>
 
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 #include "comm/process_window_service.h"
 #include "platform/gui/std_ctrls.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 #include "base/timer2.h"
 
 namespace qv {

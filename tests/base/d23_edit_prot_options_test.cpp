@@ -1,4 +1,4 @@
-#include "base/d23_edit_prot_options.h"
+#include "base/forms/d23_edit_prot_options.h"
 
 #include <gtest/gtest.h>
 

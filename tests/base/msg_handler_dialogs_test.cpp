@@ -1,4 +1,4 @@
-#include "base/msg_handler_dialogs.h"
+#include "base/forms/msg_handler_dialogs.h"
 
 #include <gtest/gtest.h>
 

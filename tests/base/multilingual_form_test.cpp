@@ -1,10 +1,10 @@
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "base/iv_select_resource_language_dialog.h"
+#include "base/forms/iv_select_resource_language_dialog.h"
 #include "base/locale_helpers.h"
 #include "base/res_string.h"
 #include "base/resource_locale.h"

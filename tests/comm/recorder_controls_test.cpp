@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "comm/comm_gui_install.h"
+#include "comm/forms/comm_gui_install.h"
 #include "comm/dev_handl_coll.h"
-#include "comm/recorder_controls.h"
+#include "comm/forms/recorder_controls.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"

@@ -1,4 +1,4 @@
-#include "devices/device_frame.h"
+#include "devices/forms/device_frame.h"
 
 #include <gtest/gtest.h>
 

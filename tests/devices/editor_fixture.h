@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "device_fixture.h"
-#include "devices/device_editors.h"
+#include "devices/forms/device_editors.h"
 #include "devices/tv10_modul.h"
 #include "platform/gui/forms.h"
 #include "tv10_golden_blocks.h"

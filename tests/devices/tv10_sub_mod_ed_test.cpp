@@ -1,4 +1,4 @@
-#include "devices/tv10_sub_mod_ed.h"
+#include "devices/forms/tv10_sub_mod_ed.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "comm/recorder_controls.h"
+#include "comm/forms/recorder_controls.h"
 
 #include <cmath>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "devices/d38_tv10_edit_sens.h"
+#include "devices/forms/d38_tv10_edit_sens.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "datastore/chan_frame.h"
+#include "datastore/forms/chan_frame.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "devices/tv10_mod_editor.h"
+#include "devices/forms/tv10_mod_editor.h"
 
 #include <algorithm>
 #include <cstdio>

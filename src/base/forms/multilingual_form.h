@@ -4,7 +4,7 @@
 // of text keys (Keys) and the operation a form overrides for texts it builds itself.
 #include <string>
 
-#include "base/text_keys.h"
+#include "base/forms/text_keys.h"
 #include "platform/gui/forms.h"
 
 namespace qv {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/msg_handler.h"
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 
 namespace qv {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 
 namespace qv {
 

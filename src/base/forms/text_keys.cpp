@@ -1,4 +1,4 @@
-#include "base/text_keys.h"
+#include "base/forms/text_keys.h"
 
 #include <vector>
 

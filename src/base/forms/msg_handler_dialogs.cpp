@@ -1,4 +1,4 @@
-#include "base/msg_handler_dialogs.h"
+#include "base/forms/msg_handler_dialogs.h"
 
 #include "base/msg_handler.h"
 #include "platform/gui/forms.h"

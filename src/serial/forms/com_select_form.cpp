@@ -1,4 +1,4 @@
-#include "serial/com_select_form.h"
+#include "serial/forms/com_select_form.h"
 
 #include <charconv>
 #include <string>

@@ -1,4 +1,4 @@
-#include "base/multilingual_form.h"
+#include "base/forms/multilingual_form.h"
 
 namespace qv {
 

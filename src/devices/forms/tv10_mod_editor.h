@@ -8,7 +8,7 @@
 
 #include "controls/sty_panel.h"
 #include "controls/sty_radio_group.h"
-#include "devices/device_frame.h"
+#include "devices/forms/device_frame.h"
 #include "devices/tv10_sub_mod_ed0.h"
 
 namespace qv {

@@ -1,8 +1,8 @@
-#include "base/iv_select_resource_language_dialog.h"
+#include "base/forms/iv_select_resource_language_dialog.h"
 
 #include "base/locale_helpers.h"
 #include "base/resource_locale.h"
-#include "base/text_keys.h"
+#include "base/forms/text_keys.h"
 #include "platform/gui/std_ctrls.h"
 
 namespace qv {

@@ -1,4 +1,4 @@
-#include "comm/phone_book.h"
+#include "comm/forms/phone_book.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "comm/comm_gui_install.h"
+#include "comm/forms/comm_gui_install.h"
 
 #include <memory>
 #include <utility>

@@ -1,9 +1,9 @@
-#include "devices/device_editors.h"
+#include "devices/forms/device_editors.h"
 
-#include "devices/d38_tv10_edit_sens.h"
-#include "devices/device_frame.h"
-#include "devices/tv10_mod_editor.h"
-#include "devices/tv10_sub_mod_ed.h"
+#include "devices/forms/d38_tv10_edit_sens.h"
+#include "devices/forms/device_frame.h"
+#include "devices/forms/tv10_mod_editor.h"
+#include "devices/forms/tv10_sub_mod_ed.h"
 
 namespace qv {
 
