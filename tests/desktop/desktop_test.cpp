@@ -13,6 +13,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/user_input.h"
 #include "platform/os/message_queue.h"
 #include "shell/program_start.h"
 #include "shell/qv_main_fm.h"
@@ -171,6 +172,39 @@ TEST_F(Desktop, TheCommunicationDialogOpensWhollyOnTheScreenCentred) {
   EXPECT_NEAR(frame.Left + frame.Width() / 2, screen.Width() / 2, 4) << Text(frame);
   EXPECT_NEAR(frame.Top + frame.Height() / 2, screen.Height() / 2, 12) << Text(frame);
   EXPECT_TRUE(shown.empty()) << shown.front();
+}
+
+// The user's menus: an item two levels down is chosen with clicks, from the menu bar down, and a
+// disabled one is not.
+TEST_F(Desktop, MenusOpenAndTheirItemsAreChosenWithClicks) {
+  TForm form(nullptr);
+  form.SetBounds(100, 100, 400, 300);
+  auto* menu = new TMainMenu(&form);
+  const auto add = [&](TMenuItem* parent, const std::string& caption) {
+    auto* item = new TMenuItem(&form);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  };
+  TMenuItem* file = add(menu->Items(), "&File");
+  TMenuItem* open = add(file, "&Open");
+  TMenuItem* edit = add(menu->Items(), "&Edit");
+  add(edit, "&Copy");
+  TMenuItem* more = add(edit, "&More");
+  TMenuItem* deep = add(more, "&Deep");
+  TMenuItem* off = add(more, "O&ff");
+  off->SetEnabled(false);
+  std::vector<std::string> clicked;
+  for (TMenuItem* i : {open, deep, off}) i->OnClick = [&, i](TComponent*) { clicked.push_back(i->Caption()); };
+  form.SetMenu(menu);
+  form.Show();
+  // The user clicks once the window manager has framed the window.
+  ASSERT_TRUE(WaitFor([&] { return WindowFrameRect(&form).Height() > form.Height(); }));
+  ASSERT_TRUE(UserChooseMenu(open));
+  ASSERT_TRUE(UserChooseMenu(deep));
+  EXPECT_FALSE(UserChooseMenu(off));
+  ASSERT_TRUE(UserChooseMenu(open));
+  EXPECT_EQ(clicked, (std::vector<std::string>{"&Open", "&Deep", "&Open"}));
 }
 
 }  // namespace

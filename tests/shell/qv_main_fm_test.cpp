@@ -128,6 +128,12 @@ protected:
     w->Show();
     IdleTaskManager->AddTask(this, nullptr, [this](TIdleTaskManager*, TTimer2*, bool&) { DriveDialogs(); });
     Pump(1);
+    // On a real display the user starts once the window manager has maximised the window.
+    if (OnRealDisplay()) {
+      const TRect work = Screen->Monitors(Screen->MonitorFromWindow(w)).WorkareaRect;
+      EXPECT_TRUE(PumpUntil([&] { return WindowFrameRect(w) == work; }, 10))
+          << "the main window is not maximised on the screen";
+    }
     return w;
   }
   void EndProgram() {

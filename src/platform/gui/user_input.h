@@ -14,6 +14,10 @@ namespace qv {
 class TListBox;
 class TMenuItem;
 
+// Whether the windows are on a real display, where a window manager frames and places them after
+// they are shown: a user clicks into a window once it stands where the manager put it.
+bool OnRealDisplay();
+
 // Client point of the control's centre.
 TPoint CentreOf(const TControl* control);
 
