@@ -1,9 +1,14 @@
 // The program on a desktop with a window manager: where its windows land, how they stay where
 // the program puts them, and that the user can reach them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -205,6 +210,44 @@ TEST_F(Desktop, MenusOpenAndTheirItemsAreChosenWithClicks) {
   EXPECT_FALSE(UserChooseMenu(off));
   ASSERT_TRUE(UserChooseMenu(open));
   EXPECT_EQ(clicked, (std::vector<std::string>{"&Open", "&Deep", "&Open"}));
+}
+
+// Runs scenarios of the shell's test binary on this desktop (the display and platform that this
+// process has). Its exit status, and on failure the end of what it printed.
+int RunShellScenarios(const std::string& filter, std::string& output) {
+  const test::TempDir dir;
+  const std::string log = dir.File("shell.log");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) _exit(127);
+    dup2(fd, 1);
+    dup2(fd, 2);
+    const std::string flag = "--gtest_filter=" + filter;
+    execl(QV_SHELL_TESTS, QV_SHELL_TESTS, flag.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  std::ifstream in(log);
+  std::stringstream text;
+  text << in.rdbuf();
+  output = text.str();
+  if (output.size() > 6000) output = output.substr(output.size() - 6000);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The program's main road and a recording started right after the switch to the logger just
+// read, as a user walks them with the mouse and the keys, on a desktop: the pointer's own events
+// from the server reach the windows that the switch rebuilds while its notes are open.
+TEST(DesktopScenarios, TheMainWindowsScenariosRunOnTheDesktop) {
+  for (const char* scenario : {"MainWindow.RecordingStartsRightAfterASwitchToTheLoggerJustRead",
+                               "MainWindow.MainRoadAgainstTheSimulatedLogger"}) {
+    SCOPED_TRACE(scenario);
+    std::string output;
+    EXPECT_EQ(RunShellScenarios(scenario, output), 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test."), std::string::npos) << output;
+  }
 }
 
 }  // namespace
