@@ -80,7 +80,14 @@ protected:
   void closeEvent(QCloseEvent* e) override;
   void changeEvent(QEvent* e) override;
   bool event(QEvent* e) override;
+  // Tab and Shift+Tab in a form walk its controls in their tab order.
+  bool focusNextPrevChild(bool next) override;
 };
+
+// Enter or Escape that the focused control left alone, in its form as a dialog takes them: Enter
+// presses the focused push button, else the form's default button; Escape its cancel button. True
+// when a button was pressed (the key is used up).
+bool PressDialogButton(TWinControl* focused, uint16_t key);
 
 // Lets the focus and key events of a native widget inside `owner`'s control reach that control
 // as they do for the control's own window.
