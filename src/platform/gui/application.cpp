@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
@@ -177,9 +178,35 @@ void InitializeGui(int& argc, char** argv) {
   if (!g_started) StartGui(argc, argv);
 }
 
+namespace {
+// Objects waiting for the nested loops of their release to end, with the depth they were
+// released at.
+std::vector<std::pair<QPointer<QObject>, int>>& WaitingDeletes() {
+  static std::vector<std::pair<QPointer<QObject>, int>> list;
+  return list;
+}
+}  // namespace
+
+void DeleteLaterOutsideLoops(QObject* object) {
+  if (g_nested_loops == 0)
+    object->deleteLater();
+  else
+    WaitingDeletes().emplace_back(object, g_nested_loops);
+}
+
 NestedLoop::NestedLoop() { ++g_nested_loops; }
 NestedLoop::~NestedLoop() {
   --g_nested_loops;
+  // Posted now, from the handler that ran the loop: Qt frees them once that handler returned.
+  auto& deletes = WaitingDeletes();
+  for (auto it = deletes.begin(); it != deletes.end();) {
+    if (it->second <= g_nested_loops) {
+      ++it;
+      continue;
+    }
+    if (it->first) it->first->deleteLater();
+    it = deletes.erase(it);
+  }
   // Those released at this depth or above are posted again; deeper loops still running keep theirs.
   std::vector<TForm*> waiting;
   waiting.swap(WaitingReleases());

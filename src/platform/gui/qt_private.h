@@ -114,6 +114,10 @@ struct NestedLoop {
 };
 // How many nested loops run now; forms whose release waits for them to end.
 int NestedLoopDepth();
+// Frees a Qt object from the loop once the nested loops that run now have ended: a menu rebuilt
+// while its own command runs a modal loop is still in the middle of its click until the command
+// returns, and Qt would free it inside that loop.
+void DeleteLaterOutsideLoops(QObject* object);
 // Set while the application's main loop runs.
 void SetMainLoopRunning(bool running);
 std::vector<TForm*>& WaitingReleases();

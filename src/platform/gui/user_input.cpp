@@ -132,6 +132,11 @@ QMenu* OpenMenu(QWidget* holder, const std::string& caption) {
   return nullptr;
 }
 
+QPointer<QMenu>& ClickedMenu() {
+  static QPointer<QMenu> menu;
+  return menu;
+}
+
 // Closes every menu now open, as the user does with Escape when an entry is not there.
 void CloseMenus() {
   for (int i = 0; i < 16 && QApplication::activePopupWidget(); ++i) QApplication::activePopupWidget()->close();
@@ -273,11 +278,14 @@ bool UserChooseMenu(TMenuItem* item) {
     }
     // The click on the last item runs its command, which may open a modal loop of its own.
     QPointer<QMenu> holder = menu;
+    ClickedMenu() = menu;
     ClickWidgetRect(menu, menu->actionGeometry(a));
     if (level + 1 < path.size()) menu = holder ? OpenMenu(holder, path[level]->Caption()) : nullptr;
   }
   return true;
 }
+
+bool ClickedMenuAlive() { return !ClickedMenu().isNull(); }
 
 bool UserChoosePopupItem(const std::string& caption) {
   EnsureGui();

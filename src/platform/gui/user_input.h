@@ -47,6 +47,10 @@ void UserRetype(TControl* edit, const std::string& text);
 // item. False when an item on the way is not shown or not enabled.
 bool UserChooseMenu(TMenuItem* item);
 
+// Whether the menu whose entry UserChooseMenu clicked last is still there: Qt is inside that
+// menu's click while the entry's command runs, so the menu must outlive the command.
+bool ClickedMenuAlive();
+
 // Clicks the entry with this caption in the pop-up menu now open. False when there is none.
 bool UserChoosePopupItem(const std::string& caption);
 
