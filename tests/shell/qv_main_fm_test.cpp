@@ -132,7 +132,9 @@ protected:
     if (OnRealDisplay()) {
       const TRect work = Screen->Monitors(Screen->MonitorFromWindow(w)).WorkareaRect;
       EXPECT_TRUE(PumpUntil([&] { return WindowFrameRect(w) == work; }, 10))
-          << "the main window is not maximised on the screen";
+          << "the main window is not maximised on the screen: " << WindowFrameRect(w).Left << ","
+          << WindowFrameRect(w).Top << " " << WindowFrameRect(w).Width() << "x" << WindowFrameRect(w).Height()
+          << " state " << static_cast<int>(w->WindowState()) << " on " << work.Width() << "x" << work.Height();
     }
     return w;
   }

@@ -179,34 +179,40 @@ void InitializeGui(int& argc, char** argv) {
 }
 
 namespace {
-// Objects waiting for the nested loops of their release to end, with the depth they were
-// released at.
-std::vector<std::pair<QPointer<QObject>, int>>& WaitingDeletes() {
-  static std::vector<std::pair<QPointer<QObject>, int>> list;
+// Objects waiting until no nested loop and no menu command runs any more.
+std::vector<QPointer<QObject>>& WaitingDeletes() {
+  static std::vector<QPointer<QObject>> list;
   return list;
+}
+int g_menu_commands = 0;
+
+// Posted from the handler that ended the last loop or command: Qt frees them once it returned.
+void PostWaitingDeletes() {
+  if (g_nested_loops > 0 || g_menu_commands > 0) return;
+  std::vector<QPointer<QObject>> list;
+  list.swap(WaitingDeletes());
+  for (const QPointer<QObject>& object : list)
+    if (object) object->deleteLater();
 }
 }  // namespace
 
 void DeleteLaterOutsideLoops(QObject* object) {
-  if (g_nested_loops == 0)
+  if (g_nested_loops == 0 && g_menu_commands == 0)
     object->deleteLater();
   else
-    WaitingDeletes().emplace_back(object, g_nested_loops);
+    WaitingDeletes().emplace_back(object);
+}
+
+MenuCommand::MenuCommand() { ++g_menu_commands; }
+MenuCommand::~MenuCommand() {
+  --g_menu_commands;
+  PostWaitingDeletes();
 }
 
 NestedLoop::NestedLoop() { ++g_nested_loops; }
 NestedLoop::~NestedLoop() {
   --g_nested_loops;
-  // Posted now, from the handler that ran the loop: Qt frees them once that handler returned.
-  auto& deletes = WaitingDeletes();
-  for (auto it = deletes.begin(); it != deletes.end();) {
-    if (it->second <= g_nested_loops) {
-      ++it;
-      continue;
-    }
-    if (it->first) it->first->deleteLater();
-    it = deletes.erase(it);
-  }
+  PostWaitingDeletes();
   // Those released at this depth or above are posted again; deeper loops still running keep theirs.
   std::vector<TForm*> waiting;
   waiting.swap(WaitingReleases());

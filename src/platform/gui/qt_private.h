@@ -114,9 +114,16 @@ struct NestedLoop {
 };
 // How many nested loops run now; forms whose release waits for them to end.
 int NestedLoopDepth();
-// Frees a Qt object from the loop once the nested loops that run now have ended: a menu rebuilt
-// while its own command runs a modal loop is still in the middle of its click until the command
-// returns, and Qt would free it inside that loop.
+// Marks a menu entry's command while it runs: Qt is inside the menu's click until it returns.
+struct MenuCommand {
+  MenuCommand();
+  ~MenuCommand();
+  MenuCommand(const MenuCommand&) = delete;
+  MenuCommand& operator=(const MenuCommand&) = delete;
+};
+// Frees a Qt object from the main loop once no nested loop and no menu command runs: a menu
+// rebuilt while one of its own commands runs (a modal window, a wait for the logger) is still in
+// the middle of its click, and Qt would free it inside a loop that the command runs.
 void DeleteLaterOutsideLoops(QObject* object);
 // Set while the application's main loop runs.
 void SetMainLoopRunning(bool running);
