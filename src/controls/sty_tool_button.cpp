@@ -293,7 +293,10 @@ void TStyToolButton::MouseDown(TMouseButton button, TShiftState shift, int x, in
   } else {
     state_ = TStyToolButtonState::bsMenuShown;
     Repaint();
+    // The menu's loop runs until an entry is chosen, and the entry may free the button.
+    const std::weak_ptr<bool> alive = alive_;
     DropDown();
+    if (alive.expired()) return;
     treat_as_normal_ = false;
     menu_tick_ = tick_();
   }
@@ -332,7 +335,12 @@ void TStyToolButton::MouseUp(TMouseButton button, TShiftState shift, int x, int 
       state_ = down_ ? TStyToolButtonState::bsLatched : TStyToolButtonState::bsUp;
       Repaint();
     }
-    if (click) Click();
+    if (click) {
+      // The click's handler may free the button (a rebuilt toolbar).
+      const std::weak_ptr<bool> alive = alive_;
+      Click();
+      if (alive.expired()) return;
+    }
     SyncHover();
   }
   if (tool_style_ == TStyToolStyle::tsDropDown) DropDownRelease();

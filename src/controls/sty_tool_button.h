@@ -4,6 +4,7 @@
 // from its toolbar unless set on the button itself.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "controls/sty_toolbar.h"
@@ -128,6 +129,8 @@ private:
   bool treat_as_normal_ = true;
   uint32_t menu_tick_ = 0;
   TTickSource tick_ = SystemTickCount;
+  // Goes with the button: a handler that ran from one of its mouse messages tells whether it freed it.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/draw_log.h"
+#include "platform/gui/user_input.h"
 
 namespace qv {
 namespace {
@@ -177,6 +178,58 @@ TEST_F(ToolButtonFixture, ActionCheckedDrivesDown) {
   b->AssignTo(other);
   EXPECT_EQ(other.Checked(), b->Down());
   EXPECT_EQ(other.ImageIndex(), 3);
+}
+
+// A click that frees its button (the program rebuilds the toolbar), from the button itself or from
+// an entry of its drop-down menu: the press and release with the mouse end without touching the
+// freed button, and the toolbar takes the mouse afterwards.
+TEST_F(ToolButtonFixture, AButtonFreedByItsClickEndsTheClickCleanly) {
+  const struct {
+    const char* name;
+    TStyToolStyle style;
+    int group;
+    bool from_menu;
+  } cases[] = {
+      {"plain", TStyToolStyle::tsButton, 0, false},
+      {"grouped", TStyToolStyle::tsButton, 1, false},
+      {"drop-down, its own part", TStyToolStyle::tsDropDown, 0, false},
+      {"drop-down, an entry of its menu", TStyToolStyle::tsDropDown, 0, true},
+  };
+  form.Show();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TPopupMenu menu(nullptr);
+    auto* entry = new TMenuItem(&menu);
+    entry->SetCaption("Rebuild");
+    menu.Items()->Add(entry);
+    TStyToolButton* b = Add();
+    b->SetToolStyle(c.style);
+    b->SetGroupIndex(c.group);
+    b->SetDropDownMenu(&menu);
+    int freed = 0;
+    // The handler may be the button's own: nothing of it is used after the delete.
+    const auto rebuild = [&](TComponent*) {
+      ++freed;
+      delete b;
+    };
+    (c.from_menu ? entry->OnClick : b->OnClick) = rebuild;
+    // The user picks the entry once the menu is open.
+    TTimer picker(nullptr);
+    picker.SetInterval(20);
+    picker.OnTimer = [&](TComponent*) {
+      picker.SetEnabled(false);
+      EXPECT_TRUE(UserChoosePopupItem("Rebuild"));
+    };
+    picker.SetEnabled(c.from_menu);
+    UserClick(b, {c.from_menu ? b->Width() - 4 : 4, b->Height() / 2});
+    EXPECT_EQ(freed, 1);
+    EXPECT_EQ(bar->ControlCount(), 0);
+    int clicks = 0;
+    bar->OnClick = [&](TComponent*) { ++clicks; };
+    UserClick(bar, {bar->Width() - 5, 5});
+    EXPECT_EQ(clicks, 1);
+    bar->OnClick = nullptr;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // The program on a desktop with a window manager: where its windows land, how they stay where
 // the program puts them, and that the user can reach them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +18,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/user_input.h"
 #include "platform/os/message_queue.h"
 #include "shell/program_start.h"
 #include "shell/qv_main_fm.h"
@@ -171,6 +177,73 @@ TEST_F(Desktop, TheCommunicationDialogOpensWhollyOnTheScreenCentred) {
   EXPECT_NEAR(frame.Left + frame.Width() / 2, screen.Width() / 2, 4) << Text(frame);
   EXPECT_NEAR(frame.Top + frame.Height() / 2, screen.Height() / 2, 12) << Text(frame);
   EXPECT_TRUE(shown.empty()) << shown.front();
+}
+
+// The user's menus: an item two levels down is chosen with clicks, from the menu bar down, and a
+// disabled one is not.
+TEST_F(Desktop, MenusOpenAndTheirItemsAreChosenWithClicks) {
+  TForm form(nullptr);
+  form.SetBounds(100, 100, 400, 300);
+  auto* menu = new TMainMenu(&form);
+  const auto add = [&](TMenuItem* parent, const std::string& caption) {
+    auto* item = new TMenuItem(&form);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  };
+  TMenuItem* file = add(menu->Items(), "&File");
+  TMenuItem* open = add(file, "&Open");
+  TMenuItem* edit = add(menu->Items(), "&Edit");
+  add(edit, "&Copy");
+  TMenuItem* more = add(edit, "&More");
+  TMenuItem* deep = add(more, "&Deep");
+  TMenuItem* off = add(more, "O&ff");
+  off->SetEnabled(false);
+  std::vector<std::string> clicked;
+  for (TMenuItem* i : {open, deep, off}) i->OnClick = [&, i](TComponent*) { clicked.push_back(i->Caption()); };
+  form.SetMenu(menu);
+  form.Show();
+  // The user clicks once the window manager has framed the window.
+  ASSERT_TRUE(WaitFor([&] { return WindowFrameRect(&form).Height() > form.Height(); }));
+  ASSERT_TRUE(UserChooseMenu(open));
+  ASSERT_TRUE(UserChooseMenu(deep));
+  EXPECT_FALSE(UserChooseMenu(off));
+  ASSERT_TRUE(UserChooseMenu(open));
+  EXPECT_EQ(clicked, (std::vector<std::string>{"&Open", "&Deep", "&Open"}));
+}
+
+// Runs scenarios of the shell's test binary on this desktop (the display and platform that this
+// process has). Its exit status, and on failure the end of what it printed.
+int RunShellScenarios(const std::string& filter, std::string& output) {
+  const test::TempDir dir;
+  const std::string log = dir.File("shell.log");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) _exit(127);
+    dup2(fd, 1);
+    dup2(fd, 2);
+    const std::string flag = "--gtest_filter=" + filter;
+    execl(QV_SHELL_TESTS, QV_SHELL_TESTS, flag.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  std::ifstream in(log);
+  std::stringstream text;
+  text << in.rdbuf();
+  output = text.str();
+  if (output.size() > 6000) output = output.substr(output.size() - 6000);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A recording started right after the switch to the logger just read, as a user does it with the
+// mouse and the keys on a desktop: the menus that the switch rebuilds while its notes are open,
+// and the pointer's own events from the server on the rebuilt windows.
+TEST(DesktopScenarios, RecordingStartsRightAfterASwitchToTheLoggerJustRead) {
+  std::string output;
+  EXPECT_EQ(RunShellScenarios("MainWindow.RecordingStartsRightAfterASwitchToTheLoggerJustRead", output), 0) << output;
+  EXPECT_NE(output.find("[  PASSED  ] 1 test."), std::string::npos) << output;
 }
 
 }  // namespace

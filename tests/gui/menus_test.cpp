@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/gui/forms.h"
+#include "platform/gui/user_input.h"
+#include "platform/os/message_queue.h"
 
 namespace qv {
 namespace {
@@ -41,6 +43,59 @@ TEST(Menus, ItemsAreFoundByNameAndRadioItemsExcludeEachOther) {
   EXPECT_LT(form.ClientHeight(), before);
   delete a;
   EXPECT_EQ(file->Count(), 2);
+}
+
+// A menu command that runs a modal window, or waits in a loop of its own (for the logger), during
+// which the program changes the menus (a device change rebuilds them): the menu that was clicked
+// lives until the command returns, and the new menus work afterwards.
+TEST(Menus, AMenuRebuiltWhileItsCommandRunsLivesUntilTheCommandReturns) {
+  for (const bool modal : {true, false}) {
+    SCOPED_TRACE(modal ? "modal window" : "wait loop");
+    TForm form(nullptr);
+    form.SetBounds(50, 50, 300, 200);
+    auto* menu = new TMainMenu(&form);
+    const auto add = [&](TMenuItem* parent, const std::string& caption) {
+      auto* item = new TMenuItem(&form);
+      item->SetCaption(caption);
+      parent->Add(item);
+      return item;
+    };
+    TMenuItem* device = add(menu->Items(), "&Device");
+    TMenuItem* read = add(device, "&Read");
+    TMenuItem* other = add(device, "&Other");
+    form.SetMenu(menu);
+    form.Show();
+    int others = 0;
+    other->OnClick = [&](TComponent*) { ++others; };
+    read->OnClick = [&](TComponent*) {
+      TForm note(nullptr);
+      TTimer tick(nullptr);
+      tick.SetInterval(10);
+      int ticks = 0;
+      bool done = false;
+      tick.OnTimer = [&](TComponent*) {
+        // The rebuild, then a few more passes of the loop before it ends.
+        if (++ticks == 1) other->SetCaption("&Other logger");
+        if (ticks == 5) {
+          done = true;
+          if (modal) note.SetModalResult(mrOk);
+        }
+      };
+      if (modal) {
+        note.ShowModal();
+      } else {
+        while (!done) {
+          Application->ProcessMessages();
+          WaitAndProcessMessages(5);
+        }
+      }
+      EXPECT_TRUE(ClickedMenuAlive());
+    };
+    EXPECT_TRUE(UserChooseMenu(read));
+    Application->ProcessMessages();
+    EXPECT_TRUE(UserChooseMenu(other));
+    EXPECT_EQ(others, 1);
+  }
 }
 
 TEST(Menus, PopupGoesThroughTheTestHook) {

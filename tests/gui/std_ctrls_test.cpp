@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <string>
 #include <vector>
@@ -230,6 +231,123 @@ TEST(StdControls, AButtonFreedWhileItsClickShowsAMessageEndsCleanly) {
     UserClick(&form, {20, 80});
     EXPECT_EQ(clicks, 1);
   }
+}
+
+// A dialog worked with the keyboard: three edits, a memo, OK (the default button) and Cancel.
+struct KeyboardDialog {
+  KeyboardDialog() : form(nullptr) {
+    form.SetBounds(100, 100, 300, 200);
+    int top = 10;
+    for (TEdit** e : {&a, &b, &c}) {
+      *e = new TEdit(&form);
+      (*e)->SetParent(&form);
+      (*e)->SetBounds(10, top, 120, 22);
+      top += 30;
+    }
+    memo = new TMemo(&form);
+    memo->SetParent(&form);
+    memo->SetBounds(140, 10, 150, 80);
+    ok = new TButton(&form);
+    cancel = new TButton(&form);
+    for (TButton* button : {ok, cancel}) {
+      button->SetParent(&form);
+      button->SetBounds(button == ok ? 10 : 100, 150, 75, 25);
+      button->SetCaption(button == ok ? "OK" : "Cancel");
+      button->SetModalResult(button == ok ? mrOk : mrCancel);
+    }
+    ok->SetDefault(true);
+    cancel->SetCancel(true);
+  }
+  // Shows the dialog modally; the user's steps run once it is open.
+  int Run(const std::function<void()>& user) {
+    TTimer start(nullptr);
+    start.SetInterval(20);
+    start.OnTimer = [&](TComponent*) {
+      start.SetEnabled(false);
+      user();
+      // A dialog the keys did not close is closed here, so that the test ends.
+      if (form.ModalResult() == mrNone) form.SetModalResult(mrAbort);
+    };
+    return form.ShowModal();
+  }
+  TForm form;
+  TEdit *a, *b, *c;
+  TMemo* memo;
+  TButton *ok, *cancel;
+};
+
+// Enter presses the default button and Escape the cancel button, from an edit; on a focused
+// button Enter presses that one; a memo keeps its Enter. The keys go to the active control, also
+// when the dialog is shown again.
+TEST(StdControls, DialogKeysPressTheDefaultAndTheCancelButton) {
+  // The program's window, whose edit has the keys before and between the dialogs.
+  TForm main(nullptr);
+  main.SetBounds(0, 0, 500, 400);
+  auto* field = new TEdit(&main);
+  field->SetParent(&main);
+  main.Show();
+  UserClick(field);
+  KeyboardDialog d;
+  d.form.SetActiveControl(d.b);
+  EXPECT_EQ(d.Run([] {
+    UserType("x");
+    UserKey(VK_RETURN);
+  }),
+            mrOk);
+  EXPECT_EQ(d.b->Text(), "x");
+  UserClick(field);
+  // Shown again: the keys go to the control that had the focus.
+  EXPECT_EQ(d.Run([] {
+    UserType("y");
+    UserKey(VK_ESCAPE);
+  }),
+            mrCancel);
+  EXPECT_EQ(d.b->Text(), "xy");
+  // Enter on the focused Cancel button presses it, not the default one.
+  EXPECT_EQ(d.Run([&] {
+    d.cancel->SetFocus();
+    UserKey(VK_RETURN);
+  }),
+            mrCancel);
+  // A memo takes Enter as a new line.
+  d.form.SetActiveControl(d.memo);
+  EXPECT_EQ(d.Run([] {
+    UserType("1");
+    UserKey(VK_RETURN);
+    UserType("2");
+  }),
+            mrAbort);
+  EXPECT_EQ(d.memo->ShownText(), "1\n2");
+  // Without a default button, Enter in an edit does nothing.
+  d.ok->SetDefault(false);
+  d.form.SetActiveControl(d.a);
+  EXPECT_EQ(d.Run([] { UserKey(VK_RETURN); }), mrAbort);
+  EXPECT_EQ(field->Text(), "");
+}
+
+// Tab walks the dialog's controls in its tab order, Shift+Tab back, round the end.
+TEST(StdControls, TabWalksTheControlsInTheFormsTabOrder) {
+  KeyboardDialog d;
+  EXPECT_EQ(d.c->TabOrder(), 2);
+  d.c->SetTabOrder(0);
+  EXPECT_EQ(d.c->TabOrder(), 0);
+  EXPECT_EQ(d.a->TabOrder(), 1);
+  EXPECT_EQ(d.b->TabOrder(), 2);
+  d.cancel->SetTabOrder(99);  // past the end: last
+  EXPECT_EQ(d.cancel->TabOrder(), 5);
+  d.form.SetActiveControl(d.a);
+  d.Run([&] {
+    UserKey(VK_TAB);
+    UserType("b");
+    UserKey(VK_TAB, ssShift);
+    UserKey(VK_TAB, ssShift);
+    UserType("c");
+    for (int i = 0; i < 7; ++i) UserKey(VK_TAB);  // round the end: a, b, memo, OK, Cancel, c, a
+    UserType("a");
+  });
+  EXPECT_EQ(d.a->Text(), "a");
+  EXPECT_EQ(d.b->Text(), "b");
+  EXPECT_EQ(d.c->Text(), "c");
 }
 
 TEST(StdControls, LabelSizesItselfToItsCaption) {

@@ -128,6 +128,14 @@ protected:
     w->Show();
     IdleTaskManager->AddTask(this, nullptr, [this](TIdleTaskManager*, TTimer2*, bool&) { DriveDialogs(); });
     Pump(1);
+    // On a real display the user starts once the window manager has maximised the window.
+    if (OnRealDisplay()) {
+      const TRect work = Screen->Monitors(Screen->MonitorFromWindow(w)).WorkareaRect;
+      EXPECT_TRUE(PumpUntil([&] { return WindowFrameRect(w) == work; }, 10))
+          << "the main window is not maximised on the screen: " << WindowFrameRect(w).Left << ","
+          << WindowFrameRect(w).Top << " " << WindowFrameRect(w).Width() << "x" << WindowFrameRect(w).Height()
+          << " state " << static_cast<int>(w->WindowState()) << " on " << work.Width() << "x" << work.Height();
+    }
     return w;
   }
   void EndProgram() {

@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
@@ -191,9 +192,41 @@ void InitializeGui(int& argc, char** argv) {
   if (!g_started) StartGui(argc, argv);
 }
 
+namespace {
+// Objects waiting until no nested loop and no menu command runs any more.
+std::vector<QPointer<QObject>>& WaitingDeletes() {
+  static std::vector<QPointer<QObject>> list;
+  return list;
+}
+int g_menu_commands = 0;
+
+// Posted from the handler that ended the last loop or command: Qt frees them once it returned.
+void PostWaitingDeletes() {
+  if (g_nested_loops > 0 || g_menu_commands > 0) return;
+  std::vector<QPointer<QObject>> list;
+  list.swap(WaitingDeletes());
+  for (const QPointer<QObject>& object : list)
+    if (object) object->deleteLater();
+}
+}  // namespace
+
+void DeleteLaterOutsideLoops(QObject* object) {
+  if (g_nested_loops == 0 && g_menu_commands == 0)
+    object->deleteLater();
+  else
+    WaitingDeletes().emplace_back(object);
+}
+
+MenuCommand::MenuCommand() { ++g_menu_commands; }
+MenuCommand::~MenuCommand() {
+  --g_menu_commands;
+  PostWaitingDeletes();
+}
+
 NestedLoop::NestedLoop() { ++g_nested_loops; }
 NestedLoop::~NestedLoop() {
   --g_nested_loops;
+  PostWaitingDeletes();
   // Those released at this depth or above are posted again; deeper loops still running keep theirs.
   std::vector<TForm*> waiting;
   waiting.swap(WaitingReleases());

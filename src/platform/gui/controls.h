@@ -352,7 +352,12 @@ public:
 
   bool TabStop() const { return tab_stop_; }
   void SetTabStop(bool v) { tab_stop_ = v; }
+  // The place among the windowed children of the parent that Tab walks; -1 without a parent.
   int TabOrder() const;
+  // Moves the control to that place (clamped to the children); the others keep their order.
+  void SetTabOrder(int order);
+  // The windowed children in their tab order.
+  const std::vector<TWinControl*>& TabList() const { return tab_list_; }
   virtual bool CanFocus() const;
   bool Focused() const;
   // Does nothing when the control cannot take the focus.
@@ -408,6 +413,7 @@ private:
   void ApplyBounds();
 
   std::vector<TControl*> controls_;
+  std::vector<TWinControl*> tab_list_;
   std::unique_ptr<TWinControlImpl> win_;
   TRect nc_;  // border widths: Left, Top, Right, Bottom
   TBorderStyle border_style_ = TBorderStyle::bsNone;

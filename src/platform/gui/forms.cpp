@@ -330,9 +330,10 @@ void TForm::SetMenu(TMainMenu* menu) {
 
 void TForm::RebuildMenuBar() {
   auto* bar = static_cast<QMenuBar*>(menu_bar_);
-  // Old menus go with deleteLater: a rebuild may run inside one of their own item's clicks.
+  // Old menus are freed later: a rebuild may run inside one of their own item's clicks, also from
+  // a modal loop that the click opened.
   if (!menu_) {
-    if (bar) bar->deleteLater();
+    if (bar) DeleteLaterOutsideLoops(bar);
     menu_bar_ = nullptr;
   } else {
     if (!bar) {
@@ -341,7 +342,7 @@ void TForm::RebuildMenuBar() {
     }
     const auto old_menus = bar->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     bar->clear();
-    for (QMenu* old : old_menus) old->deleteLater();
+    for (QMenu* old : old_menus) DeleteLaterOutsideLoops(old);
     TMenuItem* items = menu_->Items();
     for (int i = 0; i < items->Count(); ++i) {
       TMenuItem* item = items->Items(i);

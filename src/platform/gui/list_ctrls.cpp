@@ -89,11 +89,10 @@ int NextCharPos(const std::string& text, int pos) {
 
 namespace {
 void CollectTabStops(TWinControl* w, std::vector<TWinControl*>& out) {
-  for (int i = 0; i < w->ControlCount(); ++i)
-    if (auto* c = dynamic_cast<TWinControl*>(w->Controls(i))) {
-      if (c->TabStop() && c->CanFocus()) out.push_back(c);
-      CollectTabStops(c, out);
-    }
+  for (TWinControl* c : w->TabList()) {
+    if (c->TabStop() && c->CanFocus()) out.push_back(c);
+    CollectTabStops(c, out);
+  }
 }
 }  // namespace
 

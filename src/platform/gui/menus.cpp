@@ -199,6 +199,7 @@ void FillColumns(QMenu* menu, TMenuItem* items) {
       QObject::connect(button, &QPushButton::clicked, menu, [item] {
         for (QWidget* w : QApplication::topLevelWidgets())
           if (auto* open = qobject_cast<QMenu*>(w); open && open->isVisible()) open->close();
+        MenuCommand command;
         GuardedCall([item] { item->Click(); });
       });
     }
@@ -233,7 +234,10 @@ void FillQMenu(QMenu* menu, TMenuItem* items) {
     a->setEnabled(item->Enabled());
     a->setCheckable(item->Checked());
     a->setChecked(item->Checked());
-    QObject::connect(a, &QAction::triggered, [item] { GuardedCall([item] { item->Click(); }); });
+    QObject::connect(a, &QAction::triggered, [item] {
+      MenuCommand command;
+      GuardedCall([item] { item->Click(); });
+    });
   }
 }
 }  // namespace

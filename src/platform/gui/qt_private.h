@@ -80,7 +80,14 @@ protected:
   void closeEvent(QCloseEvent* e) override;
   void changeEvent(QEvent* e) override;
   bool event(QEvent* e) override;
+  // Tab and Shift+Tab in a form walk its controls in their tab order.
+  bool focusNextPrevChild(bool next) override;
 };
+
+// Enter or Escape that the focused control left alone, in its form as a dialog takes them: Enter
+// presses the focused push button, else the form's default button; Escape its cancel button. True
+// when a button was pressed (the key is used up).
+bool PressDialogButton(TWinControl* focused, uint16_t key);
 
 // Lets the focus and key events of a native widget inside `owner`'s control reach that control
 // as they do for the control's own window.
@@ -107,6 +114,17 @@ struct NestedLoop {
 };
 // How many nested loops run now; forms whose release waits for them to end.
 int NestedLoopDepth();
+// Marks a menu entry's command while it runs: Qt is inside the menu's click until it returns.
+struct MenuCommand {
+  MenuCommand();
+  ~MenuCommand();
+  MenuCommand(const MenuCommand&) = delete;
+  MenuCommand& operator=(const MenuCommand&) = delete;
+};
+// Frees a Qt object from the main loop once no nested loop and no menu command runs: a menu
+// rebuilt while one of its own commands runs (a modal window, a wait for the logger) is still in
+// the middle of its click, and Qt would free it inside a loop that the command runs.
+void DeleteLaterOutsideLoops(QObject* object);
 // Set while the application's main loop runs.
 void SetMainLoopRunning(bool running);
 std::vector<TForm*>& WaitingReleases();

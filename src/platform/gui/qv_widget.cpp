@@ -6,12 +6,16 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPointer>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QToolTip>
 #include <algorithm>
 
 #include "platform/gui/actions.h"
 #include "platform/gui/controls_private.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/forms.h"
+#include "platform/gui/list_ctrls.h"
 #include "platform/gui/qt_private.h"
 #include "platform/rtl/store_changed.h"
 
@@ -233,6 +237,7 @@ void QvWidget::keyPressEvent(QKeyEvent* e) {
     TShiftState shift = ShiftFromQt(e->modifiers(), Qt::NoButton);
     uint16_t key = VirtualKey(e->key());
     if (key) key = static_cast<uint16_t>(control->Perform(WM_KEYDOWN, key, shift));
+    if (key && shift == 0 && PressDialogButton(control, key)) return;
     QByteArray text = e->text().toLatin1();
     if (key != 0 || VirtualKey(e->key()) == 0)
       for (char ch : text) control->Perform(WM_CHAR, static_cast<unsigned char>(ch), 0);
@@ -274,6 +279,17 @@ bool QvWidget::event(QEvent* e) {
   } else {
     QToolTip::showText(help->globalPos(), QString::fromStdString(text), this);
   }
+  return true;
+}
+
+bool QvWidget::focusNextPrevChild(bool next) {
+  if (!isWindow() || !control) return QWidget::focusNextPrevChild(next);
+  // The control that has the focus: the one whose window or native widget holds it.
+  TWinControl* from = nullptr;
+  for (QWidget* w = QApplication::focusWidget(); w && !from; w = w->parentWidget())
+    if (auto* q = dynamic_cast<QvWidget*>(w)) from = q->control;
+  if (!from || GetParentForm(from) != control) from = control;
+  GuardedCall([&] { SelectNextControl(from, next); });
   return true;
 }
 
@@ -329,8 +345,15 @@ private:
     QByteArray text = e->text().toLatin1();
     QByteArray kept;
     bool stopped = false;
+    const TShiftState shift = ShiftFromQt(e->modifiers(), Qt::NoButton);
     GuardedCall([&] {
-      if (vk && c->Perform(WM_KEYDOWN, vk, ShiftFromQt(e->modifiers(), Qt::NoButton)) == 0) {
+      if (vk && c->Perform(WM_KEYDOWN, vk, shift) == 0) {
+        stopped = true;
+        return;
+      }
+      // A multi-line edit keeps its Enter for a new line.
+      const bool wants_enter = qobject_cast<QPlainTextEdit*>(watched) || qobject_cast<QTextEdit*>(watched);
+      if (vk && shift == 0 && !(vk == VK_RETURN && wants_enter) && PressDialogButton(c, vk)) {
         stopped = true;
         return;
       }

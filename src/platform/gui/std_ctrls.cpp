@@ -159,6 +159,34 @@ void TButton::Click() {
     if (TForm* f = GetParentForm(this)) f->SetModalResult(modal_result_);
   TWinControl::Click();
 }
+namespace {
+TButton* FindDialogButton(TWinControl* parent, bool want_default) {
+  for (TWinControl* c : parent->TabList()) {
+    if (auto* b = dynamic_cast<TButton*>(c); b && (want_default ? b->Default() : b->Cancel()) && b->CanFocus())
+      return b;
+    if (TButton* inner = FindDialogButton(c, want_default)) return inner;
+  }
+  return nullptr;
+}
+}  // namespace
+
+bool PressDialogButton(TWinControl* focused, uint16_t key) {
+  if (key != VK_RETURN && key != VK_ESCAPE) return false;
+  TForm* form = GetParentForm(focused);
+  if (!form || !form->Visible()) return false;
+  TButton* button = nullptr;
+  if (key == VK_RETURN) {
+    button = dynamic_cast<TButton*>(focused);
+    if (!button) button = FindDialogButton(form, true);
+  } else {
+    button = FindDialogButton(form, false);
+  }
+  if (!button || !button->CanFocus()) return false;
+  // Last: the click may free the form.
+  button->Click();
+  return true;
+}
+
 void TButton::SetDefault(bool v) {
   default_ = v;
   Native<QPushButton>(this)->setDefault(v);
@@ -344,6 +372,8 @@ void TComboBox::CMTextChanged(TMessage&) {
 // ---------------------------------------------------------------------------------------------
 TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
   auto* m = new QPlainTextEdit;
+  // Tab moves on to the next control, as in the form's other controls.
+  m->setTabChangesFocus(true);
   SetNative(this, m);
   QObject::connect(m, &QPlainTextEdit::textChanged, [this] { GuardedCall([&] { UserTextChanged(); }); });
   SetTabStop(true);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -68,6 +69,26 @@ QWindow* KeyWindow() {
   return QGuiApplication::focusWindow();
 }
 
+// On a real display the window system's pointer is where the user's events happen: Qt asks the
+// server for it (a menu tells a click from a drag by how far the pointer went since it opened),
+// and it decides which window gets the events that the server sends itself. So the pointer is
+// moved to each event's point first, as a user's hand moves the mouse there.
+void PointTo(QWindow* window, QPoint at) {
+  if (!OnRealDisplay()) return;
+  const QPoint global = window->mapToGlobal(at);
+  if (QCursor::pos(window->screen()) == global) return;
+  QCursor::setPos(window->screen(), global);
+}
+
+void Press(QWindow* window, Qt::MouseButton button, Qt::KeyboardModifiers mods, QPoint at) {
+  PointTo(window, at);
+  QTest::mousePress(window, button, mods, at);
+}
+void Release(QWindow* window, Qt::MouseButton button, Qt::KeyboardModifiers mods, QPoint at) {
+  PointTo(window, at);
+  QTest::mouseRelease(window, button, mods, at);
+}
+
 std::string Plain(const QString& text) {
   QString t = text;
   t.remove(QLatin1Char('&'));
@@ -80,8 +101,9 @@ bool ClickWidgetRect(QWidget* widget, const QRect& r) {
   QWindow* window = top->windowHandle();
   if (!window || !widget->isVisible()) return false;
   const QPoint at = widget->mapTo(top, r.center());
-  QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, at);
-  QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, at);
+  QPointer<QWindow> alive = window;
+  Press(window, Qt::LeftButton, Qt::NoModifier, at);
+  if (alive) Release(window, Qt::LeftButton, Qt::NoModifier, at);
   return true;
 }
 
@@ -110,7 +132,23 @@ QMenu* OpenMenu(QWidget* holder, const std::string& caption) {
   return nullptr;
 }
 
+QPointer<QMenu>& ClickedMenu() {
+  static QPointer<QMenu> menu;
+  return menu;
+}
+
+// Closes every menu now open, as the user does with Escape when an entry is not there.
+void CloseMenus() {
+  for (int i = 0; i < 16 && QApplication::activePopupWidget(); ++i) QApplication::activePopupWidget()->close();
+}
+
 }  // namespace
+
+bool OnRealDisplay() {
+  EnsureGui();
+  return QGuiApplication::platformName() != QLatin1String("offscreen") &&
+         QGuiApplication::platformName() != QLatin1String("minimal");
+}
 
 TPoint CentreOf(const TControl* control) { return {control->Width() / 2, control->Height() / 2}; }
 
@@ -121,15 +159,16 @@ void UserClick(TControl* control, TPoint client, TShiftState shift) {
   QPoint at;
   if (!Locate(control, client, window, at)) return;
   QPointer<QWindow> alive = window;
-  QTest::mousePress(window, Qt::LeftButton, Modifiers(shift), at);
+  Press(window, Qt::LeftButton, Modifiers(shift), at);
   // The press may have closed the window (a modal answer) or opened a loop that ended.
-  if (alive) QTest::mouseRelease(window, Qt::LeftButton, Modifiers(shift), at);
+  if (alive) Release(window, Qt::LeftButton, Modifiers(shift), at);
 }
 
 void UserDoubleClick(TControl* control, TPoint client) {
   QWindow* window = nullptr;
   QPoint at;
   if (!Locate(control, client, window, at)) return;
+  PointTo(window, at);
   QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, at);
 }
 
@@ -138,26 +177,28 @@ void UserRightClick(TControl* control, TPoint client) {
   QPoint at;
   if (!Locate(control, client, window, at)) return;
   QPointer<QWindow> alive = window;
-  QTest::mousePress(window, Qt::RightButton, Qt::NoModifier, at);
-  if (alive) QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, at);
+  Press(window, Qt::RightButton, Qt::NoModifier, at);
+  if (alive) Release(window, Qt::RightButton, Qt::NoModifier, at);
 }
 
 void UserPress(TControl* control, TPoint client) {
   QWindow* window = nullptr;
   QPoint at;
-  if (Locate(control, client, window, at)) QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, at);
+  if (Locate(control, client, window, at)) Press(window, Qt::LeftButton, Qt::NoModifier, at);
 }
 
 void UserMove(TControl* control, TPoint client) {
   QWindow* window = nullptr;
   QPoint at;
-  if (Locate(control, client, window, at)) QTest::mouseMove(window, at);
+  if (!Locate(control, client, window, at)) return;
+  PointTo(window, at);
+  QTest::mouseMove(window, at);
 }
 
 void UserRelease(TControl* control, TPoint client) {
   QWindow* window = nullptr;
   QPoint at;
-  if (Locate(control, client, window, at)) QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, at);
+  if (Locate(control, client, window, at)) Release(window, Qt::LeftButton, Qt::NoModifier, at);
 }
 
 bool UserClickListItem(TListBox* list, int index) {
@@ -226,21 +267,25 @@ bool UserChooseMenu(TMenuItem* item) {
   for (size_t level = 1; level < path.size(); ++level) {
     if (!menu) {
       Fail("menu did not open above " + path[level]->Caption());
+      CloseMenus();
       return false;
     }
     QAction* a = ActionByText(menu->actions(), path[level]->Caption());
     if (!a || !a->isEnabled() || !a->isVisible()) {
       Fail("menu item not shown or not enabled: " + path[level]->Caption());
-      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+      CloseMenus();
       return false;
     }
     // The click on the last item runs its command, which may open a modal loop of its own.
     QPointer<QMenu> holder = menu;
+    ClickedMenu() = menu;
     ClickWidgetRect(menu, menu->actionGeometry(a));
     if (level + 1 < path.size()) menu = holder ? OpenMenu(holder, path[level]->Caption()) : nullptr;
   }
   return true;
 }
+
+bool ClickedMenuAlive() { return !ClickedMenu().isNull(); }
 
 bool UserChoosePopupItem(const std::string& caption) {
   EnsureGui();

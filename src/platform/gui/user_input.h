@@ -14,6 +14,10 @@ namespace qv {
 class TListBox;
 class TMenuItem;
 
+// Whether the windows are on a real display, where a window manager frames and places them after
+// they are shown: a user clicks into a window once it stands where the manager put it.
+bool OnRealDisplay();
+
 // Client point of the control's centre.
 TPoint CentreOf(const TControl* control);
 
@@ -42,6 +46,10 @@ void UserRetype(TControl* edit, const std::string& text);
 // Opens the menus on the way to item with clicks, from the form's menu bar down, and clicks the
 // item. False when an item on the way is not shown or not enabled.
 bool UserChooseMenu(TMenuItem* item);
+
+// Whether the menu whose entry UserChooseMenu clicked last is still there: Qt is inside that
+// menu's click while the entry's command runs, so the menu must outlive the command.
+bool ClickedMenuAlive();
 
 // Clicks the entry with this caption in the pop-up menu now open. False when there is none.
 bool UserChoosePopupItem(const std::string& caption);

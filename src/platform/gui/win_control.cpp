@@ -48,6 +48,7 @@ void TWinControl::InsertControl(TControl* control) {
   controls_.push_back(control);
   control->SetParentInternal(this);
   if (auto* w = dynamic_cast<TWinControl*>(control)) {
+    tab_list_.push_back(w);
     auto& tops = TopLevels();
     tops.erase(std::remove(tops.begin(), tops.end(), w), tops.end());
     w->Impl().widget->setParent(win_->widget);
@@ -69,6 +70,7 @@ void TWinControl::RemoveControl(TControl* control) {
   bool was_visible = control->Visible();
   TRect r = control->BoundsRect();
   controls_.erase(it);
+  tab_list_.erase(std::remove(tab_list_.begin(), tab_list_.end(), control), tab_list_.end());
   control->SetParentInternal(nullptr);
   if (auto* w = dynamic_cast<TWinControl*>(control)) {
     w->Impl().widget->hide();
@@ -235,13 +237,19 @@ void TWinControl::AlignControls(TControl* /*control*/, TRect& rect) {
 
 int TWinControl::TabOrder() const {
   if (!Parent()) return -1;
-  int order = 0;
-  for (int i = 0; i < Parent()->ControlCount(); ++i) {
-    TControl* c = Parent()->Controls(i);
-    if (c == this) return order;
-    if (dynamic_cast<TWinControl*>(c)) ++order;
-  }
-  return -1;
+  const auto& list = Parent()->tab_list_;
+  const auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int order) {
+  if (!Parent()) return;
+  auto& list = Parent()->tab_list_;
+  const auto it = std::find(list.begin(), list.end(), this);
+  if (it == list.end()) return;
+  list.erase(it);
+  order = std::clamp(order, 0, static_cast<int>(list.size()));
+  list.insert(list.begin() + order, this);
 }
 
 bool TWinControl::CanFocus() const {
