@@ -105,6 +105,10 @@ TD51_KiroDocument::TD51_KiroDocument(TComponent* owner)
   };
   CommentPopupMenu->Items()->Add(mPopUpDeleteComment);
   PrintDialog = new TPrintDialog(this);
+  // The page keys work wherever the focus is in the window.
+  auto keys = [this](TComponent*, uint16_t& key, TShiftState shift) { PageKey(key, shift); };
+  PageScroller->OnKeyDown = keys;
+  PagePanel->OnKeyDown = keys;
   LineHeight = TextHeightOf(TDY_PageFont::Normal) + LineGap;
   OnShow = [this](TComponent*) {
     if (UserManager) UserManager->ApplyRights(Valid);
@@ -354,8 +358,20 @@ void TD51_KiroDocument::DeleteComment() {
   Content->Comments.Clear();
   for (int i = 0; i < rest.Count(); ++i) Content->Comments.Add(std::make_unique<TDY_Comment>(*rest.Get(i)));
   SetModified(true);
-  // The panels refer to their comments by index: place them anew.
-  ShowCurrentPage();
+  // The other panels keep referring to their own comments.
+  for (auto it = CommentPanels.begin(); it != CommentPanels.end();) {
+    TDY_CommentPanel* panel = *it;
+    if (panel->Tag == index) {
+      it = CommentPanels.erase(it);
+      delete panel;
+      continue;
+    }
+    if (panel->Tag > index) {
+      --panel->Tag;
+      for (int i = 0; i < panel->ControlCount(); ++i) --panel->Controls(i)->Tag;
+    }
+    ++it;
+  }
 }
 
 void TD51_KiroDocument::CreateCommentPanel(int index, bool editable) {
@@ -397,7 +413,10 @@ void TD51_KiroDocument::CommentMouseDown(TComponent* sender, TMouseButton button
     if (!UserManager || !UserManager->HasRight(urEditDocument)) return;
     ChosenComment = static_cast<int>(panel->Tag);
     const TPoint p = CursorPos();
-    CommentPopupMenu->Popup(p.X, p.Y);
+    // The menu opens once the panel's mouse handling has returned: its item may delete the panel.
+    PostDeferredCall([this, alive = std::weak_ptr<int>(alive_), p] {
+      if (!alive.expired()) CommentPopupMenu->Popup(p.X, p.Y);
+    });
     return;
   }
   if (button != TMouseButton::mbLeft) return;
@@ -505,6 +524,10 @@ void TD51_KiroDocument::ScrollDown() {
 
 void TD51_KiroDocument::KeyDown(uint16_t& key, TShiftState shift) {
   TForm::KeyDown(key, shift);
+  PageKey(key, shift);
+}
+
+void TD51_KiroDocument::PageKey(uint16_t& key, TShiftState) {
   NoteUserActivity();
   switch (key) {
     case VK_PRIOR: PreviousPage(); break;
@@ -549,6 +572,22 @@ void TD51_KiroDocument::ImportData(TDateTime start, TDateTime stop) {
   ImportRows(Content->Channels, std::min(start, stop), std::max(start, stop), Content->Data);
   Content->DocInfo.DataStartDate = Content->Data.FirstTime();
   Content->DocInfo.DataEndDate = Content->Data.LastTime();
+}
+
+void TD51_KiroDocument::AddChapter(const std::string& title, int32_t orientation, bool new_page) {
+  auto chapter = std::make_unique<TDY_Chapter>();
+  chapter->Title = title;
+  chapter->Orientation = orientation;
+  chapter->NewPage = new_page;
+  Content->Chapters.Add(std::move(chapter));
+  AddDocElement(TDY_ElementKind::Chapter, Content->Chapters.Count() - 1);
+}
+
+void TD51_KiroDocument::AddDocElement(TDY_ElementKind kind, int32_t index) {
+  auto element = std::make_unique<TDY_DocElement>();
+  element->Kind = kind;
+  element->Index = index;
+  Content->DocElements.Add(std::move(element));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -664,6 +703,8 @@ void TD51_KiroDocument::PrintPage(const TDY_Page& page, const std::string& print
       copy.SetRowCount(grid->RowCount());
       copy.SetFixedCols(grid->FixedCols());
       copy.SetFixedRows(grid->FixedRows());
+      copy.SetLeftCol(grid->LeftCol());
+      copy.SetTopRow(grid->TopRow());
       copy.SetOptions(grid->Options());
       copy.SetBounds(0, 0, sx(grid->Width()), sx(grid->Height()));
       for (int c = 0; c < grid->ColCount(); ++c) copy.SetColWidths(c, sx(grid->ColWidths(c)));

@@ -102,6 +102,10 @@ public:
   std::function<void(const TDY_ChannelList& channels, TDateTime start, TDateTime stop, TDY_DataList& data)> ImportRows;
   void ImportData(TDateTime start, TDateTime stop);
 
+  // A chapter (orientation 0 portrait, 1 landscape) with its element, and an element.
+  void AddChapter(const std::string& title, int32_t orientation, bool new_page);
+  void AddDocElement(TDY_ElementKind kind, int32_t index);
+
   // Lays the document out as pages and shows the current one.
   void BuildPages();
   void CollectAuditEvents();
@@ -142,6 +146,7 @@ private:
   int NewTableHeader(const TDY_Table& table);
   void PlaceComments();
   void ShowCurrentPage();
+  void PageKey(uint16_t& key, TShiftState shift);
   void CreateCommentPanel(int index, bool editable);
   bool CommentsEditable() const;
   void ShowPageNumber();
@@ -166,6 +171,8 @@ private:
   // Comment dragging.
   int drag_x_ = 0, drag_y_ = 0;
   bool moving_ = false, resizing_ = false;
+  // Deferred work checks that the window still lives.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace qv

@@ -79,6 +79,9 @@ void TDY_PagePanel::ShowPage(const TDY_Page* page) {
         grid->SetRowCount(g.RowCount);
         grid->SetFixedCols(0);
         grid->SetFixedRows(g.FixedRows);
+        // Nothing scrolls: the first column and row after the fixed ones show.
+        grid->SetLeftCol(0);
+        grid->SetTopRow(g.FixedRows);
         grid->SetDefaultCellAlignment(g.DefaultAlignment);
         if (g.TableAlignment)
           grid->OnGetCellAlignment = [](TComponent*, int col, int row, TGridDrawState, TAlignment& a) {
