@@ -238,7 +238,8 @@ void DrawChart(const TChartSpec& chart, TCanvas& c, const TRect& rect, int ppi) 
   c.Pen().Style = TPenStyle::psSolid;
   c.Pen().Color = clBlack;
   c.Pen().Width = 1;
-  c.FrameRect(plot);
+  c.Brush().Style = TBrushStyle::bsClear;
+  c.Rectangle(plot);
 
   // Series, clipped to the plot.
   c.SaveState();

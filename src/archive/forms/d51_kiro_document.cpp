@@ -1,6 +1,7 @@
 #include "archive/forms/d51_kiro_document.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "archive/archive_globals.h"
 #include "archive/dy_document_file.h"
@@ -675,7 +676,8 @@ void TD51_KiroDocument::PrintPage(const TDY_Page& page, const std::string& print
   TCanvas& canvas = printer.Canvas();
   const double scale = std::min(static_cast<double>(printer.PageWidth()) / page.Width,
                                 static_cast<double>(printer.PageHeight()) / page.Height);
-  const int ppi = printer.PixelsPerInch();
+  // Text takes the same share of the page as on the screen: the fonts are sized by the page scale.
+  const int ppi = std::max(1, static_cast<int>(std::lround(kScreenPixelsPerInch * scale)));
   // The page's own controls, built on a hidden panel and drawn one by one at the printer's size.
   TDY_PagePanel panel(nullptr);
   panel.ShowPage(&page);

@@ -152,6 +152,7 @@ private:
   void ShowPageNumber();
   int TextWidthOf(TDY_PageFont font, const std::string& text) const;
   int TextHeightOf(TDY_PageFont font) const;
+  int DateColumnWidth() const;
 
   void CommentMouseDown(TComponent* sender, TMouseButton button, TShiftState shift, int x, int y);
   void CommentMouseMove(TComponent* sender, TShiftState shift, int x, int y);

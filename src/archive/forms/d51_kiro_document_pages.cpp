@@ -55,6 +55,13 @@ int TD51_KiroDocument::TextHeightOf(TDY_PageFont font) const {
   return r.Height();
 }
 
+int TD51_KiroDocument::DateColumnWidth() const {
+  // 125 pixels held a time stamp in the font the layout was made for; a wider font gets the room
+  // that a time stamp needs, so no date is cut.
+  const TDateTime widest = EncodeDate(2000, 12, 28) + (23 * 3600 + 58 * 60 + 58) / 86400.0;
+  return std::max(125, TextWidthOf(TDY_PageFont::Normal, DateTimeText(widest)) + 8);
+}
+
 TDY_PageLabel& TD51_KiroDocument::AddLabel(TDY_Page* page, TDY_PageFont font, const std::string& text, int alignment,
                                            TDY_PageBox& box) {
   TDY_PageLabel label;
@@ -450,11 +457,12 @@ int TD51_KiroDocument::NewTableHeader(const TDY_Table& table) {
     if (Content->Channels.Find(tc.Device->LoggerID, tc.ChannelID))
       g.Cell(k + 1, 0) = std::to_string(tc.Device->LoggerID) + ":" + std::to_string(tc.ChannelID);
   }
-  g.ColWidths[0] = 125;
+  const int d = DateColumnWidth();
+  g.ColWidths[0] = d;
   g.DefaultAlignment = TAlignment::taCenter;
   g.TableAlignment = true;
-  const int w = static_cast<int>((box_.Right - box_.Left - 125) / n) - 2;
-  int sum = 125;
+  const int w = static_cast<int>((box_.Right - box_.Left - d) / n) - 2;
+  int sum = d;
   for (int k = 0; k < n; ++k) {
     g.ColWidths[static_cast<size_t>(k + 1)] = w;
     sum += w;
