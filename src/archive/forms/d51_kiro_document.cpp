@@ -175,8 +175,10 @@ bool TD51_KiroDocument::ReadDocument(const std::string& file_name) {
     if (last != index || Trim(lines[static_cast<size_t>(last)]) != DocumentRootCloseLine)
       throw Exception("document end");
     if (is_signed) {
+      // The signature covers the digests: it is checked once they match (the content is hashed
+      // once).
       valid = signature->VerifyDigests(content_lines);
-      signature_valid = signature->VerifySignature(content_lines);
+      signature_valid = valid && signature->VerifySignedInfo();
     } else if (signature->Unsigned) {
       valid = signature->VerifyDigests(content_lines);
     } else {
