@@ -2,6 +2,7 @@
 // folder given with --out, in English, with sample contents.
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
 #include "archive/forms/d66_sig_reason.h"
+#include "archive/forms/select_channels_dialog.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
 #include "base/info_data.h"
@@ -18,6 +20,8 @@
 #include "comm/phone_book.h"
 #include "datastore/chan_frame.h"
 #include "datastore/channel.h"
+#include "datastore/channels.h"
+#include "datastore/kw_data.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/printers.h"
@@ -25,6 +29,7 @@
 #include "shell/d42_export.h"
 #include "shell/exp_format_frm.h"
 #include "shell/process_window.h"
+#include "visual/d41_setup_gl_chans.h"
 
 namespace {
 
@@ -206,6 +211,25 @@ int main(int argc, char** argv) {
   // The archive's choice of the reason for signing a document.
   qv::TD66_SigReason sig_reason(nullptr);
   ok &= Shot(sig_reason, out + "/sig_reason.png");
+  // The archive's choice of a document type's channels, with two chosen (no device tree here:
+  // the lists of sources and of their channels stay empty).
+  {
+    const std::string dir = (std::filesystem::temp_directory_path() / "qv_gallery_chans/").string();
+    std::filesystem::create_directories(dir);
+    auto chans = qv::TChannels::CreateDefault();
+    chans->Add(qv::TChannel::CreateWith(chans->NewKey(), 0, 1, 1, 8, 2, 40, -20, "°C", "T", "Temperature"));
+    chans->Add(qv::TChannel::CreateWith(chans->NewKey(), 0, 0, 1, 80, 20, 100, 0, "%rH", "H", "Humidity"));
+    qv::TDtRecord rec(2);
+    qv::TKwData data(dir, chans.get(), &rec);
+    data.SetName("Cold store");
+    data.SetSName("Cold");
+    qv::TChanSelList chosen{{&data, chans->GetValueChannel(0)}, {&data, chans->GetValueChannel(1)}};
+    qv::TD41_SetupGlChans choice(nullptr);
+    qv::SetUpSelectChannelsDialog(choice);
+    choice.SetSelectList(&chosen);
+    ok &= Shot(choice, out + "/archive_select_channels.png");
+    std::filesystem::remove_all(dir);
+  }
 
   // A document window with its pages (the first, the diagram page and a table page), and the
   // whole document printed to a PDF file.
