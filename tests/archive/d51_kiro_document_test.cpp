@@ -3,19 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
 
 #include "archive/archive_start.h"
 #include "archive/dy_crypt.h"
+#include "archive/dy_data_import.h"
 #include "archive/dy_document_file.h"
 #include "archive/dy_user_manager.h"
 #include "archive/forms/aligned_string_grid.h"
 #include "archive/forms/d66_sig_reason.h"
 #include "archive_test_support.h"
+#include "base/app_globals.h"
+#include "base/dt_stamp.h"
 #include "base/res_string.h"
 #include "crypto/external_tool.h"
+#include "datastore/channel.h"
+#include "datastore/channels.h"
+#include "datastore/kw_data.h"
+#include "devices/db_shell.h"
+#include "devices/device.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/printers.h"
@@ -23,7 +32,9 @@
 #include "platform/gui/std_ctrls.h"
 #include "platform/gui/user_input.h"
 #include "platform/rtl/file_io.h"
+#include "shell/d32_insert_dt_range.h"
 #include "support/file_size_limit.h"
+#include "support/temp_dir.h"
 
 namespace qv {
 namespace {
@@ -681,6 +692,150 @@ TEST_F(DocumentWindow, ClosingAChangedDocumentAsksAndARefusedSaveKeepsItOpen) {
     delete w;
   }
   SetMessageDlgAnswerer(nullptr);
+}
+
+// A device tree of one logger (7, "Cellar": Temperature and Humidity) with records on 2 and 3
+// March 2009, and a document type of both channels with every section.
+class NewDocumentTest : public DocumentWindow {
+protected:
+  NewDocumentTest() : old_exe_(ExePath), old_ini_(IniFileName) {
+    ExePath = home.Path();
+    IniFileName = home.File("quarvel.INI");
+    shell = std::make_unique<TDbShell>();
+    DbShell = shell.get();
+    auto channels = TChannels::CreateDefault();
+    channels->Add(TChannel::CreateWith(channels->NewKey(), 0, 2, 1, 30, 0, 50, -10, "C", "T", "Temperature"));
+    channels->Add(TChannel::CreateWith(channels->NewKey(), 0, 2, 1, 80, 20, 100, 0, "%rH", "H", "Humidity"));
+    auto node = TDevice::Create(shell->Root(), std::move(channels));
+    node->SetId(1);
+    node->SetLoggerId(7);
+    node->SetName("Cellar");
+    EXPECT_TRUE(node->SetUpDevice());
+    device = node.release();
+    auto* data = static_cast<TKwData*>(device->Data());
+    data->OpenDT(At(1, 0), At(20, 0), NoDtStamp, NoDtStamp);
+    {
+      TDataLock lock(*data);
+      for (int i = 0; i < 6; ++i) {
+        TDtRecord r(2);
+        r.Date = At(2, 0).Date + (i >= 3 ? 1 : 0);
+        r.Time = (i % 3) * 3600;
+        r.SetValues(0, 4 + i);
+        r.SetValues(1, i == 2 ? -1.501e38 : 50 + i);
+        EXPECT_EQ(data->InsertRecord(r), drDone);
+      }
+    }
+    EXPECT_EQ(data->Flush(), drDone);
+    data->FreeBuffer();
+
+    TDY_DocTypeInfo type;
+    type.Name = "Weekly";
+    type.FileName = "Weekly.dyt";
+    type.Title = "Cellar week";
+    type.ShowDocInfo = type.ShowSigInfo = type.ShowDeviceInfo = type.ShowAuditLog = true;
+    type.ShowDiagrams = type.ShowTables = type.TablesLandScape = true;
+    TDY_DataImport importer;
+    for (int k = 0; k < 2; ++k) {
+      ChannelCell cell{device->Data(), device->Channels()->GetValueChannel(k)};
+      auto channel = std::make_unique<TDY_Channel>();
+      channel->ChannelID = importer.ChannelPosition(cell);
+      importer.CopyChannel(&cell, channel.get());
+      type.Channels.Add(std::move(channel));
+    }
+    auto table = std::make_unique<TDY_Table>();
+    table->Name = "Values";
+    CopyChannelList(type.Channels, table->Channels);
+    type.Tables.Add(std::move(table));
+    auto diagram = std::make_unique<TDY_Diagram>();
+    diagram->Name = "Climate";
+    CopyChannelList(type.Channels, diagram->Channels);
+    type.Diagrams.Add(std::move(diagram));
+    type.Save(ArchiveDataPath + "Weekly.dyt");
+    SetMessageDlgAnswerer([this](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+      asked.push_back(msg);
+      return mrNo;
+    });
+  }
+  ~NewDocumentTest() override {
+    SetMessageDlgAnswerer(nullptr);
+    DbShell = nullptr;
+    shell.reset();
+    ExePath = old_exe_;
+    IniFileName = old_ini_;
+  }
+  static TDtStamp At(int day, int hour) { return TDtStamp{DateToDayNo(day, 3, 2009), hour * 3600}; }
+
+  // Creates the document, entering the range in the range dialog and confirming it.
+  bool Create(TD51_KiroDocument& w, TDateTime start, TDateTime stop) {
+    bool entered = false;
+    Application->OnIdle = [&](TComponent*, bool& done) {
+      done = true;
+      if (entered || !D32_InsertDtRange || !D32_InsertDtRange->Modal()) return;
+      entered = true;
+      D32_InsertDtRange->SetStartDt(start);
+      D32_InsertDtRange->SetStopDt(stop);
+      UserClick(D32_InsertDtRange->OKBtn);
+      done = false;
+    };
+    const bool made = w.NewDocument("Weekly.dyt", "cellar.xml");
+    Application->OnIdle = nullptr;
+    EXPECT_TRUE(entered);
+    return made;
+  }
+
+  test::TempDir home;
+  std::string old_exe_, old_ini_;
+  std::unique_ptr<TDbShell> shell;
+  TDevice* device = nullptr;
+  std::vector<std::string> asked;
+};
+
+// A new document takes the type's channels, sections, diagram and table and the range's rows
+// from the logger, is recorded and saved, and opens as written; the type remembers the data's end.
+TEST_F(NewDocumentTest, ANewDocumentOfATypeIsBuiltFromTheLoggersDataAndSaved) {
+  const size_t events = TrailEvents().size();
+  TD51_KiroDocument w(nullptr);
+  ASSERT_TRUE(Create(w, DtStampToDateTime(At(2, 1)), DtStampToDateTime(At(10, 0))));
+  EXPECT_TRUE(asked.empty()) << asked[0];
+  EXPECT_FALSE(w.Modified);
+  EXPECT_EQ(w.Text(), "cellar");
+  EXPECT_EQ(Kinds(TrailEvents(), events), (std::vector<int>{23, 25}));
+  TD51_KiroDocument opened(nullptr);
+  ASSERT_TRUE(opened.LoadDocument(folder.File("cellar.xml")));
+  EXPECT_TRUE(opened.Valid);
+  const TDY_DocContent& doc = *opened.Content;
+  EXPECT_EQ(doc.DocInfo.Title, "Cellar week");
+  EXPECT_EQ(doc.DocInfo.TypeName, "Weekly");
+  EXPECT_EQ(doc.DocInfo.CreateUser, "anna");
+  EXPECT_EQ(doc.Chapters.Count(), 6);
+  EXPECT_EQ(doc.Chapters.Get(5)->Orientation, 1);
+  EXPECT_EQ(doc.Tables.Count(), 1);
+  EXPECT_EQ(doc.Diagrams.Count(), 1);
+  // From 2 March 01:00: the 01:00 and 02:00 records of the 2nd and all of the 3rd, the missing
+  // humidity left out.
+  std::multiset<std::tuple<int, int, double>> rows;
+  for (int i = 0; i < doc.Data.Count(); ++i)
+    rows.emplace(doc.Data.Get(i)->Channel,
+                 static_cast<int>(std::lround((doc.Data.Get(i)->Time - DtStampToDateTime(At(2, 0))) * 24)),
+                 doc.Data.Get(i)->Value);
+  const std::multiset<std::tuple<int, int, double>> expected = {
+      {1, 1, 5}, {1, 2, 6}, {1, 24, 7}, {1, 25, 8}, {1, 26, 9}, {2, 1, 51}, {2, 24, 53}, {2, 25, 54}, {2, 26, 55}};
+  EXPECT_EQ(rows, expected);
+  EXPECT_DOUBLE_EQ(doc.DocInfo.DataEndDate, DtStampToDateTime(At(3, 2)));
+  TDY_DocTypeInfo type;
+  ASSERT_TRUE(type.Load(ArchiveDataPath + "Weekly.dyt"));
+  EXPECT_DOUBLE_EQ(type.LastData, doc.DocInfo.DataEndDate);
+}
+
+// A range without data is reported and makes no document.
+TEST_F(NewDocumentTest, ARangeWithoutDataIsReportedAndWritesNothing) {
+  const size_t events = TrailEvents().size();
+  TD51_KiroDocument w(nullptr);
+  EXPECT_FALSE(Create(w, DtStampToDateTime(At(12, 0)), DtStampToDateTime(At(14, 0))));
+  ASSERT_EQ(boxes.Texts.size(), 1u);
+  EXPECT_EQ(boxes.Texts[0], LoadResString("DY_NoDataInRange"));
+  EXPECT_FALSE(std::filesystem::exists(folder.File("cellar.xml")));
+  EXPECT_EQ(Kinds(TrailEvents(), events), std::vector<int>{});
 }
 
 }  // namespace
