@@ -599,6 +599,68 @@ TEST_F(DocumentWindow, PrintsEveryPageToAPdfWithRealText) {
   EXPECT_GT(width(w.PageCount()), 800) << sizes;
 }
 
+// The printer makes no copies: the print job prints them, page by page or, collated, the whole
+// range once per copy. A range of one page is offered from page 1 the next time.
+TEST_F(DocumentWindow, CopiesArePrintedByTheJobAndTheRangeIsOfferedAgain) {
+  if (!test::HaveTool("pdftotext") || !test::HaveTool("pdfinfo")) GTEST_SKIP() << "poppler-utils missing";
+  TD51_KiroDocument w(nullptr);
+  FillDocument(w, 120);
+  w.BuildPages();
+  const int n = w.PageCount();
+  const std::string pdf = folder.File("copies.pdf");
+  Printer().SetOutputFile(pdf);
+  Printer().SetPixelsPerInch(100);
+  // The page numbers printed on each page of the file, in order.
+  auto printed = [&] {
+    std::vector<std::string> numbers;
+    for (int page = 1;; ++page) {
+      std::string text;
+      try {
+        text = test::RunTool("pdftotext -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" + pdf +
+                             "' - 2>/dev/null");
+      } catch (const std::exception&) {
+        break;
+      }
+      const size_t slash = text.find("/" + std::to_string(n));
+      if (slash == std::string::npos) break;
+      numbers.push_back(
+          text.substr(text.find_last_of(" \n", slash - 1) + 1, slash - text.find_last_of(" \n", slash - 1) - 1));
+    }
+    return numbers;
+  };
+  struct Case {
+    int from, to;
+    bool collate;
+    std::vector<std::string> pages;
+  };
+  std::vector<std::pair<int, int>> offered;
+  for (const Case& c : {Case{2, 3, false, {"2", "2", "3", "3"}}, Case{2, 3, true, {"2", "3", "2", "3"}},
+                        Case{3, 3, false, {"3", "3"}}}) {
+    SetCommonDialogUser([&](TCommonDialog& d, TCommonDialogWindow&) {
+      auto& dialog = static_cast<TPrintDialog&>(d);
+      offered.emplace_back(dialog.FromPage, dialog.ToPage);
+      dialog.FromPage = c.from;
+      dialog.ToPage = c.to;
+      dialog.Copies = 2;
+      dialog.PrintRange = TPrintRange::prPageNums;
+      return true;
+    });
+    w.PrintCollate = c.collate;
+    w.PrintDoc();
+    EXPECT_EQ(printed(), c.pages) << c.from << "-" << c.to << (c.collate ? " collated" : "");
+  }
+  SetCommonDialogUser([&](TCommonDialog& d, TCommonDialogWindow&) {
+    auto& dialog = static_cast<TPrintDialog&>(d);
+    offered.emplace_back(dialog.FromPage, dialog.ToPage);
+    return false;
+  });
+  w.PrintDoc();
+  SetCommonDialogUser(nullptr);
+  Printer().SetOutputFile("");
+  Printer().SetPixelsPerInch(300);
+  EXPECT_EQ(offered, (std::vector<std::pair<int, int>>{{1, n}, {2, 3}, {2, 3}, {1, 3}}));
+}
+
 // Page keys turn the pages and the page number follows; the last and first page keys go to the
 // ends.
 TEST_F(DocumentWindow, PageKeysTurnThePages) {
@@ -622,6 +684,14 @@ TEST_F(DocumentWindow, PageKeysTurnThePages) {
   }
   w.GotoPageNumber(n + 1);
   EXPECT_EQ(w.CurrentPageNumber(), 1);
+  // Down scrolls the page and, at its bottom, goes on at the top of the next one; Up goes back
+  // to the previous page's bottom.
+  for (int i = 0; i < 100 && w.CurrentPageNumber() == 1; ++i) UserKey(VK_DOWN);
+  EXPECT_EQ(w.CurrentPageNumber(), 2);
+  EXPECT_EQ(w.PageScroller->VertPosition(), 0);
+  UserKey(VK_UP);
+  EXPECT_EQ(w.CurrentPageNumber(), 1);
+  EXPECT_GT(w.PageScroller->VertPosition(), 0);
 }
 
 // A comment is moved and resized with the mouse, never below a size that can be grabbed, and
@@ -669,6 +739,20 @@ TEST_F(DocumentWindow, CommentsAreMovedResizedAndDeletedWithTheMouse) {
   EXPECT_EQ(w.Content->Comments.Count(), 0);
   EXPECT_TRUE(w.CommentPanels.empty());
   EXPECT_EQ(Kinds(TrailEvents(), events), (std::vector<int>{41, 42}));
+  // A user without the right to edit documents gets read-only comments that no mouse moves.
+  w.AddComment();
+  manager.SetCurrentUser("rita");
+  w.BuildPages();
+  ASSERT_EQ(w.CommentPanels.size(), 1u);
+  panel = w.CommentPanels[0];
+  auto* memo = dynamic_cast<TMemo*>(panel->Controls(0));
+  ASSERT_NE(memo, nullptr);
+  EXPECT_TRUE(memo->ReadOnly());
+  UserPress(panel, {1, 50});
+  UserMove(panel, {31, 70});
+  UserRelease(panel, {31, 70});
+  EXPECT_EQ(panel->Left(), 150);
+  EXPECT_EQ(w.Content->Comments.Get(0)->PosX, 150);
 }
 
 // Closing a changed document asks to save; a refused save keeps the window open.
