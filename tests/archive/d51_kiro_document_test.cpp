@@ -415,6 +415,29 @@ TEST_F(DocumentWindow, DocumentChangedOutsideOpensForViewingOnly) {
   }
 }
 
+// An event of the very millisecond of a save (its time stored to 15 digits reads back a hair
+// later) is taken into the document by that save, which leaves the document unmodified.
+TEST_F(DocumentWindow, EventsOfTheSavesMillisecondGoIntoThatSave) {
+  TFixedClock clock(46367.57132666666);  // stored as 46367.5713266667
+  SetDefaultWallClock(&clock);
+  TDY_AuditManager fixed_trail(clock);
+  AuditTrail = &fixed_trail;
+  InstallAuditService(&fixed_trail);
+  manager.SetCurrentUser("anna");
+  const std::string file = SavedDocument();
+  TD51_KiroDocument w(nullptr);
+  ASSERT_TRUE(w.LoadDocument(file));
+  w.AddComment();
+  w.SaveDocument();
+  EXPECT_FALSE(w.Modified);
+  int comments = 0;
+  for (int i = 0; i < w.Content->AuditLog.Count(); ++i) comments += w.Content->AuditLog.Get(i).Kind == K::Comment;
+  EXPECT_EQ(comments, 1);
+  InstallAuditService(&trail);
+  AuditTrail = &trail;
+  SetDefaultWallClock(nullptr);
+}
+
 // Saving under another name: a changed document writes the new file and keeps editing its own,
 // still unsaved; an unchanged one is copied as it is.
 TEST_F(DocumentWindow, SaveAsWritesTheNewFileAndKeepsTheOld) {
@@ -692,6 +715,11 @@ TEST_F(DocumentWindow, PageKeysTurnThePages) {
   UserKey(VK_UP);
   EXPECT_EQ(w.CurrentPageNumber(), 1);
   EXPECT_GT(w.PageScroller->VertPosition(), 0);
+  // The wheel over the page (beside its grids) does the same.
+  for (int i = 0; i < 100 && w.CurrentPageNumber() == 1; ++i) UserWheel(w.PagePanel, {760, 500}, -1);
+  EXPECT_EQ(w.CurrentPageNumber(), 2);
+  UserWheel(w.PagePanel, {760, 500}, 1);
+  EXPECT_EQ(w.CurrentPageNumber(), 1);
 }
 
 // A comment is moved and resized with the mouse, never below a size that can be grabbed, and

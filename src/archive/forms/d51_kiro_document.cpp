@@ -113,6 +113,13 @@ TD51_KiroDocument::TD51_KiroDocument(TComponent* owner)
   auto keys = [this](TComponent*, uint16_t& key, TShiftState shift) { PageKey(key, shift); };
   PageScroller->OnKeyDown = keys;
   PagePanel->OnKeyDown = keys;
+  PagePanel->OnWheel = [this](int delta) {
+    NoteUserActivity();
+    if (delta > 0)
+      ScrollUp();
+    else if (delta < 0)
+      ScrollDown();
+  };
   LineHeight = TextHeightOf(TDY_PageFont::Normal) + LineGap;
   OnShow = [this](TComponent*) {
     if (UserManager) UserManager->ApplyRights(Valid);
