@@ -405,6 +405,30 @@ void TMemo::UserTextChanged() {
   }
   if (OnChange) OnChange(this);
 }
+std::string TMemo::LinesText() const {
+  std::string text;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (i) text += "\r\n";
+    text += lines_[i];
+  }
+  return text;
+}
+void TMemo::SetLinesText(const std::string& text) {
+  lines_.clear();
+  size_t start = 0;
+  if (!text.empty())
+    for (;;) {
+      const size_t lf = text.find_first_of("\r\n", start);
+      lines_.push_back(text.substr(start, lf == std::string::npos ? std::string::npos : lf - start));
+      if (lf == std::string::npos) break;
+      start = lf + (text[lf] == '\r' && lf + 1 < text.size() && text[lf + 1] == '\n' ? 2 : 1);
+      if (start == text.size()) {
+        lines_.emplace_back();
+        break;
+      }
+    }
+  ShowLines(false);
+}
 std::string TMemo::ShownText() const { return Native<QPlainTextEdit>(this)->toPlainText().toStdString(); }
 void TMemo::AddLine(const std::string& line) {
   lines_.push_back(line);

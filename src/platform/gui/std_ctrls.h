@@ -214,6 +214,9 @@ public:
   void SetScrollBars(bool horizontal, bool vertical);
   // The text the native box shows, lines joined by line feeds.
   std::string ShownText() const;
+  // The lines joined with CR LF, and the lines of such a text (CR LF, CR or LF).
+  std::string LinesText() const;
+  void SetLinesText(const std::string& text);
   // The user changed the text; Lines follows it.
   TNotifyEvent OnChange;
 
