@@ -10,7 +10,10 @@ namespace {
 [[noreturn]] void InvalidEvent(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid event"); }
 }  // namespace
 
-WakeUpProt::WakeUpProt() { Answer = AddIn(std::make_unique<TNackInTelgr>()); }
+WakeUpProt::WakeUpProt() {
+  Answer = AddIn(std::make_unique<TNackInTelgr>());
+  Answer->TakesSpaceRefusal = true;
+}
 
 void WakeUpProt::InitProtocol() {
   TTelgrProtocol::InitProtocol();
