@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QThreadPool>
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
@@ -116,6 +117,11 @@ void EnsureGui() {
 }
 
 void InitializeGui() { EnsureGui(); }
+
+void EndGuiWorkers() {
+  if (!g_started) return;
+  if (QThreadPool* pool = QThreadPool::globalInstance()) pool->waitForDone();
+}
 
 void PostDeferredCall(std::function<void()> fn) {
   EnsureGui();
