@@ -10,6 +10,9 @@ namespace {
 [[noreturn]] void InvalidEvent(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid event"); }
 }  // namespace
 
+NoAnswerTimeOuts::NoAnswerTimeOuts() { SetTimerScale(kTimerScale / 4); }
+NoAnswerTimeOuts::~NoAnswerTimeOuts() { SetTimerScale(kTimerScale); }
+
 WakeUpProt::WakeUpProt() {
   Answer = AddIn(std::make_unique<TNackInTelgr>());
   Answer->TakesSpaceRefusal = true;
