@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <tuple>
+#include <string>
 
 #include "base/resource_locale.h"
 #include "platform/gui/forms.h"
@@ -13,15 +13,34 @@
 
 namespace {
 
-bool SameFormats(const qv::TFormatSettings& a, const qv::TFormatSettings& b) {
-  const auto fields = [](const qv::TFormatSettings& f) {
-    return std::tie(f.DecimalSeparator, f.ThousandSeparator, f.DateSeparator, f.TimeSeparator, f.ShortDateFormat,
-                    f.LongDateFormat, f.ShortTimeFormat, f.LongTimeFormat, f.TimeAMString, f.TimePMString,
-                    f.CurrencyString, f.CurrencyFormat, f.NegCurrFormat, f.CurrencyDecimals,
-                    f.TwoDigitYearCenturyWindow, f.ShortMonthNames, f.LongMonthNames, f.ShortDayNames, f.LongDayNames,
-                    f.ListSeparator, f.UsEnglish);
+// The names of the fields that differ; "" when none does.
+std::string ChangedFormats(const qv::TFormatSettings& a, const qv::TFormatSettings& b) {
+  std::string out;
+  const auto field = [&out](const char* name, const auto& x, const auto& y) {
+    if (!(x == y)) out += std::string(out.empty() ? "" : ", ") + name;
   };
-  return fields(a) == fields(b);
+  field("DecimalSeparator", a.DecimalSeparator, b.DecimalSeparator);
+  field("ThousandSeparator", a.ThousandSeparator, b.ThousandSeparator);
+  field("DateSeparator", a.DateSeparator, b.DateSeparator);
+  field("TimeSeparator", a.TimeSeparator, b.TimeSeparator);
+  field("ShortDateFormat", a.ShortDateFormat, b.ShortDateFormat);
+  field("LongDateFormat", a.LongDateFormat, b.LongDateFormat);
+  field("ShortTimeFormat", a.ShortTimeFormat, b.ShortTimeFormat);
+  field("LongTimeFormat", a.LongTimeFormat, b.LongTimeFormat);
+  field("TimeAMString", a.TimeAMString, b.TimeAMString);
+  field("TimePMString", a.TimePMString, b.TimePMString);
+  field("CurrencyString", a.CurrencyString, b.CurrencyString);
+  field("CurrencyFormat", a.CurrencyFormat, b.CurrencyFormat);
+  field("NegCurrFormat", a.NegCurrFormat, b.NegCurrFormat);
+  field("CurrencyDecimals", a.CurrencyDecimals, b.CurrencyDecimals);
+  field("TwoDigitYearCenturyWindow", a.TwoDigitYearCenturyWindow, b.TwoDigitYearCenturyWindow);
+  field("ShortMonthNames", a.ShortMonthNames, b.ShortMonthNames);
+  field("LongMonthNames", a.LongMonthNames, b.LongMonthNames);
+  field("ShortDayNames", a.ShortDayNames, b.ShortDayNames);
+  field("LongDayNames", a.LongDayNames, b.LongDayNames);
+  field("ListSeparator", a.ListSeparator, b.ListSeparator);
+  field("UsEnglish", a.UsEnglish, b.UsEnglish);
+  return out;
 }
 
 class GlobalStateGuard : public ::testing::EmptyTestEventListener {
@@ -36,8 +55,8 @@ public:
                     << locale_ << ").";
       qv::SetResourceLocale(locale_, false);
     }
-    if (!SameFormats(qv::FormatSettings, formats_)) {
-      ADD_FAILURE() << "The test left the number and date formats (FormatSettings) changed.";
+    if (const std::string changed = ChangedFormats(qv::FormatSettings, formats_); !changed.empty()) {
+      ADD_FAILURE() << "The test left the number and date formats changed: " << changed << ".";
       qv::ReplaceFormatSettings(formats_);
     }
   }
@@ -51,11 +70,9 @@ private:
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::TestEventListeners& listeners = ::testing::UnitTest::GetInstance()->listeners();
-  // Before the printer, so that a failure it adds is printed with its test.
-  ::testing::TestEventListener* printer = listeners.Release(listeners.default_result_printer());
-  listeners.Append(new GlobalStateGuard);
-  if (printer) listeners.Append(printer);
+  // After the printer: the ends of tests reach the listeners in reverse order, so a failure the
+  // guard adds is printed with its test.
+  ::testing::UnitTest::GetInstance()->listeners().Append(new GlobalStateGuard);
   const int result = RUN_ALL_TESTS();
   qv::EndGuiWorkers();
   return result;
