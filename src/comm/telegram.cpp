@@ -361,9 +361,13 @@ void TInTelegram::SetTimeOut(int32_t seconds) {
 void TInTelegram::PacketReceived(const uint8_t* data, int32_t size) {
   // A frame delivered after StopListen belongs to no request any more.
   if (!listening_) return;
-  listening_ = false;
   const int32_t n = std::clamp<int32_t>(size, 0, GetSize());
   if (n > 0) std::memcpy(data_.data(), data, static_cast<size_t>(n));
+  if (n == GetSize() && PassOver()) {
+    packet_->SetEnabled(true);
+    return;
+  }
+  listening_ = false;
   bool valid = CheckData();
   // A short frame, or one that does not begin with this type's start string, is not this answer.
   if (valid) {
@@ -393,6 +397,11 @@ void TInTelegram::PacketTimedOut() {
 std::string TAckNackInTelgr::GetCommand() const {
   if (!DataValid()) throw Exception(ClassName() + ".GetCommand: do not read while data invalid");
   return command_;
+}
+
+bool TAckNackInTelgr::PassOver() const {
+  return !TakesSpaceRefusal && data_[0] == '#' && data_[1] == ' ' &&
+         TelegramCheckSum(data_.data(), GetSize()) == GetWord(&data_[static_cast<size_t>(GetSize() - 2)]);
 }
 
 bool TAckNackInTelgr::CheckData() {

@@ -330,6 +330,9 @@ public:
 protected:
   // Parses the payload into the fields; false when it cannot.
   virtual bool CheckData() { return true; }
+  // A whole frame of this type that answers no request of this listener: passed over, and the
+  // listening goes on.
+  virtual bool PassOver() const { return false; }
   virtual void ClearData() {}
   // Forgets the answer and stops listening.
   void DropAnswer();
@@ -350,9 +353,15 @@ public:
   // are not valid.
   std::string GetCommand() const;
 
+  // The logger refuses each space it hears while awake ("#", the space, one more byte). That is the answer
+  // the wake-up listens for (true); any other listener passes over it (false): it answers a space
+  // sent before the logger had woken, and may come after the wake-up has ended.
+  bool TakesSpaceRefusal = false;
+
 protected:
   explicit TAckNackInTelgr(std::string start) : TInTelegram(5, std::move(start)) {}
   bool CheckData() override;
+  bool PassOver() const override;
   void ClearData() override { command_.clear(); }
 
 private:

@@ -45,6 +45,7 @@ int32_t Tv10ConfigBlockLen(uint8_t dev_kind) {
 
 TTv10WakeUpProt::TTv10WakeUpProt() {
   Answer = AddIn(std::make_unique<TNackInTelgr>());
+  Answer->TakesSpaceRefusal = true;
   // The refusal of a space is the answer looked for; any other frame counts as no answer.
   Answer->OnValid = [this](TTelegram* s) { TelgrValid(s); };
 }

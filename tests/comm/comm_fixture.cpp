@@ -10,7 +10,13 @@ namespace {
 [[noreturn]] void InvalidEvent(const TComProtocol& p) { throw Exception(p.ClassName() + ".ProtProc: invalid event"); }
 }  // namespace
 
-WakeUpProt::WakeUpProt() { Answer = AddIn(std::make_unique<TNackInTelgr>()); }
+NoAnswerTimeOuts::NoAnswerTimeOuts() { SetTimerScale(kTimerScale / 4); }
+NoAnswerTimeOuts::~NoAnswerTimeOuts() { SetTimerScale(kTimerScale); }
+
+WakeUpProt::WakeUpProt() {
+  Answer = AddIn(std::make_unique<TNackInTelgr>());
+  Answer->TakesSpaceRefusal = true;
+}
 
 void WakeUpProt::InitProtocol() {
   TTelgrProtocol::InitProtocol();

@@ -33,6 +33,16 @@ namespace qv::test {
 constexpr double kTimerScale = 0.5;
 constexpr int ScaledMs(int ms) { return static_cast<int>(ms * kTimerScale); }
 
+// While one lives, the program's time-outs and pauses run at a quarter of kTimerScale: for a
+// logger that never answers, where no wait races an answer.
+class NoAnswerTimeOuts {
+public:
+  NoAnswerTimeOuts();
+  ~NoAnswerTimeOuts();
+  NoAnswerTimeOuts(const NoAnswerTimeOuts&) = delete;
+  NoAnswerTimeOuts& operator=(const NoAnswerTimeOuts&) = delete;
+};
+
 // A home folder of its own with the program's INI file, set as the application globals.
 class Home {
 public:

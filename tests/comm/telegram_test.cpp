@@ -258,6 +258,21 @@ TEST(Telegram, AnswersAreParsedAndCheckedByTheirSum) {
   EXPECT_FALSE(nack.t.DataValid());
   EXPECT_EQ(ErrorOf([&] { nack.t.GetCommand(); }), "TNackInTelgr.GetCommand: do not read while data invalid");
 
+  // The refusal of a space answers the wake-up only; a request's listener passes over it and
+  // takes the answer after it.
+  Answer<TNackInTelgr> request;
+  request.Receive(Frame("#", {' ', ' '}));
+  EXPECT_EQ(request.valid + request.invalid, 0);
+  EXPECT_TRUE(request.t.Listening());
+  request.Receive(Frame("#", Bytes("&T")));
+  EXPECT_EQ(request.valid, 1);
+  EXPECT_EQ(request.t.GetCommand(), "&T");
+  Answer<TNackInTelgr> wake_up;
+  wake_up.t.TakesSpaceRefusal = true;
+  wake_up.Receive(Frame("#", {' ', ' '}));
+  EXPECT_EQ(wake_up.valid, 1);
+  EXPECT_EQ(wake_up.t.GetCommand(), "  ");
+
   struct Kind {
     uint8_t code, kind;
   } kinds[] = {{5, 5}, {40, 6}, {50, 7}, {6, 0}};

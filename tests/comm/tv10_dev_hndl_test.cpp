@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -163,7 +164,10 @@ class Tv10HandlerFaults : public ::testing::TestWithParam<std::tuple<HandlerFaul
 TEST_P(Tv10HandlerFaults, LeaveTheTreeAndTheStoredConfigurationAlone) {
   const HandlerFault& c = std::get<0>(GetParam());
   const int kind = std::get<1>(GetParam());
-  HandlerLine h(Logger(kind, 0x2345, c.set));
+  const sim::SimConfig logger = Logger(kind, 0x2345, c.set);
+  std::optional<test::NoAnswerTimeOuts> quick;
+  if (logger.faults.silent) quick.emplace();
+  HandlerLine h(logger);
   const std::string stored = "stored image";
   const std::string file = h.AddModule(kind, 0x2345, stored)->Dir() + "EEPar.cfg";
   EXPECT_FALSE(h.handler->ReadCfgAnonym(true, true));
@@ -359,6 +363,10 @@ TEST_P(Tv10HandlerOnlineFaults, EndInTheirMessageAndStoreNothing) {
   TTv10Modul* m = h.Module(0);
   h.line.Handler().messages.clear();
   h.line.Logger().SetFaults(c.set);
+  sim::Faults faults;
+  c.set(faults);
+  std::optional<test::NoAnswerTimeOuts> quick;
+  if (faults.silent) quick.emplace();
   EXPECT_EQ(h.handler->ReadOnline(m, true), c.ok) << h.FirstWarning();
   if (!c.ok) {
     EXPECT_EQ(h.FirstWarning().substr(0, std::string(c.text).size()), c.text) << h.FirstWarning();

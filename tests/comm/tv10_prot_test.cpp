@@ -111,6 +111,29 @@ TEST_P(Tv10Kinds, SetsTheClock) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Tv10Kinds, ::testing::Values(5, 6, 7));
 
+// A logger slow to answer gets more spaces before its first answer ends the wake-up; it answers
+// those too, while the request that follows is on its way. Such a late refusal of a space is no
+// refusal of the request.
+TEST(Tv10WakeUp, LateAnswersToEarlierSpacesRefuseNoRequest) {
+  LoggerLine line(Logger(5, [](sim::Faults& f) { f.late_ms = test::ScaledMs(1200); }));
+  {
+    TTv10SyncClProt p;
+    p.Port = &line.Port();
+    ASSERT_TRUE(p.Execute()) << LastWarning(line);
+  }
+  {
+    TTv10ScanProt p;
+    p.Port = &line.Port();
+    ASSERT_TRUE(p.Execute()) << LastWarning(line);
+    EXPECT_EQ(p.Kennung, 0x2345);
+  }
+  const std::vector<std::string> requests = line.Logger().Requests();
+  const auto clock = std::find(requests.begin(), requests.end(), "&T");
+  ASSERT_NE(clock, requests.end());
+  EXPECT_GE(std::count(requests.begin(), clock, " "), 2) << "one space woke the logger at once";
+  EXPECT_TRUE(line.Handler().dialogs.empty());
+}
+
 struct ReadFault {
   const char* name;
   std::function<void(sim::Faults&)> set;

@@ -18,6 +18,7 @@
 #include "devices/device.h"
 #include "devices/tv10_modul.h"
 #include "platform/gui/forms.h"
+#include "platform/rtl/format_settings.h"
 #include "shell/appl_module.h"
 #include "shell/qv_main_fm.h"
 #include "shell/std_dialog_form.h"
@@ -30,6 +31,7 @@ class ProgramStart : public ::testing::Test {
 protected:
   void SetUp() override {
     InitializeGui();
+    formats_ = FormatSettings;
     const std::string res = std::string(QV_SOURCE_DIR) + "/res/";
     resources.Write("quarvel.ENU", test::TempDir().Read("x"));  // the folder exists
     std::filesystem::copy_file(res + "quarvel.ENU", resources.File("quarvel.ENU"),
@@ -43,11 +45,14 @@ protected:
     SetMessageDlgAnswerer(nullptr);
     SetResourceLocale(0, false);
     ResetResourceLanguageSetup();
+    // The program takes the formats of its language at the start.
+    ReplaceFormatSettings(formats_);
   }
   std::vector<std::string> Args() const { return {"--home", home.Path()}; }
   test::TempDir resources;  // the shipped files: English only
   test::TempDir home;
   std::vector<std::string> shown;
+  TFormatSettings formats_;
 };
 
 TEST_F(ProgramStart, FreshHomeOpensTheMainWindowAndEndsInOrder) {

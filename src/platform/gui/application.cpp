@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
@@ -131,6 +132,11 @@ void EnsureGui() {
 }
 
 void InitializeGui() { EnsureGui(); }
+
+void EndGuiWorkers() {
+  if (!g_started) return;
+  if (QThreadPool* pool = QThreadPool::globalInstance()) pool->waitForDone();
+}
 
 void PostDeferredCall(std::function<void()> fn) {
   EnsureGui();

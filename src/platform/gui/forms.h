@@ -171,6 +171,9 @@ void SetTerminationSignalHandler(std::function<void(int signal)> handler);
 void InitializeGui(int& argc, char** argv);
 // Starts the GUI with default arguments unless it runs already (tests and tools).
 void InitializeGui();
+// Waits for the toolkit's worker threads (image scaling and conversion) and ends them, so that
+// none is left running while the process exits.
+void EndGuiWorkers();
 
 struct TMonitor {
   TRect BoundsRect;
