@@ -350,3 +350,29 @@ TEST(StySpinButtons, DirectionDropsCustomGlyphsAndLayoutSplitsTheHeight) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+// A key the edit's native box leaves unused reaches the control once: one Up is one step.
+TEST(StySpinEdit, ARealKeyStepsOnce) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 80);
+  auto* s = new TStySpinEdit(&form);
+  s->SetParent(&form);
+  s->SetBounds(10, 10, 80, 21);
+  s->SetMax(100);
+  s->SetValue(5);
+  form.Show();
+  UserClick(s);
+  Application->ProcessMessages();
+  int downs = 0;
+  s->OnKeyDown = [&](TComponent*, uint16_t&, TShiftState) { ++downs; };
+  UserKey(VK_UP);
+  EXPECT_EQ(s->Value(), 6);
+  UserKey(VK_DOWN);
+  UserKey(VK_DOWN);
+  EXPECT_EQ(s->Value(), 4);
+  EXPECT_EQ(downs, 3);
+}
+}  // namespace
+}  // namespace qv

@@ -61,6 +61,13 @@ class QvWidget : public QWidget {
 public:
   explicit QvWidget(TWinControl* control);
   TWinControl* control;
+  // The key press the control's native widget passed to the control already; when that widget
+  // does not use it, Qt hands the same event on to this window, which must not pass it twice.
+  struct TSeenKey {
+    const QKeyEvent* event = nullptr;
+    quint64 timestamp = 0;
+    int key = 0;
+  } native_key;
 
 protected:
   void paintEvent(QPaintEvent* e) override;

@@ -232,6 +232,9 @@ void QvWidget::leaveEvent(QEvent*) {
   });
 }
 void QvWidget::keyPressEvent(QKeyEvent* e) {
+  const TSeenKey seen = native_key;
+  native_key = TSeenKey();
+  if (seen.event == e && seen.timestamp == e->timestamp() && seen.key == e->key()) return;
   GuardedCall([&] {
     if (!control) return;
     TShiftState shift = ShiftFromQt(e->modifiers(), Qt::NoButton);
@@ -361,11 +364,17 @@ private:
         if (auto r = c->Perform(WM_CHAR, static_cast<unsigned char>(ch), 0)) kept.push_back(static_cast<char>(r));
     });
     if (stopped) return true;
-    if (kept == text) return false;
+    if (kept == text) {
+      // The widget gets the key as it is; should it leave it unused, it comes on to the owner.
+      if (owner_) owner_->native_key = QvWidget::TSeenKey{e, e->timestamp(), e->key()};
+      return false;
+    }
     if (!kept.isEmpty()) {
       QKeyEvent changed(e->type(), e->key(), e->modifiers(), QString::fromLatin1(kept), e->isAutoRepeat(), e->count());
       resending_ = true;
+      if (owner_) owner_->native_key = QvWidget::TSeenKey{&changed, changed.timestamp(), changed.key()};
       QCoreApplication::sendEvent(watched, &changed);
+      if (owner_) owner_->native_key = QvWidget::TSeenKey();
       resending_ = false;
     }
     return true;
