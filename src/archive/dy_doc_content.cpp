@@ -499,6 +499,9 @@ bool ReadDataXml(TDY_DataList& data, const TXmlLineViews& lines, int& index) {
     return false;
   }
   TDY_Data row;
+  // At most one row per remaining line: room for them all at once.
+  data.Reserve(static_cast<size_t>(data.Count()) +
+               (lines.size() > static_cast<size_t>(index) ? lines.size() - index : 0));
   while (XmlReadDataRow(r.Line(), index, row.Time, row.Logger, row.Channel, row.Value)) data.Add(row);
   // Only the closing line may end the rows: a damaged row would otherwise silently drop every
   // row after it from a document that could then be saved over the original.

@@ -331,7 +331,10 @@ bool TDY_Signature::VerifyDigests(const TXmlLineViews& content_lines) {
 }
 
 bool TDY_Signature::VerifySignature(const TXmlLineViews& content_lines) {
-  if (!VerifyDigests(content_lines)) return false;
+  return VerifyDigests(content_lines) && VerifySignedInfo();
+}
+
+bool TDY_Signature::VerifySignedInfo() {
   try {
     // A signature with no entry names nobody who signed it.
     if (SigInfos.Count() == 0) throw Exception("The signature names no signer");

@@ -88,7 +88,11 @@ public:
   // failure.
   bool Sign(const TXmlLines& content_lines, const TDY_SignerKeys& keys);
   bool VerifyDigests(const TXmlLineViews& content_lines);
+  // VerifyDigests, then VerifySignedInfo.
   bool VerifySignature(const TXmlLineViews& content_lines);
+  // The signature value over the block that holds the digests, by the signer's stored key; for
+  // a caller that has checked the digests already.
+  bool VerifySignedInfo();
 
   std::string ContentDigest, SigInfoDigest;
   TXmlLines SignedInfoLines, SigInfoLines;

@@ -5,7 +5,8 @@
 
 namespace qv {
 
-using TColor = uint32_t;  // 0x00BBGGRR
+// The GUI layer's colour type, so the model and the forms share it.
+using TColor = int32_t;  // 0x00BBGGRR
 
 class TUsedColors {
 public:

@@ -1,11 +1,13 @@
 // Writes a PNG of each dialog of the base services, the device model and the archive into the
 // folder given with --out, in English, with sample contents.
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
 #include "archive/forms/d60_show_log.h"
@@ -25,7 +27,9 @@
 #include "datastore/channel.h"
 #include "datastore/channels.h"
 #include "datastore/kw_data.h"
+#include "platform/gui/common_dialogs.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/printers.h"
 #include "shell/d22_about_box.h"
 #include "shell/d42_export.h"
 #include "shell/exp_format_frm.h"
@@ -41,6 +45,89 @@ bool Shot(qv::TForm& form, const std::string& file) {
   std::cout << (ok ? "wrote " : "failed ") << file << "\n";
   form.Hide();
   return ok;
+}
+
+// A week's document of a cold store: two channels of one logger, every section, a diagram, a
+// table of 15-minute values with one value on its alarm limit, and a comment on the diagram.
+void FillSampleDocument(qv::TD51_KiroDocument& w) {
+  qv::TDY_DocInfo& info = w.Content->DocInfo;
+  info.Title = "Cold store 3 - weekly record";
+  info.Name = "ColdStore3_2026-49";
+  info.FileName = "ColdStore3_2026-49.xml";
+  info.TypeName = "Weekly cold store";
+  info.CreateUser = info.User = "ann";
+  info.CreationDate = qv::EncodeDate(2026, 12, 7) + 0.35;
+  info.LastModified = qv::EncodeDate(2026, 12, 7) + 0.36;
+  info.Width = 21000;
+  info.Height = 29700;
+  info.TopMargin = info.BottomMargin = 1500;
+  info.LeftMargin = info.RightMargin = 2000;
+  const char* names[2] = {"Temperature", "Humidity"};
+  const char* units[2] = {"°C", "%rH"};
+  for (int k = 0; k < 2; ++k) {
+    auto c = std::make_unique<qv::TDY_Channel>();
+    c->Device->LoggerID = 4711;
+    c->Device->DeviceName = "Cold store 3";
+    c->Device->DeviceSName = "CS3";
+    c->ChannelID = k + 1;
+    c->ChannelName = names[k];
+    c->ChannelSName = k == 0 ? "T" : "rH";
+    c->Unit = units[k];
+    c->Decimals = 1;
+    c->AlarmMin = k == 0 ? 2 : 30;
+    c->AlarmMax = k == 0 ? 8 : 80;
+    c->ChannelMin = k == 0 ? -40 : 0;
+    c->ChannelMax = 100;
+    c->Color = k == 0 ? 0x0000C0 : 0xC00000;
+    c->PointerStyle = 8;
+    w.Content->Channels.Add(std::move(c));
+  }
+  const std::pair<const char*, qv::TDY_ElementKind> sections[] = {
+      {"KD_Title_DocInfo", qv::TDY_ElementKind::DocInfo},
+      {"KD_Title_SigInfo", qv::TDY_ElementKind::SigInfo},
+      {"KD_Title_DeviceInfo", qv::TDY_ElementKind::DeviceInfo},
+      {"KD_Title_AuditLog", qv::TDY_ElementKind::AuditLog}};
+  for (const auto& [title, kind] : sections) {
+    w.AddChapter(qv::LoadResString(title), 0, false);
+    w.AddDocElement(kind, 0);
+  }
+  w.AddChapter(qv::LoadResString("KD_Title_Diagrams"), 0, true);
+  w.AddDocElement(qv::TDY_ElementKind::Diagram, 0);
+  w.AddChapter(qv::LoadResString("KD_Title_Tables"), 1, true);
+  w.AddDocElement(qv::TDY_ElementKind::Table, 0);
+  auto diagram = std::make_unique<qv::TDY_Diagram>();
+  diagram->Name = "Cold store 3";
+  qv::CopyChannelList(w.Content->Channels, diagram->Channels);
+  w.Content->Diagrams.Add(std::move(diagram));
+  auto table = std::make_unique<qv::TDY_Table>();
+  table->Name = "Values";
+  qv::CopyChannelList(w.Content->Channels, table->Channels);
+  w.Content->Tables.Add(std::move(table));
+  const qv::TDateTime start = qv::EncodeDate(2026, 11, 30);
+  for (int i = 0; i < 7 * 96; ++i) {
+    const double t = start + i / 96.0;
+    const double day = i / 96.0;
+    w.Content->Data.Add({4711, 1, t, i == 300 ? 8.0 : 4.5 + 1.5 * std::sin(day * 6.283) + (i % 7) * 0.1});
+    w.Content->Data.Add({4711, 2, t, 55 + 10 * std::cos(day * 3.1) + (i % 5)});
+  }
+  info.DataStartDate = w.Content->Data.FirstTime();
+  info.DataEndDate = w.Content->Data.LastTime();
+  const std::pair<qv::TDY_AuditEventKind, const char*> events[] = {
+      {qv::TDY_AuditEventKind::DeviceData, "4711"},
+      {qv::TDY_AuditEventKind::DeviceAlarm, "4711"},
+      {qv::TDY_AuditEventKind::DocumentCreated, "ColdStore3_2026-49.xml"},
+      {qv::TDY_AuditEventKind::DocumentSaved, "ColdStore3_2026-49.xml"}};
+  double when = qv::EncodeDate(2026, 12, 7) + 0.30;
+  for (const auto& [kind, subject] : events)
+    w.Content->AuditLog.Add(qv::TDY_AuditEvent(kind, when += 0.01, subject, "", 1, "ann"));
+  auto comment = std::make_unique<qv::TDY_Comment>();
+  comment->Text = "Door left open on Wednesday\r\nafternoon; goods checked.";
+  comment->Page = 2;
+  comment->PosX = 420;
+  comment->PosY = 600;
+  comment->Width = 250;
+  comment->Height = 70;
+  w.Content->Comments.Add(std::move(comment));
 }
 
 }  // namespace
@@ -180,5 +267,22 @@ int main(int argc, char** argv) {
   qv::TIvSelectResourceLanguageDialog language(nullptr);
   language.FillList();
   ok &= Shot(language, out + "/select_language.png");
+
+  // A document window with its pages (the first, the diagram page and a table page), and the
+  // whole document printed to a PDF file.
+  qv::TD51_KiroDocument document(nullptr);
+  FillSampleDocument(document);
+  document.SetText(document.Content->DocInfo.Name);
+  document.SetBounds(0, 0, 840, 1160);
+  document.BuildPages();
+  for (int page : {0, 2, 3}) {
+    document.GotoPage(page);
+    ok &= Shot(document, out + "/document_page" + std::to_string(page + 1) + ".png");
+  }
+  qv::Printer().SetOutputFile(out + "/document.pdf");
+  qv::SetCommonDialogUser([](qv::TCommonDialog&, qv::TCommonDialogWindow&) { return true; });
+  document.PrintDoc();
+  qv::SetCommonDialogUser(nullptr);
+  std::cout << "wrote " << out << "/document.pdf\n";
   return ok ? 0 : 1;
 }

@@ -167,6 +167,9 @@ void TPrinter::NewPage() {
     ++page_number_;
     return;
   }
+  // The next page takes the orientation set since the last one.
+  impl_->printer->setPageOrientation(orientation_ == TPrinterOrientation::poLandscape ? QPageLayout::Landscape
+                                                                                      : QPageLayout::Portrait);
   impl_->printer->newPage();
   ++page_number_;
 }

@@ -345,6 +345,22 @@ void TComboBox::CMTextChanged(TMessage&) {
 TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
   auto* m = new QPlainTextEdit;
   SetNative(this, m);
+  QObject::connect(m, &QPlainTextEdit::textChanged, [this, m] {
+    GuardedCall([&] {
+      if (showing_) return;
+      // The user's edit: the lines follow the box.
+      lines_.clear();
+      const std::string text = m->toPlainText().toStdString();
+      size_t start = 0;
+      for (;;) {
+        const size_t lf = text.find('\n', start);
+        lines_.push_back(text.substr(start, lf == std::string::npos ? std::string::npos : lf - start));
+        if (lf == std::string::npos) break;
+        start = lf + 1;
+      }
+      if (OnChange) OnChange(this);
+    });
+  });
   SetTabStop(true);
   SetBounds(0, 0, 185, 89);
   SetColor(clWindow);
@@ -356,9 +372,35 @@ void TMemo::ShowLines(bool to_end) {
     text += lines_[i];
   }
   auto* m = Native<QPlainTextEdit>(this);
+  showing_ = true;
   m->setPlainText(Q(text));
+  showing_ = false;
   m->moveCursor(to_end ? QTextCursor::End : QTextCursor::Start);
   m->ensureCursorVisible();
+}
+std::string TMemo::LinesText() const {
+  std::string text;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (i) text += "\r\n";
+    text += lines_[i];
+  }
+  return text;
+}
+void TMemo::SetLinesText(const std::string& text) {
+  lines_.clear();
+  size_t start = 0;
+  if (!text.empty())
+    for (;;) {
+      const size_t lf = text.find_first_of("\r\n", start);
+      lines_.push_back(text.substr(start, lf == std::string::npos ? std::string::npos : lf - start));
+      if (lf == std::string::npos) break;
+      start = lf + (text[lf] == '\r' && lf + 1 < text.size() && text[lf + 1] == '\n' ? 2 : 1);
+      if (start == text.size()) {
+        lines_.emplace_back();
+        break;
+      }
+    }
+  ShowLines(false);
 }
 std::string TMemo::ShownText() const { return Native<QPlainTextEdit>(this)->toPlainText().toStdString(); }
 void TMemo::AddLine(const std::string& line) {

@@ -214,6 +214,11 @@ public:
   void SetScrollBars(bool horizontal, bool vertical);
   // The text the native box shows, lines joined by line feeds.
   std::string ShownText() const;
+  // The lines joined with CR LF, and the lines of such a text (CR LF, CR or LF).
+  std::string LinesText() const;
+  void SetLinesText(const std::string& text);
+  // The user changed the text; the lines hold it already.
+  TNotifyEvent OnChange;
 
 protected:
   void CMColorChanged(TMessage&) override;
@@ -223,6 +228,7 @@ private:
   std::vector<std::string> lines_;
   bool read_only_ = false;
   bool word_wrap_ = true;
+  bool showing_ = false;
 };
 
 // A captioned frame around a group of controls; the controls take it as their parent.
