@@ -130,6 +130,24 @@ protected:
     users.SaveGroups();
     users.SaveUsers();
   }
+  // A document of `pages` pages (one chapter per page) in the archive data folder.
+  std::string WriteDocument(const std::string& name, int pages) {
+    std::filesystem::create_directories(home.File("Dossaly"));
+    ArchiveDataPath = home.File("Dossaly") + "/";
+    TD51_KiroDocument w(nullptr);
+    w.Content->DocInfo.Title = name;
+    w.Content->DocInfo.Name = name;
+    w.Content->DocInfo.Width = 21000, w.Content->DocInfo.Height = 29700;
+    for (int i = 0; i < pages; ++i) {
+      w.AddChapter("Part " + std::to_string(i + 1), 0, i > 0);
+      w.AddDocElement(TDY_ElementKind::DocInfo, 0);
+    }
+    w.FileName = home.File("Dossaly/" + name + ".xml");
+    w.SetModified(true);
+    w.SaveDocument();
+    EXPECT_TRUE(std::filesystem::exists(w.FileName));
+    return w.FileName;
+  }
   void WriteSettings(const std::string& text) { std::ofstream(home.File("Dossaly.ini")) << text; }
 
   void Start() {
@@ -313,20 +331,7 @@ TEST_F(ArchiveWindow, SettingsAreReadAndWrittenBackWhole) {
 TEST_F(ArchiveWindow, AnUnsavedDocumentRefusesTheClose) {
   WriteUsers();
   logons = {{"admin", "Secret12"}};
-  // The document and its list entry.
-  std::filesystem::create_directories(home.File("Dossaly"));
-  {
-    ArchiveDataPath = home.File("Dossaly") + "/";
-    TD51_KiroDocument w(nullptr);
-    w.Content->DocInfo.Title = "Report";
-    w.Content->DocInfo.Width = 21000, w.Content->DocInfo.Height = 29700;
-    w.AddChapter("Document", 0, false);
-    w.AddDocElement(TDY_ElementKind::DocInfo, 0);
-    w.FileName = home.File("Dossaly/report.xml");
-    w.SetModified(true);
-    w.SaveDocument();
-    ASSERT_TRUE(std::filesystem::exists(w.FileName));
-  }
+  WriteDocument("report", 1);
   WriteSettings("[Dossaly]\nNumDocs=1\n[Document0]\nName=report\nFileName=report.xml\nDocTypeID=-1\n");
   Start();
   ASSERT_TRUE(D50_Dossaly->OpenDocument(home.File("Dossaly/report.xml")));
@@ -357,6 +362,58 @@ TEST_F(ArchiveWindow, AnUnsavedDocumentRefusesTheClose) {
   EXPECT_EQ(kinds.back(), TAuditKind::DossalyEnd);
   TIniFile2 ini(home.File("Dossaly.ini"));
   EXPECT_EQ(ini.ReadString("Document0", "DocOpen", ""), "1");
+}
+
+// Document windows are laid out by the window menu; the page number edit shows the active
+// document's page, and a page typed into it is turned to when that document has it.
+TEST_F(ArchiveWindow, DocumentWindowsTileAndThePageEditFollowsTheActiveOne) {
+  WriteUsers();
+  logons = {{"admin", "Secret12"}};
+  const std::string first = WriteDocument("first", 3);
+  const std::string second = WriteDocument("second", 1);
+  WriteSettings(
+      "[Dossaly]\nNumDocs=2\n[Document0]\nName=first\nFileName=first.xml\n"
+      "[Document1]\nName=second\nFileName=second.xml\n");
+  Start();
+  RunDoing([&] {
+    UserClick(QVMainFm->Button("ArchiveButton"));
+    ASSERT_TRUE(D50_Dossaly->Visible());
+    ASSERT_TRUE(D50_Dossaly->OpenDocument(first));
+    TD51_KiroDocument* one = D50_Dossaly->ActiveDocument();
+    ASSERT_TRUE(D50_Dossaly->OpenDocument(second));
+    TD51_KiroDocument* two = D50_Dossaly->ActiveDocument();
+    ASSERT_NE(one, two);
+    ASSERT_EQ(one->PageCount(), 3);
+    EXPECT_EQ(D50_Dossaly->PageNumEdit->Text(), "1/1");
+    // Side by side, each over the whole height.
+    ASSERT_TRUE(UserChooseMenu(D50_Dossaly->MenuItemOf("WindowTileVerticalAction")));
+    TMdiArea* area = D50_Dossaly->ClientArea;
+    ASSERT_EQ(area->ChildCount(), 2);
+    EXPECT_EQ(area->ChildBounds(0).Height(), area->Height());
+    EXPECT_EQ(area->ChildBounds(0).Width() + area->ChildBounds(1).Width(), area->Width());
+    ASSERT_TRUE(UserChooseMenu(D50_Dossaly->MenuItemOf("WindowTileHorizontalAction")));
+    EXPECT_EQ(area->ChildBounds(0).Width(), area->Width());
+    UserClick(one, {one->Width() / 2, 5});
+    ASSERT_EQ(D50_Dossaly->ActiveDocument(), one);
+    EXPECT_EQ(D50_Dossaly->PageNumEdit->Text(), "1/3");
+    // Typed pages: one that exists is shown, the rest change nothing.
+    for (const auto& [typed, page] :
+         std::vector<std::pair<std::string, int>>{{"3/3", 3}, {"0", 3}, {"x", 3}, {"4", 3}, {"2", 2}}) {
+      UserRetype(D50_Dossaly->PageNumEdit, typed);
+      EXPECT_EQ(one->CurrentPageNumber(), page) << typed;
+    }
+    EXPECT_EQ(two->CurrentPageNumber(), 1);
+    // Closing a document while the program runs marks it closed; one open at the end stays
+    // marked open.
+    one->Close();
+    EXPECT_FALSE(D50_Dossaly->DocList.Get(0)->DocOpen);
+    EXPECT_TRUE(D50_Dossaly->DocList.Get(1)->DocOpen);
+    ASSERT_TRUE(UserChooseMenu(D50_Dossaly->MenuItemOf("FileExitAction")));
+  });
+  program.reset();
+  TIniFile2 ini(home.File("Dossaly.ini"));
+  EXPECT_EQ(ini.ReadString("Document0", "DocOpen", ""), "0");
+  EXPECT_EQ(ini.ReadString("Document1", "DocOpen", ""), "1");
 }
 
 // SIGTERM ends the archive as well: the user is logged off and the end recorded.

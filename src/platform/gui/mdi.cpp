@@ -73,6 +73,11 @@ void TMdiArea::Remove(TForm* form) {
   }
 }
 
+TRect TMdiArea::ChildBounds(int index) const {
+  const QRect r = SubOf(Children(index))->geometry();
+  return Bounds(r.x(), r.y(), r.width(), r.height());
+}
+
 TForm* TMdiArea::ActiveChild() const {
   auto* area = static_cast<QMdiArea*>(Impl().native);
   QMdiSubWindow* current = area->currentSubWindow();

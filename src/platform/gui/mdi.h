@@ -20,6 +20,8 @@ public:
   void AddChild(TForm* form);
   int ChildCount() const { return static_cast<int>(children_.size()); }
   TForm* Children(int index) const { return children_.at(static_cast<size_t>(index)); }
+  // The sub-window's rectangle, its frame included, in the area's client coordinates.
+  TRect ChildBounds(int index) const;
   // The sub-window that has (or last had) the focus; null when there is none.
   TForm* ActiveChild() const;
   void SetActiveChild(TForm* form);
