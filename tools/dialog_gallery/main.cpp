@@ -3,10 +3,14 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "archive/archive_start.h"
+#include "archive/dy_user_manager.h"
+#include "archive/forms/d50_dossaly.h"
 #include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
@@ -28,7 +32,10 @@
 #include "datastore/channels.h"
 #include "datastore/kw_data.h"
 #include "platform/gui/common_dialogs.h"
+#include "platform/gui/actions.h"
 #include "platform/gui/forms.h"
+#include "shell/program_start.h"
+#include "shell/qv_main_fm.h"
 #include "platform/gui/printers.h"
 #include "shell/d22_about_box.h"
 #include "shell/d42_export.h"
@@ -131,6 +138,58 @@ void FillSampleDocument(qv::TD51_KiroDocument& w) {
 }
 
 }  // namespace
+
+// The archive window as the program starts it in a fresh home folder, its user logged on by the
+// system's user name, with two documents tiled side by side.
+bool ArchiveWindowShot(const std::string& out) {
+  char pattern[] = "/tmp/qv_gallery_home_XXXXXX";
+  const std::string home = std::string(::mkdtemp(pattern)) + "/";
+  std::filesystem::create_directories(home + "Dossaly");
+  {
+    qv::TDY_UserManager users(home + "Dossaly/Users.dat");
+    users.AddGroup({1, "Admins", static_cast<uint16_t>((1u << qv::UserRightCount) - 1)});
+    qv::TDY_User admin;
+    admin.UserID = 1, admin.UserName = "admin", admin.Password = "Secret12", admin.GroupID = 1;
+    users.AddUser(admin);
+    users.SaveGroups();
+    users.SaveUsers();
+  }
+  std::ofstream(home + "Dossaly.ini") << "[Dossaly]\nUseWinLogon=1\nPwdOnStartup=0\n";
+  qv::SystemUserName = [] { return std::string("admin"); };
+  bool ok = true;
+  {
+    qv::TProgram program({"--home", home}, std::string(QV_SOURCE_DIR) + "/res/");
+    program.SetArchiveServices(qv::StartArchiveServices, qv::StopArchiveServices);
+    program.SetMainWindow([] { return qv::CreateD50Dossaly(); }, nullptr);
+    if (!program.Start() || !qv::D50_Dossaly) {
+      std::cerr << "the archive window did not start\n";
+      return false;
+    }
+    qv::TD50_Dossaly& archive = *qv::D50_Dossaly;
+    for (const char* name : {"Week 49", "Week 50"}) {
+      qv::TD51_KiroDocument doc(nullptr);
+      FillSampleDocument(doc);
+      doc.Content->DocInfo.Name = name;
+      doc.FileName = qv::ArchiveDataPath + name + ".xml";
+      doc.SetModified(true);
+      doc.SaveDocument();
+      archive.OpenDocument(doc.FileName);
+    }
+    qv::QVMainFm->Hide();
+    archive.Show();
+    archive.SetWindowState(qv::TWindowState::wsNormal);
+    archive.SetBounds(0, 0, 1100, 720);
+    qv::Application->ProcessMessages();
+    archive.Action("WindowTileVerticalAction")->Execute();
+    qv::Application->ProcessMessages();
+    ok = Shot(archive, out + "/archive_window.png");
+    archive.Close();
+  }
+  qv::SystemUserName = nullptr;
+  std::error_code error;
+  std::filesystem::remove_all(home, error);
+  return ok;
+}
 
 int main(int argc, char** argv) {
   qv::InitializeGui(argc, argv);
@@ -284,5 +343,7 @@ int main(int argc, char** argv) {
   document.PrintDoc();
   qv::SetCommonDialogUser(nullptr);
   std::cout << "wrote " << out << "/document.pdf\n";
+
+  ok &= ArchiveWindowShot(out);
   return ok ? 0 : 1;
 }

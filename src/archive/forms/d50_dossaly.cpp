@@ -91,7 +91,8 @@ TD50_Dossaly::TD50_Dossaly(TComponent* owner) : TMultilingualForm1(owner) {
   // The logger window, made inside this constructor, already reports user activity here.
   D50_Dossaly = this;
   SetName("D50_Dossaly");
-  SetText("Dossaly");
+  Keys().Text(
+      this, "Caption", [this](const std::string& text) { SetText(text); }, "D50_Dossaly");
   SetBounds(0, 0, 800, 560);
   OnShow = [this](TComponent*) { FormShow(); };
   OnHide = [this](TComponent*) { NoteUserActivity(); };

@@ -1,7 +1,9 @@
 #include "platform/gui/mdi.h"
 
 #include <QMdiArea>
+#include <QIcon>
 #include <QMdiSubWindow>
+#include <QPixmap>
 #include <algorithm>
 
 #include "platform/gui/forms.h"
@@ -46,6 +48,10 @@ void TMdiArea::AddChild(TForm* form) {
   w->setWindowFlags(Qt::Widget);
   QMdiSubWindow* sub = area->addSubWindow(w);
   sub->setAttribute(Qt::WA_DeleteOnClose, false);
+  // No application icon in the title bar: a blank one keeps the title where it is.
+  QPixmap blank(16, 16);
+  blank.fill(Qt::transparent);
+  sub->setWindowIcon(QIcon(blank));
   sub->resize(form->Width() + 8, form->Height() + 30);
   sub->hide();
   form->SetMdiSubWindow(sub);
