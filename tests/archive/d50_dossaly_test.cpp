@@ -18,7 +18,9 @@
 #include "archive/dy_crypt.h"
 #include "archive/dy_user_manager.h"
 #include "archive/forms/d51_kiro_document.h"
+#include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
+#include "archive/forms/d60_show_log.h"
 #include "archive_test_support.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
@@ -46,6 +48,14 @@ void ActWhenShown(std::function<void()> act, int tries = 200) {
     const bool ready =
         D57_Logon && D57_Logon->Visible() && (!D57_Logon->ActiveControl() || D57_Logon->ActiveControl()->Focused());
     if (!ready && tries > 0) return ActWhenShown(act, tries - 1);
+    act();
+  });
+}
+
+// Runs act once ready() holds, looking again from the event loop (the modal loops included).
+void ActWhen(std::function<bool()> ready, std::function<void()> act, int tries = 100000) {
+  PostDeferredCall([ready, act, tries] {
+    if (!ready() && tries > 0) return ActWhen(ready, act, tries - 1);
     act();
   });
 }
@@ -414,6 +424,82 @@ TEST_F(ArchiveWindow, DocumentWindowsTileAndThePageEditFollowsTheActiveOne) {
   TIniFile2 ini(home.File("Dossaly.ini"));
   EXPECT_EQ(ini.ReadString("Document0", "DocOpen", ""), "0");
   EXPECT_EQ(ini.ReadString("Document1", "DocOpen", ""), "1");
+}
+
+// On the first start the administrator is typed into the user dialog and is the user from then
+// on: no log-on dialog follows.
+TEST_F(ArchiveWindow, TheFirstStartCreatesTheAdministratorWithoutALogon) {
+  bool typed = false;
+  ActWhen(
+      [] {
+        return D55_EditUser && D55_EditUser->Visible() && D55_EditUser->ActiveControl() &&
+               D55_EditUser->ActiveControl()->Focused();
+      },
+      [&] {
+        typed = true;
+        for (const char* field : {"chef", "Geheim12", "Geheim12", "Ann", "Lee"}) {
+          UserType(field);
+          UserKey(VK_TAB);
+        }
+        UserClick(D55_EditUser->OkButton);
+      });
+  Start();
+  EXPECT_TRUE(typed);
+  EXPECT_EQ(logon_dialogs, 0);
+  EXPECT_EQ(UserManager->CurrentUserName(), "chef");
+  EXPECT_TRUE(QVMainFm->Visible());
+  EXPECT_TRUE(ArchiveEnabled("AdminGroupAction"));
+  EXPECT_TRUE(std::filesystem::exists(home.File("Dossaly/Users.dat")));
+  RunDoing([] { D50_Dossaly->Close(); });
+}
+
+// The audit-trail button opens the viewer on the trail, modally.
+TEST_F(ArchiveWindow, TheAuditTrailButtonOpensTheViewer) {
+  WriteUsers();
+  logons = {{"reader", "Reader34"}};
+  Start();
+  std::string viewer;
+  RunDoing([&] {
+    UserClick(QVMainFm->Button("ArchiveButton"));
+    ActWhen(
+        [] {
+          TModalWindow top;
+          return TopModalWindow(top) && dynamic_cast<TD60_ShowLog*>(top.Form);
+        },
+        [&] {
+          TModalWindow top;
+          TopModalWindow(top);
+          viewer = top.Form->ClassName();
+          top.Form->Close();
+        });
+    UserClick(D50_Dossaly->ButtonOf("ShowAuditLogAction"));
+    D50_Dossaly->Close();
+  });
+  EXPECT_EQ(viewer, "TD60_ShowLog");
+}
+
+// A document window keeps its own list entry when entries before it are removed: closing it
+// marks that entry closed and no other.
+TEST_F(ArchiveWindow, AWindowKeepsItsListEntryWhenEntriesBeforeItGo) {
+  WriteUsers();
+  logons = {{"admin", "Secret12"}};
+  WriteDocument("first", 1);
+  const std::string second = WriteDocument("second", 1);
+  WriteDocument("third", 1);
+  WriteSettings(
+      "[Dossaly]\nNumDocs=3\n[Document0]\nName=first\nFileName=first.xml\nDocOpen=1\n"
+      "[Document1]\nName=second\nFileName=second.xml\n"
+      "[Document2]\nName=third\nFileName=third.xml\nDocOpen=1\n");
+  Start();
+  ASSERT_TRUE(D50_Dossaly->OpenDocument(second));
+  TD51_KiroDocument* doc = D50_Dossaly->ActiveDocument();
+  D50_Dossaly->RemoveDocListEntry(0);
+  ASSERT_EQ(D50_Dossaly->DocList.Get(0)->Name, "second");
+  EXPECT_TRUE(D50_Dossaly->DocList.Get(0)->DocOpen);
+  doc->Close();
+  EXPECT_FALSE(D50_Dossaly->DocList.Get(0)->DocOpen);
+  EXPECT_TRUE(D50_Dossaly->DocList.Get(1)->DocOpen);  // "third" keeps its mark
+  RunDoing([] { D50_Dossaly->Close(); });
 }
 
 // SIGTERM ends the archive as well: the user is logged off and the end recorded.
