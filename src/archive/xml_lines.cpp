@@ -51,6 +51,25 @@ bool AttributeView(std::string_view line, std::string_view name, std::string_vie
   return false;
 }
 
+// A data row exactly as AppendDataRowLine writes it (blanks, then <DataRow Time="…" Logger="…"
+// Channel="…" Value="…"): the four values in one pass. False for any other form.
+bool CanonicalDataRow(std::string_view line, std::string_view& time, std::string_view& logger,
+                      std::string_view& channel, std::string_view& value) {
+  size_t p = line.find_first_not_of(' ');
+  if (p == std::string_view::npos) return false;
+  auto take = [&](std::string_view head, std::string_view& out) {
+    if (line.compare(p, head.size(), head) != 0) return false;
+    p += head.size();
+    const size_t end = line.find('"', p);
+    if (end == std::string_view::npos) return false;
+    out = line.substr(p, end - p);
+    p = end;
+    return true;
+  };
+  return take("<DataRow Time=\"", time) && take("\" Logger=\"", logger) && take("\" Channel=\"", channel) &&
+         take("\" Value=\"", value);
+}
+
 char* PutDigits(char* p, unsigned value, int width) {
   for (int i = width - 1; i >= 0; --i) {
     p[i] = static_cast<char>('0' + value % 10);
@@ -222,8 +241,10 @@ bool XmlReadDataRow(std::string_view line, int& counter, TDateTime& time, int32_
                     double& value) {
   if (line.find("<DataRow") == std::string::npos) return false;
   std::string_view time_text, logger_text, channel_text, value_text;
-  if (!AttributeView(line, "Time", time_text) || !AttributeView(line, "Logger", logger_text) ||
-      !AttributeView(line, "Channel", channel_text) || !AttributeView(line, "Value", value_text))
+  // The form the writer gives, read in one pass; any other order or spacing by name.
+  if (!CanonicalDataRow(line, time_text, logger_text, channel_text, value_text) &&
+      (!AttributeView(line, "Time", time_text) || !AttributeView(line, "Logger", logger_text) ||
+       !AttributeView(line, "Channel", channel_text) || !AttributeView(line, "Value", value_text)))
     return false;
   int32_t l = 0, c = 0;
   double v = 0;

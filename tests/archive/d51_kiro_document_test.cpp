@@ -3,19 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
 
 #include "archive/archive_start.h"
 #include "archive/dy_crypt.h"
+#include "archive/dy_data_import.h"
 #include "archive/dy_document_file.h"
 #include "archive/dy_user_manager.h"
 #include "archive/forms/aligned_string_grid.h"
 #include "archive/forms/d66_sig_reason.h"
 #include "archive_test_support.h"
+#include "base/app_globals.h"
+#include "base/dt_stamp.h"
 #include "base/res_string.h"
 #include "crypto/external_tool.h"
+#include "datastore/channel.h"
+#include "datastore/channels.h"
+#include "datastore/kw_data.h"
+#include "devices/db_shell.h"
+#include "devices/device.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/printers.h"
@@ -23,7 +32,9 @@
 #include "platform/gui/std_ctrls.h"
 #include "platform/gui/user_input.h"
 #include "platform/rtl/file_io.h"
+#include "shell/d32_insert_dt_range.h"
 #include "support/file_size_limit.h"
+#include "support/temp_dir.h"
 
 namespace qv {
 namespace {
@@ -404,6 +415,29 @@ TEST_F(DocumentWindow, DocumentChangedOutsideOpensForViewingOnly) {
   }
 }
 
+// An event of the very millisecond of a save (its time stored to 15 digits reads back a hair
+// later) is taken into the document by that save, which leaves the document unmodified.
+TEST_F(DocumentWindow, EventsOfTheSavesMillisecondGoIntoThatSave) {
+  TFixedClock clock(46367.57132666666);  // stored as 46367.5713266667
+  SetDefaultWallClock(&clock);
+  TDY_AuditManager fixed_trail(clock);
+  AuditTrail = &fixed_trail;
+  InstallAuditService(&fixed_trail);
+  manager.SetCurrentUser("anna");
+  const std::string file = SavedDocument();
+  TD51_KiroDocument w(nullptr);
+  ASSERT_TRUE(w.LoadDocument(file));
+  w.AddComment();
+  w.SaveDocument();
+  EXPECT_FALSE(w.Modified);
+  int comments = 0;
+  for (int i = 0; i < w.Content->AuditLog.Count(); ++i) comments += w.Content->AuditLog.Get(i).Kind == K::Comment;
+  EXPECT_EQ(comments, 1);
+  InstallAuditService(&trail);
+  AuditTrail = &trail;
+  SetDefaultWallClock(nullptr);
+}
+
 // Saving under another name: a changed document writes the new file and keeps editing its own,
 // still unsaved; an unchanged one is copied as it is.
 TEST_F(DocumentWindow, SaveAsWritesTheNewFileAndKeepsTheOld) {
@@ -588,6 +622,68 @@ TEST_F(DocumentWindow, PrintsEveryPageToAPdfWithRealText) {
   EXPECT_GT(width(w.PageCount()), 800) << sizes;
 }
 
+// The printer makes no copies: the print job prints them, page by page or, collated, the whole
+// range once per copy. A range of one page is offered from page 1 the next time.
+TEST_F(DocumentWindow, CopiesArePrintedByTheJobAndTheRangeIsOfferedAgain) {
+  if (!test::HaveTool("pdftotext") || !test::HaveTool("pdfinfo")) GTEST_SKIP() << "poppler-utils missing";
+  TD51_KiroDocument w(nullptr);
+  FillDocument(w, 120);
+  w.BuildPages();
+  const int n = w.PageCount();
+  const std::string pdf = folder.File("copies.pdf");
+  Printer().SetOutputFile(pdf);
+  Printer().SetPixelsPerInch(100);
+  // The page numbers printed on each page of the file, in order.
+  auto printed = [&] {
+    std::vector<std::string> numbers;
+    for (int page = 1;; ++page) {
+      std::string text;
+      try {
+        text = test::RunTool("pdftotext -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" + pdf +
+                             "' - 2>/dev/null");
+      } catch (const std::exception&) {
+        break;
+      }
+      const size_t slash = text.find("/" + std::to_string(n));
+      if (slash == std::string::npos) break;
+      numbers.push_back(
+          text.substr(text.find_last_of(" \n", slash - 1) + 1, slash - text.find_last_of(" \n", slash - 1) - 1));
+    }
+    return numbers;
+  };
+  struct Case {
+    int from, to;
+    bool collate;
+    std::vector<std::string> pages;
+  };
+  std::vector<std::pair<int, int>> offered;
+  for (const Case& c : {Case{2, 3, false, {"2", "2", "3", "3"}}, Case{2, 3, true, {"2", "3", "2", "3"}},
+                        Case{3, 3, false, {"3", "3"}}}) {
+    SetCommonDialogUser([&](TCommonDialog& d, TCommonDialogWindow&) {
+      auto& dialog = static_cast<TPrintDialog&>(d);
+      offered.emplace_back(dialog.FromPage, dialog.ToPage);
+      dialog.FromPage = c.from;
+      dialog.ToPage = c.to;
+      dialog.Copies = 2;
+      dialog.PrintRange = TPrintRange::prPageNums;
+      return true;
+    });
+    w.PrintCollate = c.collate;
+    w.PrintDoc();
+    EXPECT_EQ(printed(), c.pages) << c.from << "-" << c.to << (c.collate ? " collated" : "");
+  }
+  SetCommonDialogUser([&](TCommonDialog& d, TCommonDialogWindow&) {
+    auto& dialog = static_cast<TPrintDialog&>(d);
+    offered.emplace_back(dialog.FromPage, dialog.ToPage);
+    return false;
+  });
+  w.PrintDoc();
+  SetCommonDialogUser(nullptr);
+  Printer().SetOutputFile("");
+  Printer().SetPixelsPerInch(300);
+  EXPECT_EQ(offered, (std::vector<std::pair<int, int>>{{1, n}, {2, 3}, {2, 3}, {1, 3}}));
+}
+
 // Page keys turn the pages and the page number follows; the last and first page keys go to the
 // ends.
 TEST_F(DocumentWindow, PageKeysTurnThePages) {
@@ -610,6 +706,19 @@ TEST_F(DocumentWindow, PageKeysTurnThePages) {
     EXPECT_EQ(w.PagePanel->Page(), w.Pages.Get(s.page - 1));
   }
   w.GotoPageNumber(n + 1);
+  EXPECT_EQ(w.CurrentPageNumber(), 1);
+  // Down scrolls the page and, at its bottom, goes on at the top of the next one; Up goes back
+  // to the previous page's bottom.
+  for (int i = 0; i < 100 && w.CurrentPageNumber() == 1; ++i) UserKey(VK_DOWN);
+  EXPECT_EQ(w.CurrentPageNumber(), 2);
+  EXPECT_EQ(w.PageScroller->VertPosition(), 0);
+  UserKey(VK_UP);
+  EXPECT_EQ(w.CurrentPageNumber(), 1);
+  EXPECT_GT(w.PageScroller->VertPosition(), 0);
+  // The wheel over the page (beside its grids) does the same.
+  for (int i = 0; i < 100 && w.CurrentPageNumber() == 1; ++i) UserWheel(w.PagePanel, {760, 500}, -1);
+  EXPECT_EQ(w.CurrentPageNumber(), 2);
+  UserWheel(w.PagePanel, {760, 500}, 1);
   EXPECT_EQ(w.CurrentPageNumber(), 1);
 }
 
@@ -658,6 +767,20 @@ TEST_F(DocumentWindow, CommentsAreMovedResizedAndDeletedWithTheMouse) {
   EXPECT_EQ(w.Content->Comments.Count(), 0);
   EXPECT_TRUE(w.CommentPanels.empty());
   EXPECT_EQ(Kinds(TrailEvents(), events), (std::vector<int>{41, 42}));
+  // A user without the right to edit documents gets read-only comments that no mouse moves.
+  w.AddComment();
+  manager.SetCurrentUser("rita");
+  w.BuildPages();
+  ASSERT_EQ(w.CommentPanels.size(), 1u);
+  panel = w.CommentPanels[0];
+  auto* memo = dynamic_cast<TMemo*>(panel->Controls(0));
+  ASSERT_NE(memo, nullptr);
+  EXPECT_TRUE(memo->ReadOnly());
+  UserPress(panel, {1, 50});
+  UserMove(panel, {31, 70});
+  UserRelease(panel, {31, 70});
+  EXPECT_EQ(panel->Left(), 150);
+  EXPECT_EQ(w.Content->Comments.Get(0)->PosX, 150);
 }
 
 // Closing a changed document asks to save; a refused save keeps the window open.
@@ -681,6 +804,150 @@ TEST_F(DocumentWindow, ClosingAChangedDocumentAsksAndARefusedSaveKeepsItOpen) {
     delete w;
   }
   SetMessageDlgAnswerer(nullptr);
+}
+
+// A device tree of one logger (7, "Cellar": Temperature and Humidity) with records on 2 and 3
+// March 2009, and a document type of both channels with every section.
+class NewDocumentTest : public DocumentWindow {
+protected:
+  NewDocumentTest() : old_exe_(ExePath), old_ini_(IniFileName) {
+    ExePath = home.Path();
+    IniFileName = home.File("quarvel.INI");
+    shell = std::make_unique<TDbShell>();
+    DbShell = shell.get();
+    auto channels = TChannels::CreateDefault();
+    channels->Add(TChannel::CreateWith(channels->NewKey(), 0, 2, 1, 30, 0, 50, -10, "C", "T", "Temperature"));
+    channels->Add(TChannel::CreateWith(channels->NewKey(), 0, 2, 1, 80, 20, 100, 0, "%rH", "H", "Humidity"));
+    auto node = TDevice::Create(shell->Root(), std::move(channels));
+    node->SetId(1);
+    node->SetLoggerId(7);
+    node->SetName("Cellar");
+    EXPECT_TRUE(node->SetUpDevice());
+    device = node.release();
+    auto* data = static_cast<TKwData*>(device->Data());
+    data->OpenDT(At(1, 0), At(20, 0), NoDtStamp, NoDtStamp);
+    {
+      TDataLock lock(*data);
+      for (int i = 0; i < 6; ++i) {
+        TDtRecord r(2);
+        r.Date = At(2, 0).Date + (i >= 3 ? 1 : 0);
+        r.Time = (i % 3) * 3600;
+        r.SetValues(0, 4 + i);
+        r.SetValues(1, i == 2 ? -1.501e38 : 50 + i);
+        EXPECT_EQ(data->InsertRecord(r), drDone);
+      }
+    }
+    EXPECT_EQ(data->Flush(), drDone);
+    data->FreeBuffer();
+
+    TDY_DocTypeInfo type;
+    type.Name = "Weekly";
+    type.FileName = "Weekly.dyt";
+    type.Title = "Cellar week";
+    type.ShowDocInfo = type.ShowSigInfo = type.ShowDeviceInfo = type.ShowAuditLog = true;
+    type.ShowDiagrams = type.ShowTables = type.TablesLandScape = true;
+    TDY_DataImport importer;
+    for (int k = 0; k < 2; ++k) {
+      ChannelCell cell{device->Data(), device->Channels()->GetValueChannel(k)};
+      auto channel = std::make_unique<TDY_Channel>();
+      channel->ChannelID = importer.ChannelPosition(cell);
+      importer.CopyChannel(&cell, channel.get());
+      type.Channels.Add(std::move(channel));
+    }
+    auto table = std::make_unique<TDY_Table>();
+    table->Name = "Values";
+    CopyChannelList(type.Channels, table->Channels);
+    type.Tables.Add(std::move(table));
+    auto diagram = std::make_unique<TDY_Diagram>();
+    diagram->Name = "Climate";
+    CopyChannelList(type.Channels, diagram->Channels);
+    type.Diagrams.Add(std::move(diagram));
+    type.Save(ArchiveDataPath + "Weekly.dyt");
+    SetMessageDlgAnswerer([this](const std::string& msg, TMsgDlgType, TMsgDlgButtons) {
+      asked.push_back(msg);
+      return mrNo;
+    });
+  }
+  ~NewDocumentTest() override {
+    SetMessageDlgAnswerer(nullptr);
+    DbShell = nullptr;
+    shell.reset();
+    ExePath = old_exe_;
+    IniFileName = old_ini_;
+  }
+  static TDtStamp At(int day, int hour) { return TDtStamp{DateToDayNo(day, 3, 2009), hour * 3600}; }
+
+  // Creates the document, entering the range in the range dialog and confirming it.
+  bool Create(TD51_KiroDocument& w, TDateTime start, TDateTime stop) {
+    bool entered = false;
+    Application->OnIdle = [&](TComponent*, bool& done) {
+      done = true;
+      if (entered || !D32_InsertDtRange || !D32_InsertDtRange->Modal()) return;
+      entered = true;
+      D32_InsertDtRange->SetStartDt(start);
+      D32_InsertDtRange->SetStopDt(stop);
+      UserClick(D32_InsertDtRange->OKBtn);
+      done = false;
+    };
+    const bool made = w.NewDocument("Weekly.dyt", "cellar.xml");
+    Application->OnIdle = nullptr;
+    EXPECT_TRUE(entered);
+    return made;
+  }
+
+  test::TempDir home;
+  std::string old_exe_, old_ini_;
+  std::unique_ptr<TDbShell> shell;
+  TDevice* device = nullptr;
+  std::vector<std::string> asked;
+};
+
+// A new document takes the type's channels, sections, diagram and table and the range's rows
+// from the logger, is recorded and saved, and opens as written; the type remembers the data's end.
+TEST_F(NewDocumentTest, ANewDocumentOfATypeIsBuiltFromTheLoggersDataAndSaved) {
+  const size_t events = TrailEvents().size();
+  TD51_KiroDocument w(nullptr);
+  ASSERT_TRUE(Create(w, DtStampToDateTime(At(2, 1)), DtStampToDateTime(At(10, 0))));
+  EXPECT_TRUE(asked.empty()) << asked[0];
+  EXPECT_FALSE(w.Modified);
+  EXPECT_EQ(w.Text(), "cellar");
+  EXPECT_EQ(Kinds(TrailEvents(), events), (std::vector<int>{23, 25}));
+  TD51_KiroDocument opened(nullptr);
+  ASSERT_TRUE(opened.LoadDocument(folder.File("cellar.xml")));
+  EXPECT_TRUE(opened.Valid);
+  const TDY_DocContent& doc = *opened.Content;
+  EXPECT_EQ(doc.DocInfo.Title, "Cellar week");
+  EXPECT_EQ(doc.DocInfo.TypeName, "Weekly");
+  EXPECT_EQ(doc.DocInfo.CreateUser, "anna");
+  EXPECT_EQ(doc.Chapters.Count(), 6);
+  EXPECT_EQ(doc.Chapters.Get(5)->Orientation, 1);
+  EXPECT_EQ(doc.Tables.Count(), 1);
+  EXPECT_EQ(doc.Diagrams.Count(), 1);
+  // From 2 March 01:00: the 01:00 and 02:00 records of the 2nd and all of the 3rd, the missing
+  // humidity left out.
+  std::multiset<std::tuple<int, int, double>> rows;
+  for (int i = 0; i < doc.Data.Count(); ++i)
+    rows.emplace(doc.Data.Get(i)->Channel,
+                 static_cast<int>(std::lround((doc.Data.Get(i)->Time - DtStampToDateTime(At(2, 0))) * 24)),
+                 doc.Data.Get(i)->Value);
+  const std::multiset<std::tuple<int, int, double>> expected = {
+      {1, 1, 5}, {1, 2, 6}, {1, 24, 7}, {1, 25, 8}, {1, 26, 9}, {2, 1, 51}, {2, 24, 53}, {2, 25, 54}, {2, 26, 55}};
+  EXPECT_EQ(rows, expected);
+  EXPECT_DOUBLE_EQ(doc.DocInfo.DataEndDate, DtStampToDateTime(At(3, 2)));
+  TDY_DocTypeInfo type;
+  ASSERT_TRUE(type.Load(ArchiveDataPath + "Weekly.dyt"));
+  EXPECT_DOUBLE_EQ(type.LastData, doc.DocInfo.DataEndDate);
+}
+
+// A range without data is reported and makes no document.
+TEST_F(NewDocumentTest, ARangeWithoutDataIsReportedAndWritesNothing) {
+  const size_t events = TrailEvents().size();
+  TD51_KiroDocument w(nullptr);
+  EXPECT_FALSE(Create(w, DtStampToDateTime(At(12, 0)), DtStampToDateTime(At(14, 0))));
+  ASSERT_EQ(boxes.Texts.size(), 1u);
+  EXPECT_EQ(boxes.Texts[0], LoadResString("DY_NoDataInRange"));
+  EXPECT_FALSE(std::filesystem::exists(folder.File("cellar.xml")));
+  EXPECT_EQ(Kinds(TrailEvents(), events), std::vector<int>{});
 }
 
 }  // namespace

@@ -37,5 +37,31 @@ TEST(Printer, PagesGoToAPdfFile) {
   EXPECT_TRUE(q.Aborted());
 }
 
+// The orientation set between pages applies to the next page of the same job.
+TEST(Printer, EachPageTakesTheOrientationSetBeforeIt) {
+  test::TempDir dir;
+  TPrinter p;
+  p.SetOutputFile(dir.File("turns.pdf"));
+  p.SetPixelsPerInch(72);
+  p.BeginDoc();
+  const int portrait_width = p.PageWidth(), portrait_height = p.PageHeight();
+  ASSERT_LT(portrait_width, portrait_height);
+  p.SetOrientation(TPrinterOrientation::poLandscape);
+  p.NewPage();
+  EXPECT_EQ(p.PageWidth(), portrait_height);
+  p.Canvas().TextOut(portrait_height - 100, 10, "wide");
+  p.SetOrientation(TPrinterOrientation::poPortrait);
+  p.NewPage();
+  p.EndDoc();
+  // The page boxes of the file: portrait, landscape, portrait.
+  const std::string bytes = ReadFileBytes(dir.File("turns.pdf"));
+  std::vector<std::string> boxes;
+  for (size_t at = bytes.find("/MediaBox"); at != std::string::npos; at = bytes.find("/MediaBox", at + 1))
+    boxes.push_back(bytes.substr(at, bytes.find(']', at) - at));
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0], boxes[2]);
+  EXPECT_NE(boxes[0], boxes[1]);
+}
+
 }  // namespace
 }  // namespace qv

@@ -274,6 +274,28 @@ TEST(StdControls, MemoKeepsWholeLinesAndShowsThem) {
   EXPECT_EQ(memo->ShownText(), "");
 }
 
+// Text typed into a memo reaches its lines and its change event; lines set by the program do not
+// fire it. The lines join with CR LF.
+TEST(StdControls, MemoReportsTheUsersEditsAndJoinsLinesWithCrLf) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  auto* memo = new TMemo(&form);
+  memo->SetParent(&form);
+  int changes = 0;
+  memo->OnChange = [&](TComponent*) { ++changes; };
+  memo->SetLinesText("Door open\r\nchecked");
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"Door open", "checked"}));
+  EXPECT_EQ(changes, 0);
+  form.Show();
+  UserClick(memo);
+  UserKey(VK_END, ssCtrl);
+  UserType("!");
+  UserKey(VK_RETURN);
+  UserType("ok");
+  EXPECT_EQ(changes, 4);  // "!", the line break, "o" and "k"
+  EXPECT_EQ(memo->LinesText(), "Door open\r\nchecked!\r\nok");
+}
+
 }  // namespace
 }  // namespace qv
 

@@ -4,12 +4,14 @@
 #include <cmath>
 
 #include "archive/archive_globals.h"
+#include "archive/dy_data_import.h"
 #include "archive/dy_document_file.h"
 #include "archive/dy_user_manager.h"
 #include "archive/forms/aligned_string_grid.h"
 #include "archive/forms/d66_sig_reason.h"
 #include "base/archive_hooks.h"
 #include "base/res_string.h"
+#include "base/resource_locale.h"
 #include "controls/sty_size_panel.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/list_ctrls.h"
@@ -20,6 +22,7 @@
 #include "platform/rtl/exception.h"
 #include "platform/rtl/file_io.h"
 #include "platform/rtl/text_utils.h"
+#include "shell/d32_insert_dt_range.h"
 
 namespace qv {
 
@@ -110,6 +113,13 @@ TD51_KiroDocument::TD51_KiroDocument(TComponent* owner)
   auto keys = [this](TComponent*, uint16_t& key, TShiftState shift) { PageKey(key, shift); };
   PageScroller->OnKeyDown = keys;
   PagePanel->OnKeyDown = keys;
+  PagePanel->OnWheel = [this](int delta) {
+    NoteUserActivity();
+    if (delta > 0)
+      ScrollUp();
+    else if (delta < 0)
+      ScrollDown();
+  };
   LineHeight = TextHeightOf(TDY_PageFont::Normal) + LineGap;
   OnShow = [this](TComponent*) {
     if (UserManager) UserManager->ApplyRights(Valid);
@@ -568,13 +578,125 @@ void TD51_KiroDocument::DoClose(TCloseAction& action) {
 // ---------------------------------------------------------------------------------------------
 // Data
 
-void TD51_KiroDocument::ImportData(TDateTime start, TDateTime stop) {
+int TD51_KiroDocument::ImportData(TDateTime start, TDateTime stop) {
   THourglass hourglass;
-  if (!ImportRows) return;
   Content->Data.Clear();
-  ImportRows(Content->Channels, std::min(start, stop), std::max(start, stop), Content->Data);
+  TDY_DataImport importer;
+  // The range as the user meant it, whichever end was entered first.
+  const int rows = importer.ImportData(Content->Channels, Content->Data, std::min(start, stop), std::max(start, stop));
   Content->DocInfo.DataStartDate = Content->Data.FirstTime();
   Content->DocInfo.DataEndDate = Content->Data.LastTime();
+  return rows;
+}
+
+bool TD51_KiroDocument::SelectDataRange() {
+  TDateTime start = DocType->LastData;
+  const TDateTime now = Now();
+  const double today = std::floor(now);
+  // ISO day of the week, Monday 1 to Sunday 7; day 0 (30 December 1899) was a Saturday.
+  const int iso_day = (static_cast<int>(today) % 7 + 7 + 5) % 7 + 1;
+  if (start == 0) start = today - iso_day - 6;
+  TDateTime stop = today - iso_day + 0.999993;
+  if (stop < start) stop = now;
+  {
+    auto dialog = std::make_unique<TD32_InsertDtRange>(Application);
+    D32_InsertDtRange = dialog.get();
+    struct TClearGlobal {
+      ~TClearGlobal() { D32_InsertDtRange = nullptr; }
+    } clear_global;
+    dialog->SetStartDt(start);
+    dialog->SetStopDt(stop);
+    // The proposed range can be taken as it is: OK is enabled as after a change.
+    dialog->OKBtn->SetEnabled(true);
+    if (dialog->ShowModal() != mrOk) return false;
+    start = dialog->GetStartDt();
+    stop = dialog->GetStopDt();
+  }
+  if (ImportData(start, stop) == 0) {
+    // A range without data makes no document.
+    ArchiveInfoBox(LoadResString("DY_NoDataInRange"));
+    return false;
+  }
+  DocType->SaveLastData(Content->DocInfo.DataEndDate);
+  return true;
+}
+
+bool TD51_KiroDocument::NewDocument(const std::string& type_file_name, const std::string& file_name) {
+  SetModified(true);
+  DocType = std::make_unique<TDY_DocTypeInfo>();
+  if (!DocType->Load(ArchiveDataPath + type_file_name)) return false;
+  FileName = ArchiveDataPath + file_name;
+  TDY_DocInfo& info = Content->DocInfo;
+  info.FileName = file_name;
+  info.Title = DocType->Title;
+  const size_t slash = file_name.find_last_of("/\\");
+  info.Name = StripFileExt(slash == std::string::npos ? file_name : file_name.substr(slash + 1));
+  SetCaption(info.Name);
+  info.TypeName = DocType->Name;
+  info.TypeID = DocType->ID;
+  info.CreationDate = Now();
+  info.LastModified = 0;
+  info.CreateUser = info.User = UserManager ? UserManager->CurrentUserName() : std::string();
+  info.Width = DocType->Width;
+  info.Height = DocType->Height;
+  info.TopMargin = DocType->TopMargin;
+  info.BottomMargin = DocType->BottomMargin;
+  info.LeftMargin = DocType->LeftMargin;
+  info.RightMargin = DocType->RightMargin;
+  info.Language = static_cast<int32_t>(CurrentResourceLocale());
+
+  // The type's channels as the device tree has them now.
+  TDY_DataImport importer;
+  if (importer.UpdateChannels(DocType->Channels)) {
+    auto prune = [&importer](auto& list) {
+      std::vector<int> keep;
+      for (int i = 0; i < list.Count(); ++i) {
+        importer.UpdateChannels(list.Get(i)->Channels);
+        if (list.Get(i)->Channels.Count() > 0) keep.push_back(i);
+      }
+      using TItem = std::remove_pointer_t<decltype(list.Get(0))>;
+      std::vector<std::unique_ptr<TItem>> kept;
+      for (int i : keep) kept.push_back(list.Get(i)->Clone());
+      list.Clear();
+      for (auto& item : kept) list.Add(std::move(item));
+    };
+    prune(DocType->Diagrams);
+    prune(DocType->Tables);
+    if (MessageDlg(LoadResString("DY_SaveChangedChannel"), TMsgDlgType::mtConfirmation, mbYes | mbNo) == mrYes) {
+      try {
+        DocType->Save(ArchiveDataPath + DocType->FileName);
+      } catch (const Exception& e) {
+        ArchiveErrorBox(e.Message());
+      }
+    }
+  }
+  CopyChannelList(DocType->Channels, Content->Channels);
+  CopyDiagramList(DocType->Diagrams, Content->Diagrams);
+  CopyTableList(DocType->Tables, Content->Tables);
+
+  const std::pair<bool, std::pair<const char*, TDY_ElementKind>> sections[] = {
+      {DocType->ShowDocInfo, {"KD_Title_DocInfo", TDY_ElementKind::DocInfo}},
+      {DocType->ShowSigInfo, {"KD_Title_SigInfo", TDY_ElementKind::SigInfo}},
+      {DocType->ShowDeviceInfo, {"KD_Title_DeviceInfo", TDY_ElementKind::DeviceInfo}},
+      {DocType->ShowAuditLog, {"KD_Title_AuditLog", TDY_ElementKind::AuditLog}}};
+  for (const auto& [shown, section] : sections) {
+    if (!shown) continue;
+    AddChapter(LoadResString(section.first), 0, false);
+    AddDocElement(section.second, 0);
+  }
+  if (DocType->ShowDiagrams) {
+    AddChapter(LoadResString("KD_Title_Diagrams"), DocType->DiagsLandScape ? 1 : 0, Content->Chapters.Count() > 0);
+    AddDocElement(TDY_ElementKind::Diagram, 0);
+  }
+  if (DocType->ShowTables) {
+    AddChapter(LoadResString("KD_Title_Tables"), DocType->TablesLandScape ? 1 : 0, Content->Chapters.Count() > 0);
+    AddDocElement(TDY_ElementKind::Table, 0);
+  }
+
+  if (!SelectDataRange()) return false;
+  RecordEvent(TDY_AuditEventKind::DocumentCreated);
+  SaveDocument();
+  return true;
 }
 
 void TD51_KiroDocument::AddChapter(const std::string& title, int32_t orientation, bool new_page) {

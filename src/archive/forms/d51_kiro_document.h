@@ -11,6 +11,7 @@
 
 #include "archive/dy_audit_manager.h"
 #include "archive/dy_doc_content.h"
+#include "archive/dy_doc_type_info.h"
 #include "archive/dy_signature.h"
 #include "archive/forms/dy_page.h"
 #include "controls/sty_size_panel.h"
@@ -60,6 +61,7 @@ public:
 
   std::string FileName;
   std::unique_ptr<TDY_DocContent> Content;
+  std::unique_ptr<TDY_DocTypeInfo> DocType;
   std::unique_ptr<TDY_Signature> Signature;
   TDY_PageList Pages;
   int CurrentPage = -1;
@@ -70,6 +72,12 @@ public:
   bool Valid = true;
   bool Printing = false;
   int LineHeight = 0;
+
+  // Builds a new document of the type (relative to the data folder) with the loggers' data of a
+  // range the user chooses, and saves it as file_name (relative as well). False when the type
+  // cannot be read, the user cancels or the range holds no data: nothing is written.
+  bool NewDocument(const std::string& type_file_name, const std::string& file_name);
+  bool SelectDataRange();
 
   // Opening: reads and checks the file; false (the error box shown, the window as it was) when it
   // is no readable document.
@@ -97,10 +105,8 @@ public:
   void ScrollDown();
   void SetModified(bool value);
 
-  // Fills the data rows of the content's channels from the loggers' data; set by the program
-  // (the data import), absent in a build without loggers.
-  std::function<void(const TDY_ChannelList& channels, TDateTime start, TDateTime stop, TDY_DataList& data)> ImportRows;
-  void ImportData(TDateTime start, TDateTime stop);
+  // The rows of the content's channels from the loggers' weekly data; answers how many.
+  int ImportData(TDateTime start, TDateTime stop);
 
   // A chapter (orientation 0 portrait, 1 landscape) with its element, and an element.
   void AddChapter(const std::string& title, int32_t orientation, bool new_page);

@@ -326,7 +326,9 @@ void TD51_KiroDocument::CollectAuditEvents() {
   TDY_AuditEventList& log = Content->AuditLog;
   // From the latest event held on (not a second later: events of that same second count too).
   const TDateTime from = log.Count() > 0 ? log.LatestTime() : Content->DocInfo.DataStartDate;
-  const TDateTime to = Now();
+  // A millisecond beyond now: the trail stores times to 15 digits, so an event of this very
+  // millisecond may read back a hair later than the clock's now.
+  const TDateTime to = Now() + 1.0 / 86400000.0;
   TDY_AuditEventList collected;
   manager->CollectForSubject(Subject(), collected, to, from);
   int32_t previous = 0;

@@ -1,6 +1,7 @@
 #include "archive/forms/dy_page.h"
 
 #include "archive/forms/aligned_string_grid.h"
+#include "platform/gui/list_ctrls.h"
 #include "platform/gui/std_ctrls.h"
 
 namespace qv {
@@ -107,6 +108,15 @@ void TDY_PagePanel::ShowPage(const TDY_Page* page) {
       }
     }
   }
+}
+
+void TDY_PagePanel::WndProc(TMessage& message) {
+  if (message.Msg == WM_MOUSEWHEEL && OnWheel) {
+    OnWheel(WheelDelta(message.WParam));
+    message.Result = 1;
+    return;
+  }
+  TPanel::WndProc(message);
 }
 
 std::vector<TAlignedStringGrid*> TDY_PagePanel::Grids() const {

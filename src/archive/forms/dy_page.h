@@ -4,6 +4,7 @@
 // thousand rows lay out quickly; the page panel turns the shown page (or the one being printed)
 // into controls.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -93,6 +94,9 @@ public:
   const TDY_Page* Page() const { return page_; }
   // The page's table grids, in order.
   std::vector<TAlignedStringGrid*> Grids() const;
+  // The mouse wheel over the page: the wheel's delta (above 0 up, below 0 down).
+  std::function<void(int delta)> OnWheel;
+  void WndProc(TMessage& message) override;
 
 private:
   void ClearControls();

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 #include <cstdio>
 
@@ -146,6 +147,16 @@ void UserPress(TControl* control, TPoint client) {
   QWindow* window = nullptr;
   QPoint at;
   if (Locate(control, client, window, at)) QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void UserWheel(TControl* control, TPoint client, int notches) {
+  QWindow* window = nullptr;
+  QPoint at;
+  if (!Locate(control, client, window, at)) return;
+  // The top-level window takes it as from the window system and hands it to the widget there.
+  QWheelEvent event(QPointF(at), QPointF(window->mapToGlobal(at)), QPoint(), QPoint(0, notches * 120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QGuiApplication::sendEvent(window, &event);
 }
 
 void UserMove(TControl* control, TPoint client) {

@@ -27,6 +27,9 @@ void UserRightClick(TControl* control, TPoint client);
 // outside the control (negative or past its size), which lies in the same top-level window.
 void UserPress(TControl* control, TPoint client);
 void UserMove(TControl* control, TPoint client);
+// The mouse wheel turned over a client point of the control: notches > 0 away from the user (up),
+// < 0 towards the user (down).
+void UserWheel(TControl* control, TPoint client, int notches);
 void UserRelease(TControl* control, TPoint client);
 
 // Brings a list box's entry into view with the arrow keys, as a user scrolls to it, and clicks
