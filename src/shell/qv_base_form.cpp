@@ -449,6 +449,7 @@ void TQvBaseForm::SelectLanguage() {
     if (SelectResourceLanguage(TPosition::poScreenCenter, 0, 0, nullptr)) {
       SaveResourceLocale();
       UpdateLanguage();
+      LanguageChanged();
     }
   } catch (...) {
     LangSwitching = 0;

@@ -17,6 +17,7 @@ TQVMainFm* QVMainFm = nullptr;
 std::function<void()> TQVMainFm::ShowArchiveWindow;
 std::function<bool()> TQVMainFm::CloseArchiveWindow;
 std::function<void()> TQVMainFm::RelogonOnResize;
+std::function<void()> TQVMainFm::ArchiveLanguageChanged;
 
 namespace {
 
@@ -193,6 +194,10 @@ bool TQVMainFm::mehFormCloseQuery() {
     return false;
   }
   return true;
+}
+
+void TQVMainFm::LanguageChanged() {
+  if (ArchiveLanguageChanged) ArchiveLanguageChanged();
 }
 
 bool TQVMainFm::EndsProgram() const { return Closing || TQvBaseForm::EndsProgram(); }

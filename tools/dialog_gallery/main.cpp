@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -155,6 +156,7 @@ bool ArchiveWindowShot(const std::string& out) {
     users.SaveUsers();
   }
   std::ofstream(home + "Dossaly.ini") << "[Dossaly]\nUseWinLogon=1\nPwdOnStartup=0\n";
+  const std::function<std::string()> system_user = qv::SystemUserName;
   qv::SystemUserName = [] { return std::string("admin"); };
   bool ok = true;
   {
@@ -185,7 +187,7 @@ bool ArchiveWindowShot(const std::string& out) {
     ok = Shot(archive, out + "/archive_window.png");
     archive.Close();
   }
-  qv::SystemUserName = nullptr;
+  qv::SystemUserName = system_user;
   std::error_code error;
   std::filesystem::remove_all(home, error);
   return ok;

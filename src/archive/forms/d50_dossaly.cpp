@@ -1,5 +1,7 @@
 #include "archive/forms/d50_dossaly.h"
 
+#include "archive/forms/archive_window.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -116,6 +118,8 @@ TD50_Dossaly::~TD50_Dossaly() {
   }
   TQVMainFm::ShowArchiveWindow = nullptr;
   TQVMainFm::CloseArchiveWindow = nullptr;
+  TQVMainFm::ArchiveLanguageChanged = nullptr;
+  TQVMainFm::RelogonOnResize = nullptr;
   SetCommandEnabled = nullptr;
   TerminateProgram = nullptr;
   DocumentPageNumText = nullptr;
@@ -183,6 +187,9 @@ void TD50_Dossaly::FormCreate() {
     D50_Dossaly->Close();
     return QVMainFm && QVMainFm->Closing;
   };
+  TQVMainFm::ArchiveLanguageChanged = [] {
+    if (D50_Dossaly) D50_Dossaly->SetLanguage();
+  };
   TQVMainFm::RelogonOnResize = [] {
     if (D50_Dossaly && RelogonPending) D50_Dossaly->RelogonAfterInactivity();
   };
@@ -200,7 +207,10 @@ void TD50_Dossaly::FormCreate() {
 
   // 5.
   UsersFile = ArchiveDataPath + "Users.dat";
-  if (!UserManager) UserManager = new TDY_UserManager();
+  // A program started again in the same process (tests) reads the users afresh.
+  delete UserManager;
+  UserManager = nullptr;
+  UserManager = new TDY_UserManager();
 
   // 6.
   UserManager->EnsureAdministrator();
@@ -773,6 +783,12 @@ TD50_Dossaly* CreateD50Dossaly() {
   auto* form = new TD50_Dossaly(Application);
   Application->SetMainForm(form);
   return form;
+}
+
+TForm* CreateArchiveWindow() { return CreateD50Dossaly(); }
+
+void EndArchiveWithoutQuestions() {
+  if (D50_Dossaly) D50_Dossaly->EndWithoutQuestions();
 }
 
 }  // namespace qv
