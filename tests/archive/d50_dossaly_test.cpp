@@ -256,8 +256,12 @@ TEST_F(ArchiveWindow, ReLogonAfterInactivityAppliesTheNewUsersRights) {
   WriteUsers();
   WriteSettings("[Dossaly]\nUseInactTimer=1\nInactInterval=5\n");
   logons = {{"admin", "Secret12"}, {"reader", "Reader34"}};
+  const std::string file = WriteDocument("first", 1);
   Start();
   ASSERT_NE(D50_Dossaly, nullptr);
+  ASSERT_TRUE(D50_Dossaly->OpenDocument(file));
+  EXPECT_TRUE(ArchiveEnabled("AddCommentAction"));
+  EXPECT_TRUE(ArchiveEnabled("SignDocumentAction"));
   EXPECT_TRUE(ArchiveEnabled("NewDocumentAction"));
   EXPECT_TRUE(QVMainFm->Item("OMenProtocol")->Enabled());
   EXPECT_TRUE(D50_Dossaly->InactTimer->Enabled());
@@ -274,6 +278,8 @@ TEST_F(ArchiveWindow, ReLogonAfterInactivityAppliesTheNewUsersRights) {
     EXPECT_EQ(UserManager->CurrentUserName(), "reader");
     EXPECT_FALSE(ArchiveEnabled("NewDocumentAction"));
     EXPECT_FALSE(ArchiveEnabled("AdminGroupAction"));
+    EXPECT_FALSE(ArchiveEnabled("AddCommentAction"));  // on the open document too
+    EXPECT_FALSE(ArchiveEnabled("SignDocumentAction"));
     EXPECT_TRUE(ArchiveEnabled("ShowAuditLogAction"));
     EXPECT_FALSE(QVMainFm->Item("OMenProtocol")->Enabled());
     EXPECT_TRUE(D50_Dossaly->InactTimer->Enabled());  // counting again
