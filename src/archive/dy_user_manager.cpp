@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <unordered_map>
 
@@ -14,6 +15,7 @@
 #include "archive/dy_crypt.h"
 #include "base/archive_hooks.h"
 #include "base/ini_file2.h"
+#include "base/msg_handler.h"
 #include "base/res_string.h"
 #include "crypto/as_coding.h"
 #include "crypto/prime_generator.h"
@@ -28,6 +30,10 @@ namespace qv {
 TDY_UserManager* UserManager = nullptr;
 std::function<std::unique_ptr<TLogonDialogPort>()> CreateLogonDialog;
 std::function<std::unique_ptr<TEditUserDialogPort>()> CreateEditUserDialog;
+std::function<std::unique_ptr<TAdminListDialogPort>()> CreateAdminUserDialog;
+std::function<std::unique_ptr<TAdminListDialogPort>()> CreateAdminGroupDialog;
+std::function<std::unique_ptr<TEditGroupDialogPort>()> CreateEditGroupDialog;
+std::function<void(const std::vector<TUserSheetPage>&)> PrintUserSheet;
 std::function<void(const std::string&, const std::function<void()>&)> RunUnderProgress;
 std::function<void(const std::string&, bool)> SetCommandEnabled;
 std::function<void()> TerminateProgram;
@@ -191,13 +197,16 @@ TDY_User ParseUserParams(const std::string& text) {
 }
 
 TDY_UserManager::TDY_UserManager(const std::string& file_name)
-    : file_name_(file_name.empty() ? UsersFile : file_name),
+    : file_name_(file_name),
+      follows_users_file_(file_name.empty()),
       prime_generator_(std::make_unique<TAS_PrimeGenerator>()),
       rsa_(std::make_unique<TAS_RSACryptography>()) {
   rsa_->SetPrimeGenerator(prime_generator_.get());
   rsa_->SetSmallPublicExp(0);
-  if (FileExists(file_name_)) Load();
+  if (FileExists(FileName())) Load();
 }
+
+std::string TDY_UserManager::FileName() const { return follows_users_file_ ? UsersFile : file_name_; }
 
 TDY_UserManager::~TDY_UserManager() {
   rsa_->SetPrimeGenerator(nullptr);
@@ -207,12 +216,12 @@ TDY_UserManager::~TDY_UserManager() {
 void TDY_UserManager::Load() {
   std::vector<std::pair<std::string, TIniFile::TKeyValues>> sections;
   try {
-    ReadFileBytes(file_name_);  // an unreadable file is refused, not taken as empty
-    sections = TIniFile2(file_name_).ReadAllSections();
+    ReadFileBytes(FileName());  // an unreadable file is refused, not taken as empty
+    sections = TIniFile2(FileName()).ReadAllSections();
   } catch (const Exception& e) {
     refused_ = true;
     refuse_reason_ = e.Message();
-    ArchiveErrorBox(file_name_ + ": " + e.Message());
+    ArchiveErrorBox(FileName() + ": " + e.Message());
     return;
   }
   std::unordered_map<std::string, const TIniFile::TKeyValues*> by_name;
@@ -244,7 +253,7 @@ void TDY_UserManager::Load() {
   if (!count("Groups", "NumGroups", num_groups) || !count("Users", "NumUsers", num_users)) {
     refused_ = true;
     refuse_reason_ = "the file holds no valid list of groups and users";
-    ArchiveErrorBox(file_name_ + ": " + refuse_reason_);
+    ArchiveErrorBox(FileName() + ": " + refuse_reason_);
     return;
   }
   groups_.clear();
@@ -263,7 +272,7 @@ void TDY_UserManager::Load() {
       }
     }
     damaged_ = true;
-    ArchiveErrorBox(LoadResString("DY_ErrorReadGroup") + " " + file_name_ + " [" + section + "]: " + reason);
+    ArchiveErrorBox(LoadResString("DY_ErrorReadGroup") + " " + FileName() + " [" + section + "]: " + reason);
   }
   for (int32_t i = 0; i < num_users; ++i) {
     const std::string section = "User" + std::to_string(i);
@@ -279,7 +288,7 @@ void TDY_UserManager::Load() {
       }
     }
     damaged_ = true;
-    ArchiveErrorBox(LoadResString("DY_ErrorReadUser") + " " + file_name_ + " [" + section + "]: " + reason);
+    ArchiveErrorBox(LoadResString("DY_ErrorReadUser") + " " + FileName() + " [" + section + "]: " + reason);
   }
   bool found;
   try {
@@ -292,15 +301,15 @@ void TDY_UserManager::Load() {
 
 void TDY_UserManager::CheckWritable() const {
   if (refused_)
-    throw EUsersFileError("Unable to write to " + file_name_ + ": the file could not be read (" + refuse_reason_ + ")");
+    throw EUsersFileError("Unable to write to " + FileName() + ": the file could not be read (" + refuse_reason_ + ")");
   if (damaged_)
-    throw EUsersFileError("Unable to write to " + file_name_ +
+    throw EUsersFileError("Unable to write to " + FileName() +
                           ": the file holds sections that could not be read and would be lost");
 }
 
 void TDY_UserManager::SaveGroups() {
   CheckWritable();
-  TIniFile2 ini(file_name_);
+  TIniFile2 ini(FileName());
   const int32_t old_count = std::max(0, ini.ReadInteger("Groups", "NumGroups", 0));
   std::vector<std::string> erase;
   for (int32_t i = 0; i < old_count; ++i) erase.push_back("Group" + std::to_string(i));
@@ -313,7 +322,7 @@ void TDY_UserManager::SaveGroups() {
 
 void TDY_UserManager::SaveUsers() {
   CheckWritable();
-  TIniFile2 ini(file_name_);
+  TIniFile2 ini(FileName());
   const int32_t old_count = std::max(0, ini.ReadInteger("Users", "NumUsers", 0));
   std::vector<std::string> erase;
   for (int32_t i = 0; i < old_count; ++i) erase.push_back("User" + std::to_string(i));
@@ -508,18 +517,65 @@ void TDY_UserManager::GenerateKeysFor(TDY_User& user) {
   key_user_ = nullptr;
 }
 
-bool TDY_UserManager::EditUser(int32_t id) {
-  // Editing a stored user belongs to the user administration, which is not built yet.
-  if (id >= 0 || !CreateEditUserDialog || groups_.empty()) return false;
+bool TDY_UserManager::AdminRemains(int user_index, int32_t new_group_id, bool remove_user, int group_index,
+                                   uint16_t new_rights) const {
+  for (size_t i = 0; i < users_.size(); ++i) {
+    int32_t group_id = users_[i]->GroupID;
+    if (static_cast<int>(i) == user_index) {
+      if (remove_user) continue;
+      group_id = new_group_id;
+    }
+    const int g = IndexOfGroupId(group_id);
+    if (g < 0) continue;
+    const uint16_t rights = g == group_index ? new_rights : groups_[static_cast<size_t>(g)]->Rights;
+    if (rights & (1u << urIsAdmin)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::string ChangeItem(const char* key, const std::string& old_value, const std::string& new_value) {
+  return LoadResString(key) + " " + LoadResString("umg_From") + ": " + old_value + " " + LoadResString("umg_To") +
+         ": " + new_value;
+}
+
+void AppendItem(std::string& comment, const std::string& item) {
+  if (!comment.empty()) comment += " ";
+  comment += item;
+}
+
+void WarningBox(const std::string& text) {
+  if (MsgDialogProc) MsgDialogProc(text, TMsgDlgType::mtWarning, mbOK, 0);
+}
+
+}  // namespace
+
+bool TDY_UserManager::EditUser(int32_t id) { return AddOrEditUser(id); }
+
+bool TDY_UserManager::AddOrEditUser(int32_t id) {
+  if (!CreateEditUserDialog || groups_.empty()) return false;
+  const int edited = id >= 0 ? IndexOfUserId(id) : -1;
+  if (id >= 0 && edited < 0) return false;
   std::unique_ptr<TEditUserDialogPort> dialog = CreateEditUserDialog();
   std::vector<std::string> names;
   for (const auto& g : groups_) names.push_back(g->GroupName);
   const bool first_admin = id == -2;
-  dialog->SetGroups(names, first_admin ? 0 : std::min<int>(1, static_cast<int>(names.size()) - 1));
+  int selected = first_admin ? 0 : std::min<int>(1, static_cast<int>(names.size()) - 1);
+  if (edited >= 0) {
+    const int g = IndexOfGroupId(users_[static_cast<size_t>(edited)]->GroupID);
+    if (g >= 0) selected = g;
+  }
+  dialog->SetGroups(names, selected);
+  if (edited >= 0) dialog->SetUser(*users_[static_cast<size_t>(edited)]);
   if (first_admin) {
     dialog->SetGroupEnabled(false);
     dialog->SetCaption(LoadResString("umg_AddAdmin"));
+  } else if (!HasRight(urIsAdmin)) {
+    dialog->SetGroupEnabled(false);
+    dialog->SetPersonalEnabled(false);
   }
+  dialog->ClearModified();
   for (;;) {
     const int result = dialog->ShowModal();
     if (result == mrCancel) return false;
@@ -531,9 +587,12 @@ bool TDY_UserManager::EditUser(int32_t id) {
     const std::string sur = UserStoredForm(dialog->SurName());
     const bool same = password == UserStoredForm(dialog->Password2());
     const bool valid = IsValidPassword(name, password);
-    const bool used = IndexOfUserName(name) >= 0;
+    const int holder = IndexOfUserName(name);
+    const bool used = holder >= 0 && holder != edited;
+    const int g = std::min<int>(std::max(0, dialog->SelectedGroup()), GroupCount() - 1);
+    const int32_t group_id = groups_[static_cast<size_t>(g)]->GroupID;
+    std::string caption;
     if (!same || !valid || name.empty() || sur.empty() || first.empty() || used) {
-      std::string caption;
       if (name.empty()) caption = "umg_NoUser";
       if (used) caption = "umg_UserExists";
       if (sur.empty()) caption = "umg_NoSurName";
@@ -541,34 +600,239 @@ bool TDY_UserManager::EditUser(int32_t id) {
       if (password.empty()) caption = "umg_NoPassword";
       if (!same) caption = "umg_PasswdMismatch";
       if (!valid) caption = "umg_PasswdInvalid";
+    } else if (edited >= 0 && AdminRemains(-1, 0, false, -1, 0) && !AdminRemains(edited, group_id, false, -1, 0)) {
+      caption = "umg_AdminNeeded";  // nobody would be left to administer
+    }
+    if (!caption.empty()) {
       dialog->SetCaption("");
       dialog->Beep();
       dialog->SetCaption(LoadResString(caption));
       continue;
     }
-    const int g = std::max(0, dialog->SelectedGroup());
-    TDY_User user;
-    user.UserID = NextUserId();
-    user.UserName = name;
-    user.Password = password;
-    user.FirstName = first;
-    user.SurName = sur;
-    user.Company = UserStoredForm(dialog->Company());
-    user.Email = UserStoredForm(dialog->Email());
-    user.GroupID = groups_[static_cast<size_t>(std::min<int>(g, GroupCount() - 1))]->GroupID;
-    const std::string comment =
-        LoadResString("umg_Group") + ": " + groups_[static_cast<size_t>(IndexOfGroupId(user.GroupID))]->GroupName;
-    GenerateKeysFor(user);
-    AddUser(user);
+    const std::string company = UserStoredForm(dialog->Company());
+    const std::string email = UserStoredForm(dialog->Email());
+    const bool has_certificate = dialog->HasCertificate();
+    const std::string certificate = has_certificate ? dialog->CertificateText() : std::string();
+    if (edited < 0) {
+      TDY_User user;
+      user.UserID = NextUserId();
+      user.UserName = name;
+      user.Password = password;
+      user.FirstName = first;
+      user.SurName = sur;
+      user.Company = company;
+      user.Email = email;
+      user.GroupID = group_id;
+      user.HasCertificate = has_certificate;
+      user.Certificate = certificate;
+      const std::string comment = LoadResString("umg_Group") + ": " + groups_[static_cast<size_t>(g)]->GroupName;
+      GenerateKeysFor(user);
+      AddUser(user);
+      try {
+        SaveUsers();
+      } catch (...) {
+        users_.pop_back();  // not stored: the list stays as the file has it
+        throw;
+      }
+      AddAuditEvent(TDY_AuditEventKind::UserAdded, name, comment);
+      return true;
+    }
+    TDY_User& user = *users_[static_cast<size_t>(edited)];
+    const TDY_User before = user;
+    std::string comment;
+    auto take = [&](std::string& field, const std::string& value, const char* key) {
+      if (field == value) return;
+      if (key)
+        AppendItem(comment, ChangeItem(key, field, value));
+      else
+        AppendItem(comment, LoadResString("umg_PasswdChanged"));
+      field = value;
+    };
+    take(user.UserName, name, "umg_UserChanged");
+    take(user.Password, password, nullptr);
+    take(user.FirstName, first, "umg_FirstNameChanged");
+    take(user.SurName, sur, "umg_SurNameChanged");
+    take(user.Company, company, "umg_CompanyChanged");
+    take(user.Email, email, "umg_EmailChanged");
+    if (user.GroupID != group_id) {
+      const int old_g = IndexOfGroupId(user.GroupID);
+      AppendItem(comment, ChangeItem("umg_GroupChanged",
+                                     old_g < 0 ? std::string() : groups_[static_cast<size_t>(old_g)]->GroupName,
+                                     groups_[static_cast<size_t>(g)]->GroupName));
+      user.GroupID = group_id;
+    }
+    // A certificate imported in the dialog is kept: dropping it would lose what the user chose.
+    auto hex_only = [](const std::string& text) {
+      std::string hex;
+      for (char c : text)
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+          hex += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      return hex;
+    };
+    if (dialog->CertificateImported() &&
+        (user.HasCertificate != has_certificate || hex_only(user.Certificate) != hex_only(certificate))) {
+      AppendItem(comment, LoadResString("umg_CertChanged"));
+      user.HasCertificate = has_certificate;
+      user.Certificate = certificate;
+    }
+    bool stored = !comment.empty();
+    if (user.RSAPrivateKey.empty()) {
+      GenerateKeysFor(user);
+      stored = true;
+    }
+    if (!stored) return false;
     try {
       SaveUsers();
     } catch (...) {
-      users_.pop_back();  // not stored: the list stays as the file has it
+      user = before;  // not stored: the user stays as the file has it
       throw;
     }
-    AddAuditEvent(TDY_AuditEventKind::UserAdded, name, comment);
+    if (current_user_ == &user) SetCurrentUser(user.UserName);
+    AddAuditEvent(TDY_AuditEventKind::UserChanged, name, comment);
     return true;
   }
+}
+
+void TDY_UserManager::AdminUsers() {
+  if (!HasRight(urIsAdmin)) {
+    if (current_user_) EditUser(current_user_->UserID);
+    return;
+  }
+  if (!CreateAdminUserDialog) return;
+  std::unique_ptr<TAdminListDialogPort> dialog = CreateAdminUserDialog();
+  std::vector<std::string> names;
+  for (const auto& u : users_) names.push_back(u->UserName);
+  dialog->SetItems(names);
+  for (;;) {
+    const int result = dialog->ShowModal();
+    const int selected = dialog->SelectedIndex();
+    const bool has_selection = selected >= 0 && selected < UserCount();
+    if ((result == mrOk || result == mrDeleteUser) && !has_selection) {
+      dialog->Beep();
+      dialog->SetCaption(LoadResString("umg_PlsSelectUser"));
+      continue;
+    }
+    dialog.reset();  // the list closes before the next dialog opens
+    if (result == mrOk)
+      EditUser(users_[static_cast<size_t>(selected)]->UserID);
+    else if (result == mrNewUser)
+      EditUser(-1);
+    else if (result == mrDeleteUser)
+      DeleteUser(selected);
+    else if (result == mrPrintUsers)
+      PrintUsers();
+    return;
+  }
+}
+
+bool TDY_UserManager::DeleteUser(int index) {
+  if (index < 0 || index >= UserCount()) return false;
+  TDY_User* user = users_[static_cast<size_t>(index)].get();
+  if (user == current_user_) {
+    WarningBox(LoadResString("umg_ActionNotAllowed"));
+    return false;
+  }
+  if (AdminRemains(-1, 0, false, -1, 0) && !AdminRemains(index, 0, true, -1, 0)) {
+    WarningBox(LoadResString("umg_AdminNeeded"));
+    return false;
+  }
+  if (!MsgDialogProc ||
+      MsgDialogProc(LoadResString("umg_ConfirmDelUser"), TMsgDlgType::mtConfirmation, mbOKCancel, 0) != mrOk)
+    return false;
+  std::unique_ptr<TDY_User> removed = std::move(users_[static_cast<size_t>(index)]);
+  users_.erase(users_.begin() + index);
+  try {
+    SaveUsers();
+  } catch (...) {
+    users_.insert(users_.begin() + index, std::move(removed));
+    throw;
+  }
+  AddAuditEvent(TDY_AuditEventKind::UserDeleted, removed->UserName);
+  return true;
+}
+
+void TDY_UserManager::AdminGroups() {
+  if (!HasRight(urIsAdmin)) {
+    WarningBox(LoadResString("umg_ActionNotAllowed"));
+    return;
+  }
+  if (!CreateAdminGroupDialog) return;
+  std::unique_ptr<TAdminListDialogPort> dialog = CreateAdminGroupDialog();
+  std::vector<std::string> names;
+  for (const auto& g : groups_) names.push_back(g->GroupName);
+  dialog->SetItems(names);
+  for (;;) {
+    const int result = dialog->ShowModal();
+    if (result != mrOk) return;
+    const int selected = dialog->SelectedIndex();
+    if (selected < 0 || selected >= GroupCount()) {
+      dialog->Beep();
+      dialog->SetCaption(LoadResString("umg_PlsSelectGroup"));
+      continue;
+    }
+    dialog.reset();
+    EditGroup(groups_[static_cast<size_t>(selected)]->GroupID);
+    return;
+  }
+}
+
+void TDY_UserManager::EditGroup(int32_t group_id) {
+  const int index = IndexOfGroupId(group_id);
+  if (index < 0 || !CreateEditGroupDialog) return;
+  TDY_Group& group = *groups_[static_cast<size_t>(index)];
+  std::unique_ptr<TEditGroupDialogPort> dialog = CreateEditGroupDialog();
+  const bool admin_fixed = group.GroupID == 1;
+  dialog->SetGroup(group.GroupID, group.GroupName, group.Rights, admin_fixed);
+  for (;;) {
+    const int result = dialog->ShowModal();
+    if (result == mrCancel) return;
+    if (result != mrOk) continue;
+    if (!dialog->Modified()) return;
+    uint16_t rights = static_cast<uint16_t>(dialog->Rights() & ((1u << UserRightCount) - 1));
+    if (admin_fixed) rights |= 1u << urIsAdmin;
+    if (AdminRemains(-1, 0, false, -1, 0) && !AdminRemains(-1, 0, false, index, rights)) {
+      dialog->SetCaption("");
+      dialog->Beep();
+      dialog->SetCaption(LoadResString("umg_AdminNeeded"));
+      continue;
+    }
+    const TDY_Group before = group;
+    group.Rights = rights;
+    group.GroupName = UserStoredForm(dialog->GroupName());
+    try {
+      SaveGroups();
+    } catch (...) {
+      group = before;
+      throw;
+    }
+    AddAuditEvent(TDY_AuditEventKind::GroupChanged, group.GroupName);
+    return;
+  }
+}
+
+std::vector<TUserSheetPage> TDY_UserManager::UserSheetPages() const {
+  constexpr size_t UsersPerPage = 12;
+  std::vector<TUserSheetPage> pages;
+  auto line = [](const char* key, const std::string& value) { return "\t" + LoadResString(key) + ": " + value; };
+  for (size_t i = 0; i < users_.size() || pages.empty(); ++i) {
+    if (i % UsersPerPage == 0) pages.push_back({"", "", ""});
+    if (i >= users_.size()) break;
+    const TDY_User& u = *users_[i];
+    TUserSheetPage& page = pages.back();
+    const int g = IndexOfGroupId(u.GroupID);
+    page.push_back(line("D68_UserID", u.UserName));
+    page.push_back(line("D68_Name", u.FirstName + " " + u.SurName));
+    page.push_back(line("D68_Company", u.Company));
+    page.push_back(line("D68_Email", u.Email));
+    page.push_back(line("D68_UserGroup", g < 0 ? std::string() : groups_[static_cast<size_t>(g)]->GroupName));
+    page.push_back("");
+    page.push_back("");
+  }
+  return pages;
+}
+
+void TDY_UserManager::PrintUsers() {
+  if (PrintUserSheet) PrintUserSheet(UserSheetPages());
 }
 
 }  // namespace qv

@@ -109,11 +109,61 @@ public:
   virtual bool Modified() const = 0;
   virtual void Beep() = 0;
   virtual int ShowModal() = 0;
+  // Editing a stored user: the edits, the hidden id and the certificate (the box ticked when the
+  // user has one).
+  virtual void SetUser(const TDY_User& /*user*/) {}
+  // The name, personal data and group; off when a user without the administration right edits
+  // himself, so that only the password can change.
+  virtual void SetPersonalEnabled(bool /*enabled*/) {}
+  virtual void ClearModified() {}
+  virtual bool HasCertificate() const { return false; }
+  // The certificate as its hexadecimal DER text lines; empty without one.
+  virtual std::string CertificateText() const { return std::string(); }
+  // A certificate was imported in the dialog; otherwise an edited user keeps his stored one, also
+  // one the dialog could not read.
+  virtual bool CertificateImported() const { return false; }
 };
+
+// The user list (results: edit mrOk, new 6, delete 9, print 10) or the group list (edit mrOk).
+class TAdminListDialogPort {
+public:
+  virtual ~TAdminListDialogPort() = default;
+  virtual void SetItems(const std::vector<std::string>& names) = 0;
+  // -1 without a selection.
+  virtual int SelectedIndex() const = 0;
+  virtual void SetCaption(const std::string& caption) = 0;
+  virtual void Beep() = 0;
+  virtual int ShowModal() = 0;
+};
+inline constexpr int mrNewUser = 6;
+inline constexpr int mrDeleteUser = 9;
+inline constexpr int mrPrintUsers = 10;
+
+// The group dialog: id, name and the rights, one tick per right in bit order.
+class TEditGroupDialogPort {
+public:
+  virtual ~TEditGroupDialogPort() = default;
+  // admin_fixed: the administration right cannot be unticked (the first group keeps it).
+  virtual void SetGroup(int32_t id, const std::string& name, uint16_t rights, bool admin_fixed) = 0;
+  virtual std::string GroupName() const = 0;
+  virtual uint16_t Rights() const = 0;
+  virtual bool Modified() const = 0;
+  virtual void SetCaption(const std::string& caption) = 0;
+  virtual void Beep() = 0;
+  virtual int ShowModal() = 0;
+};
+
+// One printed page of the user sheet: its lines.
+using TUserSheetPage = std::vector<std::string>;
 
 // What the program installs; without them log-on and adding users show nothing and fail.
 extern std::function<std::unique_ptr<TLogonDialogPort>()> CreateLogonDialog;
 extern std::function<std::unique_ptr<TEditUserDialogPort>()> CreateEditUserDialog;
+extern std::function<std::unique_ptr<TAdminListDialogPort>()> CreateAdminUserDialog;
+extern std::function<std::unique_ptr<TAdminListDialogPort>()> CreateAdminGroupDialog;
+extern std::function<std::unique_ptr<TEditGroupDialogPort>()> CreateEditGroupDialog;
+// Asks with the print dialog and prints each page as its own job "Dossaly_Users-" + number.
+extern std::function<void(const std::vector<TUserSheetPage>& pages)> PrintUserSheet;
 // Runs the key generation under the progress window with the given text; without it the work
 // runs at once.
 extern std::function<void(const std::string& text, const std::function<void()>& work)> RunUnderProgress;
@@ -136,7 +186,9 @@ public:
   TDY_UserManager(const TDY_UserManager&) = delete;
   TDY_UserManager& operator=(const TDY_UserManager&) = delete;
 
-  const std::string& FileName() const { return file_name_; }
+  // Made without a file name, the manager follows UsersFile, so a changed data folder takes
+  // effect at the next read or write.
+  std::string FileName() const;
   bool Loaded() const { return loaded_; }
   // The file exists but could not be taken whole.
   bool Refused() const { return refused_; }
@@ -172,8 +224,23 @@ public:
   void SaveGroups();
   void SaveUsers();
   void GenerateKeysFor(TDY_User& user);
-  // -1 adds a user, -2 the first administrator; answers whether a user was stored.
+  // Id >= 0 edits that user, -1 adds a user, -2 the first administrator; answers whether
+  // something was stored.
   bool EditUser(int32_t id);
+  // The user administration; without the administration right the current user edits himself.
+  void AdminUsers();
+  // Removes the user after the confirmation; refused (with a warning box) for the current user
+  // and for the last user who holds the administration right. Answers whether it was removed.
+  bool DeleteUser(int index);
+  void AdminGroups();
+  void EditGroup(int32_t group_id);
+  void PrintUsers();
+  // The user sheet: 12 users a page.
+  std::vector<TUserSheetPage> UserSheetPages() const;
+  // Whether some user still holds the administration right when the user at user_index moves to
+  // group new_group_id (removed when remove_user) and the group at group_index gets new_rights.
+  // -1 leaves the user or the group unchanged.
+  bool AdminRemains(int user_index, int32_t new_group_id, bool remove_user, int group_index, uint16_t new_rights) const;
 
   int UserCount() const { return static_cast<int>(users_.size()); }
   int GroupCount() const { return static_cast<int>(groups_.size()); }
@@ -188,9 +255,11 @@ public:
 private:
   void Load();
   void CheckWritable() const;
+  bool AddOrEditUser(int32_t id);
   void SetAuditUser();
 
   std::string file_name_;
+  bool follows_users_file_ = false;
   std::vector<std::unique_ptr<TDY_User>> users_;
   std::vector<std::unique_ptr<TDY_Group>> groups_;
   TDY_User* current_user_ = nullptr;

@@ -13,12 +13,16 @@
 #include "archive/dy_user_manager.h"
 #include "archive/forms/d50_dossaly.h"
 #include "archive/forms/d51_kiro_document.h"
+#include "archive/archive_globals.h"
+#include "archive/forms/d52_dossaly_about_box.h"
+#include "archive/forms/d53_dossaly_options.h"
 #include "archive/forms/d55_edit_user.h"
+#include "archive/forms/d56_edit_group.h"
 #include "archive/forms/d57_logon.h"
 #include "archive/forms/d60_show_log.h"
+#include "archive/forms/d59_admin_user.h"
 #include "archive/forms/d66_sig_reason.h"
 #include "archive/forms/select_channels_dialog.h"
-#include "archive/archive_globals.h"
 #include "archive/dy_audit_manager.h"
 #include "base/app_globals.h"
 #include "base/d23_edit_prot_options.h"
@@ -347,5 +351,27 @@ int main(int argc, char** argv) {
   std::cout << "wrote " << out << "/document.pdf\n";
 
   ok &= ArchiveWindowShot(out);
+  // The archive's user and group administration.
+  qv::TD59_AdminUser admin_user(nullptr);
+  for (const char* name : {"chef", "ann", "rea"}) admin_user.UserListBox->Items().Add(name);
+  admin_user.UserListBox->SyncItems();
+  admin_user.UserListBox->SetItemIndex(1);
+  ok &= Shot(admin_user, out + "/admin_user.png");
+  qv::TD58_AdminGroup admin_group(nullptr);
+  for (const char* name : {"Administrators", "Users", "Readers"}) admin_group.GroupListBox->Items().Add(name);
+  admin_group.GroupListBox->SyncItems();
+  ok &= Shot(admin_group, out + "/admin_group.png");
+  qv::TD56_EditGroup group(nullptr);
+  group.SetGroup(1, "Administrators", 0x3FFF & ~(1u << qv::urEditDiagram), true);
+  ok &= Shot(group, out + "/edit_group.png");
+  // The archive's options and about box.
+  qv::ArchiveDataPath = "/home/ann/Quarvel2/Dossaly/";
+  qv::UseWinLogon = true;
+  qv::SendEmailOnAlarmRecorder = true;
+  qv::InactInterval = 10;
+  qv::TD53_DossalyOptions options(nullptr);
+  ok &= Shot(options, out + "/archive_options.png");
+  qv::TD52_DossalyAboutBox archive_about(nullptr);
+  ok &= Shot(archive_about, out + "/archive_about.png");
   return ok ? 0 : 1;
 }

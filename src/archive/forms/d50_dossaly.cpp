@@ -13,9 +13,14 @@
 #include "archive/dy_doc_type_info.h"
 #include "archive/dy_user_manager.h"
 #include "archive/forms/d51_kiro_document.h"
+#include "archive/forms/d52_dossaly_about_box.h"
+#include "archive/forms/d53_dossaly_options.h"
 #include "archive/forms/d55_edit_user.h"
+#include "archive/forms/d56_edit_group.h"
 #include "archive/forms/d57_logon.h"
+#include "archive/forms/d59_admin_user.h"
 #include "archive/forms/d60_show_log.h"
+#include "archive/forms/d68_print_user_data.h"
 #include "base/app_globals.h"
 #include "base/ini_file2.h"
 #include "platform/gui/common_dialogs.h"
@@ -123,6 +128,7 @@ TD50_Dossaly::~TD50_Dossaly() {
   SetCommandEnabled = nullptr;
   TerminateProgram = nullptr;
   DocumentPageNumText = nullptr;
+  AnyDocumentOpen = nullptr;
   SetUserActivityHook(nullptr);
   BeginDestroy();
   if (D50_Dossaly == this) D50_Dossaly = nullptr;
@@ -171,6 +177,11 @@ void TD50_Dossaly::FormCreate() {
   };
   if (!CreateLogonDialog) CreateLogonDialog = CreateD57Logon;
   if (!CreateEditUserDialog) CreateEditUserDialog = CreateD55EditUser;
+  if (!CreateAdminUserDialog) CreateAdminUserDialog = CreateD59AdminUser;
+  if (!CreateAdminGroupDialog) CreateAdminGroupDialog = CreateD58AdminGroup;
+  if (!CreateEditGroupDialog) CreateEditGroupDialog = CreateD56EditGroup;
+  if (!PrintUserSheet) PrintUserSheet = PrintD68UserSheet;
+  AnyDocumentOpen = [] { return D50_Dossaly && D50_Dossaly->DocumentWindowCount() > 0; };
   TerminateProgram = [] { Application->Terminate(); };
   AuditUserNameOfId = [](int32_t id) { return UserManager ? UserManager->UserNameOfId(id) : std::string(); };
   DocumentPageNumText = [](const std::string& text) {
@@ -303,13 +314,20 @@ void TD50_Dossaly::BuildActions() {
             [this] { OnDocument([](auto& d) { d.AddComment(); }); });
   AddAction("PageUpAction", "m_PageUp", "hint_PageUp", [this] { OnDocument([](auto& d) { d.PreviousPage(); }); });
   AddAction("PageDownAction", "m_PageDown", "hint_PageDown", [this] { OnDocument([](auto& d) { d.NextPage(); }); });
-  AddAction("AdminUserAction", "m_&AdminUser", "hint_AdminUser", nullptr);
-  AddAction("AdminGroupAction", "m_Admin&Group", "hint_AdminGroup", [this] { UpdateRights(false); });
+  AddAction("AdminUserAction", "m_&AdminUser", "hint_AdminUser", [] {
+    if (UserManager) UserManager->AdminUsers();
+  });
+  AddAction("AdminGroupAction", "m_Admin&Group", "hint_AdminGroup", [this] {
+    if (UserManager) UserManager->AdminGroups();
+    UpdateRights(false);
+  });
   AddAction("ShowAuditLogAction", "m_ShowAuditLog", "hint_ShowAuditLog", [] {
     if (AuditTrail) RunD60ShowLog(*AuditTrail);
   });
-  AddAction("OptionsAction", "m_&Options", "hint_Options", nullptr);
-  AddAction("AboutAction", "m_&About", "hint_About", nullptr);
+  AddAction("OptionsAction", "m_&Options", "hint_Options", [this] {
+    if (ShowD53DossalyOptions()) SaveSettings();
+  });
+  AddAction("AboutAction", "m_&About", "hint_About", ShowD52DossalyAboutBox);
   AddAction("ShowNaviBarAction", "m_ShowNaviBar", "hint_ShowNaviBar",
             [this] { DossalyTreeView->SetVisible(!DossalyTreeView->Visible()); });
   AddAction("CustomizeActionBarsAction", "m_&EditToolbars", "hint_EditToolbars", nullptr);
