@@ -18,6 +18,7 @@
 #include "archive/dy_crypt.h"
 #include "archive/dy_user_manager.h"
 #include "archive/forms/d51_kiro_document.h"
+#include "archive/forms/d53_dossaly_options.h"
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
 #include "archive/forms/d60_show_log.h"
@@ -482,6 +483,30 @@ TEST_F(ArchiveWindow, TheAuditTrailButtonOpensTheViewer) {
     D50_Dossaly->Close();
   });
   EXPECT_EQ(viewer, "TD60_ShowLog");
+}
+
+// The options dialog opened from the tools menu: its OK writes the settings file at once.
+TEST_F(ArchiveWindow, TheOptionsOkWritesTheSettingsAtOnce) {
+  WriteUsers();
+  logons = {{"admin", "Secret12"}};
+  Start();
+  RunDoing([&] {
+    UserClick(QVMainFm->Button("ArchiveButton"));
+    bool acted = false;
+    ActWhen([] { return D53_DossalyOptions && D53_DossalyOptions->Visible(); },
+            [&] {
+              acted = true;
+              TControl* box = D53_DossalyOptions->PasswordOnSignCheckBox;
+              UserClick(box, TPoint{7, box->Height() / 2});
+              UserClick(D53_DossalyOptions->OKBtn);
+            });
+    ASSERT_TRUE(UserChooseMenu(D50_Dossaly->MenuItemOf("OptionsAction")));
+    EXPECT_TRUE(acted);
+    EXPECT_FALSE(PwdOnSign);
+    TIniFile2 ini(home.File("Dossaly.ini"));
+    EXPECT_EQ(ini.ReadString("Dossaly", "PwdOnSign", ""), "0");
+    D50_Dossaly->Close();
+  });
 }
 
 // A document window keeps its own list entry when entries before it are removed: closing it
