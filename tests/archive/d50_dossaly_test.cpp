@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "archive/archive_start.h"
@@ -136,8 +137,13 @@ protected:
     admin.UserID = 1, admin.UserName = "admin", admin.Password = "Secret12", admin.GroupID = 1;
     TDY_User reader;
     reader.UserID = 2, reader.UserName = "reader", reader.Password = "Reader34", reader.GroupID = 2;
+    // An editor may comment on documents but not save them.
+    users.AddGroup({3, "Editors", static_cast<uint16_t>(1u << urEditDocument)});
+    TDY_User editor;
+    editor.UserID = 3, editor.UserName = "editor", editor.Password = "Editor56", editor.GroupID = 3;
     users.AddUser(admin);
     users.AddUser(reader);
+    users.AddUser(editor);
     users.SaveGroups();
     users.SaveUsers();
   }
@@ -507,6 +513,31 @@ TEST_F(ArchiveWindow, TheOptionsOkWritesTheSettingsAtOnce) {
     EXPECT_EQ(ini.ReadString("Dossaly", "PwdOnSign", ""), "0");
     D50_Dossaly->Close();
   });
+}
+
+// A comment changes the document; the save command still follows the user's right to save.
+TEST_F(ArchiveWindow, AChangedDocumentOffersSavingOnlyToAUserWhoMaySave) {
+  WriteUsers();
+  const std::string file = WriteDocument("first", 1);
+  for (const auto& [user, password, may_save] : std::vector<std::tuple<std::string, std::string, bool>>{
+           {"editor", "Editor56", false}, {"admin", "Secret12", true}}) {
+    SCOPED_TRACE(user);
+    logons = {{user, password}};
+    Start();
+    RunDoing([&] {
+      UserClick(QVMainFm->Button("ArchiveButton"));
+      ASSERT_TRUE(D50_Dossaly->OpenDocument(file));
+      EXPECT_FALSE(ArchiveEnabled("FileSaveAction"));
+      ASSERT_TRUE(UserChooseMenu(D50_Dossaly->MenuItemOf("AddCommentAction")));
+      EXPECT_TRUE(D50_Dossaly->ActiveDocument()->Modified);
+      EXPECT_EQ(ArchiveEnabled("FileSaveAction"), may_save);
+      answer = mrNo;
+      D50_Dossaly->Close();
+    });
+    program.reset();
+    Application->ClearTerminated();
+    answer = mrOk;
+  }
 }
 
 // A document window keeps its own list entry when entries before it are removed: closing it

@@ -172,6 +172,8 @@ void TD50_Dossaly::FormCreate() {
     if (D50_Dossaly) D50_Dossaly->NoteUserActivity();
   });
   SetCommandEnabled = [](const std::string& name, bool enabled) {
+    // A changed document enables its save, but only for a user who may save.
+    if (enabled && name == "FileSaveAction" && !(UserManager && UserManager->HasRight(urSaveDocument))) enabled = false;
     if (D50_Dossaly && D50_Dossaly->SetActionEnabled(name, enabled)) return;
     if (QVMainFm) QVMainFm->SetCommandEnabled(name, enabled);
   };
