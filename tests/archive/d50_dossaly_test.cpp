@@ -237,9 +237,15 @@ TEST_F(ArchiveWindow, StartsWithTheLogonAppliesTheRightsAndSwapsWithTheLoggerWin
     EXPECT_FALSE(QVMainFm->Item(item)->Enabled()) << item;
 
   RunDoing([&] {
+    QVMainFm->SetWindowState(TWindowState::wsNormal);
+    QVMainFm->SetBounds(40, 30, 700, 500);
     UserClick(QVMainFm->Button("ArchiveButton"));
     EXPECT_TRUE(D50_Dossaly->Visible());
     EXPECT_FALSE(QVMainFm->Visible());
+    // In the logger window's place.
+    EXPECT_EQ(D50_Dossaly->WindowState(), TWindowState::wsNormal);
+    EXPECT_EQ(D50_Dossaly->Width(), 700);
+    EXPECT_EQ(D50_Dossaly->Height(), 500);
     UserClick(D50_Dossaly->QuarvelToolButton());
     EXPECT_FALSE(D50_Dossaly->Visible());
     EXPECT_TRUE(QVMainFm->Visible());
