@@ -2,12 +2,15 @@
 // after inactivity, the swap with the logger window, its settings file and closing.
 #include "archive/forms/d50_dossaly.h"
 
+#include "archive/forms/archive_window.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,6 +36,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/gui/std_ctrls.h"
 #include "platform/gui/user_input.h"
+#include "shell/appl_module.h"
 #include "shell/program_start.h"
 #include "shell/qv_main_fm.h"
 #include "support/temp_dir.h"
@@ -568,6 +572,29 @@ TEST_F(ArchiveWindow, AWindowKeepsItsListEntryWhenEntriesBeforeItGo) {
   EXPECT_FALSE(D50_Dossaly->DocList.Get(0)->DocOpen);
   EXPECT_TRUE(D50_Dossaly->DocList.Get(1)->DocOpen);  // "third" keeps its mark
   RunDoing([] { D50_Dossaly->Close(); });
+}
+
+// When the logger side cannot start, the program stops, and the archive's settings, which
+// were never read, stay as they were.
+TEST_F(ArchiveWindow, AFailedLoggerStartLeavesTheSettingsAlone) {
+  WriteUsers();
+  const std::string settings = "[Dossaly]\nInactInterval=9\nNumDocs=1\n[Document0]\nName=kept\nFileName=kept.xml\n";
+  WriteSettings(settings);
+  program = std::make_unique<TProgram>(std::vector<std::string>{"--home", home.Path()}, resources.Path());
+  program->SetArchiveServices(
+      [] {
+        StartArchiveServices();
+        // One application object that cannot be made stops the logger side's start.
+        RegisterApplObjectFactory("PhoneBook", {[] { throw Exception("no phone book"); }, [] {}});
+      },
+      StopArchiveServices);
+  program->SetMainWindow(CreateArchiveWindow, EndArchiveWithoutQuestions);
+  EXPECT_FALSE(program->Start());
+  program.reset();
+  Application->ClearTerminated();
+  std::ifstream in(home.File("Dossaly.ini"));
+  const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(after, settings);
 }
 
 // SIGTERM ends the archive as well: the user is logged off and the end recorded.

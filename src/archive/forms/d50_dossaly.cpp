@@ -108,9 +108,9 @@ TD50_Dossaly::TD50_Dossaly(TComponent* owner) : TMultilingualForm1(owner) {
 }
 
 TD50_Dossaly::~TD50_Dossaly() {
-  // FormDestroy.
+  // FormDestroy. Settings never read (the logger window failed to start) are not overwritten.
   try {
-    SaveSettings();
+    if (settings_read_) SaveSettings();
   } catch (const std::exception& e) {
     ArchiveErrorBox(e.what());
   }
@@ -215,6 +215,7 @@ void TD50_Dossaly::FormCreate() {
   ArchiveIniFile = ExePath + "Dossaly.ini";
   ArchiveDataPath = ExePath + "Dossaly/";
   LoadSettings();
+  settings_read_ = true;
   ::mkdir(ArchiveDataPath.c_str(), 0755);  // one level; a missing parent shows later
   BuildDocumentTree();
 

@@ -133,6 +133,7 @@ private:
   std::map<const TComponent*, TDY_DocInfo*> entries_;
   TSpeedButton* quarvel_button_ = nullptr;
   bool closing_ = false;
+  bool settings_read_ = false;
   bool page_edit_busy_ = false;
 };
 
