@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/archive_start.h"
+#include "archive/forms/archive_window.h"
 #include "platform/gui/forms.h"
 #include "platform/os/home_folder.h"
 #include "shell/command_line.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
   }
   qv::TProgram program(args, qv::ShippedResourceFolder());
   program.SetArchiveServices(qv::StartArchiveServices, qv::StopArchiveServices);
+  // The archive window is the main form; it creates the logger window.
+  program.SetMainWindow(qv::CreateArchiveWindow, qv::EndArchiveWithoutQuestions);
   if (!program.Start()) return 1;
   return program.Run();
 }

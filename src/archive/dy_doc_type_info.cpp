@@ -259,18 +259,28 @@ TXmlLines TDY_DocTypeInfo::FileLines() const {
 
 // ---- catalogue ----
 
-void TDY_DocTypeList::SaveToIni() {
-  TIniFile2 ini(ArchiveIniFile);
+void TDY_DocTypeList::IniContent(const TIniFile& ini, std::vector<std::string>& erase, TIniFile::TKeyValues& main_keys,
+                                 std::vector<std::pair<std::string, TIniFile::TKeyValues>>& sections) const {
   const int32_t old_count = ini.ReadInteger(CatalogueSection, "NumDocTypes", 0);
-  std::vector<std::string> erase;
   for (int32_t i = 0; i < old_count; ++i) erase.push_back(TypeSectionPrefix + Int(i));
-  std::vector<std::pair<std::string, TIniFile::TKeyValues>> write;
-  write.push_back({CatalogueSection, {{"NumDocTypes", Int(Count())}, {"MaxDocTypeID", Int(MaxDocTypeID)}}});
+  main_keys.push_back({"NumDocTypes", Int(Count())});
+  main_keys.push_back({"MaxDocTypeID", Int(MaxDocTypeID)});
   for (int i = 0; i < Count(); ++i) {
     const TDY_DocTypeInfo& t = *Get(i);
-    write.push_back(
+    sections.push_back(
         {TypeSectionPrefix + Int(i), {{"DocTypeID", Int(t.ID)}, {"Name", t.Name}, {"FileName", t.FileName}}});
   }
+}
+
+void TDY_DocTypeList::SaveToIni() {
+  TIniFile2 ini(ArchiveIniFile);
+  std::vector<std::string> erase;
+  TIniFile::TKeyValues main_keys;
+  std::vector<std::pair<std::string, TIniFile::TKeyValues>> sections;
+  IniContent(ini, erase, main_keys, sections);
+  std::vector<std::pair<std::string, TIniFile::TKeyValues>> write;
+  write.push_back({CatalogueSection, main_keys});
+  for (auto& s : sections) write.push_back(std::move(s));
   ini.ReplaceSections(erase, write);
 }
 

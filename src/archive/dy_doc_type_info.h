@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/dy_doc_content.h"
 #include "archive/xml_lines.h"
+#include "base/ini_file.h"
 #include "platform/rtl/date_time.h"
 
 namespace qv {
@@ -87,6 +90,10 @@ public:
   // Name and FileName per entry; saving first erases the sections of the stored count.
   void SaveToIni();
   void LoadFromIni();
+  // What SaveToIni writes, for a caller that rewrites the file once with more of its own: the
+  // stored sections to erase, the [Dossaly] keys and the entries' sections.
+  void IniContent(const TIniFile& ini, std::vector<std::string>& erase, TIniFile::TKeyValues& main_keys,
+                  std::vector<std::pair<std::string, TIniFile::TKeyValues>>& sections) const;
   // Hands out the next id and keeps it as MaxDocTypeID.
   int32_t NextId();
   // The highest id of the entries, 0 when empty.

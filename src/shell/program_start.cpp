@@ -49,6 +49,11 @@ constexpr uint32_t EnglishUS = 0x0409;
 TProgram::TProgram(std::vector<std::string> args, std::string resource_dir)
     : args_(std::move(args)), resource_dir_(std::move(resource_dir)) {}
 
+void TProgram::SetMainWindow(std::function<TForm*()> create, std::function<void()> end_on_signal) {
+  create_main_ = std::move(create);
+  end_main_on_signal_ = std::move(end_on_signal);
+}
+
 void TProgram::SetArchiveServices(std::function<void()> start, std::function<void()> stop) {
   archive_start_ = std::move(start);
   archive_stop_ = std::move(stop);
@@ -143,7 +148,16 @@ bool TProgram::Start() {
     }
   }
   // The main window has the module chain made; a failure there has been shown and logged.
-  main_form_ = CreateQVMainFm(Application);
+  if (create_main_) {
+    top_form_ = create_main_();
+    main_form_ = QVMainFm;
+    if (!main_form_) {
+      error_ = Format(LoadResString("app_StartFailed"), std::string("no main window"));
+      return false;
+    }
+  } else {
+    main_form_ = CreateQVMainFm(Application);
+  }
   if (main_form_->InitFailed()) {
     error_ = Format(LoadResString("app_StartFailed"), main_form_->InitError());
     std::cerr << "quarvel: " << error_ << "\n";
@@ -154,7 +168,7 @@ bool TProgram::Start() {
     // The protocol options dialog hangs on the message handler the module chain made.
     InstallBaseDevDialogs();
     StdDialogForm = new TStdDialogForm(Application);
-    Application->SetMainForm(main_form_);
+    Application->SetMainForm(top_form_ ? top_form_ : main_form_);
     SetTerminationSignalHandler([this](int) { EndOnSignal(); });
     signals_ = true;
   } catch (const std::exception& e) {
@@ -193,8 +207,14 @@ bool TProgram::CheckSettingsFile() {
 
 int TProgram::Run() {
   if (!main_form_) return 1;
-  main_form_->Show();
+  // A main form of its own has shown the logger window when the start went well.
+  const bool show_main = Application->ShowMainForm;
+  if (top_form_)
+    Application->ShowMainForm = false;
+  else
+    main_form_->Show();
   Application->Run();
+  Application->ShowMainForm = show_main;
   Shutdown();
   // The windows and modules are gone; nothing a dialog's loop could reach is left half freed.
   // An end by SIGTERM or SIGHUP asks nobody: what could not be saved stays in the log.
@@ -213,6 +233,7 @@ void TProgram::EndOnSignal() {
   if (ending_) return;
   ending_ = true;
   StopRecording();
+  if (top_form_ && end_main_on_signal_) end_main_on_signal_();
   if (main_form_) main_form_->Closing = true;
   Application->Terminate();
 }
@@ -223,7 +244,12 @@ void TProgram::Shutdown() {
   // Freeing the windows and the module chain writes what they hold. A dialog's loop would run
   // idle tasks and timers of objects half freed: what goes wrong now is logged and kept.
   if (MsgHandler) MsgHandler->BeginShutdown();
-  delete main_form_;
+  if (top_form_) {
+    delete top_form_;  // frees the logger window too
+    top_form_ = nullptr;
+  } else {
+    delete main_form_;
+  }
   main_form_ = nullptr;
   delete StdDialogForm;
   // A chain whose window could not be made.

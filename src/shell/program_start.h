@@ -10,6 +10,7 @@
 
 namespace qv {
 
+class TForm;
 class TQVMainFm;
 
 class TProgram {
@@ -26,6 +27,12 @@ public:
   // folder and the language are set, before the module chain, so that the audit trail records
   // from the first event on; stop runs after the module chain is freed.
   void SetArchiveServices(std::function<void()> start, std::function<void()> stop);
+
+  // The program's main form when it is not the logger window: create makes it (it creates the
+  // logger window QVMainFm itself, and may end the program at once through Terminate);
+  // end_on_signal ends its work without questions on SIGTERM or SIGHUP. The main form is freed
+  // last and frees the logger window.
+  void SetMainWindow(std::function<TForm*()> create, std::function<void()> end_on_signal);
 
   // False when the program cannot start; Error() then says why (it has been reported).
   bool Start();
@@ -55,11 +62,14 @@ private:
   std::string error_;
   std::vector<std::string> reports_;
   TQVMainFm* main_form_ = nullptr;
+  TForm* top_form_ = nullptr;  // the main form made by create_main_, which owns main_form_
   bool shut_down_ = false;
   bool ending_ = false;
   bool signals_ = false;  // SIGTERM and SIGHUP come to EndOnSignal
   std::function<void()> archive_start_;
   std::function<void()> archive_stop_;
+  std::function<TForm*()> create_main_;
+  std::function<void()> end_main_on_signal_;
 };
 
 }  // namespace qv

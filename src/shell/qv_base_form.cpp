@@ -450,6 +450,7 @@ void TQvBaseForm::SelectLanguage() {
     if (SelectResourceLanguage(TPosition::poScreenCenter, 0, 0, nullptr)) {
       SaveResourceLocale();
       UpdateLanguage();
+      LanguageChanged();
     }
   } catch (...) {
     LangSwitching = 0;
@@ -478,8 +479,10 @@ bool TQvBaseForm::CloseQuery() {
 
 void TQvBaseForm::DoClose(TCloseAction& action) {
   TMultilingualForm1::DoClose(action);
-  if (action != TCloseAction::caNone && book_ && Application && Application->MainForm() == this) book_->CloseSession();
+  if (action != TCloseAction::caNone && book_ && EndsProgram()) book_->CloseSession();
 }
+
+bool TQvBaseForm::EndsProgram() const { return Application && Application->MainForm() == this; }
 
 void TQvBaseForm::mehOMenProtocolClick() {
   NoteUserActivity();

@@ -132,6 +132,10 @@ protected:
   // Closing the main window ends the program: the session's pages are saved now, while a failure
   // can still be shown.
   void DoClose(TCloseAction& action) override;
+  // After the user chose another language.
+  virtual void LanguageChanged() {}
+  // Closing this window ends the program (it is the main form).
+  virtual bool EndsProgram() const;
   // True from the start of the destructor on.
   bool destroying_ = false;
   // The module was made by this window and goes with it, after its components.

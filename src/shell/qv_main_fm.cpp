@@ -15,6 +15,9 @@ namespace qv {
 
 TQVMainFm* QVMainFm = nullptr;
 std::function<void()> TQVMainFm::ShowArchiveWindow;
+std::function<bool()> TQVMainFm::CloseArchiveWindow;
+std::function<void()> TQVMainFm::RelogonOnResize;
+std::function<void()> TQVMainFm::ArchiveLanguageChanged;
 
 namespace {
 
@@ -167,6 +170,9 @@ TQVMainFm::TQVMainFm(TComponent* owner) : TQvBaseForm(owner) {
       FirstShow = false;
     }
   };
+  OnResize = [](TComponent*) {
+    if (RelogonOnResize) RelogonOnResize();
+  };
   if (!QVMainFm) QVMainFm = this;
 }
 
@@ -182,8 +188,19 @@ void TQVMainFm::CreateApplModule() {
 bool TQVMainFm::mehFormCloseQuery() {
   if (!TQvBaseForm::mehFormCloseQuery()) return false;
   Closing = true;
+  // The archive window ends the program; it may still refuse (and then clears the mark).
+  if (CloseArchiveWindow && !CloseArchiveWindow()) {
+    Closing = false;
+    return false;
+  }
   return true;
 }
+
+void TQVMainFm::LanguageChanged() {
+  if (ArchiveLanguageChanged) ArchiveLanguageChanged();
+}
+
+bool TQVMainFm::EndsProgram() const { return Closing || TQvBaseForm::EndsProgram(); }
 
 TMenuItem* TQVMainFm::AddItem(TMenuItem* parent, const std::string& name, const std::string& key,
                               std::function<void()> click) {

@@ -36,9 +36,18 @@ public:
   // Shows the archive window in place of this one; unset while the program has none, and then
   // the archive button is disabled.
   static std::function<void()> ShowArchiveWindow;
+  // Closes the archive window once this window agreed to close; false when the archive refused
+  // (then this window stays open). Unset while the program has no archive window.
+  static std::function<bool()> CloseArchiveWindow;
+  // Tells the archive window of a new language (it rebuilds its tree, closes its documents).
+  static std::function<void()> ArchiveLanguageChanged;
+  // Runs the re-log-on that waited while a window was minimised; called on every resize.
+  static std::function<void()> RelogonOnResize;
 
 protected:
   void CreateApplModule() override;
+  bool EndsProgram() const override;
+  void LanguageChanged() override;
 
 private:
   TMenuItem* AddItem(TMenuItem* parent, const std::string& name, const std::string& key,

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "archive/used_colors.h"
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"

@@ -611,21 +611,6 @@ std::unique_ptr<TGlobalChannel> TPlotVO::CreateGlobChan(TData* data, TChannel* c
   return c;
 }
 
-TColor TUsedColors::UseColor(TColor wanted) {
-  auto is_used = [this](TColor c) { return std::find(used_.begin(), used_.end(), c) != used_.end(); };
-  TColor colour = wanted;
-  if (is_used(colour)) {
-    colour = clBlack;
-    for (TColor c : kPalette)
-      if (!is_used(c)) {
-        colour = c;
-        break;
-      }
-  }
-  used_.push_back(colour);
-  return colour;
-}
-
 bool TPlotVO::CanAcceptGlbChan(TData* data, TChannel* channel, uint8_t& reason) {
   TGlobChanList* list = vobGlobChanList();
   if (!list) throw Exception("Error in TPlotVO.CanAcceptGlbChan: FGlobChanList is nil!");

@@ -256,16 +256,6 @@ private:
   TDt2AxisLabel* coarse_row_ = nullptr;
 };
 
-// The curve colours taken in one plot: a wanted colour while it is free, else the first free
-// colour of the curves' palette.
-class TUsedColors {
-public:
-  TColor UseColor(TColor wanted);
-
-private:
-  std::vector<TColor> used_;
-};
-
 // The class reference the visual-object registry creates time plots from.
 extern const TVisObjClass DtPlotVOClass;
 // Adds the plot's class to the classes every visual-object registry starts with (once).

@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_globals.h"
+#include "archive/archive_start.h"
+#include "archive/dy_user_manager.h"
+#include "archive/forms/archive_window.h"
 #include "base/app_globals.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
@@ -89,6 +93,10 @@ protected:
   void TearDown() override {
     reading_tick_.reset();
     program.reset();
+    SystemUserName = system_user_;
+    delete UserManager;
+    UserManager = nullptr;
+    ResetArchiveGlobals();
     if (logger) logger->Stop();
     SetMessageDlgAnswerer(nullptr);
     Application->ClearTerminated();
@@ -122,7 +130,24 @@ protected:
     std::vector<std::string> args{"--home", home.Path()};
     args.insert(args.end(), extra.begin(), extra.end());
     program = std::make_unique<TProgram>(args, std::string(QV_SOURCE_DIR) + "/res/");
+    // The program as it runs: the archive window is the main form and opens the logger window
+    // once the user is logged on, here by the system user's name.
+    if (!std::filesystem::exists(home.File("Dossaly/Users.dat"))) {
+      std::filesystem::create_directories(home.File("Dossaly"));
+      TDY_UserManager users(home.File("Dossaly/Users.dat"));
+      users.AddGroup({1, "Admins", static_cast<uint16_t>((1u << UserRightCount) - 1)});
+      TDY_User admin;
+      admin.UserID = 1, admin.UserName = "admin", admin.Password = "Secret12", admin.GroupID = 1;
+      users.AddUser(admin);
+      users.SaveGroups();
+      users.SaveUsers();
+      home.Write("Dossaly.ini", "[Dossaly]\r\nUseWinLogon=1\r\nPwdOnStartup=0\r\n");
+    }
+    SystemUserName = [] { return std::string("admin"); };
+    program->SetArchiveServices(StartArchiveServices, StopArchiveServices);
+    program->SetMainWindow(CreateArchiveWindow, EndArchiveWithoutQuestions);
     EXPECT_TRUE(program->Start()) << program->Error();
+    EXPECT_NE(Application->MainForm(), program->MainForm());  // the archive window
     TQVMainFm* w = program->MainForm();
     if (!w) return nullptr;
     w->Show();
@@ -303,6 +328,7 @@ protected:
   }
 
   test::TempDir home;
+  std::function<std::string()> system_user_ = SystemUserName;
   sim::SimConfig sim;
   std::unique_ptr<sim::PtyLogger> logger;
   std::unique_ptr<TProgram> program;

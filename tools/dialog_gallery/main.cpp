@@ -3,15 +3,19 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "archive/archive_globals.h"
+#include "archive/archive_start.h"
 #include "archive/dy_user_manager.h"
+#include "archive/forms/d50_dossaly.h"
+#include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d52_dossaly_about_box.h"
 #include "archive/forms/d53_dossaly_options.h"
-#include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d56_edit_group.h"
 #include "archive/forms/d57_logon.h"
@@ -35,7 +39,10 @@
 #include "datastore/channels.h"
 #include "datastore/kw_data.h"
 #include "platform/gui/common_dialogs.h"
+#include "platform/gui/actions.h"
 #include "platform/gui/forms.h"
+#include "shell/program_start.h"
+#include "shell/qv_main_fm.h"
 #include "platform/gui/printers.h"
 #include "shell/d22_about_box.h"
 #include "shell/d42_export.h"
@@ -138,6 +145,59 @@ void FillSampleDocument(qv::TD51_KiroDocument& w) {
 }
 
 }  // namespace
+
+// The archive window as the program starts it in a fresh home folder, its user logged on by the
+// system's user name, with two documents tiled side by side.
+bool ArchiveWindowShot(const std::string& out) {
+  char pattern[] = "/tmp/qv_gallery_home_XXXXXX";
+  const std::string home = std::string(::mkdtemp(pattern)) + "/";
+  std::filesystem::create_directories(home + "Dossaly");
+  {
+    qv::TDY_UserManager users(home + "Dossaly/Users.dat");
+    users.AddGroup({1, "Admins", static_cast<uint16_t>((1u << qv::UserRightCount) - 1)});
+    qv::TDY_User admin;
+    admin.UserID = 1, admin.UserName = "admin", admin.Password = "Secret12", admin.GroupID = 1;
+    users.AddUser(admin);
+    users.SaveGroups();
+    users.SaveUsers();
+  }
+  std::ofstream(home + "Dossaly.ini") << "[Dossaly]\nUseWinLogon=1\nPwdOnStartup=0\n";
+  const std::function<std::string()> system_user = qv::SystemUserName;
+  qv::SystemUserName = [] { return std::string("admin"); };
+  bool ok = true;
+  {
+    qv::TProgram program({"--home", home}, std::string(QV_SOURCE_DIR) + "/res/");
+    program.SetArchiveServices(qv::StartArchiveServices, qv::StopArchiveServices);
+    program.SetMainWindow([] { return qv::CreateD50Dossaly(); }, nullptr);
+    if (!program.Start() || !qv::D50_Dossaly) {
+      std::cerr << "the archive window did not start\n";
+      return false;
+    }
+    qv::TD50_Dossaly& archive = *qv::D50_Dossaly;
+    for (const char* name : {"Week 49", "Week 50"}) {
+      qv::TD51_KiroDocument doc(nullptr);
+      FillSampleDocument(doc);
+      doc.Content->DocInfo.Name = name;
+      doc.FileName = qv::ArchiveDataPath + name + ".xml";
+      doc.SetModified(true);
+      doc.SaveDocument();
+      archive.OpenDocument(doc.FileName);
+    }
+    qv::QVMainFm->Hide();
+    archive.Show();
+    archive.SetWindowState(qv::TWindowState::wsNormal);
+    archive.SetBounds(0, 0, 1100, 720);
+    qv::Application->ProcessMessages();
+    archive.Action("WindowTileVerticalAction")->Execute();
+    qv::Application->ProcessMessages();
+    ok = Shot(archive, out + "/archive_window.png");
+    archive.Close();
+  }
+  qv::SystemUserName = system_user;
+  std::error_code error;
+  std::filesystem::remove_all(home, error);
+  return ok;
+}
 
 int main(int argc, char** argv) {
   qv::InitializeGui(argc, argv);
@@ -294,6 +354,25 @@ int main(int argc, char** argv) {
   email.TestResultEdit->SetText(qv::LoadResString("DY_EmailTestOK"));
   email.TestResultEdit->SetVisible(true);
   ok &= Shot(email, out + "/edit_email.png");
+
+  // A document window with its pages (the first, the diagram page and a table page), and the
+  // whole document printed to a PDF file.
+  qv::TD51_KiroDocument document(nullptr);
+  FillSampleDocument(document);
+  document.SetText(document.Content->DocInfo.Name);
+  document.SetBounds(0, 0, 840, 1160);
+  document.BuildPages();
+  for (int page : {0, 2, 3}) {
+    document.GotoPage(page);
+    ok &= Shot(document, out + "/document_page" + std::to_string(page + 1) + ".png");
+  }
+  qv::Printer().SetOutputFile(out + "/document.pdf");
+  qv::SetCommonDialogUser([](qv::TCommonDialog&, qv::TCommonDialogWindow&) { return true; });
+  document.PrintDoc();
+  qv::SetCommonDialogUser(nullptr);
+  std::cout << "wrote " << out << "/document.pdf\n";
+
+  ok &= ArchiveWindowShot(out);
   // The archive's user and group administration.
   qv::TD59_AdminUser admin_user(nullptr);
   for (const char* name : {"chef", "ann", "rea"}) admin_user.UserListBox->Items().Add(name);
@@ -317,21 +396,5 @@ int main(int argc, char** argv) {
   qv::TD52_DossalyAboutBox archive_about(nullptr);
   ok &= Shot(archive_about, out + "/archive_about.png");
 
-  // A document window with its pages (the first, the diagram page and a table page), and the
-  // whole document printed to a PDF file.
-  qv::TD51_KiroDocument document(nullptr);
-  FillSampleDocument(document);
-  document.SetText(document.Content->DocInfo.Name);
-  document.SetBounds(0, 0, 840, 1160);
-  document.BuildPages();
-  for (int page : {0, 2, 3}) {
-    document.GotoPage(page);
-    ok &= Shot(document, out + "/document_page" + std::to_string(page + 1) + ".png");
-  }
-  qv::Printer().SetOutputFile(out + "/document.pdf");
-  qv::SetCommonDialogUser([](qv::TCommonDialog&, qv::TCommonDialogWindow&) { return true; });
-  document.PrintDoc();
-  qv::SetCommonDialogUser(nullptr);
-  std::cout << "wrote " << out << "/document.pdf\n";
   return ok ? 0 : 1;
 }

@@ -97,6 +97,12 @@ void TForm::SetVisible(bool visible) {
     // OnShow may still size the form (or maximise it): it is placed after, and shown last.
     if (OnShow) OnShow(this);
     if (!Visible()) return;
+    if (mdi_sub_) {
+      // A sub-window of a frame: its frame is the sub-window's.
+      w->show();
+      static_cast<QWidget*>(mdi_sub_)->show();
+      return;
+    }
     PlaceOnShow();
     w->show();
     // The form's active control takes the focus once the window system has shown the window (the
@@ -110,6 +116,7 @@ void TForm::SetVisible(bool visible) {
         },
         Qt::QueuedConnection);
   } else {
+    if (mdi_sub_) static_cast<QWidget*>(mdi_sub_)->hide();
     w->hide();
     if (OnHide) OnHide(this);
   }
@@ -122,6 +129,7 @@ void TForm::SetText(const std::string& text) {
 
 void TForm::Show() {
   SetVisible(true);
+  if (mdi_sub_) static_cast<QWidget*>(mdi_sub_)->raise();
   Impl().widget->raise();
 }
 
@@ -297,14 +305,14 @@ void TForm::Release() {
 void TForm::SetFormBorderStyle(TBorderStyle style) { form_border_style_ = style; }
 
 TWindowState TForm::WindowState() const {
-  QWidget* w = Impl().widget;
+  QWidget* w = mdi_sub_ ? static_cast<QWidget*>(mdi_sub_) : Impl().widget;
   if (w->isMaximized()) return TWindowState::wsMaximized;
   if (w->isMinimized()) return TWindowState::wsMinimized;
   return TWindowState::wsNormal;
 }
 
 void TForm::SetWindowState(TWindowState state) {
-  QWidget* w = Impl().widget;
+  QWidget* w = mdi_sub_ ? static_cast<QWidget*>(mdi_sub_) : Impl().widget;
   switch (state) {
     case TWindowState::wsMaximized: w->setWindowState(Qt::WindowMaximized); break;
     case TWindowState::wsMinimized: w->setWindowState(Qt::WindowMinimized); break;

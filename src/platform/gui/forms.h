@@ -62,6 +62,10 @@ public:
   // counts the request.
   void StartSystemResize();
   int SystemResizeRequests() const { return system_resize_requests_; }
+  // The sub-window that holds the form inside a multiple-document frame, null for a top-level
+  // form (set by the frame's client area).
+  void* MdiSubWindow() const { return mdi_sub_; }
+  void SetMdiSubWindow(void* sub) { mdi_sub_ = sub; }
 
   std::function<void(TComponent*, bool& can_close)> OnCloseQuery;
   std::function<void(TComponent*, TCloseAction& action)> OnClose;
@@ -92,6 +96,7 @@ private:
   int release_depth_ = 0;             // the nesting of modal loops when Release was called
   int modal_result_ = mrNone;
   int system_resize_requests_ = 0;
+  void* mdi_sub_ = nullptr;
 };
 
 class TApplication : public TComponent {

@@ -298,6 +298,15 @@ bool QvWidget::focusNextPrevChild(bool next) {
 
 void QvWidget::changeEvent(QEvent* e) {
   QWidget::changeEvent(e);
+  if (e->type() == QEvent::WindowStateChange && isWindow()) {
+    // A window restored from its minimised state is resized as the window system sees it.
+    const auto* change = static_cast<QWindowStateChangeEvent*>(e);
+    if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized))
+      GuardedCall([&] {
+        if (control && !InFreedForm(control) && control->OnResize) control->OnResize(control);
+      });
+    return;
+  }
   if (e->type() != QEvent::ActivationChange || !isWindow() || isActiveWindow()) return;
   GuardedCall([&] {
     if (control && !InFreedForm(control)) control->Perform(WM_CANCELMODE, 0, 0);

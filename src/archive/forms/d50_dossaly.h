@@ -1,0 +1,147 @@
+#pragma once
+// The archive window and the program's main form: it creates the logger main window, reads the
+// archive settings ("Dossaly.ini"), starts users and log-on, keeps the rights of both windows up
+// to date, asks for a new log-on after the inactivity time and holds the document windows as a
+// multiple-document frame. It swaps places with the logger window, and closing it ends the
+// program.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/dy_doc_content.h"
+#include "base/forms/multilingual_form.h"
+
+namespace qv {
+
+class TAction;
+class TDY_DocTypeList;
+class TD51_KiroDocument;
+class TEdit;
+class TMainMenu;
+class TMdiArea;
+class TMenuItem;
+class TPanel;
+class TPopupMenu;
+class TSpeedButton;
+class TStyToolbar;
+class TTimer;
+
+// The archive's document list: the entries "Dossaly.ini" stores and the tree shows.
+class TDY_DocList : public TDY_OwnedList<TDY_DocInfo> {
+public:
+  // The index of the entry with that file name (compared ignoring case), or -1.
+  int IndexOfDocFile(const std::string& file_name) const;
+  // Removes and frees the entry.
+  void Delete(int index);
+};
+
+class TD50_Dossaly : public TMultilingualForm1 {
+public:
+  // Runs the whole start-up (FormCreate); the global D50_Dossaly is this window from the first
+  // line on, as the logger window it creates already reports user activity.
+  explicit TD50_Dossaly(TComponent* owner);
+  // FormDestroy: the settings are saved and the logger window is freed.
+  ~TD50_Dossaly() override;
+  std::string ClassName() const override { return "TD50_Dossaly"; }
+
+  // The document list, the catalogue and the running flag.
+  TDY_DocList DocList;
+  std::unique_ptr<TDY_DocTypeList> DocTypes;
+  bool Running = false;
+
+  TPanel* DossalyTreeView = nullptr;
+  TPanel* DossalyStatusBar = nullptr;
+  TStyToolbar* StyToolbar = nullptr;
+  TEdit* PageNumEdit = nullptr;
+  TMainMenu* MainMenu1 = nullptr;
+  TPopupMenu* DocPopupMenu = nullptr;
+  TPopupMenu* DocTypePopupMenu = nullptr;
+  TMdiArea* ClientArea = nullptr;
+  TTimer* InactTimer = nullptr;
+
+  // The action of that name, its menu item and tool button; null when there is none.
+  TAction* Action(const std::string& name) const;
+  TMenuItem* MenuItemOf(const std::string& action_name) const;
+  TSpeedButton* ButtonOf(const std::string& action_name) const;
+  TSpeedButton* QuarvelToolButton() const { return quarvel_button_; }
+  // Sets an action's Enabled with its menu item and button; false when no action has the name.
+  bool SetActionEnabled(const std::string& name, bool enabled);
+
+  // The active document window, null when none.
+  TD51_KiroDocument* ActiveDocument() const;
+  int DocumentWindowCount() const;
+  TD51_KiroDocument* DocumentWindow(int index) const;
+
+  void NoteUserActivity();
+  void ResetTimer();
+  void InactTimerTimer();
+  void RelogonAfterInactivity();
+  void FormResize();
+  void UpdateRights(bool closing);
+  void ChildCloseQuery(TComponent* sender, bool& can_close);
+  void PageNumEditChange();
+  void QuarvelToolButtonClick();
+  void SetLanguage();
+  void LoadSettings();
+  void SaveSettings();
+  // The end by a termination signal: the documents stay as they are on disk, the user is logged
+  // off and the end recorded, without questions.
+  void EndWithoutQuestions();
+
+  // The document and type commands of the tree; each does nothing until they are built.
+  void BuildDocumentTree();
+  bool IsDocumentOpen(const TDY_DocInfo& entry) const;
+  // Opens a document file (a full name) in a new document window; false when it is no readable
+  // document (its window is freed, its list entry removed).
+  bool OpenDocument(const std::string& file_name);
+  // Removes the list entry, unlinking the window that shows it.
+  void RemoveDocListEntry(int index);
+  // The list entry the window shows; null when none.
+  TDY_DocInfo* EntryOf(const TD51_KiroDocument* window) const;
+
+protected:
+  bool CloseQuery() override;
+  void DoClose(TCloseAction& action) override;
+
+private:
+  void FormCreate();
+  bool FormCloseQuery();
+  void FormShow();
+  void BuildActions();
+  void BuildMenu();
+  void BuildToolbar();
+  TAction* AddAction(const std::string& name, const std::string& caption_key, const std::string& hint_key,
+                     std::function<void()> execute);
+  TMenuItem* AddMenu(TMenuItem* parent, const std::string& name, const std::string& caption_key);
+  TMenuItem* AddMenuItem(TMenuItem* parent, const std::string& action_name);
+  void AddMenuSeparator(TMenuItem* parent);
+  TSpeedButton* AddToolButton(const std::string& name, const std::string& action_name, int glyph);
+  void AddToolSpacer();
+  void ShowActivePageNumber();
+  void OnDocument(const std::function<void(TD51_KiroDocument&)>& command);
+  // Puts the rights of the current user on every open document window.
+  void ApplyRightsToDocuments();
+
+  std::map<std::string, TAction*> actions_;
+  std::map<std::string, std::string> caption_keys_, hint_keys_;
+  std::map<std::string, TMenuItem*> items_;
+  std::map<std::string, TSpeedButton*> buttons_;
+  // The list entry of each document window, by the window's component.
+  std::map<const TComponent*, TDY_DocInfo*> entries_;
+  TSpeedButton* quarvel_button_ = nullptr;
+  bool closing_ = false;
+  bool settings_read_ = false;
+  bool page_edit_busy_ = false;
+};
+
+// The archive window; null before it exists and once it is gone.
+extern TD50_Dossaly* D50_Dossaly;
+
+// Creates the archive window as the program's main form. When the start-up ends the program (a
+// cancelled log-on), the application is terminated already.
+TD50_Dossaly* CreateD50Dossaly();
+
+}  // namespace qv
