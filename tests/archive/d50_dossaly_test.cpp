@@ -21,6 +21,7 @@
 #include "archive/dy_audit_manager.h"
 #include "archive/dy_crypt.h"
 #include "archive/dy_user_manager.h"
+#include "archive/send_mail.h"
 #include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d53_dossaly_options.h"
 #include "archive/forms/d55_edit_user.h"
@@ -337,9 +338,12 @@ TEST_F(ArchiveWindow, SettingsAreReadAndWrittenBackWhole) {
                 "[Document0]\nName=Week 1\nFileName=week1.xml\nDocTypeID=4\nDocOpen=0\n"
                 "[Document2]\nName=Old\nFileName=C:\\old.xml\n"
                 "[DocType0]\nDocTypeID=4\nName=Weekly\nFileName=weekly.dyt\n");
+  std::ofstream(home.File("data/Email.ini")) << "[AlarmEmail]\nRecipient=ann@example.com\n";
   logons = {{"admin", "Secret12"}};
   Start();
   EXPECT_EQ(ArchiveDataPath, home.File("data") + "/");
+  ASSERT_NE(MailSender, nullptr);
+  EXPECT_EQ(MailSender->Settings().Recipient, "ann@example.com") << "the e-mail settings of the data folder";
   EXPECT_EQ(UsersFile, home.File("data/Users.dat"));
   ASSERT_EQ(D50_Dossaly->DocList.Count(), 3);
   EXPECT_EQ(D50_Dossaly->DocList.Get(1)->TypeID, -1);
@@ -513,15 +517,28 @@ TEST_F(ArchiveWindow, TheOptionsOkWritesTheSettingsAtOnce) {
   RunDoing([&] {
     UserClick(QVMainFm->Button("ArchiveButton"));
     bool acted = false;
+    bool email_shown = false;
     ActWhen([] { return D53_DossalyOptions && D53_DossalyOptions->Visible(); },
             [&] {
               acted = true;
               TControl* box = D53_DossalyOptions->PasswordOnSignCheckBox;
               UserClick(box, TPoint{7, box->Height() / 2});
+              // The e-mail settings open over the options, and are left with Cancel.
+              ActWhen(
+                  [] {
+                    TModalWindow w;
+                    return TopModalWindow(w) && w.Form && w.Form->ClassName() == "TD65_EditEmail";
+                  },
+                  [&] {
+                    email_shown = true;
+                    UserClickDialogButton("Cancel");
+                  });
+              UserClick(D53_DossalyOptions->EditEmailButton);
               UserClick(D53_DossalyOptions->OKBtn);
             });
     ASSERT_TRUE(UserChooseMenu(D50_Dossaly->MenuItemOf("OptionsAction")));
     EXPECT_TRUE(acted);
+    EXPECT_TRUE(email_shown);
     EXPECT_FALSE(PwdOnSign);
     TIniFile2 ini(home.File("Dossaly.ini"));
     EXPECT_EQ(ini.ReadString("Dossaly", "PwdOnSign", ""), "0");

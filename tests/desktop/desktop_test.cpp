@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -223,6 +224,8 @@ int RunShellScenarios(const std::string& filter, std::string& output) {
     if (fd < 0) _exit(127);
     dup2(fd, 1);
     dup2(fd, 2);
+    // The scenarios run whole: a sharded run of this binary must not shard the child as well.
+    for (const char* name : {"GTEST_TOTAL_SHARDS", "GTEST_SHARD_INDEX", "GTEST_SHARD_STATUS_FILE"}) unsetenv(name);
     const std::string flag = "--gtest_filter=" + filter;
     execl(QV_SHELL_TESTS, QV_SHELL_TESTS, flag.c_str(), static_cast<char*>(nullptr));
     _exit(127);

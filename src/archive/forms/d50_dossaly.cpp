@@ -9,6 +9,7 @@
 
 #include "archive/archive_globals.h"
 #include "archive/archive_start.h"
+#include "archive/send_mail.h"
 #include "archive/dy_audit_manager.h"
 #include "archive/dy_doc_type_info.h"
 #include "archive/dy_user_manager.h"
@@ -20,6 +21,7 @@
 #include "archive/forms/d57_logon.h"
 #include "archive/forms/d59_admin_user.h"
 #include "archive/forms/d60_show_log.h"
+#include "archive/forms/d65_edit_email.h"
 #include "archive/forms/d68_print_user_data.h"
 #include "base/app_globals.h"
 #include "base/ini_file2.h"
@@ -129,6 +131,7 @@ TD50_Dossaly::~TD50_Dossaly() {
   TerminateProgram = nullptr;
   DocumentPageNumText = nullptr;
   AnyDocumentOpen = nullptr;
+  EditEmailSettings = nullptr;
   SetUserActivityHook(nullptr);
   BeginDestroy();
   if (D50_Dossaly == this) D50_Dossaly = nullptr;
@@ -186,6 +189,10 @@ void TD50_Dossaly::FormCreate() {
   AnyDocumentOpen = [] { return D50_Dossaly && D50_Dossaly->DocumentWindowCount() > 0; };
   TerminateProgram = [] { Application->Terminate(); };
   AuditUserNameOfId = [](int32_t id) { return UserManager ? UserManager->UserNameOfId(id) : std::string(); };
+  // The options dialog's button for the alarm e-mail settings.
+  EditEmailSettings = [] {
+    if (MailSender) RunD65EditEmail(*MailSender);
+  };
   DocumentPageNumText = [](const std::string& text) {
     if (!D50_Dossaly || !D50_Dossaly->PageNumEdit) return;
     D50_Dossaly->page_edit_busy_ = true;
@@ -216,6 +223,8 @@ void TD50_Dossaly::FormCreate() {
   ArchiveDataPath = ExePath + "Dossaly/";
   LoadSettings();
   settings_read_ = true;
+  // The e-mail settings live in the data folder the settings just named.
+  if (MailSender) MailSender->LoadSettings();
   ::mkdir(ArchiveDataPath.c_str(), 0755);  // one level; a missing parent shows later
   BuildDocumentTree();
 
