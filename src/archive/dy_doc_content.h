@@ -25,6 +25,8 @@ public:
   T* Get(int index) const { return items_.at(static_cast<size_t>(index)).get(); }
   int Count() const { return static_cast<int>(items_.size()); }
   void Clear() { items_.clear(); }
+  // Removes and frees the item.
+  void Delete(int index) { items_.erase(items_.begin() + index); }
 
 protected:
   std::vector<std::unique_ptr<T>> items_;

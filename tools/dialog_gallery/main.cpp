@@ -16,6 +16,7 @@
 #include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d52_dossaly_about_box.h"
 #include "archive/forms/d53_dossaly_options.h"
+#include "archive/forms/d54_edit_document_type.h"
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d56_edit_group.h"
 #include "archive/forms/d57_logon.h"
@@ -280,6 +281,52 @@ int main(int argc, char** argv) {
   user.GroupComboBox->SyncItems();
   user.GroupComboBox->SetItemIndex(0);
   ok &= Shot(user, out + "/edit_user.png");
+  // The document type editor on a type of two devices, its tables and diagrams built from them.
+  {
+    const std::string dir = (std::filesystem::temp_directory_path() / "qv_gallery_type/").string();
+    std::filesystem::create_directories(dir);
+    qv::TDY_DocTypeInfo type;
+    type.Name = "Cold store";
+    type.Title = "Cold store, weekly report";
+    type.ShowDocInfo = type.ShowSigInfo = type.ShowDeviceInfo = type.ShowAuditLog = true;
+    type.ShowTables = type.ShowDiagrams = true;
+    struct Chan {
+      int logger;
+      const char* device;
+      const char* name;
+      const char* unit;
+    };
+    int id = 0;
+    for (const Chan& c : {Chan{7, "Cellar north", "Temperature", "°C"}, Chan{7, "Cellar north", "Humidity", "%rH"},
+                          Chan{7, "Cellar north", "Dew point", "°C"}, Chan{9, "Loading bay", "Temperature", "°C"},
+                          Chan{9, "Loading bay", "Pressure", "hPa"}}) {
+      auto channel = std::make_unique<qv::TDY_Channel>();
+      channel->Device->LoggerID = c.logger;
+      channel->Device->DeviceName = c.device;
+      channel->ChannelID = ++id;
+      channel->ChannelName = c.name;
+      channel->Unit = c.unit;
+      type.Channels.Add(std::move(channel));
+    }
+    qv::GenerateTables(type, false, false, true);
+    qv::GenerateDiagrams(type, false, true);
+    const std::string file = dir + "Cold store.dyt";
+    {
+      std::ofstream out_file(file, std::ios::binary);
+      for (const std::string& line : type.FileLines()) out_file << line << "\r\n";
+    }
+    qv::TD54_EditDocumentType editor(nullptr);
+    editor.GetTypeContent(file);
+    ok &= Shot(editor, out + "/edit_document_type.png");
+    qv::TD64_EditDiagram diagram(nullptr);
+    diagram.SetDiagram(editor.Type().Diagrams.Get(0), &editor.Type().Channels);
+    ok &= Shot(diagram, out + "/edit_diagram.png");
+    qv::TD63_EditDYChannels chooser(nullptr);
+    chooser.SetAvailable(&editor.Type().Channels);
+    chooser.SetSelected(&editor.Type().Tables.Get(0)->Channels);
+    ok &= Shot(chooser, out + "/edit_dy_channels.png");
+    std::filesystem::remove_all(dir);
+  }
   // The archive's choice of the reason for signing a document.
   qv::TD66_SigReason sig_reason(nullptr);
   ok &= Shot(sig_reason, out + "/sig_reason.png");
