@@ -557,6 +557,15 @@ std::string WithoutFolderAndExtension(const std::string& name) {
 
 }  // namespace
 
+std::string FreeDocumentName(const std::string& type_name, const std::string& base) {
+  const std::string stem = type_name + "/" + base;
+  if (!FileExistsAt(ArchiveDataPath + stem + ".xml")) return stem + ".xml";
+  for (int k = 1;; ++k) {
+    const std::string name = stem + "-" + std::to_string(k) + ".xml";
+    if (!FileExistsAt(ArchiveDataPath + name)) return name;
+  }
+}
+
 std::function<int(const std::vector<std::string>& names, bool all_buttons, int& selected)> RunD61SelectDocType;
 std::function<bool(TDY_DocTypeInfo& type, const std::string& file_name)> RunD54EditDocumentType;
 std::function<std::string(const std::string& proposed)> RunD67EnterFileName;
@@ -725,18 +734,11 @@ bool TD50_Dossaly::NewDocOfType(TDY_DocTypeInfo& type) {
     return false;
   }
   ::mkdir((ArchiveDataPath + type.Name).c_str(), 0755);
-  auto free_name = [](const std::string& base) {
-    if (!FileExistsAt(ArchiveDataPath + base + ".xml")) return base + ".xml";
-    for (int k = 1;; ++k) {
-      const std::string name = base + "-" + std::to_string(k) + ".xml";
-      if (!FileExistsAt(ArchiveDataPath + name)) return name;
-    }
-  };
-  std::string name = free_name(type.Name + "/" + type.Name + "-" + DateStamp(DefaultWallClock().Now()));
+  std::string name = FreeDocumentName(type.Name, type.Name + "-" + DateStamp(DefaultWallClock().Now()));
   const std::string proposed = WithoutFolderAndExtension(name);
   if (RunD67EnterFileName) {
     const std::string text = RunD67EnterFileName(proposed);
-    if (text != proposed && IsFolderSafeName(text)) name = free_name(type.Name + "/" + text);
+    if (text != proposed && IsFolderSafeName(text)) name = FreeDocumentName(type.Name, text);
   }
   auto* doc = new TD51_KiroDocument(this);
   ClientArea->AddChild(doc);

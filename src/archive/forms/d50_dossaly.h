@@ -184,6 +184,10 @@ extern std::function<int(const std::vector<std::string>& names, bool all_buttons
 extern std::function<bool(TDY_DocTypeInfo& type, const std::string& file_name)> RunD54EditDocumentType;
 extern std::function<std::string(const std::string& proposed)> RunD67EnterFileName;
 
+// The relative name of a new document of the type: type_name + "/" + base + ".xml", or with
+// "-k" before ".xml" for the smallest k from 1 whose file in the data folder does not exist.
+std::string FreeDocumentName(const std::string& type_name, const std::string& base);
+
 // The archive window; null before it exists and once it is gone.
 extern TD50_Dossaly* D50_Dossaly;
 
