@@ -54,7 +54,7 @@ const TRightItems& ItemsOfRight(int right) {
   static const TRightItems table[UserRightCount] = {
       {{"AdminGroupAction", "OptionsAction"}, {}},
       {{"NewDocumentAction", "DeleteDocumentAction", "NewDocOfTypeAction"}, {}},
-      {{"NewDocumentTypeAction", "EditDocumentTypeAction", "DeleteDocTypeAction"}, {}},
+      {{"NewDocumentTypeAction", "EditDocumentTypeAction", "EditKnownDocumentTypeAction", "DeleteDocTypeAction"}, {}},
       {{"SignDocumentAction"}, {}},
       {{"AddCommentAction"}, {}},
       {{"FileSaveAction"}, {}},

@@ -17,9 +17,11 @@
 #include <tuple>
 #include <vector>
 
+#include "archive/archive_globals.h"
 #include "archive/archive_start.h"
 #include "archive/dy_audit_manager.h"
 #include "archive/dy_crypt.h"
+#include "archive/dy_doc_type_info.h"
 #include "archive/dy_user_manager.h"
 #include "archive/send_mail.h"
 #include "archive/forms/d51_kiro_document.h"
@@ -30,11 +32,14 @@
 #include "archive_test_support.h"
 #include "base/idle_task_manager.h"
 #include "base/ini_file2.h"
+#include "base/res_string.h"
 #include "base/resource_locale.h"
 #include "platform/gui/actions.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/mdi.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/outline.h"
 #include "platform/gui/std_ctrls.h"
 #include "platform/gui/user_input.h"
 #include "shell/appl_module.h"
@@ -629,6 +634,246 @@ TEST_F(ArchiveWindow, TheTerminationSignalLogsOffAndRecordsTheEnd) {
   ASSERT_GE(kinds.size(), 2u);
   EXPECT_EQ(kinds[kinds.size() - 2], TAuditKind::UserLogoff);
   EXPECT_EQ(kinds.back(), TAuditKind::DossalyEnd);
+}
+
+// --- The document tree ---------------------------------------------------------------------
+
+// An archive with the types "Test" (1) and "Empty" (2) and three documents: "a" of Test, stored
+// with the "\" of older installations; "gone" of Test, whose file is missing; and an "a" opened
+// from another folder.
+class ArchiveTree : public ArchiveWindow {
+protected:
+  void SetUp() override {
+    ArchiveWindow::SetUp();
+    WriteUsers();
+    std::filesystem::create_directories(home.File("Dossaly/Test"));
+    std::filesystem::create_directories(home.File("elsewhere"));
+    std::filesystem::rename(WriteDocument("a", 1), home.File("Dossaly/Test/a.xml"));
+    external = home.File("elsewhere/a.xml");
+    std::filesystem::rename(WriteDocument("ext", 1), external);
+    for (const char* name : {"Test", "Empty"}) {
+      TDY_DocTypeInfo type;
+      type.Name = name;
+      type.FileName = std::string(name) + ".dyt";
+      type.Width = 21000, type.Height = 29700;
+      type.Save(home.File("Dossaly/" + type.FileName));
+    }
+    WriteSettings(
+        "[Dossaly]\nNumDocTypes=2\nMaxDocTypeID=2\nNumDocs=3\n"
+        "[DocType0]\nDocTypeID=1\nName=Test\nFileName=Test.dyt\n"
+        "[DocType1]\nDocTypeID=2\nName=Empty\nFileName=Empty.dyt\n"
+        "[Document0]\nName=a\nFileName=Test\\a.xml\nDocTypeID=1\n"
+        "[Document1]\nName=gone\nFileName=Test/gone.xml\nDocTypeID=1\n"
+        "[Document2]\nName=a\nFileName=" +
+        external + "\nDocTypeID=-1\n");
+  }
+  void TearDown() override {
+    RunD54EditDocumentType = nullptr;
+    RunD67EnterFileName = nullptr;
+    ArchiveWindow::TearDown();
+  }
+  void StartAs(const std::string& user, const std::string& password) {
+    logons = {{user, password}};
+    Start();
+    ASSERT_NE(D50_Dossaly, nullptr);
+    D50_Dossaly->Show();
+  }
+
+  TOutline* Tree() { return D50_Dossaly->DossalyTreeView; }
+  // The tree as indented lines.
+  std::vector<std::string> TreeLines() {
+    std::vector<std::string> lines;
+    for (int n = 1; n <= Tree()->ItemCount(); ++n)
+      lines.push_back(std::string(2 * (Tree()->NodeLevel(n) - 1), ' ') + Tree()->NodeText(n));
+    return lines;
+  }
+  TPoint PointOf(const void* entry) {
+    const int node = D50_Dossaly->NodeOf(entry);
+    EXPECT_NE(node, 0);
+    const TRect r = Tree()->ItemRect(Tree()->NodeRow(node));
+    return {r.Left + 40, (r.Top + r.Bottom) / 2};
+  }
+  TDY_DocInfo* Doc(int index) { return D50_Dossaly->DocList.Get(index); }
+  TDY_DocTypeInfo* Type(int index) { return D50_Dossaly->DocTypes->Get(index); }
+  // A right click on the entry's node and a click on the pop-up entry with that caption key;
+  bool ChooseFromPopup(const void* entry, const std::string& key) {
+    bool chosen = false;
+    const auto saved = Application->OnIdle;
+    Application->OnIdle = [&](TComponent*, bool& done) {
+      done = true;
+      if (chosen) return;
+      chosen = UserChoosePopupItem(LoadResString(key));
+      done = !chosen;
+    };
+    UserRightClick(Tree(), PointOf(entry));
+    Application->ProcessMessages();
+    Application->OnIdle = saved;
+    return chosen;
+  }
+  std::vector<TDY_AuditEvent> TrailEvents() {
+    std::vector<TDY_AuditEvent> events;
+    for (const std::string& line : ReadAuditFileLines(home.File("Dossaly/AuditLog.dat"))) {
+      TDY_AuditEvent event;
+      if (ParseAuditLine(ArchiveCrypt().Decrypt(line), event)) events.push_back(event);
+    }
+    return events;
+  }
+  int CountOf(TAuditKind kind) {
+    int n = 0;
+    for (const TDY_AuditEvent& e : TrailEvents()) n += e.Kind == kind;
+    return n;
+  }
+  void End() {
+    RunDoing([] { D50_Dossaly->Close(); });
+  }
+
+  std::string external;
+};
+
+// Types in catalogue order with their documents, the rest under the external node; a missing
+// file says so. Every document node stands for its own entry, also where two share a name.
+TEST_F(ArchiveTree, ListsTypesWithTheirDocumentsAndTheRestUnderTheExternalNode) {
+  StartAs("admin", "Secret12");
+  const std::string missing = LoadResString("DY_FileDoesNotExist");
+  EXPECT_EQ(TreeLines(), (std::vector<std::string>{"Dossaly", "  Test", "    a", "    gone (" + missing + ")",
+                                                   "  Empty", "  " + LoadResString("DY_ExternalDoc"), "    a"}));
+  EXPECT_NE(D50_Dossaly->NodeOf(Doc(0)), D50_Dossaly->NodeOf(Doc(2)));
+  // Double clicks open the document of the node clicked: the one stored with "\" first, then
+  // the other "a", and the first again only brings its window forward.
+  UserDoubleClick(Tree(), PointOf(Doc(0)));
+  ASSERT_EQ(D50_Dossaly->DocumentWindowCount(), 1);
+  EXPECT_EQ(D50_Dossaly->ActiveDocument()->FileName, home.File("Dossaly/Test/a.xml"));
+  TD51_KiroDocument* first = D50_Dossaly->ActiveDocument();
+  UserDoubleClick(Tree(), PointOf(Doc(2)));
+  ASSERT_EQ(D50_Dossaly->DocumentWindowCount(), 2);
+  EXPECT_EQ(D50_Dossaly->ActiveDocument()->FileName, external);
+  first->SetWindowState(TWindowState::wsMinimized);
+  UserDoubleClick(Tree(), PointOf(Doc(0)));
+  EXPECT_EQ(D50_Dossaly->DocumentWindowCount(), 2);
+  EXPECT_EQ(D50_Dossaly->ActiveDocument(), first);
+  EXPECT_NE(first->WindowState(), TWindowState::wsMinimized);
+  EXPECT_TRUE(Doc(0)->DocOpen && Doc(2)->DocOpen);
+  End();
+}
+
+// A document whose file vanished is recorded as deleted, reported with its path and dropped.
+TEST_F(ArchiveTree, AMissingFileIsRecordedAndLeavesTheList) {
+  StartAs("admin", "Secret12");
+  shown.clear();
+  UserDoubleClick(Tree(), PointOf(Doc(1)));
+  EXPECT_EQ(D50_Dossaly->DocumentWindowCount(), 0);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], LoadResString("DY_FileDoesNotExist") + " [" + home.File("Dossaly/Test/gone.xml") + "]");
+  ASSERT_EQ(D50_Dossaly->DocList.Count(), 2);
+  EXPECT_EQ(Doc(1)->FileName, external);
+  EXPECT_EQ(TreeLines().size(), 6u);
+  const TDY_AuditEvent last = TrailEvents().back();
+  EXPECT_EQ(last.Kind, TAuditKind::DocumentDeleted);
+  EXPECT_EQ(last.Subject, "Test/gone.xml");
+  EXPECT_EQ(last.Comment, LoadResString("DY_FileDoesNotExist"));
+  End();
+}
+
+// Deleting through the pop-up menu: the file, the entry and the settings go, the deletion is
+// recorded; a type's documents move to the external node and its folder stays. A reader may
+// open documents but not delete them, nor edit a type with a double click.
+TEST_F(ArchiveTree, TreeCommandsFollowTheRights) {
+  int edits = 0;
+  RunD54EditDocumentType = [&](TDY_DocTypeInfo&, const std::string&) {
+    ++edits;
+    return false;
+  };
+  StartAs("reader", "Reader34");
+  EXPECT_FALSE(ArchiveEnabled("DeleteDocumentAction"));
+  EXPECT_TRUE(ChooseFromPopup(Doc(0), "m_ShowDocument"));
+  EXPECT_EQ(D50_Dossaly->DocumentWindowCount(), 1);
+  EXPECT_FALSE(D50_Dossaly->MenuItemOf("DeleteDocumentAction")->Enabled());
+  UserDoubleClick(Tree(), PointOf(Type(0)));
+  EXPECT_EQ(edits, 0);
+  EXPECT_FALSE(D50_Dossaly->MenuItemOf("EditKnownDocumentTypeAction")->Enabled());
+  End();
+  program.reset();
+
+  StartAs("admin", "Secret12");
+  answer = mrYes;
+  ASSERT_TRUE(ChooseFromPopup(Doc(0), "m_DeleteDocument"));
+  EXPECT_FALSE(std::filesystem::exists(home.File("Dossaly/Test/a.xml")));
+  ASSERT_EQ(D50_Dossaly->DocList.Count(), 2);
+  EXPECT_EQ(Doc(0)->Name, "gone");
+  EXPECT_EQ(TrailEvents().back().Kind, TAuditKind::DocumentDeleted);
+  EXPECT_EQ(TrailEvents().back().Subject, "Test\\a.xml");
+  EXPECT_EQ(TIniFile(home.File("Dossaly.ini")).ReadInteger("Dossaly", "NumDocs", -1), 2);
+  UserDoubleClick(Tree(), PointOf(Type(0)));
+  EXPECT_EQ(edits, 1);
+
+  ASSERT_TRUE(ChooseFromPopup(Type(0), "m_deleteDocType"));
+  EXPECT_FALSE(std::filesystem::exists(home.File("Dossaly/Test.dyt")));
+  EXPECT_TRUE(std::filesystem::is_directory(home.File("Dossaly/Test")));
+  EXPECT_EQ(TrailEvents().back().Kind, TAuditKind::DocTypeDeleted);
+  EXPECT_EQ(TrailEvents().back().Subject, "Test.dyt");
+  EXPECT_EQ(TIniFile(home.File("Dossaly.ini")).ReadInteger("Dossaly", "NumDocTypes", -1), 1);
+  const std::string missing = LoadResString("DY_FileDoesNotExist");
+  EXPECT_EQ(TreeLines(), (std::vector<std::string>{"Dossaly", "  Empty", "  " + LoadResString("DY_ExternalDoc"),
+                                                   "    gone (" + missing + ")", "    a"}));
+  End();
+}
+
+// A file that cannot be deleted is reported with its path; the entry stays and nothing is
+// recorded. A file that is gone already counts as deleted.
+TEST_F(ArchiveTree, AFailingDeleteRecordsNothingAndKeepsTheEntry) {
+  // A folder in the document's place: no user, root included, can unlink it.
+  std::filesystem::remove(external);
+  std::filesystem::create_directories(external + "/inside");
+  StartAs("admin", "Secret12");
+  const int deleted_before = CountOf(TAuditKind::DocumentDeleted);
+  answer = mrYes;
+  shown.clear();
+  ASSERT_TRUE(ChooseFromPopup(Doc(2), "m_DeleteDocument"));
+  ASSERT_EQ(shown.size(), 2u);  // the confirmation, then the error
+  EXPECT_NE(shown[1].find(" [" + external + "]"), std::string::npos) << shown[1];
+  EXPECT_EQ(D50_Dossaly->DocList.Count(), 3);
+  EXPECT_EQ(CountOf(TAuditKind::DocumentDeleted), deleted_before);
+  EXPECT_TRUE(std::filesystem::exists(external + "/inside"));
+
+  shown.clear();
+  ASSERT_TRUE(ChooseFromPopup(Doc(1), "m_DeleteDocument"));
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(D50_Dossaly->DocList.Count(), 2);
+  EXPECT_EQ(CountOf(TAuditKind::DocumentDeleted), deleted_before + 1);
+  End();
+}
+
+// New documents of a type are named in the type's folder: the dated name, or the name typed in
+// the dialog, then "-k" for the smallest free k.
+TEST_F(ArchiveTree, NewDocumentsOfATypeGetFreeNamesInTheTypesFolder) {
+  ArchiveDataPath = home.File("Dossaly") + "/";
+  const std::string dated = "Test-" + DateStamp(DefaultWallClock().Now());
+  for (const std::string& f :
+       {"Test/" + dated + ".xml", std::string("Test/r.xml"), std::string("Test/r-1.xml"), std::string("Test/r-3.xml")})
+    std::ofstream(home.File("Dossaly/") + f) << "x";
+  const std::vector<std::tuple<std::string, std::string>> cases = {
+      {"Test-19991231", "Test/Test-19991231.xml"},
+      {dated, "Test/" + dated + "-1.xml"},
+      {"r", "Test/r-2.xml"},
+      {"r-1", "Test/r-1-1.xml"},
+  };
+  for (const auto& [base, name] : cases) EXPECT_EQ(FreeDocumentName("Test", base), name) << base;
+}
+
+// A file chosen in the open dialog joins the list with its full path under the external node,
+// named with its extension; choosing it again opens no second window.
+TEST_F(ArchiveTree, AFileFromTheOpenDialogIsKeptWithItsFullPath) {
+  StartAs("admin", "Secret12");
+  const std::string other = home.File("elsewhere/b.xml");
+  std::filesystem::copy_file(external, other);
+  D50_Dossaly->FileOpenActionAccept({other, other});
+  ASSERT_EQ(D50_Dossaly->DocList.Count(), 4);
+  EXPECT_EQ(Doc(3)->Name, "b.xml");
+  EXPECT_EQ(Doc(3)->FileName, other);
+  EXPECT_EQ(Doc(3)->TypeID, -1);
+  EXPECT_EQ(TreeLines().back(), "    b.xml");
+  EXPECT_EQ(D50_Dossaly->DocumentWindowCount(), 1);
+  End();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "archive/archive_globals.h"
 #include "archive/archive_start.h"
 #include "archive/dy_user_manager.h"
+#include "archive/dy_doc_type_info.h"
 #include "archive/forms/d50_dossaly.h"
 #include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d52_dossaly_about_box.h"
@@ -175,15 +176,36 @@ bool ArchiveWindowShot(const std::string& out) {
       return false;
     }
     qv::TD50_Dossaly& archive = *qv::D50_Dossaly;
+    // The tree: two types, the documents of one of them (one whose file is missing), and a
+    // document opened from another folder.
+    int32_t type_id = 1;
+    for (const char* type_name : {"Cellar", "Cold room"}) {
+      auto type = std::make_unique<qv::TDY_DocTypeInfo>();
+      type->ID = type_id++;
+      type->Name = type_name;
+      type->FileName = std::string(type_name) + ".dyt";
+      archive.DocTypes->Add(std::move(type));
+    }
+    std::filesystem::create_directories(qv::ArchiveDataPath + "Cellar");
+    auto add_entry = [&archive](const std::string& name, const std::string& file, int32_t type) {
+      auto entry = std::make_unique<qv::TDY_DocInfo>();
+      entry->Name = name, entry->FileName = file, entry->TypeID = type;
+      archive.DocList.Add(std::move(entry));
+    };
+    add_entry("Week 48", "Cellar/Week 48.xml", 1);
     for (const char* name : {"Week 49", "Week 50"}) {
       qv::TD51_KiroDocument doc(nullptr);
       FillSampleDocument(doc);
       doc.Content->DocInfo.Name = name;
-      doc.FileName = qv::ArchiveDataPath + name + ".xml";
+      doc.FileName = qv::ArchiveDataPath + "Cellar/" + name + ".xml";
       doc.SetModified(true);
       doc.SaveDocument();
-      archive.OpenDocument(doc.FileName);
+      add_entry(name, std::string("Cellar/") + name + ".xml", 1);
     }
+    std::filesystem::copy_file(qv::ArchiveDataPath + "Cellar/Week 49.xml", home + "Audit 2026.xml");
+    add_entry("Audit 2026.xml", home + "Audit 2026.xml", -1);
+    archive.BuildDocumentTree();
+    for (const char* name : {"Week 49", "Week 50"}) archive.OpenDocument(std::string("Cellar/") + name + ".xml");
     qv::QVMainFm->Hide();
     archive.Show();
     archive.SetWindowState(qv::TWindowState::wsNormal);

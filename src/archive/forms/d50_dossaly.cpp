@@ -3,9 +3,12 @@
 #include "archive/forms/archive_window.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 #include "archive/archive_globals.h"
 #include "archive/archive_start.h"
@@ -32,6 +35,8 @@
 #include "platform/gui/actions.h"
 #include "platform/gui/ext_ctrls.h"
 #include "platform/gui/mdi.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/outline.h"
 #include "platform/gui/std_ctrls.h"
 #include "platform/rtl/exception.h"
 #include "shell/qv_main_fm.h"
@@ -142,6 +147,10 @@ void TD50_Dossaly::FormCreate() {
   DocTypes = std::make_unique<TDY_DocTypeList>();
   Running = true;
   BuildActions();
+  DocPopupMenu = new TPopupMenu(this);
+  DocPopupMenu->SetName("DocPopupMenu");
+  DocTypePopupMenu = new TPopupMenu(this);
+  DocTypePopupMenu->SetName("DocTypePopupMenu");
   BuildMenu();
   BuildToolbar();
   DossalyStatusBar = new TPanel(this);
@@ -149,22 +158,21 @@ void TD50_Dossaly::FormCreate() {
   DossalyStatusBar->SetAlign(TAlign::alBottom);
   DossalyStatusBar->SetHeight(19);
   DossalyStatusBar->SetParent(this);
-  DossalyTreeView = new TPanel(this);
+  DossalyTreeView = new TOutline(this);
   DossalyTreeView->SetName("DossalyTreeView");
   DossalyTreeView->SetAlign(TAlign::alLeft);
   DossalyTreeView->SetWidth(180);
-  DossalyTreeView->SetColor(clWindow);
   DossalyTreeView->SetParent(this);
   DossalyTreeView->OnMouseMove = [this](TComponent*, TShiftState, int, int) { NoteUserActivity(); };
+  DossalyTreeView->OnDblClick = [this](TComponent*) { DossalyTreeViewDblClick(); };
+  DossalyTreeView->OnMouseDown = [this](TComponent*, TMouseButton button, TShiftState, int x, int y) {
+    DossalyTreeViewMouseDown(button, x, y);
+  };
   ClientArea = new TMdiArea(this);
   ClientArea->SetName("ClientArea");
   ClientArea->SetAlign(TAlign::alClient);
   ClientArea->SetParent(this);
   ClientArea->OnActiveChildChange = [this](TComponent*) { ShowActivePageNumber(); };
-  DocPopupMenu = new TPopupMenu(this);
-  DocPopupMenu->SetName("DocPopupMenu");
-  DocTypePopupMenu = new TPopupMenu(this);
-  DocTypePopupMenu->SetName("DocTypePopupMenu");
   InactTimer = new TTimer(this);
   InactTimer->SetName("InactTimer");
   InactTimer->SetEnabled(false);
@@ -288,7 +296,7 @@ void TD50_Dossaly::BuildActions() {
     dialog.InitialDir = ArchiveDataPath;
     dialog.Options |= ofAllowMultiSelect;
     if (!dialog.Execute()) return;
-    for (const std::string& name : dialog.Files.Strings()) OpenDocument(name);
+    FileOpenActionAccept(dialog.Files.Strings());
   });
   AddAction("FileSaveAction", "m_&FileSave", "hint_FileSave",
             [this] { OnDocument([](auto& d) { d.SaveDocument(); }); });
@@ -310,16 +318,17 @@ void TD50_Dossaly::BuildActions() {
   AddAction("FilePageSetupAction", "m_FilePage&Setup", "hint_FilePageSetup", nullptr);
   AddAction("FileExitAction", "m_File&Exit", "hint_FileExit", [this] { Close(); });
   // The document and type commands of the tree.
-  for (const auto& [name, key] :
-       std::vector<std::pair<std::string, std::string>>{{"NewDocumentAction", "m_New&Document"},
-                                                        {"NewDocumentTypeAction", "m_NewDocument&Type"},
-                                                        {"EditDocumentTypeAction", "m_EditDocumentType"},
-                                                        {"EditKnownDocumentTypeAction", "m_EditDocumentType"},
-                                                        {"DeleteDocTypeAction", "m_deleteDocType"},
-                                                        {"DeleteDocumentAction", "m_DeleteDocument"},
-                                                        {"ShowDocumentAction", "m_ShowDocument"},
-                                                        {"NewDocOfTypeAction", "m_NewDocOfType"}})
-    AddAction(name, key, "hint_" + name.substr(0, name.size() - 6), nullptr);
+  AddAction("NewDocumentAction", "m_New&Document", "hint_NewDocument", [this] { NewDocumentActionExecute(); });
+  AddAction("NewDocumentTypeAction", "m_NewDocument&Type", "hint_NewDocumentType",
+            [this] { NewDocumentTypeActionExecute(); });
+  AddAction("EditDocumentTypeAction", "m_EditDocumentType", "hint_EditDocumentType",
+            [this] { EditDocumentTypeActionExecute(); });
+  AddAction("EditKnownDocumentTypeAction", "m_EditDocumentType", "hint_EditKnownDocumentType",
+            [this] { EditKnownDocumentTypeActionExecute(); });
+  AddAction("DeleteDocTypeAction", "m_deleteDocType", "hint_DeleteDocType", [this] { DeleteActionExecute(); });
+  AddAction("DeleteDocumentAction", "m_DeleteDocument", "hint_DeleteDocument", [this] { DeleteActionExecute(); });
+  AddAction("ShowDocumentAction", "m_ShowDocument", "hint_ShowDocument", [this] { ShowDocumentActionExecute(); });
+  AddAction("NewDocOfTypeAction", "m_NewDocOfType", "hint_NewDocOfType", [this] { NewDocOfTypeActionExecute(); });
   AddAction("SignDocumentAction", "m_&SignDocument", "hint_SignDocument",
             [this] { OnDocument([](auto& d) { d.SignDocument(); }); });
   AddAction("AddCommentAction", "m_AddComment", "hint_AddComment",
@@ -415,6 +424,9 @@ void TD50_Dossaly::BuildMenu() {
        {"HelpContentsAction", "HelpTopicSearchAction", "HelpOnHelpAction", "HelpContextAction", "-", "AboutAction"})
     std::string(a) == "-" ? AddMenuSeparator(help) : (void)AddMenuItem(help, a);
   // The tree's pop-up menus.
+  for (const char* a : {"ShowDocumentAction", "DeleteDocumentAction"}) AddMenuItem(DocPopupMenu->Items(), a);
+  for (const char* a : {"NewDocOfTypeAction", "EditKnownDocumentTypeAction", "DeleteDocTypeAction"})
+    AddMenuItem(DocTypePopupMenu->Items(), a);
   SetMenu(MainMenu1);
 }
 
@@ -519,7 +531,112 @@ TD51_KiroDocument* TD50_Dossaly::DocumentWindow(int index) const {
   return dynamic_cast<TD51_KiroDocument*>(ClientArea->Children(index));
 }
 
-void TD50_Dossaly::BuildDocumentTree() {}
+namespace {
+
+// The full path of a stored name; "\" from older installations separates folders as "/" does.
+std::string DocPath(const std::string& name) {
+  std::string full = FullDocName(name);
+  std::replace(full.begin(), full.end(), '\\', '/');
+  return full;
+}
+
+bool FileExistsAt(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Deletes a file; one that is gone already counts as deleted. Empty when done, else the
+// system's reason.
+std::string DeleteFileReason(const std::string& path) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return {};
+  return std::strerror(errno);
+}
+
+// A name that stays inside its folder.
+bool IsFolderSafeName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+}
+
+std::string WithoutFolderAndExtension(const std::string& name) {
+  const size_t slash = name.find_last_of("/\\");
+  std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  const size_t dot = base.rfind('.');
+  return dot == std::string::npos ? base : base.substr(0, dot);
+}
+
+}  // namespace
+
+std::string FreeDocumentName(const std::string& type_name, const std::string& base) {
+  const std::string stem = type_name + "/" + base;
+  if (!FileExistsAt(ArchiveDataPath + stem + ".xml")) return stem + ".xml";
+  for (int k = 1;; ++k) {
+    const std::string name = stem + "-" + std::to_string(k) + ".xml";
+    if (!FileExistsAt(ArchiveDataPath + name)) return name;
+  }
+}
+
+std::function<int(const std::vector<std::string>& names, bool all_buttons, int& selected)> RunD61SelectDocType;
+std::function<bool(TDY_DocTypeInfo& type, const std::string& file_name)> RunD54EditDocumentType;
+std::function<std::string(const std::string& proposed)> RunD67EnterFileName;
+
+void TD50_Dossaly::BuildDocumentTree() {
+  if (!DossalyTreeView) return;
+  DossalyTreeView->BeginUpdate();
+  DossalyTreeView->Clear();
+  tree_refs_.clear();
+  for (int i = 0; i < DocList.Count(); ++i) DocList.Get(i)->Listed = false;
+  auto ref = [this](TDY_DocInfo* doc, TDY_DocTypeInfo* type) {
+    tree_refs_.push_back(std::make_unique<TTreeRef>(TTreeRef{doc, type}));
+    return static_cast<void*>(tree_refs_.back().get());
+  };
+  auto text = [](const TDY_DocInfo& e) {
+    return FileExistsAt(DocPath(e.FileName)) ? e.Name : e.Name + " (" + LoadResString("DY_FileDoesNotExist") + ")";
+  };
+  const int root = DossalyTreeView->AddChildObject(0, "Dossaly", nullptr);
+  for (int t = 0; DocTypes && t < DocTypes->Count(); ++t) {
+    TDY_DocTypeInfo* type = DocTypes->Get(t);
+    const int node = DossalyTreeView->AddChildObject(root, type->Name, ref(nullptr, type));
+    for (int i = 0; i < DocList.Count(); ++i) {
+      TDY_DocInfo* e = DocList.Get(i);
+      const bool drive = e->FileName.size() > 1 && e->FileName[1] == ':';
+      if (e->Listed || e->TypeID != type->ID || drive) continue;
+      DossalyTreeView->AddChildObject(node, text(*e), ref(e, nullptr));
+      e->Listed = true;
+    }
+  }
+  int external = 0;
+  for (int i = 0; i < DocList.Count(); ++i) {
+    TDY_DocInfo* e = DocList.Get(i);
+    if (e->Listed) continue;
+    if (!external) external = DossalyTreeView->AddChildObject(root, LoadResString("DY_ExternalDoc"), nullptr);
+    DossalyTreeView->AddChildObject(external, text(*e), ref(e, nullptr));
+  }
+  DossalyTreeView->FullExpand();
+  DossalyTreeView->EndUpdate();
+}
+
+const TD50_Dossaly::TTreeRef* TD50_Dossaly::SelectedRef() const {
+  const int node = DossalyTreeView ? DossalyTreeView->SelectedItem() : 0;
+  return node ? static_cast<const TTreeRef*>(DossalyTreeView->NodeData(node)) : nullptr;
+}
+
+TDY_DocInfo* TD50_Dossaly::SelectedDocument() const {
+  const TTreeRef* r = SelectedRef();
+  return r ? r->Doc : nullptr;
+}
+
+TDY_DocTypeInfo* TD50_Dossaly::SelectedDocType() const {
+  const TTreeRef* r = SelectedRef();
+  return r ? r->Type : nullptr;
+}
+
+int TD50_Dossaly::NodeOf(const void* entry) const {
+  for (int n = 1; DossalyTreeView && n <= DossalyTreeView->ItemCount(); ++n) {
+    const auto* r = static_cast<const TTreeRef*>(DossalyTreeView->NodeData(n));
+    if (r && (r->Doc == entry || r->Type == entry)) return n;
+  }
+  return 0;
+}
 
 bool TD50_Dossaly::IsDocumentOpen(const TDY_DocInfo& entry) const {
   for (const auto& [window, e] : entries_)
@@ -538,28 +655,262 @@ void TD50_Dossaly::RemoveDocListEntry(int index) {
   DocList.Delete(index);
 }
 
+void TD50_Dossaly::LinkDocumentWindow(TD51_KiroDocument* doc, TDY_DocInfo* entry) {
+  doc->OnCloseQuery = [this](TComponent* sender, bool& can_close) { ChildCloseQuery(sender, can_close); };
+  // The window is half freed by then: it is only looked up, never used.
+  doc->OnDestroy = [this](TComponent* sender) { entries_.erase(sender); };
+  if (entry) {
+    entries_[static_cast<const TComponent*>(doc)] = entry;
+    entry->DocOpen = true;
+  }
+  doc->Show();
+  ClientArea->SetActiveChild(doc);
+  ShowActivePageNumber();
+}
+
 bool TD50_Dossaly::OpenDocument(const std::string& file_name) {
+  NoteUserActivity();
+  const std::string full = DocPath(file_name);
+  if (!FileExistsAt(full)) {
+    const std::string missing = LoadResString("DY_FileDoesNotExist");
+    AddAuditEvent(TDY_AuditEventKind::DocumentDeleted, file_name, missing);
+    ArchiveErrorBox(missing + " [" + full + "]");
+    const int index = DocList.IndexOfDocFile(file_name);
+    if (index >= 0) {
+      RemoveDocListEntry(index);
+      BuildDocumentTree();
+    }
+    return false;
+  }
+  for (int i = 0; i < DocumentWindowCount(); ++i) {
+    TD51_KiroDocument* shown = DocumentWindow(i);
+    if (!shown || shown->FileName != full) continue;
+    if (shown->WindowState() == TWindowState::wsMinimized) shown->SetWindowState(TWindowState::wsNormal);
+    ClientArea->SetActiveChild(shown);
+    ShowActivePageNumber();
+    return true;
+  }
   auto* doc = new TD51_KiroDocument(this);
   ClientArea->AddChild(doc);
-  if (!doc->LoadDocument(file_name)) {
+  if (!doc->LoadDocument(full)) {
     const int index = DocList.IndexOfDocFile(file_name);
     if (index >= 0) RemoveDocListEntry(index);
     BuildDocumentTree();
     delete doc;
     return false;
   }
-  doc->OnCloseQuery = [this](TComponent* sender, bool& can_close) { ChildCloseQuery(sender, can_close); };
-  // The window is half freed by then: it is only looked up, never used.
-  doc->OnDestroy = [this](TComponent* sender) { entries_.erase(sender); };
   const int index = DocList.IndexOfDocFile(file_name);
-  if (index >= 0) {
-    entries_[static_cast<const TComponent*>(doc)] = DocList.Get(index);
-    DocList.Get(index)->DocOpen = true;
-  }
-  doc->Show();
-  ClientArea->SetActiveChild(doc);
-  ShowActivePageNumber();
+  LinkDocumentWindow(doc, index >= 0 ? DocList.Get(index) : nullptr);
   return true;
+}
+
+void TD50_Dossaly::FileOpenActionAccept(const std::vector<std::string>& files) {
+  NoteUserActivity();
+  for (const std::string& file : files) {
+    if (DocList.IndexOfDocFile(file) >= 0) {
+      OpenDocument(file);
+      continue;
+    }
+    auto entry = std::make_unique<TDY_DocInfo>();
+    const size_t slash = file.find_last_of('/');
+    entry->Name = slash == std::string::npos ? file : file.substr(slash + 1);
+    entry->FileName = file;
+    entry->TypeID = -1;
+    DocList.Add(std::move(entry));
+    OpenDocument(file);
+    BuildDocumentTree();
+  }
+}
+
+void TD50_Dossaly::NewDocumentActionExecute() {
+  NoteUserActivity();
+  if (!DocTypes || DocTypes->Count() == 0) {
+    ArchiveErrorBox(LoadResString("DY_NoDocType"));
+    return;
+  }
+  if (!RunD61SelectDocType) return;
+  std::vector<std::string> names;
+  for (int t = 0; t < DocTypes->Count(); ++t) names.push_back(DocTypes->Get(t)->Name);
+  int selected = 0;
+  if (RunD61SelectDocType(names, false, selected) == mrOk && selected >= 0 && selected < DocTypes->Count())
+    NewDocOfType(*DocTypes->Get(selected));
+}
+
+bool TD50_Dossaly::NewDocOfType(TDY_DocTypeInfo& type) {
+  NoteUserActivity();
+  if (!IsFolderSafeName(type.Name)) {
+    ArchiveErrorBox("NewDocOfType: Document type nicht gefunden !");
+    return false;
+  }
+  ::mkdir((ArchiveDataPath + type.Name).c_str(), 0755);
+  std::string name = FreeDocumentName(type.Name, type.Name + "-" + DateStamp(DefaultWallClock().Now()));
+  const std::string proposed = WithoutFolderAndExtension(name);
+  if (RunD67EnterFileName) {
+    const std::string text = RunD67EnterFileName(proposed);
+    if (text != proposed && IsFolderSafeName(text)) name = FreeDocumentName(type.Name, text);
+  }
+  auto* doc = new TD51_KiroDocument(this);
+  ClientArea->AddChild(doc);
+  if (!doc->NewDocument(type.FileName, name)) {
+    delete doc;
+    return false;
+  }
+  auto entry = std::make_unique<TDY_DocInfo>();
+  entry->Name = WithoutFolderAndExtension(name);
+  entry->FileName = name;
+  entry->TypeID = type.ID;
+  TDY_DocInfo* added = DocList.Add(std::move(entry));
+  LinkDocumentWindow(doc, added);
+  BuildDocumentTree();
+  UpdateRights(false);
+  return true;
+}
+
+void TD50_Dossaly::NewDocumentTypeActionExecute() {
+  NoteUserActivity();
+  if (!RunD54EditDocumentType || !DocTypes) return;
+  auto type = std::make_unique<TDY_DocTypeInfo>();
+  if (!RunD54EditDocumentType(*type, std::string()) || !IsFolderSafeName(type->Name)) return;
+  ::mkdir((ArchiveDataPath + type->Name).c_str(), 0755);
+  if (type->FileName.empty()) type->FileName = type->Name + ".dyt";
+  type->ID = DocTypes->NextId();
+  try {
+    type->Save(ArchiveDataPath + type->FileName);
+  } catch (const std::exception& e) {
+    ArchiveErrorBox(e.what());
+    return;
+  }
+  auto entry = std::make_unique<TDY_DocTypeInfo>();
+  entry->ID = type->ID;
+  entry->Name = type->Name;
+  entry->FileName = type->FileName;
+  DocTypes->Add(std::move(entry));
+  BuildDocumentTree();
+}
+
+void TD50_Dossaly::EditDocumentTypeActionExecute() {
+  NoteUserActivity();
+  if (!RunD61SelectDocType || !DocTypes) return;
+  std::vector<std::string> names;
+  for (int t = 0; t < DocTypes->Count(); ++t) names.push_back(DocTypes->Get(t)->Name);
+  int selected = 0;
+  const int result = RunD61SelectDocType(names, true, selected);
+  TDY_DocTypeInfo* type = selected >= 0 && selected < DocTypes->Count() ? DocTypes->Get(selected) : nullptr;
+  if (result == mrOk && type)
+    EditDocType(*type);
+  else if (result == 3 && type)
+    DeleteDocType(*type);
+  else if (result == 4)
+    NewDocumentTypeActionExecute();
+}
+
+void TD50_Dossaly::EditDocType(TDY_DocTypeInfo& type) {
+  NoteUserActivity();
+  if (!RunD54EditDocumentType) return;
+  const std::string path = DocPath(type.FileName);
+  auto edited = std::make_unique<TDY_DocTypeInfo>();
+  edited->ID = type.ID;
+  edited->Name = type.Name;
+  edited->FileName = type.FileName;
+  if (!RunD54EditDocumentType(*edited, path)) return;
+  try {
+    edited->Save(path);
+  } catch (const std::exception& e) {
+    ArchiveErrorBox(e.what());
+    return;
+  }
+  if (edited->Name != type.Name && IsFolderSafeName(edited->Name)) {
+    type.Name = edited->Name;
+    SaveSettings();
+    BuildDocumentTree();
+  }
+}
+
+void TD50_Dossaly::DeleteDocType(TDY_DocTypeInfo& type) {
+  NoteUserActivity();
+  if (MessageDlg(LoadResString("DY_DeleteDocType"), TMsgDlgType::mtConfirmation, mbYes | mbNo) != mrYes) return;
+  const std::string file = type.FileName;
+  const std::string path = DocPath(file);
+  const std::string reason = DeleteFileReason(path);
+  if (!reason.empty()) {
+    ArchiveErrorBox(reason + " [" + path + "]");
+    return;
+  }
+  for (int t = 0; t < DocTypes->Count(); ++t)
+    if (DocTypes->Get(t) == &type) {
+      DocTypes->Delete(t);
+      break;
+    }
+  AddAuditEvent(TDY_AuditEventKind::DocTypeDeleted, file);
+  SaveSettings();
+  BuildDocumentTree();
+}
+
+void TD50_Dossaly::DeleteDocument(TDY_DocInfo& entry) {
+  NoteUserActivity();
+  if (MessageDlg(LoadResString("DY_DeleteDocument"), TMsgDlgType::mtConfirmation, mbYes | mbNo) != mrYes) return;
+  const std::string file = entry.FileName;
+  const std::string path = DocPath(file);
+  const std::string reason = DeleteFileReason(path);
+  if (!reason.empty()) {
+    ArchiveErrorBox(reason + " [" + path + "]");
+    return;
+  }
+  for (int i = 0; i < DocList.Count(); ++i)
+    if (DocList.Get(i) == &entry) {
+      RemoveDocListEntry(i);
+      break;
+    }
+  AddAuditEvent(TDY_AuditEventKind::DocumentDeleted, file);
+  SaveSettings();
+  BuildDocumentTree();
+}
+
+void TD50_Dossaly::DossalyTreeViewDblClick() {
+  NoteUserActivity();
+  if (TDY_DocInfo* doc = SelectedDocument())
+    OpenDocument(doc->FileName);
+  else if (TDY_DocTypeInfo* type = SelectedDocType(); type && Action("EditKnownDocumentTypeAction")->Enabled())
+    EditDocType(*type);
+}
+
+void TD50_Dossaly::DossalyTreeViewMouseDown(TMouseButton button, int x, int y) {
+  NoteUserActivity();
+  if (button != TMouseButton::mbRight) return;
+  const int row = DossalyTreeView->ItemAtPos({x, y}, true);
+  const int node = row >= 0 ? DossalyTreeView->RowNode(row) : 0;
+  if (!node) return;
+  DossalyTreeView->SetSelectedItem(node);
+  const TPoint at = DossalyTreeView->ClientToScreen({x, y});
+  if (SelectedDocument())
+    DocPopupMenu->Popup(at.X, at.Y);
+  else if (SelectedDocType())
+    DocTypePopupMenu->Popup(at.X, at.Y);
+}
+
+// The deletion of a node's entry needs the right of its kind.
+void TD50_Dossaly::DeleteActionExecute() {
+  NoteUserActivity();
+  if (TDY_DocInfo* doc = SelectedDocument()) {
+    if (Action("DeleteDocumentAction")->Enabled()) DeleteDocument(*doc);
+  } else if (TDY_DocTypeInfo* type = SelectedDocType()) {
+    if (Action("DeleteDocTypeAction")->Enabled()) DeleteDocType(*type);
+  }
+}
+
+void TD50_Dossaly::ShowDocumentActionExecute() {
+  NoteUserActivity();
+  if (TDY_DocInfo* doc = SelectedDocument()) OpenDocument(doc->FileName);
+}
+
+void TD50_Dossaly::NewDocOfTypeActionExecute() {
+  NoteUserActivity();
+  if (TDY_DocTypeInfo* type = SelectedDocType()) NewDocOfType(*type);
+}
+
+void TD50_Dossaly::EditKnownDocumentTypeActionExecute() {
+  NoteUserActivity();
+  if (TDY_DocTypeInfo* type = SelectedDocType()) EditDocType(*type);
 }
 
 void TD50_Dossaly::ShowActivePageNumber() {

@@ -17,12 +17,14 @@
 namespace qv {
 
 class TAction;
+class TDY_DocTypeInfo;
 class TDY_DocTypeList;
 class TD51_KiroDocument;
 class TEdit;
 class TMainMenu;
 class TMdiArea;
 class TMenuItem;
+class TOutline;
 class TPanel;
 class TPopupMenu;
 class TSpeedButton;
@@ -52,7 +54,7 @@ public:
   std::unique_ptr<TDY_DocTypeList> DocTypes;
   bool Running = false;
 
-  TPanel* DossalyTreeView = nullptr;
+  TOutline* DossalyTreeView = nullptr;
   TPanel* DossalyStatusBar = nullptr;
   TStyToolbar* StyToolbar = nullptr;
   TEdit* PageNumEdit = nullptr;
@@ -91,12 +93,39 @@ public:
   // off and the end recorded, without questions.
   void EndWithoutQuestions();
 
-  // The document and type commands of the tree; each does nothing until they are built.
+  // The tree: the root, the types in catalogue order with their documents, then the documents
+  // of no listed type under the external node. Document nodes carry their list entry, type nodes
+  // their catalogue entry; a document whose file is missing says so after its name.
   void BuildDocumentTree();
   bool IsDocumentOpen(const TDY_DocInfo& entry) const;
-  // Opens a document file (a full name) in a new document window; false when it is no readable
-  // document (its window is freed, its list entry removed).
+  // Opens a document by its stored name (relative to the data folder unless absolute), or brings
+  // its window forward. A missing file is recorded as deleted and leaves the list; a file that
+  // is no readable document leaves it too. False unless a window shows the document.
   bool OpenDocument(const std::string& file_name);
+  // The files chosen in the open dialog: known ones are opened, others are added first.
+  void FileOpenActionAccept(const std::vector<std::string>& files);
+  void NewDocumentActionExecute();
+  // Creates a document of the type in the type's folder and opens it.
+  bool NewDocOfType(TDY_DocTypeInfo& type);
+  void NewDocumentTypeActionExecute();
+  void EditDocumentTypeActionExecute();
+  void EditDocType(TDY_DocTypeInfo& type);
+  // After the confirmation: the file goes, then the entry and the settings follow and the
+  // deletion is recorded. A file that cannot be deleted is reported, and nothing else changes.
+  void DeleteDocType(TDY_DocTypeInfo& type);
+  void DeleteDocument(TDY_DocInfo& entry);
+  // The tree's handlers and pop-up commands, acting on the selected node.
+  void DossalyTreeViewDblClick();
+  void DossalyTreeViewMouseDown(TMouseButton button, int x, int y);
+  void DeleteActionExecute();
+  void ShowDocumentActionExecute();
+  void NewDocOfTypeActionExecute();
+  void EditKnownDocumentTypeActionExecute();
+  // The entries of the selected node; null when it is no such node.
+  TDY_DocInfo* SelectedDocument() const;
+  TDY_DocTypeInfo* SelectedDocType() const;
+  // The node that shows the entry, 0 when none does.
+  int NodeOf(const void* entry) const;
   // Removes the list entry, unlinking the window that shows it.
   void RemoveDocListEntry(int index);
   // The list entry the window shows; null when none.
@@ -131,11 +160,33 @@ private:
   std::map<std::string, TSpeedButton*> buttons_;
   // The list entry of each document window, by the window's component.
   std::map<const TComponent*, TDY_DocInfo*> entries_;
+  // What each tree node with data stands for: a document or a type entry.
+  struct TTreeRef {
+    TDY_DocInfo* Doc = nullptr;
+    TDY_DocTypeInfo* Type = nullptr;
+  };
+  std::vector<std::unique_ptr<TTreeRef>> tree_refs_;
+  const TTreeRef* SelectedRef() const;
+  // Shows, links and activates a document window that holds its document.
+  void LinkDocumentWindow(TD51_KiroDocument* doc, TDY_DocInfo* entry);
   TSpeedButton* quarvel_button_ = nullptr;
   bool closing_ = false;
   bool settings_read_ = false;
   bool page_edit_busy_ = false;
 };
+
+// The document type dialogs, connected where they are built. The type choice answers mrOk,
+// 3 (delete) or 4 (new) and sets the chosen index; `all_buttons` false hides new and delete.
+// The type editor edits the type (from its file when the name is not empty) and answers OK.
+// The file-name entry gets the proposed name and answers the text confirmed with OK, or the
+// proposal when the dialog was closed otherwise.
+extern std::function<int(const std::vector<std::string>& names, bool all_buttons, int& selected)> RunD61SelectDocType;
+extern std::function<bool(TDY_DocTypeInfo& type, const std::string& file_name)> RunD54EditDocumentType;
+extern std::function<std::string(const std::string& proposed)> RunD67EnterFileName;
+
+// The relative name of a new document of the type: type_name + "/" + base + ".xml", or with
+// "-k" before ".xml" for the smallest k from 1 whose file in the data folder does not exist.
+std::string FreeDocumentName(const std::string& type_name, const std::string& base);
 
 // The archive window; null before it exists and once it is gone.
 extern TD50_Dossaly* D50_Dossaly;
