@@ -26,6 +26,7 @@
 #include "archive/send_mail.h"
 #include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d53_dossaly_options.h"
+#include "archive/forms/d54_edit_document_type.h"
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d57_logon.h"
 #include "archive/forms/d60_show_log.h"
@@ -779,9 +780,9 @@ TEST_F(ArchiveTree, AMissingFileIsRecordedAndLeavesTheList) {
 // open documents but not delete them, nor edit a type with a double click.
 TEST_F(ArchiveTree, TreeCommandsFollowTheRights) {
   int edits = 0;
-  RunD54EditDocumentType = [&](TDY_DocTypeInfo&, const std::string&) {
+  RunD54EditDocumentType = [&](const std::string&) -> std::unique_ptr<TDY_DocTypeInfo> {
     ++edits;
-    return false;
+    return nullptr;
   };
   StartAs("reader", "Reader34");
   EXPECT_FALSE(ArchiveEnabled("DeleteDocumentAction"));
@@ -858,6 +859,28 @@ TEST_F(ArchiveTree, NewDocumentsOfATypeGetFreeNamesInTheTypesFolder) {
       {"r-1", "Test/r-1-1.xml"},
   };
   for (const auto& [base, name] : cases) EXPECT_EQ(FreeDocumentName("Test", base), name) << base;
+}
+
+// The new-type command opens the type editor; the type named there is saved in its file and
+// joins the catalogue.
+TEST_F(ArchiveTree, ANewTypeIsMadeInTheTypeEditor) {
+  StartAs("admin", "Secret12");
+  RunDoing([&] {
+    bool edited = false;
+    ActWhen([] { return D54_EditDocumentType && D54_EditDocumentType->Visible(); },
+            [&] {
+              edited = true;
+              UserClick(D54_EditDocumentType->DocTypeNameEdit);
+              UserType("Weekly");
+              UserClick(D54_EditDocumentType->OkButton);
+            });
+    ASSERT_TRUE(UserChooseMenu(D50_Dossaly->MenuItemOf("NewDocumentTypeAction")));
+    EXPECT_TRUE(edited);
+    ASSERT_EQ(D50_Dossaly->DocTypes->Count(), 3);
+    EXPECT_EQ(D50_Dossaly->DocTypes->Get(2)->Name, "Weekly");
+    EXPECT_TRUE(std::filesystem::exists(home.File("Dossaly/") + D50_Dossaly->DocTypes->Get(2)->FileName));
+    D50_Dossaly->Close();
+  });
 }
 
 // A file chosen in the open dialog joins the list with its full path under the external node,

@@ -85,10 +85,10 @@ TEST(TypeLayout, AUnitTakesAnEmptyAxisAndAThirdIsRefused) {
     bool fits;
     std::string left_after, right_after;
   };
-  for (const Case& c : {Case{"", "", "", true, "", ""}, Case{"", "", "C", true, "C", ""},
-                        Case{"C", "", "C", true, "C", ""}, Case{"C", "", "%", true, "C", "%"},
-                        Case{"C", "%", "%", true, "C", "%"}, Case{"C", "%", "hPa", false, "C", "%"},
-                        Case{"C", "%", "", true, "C", "%"}}) {
+  for (const Case& c :
+       {Case{"", "", "", true, "", ""}, Case{"", "", "C", true, "C", ""}, Case{"C", "", "C", true, "C", ""},
+        Case{"C", "", "%", true, "C", "%"}, Case{"C", "%", "%", true, "C", "%"}, Case{"C", "%", "hPa", false, "C", "%"},
+        Case{"C", "%", "", true, "C", "%"}}) {
     std::string left = c.left, right = c.right;
     EXPECT_EQ(AcceptUnit(left, right, c.unit), c.fits) << c.unit;
     EXPECT_EQ(left, c.left_after);
@@ -98,8 +98,9 @@ TEST(TypeLayout, AUnitTakesAnEmptyAxisAndAThirdIsRefused) {
 
 TEST(TypeLayout, DiagramsHoldTwoUnitsAndTheSplittingChannelSettlesTheNextOne) {
   TDY_DocTypeInfo type;
-  AddChannels(type.Channels, {{7, "North", 1, "T1", "C"}, {7, "North", 2, "H", "%"}, {7, "North", 3, "T2", "C"},
-                              {7, "North", 4, "P", "hPa"}});
+  AddChannels(
+      type.Channels,
+      {{7, "North", 1, "T1", "C"}, {7, "North", 2, "H", "%"}, {7, "North", 3, "T2", "C"}, {7, "North", 4, "P", "hPa"}});
   GenerateDiagrams(type, false, true);
   EXPECT_EQ(DiagramSizes(type), (std::vector<int>{3, 1}));
   EXPECT_EQ(type.Diagrams.Get(1)->Channels.Get(0)->Unit, "hPa");
@@ -111,8 +112,11 @@ TEST(TypeLayout, DiagramsHoldTwoUnitsAndTheSplittingChannelSettlesTheNextOne) {
   // hPa splits; it is the new diagram's first unit, so "%" takes the second axis and "C" no
   // longer fits: three units never share a diagram.
   TDY_DocTypeInfo split;
-  AddChannels(split.Channels, {{7, "N", 1, "a", "C"}, {7, "N", 2, "b", "%"}, {7, "N", 3, "c", "hPa"},
-                               {7, "N", 4, "d", "%"}, {7, "N", 5, "e", "C"}});
+  AddChannels(split.Channels, {{7, "N", 1, "a", "C"},
+                               {7, "N", 2, "b", "%"},
+                               {7, "N", 3, "c", "hPa"},
+                               {7, "N", 4, "d", "%"},
+                               {7, "N", 5, "e", "C"}});
   split.Channels.Get(4)->LineStyle = 3;
   GenerateDiagrams(split, false, false);
   EXPECT_EQ(DiagramSizes(split), (std::vector<int>{2, 2, 1}));

@@ -19,11 +19,13 @@
 #include "archive/forms/d51_kiro_document.h"
 #include "archive/forms/d52_dossaly_about_box.h"
 #include "archive/forms/d53_dossaly_options.h"
+#include "archive/forms/d54_edit_document_type.h"
 #include "archive/forms/d55_edit_user.h"
 #include "archive/forms/d56_edit_group.h"
 #include "archive/forms/d57_logon.h"
 #include "archive/forms/d59_admin_user.h"
 #include "archive/forms/d60_show_log.h"
+#include "archive/forms/d61_select_doc_type.h"
 #include "archive/forms/d65_edit_email.h"
 #include "archive/forms/d68_print_user_data.h"
 #include "base/app_globals.h"
@@ -201,6 +203,22 @@ void TD50_Dossaly::FormCreate() {
   EditEmailSettings = [] {
     if (MailSender) RunD65EditEmail(*MailSender);
   };
+  // The document type dialogs of the tree's commands (a test may have put its own in place).
+  if (!RunD61SelectDocType)
+    RunD61SelectDocType = [](const std::vector<std::string>& names, bool all_buttons, int& selected) {
+      return RunSelectDocType(names, selected, all_buttons);
+    };
+  if (!RunD54EditDocumentType)
+    RunD54EditDocumentType = [](const std::string& file_name) -> std::unique_ptr<TDY_DocTypeInfo> {
+      if (!D50_Dossaly || !D50_Dossaly->DocTypes) return nullptr;
+      return RunEditDocumentType(file_name, *D50_Dossaly->DocTypes);
+    };
+  if (!RunD67EnterFileName)
+    RunD67EnterFileName = [](const std::string& proposed) {
+      std::string name = proposed;
+      RunEnterFileName(ArchiveDataPath, name);
+      return name;
+    };
   DocumentPageNumText = [](const std::string& text) {
     if (!D50_Dossaly || !D50_Dossaly->PageNumEdit) return;
     D50_Dossaly->page_edit_busy_ = true;
@@ -576,7 +594,7 @@ std::string FreeDocumentName(const std::string& type_name, const std::string& ba
 }
 
 std::function<int(const std::vector<std::string>& names, bool all_buttons, int& selected)> RunD61SelectDocType;
-std::function<bool(TDY_DocTypeInfo& type, const std::string& file_name)> RunD54EditDocumentType;
+std::function<std::unique_ptr<TDY_DocTypeInfo>(const std::string& file_name)> RunD54EditDocumentType;
 std::function<std::string(const std::string& proposed)> RunD67EnterFileName;
 
 void TD50_Dossaly::BuildDocumentTree() {
@@ -769,8 +787,8 @@ bool TD50_Dossaly::NewDocOfType(TDY_DocTypeInfo& type) {
 void TD50_Dossaly::NewDocumentTypeActionExecute() {
   NoteUserActivity();
   if (!RunD54EditDocumentType || !DocTypes) return;
-  auto type = std::make_unique<TDY_DocTypeInfo>();
-  if (!RunD54EditDocumentType(*type, std::string()) || !IsFolderSafeName(type->Name)) return;
+  std::unique_ptr<TDY_DocTypeInfo> type = RunD54EditDocumentType(std::string());
+  if (!type || !IsFolderSafeName(type->Name)) return;
   ::mkdir((ArchiveDataPath + type->Name).c_str(), 0755);
   if (type->FileName.empty()) type->FileName = type->Name + ".dyt";
   type->ID = DocTypes->NextId();
@@ -808,11 +826,11 @@ void TD50_Dossaly::EditDocType(TDY_DocTypeInfo& type) {
   NoteUserActivity();
   if (!RunD54EditDocumentType) return;
   const std::string path = DocPath(type.FileName);
-  auto edited = std::make_unique<TDY_DocTypeInfo>();
+  std::unique_ptr<TDY_DocTypeInfo> edited = RunD54EditDocumentType(path);
+  if (!edited) return;
+  // The catalogue's id and file stay with the type.
   edited->ID = type.ID;
-  edited->Name = type.Name;
-  edited->FileName = type.FileName;
-  if (!RunD54EditDocumentType(*edited, path)) return;
+  if (edited->FileName.empty()) edited->FileName = type.FileName;
   try {
     edited->Save(path);
   } catch (const std::exception& e) {

@@ -175,13 +175,14 @@ private:
   bool page_edit_busy_ = false;
 };
 
-// The document type dialogs, connected where they are built. The type choice answers mrOk,
-// 3 (delete) or 4 (new) and sets the chosen index; `all_buttons` false hides new and delete.
-// The type editor edits the type (from its file when the name is not empty) and answers OK.
-// The file-name entry gets the proposed name and answers the text confirmed with OK, or the
-// proposal when the dialog was closed otherwise.
+// The document type dialogs; the archive window connects the real ones where a hook is empty.
+// The type choice answers mrOk, 3 (delete) or 4 (new) and sets the chosen index; `all_buttons`
+// false hides new and delete. The type editor edits the type of the file (a full path; a new type
+// when it is empty) and answers the edited type on OK, null otherwise. The file-name entry gets
+// the proposed name and answers the text confirmed with OK, or the proposal when the dialog was
+// closed otherwise.
 extern std::function<int(const std::vector<std::string>& names, bool all_buttons, int& selected)> RunD61SelectDocType;
-extern std::function<bool(TDY_DocTypeInfo& type, const std::string& file_name)> RunD54EditDocumentType;
+extern std::function<std::unique_ptr<TDY_DocTypeInfo>(const std::string& file_name)> RunD54EditDocumentType;
 extern std::function<std::string(const std::string& proposed)> RunD67EnterFileName;
 
 // The relative name of a new document of the type: type_name + "/" + base + ".xml", or with

@@ -78,7 +78,6 @@ bool ChooseChannels(const TDY_ChannelList& offered, TDY_ChannelList& target) {
   return result == mrOk;
 }
 
-
 }  // namespace
 
 bool AcceptUnit(std::string& left, std::string& right, const std::string& unit) {
@@ -101,8 +100,8 @@ void GenerateTables(TDY_DocTypeInfo& type, bool landscape, bool one_per_device, 
     // Only a table that exists is appended.
     if (current) type.Tables.Add(std::move(current));
     current = std::make_unique<TDY_Table>();
-    current->Name = numbered ? LoadResString("tvo_TitPrefix") + std::to_string(type.Tables.Count() + 1)
-                             : first.Device->DeviceName;
+    current->Name =
+        numbered ? LoadResString("tvo_TitPrefix") + std::to_string(type.Tables.Count() + 1) : first.Device->DeviceName;
   };
   int32_t device = 0;
   for (int i = 0; i < type.Channels.Count(); ++i) {
@@ -162,8 +161,7 @@ TD63_EditDYChannels::TD63_EditDYChannels(TComponent* owner) : TForm(owner) {
   AvailChannelsListBox = AddList(this, "D63_AvailChannels", Margin, Margin, ListWidth, ListHeight);
   AvailChannelsListBox->SetMultiSelect(true);
   const int middle = Margin + ListWidth + 10;
-  SelectedChannelsListBox =
-      AddList(this, "D63_SelectedChannels", middle + 40 + 10, Margin, ListWidth, ListHeight);
+  SelectedChannelsListBox = AddList(this, "D63_SelectedChannels", middle + 40 + 10, Margin, ListWidth, ListHeight);
   SelectedChannelsListBox->SetMultiSelect(true);
   SelectChanBtn = AddButton(this, "", middle, Margin + 80, 40);
   SelectChanBtn->SetText(">");

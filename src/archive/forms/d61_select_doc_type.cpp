@@ -72,12 +72,16 @@ void TD67_EnterFileName::OkButtonClick() {
   FileNameEdit->SelectAll();
 }
 
-int RunSelectDocType(const std::vector<std::string>& names, int& index) {
+int RunSelectDocType(const std::vector<std::string>& names, int& index, bool all_buttons) {
   if (D61_SelectDocType) return SelectDocTypeCancel;
   auto dialog = std::make_unique<TD61_SelectDocType>(Application);
   D61_SelectDocType = dialog.get();
   for (const std::string& name : names) dialog->DocTypeListBox->Items().Add(name);
   dialog->DocTypeListBox->SyncItems();
+  dialog->NewDocTypeButton->SetVisible(all_buttons);
+  dialog->DeleteDocTypeButton->SetVisible(all_buttons);
+  dialog->OkButton->SetEnabled(!names.empty());
+  dialog->DeleteDocTypeButton->SetEnabled(!names.empty());
   if (index >= 0 && index < static_cast<int>(names.size())) dialog->DocTypeListBox->SetItemIndex(index);
   int result = dialog->ShowModal();
   if (result < SelectDocTypeOk || result > SelectDocTypeNew) result = SelectDocTypeCancel;

@@ -44,8 +44,10 @@ extern TD61_SelectDocType* D61_SelectDocType;
 extern TD67_EnterFileName* D67_EnterFileName;
 
 // Shows the names with index selected; answers the button's result (SelectDocType...), the window
-// closed otherwise counting as Cancel, and index the selected line (-1: none).
-int RunSelectDocType(const std::vector<std::string>& names, int& index);
+// closed otherwise counting as Cancel, and index the selected line (-1: none). Without
+// all_buttons the new-type and delete-type buttons are hidden; with no names OK and delete are
+// disabled.
+int RunSelectDocType(const std::vector<std::string>& names, int& index, bool all_buttons = true);
 // Proposes name; true with the entered name only after OK, which accepts only a name that can be
 // created in folder. Closed otherwise, name stays as proposed.
 bool RunEnterFileName(const std::string& folder, std::string& name);
